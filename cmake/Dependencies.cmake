@@ -1,0 +1,34 @@
+# Every dependency is a Debian package; a missing one stops the configure step
+# with the package to install (deps.sh installs them all).
+find_package(PkgConfig QUIET)
+
+macro(zt_require found pkg)
+    if(NOT ${found})
+        message(FATAL_ERROR "Missing dependency: install the Debian package ${pkg} (or run ./deps.sh)")
+    endif()
+endmacro()
+
+find_package(Threads REQUIRED)
+find_package(GTest QUIET)
+zt_require(GTest_FOUND "libgtest-dev libgmock-dev")
+find_package(benchmark QUIET)
+zt_require(benchmark_FOUND libbenchmark-dev)
+
+find_package(SDL2 QUIET)
+zt_require(SDL2_FOUND libsdl2-dev)
+find_package(OpenGL QUIET COMPONENTS OpenGL EGL)
+zt_require(OpenGL_FOUND "libgl-dev libegl-dev")
+find_package(OpenAL QUIET)
+zt_require(OPENAL_FOUND libopenal-dev)
+find_package(Freetype QUIET)
+zt_require(FREETYPE_FOUND libfreetype-dev)
+find_package(Fontconfig QUIET)
+zt_require(Fontconfig_FOUND libfontconfig-dev)
+
+pkg_check_modules(VORBISFILE QUIET IMPORTED_TARGET vorbisfile)
+zt_require(VORBISFILE_FOUND libvorbis-dev)
+
+find_path(STB_INCLUDE_DIR stb_image.h PATH_SUFFIXES stb)
+zt_require(STB_INCLUDE_DIR libstb-dev)
+find_path(GLM_INCLUDE_DIR glm/glm.hpp)
+zt_require(GLM_INCLUDE_DIR libglm-dev)

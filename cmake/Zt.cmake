@@ -1,0 +1,41 @@
+# Shared compile settings and the helpers that declare the project's libraries
+# and test executables.
+add_library(zt_options INTERFACE)
+target_compile_options(zt_options INTERFACE -Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers)
+if(ZT_WERROR)
+    target_compile_options(zt_options INTERFACE -Werror)
+endif()
+if(ZT_SANITIZE)
+    target_compile_options(zt_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(zt_options INTERFACE -fsanitize=address,undefined)
+endif()
+target_include_directories(zt_options INTERFACE ${CMAKE_SOURCE_DIR})
+target_compile_definitions(zt_options INTERFACE ZT_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+
+# Everything the game executable links: grows as subsystems are added.
+add_library(zt_all INTERFACE)
+
+# zt_library(name DIR folder DEPS ...): a static library of every .cpp below
+# the folder, except the folder's "main/" entry points.
+function(zt_library name)
+    cmake_parse_arguments(Z "" "DIR" "DEPS" ${ARGN})
+    file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${Z_DIR}/*.cpp)
+    list(FILTER srcs EXCLUDE REGEX "^${Z_DIR}/main/")
+    add_library(${name} STATIC ${srcs})
+    target_link_libraries(${name} PUBLIC zt_options ${Z_DEPS})
+    target_link_libraries(zt_all INTERFACE ${name})
+endfunction()
+
+# zt_test(name DIR folder DEPS ...): one GoogleTest executable of every .cpp in
+# the folder, run by ctest from the build directory.
+function(zt_test name)
+    cmake_parse_arguments(Z "" "DIR" "DEPS" ${ARGN})
+    file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${Z_DIR}/*.cpp)
+    if(NOT srcs)
+        return()
+    endif()
+    add_executable(${name} ${srcs})
+    target_link_libraries(${name} PRIVATE zt_options ${Z_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()

@@ -1,0 +1,264 @@
+#include "platform/os/Os.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+namespace os {
+namespace {
+
+std::mutex g_dirMutex;
+std::string g_startDir;
+
+std::string CurrentDirectory() {
+    char buf[4096];
+    if (!getcwd(buf, sizeof buf)) return ".";
+    return buf;
+}
+
+bool IsDir(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x += 32;
+        if (y >= 'A' && y <= 'Z') y += 32;
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// The entry of dir whose name equals component without regard to case; an
+// exact match wins so that names differing only in case stay reachable.
+bool FindEntryNoCase(const std::string& dir, std::string_view component, std::string& out) {
+    DIR* d = opendir(dir.empty() ? "/" : dir.c_str());
+    if (!d) return false;
+    bool found = false;
+    std::string best;
+    while (dirent* e = readdir(d)) {
+        std::string_view name = e->d_name;
+        if (name == component) {
+            best = name;
+            found = true;
+            break;
+        }
+        if (!found && EqualNoCase(name, component)) {
+            best = name;
+            found = true;
+        }
+    }
+    closedir(d);
+    if (found) out = best;
+    return found;
+}
+
+}  // namespace
+
+const std::string& StartDirectory() {
+    std::lock_guard lock(g_dirMutex);
+    if (g_startDir.empty()) g_startDir = CurrentDirectory();
+    return g_startDir;
+}
+
+void SetStartDirectory(std::string_view dir) {
+    std::string d(dir);
+    if (d.empty() || d[0] != '/') d = CurrentDirectory() + "/" + d;
+    while (d.size() > 1 && d.back() == '/') d.pop_back();
+    std::lock_guard lock(g_dirMutex);
+    g_startDir = d;
+}
+
+std::string ResolvePath(std::string_view name) {
+    std::string n(name);
+    std::replace(n.begin(), n.end(), '\\', '/');
+    std::string path = (!n.empty() && n[0] == '/') ? std::string() : StartDirectory();
+    bool missing = false;  // once a component is missing, the rest is kept as given
+    size_t pos = 0;
+    while (pos <= n.size()) {
+        size_t next = n.find('/', pos);
+        if (next == std::string::npos) next = n.size();
+        std::string_view comp(n.data() + pos, next - pos);
+        pos = next + 1;
+        if (comp.empty() || comp == ".") continue;
+        if (comp == "..") {
+            size_t cut = path.rfind('/');
+            path = cut == std::string::npos ? std::string() : path.substr(0, cut);
+            continue;
+        }
+        std::string actual(comp);
+        if (!missing && !Exists(path + "/" + actual)) {
+            if (!FindEntryNoCase(path, comp, actual)) missing = true;
+        }
+        path += "/";
+        path += actual;
+    }
+    return path.empty() ? "/" : path;
+}
+
+std::FILE* OpenFile(std::string_view name, const char* mode) {
+    if (name.empty()) return nullptr;
+    return std::fopen(ResolvePath(name).c_str(), mode);
+}
+
+bool FileExists(std::string_view name) {
+    if (name.empty()) return false;
+    struct stat st {};
+    return stat(ResolvePath(name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(std::string_view name) { return !name.empty() && IsDir(ResolvePath(name)); }
+
+bool DeleteFile(std::string_view name) {
+    if (name.empty()) return false;
+    return unlink(ResolvePath(name).c_str()) == 0;
+}
+
+bool CopyFile(std::string_view from, std::string_view to, bool overwrite) {
+    std::string dst = ResolvePath(to);
+    if (!overwrite && Exists(dst)) return false;
+    std::FILE* in = OpenFile(from, "rb");
+    if (!in) return false;
+    std::FILE* out = std::fopen(dst.c_str(), "wb");
+    if (!out) {
+        std::fclose(in);
+        return false;
+    }
+    char buf[65536];
+    bool ok = true;
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) {
+        if (std::fwrite(buf, 1, n, out) != n) {
+            ok = false;
+            break;
+        }
+    }
+    std::fclose(in);
+    if (std::fclose(out) != 0) ok = false;
+    return ok;
+}
+
+bool CreateDirectory(std::string_view name) {
+    std::string path = ResolvePath(name);
+    for (size_t i = 1; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '/') {
+            std::string part = path.substr(0, i);
+            if (!IsDir(part) && mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return false;
+        }
+    }
+    return IsDir(path);
+}
+
+long long FileSize(std::string_view name) {
+    struct stat st {};
+    if (name.empty() || stat(ResolvePath(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    return st.st_size;
+}
+
+bool WildcardMatch(std::string_view p, std::string_view s) {
+    size_t pi = 0, si = 0, star = std::string_view::npos, mark = 0;
+    auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; };
+    while (si < s.size()) {
+        if (pi < p.size() && (p[pi] == '?' || lower(p[pi]) == lower(s[si]))) {
+            ++pi;
+            ++si;
+        } else if (pi < p.size() && p[pi] == '*') {
+            star = pi++;
+            mark = si;
+        } else if (star != std::string_view::npos) {
+            pi = star + 1;
+            si = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (pi < p.size() && p[pi] == '*') ++pi;
+    return pi == p.size();
+}
+
+std::vector<DirEntry> ListDirectory(std::string_view pattern) {
+    std::string p(pattern);
+    std::replace(p.begin(), p.end(), '\\', '/');
+    size_t cut = p.rfind('/');
+    std::string dirName = cut == std::string::npos ? std::string() : p.substr(0, cut);
+    std::string mask = cut == std::string::npos ? p : p.substr(cut + 1);
+    if (mask.empty()) mask = "*";
+    std::string dir = dirName.empty() ? StartDirectory() : ResolvePath(dirName);
+    std::vector<DirEntry> out;
+    DIR* d = opendir(dir.c_str());
+    if (!d) return out;
+    while (dirent* e = readdir(d)) {
+        std::string_view name = e->d_name;
+        if (name == "." || name == "..") continue;
+        if (!WildcardMatch(mask, name)) continue;
+        out.push_back({std::string(name), IsDir(dir + "/" + std::string(name))});
+    }
+    closedir(d);
+    std::sort(out.begin(), out.end(), [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+    return out;
+}
+
+uint64_t PerformanceCounter() {
+    timespec ts {};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return uint64_t(ts.tv_sec) * 1000000000ull + uint64_t(ts.tv_nsec);
+}
+
+uint64_t PerformanceFrequency() { return 1000000000ull; }
+
+uint32_t TimeGetTimeMs() { return uint32_t(PerformanceCounter() / 1000000ull); }
+
+void SleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+namespace {
+CalendarTime FromTm(const std::tm& t, long nanos) {
+    return {t.tm_year + 1900, t.tm_mon + 1, t.tm_wday, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, int(nanos / 1000000)};
+}
+}  // namespace
+
+CalendarTime LocalTime() {
+    timespec ts {};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    std::tm t {};
+    localtime_r(&ts.tv_sec, &t);
+    return FromTm(t, ts.tv_nsec);
+}
+
+CalendarTime SystemTimeUtc() {
+    timespec ts {};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    std::tm t {};
+    gmtime_r(&ts.tv_sec, &t);
+    return FromTm(t, ts.tv_nsec);
+}
+
+namespace {
+std::atomic<uint32_t> g_randState{1};
+}
+
+int Rand() {
+    uint32_t s = g_randState.load(std::memory_order_relaxed) * 214013u + 2531011u;
+    g_randState.store(s, std::memory_order_relaxed);
+    return int((s >> 16) & 0x7fff);
+}
+
+void Srand(uint32_t seed) { g_randState.store(seed, std::memory_order_relaxed); }
+
+}  // namespace os

@@ -1,0 +1,67 @@
+// Operating-system services of the platform layer: the data-file resolver,
+// directory listing, file operations, clocks, the project's 15-bit random
+// generator, threads and the single-instance lock.
+//
+// Every file name from the engine and the data (backslashes, any letter case)
+// goes through ResolvePath: '\' becomes '/', and each component is matched
+// without regard to case against the directory's entries; components that do
+// not exist are kept as given, so a new file is created with the name as
+// written. Relative names are taken from the start directory, which is fixed
+// once (the current directory at start) and never changed by chdir.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace os {
+
+// The data directory as an absolute path without a trailing '/'.
+const std::string& StartDirectory();
+// Changes the directory relative names resolve against (tests and tools).
+void SetStartDirectory(std::string_view dir);
+
+std::string ResolvePath(std::string_view name);
+std::FILE* OpenFile(std::string_view name, const char* mode);
+
+bool FileExists(std::string_view name);
+bool DirectoryExists(std::string_view name);
+bool DeleteFile(std::string_view name);
+// Fails when the target exists and overwrite is false.
+bool CopyFile(std::string_view from, std::string_view to, bool overwrite);
+// Creates the directory and any missing parents; true when it exists afterwards.
+bool CreateDirectory(std::string_view name);
+// Size of a file in bytes, -1 when it cannot be read.
+long long FileSize(std::string_view name);
+
+// Case-insensitive match with '*' (any run) and '?' (one character).
+bool WildcardMatch(std::string_view pattern, std::string_view name);
+
+struct DirEntry {
+    std::string name;  // the entry's own name, without the directory
+    bool isDirectory = false;
+};
+// Lists the entries of a pattern's directory whose names match its last
+// component ("scripts\\radio\\*.txt"), sorted by name; "." and ".." left out.
+std::vector<DirEntry> ListDirectory(std::string_view pattern);
+
+// Clocks.
+uint64_t PerformanceCounter();  // monotonic ticks
+uint64_t PerformanceFrequency();  // ticks per second
+uint32_t TimeGetTimeMs();  // monotonic milliseconds, wraps at 2^32
+void SleepMs(uint32_t ms);
+
+struct CalendarTime {
+    int year, month, dayOfWeek, day, hour, minute, second, milliseconds;
+};
+CalendarTime LocalTime();
+CalendarTime SystemTimeUtc();
+
+// The project's rand(): the classic linear congruential generator, 0..32767.
+constexpr int RAND_MAX_VALUE = 0x7fff;
+int Rand();
+void Srand(uint32_t seed);
+
+}  // namespace os

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/os/Os.h"
+#include "platform/os/Thread.h"
+
+namespace fs = std::filesystem;
+
+class OsPathTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = os::StartDirectory();
+        root_ = fs::temp_directory_path() / ("zt_os_" + std::to_string(::getpid()));
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "Scripts" / "Radio");
+        std::ofstream(root_ / "Scripts" / "Radio" / "Station.TXT") << "x";
+        std::ofstream(root_ / "Scripts" / "b.txt") << "b";
+        std::ofstream(root_ / "Scripts" / "a.txt") << "a";
+        os::SetStartDirectory(root_.string());
+    }
+    void TearDown() override {
+        os::SetStartDirectory(saved_);
+        fs::remove_all(root_);
+    }
+    std::string saved_;
+    fs::path root_;
+};
+
+TEST_F(OsPathTest, ResolvesMixedCaseBackslashNames) {
+    struct Case {
+        const char* given;
+        const char* expected;  // relative to the root
+    } cases[] = {
+        {"scripts\\radio\\station.txt", "Scripts/Radio/Station.TXT"},
+        {"SCRIPTS/RADIO/STATION.txt", "Scripts/Radio/Station.TXT"},
+        {"scripts\\new\\file.dat", "Scripts/new/file.dat"},  // missing parts kept as given
+        {"Scripts\\.\\a.txt", "Scripts/a.txt"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(os::ResolvePath(c.given), (root_ / c.expected).string()) << c.given;
+    }
+}
+
+TEST_F(OsPathTest, NewFilesAreCreatedAsNamedInsideExistingFolders) {
+    std::FILE* f = os::OpenFile("SCRIPTS\\New.Txt", "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    EXPECT_TRUE(fs::exists(root_ / "Scripts" / "New.Txt"));
+    EXPECT_TRUE(os::FileExists("scripts\\new.txt"));
+    EXPECT_TRUE(os::DeleteFile("scripts\\NEW.TXT"));
+    EXPECT_FALSE(os::FileExists("scripts\\new.txt"));
+}
+
+TEST_F(OsPathTest, ListsSortedMatchesOnly) {
+    auto list = os::ListDirectory("scripts\\*.TXT");
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].name, "a.txt");
+    EXPECT_EQ(list[1].name, "b.txt");
+    auto all = os::ListDirectory("scripts\\*");
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].name, "Radio");
+    EXPECT_TRUE(all[0].isDirectory);
+}
+
+TEST_F(OsPathTest, CopyCreateDirectoryAndSize) {
+    EXPECT_TRUE(os::CreateDirectory("save\\deep\\er"));
+    EXPECT_TRUE(os::DirectoryExists("SAVE\\Deep"));
+    EXPECT_TRUE(os::CopyFile("scripts\\a.txt", "save\\c.txt", false));
+    EXPECT_FALSE(os::CopyFile("scripts\\b.txt", "save\\c.txt", false));
+    EXPECT_TRUE(os::CopyFile("scripts\\b.txt", "save\\c.txt", true));
+    EXPECT_EQ(os::FileSize("save\\c.txt"), 1);
+    EXPECT_EQ(os::FileSize("save\\none.txt"), -1);
+    EXPECT_FALSE(os::CopyFile("scripts\\none.txt", "save\\d.txt", true));
+}
+
+TEST(OsWildcard, Matches) {
+    struct Case {
+        const char *pattern, *name;
+        bool match;
+    } cases[] = {
+        {"*.txt", "a.TXT", true},   {"*.txt", "a.txt.bak", false}, {"a?c", "abc", true},
+        {"a?c", "ac", false},       {"*", "", true},               {"*a*b*", "xxaYYb", true},
+        {"*a*b*", "xxbYYa", false}, {"zt_screen*.bmp", "zt_screen0001.bmp", true},
+    };
+    for (const Case& c : cases) EXPECT_EQ(os::WildcardMatch(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
+}
+
+TEST(OsRand, ClassicSequenceAndRange) {
+    os::Srand(1);
+    // The classic generator's first values for seed 1.
+    EXPECT_EQ(os::Rand(), 41);
+    EXPECT_EQ(os::Rand(), 18467);
+    EXPECT_EQ(os::Rand(), 6334);
+    os::Srand(12345);
+    for (int i = 0; i < 10000; ++i) {
+        int v = os::Rand();
+        ASSERT_GE(v, 0);
+        ASSERT_LE(v, 32767);
+    }
+}
+
+TEST(OsClock, MonotonicAndCalendar) {
+    uint64_t a = os::PerformanceCounter();
+    os::SleepMs(2);
+    uint64_t b = os::PerformanceCounter();
+    EXPECT_GT(b, a);
+    EXPECT_GE((b - a) * 1000 / os::PerformanceFrequency(), 1u);
+    os::CalendarTime t = os::LocalTime();
+    EXPECT_GE(t.year, 2024);
+    EXPECT_GE(t.month, 1);
+    EXPECT_LE(t.month, 12);
+}
+
+TEST(OsInstanceLock, SecondHolderIsRefused) {
+    os::InstanceLock first, second;
+    const std::string name = "zt test lock " + std::to_string(::getpid());
+    ASSERT_TRUE(first.Acquire(name));
+    EXPECT_FALSE(second.Acquire(name));
+    first.Release();
+    EXPECT_TRUE(second.Acquire(name));
+}
+
+TEST(OsSemaphore, CountAndMaximum) {
+    os::Semaphore s(1, 1);
+    EXPECT_FALSE(s.Release());  // already at its maximum
+    EXPECT_TRUE(s.Wait(0));
+    EXPECT_FALSE(s.Wait(5));
+    EXPECT_TRUE(s.Release());
+    EXPECT_TRUE(s.Wait(0));
+}
+
+namespace {
+struct CountingThread : os::Thread {
+    int runs = 0;
+    void Run() override { ++runs; }
+};
+}  // namespace
+
+TEST(OsThread, RunsOnceAndJoins) {
+    CountingThread t;
+    EXPECT_TRUE(t.Start());
+    t.Join();
+    EXPECT_EQ(t.runs, 1);
+}
