@@ -55,6 +55,12 @@ void Vec3TransformCoordArray(Vec3* out, std::size_t outStride, const Vec3* in, s
 void Vec3TransformNormalArray(Vec3* out, std::size_t outStride, const Vec3* in, std::size_t inStride,
                               const Matrix& m, std::size_t count);
 
+// ---- Vec3d --------------------------------------------------------------
+constexpr double Vec3dDot(const Vec3d& a, const Vec3d& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+constexpr Vec3d Vec3dCross(const Vec3d& a, const Vec3d& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
 // ---- Vec4 ---------------------------------------------------------------
 float Vec4Length(const Vec4& v);
 float Vec4LengthSq(const Vec4& v);
