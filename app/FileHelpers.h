@@ -3,8 +3,13 @@
 // every script parser, case-insensitive matching, small numeric and colour
 // helpers and the append-only error log.
 //
+// Binary files are little-endian without padding; every primitive adds the
+// bytes it moved to g_BytesWritten or g_BytesRead. Text files may end their
+// lines with LF, CR LF or CR; text is 8-bit (code page 1250) and kept as bytes.
+//
 // Failure policy: nothing here reports an error; readers leave their targets
-// as they were on a short read. Buffers are always terminated. Functions with
+// as they were on a short read. Buffers are always terminated and never
+// written past their stated size. Functions with
 // a static result buffer return a pointer valid until their next call (main
 // thread only). Object references (PESEL) are written by the engine world.
 #pragma once
@@ -37,15 +42,27 @@ bool FileReadString(std::FILE* f, char* buffer, uint32_t capacity);
 void FileWriteOrientation(std::FILE* f, const orientation* o);
 void FileReadOrientation(std::FILE* f, orientation* o);
 
-// Line readers: buffer holds n + 1 bytes.
+// Line readers: buffer holds n + 1 bytes. A line ends at LF, CR LF, CR or the
+// end of the file; the end mark is consumed, not stored. Of a line longer than
+// n characters the rest is returned by the next call. ReadLine also turns
+// tabs into blanks and replaces text labels (ETextMgr::ReplaceKeys) within the
+// buffer; ReadLineRaw does neither.
 void ReadLine(std::FILE* f, char* buffer, int n);
 void ReadLineRaw(std::FILE* f, char* buffer, int n);
+// Writes at most n characters of the text, then LF.
 void WriteLine(std::FILE* f, const char* text, int n);
 
+// The line's first word (from its very first character, at most 127) equals
+// the keyword without regard to case.
 bool IsKeyword(const char* line, const char* keyword);
+// The rest of the line after its first word, trimmed of blanks and tabs; word
+// n (0-based). Both use a static 512-byte buffer and give "_string too long!"
+// for lines of 512 characters or more.
 const char* GetArgument(const char* line);
 const char* GetWord(const char* line, int n);
+// Three blank-separated numbers; only the first 255 characters are read.
 void ParseVector3(const char* text, float* vector);
+// The file opens for binary reading (directories do not count).
 bool FileExists(const char* name);
 
 int StrCmpNoCase(const char* a, const char* b);

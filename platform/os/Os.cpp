@@ -16,8 +16,10 @@
 namespace os {
 namespace {
 
-std::mutex g_dirMutex;
-std::string g_startDir;
+// Constant-initialised: the text table resolves its file during static
+// initialisation, before dynamic initialisers of this file may have run.
+constinit std::mutex g_dirMutex;
+constinit std::string g_startDir;
 
 std::string CurrentDirectory() {
     char buf[4096];

@@ -1,0 +1,59 @@
+// The debug manager: the allocation tracker, which counts live objects per
+// text tag (every tracked record is added under its tag when created and
+// removed when released), and the debug timers. The tracker only counts while
+// its switch, the console variable SystemDebug, is on; it never changes what
+// the program does. Video-memory measures and the debug displays live with the
+// device and drawing code.
+//
+// One global instance, constant-initialised and never destroyed, so that
+// managers constructed during static initialisation (the text table) or
+// destroyed at exit may still call it.
+#pragma once
+
+#include <cstdint>
+
+// The switch of the allocation tracker: the console's "SystemDebug" sets it
+// (value != 0). Off at start.
+extern bool g_bTrackAllocations;
+
+class EDebug {
+  public:
+    static constexpr int MAX_ALLOCATIONS = 1024;
+    static constexpr int TAG_LEN = 64;
+    static constexpr int MAX_TIMERS = 512;
+
+    constexpr EDebug() = default;
+
+    void AddAllocation(const char* tag);
+    void RemoveAllocation(const char* tag);
+    // "*** Current memory allocations:" and one "tag: count" line per used slot.
+    void DumpAllocations() const;
+
+    void StartTimer(uint32_t n);
+    double GetTimerElapsed(uint32_t n) const;
+
+    // The count under a tag (case-insensitive), 0 when it has no slot.
+    uint32_t GetAllocationCount(const char* tag) const;
+    // Forgets every tag and count (tests, and a fresh start of tracking).
+    void ClearAllocations();
+
+    struct AllocationSlot {
+        char tag[TAG_LEN] = {};
+        uint32_t count = 0;
+        bool used = false;
+    };
+
+    // Tracker.
+    AllocationSlot m_Allocations[MAX_ALLOCATIONS] = {};
+    // Debug timers: start times in seconds of absolute time.
+    double m_fTimers[MAX_TIMERS] = {};
+    // Performance figures in seconds, filled by the engine frame for the
+    // performance display.
+    double m_fUpdateTotal = 0, m_fGameUpdate = 0, m_fEngineUpdate = 0, m_fObjectUpdate = 0,
+           m_fMovableUpdate = 0, m_fRendererUpdate = 0, m_fRenderTotal = 0;
+
+  private:
+    int FindSlot(const char* tag) const;
+};
+
+extern EDebug g_Debug;

@@ -1,0 +1,43 @@
+// The profiler: 512 timers by id, each a frame stage bracketed by
+// ProfilerStart and ProfilerStop; the stop adds the stage's seconds to the
+// timer. Ids with a label are shown by the profiler display while the console
+// variable Profiler (g_iProfiler) is non-zero. Main thread only; start and stop read the
+// counter once and allocate nothing.
+#pragma once
+
+#include <cstdint>
+
+class Profiler {
+  public:
+    static constexpr int MAX_ENTRIES = 512;
+    static constexpr int LABEL_LEN = 256;
+
+    struct Entry {
+        bool used = false;    // set for the ids with a label
+        uint64_t start = 0;   // performance-counter value
+        double seconds = 0.0; // accumulated this frame
+        char label[LABEL_LEN] = {};
+        uint32_t level = 5; // indent level of the display
+    };
+
+    constexpr Profiler() = default;
+
+    Entry m_Entries[MAX_ENTRIES] = {};
+    uint64_t m_FrameStart = 0;
+    double m_fFrameTime = 0.0;
+
+    // The counter read by start, stop and the frame marks; tests drive it by hand.
+    uint64_t (*m_pfnCounter)() = nullptr;
+    uint64_t (*m_pfnFrequency)() = nullptr;
+};
+
+extern Profiler g_Profiler;
+
+void ProfilerInitLabels();
+void ProfilerFrameReset();
+void ProfilerStart(int id);
+double ProfilerStop(int id);
+void ProfilerFrameTime();
+
+// Seconds between two counter values, from their full 64-bit difference.
+double ProfilerSeconds(uint64_t from, uint64_t to, uint64_t frequency);
