@@ -33,8 +33,8 @@ void PerpendicularVector(math::Vec3* out, const math::Vec3& v);
 // a x b (not normalised; PerpendicularVector of a's direction when a and b are
 // parallel, opposite or nearly equal), angle acos of the directions' dot
 // product, and the matrix of that rotation.
-void RotationBetweenVectors(const math::Vec3& a, const math::Vec3& b, math::Matrix* outMatrix, math::Vec3* outAxis,
-                            float* outAngle);
+void RotationBetweenVectors(const math::Vec3& a, const math::Vec3& b, math::Matrix* outMatrix,
+                            math::Vec3* outAxis, float* outAngle);
 
 // Distance from p to the segment; the closest point is written when asked.
 float DistancePointSegment(const math::Vec3& p, const math::Vec3& a, const math::Vec3& b,
@@ -42,8 +42,8 @@ float DistancePointSegment(const math::Vec3& p, const math::Vec3& a, const math:
 
 // Squared distance between segments p0-p1 and q0-q1; s and t are the
 // parameters (0..1) of the closest points on each.
-float SqrDistSegmentSegment(const math::Vec3& p0, const math::Vec3& p1, const math::Vec3& q0, const math::Vec3& q1,
-                            float* s = nullptr, float* t = nullptr);
+float SqrDistSegmentSegment(const math::Vec3& p0, const math::Vec3& p1, const math::Vec3& q0,
+                            const math::Vec3& q1, float* s = nullptr, float* t = nullptr);
 
 // True when the segment comes within the radius of the centre (touching counts).
 bool SegmentSphereOverlap(const math::Vec3& a, const math::Vec3& b, const math::Vec3& centre, float radius);
@@ -52,8 +52,8 @@ bool SegmentSphereOverlap(const math::Vec3& a, const math::Vec3& b, const math::
 bool SegmentSphereIntersect(const math::Vec3& a, const math::Vec3& b, const math::Vec3& centre, float radius,
                             float* t);
 
-bool SegmentTriangleIntersect(const math::Vec3& a, const math::Vec3& b, const math::Vec3& t0, const math::Vec3& t1,
-                              const math::Vec3& t2);
+bool SegmentTriangleIntersect(const math::Vec3& a, const math::Vec3& b, const math::Vec3& t0,
+                              const math::Vec3& t1, const math::Vec3& t2);
 // The same test with the caller's plane normal (no degenerate-triangle check).
 bool SegmentTriangleIntersectWithNormal(const math::Vec3& a, const math::Vec3& b, const math::Vec3& t0,
                                         const math::Vec3& t1, const math::Vec3& t2, const math::Vec3& normal);
@@ -63,11 +63,13 @@ bool SegmentTriangleIntersectPoint(const math::Vec3& a, const math::Vec3& b, con
                                    const math::Vec3& t1, const math::Vec3& t2, math::Vec3* point, float* t);
 // The same test in double precision, with the tighter parallel threshold 1e-8.
 bool SegmentTriangleIntersectDouble(const math::Vec3d& a, const math::Vec3d& b, const math::Vec3d& t0,
-                                    const math::Vec3d& t1, const math::Vec3d& t2, math::Vec3d* point, double* t);
+                                    const math::Vec3d& t1, const math::Vec3d& t2, math::Vec3d* point,
+                                    double* t);
 
 // True when the segment touches the axis-aligned box (an end inside, or a
 // crossing of a face within its extent; bounds inclusive).
-bool SegmentAABBIntersect(const math::Vec3& a, const math::Vec3& b, const math::Vec3& min, const math::Vec3& max);
+bool SegmentAABBIntersect(const math::Vec3& a, const math::Vec3& b, const math::Vec3& min,
+                          const math::Vec3& max);
 
 // Corners 0 (min x, min y, min z), 1 (max x, min y, min z), 2 (max x, max y, min z),
 // 3 (min x, max y, min z), 4..7 the same at max z.
@@ -79,8 +81,8 @@ extern const uint16_t BoxTriangleIndices[36];
 bool TriBoxOverlap(const math::Vec3& t0, const math::Vec3& t1, const math::Vec3& t2, const math::Vec3& min,
                    const math::Vec3& max);
 // The same with the box's corners supplied (kept by the caller per box).
-bool TriBoxCornersOverlap(const math::Vec3& t0, const math::Vec3& t1, const math::Vec3& t2, const math::Vec3& min,
-                          const math::Vec3& max, const math::Vec3 corners[8]);
+bool TriBoxCornersOverlap(const math::Vec3& t0, const math::Vec3& t1, const math::Vec3& t2,
+                          const math::Vec3& min, const math::Vec3& max, const math::Vec3 corners[8]);
 // True when the segment touches the (possibly rotated) box of eight corners.
 bool SegmentBoxCornersIntersect(const math::Vec3& a, const math::Vec3& b, const math::Vec3 corners[8]);
 

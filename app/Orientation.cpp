@@ -9,7 +9,9 @@
 namespace {
 
 // Divide by the length; a zero vector stays zero.
-math::Vec3 NormalizeAxis(const math::Vec3& v) { return math::Vec3Normalize(v); }
+math::Vec3 NormalizeAxis(const math::Vec3& v) {
+    return math::Vec3Normalize(v);
+}
 
 // right = hint x forward unless the two are parallel (no right axis then):
 // the hint is replaced by world up, or for a vertical forward by the
@@ -23,13 +25,16 @@ math::Vec3 RightAxis(const math::Vec3& forward, const math::Vec3& hint) {
     const float ay = forward.y < 0 ? -forward.y : forward.y;
     const float az = forward.z < 0 ? -forward.z : forward.z;
     const bool vertical = ay >= ax && ay >= az;
-    const math::Vec3 fallback = vertical ? math::Vec3(0, 0, forward.y > 0 ? -1.0f : 1.0f) : math::Vec3(0, 1, 0);
+    const math::Vec3 fallback =
+        vertical ? math::Vec3(0, 0, forward.y > 0 ? -1.0f : 1.0f) : math::Vec3(0, 1, 0);
     return math::Vec3Cross(fallback, forward);
 }
 
-}  // namespace
+} // namespace
 
-orientation::orientation() { Rebuild(); }
+orientation::orientation() {
+    Rebuild();
+}
 
 void orientation::InitDirection(const math::Vec3* direction) {
     quaternion = math::QuatIdentity();
@@ -74,7 +79,7 @@ void orientation::Multiply(const math::Quat* q) {
 
 void orientation::Rotate(const math::Vec3* axis, float angle) {
     if (!axis) return;
-    const math::Quat r = math::QuatRotationAxis(*axis, angle);  // read before the axes change
+    const math::Quat r = math::QuatRotationAxis(*axis, angle); // read before the axes change
     quaternion = math::QuatMultiply(quaternion, r);
     Rebuild();
 }
@@ -122,7 +127,8 @@ void orientation::GetAngles(float* pitch, float* yaw, float* roll) const {
 
 // ---- Save stream -----------------------------------------------------------------
 
-static_assert(std::endian::native == std::endian::little, "the save stream writes floats as they lie in memory");
+static_assert(std::endian::native == std::endian::little,
+              "the save stream writes floats as they lie in memory");
 
 // 116 bytes: quaternion (16), matrix (64), forward, right, up (12 each).
 void FileWriteOrientation(std::FILE* f, const orientation* o) {

@@ -16,7 +16,7 @@
 #include "platform/math/Types.h"
 
 struct orientation {
-    math::Quat quaternion;  // x, y, z, w
+    math::Quat quaternion; // x, y, z, w
     math::Matrix matrix;
     math::Vec3 forward{0, 0, 1};
     math::Vec3 right{1, 0, 0};
@@ -61,7 +61,9 @@ struct orientation {
     // As SetDirection with an up hint in place of world up; a hint parallel to
     // the direction falls back as SetDirection's world up does.
     void SetDirectionAndUp(const math::Vec3* direction, const math::Vec3* up);
-    void SetDirectionAndUp(const math::Vec3& direction, const math::Vec3& up) { SetDirectionAndUp(&direction, &up); }
+    void SetDirectionAndUp(const math::Vec3& direction, const math::Vec3& up) {
+        SetDirectionAndUp(&direction, &up);
+    }
 
     // Pitch, yaw and roll of the matrix in radians, each 0..2 pi
     // (MatrixToAngles); nothing unless all three outputs are given.

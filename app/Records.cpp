@@ -40,9 +40,13 @@ ShakeScreenParams::ShakeScreenParams() {
     bNegativeStart = 0;
 }
 
-bool NoObjectFilter(ObjectRecord*, ObjectRecord*) { return true; }
+bool NoObjectFilter(ObjectRecord*, ObjectRecord*) {
+    return true;
+}
 
-SegmentQuery::SegmentQuery() { Reset(); }
+SegmentQuery::SegmentQuery() {
+    Reset();
+}
 
 void SegmentQuery::Reset() {
     pStart = nullptr;

@@ -24,20 +24,20 @@ struct ObjectRecord;
 
 struct AddObjectParams {
     uint32_t dwType;  // OT_MESH 0, OT_LIGHT 2, OT_SPRITE 5, OT_SKINMESH 6
-    uint32_t dwFlags;  // bit 0 visible
+    uint32_t dwFlags; // bit 0 visible
     uint32_t dwFlags2;
     uint32_t dwFlags3;
-    char szFileName[128];  // mesh, skinned-mesh or sprite file
+    char szFileName[128]; // mesh, skinned-mesh or sprite file
     math::Vec3 vPosition;
     math::Vec3 vScale;
     orientation Orientation;
-    float fRadius;  // lights; meshes take theirs from the mesh
+    float fRadius; // lights; meshes take theirs from the mesh
     float fLightSize;
-    float fSpare1;  // the four spares are read by nothing and keep their defaults
+    float fSpare1; // the four spares are read by nothing and keep their defaults
     float fSpare2;
     float fSpare3;
     float fSpare4;
-    float fExtraValue;  // stored in the object as an integer
+    float fExtraValue; // stored in the object as an integer
 
     AddObjectParams();
     void Reset();
@@ -63,8 +63,8 @@ struct ShakeScreenParams {
     float fAmplitude3;
     float fPeriod3;
     float fDistance;
-    float fDuration;  // a shake starts only when this is above 0
-    uint8_t bNegativeStart;  // first swing negative, else a random sign
+    float fDuration;        // a shake starts only when this is above 0
+    uint8_t bNegativeStart; // first swing negative, else a random sign
 
     ShakeScreenParams();
 };
@@ -87,14 +87,14 @@ bool NoObjectFilter(ObjectRecord* candidate, ObjectRecord* argument);
 struct SegmentQuery {
     const math::Vec3* pStart;
     const math::Vec3* pEnd;
-    ObjectFilterFn pFilter;  // NoObjectFilter by default
+    ObjectFilterFn pFilter; // NoObjectFilter by default
     // A 32-bit value in the original layout; a pointer-sized object handle here.
     ObjectRecord* pFilterArgument;
-    uint8_t bSeeThrough;  // test the see-through table instead of the intersect table
-    uint8_t bCoarse;  // far skinned meshes hit at their centre without a hit-zone test
+    uint8_t bSeeThrough; // test the see-through table instead of the intersect table
+    uint8_t bCoarse;     // far skinned meshes hit at their centre without a hit-zone test
     float fCoarseDistance;
-    uint8_t bIncludeExcluded;  // also test meshes excluded from the segment test
-    uint8_t bStickMarkers;  // test only the stick-marker table
+    uint8_t bIncludeExcluded; // also test meshes excluded from the segment test
+    uint8_t bStickMarkers;    // test only the stick-marker table
 
     SegmentQuery();
     void Reset();
@@ -115,17 +115,17 @@ struct SegmentHit {
     // The result part, cleared by Reset.
     uint32_t bHit = 0;
     math::Vec3 vPoint;
-    float fDistance = 0;  // from the segment start to the hit point
+    float fDistance = 0; // from the segment start to the hit point
     math::Vec3 vNormal;  // unit normal of the face hit
     ObjectRecord* hObject = nullptr;
-    uint32_t dwFace = 0;  // index in the object's collision face list
-    uint32_t dwTextureId = 0;  // texture of the subset holding the face; 0 for skinned meshes
-    float fValue1 = 0;  // not set by the test; passed on by the game layer
+    uint32_t dwFace = 0;      // index in the object's collision face list
+    uint32_t dwTextureId = 0; // texture of the subset holding the face; 0 for skinned meshes
+    float fValue1 = 0;        // not set by the test; passed on by the game layer
     float fValue2 = 0;
-    math::Vec3 vSegmentStart;  // copies of the tested segment
+    math::Vec3 vSegmentStart; // copies of the tested segment
     math::Vec3 vSegmentEnd;
     uint32_t bSkinned = 0;
-    uint32_t dwHitZone = 0;  // 0..5 from the hit zone's name
+    uint32_t dwHitZone = 0; // 0..5 from the hit zone's name
     char szNodeName[128] = {};
     // Kept over Reset; cleared by the constructor and by the test's own stage.
     SegmentSkinnedResult Skinned;

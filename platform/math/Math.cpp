@@ -7,9 +7,15 @@ namespace math {
 
 // ---- Vec2 ---------------------------------------------------------------
 
-float Vec2LengthSq(const Vec2& v) { return v.x * v.x + v.y * v.y; }
-float Vec2Length(const Vec2& v) { return std::sqrt(Vec2LengthSq(v)); }
-float Vec2Dot(const Vec2& a, const Vec2& b) { return a.x * b.x + a.y * b.y; }
+float Vec2LengthSq(const Vec2& v) {
+    return v.x * v.x + v.y * v.y;
+}
+float Vec2Length(const Vec2& v) {
+    return std::sqrt(Vec2LengthSq(v));
+}
+float Vec2Dot(const Vec2& a, const Vec2& b) {
+    return a.x * b.x + a.y * b.y;
+}
 
 Vec2 Vec2Normalize(const Vec2& v) {
     const float len = Vec2Length(v);
@@ -19,9 +25,15 @@ Vec2 Vec2Normalize(const Vec2& v) {
 
 // ---- Vec3 ---------------------------------------------------------------
 
-float Vec3LengthSq(const Vec3& v) { return v.x * v.x + v.y * v.y + v.z * v.z; }
-float Vec3Length(const Vec3& v) { return std::sqrt(Vec3LengthSq(v)); }
-float Vec3Dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+float Vec3LengthSq(const Vec3& v) {
+    return v.x * v.x + v.y * v.y + v.z * v.z;
+}
+float Vec3Length(const Vec3& v) {
+    return std::sqrt(Vec3LengthSq(v));
+}
+float Vec3Dot(const Vec3& a, const Vec3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 
 Vec3 Vec3Cross(const Vec3& a, const Vec3& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
@@ -81,23 +93,31 @@ void TransformArray(Vec3* out, std::size_t outStride, const Vec3* in, std::size_
     }
 }
 
-}  // namespace
+} // namespace
 
 void Vec3TransformCoordArray(Vec3* out, std::size_t outStride, const Vec3* in, std::size_t inStride,
                              const Matrix& m, std::size_t count) {
-    TransformArray(out, outStride, in, inStride, count, [&m](const Vec3& v) { return Vec3TransformCoord(v, m); });
+    TransformArray(out, outStride, in, inStride, count,
+                   [&m](const Vec3& v) { return Vec3TransformCoord(v, m); });
 }
 
 void Vec3TransformNormalArray(Vec3* out, std::size_t outStride, const Vec3* in, std::size_t inStride,
                               const Matrix& m, std::size_t count) {
-    TransformArray(out, outStride, in, inStride, count, [&m](const Vec3& v) { return Vec3TransformNormal(v, m); });
+    TransformArray(out, outStride, in, inStride, count,
+                   [&m](const Vec3& v) { return Vec3TransformNormal(v, m); });
 }
 
 // ---- Vec4 ---------------------------------------------------------------
 
-float Vec4LengthSq(const Vec4& v) { return v.x * v.x + v.y * v.y + v.z * v.z + v.w * v.w; }
-float Vec4Length(const Vec4& v) { return std::sqrt(Vec4LengthSq(v)); }
-float Vec4Dot(const Vec4& a, const Vec4& b) { return a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w; }
+float Vec4LengthSq(const Vec4& v) {
+    return v.x * v.x + v.y * v.y + v.z * v.z + v.w * v.w;
+}
+float Vec4Length(const Vec4& v) {
+    return std::sqrt(Vec4LengthSq(v));
+}
+float Vec4Dot(const Vec4& a, const Vec4& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w;
+}
 
 Vec4 Vec4Normalize(const Vec4& v) {
     const float len = Vec4Length(v);
@@ -115,22 +135,28 @@ Vec4 Vec4Transform(const Vec4& v, const Matrix& m) {
 
 // ---- Matrix -------------------------------------------------------------
 
-Matrix MatrixIdentity() { return Matrix(); }
+Matrix MatrixIdentity() {
+    return Matrix();
+}
 
-bool MatrixIsIdentity(const Matrix& m) { return m == Matrix(); }
+bool MatrixIsIdentity(const Matrix& m) {
+    return m == Matrix();
+}
 
 Matrix MatrixMultiply(const Matrix& a, const Matrix& b) {
     Matrix r;
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
-            r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
+            r.m[i][j] =
+                a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
     return r;
 }
 
 Matrix MatrixTranspose(const Matrix& m) {
     Matrix r;
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) r.m[i][j] = m.m[j][i];
+        for (int j = 0; j < 4; ++j)
+            r.m[i][j] = m.m[j][i];
     return r;
 }
 
@@ -160,9 +186,11 @@ struct PairMinors {
     }
 };
 
-}  // namespace
+} // namespace
 
-float MatrixDeterminant(const Matrix& m) { return PairMinors(m).Determinant(); }
+float MatrixDeterminant(const Matrix& m) {
+    return PairMinors(m).Determinant();
+}
 
 bool MatrixInverse(const Matrix& m, Matrix* out, float* determinant) {
     const PairMinors p(m);
@@ -298,7 +326,7 @@ Matrix MatrixTransformation(const Vec3* scalingCenter, const Quat* scalingRotati
         const Matrix scale = MatrixScaling(scaling->x, scaling->y, scaling->z);
         if (scalingRotation) {
             const Matrix sr = MatrixRotationQuaternion(*scalingRotation);
-            const Matrix srInv = MatrixTranspose(sr);  // a rotation's inverse
+            const Matrix srInv = MatrixTranspose(sr); // a rotation's inverse
             r = toCentre * srInv * scale * sr * fromCentre;
         } else {
             r = toCentre * scale * fromCentre;
@@ -365,7 +393,7 @@ Matrix Perspective(float xScale, float yScale, float zn, float zf) {
     return r;
 }
 
-}  // namespace
+} // namespace
 
 Matrix MatrixPerspectiveFovLH(float fovY, float aspect, float zn, float zf) {
     const float yScale = 1.0f / std::tan(fovY / 2.0f);
@@ -401,17 +429,28 @@ Matrix MatrixReflect(const Plane& plane) {
     const float n[4] = {p.a, p.b, p.c, p.d};
     Matrix r;
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 3; ++j) r.m[i][j] = (i == j ? 1.0f : 0.0f) - 2.0f * n[i] * n[j];
+        for (int j = 0; j < 3; ++j)
+            r.m[i][j] = (i == j ? 1.0f : 0.0f) - 2.0f * n[i] * n[j];
     return r;
 }
 
 // ---- Quaternion -----------------------------------------------------------
 
-Quat QuatIdentity() { return Quat(); }
-bool QuatIsIdentity(const Quat& q) { return q == Quat(); }
-float QuatLengthSq(const Quat& q) { return q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w; }
-float QuatLength(const Quat& q) { return std::sqrt(QuatLengthSq(q)); }
-float QuatDot(const Quat& a, const Quat& b) { return a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w; }
+Quat QuatIdentity() {
+    return Quat();
+}
+bool QuatIsIdentity(const Quat& q) {
+    return q == Quat();
+}
+float QuatLengthSq(const Quat& q) {
+    return q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w;
+}
+float QuatLength(const Quat& q) {
+    return std::sqrt(QuatLengthSq(q));
+}
+float QuatDot(const Quat& a, const Quat& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w;
+}
 
 Quat QuatNormalize(const Quat& q) {
     const float len = QuatLength(q);
@@ -419,7 +458,9 @@ Quat QuatNormalize(const Quat& q) {
     return {q.x / len, q.y / len, q.z / len, q.w / len};
 }
 
-Quat QuatConjugate(const Quat& q) { return {-q.x, -q.y, -q.z, q.w}; }
+Quat QuatConjugate(const Quat& q) {
+    return {-q.x, -q.y, -q.z, q.w};
+}
 
 Quat QuatInverse(const Quat& q) {
     const float n = QuatLengthSq(q);
@@ -478,7 +519,7 @@ Quat QuatSlerp(const Quat& a, const Quat& b, float t) {
     float wa = 1.0f - t;
     float wb = t;
     float dot = QuatDot(a, b);
-    if (dot < 0.0f) {  // the shorter arc runs to -b
+    if (dot < 0.0f) { // the shorter arc runs to -b
         wb = -wb;
         dot = -dot;
     }
@@ -508,9 +549,15 @@ Plane PlaneNormalize(const Plane& p) {
     return {p.a / len, p.b / len, p.c / len, p.d / len};
 }
 
-float PlaneDotCoord(const Plane& p, const Vec3& v) { return p.a * v.x + p.b * v.y + p.c * v.z + p.d; }
-float PlaneDotNormal(const Plane& p, const Vec3& v) { return p.a * v.x + p.b * v.y + p.c * v.z; }
-float PlaneDot(const Plane& p, const Vec4& v) { return p.a * v.x + p.b * v.y + p.c * v.z + p.d * v.w; }
+float PlaneDotCoord(const Plane& p, const Vec3& v) {
+    return p.a * v.x + p.b * v.y + p.c * v.z + p.d;
+}
+float PlaneDotNormal(const Plane& p, const Vec3& v) {
+    return p.a * v.x + p.b * v.y + p.c * v.z;
+}
+float PlaneDot(const Plane& p, const Vec4& v) {
+    return p.a * v.x + p.b * v.y + p.c * v.z + p.d * v.w;
+}
 
 Plane PlaneTransform(const Plane& p, const Matrix& m) {
     const Vec4 r = Vec4Transform({p.a, p.b, p.c, p.d}, m);
@@ -526,4 +573,4 @@ bool PlaneIntersectLine(const Plane& p, const Vec3& p1, const Vec3& p2, Vec3* ou
     return true;
 }
 
-}  // namespace math
+} // namespace math

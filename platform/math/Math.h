@@ -22,8 +22,12 @@
 namespace math {
 
 constexpr float kPi = 3.141592654f;
-constexpr float ToRadian(float degrees) { return degrees * (kPi / 180.0f); }
-constexpr float ToDegree(float radians) { return radians * (180.0f / kPi); }
+constexpr float ToRadian(float degrees) {
+    return degrees * (kPi / 180.0f);
+}
+constexpr float ToDegree(float radians) {
+    return radians * (180.0f / kPi);
+}
 
 // ---- Vec2 ---------------------------------------------------------------
 float Vec2Length(const Vec2& v);
@@ -56,7 +60,9 @@ void Vec3TransformNormalArray(Vec3* out, std::size_t outStride, const Vec3* in, 
                               const Matrix& m, std::size_t count);
 
 // ---- Vec3d --------------------------------------------------------------
-constexpr double Vec3dDot(const Vec3d& a, const Vec3d& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+constexpr double Vec3dDot(const Vec3d& a, const Vec3d& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 constexpr Vec3d Vec3dCross(const Vec3d& a, const Vec3d& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
@@ -155,6 +161,8 @@ Plane PlaneTransform(const Plane& p, const Matrix& m);
 // untouched) when the line is parallel to it. Not limited to the segment.
 bool PlaneIntersectLine(const Plane& p, const Vec3& p1, const Vec3& p2, Vec3* out);
 
-inline Matrix operator*(const Matrix& a, const Matrix& b) { return MatrixMultiply(a, b); }
+inline Matrix operator*(const Matrix& a, const Matrix& b) {
+    return MatrixMultiply(a, b);
+}
 
-}  // namespace math
+} // namespace math

@@ -21,14 +21,31 @@ struct Vec3 {
     constexpr Vec3 operator-() const { return {-x, -y, -z}; }
     constexpr Vec3 operator*(float s) const { return {x * s, y * s, z * s}; }
     constexpr Vec3 operator/(float s) const { return {x / s, y / s, z / s}; }
-    constexpr Vec3& operator+=(const Vec3& o) { x += o.x; y += o.y; z += o.z; return *this; }
-    constexpr Vec3& operator-=(const Vec3& o) { x -= o.x; y -= o.y; z -= o.z; return *this; }
-    constexpr Vec3& operator*=(float s) { x *= s; y *= s; z *= s; return *this; }
+    constexpr Vec3& operator+=(const Vec3& o) {
+        x += o.x;
+        y += o.y;
+        z += o.z;
+        return *this;
+    }
+    constexpr Vec3& operator-=(const Vec3& o) {
+        x -= o.x;
+        y -= o.y;
+        z -= o.z;
+        return *this;
+    }
+    constexpr Vec3& operator*=(float s) {
+        x *= s;
+        y *= s;
+        z *= s;
+        return *this;
+    }
     constexpr bool operator==(const Vec3& o) const { return x == o.x && y == o.y && z == o.z; }
     float* data() { return &x; }
     const float* data() const { return &x; }
 };
-constexpr Vec3 operator*(float s, const Vec3& v) { return v * s; }
+constexpr Vec3 operator*(float s, const Vec3& v) {
+    return v * s;
+}
 
 struct Vec4 {
     float x = 0, y = 0, z = 0, w = 0;
@@ -70,4 +87,4 @@ struct Vec3d {
 
 static_assert(sizeof(Vec3) == 12 && sizeof(Quat) == 16 && sizeof(Matrix) == 64 && sizeof(Plane) == 16);
 
-}  // namespace math
+} // namespace math

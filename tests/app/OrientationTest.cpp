@@ -20,8 +20,8 @@ constexpr float kPi = 3.14159265f;
 
 ::testing::AssertionResult Near(const Vec3& a, const Vec3& b, float eps = kEps) {
     if (std::fabs(a.x - b.x) > eps || std::fabs(a.y - b.y) > eps || std::fabs(a.z - b.z) > eps)
-        return ::testing::AssertionFailure() << "(" << a.x << ", " << a.y << ", " << a.z << ") != (" << b.x << ", "
-                                             << b.y << ", " << b.z << ")";
+        return ::testing::AssertionFailure() << "(" << a.x << ", " << a.y << ", " << a.z << ") != (" << b.x
+                                             << ", " << b.y << ", " << b.z << ")";
     return ::testing::AssertionSuccess();
 }
 
@@ -29,30 +29,35 @@ constexpr float kPi = 3.14159265f;
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
             if (std::fabs(a.m[i][j] - b.m[i][j]) > eps)
-                return ::testing::AssertionFailure() << "element [" << i << "][" << j << "] is " << a.m[i][j]
-                                                     << ", expected " << b.m[i][j];
+                return ::testing::AssertionFailure()
+                       << "element [" << i << "][" << j << "] is " << a.m[i][j] << ", expected " << b.m[i][j];
     return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult Near(const Quat& a, const Quat& b, float eps = kEps) {
     if (std::fabs(a.x - b.x) > eps || std::fabs(a.y - b.y) > eps || std::fabs(a.z - b.z) > eps ||
         std::fabs(a.w - b.w) > eps)
-        return ::testing::AssertionFailure() << "(" << a.x << ", " << a.y << ", " << a.z << ", " << a.w << ") != ("
-                                             << b.x << ", " << b.y << ", " << b.z << ", " << b.w << ")";
+        return ::testing::AssertionFailure()
+               << "(" << a.x << ", " << a.y << ", " << a.z << ", " << a.w << ") != (" << b.x << ", " << b.y
+               << ", " << b.z << ", " << b.w << ")";
     return ::testing::AssertionSuccess();
 }
 
-Vec3 Row(const Matrix& m, int r) { return {m.m[r][0], m.m[r][1], m.m[r][2]}; }
+Vec3 Row(const Matrix& m, int r) {
+    return {m.m[r][0], m.m[r][1], m.m[r][2]};
+}
 
 // The three forms agree: axes are unit rows 2, 0, 1 of a complete rotation
 // matrix, and that matrix is the rotation of the quaternion.
 ::testing::AssertionResult Consistent(const orientation& o) {
-    if (!Near(o.forward, Row(o.matrix, 2)) || !Near(o.right, Row(o.matrix, 0)) || !Near(o.up, Row(o.matrix, 1)))
+    if (!Near(o.forward, Row(o.matrix, 2)) || !Near(o.right, Row(o.matrix, 0)) ||
+        !Near(o.up, Row(o.matrix, 1)))
         return ::testing::AssertionFailure() << "axes are not the matrix rows";
     for (const Vec3* axis : {&o.forward, &o.right, &o.up})
-        if (std::fabs(math::Vec3Length(*axis) - 1.0f) > kEps) return ::testing::AssertionFailure() << "axis not unit";
-    const float fourth[4][2] = {{o.matrix.m[0][3], 0}, {o.matrix.m[1][3], 0}, {o.matrix.m[2][3], 0},
-                                {o.matrix.m[3][3], 1}};
+        if (std::fabs(math::Vec3Length(*axis) - 1.0f) > kEps)
+            return ::testing::AssertionFailure() << "axis not unit";
+    const float fourth[4][2] = {
+        {o.matrix.m[0][3], 0}, {o.matrix.m[1][3], 0}, {o.matrix.m[2][3], 0}, {o.matrix.m[3][3], 1}};
     for (const auto& f : fourth)
         if (f[0] != f[1]) return ::testing::AssertionFailure() << "fourth column is not the identity's";
     if (o.matrix.m[3][0] != 0 || o.matrix.m[3][1] != 0 || o.matrix.m[3][2] != 0)
@@ -60,7 +65,7 @@ Vec3 Row(const Matrix& m, int r) { return {m.m[r][0], m.m[r][1], m.m[r][2]}; }
     return Near(math::MatrixRotationQuaternion(o.quaternion), o.matrix);
 }
 
-}  // namespace
+} // namespace
 
 TEST(Orientation, DefaultIsTheIdentity) {
     const orientation o;
@@ -90,7 +95,7 @@ TEST(Orientation, SetDirectionBuildsAxesAndAConsistentFrame) {
     };
     for (const auto& c : cases) {
         orientation o;
-        o.SetYawPitchRoll(0.3f, 0.2f, 0.1f);  // the previous rotation must not matter
+        o.SetYawPitchRoll(0.3f, 0.2f, 0.1f); // the previous rotation must not matter
         o.SetDirection(c.direction);
         EXPECT_TRUE(Near(o.forward, c.forward)) << c.name;
         EXPECT_TRUE(Near(o.right, c.right)) << c.name;
@@ -118,7 +123,11 @@ TEST(Orientation, SetDirectionAndUpUsesTheHint) {
     const Case cases[] = {
         {"rolled: up hint +x", {0, 0, 1}, {1, 0, 0}, {0, 0, 1}, {0, -1, 0}, {1, 0, 0}},
         {"world up hint equals SetDirection", {1, 0, 0}, {0, 1, 0}, {1, 0, 0}, {0, 0, -1}, {0, 1, 0}},
-        {"hint parallel to the direction falls back to world up", {1, 0, 0}, {2, 0, 0}, {1, 0, 0}, {0, 0, -1},
+        {"hint parallel to the direction falls back to world up",
+         {1, 0, 0},
+         {2, 0, 0},
+         {1, 0, 0},
+         {0, 0, -1},
          {0, 1, 0}},
         {"tilted hint is made perpendicular", {0, 0, 1}, {0, 1, 1}, {0, 0, 1}, {1, 0, 0}, {0, 1, 0}},
     };
@@ -213,7 +222,8 @@ TEST(OrientationSave, WritesTheFieldsAtTheirOffsetsAndReadsThemBackExactly) {
     // Values that are not a consistent rotation: the reader must copy, not rebuild.
     orientation o;
     float* f = reinterpret_cast<float*>(&o);
-    for (int i = 0; i < 29; ++i) f[i] = 0.1f * i - 1.3f + (i % 3) * 1e-7f;
+    for (int i = 0; i < 29; ++i)
+        f[i] = 0.1f * i - 1.3f + (i % 3) * 1e-7f;
 
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
@@ -231,8 +241,10 @@ TEST(OrientationSave, WritesTheFieldsAtTheirOffsetsAndReadsThemBackExactly) {
         const void* value;
         int size;
     };
-    const Field fields[] = {{"quaternion", 0, &o.quaternion, 16}, {"matrix", 16, &o.matrix, 64},
-                            {"forward", 80, &o.forward, 12},      {"right", 92, &o.right, 12},
+    const Field fields[] = {{"quaternion", 0, &o.quaternion, 16},
+                            {"matrix", 16, &o.matrix, 64},
+                            {"forward", 80, &o.forward, 12},
+                            {"right", 92, &o.right, 12},
                             {"up", 104, &o.up, 12}};
     for (const auto& field : fields)
         EXPECT_EQ(std::memcmp(bytes + field.offset, field.value, field.size), 0) << field.name;

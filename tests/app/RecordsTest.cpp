@@ -10,14 +10,17 @@ using math::Vec3;
 namespace {
 
 // Object handles are only compared here, never dereferenced.
-ObjectRecord* FakeObject(uintptr_t n) { return reinterpret_cast<ObjectRecord*>(n * 64); }
+ObjectRecord* FakeObject(uintptr_t n) {
+    return reinterpret_cast<ObjectRecord*>(n * 64);
+}
 
 void ExpectAddObjectDefaults(const AddObjectParams& p) {
     EXPECT_EQ(p.dwType, 0u);
     EXPECT_EQ(p.dwFlags, 13u);
     EXPECT_EQ(p.dwFlags2, 0u);
     EXPECT_EQ(p.dwFlags3, 0u);
-    for (char c : p.szFileName) ASSERT_EQ(c, 0);
+    for (char c : p.szFileName)
+        ASSERT_EQ(c, 0);
     EXPECT_EQ(p.vPosition, Vec3(0, 0, 0));
     EXPECT_EQ(p.vScale, Vec3(1, 1, 1));
     const orientation identity;
@@ -31,7 +34,7 @@ void ExpectAddObjectDefaults(const AddObjectParams& p) {
     EXPECT_EQ(p.fExtraValue, 0.0f);
 }
 
-}  // namespace
+} // namespace
 
 TEST(AddObjectParams, ConstructedAsAVisibleUnrotatedMeshAtTheOrigin) {
     // Built over garbage: the constructor must set every field.
@@ -39,7 +42,7 @@ TEST(AddObjectParams, ConstructedAsAVisibleUnrotatedMeshAtTheOrigin) {
     std::memset(storage, 0xCD, sizeof storage);
     auto* p = new (storage) AddObjectParams;
     ExpectAddObjectDefaults(*p);
-    EXPECT_EQ(p->dwFlags & 1u, 1u);  // visible
+    EXPECT_EQ(p->dwFlags & 1u, 1u); // visible
     p->~AddObjectParams();
 }
 
@@ -65,10 +68,12 @@ TEST(ShakeScreenParams, DefaultsAndZeroedPadding) {
     const float expected[8] = {20.0f, 1.0f, 12.0f, 1.4f, 8.0f, 1.4f, 640.0f, 4.0f};
     const float actual[8] = {s->fAmplitude1, s->fPeriod1, s->fAmplitude2, s->fPeriod2,
                              s->fAmplitude3, s->fPeriod3, s->fDistance,   s->fDuration};
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(actual[i], expected[i]) << "value " << i + 1;
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(actual[i], expected[i]) << "value " << i + 1;
     EXPECT_EQ(s->bNegativeStart, 0);
     // The record is embedded byte for byte in saved blocks: its padding is defined.
-    for (int i : {1, 2, 3, 37, 38, 39}) EXPECT_EQ(storage[i], 0) << "byte " << i;
+    for (int i : {1, 2, 3, 37, 38, 39})
+        EXPECT_EQ(storage[i], 0) << "byte " << i;
 }
 
 TEST(SegmentQuery, DefaultsAndResetLetEveryObjectThrough) {
@@ -117,14 +122,17 @@ TEST(SegmentHit, ConstructedZeroWhole) {
     EXPECT_EQ(h->vSegmentEnd, zero);
     EXPECT_EQ(h->bSkinned, 0u);
     EXPECT_EQ(h->dwHitZone, 0u);
-    for (char c : h->szNodeName) ASSERT_EQ(c, 0);
+    for (char c : h->szNodeName)
+        ASSERT_EQ(c, 0);
     EXPECT_EQ(h->Skinned.bHit, 0u);
     EXPECT_EQ(h->Skinned.hObject, nullptr);
     EXPECT_EQ(h->Skinned.vPoint, zero);
     EXPECT_EQ(h->Skinned.vNormal, zero);
     EXPECT_EQ(h->Skinned.fDistance, 0.0f);
-    for (char c : h->Skinned.szNodeName) ASSERT_EQ(c, 0);
-    for (char c : h->Skinned.szHitZoneName) ASSERT_EQ(c, 0);
+    for (char c : h->Skinned.szNodeName)
+        ASSERT_EQ(c, 0);
+    for (char c : h->Skinned.szHitZoneName)
+        ASSERT_EQ(c, 0);
 }
 
 TEST(SegmentHit, ResetClearsTheResultAndKeepsTheSkinnedStage) {

@@ -24,8 +24,12 @@ namespace {
 
 constexpr float kEps = 1e-5f;
 
-glm::vec3 G(const Vec3& v) { return {v.x, v.y, v.z}; }
-glm::quat G(const Quat& q) { return glm::quat(q.w, q.x, q.y, q.z); }
+glm::vec3 G(const Vec3& v) {
+    return {v.x, v.y, v.z};
+}
+glm::quat G(const Quat& q) {
+    return glm::quat(q.w, q.x, q.y, q.z);
+}
 
 // A GLM matrix holds the transpose of our matrix column-major: the same bytes.
 Matrix FromGlm(const glm::mat4& g) {
@@ -37,7 +41,8 @@ Matrix FromGlm(const glm::mat4& g) {
 Matrix Rows(std::initializer_list<float> values) {
     Matrix m;
     int i = 0;
-    for (float v : values) m.m[i / 4][i % 4] = v, ++i;
+    for (float v : values)
+        m.m[i / 4][i % 4] = v, ++i;
     return m;
 }
 
@@ -45,23 +50,24 @@ Matrix Rows(std::initializer_list<float> values) {
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
             if (std::fabs(a.m[i][j] - b.m[i][j]) > eps * (1.0f + std::fabs(b.m[i][j])))
-                return ::testing::AssertionFailure() << "element [" << i << "][" << j << "] is " << a.m[i][j]
-                                                     << ", expected " << b.m[i][j];
+                return ::testing::AssertionFailure()
+                       << "element [" << i << "][" << j << "] is " << a.m[i][j] << ", expected " << b.m[i][j];
     return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult Near(const Vec3& a, const Vec3& b, float eps = kEps) {
     if (std::fabs(a.x - b.x) > eps || std::fabs(a.y - b.y) > eps || std::fabs(a.z - b.z) > eps)
-        return ::testing::AssertionFailure() << "(" << a.x << ", " << a.y << ", " << a.z << ") != (" << b.x << ", "
-                                             << b.y << ", " << b.z << ")";
+        return ::testing::AssertionFailure() << "(" << a.x << ", " << a.y << ", " << a.z << ") != (" << b.x
+                                             << ", " << b.y << ", " << b.z << ")";
     return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult Near(const Quat& a, const Quat& b, float eps = kEps) {
     if (std::fabs(a.x - b.x) > eps || std::fabs(a.y - b.y) > eps || std::fabs(a.z - b.z) > eps ||
         std::fabs(a.w - b.w) > eps)
-        return ::testing::AssertionFailure() << "(" << a.x << ", " << a.y << ", " << a.z << ", " << a.w << ") != ("
-                                             << b.x << ", " << b.y << ", " << b.z << ", " << b.w << ")";
+        return ::testing::AssertionFailure()
+               << "(" << a.x << ", " << a.y << ", " << a.z << ", " << a.w << ") != (" << b.x << ", " << b.y
+               << ", " << b.z << ", " << b.w << ")";
     return ::testing::AssertionSuccess();
 }
 
@@ -71,7 +77,9 @@ Matrix Rows(std::initializer_list<float> values) {
     return Near(a, Quat{-b.x, -b.y, -b.z, -b.w}, eps);
 }
 
-Quat FromGlm(const glm::quat& q) { return {q.x, q.y, q.z, q.w}; }
+Quat FromGlm(const glm::quat& q) {
+    return {q.x, q.y, q.z, q.w};
+}
 
 const Vec3 kEye(3, 4, -10), kAt(1, -2, 5), kUp(0, 1, 0);
 const Quat kQ1 = QuatNormalize({0.2f, -0.5f, 0.3f, 0.8f});
@@ -83,7 +91,7 @@ struct MatrixCase {
     Matrix expected;
 };
 
-}  // namespace
+} // namespace
 
 TEST(MathMatrix, BuildersMatchGlm) {
     const glm::vec3 axis = glm::normalize(glm::vec3(1, 2, 3));
@@ -104,11 +112,13 @@ TEST(MathMatrix, BuildersMatchGlm) {
          FromGlm(glm::perspectiveLH_ZO(1.0f, 4.0f / 3.0f, 2.0f, 5000.0f))},
         {"perspective width height", MatrixPerspectiveLH(4.0f, 3.0f, 2.0f, 100.0f),
          FromGlm(glm::frustumLH_ZO(-2.0f, 2.0f, -1.5f, 1.5f, 2.0f, 100.0f))},
-        {"orthographic", MatrixOrthoLH(800, 600, 1, 100), FromGlm(glm::orthoLH_ZO(-400.f, 400.f, -300.f, 300.f, 1.f, 100.f))},
+        {"orthographic", MatrixOrthoLH(800, 600, 1, 100),
+         FromGlm(glm::orthoLH_ZO(-400.f, 400.f, -300.f, 300.f, 1.f, 100.f))},
         {"orthographic off-centre", MatrixOrthoOffCenterLH(-10, 30, 5, 25, -3, 70),
          FromGlm(glm::orthoLH_ZO(-10.f, 30.f, 5.f, 25.f, -3.f, 70.f))},
     };
-    for (const auto& c : cases) EXPECT_TRUE(Near(c.ours, c.expected)) << c.name;
+    for (const auto& c : cases)
+        EXPECT_TRUE(Near(c.ours, c.expected)) << c.name;
 }
 
 TEST(MathMatrix, ProjectionsAndViewByHand) {
@@ -131,12 +141,15 @@ TEST(MathMatrix, ProjectionsAndViewByHand) {
         {"mirror in y = 2 (plane not normalised)", MatrixReflect({0, 2, 0, -4}),
          Rows({1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 4, 0, 1})},
     };
-    for (const auto& c : cases) EXPECT_TRUE(Near(c.ours, c.expected)) << c.name;
+    for (const auto& c : cases)
+        EXPECT_TRUE(Near(c.ours, c.expected)) << c.name;
 }
 
 TEST(MathMatrix, ProductInverseTransposeDeterminantMatchGlm) {
-    const Matrix a = MatrixMultiply(MatrixRotationYawPitchRoll(0.4f, 1.0f, -0.2f), MatrixTranslation(5, -7, 2));
-    const Matrix b = Rows({2, 0.5f, 1, 0.2f, -1, 3, 0.25f, 0.1f, 0.3f, -2, 1.5f, -0.4f, 4, 1, -3, 1.5f});  // no zeros
+    const Matrix a =
+        MatrixMultiply(MatrixRotationYawPitchRoll(0.4f, 1.0f, -0.2f), MatrixTranslation(5, -7, 2));
+    const Matrix b =
+        Rows({2, 0.5f, 1, 0.2f, -1, 3, 0.25f, 0.1f, 0.3f, -2, 1.5f, -0.4f, 4, 1, -3, 1.5f}); // no zeros
     glm::mat4 ga, gb;
     std::memcpy(glm::value_ptr(ga), a.m, 64);
     std::memcpy(glm::value_ptr(gb), b.m, 64);
@@ -161,7 +174,7 @@ TEST(MathMatrix, ProductInverseTransposeDeterminantMatchGlm) {
 }
 
 TEST(MathMatrix, SingularInverseFailsAndLeavesOutput) {
-    const Matrix flat = MatrixScaling(1, 0, 1);  // flattens y
+    const Matrix flat = MatrixScaling(1, 0, 1); // flattens y
     const Matrix marker = MatrixTranslation(9, 9, 9);
     Matrix out = marker;
     float det = 5;
@@ -174,15 +187,18 @@ TEST(MathMatrix, TransformationMatchesComposedSteps) {
     const Vec3 scale(2, 0.5f, 3), sc(1, 2, 3), rc(-4, 0, 2), trans(10, -20, 30);
     const glm::mat4 id(1.0f);
     // GLM composes column-wise: the step applied first stands rightmost.
-    const glm::mat4 scaleSteps = glm::translate(id, G(sc)) * glm::mat4_cast(G(kQ2)) * glm::scale(id, G(scale)) *
-                                 glm::mat4_cast(glm::inverse(G(kQ2))) * glm::translate(id, -G(sc));
-    const glm::mat4 rotSteps = glm::translate(id, G(rc)) * glm::mat4_cast(G(kQ1)) * glm::translate(id, -G(rc));
+    const glm::mat4 scaleSteps = glm::translate(id, G(sc)) * glm::mat4_cast(G(kQ2)) *
+                                 glm::scale(id, G(scale)) * glm::mat4_cast(glm::inverse(G(kQ2))) *
+                                 glm::translate(id, -G(sc));
+    const glm::mat4 rotSteps =
+        glm::translate(id, G(rc)) * glm::mat4_cast(G(kQ1)) * glm::translate(id, -G(rc));
     const glm::mat4 full = glm::translate(id, G(trans)) * rotSteps * scaleSteps;
     EXPECT_TRUE(Near(MatrixTransformation(&sc, &kQ2, &scale, &rc, &kQ1, &trans), FromGlm(full), 1e-4f));
 
     const glm::mat4 simple = glm::translate(id, G(trans)) * glm::mat4_cast(G(kQ1)) * glm::scale(id, G(scale));
     EXPECT_TRUE(Near(MatrixTransformation(scale, kQ1, trans), FromGlm(simple), 1e-4f));
-    EXPECT_TRUE(Near(MatrixTransformation(nullptr, nullptr, &scale, nullptr, &kQ1, &trans), FromGlm(simple), 1e-4f));
+    EXPECT_TRUE(
+        Near(MatrixTransformation(nullptr, nullptr, &scale, nullptr, &kQ1, &trans), FromGlm(simple), 1e-4f));
     EXPECT_EQ(MatrixTransformation(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), Matrix());
 }
 
@@ -210,7 +226,7 @@ TEST(MathVector, TransformsWithAndWithoutDivide) {
 }
 
 TEST(MathVector, StridedArrayTransformTouchesOnlyPositions) {
-    struct Vertex {  // position first, as in a 60-byte static-mesh vertex
+    struct Vertex { // position first, as in a 60-byte static-mesh vertex
         Vec3 position;
         uint32_t colour;
         float rest[11];
@@ -220,7 +236,8 @@ TEST(MathVector, StridedArrayTransformTouchesOnlyPositions) {
     for (int i = 0; i < 5; ++i) {
         v[i].position = {float(i), float(2 * i), 1};
         v[i].colour = 0xAABBCC00u + i;
-        for (float& r : v[i].rest) r = -1;
+        for (float& r : v[i].rest)
+            r = -1;
     }
     const Matrix m = MatrixMultiply(MatrixScaling(2, 2, 2), MatrixTranslation(0, 0, 5));
     Vec3TransformCoordArray(&v[0].position, sizeof(Vertex), &v[0].position, sizeof(Vertex), m, v.size());
@@ -271,7 +288,7 @@ TEST(MathQuat, AxisMultiplyAndAnglesMatchGlmAndMatrices) {
     EXPECT_TRUE(Near(QuatRotationYawPitchRoll(0, 0.5f, 0), QuatRotationAxis({1, 0, 0}, 0.5f)));
     EXPECT_TRUE(Near(QuatRotationYawPitchRoll(0, 0, 0.5f), QuatRotationAxis({0, 0, 1}, 0.5f)));
 
-    const Quat inv = QuatInverse({0, 0, 2, 0});  // a non-unit quaternion
+    const Quat inv = QuatInverse({0, 0, 2, 0}); // a non-unit quaternion
     EXPECT_TRUE(Near(inv, Quat{0, 0, -0.5f, 0}));
     EXPECT_TRUE(Near(QuatConjugate(kQ1), Quat{-kQ1.x, -kQ1.y, -kQ1.z, kQ1.w}));
     Vec3 axis;
@@ -334,7 +351,8 @@ TEST(MathQuat, SlerpEndsMidpointAndShorterArc) {
         {"negated target goes the short way", a, negB, 0.5f, QuatRotationAxis({0, 1, 0}, kPi / 4)},
         {"general pair like GLM", kQ1, kQ2, 0.3f, FromGlm(glm::slerp(G(kQ1), G(kQ2), 0.3f))},
     };
-    for (const auto& c : cases) EXPECT_TRUE(Near(QuatSlerp(c.from, c.to, c.t), c.expected)) << c.name;
+    for (const auto& c : cases)
+        EXPECT_TRUE(Near(QuatSlerp(c.from, c.to, c.t), c.expected)) << c.name;
 
     // Nearly equal quaternions blend linearly (no division by a vanishing sine).
     const Quat c = QuatRotationAxis({0, 1, 0}, 0.01f);
