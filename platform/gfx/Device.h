@@ -1,0 +1,179 @@
+// The graphics service: the adapter interface (what Direct3DCreate9 gives)
+// and the device, backed by OpenGL 3.3 core or newer (gfx/gl/).
+//
+// Conventions kept for the engine: packed ARGB colours, clip depth 0..1,
+// Direct3D's render states with their defaults, the viewport measured from
+// the top-left corner, and top-down rows in every read-back and saved
+// picture. The back buffer is the layer's own framebuffer of the chosen
+// colour and depth-stencil formats; Present copies it to the window.
+//
+// Lifetimes: the interface, the device and every resource are reference
+// counted; Release at zero frees them. Resources of the default pool (the
+// back buffer surface handed out by GetRenderTarget, render targets, dynamic
+// buffers) must all be released before Reset, which fails with InvalidCall
+// otherwise, as on Direct3D; resources of the managed pool survive a reset.
+//
+// Lost device: a full-screen device whose window loses focus reports
+// DeviceLost from TestCooperativeLevel; once the window has focus again it
+// reports DeviceNotReset until Reset succeeds. SimulateDeviceLoss raises the
+// same sequence on any device (tests, and the focus manager's checks).
+//
+// Extending: later services (buffers, textures, render targets, effects,
+// fixed-function programs) add virtual members here and implement them in
+// gl/GlDevice; draws call ApplyRenderStates first.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/gfx/Types.h"
+
+namespace gfx {
+
+class Resource {
+public:
+    Resource() = default;
+    Resource(const Resource&) = delete;
+    Resource& operator=(const Resource&) = delete;
+
+    uint32_t AddRef() { return ++m_refs; }
+    uint32_t Release() {
+        uint32_t left = --m_refs;
+        if (left == 0) delete this;
+        return left;
+    }
+    uint32_t RefCount() const { return m_refs; }
+
+protected:
+    virtual ~Resource() = default;
+
+private:
+    uint32_t m_refs = 1;
+};
+
+class Surface : public Resource {
+public:
+    virtual uint32_t Width() const = 0;
+    virtual uint32_t Height() const = 0;
+    virtual Format GetFormat() const = 0;
+};
+
+// Vertex declaration elements, with Direct3D's type and usage numbers (the
+// engine's static element tables are written with them).
+struct VertexElement {
+    uint16_t Stream;
+    uint16_t Offset;
+    uint8_t Type;
+    uint8_t Method;
+    uint8_t Usage;
+    uint8_t UsageIndex;
+};
+namespace elemtype {
+constexpr uint8_t Float1 = 0, Float2 = 1, Float3 = 2, Float4 = 3, Color = 4, UByte4 = 5, Short2 = 6,
+                  Short4 = 7, UByte4N = 8, Short2N = 9, Short4N = 10, Float16x2 = 15, Float16x4 = 16,
+                  Unused = 17;
+// Size in bytes of an element type (0 for Unused).
+uint32_t Size(uint8_t type);
+}  // namespace elemtype
+namespace elemusage {
+constexpr uint8_t Position = 0, BlendWeight = 1, BlendIndices = 2, Normal = 3, PSize = 4, TexCoord = 5,
+                  Tangent = 6, Binormal = 7, PositionT = 9, Color = 10, Fog = 11, Depth = 12;
+}  // namespace elemusage
+constexpr VertexElement DeclEnd = {0xFF, 0, elemtype::Unused, 0, 0, 0};
+
+class VertexDeclaration : public Resource {
+public:
+    // The elements without the end marker.
+    virtual const std::vector<VertexElement>& Elements() const = 0;
+    // Bytes per vertex of a stream (the end of its last element).
+    virtual uint32_t Stride(uint16_t stream) const = 0;
+};
+
+class Device : public Resource {
+public:
+    // Ok, DeviceLost or DeviceNotReset.
+    virtual Result TestCooperativeLevel() = 0;
+    // New back buffer (size, formats, multisampling, window mode) and every
+    // render state back to its default. Fails with InvalidCall while
+    // default-pool resources are held, DeviceLost while the device is lost.
+    virtual Result Reset(PresentParameters* pp) = 0;
+    virtual Result Present() = 0;
+    virtual Result BeginScene() = 0;
+    virtual Result EndScene() = 0;
+    // Clears the viewport (or the given rectangles inside it). Asking for the
+    // stencil on a depth buffer without one fails with InvalidCall and clears
+    // nothing.
+    virtual Result Clear(uint32_t count, const Rect* rects, uint32_t flags, uint32_t color, float z,
+                         uint32_t stencil) = 0;
+
+    virtual Result SetRenderState(RenderState state, uint32_t value) = 0;
+    virtual Result GetRenderState(RenderState state, uint32_t* value) = 0;
+    // Sends the render states that changed since the last call to the API.
+    virtual void ApplyRenderStates() = 0;
+
+    virtual Result SetViewport(const Viewport& vp) = 0;
+    virtual Result GetViewport(Viewport* vp) = 0;
+    virtual Result GetDeviceCaps(Caps* caps) = 0;
+    virtual const PresentParameters& GetPresentParameters() const = 0;
+
+    // The back buffer (index 0), with a reference for the caller.
+    virtual Result GetRenderTarget(uint32_t index, Surface** surface) = 0;
+    virtual Result GetDepthStencilSurface(Surface** surface) = 0;
+
+    // Reads a surface as packed ARGB (X8R8G8B8), rows top-down, `pitch`
+    // pixels apart.
+    virtual Result ReadPixels(Surface* surface, uint32_t* pixels, uint32_t pitch) = 0;
+    // Saves a surface as a 24-bit BMP (upright: the top row of the screen is
+    // the top row of the picture). The name goes through the path resolver.
+    virtual Result SaveSurfaceToFile(const char* fileName, Surface* surface) = 0;
+
+    virtual Result CreateVertexDeclaration(const VertexElement* elements, VertexDeclaration** decl) = 0;
+    virtual Result SetVertexDeclaration(VertexDeclaration* decl) = 0;
+
+    // Free video memory in bytes, as the driver tells it (an estimate).
+    virtual uint64_t GetAvailableTextureMem() = 0;
+
+    // Test hooks. The device reports DeviceLost to the next lostPolls calls of
+    // TestCooperativeLevel, then DeviceNotReset until a reset succeeds.
+    virtual void SimulateDeviceLoss(uint32_t lostPolls = 1) = 0;
+    // The next Reset fails with this result (Ok: no injected failure).
+    virtual void FailNextReset(Result result) = 0;
+    // Number of successful resets so far.
+    virtual uint32_t ResetCount() const = 0;
+};
+
+// Video memory assumed when the driver tells nothing (for example Mesa's
+// software rasteriser): enough for the highest video settings.
+constexpr uint64_t DefaultVideoMemoryBytes = 512ull << 20;
+
+class Interface : public Resource {
+public:
+    virtual uint32_t GetAdapterCount() = 0;
+    virtual Result GetAdapterDisplayMode(uint32_t adapter, DisplayMode* mode) = 0;
+    virtual Result GetAdapterIdentifier(uint32_t adapter, uint32_t flags, AdapterIdentifier* id) = 0;
+    virtual uint32_t GetAdapterModeCount(uint32_t adapter, Format format) = 0;
+    virtual Result EnumAdapterModes(uint32_t adapter, Format format, uint32_t index, DisplayMode* mode) = 0;
+    virtual Result CheckDeviceMultiSampleType(uint32_t adapter, DeviceType type, Format surfaceFormat,
+                                              bool windowed, uint32_t samples, uint32_t* qualityLevels) = 0;
+    virtual Result CheckDeviceFormat(uint32_t adapter, DeviceType type, Format adapterFormat, uint32_t usage,
+                                     ResourceType rtype, Format checkFormat) = 0;
+    virtual Result CheckDepthStencilMatch(uint32_t adapter, DeviceType type, Format adapterFormat,
+                                          Format renderTargetFormat, Format depthStencilFormat) = 0;
+    virtual Result GetDeviceCaps(uint32_t adapter, DeviceType type, Caps* caps) = 0;
+    // Creates the device on the window. Fails with NotAvailable when the
+    // window has no GL context to give or the parameters cannot be met.
+    virtual Result CreateDevice(uint32_t adapter, DeviceType type, window::Window* focusWindow,
+                                uint32_t behaviorFlags, PresentParameters* pp, Device** device) = 0;
+
+    // Total and free local video memory in bytes. False when the driver tells
+    // nothing; both are then DefaultVideoMemoryBytes.
+    virtual bool QueryVideoMemory(uint64_t* totalBytes, uint64_t* freeBytes) = 0;
+
+    // Test hook: the next `count` CreateDevice calls fail with NotAvailable.
+    virtual void FailNextCreateDevice(uint32_t count) = 0;
+};
+
+// The adapter interface, or null when no graphics is available.
+Interface* CreateInterface();
+
+}  // namespace gfx

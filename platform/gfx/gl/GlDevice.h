@@ -1,0 +1,127 @@
+// The OpenGL device. The back buffer is a framebuffer object of the present
+// parameters' size and formats (multisampled when asked, with a resolve
+// target); Present copies it to the window's own framebuffer, flipped, as
+// rendering keeps the top row of the screen in row 0 (upper-left clip
+// origin, depth 0..1, clockwise front faces).
+#pragma once
+
+#include <SDL2/SDL.h>
+
+#include <vector>
+
+#include "platform/gfx/Device.h"
+#include "platform/gfx/RenderStateCache.h"
+#include "platform/gfx/gl/GlFunctions.h"
+
+namespace gfx::gl {
+
+// GL storage of a depth-stencil format (0 when GL has none) and the
+// attachment point it needs.
+GLenum DepthStorage(Format f);
+GLenum DepthAttachment(Format f);
+
+// ZT_WINDOWED=1: a full-screen request opens a window of the same size
+// instead (development); such a device is never lost through focus.
+bool WindowedOverride();
+
+class GlDevice;
+
+class GlSurface final : public Surface {
+public:
+    enum class Kind { BackBuffer, DepthStencil };
+    GlSurface(Kind kind, uint32_t w, uint32_t h, Format f) : m_kind(kind), m_w(w), m_h(h), m_format(f) {}
+    uint32_t Width() const override { return m_w; }
+    uint32_t Height() const override { return m_h; }
+    Format GetFormat() const override { return m_format; }
+    Kind GetKind() const { return m_kind; }
+
+private:
+    Kind m_kind;
+    uint32_t m_w, m_h;
+    Format m_format;
+};
+
+class GlDevice final : public Device {
+public:
+    // Creates the context on the window and the back buffer; NotAvailable
+    // when GL cannot give what is asked.
+    static Result Create(window::Window* w, uint32_t behaviorFlags, PresentParameters* pp, Device** out);
+
+    Result TestCooperativeLevel() override;
+    Result Reset(PresentParameters* pp) override;
+    Result Present() override;
+    Result BeginScene() override;
+    Result EndScene() override;
+    Result Clear(uint32_t count, const Rect* rects, uint32_t flags, uint32_t color, float z,
+                 uint32_t stencil) override;
+    Result SetRenderState(RenderState state, uint32_t value) override;
+    Result GetRenderState(RenderState state, uint32_t* value) override;
+    void ApplyRenderStates() override;
+    Result SetViewport(const Viewport& vp) override;
+    Result GetViewport(Viewport* vp) override;
+    Result GetDeviceCaps(Caps* caps) override;
+    const PresentParameters& GetPresentParameters() const override { return m_pp; }
+    Result GetRenderTarget(uint32_t index, Surface** surface) override;
+    Result GetDepthStencilSurface(Surface** surface) override;
+    Result ReadPixels(Surface* surface, uint32_t* pixels, uint32_t pitch) override;
+    Result SaveSurfaceToFile(const char* fileName, Surface* surface) override;
+    Result CreateVertexDeclaration(const VertexElement* elements, VertexDeclaration** decl) override;
+    Result SetVertexDeclaration(VertexDeclaration* decl) override;
+    uint64_t GetAvailableTextureMem() override;
+    void SimulateDeviceLoss(uint32_t lostPolls) override;
+    void FailNextReset(Result result) override;
+    uint32_t ResetCount() const override { return m_resetCount; }
+
+    // Default-pool resources of later services count themselves here, so a
+    // reset refuses while any is alive.
+    void AddDefaultPoolResource() { ++m_defaultPoolLive; }
+    void RemoveDefaultPoolResource() { --m_defaultPoolLive; }
+
+    const Functions& Gl() const { return m_gl; }
+    void MakeCurrent();
+
+protected:
+    ~GlDevice() override;
+
+private:
+    GlDevice() = default;
+    enum class Coop { Ok, Lost, NotReset };
+
+    bool RealFullScreen() const;
+    void UpdateLoss();
+    Result ValidateParameters(PresentParameters& pp) const;
+    Result BuildBackBuffer(const PresentParameters& pp);
+    void FreeBackBuffer();
+    void ApplyState(RenderState s, uint32_t v);
+    void ApplyViewport();
+    // Binds the single-sampled copy of the back buffer for reading.
+    void BindReadable();
+
+    window::Window* m_window = nullptr;
+    SDL_Window* m_sdl = nullptr;
+    SDL_GLContext m_ctx = nullptr;
+    Functions m_gl;
+    bool m_loaded = false;
+    PresentParameters m_pp;
+    uint32_t m_behavior = 0;
+
+    GLuint m_fbo = 0, m_colorRb = 0, m_depthRb = 0;
+    GLuint m_resolveFbo = 0, m_resolveRb = 0;
+    GLuint m_vao = 0;
+    GlSurface* m_backBuffer = nullptr;
+    GlSurface* m_depthSurface = nullptr;
+
+    RenderStateCache m_states;
+    Viewport m_viewport;
+    VertexDeclaration* m_decl = nullptr;
+
+    Coop m_coop = Coop::Ok;
+    uint32_t m_simLostPolls = 0;
+    Result m_failNextReset = Result::Ok;
+    uint32_t m_resetCount = 0;
+    uint32_t m_defaultPoolLive = 0;
+    bool m_inScene = false;
+    std::vector<uint32_t> m_readBuffer;
+};
+
+}  // namespace gfx::gl

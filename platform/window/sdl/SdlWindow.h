@@ -1,0 +1,22 @@
+// SDL side of the window service, for the other SDL/GL back-ends of the
+// platform layer (the GL device needs the SDL window to put its context on).
+#pragma once
+
+#include <SDL2/SDL.h>
+
+#include <cstdint>
+
+namespace window {
+class Window;
+}
+
+namespace window::sdl {
+
+// Initialises SDL's video and event subsystems once; false when there is no
+// usable video driver.
+bool InitVideo();
+SDL_Window* NativeWindow(Window* w);
+
+// The virtual-key code of an SDL key code, 0 for keys without one.
+uint32_t VirtualKeyFromKeycode(SDL_Keycode key);
+}  // namespace window::sdl
