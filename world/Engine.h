@@ -71,6 +71,9 @@ public:
     void Load(std::FILE* f);
 
     // ---- Engine flags and frame values ---------------------------------------
+    // A skipped cut-scene runs fast forward; no sound is made or played meanwhile.
+    uint8_t m_bFastForward = 0;
+    float m_fWorldTime = 0.0f;  // seconds since the world started
 
     // ---- World ---------------------------------------------------------------
 

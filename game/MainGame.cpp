@@ -1,0 +1,3 @@
+#include "game/MainGame.h"
+
+CMainGame g_MainGame;

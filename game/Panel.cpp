@@ -1,0 +1,3 @@
+#include "game/Panel.h"
+
+CPanel g_Panel;

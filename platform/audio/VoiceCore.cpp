@@ -1,0 +1,444 @@
+#include "platform/audio/VoiceCore.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace audio {
+
+float VolumeToGain(int32_t hundredthsDb) {
+    if (hundredthsDb <= kVolumeMin) return 0.0f;
+    if (hundredthsDb >= kVolumeMax) return 1.0f;
+    return std::pow(10.0f, static_cast<float>(hundredthsDb) / 2000.0f);
+}
+
+void PanToGains(int32_t pan, float* left, float* right) {
+    pan = std::clamp(pan, kPanLeft, kPanRight);
+    *left = pan > 0 ? VolumeToGain(-pan) : 1.0f;
+    *right = pan < 0 ? VolumeToGain(pan) : 1.0f;
+}
+
+namespace core {
+namespace {
+
+constexpr uint32_t kMinVoiceBytes = 4;
+constexpr uint32_t kMaxVoiceBytes = 0x0FFFFFFF;
+constexpr uint32_t kMinRate = 100;
+constexpr uint32_t kMaxRate = 200000;
+
+Result CheckPcm(const WaveFormat& f) {
+    if (f.formatTag != kFormatPcm) return Result::BadFormat;
+    if (f.channels != 1 && f.channels != 2) return Result::BadFormat;
+    if (f.bitsPerSample != 8 && f.bitsPerSample != 16) return Result::BadFormat;
+    if (f.blockAlign != f.channels * f.bitsPerSample / 8) return Result::BadFormat;
+    if (f.samplesPerSec < kMinRate || f.samplesPerSec > kMaxRate) return Result::BadFormat;
+    return Result::Ok;
+}
+
+uint8_t SilenceOf(const WaveFormat& f) { return f.bitsPerSample == 8 ? 128 : 0; }
+
+float Distance(const math::Vec3& a, const math::Vec3& b) {
+    math::Vec3 d = a - b;
+    return std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+}
+
+// Deferred-setting masks.
+enum : uint32_t {
+    kMode = 1,
+    kPosition = 2,
+    kVelocity = 4,
+    kMinDist = 8,
+    kMaxDist = 16,
+    kOrientation = 32,
+    kDistanceFactor = 64,
+    kRolloff = 128,
+    kDoppler = 256,
+};
+
+}  // namespace
+
+Result CheckVoiceDesc(const VoiceDesc& desc) {
+    if (desc.flags & kFlagPrimary) return Result::InvalidParam;
+    if (Result r = CheckPcm(desc.format); r != Result::Ok) return r;
+    if (desc.flags & kFlagControl3D) {
+        // A placed voice is one point in space: it has one channel and no pan.
+        if (desc.format.channels != 1) return Result::InvalidParam;
+        if (desc.flags & kFlagControlPan) return Result::InvalidParam;
+    }
+    if (desc.bytes < kMinVoiceBytes || desc.bytes > kMaxVoiceBytes) return Result::InvalidParam;
+    if (desc.bytes < desc.format.blockAlign) return Result::BufferTooSmall;
+    return Result::Ok;
+}
+
+Result CheckPrimaryFormat(const WaveFormat& format) { return CheckPcm(format); }
+
+// ---- BasicVoice ----------------------------------------------------------------
+
+BasicVoice::BasicVoice(BasicDevice& device, const VoiceDesc& desc)
+    : device_(device), desc_(desc), data_(desc.bytes, SilenceOf(desc.format)) {
+    is3D_ = (desc.flags & kFlagControl3D) != 0;
+    device_.Link(this);
+}
+
+BasicVoice::~BasicVoice() { device_.Unlink(this); }
+
+Result BasicVoice::Prepare() {
+    if (Result r = UploadBlock(); r != Result::Ok) return r;
+    if (is3D_) Output3D(current3D_, device_.ListenerState().rolloffFactor);
+    RefreshGain();
+    return Result::Ok;
+}
+
+Result BasicVoice::UploadBlock() {
+    const WaveFormat& f = desc_.format;
+    const uint32_t frames = desc_.bytes / f.blockAlign;
+    const uint32_t bytes = frames * f.blockAlign;
+    if (is3D_ || (f.channels == 2 && pan_ == 0))
+        return Upload(data_.data(), bytes, f.channels, f.bitsPerSample, f.samplesPerSec);
+
+    // Flat voices always go out as stereo, so that pan can attenuate one side
+    // exactly and a mono sound reaches both speakers at full level.
+    float gain[2];
+    PanToGains(pan_, &gain[0], &gain[1]);
+    const int sampleBytes = f.bitsPerSample / 8;
+    scratch_.resize(size_t(frames) * 2 * sampleBytes);
+    for (uint32_t i = 0; i < frames; ++i) {
+        for (int ch = 0; ch < 2; ++ch) {
+            const int src = f.channels == 2 ? ch : 0;
+            const size_t in = size_t(i) * f.blockAlign + size_t(src) * sampleBytes;
+            const size_t out = (size_t(i) * 2 + ch) * sampleBytes;
+            if (sampleBytes == 1) {
+                float v = (float(data_[in]) - 128.0f) * gain[ch];
+                scratch_[out] = uint8_t(std::clamp(std::lround(v) + 128L, 0L, 255L));
+            } else {
+                int16_t s;
+                std::memcpy(&s, &data_[in], 2);
+                long v = std::clamp(std::lround(float(s) * gain[ch]), -32768L, 32767L);
+                int16_t o = int16_t(v);
+                std::memcpy(&scratch_[out], &o, 2);
+            }
+        }
+    }
+    return Upload(scratch_.data(), uint32_t(scratch_.size()), 2, f.bitsPerSample, f.samplesPerSec);
+}
+
+Result BasicVoice::GetStatus(uint32_t* status) {
+    if (!status) return Result::InvalidParam;
+    if (lost_) {
+        *status = kStatusBufferLost;
+        return Result::Ok;
+    }
+    *status = 0;
+    if (OutputPlaying()) *status = kStatusPlaying | (loop_ ? uint32_t(kStatusLooping) : 0u);
+    return Result::Ok;
+}
+
+Result BasicVoice::Restore() {
+    if (!lost_) return Result::Ok;
+    if (refusedRestores_ > 0) {
+        --refusedRestores_;
+        return Result::BufferLost;
+    }
+    lost_ = false;
+    std::fill(data_.begin(), data_.end(), SilenceOf(desc_.format));
+    return UploadBlock();
+}
+
+Result BasicVoice::Lock(void** data, uint32_t* bytes) {
+    if (!data || !bytes) return Result::InvalidParam;
+    if (lost_) return Result::BufferLost;
+    if (locked_) return Result::InvalidCall;
+    locked_ = true;
+    *data = data_.data();
+    *bytes = uint32_t(data_.size());
+    return Result::Ok;
+}
+
+Result BasicVoice::Unlock() {
+    if (!locked_) return Result::InvalidCall;
+    locked_ = false;
+    return UploadBlock();
+}
+
+Result BasicVoice::Play(bool loop) {
+    if (lost_) return Result::BufferLost;
+    loop_ = loop;
+    if (OutputPlaying())
+        OutputSetLoop(loop);
+    else
+        OutputPlay(loop);
+    return Result::Ok;
+}
+
+Result BasicVoice::Stop() {
+    if (!lost_ && OutputPlaying()) OutputPause();
+    return Result::Ok;
+}
+
+Result BasicVoice::SetVolume(int32_t hundredthsDb) {
+    if (!(desc_.flags & kFlagControlVolume)) return Result::ControlUnavailable;
+    if (hundredthsDb < kVolumeMin || hundredthsDb > kVolumeMax) return Result::InvalidParam;
+    volume_ = hundredthsDb;
+    RefreshGain();
+    return Result::Ok;
+}
+
+Result BasicVoice::GetVolume(int32_t* hundredthsDb) {
+    if (!hundredthsDb) return Result::InvalidParam;
+    if (!(desc_.flags & kFlagControlVolume)) return Result::ControlUnavailable;
+    *hundredthsDb = volume_;
+    return Result::Ok;
+}
+
+Result BasicVoice::SetPan(int32_t pan) {
+    if (!(desc_.flags & kFlagControlPan)) return Result::ControlUnavailable;
+    if (pan < kPanLeft || pan > kPanRight) return Result::InvalidParam;
+    if (pan == pan_) return Result::Ok;
+    pan_ = pan;
+    if (lost_) return Result::Ok;  // applied when the data is written again
+    return UploadBlock();
+}
+
+Result BasicVoice::GetPan(int32_t* pan) {
+    if (!pan) return Result::InvalidParam;
+    if (!(desc_.flags & kFlagControlPan)) return Result::ControlUnavailable;
+    *pan = pan_;
+    return Result::Ok;
+}
+
+Result BasicVoice::GetCurrentPosition(uint32_t* bytes) {
+    if (!bytes) return Result::InvalidParam;
+    if (lost_) return Result::BufferLost;
+    *bytes = std::min<uint32_t>(OutputFrame() * desc_.format.blockAlign, desc_.bytes);
+    return Result::Ok;
+}
+
+void BasicVoice::SimulateLoss(int refusedRestores) {
+    OutputRewind();
+    lost_ = true;
+    locked_ = false;
+    refusedRestores_ = std::max(0, refusedRestores);
+}
+
+Result BasicVoice::SetMode(Mode3D mode, Apply apply) {
+    if (apply == Apply::Deferred) {
+        pending3D_.mode = mode;
+        pendingMask_ |= kMode;
+        return Result::Ok;
+    }
+    current3D_.mode = mode;
+    Output3D(current3D_, device_.ListenerState().rolloffFactor);
+    RefreshGain();
+    return Result::Ok;
+}
+
+Result BasicVoice::SetPosition(const math::Vec3& position, Apply apply) {
+    if (apply == Apply::Deferred) {
+        pending3D_.position = position;
+        pendingMask_ |= kPosition;
+        return Result::Ok;
+    }
+    current3D_.position = position;
+    Output3D(current3D_, device_.ListenerState().rolloffFactor);
+    RefreshGain();
+    return Result::Ok;
+}
+
+Result BasicVoice::SetVelocity(const math::Vec3& velocity, Apply apply) {
+    if (apply == Apply::Deferred) {
+        pending3D_.velocity = velocity;
+        pendingMask_ |= kVelocity;
+        return Result::Ok;
+    }
+    current3D_.velocity = velocity;
+    Output3D(current3D_, device_.ListenerState().rolloffFactor);
+    return Result::Ok;
+}
+
+Result BasicVoice::SetMinDistance(float distance, Apply apply) {
+    if (!(distance > 0.0f)) return Result::InvalidParam;
+    if (apply == Apply::Deferred) {
+        pending3D_.minDistance = distance;
+        pendingMask_ |= kMinDist;
+        return Result::Ok;
+    }
+    current3D_.minDistance = distance;
+    Output3D(current3D_, device_.ListenerState().rolloffFactor);
+    return Result::Ok;
+}
+
+Result BasicVoice::SetMaxDistance(float distance, Apply apply) {
+    if (!(distance > 0.0f)) return Result::InvalidParam;
+    if (apply == Apply::Deferred) {
+        pending3D_.maxDistance = distance;
+        pendingMask_ |= kMaxDist;
+        return Result::Ok;
+    }
+    current3D_.maxDistance = distance;
+    Output3D(current3D_, device_.ListenerState().rolloffFactor);
+    RefreshGain();
+    return Result::Ok;
+}
+
+void BasicVoice::CommitDeferred(bool rolloffChanged) {
+    if (!is3D_) return;
+    if (pendingMask_) {
+        if (pendingMask_ & kMode) current3D_.mode = pending3D_.mode;
+        if (pendingMask_ & kPosition) current3D_.position = pending3D_.position;
+        if (pendingMask_ & kVelocity) current3D_.velocity = pending3D_.velocity;
+        if (pendingMask_ & kMinDist) current3D_.minDistance = pending3D_.minDistance;
+        if (pendingMask_ & kMaxDist) current3D_.maxDistance = pending3D_.maxDistance;
+    }
+    if (pendingMask_ || rolloffChanged) Output3D(current3D_, device_.ListenerState().rolloffFactor);
+    pendingMask_ = 0;
+    if (desc_.flags & kFlagMute3DAtMaxDistance) RefreshGain();
+}
+
+bool BasicVoice::MutedByDistance() const {
+    if (!is3D_ || !(desc_.flags & kFlagMute3DAtMaxDistance)) return false;
+    switch (current3D_.mode) {
+    case Mode3D::Normal:
+        return Distance(current3D_.position, device_.ListenerState().position) > current3D_.maxDistance;
+    case Mode3D::HeadRelative:
+        return Distance(current3D_.position, math::Vec3()) > current3D_.maxDistance;
+    case Mode3D::Disabled:
+        return false;
+    }
+    return false;
+}
+
+void BasicVoice::RefreshGain() { OutputGain(MutedByDistance() ? 0.0f : VolumeToGain(volume_)); }
+
+// ---- BasicDevice ---------------------------------------------------------------
+
+BasicDevice::BasicDevice() {
+    primary_.formatTag = kFormatPcm;
+    primary_.channels = 2;
+    primary_.samplesPerSec = 44100;
+    primary_.bitsPerSample = 16;
+    primary_.blockAlign = 4;
+    primary_.avgBytesPerSec = 176400;
+}
+
+BasicDevice::~BasicDevice() = default;
+
+Result BasicDevice::SetPrimaryFormat(const WaveFormat& format) {
+    if (Result r = CheckPrimaryFormat(format); r != Result::Ok) return r;
+    if (voiceCount_ > 0) return Result::InvalidCall;
+    if (Result r = OutputFormat(format); r != Result::Ok) return r;
+    primary_ = format;
+    return Result::Ok;
+}
+
+void BasicDevice::Link(BasicVoice* voice) {
+    voice->prevVoice = nullptr;
+    voice->nextVoice = voices_;
+    if (voices_) voices_->prevVoice = voice;
+    voices_ = voice;
+    ++voiceCount_;
+}
+
+void BasicDevice::Unlink(BasicVoice* voice) {
+    if (voice->prevVoice) voice->prevVoice->nextVoice = voice->nextVoice;
+    if (voice->nextVoice) voice->nextVoice->prevVoice = voice->prevVoice;
+    if (voices_ == voice) voices_ = voice->nextVoice;
+    voice->prevVoice = voice->nextVoice = nullptr;
+    --voiceCount_;
+}
+
+void BasicDevice::ApplyListener(bool rolloffChanged) {
+    OutputListener(listener_);
+    for (BasicVoice* v = voices_; v; v = v->nextVoice) v->CommitDeferred(rolloffChanged);
+}
+
+Result BasicDevice::SetPosition(const math::Vec3& position, Apply apply) {
+    if (apply == Apply::Deferred) {
+        pending_.position = position;
+        pendingMask_ |= kPosition;
+        return Result::Ok;
+    }
+    listener_.position = position;
+    OutputListener(listener_);
+    for (BasicVoice* v = voices_; v; v = v->nextVoice) v->RefreshGain();
+    return Result::Ok;
+}
+
+Result BasicDevice::SetOrientation(const math::Vec3& front, const math::Vec3& top, Apply apply) {
+    if (apply == Apply::Deferred) {
+        pending_.front = front;
+        pending_.top = top;
+        pendingMask_ |= kOrientation;
+        return Result::Ok;
+    }
+    listener_.front = front;
+    listener_.top = top;
+    OutputListener(listener_);
+    return Result::Ok;
+}
+
+Result BasicDevice::SetVelocity(const math::Vec3& velocity, Apply apply) {
+    if (apply == Apply::Deferred) {
+        pending_.velocity = velocity;
+        pendingMask_ |= kVelocity;
+        return Result::Ok;
+    }
+    listener_.velocity = velocity;
+    OutputListener(listener_);
+    return Result::Ok;
+}
+
+Result BasicDevice::SetDistanceFactor(float factor, Apply apply) {
+    if (!(factor > 0.0f)) return Result::InvalidParam;
+    if (apply == Apply::Deferred) {
+        pending_.distanceFactor = factor;
+        pendingMask_ |= kDistanceFactor;
+        return Result::Ok;
+    }
+    listener_.distanceFactor = factor;
+    OutputListener(listener_);
+    return Result::Ok;
+}
+
+Result BasicDevice::SetRolloffFactor(float factor, Apply apply) {
+    if (!(factor >= 0.0f && factor <= 10.0f)) return Result::InvalidParam;
+    if (apply == Apply::Deferred) {
+        pending_.rolloffFactor = factor;
+        pendingMask_ |= kRolloff;
+        return Result::Ok;
+    }
+    listener_.rolloffFactor = factor;
+    ApplyListener(true);
+    return Result::Ok;
+}
+
+Result BasicDevice::SetDopplerFactor(float factor, Apply apply) {
+    if (!(factor >= 0.0f && factor <= 10.0f)) return Result::InvalidParam;
+    if (apply == Apply::Deferred) {
+        pending_.dopplerFactor = factor;
+        pendingMask_ |= kDoppler;
+        return Result::Ok;
+    }
+    listener_.dopplerFactor = factor;
+    OutputListener(listener_);
+    return Result::Ok;
+}
+
+Result BasicDevice::CommitDeferredSettings() {
+    const uint32_t m = pendingMask_;
+    if (m & kPosition) listener_.position = pending_.position;
+    if (m & kVelocity) listener_.velocity = pending_.velocity;
+    if (m & kOrientation) {
+        listener_.front = pending_.front;
+        listener_.top = pending_.top;
+    }
+    if (m & kDistanceFactor) listener_.distanceFactor = pending_.distanceFactor;
+    if (m & kRolloff) listener_.rolloffFactor = pending_.rolloffFactor;
+    if (m & kDoppler) listener_.dopplerFactor = pending_.dopplerFactor;
+    pendingMask_ = 0;
+    if (m) OutputListener(listener_);
+    for (BasicVoice* v = voices_; v; v = v->nextVoice) v->CommitDeferred((m & kRolloff) != 0);
+    return Result::Ok;
+}
+
+}  // namespace core
+}  // namespace audio

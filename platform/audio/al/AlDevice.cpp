@@ -1,0 +1,234 @@
+// The OpenAL Soft back-end. Every voice is one source with one buffer.
+// Flat voices are listener-relative sources at the listener with direct
+// channels, so their stereo data reaches the speakers as written; placed
+// voices are mono sources in world space (z flipped) with the inverse-distance
+// law clamped between their minimum and maximum distance, scaled by the
+// listener's rolloff factor.
+//
+// OpenAL keeps one current context per process, so one device is open at a
+// time; a second open answers Allocated.
+#include <AL/al.h>
+#include <AL/alc.h>
+#include <AL/alext.h>
+
+#include <atomic>
+
+#include "platform/audio/Backends.h"
+#include "platform/audio/VoiceCore.h"
+
+namespace audio::al {
+namespace {
+
+// Every live sound owns a voice: ask for far more sources than the default.
+constexpr ALCint kMonoSources = 1024;
+constexpr ALCint kStereoSources = 1024;
+constexpr float kSpeedOfSound = 343.3f;
+
+std::atomic<bool> g_deviceOpen{false};
+
+Result FromAlError(ALenum err) {
+    switch (err) {
+    case AL_NO_ERROR:
+        return Result::Ok;
+    case AL_OUT_OF_MEMORY:
+        return Result::OutOfMemory;
+    case AL_INVALID_ENUM:
+    case AL_INVALID_VALUE:
+        return Result::InvalidParam;
+    default:
+        return Result::InvalidCall;
+    }
+}
+
+ALenum AlFormat(int channels, int bits) {
+    if (channels == 1) return bits == 8 ? AL_FORMAT_MONO8 : AL_FORMAT_MONO16;
+    return bits == 8 ? AL_FORMAT_STEREO8 : AL_FORMAT_STEREO16;
+}
+
+// Left-handed engine axes to OpenAL's right-handed ones.
+void Flip(const math::Vec3& v, ALfloat* out) {
+    out[0] = v.x;
+    out[1] = v.y;
+    out[2] = -v.z;
+}
+
+class AlDevice;
+
+class AlVoice final : public core::BasicVoice {
+public:
+    AlVoice(core::BasicDevice& device, const VoiceDesc& desc) : BasicVoice(device, desc) {}
+    ~AlVoice() override {
+        if (source_) {
+            alSourceStop(source_);
+            alSourcei(source_, AL_BUFFER, 0);
+            alDeleteSources(1, &source_);
+        }
+        if (buffer_) alDeleteBuffers(1, &buffer_);
+    }
+
+    Result Create(bool directChannels) {
+        alGetError();
+        alGenSources(1, &source_);
+        if (alGetError() != AL_NO_ERROR) {
+            source_ = 0;
+            return Result::Allocated;
+        }
+        alGenBuffers(1, &buffer_);
+        if (ALenum err = alGetError(); err != AL_NO_ERROR) {
+            buffer_ = 0;
+            return FromAlError(err) == Result::OutOfMemory ? Result::OutOfMemory : Result::Allocated;
+        }
+        if (!Is3D()) {
+            const ALfloat zero[3] = {0, 0, 0};
+            alSourcei(source_, AL_SOURCE_RELATIVE, AL_TRUE);
+            alSourcefv(source_, AL_POSITION, zero);
+            alSourcef(source_, AL_ROLLOFF_FACTOR, 0.0f);
+            if (directChannels) alSourcei(source_, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
+        }
+        return Prepare();
+    }
+
+protected:
+    Result Upload(const void* data, uint32_t bytes, int channels, int bits, uint32_t rate) override {
+        // A buffer cannot change while a source holds it: detach, refill, and
+        // put the source back where it was.
+        ALint state = AL_INITIAL;
+        alGetSourcei(source_, AL_SOURCE_STATE, &state);
+        const uint32_t frame = OutputFrame();
+        alSourceStop(source_);
+        alSourcei(source_, AL_BUFFER, 0);
+        alGetError();
+        alBufferData(buffer_, AlFormat(channels, bits), data, ALsizei(bytes), ALsizei(rate));
+        Result r = FromAlError(alGetError());
+        alSourcei(source_, AL_BUFFER, ALint(buffer_));
+        const uint32_t frames = bytes / uint32_t(channels * bits / 8);
+        pendingFrame_ = frame < frames ? frame : 0;
+        if (state == AL_PLAYING) OutputPlay(loop_);
+        return r;
+    }
+    bool OutputPlaying() override {
+        ALint state = AL_INITIAL;
+        alGetSourcei(source_, AL_SOURCE_STATE, &state);
+        return state == AL_PLAYING;
+    }
+    void OutputPlay(bool loop) override {
+        loop_ = loop;
+        alSourcei(source_, AL_LOOPING, loop ? AL_TRUE : AL_FALSE);
+        alSourcePlay(source_);
+        if (pendingFrame_) alSourcei(source_, AL_SAMPLE_OFFSET, ALint(pendingFrame_));
+        pendingFrame_ = 0;
+    }
+    void OutputSetLoop(bool loop) override {
+        loop_ = loop;
+        alSourcei(source_, AL_LOOPING, loop ? AL_TRUE : AL_FALSE);
+    }
+    void OutputPause() override { alSourcePause(source_); }
+    void OutputRewind() override {
+        alSourceRewind(source_);
+        pendingFrame_ = 0;
+    }
+    uint32_t OutputFrame() override {
+        ALint state = AL_INITIAL;
+        alGetSourcei(source_, AL_SOURCE_STATE, &state);
+        if (state != AL_PLAYING && state != AL_PAUSED) return pendingFrame_;
+        ALint offset = 0;
+        alGetSourcei(source_, AL_SAMPLE_OFFSET, &offset);
+        return uint32_t(offset);
+    }
+    void OutputGain(float gain) override { alSourcef(source_, AL_GAIN, gain); }
+    void Output3D(const core::Params3D& p, float rolloff) override {
+        ALfloat pos[3] = {0, 0, 0};
+        ALfloat vel[3];
+        if (p.mode != Mode3D::Disabled) Flip(p.position, pos);
+        Flip(p.velocity, vel);
+        alSourcei(source_, AL_SOURCE_RELATIVE, p.mode == Mode3D::Normal ? AL_FALSE : AL_TRUE);
+        alSourcefv(source_, AL_POSITION, pos);
+        alSourcefv(source_, AL_VELOCITY, vel);
+        alSourcef(source_, AL_REFERENCE_DISTANCE, p.minDistance);
+        alSourcef(source_, AL_MAX_DISTANCE, p.maxDistance);
+        alSourcef(source_, AL_ROLLOFF_FACTOR, rolloff);
+    }
+
+private:
+    ALuint source_ = 0;
+    ALuint buffer_ = 0;
+    bool loop_ = false;
+    uint32_t pendingFrame_ = 0;  // where a stopped source resumes after a refill
+};
+
+class AlDevice final : public core::BasicDevice {
+public:
+    explicit AlDevice(ALCdevice* device) : device_(device) {}
+    ~AlDevice() override {
+        alcMakeContextCurrent(nullptr);
+        if (context_) alcDestroyContext(context_);
+        alcCloseDevice(device_);
+        g_deviceOpen = false;
+    }
+
+    Result MakeContext(uint32_t rate) {
+        const ALCint attrs[] = {ALC_FREQUENCY,      ALCint(rate),   ALC_MONO_SOURCES, kMonoSources,
+                                ALC_STEREO_SOURCES, kStereoSources, 0};
+        ALCcontext* context = alcCreateContext(device_, attrs);
+        if (!context) return Result::NoDriver;
+        alcMakeContextCurrent(context);
+        if (context_) alcDestroyContext(context_);
+        context_ = context;
+        alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
+        directChannels_ = alIsExtensionPresent("AL_SOFT_direct_channels") == AL_TRUE;
+        OutputListener(ListenerState());
+        return Result::Ok;
+    }
+
+    Result CreateVoice(const VoiceDesc& desc, std::unique_ptr<Voice>* voice) override {
+        if (!voice) return Result::InvalidParam;
+        voice->reset();
+        if (Result r = core::CheckVoiceDesc(desc); r != Result::Ok) return r;
+        auto v = std::make_unique<AlVoice>(*this, desc);
+        if (Result r = v->Create(directChannels_); r != Result::Ok) return r;
+        *voice = std::move(v);
+        return Result::Ok;
+    }
+    bool IsSilent() const override { return false; }
+    const char* Name() const override { return "OpenAL Soft"; }
+
+protected:
+    void OutputListener(const core::ListenerParams& p) override {
+        ALfloat pos[3], vel[3], orient[6];
+        Flip(p.position, pos);
+        Flip(p.velocity, vel);
+        Flip(p.front, orient);
+        Flip(p.top, orient + 3);
+        alListenerfv(AL_POSITION, pos);
+        alListenerfv(AL_VELOCITY, vel);
+        alListenerfv(AL_ORIENTATION, orient);
+        alDopplerFactor(p.dopplerFactor);
+        alSpeedOfSound(kSpeedOfSound / p.distanceFactor);
+    }
+    Result OutputFormat(const WaveFormat& format) override {
+        if (format.samplesPerSec == PrimaryFormat().samplesPerSec) return Result::Ok;
+        return MakeContext(format.samplesPerSec);
+    }
+
+private:
+    ALCdevice* device_;
+    ALCcontext* context_ = nullptr;
+    bool directChannels_ = false;
+};
+
+}  // namespace
+
+Result OpenDevice(std::unique_ptr<Device>* device) {
+    if (g_deviceOpen.exchange(true)) return Result::Allocated;
+    ALCdevice* alc = alcOpenDevice(nullptr);
+    if (!alc) {
+        g_deviceOpen = false;
+        return Result::NoDriver;
+    }
+    auto d = std::make_unique<AlDevice>(alc);  // closes the device on failure
+    if (Result r = d->MakeContext(44100); r != Result::Ok) return r;
+    *device = std::move(d);
+    return Result::Ok;
+}
+
+}  // namespace audio::al

@@ -1,0 +1,114 @@
+#include "platform/mesh/MeshData.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <unordered_map>
+
+#include "platform/math/Math.h"
+
+namespace mesh {
+
+namespace {
+
+struct Corner {
+    uint32_t position;
+    uint32_t normal;  // ~0 without normals
+    bool operator==(const Corner&) const = default;
+};
+
+struct CornerHash {
+    size_t operator()(const Corner& c) const { return (size_t(c.position) << 32) ^ c.normal; }
+};
+
+}  // namespace
+
+bool BuildMeshData(const XFile& file, std::string_view fileName, MeshData* out, std::string* error) {
+    MeshData d;
+    std::vector<uint32_t> indices, attributes;
+    for (const XMesh& m : file.meshes) {
+        if (m.faces.empty()) continue;
+        const math::Matrix world = FrameWorldMatrix(file, m.frame);
+        const uint32_t firstMaterial = uint32_t(d.materials.size());
+        if (m.materials.empty())
+            d.materials.push_back(XMaterial{});
+        else
+            d.materials.insert(d.materials.end(), m.materials.begin(), m.materials.end());
+
+        std::unordered_map<Corner, uint32_t, CornerHash> seen;
+        const bool hasNormals = m.normalFaces.size() == m.faces.size();
+        for (size_t i = 0; i < m.faces.size(); ++i) {
+            Corner c{m.faces[i], hasNormals ? m.normalFaces[i] : ~0u};
+            auto [it, inserted] = seen.emplace(c, uint32_t(d.vertices.size()));
+            if (inserted) {
+                Vertex v;
+                v.position = math::Vec3TransformCoord(m.positions[c.position], world);
+                if (hasNormals)
+                    v.normal = math::Vec3Normalize(math::Vec3TransformNormal(m.normals[c.normal], world));
+                if (c.position < m.texCoords.size()) v.uv = m.texCoords[c.position];
+                d.vertices.push_back(v);
+            }
+            indices.push_back(it->second);
+        }
+        for (size_t t = 0; t < m.TriangleCount(); ++t)
+            attributes.push_back(firstMaterial + (t < m.faceMaterials.size() ? m.faceMaterials[t] : 0));
+    }
+    if (attributes.empty()) {
+        if (error) *error = std::string(fileName) + ": no mesh with faces";
+        return false;
+    }
+
+    // Faces sorted by material, keeping the file's order within a material.
+    std::vector<uint32_t> order(attributes.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return attributes[a] < attributes[b]; });
+    d.indices.reserve(indices.size());
+    d.attributes.reserve(attributes.size());
+    for (uint32_t f : order) {
+        d.indices.insert(d.indices.end(), indices.begin() + 3 * f, indices.begin() + 3 * f + 3);
+        d.attributes.push_back(attributes[f]);
+    }
+
+    for (uint32_t f = 0; f < d.attributes.size();) {
+        AttributeRange r;
+        r.attribId = d.attributes[f];
+        r.faceStart = f;
+        uint32_t lo = ~0u, hi = 0;
+        while (f < d.attributes.size() && d.attributes[f] == r.attribId) {
+            for (int k = 0; k < 3; ++k) {
+                lo = std::min(lo, d.indices[3 * f + k]);
+                hi = std::max(hi, d.indices[3 * f + k]);
+            }
+            ++f;
+        }
+        r.faceCount = f - r.faceStart;
+        r.vertexStart = lo;
+        r.vertexCount = hi - lo + 1;
+        d.attributeTable.push_back(r);
+    }
+    ComputeBounds(&d);
+    *out = std::move(d);
+    return true;
+}
+
+void ComputeBounds(MeshData* d) {
+    if (d->vertices.empty()) {
+        d->boxMin = d->boxMax = {};
+        d->radius = 0;
+        return;
+    }
+    d->boxMin = d->boxMax = d->vertices[0].position;
+    float r2 = 0;
+    for (const Vertex& v : d->vertices) {
+        d->boxMin = math::Vec3Minimize(d->boxMin, v.position);
+        d->boxMax = math::Vec3Maximize(d->boxMax, v.position);
+        r2 = std::max(r2, math::Vec3LengthSq(v.position));
+    }
+    d->radius = std::sqrt(r2);
+}
+
+void TranslateVertices(MeshData* d, const math::Vec3& offset) {
+    for (Vertex& v : d->vertices) v.position += offset;
+}
+
+}  // namespace mesh

@@ -1,0 +1,63 @@
+// A loaded static mesh in the engine's vertex layout: what the mesh manager
+// keeps of a .x file once every mesh of the file is placed by its frames and
+// merged into one, with faces grouped by material (the subset table).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/math/Types.h"
+#include "platform/mesh/XFile.h"
+
+namespace mesh {
+
+// One vertex of a static mesh, 60 bytes: position, colour, normal, tangent,
+// binormal, texture coordinate. Tangent and binormal stay zero until the
+// renderer computes the tangent frames.
+struct Vertex {
+    math::Vec3 position;
+    uint32_t color = 0xFFFFFFFF;
+    math::Vec3 normal;
+    math::Vec3 tangent;
+    math::Vec3 binormal;
+    math::Vec2 uv;
+};
+static_assert(sizeof(Vertex) == 60 && offsetof(Vertex, normal) == 16 && offsetof(Vertex, uv) == 52);
+
+// The faces and vertices of one material, in the sorted face order.
+struct AttributeRange {
+    uint32_t attribId = 0;
+    uint32_t faceStart = 0;
+    uint32_t faceCount = 0;
+    uint32_t vertexStart = 0;
+    uint32_t vertexCount = 0;
+};
+
+struct MeshData {
+    std::vector<Vertex> vertices;
+    std::vector<uint32_t> indices;     // three per face
+    std::vector<uint32_t> attributes;  // material of each face
+    std::vector<AttributeRange> attributeTable;
+    std::vector<XMaterial> materials;  // a mesh without materials gets one plain white material
+    math::Vec3 boxMin;
+    math::Vec3 boxMax;
+    float radius = 0;  // largest distance of a vertex from the model origin
+
+    size_t FaceCount() const { return attributes.size(); }
+};
+
+// Merges the meshes of a file: positions and normals moved by each mesh's
+// frame, one vertex per distinct (position, normal) corner, faces sorted by
+// material, then the attribute table and bounds. False with "file: what is
+// wrong" when the file holds no faces.
+bool BuildMeshData(const XFile& file, std::string_view fileName, MeshData* out, std::string* error);
+
+// Box and radius from the vertex positions.
+void ComputeBounds(MeshData* data);
+
+// Moves every vertex position by offset (used to centre prefabs).
+void TranslateVertices(MeshData* data, const math::Vec3& offset);
+
+}  // namespace mesh

@@ -1,0 +1,72 @@
+// Reader of DirectX .x files in the text format ("xof 0303txt 0032").
+//
+// The reader returns the file's content close to how it is written: the frame
+// hierarchy with each frame's transform, and every mesh with its positions,
+// faces (polygons split into triangle fans), normals with their own face
+// indices, texture coordinates, materials with texture file names and the
+// material (subset) index of every triangle. Templates and data objects the
+// engine does not use (animation sets, skin weights, vertex duplication
+// indices ...) are skipped whole.
+//
+// Failure policy: every count and index is checked against what the file
+// holds; the first problem ends the read with a message
+// "file: line N: what is wrong" and nothing is returned. Counts are checked
+// against the text that is left before anything is allocated, so a corrupt
+// count cannot make the reader reserve memory the file cannot fill.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/math/Types.h"
+
+namespace mesh {
+
+struct XMaterial {
+    math::Vec4 diffuse{1, 1, 1, 1};  // r, g, b, a
+    float power = 0;
+    math::Vec3 specular;
+    math::Vec3 emissive;
+    std::string textureFile;  // as written, "\\" unescaped; empty for none
+};
+
+struct XMesh {
+    std::string name;
+    int frame = -1;  // the frame holding the mesh, -1 at the top level
+    std::vector<math::Vec3> positions;
+    std::vector<uint32_t> faces;  // three position indices per triangle
+    // Normals have their own indexing: three normal indices per triangle,
+    // parallel to faces. Both empty when the mesh has no normals.
+    std::vector<math::Vec3> normals;
+    std::vector<uint32_t> normalFaces;
+    std::vector<math::Vec2> texCoords;  // one per position, or empty
+    std::vector<XMaterial> materials;
+    std::vector<uint32_t> faceMaterials;  // one per triangle, or empty (all 0)
+
+    size_t TriangleCount() const { return faces.size() / 3; }
+};
+
+struct XFrame {
+    std::string name;
+    math::Matrix transform;  // relative to the parent frame
+    int parent = -1;
+};
+
+struct XFile {
+    std::vector<XFrame> frames;
+    std::vector<XMesh> meshes;
+};
+
+// Reads a file through the path resolver. On failure returns false and sets
+// *error to "file: what is wrong".
+bool ReadXFile(std::string_view fileName, XFile* out, std::string* error);
+
+// Parses the bytes of a file; fileName only names the file in messages.
+bool ParseXFile(std::string_view bytes, std::string_view fileName, XFile* out, std::string* error);
+
+// The frame's transform combined with all its parents' (identity for -1).
+math::Matrix FrameWorldMatrix(const XFile& file, int frame);
+
+}  // namespace mesh

@@ -1,0 +1,99 @@
+// Running audio scenarios in a child process. OpenAL Soft reads its
+// configuration (ALSOFT_DRIVERS, ALSOFT_CONF) once per process, so a scenario
+// that needs another back-end runs as a disabled test of this same executable,
+// started with the environment it needs. The wave back-end writes what it
+// mixes to a file, which the parent then reads.
+#pragma once
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace audiotest {
+
+// Tests run without sound output unless a test asks for another back-end.
+inline const int kQuietByDefault = setenv("ALSOFT_DRIVERS", "null", 0);
+
+// Runs DISABLED_<name> of this executable with the extra environment; returns
+// its exit status (0 when every assertion held).
+inline int RunChild(const std::string& testName, const std::vector<std::string>& env) {
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        for (const std::string& e : env) putenv(strdup(e.c_str()));
+        std::string filter = "--gtest_filter=" + testName;
+        execl("/proc/self/exe", "child", filter.c_str(), "--gtest_also_run_disabled_tests", nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Environment for the OpenAL wave back-end writing 16-bit stereo at 44100 Hz
+// to outFile; the configuration file is written into dir.
+inline std::vector<std::string> WaveBackendEnv(const std::filesystem::path& dir,
+                                               const std::filesystem::path& outFile) {
+    const std::filesystem::path conf = dir / "alsoft.conf";
+    std::ofstream(conf) << "[general]\nchannels = stereo\nsample-type = int16\nfrequency = 44100\n"
+                        << "stereo-mode = speakers\nhrtf = false\ndither = false\n[wave]\nfile = " << outFile.string() << "\n";
+    return {"ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + conf.string(), "ZT_AUDIO_CHILD=1"};
+}
+
+// The 16-bit samples of a written wave file, channels interleaved; empty when
+// the file is not 16-bit PCM.
+struct WaveOutput {
+    int channels = 0;
+    std::vector<int16_t> samples;
+
+    int16_t Peak(int channel) const {
+        int peak = 0;
+        for (size_t i = channel; i < samples.size(); i += channels) peak = std::max(peak, std::abs(int(samples[i])));
+        return int16_t(std::min(peak, 32767));
+    }
+    size_t CountAbove(int channel, int level) const {
+        size_t n = 0;
+        for (size_t i = channel; i < samples.size(); i += channels) n += std::abs(int(samples[i])) > level;
+        return n;
+    }
+};
+
+inline WaveOutput ReadWaveOutput(const std::filesystem::path& file) {
+    WaveOutput out;
+    std::ifstream in(file, std::ios::binary);
+    std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto le16 = [&](size_t p) { return uint16_t(b[p] | b[p + 1] << 8); };
+    auto le32 = [&](size_t p) { return uint32_t(le16(p) | uint32_t(le16(p + 2)) << 16); };
+    size_t pos = 12;
+    int bits = 0;
+    while (pos + 8 <= b.size()) {
+        const uint32_t size = le32(pos + 4);
+        const size_t body = pos + 8;
+        if (std::memcmp(&b[pos], "fmt ", 4) == 0 && body + 16 <= b.size()) {
+            out.channels = le16(body + 2);
+            bits = le16(body + 14);
+        } else if (std::memcmp(&b[pos], "data", 4) == 0 && bits == 16 && out.channels > 0) {
+            // The writer may leave the size open while it runs; take what is there.
+            const size_t n = std::min<size_t>(size ? size : b.size() - body, b.size() - body) / 2;
+            out.samples.resize(n);
+            std::memcpy(out.samples.data(), &b[body], n * 2);
+            return out;
+        }
+        pos = body + size + (size & 1);
+    }
+    return out;
+}
+
+inline bool InChild() { return std::getenv("ZT_AUDIO_CHILD") != nullptr; }
+
+}  // namespace audiotest

@@ -1,0 +1,29 @@
+#!/bin/sh
+# Generates the demo sounds of data/sounds and data/voices with sox: mono
+# waves for sounds placed in the world, stereo ones for flat (2D) sounds.
+# Output is repeatable (sox -R); the generated files are committed.
+set -e
+cd "$(dirname "$0")/.."
+command -v sox >/dev/null || { echo "gen_sounds.sh: install the Debian package sox" >&2; exit 1; }
+S=data/sounds
+V=data/voices
+mkdir -p "$S" "$V/Dialogues"
+
+mono="-b 16 -c 1 -r 44100 -e signed-integer"
+stereo="-b 16 -c 2 -r 44100 -e signed-integer"
+
+# Flat sounds (stereo).
+sox -R -n $stereo "$S/menu_click.wav" synth 0.06 sine 1800 sine 1200 fade 0 0.06 0.05 gain -6
+sox -R -n $stereo "$S/ambient_wind.wav" synth 1.5 brownnoise brownnoise lowpass 600 fade 0.2 1.5 0.2 gain -10
+
+# Placed sounds (mono).
+sox -R -n $mono "$S/explosion.wav" synth 1.2 brownnoise fade 0 1.2 1.1 gain -3
+sox -R -n $mono "$S/shell_casing.wav" synth 0.15 sine 3200 fade 0 0.15 0.14 gain -8
+sox -R -n $mono "$S/ricochet.wav" synth 0.35 sine 2400-500 fade 0 0.35 0.3 gain -6
+sox -R -n $mono "$S/impact_metal.wav" synth 0.12 pinknoise sine 900 fade 0 0.12 0.11 gain -6
+sox -R -n -b 8 -c 1 -r 22050 -e unsigned-integer "$S/machine_hum.wav" synth 1.0 sawtooth 110 lowpass 800 gain -12
+
+# Voices (mono): a short two-tone "radio call" and a dialogue line stand-in.
+sox -R -n $mono "$V/radio_call.wav" synth 0.25 sine 700 : synth 0.25 sine 950 gain -6
+sox -R -n -b 16 -c 1 -r 22050 -e signed-integer "$V/Dialogues/L10T01.wav" \
+    synth 0.9 sine 220 sine 440 tremolo 6 70 fade 0.05 0.9 0.1 gain -8
