@@ -24,15 +24,29 @@ namespace audiotest {
 inline const int kQuietByDefault = setenv("ALSOFT_DRIVERS", "null", 0);
 
 // Runs DISABLED_<name> of this executable with the extra environment; returns
-// its exit status (0 when every assertion held).
+// its exit status (0 when every assertion held). Everything the child needs is
+// built before the fork, so that it only calls execve.
 inline int RunChild(const std::string& testName, const std::vector<std::string>& env) {
+    std::vector<std::string> vars = env;
+    for (char** e = environ; *e; ++e) {
+        const std::string var = *e;
+        const std::string name = var.substr(0, var.find('=') + 1);
+        bool overridden = false;
+        for (const std::string& x : env) overridden |= x.compare(0, name.size(), name) == 0;
+        if (!overridden) vars.push_back(var);
+    }
+    std::vector<char*> envp;
+    for (std::string& v : vars) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    std::string filter = "--gtest_filter=" + testName;
+    std::string all = "--gtest_also_run_disabled_tests";
+    std::string self = "/proc/self/exe";
+    char* argv[] = {self.data(), filter.data(), all.data(), nullptr};
     std::fflush(nullptr);
     pid_t pid = fork();
     if (pid < 0) return -1;
     if (pid == 0) {
-        for (const std::string& e : env) putenv(strdup(e.c_str()));
-        std::string filter = "--gtest_filter=" + testName;
-        execl("/proc/self/exe", "child", filter.c_str(), "--gtest_also_run_disabled_tests", nullptr);
+        execve(self.c_str(), argv, envp.data());
         _exit(127);
     }
     int status = 0;
