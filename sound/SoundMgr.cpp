@@ -76,6 +76,7 @@ bool CSoundMgr::Init(void* /*window*/) {
     // Sounds and music of an earlier device go with it.
     DeleteAllSounds();
     Music_Release();
+    if (m_pDSListener) soundworld::Untrack("m_pDSListener");
     m_pSounds = nullptr;
     m_pDSListener = nullptr;
     m_pDS.reset();
