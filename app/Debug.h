@@ -32,6 +32,9 @@ class EDebug {
     void StartTimer(uint32_t n);
     double GetTimerElapsed(uint32_t n) const;
 
+    // Keeps the free local video memory at device creation.
+    void OnDeviceCreated();
+
     // The count under a tag (case-insensitive), 0 when it has no slot.
     uint32_t GetAllocationCount(const char* tag) const;
     // Forgets every tag and count (tests, and a fresh start of tracking).
@@ -51,6 +54,8 @@ class EDebug {
     // performance display.
     double m_fUpdateTotal = 0, m_fGameUpdate = 0, m_fEngineUpdate = 0, m_fObjectUpdate = 0,
            m_fMovableUpdate = 0, m_fRendererUpdate = 0, m_fRenderTotal = 0;
+    // Free local video memory at device creation, in bytes.
+    uint32_t m_dwVideoMemoryAtCreation = 0;
 
   private:
     int FindSlot(const char* tag) const;

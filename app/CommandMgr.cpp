@@ -1,0 +1,7 @@
+#include "app/CommandMgr.h"
+
+CCommandMgr g_CommandMgr;
+
+void CCommandMgr::PollKeyboard() {
+    if (!m_bKeyboardReady) return;
+}

@@ -1,0 +1,3 @@
+#include "app/Font.h"
+
+EFont g_Font;

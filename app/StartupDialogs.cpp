@@ -1,0 +1,5 @@
+#include "app/StartupDialogs.h"
+
+void LauncherDialog(window::Window*) {}
+
+void VideoOptionsDialog(window::Window*) {}

@@ -1,0 +1,3 @@
+#include "game/LoadScreen.h"
+
+LoadScreen g_LoadScreen;

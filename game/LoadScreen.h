@@ -1,0 +1,15 @@
+// The loading and briefing screen, `LoadScreen` (global g_LoadScreen). Only
+// its active flag and render, read by the main loop, are here until it is built.
+#pragma once
+
+class LoadScreen {
+public:
+    virtual ~LoadScreen() = default;
+
+    bool IsActive() const { return m_bActive; }
+    void Render() {}
+
+    bool m_bActive = false;
+};
+
+extern LoadScreen g_LoadScreen;

@@ -1,0 +1,3 @@
+#include "game/Menu.h"
+
+CMenu g_Menu;

@@ -1,0 +1,21 @@
+// The menu, `CMenu` (global g_Menu). Only what the main loop, the frame
+// driver and the focus manager ask is here until the menu is built.
+#pragma once
+
+#include <cstdint>
+
+class CMenu {
+public:
+    virtual ~CMenu() = default;
+
+    bool IsOpen() const { return m_bOpen; }
+    void Render() {}
+    // Rebuilds the current page after a device reset.
+    void OnDeviceReset() {}
+    void OnKeyDown(uint32_t) {}
+    void OnKeyUp(uint32_t) {}
+
+    bool m_bOpen = false;
+};
+
+extern CMenu g_Menu;

@@ -1,0 +1,3 @@
+#include "game/ScreenOverlay.h"
+
+ScreenOverlay g_ScreenOverlay;

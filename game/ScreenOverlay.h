@@ -1,0 +1,14 @@
+// The screen overlay, `ScreenOverlay` (global g_ScreenOverlay): a per-frame
+// value that the game update leaves and the main loop clears.
+#pragma once
+
+class ScreenOverlay {
+public:
+    virtual ~ScreenOverlay() = default;
+
+    void ResetFrame() { m_fFrameValue = 0.0f; }
+
+    float m_fFrameValue = 0.0f;
+};
+
+extern ScreenOverlay g_ScreenOverlay;

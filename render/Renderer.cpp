@@ -1,0 +1,3 @@
+#include "render/Renderer.h"
+
+ERenderer g_Renderer;

@@ -1,0 +1,142 @@
+// Runs the real game binary headless in a copy of the data directory and
+// checks what it wrote.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class GameRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::temp_directory_path() / ("zt_run_" + std::to_string(::getpid()) + "_" + info->name());
+        fs::remove_all(dir_);
+        fs::copy(fs::path(ZT_SOURCE_DIR) / "data", dir_, fs::copy_options::recursive);
+        fs::create_directories(dir_ / "save");
+        // Verbosity 4 prints every engine frame, so the test sees frames run.
+        std::ofstream(dir_ / "zt.cfg") << "screenwidth 320\nscreenheight 240\nDebug 4\nBackupConsole 0\n";
+    }
+    void TearDown() override {
+        for (pid_t p : running_) {
+            kill(p, SIGKILL);
+            waitpid(p, nullptr, 0);
+        }
+        fs::remove_all(dir_);
+    }
+
+    pid_t Start() {
+        pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(dir_.c_str()) != 0) _exit(127);
+            setenv("SDL_VIDEODRIVER", "offscreen", 1);
+            setenv("ZT_UNATTENDED", "1", 1);
+            setenv("ALSOFT_DRIVERS", "null", 1);
+            setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+            // The instance lock lives here, away from any other run.
+            setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+            execl(ZT_BINARY, ZT_BINARY, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        running_.push_back(pid);
+        return pid;
+    }
+
+    // Exit code, or -1 when it did not end within the limit (then killed).
+    int Wait(pid_t pid, int seconds) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        int status = 0;
+        while (std::chrono::steady_clock::now() < end) {
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                std::erase(running_, pid);
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return -1;
+    }
+
+    std::string Read(const std::string& name) const {
+        std::ifstream in(dir_ / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    bool WaitForLog(const std::string& text, int seconds) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (std::chrono::steady_clock::now() < end) {
+            if (Read("!console.txt").find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+
+    static size_t Count(const std::string& text, const std::string& part) {
+        size_t n = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+        return n;
+    }
+
+    fs::path dir_;
+    std::vector<pid_t> running_;
+};
+
+uint32_t U32(const std::string& b, size_t at) {
+    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
+           uint32_t(uint8_t(b[at + 3])) << 24;
+}
+
+TEST_F(GameRun, RunsFramesRefusesASecondInstanceAndShutsDownOnSigterm) {
+    pid_t first = Start();
+    ASSERT_TRUE(WaitForLog("*** Klatka: 3", 120)) << Read("!console.txt");
+    const std::string log = Read("!console.txt");
+    EXPECT_NE(log.find("Welcome to Brakmoor."), std::string::npos);
+    EXPECT_NE(log.find("> Driver: OpenGL"), std::string::npos);
+    EXPECT_NE(log.find("PixelShader model 3.0 detected."), std::string::npos);
+
+    // A second start ends at once and touches nothing, report files included.
+    std::ofstream(dir_ / "!error.txt") << "kept\n";
+    const std::string video = Read("save/video.cfg");
+    pid_t second = Start();
+    EXPECT_EQ(Wait(second, 60), 0);
+    EXPECT_EQ(Read("!error.txt"), "kept\n");
+    EXPECT_EQ(Read("save/video.cfg"), video);
+    EXPECT_EQ(Count(Read("!console.txt"), "Welcome to Brakmoor."), 1u);
+
+    ASSERT_EQ(kill(first, SIGTERM), 0);
+    EXPECT_EQ(Wait(first, 120), 0);
+    const std::string end = Read("!console.txt");
+    EXPECT_NE(end.find("Tovan engine out, good bye!"), std::string::npos);
+    EXPECT_EQ(Count(end, "Tovan engine out, good bye!"), 1u);
+
+    ASSERT_EQ(video.size(), 35u);
+    EXPECT_EQ(U32(video, 0), 5u);
+}
+
+TEST_F(GameRun, AVideoSettingsFileOfAnotherVersionIsReplaced) {
+    std::string old(35, '\0');
+    old[0] = 4;
+    old[14] = 9;  // a level no version 5 file could hold
+    std::ofstream(dir_ / "save" / "video.cfg", std::ios::binary) << old;
+    pid_t game = Start();
+    ASSERT_TRUE(WaitForLog("*** Klatka: 1", 120)) << Read("!console.txt");
+    kill(game, SIGTERM);
+    EXPECT_EQ(Wait(game, 120), 0);
+    const std::string video = Read("save/video.cfg");
+    ASSERT_EQ(video.size(), 35u);
+    EXPECT_EQ(U32(video, 0), 5u);
+    for (size_t level = 14; level < 30; level += 4) EXPECT_LE(U32(video, level), 2u) << level;
+    EXPECT_EQ(video[12], 1);  // OptionAlwaysOn
+}
+
+}  // namespace
