@@ -24,9 +24,9 @@ const std::string& DataDir() {
     static const std::string dir = [] {
         fs::path d = fs::temp_directory_path() / ("zt_sound_bench_" + std::to_string(::getpid()));
         fs::create_directories(d / "sounds");
-        std::vector<uint8_t> b = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
-                                  1,   0,   1,   0,   0x44, 0xAC, 0, 0, 0x88, 0x58, 1, 0, 2, 0, 16, 0,
-                                  'd', 'a', 't', 'a', 0x10, 0x27, 0, 0};
+        std::vector<uint8_t> b = {'R', 'I', 'F', 'F', 0,  0, 0,   0,   'W', 'A',  'V',  'E',  'f', 'm',  't',
+                                  ' ', 16,  0,   0,   0,  1, 0,   1,   0,   0x44, 0xAC, 0,    0,   0x88, 0x58,
+                                  1,   0,   2,   0,   16, 0, 'd', 'a', 't', 'a',  0x10, 0x27, 0,   0};
         b.resize(b.size() + 10000, 0);
         std::ofstream(d / "sounds" / "loop.wav", std::ios::binary)
             .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
@@ -65,10 +65,14 @@ void RunUpdate(benchmark::State& state, audio::Backend backend) {
     os::SetStartDirectory(saved);
 }
 
-void BM_SoundUpdateSilent(benchmark::State& state) { RunUpdate(state, audio::Backend::Silent); }
+void BM_SoundUpdateSilent(benchmark::State& state) {
+    RunUpdate(state, audio::Backend::Silent);
+}
 BENCHMARK(BM_SoundUpdateSilent)->Arg(16)->Arg(128)->Arg(512);
 
-void BM_SoundUpdateOpenAl(benchmark::State& state) { RunUpdate(state, audio::Backend::OpenAl); }
+void BM_SoundUpdateOpenAl(benchmark::State& state) {
+    RunUpdate(state, audio::Backend::OpenAl);
+}
 BENCHMARK(BM_SoundUpdateOpenAl)->Arg(16)->Arg(128)->Arg(512);
 
 void BM_LoudnessCurve(benchmark::State& state) {
@@ -80,4 +84,4 @@ void BM_LoudnessCurve(benchmark::State& state) {
 }
 BENCHMARK(BM_LoudnessCurve);
 
-}  // namespace
+} // namespace

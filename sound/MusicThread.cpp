@@ -14,4 +14,6 @@ void CMusicThread::StopMusic() {}
 void CMusicThread::PauseMusic() {}
 void CMusicThread::ResumeMusic() {}
 void CMusicThread::SetVolume(float) {}
-bool CMusicThread::IsPlaying() { return false; }
+bool CMusicThread::IsPlaying() {
+    return false;
+}

@@ -9,7 +9,7 @@
 #include "platform/audio/Audio.h"
 
 class CMusicThread {
-public:
+  public:
     explicit CMusicThread(audio::Device* device);
     virtual ~CMusicThread();
     CMusicThread(const CMusicThread&) = delete;
@@ -23,7 +23,7 @@ public:
     void SetVolume(float volume);
     bool IsPlaying();
 
-private:
+  private:
     bool m_bStreamOpen = false;
     audio::Device* m_pDS;
 };

@@ -6,4 +6,6 @@ bool CSoundLock::Take() {
     return true;
 }
 
-void CSoundLock::Give() { m_Semaphore.Release(); }
+void CSoundLock::Give() {
+    m_Semaphore.Release();
+}

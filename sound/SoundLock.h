@@ -7,7 +7,7 @@
 #include "platform/os/Thread.h"
 
 class CSoundLock {
-public:
+  public:
     CSoundLock() = default;
     CSoundLock(const CSoundLock&) = delete;
     CSoundLock& operator=(const CSoundLock&) = delete;
@@ -25,7 +25,7 @@ public:
 
     // Holds the lock for a scope; gives back only what it took.
     class Scoped {
-    public:
+      public:
         explicit Scoped(CSoundLock& lock) : m_Lock(lock), m_bTaken(lock.Take()) {}
         ~Scoped() {
             if (m_bTaken) m_Lock.Give();
@@ -33,12 +33,12 @@ public:
         Scoped(const Scoped&) = delete;
         Scoped& operator=(const Scoped&) = delete;
 
-    private:
+      private:
         CSoundLock& m_Lock;
         bool m_bTaken;
     };
 
-private:
+  private:
     os::Semaphore m_Semaphore{1, 1};
     bool m_bActive = false;
 };

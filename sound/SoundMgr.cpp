@@ -45,7 +45,9 @@ const char* RefusalName(audio::Result r) {
     }
 }
 
-bool ContainsNoCase(const char* text, const char* part) { return text && strcasestr(text, part) != nullptr; }
+bool ContainsNoCase(const char* text, const char* part) {
+    return text && strcasestr(text, part) != nullptr;
+}
 
 bool FileReadable(const char* name) {
     std::FILE* f = os::OpenFile(name, "rb");
@@ -54,15 +56,14 @@ bool FileReadable(const char* name) {
     return true;
 }
 
-math::Vec3 ToVec3(const float* p) { return {p[0], p[1], p[2]}; }
+math::Vec3 ToVec3(const float* p) {
+    return {p[0], p[1], p[2]};
+}
 
-}  // namespace
+} // namespace
 
 CSoundMgr::CSoundMgr()
-    : m_pDSListener(nullptr),
-      m_pSounds(nullptr),
-      m_fMasterVolume(1.0f),
-      m_pMusicThread(nullptr),
+    : m_pDSListener(nullptr), m_pSounds(nullptr), m_fMasterVolume(1.0f), m_pMusicThread(nullptr),
       m_fMusicVolume(1.0f) {}
 
 CSoundMgr::~CSoundMgr() {
@@ -136,7 +137,8 @@ void CSoundMgr::LogCreateFailure(const char* fileName, uint32_t flags, const aud
     g_Console.Printf("WaveFileName: %s", fileName);
     g_Console.Print("CreateSoundBuffer() failed...");
     if (const char* name = RefusalName(result)) g_Console.Print(name);
-    if ((flags & audio::kFlagControl3D) && format.channels != 1) g_Console.Print("---> 3D Sound has to be mono!");
+    if ((flags & audio::kFlagControl3D) && format.channels != 1)
+        g_Console.Print("---> 3D Sound has to be mono!");
     g_Console.Print(" ");
 }
 
@@ -211,7 +213,7 @@ strSound* CSoundMgr::LoadSound(const char* fileName, uint32_t flags) {
         FillBuffer(buffer.get(), *wave);
 
     if (loaded) {
-        delete loaded;  // sounds never keep their wave
+        delete loaded; // sounds never keep their wave
         soundworld::Untrack("CSoundWave");
     }
     if (!buffer) {
@@ -324,7 +326,9 @@ bool CSoundMgr::PreloadSound(const char* fileName) {
     return g_SoundCache.LoadToCache(fileName);
 }
 
-void CSoundMgr::ClearSoundCache() { g_SoundCache.Clear(); }
+void CSoundMgr::ClearSoundCache() {
+    g_SoundCache.Clear();
+}
 
 // ---- One sound ---------------------------------------------------------------------
 
@@ -349,7 +353,7 @@ void CSoundMgr::DeleteSound(strSound* sound) {
         CSoundLock::Scoped lock(m_Lock);
         if (sound->pBuffer) {
             sound->pBuffer->Stop();
-            delete sound->pBuffer;  // the 3D side goes with it
+            delete sound->pBuffer; // the 3D side goes with it
         }
     }
     sound->pBuffer = nullptr;
@@ -471,7 +475,8 @@ void CSoundMgr::CommitListener() {
 
 void CSoundMgr::SetVolume(float setting) {
     m_fMasterVolume = std::sqrt(std::max(setting, 0.0f));
-    for (strSound* s = m_pSounds; s; s = s->pNext) SetSoundVolume(s, s->fVolume);
+    for (strSound* s = m_pSounds; s; s = s->pNext)
+        SetSoundVolume(s, s->fVolume);
 }
 
 void CSoundMgr::StopAllSounds() {
@@ -480,7 +485,8 @@ void CSoundMgr::StopAllSounds() {
 }
 
 void CSoundMgr::DeleteAllSounds() {
-    while (m_pSounds) DeleteSound(m_pSounds);
+    while (m_pSounds)
+        DeleteSound(m_pSounds);
 }
 
 void CSoundMgr::Update() {

@@ -36,23 +36,23 @@ class CSoundWave;
 
 // One live sound.
 struct strSound {
-    char szName[256];              // the wave file it was made from
-    audio::Voice* pBuffer;         // owned
-    audio::WaveFormat wfx;         // copy of the wave's format
-    uint8_t bOneShot;              // deleted by the update once it no longer plays
-    uint8_t bLoop;                 // as last given to PlaySound
-    float fVolume;                 // as last given to SetSoundVolume (before the factor)
-    float fVolumeFactor;           // the sound's own factor, 0..1
-    uint8_t b3D;                   // volume follows the distance to the listener
-    uint8_t bVoice;                // a dialogue voice: kept loud in cinematic view
-    math::Vec3 vPosition;          // 3D sounds
-    float fRange;                  // 3D sounds: distance at which it fades out
-    audio::Voice3D* p3DBuffer;     // the 3D side of pBuffer, or null
+    char szName[256];          // the wave file it was made from
+    audio::Voice* pBuffer;     // owned
+    audio::WaveFormat wfx;     // copy of the wave's format
+    uint8_t bOneShot;          // deleted by the update once it no longer plays
+    uint8_t bLoop;             // as last given to PlaySound
+    float fVolume;             // as last given to SetSoundVolume (before the factor)
+    float fVolumeFactor;       // the sound's own factor, 0..1
+    uint8_t b3D;               // volume follows the distance to the listener
+    uint8_t bVoice;            // a dialogue voice: kept loud in cinematic view
+    math::Vec3 vPosition;      // 3D sounds
+    float fRange;              // 3D sounds: distance at which it fades out
+    audio::Voice3D* p3DBuffer; // the 3D side of pBuffer, or null
     strSound* pNext;
 };
 
 class CSoundMgr {
-public:
+  public:
     // Voice flags of the two kinds of sound.
     static constexpr uint32_t FLAGS_2D = audio::kFlagControlPan | audio::kFlagControlVolume;
     static constexpr uint32_t FLAGS_3D =
@@ -134,7 +134,7 @@ public:
     float m_fMusicVolume;
     math::Vec3 m_vListenerPosition;
 
-private:
+  private:
     void ApplyDistanceVolume(strSound* sound);
     bool FillBuffer(audio::Voice* buffer, const CSoundWave& wave);
     // The lost-voice check: an error, or Ok with *pbRestored telling whether

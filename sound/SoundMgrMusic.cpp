@@ -16,7 +16,7 @@ void LogMusicError(const char* what, const char* fileName) {
     g_Console.Print(" ");
 }
 
-}  // namespace
+} // namespace
 
 float CSoundMgr::MusicStreamVolume(float setting) {
     if (!(setting >= 0.05f)) return 0.0f;
@@ -61,7 +61,9 @@ void CSoundMgr::Music_Stop() {
     if (m_pMusicThread) m_pMusicThread->StopMusic();
 }
 
-bool CSoundMgr::Music_IsPlaying() { return m_pMusicThread && m_pMusicThread->IsPlaying(); }
+bool CSoundMgr::Music_IsPlaying() {
+    return m_pMusicThread && m_pMusicThread->IsPlaying();
+}
 
 void CSoundMgr::Music_Release() {
     if (!m_pMusicThread) return;

@@ -14,21 +14,27 @@ namespace {
 
 constexpr uint32_t kFmtFixedBytes = 16;
 
-uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+uint32_t Le32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t Le16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 
 void CopyName(char* to, size_t capacity, const char* from) {
     std::strncpy(to, from, capacity - 1);
     to[capacity - 1] = 0;
 }
 
-}  // namespace
+} // namespace
 
 // ---- CSoundWave ------------------------------------------------------------------
 
 CSoundWave::CSoundWave() : m_szName{}, m_Format{}, m_dwSize(0), m_pReadedWaveData(nullptr) {}
 
-CSoundWave::~CSoundWave() { Free(); }
+CSoundWave::~CSoundWave() {
+    Free();
+}
 
 void CSoundWave::Free() {
     if (m_pReadedWaveData) {
@@ -93,7 +99,7 @@ bool CSoundWave::LoadWaveFromFile(const char* fileName) {
     CopyName(m_szName, sizeof m_szName, fileName);
 
     uint8_t riff[12];
-    size_t got = std::fread(riff, 1, sizeof riff, f);  // RIFF id, size, WAVE id: not checked
+    size_t got = std::fread(riff, 1, sizeof riff, f); // RIFF id, size, WAVE id: not checked
     uint64_t pos = got;
     bool bFormat = false;
     bool bData = false;
@@ -127,7 +133,9 @@ bool CSoundWave::LoadWaveFromFile(const char* fileName) {
 
 CSoundCache::CSoundCache() = default;
 
-CSoundCache::~CSoundCache() { Clear(); }
+CSoundCache::~CSoundCache() {
+    Clear();
+}
 
 void CSoundCache::FreeSlot(int index) {
     if (index < 0 || index >= MAX_SOUNDCACHE || !m_Slots[index].bUsed) return;
@@ -139,7 +147,8 @@ void CSoundCache::FreeSlot(int index) {
 }
 
 void CSoundCache::Clear() {
-    for (int i = 0; i < MAX_SOUNDCACHE; ++i) FreeSlot(i);
+    for (int i = 0; i < MAX_SOUNDCACHE; ++i)
+        FreeSlot(i);
 }
 
 bool CSoundCache::IsCached(const char* name) const {

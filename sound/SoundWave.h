@@ -19,7 +19,7 @@
 #include "platform/audio/Audio.h"
 
 class CSoundWave {
-public:
+  public:
     static constexpr int NAME_LEN = 260;
 
     CSoundWave();
@@ -35,7 +35,7 @@ public:
     uint32_t m_dwSize;
     uint8_t* m_pReadedWaveData;
 
-private:
+  private:
     bool ReadFormatChunk(std::FILE* f, uint32_t size, const char* fileName);
     bool ReadDataChunk(std::FILE* f, uint32_t size, uint64_t bytesLeft, const char* fileName);
 };
@@ -43,12 +43,12 @@ private:
 struct SoundCacheSlot {
     uint8_t bUsed = 0;
     char szName[256] = {};
-    double fLastUseTime = 0.0;  // engine world time when the wave was loaded
+    double fLastUseTime = 0.0; // engine world time when the wave was loaded
     CSoundWave* pWave = nullptr;
 };
 
 class CSoundCache {
-public:
+  public:
     static constexpr int MAX_SOUNDCACHE = 550;
 
     CSoundCache();
@@ -64,7 +64,7 @@ public:
 
     SoundCacheSlot m_Slots[MAX_SOUNDCACHE];
 
-private:
+  private:
     int ChooseSlot();
 };
 

@@ -20,4 +20,4 @@ double WorldTime();
 void Track(const char* tag);
 void Untrack(const char* tag);
 
-}  // namespace soundworld
+} // namespace soundworld

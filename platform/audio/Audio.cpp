@@ -23,4 +23,4 @@ Result OpenDevice(Backend backend, std::unique_ptr<Device>* device) {
     return Result::InvalidParam;
 }
 
-}  // namespace audio
+} // namespace audio

@@ -32,18 +32,18 @@ namespace audio {
 
 enum class Result {
     Ok,
-    Allocated,           // no voice could be had from the device
-    BadFormat,           // a wave format the device cannot play
+    Allocated, // no voice could be had from the device
+    BadFormat, // a wave format the device cannot play
     BufferTooSmall,
-    ControlUnavailable,  // the voice was not created with that control
+    ControlUnavailable, // the voice was not created with that control
     InvalidCall,
     InvalidParam,
     OutOfMemory,
     Uninitialized,
     Unsupported,
-    BufferLost,    // the voice lost its data; Restore, then fill it again
-    NoDriver,      // no output device
-    NoObject,      // a call on something that does not exist
+    BufferLost, // the voice lost its data; Restore, then fill it again
+    NoDriver,   // no output device
+    NoObject,   // a call on something that does not exist
 };
 
 // Uncompressed PCM, the layout of a RIFF "fmt " chunk.
@@ -60,17 +60,17 @@ constexpr uint16_t kFormatPcm = 1;
 
 // Voice creation flags.
 enum : uint32_t {
-    kFlagPrimary = 0x1,  // the device's own output; never a voice
+    kFlagPrimary = 0x1, // the device's own output; never a voice
     kFlagControl3D = 0x10,
     kFlagControlFrequency = 0x20,
     kFlagControlPan = 0x40,
     kFlagControlVolume = 0x80,
-    kFlagMute3DAtMaxDistance = 0x20000,  // silent beyond the maximum distance
+    kFlagMute3DAtMaxDistance = 0x20000, // silent beyond the maximum distance
 };
 
 struct VoiceDesc {
     uint32_t flags = 0;
-    uint32_t bytes = 0;  // size of the data block
+    uint32_t bytes = 0; // size of the data block
     WaveFormat format;
 };
 
@@ -94,14 +94,14 @@ void PanToGains(int32_t pan, float* left, float* right);
 enum class Apply { Immediate, Deferred };
 
 enum class Mode3D {
-    Normal,        // placed in the world
-    HeadRelative,  // placed relative to the listener
-    Disabled,      // no 3D processing: played at the listener
+    Normal,       // placed in the world
+    HeadRelative, // placed relative to the listener
+    Disabled,     // no 3D processing: played at the listener
 };
 
 // The 3D side of a voice created with kFlagControl3D.
 class Voice3D {
-public:
+  public:
     virtual ~Voice3D() = default;
     virtual Result SetMode(Mode3D mode, Apply apply) = 0;
     virtual Result SetPosition(const math::Vec3& position, Apply apply) = 0;
@@ -115,7 +115,7 @@ public:
 };
 
 class Voice {
-public:
+  public:
     virtual ~Voice() = default;
     virtual const VoiceDesc& Desc() const = 0;
     virtual Result GetStatus(uint32_t* status) = 0;
@@ -141,7 +141,7 @@ public:
 };
 
 class Listener {
-public:
+  public:
     virtual ~Listener() = default;
     virtual Result SetPosition(const math::Vec3& position, Apply apply) = 0;
     virtual Result SetOrientation(const math::Vec3& front, const math::Vec3& top, Apply apply) = 0;
@@ -158,14 +158,14 @@ public:
 };
 
 enum class Backend {
-    Auto,     // OpenAL Soft, or the silent back-end when no output device opens
-    OpenAl,   // OpenAL Soft only (NoDriver when no output device opens)
-    Silent,   // the silent back-end
-    None,     // no device at all (NoDriver): for running without sound
+    Auto,   // OpenAL Soft, or the silent back-end when no output device opens
+    OpenAl, // OpenAL Soft only (NoDriver when no output device opens)
+    Silent, // the silent back-end
+    None,   // no device at all (NoDriver): for running without sound
 };
 
 class Device {
-public:
+  public:
     virtual ~Device() = default;
     // The format of the mixed output (channels, rate, bits); only before any voice exists.
     virtual Result SetPrimaryFormat(const WaveFormat& format) = 0;
@@ -178,4 +178,4 @@ public:
 
 Result OpenDevice(Backend backend, std::unique_ptr<Device>* device);
 
-}  // namespace audio
+} // namespace audio

@@ -9,8 +9,8 @@ namespace audio {
 namespace al {
 // The default output device of OpenAL Soft; NoDriver when none opens.
 Result OpenDevice(std::unique_ptr<Device>* device);
-}  // namespace al
+} // namespace al
 namespace silent {
 std::unique_ptr<Device> OpenDevice();
-}  // namespace silent
-}  // namespace audio
+} // namespace silent
+} // namespace audio

@@ -35,7 +35,9 @@ Result CheckPcm(const WaveFormat& f) {
     return Result::Ok;
 }
 
-uint8_t SilenceOf(const WaveFormat& f) { return f.bitsPerSample == 8 ? 128 : 0; }
+uint8_t SilenceOf(const WaveFormat& f) {
+    return f.bitsPerSample == 8 ? 128 : 0;
+}
 
 float Distance(const math::Vec3& a, const math::Vec3& b) {
     math::Vec3 d = a - b;
@@ -55,7 +57,7 @@ enum : uint32_t {
     kDoppler = 256,
 };
 
-}  // namespace
+} // namespace
 
 Result CheckVoiceDesc(const VoiceDesc& desc) {
     if (desc.flags & kFlagPrimary) return Result::InvalidParam;
@@ -70,7 +72,9 @@ Result CheckVoiceDesc(const VoiceDesc& desc) {
     return Result::Ok;
 }
 
-Result CheckPrimaryFormat(const WaveFormat& format) { return CheckPcm(format); }
+Result CheckPrimaryFormat(const WaveFormat& format) {
+    return CheckPcm(format);
+}
 
 // ---- BasicVoice ----------------------------------------------------------------
 
@@ -80,7 +84,9 @@ BasicVoice::BasicVoice(BasicDevice& device, const VoiceDesc& desc)
     device_.Link(this);
 }
 
-BasicVoice::~BasicVoice() { device_.Unlink(this); }
+BasicVoice::~BasicVoice() {
+    device_.Unlink(this);
+}
 
 Result BasicVoice::Prepare() {
     if (Result r = UploadBlock(); r != Result::Ok) return r;
@@ -195,7 +201,7 @@ Result BasicVoice::SetPan(int32_t pan) {
     if (pan < kPanLeft || pan > kPanRight) return Result::InvalidParam;
     if (pan == pan_) return Result::Ok;
     pan_ = pan;
-    if (lost_) return Result::Ok;  // applied when the data is written again
+    if (lost_) return Result::Ok; // applied when the data is written again
     return UploadBlock();
 }
 
@@ -307,7 +313,9 @@ bool BasicVoice::MutedByDistance() const {
     return false;
 }
 
-void BasicVoice::RefreshGain() { OutputGain(MutedByDistance() ? 0.0f : VolumeToGain(volume_)); }
+void BasicVoice::RefreshGain() {
+    OutputGain(MutedByDistance() ? 0.0f : VolumeToGain(volume_));
+}
 
 // ---- BasicDevice ---------------------------------------------------------------
 
@@ -348,7 +356,8 @@ void BasicDevice::Unlink(BasicVoice* voice) {
 
 void BasicDevice::ApplyListener(bool rolloffChanged) {
     OutputListener(listener_);
-    for (BasicVoice* v = voices_; v; v = v->nextVoice) v->CommitDeferred(rolloffChanged);
+    for (BasicVoice* v = voices_; v; v = v->nextVoice)
+        v->CommitDeferred(rolloffChanged);
 }
 
 Result BasicDevice::SetPosition(const math::Vec3& position, Apply apply) {
@@ -359,7 +368,8 @@ Result BasicDevice::SetPosition(const math::Vec3& position, Apply apply) {
     }
     listener_.position = position;
     OutputListener(listener_);
-    for (BasicVoice* v = voices_; v; v = v->nextVoice) v->RefreshGain();
+    for (BasicVoice* v = voices_; v; v = v->nextVoice)
+        v->RefreshGain();
     return Result::Ok;
 }
 
@@ -436,9 +446,10 @@ Result BasicDevice::CommitDeferredSettings() {
     if (m & kDoppler) listener_.dopplerFactor = pending_.dopplerFactor;
     pendingMask_ = 0;
     if (m) OutputListener(listener_);
-    for (BasicVoice* v = voices_; v; v = v->nextVoice) v->CommitDeferred((m & kRolloff) != 0);
+    for (BasicVoice* v = voices_; v; v = v->nextVoice)
+        v->CommitDeferred((m & kRolloff) != 0);
     return Result::Ok;
 }
 
-}  // namespace core
-}  // namespace audio
+} // namespace core
+} // namespace audio

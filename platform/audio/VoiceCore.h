@@ -37,7 +37,7 @@ struct ListenerParams {
 class BasicDevice;
 
 class BasicVoice : public Voice, public Voice3D {
-public:
+  public:
     BasicVoice(BasicDevice& device, const VoiceDesc& desc);
     ~BasicVoice() override;
 
@@ -75,7 +75,7 @@ public:
     BasicVoice* nextVoice = nullptr;
     BasicVoice* prevVoice = nullptr;
 
-protected:
+  protected:
     // Second half of construction, called by the back-end's constructor once
     // its output exists: uploads the silent block and applies the settings.
     Result Prepare();
@@ -84,10 +84,10 @@ protected:
     // (pan applied) for 2D voices, with the voice's sample width and rate.
     virtual Result Upload(const void* data, uint32_t bytes, int channels, int bits, uint32_t rate) = 0;
     virtual bool OutputPlaying() = 0;
-    virtual void OutputPlay(bool loop) = 0;  // from the current position
+    virtual void OutputPlay(bool loop) = 0; // from the current position
     virtual void OutputSetLoop(bool loop) = 0;
     virtual void OutputPause() = 0;
-    virtual void OutputRewind() = 0;  // stopped at frame 0
+    virtual void OutputRewind() = 0; // stopped at frame 0
     virtual uint32_t OutputFrame() = 0;
     virtual void OutputGain(float gain) = 0;
     virtual void Output3D(const Params3D& params, float rolloff) = 0;
@@ -95,12 +95,12 @@ protected:
     BasicDevice& device_;
     VoiceDesc desc_;
 
-private:
+  private:
     Result UploadBlock();
     bool MutedByDistance() const;
 
     std::vector<uint8_t> data_;
-    std::vector<uint8_t> scratch_;  // the block as uploaded (2D: stereo with pan)
+    std::vector<uint8_t> scratch_; // the block as uploaded (2D: stereo with pan)
     bool is3D_ = false;
     bool locked_ = false;
     bool lost_ = false;
@@ -114,7 +114,7 @@ private:
 };
 
 class BasicDevice : public Device, public Listener {
-public:
+  public:
     BasicDevice();
     ~BasicDevice() override;
 
@@ -138,13 +138,13 @@ public:
     void Unlink(BasicVoice* voice);
     int VoiceCount() const { return voiceCount_; }
 
-protected:
+  protected:
     // Applies the listener to the output.
     virtual void OutputListener(const ListenerParams& params) = 0;
     // Changes the output format; only called while no voice exists.
     virtual Result OutputFormat(const WaveFormat& format) = 0;
 
-private:
+  private:
     void ApplyListener(bool rolloffChanged);
 
     WaveFormat primary_;
@@ -155,4 +155,4 @@ private:
     int voiceCount_ = 0;
 };
 
-}  // namespace audio::core
+} // namespace audio::core

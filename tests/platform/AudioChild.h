@@ -32,11 +32,13 @@ inline int RunChild(const std::string& testName, const std::vector<std::string>&
         const std::string var = *e;
         const std::string name = var.substr(0, var.find('=') + 1);
         bool overridden = false;
-        for (const std::string& x : env) overridden |= x.compare(0, name.size(), name) == 0;
+        for (const std::string& x : env)
+            overridden |= x.compare(0, name.size(), name) == 0;
         if (!overridden) vars.push_back(var);
     }
     std::vector<char*> envp;
-    for (std::string& v : vars) envp.push_back(v.data());
+    for (std::string& v : vars)
+        envp.push_back(v.data());
     envp.push_back(nullptr);
     std::string filter = "--gtest_filter=" + testName;
     std::string all = "--gtest_also_run_disabled_tests";
@@ -60,7 +62,8 @@ inline std::vector<std::string> WaveBackendEnv(const std::filesystem::path& dir,
                                                const std::filesystem::path& outFile) {
     const std::filesystem::path conf = dir / "alsoft.conf";
     std::ofstream(conf) << "[general]\nchannels = stereo\nsample-type = int16\nfrequency = 44100\n"
-                        << "stereo-mode = speakers\nhrtf = false\ndither = false\n[wave]\nfile = " << outFile.string() << "\n";
+                        << "stereo-mode = speakers\nhrtf = false\ndither = false\n[wave]\nfile = "
+                        << outFile.string() << "\n";
     return {"ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + conf.string(), "ZT_AUDIO_CHILD=1"};
 }
 
@@ -72,12 +75,14 @@ struct WaveOutput {
 
     int16_t Peak(int channel) const {
         int peak = 0;
-        for (size_t i = channel; i < samples.size(); i += channels) peak = std::max(peak, std::abs(int(samples[i])));
+        for (size_t i = channel; i < samples.size(); i += channels)
+            peak = std::max(peak, std::abs(int(samples[i])));
         return int16_t(std::min(peak, 32767));
     }
     size_t CountAbove(int channel, int level) const {
         size_t n = 0;
-        for (size_t i = channel; i < samples.size(); i += channels) n += std::abs(int(samples[i])) > level;
+        for (size_t i = channel; i < samples.size(); i += channels)
+            n += std::abs(int(samples[i])) > level;
         return n;
     }
 };
@@ -108,6 +113,8 @@ inline WaveOutput ReadWaveOutput(const std::filesystem::path& file) {
     return out;
 }
 
-inline bool InChild() { return std::getenv("ZT_AUDIO_CHILD") != nullptr; }
+inline bool InChild() {
+    return std::getenv("ZT_AUDIO_CHILD") != nullptr;
+}
 
-}  // namespace audiotest
+} // namespace audiotest

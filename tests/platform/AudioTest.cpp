@@ -37,8 +37,7 @@ constexpr uint32_t k3D = audio::kFlagControl3D | audio::kFlagControlVolume | aud
 
 // Waits (bounded) until the condition holds; the bound only keeps a broken
 // build from hanging.
-template <typename F>
-bool WaitFor(F condition, int maxMs = 5000) {
+template <typename F> bool WaitFor(F condition, int maxMs = 5000) {
     for (int t = 0; t < maxMs; t += 5) {
         if (condition()) return true;
         os::SleepMs(5);
@@ -51,7 +50,8 @@ void FillConstant16(audio::Voice& v, int16_t value) {
     uint32_t bytes = 0;
     ASSERT_EQ(v.Lock(&data, &bytes), Result::Ok);
     auto* s = static_cast<int16_t*>(data);
-    for (uint32_t i = 0; i < bytes / 2; ++i) s[i] = value;
+    for (uint32_t i = 0; i < bytes / 2; ++i)
+        s[i] = value;
     ASSERT_EQ(v.Unlock(), Result::Ok);
 }
 
@@ -67,17 +67,18 @@ void FillSine16(audio::Voice& v, int16_t amplitude, double hz, int channels) {
     ASSERT_EQ(v.Unlock(), Result::Ok);
 }
 
-}  // namespace
+} // namespace
 
 TEST(AudioConversions, VolumeInHundredthsOfDecibelBecomesGain) {
     struct Case {
         int32_t mB;
         float gain;
     } cases[] = {
-        {0, 1.0f},       {-600, 0.501187f}, {-2000, 0.1f},  {-4000, 0.01f},
-        {-9999, 1.00115e-5f}, {-10000, 0.0f},   {-20000, 0.0f}, {500, 1.0f},
+        {0, 1.0f},      {-600, 0.501187f}, {-2000, 0.1f}, {-4000, 0.01f}, {-9999, 1.00115e-5f},
+        {-10000, 0.0f}, {-20000, 0.0f},    {500, 1.0f},
     };
-    for (const Case& c : cases) EXPECT_NEAR(audio::VolumeToGain(c.mB), c.gain, c.gain * 1e-4f + 1e-9f) << c.mB;
+    for (const Case& c : cases)
+        EXPECT_NEAR(audio::VolumeToGain(c.mB), c.gain, c.gain * 1e-4f + 1e-9f) << c.mB;
 }
 
 TEST(AudioConversions, PanAttenuatesOnlyTheOtherSide) {
@@ -112,7 +113,7 @@ TEST(AudioDevice, NoneGivesNoDriverAndOneOpenAlDeviceAtATime) {
 }
 
 class AudioBackendTest : public ::testing::TestWithParam<audio::Backend> {
-protected:
+  protected:
     void SetUp() override { ASSERT_EQ(audio::OpenDevice(GetParam(), &device_), Result::Ok); }
     std::unique_ptr<audio::Voice> Make(const audio::VoiceDesc& d) {
         std::unique_ptr<audio::Voice> v;
@@ -202,7 +203,7 @@ TEST_P(AudioBackendTest, LockIsWholeAndSingle) {
 }
 
 TEST_P(AudioBackendTest, StopKeepsThePositionAndTheEndRewinds) {
-    auto longVoice = Make(Desc(k2D, Pcm(1, 16), 44100 * 2 * 10));  // ten seconds
+    auto longVoice = Make(Desc(k2D, Pcm(1, 16), 44100 * 2 * 10)); // ten seconds
     FillConstant16(*longVoice, 1000);
     uint32_t status = 0, pos = 0, stopped = 0, later = 0;
     ASSERT_EQ(longVoice->Play(false), Result::Ok);
@@ -212,7 +213,7 @@ TEST_P(AudioBackendTest, StopKeepsThePositionAndTheEndRewinds) {
     ASSERT_EQ(longVoice->Stop(), Result::Ok);
     ASSERT_EQ(longVoice->GetCurrentPosition(&stopped), Result::Ok);
     EXPECT_GT(stopped, 0u);
-    EXPECT_EQ(stopped % 2, 0u);  // whole frames
+    EXPECT_EQ(stopped % 2, 0u); // whole frames
     os::SleepMs(30);
     ASSERT_EQ(longVoice->GetCurrentPosition(&later), Result::Ok);
     EXPECT_EQ(later, stopped);
@@ -226,7 +227,7 @@ TEST_P(AudioBackendTest, StopKeepsThePositionAndTheEndRewinds) {
     EXPECT_GE(later, stopped);
     EXPECT_LT(later, stopped + 44100u);
 
-    auto shortVoice = Make(Desc(k2D, Pcm(1, 16), 882));  // 10 ms
+    auto shortVoice = Make(Desc(k2D, Pcm(1, 16), 882)); // 10 ms
     ASSERT_EQ(shortVoice->Play(false), Result::Ok);
     ASSERT_TRUE(WaitFor([&] { return shortVoice->GetStatus(&status) == Result::Ok && status == 0; }));
     ASSERT_EQ(shortVoice->GetCurrentPosition(&pos), Result::Ok);
@@ -273,7 +274,7 @@ TEST_P(AudioBackendTest, DeferredSettingsWaitForTheCommit) {
     ASSERT_EQ(listener->CommitDeferredSettings(), Result::Ok);
     EXPECT_EQ(v3->Position(), math::Vec3(10, 20, 30));
     EXPECT_EQ(v3->MaxDistance(), 640.0f);
-    EXPECT_EQ(v3->MinDistance(), 5.0f);  // the immediate value is not undone
+    EXPECT_EQ(v3->MinDistance(), 5.0f); // the immediate value is not undone
     EXPECT_EQ(listener->Position(), math::Vec3(1, 2, 3));
     EXPECT_EQ(v3->SetMinDistance(0, audio::Apply::Immediate), Result::InvalidParam);
     EXPECT_EQ(listener->SetRolloffFactor(11, audio::Apply::Immediate), Result::InvalidParam);
@@ -311,7 +312,7 @@ void PlayToEnd(audio::Voice& v) {
     os::SleepMs(60);
 }
 
-}  // namespace
+} // namespace
 
 // Child: a mono flat voice panned fully left, then one fully right.
 TEST(AudioWaveChild, DISABLED_PanFlatMono) {
@@ -328,7 +329,8 @@ TEST(AudioWaveChild, DISABLED_PanFlatMono) {
 TEST(AudioWave, PanSilencesTheOtherChannelExactly) {
     const fs::path dir = WaveDir("pan");
     const fs::path out = dir / "out.wav";
-    ASSERT_EQ(audiotest::RunChild("AudioWaveChild.DISABLED_PanFlatMono", audiotest::WaveBackendEnv(dir, out)), 0);
+    ASSERT_EQ(audiotest::RunChild("AudioWaveChild.DISABLED_PanFlatMono", audiotest::WaveBackendEnv(dir, out)),
+              0);
     audiotest::WaveOutput w = audiotest::ReadWaveOutput(out);
     ASSERT_EQ(w.channels, 2);
     // Flat voices reach the speakers unchanged: the left peak is the written one.
@@ -357,8 +359,9 @@ TEST(AudioWaveChild, DISABLED_PlacedToTheRight) {
 TEST(AudioWave, PlacedVoiceComesFromItsSide) {
     const fs::path dir = WaveDir("placed");
     const fs::path out = dir / "out.wav";
-    ASSERT_EQ(audiotest::RunChild("AudioWaveChild.DISABLED_PlacedToTheRight", audiotest::WaveBackendEnv(dir, out)),
-              0);
+    ASSERT_EQ(
+        audiotest::RunChild("AudioWaveChild.DISABLED_PlacedToTheRight", audiotest::WaveBackendEnv(dir, out)),
+        0);
     audiotest::WaveOutput w = audiotest::ReadWaveOutput(out);
     ASSERT_EQ(w.channels, 2);
     EXPECT_GT(w.Peak(1), 2000);
@@ -384,9 +387,9 @@ TEST(AudioWaveChild, DISABLED_MutedBeyondMaxDistance) {
 TEST(AudioWave, MuteFlagSilencesBeyondMaxDistance) {
     const fs::path dir = WaveDir("muted");
     const fs::path out = dir / "out.wav";
-    ASSERT_EQ(
-        audiotest::RunChild("AudioWaveChild.DISABLED_MutedBeyondMaxDistance", audiotest::WaveBackendEnv(dir, out)),
-        0);
+    ASSERT_EQ(audiotest::RunChild("AudioWaveChild.DISABLED_MutedBeyondMaxDistance",
+                                  audiotest::WaveBackendEnv(dir, out)),
+              0);
     audiotest::WaveOutput w = audiotest::ReadWaveOutput(out);
     ASSERT_EQ(w.channels, 2);
     EXPECT_GT(w.samples.size(), 44100u / 4);

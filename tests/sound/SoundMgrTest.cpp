@@ -17,8 +17,7 @@ using namespace soundtest;
 
 namespace {
 
-template <typename F>
-bool WaitFor(F condition, int maxMs = 5000) {
+template <typename F> bool WaitFor(F condition, int maxMs = 5000) {
     for (int t = 0; t < maxMs; t += 5) {
         if (condition()) return true;
         os::SleepMs(5);
@@ -34,7 +33,8 @@ int32_t VolumeOf(const strSound* s) {
 
 int CountSounds() {
     int n = 0;
-    for (strSound* s = g_SoundMgr.FirstSound(); s; s = s->pNext) ++n;
+    for (strSound* s = g_SoundMgr.FirstSound(); s; s = s->pNext)
+        ++n;
     return n;
 }
 
@@ -48,7 +48,7 @@ void ResetWorld() {
     g_MainGame.m_iLevelFrame = 1000;
 }
 
-}  // namespace
+} // namespace
 
 // ---- The loudness curve and the distance law (hand-computed values) ---------------
 
@@ -57,26 +57,22 @@ TEST(SoundVolumeCurve, LoudnessBecomesHundredthsOfDecibel) {
         float x;
         int32_t mB;
     } cases[] = {
-        {1.0f, 0},      {0.9f, -400},    {0.75f, -1000},  {0.5f, -2000},    {0.375f, -3250},
-        {0.3f, -4000},  {0.25f, -4500},  {0.2f, -5500},   {0.125f, -7000},  {0.0625f, -8500},
-        {0.0f, -10000}, {1.5f, 0},       {-1.0f, -10000}, {0.95f, -200},    {0.55f, -1800},
+        {1.0f, 0},      {0.9f, -400},   {0.75f, -1000},  {0.5f, -2000},   {0.375f, -3250},
+        {0.3f, -4000},  {0.25f, -4500}, {0.2f, -5500},   {0.125f, -7000}, {0.0625f, -8500},
+        {0.0f, -10000}, {1.5f, 0},      {-1.0f, -10000}, {0.95f, -200},   {0.55f, -1800},
     };
-    for (const Case& c : cases) EXPECT_EQ(CSoundMgr::LoudnessToHundredthsDb(c.x), c.mB) << c.x;
+    for (const Case& c : cases)
+        EXPECT_EQ(CSoundMgr::LoudnessToHundredthsDb(c.x), c.mB) << c.x;
 }
 
 TEST(SoundVolumeCurve, DistanceLoudness) {
     struct Case {
         float distance, range, loudness;
     } cases[] = {
-        {0, 640, 1.0f},
-        {640.0f / 11.0f, 640, 1.0f},   // full within 1/11 of the range
-        {20, 640, 1.0f},
-        {320, 640, 0.55f},
-        {570, 640, 0.1203125f},
-        {582, 640, 0.0f},              // beyond 10/11 of the range: silent
-        {640, 640, 0.0f},
-        {5000, 640, 0.0f},
-        {0.5f, 1, 0.55f},
+        {0, 640, 1.0f},   {640.0f / 11.0f, 640, 1.0f}, // full within 1/11 of the range
+        {20, 640, 1.0f},  {320, 640, 0.55f},           {570, 640, 0.1203125f},
+        {582, 640, 0.0f}, // beyond 10/11 of the range: silent
+        {640, 640, 0.0f}, {5000, 640, 0.0f},           {0.5f, 1, 0.55f},
     };
     for (const Case& c : cases)
         EXPECT_NEAR(CSoundMgr::DistanceLoudness(c.distance, c.range), c.loudness, 1e-6f) << c.distance;
@@ -85,20 +81,22 @@ TEST(SoundVolumeCurve, DistanceLoudness) {
 TEST(SoundVolumeCurve, MusicStreamVolume) {
     struct Case {
         float setting, stream;
-    } cases[] = {{0.0f, 0.0f}, {0.04f, 0.0f}, {0.0625f, 0.5f}, {1.0f, 1.0f}, {0.81f, 0.9486833f}, {-1.0f, 0.0f}};
-    for (const Case& c : cases) EXPECT_NEAR(CSoundMgr::MusicStreamVolume(c.setting), c.stream, 1e-6f) << c.setting;
+    } cases[] = {{0.0f, 0.0f}, {0.04f, 0.0f},       {0.0625f, 0.5f},
+                 {1.0f, 1.0f}, {0.81f, 0.9486833f}, {-1.0f, 0.0f}};
+    for (const Case& c : cases)
+        EXPECT_NEAR(CSoundMgr::MusicStreamVolume(c.setting), c.stream, 1e-6f) << c.setting;
 }
 
 // ---- The manager on the silent back-end ------------------------------------------
 
 class SoundMgrTest : public TempDataDir {
-protected:
+  protected:
     void SetUp() override {
         TempDataDir::SetUp();
         ResetWorld();
-        WriteFile(root_ / "sounds" / "mono.wav", Wave16(1, 4410));       // 0.1 s
+        WriteFile(root_ / "sounds" / "mono.wav", Wave16(1, 4410)); // 0.1 s
         WriteFile(root_ / "sounds" / "stereo.wav", Wave16(2, 4410));
-        WriteFile(root_ / "sounds" / "long.wav", Wave16(1, 44100 * 5));  // 5 s
+        WriteFile(root_ / "sounds" / "long.wav", Wave16(1, 44100 * 5)); // 5 s
         WriteFile(root_ / "voices" / "line.wav", Wave16(1, 44100 * 5));
         g_SoundMgr.SetBackend(audio::Backend::Silent);
         ASSERT_TRUE(g_SoundMgr.Init());
@@ -123,9 +121,9 @@ TEST_F(SoundMgrTest, VolumeAppliesFactorAndMasterVolume) {
         float setting, factor, volume;
         int32_t mB;
     } cases[] = {
-        {1.0f, 1.0f, 1.0f, 0},       {0.25f, 1.0f, 1.0f, -2000}, {1.0f, 0.5f, 1.0f, -2000},
-        {1.0f, 7.0f, 0.75f, -1000},  {1.0f, 1.0f, 1.5f, 0},      {0.0f, 1.0f, 1.0f, -10000},
-        {0.25f, 1.0f, 0.5f, -4500},  {1.0f, -3.0f, 1.0f, -10000},
+        {1.0f, 1.0f, 1.0f, 0},      {0.25f, 1.0f, 1.0f, -2000},  {1.0f, 0.5f, 1.0f, -2000},
+        {1.0f, 7.0f, 0.75f, -1000}, {1.0f, 1.0f, 1.5f, 0},       {0.0f, 1.0f, 1.0f, -10000},
+        {0.25f, 1.0f, 0.5f, -4500}, {1.0f, -3.0f, 1.0f, -10000},
     };
     for (const Case& c : cases) {
         g_SoundMgr.SetVolume(c.setting);
@@ -213,7 +211,7 @@ TEST_F(SoundMgrTest, DistanceFollowsListenerAndSoundMoves) {
     g_SoundMgr.SetListenerPosition(far);
     g_SoundMgr.Update();
     EXPECT_EQ(VolumeOf(s), -10000);
-    g_SoundMgr.SetSoundPosition(s, far);  // applies at once
+    g_SoundMgr.SetSoundPosition(s, far); // applies at once
     EXPECT_EQ(VolumeOf(s), 0);
     EXPECT_EQ(s->vPosition, math::Vec3(0, 0, 600));
     g_SoundMgr.SetListenerPosition(mid);
@@ -268,7 +266,7 @@ TEST_F(SoundMgrTest, OneShotLivesUntilTheUpdateAfterItStops) {
     g_SoundMgr.Update();
     EXPECT_EQ(CountSounds(), 1);
     g_SoundMgr.StopSound(s);
-    EXPECT_EQ(CountSounds(), 1);  // still there until the update
+    EXPECT_EQ(CountSounds(), 1); // still there until the update
     g_SoundMgr.Update();
     EXPECT_EQ(CountSounds(), 0);
 
@@ -311,7 +309,8 @@ TEST_F(SoundMgrTest, StopKeepsThePlacePlayResumes) {
     strSound* s = g_SoundMgr.CreateSound("sounds\\long.wav");
     g_SoundMgr.PlaySound(s, false);
     uint32_t pos = 0, stopped = 0, resumed = 0;
-    ASSERT_TRUE(WaitFor([&] { return s->pBuffer->GetCurrentPosition(&pos) == audio::Result::Ok && pos > 0; }));
+    ASSERT_TRUE(
+        WaitFor([&] { return s->pBuffer->GetCurrentPosition(&pos) == audio::Result::Ok && pos > 0; }));
     g_SoundMgr.StopSound(s);
     s->pBuffer->GetCurrentPosition(&stopped);
     g_SoundMgr.PlaySound(s, false);
@@ -351,7 +350,7 @@ TEST_F(SoundMgrTest, StartSound3DNeedsNamePositionAndFile) {
     EXPECT_EQ(g_SoundMgr.StartSound3D(nullptr, pos, 640, true, false), nullptr);
     EXPECT_EQ(g_SoundMgr.StartSound3D("sounds\\mono.wav", nullptr, 640, true, false), nullptr);
     EXPECT_EQ(g_SoundMgr.StartSound3D("sounds\\none.wav", pos, 640, true, false), nullptr);
-    EXPECT_EQ(TakeLog(), "");  // a missing file is not an error here
+    EXPECT_EQ(TakeLog(), ""); // a missing file is not an error here
     strSound* quiet = g_SoundMgr.StartSound3D("sounds\\mono.wav", pos, 100, false, false);
     ASSERT_NE(quiet, nullptr);
     EXPECT_FALSE(g_SoundMgr.IsSoundPlaying(quiet));
@@ -415,17 +414,20 @@ TEST_F(SoundMgrTest, EveryPathGivesTheLockBack) {
         {"from the cache", [] { g_SoundMgr.CreateSound("sounds\\stereo.wav"); }},
         {"3D", [] { g_SoundMgr.PlaySound3DOnce("sounds\\mono.wav", nullptr, 640); }},
         {"play", [&] { g_SoundMgr.PlaySound(kept, true); }},
-        {"lost and refilled", [&] {
+        {"lost and refilled",
+         [&] {
              kept->pBuffer->SimulateLoss(1);
              g_SoundMgr.PlaySound(kept, true);
          }},
-        {"volume, pan, state", [&] {
+        {"volume, pan, state",
+         [&] {
              g_SoundMgr.SetSoundVolume(kept, 0.5f);
              g_SoundMgr.SetSoundPan(kept, 0.5f);
              g_SoundMgr.IsSoundPlaying(kept);
          }},
         {"update", [] { g_SoundMgr.Update(); }},
-        {"stop and delete", [&] {
+        {"stop and delete",
+         [&] {
              g_SoundMgr.StopSound(kept);
              g_SoundMgr.DeleteSound(kept);
          }},
@@ -514,7 +516,7 @@ TEST_F(SoundMgrTest, RecordsAreTracked) {
     g_SoundMgr.CreateSound3D("sounds\\mono.wav");
     g_SoundMgr.PreloadSound("sounds\\mono.wav");
     EXPECT_EQ(g_Debug.GetAllocationCount("strSound"), 2u);
-    EXPECT_EQ(g_Debug.GetAllocationCount("CSoundWave"), 1u);  // only the cached one lives on
+    EXPECT_EQ(g_Debug.GetAllocationCount("CSoundWave"), 1u); // only the cached one lives on
     EXPECT_EQ(g_Debug.GetAllocationCount("m_pReadedWaveData"), 1u);
     g_SoundMgr.DeleteAllSounds();
     g_SoundMgr.ClearSoundCache();
@@ -530,11 +532,14 @@ TEST_F(SoundMgrTest, MusicRequestsAreCheckedAndLogged) {
     EXPECT_EQ(g_SoundMgr.m_fMusicVolume, 0.0625f);
     g_SoundMgr.Music_Play(nullptr, true);
     g_SoundMgr.Music_Play("music\\none.ogg", true);
-    EXPECT_EQ(TakeLog(), " \nERROR in CSoundMgr::Music_Play(): Music file doesn't exist!\nMusic File: music\\none.ogg\n \n");
+    EXPECT_EQ(
+        TakeLog(),
+        " \nERROR in CSoundMgr::Music_Play(): Music file doesn't exist!\nMusic File: music\\none.ogg\n \n");
     // Not an Ogg stream: the music cannot be loaded.
     WriteFile(root_ / "music" / "bad.ogg", Wave16(1, 100));
     g_SoundMgr.Music_Play("music\\bad.ogg", false);
-    EXPECT_EQ(TakeLog(), " \nERROR in CSoundMgr::Music_Play(): loading failed...\nMusic File: music\\bad.ogg\n \n");
+    EXPECT_EQ(TakeLog(),
+              " \nERROR in CSoundMgr::Music_Play(): loading failed...\nMusic File: music\\bad.ogg\n \n");
     EXPECT_EQ(g_SoundMgr.m_pMusicThread, nullptr);
     EXPECT_FALSE(g_SoundMgr.Music_IsPlaying());
     g_SoundMgr.Music_Pause();
@@ -545,11 +550,11 @@ TEST_F(SoundMgrTest, MusicRequestsAreCheckedAndLogged) {
 // ---- Without a device, and on OpenAL's null back-end ------------------------------
 
 class SoundMgrDeviceTest : public TempDataDir {
-protected:
+  protected:
     void SetUp() override {
         TempDataDir::SetUp();
         ResetWorld();
-        WriteFile(root_ / "sounds" / "short.wav", Wave16(1, 2205));  // 50 ms
+        WriteFile(root_ / "sounds" / "short.wav", Wave16(1, 2205)); // 50 ms
     }
     void TearDown() override {
         g_SoundMgr.Release();
@@ -613,8 +618,9 @@ TEST(SoundMgrChild, DISABLED_NoOutputDevice) {
 }
 
 TEST_F(SoundMgrDeviceTest, WithNoOutputDeviceSoundsStillKeepTheirTime) {
-    ASSERT_EQ(audiotest::RunChild("SoundMgrChild.DISABLED_NoOutputDevice",
-                                  {"ALSOFT_DRIVERS=no_such_driver", "ZT_AUDIO_CHILD=1", "ZT_SOUND_DIR=" + root_.string()}),
+    ASSERT_EQ(audiotest::RunChild(
+                  "SoundMgrChild.DISABLED_NoOutputDevice",
+                  {"ALSOFT_DRIVERS=no_such_driver", "ZT_AUDIO_CHILD=1", "ZT_SOUND_DIR=" + root_.string()}),
               0);
     EXPECT_TRUE(Has(TakeLog(), "No audio output device: sounds play silently"));
 }
@@ -632,7 +638,7 @@ TEST(SoundMgrChild, DISABLED_PlayIntoWaveFile) {
     ASSERT_TRUE(WaitFor([&] { return !g_SoundMgr.IsSoundPlaying(s); }));
     os::SleepMs(60);
     g_SoundMgr.Release();
-    g_SoundMgr.m_pDS.reset();  // closing the device finishes the file
+    g_SoundMgr.m_pDS.reset(); // closing the device finishes the file
 }
 
 TEST_F(SoundMgrDeviceTest, KnownWavePlaysIntoTheOutput) {

@@ -54,7 +54,8 @@ inline Bytes FmtBody(uint16_t channels, uint16_t bits, uint32_t rate, uint16_t t
 
 inline Bytes Riff(const std::vector<Bytes>& chunks) {
     Bytes body{'W', 'A', 'V', 'E'};
-    for (const Bytes& c : chunks) body.insert(body.end(), c.begin(), c.end());
+    for (const Bytes& c : chunks)
+        body.insert(body.end(), c.begin(), c.end());
     Bytes b{'R', 'I', 'F', 'F'};
     Put32(b, uint32_t(body.size()));
     b.insert(b.end(), body.begin(), body.end());
@@ -62,11 +63,13 @@ inline Bytes Riff(const std::vector<Bytes>& chunks) {
 }
 
 // 16-bit samples of a sine, all channels alike.
-inline Bytes Sine16(int channels, uint32_t frames, int16_t amplitude, double hz = 441.0, uint32_t rate = 44100) {
+inline Bytes Sine16(int channels, uint32_t frames, int16_t amplitude, double hz = 441.0,
+                    uint32_t rate = 44100) {
     Bytes b;
     for (uint32_t i = 0; i < frames; ++i) {
         const auto s = int16_t(amplitude * std::sin(2 * M_PI * hz * i / rate));
-        for (int c = 0; c < channels; ++c) Put16(b, uint16_t(s));
+        for (int c = 0; c < channels; ++c)
+            Put16(b, uint16_t(s));
     }
     return b;
 }
@@ -79,12 +82,13 @@ inline Bytes Wave16(int channels, uint32_t frames, int16_t amplitude = 8000, uin
 
 inline void WriteFile(const fs::path& path, const Bytes& bytes) {
     fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 // A fresh data directory as the start directory for the test's life.
 class TempDataDir : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         saved_ = os::StartDirectory();
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -116,4 +120,4 @@ protected:
     fs::path root_;
 };
 
-}  // namespace soundtest
+} // namespace soundtest

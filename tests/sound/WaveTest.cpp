@@ -12,11 +12,12 @@ namespace {
 
 Bytes Counting(size_t n) {
     Bytes b(n);
-    for (size_t i = 0; i < n; ++i) b[i] = uint8_t(i * 7 + 1);
+    for (size_t i = 0; i < n; ++i)
+        b[i] = uint8_t(i * 7 + 1);
     return b;
 }
 
-}  // namespace
+} // namespace
 
 class WaveReaderTest : public TempDataDir {};
 
@@ -30,21 +31,28 @@ TEST_F(WaveReaderTest, WalksChunksOfEveryShape) {
         const char* what;
         Bytes file;
         bool ok;
-        uint32_t dataSize;  // bytes expected when ok
-        const char* logs;   // the ERR lines expected, in order
+        uint32_t dataSize; // bytes expected when ok
+        const char* logs;  // the ERR lines expected, in order
     } cases[] = {
         {"fmt then data", Riff({Chunk("fmt ", fmt), Chunk("data", data)}), true, 40, ""},
         {"data before fmt", Riff({Chunk("data", data), Chunk("fmt ", fmt)}), true, 40, ""},
         {"odd chunk and its pad byte before data",
          Riff({Chunk("fmt ", fmt), Chunk("LIST", Counting(3)), Chunk("data", data)}), true, 40, ""},
-        {"odd data at the end without pad", Riff({Chunk("fmt ", fmt), Chunk("data", Counting(5), -1, false)}), true, 5,
-         ""},
-        {"longer fmt with extra bytes", Riff({Chunk("fmt ", [&] { Bytes b = fmt; Put16(b, 0); return b; }()),
-                                              Chunk("data", data)}),
+        {"odd data at the end without pad", Riff({Chunk("fmt ", fmt), Chunk("data", Counting(5), -1, false)}),
+         true, 5, ""},
+        {"longer fmt with extra bytes",
+         Riff({Chunk("fmt ",
+                     [&] {
+                         Bytes b = fmt;
+                         Put16(b, 0);
+                         return b;
+                     }()),
+               Chunk("data", data)}),
          true, 40, ""},
         {"second data chunk replaces the first",
          Riff({Chunk("fmt ", fmt), Chunk("data", Counting(8)), Chunk("data", data)}), true, 40, ""},
-        {"data stated past the end is cut", Riff({Chunk("fmt ", fmt), Chunk("data", data, 100000)}), true, 40, ""},
+        {"data stated past the end is cut", Riff({Chunk("fmt ", fmt), Chunk("data", data, 100000)}), true, 40,
+         ""},
         {"no fmt", Riff({Chunk("data", data)}), false, 0, "ERR #2: format chunk wrong\n"},
         {"no data", Riff({Chunk("fmt ", fmt)}), false, 0, "ERR #3: data chunk wrong\n"},
         {"neither", Riff({Chunk("junk", Counting(6))}), false, 0,
@@ -52,7 +60,12 @@ TEST_F(WaveReaderTest, WalksChunksOfEveryShape) {
         {"header only", riffOnly, false, 0, "ERR #2: format chunk wrong\nERR #3: data chunk wrong\n"},
         {"fmt shorter than 16 bytes", Riff({Chunk("fmt ", shortFmt), Chunk("data", data)}), false, 0,
          "ERR #2: format chunk wrong\n"},
-        {"fmt cut by the end of the file", [&] { Bytes b = Riff({Chunk("fmt ", fmt)}); b.resize(b.size() - 6); return b; }(),
+        {"fmt cut by the end of the file",
+         [&] {
+             Bytes b = Riff({Chunk("fmt ", fmt)});
+             b.resize(b.size() - 6);
+             return b;
+         }(),
          false, 0, "ERR #2: format chunk wrong\nERR #3: data chunk wrong\n"},
         {"huge unknown chunk hides the data",
          Riff({Chunk("fmt ", fmt), Chunk("junk", Counting(4), 0xFFFFFFF0), Chunk("data", data)}), false, 0,
@@ -78,7 +91,8 @@ TEST_F(WaveReaderTest, WalksChunksOfEveryShape) {
             EXPECT_EQ(wave.m_Format.bitsPerSample, 16) << c.what;
             EXPECT_EQ(wave.m_Format.extraSize, 0) << c.what;
             ASSERT_EQ(wave.m_dwSize, c.dataSize) << c.what;
-            EXPECT_EQ(std::memcmp(wave.m_pReadedWaveData, Counting(c.dataSize).data(), c.dataSize), 0) << c.what;
+            EXPECT_EQ(std::memcmp(wave.m_pReadedWaveData, Counting(c.dataSize).data(), c.dataSize), 0)
+                << c.what;
             EXPECT_STREQ(wave.m_szName, "Sounds\\CASE.wav") << c.what;
         } else {
             // A failed load leaves nothing behind.
@@ -129,7 +143,7 @@ TEST_F(WaveReaderTest, ReloadingReplacesTheOldWave) {
 // ---- The cache ----------------------------------------------------------------------
 
 class SoundCacheTest : public TempDataDir {
-protected:
+  protected:
     void SetUp() override {
         TempDataDir::SetUp();
         g_SoundCache.Clear();
@@ -142,11 +156,13 @@ protected:
     }
     static std::string Name(int i) { return "sounds\\s" + std::to_string(i) + ".wav"; }
     void MakeFiles(int n) {
-        for (int i = 0; i < n; ++i) WriteFile(root_ / "sounds" / ("s" + std::to_string(i) + ".wav"), Wave16(1, 4));
+        for (int i = 0; i < n; ++i)
+            WriteFile(root_ / "sounds" / ("s" + std::to_string(i) + ".wav"), Wave16(1, 4));
     }
     static int UsedSlots() {
         int n = 0;
-        for (const SoundCacheSlot& s : g_SoundCache.m_Slots) n += s.bUsed;
+        for (const SoundCacheSlot& s : g_SoundCache.m_Slots)
+            n += s.bUsed;
         return n;
     }
     static int SlotOf(const std::string& name) {
@@ -169,7 +185,7 @@ TEST_F(SoundCacheTest, FindsNamesWithoutRegardToCase) {
     SoundCacheSlot* slot = nullptr;
     ASSERT_TRUE(g_SoundCache.FindSlot("sOUNDS\\s1.wav", &slot));
     EXPECT_EQ(slot, &g_SoundCache.m_Slots[0]);
-    EXPECT_EQ(slot->fLastUseTime, 3.5);  // the second load changed nothing
+    EXPECT_EQ(slot->fLastUseTime, 3.5); // the second load changed nothing
     EXPECT_EQ(slot->pWave->m_dwSize, 8u);
     EXPECT_FALSE(g_SoundCache.LoadToCache(nullptr));
 }
@@ -196,7 +212,7 @@ TEST_F(SoundCacheTest, FullCacheDropsTheWaveLoadedLongestAgo) {
     ASSERT_TRUE(g_SoundCache.LoadToCache(Name(N + 1).c_str()));
     EXPECT_EQ(SlotOf(Name(N + 1)), 7);
     ASSERT_TRUE(g_SoundCache.LoadToCache(Name(N + 2).c_str()));
-    EXPECT_EQ(SlotOf(Name(N + 2)), 0);  // then the oldest of the rest, time 10
+    EXPECT_EQ(SlotOf(Name(N + 2)), 0); // then the oldest of the rest, time 10
     EXPECT_EQ(UsedSlots(), N);
 }
 
@@ -222,7 +238,8 @@ TEST_F(SoundCacheTest, FailedLoadLeavesItsSlotEmpty) {
 
 TEST_F(SoundCacheTest, FreeSlotAndClear) {
     MakeFiles(3);
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(g_SoundCache.LoadToCache(Name(i).c_str()));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(g_SoundCache.LoadToCache(Name(i).c_str()));
     g_SoundCache.FreeSlot(1);
     g_SoundCache.FreeSlot(-1);
     g_SoundCache.FreeSlot(CSoundCache::MAX_SOUNDCACHE);

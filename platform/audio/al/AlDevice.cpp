@@ -55,7 +55,7 @@ void Flip(const math::Vec3& v, ALfloat* out) {
 class AlDevice;
 
 class AlVoice final : public core::BasicVoice {
-public:
+  public:
     AlVoice(core::BasicDevice& device, const VoiceDesc& desc) : BasicVoice(device, desc) {}
     ~AlVoice() override {
         if (source_) {
@@ -88,7 +88,7 @@ public:
         return Prepare();
     }
 
-protected:
+  protected:
     Result Upload(const void* data, uint32_t bytes, int channels, int bits, uint32_t rate) override {
         // A buffer cannot change while a source holds it: detach, refill, and
         // put the source back where it was.
@@ -149,15 +149,15 @@ protected:
         alSourcef(source_, AL_ROLLOFF_FACTOR, rolloff);
     }
 
-private:
+  private:
     ALuint source_ = 0;
     ALuint buffer_ = 0;
     bool loop_ = false;
-    uint32_t pendingFrame_ = 0;  // where a stopped source resumes after a refill
+    uint32_t pendingFrame_ = 0; // where a stopped source resumes after a refill
 };
 
 class AlDevice final : public core::BasicDevice {
-public:
+  public:
     explicit AlDevice(ALCdevice* device) : device_(device) {}
     ~AlDevice() override {
         alcMakeContextCurrent(nullptr);
@@ -167,8 +167,13 @@ public:
     }
 
     Result MakeContext(uint32_t rate) {
-        const ALCint attrs[] = {ALC_FREQUENCY,      ALCint(rate),   ALC_MONO_SOURCES, kMonoSources,
-                                ALC_STEREO_SOURCES, kStereoSources, 0};
+        const ALCint attrs[] = {ALC_FREQUENCY,
+                                ALCint(rate),
+                                ALC_MONO_SOURCES,
+                                kMonoSources,
+                                ALC_STEREO_SOURCES,
+                                kStereoSources,
+                                0};
         ALCcontext* context = alcCreateContext(device_, attrs);
         if (!context) return Result::NoDriver;
         alcMakeContextCurrent(context);
@@ -192,7 +197,7 @@ public:
     bool IsSilent() const override { return false; }
     const char* Name() const override { return "OpenAL Soft"; }
 
-protected:
+  protected:
     void OutputListener(const core::ListenerParams& p) override {
         ALfloat pos[3], vel[3], orient[6];
         Flip(p.position, pos);
@@ -210,13 +215,13 @@ protected:
         return MakeContext(format.samplesPerSec);
     }
 
-private:
+  private:
     ALCdevice* device_;
     ALCcontext* context_ = nullptr;
     bool directChannels_ = false;
 };
 
-}  // namespace
+} // namespace
 
 Result OpenDevice(std::unique_ptr<Device>* device) {
     if (g_deviceOpen.exchange(true)) return Result::Allocated;
@@ -225,10 +230,10 @@ Result OpenDevice(std::unique_ptr<Device>* device) {
         g_deviceOpen = false;
         return Result::NoDriver;
     }
-    auto d = std::make_unique<AlDevice>(alc);  // closes the device on failure
+    auto d = std::make_unique<AlDevice>(alc); // closes the device on failure
     if (Result r = d->MakeContext(44100); r != Result::Ok) return r;
     *device = std::move(d);
     return Result::Ok;
 }
 
-}  // namespace audio::al
+} // namespace audio::al

@@ -11,10 +11,10 @@ namespace audio::silent {
 namespace {
 
 class SilentVoice final : public core::BasicVoice {
-public:
+  public:
     SilentVoice(core::BasicDevice& device, const VoiceDesc& desc) : BasicVoice(device, desc) { Prepare(); }
 
-protected:
+  protected:
     Result Upload(const void*, uint32_t bytes, int channels, int bits, uint32_t rate) override {
         const uint32_t frame = CurrentFrame();
         frames_ = bytes / uint32_t(channels * bits / 8);
@@ -47,7 +47,7 @@ protected:
     void OutputGain(float) override {}
     void Output3D(const core::Params3D&, float) override {}
 
-private:
+  private:
     void Rebase(uint32_t frame) {
         pausedFrame_ = frame;
         startFrame_ = frame;
@@ -58,8 +58,7 @@ private:
     uint32_t CurrentFrame() {
         if (!playing_) return pausedFrame_;
         const uint64_t ticks = os::PerformanceCounter() - startTick_;
-        const uint64_t elapsed =
-            uint64_t(double(ticks) * double(rate_) / double(os::PerformanceFrequency()));
+        const uint64_t elapsed = uint64_t(double(ticks) * double(rate_) / double(os::PerformanceFrequency()));
         const uint64_t pos = startFrame_ + elapsed;
         if (pos < frames_) return uint32_t(pos);
         if (loop_) return uint32_t(pos % frames_);
@@ -78,7 +77,7 @@ private:
 };
 
 class SilentDevice final : public core::BasicDevice {
-public:
+  public:
     Result CreateVoice(const VoiceDesc& desc, std::unique_ptr<Voice>* voice) override {
         if (!voice) return Result::InvalidParam;
         voice->reset();
@@ -89,13 +88,15 @@ public:
     bool IsSilent() const override { return true; }
     const char* Name() const override { return "silent"; }
 
-protected:
+  protected:
     void OutputListener(const core::ListenerParams&) override {}
     Result OutputFormat(const WaveFormat&) override { return Result::Ok; }
 };
 
-}  // namespace
+} // namespace
 
-std::unique_ptr<Device> OpenDevice() { return std::make_unique<SilentDevice>(); }
+std::unique_ptr<Device> OpenDevice() {
+    return std::make_unique<SilentDevice>();
+}
 
-}  // namespace audio::silent
+} // namespace audio::silent
