@@ -1,0 +1,195 @@
+#include "platform/image/Image.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/gfx/Bmp.h"
+#include "platform/image/StbImage.h"
+#include "platform/os/Os.h"
+
+namespace image {
+namespace {
+
+bool Fail(std::string* error, const char* what) {
+    if (error) *error = what;
+    return false;
+}
+
+bool StartsWith(const uint8_t* data, size_t size, const char* magic) {
+    const size_t n = std::strlen(magic);
+    return size >= n && std::memcmp(data, magic, n) == 0;
+}
+
+// stb_image's own checks decide whether a TGA is valid (the format has no
+// magic); the other formats are recognised by their first bytes.
+FileFormat Sniff(const uint8_t* data, size_t size) {
+    if (StartsWith(data, size, "DDS ")) return FileFormat::Dds;
+    if (StartsWith(data, size, "BM")) return FileFormat::Bmp;
+    if (StartsWith(data, size, "\x89PNG")) return FileFormat::Png;
+    if (StartsWith(data, size, "\xFF\xD8")) return FileFormat::Jpg;
+    return FileFormat::Tga;
+}
+
+bool DecodeStb(const uint8_t* data, size_t size, FileFormat format, Picture* out, std::string* error) {
+    StbPicture p;
+    if (!StbDecode(data, size, &p)) {
+        if (error) *error = std::string("cannot decode picture (") + p.failure + ")";
+        return false;
+    }
+    out->format = format;
+    out->width = p.width;
+    out->height = p.height;
+    out->levels = 1;
+    out->faces = 1;
+    out->hasAlpha = p.channels == 2 || p.channels == 4;
+    Image img;
+    img.width = p.width;
+    img.height = p.height;
+    img.pixels.resize(size_t(p.width) * p.height);
+    for (size_t i = 0; i < img.pixels.size(); ++i) {
+        const uint8_t* s = p.rgba.data() + i * 4;
+        img.pixels[i] = uint32_t(s[3]) << 24 | uint32_t(s[0]) << 16 | uint32_t(s[1]) << 8 | s[2];
+    }
+    out->surfaces.clear();
+    out->surfaces.push_back(std::move(img));
+    return true;
+}
+
+// ---- Resampling ----------------------------------------------------------------
+
+// One axis of the separable filter: for each output position, the source
+// indexes and weights that make it.
+struct Tap {
+    uint32_t index;
+    float weight;
+};
+struct AxisFilter {
+    std::vector<uint32_t> start; // first tap of each output position
+    std::vector<Tap> taps;
+};
+
+AxisFilter MakeAxis(uint32_t src, uint32_t dst) {
+    AxisFilter f;
+    f.start.reserve(dst + 1);
+    const double scale = double(src) / double(dst);
+    for (uint32_t o = 0; o < dst; ++o) {
+        f.start.push_back(uint32_t(f.taps.size()));
+        if (dst <= src) {
+            // Box: the source interval [o * scale, (o + 1) * scale).
+            const double a = o * scale, b = (o + 1) * scale;
+            for (uint32_t i = uint32_t(a); i < src && double(i) < b; ++i) {
+                const double cover = std::min(b, double(i + 1)) - std::max(a, double(i));
+                if (cover > 0) f.taps.push_back({i, float(cover / scale)});
+            }
+        } else {
+            // Bilinear between the two source centres around this one.
+            const double c = (o + 0.5) * scale - 0.5;
+            const double lo = std::floor(c);
+            const double t = c - lo;
+            const int64_t i0 = std::clamp<int64_t>(int64_t(lo), 0, src - 1);
+            const int64_t i1 = std::clamp<int64_t>(int64_t(lo) + 1, 0, src - 1);
+            f.taps.push_back({uint32_t(i0), float(1.0 - t)});
+            f.taps.push_back({uint32_t(i1), float(t)});
+        }
+    }
+    f.start.push_back(uint32_t(f.taps.size()));
+    return f;
+}
+
+uint32_t Pack(const float* c) {
+    uint32_t v = 0;
+    for (int k = 0; k < 4; ++k) {
+        const long q = std::lround(std::clamp(c[k], 0.0f, 255.0f));
+        v |= uint32_t(q) << (24 - 8 * k);
+    }
+    return v;
+}
+
+} // namespace
+
+bool Decode(const uint8_t* data, size_t size, Picture* out, std::string* error) {
+    *out = Picture();
+    if (!data || size == 0) return Fail(error, "empty file");
+    const FileFormat format = Sniff(data, size);
+    if (format == FileFormat::Dds) return DecodeDds(data, size, out, error);
+    return DecodeStb(data, size, format, out, error);
+}
+
+bool LoadFile(std::string_view name, Picture* out, std::string* error) {
+    *out = Picture();
+    std::FILE* f = os::OpenFile(name, "rb");
+    if (!f) {
+        if (error) *error = std::string(name) + ": cannot open the file";
+        return false;
+    }
+    std::vector<uint8_t> data;
+    uint8_t buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        data.insert(data.end(), buffer, buffer + n);
+    std::fclose(f);
+    std::string what;
+    if (!Decode(data.data(), data.size(), out, &what)) {
+        if (error) *error = std::string(name) + ": " + what;
+        return false;
+    }
+    return true;
+}
+
+Image Resample(const Image& src, uint32_t width, uint32_t height) {
+    Image out;
+    if (src.Empty() || width == 0 || height == 0) return out;
+    if (width == src.width && height == src.height) return src;
+    const AxisFilter fx = MakeAxis(src.width, width);
+    const AxisFilter fy = MakeAxis(src.height, height);
+    // Horizontal pass into floats (A, R, G, B), then the vertical pass.
+    std::vector<float> mid(size_t(width) * src.height * 4, 0.0f);
+    for (uint32_t y = 0; y < src.height; ++y) {
+        const uint32_t* row = src.pixels.data() + size_t(y) * src.width;
+        float* m = mid.data() + size_t(y) * width * 4;
+        for (uint32_t x = 0; x < width; ++x) {
+            float acc[4] = {0, 0, 0, 0};
+            for (uint32_t t = fx.start[x]; t < fx.start[x + 1]; ++t) {
+                const uint32_t p = row[fx.taps[t].index];
+                const float w = fx.taps[t].weight;
+                for (int k = 0; k < 4; ++k)
+                    acc[k] += w * float((p >> (24 - 8 * k)) & 0xFF);
+            }
+            std::copy(acc, acc + 4, m + size_t(x) * 4);
+        }
+    }
+    out.width = width;
+    out.height = height;
+    out.pixels.resize(size_t(width) * height);
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            float acc[4] = {0, 0, 0, 0};
+            for (uint32_t t = fy.start[y]; t < fy.start[y + 1]; ++t) {
+                const float* m = mid.data() + (size_t(fy.taps[t].index) * width + x) * 4;
+                for (int k = 0; k < 4; ++k)
+                    acc[k] += fy.taps[t].weight * m[k];
+            }
+            out.pixels[size_t(y) * width + x] = Pack(acc);
+        }
+    }
+    return out;
+}
+
+void ApplyColorKey(Image& img, uint32_t key) {
+    if (key == 0) return;
+    for (uint32_t& p : img.pixels) {
+        if (p == key) p = 0;
+    }
+}
+
+bool SaveBmp(std::string_view name, const Image& img) {
+    if (img.Empty()) return false;
+    std::FILE* f = os::OpenFile(name, "wb");
+    if (!f) return false;
+    bool ok = gfx::WriteBmp(f, img.width, img.height, img.pixels.data(), img.width);
+    ok = std::fclose(f) == 0 && ok;
+    return ok;
+}
+
+} // namespace image
