@@ -1,3 +1,5 @@
+// The console's buffer, log files, input line and loading-screen counters.
+// The variables and the command dispatcher are in ConsoleVariables.cpp.
 #include "app/Console.h"
 
 #include <cstdarg>
@@ -5,11 +7,67 @@
 #include <cstring>
 
 #include "app/FileHelpers.h"
+#include "app/Options.h"
+#include "app/Timer.h"
+#include "game/CutScene.h"
+#include "platform/os/Os.h"
+#include "world/Engine.h"
 
 EConsole g_Console;
 
-EConsole::EConsole() = default;
-EConsole::~EConsole() = default;
+namespace {
+
+// Virtual-key codes the input line handles.
+enum : uint32_t {
+    VK_BACK = 8,
+    VK_TAB = 9,
+    VK_RETURN = 13,
+    VK_SPACE = 32,
+    VK_LEFT = 37,
+    VK_UP = 38,
+    VK_RIGHT = 39,
+    VK_DOWN = 40,
+    VK_DELETE = 46,
+    VK_F8 = 119,
+    VK_OEM_MINUS = 189,
+    VK_OEM_PERIOD = 190,
+    VK_OEM_3 = 192,  // back-quote
+    VK_OEM_5 = 220,  // backslash
+};
+
+// The character a key types, 0 for keys that type nothing. Only the OEM
+// codes give punctuation: Insert (45) and the right Windows key (92) share
+// their codes with '-' and '\' but are not typing keys.
+char TypedCharacter(uint32_t code) {
+    if (code >= 'A' && code <= 'Z') return char(code - 'A' + 'a');
+    if (code >= '0' && code <= '9') return char(code);
+    switch (code) {
+    case VK_SPACE: return ' ';
+    case VK_OEM_PERIOD: return '.';
+    case VK_OEM_MINUS: return '-';
+    case VK_OEM_5: return '\\';
+    default: return 0;
+    }
+}
+
+}  // namespace
+
+EConsole::EConsole() {
+    std::snprintf(m_szStartDirectory, sizeof m_szStartDirectory, "%s", os::StartDirectory().c_str());
+    StoreVariable("quit", 0.0f, 0);
+}
+
+// At exit the list is usually freed already (the shutdown frees it); what is
+// left goes without the allocation tracker, which may be destroyed by now.
+EConsole::~EConsole() {
+    while (m_pZmienne) {
+        ConsoleVariable* next = m_pZmienne->pNext;
+        delete m_pZmienne;
+        m_pZmienne = next;
+    }
+}
+
+// ---- Log ----------------------------------------------------------------------
 
 void EConsole::Print(const char* text) {
     std::lock_guard lock(m_PrintMutex);
@@ -34,6 +92,15 @@ void EConsole::PrintLocked(const char* text) {
     PrintLocked(copy + LINE_LEN - 1);
 }
 
+void EConsole::CopyLine(int i, char* out) const {
+    std::lock_guard lock(m_PrintMutex);
+    if (i < 0 || i >= NUM_LINES) {
+        out[0] = 0;
+        return;
+    }
+    std::memcpy(out, m_Lines[i], LINE_LEN);
+}
+
 namespace {
 template <typename... A>
 void Fmt(EConsole& c, const char* format, A... args) {
@@ -44,7 +111,12 @@ void Fmt(EConsole& c, const char* format, A... args) {
 const char* S(const char* s) { return s ? s : ""; }
 }  // namespace
 
-void EConsole::PrintVector(const char* t, float x, float y, float z) { Fmt(*this, "%s(%f, %f, %f)", S(t), x, y, z); }
+void EConsole::PrintVector(const char* t, float x, float y, float z) {
+    Fmt(*this, "%s(%f, %f, %f)", S(t), double(x), double(y), double(z));
+}
+void EConsole::PrintVector(const char* t, const float* v) {
+    if (v) PrintVector(t, v[0], v[1], v[2]);
+}
 void EConsole::Print2(const char* a, const char* b) { Fmt(*this, "%s%s", S(a), S(b)); }
 void EConsole::Print3(const char* a, const char* b, const char* c) { Fmt(*this, "%s%s%s", S(a), S(b), S(c)); }
 void EConsole::Print4(const char* a, const char* b, const char* c, const char* d) {
@@ -55,6 +127,7 @@ void EConsole::Print5(const char* a, const char* b, const char* c, const char* d
 }
 void EConsole::PrintFloat(const char* t, float v) { Fmt(*this, "%s%f", S(t), double(v)); }
 void EConsole::PrintFloat(const char* t, double v) { Fmt(*this, "%s%f", S(t), v); }
+void EConsole::PrintFloat(const char* t, int v) { Fmt(*this, "%s%f", S(t), double(v)); }
 void EConsole::PrintInt(const char* t, int v) { Fmt(*this, "%s%d", S(t), v); }
 void EConsole::PrintInteger(const char* t, int v) { Fmt(*this, "%s%i", S(t), v); }
 void EConsole::Print2Float(const char* a, const char* b, float v) { Fmt(*this, "%s%s%f", S(a), S(b), double(v)); }
@@ -68,3 +141,214 @@ void EConsole::Printf(const char* format, ...) {
     va_end(ap);
     Print(buf);
 }
+
+namespace {
+// Keeps the previous run's log as "!Console <date> at <time>.txt".
+void CopyLogWithDate() {
+    os::CalendarTime t = os::LocalTime();
+    char name[128];
+    std::snprintf(name, sizeof name, "!Console %i-%i-%i at %i-%i-%i.txt", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
+    os::CopyFile("!Console.txt", name, true);
+}
+}  // namespace
+
+void EConsole::BeginLogFile() {
+    ConsoleVariable* backup = FindVariable("BackupConsole");
+    if (backup && backup->fValue != 0.0f) CopyLogWithDate();
+    os::DeleteFile("!Console.txt");
+}
+
+void EConsole::EndLogFile() {
+    ConsoleVariable* backup = FindVariable("BackupConsole");
+    if (!backup || backup->fValue == 0.0f) return;
+    CopyLogWithDate();
+    os::DeleteFile("!Console.txt");
+}
+
+// ---- Input line -----------------------------------------------------------------
+
+void EConsole::Open() {
+    m_bOpen = true;
+    // The open console reads window key messages; the engine's keyboard
+    // would otherwise see the typing as game commands.
+    g_Engine.ReleaseKeyboard();
+}
+
+void EConsole::Close() {
+    m_bOpen = false;
+    g_Engine.CreateKeyboard();
+}
+
+void EConsole::ResetState() {
+    m_bLoadingShown = false;
+    std::memset(m_szCommandLine, 0, sizeof m_szCommandLine);
+    m_iCursor = 0;
+}
+
+void EConsole::TypeCharacter(char c) {
+    size_t len = std::strlen(m_szCommandLine);
+    if (len >= LINE_LEN - 1) return;
+    if (m_iCursor > len) m_iCursor = uint32_t(len);
+    std::memmove(m_szCommandLine + m_iCursor + 1, m_szCommandLine + m_iCursor, len - m_iCursor + 1);
+    m_szCommandLine[m_iCursor] = c;
+    ++m_iCursor;
+}
+
+void EConsole::OnKey(uint32_t code) {
+    if (code == VK_OEM_3) {
+        Close();
+        return;
+    }
+    if (code == VK_F8) {
+        g_Engine.SaveScreenshot();
+        return;
+    }
+    if (char c = TypedCharacter(code)) {
+        TypeCharacter(c);
+        return;
+    }
+    size_t len = std::strlen(m_szCommandLine);
+    switch (code) {
+    case VK_BACK:
+        if (m_iCursor > 0 && m_iCursor <= len) {
+            std::memmove(m_szCommandLine + m_iCursor - 1, m_szCommandLine + m_iCursor, len - m_iCursor + 1);
+            --m_iCursor;
+        }
+        break;
+    case VK_LEFT:
+        if (m_iCursor > 0) --m_iCursor;
+        break;
+    case VK_RIGHT:
+        if (m_iCursor < len) ++m_iCursor;
+        break;
+    case VK_UP:
+        if (m_iHistoryIndex + 1 < HISTORY_SIZE && m_History[m_iHistoryIndex + 1][0]) {
+            ++m_iHistoryIndex;
+            std::memcpy(m_szCommandLine, m_History[m_iHistoryIndex], LINE_LEN);
+            m_iCursor = uint32_t(std::strlen(m_szCommandLine));
+        }
+        break;
+    case VK_DOWN:
+        if (m_iHistoryIndex > 0) {
+            --m_iHistoryIndex;
+            std::memcpy(m_szCommandLine, m_History[m_iHistoryIndex], LINE_LEN);
+            m_iCursor = uint32_t(std::strlen(m_szCommandLine));
+        }
+        break;
+    case VK_TAB: CompleteName(); break;
+    case VK_RETURN: ExecCommandLine(); break;
+    case VK_DELETE:
+        if (m_iCursor < len) {
+            std::memmove(m_szCommandLine + m_iCursor, m_szCommandLine + m_iCursor + 1, len - m_iCursor);
+        }
+        break;
+    default: break;
+    }
+}
+
+void EConsole::PushHistory(const char* line) {
+    std::memmove(m_History[2], m_History[1], sizeof(m_History[0]) * (HISTORY_SIZE - 2));
+    std::snprintf(m_History[1], LINE_LEN, "%s", line);
+    m_iHistoryIndex = 0;
+}
+
+// ---- Loading screen -------------------------------------------------------------
+
+void EConsole::BeginLoadingScreen(const char* worldFile) {
+    m_fLastLoadingFrame = 0;
+    m_iNumMeshes = 0;
+    m_iMeshesLoaded = 0;
+    m_iTotalSteps = TOTAL_LOADING_STEPS;
+    m_iStepsDone = 0;
+    m_iAnimFrame = 255;
+    std::FILE* f = worldFile && *worldFile ? os::OpenFile(worldFile, "rt") : nullptr;
+    if (!f) return;
+    // World lines hold at most 2999 characters.
+    static char line[3000];
+    while (!std::feof(f)) {
+        ReadLineRaw(f, line, sizeof line - 1);
+        if (IsKeyword(line, "mesh")) {
+            ++m_iNumMeshes;
+            ++m_iTotalSteps;
+        }
+    }
+    std::fclose(f);
+    m_bLoadingShown = true;
+    m_iStage = -1;
+
+    // The picture fills the screen's height at its 1600 x 1024 proportions,
+    // centred; a picture wider than the screen loses its left part.
+    float height = float(screenheight);
+    float width = float(screenheight) * 1600.0f / 1024.0f;
+    float x = (float(screenwidth) - width) / 2.0f;
+    m_LoadingPlacement = {0.0f, width, 0.0f, height, width, height};
+    if (x < 0) {
+        m_LoadingPlacement.fLeft = -x;
+        x = 0;
+    }
+    m_fLoadingX = x;
+    m_fLoadingY = 0;
+    std::snprintf(m_szLoadingPicture, sizeof m_szLoadingPicture, "%s", "misc\\loading\\loading1.bmp");
+    DrawLoadingScreen();
+}
+
+void EConsole::AddLoadingProgress(int n) {
+    m_iStepsDone += uint32_t(n);
+    if (m_bLoadingShown) DrawLoadingScreen();
+}
+
+void EConsole::StepLoadingProgress() {
+    ++m_iMeshesLoaded;
+    int32_t stage = int32_t(8 * m_iMeshesLoaded / (m_iNumMeshes + 1));
+    if (stage < 0) stage = 0;
+    if (stage > 7) stage = 7;
+    if (stage != m_iStage) {
+        m_iStage = stage;
+        DrawLoadingScreen();
+    }
+}
+
+void EConsole::ShortView(int* first, int* count) const {
+    int n = int(m_iNumConsoleLines);
+    int start = NUM_LINES - int(m_iScrollOffset) - n;
+    if (start < 0) {
+        n += start;
+        start = 0;
+    }
+    *first = start;
+    *count = n > 0 ? n : 0;
+}
+
+float EConsole::LoadingFraction() const {
+    if (m_iTotalSteps == 0) return 0.0f;
+    uint32_t done = m_iStepsDone < m_iTotalSteps ? m_iStepsDone : m_iTotalSteps;
+    float f = float(done) / float(m_iTotalSteps);
+    return f < 0 ? 0 : (f > 1 ? 1 : f);
+}
+
+void EConsole::DrawLoadingScreen(int) {
+    if (g_CutScene.IsRunning()) return;
+    if (!m_bLoadingShown) return;
+    const double now = DXUtilTimer(TIMER_GETABSOLUTETIME);
+    if (now - m_fLastLoadingFrame < 0.5) return;
+    m_iAnimFrame = m_iAnimFrame + 1 > 7 ? 0 : m_iAnimFrame + 1;
+    m_fLastLoadingFrame = now;
+    LoadingFrame();
+}
+
+void EConsole::ReleaseProgressBar() { m_bLoadingShown = false; }
+
+void EConsole::ReleaseLoadingScreen() { ReleaseProgressBar(); }
+
+// The drawing of the console bar, the console views and the loading screen's
+// picture, bar and caption belongs to the screen-drawing code (rectangles,
+// image surfaces and fonts); these entry points keep their places in the frame
+// and in the loading code.
+void EConsole::LoadingFrame() {}
+void EConsole::DrawLoadingImage() {}
+void EConsole::DrawProgressBar() {}
+void EConsole::ReleaseLoadingImage() {}
+void EConsole::CreateConsoleBar() {}
+void EConsole::ReleaseConsoleBar() {}
+void EConsole::Render() {}

@@ -1,6 +1,31 @@
 #include "world/Engine.h"
 
+#include <cstdio>
+
+#include "app/Console.h"
+#include "app/Options.h"
+#include "world/EngineObject.h"
+
 EEngine g_Engine;
 
 EEngine::EEngine() = default;
 EEngine::~EEngine() = default;
+
+char WorldFileName[128];
+
+void EEngine::SetWorldToStart(const char* name) {
+    std::snprintf(m_WorldToStart, sizeof m_WorldToStart, "%s", name ? name : "");
+    m_bWorldShown = 0;
+    m_bStartingWorld = 1;
+}
+
+void EEngine::FireAction(const char* name, int flag) {
+    if (!name || !*name) return;
+    ObjectRecord* object = FindObjectByName(name, true);
+    if (!object) {
+        if (Debug > 0) g_Console.Print2("EEngine chce akcje, ale nie znaleziono obiektu ", name);
+        return;
+    }
+    if (Debug > 0) g_Console.Print2("EEngine: Odpalam akcje na ", name);
+    g_EngineObject.RunAction(object, flag != 0);
+}

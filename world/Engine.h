@@ -63,6 +63,13 @@ public:
     ObjectRecord* FindObjectByPesel(const uint32_t pesel[3]);
     ObjectRecord* FindObjectByPesel(const PESEL& pesel);
 
+    // Runs the action of the object (type 0, 2 or 6) of that name; an empty
+    // name does nothing.
+    void FireAction(const char* name, int flag);
+    // Deletes every object whose distance from the camera eye, less its range,
+    // is at least the radius, and every object marked always-wipe.
+    void WipeOut(float radius);
+
     ObjectRecord* Object(int slot);
     int NumObjects() const { return m_iNumObjects; }
 
@@ -71,11 +78,30 @@ public:
     void Load(std::FILE* f);
 
     // ---- Engine flags and frame values ---------------------------------------
+    // The quit flag ends the main loop (console "quit", the menu's exit).
+    void Quit() { m_bQuit = 1; }
+    // The engine's keyboard: released while the console or the menu reads
+    // window key messages, created again when they close.
+    void CreateKeyboard() { m_bKeyboardCreated = 1; }
+    void ReleaseKeyboard() { m_bKeyboardCreated = 0; }
+    // Saves the back buffer as the next free "zt_screen%04d.bmp"; nothing
+    // without a device.
+    void SaveScreenshot() { m_bScreenshotRequest = 0; }
+
+    uint8_t m_bKeyboardCreated = 0;
+    uint8_t m_bQuit = 0;
+    uint8_t m_bStartingWorld = 0;  // a world change is pending or running
+    uint8_t m_bScreenshotRequest = 0;
     // A skipped cut-scene runs fast forward; no sound is made or played meanwhile.
     uint8_t m_bFastForward = 0;
     float m_fWorldTime = 0.0f;  // seconds since the world started
 
     // ---- World ---------------------------------------------------------------
+    // Asks for a world change at the end of the main loop's idle pass.
+    void SetWorldToStart(const char* name);
+
+    char m_WorldToStart[128] = {};  // the world to start next, empty for none
+    uint8_t m_bWorldShown = 0;  // the world is rendered only while set
 
     // One past the highest slot ever taken in each range (lowered on deletion).
     int m_iMeshHighWater = FIRST_MESH;
@@ -89,3 +115,7 @@ private:
 };
 
 extern EEngine g_Engine;
+
+// The world to start first (the console's "runworld"), such as
+// "worlds\level_10.w".
+extern char WorldFileName[128];

@@ -1,0 +1,3 @@
+#include "actors/WeaponMgr.h"
+
+CWeaponMgr g_WeaponMgr;

@@ -1,0 +1,3 @@
+#include "render/PostProcess.h"
+
+EPostProcess g_PostProcess;
