@@ -658,9 +658,12 @@ TEST_F(SoundMgrDeviceTest, KnownWavePlaysIntoTheOutput) {
 
 // ---- The demo data ------------------------------------------------------------------
 
-TEST(SoundDemoData, EveryDemoWaveLoadsAsTheKindItIsFor) {
-    const std::string saved = os::StartDirectory();
-    os::SetStartDirectory(std::string(ZT_SOURCE_DIR) + "/data");
+class SoundDemoData : public TempDataDir {};
+
+TEST_F(SoundDemoData, EveryDemoWaveLoadsAsTheKindItIsFor) {
+    // A copy of the demo waves, so that nothing is written into data/.
+    for (const char* folder : {"sounds", "voices"})
+        fs::copy(fs::path(ZT_SOURCE_DIR) / "data" / folder, root_ / folder, fs::copy_options::recursive);
     ResetWorld();
     g_SoundMgr.SetBackend(audio::Backend::Silent);
     ASSERT_TRUE(g_SoundMgr.Init());
@@ -679,5 +682,4 @@ TEST(SoundDemoData, EveryDemoWaveLoadsAsTheKindItIsFor) {
     EXPECT_GE(checked, 8);
     g_SoundMgr.Release();
     g_SoundMgr.SetBackend(audio::Backend::Auto);
-    os::SetStartDirectory(saved);
 }
