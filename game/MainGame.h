@@ -6,11 +6,23 @@
 
 #include <cstdint>
 
+#include "platform/math/Types.h"
+
 class CMainGame {
 public:
     virtual ~CMainGame() = default;
 
     int32_t m_iLevelFrame = 0;  // frames since the current world was opened
+
+    // An explosion in the world: the player and the characters take it (the
+    // game layer's part of an explosion; nothing reaches them until the
+    // player and characters exist). The last one is kept.
+    void OnExplosion(const math::Vec3& position, float power) {
+        m_vLastExplosion = position;
+        m_fLastExplosionPower = power;
+    }
+    math::Vec3 m_vLastExplosion;
+    float m_fLastExplosionPower = 0;
 };
 
 extern CMainGame g_MainGame;

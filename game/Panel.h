@@ -3,11 +3,17 @@
 // for the cinematic view, and the sound manager keeps voices loud while it is.
 #pragma once
 
+#include <cstdint>
+
 class CPanel {
 public:
     virtual ~CPanel() = default;
 
     bool m_bSoftLetterbox = false;
+
+    // A camera cut: the screen fades through black (fade state 3).
+    void StartCutFade() { m_dwFadeState = 3; }
+    uint32_t m_dwFadeState = 0;
 };
 
 extern CPanel g_Panel;

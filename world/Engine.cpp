@@ -5,11 +5,13 @@
 #include "app/Console.h"
 #include "app/Options.h"
 #include "world/EngineObject.h"
+#include "world/ObjectRecord.h"
 
 EEngine g_Engine;
 
-EEngine::EEngine() = default;
-EEngine::~EEngine() = default;
+EEngine::EEngine() : m_Objects(new ObjectRecord[MAX_OBJECTS]) {}
+
+EEngine::~EEngine() { delete[] m_Objects; }
 
 char WorldFileName[128];
 

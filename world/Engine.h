@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/math/Types.h"
+
 struct ObjectRecord;
 struct AddObjectParams;
 
@@ -59,9 +61,23 @@ public:
     void DeleteObject(ObjectRecord* h);
     void DeleteWorldObjects(bool all);
     void DeleteNotImportant();
+    // Slots 0-3899 in order: the first taken record with a non-empty name
+    // equal to name ignoring case; onlyMain keeps types 0, 2 and 6. Sprites
+    // are never found, by name or by PESEL.
     ObjectRecord* FindObjectByName(const char* name, bool onlyMain = false);
     ObjectRecord* FindObjectByPesel(const uint32_t pesel[3]);
     ObjectRecord* FindObjectByPesel(const PESEL& pesel);
+    // Loads a resource into its cache by making a throw-away object: kind 1
+    // texture, 2 sprite, 4 mesh, 8 sound file (when it exists), 16 skinned mesh.
+    void PrecacheResource(const char* name, int kind);
+    // Ties every record that holds both pending tie names (world open).
+    void ApplyPendingTies();
+    // Ties the object to a socket of the named object, or unties it. Names
+    // longer than the 60 characters of the tie fields are refused.
+    void TieObject(ObjectRecord* h, bool tie, const char* objectName, const char* socketName);
+    // Pushes and damages the objects around a point (slots up to the type-2
+    // high-water mark), then hands the explosion to the game.
+    void ApplyExplosion(const math::Vec3& point, float power);
 
     // Runs the action of the object (type 0, 2 or 6) of that name; an empty
     // name does nothing.
@@ -70,8 +86,15 @@ public:
     // is at least the radius, and every object marked always-wipe.
     void WipeOut(float radius);
 
+    // The record of a slot, null outside 0..3999.
     ObjectRecord* Object(int slot);
     int NumObjects() const { return m_iNumObjects; }
+
+    // The forced camera look (ForceCameraToLook): the object looked from, the
+    // object looked at, and the flags the from-object had before.
+    ObjectRecord* m_hLookFrom = nullptr;
+    ObjectRecord* m_hLookAt = nullptr;
+    uint32_t m_dwLookFromFlags = 0;
 
     // ---- Save games ----------------------------------------------------------
     void Save(std::FILE* f);
@@ -97,6 +120,7 @@ public:
     float m_fWorldTime = 0.0f;  // seconds since the world started
 
     // ---- World ---------------------------------------------------------------
+    uint8_t m_bWorldLoaded = 0;  // a world is loaded (ties are made at once, else kept pending)
     // Asks for a world change at the end of the main loop's idle pass.
     void SetWorldToStart(const char* name);
 
@@ -110,6 +134,8 @@ public:
     int m_iSpriteHighWater = FIRST_SPRITE;
 
 private:
+    bool SlotRange(uint32_t type, int* first, int* end, int** highWater);
+
     ObjectRecord* m_Objects = nullptr;  // MAX_OBJECTS records, built at construction
     int m_iNumObjects = 0;
 };

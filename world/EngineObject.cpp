@@ -1,5 +1,7 @@
 #include "world/EngineObject.h"
 
+#include "world/ObjectRecord.h"
+
 EEngineObject g_EngineObject;
 
 namespace {
@@ -11,6 +13,11 @@ void EEngineObject::RunAction(ObjectRecord* object, bool automatic) {
     if (!object) return;
     m_pLastActionObject = object;
     ++m_iActionsRun;
+}
+
+void EEngineObject::HandleDeath(ObjectRecord* object, const math::Vec3*, const math::Vec3*) {
+    if (!object || object->bDying || !object->pDeathParams) return;
+    object->bDying = 1;
 }
 
 void SetSectorHidden(uint32_t sector, bool hidden) {

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "platform/math/Types.h"
+
 struct ObjectRecord;
 
 class EEngineObject {
@@ -16,6 +18,10 @@ public:
     // Runs the object's action (automatic: fired by its trigger zone). Does
     // nothing for a null object.
     void RunAction(ObjectRecord* object, bool automatic);
+    // Kills the object by its death parameters: nothing for a null object, one
+    // already dying or one without death parameters. So far it only marks the
+    // object dying; the death effects come with the behaviour layer.
+    void HandleDeath(ObjectRecord* object, const math::Vec3* hit, const math::Vec3* attacker);
 
     ObjectRecord* m_pLastActionObject = nullptr;
     uint32_t m_iActionsRun = 0;

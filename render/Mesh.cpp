@@ -1,0 +1,220 @@
+#include "render/Mesh.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "app/Console.h"
+#include "app/Debug.h"
+#include "app/FileHelpers.h"
+#include "app/Options.h"
+#include "physics/CollisionMgr.h"
+#include "physics/IntersectSegment.h"
+#include "platform/math/Math.h"
+#include "render/MeshMgr.h"
+#include "world/ObjectRecord.h"
+
+namespace {
+
+void ReportSubsets(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void ReportSubsets(const char* format, ...) {
+    if (!raportsubsets) return;
+    char line[512];
+    va_list ap;
+    va_start(ap, format);
+    std::vsnprintf(line, sizeof line, format, ap);
+    va_end(ap);
+    ErrorLog(line, "!subsets.txt");
+}
+
+math::Vec4 ToVec4(const math::Vec3& v) { return {v.x, v.y, v.z, 1.0f}; }
+
+}  // namespace
+
+EMesh::EMesh() {
+    m_qRotation = math::QuatRotationYawPitchRoll(0.0f, math::kPi / 2, 0.0f);
+    m_RigidBody.Reset();
+    g_Debug.AddAllocation("::EMesh");
+}
+
+EMesh::~EMesh() { g_Debug.RemoveAllocation("::EMesh"); }
+
+void EMesh::Create(const char* fileName) {
+    if (!fileName || !*fileName) return;
+    if (m_bCreated) g_Console.Print2("*** Mesh already created! *** ", fileName);
+
+    const int id = g_MeshMgr.GetMesh(fileName);
+    const EMeshMgr::strmesh* entry = g_MeshMgr.GetEntry(id);
+    if (id < 0) {
+        g_Console.Print("MeshMgr returns INVALID code");
+        return;
+    }
+    if (!entry) {
+        g_Console.Print("No mesh object returned!");
+        return;
+    }
+    m_iMeshId = id;
+    std::snprintf(m_szFileName, sizeof m_szFileName, "%s", fileName);
+    const mesh::MeshData& data = entry->data;
+    m_dwNumSubsets = uint32_t(std::min<size_t>(data.materials.size(), MAX_SUBSETS));
+    m_vBoxMin = data.boxMin;
+    m_vBoxMax = data.boxMax;
+    m_vBoxCenter = {0, 0, 0};
+    m_fBaseRadius = m_fRadius = data.radius;
+    if (m_hObject) m_hObject->iRange = int32_t(m_fRadius);
+
+    m_Materials.assign(m_dwNumSubsets, MeshMaterial{});
+    g_Debug.AddAllocation("m_pMeshMaterials");
+    ReportSubsets("%s", "");
+    ReportSubsets("mesh name: %s", fileName);
+    ReportSubsets("ilosc subsetow: %i", int(m_dwNumSubsets));
+
+    int usable = 0;
+    for (uint32_t s = 0; s < m_dwNumSubsets; ++s) {
+        uint32_t faces = 0, vertices = 0;
+        GetSubsetCounts(s, &faces, &vertices);
+        const mesh::XMaterial& xm = data.materials[s];
+        if (faces && vertices) {
+            m_bNonEmpty[s] = 1;
+            ++usable;
+            if (xm.textureFile.empty()) {
+                char line[400];
+                std::snprintf(line, sizeof line, "Mesh %s - empty subset %i!", fileName, int(s));
+                ErrorLog(line, nullptr);
+            }
+            ReportSubsets("subset #%i, name: %s", int(s), xm.textureFile.c_str());
+            ReportSubsets("faces: %i, vertices: %i", int(faces), int(vertices));
+            MeshMaterial& m = m_Materials[s];
+            m.diffuse = xm.diffuse;
+            m.ambient = xm.diffuse;
+            m.specular = ToVec4(xm.specular);
+            m.emissive = ToVec4(xm.emissive);
+            m.power = xm.power;
+        } else if (vertices) {
+            g_Console.Print3("Error! ", fileName, " has 0 faces, !0 vertices!");
+        }
+    }
+    ReportSubsets("Usable materials: %i", usable);
+
+    m_bCreated = 1;
+    m_vScale = {1, 1, 1};
+    m_fExtentSum = std::fabs(m_vBoxMax.x - m_vBoxMin.x) + std::fabs(m_vBoxMax.y - m_vBoxMin.y) +
+                   std::fabs(m_vBoxMax.z - m_vBoxMin.z);
+    BuildSubsetTable();
+}
+
+void EMesh::GetSubsetCounts(uint32_t subset, uint32_t* faces, uint32_t* vertices) const {
+    const EMeshMgr::strmesh* entry = g_MeshMgr.GetEntry(m_iMeshId);
+    if (!entry || !faces || !vertices) return;
+    for (const mesh::AttributeRange& r : entry->data.attributeTable) {
+        if (r.attribId == subset) {
+            *faces = r.faceCount;
+            *vertices = r.vertexCount;
+            return;
+        }
+    }
+}
+
+void EMesh::BuildSubsetTable() {
+    const EMeshMgr::strmesh* entry = g_MeshMgr.GetEntry(m_iMeshId);
+    if (!entry) return;
+    const mesh::MeshData& data = entry->data;
+    float r2 = 0;
+    for (const mesh::AttributeRange& r : data.attributeTable)
+        for (uint32_t f = r.faceStart; f < r.faceStart + r.faceCount; ++f)
+            for (int k = 0; k < 3; ++k)
+                r2 = std::max(r2, math::Vec3LengthSq(data.vertices[data.indices[3 * f + k]].position));
+    m_fModelRadiusSq = r2;
+    m_fModelRadius = std::sqrt(r2);
+    const float m = std::max(std::max(m_vScale.x, m_vScale.y), m_vScale.z);
+    m_fScaledRadiusSq = r2 * m * m;
+}
+
+void EMesh::UpdateWorldMatrix() {
+    if (m_hObject) m_vPosition = m_hObject->vPosition;
+    const math::Vec3 angles = m_hObject ? m_hObject->vRotationAngles : math::Vec3{};
+    if (angles.x == 0 && angles.y == 0 && angles.z == 0) {
+        m_qRotation = m_qBaseRotation;
+    } else {
+        orientation o;
+        o.SetQuaternion(m_qBaseRotation);
+        const math::Vec3 axis1 = o.forward, axis2 = o.right, axis3 = o.up;
+        constexpr float kDegree = 0.0174532924f;
+        o.Rotate(axis1, angles.x * kDegree);
+        o.Rotate(axis2, angles.y * kDegree);
+        o.Rotate(axis3, angles.z * kDegree);
+        m_qRotation = o.quaternion;
+    }
+    if (m_hObject) m_hObject->Orientation.SetQuaternion(m_qRotation);
+
+    m_mWorld = math::MatrixTransformation(m_vScale, m_qRotation, m_vPosition);
+    for (int i = 0; i < 8; ++i) {
+        const math::Vec3 corner{(i & 1) ? m_vBoxMax.x : m_vBoxMin.x, (i & 2) ? m_vBoxMax.y : m_vBoxMin.y,
+                                (i & 4) ? m_vBoxMax.z : m_vBoxMin.z};
+        m_vWorldCorners[i] = math::Vec3TransformCoord(corner, m_mWorld);
+        m_vWorldMin = i ? math::Vec3Minimize(m_vWorldMin, m_vWorldCorners[i]) : m_vWorldCorners[i];
+        m_vWorldMax = i ? math::Vec3Maximize(m_vWorldMax, m_vWorldCorners[i]) : m_vWorldCorners[i];
+    }
+    math::MatrixInverse(m_mWorld, &m_mInvWorld);
+    if (m_hObject) {
+        g_IntersectSegment.RefreshObject(m_hObject);
+        g_CollisionMgr.UpdateObject(m_hObject);
+    }
+}
+
+void EMesh::SetOrientation(const math::Quat& q) {
+    m_qBaseRotation = q;
+    UpdateWorldMatrix();
+}
+
+void EMesh::GetOrientation(orientation* out) const {
+    if (out) out->SetQuaternion(m_qRotation);
+}
+
+void EMesh::SetScale(const math::Vec3& scale) {
+    m_vScale = scale;
+    float m = scale.x > scale.y ? scale.x : scale.y;
+    if (scale.z > m) m = scale.z;
+    m_fScaledRadiusSq = m_fModelRadiusSq * m * m;
+    m_fRadius = m * m_fBaseRadius;
+    if (m_hObject) m_hObject->iRange = int32_t(m_fRadius);
+    UpdateWorldMatrix();
+    BuildSubsetTable();
+}
+
+void EMesh::GetScale(math::Vec3* out) const {
+    if (out) *out = m_vScale;
+}
+
+void EMesh::GetWorldMatrix(math::Matrix* out) const {
+    if (out) *out = m_mWorld;
+}
+
+void EMesh::SetRigidBodyPhysicsParams(const RigidBodyPhysicsParams* params) {
+    if (params) m_RigidBody = *params;
+}
+
+void EMesh::GetRigidBodyPhysicsParams(RigidBodyPhysicsParams* params) const {
+    if (params) *params = m_RigidBody;
+}
+
+void EMesh::SetPathGenerationParams(const PathGenerationParams* params) {
+    if (params) m_PathGeneration = *params;
+}
+
+void EMesh::GetPathGenerationParams(PathGenerationParams* params) const {
+    if (params) *params = m_PathGeneration;
+}
+
+void EMesh::SetDisappearTime(bool on, float seconds) {
+    m_bDisappear = on ? 1 : 0;
+    m_fDisappearTime = seconds;
+}
+
+void EMesh::ReleaseMaterials() {
+    if (!m_bCreated || m_Materials.empty()) return;
+    m_Materials.clear();
+    g_Debug.RemoveAllocation("m_pMeshMaterials");
+}

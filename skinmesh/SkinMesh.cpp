@@ -1,0 +1,63 @@
+#include "skinmesh/SkinMesh.h"
+
+#include <cstring>
+#include <string>
+
+#include "app/Console.h"
+#include "app/Debug.h"
+#include "platform/mesh/MeshData.h"
+#include "platform/mesh/XFile.h"
+
+namespace {
+
+void CopyName(char (&dst)[64], const char* src) {
+    std::snprintf(dst, sizeof dst, "%s", src ? src : "");
+}
+
+}  // namespace
+
+ESkinMesh::ESkinMesh() { g_Debug.AddAllocation("ESkinMesh"); }
+
+ESkinMesh::~ESkinMesh() { g_Debug.RemoveAllocation("ESkinMesh"); }
+
+bool ESkinMesh::Create(const char* fileName) {
+    m_bLoaded = 0;
+    if (!fileName || !*fileName) return false;
+    std::snprintf(m_szFileName, sizeof m_szFileName, "%s", fileName);
+    mesh::XFile file;
+    mesh::MeshData data;
+    std::string error;
+    if (!mesh::ReadXFile(fileName, &file, &error) || !mesh::BuildMeshData(file, fileName, &data, &error)) {
+        g_Console.Print(error.c_str());
+        return false;
+    }
+    m_vBoxMin = data.boxMin;
+    m_vBoxMax = data.boxMax;
+    m_fRadius = data.radius;
+    m_bLoaded = 1;
+    return true;
+}
+
+void ESkinMesh::Release() { m_bLoaded = 0; }
+
+void ESkinMesh::GetBoundingBox(math::Vec3* min, math::Vec3* max) const {
+    if (min) *min = m_vBoxMin;
+    if (max) *max = m_vBoxMax;
+}
+
+void ESkinMesh::SetAnimation(const char* name, bool loop, float, float) {
+    CopyName(m_szAnimation, name);
+    m_bAnimationLoop = loop ? 1 : 0;
+}
+
+void ESkinMesh::SetUpperAnimation(const char* name, bool, float) { CopyName(m_szUpperAnimation, name); }
+void ESkinMesh::SetLowerAnimation(const char* name, bool, float) { CopyName(m_szLowerAnimation, name); }
+void ESkinMesh::SetFaceAnimation(const char* name, bool, float) { CopyName(m_szFaceAnimation, name); }
+
+bool ESkinMesh::IsAnimationFinished() const { return true; }
+bool ESkinMesh::HasAnimation(const char*) const { return false; }
+bool ESkinMesh::GetNodePosition(const char*, math::Vec3*) const { return false; }
+void ESkinMesh::UpdateNodeMatrices() {}
+bool ESkinMesh::ReadSocket(const char*, math::Vec3*, orientation*) const { return false; }
+void ESkinMesh::SaveGame(std::FILE*) {}
+void ESkinMesh::LoadGame(std::FILE*) {}

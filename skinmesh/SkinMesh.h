@@ -1,0 +1,71 @@
+// A skinned-mesh instance, `ESkinMesh`: the character model of a type-6 world
+// object, with its animation state, sockets and pose.
+//
+// So far the instance keeps what the object API hands it: creation reads the
+// model's .x hierarchy with the project's .x reader for its bounds and radius
+// (a missing or unreadable file fails), and position, orientation, scale and
+// the animation names are kept as given. Animation files, bones, skinning,
+// sockets, hit zones and drawing come with the skinned-mesh subsystem: until
+// then no animation is known (HasAnimation is false, every animation counts as
+// finished), no socket or node can be read, and the save block is empty.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "app/Orientation.h"
+#include "platform/math/Types.h"
+
+struct ObjectRecord;
+
+class ESkinMesh {
+public:
+    ESkinMesh();
+    virtual ~ESkinMesh();
+
+    // Reads the model; false (and IsLoaded false) when it cannot be read.
+    bool Create(const char* fileName);
+    bool IsLoaded() const { return m_bLoaded != 0; }
+    void Release();
+
+    float GetRadius() const { return m_fRadius; }
+    void GetBoundingBox(math::Vec3* min, math::Vec3* max) const;
+
+    void SetPosition(const math::Vec3& position) { m_vPosition = position; }
+    const math::Vec3& GetPosition() const { return m_vPosition; }
+    void SetOrientation(const orientation& o) { m_Orientation = o; }
+    const orientation& GetOrientation() const { return m_Orientation; }
+    void SetScale(const math::Vec3& scale) { m_vScale = scale; }
+    const math::Vec3& GetScale() const { return m_vScale; }
+
+    void SetAnimation(const char* name, bool loop, float blendTime, float speed);
+    void SetUpperAnimation(const char* name, bool loop, float value);
+    void SetLowerAnimation(const char* name, bool loop, float value);
+    void SetFaceAnimation(const char* name, bool loop, float value);
+    bool IsAnimationFinished() const;
+    bool HasAnimation(const char* name) const;
+
+    bool GetNodePosition(const char* node, math::Vec3* out) const;
+    void UpdateNodeMatrices();
+    bool ReadSocket(const char* socket, math::Vec3* position, orientation* o) const;
+
+    void SaveGame(std::FILE* f);
+    void LoadGame(std::FILE* f);
+
+    ObjectRecord* m_hObject = nullptr;
+    char m_szFileName[256] = {};
+    char m_szAnimation[64] = {};
+    char m_szUpperAnimation[64] = {};
+    char m_szLowerAnimation[64] = {};
+    char m_szFaceAnimation[64] = {};
+    uint8_t m_bAnimationLoop = 0;
+    math::Vec3 m_vRotationAngles;  // world key rotation_angles, degrees as written
+
+private:
+    uint8_t m_bLoaded = 0;
+    float m_fRadius = 0;
+    math::Vec3 m_vBoxMin, m_vBoxMax;
+    math::Vec3 m_vPosition;
+    math::Vec3 m_vScale{1, 1, 1};
+    orientation m_Orientation;
+};

@@ -1,0 +1,369 @@
+#include <set>
+#include <tuple>
+#include <vector>
+
+#include "physics/CollisionMgr.h"
+#include "physics/IntersectSegment.h"
+#include "render/Mesh.h"
+#include "render/SpriteMgr.h"
+#include "skinmesh/SkinMesh.h"
+#include "tests/world/WorldFixture.h"
+
+namespace {
+
+struct TypeRange {
+    uint32_t type;
+    int first;
+    int end;  // one past the last slot
+    int EEngine::*highWater;
+};
+
+const TypeRange kRanges[] = {
+    {OT_MESH, 0, 3400, &EEngine::m_iMeshHighWater},
+    {OT_SKINMESH, 3400, 3800, &EEngine::m_iSkinMeshHighWater},
+    {OT_LIGHT, 3800, 3900, &EEngine::m_iLightHighWater},
+    {OT_SPRITE, 3900, 4000, &EEngine::m_iSpriteHighWater},
+};
+
+class ObjectTableTest : public WorldTest {};
+
+TEST_F(ObjectTableTest, EachTypeFillsExactlyItsSlotRangeAndIsRefusedBeyondIt) {
+    for (const TypeRange& r : kRanges) {
+        SCOPED_TRACE(r.type);
+        for (int slot = r.first; slot < r.end; ++slot) {
+            ObjectRecord* h = Make(r.type);
+            ASSERT_NE(h, nullptr) << slot;
+            ASSERT_EQ(h, g_Engine.Object(slot));
+            ASSERT_EQ(h->iIndex, slot);
+            ASSERT_EQ(h->iIndex2, slot);
+            ASSERT_EQ(h->dwType, r.type);
+        }
+        EXPECT_EQ(g_Engine.*r.highWater, r.end);
+        MarkConsole();
+        EXPECT_EQ(Make(r.type), nullptr);
+        EXPECT_TRUE(Printed("*** Over Objects Limit!"));
+    }
+    EXPECT_EQ(g_Engine.NumObjects(), 4000);
+}
+
+TEST_F(ObjectTableTest, FullMeshRangeStillAcceptsSkinnedMeshes) {
+    for (int i = 0; i < 3400; ++i) ASSERT_NE(Make(OT_MESH), nullptr);
+    MarkConsole();
+    EXPECT_EQ(Make(OT_MESH), nullptr);  // the 3401st
+    EXPECT_TRUE(Printed("*** Over Objects Limit!"));
+    ObjectRecord* skin = Make(OT_SKINMESH);
+    ASSERT_NE(skin, nullptr);
+    EXPECT_EQ(skin->iIndex, 3400);
+    EXPECT_EQ(g_MeshMgr.NumMeshes(), 1);  // one shared load for all 3400
+}
+
+TEST_F(ObjectTableTest, TypesWithoutARangeAreRefused) {
+    for (uint32_t type : {1u, 3u, 4u, 7u, 100u}) {
+        MarkConsole();
+        AddObjectParams p;
+        p.dwType = type;
+        std::snprintf(p.szFileName, sizeof p.szFileName, "models\\box.x");
+        EXPECT_EQ(g_Engine.AddObject(p), nullptr) << type;
+        EXPECT_TRUE(Printed("*** Over Objects Limit!")) << type;
+    }
+    EXPECT_EQ(g_Engine.NumObjects(), 0);
+}
+
+TEST_F(ObjectTableTest, CreationSetsTheDefaultsOfEveryType) {
+    ObjectRecord* mesh = Make(OT_MESH, {1, 2, 3});
+    ObjectRecord* skin = Make(OT_SKINMESH, {4, 5, 6});
+    ObjectRecord* light = Make(OT_LIGHT, {7, 8, 9});
+    ObjectRecord* sprite = Make(OT_SPRITE, {10, 11, 12});
+    for (ObjectRecord* h : {mesh, skin, light, sprite}) {
+        ASSERT_NE(h, nullptr);
+        EXPECT_EQ(h->bUsed, 1);
+        EXPECT_EQ(h->bWorldObject, 0);
+        EXPECT_FLOAT_EQ(h->fState24, 6.2831855f);
+        EXPECT_EQ(h->dw6740, 256u);
+        EXPECT_EQ(h->iState64, -1);
+        EXPECT_FLOAT_EQ(h->fLightR, 1.0f);
+        EXPECT_FLOAT_EQ(h->fLightB, 1.0f);
+        EXPECT_EQ(h->Bezier.bStartWhenLoaded, 1);
+        EXPECT_EQ(h->Bezier.bLoops, 1);
+        EXPECT_EQ(h->dwFlags, 13u);  // the creation record's default
+    }
+    // Box: 64 wide, 64 high, standing on the origin: radius to a top corner.
+    EXPECT_EQ(mesh->iRange, 78);  // sqrt(32^2 + 64^2 + 32^2) = 78.38
+    EXPECT_NE(mesh->Mesh(), nullptr);
+    EXPECT_FLOAT_EQ(mesh->vStartPosition.y, 2);
+    EXPECT_FLOAT_EQ(mesh->Mesh()->m_vPosition.z, 3);
+    EXPECT_NE(skin->SkinMesh(), nullptr);
+    EXPECT_EQ(skin->iRange, 78);
+    EXPECT_FLOAT_EQ(skin->SkinMesh()->GetPosition().x, 4);
+    EXPECT_EQ(light->bIsLight, 1);
+    EXPECT_EQ(light->bIsType2, 1);
+    EXPECT_EQ(light->iRange, 320);
+    EXPECT_FLOAT_EQ(light->fLightPower, 2.0f);
+    EXPECT_FLOAT_EQ(light->fLightBasePower, 2.0f);
+    EXPECT_FLOAT_EQ(light->vPosition.z, 9);
+    EXPECT_NE(sprite->pSprite, nullptr);
+    EXPECT_EQ(sprite->pObject, sprite->pSprite);
+    EXPECT_FLOAT_EQ(sprite->pSprite->vPosition.y, 11);
+    EXPECT_EQ(sprite->iRange, 320);
+    // Meshes and skinned meshes are registered with the collision and segment tables.
+    for (ObjectRecord* h : {mesh, skin}) {
+        EXPECT_GT(h->iCollisionNumber, 0);
+        EXPECT_GT(h->iSegmentSlot[0], 0);
+    }
+    for (ObjectRecord* h : {light, sprite}) EXPECT_EQ(h->iCollisionNumber, 0);
+}
+
+TEST_F(ObjectTableTest, LightTakesItsRangeAndSizeFromTheCreationRecord) {
+    AddObjectParams p;
+    p.dwType = OT_LIGHT;
+    p.fRadius = 511.6f;
+    p.fLightSize = 3.5f;
+    p.fExtraValue = 99.6f;
+    p.dwFlags3 = 0x2000;
+    ObjectRecord* h = g_Engine.AddObject(p);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->iRange, 512);
+    EXPECT_FLOAT_EQ(h->fLightPower, 3.5f);
+    EXPECT_FLOAT_EQ(h->fLightBasePower, 3.5f);
+    EXPECT_EQ(h->iDisappearRange, 100);
+    EXPECT_EQ(h->dwKindFlags, 0x2000u);
+}
+
+TEST_F(ObjectTableTest, FailedCreationsPrintTheFileAndLeaveTheSlotFree) {
+    struct Case {
+        uint32_t type;
+        const char* file;
+        const char* message;
+    } cases[] = {
+        {OT_MESH, "models\\missing.x", "models\\missing.x Mesh Nie Created!"},
+        {OT_SKINMESH, "chars\\missing.x", "chars\\missing.x SkinMesh Nie Created!"},
+    };
+    for (const Case& c : cases) {
+        MarkConsole();
+        AddObjectParams p;
+        p.dwType = c.type;
+        std::snprintf(p.szFileName, sizeof p.szFileName, "%s", c.file);
+        EXPECT_EQ(g_Engine.AddObject(p), nullptr);
+        EXPECT_TRUE(Printed(c.message)) << c.message;
+    }
+    // A sprite the sprite manager does not make fails silently.
+    AddObjectParams p;
+    p.dwType = OT_SPRITE;
+    EXPECT_EQ(g_Engine.AddObject(p), nullptr);
+    EXPECT_EQ(g_Engine.NumObjects(), 0);
+    EXPECT_EQ(g_Engine.Object(0)->bUsed, 0);
+    EXPECT_EQ(g_Engine.Object(3400)->bUsed, 0);
+    EXPECT_EQ(g_Engine.m_iMeshHighWater, 0);
+    EXPECT_EQ(g_Engine.m_iSkinMeshHighWater, 3400);
+}
+
+TEST_F(ObjectTableTest, FileNamesOver126CharactersAreRefused) {
+    for (size_t length : {126u, 127u}) {
+        MarkConsole();
+        AddObjectParams p;
+        p.dwType = OT_LIGHT;
+        std::memset(p.szFileName, 'a', length);
+        p.szFileName[length] = 0;
+        ObjectRecord* h = g_Engine.AddObject(p);
+        if (length == 126) {
+            ASSERT_NE(h, nullptr);
+            EXPECT_EQ(std::strlen(h->szFileName), 126u);
+            EXPECT_FALSE(Printed("AddObject FileName>126"));
+        } else {
+            EXPECT_EQ(h, nullptr);
+            EXPECT_TRUE(Printed("AddObject FileName>126"));
+        }
+    }
+    EXPECT_EQ(g_Engine.NumObjects(), 1);
+}
+
+TEST_F(ObjectTableTest, HighWaterMarkFallsPastFreeSlotsOnlyWhenTheTopSlotGoes) {
+    for (const TypeRange& r : kRanges) {
+        SCOPED_TRACE(r.type);
+        ObjectRecord* h[5];
+        for (auto& p : h) p = Make(r.type);
+        EXPECT_EQ(g_Engine.*r.highWater, r.first + 5);
+        g_Engine.DeleteObject(h[1]);
+        g_Engine.DeleteObject(h[2]);
+        g_Engine.DeleteObject(h[3]);
+        EXPECT_EQ(g_Engine.*r.highWater, r.first + 5);  // the top slot is still taken
+        g_Engine.DeleteObject(h[4]);
+        EXPECT_EQ(g_Engine.*r.highWater, r.first + 1);  // down past the three free slots
+        g_Engine.DeleteObject(h[0]);
+        EXPECT_EQ(g_Engine.*r.highWater, r.first);  // never below the range's first slot
+        // A new object takes the lowest free slot again.
+        EXPECT_EQ(Make(r.type)->iIndex, r.first);
+        g_Engine.DeleteObject(g_Engine.Object(r.first));
+    }
+    EXPECT_EQ(g_Engine.NumObjects(), 0);
+}
+
+TEST_F(ObjectTableTest, DeletionFreesTheSlotAndItsRegistrations) {
+    ObjectRecord* mesh = Make(OT_MESH, {}, "crate");
+    ObjectRecord* sprite = Make(OT_SPRITE);
+    const int collisions = g_CollisionMgr.NumEntries();
+    const int segments = g_IntersectSegment.NumRegistered();
+    const int sprites = g_SpriteMgr.NumSprites();
+    g_Engine.DeleteObject(mesh);
+    g_Engine.DeleteObject(sprite);
+    EXPECT_EQ(mesh->bUsed, 0);
+    EXPECT_EQ(mesh->iRange, 0);
+    EXPECT_EQ(mesh->pObject, nullptr);
+    EXPECT_EQ(mesh->szName[0], 0);
+    EXPECT_EQ(g_CollisionMgr.NumEntries(), collisions - 1);
+    EXPECT_EQ(g_IntersectSegment.NumRegistered(), segments - 1);
+    EXPECT_EQ(g_SpriteMgr.NumSprites(), sprites - 1);
+    EXPECT_EQ(g_Engine.NumObjects(), 0);
+    EXPECT_EQ(g_Engine.FindObjectByName("crate"), nullptr);
+    // Null and free records are ignored.
+    g_Engine.DeleteObject(nullptr);
+    g_Engine.DeleteObject(mesh);
+    EXPECT_EQ(g_Engine.NumObjects(), 0);
+}
+
+TEST_F(ObjectTableTest, DeletingALightClearsItFromTheLightSlotsOfOtherObjects) {
+    ObjectRecord* light = Make(OT_LIGHT);
+    ObjectRecord* other = Make(OT_LIGHT);
+    ObjectRecord* mesh = Make(OT_MESH);
+    ObjectRecord* skin = Make(OT_SKINMESH);
+    for (ObjectRecord* h : {mesh, skin}) {
+        h->pLights[7][0] = other;
+        h->pLights[7][1] = light;
+        h->pLights[9][2] = light;  // beyond the count word: not searched
+        h->dwLightCount[7] = 2;
+        h->dwLightCount[9] = 2;
+        h->bLightSetValid = 1;
+    }
+    g_Engine.DeleteObject(light);
+    for (ObjectRecord* h : {mesh, skin}) {
+        EXPECT_EQ(h->pLights[7][0], other);
+        EXPECT_EQ(h->pLights[7][1], nullptr);
+        EXPECT_EQ(h->pLights[9][2], light);
+        EXPECT_EQ(h->bLightSetValid, 0);
+    }
+}
+
+TEST_F(ObjectTableTest, PeselsAreUniqueAndEndWithTheSlot) {
+    std::set<std::tuple<uint32_t, uint32_t, uint32_t>> seen;
+    std::vector<ObjectRecord*> made;
+    for (const TypeRange& r : kRanges)
+        for (int i = 0; i < 40; ++i) made.push_back(Make(r.type));
+    for (ObjectRecord* h : made) {
+        ASSERT_NE(h, nullptr);
+        EXPECT_EQ(h->Pesel.dwSlot, uint32_t(h->iIndex));
+        EXPECT_LE(h->Pesel.dwRand, 32767u);
+        EXPECT_TRUE(seen.insert({h->Pesel.dwTime, h->Pesel.dwRand, h->Pesel.dwSlot}).second);
+    }
+    // Two objects made in the same millisecond still differ by slot and random word.
+    os::Srand(1);
+    ObjectRecord* a = Make(OT_LIGHT);
+    ObjectRecord* b = Make(OT_LIGHT);
+    EXPECT_NE(a->Pesel.dwSlot, b->Pesel.dwSlot);
+    EXPECT_NE(a->Pesel.dwRand, b->Pesel.dwRand);
+}
+
+TEST_F(ObjectTableTest, LookupsByNameAndPesel) {
+    ObjectRecord* mesh = Make(OT_MESH, {}, "Door");
+    ObjectRecord* skin = Make(OT_SKINMESH, {}, "Guard");
+    ObjectRecord* light = Make(OT_LIGHT, {}, "Lamp");
+    ObjectRecord* sprite = Make(OT_SPRITE, {}, "Flare");
+    ObjectRecord* twin = Make(OT_MESH, {}, "DOOR");
+    ObjectRecord* unnamed = Make(OT_MESH);
+    struct Case {
+        const char* name;
+        bool onlyMain;
+        ObjectRecord* expected;
+    } cases[] = {
+        {"door", false, mesh},  // ignoring case, the first match wins
+        {"GUARD", true, skin},  {"lamp", true, light}, {"Flare", false, nullptr},  // sprites lie past slot 3899
+        {"Flare", true, nullptr}, {"", false, nullptr},  {"nobody", false, nullptr},
+    };
+    for (const Case& c : cases) EXPECT_EQ(g_Engine.FindObjectByName(c.name, c.onlyMain), c.expected) << c.name;
+    EXPECT_EQ(g_Engine.FindObjectByName(nullptr), nullptr);
+    (void)twin;
+    (void)unnamed;
+
+    for (ObjectRecord* h : {mesh, skin, light}) {
+        EXPECT_EQ(g_Engine.FindObjectByPesel(h->Pesel), h);
+        const uint32_t words[3] = {h->Pesel.dwTime, h->Pesel.dwRand, h->Pesel.dwSlot};
+        EXPECT_EQ(g_Engine.FindObjectByPesel(words), h);
+    }
+    EXPECT_EQ(g_Engine.FindObjectByPesel(sprite->Pesel), nullptr);
+    PESEL wrong = mesh->Pesel;
+    wrong.dwRand ^= 1;
+    EXPECT_EQ(g_Engine.FindObjectByPesel(wrong), nullptr);
+}
+
+TEST_F(ObjectTableTest, GroupDeletions) {
+    // World objects and run-time objects of every type, plus unimportant ones.
+    auto make = [](uint32_t type, bool world, uint32_t flags) {
+        ObjectRecord* h = Make(type);
+        h->bWorldObject = world ? 1 : 0;
+        h->dwFlags = flags;
+        return h;
+    };
+    ObjectRecord* worldMesh = make(OT_MESH, true, 1);
+    ObjectRecord* runMesh = make(OT_MESH, false, 1);
+    ObjectRecord* runLight = make(OT_LIGHT, false, 1);
+    ObjectRecord* worldSkin = make(OT_SKINMESH, true, 1);
+    ObjectRecord* runSkin = make(OT_SKINMESH, false, 64 | 1);
+    ObjectRecord* runSprite = make(OT_SPRITE, false, 1);
+
+    g_Engine.DeleteNotImportant();
+    EXPECT_EQ(runSkin->bUsed, 0);
+    EXPECT_EQ(g_Engine.NumObjects(), 5);
+
+    g_Engine.DeleteWorldObjects(false);
+    EXPECT_EQ(worldMesh->bUsed, 0);
+    EXPECT_EQ(worldSkin->bUsed, 0);
+    EXPECT_EQ(runLight->bUsed, 0);  // every type-2 object goes
+    EXPECT_EQ(runMesh->bUsed, 1);
+    EXPECT_EQ(runSprite->bUsed, 1);
+
+    g_Engine.DeleteWorldObjects(true);
+    EXPECT_EQ(g_Engine.NumObjects(), 0);
+}
+
+TEST_F(ObjectTableTest, WipeOutByCameraDistanceLessRange) {
+    ObjectRecord* near = Make(OT_LIGHT);
+    ObjectRecord* edge = Make(OT_LIGHT);
+    ObjectRecord* far = Make(OT_LIGHT);
+    ObjectRecord* always = Make(OT_LIGHT);
+    near->iCameraDistance = 1000 + 320 - 1;
+    edge->iCameraDistance = 1000 + 320;
+    far->iCameraDistance = 5000;
+    always->bAlwaysWipe = 1;
+    MarkConsole();
+    g_Engine.WipeOut(1000.9f);
+    EXPECT_EQ(near->bUsed, 1);
+    EXPECT_EQ(edge->bUsed, 0);
+    EXPECT_EQ(far->bUsed, 0);
+    EXPECT_EQ(always->bUsed, 0);
+    EXPECT_TRUE(Printed("WipeOut complete for 1000"));
+}
+
+TEST_F(ObjectTableTest, PrecacheLeavesTheMeshLoadedAndNoObject) {
+    g_Engine.PrecacheResource("models\\plane.x", 4);
+    g_Engine.PrecacheResource("chars\\hero.x", 16);
+    g_Engine.PrecacheResource("models\\box.x", 3);  // an unknown kind does nothing
+    EXPECT_EQ(g_Engine.NumObjects(), 0);
+    EXPECT_EQ(g_MeshMgr.NumMeshes(), 1);
+    EXPECT_GE(g_MeshMgr.GetMesh("MODELS\\PLANE.X"), 0);
+    EXPECT_EQ(g_MeshMgr.NumMeshes(), 1);
+}
+
+TEST_F(ObjectTableTest, CreateObjectUsesAFreshCreationRecordEachCall) {
+    const float position[3] = {5, 6, 7};
+    ObjectRecord* a = g_Engine.CreateObject(OT_LIGHT, "", 1, 2, position);
+    ObjectRecord* b = g_Engine.CreateObject(OT_MESH, "models\\box.x", 4, 8);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_FLOAT_EQ(a->vPosition.y, 6);
+    EXPECT_EQ(a->dwFlags, 1u);
+    EXPECT_EQ(a->dwFlags2, 2u);
+    EXPECT_FLOAT_EQ(b->vPosition.y, 0);  // not the previous call's position
+    EXPECT_EQ(b->dwFlags, 4u);
+    EXPECT_EQ(b->dwFlags2, 8u);
+}
+
+}  // namespace
