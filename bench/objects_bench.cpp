@@ -14,7 +14,9 @@
 namespace {
 
 // The demo data holds the box mesh the meshes are made of.
-void UseDemoData() { os::SetStartDirectory(std::string(ZT_SOURCE_DIR) + "/data"); }
+void UseDemoData() {
+    os::SetStartDirectory(std::string(ZT_SOURCE_DIR) + "/data");
+}
 
 ObjectRecord* Make(uint32_t type, const char* file) {
     AddObjectParams p;
@@ -39,7 +41,8 @@ void BM_CreateAndDeleteLights(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = EEngine::FIRST_LIGHT; i < EEngine::FIRST_SPRITE; ++i)
             benchmark::DoNotOptimize(Make(OT_LIGHT, ""));
-        for (int i = EEngine::FIRST_LIGHT; i < EEngine::FIRST_SPRITE; ++i) g_Engine.DeleteObject(g_Engine.Object(i));
+        for (int i = EEngine::FIRST_LIGHT; i < EEngine::FIRST_SPRITE; ++i)
+            g_Engine.DeleteObject(g_Engine.Object(i));
     }
     state.SetItemsProcessed(state.iterations() * (EEngine::FIRST_SPRITE - EEngine::FIRST_LIGHT));
 }
@@ -47,7 +50,7 @@ BENCHMARK(BM_CreateAndDeleteLights);
 
 // A full table of named objects; the searches look for the last one.
 class FullTable : public benchmark::Fixture {
-public:
+  public:
     void SetUp(const benchmark::State&) override {
         UseDemoData();
         char name[32];
@@ -63,21 +66,24 @@ public:
     }
     void TearDown(const benchmark::State&) override { g_Engine.DeleteWorldObjects(true); }
 
-protected:
+  protected:
     ObjectRecord* last_ = nullptr;
 };
 
 BENCHMARK_F(FullTable, FindObjectByNameLast)(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(g_Engine.FindObjectByName("light_3899"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(g_Engine.FindObjectByName("light_3899"));
 }
 
 BENCHMARK_F(FullTable, FindObjectByNameMissing)(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(g_Engine.FindObjectByName("nobody"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(g_Engine.FindObjectByName("nobody"));
 }
 
 BENCHMARK_F(FullTable, FindObjectByPeselLast)(benchmark::State& state) {
     const PESEL pesel = last_->Pesel;
-    for (auto _ : state) benchmark::DoNotOptimize(g_Engine.FindObjectByPesel(pesel));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(g_Engine.FindObjectByPesel(pesel));
 }
 
-}  // namespace
+} // namespace

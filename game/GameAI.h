@@ -15,7 +15,7 @@
 struct ObjectRecord;
 
 class GameAI {
-public:
+  public:
     virtual ~GameAI() = default;
 
     // False for a null or empty name or a missing variable.
@@ -32,7 +32,7 @@ public:
 
     const std::vector<std::string>& Hits() const { return m_Hits; }
 
-private:
+  private:
     struct strzmienne {
         std::string name;
         uint8_t bSet = 0;

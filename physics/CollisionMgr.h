@@ -12,7 +12,7 @@
 struct ObjectRecord;
 
 class ECollisionMgr {
-public:
+  public:
     static constexpr int MAX_ENTRIES = 4000;
 
     virtual ~ECollisionMgr() = default;
@@ -28,8 +28,8 @@ public:
 
     int NumEntries() const { return m_iNumEntries; }
 
-private:
-    ObjectRecord* m_Entries[MAX_ENTRIES + 1] = {};  // entry 0 means none
+  private:
+    ObjectRecord* m_Entries[MAX_ENTRIES + 1] = {}; // entry 0 means none
     int m_iNumEntries = 0;
 };
 

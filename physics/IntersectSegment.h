@@ -14,7 +14,7 @@ struct SegmentQuery;
 struct SegmentHit;
 
 class EIntersectSegment {
-public:
+  public:
     static constexpr int MAX_SLOTS = 4000;
 
     virtual ~EIntersectSegment() = default;
@@ -31,8 +31,8 @@ public:
     int NumRegistered() const { return m_iNumRegistered; }
     uint32_t RefreshCount() const { return m_dwRefreshCount; }
 
-private:
-    ObjectRecord* m_Slots[MAX_SLOTS + 1] = {};  // slot 0 means none
+  private:
+    ObjectRecord* m_Slots[MAX_SLOTS + 1] = {}; // slot 0 means none
     int m_iNumRegistered = 0;
     uint32_t m_dwRefreshCount = 0;
 };

@@ -29,7 +29,8 @@ void ERigidBodySimulation::RemoveBody(uint32_t slot) {
 }
 
 void ERigidBodySimulation::RemoveAllBodies() {
-    for (uint32_t i = 1; i <= MAX_BODIES; ++i) m_Bodies[i] = Body{};
+    for (uint32_t i = 1; i <= MAX_BODIES; ++i)
+        m_Bodies[i] = Body{};
     m_iNumBodies = 0;
 }
 

@@ -15,12 +15,12 @@
 struct ObjectRecord;
 
 class ERigidBodySimulation {
-public:
+  public:
     static constexpr int MAX_BODIES = 512;
 
     struct Body {
         ObjectRecord* hObject = nullptr;
-        math::Vec3 vImpulse;  // sum of the impulses applied
+        math::Vec3 vImpulse; // sum of the impulses applied
         math::Vec3 vLastPoint;
         uint32_t dwImpulses = 0;
     };
@@ -40,10 +40,12 @@ public:
     void SaveGame(ObjectRecord* h, std::FILE* f);
     void LoadGame(ObjectRecord* h, std::FILE* f);
 
-    const Body* GetBody(uint32_t slot) const { return slot >= 1 && slot <= MAX_BODIES ? &m_Bodies[slot] : nullptr; }
+    const Body* GetBody(uint32_t slot) const {
+        return slot >= 1 && slot <= MAX_BODIES ? &m_Bodies[slot] : nullptr;
+    }
     int NumBodies() const { return m_iNumBodies; }
 
-private:
+  private:
     Body m_Bodies[MAX_BODIES + 1];
     int m_iNumBodies = 0;
 };

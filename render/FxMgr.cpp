@@ -4,7 +4,9 @@
 
 FxMgr g_FxMgr;
 
-FxInstance* FxMgr::SpawnFxByName(const char*, const math::Vec3*, const orientation*) { return nullptr; }
+FxInstance* FxMgr::SpawnFxByName(const char*, const math::Vec3*, const orientation*) {
+    return nullptr;
+}
 
 void FxMgr::KillFx(uint32_t index) {
     if (index >= MAX_INSTANCES || !m_Instances[index].bInUse) return;

@@ -16,14 +16,14 @@ struct ObjectRecord;
 struct FxInstance {
     char szName[256] = {};
     uint8_t bInUse = 0;
-    ObjectRecord* hObject = nullptr;  // world object owned by the instance
+    ObjectRecord* hObject = nullptr; // world object owned by the instance
     uint32_t dwIndex = 0;
     math::Vec3 vPosition;
     orientation Orientation;
 };
 
 class FxMgr {
-public:
+  public:
     static constexpr int MAX_INSTANCES = 2048;
 
     virtual ~FxMgr() = default;
@@ -40,7 +40,7 @@ public:
     // batched yet).
     void Render() {}
 
-private:
+  private:
     FxInstance m_Instances[MAX_INSTANCES];
 };
 

@@ -1,8 +1,8 @@
 #include "render/Mesh.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -29,9 +29,11 @@ void ReportSubsets(const char* format, ...) {
     ErrorLog(line, "!subsets.txt");
 }
 
-math::Vec4 ToVec4(const math::Vec3& v) { return {v.x, v.y, v.z, 1.0f}; }
+math::Vec4 ToVec4(const math::Vec3& v) {
+    return {v.x, v.y, v.z, 1.0f};
+}
 
-}  // namespace
+} // namespace
 
 EMesh::EMesh() {
     m_qRotation = math::QuatRotationYawPitchRoll(0.0f, math::kPi / 2, 0.0f);
@@ -39,7 +41,9 @@ EMesh::EMesh() {
     g_Debug.AddAllocation("::EMesh");
 }
 
-EMesh::~EMesh() { g_Debug.RemoveAllocation("::EMesh"); }
+EMesh::~EMesh() {
+    g_Debug.RemoveAllocation("::EMesh");
+}
 
 void EMesh::Create(const char* fileName) {
     if (!fileName || !*fileName) return;

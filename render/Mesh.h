@@ -42,7 +42,7 @@ struct MeshMaterial {
 };
 
 class EMesh {
-public:
+  public:
     static constexpr int MAX_SUBSETS = 256;
 
     EMesh();
@@ -99,7 +99,7 @@ public:
     math::Vec3 m_vPosition;
     math::Vec3 m_vScale{1, 1, 1};
     math::Quat m_qBaseRotation;
-    math::Quat m_qRotation;  // a 90-degree pitch until the first SetOrientation
+    math::Quat m_qRotation; // a 90-degree pitch until the first SetOrientation
     math::Matrix m_mWorld;
     math::Matrix m_mInvWorld;
     math::Vec3 m_vWorldCorners[8];
@@ -109,6 +109,6 @@ public:
     uint8_t m_bDisappear = 0;
     float m_fDisappearTime = 0;
 
-private:
+  private:
     void BuildSubsetTable();
 };

@@ -26,7 +26,8 @@ int EMeshMgr::GetMesh(const char* fileName) {
     for (strmesh* e = m_pFirst; e; e = e->pNext)
         if (StrCmpNoCase(e->szFileName, fileName) == 0) return int(e->dwIndex);
     int slot = 0;
-    while (slot < MAX_MESHES && m_Table[slot]) ++slot;
+    while (slot < MAX_MESHES && m_Table[slot])
+        ++slot;
     if (slot == MAX_MESHES) {
         g_Console.Print("Too many different meshes!");
         return -1;
@@ -91,11 +92,13 @@ void EMeshMgr::ReleaseMesh(strmesh* e) {
 }
 
 void EMeshMgr::ReleaseAll() {
-    while (m_pFirst) ReleaseMesh(m_pFirst);
+    while (m_pFirst)
+        ReleaseMesh(m_pFirst);
 }
 
 int EMeshMgr::NumMeshes() const {
     int n = 0;
-    for (strmesh* e = m_pFirst; e; e = e->pNext) ++n;
+    for (strmesh* e = m_pFirst; e; e = e->pNext)
+        ++n;
     return n;
 }

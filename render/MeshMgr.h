@@ -20,15 +20,15 @@
 #include "platform/mesh/MeshData.h"
 
 class EMeshMgr {
-public:
+  public:
     static constexpr int MAX_MESHES = 1024;
     static constexpr int MAX_MATERIALS = 256;
 
     struct strmesh {
         uint32_t dwIndex = 0;
         char szFileName[256] = {};
-        uint32_t dwCenter = 1;  // 0 when the name holds "_nocenter"
-        mesh::MeshData data;    // vertices, faces, attribute table, materials, box and radius
+        uint32_t dwCenter = 1; // 0 when the name holds "_nocenter"
+        mesh::MeshData data;   // vertices, faces, attribute table, materials, box and radius
         strmesh* pNext = nullptr;
         strmesh* pPrev = nullptr;
     };
@@ -45,7 +45,7 @@ public:
 
     int NumMeshes() const;
 
-private:
+  private:
     bool LoadMesh(strmesh* entry);
 
     strmesh* m_pFirst = nullptr;

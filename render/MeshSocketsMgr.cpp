@@ -2,4 +2,6 @@
 
 EMeshSocketsMgr g_MeshSocketsMgr;
 
-bool EMeshSocketsMgr::GetSocketWorldPosition(ObjectRecord*, const char*, math::Vec3*) const { return false; }
+bool EMeshSocketsMgr::GetSocketWorldPosition(ObjectRecord*, const char*, math::Vec3*) const {
+    return false;
+}

@@ -10,7 +10,7 @@
 struct ObjectRecord;
 
 class EMeshSocketsMgr {
-public:
+  public:
     virtual ~EMeshSocketsMgr() = default;
 
     // World position of a named socket of a mesh object; false when there is none.

@@ -12,7 +12,7 @@ ObjectRecord* g_pRayExcluded2 = nullptr;
 bool g_bRaySkipKind4 = false;
 bool g_bRaySkipKinds2And32 = false;
 bool g_bRaySkipKind16 = false;
-}  // namespace
+} // namespace
 
 bool RayTestFilter(ObjectRecord* h, ObjectRecord*) {
     if (!h || h == g_pRayExcluded || h == g_pRayExcluded2) return false;
@@ -23,7 +23,8 @@ bool RayTestFilter(ObjectRecord* h, ObjectRecord*) {
 }
 
 uint32_t RayTestWorld(math::Vec3* start, math::Vec3* end, ObjectRecord* excluded, int32_t skipKind4,
-                      ObjectRecord* excluded2, uint8_t skipKinds2And32, uint8_t skipKind16, uint8_t firstSwitch) {
+                      ObjectRecord* excluded2, uint8_t skipKinds2And32, uint8_t skipKind16,
+                      uint8_t firstSwitch) {
     if (!start || !end) return 0;
     g_pRayExcluded = excluded;
     g_pRayExcluded2 = excluded2;

@@ -15,7 +15,8 @@ struct ObjectRecord;
 // leave out objects whose kind word equals 4 (skipKind4), 2 or 32
 // (skipKinds2And32) or 16 (skipKind16).
 uint32_t RayTestWorld(math::Vec3* start, math::Vec3* end, ObjectRecord* excluded, int32_t skipKind4,
-                      ObjectRecord* excluded2, uint8_t skipKinds2And32, uint8_t skipKind16, uint8_t firstSwitch);
+                      ObjectRecord* excluded2, uint8_t skipKinds2And32, uint8_t skipKind16,
+                      uint8_t firstSwitch);
 
 // The filter of RayTestWorld, reading the switches of its last call.
 bool RayTestFilter(ObjectRecord* candidate, ObjectRecord* argument);

@@ -7,8 +7,10 @@
 ESpriteMgr g_SpriteMgr;
 
 namespace {
-strSingleSprite* Slot(ObjectRecord* h) { return h && h->pSprite && h->pSprite->bUsed ? h->pSprite : nullptr; }
-}  // namespace
+strSingleSprite* Slot(ObjectRecord* h) {
+    return h && h->pSprite && h->pSprite->bUsed ? h->pSprite : nullptr;
+}
+} // namespace
 
 void ESpriteMgr::AddSprite(ObjectRecord* h, const AddObjectParams& params) {
     if (!h || !DrawSprites || !params.szFileName[0]) return;
@@ -64,6 +66,7 @@ void ESpriteMgr::SetSpriteFlags2(ObjectRecord* h, uint32_t flags2) {
 }
 
 void ESpriteMgr::ReleaseAll() {
-    for (strSingleSprite& s : m_Sprites) s = strSingleSprite();
+    for (strSingleSprite& s : m_Sprites)
+        s = strSingleSprite();
     m_iNumSprites = 0;
 }

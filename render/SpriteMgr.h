@@ -27,7 +27,7 @@ struct strSingleSprite {
 };
 
 class ESpriteMgr {
-public:
+  public:
     static constexpr int MAX_SPRITES = 1024;
 
     virtual ~ESpriteMgr() = default;
@@ -59,7 +59,7 @@ public:
     void Render() {}
     void ReleaseAll();
 
-private:
+  private:
     strSingleSprite m_Sprites[MAX_SPRITES];
     int m_iNumSprites = 0;
 };

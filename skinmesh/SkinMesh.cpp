@@ -14,11 +14,15 @@ void CopyName(char (&dst)[64], const char* src) {
     std::snprintf(dst, sizeof dst, "%s", src ? src : "");
 }
 
-}  // namespace
+} // namespace
 
-ESkinMesh::ESkinMesh() { g_Debug.AddAllocation("ESkinMesh"); }
+ESkinMesh::ESkinMesh() {
+    g_Debug.AddAllocation("ESkinMesh");
+}
 
-ESkinMesh::~ESkinMesh() { g_Debug.RemoveAllocation("ESkinMesh"); }
+ESkinMesh::~ESkinMesh() {
+    g_Debug.RemoveAllocation("ESkinMesh");
+}
 
 bool ESkinMesh::Create(const char* fileName) {
     m_bLoaded = 0;
@@ -38,7 +42,9 @@ bool ESkinMesh::Create(const char* fileName) {
     return true;
 }
 
-void ESkinMesh::Release() { m_bLoaded = 0; }
+void ESkinMesh::Release() {
+    m_bLoaded = 0;
+}
 
 void ESkinMesh::GetBoundingBox(math::Vec3* min, math::Vec3* max) const {
     if (min) *min = m_vBoxMin;
@@ -50,14 +56,28 @@ void ESkinMesh::SetAnimation(const char* name, bool loop, float, float) {
     m_bAnimationLoop = loop ? 1 : 0;
 }
 
-void ESkinMesh::SetUpperAnimation(const char* name, bool, float) { CopyName(m_szUpperAnimation, name); }
-void ESkinMesh::SetLowerAnimation(const char* name, bool, float) { CopyName(m_szLowerAnimation, name); }
-void ESkinMesh::SetFaceAnimation(const char* name, bool, float) { CopyName(m_szFaceAnimation, name); }
+void ESkinMesh::SetUpperAnimation(const char* name, bool, float) {
+    CopyName(m_szUpperAnimation, name);
+}
+void ESkinMesh::SetLowerAnimation(const char* name, bool, float) {
+    CopyName(m_szLowerAnimation, name);
+}
+void ESkinMesh::SetFaceAnimation(const char* name, bool, float) {
+    CopyName(m_szFaceAnimation, name);
+}
 
-bool ESkinMesh::IsAnimationFinished() const { return true; }
-bool ESkinMesh::HasAnimation(const char*) const { return false; }
-bool ESkinMesh::GetNodePosition(const char*, math::Vec3*) const { return false; }
+bool ESkinMesh::IsAnimationFinished() const {
+    return true;
+}
+bool ESkinMesh::HasAnimation(const char*) const {
+    return false;
+}
+bool ESkinMesh::GetNodePosition(const char*, math::Vec3*) const {
+    return false;
+}
 void ESkinMesh::UpdateNodeMatrices() {}
-bool ESkinMesh::ReadSocket(const char*, math::Vec3*, orientation*) const { return false; }
+bool ESkinMesh::ReadSocket(const char*, math::Vec3*, orientation*) const {
+    return false;
+}
 void ESkinMesh::SaveGame(std::FILE*) {}
 void ESkinMesh::LoadGame(std::FILE*) {}

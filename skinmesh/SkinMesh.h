@@ -19,7 +19,7 @@
 struct ObjectRecord;
 
 class ESkinMesh {
-public:
+  public:
     ESkinMesh();
     virtual ~ESkinMesh();
 
@@ -59,9 +59,9 @@ public:
     char m_szLowerAnimation[64] = {};
     char m_szFaceAnimation[64] = {};
     uint8_t m_bAnimationLoop = 0;
-    math::Vec3 m_vRotationAngles;  // world key rotation_angles, degrees as written
+    math::Vec3 m_vRotationAngles; // world key rotation_angles, degrees as written
 
-private:
+  private:
     uint8_t m_bLoaded = 0;
     float m_fRadius = 0;
     math::Vec3 m_vBoxMin, m_vBoxMax;

@@ -18,11 +18,11 @@ struct BezierMovingParams {
     static constexpr size_t IMAGE_SIZE = 160;
 
     uint8_t bActive = 0;
-    uint8_t bStartWhenLoaded = 1;  // start moving when the paths are loaded
+    uint8_t bStartWhenLoaded = 1; // start moving when the paths are loaded
     uint8_t bFlag2 = 0;
     uint8_t bLoops = 1;
-    char szStartNode[132] = {};  // start-node name, offsets 4..135
-    uint32_t dwLapLimit = 0;  // 0 = none
+    char szStartNode[132] = {}; // start-node name, offsets 4..135
+    uint32_t dwLapLimit = 0;    // 0 = none
     uint8_t bFlag140 = 0;
     uint8_t bPlaceAtStart = 0;
     uint8_t _pad142[2] = {};
@@ -34,8 +34,10 @@ struct BezierMovingParams {
 };
 
 static_assert(sizeof(BezierMovingParams) == BezierMovingParams::IMAGE_SIZE);
-static_assert(offsetof(BezierMovingParams, szStartNode) == 4 && offsetof(BezierMovingParams, dwLapLimit) == 136 &&
-              offsetof(BezierMovingParams, bFlag140) == 140 && offsetof(BezierMovingParams, bPlaceAtStart) == 141 &&
+static_assert(offsetof(BezierMovingParams, szStartNode) == 4 &&
+              offsetof(BezierMovingParams, dwLapLimit) == 136 &&
+              offsetof(BezierMovingParams, bFlag140) == 140 &&
+              offsetof(BezierMovingParams, bPlaceAtStart) == 141 &&
               offsetof(BezierMovingParams, dFirstLapPause) == 144 &&
               offsetof(BezierMovingParams, dLaterLapPause) == 152);
 
@@ -44,26 +46,26 @@ static_assert(offsetof(BezierMovingParams, szStartNode) == 4 && offsetof(BezierM
 struct ObjectSubRecord {
     static constexpr size_t IMAGE_SIZE = 248;
 
-    uint8_t bMoving = 0;              // 0
-    BezierNode* pStartNode = nullptr;  // 4 (pointer)
-    BezierNode* pCurrentNode = nullptr;  // 8 (pointer)
-    uint32_t dwSampleIndex = 0;       // 12: sample segment within the current node
-    double dDistanceInNode = 0;       // 16
-    double dDistanceInSegment = 0;    // 24
-    double dSpeed = 0;                // 32
-    double dProgress = 0;             // 40
-    math::Vec3 vPosition;             // 48
-    orientation Orientation;          // 60 (116 bytes)
-    uint8_t bPauseInNode = 0;         // 176
-    uint8_t bStopAtEnd = 0;           // 177: stop-at-end request
-    uint8_t bStopMarked = 0;          // 178: a blocker node asked the movement to stop
-    uint8_t bLapPause = 0;            // 179
-    double dNodePauseTime = 0;        // 184
-    double dLapPauseTime = 0;         // 192
-    uint32_t dwLapCounter = 0;        // 200
-    uint32_t dwSpeedMode = 0;         // 204: 0 none, 1 slow down, 2 speed up
-    float fSpeedModeValue = 0;        // 208
-    float fSpeedFactor = 1;           // 212
+    uint8_t bMoving = 0;                // 0
+    BezierNode* pStartNode = nullptr;   // 4 (pointer)
+    BezierNode* pCurrentNode = nullptr; // 8 (pointer)
+    uint32_t dwSampleIndex = 0;         // 12: sample segment within the current node
+    double dDistanceInNode = 0;         // 16
+    double dDistanceInSegment = 0;      // 24
+    double dSpeed = 0;                  // 32
+    double dProgress = 0;               // 40
+    math::Vec3 vPosition;               // 48
+    orientation Orientation;            // 60 (116 bytes)
+    uint8_t bPauseInNode = 0;           // 176
+    uint8_t bStopAtEnd = 0;             // 177: stop-at-end request
+    uint8_t bStopMarked = 0;            // 178: a blocker node asked the movement to stop
+    uint8_t bLapPause = 0;              // 179
+    double dNodePauseTime = 0;          // 184
+    double dLapPauseTime = 0;           // 192
+    uint32_t dwLapCounter = 0;          // 200
+    uint32_t dwSpeedMode = 0;           // 204: 0 none, 1 slow down, 2 speed up
+    float fSpeedModeValue = 0;          // 208
+    float fSpeedFactor = 1;             // 212
     // 216..247 unused
 
     void Reset() { *this = ObjectSubRecord{}; }

@@ -20,8 +20,7 @@ namespace imageio {
 
 static_assert(std::endian::native == std::endian::little, "images are copied as little-endian values");
 
-template <class T>
-constexpr size_t Width() {
+template <class T> constexpr size_t Width() {
     if constexpr (std::is_pointer_v<T>)
         return 4;
     else if constexpr (std::is_array_v<T>)
@@ -40,8 +39,7 @@ constexpr size_t Width() {
     }
 }
 
-template <class T>
-void Put(uint8_t* p, const T& v) {
+template <class T> void Put(uint8_t* p, const T& v) {
     if constexpr (std::is_pointer_v<T>) {
         std::memset(p, 0, 4);
     } else if constexpr (std::is_array_v<T>) {
@@ -49,7 +47,8 @@ void Put(uint8_t* p, const T& v) {
         if constexpr (std::is_arithmetic_v<E>)
             std::memcpy(p, v, sizeof(T));
         else
-            for (size_t i = 0; i < std::extent_v<T>; ++i) Put(p + i * Width<E>(), v[i]);
+            for (size_t i = 0; i < std::extent_v<T>; ++i)
+                Put(p + i * Width<E>(), v[i]);
     } else if constexpr (std::is_same_v<T, BezierMovingParams> || std::is_same_v<T, ObjectSubRecord>) {
         v.WriteImage(p);
     } else if constexpr (std::is_same_v<T, orientation>) {
@@ -74,8 +73,7 @@ void Put(uint8_t* p, const T& v) {
     }
 }
 
-template <class T>
-void Get(const uint8_t* p, T& v) {
+template <class T> void Get(const uint8_t* p, T& v) {
     if constexpr (std::is_pointer_v<T>) {
         v = nullptr;
     } else if constexpr (std::is_array_v<T>) {
@@ -83,7 +81,8 @@ void Get(const uint8_t* p, T& v) {
         if constexpr (std::is_arithmetic_v<E>)
             std::memcpy(v, p, sizeof(T));
         else
-            for (size_t i = 0; i < std::extent_v<T>; ++i) Get(p + i * Width<E>(), v[i]);
+            for (size_t i = 0; i < std::extent_v<T>; ++i)
+                Get(p + i * Width<E>(), v[i]);
     } else if constexpr (std::is_same_v<T, BezierMovingParams> || std::is_same_v<T, ObjectSubRecord>) {
         v.ReadImage(p);
     } else if constexpr (std::is_same_v<T, orientation>) {
@@ -114,8 +113,7 @@ struct Span {
 };
 
 // The listed fields lie in order, do not overlap and end inside the image.
-template <size_t N>
-constexpr bool Fits(const Span (&spans)[N], size_t imageSize) {
+template <size_t N> constexpr bool Fits(const Span (&spans)[N], size_t imageSize) {
     for (size_t i = 0; i < N; ++i) {
         if (spans[i].offset + spans[i].width > imageSize) return false;
         if (i + 1 < N && spans[i].offset + spans[i].width > spans[i + 1].offset) return false;
@@ -123,4 +121,4 @@ constexpr bool Fits(const Span (&spans)[N], size_t imageSize) {
     return true;
 }
 
-}  // namespace imageio
+} // namespace imageio

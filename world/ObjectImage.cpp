@@ -5,19 +5,19 @@
 
 namespace {
 
-#define ZT_OBJECT_SPAN(offset, member) imageio::Span{offset, imageio::Width<decltype(ObjectRecord::member)>()},
+#define ZT_OBJECT_SPAN(offset, member)                                                                       \
+    imageio::Span{offset, imageio::Width<decltype(ObjectRecord::member)>()},
 constexpr imageio::Span kObjectSpans[] = {ZT_OBJECT_RECORD_IMAGE(ZT_OBJECT_SPAN)};
 #undef ZT_OBJECT_SPAN
 static_assert(imageio::Fits(kObjectSpans, ObjectRecord::IMAGE_SIZE),
               "object record fields must lie in order inside the 6784-byte image");
 
-constexpr imageio::Span kSubRecordSpans[] = {{0, 1},    {4, 4},    {8, 4},    {12, 4},   {16, 8},   {24, 8},
-                                             {32, 8},   {40, 8},   {48, 12},  {60, 116}, {176, 1},  {177, 1},
-                                             {178, 1},  {179, 1},  {184, 8},  {192, 8},  {200, 4},  {204, 4},
-                                             {208, 4},  {212, 4}};
+constexpr imageio::Span kSubRecordSpans[] = {
+    {0, 1},   {4, 4},   {8, 4},   {12, 4},  {16, 8},  {24, 8},  {32, 8},  {40, 8},  {48, 12}, {60, 116},
+    {176, 1}, {177, 1}, {178, 1}, {179, 1}, {184, 8}, {192, 8}, {200, 4}, {204, 4}, {208, 4}, {212, 4}};
 static_assert(imageio::Fits(kSubRecordSpans, ObjectSubRecord::IMAGE_SIZE));
 
-}  // namespace
+} // namespace
 
 void WriteObjectImage(const ObjectRecord& r, uint8_t* image) {
     std::memset(image, 0, ObjectRecord::IMAGE_SIZE);

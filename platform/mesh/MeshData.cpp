@@ -13,7 +13,7 @@ namespace {
 
 struct Corner {
     uint32_t position;
-    uint32_t normal;  // ~0 without normals
+    uint32_t normal; // ~0 without normals
     bool operator==(const Corner&) const = default;
 };
 
@@ -21,7 +21,7 @@ struct CornerHash {
     size_t operator()(const Corner& c) const { return (size_t(c.position) << 32) ^ c.normal; }
 };
 
-}  // namespace
+} // namespace
 
 bool BuildMeshData(const XFile& file, std::string_view fileName, MeshData* out, std::string* error) {
     MeshData d;
@@ -61,7 +61,8 @@ bool BuildMeshData(const XFile& file, std::string_view fileName, MeshData* out, 
     // Faces sorted by material, keeping the file's order within a material.
     std::vector<uint32_t> order(attributes.size());
     std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return attributes[a] < attributes[b]; });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](uint32_t a, uint32_t b) { return attributes[a] < attributes[b]; });
     d.indices.reserve(indices.size());
     d.attributes.reserve(attributes.size());
     for (uint32_t f : order) {
@@ -108,7 +109,8 @@ void ComputeBounds(MeshData* d) {
 }
 
 void TranslateVertices(MeshData* d, const math::Vec3& offset) {
-    for (Vertex& v : d->vertices) v.position += offset;
+    for (Vertex& v : d->vertices)
+        v.position += offset;
 }
 
-}  // namespace mesh
+} // namespace mesh

@@ -37,13 +37,13 @@ struct AttributeRange {
 
 struct MeshData {
     std::vector<Vertex> vertices;
-    std::vector<uint32_t> indices;     // three per face
-    std::vector<uint32_t> attributes;  // material of each face
+    std::vector<uint32_t> indices;    // three per face
+    std::vector<uint32_t> attributes; // material of each face
     std::vector<AttributeRange> attributeTable;
-    std::vector<XMaterial> materials;  // a mesh without materials gets one plain white material
+    std::vector<XMaterial> materials; // a mesh without materials gets one plain white material
     math::Vec3 boxMin;
     math::Vec3 boxMax;
-    float radius = 0;  // largest distance of a vertex from the model origin
+    float radius = 0; // largest distance of a vertex from the model origin
 
     size_t FaceCount() const { return attributes.size(); }
 };
@@ -60,4 +60,4 @@ void ComputeBounds(MeshData* data);
 // Moves every vertex position by offset (used to centre prefabs).
 void TranslateVertices(MeshData* data, const math::Vec3& offset);
 
-}  // namespace mesh
+} // namespace mesh

@@ -1,8 +1,8 @@
 #include "platform/mesh/XFile.h"
 
-#include <cstdarg>
 #include <charconv>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -35,12 +35,18 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool IsNameStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
-bool IsNumberStart(char c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.'; }
+bool IsNameStart(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+bool IsNameChar(char c) {
+    return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+bool IsNumberStart(char c) {
+    return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.';
+}
 
 class Parser {
-public:
+  public:
     Parser(std::string_view text, std::string_view fileName) : s_(text), file_(fileName) {}
 
     bool Run(XFile* out, std::string* error) {
@@ -49,7 +55,7 @@ public:
         return ok;
     }
 
-private:
+  private:
     // ---- Lexer ---------------------------------------------------------------
     void Advance() {
         SkipBlanks();
@@ -89,10 +95,12 @@ private:
             tok_.kind = Tok::Guid;
             pos_ = end + 1;
         } else if (IsNameStart(c)) {
-            while (pos_ < s_.size() && IsNameChar(s_[pos_])) ++pos_;
+            while (pos_ < s_.size() && IsNameChar(s_[pos_]))
+                ++pos_;
             tok_.kind = Tok::Name;
         } else if (IsNumberStart(c)) {
-            while (pos_ < s_.size() && (IsNumberStart(s_[pos_]) || s_[pos_] == 'e' || s_[pos_] == 'E')) ++pos_;
+            while (pos_ < s_.size() && (IsNumberStart(s_[pos_]) || s_[pos_] == 'e' || s_[pos_] == 'E'))
+                ++pos_;
             std::string_view t = s_.substr(start, pos_ - start);
             const char* first = t.data() + (t[0] == '+' ? 1 : 0);
             auto r = std::from_chars(first, t.data() + t.size(), tok_.number);
@@ -115,7 +123,8 @@ private:
             } else if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
                 ++pos_;
             } else if (c == '#' || (c == '/' && pos_ + 1 < s_.size() && s_[pos_ + 1] == '/')) {
-                while (pos_ < s_.size() && s_[pos_] != '\n') ++pos_;
+                while (pos_ < s_.size() && s_[pos_] != '\n')
+                    ++pos_;
             } else {
                 break;
             }
@@ -123,7 +132,8 @@ private:
     }
 
     void SkipSeparators() {
-        while (tok_.kind == Tok::Separator) Advance();
+        while (tok_.kind == Tok::Separator)
+            Advance();
     }
 
     size_t BytesLeft() const { return s_.size() - pos_; }
@@ -142,10 +152,11 @@ private:
 
     bool Unexpected(const char* expected) {
         if (tok_.kind == Tok::End) return Fail("%s expected, the file ends", expected);
-        if (tok_.kind == Tok::Bad) return Fail("%s expected, found bad text \"%.*s\"", expected,
-                                               int(tok_.text.size() > 32 ? 32 : tok_.text.size()), tok_.text.data());
-        return Fail("%s expected, found \"%.*s\"", expected, int(tok_.text.size() > 32 ? 32 : tok_.text.size()),
-                    tok_.text.data());
+        if (tok_.kind == Tok::Bad)
+            return Fail("%s expected, found bad text \"%.*s\"", expected,
+                        int(tok_.text.size() > 32 ? 32 : tok_.text.size()), tok_.text.data());
+        return Fail("%s expected, found \"%.*s\"", expected,
+                    int(tok_.text.size() > 32 ? 32 : tok_.text.size()), tok_.text.data());
     }
 
     // ---- Values --------------------------------------------------------------
@@ -163,7 +174,8 @@ private:
         SkipSeparators();
         if (tok_.kind != Tok::Number) return Unexpected(what);
         double d = tok_.number;
-        if (d < 0 || d > 4294967295.0 || d != std::floor(d)) return Fail("%s %g is not a whole number", what, d);
+        if (d < 0 || d > 4294967295.0 || d != std::floor(d))
+            return Fail("%s %g is not a whole number", what, d);
         *v = uint32_t(d);
         Advance();
         return true;
@@ -326,7 +338,7 @@ private:
     }
 
     struct Polygon {
-        uint32_t first;  // into the corner list
+        uint32_t first; // into the corner list
         uint32_t count;
     };
 
@@ -404,8 +416,8 @@ private:
                 uint32_t v = 0;
                 if (!Unsigned(&v, "index")) return false;
                 if (v >= limit)
-                    return Fail("mesh \"%s\": face %u uses %s %u, not below %u", meshName_.c_str(), f, what, v,
-                                limit);
+                    return Fail("mesh \"%s\": face %u uses %s %u, not below %u", meshName_.c_str(), f, what,
+                                v, limit);
                 corners->push_back(v);
             }
         }
@@ -425,12 +437,12 @@ private:
         normalCorners->clear();
         if (!ReadPolygons(numNormals, "normal", &normalPolygons, normalCorners)) return false;
         if (normalPolygons.size() != polygons.size())
-            return Fail("mesh \"%s\": %zu normal faces for %zu faces", meshName_.c_str(), normalPolygons.size(),
-                        polygons.size());
+            return Fail("mesh \"%s\": %zu normal faces for %zu faces", meshName_.c_str(),
+                        normalPolygons.size(), polygons.size());
         for (size_t f = 0; f < polygons.size(); ++f)
             if (normalPolygons[f].count != polygons[f].count)
-                return Fail("mesh \"%s\": normal face %zu has %u corners, the face has %u", meshName_.c_str(), f,
-                            normalPolygons[f].count, polygons[f].count);
+                return Fail("mesh \"%s\": normal face %zu has %u corners, the face has %u", meshName_.c_str(),
+                            f, normalPolygons[f].count, polygons[f].count);
         return CloseObject();
     }
 
@@ -440,7 +452,8 @@ private:
         uint32_t n = 0;
         if (!Count(&n, 4, "texture coordinate count")) return false;
         if (n != numVertices)
-            return Fail("mesh \"%s\": %u texture coordinates for %u vertices", meshName_.c_str(), n, numVertices);
+            return Fail("mesh \"%s\": %u texture coordinates for %u vertices", meshName_.c_str(), n,
+                        numVertices);
         uv->resize(n);
         for (auto& t : *uv)
             if (!Float(&t.x) || !Float(&t.y)) return false;
@@ -455,7 +468,8 @@ private:
         if (!Count(&numMaterials, 4, "material count") || !Count(&numIndices, 2, "material index count"))
             return false;
         if (numIndices > numPolygons)
-            return Fail("mesh \"%s\": %u material indices for %u faces", meshName_.c_str(), numIndices, numPolygons);
+            return Fail("mesh \"%s\": %u material indices for %u faces", meshName_.c_str(), numIndices,
+                        numPolygons);
         if (numIndices == 0 && numPolygons > 0 && numMaterials > 0)
             return Fail("mesh \"%s\": no material indices", meshName_.c_str());
         polygonMaterials->assign(numPolygons, 0);
@@ -478,8 +492,8 @@ private:
                 for (const auto& [n, mat] : materials_)
                     if (n == ref) found = &mat;
                 if (!found)
-                    return Fail("mesh \"%s\": material \"%.*s\" is not defined", meshName_.c_str(), int(ref.size()),
-                                ref.data());
+                    return Fail("mesh \"%s\": material \"%.*s\" is not defined", meshName_.c_str(),
+                                int(ref.size()), ref.data());
                 materials->push_back(*found);
                 continue;
             }
@@ -501,8 +515,8 @@ private:
     }
 
     bool ParseMaterialBody(XMaterial* m) {
-        if (!Float(&m->diffuse.x) || !Float(&m->diffuse.y) || !Float(&m->diffuse.z) || !Float(&m->diffuse.w) ||
-            !Float(&m->power) || !Vector(&m->specular) || !Vector(&m->emissive))
+        if (!Float(&m->diffuse.x) || !Float(&m->diffuse.y) || !Float(&m->diffuse.z) ||
+            !Float(&m->diffuse.w) || !Float(&m->power) || !Vector(&m->specular) || !Vector(&m->emissive))
             return false;
         while (true) {
             SkipSeparators();
@@ -542,10 +556,10 @@ private:
     Token tok_;
     std::string error_;
     std::string meshName_;
-    std::vector<std::pair<std::string, XMaterial>> materials_;  // top-level, for references
+    std::vector<std::pair<std::string, XMaterial>> materials_; // top-level, for references
 };
 
-}  // namespace
+} // namespace
 
 bool ParseXFile(std::string_view bytes, std::string_view fileName, XFile* out, std::string* error) {
     XFile result;
@@ -564,7 +578,8 @@ bool ReadXFile(std::string_view fileName, XFile* out, std::string* error) {
     std::string bytes;
     char buf[65536];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        bytes.append(buf, n);
     std::fclose(f);
     return ParseXFile(bytes, fileName, out, error);
 }
@@ -579,4 +594,4 @@ math::Matrix FrameWorldMatrix(const XFile& file, int frame) {
     return m;
 }
 
-}  // namespace mesh
+} // namespace mesh

@@ -25,32 +25,32 @@
 namespace mesh {
 
 struct XMaterial {
-    math::Vec4 diffuse{1, 1, 1, 1};  // r, g, b, a
+    math::Vec4 diffuse{1, 1, 1, 1}; // r, g, b, a
     float power = 0;
     math::Vec3 specular;
     math::Vec3 emissive;
-    std::string textureFile;  // as written, "\\" unescaped; empty for none
+    std::string textureFile; // as written, "\\" unescaped; empty for none
 };
 
 struct XMesh {
     std::string name;
-    int frame = -1;  // the frame holding the mesh, -1 at the top level
+    int frame = -1; // the frame holding the mesh, -1 at the top level
     std::vector<math::Vec3> positions;
-    std::vector<uint32_t> faces;  // three position indices per triangle
+    std::vector<uint32_t> faces; // three position indices per triangle
     // Normals have their own indexing: three normal indices per triangle,
     // parallel to faces. Both empty when the mesh has no normals.
     std::vector<math::Vec3> normals;
     std::vector<uint32_t> normalFaces;
-    std::vector<math::Vec2> texCoords;  // one per position, or empty
+    std::vector<math::Vec2> texCoords; // one per position, or empty
     std::vector<XMaterial> materials;
-    std::vector<uint32_t> faceMaterials;  // one per triangle, or empty (all 0)
+    std::vector<uint32_t> faceMaterials; // one per triangle, or empty (all 0)
 
     size_t TriangleCount() const { return faces.size() / 3; }
 };
 
 struct XFrame {
     std::string name;
-    math::Matrix transform;  // relative to the parent frame
+    math::Matrix transform; // relative to the parent frame
     int parent = -1;
 };
 
@@ -69,4 +69,4 @@ bool ParseXFile(std::string_view bytes, std::string_view fileName, XFile* out, s
 // The frame's transform combined with all its parents' (identity for -1).
 math::Matrix FrameWorldMatrix(const XFile& file, int frame);
 
-}  // namespace mesh
+} // namespace mesh

@@ -137,17 +137,21 @@ Mesh M { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;;
 struct BadCase {
     const char* name;
     std::string text;
-    const char* message;  // expected part of the error
+    const char* message; // expected part of the error
 };
 
-std::string MeshText(const std::string& body) { return "xof 0303txt 0032\nMesh M {\n" + body + "\n}\n"; }
+std::string MeshText(const std::string& body) {
+    return "xof 0303txt 0032\nMesh M {\n" + body + "\n}\n";
+}
 
 const std::string kTri = "3; 0;0;0;, 1;0;0;, 0;1;0;;\n 1; 3;0,1,2;;\n";
 
 std::string Nested(int depth) {
     std::string s = "xof 0303txt 0032\n";
-    for (int i = 0; i < depth; ++i) s += "Frame F {\n";
-    for (int i = 0; i < depth; ++i) s += "}\n";
+    for (int i = 0; i < depth; ++i)
+        s += "Frame F {\n";
+    for (int i = 0; i < depth; ++i)
+        s += "}\n";
     return s;
 }
 
@@ -156,7 +160,7 @@ class XFileBadInput : public ::testing::TestWithParam<BadCase> {};
 TEST_P(XFileBadInput, IsRefusedWithFileAndReason) {
     const BadCase& c = GetParam();
     mesh::XFile x;
-    x.frames.push_back({});  // untouched on failure
+    x.frames.push_back({}); // untouched on failure
     std::string error;
     EXPECT_FALSE(mesh::ParseXFile(c.text, "bad.x", &x, &error));
     EXPECT_EQ(error.rfind("bad.x: ", 0), 0u) << error;
@@ -179,7 +183,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "a number expected, found \"zero\""},
         BadCase{"FaceIndexOutOfRange", MeshText("3; 0;0;0;, 1;0;0;, 0;1;0;;\n 1; 3;0,1,3;;"),
                 "face 0 uses vertex 3, not below 3"},
-        BadCase{"FaceWithTwoCorners", MeshText("3; 0;0;0;, 1;0;0;, 0;1;0;;\n 1; 2;0,1;;"), "face 0 has 2 corners"},
+        BadCase{"FaceWithTwoCorners", MeshText("3; 0;0;0;, 1;0;0;, 0;1;0;;\n 1; 2;0,1;;"),
+                "face 0 has 2 corners"},
         BadCase{"MoreFacesThanDeclared", MeshText("3; 0;0;0;, 1;0;0;, 0;1;0;;\n 1; 3;0,1,2;, 3;0,1,2;;"),
                 "a mesh member or '}' expected"},
         BadCase{"NormalFaceCount", MeshText(kTri + "MeshNormals { 1; 0;0;1;; 2; 3;0,0,0;, 3;0,0,0;; }"),
@@ -193,11 +198,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"MaterialIndexOutOfRange",
                 MeshText(kTri + "MeshMaterialList { 1; 1; 1;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } }"),
                 "material index 1 is not below 1"},
-        BadCase{"MoreMaterialIndicesThanFaces",
-                MeshText(kTri + "MeshMaterialList { 1; 2; 0, 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } }"),
-                "2 material indices for 1 faces"},
-        BadCase{"MaterialsMissing", MeshText(kTri + "MeshMaterialList { 2; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; "
-                                                    "0;0;0;; } }"),
+        BadCase{
+            "MoreMaterialIndicesThanFaces",
+            MeshText(kTri + "MeshMaterialList { 1; 2; 0, 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } }"),
+            "2 material indices for 1 faces"},
+        BadCase{"MaterialsMissing",
+                MeshText(kTri + "MeshMaterialList { 2; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; "
+                                "0;0;0;; } }"),
                 "1 materials given, 2 declared"},
         BadCase{"UndefinedReference", MeshText(kTri + "MeshMaterialList { 1; 1; 0;; { Nowhere } }"),
                 "material \"Nowhere\" is not defined"},
@@ -246,7 +253,7 @@ TEST(MeshDataTest, MergesMeshesPlacedByTheirFramesAndGroupsFacesByMaterial) {
     // Corners differ by normal: quad corners (normal 0) and triangle corners (normal 1).
     EXPECT_EQ(d.vertices.size(), 4u + 3u);
     ASSERT_EQ(d.FaceCount(), 3u);
-    const std::vector<uint32_t> attributes = {0, 1, 1};  // the triangle's material 0 first
+    const std::vector<uint32_t> attributes = {0, 1, 1}; // the triangle's material 0 first
     EXPECT_EQ(d.attributes, attributes);
     ASSERT_EQ(d.attributeTable.size(), 2u);
     EXPECT_EQ(d.attributeTable[0].attribId, 0u);
@@ -266,8 +273,9 @@ TEST(MeshDataTest, MergesMeshesPlacedByTheirFramesAndGroupsFacesByMaterial) {
     EXPECT_FLOAT_EQ(d.boxMin.x, 10);
     EXPECT_FLOAT_EQ(d.boxMax.x, 12);
     EXPECT_FLOAT_EQ(d.boxMax.z, 32);
-    EXPECT_FLOAT_EQ(d.radius, std::sqrt(12.f * 12 + 22 * 22 + 30 * 30));  // vertex (1, 1, 0) placed
-    for (const auto& v : d.vertices) EXPECT_NEAR(v.normal.x * v.normal.x + v.normal.y * v.normal.y + v.normal.z * v.normal.z, 1, 1e-5);
+    EXPECT_FLOAT_EQ(d.radius, std::sqrt(12.f * 12 + 22 * 22 + 30 * 30)); // vertex (1, 1, 0) placed
+    for (const auto& v : d.vertices)
+        EXPECT_NEAR(v.normal.x * v.normal.x + v.normal.y * v.normal.y + v.normal.z * v.normal.z, 1, 1e-5);
     EXPECT_EQ(d.materials[1].textureFile, "");
     EXPECT_EQ(d.materials[0].textureFile, "textures\\red.tga");
 }
@@ -287,4 +295,4 @@ TEST(MeshDataTest, MeshWithoutMaterialsGetsOnePlainMaterialAndEmptyFilesAreRefus
     EXPECT_EQ(error, "e.x: no mesh with faces");
 }
 
-}  // namespace
+} // namespace

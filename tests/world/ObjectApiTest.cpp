@@ -23,11 +23,10 @@ TEST_F(ObjectApiTest, MaskedFlagWritesOnEveryFlagWord) {
     struct Case {
         uint32_t old, value, mask, expected;
     } cases[] = {
-        {0x0000, 0xFFFF, 0x0000, 0x0000},  // mask 0 changes nothing
-        {0x00F0, 0x000F, 0x00FF, 0x000F},  // bits under the mask are replaced
-        {0xF0F0, 0x0F0F, 0xFF00, 0x0FF0},  // bits outside the mask stay
-        {0x0001, 0x0000, 0x0001, 0x0000},
-        {0x1234, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF},
+        {0x0000, 0xFFFF, 0x0000, 0x0000}, // mask 0 changes nothing
+        {0x00F0, 0x000F, 0x00FF, 0x000F}, // bits under the mask are replaced
+        {0xF0F0, 0x0F0F, 0xFF00, 0x0FF0}, // bits outside the mask stay
+        {0x0001, 0x0000, 0x0001, 0x0000}, {0x1234, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF},
     };
     using Setter = void (*)(ObjectRecord*, uint32_t, uint32_t);
     struct Word {
@@ -44,7 +43,7 @@ TEST_F(ObjectApiTest, MaskedFlagWritesOnEveryFlagWord) {
             EXPECT_EQ(h->*w.field, c.expected) << std::hex << c.old << " " << c.value << " " << c.mask;
         }
     }
-    SetObjectFlags(nullptr, 1, 1);  // ignored
+    SetObjectFlags(nullptr, 1, 1); // ignored
 }
 
 TEST_F(ObjectApiTest, FlagSettersMirrorVisibilityAndRefreshEvenWithMaskZero) {
@@ -53,7 +52,7 @@ TEST_F(ObjectApiTest, FlagSettersMirrorVisibilityAndRefreshEvenWithMaskZero) {
     const uint32_t before = g_IntersectSegment.RefreshCount();
     SetObjectFlags(sprite, 0xFF, 0);
     EXPECT_EQ(g_IntersectSegment.RefreshCount(), before + 1);
-    EXPECT_EQ(sprite->pSprite->dwFlags, sprite->dwFlags);  // the sprite got the (unchanged) word
+    EXPECT_EQ(sprite->pSprite->dwFlags, sprite->dwFlags); // the sprite got the (unchanged) word
     SetObjectFlags(sprite, 1, 1);
     EXPECT_EQ(sprite->bVisible, 1);
     SetObjectFlags(sprite, 0, 1);
@@ -87,7 +86,7 @@ TEST_F(ObjectApiTest, PlacementReachesTheOwnedObjectOfEachType) {
         h->bCubeMapRendered = 1;
         SetObjectPosition(h, p, true);
         EXPECT_EQ(h->vPosition, p);
-        EXPECT_EQ(h->vStartPosition, math::Vec3{}) << h->dwType;  // kept
+        EXPECT_EQ(h->vStartPosition, math::Vec3{}) << h->dwType; // kept
         SetObjectPosition(h, p, false);
         EXPECT_EQ(h->vStartPosition, p);
         math::Vec3 out{-1, -1, -1};
@@ -120,7 +119,7 @@ TEST_F(ObjectApiTest, PlacementReachesTheOwnedObjectOfEachType) {
     orientation untouched;
     untouched.quaternion.x = 7;
     GetObjectOrientation(light, &untouched);
-    EXPECT_EQ(untouched.quaternion.x, 7);  // type 2 has no owned object to ask
+    EXPECT_EQ(untouched.quaternion.x, 7); // type 2 has no owned object to ask
 }
 
 TEST_F(ObjectApiTest, ScaleRescalesTheMeshRangeByItsLargestComponent) {
@@ -136,7 +135,7 @@ TEST_F(ObjectApiTest, ScaleRescalesTheMeshRangeByItsLargestComponent) {
     math::Vec3 out{5, 5, 5};
     SetObjectScale(light, {2, 2, 2});
     GetObjectScale(light, &out);
-    EXPECT_EQ(out, (math::Vec3{5, 5, 5}));  // nothing to ask for a type-2 object
+    EXPECT_EQ(out, (math::Vec3{5, 5, 5})); // nothing to ask for a type-2 object
 }
 
 TEST_F(ObjectApiTest, NamesAreCutAtTheField) {
@@ -157,7 +156,7 @@ TEST_F(ObjectApiTest, RangeAndDisappearRange) {
     EXPECT_EQ(light->bCubeMapRendered, 0);
     const int meshRange = mesh->iRange;
     SetObjectRange(mesh, 5);
-    EXPECT_EQ(mesh->iRange, meshRange);  // lights only
+    EXPECT_EQ(mesh->iRange, meshRange); // lights only
     SetObjectDisappearRange(mesh, 1500.4f);
     float range = 0;
     GetObjectDisappearRange(mesh, &range);
@@ -190,7 +189,7 @@ TEST_F(ObjectApiTest, BlocksAreStoredWholeAndFreedByAnEmptyFirstField) {
 
     auto death = std::make_unique<DeathParams>();
     GetObjectDeathParams(mesh, death.get());
-    EXPECT_FLOAT_EQ(death->fHealth, 1.0f);  // a fresh block when there is none
+    EXPECT_FLOAT_EQ(death->fHealth, 1.0f); // a fresh block when there is none
     death->bOn = 1;
     death->fHealth = 55;
     SetObjectDeathParams(mesh, *death);
@@ -217,7 +216,7 @@ TEST_F(ObjectApiTest, BlocksAreStoredWholeAndFreedByAnEmptyFirstField) {
     SetObjectNameList(mesh, list);
     SetObjectNameList(light, list);
     EXPECT_NE(mesh->pLightControl, nullptr);
-    EXPECT_EQ(light->pLightControl, nullptr);  // lights keep none
+    EXPECT_EQ(light->pLightControl, nullptr); // lights keep none
     LightControlList got;
     GetObjectNameList(mesh, &got);
     EXPECT_STREQ(got.szNames[3], "lamp3");
@@ -249,10 +248,10 @@ TEST_F(ObjectApiTest, BlocksAreStoredWholeAndFreedByAnEmptyFirstField) {
     EXPECT_STREQ(mesh->szRepeatSound, "bush.wav");
     EXPECT_FLOAT_EQ(mesh->fRepeatSoundInterval, 6.0f);
     SetObjectLoopSound(light, "bush.wav", 8.0f);
-    EXPECT_STREQ(light->szRepeatSound, "");  // meshes only
+    EXPECT_STREQ(light->szRepeatSound, ""); // meshes only
     light->szRepeatSound[0] = 'x';
     SetObjectLoopSound(light, "", 0);
-    EXPECT_STREQ(light->szRepeatSound, "");  // an empty name clears any type
+    EXPECT_STREQ(light->szRepeatSound, ""); // an empty name clears any type
 
     RigidBodyPhysicsParams params;
     params.Reset();
@@ -282,7 +281,7 @@ TEST_F(ObjectApiTest, PutForceCreatesABodyAndPushesAboveTheCentre) {
     const ERigidBodySimulation::Body* body = g_RigidBodySimulation.GetBody(h->dwRigidBody);
     ASSERT_NE(body, nullptr);
     EXPECT_FLOAT_EQ(body->vImpulse.z, 5);
-    EXPECT_FLOAT_EQ(body->vLastPoint.y, 32);  // half the 64-unit box
+    EXPECT_FLOAT_EQ(body->vLastPoint.y, 32); // half the 64-unit box
     RemoveObjectRigidBody(h);
     EXPECT_EQ(h->dwRigidBody, 0u);
 
@@ -332,7 +331,7 @@ TEST_F(ObjectApiTest, ExplosionReachPushLimitAndDamage) {
             EXPECT_NEAR(math::Vec3Length(body->vImpulse), 4000, 1e-2);
         }
     }
-    EXPECT_FLOAT_EQ(edge->fHealth, 100);  // exactly 320 away: untouched
+    EXPECT_FLOAT_EQ(edge->fHealth, 100); // exactly 320 away: untouched
     EXPECT_NEAR(inside->fHealth, 100 - (1 - 319.f / 320) * 600, 1e-3);
     EXPECT_NEAR(half->fHealth, 100 - 0.5f * 600, 1e-3);
     EXPECT_EQ(half->bExplosionKilled, 1);
@@ -349,7 +348,7 @@ struct HitCase {
     void (*setup)(DeathParams&, ObjectRecord*);
     float damage;
     bool killed;
-    float healthAfter;  // -1000: untouched
+    float healthAfter; // -1000: untouched
 };
 
 class ActivateOnHitTest : public WorldTest, public ::testing::WithParamInterface<HitCase> {};
@@ -371,28 +370,32 @@ TEST_P(ActivateOnHitTest, Gates) {
         EXPECT_FLOAT_EQ(h->fHealth, c.healthAfter);
     }
     ASSERT_FALSE(g_GameAI.Hits().empty());
-    EXPECT_EQ(g_GameAI.Hits().back(), "target");  // every hit is recorded first
+    EXPECT_EQ(g_GameAI.Hits().back(), "target"); // every hit is recorded first
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ActivateOnHitTest,
-    ::testing::Values(
-        HitCase{"NoDeathParams", false, [](DeathParams& d, ObjectRecord*) { d.bOn = 0; }, 50, false, 0},
-        HitCase{"PrimaryRefused", false, [](DeathParams& d, ObjectRecord*) { d.bPrimaryHits = 0; }, 50, false, 10},
-        HitCase{"SecondaryRefused", true, [](DeathParams& d, ObjectRecord*) { d.bSecondaryHits = 0; }, 50, false,
-                10},
-        HitCase{"SecondaryAccepted", true, [](DeathParams& d, ObjectRecord*) { d.bPrimaryHits = 0; }, 4, false, 6},
-        HitCase{"IgnoresHits", false, [](DeathParams&, ObjectRecord* h) { h->bIgnoresHits = 1; }, 50, false, 10},
-        HitCase{"RequiredVariableUnset", false,
-                [](DeathParams& d, ObjectRecord*) { std::strcpy(d.szHandleDeathIf, "armed"); }, 50, false, 10},
-        HitCase{"RequiredVariableSet", false,
-                [](DeathParams& d, ObjectRecord*) {
-                    std::strcpy(d.szHandleDeathIf, "armed");
-                    g_GameAI.SetVariable("armed", nullptr);
-                },
-                50, true, -40},
-        HitCase{"Wounded", false, [](DeathParams&, ObjectRecord*) {}, 9.5f, false, 0.5f},
-        HitCase{"KilledAtZero", false, [](DeathParams&, ObjectRecord*) {}, 10, true, 0}),
+    ::testing::Values(HitCase{"NoDeathParams", false, [](DeathParams& d, ObjectRecord*) { d.bOn = 0; }, 50,
+                              false, 0},
+                      HitCase{"PrimaryRefused", false,
+                              [](DeathParams& d, ObjectRecord*) { d.bPrimaryHits = 0; }, 50, false, 10},
+                      HitCase{"SecondaryRefused", true,
+                              [](DeathParams& d, ObjectRecord*) { d.bSecondaryHits = 0; }, 50, false, 10},
+                      HitCase{"SecondaryAccepted", true,
+                              [](DeathParams& d, ObjectRecord*) { d.bPrimaryHits = 0; }, 4, false, 6},
+                      HitCase{"IgnoresHits", false,
+                              [](DeathParams&, ObjectRecord* h) { h->bIgnoresHits = 1; }, 50, false, 10},
+                      HitCase{"RequiredVariableUnset", false,
+                              [](DeathParams& d, ObjectRecord*) { std::strcpy(d.szHandleDeathIf, "armed"); },
+                              50, false, 10},
+                      HitCase{"RequiredVariableSet", false,
+                              [](DeathParams& d, ObjectRecord*) {
+                                  std::strcpy(d.szHandleDeathIf, "armed");
+                                  g_GameAI.SetVariable("armed", nullptr);
+                              },
+                              50, true, -40},
+                      HitCase{"Wounded", false, [](DeathParams&, ObjectRecord*) {}, 9.5f, false, 0.5f},
+                      HitCase{"KilledAtZero", false, [](DeathParams&, ObjectRecord*) {}, 10, true, 0}),
     [](const ::testing::TestParamInfo<HitCase>& info) { return info.param.name; });
 
 TEST_F(ObjectApiTest, HitSetsItsVariableFiresItsTargetAndKillsBelowTheThreshold) {
@@ -413,7 +416,7 @@ TEST_F(ObjectApiTest, HitSetsItsVariableFiresItsTargetAndKillsBelowTheThreshold)
     EXPECT_FALSE(ActivateObjectOnHit(h, {}, {}, 30, false));
     EXPECT_TRUE(g_GameAI.IsSet("window_hit"));
     EXPECT_EQ(g_EngineObject.m_pLastActionObject, alarm);
-    EXPECT_EQ(victim->bDying, 0);  // 70 is not below 50
+    EXPECT_EQ(victim->bDying, 0); // 70 is not below 50
     EXPECT_FALSE(ActivateObjectOnHit(h, {}, {}, 30, false));
     EXPECT_EQ(victim->bDying, 1);
 }
@@ -426,7 +429,7 @@ TEST_F(ObjectApiTest, FireActionFindsNoSprites) {
     EXPECT_EQ(g_EngineObject.m_pLastActionObject, nullptr);
     g_Engine.FireAction("LAMP", 0);
     EXPECT_EQ(g_EngineObject.m_pLastActionObject, lamp);
-    RunObjectAction(nullptr, true);  // ignored
+    RunObjectAction(nullptr, true); // ignored
 }
 
 TEST_F(ObjectApiTest, TiesArePendingUntilAWorldIsLoaded) {
@@ -441,7 +444,7 @@ TEST_F(ObjectApiTest, TiesArePendingUntilAWorldIsLoaded) {
     g_Engine.m_bWorldLoaded = 1;
     g_Engine.ApplyPendingTies();
     EXPECT_EQ(gun->pPendingTieObject, nullptr);
-    EXPECT_EQ(gun->bTied, 1);  // no such object yet: tied to none, names kept
+    EXPECT_EQ(gun->bTied, 1); // no such object yet: tied to none, names kept
     EXPECT_EQ(gun->pTiedTo, nullptr);
     EXPECT_STREQ(gun->szTieObject, "guard");
 
@@ -502,7 +505,7 @@ TEST_F(ObjectApiTest, DeletingATargetUntiesItsObjects) {
     g_Engine.DeleteObject(target);
     EXPECT_EQ(gun->bTied, 0);
     EXPECT_EQ(gun->pTiedTo, nullptr);
-    EXPECT_NE(gun->dwRigidBody, 0u);  // woken by a zero push
+    EXPECT_NE(gun->dwRigidBody, 0u); // woken by a zero push
 }
 
 TEST_F(ObjectApiTest, ForcedLookHidesTheFromObjectAndGivesItsFlagsBack) {
@@ -519,7 +522,7 @@ TEST_F(ObjectApiTest, ForcedLookHidesTheFromObjectAndGivesItsFlagsBack) {
     ForceCameraToLook(nullptr, nullptr);
     EXPECT_EQ(from->dwFlags, 0x2005u);
     EXPECT_EQ(g_Engine.m_hLookFrom, nullptr);
-    EXPECT_EQ(g_Panel.m_dwFadeState, 3u);  // the cut fade
+    EXPECT_EQ(g_Panel.m_dwFadeState, 3u); // the cut fade
 }
 
 TEST_F(ObjectApiTest, PeselReferencesInBinaryFiles) {
@@ -533,7 +536,8 @@ TEST_F(ObjectApiTest, PeselReferencesInBinaryFiles) {
     uint8_t bytes[24];
     ASSERT_EQ(std::fread(bytes, 1, 24, f), 24u);
     EXPECT_EQ(std::memcmp(bytes, &h->Pesel, 12), 0);
-    for (int i = 12; i < 24; ++i) EXPECT_EQ(bytes[i], 0);
+    for (int i = 12; i < 24; ++i)
+        EXPECT_EQ(bytes[i], 0);
     std::rewind(f);
     ObjectRecord* a = nullptr;
     ObjectRecord* b = h;
@@ -544,4 +548,4 @@ TEST_F(ObjectApiTest, PeselReferencesInBinaryFiles) {
     EXPECT_EQ(b, nullptr);
 }
 
-}  // namespace
+} // namespace

@@ -14,7 +14,7 @@ namespace {
 struct TypeRange {
     uint32_t type;
     int first;
-    int end;  // one past the last slot
+    int end; // one past the last slot
     int EEngine::*highWater;
 };
 
@@ -47,14 +47,15 @@ TEST_F(ObjectTableTest, EachTypeFillsExactlyItsSlotRangeAndIsRefusedBeyondIt) {
 }
 
 TEST_F(ObjectTableTest, FullMeshRangeStillAcceptsSkinnedMeshes) {
-    for (int i = 0; i < 3400; ++i) ASSERT_NE(Make(OT_MESH), nullptr);
+    for (int i = 0; i < 3400; ++i)
+        ASSERT_NE(Make(OT_MESH), nullptr);
     MarkConsole();
-    EXPECT_EQ(Make(OT_MESH), nullptr);  // the 3401st
+    EXPECT_EQ(Make(OT_MESH), nullptr); // the 3401st
     EXPECT_TRUE(Printed("*** Over Objects Limit!"));
     ObjectRecord* skin = Make(OT_SKINMESH);
     ASSERT_NE(skin, nullptr);
     EXPECT_EQ(skin->iIndex, 3400);
-    EXPECT_EQ(g_MeshMgr.NumMeshes(), 1);  // one shared load for all 3400
+    EXPECT_EQ(g_MeshMgr.NumMeshes(), 1); // one shared load for all 3400
 }
 
 TEST_F(ObjectTableTest, TypesWithoutARangeAreRefused) {
@@ -85,10 +86,10 @@ TEST_F(ObjectTableTest, CreationSetsTheDefaultsOfEveryType) {
         EXPECT_FLOAT_EQ(h->fLightB, 1.0f);
         EXPECT_EQ(h->Bezier.bStartWhenLoaded, 1);
         EXPECT_EQ(h->Bezier.bLoops, 1);
-        EXPECT_EQ(h->dwFlags, 13u);  // the creation record's default
+        EXPECT_EQ(h->dwFlags, 13u); // the creation record's default
     }
     // Box: 64 wide, 64 high, standing on the origin: radius to a top corner.
-    EXPECT_EQ(mesh->iRange, 78);  // sqrt(32^2 + 64^2 + 32^2) = 78.38
+    EXPECT_EQ(mesh->iRange, 78); // sqrt(32^2 + 64^2 + 32^2) = 78.38
     EXPECT_NE(mesh->Mesh(), nullptr);
     EXPECT_FLOAT_EQ(mesh->vStartPosition.y, 2);
     EXPECT_FLOAT_EQ(mesh->Mesh()->m_vPosition.z, 3);
@@ -110,7 +111,8 @@ TEST_F(ObjectTableTest, CreationSetsTheDefaultsOfEveryType) {
         EXPECT_GT(h->iCollisionNumber, 0);
         EXPECT_GT(h->iSegmentSlot[0], 0);
     }
-    for (ObjectRecord* h : {light, sprite}) EXPECT_EQ(h->iCollisionNumber, 0);
+    for (ObjectRecord* h : {light, sprite})
+        EXPECT_EQ(h->iCollisionNumber, 0);
 }
 
 TEST_F(ObjectTableTest, LightTakesItsRangeAndSizeFromTheCreationRecord) {
@@ -181,16 +183,17 @@ TEST_F(ObjectTableTest, HighWaterMarkFallsPastFreeSlotsOnlyWhenTheTopSlotGoes) {
     for (const TypeRange& r : kRanges) {
         SCOPED_TRACE(r.type);
         ObjectRecord* h[5];
-        for (auto& p : h) p = Make(r.type);
+        for (auto& p : h)
+            p = Make(r.type);
         EXPECT_EQ(g_Engine.*r.highWater, r.first + 5);
         g_Engine.DeleteObject(h[1]);
         g_Engine.DeleteObject(h[2]);
         g_Engine.DeleteObject(h[3]);
-        EXPECT_EQ(g_Engine.*r.highWater, r.first + 5);  // the top slot is still taken
+        EXPECT_EQ(g_Engine.*r.highWater, r.first + 5); // the top slot is still taken
         g_Engine.DeleteObject(h[4]);
-        EXPECT_EQ(g_Engine.*r.highWater, r.first + 1);  // down past the three free slots
+        EXPECT_EQ(g_Engine.*r.highWater, r.first + 1); // down past the three free slots
         g_Engine.DeleteObject(h[0]);
-        EXPECT_EQ(g_Engine.*r.highWater, r.first);  // never below the range's first slot
+        EXPECT_EQ(g_Engine.*r.highWater, r.first); // never below the range's first slot
         // A new object takes the lowest free slot again.
         EXPECT_EQ(Make(r.type)->iIndex, r.first);
         g_Engine.DeleteObject(g_Engine.Object(r.first));
@@ -229,7 +232,7 @@ TEST_F(ObjectTableTest, DeletingALightClearsItFromTheLightSlotsOfOtherObjects) {
     for (ObjectRecord* h : {mesh, skin}) {
         h->pLights[7][0] = other;
         h->pLights[7][1] = light;
-        h->pLights[9][2] = light;  // beyond the count word: not searched
+        h->pLights[9][2] = light; // beyond the count word: not searched
         h->dwLightCount[7] = 2;
         h->dwLightCount[9] = 2;
         h->bLightSetValid = 1;
@@ -247,7 +250,8 @@ TEST_F(ObjectTableTest, PeselsAreUniqueAndEndWithTheSlot) {
     std::set<std::tuple<uint32_t, uint32_t, uint32_t>> seen;
     std::vector<ObjectRecord*> made;
     for (const TypeRange& r : kRanges)
-        for (int i = 0; i < 40; ++i) made.push_back(Make(r.type));
+        for (int i = 0; i < 40; ++i)
+            made.push_back(Make(r.type));
     for (ObjectRecord* h : made) {
         ASSERT_NE(h, nullptr);
         EXPECT_EQ(h->Pesel.dwSlot, uint32_t(h->iIndex));
@@ -274,11 +278,14 @@ TEST_F(ObjectTableTest, LookupsByNameAndPesel) {
         bool onlyMain;
         ObjectRecord* expected;
     } cases[] = {
-        {"door", false, mesh},  // ignoring case, the first match wins
-        {"GUARD", true, skin},  {"lamp", true, light}, {"Flare", false, nullptr},  // sprites lie past slot 3899
-        {"Flare", true, nullptr}, {"", false, nullptr},  {"nobody", false, nullptr},
+        {"door", false, mesh}, // ignoring case, the first match wins
+        {"GUARD", true, skin},      {"lamp", true, light},
+        {"Flare", false, nullptr}, // sprites lie past slot 3899
+        {"Flare", true, nullptr},   {"", false, nullptr},
+        {"nobody", false, nullptr},
     };
-    for (const Case& c : cases) EXPECT_EQ(g_Engine.FindObjectByName(c.name, c.onlyMain), c.expected) << c.name;
+    for (const Case& c : cases)
+        EXPECT_EQ(g_Engine.FindObjectByName(c.name, c.onlyMain), c.expected) << c.name;
     EXPECT_EQ(g_Engine.FindObjectByName(nullptr), nullptr);
     (void)twin;
     (void)unnamed;
@@ -316,7 +323,7 @@ TEST_F(ObjectTableTest, GroupDeletions) {
     g_Engine.DeleteWorldObjects(false);
     EXPECT_EQ(worldMesh->bUsed, 0);
     EXPECT_EQ(worldSkin->bUsed, 0);
-    EXPECT_EQ(runLight->bUsed, 0);  // every type-2 object goes
+    EXPECT_EQ(runLight->bUsed, 0); // every type-2 object goes
     EXPECT_EQ(runMesh->bUsed, 1);
     EXPECT_EQ(runSprite->bUsed, 1);
 
@@ -345,7 +352,7 @@ TEST_F(ObjectTableTest, WipeOutByCameraDistanceLessRange) {
 TEST_F(ObjectTableTest, PrecacheLeavesTheMeshLoadedAndNoObject) {
     g_Engine.PrecacheResource("models\\plane.x", 4);
     g_Engine.PrecacheResource("chars\\hero.x", 16);
-    g_Engine.PrecacheResource("models\\box.x", 3);  // an unknown kind does nothing
+    g_Engine.PrecacheResource("models\\box.x", 3); // an unknown kind does nothing
     EXPECT_EQ(g_Engine.NumObjects(), 0);
     EXPECT_EQ(g_MeshMgr.NumMeshes(), 1);
     EXPECT_GE(g_MeshMgr.GetMesh("MODELS\\PLANE.X"), 0);
@@ -361,9 +368,9 @@ TEST_F(ObjectTableTest, CreateObjectUsesAFreshCreationRecordEachCall) {
     EXPECT_FLOAT_EQ(a->vPosition.y, 6);
     EXPECT_EQ(a->dwFlags, 1u);
     EXPECT_EQ(a->dwFlags2, 2u);
-    EXPECT_FLOAT_EQ(b->vPosition.y, 0);  // not the previous call's position
+    EXPECT_FLOAT_EQ(b->vPosition.y, 0); // not the previous call's position
     EXPECT_EQ(b->dwFlags, 4u);
     EXPECT_EQ(b->dwFlags2, 8u);
 }
 
-}  // namespace
+} // namespace

@@ -23,7 +23,7 @@
 #include "world/ObjectRecord.h"
 
 class WorldTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         namespace fs = std::filesystem;
         saved_ = os::StartDirectory();
@@ -99,7 +99,7 @@ protected:
 
     std::filesystem::path dir_;
 
-private:
+  private:
     static constexpr const char* kMark = "--- test mark ---";
     std::string saved_;
 };
