@@ -9,6 +9,7 @@
 #include "app/Console.h"
 #include "app/Debug.h"
 #include "app/FileHelpers.h"
+#include "app/Geometry.h"
 #include "app/Options.h"
 #include "physics/CollisionMgr.h"
 #include "physics/IntersectSegment.h"
@@ -215,6 +216,13 @@ void EMesh::GetPathGenerationParams(PathGenerationParams* params) const {
 void EMesh::SetDisappearTime(bool on, float seconds) {
     m_bDisappear = on ? 1 : 0;
     m_fDisappearTime = seconds;
+}
+
+bool EMesh::IntersectSegmentBox(const math::Vec3* a, const math::Vec3* b) const {
+    if (!a || !b || !m_bCreated) return false;
+    const math::Vec3 la = math::Vec3TransformCoord(*a, m_mInvWorld);
+    const math::Vec3 lb = math::Vec3TransformCoord(*b, m_mInvWorld);
+    return SegmentAABBIntersect(la, lb, m_vBoxMin, m_vBoxMax);
 }
 
 void EMesh::ReleaseMaterials() {

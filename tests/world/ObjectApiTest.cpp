@@ -138,6 +138,32 @@ TEST_F(ObjectApiTest, ScaleRescalesTheMeshRangeByItsLargestComponent) {
     EXPECT_EQ(out, (math::Vec3{5, 5, 5})); // nothing to ask for a type-2 object
 }
 
+TEST_F(ObjectApiTest, SegmentsAgainstTheMeshBoxFollowItsPlacement) {
+    // The 64-unit box stands on the origin; placed at x = 1000, turned a
+    // quarter about y and doubled in height.
+    ObjectRecord* h = Make(OT_MESH, {1000, 0, 0});
+    orientation turned;
+    turned.SetYawPitchRoll(math::kPi / 4, 0, 0);
+    SetObjectOrientation(h, turned);
+    SetObjectScale(h, {1, 2, 1});
+    struct Case {
+        math::Vec3 a, b;
+        bool hit;
+    } cases[] = {
+        {{900, 10, 0}, {1100, 10, 0}, true},    // straight through
+        {{900, 120, 0}, {1100, 120, 0}, true},  // within the doubled height
+        {{900, 140, 0}, {1100, 140, 0}, false}, // above it
+        {{1000, 10, 0}, {1000, 20, 0}, true},   // inside
+        {{900, 10, 0}, {950, 10, 0}, false},    // stops short
+        // Corner of the unturned box (x 1030, z 30) lies outside the turned one.
+        {{1030, 10, 30}, {1031, 10, 31}, false},
+        {{1044, 10, 0}, {1046, 10, 0}, true}, // the turned box reaches 32 x sqrt 2 = 45.25 along x
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(h->Mesh()->IntersectSegmentBox(&c.a, &c.b), c.hit) << c.a.x << "," << c.a.y << "," << c.a.z;
+    EXPECT_FALSE(h->Mesh()->IntersectSegmentBox(nullptr, &cases[0].b));
+}
+
 TEST_F(ObjectApiTest, NamesAreCutAtTheField) {
     ObjectRecord* h = Make(OT_LIGHT);
     const std::string longName(100, 'n');
