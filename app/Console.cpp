@@ -10,6 +10,7 @@
 #include "app/Options.h"
 #include "app/Timer.h"
 #include "game/CutScene.h"
+#include "game/MainGame.h"
 #include "platform/os/Os.h"
 #include "world/Engine.h"
 
@@ -278,18 +279,21 @@ void EConsole::BeginLoadingScreen(const char* worldFile) {
     m_iStage = -1;
 
     // The picture fills the screen's height at its 1600 x 1024 proportions,
-    // centred; a picture wider than the screen loses its left part.
+    // centred.
     float height = float(screenheight);
     float width = float(screenheight) * 1600.0f / 1024.0f;
     float x = (float(screenwidth) - width) / 2.0f;
     m_LoadingPlacement = {0.0f, width, 0.0f, height, width, height};
     if (x < 0) {
+        // Wider than the screen (4:3, 5:4): cropped evenly on both sides.
         m_LoadingPlacement.fLeft = -x;
+        m_LoadingPlacement.fRight = width + x;
         x = 0;
     }
     m_fLoadingX = x;
     m_fLoadingY = 0;
     std::snprintf(m_szLoadingPicture, sizeof m_szLoadingPicture, "%s", "misc\\loading\\loading1.bmp");
+    PrepareLoadingScreen();
     DrawLoadingScreen();
 }
 
@@ -329,7 +333,7 @@ float EConsole::LoadingFraction() const {
 
 void EConsole::DrawLoadingScreen(int) {
     if (g_CutScene.IsRunning()) return;
-    if (!m_bLoadingShown) return;
+    if (!m_bLoadingShown || g_MainGame.m_iLevelFrame >= 199) return;
     const double now = DXUtilTimer(TIMER_GETABSOLUTETIME);
     if (now - m_fLastLoadingFrame < 0.5) return;
     m_iAnimFrame = m_iAnimFrame + 1 > 7 ? 0 : m_iAnimFrame + 1;
@@ -337,18 +341,5 @@ void EConsole::DrawLoadingScreen(int) {
     LoadingFrame();
 }
 
-void EConsole::ReleaseProgressBar() { m_bLoadingShown = false; }
-
 void EConsole::ReleaseLoadingScreen() { ReleaseProgressBar(); }
 
-// The drawing of the console bar, the console views and the loading screen's
-// picture, bar and caption belongs to the screen-drawing code (rectangles,
-// image surfaces and fonts); these entry points keep their places in the frame
-// and in the loading code.
-void EConsole::LoadingFrame() {}
-void EConsole::DrawLoadingImage() {}
-void EConsole::DrawProgressBar() {}
-void EConsole::ReleaseLoadingImage() {}
-void EConsole::CreateConsoleBar() {}
-void EConsole::ReleaseConsoleBar() {}
-void EConsole::Render() {}

@@ -15,6 +15,7 @@
 #include "app/Options.h"
 #include "app/Timer.h"
 #include "game/CutScene.h"
+#include "game/MainGame.h"
 #include "platform/os/Os.h"
 #include "world/Engine.h"
 
@@ -431,7 +432,7 @@ TEST_F(ConsoleLoadingTest, RedrawsAtMostTwiceASecond) {
     }
 }
 
-TEST_F(ConsoleLoadingTest, NoFrameWhileACutSceneRunsOrAfterRelease) {
+TEST_F(ConsoleLoadingTest, NoFrameWhileACutSceneRunsLateInTheLevelOrAfterRelease) {
     Write("w.w", "mesh a.x\n");
     console_->BeginLoadingScreen("w.w");
     int scene = 0, phase = 0;
@@ -443,12 +444,22 @@ TEST_F(ConsoleLoadingTest, NoFrameWhileACutSceneRunsOrAfterRelease) {
     g_CutScene.m_pCurrentPhase = nullptr;
     EXPECT_EQ(console_->AnimationFrame(), 0u);
 
+    // Nor once the level has run 199 frames.
+    g_MainGame.m_iLevelFrame = 199;
+    SetNow(25.0);
+    console_->AddLoadingProgress(1);
+    g_MainGame.m_iLevelFrame = 198;
+    SetNow(26.0);
+    console_->AddLoadingProgress(1);
+    g_MainGame.m_iLevelFrame = 0;
+    EXPECT_EQ(console_->AnimationFrame(), 1u);
+
     console_->ReleaseProgressBar();
     EXPECT_FALSE(console_->LoadingShown());
     SetNow(30.0);
     console_->AddLoadingProgress(1);
-    EXPECT_EQ(console_->AnimationFrame(), 0u);
-    EXPECT_EQ(console_->StepsDone(), 2u);
+    EXPECT_EQ(console_->AnimationFrame(), 1u);
+    EXPECT_EQ(console_->StepsDone(), 4u);
 }
 
 TEST_F(ConsoleLoadingTest, ProgressFractionIsCappedAtTheTotal) {

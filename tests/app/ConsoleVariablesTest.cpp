@@ -312,6 +312,9 @@ TEST_F(ConsoleVariablesTest, EveryCommandRowReachesItsHandler) {
     const float savedFov = FOV, savedCurrentFov = CurrentFOV;
     const uint32_t savedW = screenwidth, savedH = screenheight;
     const float savedFar = g_Camera.GetFarZ();
+    const EPostProcess savedPostProcess = g_PostProcess;
+    const Intro savedIntro = g_Intro;
+    const CBezierCamera savedBezier = g_BezierCamera;
 
     const HandlerCase cases[] = {
         {"credits", "1", nullptr, [](EConsole& c) { EXPECT_FLOAT_EQ(c.FindVariable("credits")->fValue, 1.0f); },
@@ -456,8 +459,11 @@ TEST_F(ConsoleVariablesTest, EveryCommandRowReachesItsHandler) {
     CurrentFOV = savedCurrentFov;
     screenwidth = savedW;
     screenheight = savedH;
-    g_Camera.SetFarZ(savedFar);
+    g_Camera.SetFarZ(savedFar);  // also rebuilds the projection
     g_Camera.SetGamma(1.0f);
+    g_PostProcess = savedPostProcess;
+    g_Intro = savedIntro;
+    g_BezierCamera = savedBezier;
 }
 
 TEST_F(ConsoleVariablesTest, ColourRowsSetChannelsOfSetZero) {
@@ -498,6 +504,9 @@ TEST_F(ConsoleVariablesTest, ColourRowsSetChannelsOfSetZero) {
     EXPECT_EQ(g_Camera.GetBackgroundColor(), 0x090000u);
     EXPECT_FLOAT_EQ(g_Console.FindVariable("FogR")->fValue, 9.0f);
     EXPECT_FLOAT_EQ(g_Console.FindVariable("FogG")->fValue, 0.0f);
+    g_EnvironmentSettings.SetFogColor(0, 0);
+    g_EnvironmentSettings.SetAmbientColor(0, 0);
+    g_EnvironmentSettings.SetSkyLightColor(0);
 }
 
 TEST_F(ConsoleVariablesTest, DirectionRowsBuildTheForwardAxisOfYawAndPitch) {
@@ -521,6 +530,9 @@ TEST_F(ConsoleVariablesTest, DirectionRowsBuildTheForwardAxisOfYawAndPitch) {
         EXPECT_NEAR(d[1], c.y, 1e-5f) << c.name << " " << c.value;
         EXPECT_NEAR(d[2], c.z, 1e-5f) << c.name << " " << c.value;
     }
+    const float start[3] = {-1.0f, -0.5f, 0.5f};
+    g_EnvironmentSettings.SetSkyLightDirection(start);
+    g_EnvironmentSettings.SetLensFlareDirection(start);
 }
 
 TEST_F(ConsoleVariablesTest, WeaponPlacementRowsNeedACurrentWeapon) {
@@ -701,6 +713,9 @@ TEST_F(ConsoleVariablesTest, ReapplyKeepsTheColoursAndNeverRestartsTheWorld) {
     EXPECT_EQ(sky, 0x46505Au);
     EXPECT_STREQ(WorldFileName, "kept");
     EXPECT_STREQ(g_Engine.m_WorldToStart, "");
+    g_EnvironmentSettings.SetFogColor(0, 0);
+    g_EnvironmentSettings.SetAmbientColor(0, 0);
+    g_EnvironmentSettings.SetSkyLightColor(0);
 }
 
 // ---- The command line -----------------------------------------------------------------
