@@ -4,7 +4,9 @@
 
 ItemMgr g_ItemMgr;
 
-const ItemDescription* ItemMgr::FindDescription(const char* name) const { return nullptr; }
+const ItemDescription* ItemMgr::FindDescription(const char* name) const {
+    return nullptr;
+}
 
 void ItemMgr::GiveItem(const char* name, int count) {
     if (!name || !*name) return;

@@ -12,17 +12,17 @@ struct ItemDescription;
 // An item in the world or carried by the player (the fields used so far).
 struct ItemSlot {
     bool bUsed = false;
-    uint32_t dwState = 0;  // 0 in the world, 1 carried by the player
+    uint32_t dwState = 0; // 0 in the world, 1 carried by the player
     const ItemDescription* pDescription = nullptr;
-    float vCarriedPos[3] = {};  // copy of "Carried_Pos": the hip placement
-    float vAimPos[3] = {};      // copy of "Aim_Pos": the aimed placement
+    float vCarriedPos[3] = {}; // copy of "Carried_Pos": the hip placement
+    float vAimPos[3] = {};     // copy of "Aim_Pos": the aimed placement
     // The held model's Y rotation, aimed Y rotation, X rotation and aimed X
     // rotation, in that order.
     float fHeldRotation[4] = {};
 };
 
 class ItemMgr {
-public:
+  public:
     virtual ~ItemMgr() = default;
 
     // The description of that name (case-insensitive), or null. None are

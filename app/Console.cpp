@@ -32,8 +32,8 @@ enum : uint32_t {
     VK_F8 = 119,
     VK_OEM_MINUS = 189,
     VK_OEM_PERIOD = 190,
-    VK_OEM_3 = 192,  // back-quote
-    VK_OEM_5 = 220,  // backslash
+    VK_OEM_3 = 192, // back-quote
+    VK_OEM_5 = 220, // backslash
 };
 
 // The character a key types, 0 for keys that type nothing. Only the OEM
@@ -43,15 +43,20 @@ char TypedCharacter(uint32_t code) {
     if (code >= 'A' && code <= 'Z') return char(code - 'A' + 'a');
     if (code >= '0' && code <= '9') return char(code);
     switch (code) {
-    case VK_SPACE: return ' ';
-    case VK_OEM_PERIOD: return '.';
-    case VK_OEM_MINUS: return '-';
-    case VK_OEM_5: return '\\';
-    default: return 0;
+    case VK_SPACE:
+        return ' ';
+    case VK_OEM_PERIOD:
+        return '.';
+    case VK_OEM_MINUS:
+        return '-';
+    case VK_OEM_5:
+        return '\\';
+    default:
+        return 0;
     }
 }
 
-}  // namespace
+} // namespace
 
 EConsole::EConsole() {
     std::snprintf(m_szStartDirectory, sizeof m_szStartDirectory, "%s", os::StartDirectory().c_str());
@@ -103,14 +108,15 @@ void EConsole::CopyLine(int i, char* out) const {
 }
 
 namespace {
-template <typename... A>
-void Fmt(EConsole& c, const char* format, A... args) {
+template <typename... A> void Fmt(EConsole& c, const char* format, A... args) {
     char buf[2048];
     std::snprintf(buf, sizeof buf, format, args...);
     c.Print(buf);
 }
-const char* S(const char* s) { return s ? s : ""; }
-}  // namespace
+const char* S(const char* s) {
+    return s ? s : "";
+}
+} // namespace
 
 void EConsole::PrintVector(const char* t, float x, float y, float z) {
     Fmt(*this, "%s(%f, %f, %f)", S(t), double(x), double(y), double(z));
@@ -118,21 +124,39 @@ void EConsole::PrintVector(const char* t, float x, float y, float z) {
 void EConsole::PrintVector(const char* t, const float* v) {
     if (v) PrintVector(t, v[0], v[1], v[2]);
 }
-void EConsole::Print2(const char* a, const char* b) { Fmt(*this, "%s%s", S(a), S(b)); }
-void EConsole::Print3(const char* a, const char* b, const char* c) { Fmt(*this, "%s%s%s", S(a), S(b), S(c)); }
+void EConsole::Print2(const char* a, const char* b) {
+    Fmt(*this, "%s%s", S(a), S(b));
+}
+void EConsole::Print3(const char* a, const char* b, const char* c) {
+    Fmt(*this, "%s%s%s", S(a), S(b), S(c));
+}
 void EConsole::Print4(const char* a, const char* b, const char* c, const char* d) {
     Fmt(*this, "%s%s%s%s", S(a), S(b), S(c), S(d));
 }
 void EConsole::Print5(const char* a, const char* b, const char* c, const char* d, const char* e) {
     Fmt(*this, "%s%s%s%s%s", S(a), S(b), S(c), S(d), S(e));
 }
-void EConsole::PrintFloat(const char* t, float v) { Fmt(*this, "%s%f", S(t), double(v)); }
-void EConsole::PrintFloat(const char* t, double v) { Fmt(*this, "%s%f", S(t), v); }
-void EConsole::PrintFloat(const char* t, int v) { Fmt(*this, "%s%f", S(t), double(v)); }
-void EConsole::PrintInt(const char* t, int v) { Fmt(*this, "%s%d", S(t), v); }
-void EConsole::PrintInteger(const char* t, int v) { Fmt(*this, "%s%i", S(t), v); }
-void EConsole::Print2Float(const char* a, const char* b, float v) { Fmt(*this, "%s%s%f", S(a), S(b), double(v)); }
-void EConsole::Print2Int(const char* a, const char* b, int v) { Fmt(*this, "%s%s%i", S(a), S(b), v); }
+void EConsole::PrintFloat(const char* t, float v) {
+    Fmt(*this, "%s%f", S(t), double(v));
+}
+void EConsole::PrintFloat(const char* t, double v) {
+    Fmt(*this, "%s%f", S(t), v);
+}
+void EConsole::PrintFloat(const char* t, int v) {
+    Fmt(*this, "%s%f", S(t), double(v));
+}
+void EConsole::PrintInt(const char* t, int v) {
+    Fmt(*this, "%s%d", S(t), v);
+}
+void EConsole::PrintInteger(const char* t, int v) {
+    Fmt(*this, "%s%i", S(t), v);
+}
+void EConsole::Print2Float(const char* a, const char* b, float v) {
+    Fmt(*this, "%s%s%f", S(a), S(b), double(v));
+}
+void EConsole::Print2Int(const char* a, const char* b, int v) {
+    Fmt(*this, "%s%s%i", S(a), S(b), v);
+}
 
 void EConsole::Printf(const char* format, ...) {
     char buf[2048];
@@ -152,7 +176,7 @@ void CopyLogWithDate() {
                   t.minute, t.second);
     os::CopyFile("!Console.txt", name, true);
 }
-}  // namespace
+} // namespace
 
 void EConsole::BeginLogFile() {
     ConsoleVariable* backup = FindVariable("BackupConsole");
@@ -237,14 +261,19 @@ void EConsole::OnKey(uint32_t code) {
             m_iCursor = uint32_t(std::strlen(m_szCommandLine));
         }
         break;
-    case VK_TAB: CompleteName(); break;
-    case VK_RETURN: ExecCommandLine(); break;
+    case VK_TAB:
+        CompleteName();
+        break;
+    case VK_RETURN:
+        ExecCommandLine();
+        break;
     case VK_DELETE:
         if (m_iCursor < len) {
             std::memmove(m_szCommandLine + m_iCursor, m_szCommandLine + m_iCursor + 1, len - m_iCursor);
         }
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -341,5 +370,6 @@ void EConsole::DrawLoadingScreen(int) {
     LoadingFrame();
 }
 
-void EConsole::ReleaseLoadingScreen() { ReleaseProgressBar(); }
-
+void EConsole::ReleaseLoadingScreen() {
+    ReleaseProgressBar();
+}

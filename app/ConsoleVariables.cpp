@@ -69,21 +69,29 @@ void EConsole::FreeVariables() {
 namespace {
 
 // Numbers of a value: the leading decimal integer or number, 0 without one.
-int32_t IntValue(const char* value) { return int32_t(std::strtol(value, nullptr, 10)); }
-float FloatValue(const char* value) { return float(std::strtod(value, nullptr)); }
+int32_t IntValue(const char* value) {
+    return int32_t(std::strtol(value, nullptr, 10));
+}
+float FloatValue(const char* value) {
+    return float(std::strtod(value, nullptr));
+}
 
 // The first, second and third blank-separated numbers of a value; missing
 // ones are 0.
 void ThreeNumbers(const char* value, float* out) {
     const char* p = value;
     for (int i = 0; i < 3; ++i) {
-        while (*p == ' ' || *p == '\t') ++p;
+        while (*p == ' ' || *p == '\t')
+            ++p;
         out[i] = *p ? FloatValue(p) : 0.0f;
-        while (*p && *p != ' ' && *p != '\t') ++p;
+        while (*p && *p != ' ' && *p != '\t')
+            ++p;
     }
 }
 
-bool Is(const char* name, const char* row) { return StrCmpNoCase(name, row) == 0; }
+bool Is(const char* name, const char* row) {
+    return StrCmpNoCase(name, row) == 0;
+}
 
 // The plain "set the option" rows: a name and the global it sets.
 enum class Kind { Bool, Int, UInt, Float };
@@ -165,7 +173,7 @@ const OptionRow kOptions[] = {
     {"DrawPaths", Kind::Bool, &DrawPaths},
     {"WireFrame", Kind::Bool, &WireFrame},
     {"DrawSprites", Kind::Bool, &DrawSprites},
-    {"DrawProjectors", Kind::Bool, &DrawProjectors2},  // the second flag of that name
+    {"DrawProjectors", Kind::Bool, &DrawProjectors2}, // the second flag of that name
     {"DrawLights", Kind::Bool, &DrawLights},
     {"StartMenu", Kind::Bool, &StartMenu},
     {"MuchaSpeed", Kind::Float, &MuchaSpeed},
@@ -183,10 +191,18 @@ bool SetOptions(const char* name, const char* value) {
         if (!Is(name, row.name)) continue;
         any = true;
         switch (row.kind) {
-        case Kind::Bool: *static_cast<bool*>(row.target) = IntValue(value) != 0; break;
-        case Kind::Int: *static_cast<int32_t*>(row.target) = IntValue(value); break;
-        case Kind::UInt: *static_cast<uint32_t*>(row.target) = uint32_t(IntValue(value)); break;
-        case Kind::Float: *static_cast<float*>(row.target) = FloatValue(value); break;
+        case Kind::Bool:
+            *static_cast<bool*>(row.target) = IntValue(value) != 0;
+            break;
+        case Kind::Int:
+            *static_cast<int32_t*>(row.target) = IntValue(value);
+            break;
+        case Kind::UInt:
+            *static_cast<uint32_t*>(row.target) = uint32_t(IntValue(value));
+            break;
+        case Kind::Float:
+            *static_cast<float*>(row.target) = FloatValue(value);
+            break;
         }
     }
     if (any && Is(name, "SystemDebug")) g_bTrackAllocations = SystemDebug != 0;
@@ -199,11 +215,11 @@ float* WeaponPlacementField(ItemSlot* weapon, const char* name) {
         const char* name;
         float* field;
     } rows[] = {
-        {"BronX", &weapon->vCarriedPos[0]},     {"BronY", &weapon->vCarriedPos[1]},
-        {"BronZ", &weapon->vCarriedPos[2]},     {"BronAX", &weapon->vAimPos[0]},
-        {"BronAY", &weapon->vAimPos[1]},        {"BronAZ", &weapon->vAimPos[2]},
-        {"BronRY", &weapon->fHeldRotation[0]},  {"BronRAY", &weapon->fHeldRotation[1]},
-        {"BronRX", &weapon->fHeldRotation[2]},  {"BronRAX", &weapon->fHeldRotation[3]},
+        {"BronX", &weapon->vCarriedPos[0]},    {"BronY", &weapon->vCarriedPos[1]},
+        {"BronZ", &weapon->vCarriedPos[2]},    {"BronAX", &weapon->vAimPos[0]},
+        {"BronAY", &weapon->vAimPos[1]},       {"BronAZ", &weapon->vAimPos[2]},
+        {"BronRY", &weapon->fHeldRotation[0]}, {"BronRAY", &weapon->fHeldRotation[1]},
+        {"BronRX", &weapon->fHeldRotation[2]}, {"BronRAX", &weapon->fHeldRotation[3]},
     };
     for (const Row& r : rows) {
         if (Is(name, r.name)) return r.field;
@@ -212,22 +228,22 @@ float* WeaponPlacementField(ItemSlot* weapon, const char* name) {
 }
 
 bool IsWeaponPlacementName(const char* name) {
-    static const char* const names[] = {"BronX",  "BronY",  "BronZ",   "BronAX", "BronAY",
-                                        "BronAZ", "BronRX", "BronRY",  "BronRAX", "BronRAY"};
+    static const char* const names[] = {"BronX",  "BronY",  "BronZ",  "BronAX",  "BronAY",
+                                        "BronAZ", "BronRX", "BronRY", "BronRAX", "BronRAY"};
     for (const char* n : names) {
         if (Is(name, n)) return true;
     }
     return false;
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 float VariableOrZero(EConsole& console, const char* name) {
     ConsoleVariable* v = console.FindVariable(name);
     return v ? v->fValue : 0.0f;
 }
-}  // namespace
+} // namespace
 
 void EConsole::SetSkyOrLensDirection(bool skyLight) {
     float direction[3];
@@ -276,7 +292,8 @@ void EConsole::SetVariable(const char* name, const char* value, bool fromConfig)
     } else if (Is(name, "SectorShow") || Is(name, "SectorHide")) {
         SetSectorHidden(uint32_t(IntValue(value)), Is(name, "SectorHide"));
     } else if (Is(name, "SectorShowAll")) {
-        for (uint32_t sector = 0; sector < 256; ++sector) SetSectorHidden(sector, false);
+        for (uint32_t sector = 0; sector < 256; ++sector)
+            SetSectorHidden(sector, false);
     } else if (Is(name, "AODepth")) {
         g_PostProcess.SetAODepth(FloatValue(value));
     } else if (Is(name, "AOIntensity")) {
@@ -284,7 +301,8 @@ void EConsole::SetVariable(const char* name, const char* value, bool fromConfig)
     } else if (Is(name, "HDRTargetLuminance")) {
         g_PostProcess.m_fTargetLuminance = FloatValue(value);
     } else if (Is(name, "BloomCone") || Is(name, "BloomPower")) {
-        EnvironmentSettings::SetBloom(VariableOrZero(*this, "BloomCone"), VariableOrZero(*this, "BloomPower"));
+        EnvironmentSettings::SetBloom(VariableOrZero(*this, "BloomCone"),
+                                      VariableOrZero(*this, "BloomPower"));
     } else if (Is(name, "CutScene")) {
         g_CutScene.StartScene(value);
         return;
@@ -297,7 +315,8 @@ void EConsole::SetVariable(const char* name, const char* value, bool fromConfig)
         g_Engine.FireAction(value, 0);
         return;
     } else if (IsWeaponPlacementName(name)) {
-        if (ItemSlot* weapon = g_WeaponMgr.m_pCurrentWeapon) *WeaponPlacementField(weapon, name) = FloatValue(value);
+        if (ItemSlot* weapon = g_WeaponMgr.m_pCurrentWeapon)
+            *WeaponPlacementField(weapon, name) = FloatValue(value);
     } else if (Is(name, "FOV")) {
         FOV = FloatValue(value);
         CurrentFOV = FOV;
@@ -395,11 +414,12 @@ void SplitLine(const char* line, char* name, size_t nameSize, const char** value
     size_t n = std::strcspn(line, " \t");
     std::snprintf(name, nameSize, "%.*s", int(n < nameSize ? n : nameSize - 1), line);
     const char* v = line + n;
-    while (*v == ' ' || *v == '\t') ++v;
+    while (*v == ' ' || *v == '\t')
+        ++v;
     *value = v;
 }
 
-}  // namespace
+} // namespace
 
 void EConsole::ExecFile(const char* fileName) {
     if (!fileName) return;
@@ -483,7 +503,8 @@ void EConsole::CompleteName() {
     for (ConsoleVariable* v = m_pZmienne; v; v = v->pNext) {
         if (std::strlen(v->szName) < typed) continue;
         bool prefix = true;
-        for (size_t i = 0; i < typed && prefix; ++i) prefix = CharEqualNoCase(v->szName[i], m_szCommandLine[i]);
+        for (size_t i = 0; i < typed && prefix; ++i)
+            prefix = CharEqualNoCase(v->szName[i], m_szCommandLine[i]);
         if (!prefix) continue;
         ++matches;
         only = v;
@@ -498,7 +519,8 @@ void EConsole::CompleteName() {
     if (matches < 2) return;
     for (ConsoleVariable* v = m_pZmienne; v; v = v->pNext) {
         bool prefix = std::strlen(v->szName) >= typed;
-        for (size_t i = 0; i < typed && prefix; ++i) prefix = CharEqualNoCase(v->szName[i], m_szCommandLine[i]);
+        for (size_t i = 0; i < typed && prefix; ++i)
+            prefix = CharEqualNoCase(v->szName[i], m_szCommandLine[i]);
         if (prefix) Printf("%s %f", v->szName, double(v->fValue));
     }
 }

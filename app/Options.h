@@ -84,10 +84,10 @@ extern bool mucha;
 extern bool EnableAntialiasing;
 
 // Integers.
-extern int32_t g_iProfiler;     // console "Profiler": profiler display mode
-extern int32_t Difficulty;      // 0..3
-extern uint32_t Debug;          // log verbosity
-extern uint32_t SystemDebug;    // allocation tracking while non-zero
+extern int32_t g_iProfiler;  // console "Profiler": profiler display mode
+extern int32_t Difficulty;   // 0..3
+extern uint32_t Debug;       // log verbosity
+extern uint32_t SystemDebug; // allocation tracking while non-zero
 extern int32_t NumApprovedLights;
 extern int32_t DebugLights;
 extern uint32_t screenwidth;
@@ -98,11 +98,11 @@ extern float SkinmeshLightCoef;
 extern float SkyLightPower;
 extern float LightPowerMultiplier;
 extern float SkinMeshSpeed;
-extern float GlobalTimeSpeed;  // the engine multiplies the frame time by it
+extern float GlobalTimeSpeed; // the engine multiplies the frame time by it
 extern float CorpseDisappearTime;
 extern float MuchaSpeed;
-extern float FOV;         // the normal field of view
-extern float CurrentFOV;  // the field of view in use now
+extern float FOV;        // the normal field of view
+extern float CurrentFOV; // the field of view in use now
 
 // The 2D layout is given for a virtual 1024 x 768 screen; these scale it to
 // the real one (screenwidth / 1024, screenheight / 768). Set after every file

@@ -14,13 +14,14 @@ namespace {
 
 // A console holding as many variables as a full zt.cfg and a session leave.
 void Fill(EConsole& console, int n) {
-    for (int i = 0; i < n; ++i) console.StoreVariable(("Variable" + std::to_string(i)).c_str(), float(i), 1);
+    for (int i = 0; i < n; ++i)
+        console.StoreVariable(("Variable" + std::to_string(i)).c_str(), float(i), 1);
 }
 
 void BM_StoreVariableExisting(benchmark::State& state) {
     EConsole console;
     Fill(console, int(state.range(0)));
-    console.StoreVariable("TotalObjects", 0.0f, 0);  // oldest: the end of the search
+    console.StoreVariable("TotalObjects", 0.0f, 0); // oldest: the end of the search
     float count = 0;
     for (auto _ : state) {
         console.StoreVariable("totalobjects", count, 0);
@@ -32,7 +33,8 @@ BENCHMARK(BM_StoreVariableExisting)->Arg(32)->Arg(160);
 void BM_FindVariableMissing(benchmark::State& state) {
     EConsole console;
     Fill(console, int(state.range(0)));
-    for (auto _ : state) benchmark::DoNotOptimize(console.FindVariable("BackupConsole"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(console.FindVariable("BackupConsole"));
 }
 BENCHMARK(BM_FindVariableMissing)->Arg(32)->Arg(160);
 
@@ -43,10 +45,11 @@ void BM_Print(benchmark::State& state) {
     os::SetStartDirectory(dir.string());
     EConsole console;
     const std::string text(state.range(0), 'x');
-    for (auto _ : state) console.Print(text.c_str());
+    for (auto _ : state)
+        console.Print(text.c_str());
     os::SetStartDirectory(saved);
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_Print)->Arg(40)->Arg(200);
 
-}  // namespace
+} // namespace

@@ -5,7 +5,7 @@
 #pragma once
 
 class CCutScene {
-public:
+  public:
     virtual ~CCutScene() = default;
 
     // A scene runs while there is both a current scene and a current phase.

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 class Intro {
-public:
+  public:
     virtual ~Intro() = default;
 
     // Scenes 1..3: clocks and flags cleared, active, scene n, stage 0.

@@ -18,12 +18,20 @@ uint32_t WithChannel(uint32_t color, float value, int shift) {
     return (rgb & ~(0xFFu << shift)) | (channel << shift);
 }
 
-}  // namespace
+} // namespace
 
-void EnvironmentSettings::SetAmbientColor(uint32_t color, int index) { m_dwAmbient[Index(index)] = color; }
-void EnvironmentSettings::SetAmbientR(float v, int i) { m_dwAmbient[Index(i)] = WithChannel(m_dwAmbient[Index(i)], v, 16); }
-void EnvironmentSettings::SetAmbientG(float v, int i) { m_dwAmbient[Index(i)] = WithChannel(m_dwAmbient[Index(i)], v, 8); }
-void EnvironmentSettings::SetAmbientB(float v, int i) { m_dwAmbient[Index(i)] = WithChannel(m_dwAmbient[Index(i)], v, 0); }
+void EnvironmentSettings::SetAmbientColor(uint32_t color, int index) {
+    m_dwAmbient[Index(index)] = color;
+}
+void EnvironmentSettings::SetAmbientR(float v, int i) {
+    m_dwAmbient[Index(i)] = WithChannel(m_dwAmbient[Index(i)], v, 16);
+}
+void EnvironmentSettings::SetAmbientG(float v, int i) {
+    m_dwAmbient[Index(i)] = WithChannel(m_dwAmbient[Index(i)], v, 8);
+}
+void EnvironmentSettings::SetAmbientB(float v, int i) {
+    m_dwAmbient[Index(i)] = WithChannel(m_dwAmbient[Index(i)], v, 0);
+}
 
 void EnvironmentSettings::SetFogColor(uint32_t color, int index) {
     index = Index(index);
@@ -39,9 +47,15 @@ void EnvironmentSettings::SetFogColor(uint32_t color, int index) {
 void EnvironmentSettings::GetFogColor(uint32_t* color, int index) const {
     if (color) *color = m_dwFogColor[Index(index)];
 }
-void EnvironmentSettings::SetFogR(float v, int i) { SetFogColor(WithChannel(m_dwFogColor[Index(i)], v, 16), i); }
-void EnvironmentSettings::SetFogG(float v, int i) { SetFogColor(WithChannel(m_dwFogColor[Index(i)], v, 8), i); }
-void EnvironmentSettings::SetFogB(float v, int i) { SetFogColor(WithChannel(m_dwFogColor[Index(i)], v, 0), i); }
+void EnvironmentSettings::SetFogR(float v, int i) {
+    SetFogColor(WithChannel(m_dwFogColor[Index(i)], v, 16), i);
+}
+void EnvironmentSettings::SetFogG(float v, int i) {
+    SetFogColor(WithChannel(m_dwFogColor[Index(i)], v, 8), i);
+}
+void EnvironmentSettings::SetFogB(float v, int i) {
+    SetFogColor(WithChannel(m_dwFogColor[Index(i)], v, 0), i);
+}
 void EnvironmentSettings::GetFogFar(float* value, int index) const {
     if (value) *value = m_fFogFar[Index(index)];
 }
@@ -52,18 +66,26 @@ void EnvironmentSettings::GetFogNear(float* value, int index) const {
 void EnvironmentSettings::GetSkyLightColor(uint32_t* color) const {
     if (color) *color = m_dwSkyLightColor;
 }
-void EnvironmentSettings::SetSkyLightR(float v) { m_dwSkyLightColor = WithChannel(m_dwSkyLightColor, v, 16); }
-void EnvironmentSettings::SetSkyLightG(float v) { m_dwSkyLightColor = WithChannel(m_dwSkyLightColor, v, 8); }
-void EnvironmentSettings::SetSkyLightB(float v) { m_dwSkyLightColor = WithChannel(m_dwSkyLightColor, v, 0); }
+void EnvironmentSettings::SetSkyLightR(float v) {
+    m_dwSkyLightColor = WithChannel(m_dwSkyLightColor, v, 16);
+}
+void EnvironmentSettings::SetSkyLightG(float v) {
+    m_dwSkyLightColor = WithChannel(m_dwSkyLightColor, v, 8);
+}
+void EnvironmentSettings::SetSkyLightB(float v) {
+    m_dwSkyLightColor = WithChannel(m_dwSkyLightColor, v, 0);
+}
 
 void EnvironmentSettings::SetSkyLightDirection(const float* d) {
     if (!d) return;
-    for (int i = 0; i < 3; ++i) m_vSkyLightDirection[i] = d[i];
+    for (int i = 0; i < 3; ++i)
+        m_vSkyLightDirection[i] = d[i];
 }
 
 void EnvironmentSettings::SetLensFlareDirection(const float* d) {
     if (!d) return;
-    for (int i = 0; i < 3; ++i) m_vLensFlareDirection[i] = d[i];
+    for (int i = 0; i < 3; ++i)
+        m_vLensFlareDirection[i] = d[i];
 }
 
 void EnvironmentSettings::SetBloom(float cone, float power) {

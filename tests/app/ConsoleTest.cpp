@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 
 // A console of its own in a fresh start directory.
 class ConsoleFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         saved_ = os::StartDirectory();
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -57,7 +57,8 @@ protected:
     }
     std::vector<std::string> Files() const {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(root_)) names.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(root_))
+            names.push_back(e.path().filename().string());
         return names;
     }
 
@@ -70,7 +71,8 @@ protected:
 
 TEST_F(ConsoleFileTest, LongTextIsSplitIntoLinesOf79AndEachRestIsLoggedAgain) {
     std::string text;
-    for (int i = 0; i < 200; ++i) text += char('a' + i % 26);
+    for (int i = 0; i < 200; ++i)
+        text += char('a' + i % 26);
     console_->Print(text.c_str());
     EXPECT_EQ(Line(125), text.substr(0, 79));
     EXPECT_EQ(Line(126), text.substr(79, 79));
@@ -89,7 +91,8 @@ TEST_F(ConsoleFileTest, EmptyOrMissingTextScrollsABlankLineAndLogsNothing) {
 }
 
 TEST_F(ConsoleFileTest, ShortTextsScrollOldestOut) {
-    for (int i = 0; i < EConsole::NUM_LINES + 2; ++i) console_->Print(std::to_string(i).c_str());
+    for (int i = 0; i < EConsole::NUM_LINES + 2; ++i)
+        console_->Print(std::to_string(i).c_str());
     EXPECT_EQ(Line(0), "2");
     EXPECT_EQ(Line(127), "129");
 }
@@ -124,7 +127,8 @@ TEST_F(ConsoleFileTest, PrintsFromTwoThreadsKeepEveryLineWhole) {
     constexpr int kLines = 300;
     auto run = [this](char tag) {
         std::string text(60, tag);
-        for (int i = 0; i < kLines; ++i) console_->Print(text.c_str());
+        for (int i = 0; i < kLines; ++i)
+            console_->Print(text.c_str());
     };
     std::thread music(run, 'm');
     run('g');
@@ -149,7 +153,7 @@ TEST_F(ConsoleFileTest, PrintsFromTwoThreadsKeepEveryLineWhole) {
 TEST_F(ConsoleFileTest, LogStepsKeepADatedCopyOnlyWithBackupConsole) {
     struct Case {
         bool backup;
-        bool atEnd;  // EndLogFile instead of BeginLogFile
+        bool atEnd; // EndLogFile instead of BeginLogFile
         bool logKept;
         bool copyMade;
     } cases[] = {
@@ -159,7 +163,8 @@ TEST_F(ConsoleFileTest, LogStepsKeepADatedCopyOnlyWithBackupConsole) {
         {true, true, false, true},
     };
     for (const Case& c : cases) {
-        for (const auto& f : Files()) fs::remove(root_ / f);
+        for (const auto& f : Files())
+            fs::remove(root_ / f);
         console_ = std::make_unique<EConsole>();
         if (c.backup) console_->StoreVariable("BackupConsole", 1.0f, 1);
         Write("!console.txt", "previous run\n");
@@ -175,7 +180,8 @@ TEST_F(ConsoleFileTest, LogStepsKeepADatedCopyOnlyWithBackupConsole) {
         EXPECT_EQ(!copy.empty(), c.copyMade) << c.backup << c.atEnd;
         if (!copy.empty()) {
             int y, mo, d, h, mi, s;
-            EXPECT_EQ(std::sscanf(copy.c_str(), "!Console %d-%d-%d at %d-%d-%d.txt", &y, &mo, &d, &h, &mi, &s), 6)
+            EXPECT_EQ(
+                std::sscanf(copy.c_str(), "!Console %d-%d-%d at %d-%d-%d.txt", &y, &mo, &d, &h, &mi, &s), 6)
                 << copy;
             EXPECT_EQ(Read(copy), "previous run\n");
         }
@@ -192,7 +198,8 @@ TEST_F(ConsoleFileTest, BackupConsoleSetToZeroMakesNoCopy) {
 // ---- Input line ------------------------------------------------------------------
 
 namespace {
-constexpr uint32_t kBack = 8, kTab = 9, kEnter = 13, kLeft = 37, kUp = 38, kRight = 39, kDown = 40, kDelete = 46;
+constexpr uint32_t kBack = 8, kTab = 9, kEnter = 13, kLeft = 37, kUp = 38, kRight = 39, kDown = 40,
+                   kDelete = 46;
 
 void Type(EConsole& c, const char* keys) {
     for (const char* p = keys; *p; ++p) {
@@ -204,7 +211,7 @@ void Type(EConsole& c, const char* keys) {
         c.OnKey(code);
     }
 }
-}  // namespace
+} // namespace
 
 TEST_F(ConsoleFileTest, EditingKeysMoveTheCursorAndChangeTheLine) {
     struct Case {
@@ -215,13 +222,13 @@ TEST_F(ConsoleFileTest, EditingKeysMoveTheCursorAndChangeTheLine) {
     } cases[] = {
         {"abc", {}, "abc", 3},
         {"abc", {kLeft, 'X'}, "abxc", 3},
-        {"abc", {kLeft, kLeft, kLeft, kLeft, 'Z'}, "zabc", 1},  // not below 0
-        {"abc", {kRight, 'D'}, "abcd", 4},                      // not past the end
+        {"abc", {kLeft, kLeft, kLeft, kLeft, 'Z'}, "zabc", 1}, // not below 0
+        {"abc", {kRight, 'D'}, "abcd", 4},                     // not past the end
         {"abc", {kBack}, "ab", 2},
         {"abc", {kLeft, kBack}, "ac", 1},
-        {"abc", {kLeft, kLeft, kLeft, kBack}, "abc", 0},  // nothing before the cursor
+        {"abc", {kLeft, kLeft, kLeft, kBack}, "abc", 0}, // nothing before the cursor
         {"abc", {kLeft, kLeft, kDelete}, "ac", 1},
-        {"abc", {kDelete}, "abc", 3},  // nothing at the end
+        {"abc", {kDelete}, "abc", 3}, // nothing at the end
         {"", {'1', '9', ' ', 190, 189, 220}, "19 .-\\", 6},
         // Insert (45) and the right Windows key (92) type nothing; nor does F1.
         {"a", {45, 92, 112}, "a", 1},
@@ -229,17 +236,20 @@ TEST_F(ConsoleFileTest, EditingKeysMoveTheCursorAndChangeTheLine) {
     for (const Case& c : cases) {
         console_ = std::make_unique<EConsole>();
         Type(*console_, c.typed);
-        for (uint32_t k : c.keys) console_->OnKey(k);
+        for (uint32_t k : c.keys)
+            console_->OnKey(k);
         EXPECT_STREQ(console_->CommandLine(), c.line) << c.typed;
         EXPECT_EQ(console_->Cursor(), c.cursor) << c.typed;
     }
 }
 
 TEST_F(ConsoleFileTest, The80thCharacterIsRefusedAndLettersArriveLowerCase) {
-    for (int i = 0; i < 85; ++i) console_->OnKey('A' + i % 26);
+    for (int i = 0; i < 85; ++i)
+        console_->OnKey('A' + i % 26);
     EXPECT_EQ(std::strlen(console_->CommandLine()), 79u);
     EXPECT_EQ(console_->Cursor(), 79u);
-    for (const char* p = console_->CommandLine(); *p; ++p) EXPECT_TRUE(*p >= 'a' && *p <= 'z');
+    for (const char* p = console_->CommandLine(); *p; ++p)
+        EXPECT_TRUE(*p >= 'a' && *p <= 'z');
 }
 
 TEST_F(ConsoleFileTest, HistoryWalksOlderAndNewerCommands) {
@@ -255,15 +265,15 @@ TEST_F(ConsoleFileTest, HistoryWalksOlderAndNewerCommands) {
     EXPECT_EQ(console_->Cursor(), 3u);
     console_->OnKey(kUp);
     EXPECT_STREQ(console_->CommandLine(), "one");
-    console_->OnKey(kUp);  // the oldest stored command: nothing happens
+    console_->OnKey(kUp); // the oldest stored command: nothing happens
     EXPECT_STREQ(console_->CommandLine(), "one");
     EXPECT_EQ(console_->HistoryIndex(), 2u);
     console_->OnKey(kDown);
     EXPECT_STREQ(console_->CommandLine(), "two");
-    console_->OnKey(kDown);  // back to the blank entry 0
+    console_->OnKey(kDown); // back to the blank entry 0
     EXPECT_STREQ(console_->CommandLine(), "");
     EXPECT_EQ(console_->Cursor(), 0u);
-    console_->OnKey(kDown);  // at entry 0 nothing happens
+    console_->OnKey(kDown); // at entry 0 nothing happens
     EXPECT_EQ(console_->HistoryIndex(), 0u);
 }
 
@@ -275,7 +285,8 @@ TEST_F(ConsoleFileTest, HistoryKeepsTheLatest63Commands) {
     EXPECT_STREQ(console_->HistoryEntry(0), "");
     EXPECT_STREQ(console_->HistoryEntry(1), "c69");
     EXPECT_STREQ(console_->HistoryEntry(63), "c7");
-    for (int i = 0; i < 80; ++i) console_->OnKey(kUp);
+    for (int i = 0; i < 80; ++i)
+        console_->OnKey(kUp);
     EXPECT_EQ(console_->HistoryIndex(), 63u);
     EXPECT_STREQ(console_->CommandLine(), "c7");
 }
@@ -293,7 +304,7 @@ TEST_F(ConsoleFileTest, BackQuoteClosesAndGivesTheKeyboardBack) {
     console_->OnKey(192);
     EXPECT_FALSE(console_->IsOpen());
     EXPECT_EQ(g_Engine.m_bKeyboardCreated, 1);
-    EXPECT_STREQ(console_->CommandLine(), "ab");  // the key is not typed
+    EXPECT_STREQ(console_->CommandLine(), "ab"); // the key is not typed
 }
 
 TEST_F(ConsoleFileTest, TabCompletesOneNameOrListsSeveral) {
@@ -362,13 +373,19 @@ TEST_F(ConsoleFileTest, ClosedViewShowsTheNewestLinesInsideTheBuffer) {
 namespace {
 // The timer's clock, driven by hand in milliseconds.
 uint64_t g_fakeMs = 0;
-uint64_t FakeCounter() { return g_fakeMs; }
-uint64_t FakeFrequency() { return 1000; }
-uint32_t FakeMilliseconds() { return uint32_t(g_fakeMs); }
-}  // namespace
+uint64_t FakeCounter() {
+    return g_fakeMs;
+}
+uint64_t FakeFrequency() {
+    return 1000;
+}
+uint32_t FakeMilliseconds() {
+    return uint32_t(g_fakeMs);
+}
+} // namespace
 
 class ConsoleLoadingTest : public ConsoleFileTest {
-protected:
+  protected:
     void SetUp() override {
         ConsoleFileTest::SetUp();
         SetNow(10.0);
@@ -383,16 +400,15 @@ protected:
 };
 
 TEST_F(ConsoleLoadingTest, CountsTheMeshLinesOfTheWorldFile) {
-    Write("worlds/test.w",
-          "mesh models\\a.x\r\nMESH models\\b.x\n  mesh indented.x\nmeshes x\nskinmesh m.x\n"
-          "mesh\tmodels\\c.x\nname mesh\n");
+    Write("worlds/test.w", "mesh models\\a.x\r\nMESH models\\b.x\n  mesh indented.x\nmeshes x\nskinmesh m.x\n"
+                           "mesh\tmodels\\c.x\nname mesh\n");
     console_->BeginLoadingScreen("worlds\\test.w");
     EXPECT_TRUE(console_->LoadingShown());
     EXPECT_EQ(console_->NumMeshes(), 3u);
     EXPECT_EQ(console_->TotalSteps(), EConsole::TOTAL_LOADING_STEPS + 3);
     EXPECT_EQ(console_->StepsDone(), 0u);
     EXPECT_EQ(console_->LoadingStage(), -1);
-    EXPECT_EQ(console_->AnimationFrame(), 0u);  // the first frame was drawn
+    EXPECT_EQ(console_->AnimationFrame(), 0u); // the first frame was drawn
     EXPECT_STREQ(console_->LoadingPictureFile(), "misc\\loading\\loading1.bmp");
 }
 
@@ -405,7 +421,8 @@ TEST_F(ConsoleLoadingTest, AMissingWorldFileLeavesTheLoadingScreenOff) {
 
 TEST_F(ConsoleLoadingTest, StagesFollowTheMeshesLoaded) {
     std::string world;
-    for (int i = 0; i < 7; ++i) world += "mesh m.x\n";
+    for (int i = 0; i < 7; ++i)
+        world += "mesh m.x\n";
     Write("w.w", world);
     console_->BeginLoadingScreen("w.w");
     // stage = 8 * loaded / (meshes + 1), at most 7

@@ -33,7 +33,7 @@
 namespace fs = std::filesystem;
 
 class ConsoleVariablesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         saved_ = os::StartDirectory();
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -220,7 +220,7 @@ std::string Mangled(const char* name, int i) {
     return s;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(ConsoleVariablesTest, EveryOptionNameSetsItsGlobal) {
     int i = 0;
@@ -232,9 +232,9 @@ TEST_F(ConsoleVariablesTest, EveryOptionNameSetsItsGlobal) {
             const bool saved = b;
             Set(name.c_str(), saved ? "0" : "7");
             EXPECT_EQ(b, !saved) << name;
-            Set(name.c_str(), saved ? "-2" : "0");  // any non-zero integer is on
+            Set(name.c_str(), saved ? "-2" : "0"); // any non-zero integer is on
             EXPECT_EQ(b, saved) << name;
-            Set(name.c_str(), "x");  // no digits read as 0
+            Set(name.c_str(), "x"); // no digits read as 0
             EXPECT_FALSE(b) << name;
             b = saved;
             break;
@@ -242,7 +242,7 @@ TEST_F(ConsoleVariablesTest, EveryOptionNameSetsItsGlobal) {
         case Kind::Int: {
             int32_t& v = *static_cast<int32_t*>(c.target);
             const int32_t saved = v;
-            Set(name.c_str(), "3.9");  // the value truncated to an integer
+            Set(name.c_str(), "3.9"); // the value truncated to an integer
             EXPECT_EQ(v, 3) << name;
             v = saved;
             break;
@@ -300,11 +300,11 @@ struct HandlerCase {
     const char* value;
     std::function<void(EConsole&)> before;
     std::function<void(EConsole&)> check;
-    bool ends;  // the row stores no placeholders
+    bool ends; // the row stores no placeholders
 };
 
 ItemSlot g_testWeapon;
-}  // namespace
+} // namespace
 
 TEST_F(ConsoleVariablesTest, EveryCommandRowReachesItsHandler) {
     const float savedHealth = PlayerHealth;
@@ -317,8 +317,8 @@ TEST_F(ConsoleVariablesTest, EveryCommandRowReachesItsHandler) {
     const CBezierCamera savedBezier = g_BezierCamera;
 
     const HandlerCase cases[] = {
-        {"credits", "1", nullptr, [](EConsole& c) { EXPECT_FLOAT_EQ(c.FindVariable("credits")->fValue, 1.0f); },
-         false},
+        {"credits", "1", nullptr,
+         [](EConsole& c) { EXPECT_FLOAT_EQ(c.FindVariable("credits")->fValue, 1.0f); }, false},
         {"Intro", "2", [](EConsole&) { g_Intro = Intro(); },
          [](EConsole&) {
              EXPECT_TRUE(g_Intro.m_bActive);
@@ -333,18 +333,19 @@ TEST_F(ConsoleVariablesTest, EveryCommandRowReachesItsHandler) {
          },
          [](EConsole&) {
              EXPECT_EQ(WeaponsEnabled, 0);
-             EXPECT_EQ(g_WeaponMgr.m_pCurrentWeapon, nullptr);  // put away
+             EXPECT_EQ(g_WeaponMgr.m_pCurrentWeapon, nullptr); // put away
          },
          false},
-        {"CombatMode", "1", [](EConsole&) { WeaponsEnabled = 0; }, [](EConsole&) { EXPECT_EQ(WeaponsEnabled, 1); }, false},
+        {"CombatMode", "1", [](EConsole&) { WeaponsEnabled = 0; },
+         [](EConsole&) { EXPECT_EQ(WeaponsEnabled, 1); }, false},
         {"Gimme", "rifle", nullptr,
          [this](EConsole&) { EXPECT_NE(Log().find("No dsc found for rifle\n"), std::string::npos); }, false},
         {"Health", "55.5", nullptr, [](EConsole&) { EXPECT_FLOAT_EQ(PlayerHealth, 55.5f); }, false},
         {"Health", "1000", nullptr, [](EConsole&) { EXPECT_FLOAT_EQ(PlayerHealth, PlayerMaxHealth); }, false},
-        {"SectorHide", "7", [](EConsole&) { SetSectorHidden(7, false); }, [](EConsole&) { EXPECT_TRUE(IsSectorHidden(7)); },
-         false},
-        {"SectorShow", "7", [](EConsole&) { SetSectorHidden(7, true); }, [](EConsole&) { EXPECT_FALSE(IsSectorHidden(7)); },
-         false},
+        {"SectorHide", "7", [](EConsole&) { SetSectorHidden(7, false); },
+         [](EConsole&) { EXPECT_TRUE(IsSectorHidden(7)); }, false},
+        {"SectorShow", "7", [](EConsole&) { SetSectorHidden(7, true); },
+         [](EConsole&) { EXPECT_FALSE(IsSectorHidden(7)); }, false},
         {"SectorShowAll", "1",
          [](EConsole&) {
              SetSectorHidden(1, true);
@@ -355,9 +356,10 @@ TEST_F(ConsoleVariablesTest, EveryCommandRowReachesItsHandler) {
              EXPECT_FALSE(IsSectorHidden(255));
          },
          false},
-        {"AODepth", "12.5", nullptr, [](EConsole&) { EXPECT_FLOAT_EQ(g_PostProcess.m_fAODepth, 12.5f); }, false},
-        {"AOIntensity", "0.25", nullptr, [](EConsole&) { EXPECT_FLOAT_EQ(g_PostProcess.m_fAOIntensity, 250.0f); },
+        {"AODepth", "12.5", nullptr, [](EConsole&) { EXPECT_FLOAT_EQ(g_PostProcess.m_fAODepth, 12.5f); },
          false},
+        {"AOIntensity", "0.25", nullptr,
+         [](EConsole&) { EXPECT_FLOAT_EQ(g_PostProcess.m_fAOIntensity, 250.0f); }, false},
         {"HDRTargetLuminance", "0.35", nullptr,
          [](EConsole&) { EXPECT_FLOAT_EQ(g_PostProcess.m_fTargetLuminance, 0.35f); }, false},
         // Either bloom name sets both values from the list (0 when missing).
@@ -459,7 +461,7 @@ TEST_F(ConsoleVariablesTest, EveryCommandRowReachesItsHandler) {
     CurrentFOV = savedCurrentFov;
     screenwidth = savedW;
     screenheight = savedH;
-    g_Camera.SetFarZ(savedFar);  // also rebuilds the projection
+    g_Camera.SetFarZ(savedFar); // also rebuilds the projection
     g_Camera.SetGamma(1.0f);
     g_PostProcess = savedPostProcess;
     g_Intro = savedIntro;
@@ -470,14 +472,14 @@ TEST_F(ConsoleVariablesTest, ColourRowsSetChannelsOfSetZero) {
     struct Case {
         const char* name;
         const char* value;
-        uint32_t fog, ambient, sky;  // expected packed colours after the line
+        uint32_t fog, ambient, sky; // expected packed colours after the line
     } cases[] = {
         {"fogr", "16", 0x100000, 0, 0},
         {"fogg", "32", 0x102000, 0, 0},
         {"fogb", "48", 0x102030, 0, 0},
-        {"fogr", "300", 0x2C2030, 0, 0},  // truncated, low 8 bits
+        {"fogr", "300", 0x2C2030, 0, 0}, // truncated, low 8 bits
         {"Fog", "1 2 3", 0x010203, 0, 0},
-        {"Fog", "9", 0x090000, 0, 0},  // missing numbers are 0
+        {"Fog", "9", 0x090000, 0, 0}, // missing numbers are 0
         {"ambientr", "255", 0x090000, 0xFF0000, 0},
         {"ambientg", "1.9", 0x090000, 0xFF0100, 0},
         {"ambientb", "2", 0x090000, 0xFF0102, 0},
@@ -516,7 +518,7 @@ TEST_F(ConsoleVariablesTest, DirectionRowsBuildTheForwardAxisOfYawAndPitch) {
         bool sky;
         float x, y, z;
     } cases[] = {
-        {"SkyLightRotation", "90", true, 1, 0, 0},  // pitch missing: 0
+        {"SkyLightRotation", "90", true, 1, 0, 0}, // pitch missing: 0
         {"SkyLightPitch", "90", true, 0, -1, 0},
         {"SkyLightRotation", "0", true, 0, -1, 0},
         {"SkyLightPitch", "0", true, 0, 0, 1},
@@ -525,7 +527,8 @@ TEST_F(ConsoleVariablesTest, DirectionRowsBuildTheForwardAxisOfYawAndPitch) {
     };
     for (const Case& c : cases) {
         Set(c.name, c.value);
-        const float* d = c.sky ? g_EnvironmentSettings.SkyLightDirection() : g_EnvironmentSettings.LensFlareDirection();
+        const float* d =
+            c.sky ? g_EnvironmentSettings.SkyLightDirection() : g_EnvironmentSettings.LensFlareDirection();
         EXPECT_NEAR(d[0], c.x, 1e-5f) << c.name << " " << c.value;
         EXPECT_NEAR(d[1], c.y, 1e-5f) << c.name << " " << c.value;
         EXPECT_NEAR(d[2], c.z, 1e-5f) << c.name << " " << c.value;
@@ -540,16 +543,18 @@ TEST_F(ConsoleVariablesTest, WeaponPlacementRowsNeedACurrentWeapon) {
         const char* name;
         float* field;
     } cases[] = {
-        {"BronX", &g_testWeapon.vCarriedPos[0]},   {"BronY", &g_testWeapon.vCarriedPos[1]},
-        {"BronZ", &g_testWeapon.vCarriedPos[2]},   {"BronAX", &g_testWeapon.vAimPos[0]},
-        {"BronAY", &g_testWeapon.vAimPos[1]},      {"BronAZ", &g_testWeapon.vAimPos[2]},
+        {"BronX", &g_testWeapon.vCarriedPos[0]},    {"BronY", &g_testWeapon.vCarriedPos[1]},
+        {"BronZ", &g_testWeapon.vCarriedPos[2]},    {"BronAX", &g_testWeapon.vAimPos[0]},
+        {"BronAY", &g_testWeapon.vAimPos[1]},       {"BronAZ", &g_testWeapon.vAimPos[2]},
         {"BronRY", &g_testWeapon.fHeldRotation[0]}, {"BronRAY", &g_testWeapon.fHeldRotation[1]},
         {"BronRX", &g_testWeapon.fHeldRotation[2]}, {"BronRAX", &g_testWeapon.fHeldRotation[3]},
     };
     g_testWeapon = ItemSlot();
     g_WeaponMgr.m_pCurrentWeapon = nullptr;
-    for (const Case& c : cases) Set(c.name, "4.5");
-    for (const Case& c : cases) EXPECT_FLOAT_EQ(*c.field, 0.0f) << c.name;
+    for (const Case& c : cases)
+        Set(c.name, "4.5");
+    for (const Case& c : cases)
+        EXPECT_FLOAT_EQ(*c.field, 0.0f) << c.name;
 
     g_WeaponMgr.m_pCurrentWeapon = &g_testWeapon;
     float value = 1.0f;
@@ -608,7 +613,7 @@ TEST_F(ConsoleVariablesTest, RunworldFromConfigOnlyRecordsTheName) {
     EXPECT_STREQ(WorldFileName, "worlds\\test.w");
     EXPECT_STREQ(g_Engine.m_WorldToStart, "worlds\\test.w");
     EXPECT_EQ(g_Engine.m_bStartingWorld, 1);
-    EXPECT_EQ(console_->FindVariable("Fog"), nullptr);  // the command ends there
+    EXPECT_EQ(console_->FindVariable("Fog"), nullptr); // the command ends there
 }
 
 // ---- Files and lines ----------------------------------------------------------------
@@ -624,7 +629,7 @@ TEST_F(ConsoleVariablesTest, ZtCfgLinesSetVariablesFromConfigAndTheScaleFactors)
           "MyOwnSetting 4.25\n"
           " leading blank 1\n"
           "runworld worlds\\test.w\n"
-          "BackupConsole 1");  // no line end at the end of the file
+          "BackupConsole 1"); // no line end at the end of the file
     console_->ExecFile("ZT.CFG");
     EXPECT_EQ(screenwidth, 1280u);
     EXPECT_EQ(screenheight, 960u);
@@ -634,7 +639,7 @@ TEST_F(ConsoleVariablesTest, ZtCfgLinesSetVariablesFromConfigAndTheScaleFactors)
     EXPECT_FLOAT_EQ(Value("BackupConsole"), 1.0f);
     EXPECT_EQ(console_->FindVariable("leading"), nullptr);
     EXPECT_STREQ(WorldFileName, "worlds\\test.w");
-    EXPECT_STREQ(g_Engine.m_WorldToStart, "");  // recorded, not started
+    EXPECT_STREQ(g_Engine.m_WorldToStart, ""); // recorded, not started
     EXPECT_FLOAT_EQ(g_f2DScaleX, 1280.0f / 1024.0f);
     EXPECT_FLOAT_EQ(g_f2DScaleY, 960.0f / 768.0f);
 
@@ -691,7 +696,7 @@ TEST_F(ConsoleVariablesTest, ReapplyResendsValuesWithTwoDecimals) {
     DebugLights = 0;
     console_->ReapplyVariables();
     EXPECT_FLOAT_EQ(GlobalTimeSpeed, 0.5f);
-    EXPECT_EQ(DebugLights, 2);  // "2.70" read as an integer
+    EXPECT_EQ(DebugLights, 2); // "2.70" read as an integer
     GlobalTimeSpeed = savedSpeed;
     DebugLights = savedLights;
 }
@@ -731,7 +736,7 @@ void TypeLine(EConsole& c, const char* text) {
     }
     c.OnKey(13);
 }
-}  // namespace
+} // namespace
 
 TEST_F(ConsoleVariablesTest, CommandLineDispatchesAndPrints) {
     const float savedPower = SkyLightPower;
@@ -771,7 +776,7 @@ TEST_F(ConsoleVariablesTest, RunworldTypedStartsTheWorldAtTheEndOfTheFrame) {
 // ---- Rows that reach world objects --------------------------------------------------------
 
 class ConsoleWorldRowsTest : public ConsoleVariablesTest {
-protected:
+  protected:
     void SetUp() override {
         ConsoleVariablesTest::SetUp();
         const math::Vec3 at(100.0f, 20.0f, -300.0f);
