@@ -19,6 +19,7 @@
 #include "app/Debug.h"
 #include "app/Options.h"
 #include "game/CutScene.h"
+#include "game/GameAI.h"
 #include "game/Intro.h"
 #include "platform/os/Os.h"
 #include "render/EnvironmentSettings.h"
@@ -819,4 +820,19 @@ TEST_F(ConsoleWorldRowsTest, WipeOutDeletesAndEnds) {
     EXPECT_EQ(g_Engine.FindObjectByName("console_test_door"), nullptr);
     EXPECT_NE(Log().find("WipeOut complete for 1000000\n"), std::string::npos);
     EXPECT_EQ(console_->FindVariable("Fog"), nullptr);
+}
+
+// RaportVariables: the script variables' changes go to "!variables.txt".
+TEST_F(ConsoleWorldRowsTest, RaportVariablesLogsScriptVariableChanges) {
+    const bool saved = RaportVariables;
+    Set("RaportVariables", "1");
+    g_GameAI.SetVariable("console_test_flag", object_);
+    g_GameAI.UnsetVariable("console_test_flag", nullptr);
+    Set("RaportVariables", "0");
+    g_GameAI.SetVariable("console_test_quiet", nullptr);
+    RaportVariables = saved;
+    std::ifstream in(root_ / "!variables.txt", std::ios::binary);
+    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(log, "zmienna console_test_flag set by console_test_door\nzmienna console_test_flag unset\n");
+    g_GameAI.ResetVariables();
 }
