@@ -61,8 +61,8 @@ gfx::PresentParameters MakePresentParameters(gfx::Interface* d3d, window::Window
     pp.BackBufferHeight = screenheight;
     pp.BackBufferFormat = Format::X8R8G8B8;
     pp.BackBufferCount = 1;
-    AntialiasingSupported = d3d->CheckDeviceMultiSampleType(0, gfx::DeviceType::Hal, Format::X8R8G8B8, false, 4,
-                                                            nullptr) == gfx::Result::Ok;
+    AntialiasingSupported = d3d->CheckDeviceMultiSampleType(0, gfx::DeviceType::Hal, Format::X8R8G8B8, false,
+                                                            4, nullptr) == gfx::Result::Ok;
     pp.MultiSampleType = (AntialiasingSupported && EnableAntialiasing) ? 4 : 0;
     pp.SwapEffect = gfx::SwapEffect::Discard;
     pp.DeviceWindow = w;
@@ -73,7 +73,7 @@ gfx::PresentParameters MakePresentParameters(gfx::Interface* d3d, window::Window
     return pp;
 }
 
-}  // namespace
+} // namespace
 
 void KeepBackBuffer() {
     ReleaseBackBuffer();
@@ -91,8 +91,9 @@ bool D3DMain::FindStencilFormat(Format adapterFormat, Format* found) const {
         Format format;
         bool allowed;
     } candidates[] = {
-        {Format::D16, d < 17 && s == 0},    {Format::D15S1, d < 16 && s < 2},   {Format::D24X8, d < 25 && s == 0},
-        {Format::D24S8, d < 25 && s < 9},   {Format::D24X4S4, d < 25 && s < 5}, {Format::D32, d <= 32 && s == 0},
+        {Format::D16, d < 17 && s == 0},    {Format::D15S1, d < 16 && s < 2},
+        {Format::D24X8, d < 25 && s == 0},  {Format::D24S8, d < 25 && s < 9},
+        {Format::D24X4S4, d < 25 && s < 5}, {Format::D32, d <= 32 && s == 0},
     };
     if (!m_pD3D) return false;
     for (const Candidate& c : candidates) {
@@ -129,12 +130,14 @@ bool D3DMain::Create(window::Window* w) {
     gfx::Device* device = nullptr;
     const char* retryLines[] = {"First Create failed, checking for different format",
                                 "Second Create failed, checking for last different format"};
-    gfx::Result r = m_pD3D->CreateDevice(0, gfx::DeviceType::Hal, w, gfx::create::HardwareVertexProcessing, &pp, &device);
+    gfx::Result r =
+        m_pD3D->CreateDevice(0, gfx::DeviceType::Hal, w, gfx::create::HardwareVertexProcessing, &pp, &device);
     for (const char* line : retryLines) {
         if (r == gfx::Result::Ok) break;
         g_Console.Print(line);
         pp = MakePresentParameters(m_pD3D, w, Format::D16);
-        r = m_pD3D->CreateDevice(0, gfx::DeviceType::Hal, w, gfx::create::HardwareVertexProcessing, &pp, &device);
+        r = m_pD3D->CreateDevice(0, gfx::DeviceType::Hal, w, gfx::create::HardwareVertexProcessing, &pp,
+                                 &device);
     }
     if (r != gfx::Result::Ok) {
         g_Console.Print("Switching to no light mode");
@@ -142,7 +145,8 @@ bool D3DMain::Create(window::Window* w) {
         g_Console.Print("You will not have light in the game, sorry.");
         NoLightMode = true;
         pp = MakePresentParameters(m_pD3D, w, Format::D16);
-        r = m_pD3D->CreateDevice(0, gfx::DeviceType::Hal, w, gfx::create::SoftwareVertexProcessing, &pp, &device);
+        r = m_pD3D->CreateDevice(0, gfx::DeviceType::Hal, w, gfx::create::SoftwareVertexProcessing, &pp,
+                                 &device);
     }
     if (r != gfx::Result::Ok) {
         ErrorLog("First CreateDevice failed", nullptr);
@@ -212,7 +216,8 @@ void D3DMain::CapabilityStep() {
         g_Console.Print("PixelShader model 2.0 detected.");
     }
     DepthFormatFound = false;
-    for (Format f : {Format::D32, Format::D15S1, Format::D24S8, Format::D16, Format::D24X8, Format::D24X4S4}) {
+    for (Format f :
+         {Format::D32, Format::D15S1, Format::D24S8, Format::D16, Format::D24X8, Format::D24X4S4}) {
         if (m_pD3D->CheckDeviceFormat(0, gfx::DeviceType::Hal, Format::X8R8G8B8, gfx::usage::DepthStencil,
                                       gfx::ResourceType::Surface, f) == gfx::Result::Ok) {
             DepthFormatFound = true;
@@ -230,7 +235,8 @@ void D3DMain::SetInitialRenderStates() {
     if (!d) return;
     d->SetRenderState(RenderState::ZEnable, 1);
     g_RenderStateCache.ResetCullMode();
-    d->SetRenderState(RenderState::FillMode, gfx::StateValue(WireFrame ? gfx::FillMode::Wireframe : gfx::FillMode::Solid));
+    d->SetRenderState(RenderState::FillMode,
+                      gfx::StateValue(WireFrame ? gfx::FillMode::Wireframe : gfx::FillMode::Solid));
     d->SetRenderState(RenderState::Lighting, 0);
     d->SetRenderState(RenderState::ShadeMode, gfx::StateValue(gfx::ShadeMode::Gouraud));
     d->SetRenderState(RenderState::FogEnable, 0);
@@ -250,7 +256,8 @@ void D3DMain::ShowLogo() {
                       uint32_t(512.0f * g_f2DScaleY));
     d->Clear(0, nullptr, gfx::clear::Target | gfx::clear::ZBuffer, g_Camera.GetBackgroundColor(), 1.0f, 0);
     d->BeginScene();
-    logo.Draw(512.0f * g_f2DScaleX - float(logo.m_dwWidth / 2), 384.0f * g_f2DScaleY - float(logo.m_dwHeight / 2));
+    logo.Draw(int32_t(512.0f * g_f2DScaleX - float(logo.GetWidth() / 2)),
+              int32_t(384.0f * g_f2DScaleY - float(logo.GetHeight() / 2)));
     logo.Release();
     g_Font.EnsureFonts();
     g_Console.DrawLoadingScreen();
@@ -295,6 +302,7 @@ void D3DMain::RenderFrame() {
     g_Console.Render();
     ProfilerStop(400);
     ProfilerFrameTime();
+    ProfilerReport();
     d->EndScene();
     d->Present();
     if (g_Engine.m_bScreenshotRequest) g_Engine.SaveScreenshot();

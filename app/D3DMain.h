@@ -22,7 +22,7 @@ class Window;
 }
 
 class D3DMain {
-public:
+  public:
     virtual ~D3DMain() = default;
 
     // Creates everything; true (and the created flag set) on success.

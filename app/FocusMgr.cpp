@@ -27,17 +27,24 @@ void Recreate(DeviceHook h) {
 }
 
 constexpr DeviceHook kReleaseOrder[] = {
-    DeviceHook::MeshMgr,         DeviceHook::DepthTargets,  DeviceHook::SkyShadowMaps,
-    DeviceHook::PostProcessTargets, DeviceHook::OccluderTargets, DeviceHook::AutomapTarget,
-    DeviceHook::AmbientProbeTargets, DeviceHook::TTFonts,
+    DeviceHook::MeshMgr,
+    DeviceHook::DepthTargets,
+    DeviceHook::SkyShadowMaps,
+    DeviceHook::PostProcessTargets,
+    DeviceHook::OccluderTargets,
+    DeviceHook::AutomapTarget,
+    DeviceHook::AmbientProbeTargets,
+    DeviceHook::TTFonts,
 };
 constexpr DeviceHook kRecreateOrder[] = {
-    DeviceHook::Effects,          DeviceHook::MeshMgr,         DeviceHook::AutomapTarget,
-    DeviceHook::DepthTargets,     DeviceHook::SkyShadowMaps,   DeviceHook::PostProcessTargets,
-    DeviceHook::OccluderTargets,  DeviceHook::AmbientProbeTargets, DeviceHook::TTFonts,
+    DeviceHook::Effects,         DeviceHook::MeshMgr,
+    DeviceHook::AutomapTarget,   DeviceHook::DepthTargets,
+    DeviceHook::SkyShadowMaps,   DeviceHook::PostProcessTargets,
+    DeviceHook::OccluderTargets, DeviceHook::AmbientProbeTargets,
+    DeviceHook::TTFonts,
 };
 
-}  // namespace
+} // namespace
 
 void RegisterDeviceHook(DeviceHook slot, DeviceHookFn release, DeviceHookFn recreate) {
     if (slot >= DeviceHook::Count) return;
@@ -51,7 +58,8 @@ void GetDeviceHook(DeviceHook slot, DeviceHookFn* release, DeviceHookFn* recreat
 }
 
 void ClearDeviceHooks() {
-    for (HookSlot& h : g_Hooks) h = {};
+    for (HookSlot& h : g_Hooks)
+        h = {};
 }
 
 const char* ResetFailureText(int result) {
@@ -104,7 +112,8 @@ void EFocusMgr::LoseFocus() {
 
 void EFocusMgr::GainFocus() {
     g_Console.Print("Probuje FocusMgr::GainFocus");
-    for (DeviceHook h : kReleaseOrder) Release(h);
+    for (DeviceHook h : kReleaseOrder)
+        Release(h);
     ReleaseBackBuffer();
 
     gfx::Result r = g_pD3DInterface->Reset(&g_d3dpp);
@@ -132,7 +141,8 @@ void EFocusMgr::GainFocus() {
     KeepBackBuffer();
     g_Camera.SetGamma(g_Camera.GetGamma());
     g_Camera.SetProjection();
-    for (DeviceHook h : kRecreateOrder) Recreate(h);
+    for (DeviceHook h : kRecreateOrder)
+        Recreate(h);
     g_Console.ReapplyVariables();
     g_EnvironmentSettings.SetFogColor(m_dwFogColor0, 0);
     m_bOnFocus = true;

@@ -22,15 +22,15 @@
 #include <cstdint>
 
 enum class DeviceHook : uint32_t {
-    MeshMgr,              // the mesh manager's device hook
-    DepthTargets,         // depth and cube-shadow targets
-    SkyShadowMaps,        // the sky-shadow maps
-    PostProcessTargets,   // the post-process targets
-    OccluderTargets,      // the occluder targets
-    AutomapTarget,        // the automap target
-    AmbientProbeTargets,  // the ambient-probe targets
-    TTFonts,              // the TrueType fonts' OnLostDevice / OnResetDevice
-    Effects,              // the effects' OnLostDevice / OnResetDevice
+    MeshMgr,             // the mesh manager's device hook
+    DepthTargets,        // depth and cube-shadow targets
+    SkyShadowMaps,       // the sky-shadow maps
+    PostProcessTargets,  // the post-process targets
+    OccluderTargets,     // the occluder targets
+    AutomapTarget,       // the automap target
+    AmbientProbeTargets, // the ambient-probe targets
+    TTFonts,             // the TrueType fonts' OnLostDevice / OnResetDevice
+    Effects,             // the effects' OnLostDevice / OnResetDevice
     Count
 };
 using DeviceHookFn = void (*)();
@@ -42,7 +42,7 @@ void GetDeviceHook(DeviceHook slot, DeviceHookFn* release, DeviceHookFn* recreat
 void ClearDeviceHooks();
 
 class EFocusMgr {
-public:
+  public:
     virtual ~EFocusMgr() = default;
 
     // Opens the focus (once, at start-up); from then on the window
@@ -56,7 +56,7 @@ public:
     void LoseFocus();
     void GainFocus();
 
-    uint32_t m_dwFogColor0 = 0;  // kept across the reset
+    uint32_t m_dwFogColor0 = 0; // kept across the reset
     bool m_bOnFocus = false;
     bool m_bStarted = false;
 };

@@ -37,7 +37,9 @@ gfx::Interface* g_pD3D = nullptr;
 
 namespace {
 
-uint32_t Clamp32(uint64_t bytes) { return uint32_t(std::min<uint64_t>(bytes, 0xFFFFFFFFu)); }
+uint32_t Clamp32(uint64_t bytes) {
+    return uint32_t(std::min<uint64_t>(bytes, 0xFFFFFFFFu));
+}
 
 void MeasureVideoMemory() {
     g_dwTotalVideoMemoryMB = QueryTotalVideoMemory() >> 20;
@@ -50,7 +52,7 @@ uint32_t ReadLevel(std::FILE* f) {
     return std::min<uint32_t>(v, 2);
 }
 
-}  // namespace
+} // namespace
 
 uint32_t QueryLocalVideoMemory() {
     if (SimpleRender || !g_pD3D) return 0;
@@ -168,4 +170,6 @@ void WriteVideoConfig() {
     std::fclose(f);
 }
 
-void EDebug::OnDeviceCreated() { m_dwVideoMemoryAtCreation = QueryLocalVideoMemory(); }
+void EDebug::OnDeviceCreated() {
+    m_dwVideoMemoryAtCreation = QueryLocalVideoMemory();
+}

@@ -69,7 +69,7 @@ void IdlePass() {
     }
 }
 
-}  // namespace
+} // namespace
 
 std::string ReadGameNameLabel() {
     std::FILE* f = os::OpenFile("scripts\\text_keys.txt", "rt");
@@ -85,13 +85,18 @@ std::string ReadGameNameLabel() {
         break;
     }
     std::fclose(f);
-    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t'))
+        name.pop_back();
     return name;
 }
 
-bool AcquireInstanceLock(const std::string& name) { return InstanceLock().Acquire(name); }
+bool AcquireInstanceLock(const std::string& name) {
+    return InstanceLock().Acquire(name);
+}
 
-bool QuitOnceDone() { return g_bQuitOnce; }
+bool QuitOnceDone() {
+    return g_bQuitOnce;
+}
 
 void QuitOnce() {
     if (g_bQuitOnce) return;

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 class CMenu {
-public:
+  public:
     virtual ~CMenu() = default;
 
     bool IsOpen() const { return m_bOpen; }

@@ -5,7 +5,8 @@
 ERenderStateCache g_RenderStateCache;
 
 void ERenderStateCache::ResetCullMode() {
-    if (g_pD3DInterface) g_pD3DInterface->SetRenderState(gfx::RenderState::CullMode, gfx::StateValue(gfx::Cull::Ccw));
+    if (g_pD3DInterface)
+        g_pD3DInterface->SetRenderState(gfx::RenderState::CullMode, gfx::StateValue(gfx::Cull::Ccw));
     m_bCullOn = true;
 }
 

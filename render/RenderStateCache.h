@@ -4,7 +4,7 @@
 #pragma once
 
 class ERenderStateCache {
-public:
+  public:
     virtual ~ERenderStateCache() = default;
 
     // Counter-clockwise culling, set unconditionally; culling marked on.

@@ -13,6 +13,8 @@ struct EarlyInstanceCheck {
     }
 };
 __attribute__((init_priority(101))) EarlyInstanceCheck g_EarlyInstanceCheck;
-}  // namespace
+} // namespace
 
-int main() { return WinMain(); }
+int main() {
+    return WinMain();
+}

@@ -17,12 +17,12 @@
 #include "tests/app/ScratchDir.h"
 
 class D3DMainFixture : public ScratchDirTest {
-protected:
+  protected:
     static constexpr uint32_t kW = 64, kH = 48;
 
     static void SetUpTestSuite() {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        setenv("ZT_UNATTENDED", "1", 1);  // no logo pause, message boxes to stderr
+        setenv("ZT_UNATTENDED", "1", 1); // no logo pause, message boxes to stderr
     }
 
     void SetUp() override {

@@ -21,14 +21,10 @@ TEST_F(D3DMainTest, StencilSearchTakesTheFirstFormatAllowedAndSupported) {
         bool found;
         Format format;
     } cases[] = {
-        {15, 4, true, Format::D24S8},   // D24S8 before D24X4S4
-        {15, 1, true, Format::D24S8},   // D15S1 has no GL storage
-        {16, 0, true, Format::D16},
-        {17, 0, true, Format::D24X8},
-        {24, 8, true, Format::D24S8},
-        {25, 0, true, Format::D32},
-        {32, 0, true, Format::D32},
-        {15, 9, false, Format::Unknown},
+        {15, 4, true, Format::D24S8}, // D24S8 before D24X4S4
+        {15, 1, true, Format::D24S8}, // D15S1 has no GL storage
+        {16, 0, true, Format::D16},      {17, 0, true, Format::D24X8}, {24, 8, true, Format::D24S8},
+        {25, 0, true, Format::D32},      {32, 0, true, Format::D32},   {15, 9, false, Format::Unknown},
         {33, 0, false, Format::Unknown},
     };
     g_D3DMain.m_pD3D = g_pD3D;
@@ -53,10 +49,14 @@ TEST_F(D3DMainTest, CreationFallsBackThreeTimesThenGivesUp) {
     } cases[] = {
         {0, true, false, {}},
         {1, true, false, {"First Create failed, checking for different format"}},
-        {2, true, false,
+        {2,
+         true,
+         false,
          {"First Create failed, checking for different format",
           "Second Create failed, checking for last different format"}},
-        {3, true, true,
+        {3,
+         true,
+         true,
          {"Second Create failed, checking for last different format", "Switching to no light mode",
           "Your video hardware seems to be not compatible with hardware TnL",
           "You will not have light in the game, sorry."}},
@@ -73,18 +73,19 @@ TEST_F(D3DMainTest, CreationFallsBackThreeTimesThenGivesUp) {
         EXPECT_EQ(created, c.created) << c.failures;
         EXPECT_EQ(g_D3DMain.m_bCreated, c.created) << c.failures;
         EXPECT_EQ(NoLightMode, c.noLight) << c.failures;
-        for (const std::string& line : c.lines) EXPECT_TRUE(Logged(line)) << c.failures << ": " << line;
+        for (const std::string& line : c.lines)
+            EXPECT_TRUE(Logged(line)) << c.failures << ": " << line;
         if (c.created) {
             EXPECT_FALSE(Exists("!error.txt")) << c.failures;
             EXPECT_NE(g_pD3DInterface, nullptr);
             EXPECT_TRUE(Logged("PixelShader model 3.0 detected."));
         } else {
             EXPECT_EQ(ReadFile("!error.txt"), "First CreateDevice failed\n");
-            EXPECT_EQ(err.rfind("Tovan: ", 0), 0u) << err;  // the >NoMode box, on stderr when unattended
+            EXPECT_EQ(err.rfind("Tovan: ", 0), 0u) << err; // the >NoMode box, on stderr when unattended
             EXPECT_EQ(g_pD3DInterface, nullptr);
         }
         gfx::Interface* keep = g_pD3D;
-        keep->AddRef();  // Release takes the interface with it
+        keep->AddRef(); // Release takes the interface with it
         g_D3DMain.Release();
         g_pD3D = keep;
     }
@@ -142,7 +143,7 @@ TEST_F(D3DMainTest, FrameClearsOnDepthBuffersWithAndWithoutStencil) {
         ASSERT_EQ(g_pD3DInterface->Reset(&g_d3dpp), gfx::Result::Ok) << int(c.depth);
         KeepBackBuffer();
         g_pD3DInterface->Clear(0, nullptr, gfx::clear::Target, 0xFF00FF00, 1.0f, 0);
-        g_D3DMain.RenderFrame();  // no world: cleared to black
+        g_D3DMain.RenderFrame(); // no world: cleared to black
         EXPECT_EQ(ReadBack()[kW * kH - 1], 0xFF000000u) << int(c.depth);
     }
 }
@@ -153,7 +154,7 @@ TEST_F(D3DMainTest, FrameIsSkippedUntilTheFocusManagerStarts) {
     g_D3DMain.RenderFrame();
     EXPECT_EQ(ReadBack()[0], 0xFF00FF00u);
     g_FocusMgr.Start();
-    g_Menu.m_bOpen = true;  // the menu's frame skips the pre-render but clears and draws
+    g_Menu.m_bOpen = true; // the menu's frame skips the pre-render but clears and draws
     g_D3DMain.RenderFrame();
     g_Menu.m_bOpen = false;
     EXPECT_EQ(ReadBack()[0], 0xFF000000u);
@@ -164,7 +165,8 @@ TEST_F(D3DMainTest, WithoutAnInterfaceAMessageBoxSaysSo) {
     g_pD3D = nullptr;
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(g_D3DMain.Create(win_.get()));
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Zt message: DX9.0c or newer could not have been found!\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "Zt message: DX9.0c or newer could not have been found!\n");
 }
 
-}  // namespace
+} // namespace

@@ -16,23 +16,22 @@ namespace {
 std::vector<std::string> g_calls;
 
 // One recorder per slot and half, so the record names the hook that ran.
-template <DeviceHook H>
-void Released() {
+template <DeviceHook H> void Released() {
     g_calls.push_back(std::to_string(int(H)) + "-");
 }
-template <DeviceHook H>
-void Recreated() {
+template <DeviceHook H> void Recreated() {
     g_calls.push_back(std::to_string(int(H)) + "+");
 }
-template <DeviceHook H>
-void Register() {
+template <DeviceHook H> void Register() {
     RegisterDeviceHook(H, &Released<H>, &Recreated<H>);
 }
 
-std::string Name(DeviceHook h, char half) { return std::to_string(int(h)) + half; }
+std::string Name(DeviceHook h, char half) {
+    return std::to_string(int(h)) + half;
+}
 
 class FocusTest : public D3DMainFixture {
-protected:
+  protected:
     void SetUp() override {
         D3DMainFixture::SetUp();
         CreateAndStart();
@@ -54,12 +53,12 @@ TEST_F(FocusTest, ForcedLossRunsEveryHookOnceInOrderAndTheNextFrameRenders) {
     const uint32_t resets = g_pD3DInterface->ResetCount();
     g_pD3DInterface->SimulateDeviceLoss(1);
 
-    EXPECT_FALSE(g_FocusMgr.CheckFocus());  // lost: LoseFocus
+    EXPECT_FALSE(g_FocusMgr.CheckFocus()); // lost: LoseFocus
     EXPECT_FALSE(g_FocusMgr.m_bOnFocus);
     EXPECT_EQ(g_calls, std::vector<std::string>{Name(DeviceHook::Effects, '-')});
-    EXPECT_EQ(g_pBackBufferSurface != nullptr, true);  // kept until the reset
+    EXPECT_EQ(g_pBackBufferSurface != nullptr, true); // kept until the reset
 
-    EXPECT_FALSE(g_FocusMgr.CheckFocus());  // not reset: GainFocus
+    EXPECT_FALSE(g_FocusMgr.CheckFocus()); // not reset: GainFocus
     EXPECT_TRUE(g_FocusMgr.m_bOnFocus);
     const std::vector<std::string> expected = {
         Name(DeviceHook::Effects, '-'),
@@ -116,16 +115,16 @@ TEST_F(FocusTest, AResetThatFailsPrintsItsLineKeepsEverythingReleasedAndIsRetrie
         EXPECT_FALSE(g_FocusMgr.CheckFocus()) << c.line;
         EXPECT_FALSE(g_FocusMgr.m_bOnFocus) << c.line;
         EXPECT_EQ(g_pBackBufferSurface, nullptr) << c.line;
-        EXPECT_EQ(g_calls.size(), 8u) << c.line;  // the releases only
+        EXPECT_EQ(g_calls.size(), 8u) << c.line; // the releases only
         std::vector<std::string> log = Log();
         ASSERT_GE(log.size(), 2u);
         EXPECT_EQ(log[log.size() - 2], "Reset failed!") << c.line;
         EXPECT_EQ(log.back(), c.line);
 
         g_calls.clear();
-        EXPECT_FALSE(g_FocusMgr.CheckFocus()) << c.line;  // the next pass tries again
+        EXPECT_FALSE(g_FocusMgr.CheckFocus()) << c.line; // the next pass tries again
         EXPECT_TRUE(g_FocusMgr.m_bOnFocus) << c.line;
-        EXPECT_EQ(g_calls.size(), 17u) << c.line;  // releases again, then every re-create
+        EXPECT_EQ(g_calls.size(), 17u) << c.line; // releases again, then every re-create
         EXPECT_NE(g_pBackBufferSurface, nullptr) << c.line;
         EXPECT_TRUE(g_FocusMgr.CheckFocus()) << c.line;
     }
@@ -135,16 +134,20 @@ TEST_F(FocusTest, AHookThatKeepsDeviceMemoryMakesTheResetFail) {
     // An owner that forgets to release: the back buffer stays referenced.
     static gfx::Surface* held = nullptr;
     g_pD3DInterface->GetRenderTarget(0, &held);
-    RegisterDeviceHook(DeviceHook::DepthTargets, [] {}, [] {});
+    RegisterDeviceHook(
+        DeviceHook::DepthTargets, [] {}, [] {});
     g_pD3DInterface->SimulateDeviceLoss(1);
     g_FocusMgr.CheckFocus();
     g_FocusMgr.CheckFocus();
     EXPECT_FALSE(g_FocusMgr.m_bOnFocus);
     EXPECT_EQ(Log().back(), "Invalid call!");
-    RegisterDeviceHook(DeviceHook::DepthTargets, [] {
-        held->Release();
-        held = nullptr;
-    }, [] {});
+    RegisterDeviceHook(
+        DeviceHook::DepthTargets,
+        [] {
+            held->Release();
+            held = nullptr;
+        },
+        [] {});
     g_FocusMgr.CheckFocus();
     EXPECT_TRUE(g_FocusMgr.m_bOnFocus);
 }
@@ -178,7 +181,8 @@ TEST_F(FocusTest, KeyboardFollowsTheConsoleAcrossALoss) {
 
 TEST_F(FocusTest, FogColourZeroIsKeptAcrossTheReset) {
     g_EnvironmentSettings.SetFogColor(0x00336699, 0);
-    RegisterDeviceHook(DeviceHook::PostProcessTargets, [] { g_EnvironmentSettings.SetFogColor(0, 0); }, nullptr);
+    RegisterDeviceHook(
+        DeviceHook::PostProcessTargets, [] { g_EnvironmentSettings.SetFogColor(0, 0); }, nullptr);
     g_pD3DInterface->SimulateDeviceLoss(1);
     g_FocusMgr.CheckFocus();
     g_FocusMgr.CheckFocus();
@@ -197,12 +201,12 @@ TEST_F(FocusTest, DestroyShutsDownOnceAndOnlyAfterTheStart) {
     g_FocusMgr.m_bStarted = true;
     WndProc(win_.get(), window::msg::Destroy, 0, 0);
     EXPECT_TRUE(QuitOnceDone());
-    EXPECT_EQ(g_pD3DInterface, nullptr);  // the device went with the shutdown
+    EXPECT_EQ(g_pD3DInterface, nullptr); // the device went with the shutdown
     window::Message m;
     ASSERT_TRUE(window::PeekMessage(m));
     EXPECT_EQ(m.message, window::msg::Quit);
     WndProc(win_.get(), window::msg::Destroy, 0, 0);
-    EXPECT_FALSE(window::PeekMessage(m));  // no second quit
+    EXPECT_FALSE(window::PeekMessage(m)); // no second quit
 }
 
-}  // namespace
+} // namespace

@@ -14,7 +14,8 @@ TEST(VideoMemoryClass, BoundariesOfTheThreeClasses) {
         uint32_t mb;
         uint32_t cls;
     } cases[] = {{0, 2}, {129, 2}, {130, 1}, {260, 1}, {261, 0}, {8192, 0}};
-    for (const Case& c : cases) EXPECT_EQ(VideoMemoryClass(c.mb), c.cls) << c.mb << " MB";
+    for (const Case& c : cases)
+        EXPECT_EQ(VideoMemoryClass(c.mb), c.cls) << c.mb << " MB";
 }
 
 // The file's fields at their offsets.
@@ -28,25 +29,28 @@ struct Layout {
 std::string Bytes(const Layout& l) {
     std::string b;
     auto u32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i) b.push_back(char((v >> (8 * i)) & 0xFF));
+        for (int i = 0; i < 4; ++i)
+            b.push_back(char((v >> (8 * i)) & 0xFF));
     };
     auto u8 = [&](uint8_t v) { b.push_back(char(v)); };
     u32(l.version);
     for (uint8_t v : {l.animatedShadows, l.notImportant, l.shadows, l.mv01, l.mv08, l.mv16, l.simple, l.mv06,
                       l.alwaysOn, l.mv05})
         u8(v);
-    for (uint32_t v : {l.filter, l.shadowMap, l.texture, l.water}) u32(v);
-    for (uint8_t v : {l.grass, l.mv20, l.ps20, l.mv22, l.mv21}) u8(v);
+    for (uint32_t v : {l.filter, l.shadowMap, l.texture, l.water})
+        u32(v);
+    for (uint8_t v : {l.grass, l.mv20, l.ps20, l.mv22, l.mv21})
+        u8(v);
     return b;
 }
 
 class VideoConfigTest : public ScratchDirTest {
-protected:
+  protected:
     void SetUp() override {
         ScratchDirTest::SetUp();
         std::filesystem::create_directories(root_ / "save");
         savedD3D_ = g_pD3D;
-        g_pD3D = nullptr;  // no adapter: the measure gives 0 MB, class 2
+        g_pD3D = nullptr; // no adapter: the measure gives 0 MB, class 2
         SimpleRender = false;
         DrawGrass = OptionMV20 = OptionMV22 = OptionMV21 = true;
     }
@@ -85,10 +89,10 @@ TEST_F(VideoConfigTest, DefaultsKeepGrassAndTheStoredOnlyOptions) {
     SetVideoDefaults();
     std::string file = File();
     ASSERT_EQ(file.size(), 35u);
-    EXPECT_EQ(file[30], 0);  // DrawGrass
-    EXPECT_EQ(file[31], 0);  // OptionMV20
-    EXPECT_EQ(file[33], 0);  // OptionMV22
-    EXPECT_EQ(file[34], 1);  // OptionMV21
+    EXPECT_EQ(file[30], 0); // DrawGrass
+    EXPECT_EQ(file[31], 0); // OptionMV20
+    EXPECT_EQ(file[33], 0); // OptionMV22
+    EXPECT_EQ(file[34], 1); // OptionMV21
 }
 
 TEST_F(VideoConfigTest, AWholeVersion5FileIsReadWithLevelsClamped) {
@@ -103,18 +107,18 @@ TEST_F(VideoConfigTest, AWholeVersion5FileIsReadWithLevelsClamped) {
     EXPECT_FALSE(OptionMV16);
     EXPECT_TRUE(SimpleRender);
     EXPECT_FALSE(OptionMV06);
-    EXPECT_TRUE(OptionAlwaysOn);  // always 1 after reading
+    EXPECT_TRUE(OptionAlwaysOn); // always 1 after reading
     EXPECT_TRUE(OptionMV05);
-    EXPECT_EQ(FilterLevel, 2u);  // 7 clamped
+    EXPECT_EQ(FilterLevel, 2u); // 7 clamped
     EXPECT_EQ(ShadowMapLevel, 2u);
     EXPECT_EQ(TextureLevel, 1u);
-    EXPECT_EQ(WaterTextureLevel, 2u);  // 0xFFFFFFFF clamped
+    EXPECT_EQ(WaterTextureLevel, 2u); // 0xFFFFFFFF clamped
     EXPECT_FALSE(DrawGrass);
     EXPECT_TRUE(OptionMV20);
     EXPECT_TRUE(UsePS20);
     EXPECT_FALSE(OptionMV22);
     EXPECT_TRUE(OptionMV21);
-    EXPECT_EQ(File(), Bytes(l));  // reading leaves the file as it was
+    EXPECT_EQ(File(), Bytes(l)); // reading leaves the file as it was
     SimpleRender = false;
 }
 
@@ -134,7 +138,7 @@ TEST_F(VideoConfigTest, AnythingButAWholeVersion5FileIsReplacedByDefaults) {
         {"one byte too long", true, whole + '\0'},
         {"empty", true, ""},
     };
-    Layout defaults{5, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0, 2, 2, 2, 2, 1, 1, 0, 1, 1};  // class 2 (no adapter)
+    Layout defaults{5, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0, 2, 2, 2, 2, 1, 1, 0, 1, 1}; // class 2 (no adapter)
     for (const Case& c : cases) {
         std::filesystem::remove(root_ / "save" / "video.cfg");
         if (c.present) WriteFile("save/video.cfg", c.bytes);
@@ -173,4 +177,4 @@ TEST_F(VideoConfigTest, MeasuredVideoMemoryChoosesTheDefaults) {
     d3d->Release();
 }
 
-}  // namespace
+} // namespace

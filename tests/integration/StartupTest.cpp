@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class GameRun : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir_ = fs::temp_directory_path() / ("zt_run_" + std::to_string(::getpid()) + "_" + info->name());
@@ -72,10 +72,17 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-    bool WaitForLog(const std::string& text, int seconds) {
+    // Waits for a line in the game's log; false at once when the game ended.
+    bool WaitForLog(pid_t pid, const std::string& text, int seconds) {
         auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
         while (std::chrono::steady_clock::now() < end) {
             if (Read("!console.txt").find(text) != std::string::npos) return true;
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                std::erase(running_, pid);
+                ADD_FAILURE() << "the game ended early with status " << status;
+                return false;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         return false;
@@ -83,7 +90,8 @@ protected:
 
     static size_t Count(const std::string& text, const std::string& part) {
         size_t n = 0;
-        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++n;
         return n;
     }
 
@@ -98,7 +106,7 @@ uint32_t U32(const std::string& b, size_t at) {
 
 TEST_F(GameRun, RunsFramesRefusesASecondInstanceAndShutsDownOnSigterm) {
     pid_t first = Start();
-    ASSERT_TRUE(WaitForLog("*** Klatka: 3", 120)) << Read("!console.txt");
+    ASSERT_TRUE(WaitForLog(first, "*** Klatka: 3", 120)) << Read("!console.txt");
     const std::string log = Read("!console.txt");
     EXPECT_NE(log.find("Welcome to Brakmoor."), std::string::npos);
     EXPECT_NE(log.find("> Driver: OpenGL"), std::string::npos);
@@ -126,17 +134,18 @@ TEST_F(GameRun, RunsFramesRefusesASecondInstanceAndShutsDownOnSigterm) {
 TEST_F(GameRun, AVideoSettingsFileOfAnotherVersionIsReplaced) {
     std::string old(35, '\0');
     old[0] = 4;
-    old[14] = 9;  // a level no version 5 file could hold
+    old[14] = 9; // a level no version 5 file could hold
     std::ofstream(dir_ / "save" / "video.cfg", std::ios::binary) << old;
     pid_t game = Start();
-    ASSERT_TRUE(WaitForLog("*** Klatka: 1", 120)) << Read("!console.txt");
+    ASSERT_TRUE(WaitForLog(game, "*** Klatka: 1", 120)) << Read("!console.txt");
     kill(game, SIGTERM);
     EXPECT_EQ(Wait(game, 120), 0);
     const std::string video = Read("save/video.cfg");
     ASSERT_EQ(video.size(), 35u);
     EXPECT_EQ(U32(video, 0), 5u);
-    for (size_t level = 14; level < 30; level += 4) EXPECT_LE(U32(video, level), 2u) << level;
-    EXPECT_EQ(video[12], 1);  // OptionAlwaysOn
+    for (size_t level = 14; level < 30; level += 4)
+        EXPECT_LE(U32(video, level), 2u) << level;
+    EXPECT_EQ(video[12], 1); // OptionAlwaysOn
 }
 
-}  // namespace
+} // namespace

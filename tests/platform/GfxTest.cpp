@@ -51,14 +51,18 @@ TEST(RenderStateCache, SendsOnlyDifferencesInFirstSetOrder) {
         {"order of first set",
          {{RenderState::Lighting, 0}, {RenderState::CullMode, 1}, {RenderState::Lighting, 0}},
          {RenderState::Lighting, RenderState::CullMode}},
-        {"last value wins", {{RenderState::AlphaRef, 5}, {RenderState::AlphaRef, 128}}, {RenderState::AlphaRef}},
+        {"last value wins",
+         {{RenderState::AlphaRef, 5}, {RenderState::AlphaRef, 128}},
+         {RenderState::AlphaRef}},
     };
     for (const Case& c : cases) {
         gfx::RenderStateCache cache;
         ApplyAll(cache);
-        for (const Set& s : c.sets) cache.Set(s.state, s.value);
+        for (const Set& s : c.sets)
+            cache.Set(s.state, s.value);
         EXPECT_EQ(ApplyAll(cache), c.sent) << c.name;
-        for (const Set& s : c.sets) EXPECT_EQ(cache.Applied(s.state), cache.Get(s.state)) << c.name;
+        for (const Set& s : c.sets)
+            EXPECT_EQ(cache.Applied(s.state), cache.Get(s.state)) << c.name;
     }
 }
 
@@ -85,7 +89,8 @@ TEST(RenderStateCache, DefaultsAreDirect3DDefaults) {
         {RenderState::ColorWriteEnable, 0xFu},
     };
     gfx::RenderStateCache c;
-    for (const Case& k : cases) EXPECT_EQ(c.Get(k.state), k.value) << int(k.state);
+    for (const Case& k : cases)
+        EXPECT_EQ(c.Get(k.state), k.value) << int(k.state);
     c.ResetToDefaults(false);
     EXPECT_EQ(c.Get(RenderState::ZEnable), 0u);
 }
@@ -96,7 +101,7 @@ constexpr uint32_t kW = 64, kH = 48;
 constexpr uint32_t kRed = 0xFFFF0000, kBlue = 0xFF0000FF, kGreen = 0xFF00FF00;
 
 class DeviceTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { setenv("SDL_VIDEODRIVER", "offscreen", 0); }
 
     void SetUp() override {
@@ -107,8 +112,8 @@ protected:
         d3d_ = gfx::CreateInterface();
         ASSERT_NE(d3d_, nullptr);
         pp_ = Params(gfx::Format::D24S8);
-        ASSERT_EQ(d3d_->CreateDevice(0, gfx::DeviceType::Hal, win_.get(), gfx::create::HardwareVertexProcessing, &pp_,
-                                     &dev_),
+        ASSERT_EQ(d3d_->CreateDevice(0, gfx::DeviceType::Hal, win_.get(),
+                                     gfx::create::HardwareVertexProcessing, &pp_, &dev_),
                   Result::Ok);
     }
     void TearDown() override {
@@ -164,12 +169,12 @@ TEST_F(DeviceTest, DepthFormatsThatGlStoresPassTheFormatChecks) {
     struct Case {
         gfx::Format format;
         bool supported;
-    } cases[] = {{gfx::Format::D16, true},    {gfx::Format::D24X8, true},  {gfx::Format::D24S8, true},
-                 {gfx::Format::D32, true},    {gfx::Format::D15S1, false}, {gfx::Format::D24X4S4, false},
+    } cases[] = {{gfx::Format::D16, true},      {gfx::Format::D24X8, true},  {gfx::Format::D24S8, true},
+                 {gfx::Format::D32, true},      {gfx::Format::D15S1, false}, {gfx::Format::D24X4S4, false},
                  {gfx::Format::X8R8G8B8, false}};
     for (const Case& c : cases) {
-        Result fmt = d3d_->CheckDeviceFormat(0, gfx::DeviceType::Hal, gfx::Format::X8R8G8B8, gfx::usage::DepthStencil,
-                                             gfx::ResourceType::Surface, c.format);
+        Result fmt = d3d_->CheckDeviceFormat(0, gfx::DeviceType::Hal, gfx::Format::X8R8G8B8,
+                                             gfx::usage::DepthStencil, gfx::ResourceType::Surface, c.format);
         Result match = d3d_->CheckDepthStencilMatch(0, gfx::DeviceType::Hal, gfx::Format::X8R8G8B8,
                                                     gfx::Format::X8R8G8B8, c.format);
         EXPECT_EQ(fmt == Result::Ok, c.supported) << int(c.format);
@@ -189,7 +194,7 @@ TEST_F(DeviceTest, ClearFillsTheViewportAndReadBackIsTopDown) {
     EXPECT_EQ(px[0], kGreen);                     // top-left, inside rect and viewport
     EXPECT_EQ(px[20], kRed);                      // top row, outside the rect
     EXPECT_EQ(px[(kH / 4) * kW], kBlue);          // first row below the viewport
-    EXPECT_EQ(px[(kH - 1) * kW + kW - 1], kBlue);  // bottom-right
+    EXPECT_EQ(px[(kH - 1) * kW + kW - 1], kBlue); // bottom-right
 }
 
 TEST_F(DeviceTest, StencilClearNeedsAStencilFormat) {
@@ -204,8 +209,8 @@ TEST_F(DeviceTest, StencilClearNeedsAStencilFormat) {
         gfx::PresentParameters p = Params(c.depth);
         ASSERT_EQ(dev_->Reset(&p), Result::Ok) << int(c.depth);
         ASSERT_EQ(dev_->Clear(0, nullptr, gfx::clear::Target, kBlue, 1.0f, 0), Result::Ok);
-        EXPECT_EQ(dev_->Clear(0, nullptr, gfx::clear::Target | gfx::clear::ZBuffer | gfx::clear::Stencil, kRed, 1.0f,
-                              0),
+        EXPECT_EQ(dev_->Clear(0, nullptr, gfx::clear::Target | gfx::clear::ZBuffer | gfx::clear::Stencil,
+                              kRed, 1.0f, 0),
                   c.stencilClear)
             << int(c.depth);
         // A refused clear clears nothing.
@@ -262,7 +267,7 @@ TEST_F(DeviceTest, StatesReachGlAndClearPutsMasksBack) {
     dev_->SetRenderState(RenderState::AlphaBlendEnable, 1);
     dev_->SetRenderState(RenderState::SrcBlend, gfx::StateValue(gfx::Blend::SrcAlpha));
     dev_->SetRenderState(RenderState::DestBlend, gfx::StateValue(gfx::Blend::InvSrcAlpha));
-    dev_->SetRenderState(RenderState::ColorWriteEnable, 0x1);  // red only
+    dev_->SetRenderState(RenderState::ColorWriteEnable, 0x1); // red only
     dev_->SetRenderState(RenderState::ZWriteEnable, 0);
     // Clear writes every channel whatever the masks say, then restores them.
     ASSERT_EQ(dev_->Clear(0, nullptr, gfx::clear::Target | gfx::clear::ZBuffer, kBlue, 1.0f, 0), Result::Ok);
@@ -310,11 +315,13 @@ TEST_F(DeviceTest, ScreenshotIsAnUprightBmp) {
     fs::remove_all(dir);
     const uint32_t rowBytes = (kW * 3 + 3) & ~3u;
     ASSERT_EQ(b.size(), 54 + rowBytes * kH);
-    auto u32 = [&](size_t o) { return uint32_t(b[o] | b[o + 1] << 8 | b[o + 2] << 16 | uint32_t(b[o + 3]) << 24); };
+    auto u32 = [&](size_t o) {
+        return uint32_t(b[o] | b[o + 1] << 8 | b[o + 2] << 16 | uint32_t(b[o + 3]) << 24);
+    };
     EXPECT_EQ(b[0], 'B');
     EXPECT_EQ(b[1], 'M');
     EXPECT_EQ(u32(18), kW);
-    EXPECT_EQ(u32(22), kH);  // positive height: rows stored bottom-up
+    EXPECT_EQ(u32(22), kH); // positive height: rows stored bottom-up
     EXPECT_EQ(b[28], 24);
     // The first stored row is the bottom of the screen (blue), the last the top (red).
     EXPECT_EQ(b[54 + 0], 0xFF);
@@ -326,13 +333,14 @@ TEST_F(DeviceTest, ScreenshotIsAnUprightBmp) {
 
 TEST_F(DeviceTest, MultisampledBackBufferReadsBackResolved) {
     uint32_t quality = 0;
-    if (d3d_->CheckDeviceMultiSampleType(0, gfx::DeviceType::Hal, gfx::Format::X8R8G8B8, false, 4, &quality) !=
-        Result::Ok) {
+    if (d3d_->CheckDeviceMultiSampleType(0, gfx::DeviceType::Hal, gfx::Format::X8R8G8B8, false, 4,
+                                         &quality) != Result::Ok) {
         GTEST_SKIP() << "no 4-sample support";
     }
     gfx::PresentParameters p = Params(gfx::Format::D24S8, 4);
     ASSERT_EQ(dev_->Reset(&p), Result::Ok);
-    ASSERT_EQ(dev_->Clear(0, nullptr, gfx::clear::Target | gfx::clear::ZBuffer | gfx::clear::Stencil, kGreen, 1.0f, 0),
+    ASSERT_EQ(dev_->Clear(0, nullptr, gfx::clear::Target | gfx::clear::ZBuffer | gfx::clear::Stencil, kGreen,
+                          1.0f, 0),
               Result::Ok);
     EXPECT_EQ(Read()[kW * kH / 2], kGreen);
     EXPECT_EQ(dev_->Present(), Result::Ok);
@@ -372,4 +380,4 @@ TEST_F(DeviceTest, InjectedCreateFailuresAreCountedDown) {
     EXPECT_EQ(other, nullptr);
 }
 
-}  // namespace
+} // namespace

@@ -22,20 +22,17 @@ TEST_P(VirtualKeyTable, MapsSdlKeycodeToVirtualKey) {
         << SDL_GetKeyName(GetParam().key);
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, VirtualKeyTable,
-                         ::testing::Values(KeyCase{SDLK_a, 'A'}, KeyCase{SDLK_z, 'Z'}, KeyCase{SDLK_0, '0'},
-                                           KeyCase{SDLK_9, '9'}, KeyCase{SDLK_F1, 0x70}, KeyCase{SDLK_F12, 0x7B},
-                                           KeyCase{SDLK_BACKQUOTE, 0xC0}, KeyCase{SDLK_RETURN, 0x0D},
-                                           KeyCase{SDLK_KP_ENTER, 0x0D}, KeyCase{SDLK_LSHIFT, 0x10},
-                                           KeyCase{SDLK_RSHIFT, 0x10}, KeyCase{SDLK_RCTRL, 0x11},
-                                           KeyCase{SDLK_LALT, 0x12}, KeyCase{SDLK_ESCAPE, 0x1B},
-                                           KeyCase{SDLK_KP_0, 0x60}, KeyCase{SDLK_KP_9, 0x69},
-                                           KeyCase{SDLK_KP_MINUS, 0x6D}, KeyCase{SDLK_UP, 0x26},
-                                           KeyCase{SDLK_DELETE, 0x2E}, KeyCase{SDLK_INSERT, 0x2D},
-                                           KeyCase{SDLK_LEFTBRACKET, 0xDB}, KeyCase{SDLK_QUOTE, 0xDE},
-                                           KeyCase{SDLK_MINUS, 0xBD}, KeyCase{SDLK_SLASH, 0xBF},
-                                           KeyCase{SDLK_BACKSPACE, 0x08}, KeyCase{SDLK_UNKNOWN, 0},
-                                           KeyCase{SDLK_F13, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Keys, VirtualKeyTable,
+    ::testing::Values(KeyCase{SDLK_a, 'A'}, KeyCase{SDLK_z, 'Z'}, KeyCase{SDLK_0, '0'}, KeyCase{SDLK_9, '9'},
+                      KeyCase{SDLK_F1, 0x70}, KeyCase{SDLK_F12, 0x7B}, KeyCase{SDLK_BACKQUOTE, 0xC0},
+                      KeyCase{SDLK_RETURN, 0x0D}, KeyCase{SDLK_KP_ENTER, 0x0D}, KeyCase{SDLK_LSHIFT, 0x10},
+                      KeyCase{SDLK_RSHIFT, 0x10}, KeyCase{SDLK_RCTRL, 0x11}, KeyCase{SDLK_LALT, 0x12},
+                      KeyCase{SDLK_ESCAPE, 0x1B}, KeyCase{SDLK_KP_0, 0x60}, KeyCase{SDLK_KP_9, 0x69},
+                      KeyCase{SDLK_KP_MINUS, 0x6D}, KeyCase{SDLK_UP, 0x26}, KeyCase{SDLK_DELETE, 0x2E},
+                      KeyCase{SDLK_INSERT, 0x2D}, KeyCase{SDLK_LEFTBRACKET, 0xDB}, KeyCase{SDLK_QUOTE, 0xDE},
+                      KeyCase{SDLK_MINUS, 0xBD}, KeyCase{SDLK_SLASH, 0xBF}, KeyCase{SDLK_BACKSPACE, 0x08},
+                      KeyCase{SDLK_UNKNOWN, 0}, KeyCase{SDLK_F13, 0}));
 
 // Records what reaches the window procedure.
 std::vector<window::Message> g_seen;
@@ -45,7 +42,7 @@ intptr_t RecordingProc(window::Window* w, uint32_t m, uintptr_t wp, intptr_t lp)
 }
 
 class MessageQueueTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { setenv("SDL_VIDEODRIVER", "offscreen", 0); }
     void SetUp() override {
         window::CreateParams p;
@@ -85,7 +82,7 @@ TEST_F(MessageQueueTest, KeyEventsBecomeKeyMessagesWithVirtualKeysAndTransitionB
         bool repeat;
         uint32_t message;
         uint32_t vkey;
-        uint32_t highBits;  // bits 30 and 31 of lParam
+        uint32_t highBits; // bits 30 and 31 of lParam
     } cases[] = {
         {SDL_KEYDOWN, SDLK_BACKQUOTE, false, window::msg::KeyDown, 0xC0, 0},
         {SDL_KEYDOWN, SDLK_w, true, window::msg::KeyDown, 'W', 1u << 30},
@@ -124,7 +121,7 @@ TEST_F(MessageQueueTest, QuitRequestClosesTheWindowWhichSendsDestroyOnce) {
     EXPECT_EQ(g_seen[1].message, window::msg::Destroy);
     EXPECT_TRUE(win_->IsDestroyed());
     window::SendMessage(win_.get(), window::msg::Close, 0, 0);
-    EXPECT_EQ(g_seen.size(), 3u);  // the second close reaches the procedure, but no second destroy
+    EXPECT_EQ(g_seen.size(), 3u); // the second close reaches the procedure, but no second destroy
 }
 
 TEST_F(MessageQueueTest, TerminationSignalArrivesAsClose) {
@@ -169,7 +166,7 @@ TEST_F(MessageQueueTest, TimerMessagesWaitForTheQueueAndStopWhenKilled) {
 
 TEST(Unattended, ReadsTheEnvironmentSwitch) {
     struct Case {
-        const char* value;  // null: unset
+        const char* value; // null: unset
         bool expected;
     } cases[] = {{nullptr, false}, {"", false}, {"0", false}, {"1", true}, {"yes", true}};
     const char* saved = std::getenv("ZT_UNATTENDED");
@@ -204,4 +201,4 @@ TEST(MessageBox, GoesToStandardErrorWhenUnattended) {
     }
 }
 
-}  // namespace
+} // namespace
