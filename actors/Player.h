@@ -12,6 +12,8 @@ extern uint8_t MissionFailed;
 extern float PlayerHealth;
 extern float PlayerMaxHealth;
 
+struct ObjectRecord;
+
 class CPlayer {
 public:
     virtual ~CPlayer() = default;
@@ -22,7 +24,12 @@ public:
     void SetHealth(float value, bool force = false);
     // Moves the player to a position and resets its motion.
     void TeleportTo(const float* position);
+    // Places the view for the frame (the player's body comes with the
+    // player's subsystem; until then the view is not moved).
+    void UpdateView() {}
 
+    // The player's current engine object (may be null); queries leave it out.
+    ObjectRecord* m_hObject = nullptr;
     float m_vPosition[3] = {};
     float m_vVelocity[3] = {};
     bool m_bEarlyFrames = false;

@@ -16,3 +16,9 @@ strpostac* PostacMgr::FindByName(const char* name, bool liveOnly) {
         if (p.bUsed && !(liveOnly && p.bDead) && StrCmpNoCase(p.szName, name) == 0) return &p;
     return nullptr;
 }
+
+void PostacMgr::FacePoint(strpostac* p, const math::Vec3& point) {
+    if (!p) return;
+    p->bFacePoint = 1;
+    p->vFacePoint = point;
+}

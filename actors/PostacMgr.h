@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "platform/math/Types.h"
+
 struct ObjectRecord;
 
 struct strpostac {
@@ -14,6 +16,9 @@ struct strpostac {
     bool bDead = false;
     char szName[64] = {};
     ObjectRecord* hObjects[3] = {};  // the body objects, the skinned mesh first
+    uint32_t dwId = 0;               // unique id of the live character, 0 for none
+    uint8_t bFacePoint = 0;          // told to turn its face towards vFacePoint
+    math::Vec3 vFacePoint;
 };
 
 class PostacMgr {
@@ -26,6 +31,8 @@ public:
     // The character of that name (ignoring case); with liveOnly a dead one
     // does not count. Null when none.
     strpostac* FindByName(const char* name, bool liveOnly);
+    // The character asked to face a point (a camera looking at it).
+    void FacePoint(strpostac* p, const math::Vec3& point);
 
     strpostac m_Postacie[MAX_POSTACIE];
 };

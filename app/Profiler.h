@@ -38,6 +38,9 @@ void ProfilerFrameReset();
 void ProfilerStart(int id);
 double ProfilerStop(int id);
 void ProfilerFrameTime();
+// The on-screen display of every labelled timer (while the console variable
+// Profiler is non-zero), right after ProfilerFrameTime.
+void ProfilerReport();
 
 // Seconds between two counter values, from their full 64-bit difference.
 double ProfilerSeconds(uint64_t from, uint64_t to, uint64_t frequency);

@@ -7,6 +7,9 @@ public:
     virtual ~ScreenOverlay() = default;
 
     void ResetFrame() { m_fFrameValue = 0.0f; }
+    // Per world: nothing is shown over the screen after a world change.
+    void Clear() { m_fFrameValue = 0.0f; }
+    void Init() { m_fFrameValue = 0.0f; }
 
     float m_fFrameValue = 0.0f;
 };

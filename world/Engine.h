@@ -12,6 +12,7 @@
 // the slot free; lookups that find nothing return null.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -109,7 +110,26 @@ public:
     void ReleaseKeyboard() { m_bKeyboardCreated = 0; }
     // Saves the back buffer as the next free "zt_screen%04d.bmp"; nothing
     // without a device.
-    void SaveScreenshot() { m_bScreenshotRequest = 0; }
+    void SaveScreenshot();
+    // The name SaveScreenshot uses: the first of zt_screen0000.bmp ..
+    // zt_screen0999.bmp that cannot be opened for reading, else the last.
+    static void ScreenshotFileName(char* out, size_t size);
+    // Forwards a device reset to the mesh manager's hook.
+    void OnDeviceReset() {}
+    // The screenshot and cut-scene keys (while the keyboard is ready).
+    void HandleKeys();
+    // Prints "*** Stop cutscene!" and runs the cut-scene on fast forward.
+    void StopCutscene();
+    // The world-open hooks (after the world file was read).
+    void OpenWorld();
+
+    // Test seam: when set, each step of StartWorld, EndWorld and OpenWorld
+    // reports its name before it runs.
+    void (*m_pfnHookTrace)(const char* step) = nullptr;
+    uint8_t m_bCameraPlaced = 0;  // the engine placed the camera this frame
+    uint64_t m_qwFreeVideoMemory = 0;  // as the device told it at the last world open
+    uint8_t m_bScreenshotKeyLatch = 0;  // last state of the screenshot command
+    uint8_t m_bCommand10Latch = 0;
 
     uint8_t m_bKeyboardCreated = 0;
     uint8_t m_bQuit = 0;
@@ -145,3 +165,16 @@ extern EEngine g_Engine;
 // The world to start first (the console's "runworld"), such as
 // "worlds\level_10.w".
 extern char WorldFileName[128];
+
+// Set by the game while "worlds\\intro.w" runs: the frame time is clamped to
+// 2.0 s instead of 0.5 s.
+extern bool g_bLongFrameTimeClamp;
+
+// Bits that the stages of one engine frame set for later ones; zeroed at the
+// start of every frame.
+struct EngineSharedFlags {
+    uint32_t dwWords[4];
+    uint8_t bBytes[8];
+};
+static_assert(sizeof(EngineSharedFlags) == 24);
+extern EngineSharedFlags g_EngineSharedFlags;

@@ -1,5 +1,9 @@
 #include "world/EngineObject.h"
 
+#include "app/Options.h"
+#include "game/Menu.h"
+#include "world/BezierMgr.h"
+#include "world/Engine.h"
 #include "world/ObjectRecord.h"
 
 EEngineObject g_EngineObject;
@@ -26,3 +30,8 @@ void SetSectorHidden(uint32_t sector, bool hidden) {
 }
 
 bool IsSectorHidden(uint32_t sector) { return sector < MAX_SECTORS && g_bSectorHidden[sector]; }
+
+void EEngineObject::UpdateBehaviour() {
+    if (!UpdateObjects) return;
+    if (!g_Menu.IsOpen() && UpdateBezier) g_BezierMgr.UpdateObjects(g_Engine.m_fFrameTime);
+}

@@ -23,6 +23,15 @@ public:
     // object dying; the death effects come with the behaviour layer.
     void HandleDeath(ObjectRecord* object, const math::Vec3* hit, const math::Vec3* attacker);
 
+    // Once per engine frame: the passes over the object table. So far the
+    // one pass built is the first step of the per-object pass: the objects
+    // on Bezier paths are advanced (while UpdateObjects and UpdateBezier are
+    // on and the menu is closed).
+    void UpdateBehaviour();
+    // The world hooks of the engine's world start.
+    void OnWorldOpen() { m_pLastActionObject = nullptr; }
+    void OnWorldClose() { m_pLastActionObject = nullptr; }
+
     ObjectRecord* m_pLastActionObject = nullptr;
     uint32_t m_iActionsRun = 0;
 };

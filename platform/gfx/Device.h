@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "platform/gfx/Types.h"
+#include "platform/math/Types.h"
 
 namespace gfx {
 
@@ -133,6 +134,45 @@ public:
     // Free video memory in bytes, as the driver tells it (an estimate).
     virtual uint64_t GetAvailableTextureMem() = 0;
 
+    // Fixed-function transforms (row vectors, Direct3D layout), kept on the
+    // device for the built-in programs and for the engine to read back.
+    virtual Result SetTransform(TransformState state, const math::Matrix& m) {
+        const uint32_t i = static_cast<uint32_t>(state);
+        if (i >= TransformStateCount) return Result::InvalidCall;
+        m_transforms[i] = m;
+        return Result::Ok;
+    }
+    virtual Result GetTransform(TransformState state, math::Matrix* m) {
+        const uint32_t i = static_cast<uint32_t>(state);
+        if (i >= TransformStateCount || !m) return Result::InvalidCall;
+        *m = m_transforms[i];
+        return Result::Ok;
+    }
+
+    // The gamma ramp of a swap chain (only 0 exists). The window system gives
+    // no ramp here, so the device keeps it and the final pass of Present maps
+    // every colour channel through it; GammaRampIsIdentity lets that pass skip
+    // the lookup. The flags (gamma::Calibrate) are kept as given.
+    virtual void SetGammaRamp(uint32_t swapChain, uint32_t flags, const GammaRamp* ramp) {
+        if (swapChain != 0 || !ramp) return;
+        m_gammaRamp = *ramp;
+        m_gammaFlags = flags;
+    }
+    virtual void GetGammaRamp(uint32_t swapChain, GammaRamp* ramp) {
+        if (swapChain == 0 && ramp) *ramp = m_gammaRamp;
+    }
+    const GammaRamp& CurrentGammaRamp() const { return m_gammaRamp; }
+
+    // Switches a fixed-function light on or off (kept for the built-in
+    // programs; index below 8).
+    virtual Result LightEnable(uint32_t index, bool on) {
+        if (index >= 8) return Result::InvalidCall;
+        m_lightsOn = on ? (m_lightsOn | (1u << index)) : (m_lightsOn & ~(1u << index));
+        return Result::Ok;
+    }
+    bool LightEnabled(uint32_t index) const { return index < 8 && (m_lightsOn >> index) & 1u; }
+    bool GammaRampIsIdentity() const { return m_gammaRamp == GammaRamp::Identity(); }
+
     // Test hooks. The device reports DeviceLost to the next lostPolls calls of
     // TestCooperativeLevel, then DeviceNotReset until a reset succeeds.
     virtual void SimulateDeviceLoss(uint32_t lostPolls = 1) = 0;
@@ -140,6 +180,12 @@ public:
     virtual void FailNextReset(Result result) = 0;
     // Number of successful resets so far.
     virtual uint32_t ResetCount() const = 0;
+
+protected:
+    math::Matrix m_transforms[TransformStateCount];
+    GammaRamp m_gammaRamp = GammaRamp::Identity();
+    uint32_t m_gammaFlags = 0;
+    uint32_t m_lightsOn = 0;
 };
 
 // Video memory assumed when the driver tells nothing (for example Mesa's

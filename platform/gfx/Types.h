@@ -229,4 +229,26 @@ constexpr uint32_t StateValue(E e) {
     return static_cast<uint32_t>(e);
 }
 
+// Transforms kept by the device (SetTransform).
+enum class TransformState : uint32_t { World = 0, View, Projection };
+constexpr uint32_t TransformStateCount = 3;
+
+// A gamma ramp: 256 entries per channel, 0..65535 (SetGammaRamp).
+struct GammaRamp {
+    uint16_t red[256];
+    uint16_t green[256];
+    uint16_t blue[256];
+
+    // The straight ramp, entry i = i * 257.
+    static GammaRamp Identity() {
+        GammaRamp r{};
+        for (uint32_t i = 0; i < 256; ++i) r.red[i] = r.green[i] = r.blue[i] = uint16_t(i * 257);
+        return r;
+    }
+    bool operator==(const GammaRamp& o) const { return std::memcmp(this, &o, sizeof *this) == 0; }
+};
+namespace gamma {
+constexpr uint32_t Calibrate = 1;  // the ramp is calibrated for the display
+}  // namespace gamma
+
 }  // namespace gfx

@@ -364,6 +364,7 @@ Result GlDevice::Reset(PresentParameters* pp) {
     *pp = p;
     m_inScene = false;
     m_states.ResetToDefaults(p.EnableAutoDepthStencil);
+    m_draw.ResetStates();
     ApplyRenderStates();
     m_viewport = {0, 0, p.BackBufferWidth, p.BackBufferHeight, 0.0f, 1.0f};
     ApplyViewport();

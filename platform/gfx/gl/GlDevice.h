@@ -11,6 +11,7 @@
 
 #include "platform/gfx/Device.h"
 #include "platform/gfx/RenderStateCache.h"
+#include "platform/gfx/gl/GlDraw.h"
 #include "platform/gfx/gl/GlFunctions.h"
 
 namespace gfx::gl {
@@ -122,6 +123,8 @@ private:
     uint32_t m_defaultPoolLive = 0;
     bool m_inScene = false;
     std::vector<uint32_t> m_readBuffer;
+
+#include "platform/gfx/gl/GlDrawMembers.inc"
 };
 
 }  // namespace gfx::gl

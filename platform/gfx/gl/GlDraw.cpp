@@ -1,0 +1,883 @@
+#include "platform/gfx/gl/GlDraw.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/gfx/gl/GlDevice.h"
+
+namespace gfx::gl {
+namespace {
+
+// Stages the program evaluates; the engine's fixed-function draws use at
+// most two, and a disabled stage ends the chain as on Direct3D.
+constexpr uint32_t kProgramStages = 4;
+
+// Attribute locations of the built-in program.
+enum Attribute : GLuint { kPosition = 0, kDiffuse = 1, kSpecular = 2, kTex0 = 3, kNormal = 7 };
+
+const char* const kVertexShader = R"(#version 330 core
+layout(location = 0) in vec4 aPosition;
+layout(location = 1) in vec4 aDiffuse;
+layout(location = 2) in vec4 aSpecular;
+layout(location = 3) in vec2 aTex0;
+layout(location = 4) in vec2 aTex1;
+layout(location = 5) in vec2 aTex2;
+layout(location = 6) in vec2 aTex3;
+uniform int uPreTransformed;
+uniform vec4 uViewport;      // x, y, width, height in pixels
+uniform mat4 uWorldViewProj; // the row-vector matrix as stored (v * M)
+out vec4 vDiffuse;
+out vec4 vSpecular;
+out vec2 vTex[4];
+void main() {
+    if (uPreTransformed != 0) {
+        // Screen pixels with Direct3D 9 centres at whole numbers. The extra
+        // 1/128 pixel makes a centre on a left or top edge fall inside, as
+        // Direct3D's top-left rule has it, whatever rule GL applies.
+        float w = aPosition.w > 0.0 ? 1.0 / aPosition.w : 1.0;
+        vec2 p = (aPosition.xy + (0.5 - 1.0 / 128.0) - uViewport.xy) / uViewport.zw;
+        gl_Position = vec4((p.x * 2.0 - 1.0) * w, (1.0 - p.y * 2.0) * w, aPosition.z * w, w);
+    } else {
+        gl_Position = uWorldViewProj * vec4(aPosition.xyz, 1.0);
+    }
+    vDiffuse = aDiffuse;
+    vSpecular = aSpecular;
+    vTex[0] = aTex0;
+    vTex[1] = aTex1;
+    vTex[2] = aTex2;
+    vTex[3] = aTex3;
+}
+)";
+
+const char* const kFragmentShader = R"(#version 330 core
+in vec4 vDiffuse;
+in vec4 vSpecular;
+in vec2 vTex[4];
+uniform sampler2D uTex0;
+uniform sampler2D uTex1;
+uniform sampler2D uTex2;
+uniform sampler2D uTex3;
+uniform int uColorOp[4];
+uniform int uColorArg1[4];
+uniform int uColorArg2[4];
+uniform int uAlphaOp[4];
+uniform int uAlphaArg1[4];
+uniform int uAlphaArg2[4];
+uniform int uTexIndex[4];
+uniform int uHasTexture[4];
+uniform vec4 uTFactor;
+uniform int uAlphaTest;
+uniform int uAlphaFunc;
+uniform float uAlphaRef;
+out vec4 fragColor;
+
+vec4 sampleStage(int i) {
+    if (uHasTexture[i] == 0) return vec4(1.0);
+    vec2 uv = vTex[clamp(uTexIndex[i], 0, 3)];
+    if (i == 0) return texture(uTex0, uv);
+    if (i == 1) return texture(uTex1, uv);
+    if (i == 2) return texture(uTex2, uv);
+    return texture(uTex3, uv);
+}
+
+vec4 argument(int a, vec4 current, vec4 tex) {
+    vec4 v;
+    int sel = a & 15;
+    if (sel == 0) v = vDiffuse;
+    else if (sel == 1) v = current;
+    else if (sel == 2) v = tex;
+    else if (sel == 3) v = uTFactor;
+    else if (sel == 4) v = vSpecular;
+    else v = current;
+    if ((a & 16) != 0) v = vec4(1.0) - v;
+    if ((a & 32) != 0) v = vec4(v.a);
+    return v;
+}
+
+vec4 operation(int op, vec4 a1, vec4 a2, vec4 current, vec4 tex) {
+    if (op == 2) return a1;
+    if (op == 3) return a2;
+    if (op == 4) return a1 * a2;
+    if (op == 5) return a1 * a2 * 2.0;
+    if (op == 6) return a1 * a2 * 4.0;
+    if (op == 7) return a1 + a2;
+    if (op == 8) return a1 + a2 - 0.5;
+    if (op == 9) return (a1 + a2 - 0.5) * 2.0;
+    if (op == 10) return a1 - a2;
+    if (op == 11) return a1 + a2 - a1 * a2;
+    if (op == 12) return mix(a2, a1, vDiffuse.a);
+    if (op == 13) return mix(a2, a1, tex.a);
+    if (op == 14) return mix(a2, a1, uTFactor.a);
+    if (op == 16) return mix(a2, a1, current.a);
+    return a1;
+}
+
+bool passes(int func, float a, float ref) {
+    if (func == 1) return false;
+    if (func == 2) return a < ref;
+    if (func == 3) return a == ref;
+    if (func == 4) return a <= ref;
+    if (func == 5) return a > ref;
+    if (func == 6) return a != ref;
+    if (func == 7) return a >= ref;
+    return true;
+}
+
+void main() {
+    vec4 current = vDiffuse;
+    for (int i = 0; i < 4; ++i) {
+        if (uColorOp[i] == 1) break;
+        vec4 tex = sampleStage(i);
+        vec4 c = operation(uColorOp[i], argument(uColorArg1[i], current, tex),
+                           argument(uColorArg2[i], current, tex), current, tex);
+        float a = current.a;
+        if (uAlphaOp[i] != 1) {
+            a = operation(uAlphaOp[i], argument(uAlphaArg1[i], current, tex),
+                          argument(uAlphaArg2[i], current, tex), current, tex).a;
+        }
+        current = clamp(vec4(c.rgb, a), 0.0, 1.0);
+    }
+    if (uAlphaTest != 0 && !passes(uAlphaFunc, floor(current.a * 255.0 + 0.5), uAlphaRef)) discard;
+    fragColor = current;
+}
+)";
+
+GLenum PrimitiveGl(PrimitiveType t) {
+    switch (t) {
+    case PrimitiveType::PointList:
+        return GL_POINTS;
+    case PrimitiveType::LineList:
+        return GL_LINES;
+    case PrimitiveType::LineStrip:
+        return GL_LINE_STRIP;
+    case PrimitiveType::TriangleStrip:
+        return GL_TRIANGLE_STRIP;
+    case PrimitiveType::TriangleFan:
+        return GL_TRIANGLE_FAN;
+    default:
+        return GL_TRIANGLES;
+    }
+}
+
+GLint WrapGl(uint32_t v) {
+    switch (static_cast<TextureAddress>(v)) {
+    case TextureAddress::Mirror:
+        return GL_MIRRORED_REPEAT;
+    case TextureAddress::Clamp:
+        return GL_CLAMP_TO_EDGE;
+    case TextureAddress::Border:
+        return GL_CLAMP_TO_BORDER;
+    default:
+        return GL_REPEAT;
+    }
+}
+
+GLint MinFilterGl(uint32_t min, uint32_t mip) {
+    const bool linear = min != StateValue(TextureFilter::Point) && min != StateValue(TextureFilter::None);
+    if (mip == StateValue(TextureFilter::None)) return linear ? GL_LINEAR : GL_NEAREST;
+    const bool mipLinear = mip != StateValue(TextureFilter::Point);
+    if (linear) return mipLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR_MIPMAP_NEAREST;
+    return mipLinear ? GL_NEAREST_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_NEAREST;
+}
+
+bool ColourFormat(Format f) {
+    return f == Format::A8R8G8B8 || f == Format::X8R8G8B8;
+}
+
+GLuint Compile(const DrawFunctions& gl, GLenum type, const char* source) {
+    GLuint s = gl.CreateShader(type);
+    gl.ShaderSource(s, 1, &source, nullptr);
+    gl.CompileShader(s);
+    GLint ok = 0;
+    gl.GetShaderiv(s, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        char log[1024] = {};
+        gl.GetShaderInfoLog(s, sizeof log, nullptr, log);
+        std::fprintf(stderr, "gfx: fixed-function shader: %s\n", log);
+        gl.DeleteShader(s);
+        return 0;
+    }
+    return s;
+}
+
+// Rectangle of a lock, clipped to the level; false when empty or outside.
+bool LockArea(const Rect* rect, uint32_t w, uint32_t h, Rect* out) {
+    Rect r = rect ? *rect : Rect{0, 0, int32_t(w), int32_t(h)};
+    if (r.left < 0 || r.top < 0 || r.right > int32_t(w) || r.bottom > int32_t(h) || r.left >= r.right ||
+        r.top >= r.bottom) {
+        return false;
+    }
+    *out = r;
+    return true;
+}
+
+} // namespace
+
+bool DrawFunctions::Load() {
+#define ZT_GL_DRAW_LOAD(type, name)                                                                          \
+    name = reinterpret_cast<type>(SDL_GL_GetProcAddress("gl" #name));                                        \
+    if (!name) return false;
+    ZT_GL_DRAW_FUNCTIONS(ZT_GL_DRAW_LOAD)
+#undef ZT_GL_DRAW_LOAD
+    return true;
+}
+
+// ---- Tracked resources --------------------------------------------------------------
+
+GlTracked::GlTracked(GlDraw* owner) : m_owner(owner) {
+    if (m_owner) m_owner->Track(this);
+}
+
+GlTracked::~GlTracked() {
+    if (m_owner) m_owner->Untrack(this);
+}
+
+void GlDraw::Track(GlTracked* r) {
+    r->m_prev = nullptr;
+    r->m_next = m_tracked;
+    if (m_tracked) m_tracked->m_prev = r;
+    m_tracked = r;
+}
+
+void GlDraw::Untrack(GlTracked* r) {
+    if (r->m_prev) r->m_prev->m_next = r->m_next;
+    if (r->m_next) r->m_next->m_prev = r->m_prev;
+    if (m_tracked == r) m_tracked = r->m_next;
+    r->m_prev = r->m_next = nullptr;
+}
+
+GlDraw::~GlDraw() {
+    // The context is gone by now: cut every resource loose first, so that the
+    // references dropped below make no GL calls.
+    while (m_tracked) {
+        GlTracked* r = m_tracked;
+        Untrack(r);
+        r->Orphan();
+    }
+    for (GlTexture*& t : m_textures) {
+        if (t) t->Release();
+        t = nullptr;
+    }
+    if (m_stream) m_stream->Release();
+    m_stream = nullptr;
+}
+
+const DrawFunctions* GlDraw::Functions() {
+    if (!m_loaded && !m_failed) {
+        m_device.MakeCurrent();
+        m_loaded = m_gl.Load();
+        m_failed = !m_loaded;
+    }
+    if (!m_loaded) return nullptr;
+    m_device.MakeCurrent();
+    return &m_gl;
+}
+
+void GlDraw::AddDefaultPool() {
+    m_device.AddDefaultPoolResource();
+}
+void GlDraw::RemoveDefaultPool() {
+    m_device.RemoveDefaultPoolResource();
+}
+
+void GlDraw::TakeBuffer(uint32_t length, GLuint* name, std::vector<uint8_t>* data) {
+    for (size_t i = m_freeBuffers.size(); i-- > 0;) {
+        if (m_freeBuffers[i].length != length) continue;
+        *name = m_freeBuffers[i].name;
+        *data = std::move(m_freeBuffers[i].data);
+        m_freeBuffers[i] = std::move(m_freeBuffers.back());
+        m_freeBuffers.pop_back();
+        return;
+    }
+    data->assign(length, 0);
+    *name = 0;
+    if (const DrawFunctions* gl = Functions()) {
+        gl->GenBuffers(1, name);
+        gl->BindBuffer(GL_ARRAY_BUFFER, *name);
+        gl->BufferData(GL_ARRAY_BUFFER, GLsizeiptr(length), nullptr, GL_DYNAMIC_DRAW);
+    }
+}
+
+void GlDraw::RecycleBuffer(uint32_t length, GLuint name, std::vector<uint8_t>&& data) {
+    // A few hundred kilobytes of spare buffers at most.
+    if (m_freeBuffers.size() >= 64) {
+        if (const DrawFunctions* gl = Functions()) gl->DeleteBuffers(1, &name);
+        return;
+    }
+    m_freeBuffers.push_back({length, name, std::move(data)});
+}
+
+// ---- Textures -------------------------------------------------------------------------
+
+GlTexture::GlTexture(GlDraw* owner, uint32_t w, uint32_t h, uint32_t levels, Format f, gfx::Pool pool)
+    : GlTracked(owner), m_format(f), m_pool(pool) {
+    const uint32_t full = uint32_t(std::bit_width(std::max(w, h)));
+    if (levels == 0 || levels > full) levels = full;
+    for (uint32_t l = 0; l < levels; ++l) {
+        Level lv;
+        lv.w = std::max(1u, w >> l);
+        lv.h = std::max(1u, h >> l);
+        lv.texels.assign(size_t(lv.w) * lv.h, 0);
+        m_levels.push_back(std::move(lv));
+    }
+    if (m_pool == gfx::Pool::Default) m_owner->AddDefaultPool();
+    const DrawFunctions* gl = m_owner->Functions();
+    if (!gl) return;
+    gl->GenTextures(1, &m_name);
+    gl->ActiveTexture(GL_TEXTURE0);
+    gl->BindTexture(GL_TEXTURE_2D, m_name);
+    gl->TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    gl->TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels - 1));
+    if (f == Format::X8R8G8B8) gl->TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    for (uint32_t l = 0; l < levels; ++l) {
+        gl->TexImage2D(GL_TEXTURE_2D, GLint(l), GL_RGBA8, GLsizei(m_levels[l].w), GLsizei(m_levels[l].h), 0,
+                       GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, m_levels[l].texels.data());
+    }
+}
+
+GlTexture::~GlTexture() {
+    if (!m_owner) return;
+    if (m_pool == gfx::Pool::Default) m_owner->RemoveDefaultPool();
+    if (const DrawFunctions* gl = m_owner->Functions(); gl && m_name) gl->DeleteTextures(1, &m_name);
+}
+
+void GlTexture::Orphan() {
+    GlTracked::Orphan();
+    m_name = 0;
+}
+
+Result GlTexture::LockRect(uint32_t level, LockedRect* out, const Rect* rect, uint32_t flags) {
+    if (!out || level >= m_levels.size() || m_levels[level].locked) return Result::InvalidCall;
+    Level& lv = m_levels[level];
+    Rect r;
+    if (!LockArea(rect, lv.w, lv.h, &r)) return Result::InvalidCall;
+    lv.locked = true;
+    lv.readOnly = (flags & lock::ReadOnly) != 0;
+    out->Pitch = int32_t(lv.w * 4);
+    out->pBits = lv.texels.data() + size_t(r.top) * lv.w + r.left;
+    return Result::Ok;
+}
+
+Result GlTexture::UnlockRect(uint32_t level) {
+    if (level >= m_levels.size() || !m_levels[level].locked) return Result::InvalidCall;
+    m_levels[level].locked = false;
+    if (!m_levels[level].readOnly) Upload(level);
+    return Result::Ok;
+}
+
+void GlTexture::Upload(uint32_t level) {
+    if (!m_owner || !m_name) return;
+    const DrawFunctions* gl = m_owner->Functions();
+    if (!gl) return;
+    const Level& lv = m_levels[level];
+    gl->ActiveTexture(GL_TEXTURE0);
+    gl->BindTexture(GL_TEXTURE_2D, m_name);
+    gl->PixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    gl->TexSubImage2D(GL_TEXTURE_2D, GLint(level), 0, 0, GLsizei(lv.w), GLsizei(lv.h), GL_BGRA,
+                      GL_UNSIGNED_INT_8_8_8_8_REV, lv.texels.data());
+    gl->PixelStorei(GL_UNPACK_ALIGNMENT, 1);
+}
+
+namespace {
+// One level of a texture seen as a surface.
+class GlLevelSurface final : public Surface {
+  public:
+    GlLevelSurface(GlTexture* t, uint32_t level) : m_texture(t), m_level(level) { m_texture->AddRef(); }
+    ~GlLevelSurface() override { m_texture->Release(); }
+    uint32_t Width() const override { return m_texture->Width(m_level); }
+    uint32_t Height() const override { return m_texture->Height(m_level); }
+    Format GetFormat() const override { return m_texture->GetFormat(); }
+    Result LockRect(LockedRect* out, const Rect* rect, uint32_t flags) override {
+        return m_texture->LockRect(m_level, out, rect, flags);
+    }
+    Result UnlockRect() override { return m_texture->UnlockRect(m_level); }
+
+  private:
+    GlTexture* m_texture;
+    uint32_t m_level;
+};
+} // namespace
+
+Result GlTexture::GetSurfaceLevel(uint32_t level, Surface** out) {
+    if (!out || level >= m_levels.size()) return Result::InvalidCall;
+    *out = new GlLevelSurface(this, level);
+    return Result::Ok;
+}
+
+// ---- Vertex buffers -------------------------------------------------------------------
+
+namespace {
+// Never destroyed: buffers may still be freed by other objects' destructors
+// at exit.
+std::vector<void*>& FreeVertexBufferObjects() {
+    static std::vector<void*>* free = new std::vector<void*>;
+    return *free;
+}
+} // namespace
+
+void* GlVertexBuffer::operator new(size_t size) {
+    std::vector<void*>& free = FreeVertexBufferObjects();
+    if (size == sizeof(GlVertexBuffer) && !free.empty()) {
+        void* p = free.back();
+        free.pop_back();
+        return p;
+    }
+    return ::operator new(size);
+}
+
+void GlVertexBuffer::operator delete(void* p) {
+    std::vector<void*>& free = FreeVertexBufferObjects();
+    if (free.size() < 256) {
+        free.push_back(p);
+    } else {
+        ::operator delete(p);
+    }
+}
+
+GlVertexBuffer::GlVertexBuffer(GlDraw* owner, uint32_t length, uint32_t fvf, gfx::Pool pool)
+    : GlTracked(owner), m_length(length), m_fvf(fvf), m_pool(pool) {
+    if (m_pool == gfx::Pool::Default) m_owner->AddDefaultPool();
+    m_owner->TakeBuffer(length, &m_name, &m_data);
+}
+
+GlVertexBuffer::~GlVertexBuffer() {
+    if (!m_owner) return;
+    if (m_pool == gfx::Pool::Default) m_owner->RemoveDefaultPool();
+    m_owner->RecycleBuffer(m_length, m_name, std::move(m_data));
+}
+
+void GlVertexBuffer::Orphan() {
+    GlTracked::Orphan();
+    m_name = 0;
+}
+
+Result GlVertexBuffer::Lock(uint32_t offset, uint32_t size, void** data, uint32_t flags) {
+    if (!data || m_locked || offset > m_length) return Result::InvalidCall;
+    if (size == 0) size = m_length - offset;
+    if (size > m_length - offset) return Result::InvalidCall;
+    m_locked = true;
+    m_lockReadOnly = (flags & lock::ReadOnly) != 0;
+    m_lockOffset = offset;
+    m_lockSize = size;
+    *data = m_data.data() + offset;
+    return Result::Ok;
+}
+
+Result GlVertexBuffer::Unlock() {
+    if (!m_locked) return Result::InvalidCall;
+    m_locked = false;
+    if (m_lockReadOnly || !m_owner || !m_name || m_lockSize == 0) return Result::Ok;
+    if (const DrawFunctions* gl = m_owner->Functions()) {
+        gl->BindBuffer(GL_ARRAY_BUFFER, m_name);
+        gl->BufferSubData(GL_ARRAY_BUFFER, GLintptr(m_lockOffset), GLsizeiptr(m_lockSize),
+                          m_data.data() + m_lockOffset);
+    }
+    return Result::Ok;
+}
+
+// ---- System-memory surfaces ---------------------------------------------------------------
+
+Result GlMemorySurface::LockRect(LockedRect* out, const Rect* rect, uint32_t) {
+    Rect r;
+    if (!out || m_locked || !LockArea(rect, m_w, m_h, &r)) return Result::InvalidCall;
+    m_locked = true;
+    out->Pitch = int32_t(m_w * 4);
+    out->pBits = m_texels.data() + size_t(r.top) * m_w + r.left;
+    return Result::Ok;
+}
+
+Result GlMemorySurface::UnlockRect() {
+    if (!m_locked) return Result::InvalidCall;
+    m_locked = false;
+    return Result::Ok;
+}
+
+// ---- States -----------------------------------------------------------------------------------
+
+void GlDraw::ResetStates() {
+    for (uint32_t s = 0; s < TextureStageCount; ++s) {
+        for (uint32_t k = 0; k < TextureStageStateCount; ++k) {
+            m_stage[s][k] = DefaultStageState(s, static_cast<TextureStageState>(k));
+        }
+        if (m_textures[s]) m_textures[s]->Release();
+        m_textures[s] = nullptr;
+    }
+    for (uint32_t s = 0; s < SamplerCount; ++s) {
+        for (uint32_t k = 0; k < SamplerStateCount; ++k)
+            m_sampler[s][k] = DefaultSamplerState(static_cast<SamplerState>(k));
+        m_samplerDirty[s] = true;
+    }
+    if (m_stream) m_stream->Release();
+    m_stream = nullptr;
+    m_fvf = 0;
+}
+
+Result GlDraw::SetTexture(uint32_t stage, Texture* texture) {
+    if (stage >= TextureStageCount) return Result::InvalidCall;
+    GlTexture* t = static_cast<GlTexture*>(texture);
+    if (t) t->AddRef();
+    if (m_textures[stage]) m_textures[stage]->Release();
+    m_textures[stage] = t;
+    return Result::Ok;
+}
+
+Result GlDraw::SetTextureStageState(uint32_t stage, TextureStageState state, uint32_t value) {
+    const uint32_t k = static_cast<uint32_t>(state);
+    if (stage >= TextureStageCount || k >= TextureStageStateCount) return Result::InvalidCall;
+    m_stage[stage][k] = value;
+    return Result::Ok;
+}
+
+Result GlDraw::GetTextureStageState(uint32_t stage, TextureStageState state, uint32_t* value) const {
+    const uint32_t k = static_cast<uint32_t>(state);
+    if (!value || stage >= TextureStageCount || k >= TextureStageStateCount) return Result::InvalidCall;
+    *value = m_stage[stage][k];
+    return Result::Ok;
+}
+
+Result GlDraw::SetSamplerState(uint32_t sampler, SamplerState state, uint32_t value) {
+    const uint32_t k = static_cast<uint32_t>(state);
+    if (sampler >= SamplerCount || k >= SamplerStateCount) return Result::InvalidCall;
+    if (m_sampler[sampler][k] != value) m_samplerDirty[sampler] = true;
+    m_sampler[sampler][k] = value;
+    return Result::Ok;
+}
+
+Result GlDraw::GetSamplerState(uint32_t sampler, SamplerState state, uint32_t* value) const {
+    const uint32_t k = static_cast<uint32_t>(state);
+    if (!value || sampler >= SamplerCount || k >= SamplerStateCount) return Result::InvalidCall;
+    *value = m_sampler[sampler][k];
+    return Result::Ok;
+}
+
+Result GlDraw::SetFVF(uint32_t fvf) {
+    m_fvf = fvf;
+    return Result::Ok;
+}
+
+Result GlDraw::SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset, uint32_t stride) {
+    if (stream != 0) return Result::InvalidCall;
+    GlVertexBuffer* b = static_cast<GlVertexBuffer*>(buffer);
+    if (b) b->AddRef();
+    if (m_stream) m_stream->Release();
+    m_stream = b;
+    m_streamOffset = offset;
+    m_streamStride = stride;
+    return Result::Ok;
+}
+
+// ---- Resource creation ----------------------------------------------------------------------------
+
+Result GlDraw::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t, Format format,
+                             gfx::Pool pool, Texture** out) {
+    if (!out) return Result::InvalidCall;
+    *out = nullptr;
+    if (width == 0 || height == 0 || width > 16384 || height > 16384 || !ColourFormat(format) ||
+        pool == gfx::Pool::SystemMem || pool == gfx::Pool::Scratch) {
+        return Result::InvalidCall;
+    }
+    if (!Functions()) return Result::NotAvailable;
+    *out = new GlTexture(this, width, height, levels, format, pool);
+    return Result::Ok;
+}
+
+Result GlDraw::CreateVertexBuffer(uint32_t length, uint32_t, uint32_t fvf, gfx::Pool pool,
+                                  VertexBuffer** out) {
+    if (!out) return Result::InvalidCall;
+    *out = nullptr;
+    if (length == 0 || pool == gfx::Pool::SystemMem || pool == gfx::Pool::Scratch) return Result::InvalidCall;
+    if (!Functions()) return Result::NotAvailable;
+    *out = new GlVertexBuffer(this, length, fvf, pool);
+    return Result::Ok;
+}
+
+Result GlDraw::CreateOffscreenPlainSurface(uint32_t width, uint32_t height, Format format, gfx::Pool pool,
+                                           Surface** out) {
+    if (!out) return Result::InvalidCall;
+    *out = nullptr;
+    if (width == 0 || height == 0 || width > 16384 || height > 16384 || !ColourFormat(format) ||
+        pool == gfx::Pool::Managed) {
+        return Result::InvalidCall;
+    }
+    *out = new GlMemorySurface(width, height, format);
+    return Result::Ok;
+}
+
+Result GlDraw::UpdateSurface(Surface* source, const Rect* sourceRect, Surface* dest, const Point* destPoint) {
+    GlMemorySurface* src = dynamic_cast<GlMemorySurface*>(source);
+    GlSurface* dst = dynamic_cast<GlSurface*>(dest);
+    if (!src || !dst || dst->GetKind() != GlSurface::Kind::BackBuffer) return Result::InvalidCall;
+    Rect r;
+    if (!LockArea(sourceRect, src->Width(), src->Height(), &r)) return Result::InvalidCall;
+    const Point p = destPoint ? *destPoint : Point{};
+    const int32_t w = r.right - r.left, h = r.bottom - r.top;
+    if (p.x < 0 || p.y < 0 || p.x + w > int32_t(dst->Width()) || p.y + h > int32_t(dst->Height())) {
+        return Result::InvalidCall;
+    }
+    const DrawFunctions* gl = Functions();
+    if (!gl) return Result::NotAvailable;
+    if (m_device.TestCooperativeLevel() != Result::Ok) return Result::Ok;
+    // The rectangle goes through a scratch texture and a framebuffer blit;
+    // row 0 of both is the top of the picture.
+    if (!m_blitTexture) {
+        gl->GenTextures(1, &m_blitTexture);
+        gl->GenFramebuffers(1, &m_blitFbo);
+    }
+    gl->ActiveTexture(GL_TEXTURE0);
+    gl->BindTexture(GL_TEXTURE_2D, m_blitTexture);
+    gl->PixelStorei(GL_UNPACK_ROW_LENGTH, GLint(src->Width()));
+    gl->PixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    gl->TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                   src->Texels() + size_t(r.top) * src->Width() + r.left);
+    gl->PixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    gl->PixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    GLint target = 0;
+    gl->GetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
+    gl->BindFramebuffer(GL_READ_FRAMEBUFFER, m_blitFbo);
+    gl->FramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, m_blitTexture, 0);
+    const GLboolean scissor = gl->IsEnabled(GL_SCISSOR_TEST);
+    gl->Disable(GL_SCISSOR_TEST);
+    gl->BlitFramebuffer(0, 0, w, h, p.x, p.y, p.x + w, p.y + h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    if (scissor) gl->Enable(GL_SCISSOR_TEST);
+    gl->BindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(target));
+    return Result::Ok;
+}
+
+// ---- Drawing ----------------------------------------------------------------------------------------
+
+bool GlDraw::EnsureProgram() {
+    if (m_program) return true;
+    const DrawFunctions* gl = Functions();
+    if (!gl || m_failed) return false;
+    GLuint vs = Compile(*gl, GL_VERTEX_SHADER, kVertexShader);
+    GLuint fs = Compile(*gl, GL_FRAGMENT_SHADER, kFragmentShader);
+    if (!vs || !fs) {
+        m_failed = true;
+        return false;
+    }
+    GLuint p = gl->CreateProgram();
+    gl->AttachShader(p, vs);
+    gl->AttachShader(p, fs);
+    gl->LinkProgram(p);
+    gl->DeleteShader(vs);
+    gl->DeleteShader(fs);
+    GLint ok = 0;
+    gl->GetProgramiv(p, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        char log[1024] = {};
+        gl->GetProgramInfoLog(p, sizeof log, nullptr, log);
+        std::fprintf(stderr, "gfx: fixed-function program: %s\n", log);
+        m_failed = true;
+        return false;
+    }
+    m_program = p;
+    auto loc = [&](const char* n) { return gl->GetUniformLocation(p, n); };
+    m_u = {loc("uPreTransformed"), loc("uViewport"),  loc("uWorldViewProj"), loc("uTex0"),
+           loc("uColorOp"),        loc("uColorArg1"), loc("uColorArg2"),     loc("uAlphaOp"),
+           loc("uAlphaArg1"),      loc("uAlphaArg2"), loc("uTexIndex"),      loc("uHasTexture"),
+           loc("uTFactor"),        loc("uAlphaTest"), loc("uAlphaFunc"),     loc("uAlphaRef")};
+    gl->UseProgram(p);
+    const char* samplers[kProgramStages] = {"uTex0", "uTex1", "uTex2", "uTex3"};
+    for (uint32_t i = 0; i < kProgramStages; ++i)
+        gl->Uniform1i(loc(samplers[i]), GLint(i));
+    gl->GenVertexArrays(1, &m_vao);
+    gl->GenSamplers(GLsizei(kProgramStages), m_samplers);
+    for (bool& d : m_samplerDirty)
+        d = true;
+    gl->GenBuffers(1, &m_streamBuffer);
+    return true;
+}
+
+void GlDraw::BindStages() {
+    const DrawFunctions& gl = m_gl;
+    for (uint32_t i = 0; i < kProgramStages; ++i) {
+        gl.ActiveTexture(GL_TEXTURE0 + i);
+        gl.BindTexture(GL_TEXTURE_2D, m_textures[i] ? m_textures[i]->Name() : 0);
+        if (m_samplerDirty[i]) {
+            const uint32_t* s = m_sampler[i];
+            const GLuint sm = m_samplers[i];
+            gl.SamplerParameteri(sm, GL_TEXTURE_WRAP_S, WrapGl(s[uint32_t(SamplerState::AddressU)]));
+            gl.SamplerParameteri(sm, GL_TEXTURE_WRAP_T, WrapGl(s[uint32_t(SamplerState::AddressV)]));
+            const uint32_t mag = s[uint32_t(SamplerState::MagFilter)];
+            gl.SamplerParameteri(sm, GL_TEXTURE_MAG_FILTER,
+                                 mag == StateValue(TextureFilter::Point) || mag == 0 ? GL_NEAREST
+                                                                                     : GL_LINEAR);
+            gl.SamplerParameteri(
+                sm, GL_TEXTURE_MIN_FILTER,
+                MinFilterGl(s[uint32_t(SamplerState::MinFilter)], s[uint32_t(SamplerState::MipFilter)]));
+            m_samplerDirty[i] = false;
+        }
+        gl.BindSampler(i, m_samplers[i]);
+    }
+    gl.ActiveTexture(GL_TEXTURE0);
+}
+
+void GlDraw::SetUniforms() {
+    const DrawFunctions& gl = m_gl;
+    GLint colorOp[kProgramStages], colorArg1[kProgramStages], colorArg2[kProgramStages],
+        alphaOp[kProgramStages], alphaArg1[kProgramStages], alphaArg2[kProgramStages],
+        texIndex[kProgramStages], hasTexture[kProgramStages];
+    for (uint32_t i = 0; i < kProgramStages; ++i) {
+        const uint32_t* s = m_stage[i];
+        colorOp[i] = GLint(s[uint32_t(TextureStageState::ColorOp)]);
+        colorArg1[i] = GLint(s[uint32_t(TextureStageState::ColorArg1)]);
+        colorArg2[i] = GLint(s[uint32_t(TextureStageState::ColorArg2)]);
+        alphaOp[i] = GLint(s[uint32_t(TextureStageState::AlphaOp)]);
+        alphaArg1[i] = GLint(s[uint32_t(TextureStageState::AlphaArg1)]);
+        alphaArg2[i] = GLint(s[uint32_t(TextureStageState::AlphaArg2)]);
+        texIndex[i] = GLint(s[uint32_t(TextureStageState::TexCoordIndex)] & 0xFFFF);
+        hasTexture[i] = m_textures[i] ? 1 : 0;
+    }
+    gl.Uniform1iv(m_u.colorOp, kProgramStages, colorOp);
+    gl.Uniform1iv(m_u.colorArg1, kProgramStages, colorArg1);
+    gl.Uniform1iv(m_u.colorArg2, kProgramStages, colorArg2);
+    gl.Uniform1iv(m_u.alphaOp, kProgramStages, alphaOp);
+    gl.Uniform1iv(m_u.alphaArg1, kProgramStages, alphaArg1);
+    gl.Uniform1iv(m_u.alphaArg2, kProgramStages, alphaArg2);
+    gl.Uniform1iv(m_u.texIndex, kProgramStages, texIndex);
+    gl.Uniform1iv(m_u.hasTexture, kProgramStages, hasTexture);
+
+    uint32_t v = 0;
+    m_device.GetRenderState(RenderState::TextureFactor, &v);
+    gl.Uniform4f(m_u.tfactor, float((v >> 16) & 0xFF) / 255.0f, float((v >> 8) & 0xFF) / 255.0f,
+                 float(v & 0xFF) / 255.0f, float(v >> 24) / 255.0f);
+    m_device.GetRenderState(RenderState::AlphaTestEnable, &v);
+    gl.Uniform1i(m_u.alphaTest, v ? 1 : 0);
+    m_device.GetRenderState(RenderState::AlphaFunc, &v);
+    gl.Uniform1i(m_u.alphaFunc, GLint(v));
+    m_device.GetRenderState(RenderState::AlphaRef, &v);
+    gl.Uniform1f(m_u.alphaRef, float(v & 0xFF));
+
+    Viewport vp;
+    m_device.GetViewport(&vp);
+    gl.Uniform4f(m_u.viewport, float(vp.X), float(vp.Y), float(vp.Width), float(vp.Height));
+    // Untransformed vertices go through as clip coordinates until the
+    // device keeps the fixed-function transforms.
+    const float wvp[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    gl.UniformMatrix4fv(m_u.worldViewProj, 1, GL_FALSE, wvp);
+}
+
+Result GlDraw::Draw(PrimitiveType type, uint32_t primitiveCount, GLuint buffer, uint32_t offset,
+                    uint32_t stride) {
+    const fvf::Layout layout = fvf::LayoutOf(m_fvf);
+    if (!layout.valid || stride < layout.stride) return Result::InvalidCall;
+    const DrawFunctions& gl = m_gl;
+    m_device.ApplyRenderStates();
+    gl.UseProgram(m_program);
+    gl.BindVertexArray(m_vao);
+    gl.BindBuffer(GL_ARRAY_BUFFER, buffer);
+    auto attrib = [&](GLuint index, int32_t at, GLint size, GLenum type2, GLboolean normalized) {
+        if (at < 0) {
+            gl.DisableVertexAttribArray(index);
+            return;
+        }
+        gl.EnableVertexAttribArray(index);
+        gl.VertexAttribPointer(index, size, type2, normalized, GLsizei(stride),
+                               reinterpret_cast<const void*>(uintptr_t(offset + uint32_t(at))));
+    };
+    attrib(kPosition, layout.position, layout.preTransformed ? 4 : 3, GL_FLOAT, GL_FALSE);
+    // Packed ARGB is B, G, R, A in memory: GL_BGRA reads it in that order.
+    attrib(kDiffuse, layout.diffuse, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE);
+    attrib(kSpecular, layout.specular, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE);
+    for (uint32_t t = 0; t < fvf::MaxTexCoords; ++t)
+        attrib(kTex0 + t, layout.texCoord[t], 2, GL_FLOAT, GL_FALSE);
+    if (layout.diffuse < 0) gl.VertexAttrib4f(kDiffuse, 1, 1, 1, 1);
+    if (layout.specular < 0) gl.VertexAttrib4f(kSpecular, 0, 0, 0, 0);
+    gl.Uniform1i(m_u.preTransformed, layout.preTransformed ? 1 : 0);
+    SetUniforms();
+    BindStages();
+    gl.DrawArrays(PrimitiveGl(type), 0, GLsizei(VertexCount(type, primitiveCount)));
+    for (uint32_t i = 0; i < kProgramStages; ++i)
+        gl.BindSampler(i, 0);
+    return Result::Ok;
+}
+
+Result GlDraw::DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount) {
+    if (!m_stream || m_streamStride == 0) return Result::InvalidCall;
+    const uint64_t end =
+        uint64_t(m_streamOffset) + uint64_t(startVertex + VertexCount(type, primitiveCount)) * m_streamStride;
+    if (end > m_stream->Length()) return Result::InvalidCall;
+    if (primitiveCount == 0) return Result::Ok;
+    if (!EnsureProgram()) return Result::NotAvailable;
+    if (m_device.TestCooperativeLevel() != Result::Ok) return Result::Ok;
+    return Draw(type, primitiveCount, m_stream->Name(), m_streamOffset + startVertex * m_streamStride,
+                m_streamStride);
+}
+
+Result GlDraw::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
+                               uint32_t stride) {
+    if (!vertices || stride == 0) return Result::InvalidCall;
+    if (primitiveCount == 0) return Result::Ok;
+    if (!EnsureProgram()) return Result::NotAvailable;
+    if (m_device.TestCooperativeLevel() != Result::Ok) return Result::Ok;
+    const uint32_t bytes = VertexCount(type, primitiveCount) * stride;
+    const DrawFunctions& gl = m_gl;
+    gl.BindBuffer(GL_ARRAY_BUFFER, m_streamBuffer);
+    if (bytes > m_streamBufferSize) {
+        m_streamBufferSize = std::max(bytes, 64u * 1024u);
+        gl.BufferData(GL_ARRAY_BUFFER, GLsizeiptr(m_streamBufferSize), nullptr, GL_STREAM_DRAW);
+    }
+    gl.BufferSubData(GL_ARRAY_BUFFER, 0, GLsizeiptr(bytes), vertices);
+    // Direct3D unbinds stream 0 after a draw from user memory.
+    if (m_stream) m_stream->Release();
+    m_stream = nullptr;
+    return Draw(type, primitiveCount, m_streamBuffer, 0, stride);
+}
+
+// ---- GlDevice forwarding ---------------------------------------------------------------------------
+
+Result GlDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
+                               Format format, Pool pool, Texture** out) {
+    return m_draw.CreateTexture(width, height, levels, usage, format, pool, out);
+}
+Result GlDevice::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, Pool pool,
+                                    VertexBuffer** out) {
+    return m_draw.CreateVertexBuffer(length, usage, fvf, pool, out);
+}
+Result GlDevice::CreateOffscreenPlainSurface(uint32_t width, uint32_t height, Format format, Pool pool,
+                                             Surface** out) {
+    return m_draw.CreateOffscreenPlainSurface(width, height, format, pool, out);
+}
+Result GlDevice::UpdateSurface(Surface* source, const Rect* sourceRect, Surface* dest,
+                               const Point* destPoint) {
+    return m_draw.UpdateSurface(source, sourceRect, dest, destPoint);
+}
+Result GlDevice::SetTexture(uint32_t stage, Texture* texture) {
+    return m_draw.SetTexture(stage, texture);
+}
+Result GlDevice::SetTextureStageState(uint32_t stage, TextureStageState state, uint32_t value) {
+    return m_draw.SetTextureStageState(stage, state, value);
+}
+Result GlDevice::GetTextureStageState(uint32_t stage, TextureStageState state, uint32_t* value) {
+    return m_draw.GetTextureStageState(stage, state, value);
+}
+Result GlDevice::SetSamplerState(uint32_t sampler, SamplerState state, uint32_t value) {
+    return m_draw.SetSamplerState(sampler, state, value);
+}
+Result GlDevice::GetSamplerState(uint32_t sampler, SamplerState state, uint32_t* value) {
+    return m_draw.GetSamplerState(sampler, state, value);
+}
+Result GlDevice::SetFVF(uint32_t fvf) {
+    return m_draw.SetFVF(fvf);
+}
+Result GlDevice::GetFVF(uint32_t* fvf) {
+    if (!fvf) return Result::InvalidCall;
+    *fvf = m_draw.GetFVF();
+    return Result::Ok;
+}
+Result GlDevice::SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset, uint32_t stride) {
+    return m_draw.SetStreamSource(stream, buffer, offset, stride);
+}
+Result GlDevice::DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount) {
+    return m_draw.DrawPrimitive(type, startVertex, primitiveCount);
+}
+Result GlDevice::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
+                                 uint32_t stride) {
+    return m_draw.DrawPrimitiveUP(type, primitiveCount, vertices, stride);
+}
+
+} // namespace gfx::gl

@@ -1,0 +1,257 @@
+// The drawing services of the OpenGL device: textures, vertex buffers and
+// system-memory surfaces, and the fixed-function emulation (one built-in
+// GLSL program whose uniforms carry the texture stage operations, the alpha
+// test and the vertex format).
+//
+// Lifetimes: GlDraw lives inside its GlDevice and creates its GL objects on
+// first use. Resources link themselves into the GlDraw that made them; when
+// the device goes first, they are cut loose and later releases only free
+// memory. Vertex buffers of a size seen before reuse a freed GL buffer and
+// its memory copy, so code that makes and frees a buffer every frame (text)
+// allocates nothing in the steady state.
+#pragma once
+
+#include <GL/glcorearb.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/gfx/Draw.h"
+
+namespace gfx::gl {
+
+class GlDevice;
+class GlDraw;
+
+#define ZT_GL_DRAW_FUNCTIONS(X)                                                                              \
+    X(PFNGLGETINTEGERVPROC, GetIntegerv)                                                                     \
+    X(PFNGLGENTEXTURESPROC, GenTextures)                                                                     \
+    X(PFNGLDELETETEXTURESPROC, DeleteTextures)                                                               \
+    X(PFNGLBINDTEXTUREPROC, BindTexture)                                                                     \
+    X(PFNGLACTIVETEXTUREPROC, ActiveTexture)                                                                 \
+    X(PFNGLTEXIMAGE2DPROC, TexImage2D)                                                                       \
+    X(PFNGLTEXSUBIMAGE2DPROC, TexSubImage2D)                                                                 \
+    X(PFNGLTEXPARAMETERIPROC, TexParameteri)                                                                 \
+    X(PFNGLPIXELSTOREIPROC, PixelStorei)                                                                     \
+    X(PFNGLGENSAMPLERSPROC, GenSamplers)                                                                     \
+    X(PFNGLBINDSAMPLERPROC, BindSampler)                                                                     \
+    X(PFNGLSAMPLERPARAMETERIPROC, SamplerParameteri)                                                         \
+    X(PFNGLGENBUFFERSPROC, GenBuffers)                                                                       \
+    X(PFNGLDELETEBUFFERSPROC, DeleteBuffers)                                                                 \
+    X(PFNGLBINDBUFFERPROC, BindBuffer)                                                                       \
+    X(PFNGLBUFFERDATAPROC, BufferData)                                                                       \
+    X(PFNGLBUFFERSUBDATAPROC, BufferSubData)                                                                 \
+    X(PFNGLCREATESHADERPROC, CreateShader)                                                                   \
+    X(PFNGLSHADERSOURCEPROC, ShaderSource)                                                                   \
+    X(PFNGLCOMPILESHADERPROC, CompileShader)                                                                 \
+    X(PFNGLGETSHADERIVPROC, GetShaderiv)                                                                     \
+    X(PFNGLGETSHADERINFOLOGPROC, GetShaderInfoLog)                                                           \
+    X(PFNGLDELETESHADERPROC, DeleteShader)                                                                   \
+    X(PFNGLCREATEPROGRAMPROC, CreateProgram)                                                                 \
+    X(PFNGLATTACHSHADERPROC, AttachShader)                                                                   \
+    X(PFNGLBINDATTRIBLOCATIONPROC, BindAttribLocation)                                                       \
+    X(PFNGLLINKPROGRAMPROC, LinkProgram)                                                                     \
+    X(PFNGLGETPROGRAMIVPROC, GetProgramiv)                                                                   \
+    X(PFNGLGETPROGRAMINFOLOGPROC, GetProgramInfoLog)                                                         \
+    X(PFNGLUSEPROGRAMPROC, UseProgram)                                                                       \
+    X(PFNGLGETUNIFORMLOCATIONPROC, GetUniformLocation)                                                       \
+    X(PFNGLUNIFORM1IPROC, Uniform1i)                                                                         \
+    X(PFNGLUNIFORM1IVPROC, Uniform1iv)                                                                       \
+    X(PFNGLUNIFORM1FPROC, Uniform1f)                                                                         \
+    X(PFNGLUNIFORM4FPROC, Uniform4f)                                                                         \
+    X(PFNGLUNIFORMMATRIX4FVPROC, UniformMatrix4fv)                                                           \
+    X(PFNGLGENVERTEXARRAYSPROC, GenVertexArrays)                                                             \
+    X(PFNGLBINDVERTEXARRAYPROC, BindVertexArray)                                                             \
+    X(PFNGLVERTEXATTRIBPOINTERPROC, VertexAttribPointer)                                                     \
+    X(PFNGLENABLEVERTEXATTRIBARRAYPROC, EnableVertexAttribArray)                                             \
+    X(PFNGLDISABLEVERTEXATTRIBARRAYPROC, DisableVertexAttribArray)                                           \
+    X(PFNGLVERTEXATTRIB4FPROC, VertexAttrib4f)                                                               \
+    X(PFNGLDRAWARRAYSPROC, DrawArrays)                                                                       \
+    X(PFNGLGENFRAMEBUFFERSPROC, GenFramebuffers)                                                             \
+    X(PFNGLBINDFRAMEBUFFERPROC, BindFramebuffer)                                                             \
+    X(PFNGLFRAMEBUFFERTEXTURE2DPROC, FramebufferTexture2D)                                                   \
+    X(PFNGLBLITFRAMEBUFFERPROC, BlitFramebuffer)                                                             \
+    X(PFNGLDISABLEPROC, Disable)                                                                             \
+    X(PFNGLENABLEPROC, Enable)                                                                               \
+    X(PFNGLISENABLEDPROC, IsEnabled)
+
+struct DrawFunctions {
+#define ZT_GL_DRAW_DECLARE(type, name) type name = nullptr;
+    ZT_GL_DRAW_FUNCTIONS(ZT_GL_DRAW_DECLARE)
+#undef ZT_GL_DRAW_DECLARE
+    bool Load();
+};
+
+// Base of the resources GlDraw tracks, so that they outlive it safely.
+class GlTracked {
+  public:
+    explicit GlTracked(GlDraw* owner);
+    virtual ~GlTracked();
+    GlTracked(const GlTracked&) = delete;
+    GlTracked& operator=(const GlTracked&) = delete;
+    // The device went away: forget it and its GL objects.
+    virtual void Orphan() { m_owner = nullptr; }
+
+  protected:
+    GlDraw* m_owner;
+
+  private:
+    friend class GlDraw;
+    GlTracked* m_prev = nullptr;
+    GlTracked* m_next = nullptr;
+};
+
+class GlTexture final : public Texture, public GlTracked {
+  public:
+    GlTexture(GlDraw* owner, uint32_t w, uint32_t h, uint32_t levels, Format f, gfx::Pool pool);
+    ~GlTexture() override;
+    uint32_t LevelCount() const override { return uint32_t(m_levels.size()); }
+    uint32_t Width(uint32_t level) const override { return level < m_levels.size() ? m_levels[level].w : 0; }
+    uint32_t Height(uint32_t level) const override { return level < m_levels.size() ? m_levels[level].h : 0; }
+    Format GetFormat() const override { return m_format; }
+    gfx::Pool GetPool() const override { return m_pool; }
+    Result LockRect(uint32_t level, LockedRect* out, const Rect* rect, uint32_t flags) override;
+    Result UnlockRect(uint32_t level) override;
+    Result GetSurfaceLevel(uint32_t level, Surface** out) override;
+    void Orphan() override;
+
+    GLuint Name() const { return m_name; }
+
+  private:
+    struct Level {
+        uint32_t w, h;
+        std::vector<uint32_t> texels;
+        bool locked = false;
+        bool readOnly = false;
+    };
+    void Upload(uint32_t level);
+
+    GLuint m_name = 0;
+    Format m_format;
+    gfx::Pool m_pool;
+    std::vector<Level> m_levels;
+};
+
+class GlVertexBuffer final : public VertexBuffer, public GlTracked {
+  public:
+    GlVertexBuffer(GlDraw* owner, uint32_t length, uint32_t fvf, gfx::Pool pool);
+    ~GlVertexBuffer() override;
+    uint32_t Length() const override { return m_length; }
+    uint32_t Fvf() const override { return m_fvf; }
+    Result Lock(uint32_t offset, uint32_t size, void** data, uint32_t flags) override;
+    Result Unlock() override;
+    void Orphan() override;
+
+    GLuint Name() const { return m_name; }
+    const uint8_t* Data() const { return m_data.data(); }
+
+    // Objects come from a free list: text makes and frees buffers per frame.
+    static void* operator new(size_t size);
+    static void operator delete(void* p);
+
+  private:
+    uint32_t m_length;
+    uint32_t m_fvf;
+    gfx::Pool m_pool;
+    GLuint m_name = 0;
+    std::vector<uint8_t> m_data;
+    uint32_t m_lockOffset = 0, m_lockSize = 0;
+    bool m_locked = false, m_lockReadOnly = false;
+};
+
+// A surface in system memory (ARGB texels).
+class GlMemorySurface final : public Surface {
+  public:
+    GlMemorySurface(uint32_t w, uint32_t h, Format f)
+        : m_w(w), m_h(h), m_format(f), m_texels(size_t(w) * h, 0) {}
+    uint32_t Width() const override { return m_w; }
+    uint32_t Height() const override { return m_h; }
+    Format GetFormat() const override { return m_format; }
+    Result LockRect(LockedRect* out, const Rect* rect, uint32_t flags) override;
+    Result UnlockRect() override;
+    const uint32_t* Texels() const { return m_texels.data(); }
+
+  private:
+    uint32_t m_w, m_h;
+    Format m_format;
+    std::vector<uint32_t> m_texels;
+    bool m_locked = false;
+};
+
+class GlDraw {
+  public:
+    explicit GlDraw(GlDevice& device) : m_device(device) { ResetStates(); }
+    ~GlDraw();
+    GlDraw(const GlDraw&) = delete;
+    GlDraw& operator=(const GlDraw&) = delete;
+
+    // Stage and sampler states back to Direct3D's defaults, no texture and no
+    // stream bound (device creation and reset).
+    void ResetStates();
+
+    Result CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, Format format,
+                         gfx::Pool pool, Texture** out);
+    Result CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, gfx::Pool pool,
+                              VertexBuffer** out);
+    Result CreateOffscreenPlainSurface(uint32_t width, uint32_t height, Format format, gfx::Pool pool,
+                                       Surface** out);
+    Result UpdateSurface(Surface* source, const Rect* sourceRect, Surface* dest, const Point* destPoint);
+    Result SetTexture(uint32_t stage, Texture* texture);
+    Result SetTextureStageState(uint32_t stage, TextureStageState state, uint32_t value);
+    Result GetTextureStageState(uint32_t stage, TextureStageState state, uint32_t* value) const;
+    Result SetSamplerState(uint32_t sampler, SamplerState state, uint32_t value);
+    Result GetSamplerState(uint32_t sampler, SamplerState state, uint32_t* value) const;
+    Result SetFVF(uint32_t fvf);
+    uint32_t GetFVF() const { return m_fvf; }
+    Result SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset, uint32_t stride);
+    Result DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount);
+    Result DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
+                           uint32_t stride);
+
+    // Used by the resources.
+    const DrawFunctions* Functions();
+    void Track(GlTracked* r);
+    void Untrack(GlTracked* r);
+    void AddDefaultPool();
+    void RemoveDefaultPool();
+    // A GL buffer and memory copy of exactly `length` bytes, reused when one
+    // was freed before; Recycle gives them back.
+    void TakeBuffer(uint32_t length, GLuint* name, std::vector<uint8_t>* data);
+    void RecycleBuffer(uint32_t length, GLuint name, std::vector<uint8_t>&& data);
+
+  private:
+    bool EnsureProgram();
+    Result Draw(PrimitiveType type, uint32_t primitiveCount, GLuint buffer, uint32_t offset, uint32_t stride);
+    void BindStages();
+    void SetUniforms();
+
+    GlDevice& m_device;
+    DrawFunctions m_gl;
+    bool m_loaded = false;
+    bool m_failed = false;
+    GLuint m_program = 0, m_vao = 0, m_streamBuffer = 0, m_blitFbo = 0, m_blitTexture = 0;
+    GLuint m_samplers[SamplerCount] = {};
+    uint32_t m_streamBufferSize = 0;
+    struct Uniforms {
+        GLint preTransformed, viewport, worldViewProj, stageTex, colorOp, colorArg1, colorArg2, alphaOp,
+            alphaArg1, alphaArg2, texIndex, hasTexture, tfactor, alphaTest, alphaFunc, alphaRef;
+    } m_u = {};
+
+    uint32_t m_stage[TextureStageCount][TextureStageStateCount] = {};
+    uint32_t m_sampler[SamplerCount][SamplerStateCount] = {};
+    bool m_samplerDirty[SamplerCount] = {};
+    GlTexture* m_textures[TextureStageCount] = {};
+    uint32_t m_fvf = 0;
+    GlVertexBuffer* m_stream = nullptr;
+    uint32_t m_streamOffset = 0, m_streamStride = 0;
+
+    GlTracked* m_tracked = nullptr;
+    struct FreeBuffer {
+        uint32_t length;
+        GLuint name;
+        std::vector<uint8_t> data;
+    };
+    std::vector<FreeBuffer> m_freeBuffers;
+};
+
+} // namespace gfx::gl
