@@ -1,0 +1,51 @@
+#!/usr/bin/env python3
+"""Writes the extra meshes of the demo world worlds\\test.w as text .x files.
+
+    models/box_broken.x                    the wreck a destroyed crate leaves: a
+                                           flattened 64-unit box (y from 0 to 16)
+    models/special/visibility_blocker.x    the marker of a visibility blocker: one
+                                           256 x 256 upright quad (two triangles)
+                                           facing -z, standing on y = 0
+
+The floor, the walls and the crates use box.x and plane.x of gen_meshes.py,
+whose .x writer this script shares. The world file and its Bezier path file
+(data/worlds/test.w and test.bzr) are written by hand.
+"""
+import importlib.util
+import os
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+OUT = os.path.join(ROOT, "data", "models")
+
+
+def load_mesh_writer():
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "gen_meshes.py")
+    spec = importlib.util.spec_from_file_location("gen_meshes", path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+def upright_quad(size):
+    h = size / 2.0
+    # Clockwise seen from -z, the side it faces.
+    return [((0, 0, -1), [(-h, size, 0.0), (h, size, 0.0), (h, 0.0, 0.0), (-h, 0.0, 0.0)])]
+
+
+def main():
+    meshes = load_mesh_writer()
+    files = {
+        "box_broken.x": meshes.mesh_text("box_broken", meshes.box(64.0, 16.0), "textures\\crate_broken.tga"),
+        os.path.join("special", "visibility_blocker.x"): meshes.mesh_text(
+            "visibility_blocker", upright_quad(256.0), "textures\\blocker.tga"),
+    }
+    for name, text in files.items():
+        path = os.path.join(OUT, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "w", newline="\n") as f:
+            f.write(text)
+        print("wrote", os.path.join("data", "models", name))
+
+
+if __name__ == "__main__":
+    main()
