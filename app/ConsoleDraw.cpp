@@ -61,6 +61,7 @@ void DrawOutline(gfx::VertexBuffer* vb) {
     d->GetRenderState(gfx::RenderState::FogEnable, &fog);
     d->SetRenderState(gfx::RenderState::Lighting, 0);
     d->SetRenderState(gfx::RenderState::FogEnable, 0);
+    d->SetTransform(gfx::TransformState::World, math::Matrix::Identity());
     d->SetTexture(0, nullptr);
     d->SetFVF(LINE_FVF);
     d->SetStreamSource(0, vb, 0, sizeof(LineVertex));

@@ -755,9 +755,27 @@ void GlDraw::SetUniforms() {
     Viewport vp;
     m_device.GetViewport(&vp);
     gl.Uniform4f(m_u.viewport, float(vp.X), float(vp.Y), float(vp.Width), float(vp.Height));
-    // Untransformed vertices go through as clip coordinates until the
-    // device keeps the fixed-function transforms.
-    const float wvp[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    math::Matrix world, view, proj;
+    m_device.GetTransform(TransformState::World, &world);
+    m_device.GetTransform(TransformState::View, &view);
+    m_device.GetTransform(TransformState::Projection, &proj);
+    // Row vectors: v * World * View * Proj. Uploaded without transposing,
+    // GLSL's column-major reading makes M * v the same product.
+    float wvp[16];
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            float wv[4];
+            for (int k = 0; k < 4; ++k) {
+                wv[k] = 0;
+                for (int j = 0; j < 4; ++j)
+                    wv[k] += world.m[r][j] * view.m[j][k];
+            }
+            float sum = 0;
+            for (int k = 0; k < 4; ++k)
+                sum += wv[k] * proj.m[k][c];
+            wvp[r * 4 + c] = sum;
+        }
+    }
     gl.UniformMatrix4fv(m_u.worldViewProj, 1, GL_FALSE, wvp);
 }
 
