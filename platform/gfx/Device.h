@@ -31,6 +31,16 @@
 
 namespace gfx {
 
+// The drawing services' types (platform/gfx/Draw.h).
+class Texture;
+class VertexBuffer;
+struct LockedRect;
+struct Point;
+enum class Pool : uint32_t;
+enum class PrimitiveType : uint32_t;
+enum class TextureStageState : uint32_t;
+enum class SamplerState : uint32_t;
+
 class Resource {
 public:
     Resource() = default;
@@ -57,6 +67,10 @@ public:
     virtual uint32_t Width() const = 0;
     virtual uint32_t Height() const = 0;
     virtual Format GetFormat() const = 0;
+    // Memory of a lockable surface (system memory, texture levels); the back
+    // buffer and depth surfaces cannot be locked.
+    virtual Result LockRect(LockedRect* out, const Rect* rect, uint32_t flags) { return Result::InvalidCall; }
+    virtual Result UnlockRect() { return Result::InvalidCall; }
 };
 
 // Vertex declaration elements, with Direct3D's type and usage numbers (the
@@ -133,6 +147,30 @@ public:
 
     // Free video memory in bytes, as the driver tells it (an estimate).
     virtual uint64_t GetAvailableTextureMem() = 0;
+
+    // ---- Resources and fixed-function drawing (Draw.h) ----------------------
+    virtual Result CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, Format format,
+                                 Pool pool, Texture** out) = 0;
+    virtual Result CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, Pool pool,
+                                      VertexBuffer** out) = 0;
+    virtual Result CreateOffscreenPlainSurface(uint32_t width, uint32_t height, Format format, Pool pool,
+                                               Surface** out) = 0;
+    // Copies a rectangle of a system-memory surface (all of it when null) to a
+    // point of the back buffer ((0, 0) when null), unscaled and unblended.
+    virtual Result UpdateSurface(Surface* source, const Rect* sourceRect, Surface* dest, const Point* destPoint) = 0;
+    virtual Result SetTexture(uint32_t stage, Texture* texture) = 0;
+    virtual Result SetTextureStageState(uint32_t stage, TextureStageState state, uint32_t value) = 0;
+    virtual Result GetTextureStageState(uint32_t stage, TextureStageState state, uint32_t* value) = 0;
+    virtual Result SetSamplerState(uint32_t sampler, SamplerState state, uint32_t value) = 0;
+    virtual Result GetSamplerState(uint32_t sampler, SamplerState state, uint32_t* value) = 0;
+    virtual Result SetFVF(uint32_t fvf) = 0;
+    virtual Result GetFVF(uint32_t* fvf) = 0;
+    virtual Result SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset, uint32_t stride) = 0;
+    // Draws with the vertex format of SetFVF, the fixed-function stages and
+    // the render states (alpha test, blending, depth, culling).
+    virtual Result DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount) = 0;
+    virtual Result DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
+                                   uint32_t stride) = 0;
 
     // Fixed-function transforms (row vectors, Direct3D layout), kept on the
     // device for the built-in programs and for the engine to read back.
