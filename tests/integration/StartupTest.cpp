@@ -149,3 +149,21 @@ TEST_F(GameRun, AVideoSettingsFileOfAnotherVersionIsReplaced) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(GameRun, ThisRunsLabelReportSurvivesStartUpAndTheLastRunsReportsGo) {
+    std::ofstream(dir_ / "!labels.txt") << "from the last run\n";
+    std::ofstream(dir_ / "!techs.txt") << "from the last run\n";
+    std::ofstream(dir_ / "scripts" / "text_keys.txt", std::ios::app) << "\r\n>GameName Brakmoor\r\n";
+    pid_t game = Start();
+    ASSERT_TRUE(WaitForLog(game, "*** Klatka: 1", 120)) << Read("!console.txt");
+    kill(game, SIGTERM);
+    EXPECT_EQ(Wait(game, 120), 0);
+    const std::string labels = Read("!labels.txt");
+    EXPECT_EQ(labels.find("from the last run"), std::string::npos);
+    EXPECT_NE(labels.find(">GameName"), std::string::npos) << labels;
+    EXPECT_FALSE(fs::exists(dir_ / "!techs.txt"));
+}
+
+} // namespace
