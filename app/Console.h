@@ -26,6 +26,9 @@
 #include <cstdint>
 #include <mutex>
 
+#include "app/ERect.h"
+#include "app/ImageSurface.h"
+
 // One named float of the console (144 bytes with 4-byte links).
 struct ConsoleVariable {
     char szName[128];
@@ -148,6 +151,18 @@ private:
     void TypeCharacter(char c);
     void LoadingFrame();
     void SetSkyOrLensDirection(bool skyLight);
+
+    // Drawing (ConsoleDraw.cpp): the console bar and frame, the loading
+    // picture and the progress bar with its outline.
+    void PrepareLoadingScreen();
+    void DrawLoadingCaption();
+    void DrawOpenConsole();
+    void DrawShortView();
+    ERect m_ConsoleBar;
+    gfx::VertexBuffer* m_pVConsoleBar = nullptr;
+    ImageSurface m_LoadingImage;
+    gfx::VertexBuffer* m_pProgressBarVB = nullptr;
+    ERect m_ProgressBar;
 
     // History: entry 0 stays blank, entry 1 is the latest command.
     char m_History[HISTORY_SIZE][LINE_LEN] = {};

@@ -13,6 +13,10 @@ public:
     virtual ~CMainGame() = default;
 
     int32_t m_iLevelFrame = 0;  // frames since the current world was opened
+    // The current level's title and loading picture (null: none; the level
+    // descriptions are not built yet).
+    const char* GetLevelTitle() const { return nullptr; }
+    const char* GetLevelLoadingPicture() const { return nullptr; }
 
     // Engine update, stage "EU: MainGame Pre": the player's view placement.
     void EarlyPlayerUpdate();

@@ -34,6 +34,9 @@ public:
 
     ObjectRecord* m_pLastActionObject = nullptr;
     uint32_t m_iActionsRun = 0;
+    // Objects tested by the per-object pass this frame (the profiler display
+    // shows it).
+    uint32_t m_dwObjectsTested = 0;
 };
 
 extern EEngineObject g_EngineObject;
