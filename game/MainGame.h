@@ -13,6 +13,16 @@ public:
     virtual ~CMainGame() = default;
 
     int32_t m_iLevelFrame = 0;  // frames since the current world was opened
+
+    // Engine update, stage "EU: MainGame Pre": the player's view placement.
+    void EarlyPlayerUpdate();
+    // Key routing from the engine: no effect.
+    void OnKey(uint32_t) {}
+    // The world-open and world-close hooks of the engine's world start, and
+    // the script world chosen at world start.
+    void Init();
+    void Destroy();
+    void SelectScriptWorld() {}
     // The current level's title and loading picture (null: none; the level
     // descriptions are not built yet).
     const char* GetLevelTitle() const { return nullptr; }

@@ -1,30 +1,74 @@
-// The engine's frame timing, its frame and world-start hooks and its device
-// and input hooks, as far as the main loop and the frame driver call them.
+// The engine half of every frame: the frame timer with its clamps, the
+// engine update in its profiler stages, the key and device hooks, the
+// camera preparation and the world render that the frame driver calls.
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
+#include "actors/LaserMgr.h"
+#include "app/CommandMgr.h"
 #include "app/Console.h"
+#include "app/D3DMain.h"
+#include "app/Debug.h"
 #include "app/FocusMgr.h"
 #include "app/Mouse.h"
 #include "app/Options.h"
 #include "app/Profiler.h"
 #include "app/Timer.h"
+#include "game/CutScene.h"
+#include "game/DialogueMgr.h"
+#include "game/LoadScreen.h"
+#include "game/MainGame.h"
 #include "game/Menu.h"
+#include "platform/math/Math.h"
+#include "render/AmbientProbe.h"
+#include "render/DepthRender.h"
+#include "render/EnvironmentSettings.h"
+#include "render/FxMgr.h"
+#include "render/PaneCrashMgr.h"
+#include "render/PlantMgr.h"
+#include "render/PostProcess.h"
+#include "render/RenderStateCache.h"
+#include "render/Renderer.h"
+#include "render/SpriteMgr.h"
+#include "sound/SoundMgr.h"
+#include "world/Camera.h"
 #include "world/Engine.h"
-#include "world/WorldMgr.h"
+#include "world/EngineObject.h"
+#include "world/ObjectApi.h"
+#include "world/ObjectRecord.h"
+
+bool g_bLongFrameTimeClamp = false;
+EngineSharedFlags g_EngineSharedFlags;
+
+namespace {
+
+constexpr double kMinFrame = 0.001;
+constexpr double kMaxFrame = 0.5;
+constexpr double kMaxFrameLong = 2.0;
+constexpr float kFastForward = 100.0f;
+constexpr float kFpsWindow = 0.05f;
+constexpr float kCutsceneSkipAfter = 5.0f;
+
+constexpr int kCommandScreenshot = 13;
+constexpr int kCommand10 = 10;
+constexpr int kCommandSkip = 11;
+
+}  // namespace
+
+// ---- Timing ---------------------------------------------------------------------
 
 bool EEngine::EngineFrameTiming() {
     const double now = DXUtilTimer(TIMER_GETABSOLUTETIME);
     const double dt = now - m_fLastTime;
-    if (dt < 0.001) return false;
-    float frame = float(std::min(dt, 0.5));
-    if (m_bFastForward) frame *= 100.0f;
+    // Too soon: the last reading stays, so the time adds up to the next call.
+    if (dt < kMinFrame) return false;
+    float frame = float(std::min(dt, g_bLongFrameTimeClamp ? kMaxFrameLong : kMaxFrame));
+    if (m_bFastForward) frame *= kFastForward;
     m_fLastTime = now;
     m_fFpsAccumulator += frame;
     frame *= GlobalTimeSpeed;
     ++m_dwFpsFrames;
-    if (m_fFpsAccumulator > 0.05f) {
+    if (m_fFpsAccumulator > kFpsWindow) {
         m_fFps = float(m_dwFpsFrames) / m_fFpsAccumulator;
         m_dwFpsFrames = 0;
         m_fFpsAccumulator = 0.0f;
@@ -34,91 +78,150 @@ bool EEngine::EngineFrameTiming() {
     return true;
 }
 
+// ---- The engine update -------------------------------------------------------------
+
 bool EEngine::EngineFrame() {
     if (!g_FocusMgr.m_bOnFocus || !m_bInitialized) return false;
     ++m_dwFrameNumber;
     if (Debug > 3) g_Console.PrintInt("*** Klatka: ", int(m_dwFrameNumber));
-    if (!g_Console.IsOpen() && !g_Menu.IsOpen() && !m_bKeyboardCreated) CreateKeyboard();
+    if (!g_Console.IsOpen() && !g_Menu.IsOpen() && !g_CommandMgr.m_bKeyboardReady && !m_bKeyboardCreated)
+        CreateKeyboard();
+    std::memset(&g_EngineSharedFlags, 0, sizeof g_EngineSharedFlags);
+    if (!g_CutScene.IsRunning() && m_bFastForward) {
+        g_SoundMgr.StopAllSounds();
+        m_bFastForward = 0;
+    }
     if (!m_bWorldTimeRunning) {
         m_bWorldTimeRunning = 1;
         m_fWorldTime = 0.0f;
     }
+
     ProfilerStart(10);
+    g_MainGame.EarlyPlayerUpdate();
     ProfilerStop(10);
+
     ProfilerStart(20);
     ProfilerStop(20);
+
+    if (DebugPerformance) g_Debug.StartTimer(416);
+    HandleKeys();
+
     ProfilerStart(30);
+    if (DebugPerformance) g_Debug.StartTimer(408);
+    g_EngineObject.UpdateBehaviour();
     ProfilerStop(30);
+
     ProfilerStart(50);
+    if (DebugPerformance) g_Debug.StartTimer(409);
+    g_Renderer.Update();
     ProfilerStop(50);
+
+    g_PostProcess.Update();
+    g_PaneCrashMgr.Update();
+    g_PlantMgr.Update();
+
+    // Objects marked during the frame go now.
+    for (int slot = 0; slot < m_iLightHighWater; ++slot) {
+        ObjectRecord* h = Object(slot);
+        if (h && h->bUsed && h->bToDelete) {
+            h->bToDelete = 0;
+            DeleteObject(h);
+        }
+    }
+
+    g_LaserMgr.Update();
+    g_DepthRender.Update();
     g_Console.StoreVariable("TotalObjects", float(NumObjects()), 0);
     return true;
 }
 
-bool EEngine::StartWorld(const char* name) {
-    name = name ? name : "";
-    if (Debug > 0) g_Console.Print2("StartWorld ", name);
-    m_bWorldShown = 0;
-    m_bStartingWorld = 1;
-    g_Console.ExecLine("EnableAntialiasing 0");
-    char world[sizeof m_szCurrentWorld] = {};
-    if (name[0] != '*') std::snprintf(world, sizeof world, "%s", name);
-    m_WorldToStart[0] = 0;
-    if (m_bWorldLoaded) EndWorld();
-    m_bWorldLoaded = 0;
-    std::memcpy(m_szCurrentWorld, world, sizeof world);
-    m_bWorldTimeRunning = 0;
-    if (world[0] && !g_WorldMgr.LoadWorld(world)) {
-        m_bStartingWorld = 0;
-        return false;
+void EEngine::HandleKeys() {
+    if (!g_CommandMgr.m_bKeyboardReady) return;
+    const uint8_t screenshot = IsCommandActive(kCommandScreenshot, 0);
+    if (screenshot && !m_bScreenshotKeyLatch) SaveScreenshot();
+    m_bScreenshotKeyLatch = screenshot;
+    m_bCommand10Latch = IsCommandActive(kCommand10, 0);
+    if (g_CutScene.IsRunning() && g_CutScene.m_fSceneTime > kCutsceneSkipAfter && IsCommandActive(kCommandSkip, 0))
+        StopCutscene();
+}
+
+void EEngine::StopCutscene() {
+    g_Console.Print("*** Stop cutscene!");
+    m_bFastForward = 1;
+}
+
+// ---- Rendering -------------------------------------------------------------------------
+
+void EEngine::PrepareCamera() {
+    m_bCameraPlaced = 0;
+    if (m_hLookFrom && m_hLookAt) {
+        math::Vec3 from, at;
+        GetObjectPosition(m_hLookFrom, &from);
+        GetObjectPosition(m_hLookAt, &at);
+        const math::Vec3 dir = at - from;
+        const float distance = math::Vec3Length(dir);
+        if (Debug >= 3) g_Console.Printf("%s->%s: %f", m_hLookFrom->szName, m_hLookAt->szName, distance);
+        orientation o;
+        if (distance > 0.0f) o.SetDirection(dir / distance);
+        g_Camera.SetPosition(from);
+        g_Camera.SetOrientation(o);
     }
-    m_bWorldLoaded = 1;
-    m_bWorldRunning = 1;
-    m_bWorldShown = 0;
-    m_fWorldTime = 0.0f;
-    m_dwFrameNumber = 0;
-    g_Console.ReapplyVariables();
-    if (!m_szCurrentWorld[0]) m_bWorldLoaded = 0;
-    m_bStartingWorld = 0;
-    return true;
+    g_Camera.ApplyLookModes();
+    g_Camera.UpdateViewMatrix();
+    g_DialogueMgr.UpdateAllDialogueSoundsAndListeners();
 }
 
-void EEngine::EndWorld() {
-    if (m_bKeyboardCreated) ReleaseKeyboard();
-    DeleteWorldObjects(true);
-    m_bWorldLoaded = 0;
+void EEngine::Render() {
+    if (!m_bInitialized || g_LoadScreen.IsActive()) return;
+    using gfx::RenderState;
+    if (gfx::Device* d = g_pD3DInterface) {
+        d->SetRenderState(RenderState::ZEnable, 1);
+        g_RenderStateCache.SetCullMode(true);
+        d->SetRenderState(RenderState::FillMode,
+                          gfx::StateValue(WireFrame ? gfx::FillMode::Wireframe : gfx::FillMode::Solid));
+        d->SetRenderState(RenderState::DitherEnable, 0);
+        d->SetRenderState(RenderState::Clipping, 1);
+        d->SetRenderState(RenderState::NormalizeNormals, 1);
+        d->SetRenderState(RenderState::SpecularEnable, 0);
+        d->SetRenderState(RenderState::DepthBias, 0);
+        d->SetRenderState(RenderState::DitherEnable, 1);
+    }
+    const bool postProcess = DrawPostprocess && !SimpleRender;
+    if (postProcess) g_PostProcess.BeginScene();
+    g_EnvironmentSettings.RenderSky();
+    g_Renderer.Render();
+    if (gfx::Device* d = g_pD3DInterface) {
+        d->SetRenderState(RenderState::DepthBias, 0);
+        d->SetVertexDeclaration(nullptr);
+    }
+    g_PlantMgr.Render();
+    g_FxMgr.Render();
+    g_SpriteMgr.Render();
+    g_LaserMgr.Render();
+    if (postProcess) {
+        g_PostProcess.RestoreBackBuffer();
+        g_PostProcess.RenderPostProcess();
+    }
+    g_AmbientProbe.ProcessQueue();
 }
 
-void EEngine::Init(window::Window* w) {
-    m_bInitialized = 1;
-    m_hWnd = w;
-    DXUtilTimer(TIMER_RESET);
-    DXUtilTimer(TIMER_START);
-    m_fLastTime = 0.0;
-    EngineFrameTiming();
-    m_fFrameTime = 0.0f;
-    g_Mouse.Init(w);
-}
-
-void EEngine::Release() {
-    g_Mouse.Release();
-    m_bInitialized = 0;
-}
-
-void EEngine::PrepareCamera() {}
-
-void EEngine::Render() {}
+// ---- Input hooks -----------------------------------------------------------------------
 
 void EEngine::OnKeyDown(uint32_t key) {
-    if (g_Console.IsOpen()) {
+    if (g_Console.IsOpen())
         g_Console.OnKey(key);
-    } else if (g_Menu.IsOpen()) {
+    else if (!g_Menu.IsOpen())
+        g_MainGame.OnKey(key);
+    else
         g_Menu.OnKeyDown(key);
-    }
 }
 
 void EEngine::OnKeyUp(uint32_t key) {
-    if (!g_Console.IsOpen() && g_Menu.IsOpen()) g_Menu.OnKeyUp(key);
+    if (g_Console.IsOpen()) return;
+    if (!g_Menu.IsOpen())
+        g_MainGame.OnKey(key);
+    else
+        g_Menu.OnKeyUp(key);
 }
 
 void EEngine::ReleaseMouse() { g_Mouse.Release(); }

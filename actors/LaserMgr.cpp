@@ -1,0 +1,3 @@
+#include "actors/LaserMgr.h"
+
+LaserMgr g_LaserMgr;

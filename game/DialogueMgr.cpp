@@ -1,0 +1,3 @@
+#include "game/DialogueMgr.h"
+
+DialogueMgr g_DialogueMgr;

@@ -1,0 +1,3 @@
+#include "render/AmbientProbe.h"
+
+EAmbientProbe g_AmbientProbe;

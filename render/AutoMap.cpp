@@ -1,0 +1,3 @@
+#include "render/AutoMap.h"
+
+PAutoMap g_AutoMap;

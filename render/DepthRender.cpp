@@ -1,0 +1,3 @@
+#include "render/DepthRender.h"
+
+EDepthRender g_DepthRender;

@@ -1,0 +1,3 @@
+#include "render/PaneCrashMgr.h"
+
+CPaneCrashMgr g_PaneCrashMgr;

@@ -1,0 +1,3 @@
+#include "render/PlantMgr.h"
+
+EPlantMgr g_PlantMgr;

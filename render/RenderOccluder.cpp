@@ -1,0 +1,3 @@
+#include "render/RenderOccluder.h"
+
+ERenderOccluder g_RenderOccluder;

@@ -1,0 +1,3 @@
+#include "render/ViewLines.h"
+
+EViewLines g_ViewLines;

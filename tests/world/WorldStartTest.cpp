@@ -1,0 +1,163 @@
+// Starting and closing worlds: the hooks in their order, the empty world,
+// names that do not fit, and the screenshot file names.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "WorldFixture.h"
+#include "game/MainGame.h"
+#include "render/PostProcess.h"
+#include "world/BezierMgr.h"
+#include "world/Engine.h"
+#include "world/VisBlockers.h"
+
+namespace {
+
+std::vector<std::string> g_Trace;
+void Record(const char* step) { g_Trace.push_back(step); }
+
+const std::vector<std::string> kEndWorld = {
+    "PostProcess.Release", "RadioMgr.Clear", "PaneCrashMgr.Release", "PlantMgr.Release", "ViewLines.Release",
+    "AmbientProbe.Destroy", "RenderOccluder.Release", "ScreenOverlay.Clear", "Keyboard.Release",
+    "SkyObject.Delete", "ForcedLook.End", "Panel.StartCutFade", "CameraPlaced.Clear", "MainGame.Destroy",
+    "Light0.Disable", "DeleteWorldObjects", "SpriteMgr.ReleaseAll", "Console.ReleaseBar", "BezierMgr.FreeAll",
+    "VisBlockers.Clear", "EngineObject.OnWorldClose", "LaserMgr.Release", "Console.Close", "Renderer.EndWorld",
+    "SoundMgr.DeleteAllSounds", "SoundMgr.ClearSoundCache", "AutoMap.Release", "DepthRender.Destroy",
+    "RigidBodySimulation.RemoveAllBodies", "Camera.StopShakes",
+};
+const std::vector<std::string> kOpenWorld = {
+    "WorldTime.Stop", "Camera.StopShakes", "RigidBodySimulation.Init", "ApplyPendingTies", "ViewLines.Create",
+    "DepthRender.CreateCubeEffect", "AutoMap.Create", "RenderOccluder.Create", "AmbientProbe.Init",
+    "Renderer.InitWorld", "EngineObject.OnWorldOpen", "SpriteMgr.Init", "PlantMgr.Reset", "Console.CreateBar",
+    "LoadRadios", "WorldTime.Reset", "FrameNumber.Reset", "LaserMgr.Init", "MainGame.Init", "Keyboard.Create",
+    "VideoMemory.Query", "ScreenOverlay.Init", "PaneCrashMgr.Release", "PostProcess.Create", "DeleteNotImportant",
+};
+
+std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+}  // namespace
+
+class WorldStartTest : public WorldTest {
+protected:
+    void SetUp() override {
+        WorldTest::SetUp();
+        std::filesystem::create_directories(dir_ / "worlds");
+        g_Trace.clear();
+        g_Engine.m_pfnHookTrace = Record;
+    }
+    void TearDown() override {
+        g_Engine.m_pfnHookTrace = nullptr;
+        g_Engine.m_WorldToStart[0] = 0;
+        g_Engine.m_szCurrentWorld[0] = 0;
+        g_Engine.m_bStartingWorld = 0;
+        g_BezierMgr.FreeAll();
+        WorldTest::TearDown();
+    }
+    void WriteWorld(const char* name, const std::string& text) {
+        std::ofstream(dir_ / "worlds" / name, std::ios::binary) << text;
+    }
+};
+
+TEST_F(WorldStartTest, AWorldChangeRunsEveryCloseHookThenEveryOpenHookInOrder) {
+    WriteWorld("a.w", "mesh models\\box.x\n\tname crate\n");
+    ASSERT_TRUE(g_Engine.StartWorld("worlds\\a.w"));
+    EXPECT_EQ(g_Trace, Concat({{"ReleaseResources", "BeginLoading", "LoadWorld", "OpenWorld"}, kOpenWorld}));
+    EXPECT_TRUE(g_Engine.m_bWorldLoaded);
+    EXPECT_STREQ(g_Engine.m_szCurrentWorld, "worlds\\a.w");
+    EXPECT_TRUE(g_Engine.FindObjectByName("crate"));
+
+    g_Trace.clear();
+    ASSERT_TRUE(g_Engine.StartWorld("worlds\\a.w"));
+    EXPECT_EQ(g_Trace,
+              Concat({{"EndWorld"}, kEndWorld, {"ReleaseResources", "BeginLoading", "LoadWorld", "OpenWorld"}, kOpenWorld}));
+    EXPECT_EQ(g_Engine.m_bStartingWorld, 0);
+    EXPECT_EQ(g_Engine.m_dwFrameNumber, 0u);
+}
+
+TEST_F(WorldStartTest, AStarStartsAnEmptyWorldWithoutReadingAFile) {
+    WriteWorld("a.w", "mesh models\\box.x\n\tname crate\n");
+    ASSERT_TRUE(g_Engine.StartWorld("worlds\\a.w"));
+    g_Trace.clear();
+    MarkConsole();
+    Debug = 1;
+    EXPECT_TRUE(g_Engine.StartWorld("*empty"));
+    EXPECT_TRUE(Printed("StartWorld *empty"));
+    EXPECT_EQ(g_Trace, Concat({{"EndWorld"}, kEndWorld, {"ReleaseResources", "BeginLoading", "OpenWorld"}, kOpenWorld}));
+    EXPECT_FALSE(g_Engine.FindObjectByName("crate"));
+    EXPECT_EQ(g_Engine.m_szCurrentWorld[0], 0);
+    EXPECT_EQ(g_Engine.m_bWorldLoaded, 0);
+    EXPECT_EQ(g_Engine.m_bWorldRunning, 1);
+}
+
+TEST_F(WorldStartTest, AFailedLoadLeavesNoWorld) {
+    WriteWorld("a.w", "mesh models\\box.x\n\tname crate\n");
+    ASSERT_TRUE(g_Engine.StartWorld("worlds\\a.w"));
+    EXPECT_FALSE(g_Engine.StartWorld("worlds\\missing.w"));
+    EXPECT_EQ(g_Engine.m_bWorldLoaded, 0);
+    EXPECT_EQ(g_Engine.m_bStartingWorld, 0);
+    EXPECT_FALSE(g_Engine.FindObjectByName("crate"));
+}
+
+TEST_F(WorldStartTest, ANameThatDoesNotFitIsRefusedAndTheWorldRuns) {
+    WriteWorld("a.w", "mesh models\\box.x\n\tname crate\n");
+    ASSERT_TRUE(g_Engine.StartWorld("worlds\\a.w"));
+    struct Case {
+        size_t length;
+        bool refused;
+    } cases[] = {{127, false}, {128, true}, {300, true}};
+    for (const Case& c : cases) {
+        const std::string name = "*" + std::string(c.length - 1, 'x');
+        if (!c.refused) continue;  // a fitting name is an ordinary world change
+        g_Trace.clear();
+        std::snprintf(g_Engine.m_WorldToStart, sizeof g_Engine.m_WorldToStart, "%s", "pending");
+        MarkConsole();
+        EXPECT_FALSE(g_Engine.StartWorld(name.c_str())) << c.length;
+        EXPECT_TRUE(Printed("!!! 1"));
+        EXPECT_TRUE(g_Trace.empty());
+        EXPECT_STREQ(g_Engine.m_szCurrentWorld, "worlds\\a.w");
+        EXPECT_TRUE(g_Engine.FindObjectByName("crate"));
+        EXPECT_EQ(g_Engine.m_WorldToStart[0], 0);
+    }
+    const std::string fits = "*" + std::string(126, 'x');
+    EXPECT_TRUE(g_Engine.StartWorld(fits.c_str()));
+}
+
+TEST_F(WorldStartTest, WorldCloseFreesPathsAndBlockers) {
+    WriteWorld("p.w", "mesh models\\box.x\n\tname crate\n");
+    std::ofstream(dir_ / "worlds" / "p.bzr") << "bezier_node a\nnr 1\npos 0 0 0\n";
+    ASSERT_TRUE(g_Engine.StartWorld("worlds\\p.w"));
+    EXPECT_TRUE(g_BezierMgr.FindNode("a"));
+    ObjectRecord* h = g_Engine.FindObjectByName("crate");
+    ASSERT_TRUE(h);
+    g_VisBlockers.AddBlocker(h);
+    g_Engine.EndWorld();
+    EXPECT_FALSE(g_BezierMgr.FindNode("a"));
+    EXPECT_EQ(g_VisBlockers.Count(), 0);
+}
+
+TEST_F(WorldStartTest, ScreenshotsTakeTheFirstFreeNameAndReuseTheLast) {
+    namespace fs = std::filesystem;
+    auto touch = [&](int n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "zt_screen%04d.bmp", n);
+        std::ofstream(dir_ / name) << "x";
+    };
+    char name[32];
+    EEngine::ScreenshotFileName(name, sizeof name);
+    EXPECT_STREQ(name, "zt_screen0000.bmp");
+    touch(0);
+    touch(1);
+    touch(3);
+    EEngine::ScreenshotFileName(name, sizeof name);
+    EXPECT_STREQ(name, "zt_screen0002.bmp");
+    for (int n = 0; n < 1000; ++n) touch(n);
+    EEngine::ScreenshotFileName(name, sizeof name);
+    EXPECT_STREQ(name, "zt_screen0999.bmp");
+}
