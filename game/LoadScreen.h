@@ -16,11 +16,6 @@ public:
     // Its step and its briefing lines, from the console's loading frame.
     void Update() {}
     void DrawBriefing() {}
-    // The world start shows the screen for the named world; LoadTextures
-    // loads its pictures once the world is in.
-    void Begin(const char* worldName) { m_bBegun = worldName != nullptr; }
-    void LoadTextures() {}
-    bool m_bBegun = false;
 
     bool m_bActive = false;
 };

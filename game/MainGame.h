@@ -28,15 +28,6 @@ public:
     const char* GetLevelTitle() const { return nullptr; }
     const char* GetLevelLoadingPicture() const { return nullptr; }
 
-    // Engine update, stage "EU: MainGame Pre": the player's view placement.
-    void EarlyPlayerUpdate();
-    // Key routing from the engine: no effect.
-    void OnKey(uint32_t) {}
-    // The world-open and world-close hooks of the engine's world start, and
-    // the script world chosen at world start.
-    void Init();
-    void Destroy();
-    void SelectScriptWorld() {}
 
     // An explosion in the world: the player and the characters take it (the
     // game layer's part of an explosion; nothing reaches them until the
