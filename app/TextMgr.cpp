@@ -50,9 +50,18 @@ void DeletePreviousReports() {
     }
 }
 
-ETextMgr::ETextMgr() {
-    DeletePreviousReports();
+// The global table loads before the process entry, which must first refuse a
+// second instance (that changes nothing) and then delete the previous run's
+// reports: its own report lines wait until FlushReports.
+ETextMgr::ETextMgr() : m_bHoldReports(true) {
     Load();
+}
+
+void ETextMgr::FlushReports() {
+    m_bHoldReports = false;
+    for (const std::string& line : m_HeldReports) ErrorLog(line.c_str(), "!labels.txt");
+    m_HeldReports.clear();
+    m_HeldReports.shrink_to_fit();
 }
 
 // At exit the console may already be gone, so the tracker, which prints
@@ -109,7 +118,10 @@ void ETextMgr::Load() {
             if (StrCmpNoCase(t->klucz, key) == 0) {
                 char report[KEY_LEN + 32];
                 std::snprintf(report, sizeof report, "Duplicate label %s", key);
-                ErrorLog(report, "!labels.txt");
+                if (m_bHoldReports)
+                    m_HeldReports.emplace_back(report);
+                else
+                    ErrorLog(report, "!labels.txt");
             }
         }
         AddEntry(key, text);

@@ -4,14 +4,16 @@
 // code page 1250, kept as bytes.
 //
 // One global instance, built during static initialisation before the process
-// entry runs: it first deletes the previous run's report files, so that the
-// duplicate-label lines it writes to "!labels.txt" survive this run, then
-// loads. A missing or empty file gives an empty table; every lookup of a
+// entry runs. Its duplicate-label lines for "!labels.txt" are held until the
+// entry has deleted the previous run's reports (FlushReports), so they survive
+// this run and a refused second instance writes nothing. A missing or empty file gives an empty table; every lookup of a
 // missing label gives an empty text, never null. Afterwards read-only, main
 // thread.
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 struct strtext {
     char* klucz = nullptr; // the label with its ">", spelled as in the file
@@ -43,11 +45,16 @@ class ETextMgr {
     // characters) and is matched byte for byte. The result is cut to the
     // line's capacity, terminator included.
     void ReplaceKeys(char* line, size_t capacity) const;
+    // Writes the report lines held since construction; later loads report at once.
+    void FlushReports();
 
     // Head of the list; the entry read last from the file comes first.
     strtext* m_pTexts = nullptr;
 
   private:
+    bool m_bHoldReports = false;
+    std::vector<std::string> m_HeldReports;
+
     void AddEntry(const char* key, const char* text);
     void FreeEntries(bool untrack);
 };

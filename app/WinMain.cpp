@@ -71,25 +71,6 @@ void IdlePass() {
 
 } // namespace
 
-std::string ReadGameNameLabel() {
-    std::FILE* f = os::OpenFile("scripts\\text_keys.txt", "rt");
-    if (!f) return {};
-    std::string name;
-    char line[1024];
-    while (!std::feof(f)) {
-        ReadLineRaw(f, line, sizeof line - 1);
-        size_t n = std::strcspn(line, " \t");
-        if (n != 9 || StrCmpNoCase(std::string(line, n).c_str(), ">GameName") != 0) continue;
-        const char* text = GetArgument(line);
-        name = text[0] == '=' ? text + 1 : text;
-        break;
-    }
-    std::fclose(f);
-    while (!name.empty() && (name.back() == ' ' || name.back() == '\t'))
-        name.pop_back();
-    return name;
-}
-
 bool AcquireInstanceLock(const std::string& name) {
     return InstanceLock().Acquire(name);
 }
@@ -130,8 +111,10 @@ int WinMain() {
     // 4.
     g_pD3D = nullptr;
     g_pD3DInterface = nullptr;
-    // 5. The previous run's reports were deleted by the text table before it
-    // loaded (DeletePreviousReports), so this run's "!labels.txt" survives.
+    // 5. The text table held its own report lines back, so this run's
+    // "!labels.txt" survives the deletion.
+    DeletePreviousReports();
+    g_TextMgr.FlushReports();
     // 6.
     g_bQuitOnce = false;
     // 7.

@@ -31,10 +31,7 @@ void QuitOnce();
 bool QuitOnceDone();
 intptr_t WndProc(window::Window* w, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
-// The text of ">GameName" as the label file spells it, read without the text
-// table (empty when the file or the label is missing).
-std::string ReadGameNameLabel();
 // Takes the single-instance lock named after the game name; false when
-// another instance holds it. Called before anything else of the program
-// runs, so that a second instance ends having touched nothing.
+// another instance holds it. Nothing before it writes a file, so a second
+// instance ends having touched nothing.
 bool AcquireInstanceLock(const std::string& name);

@@ -19,10 +19,12 @@ const std::string kPolish = "\xB9\xF3\xB3\xBF\x8C";
 
 class TextTable : public ScratchDirTest {
   protected:
-    // Built inside the scratch directory: construction deletes report files.
+    // Built inside the scratch directory, reporting at once like the table
+    // of a running game.
     void SetUp() override {
         ScratchDirTest::SetUp();
         table_.emplace();
+        table_->FlushReports();
     }
     void TearDown() override {
         table_.reset();
@@ -207,9 +209,10 @@ TEST_F(TextTable, EntriesAreTrackedUnderTheirTags) {
     g_Debug.ClearAllocations();
 }
 
-// Construction clears the previous run's reports before it loads, so the
-// duplicate-label report of this run is what remains.
-TEST_F(TextTable, ConstructionDeletesOldReportsBeforeLoading) {
+// The table built at start holds its report lines until the entry has deleted
+// the previous run's reports: a refused second instance touches nothing, and
+// this run's duplicate-label report is what remains.
+TEST_F(TextTable, ConstructionHoldsReportsUntilOldOnesAreDeleted) {
     const char* reports[] = {"!labels.txt", "!error.txt",    "!anims.txt",    "!subsets.txt",
                              "!techs.txt",  "!textures.txt", "!variables.txt"};
     for (const char* r : reports)
@@ -218,6 +221,11 @@ TEST_F(TextTable, ConstructionDeletesOldReportsBeforeLoading) {
     WriteFile("scripts/text_keys.txt", ">D one\n>D two\n");
     ETextMgr fresh;
     EXPECT_STREQ(fresh.GetText(">D"), "two");
+    for (const char* r : reports)
+        EXPECT_EQ(ReadFile(r), "old run\n") << r;
+
+    DeletePreviousReports();
+    fresh.FlushReports();
     EXPECT_EQ(ReadFile("!labels.txt"), "Duplicate label >D\n");
     for (const char* r : reports) {
         if (std::strcmp(r, "!labels.txt") != 0) {
@@ -225,6 +233,9 @@ TEST_F(TextTable, ConstructionDeletesOldReportsBeforeLoading) {
         }
     }
     EXPECT_TRUE(Exists("keep.txt"));
+
+    fresh.Load();  // after the flush, reports go straight to the file
+    EXPECT_EQ(ReadFile("!labels.txt"), "Duplicate label >D\nDuplicate label >D\n");
 }
 
 // The shipped table holds every label that the application core shows, with
