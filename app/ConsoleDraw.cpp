@@ -34,9 +34,9 @@ constexpr uint32_t VERSION_COLOR = 0x80408040;
 // made or filled.
 gfx::VertexBuffer* MakeOutline(float left, float top, float right, float bottom, uint32_t color) {
     gfx::VertexBuffer* vb = nullptr;
-    if (!g_pD3DInterface || g_pD3DInterface->CreateVertexBuffer(8 * sizeof(LineVertex), gfx::usage::WriteOnly,
-                                                                LINE_FVF, gfx::Pool::Managed,
-                                                                &vb) != gfx::Result::Ok) {
+    if (!g_pD3DInterface ||
+        g_pD3DInterface->CreateVertexBuffer(8 * sizeof(LineVertex), gfx::usage::WriteOnly, LINE_FVF,
+                                            gfx::Pool::Managed, &vb) != gfx::Result::Ok) {
         return nullptr;
     }
     void* data = nullptr;
@@ -78,7 +78,7 @@ void ReleaseBuffer(gfx::VertexBuffer*& vb, const char* tag) {
     if (tag) g_Debug.RemoveAllocation(tag);
 }
 
-}  // namespace
+} // namespace
 
 // ---- Console bar ---------------------------------------------------------------------
 
@@ -122,7 +122,8 @@ void EConsole::DrawOpenConsole() {
     char line[LINE_LEN + 1] = {};
     for (int i = 0; i < 16; ++i) {
         CopyLine(NUM_LINES - 16 + i, line);
-        g_TTFont.DrawText(line, float(int(14.0f * xs)), float(8 + i * lineStep), CONSOLE_TEXT_COLOR, false, false);
+        g_TTFont.DrawText(line, float(int(14.0f * xs)), float(8 + i * lineStep), CONSOLE_TEXT_COLOR, false,
+                          false);
     }
     const float inputY = float(int(8.0f + float(16 * lineStep) + 8.0f * ys));
     g_TTFont.DrawText(">", 14.0f * xs, inputY, CONSOLE_TEXT_COLOR, false, false);
@@ -133,8 +134,8 @@ void EConsole::DrawOpenConsole() {
     input[cursor] = '|';
     std::memcpy(input + cursor + 1, m_szCommandLine + cursor, len - cursor);
     g_TTFont.DrawText(input, 26.0f * xs, inputY, CONSOLE_TEXT_COLOR, false, false);
-    g_TTFont.DrawText(" ver 1.00, 12 II 2010.", 780.0f * xs, float(screenheight / 2) - 36.0f * ys, VERSION_COLOR,
-                      false, false);
+    g_TTFont.DrawText(" ver 1.00, 12 II 2010.", 780.0f * xs, float(screenheight / 2) - 36.0f * ys,
+                      VERSION_COLOR, false, false);
 }
 
 void EConsole::DrawShortView() {
@@ -161,10 +162,10 @@ void EConsole::PrepareLoadingScreen() {
         m_LoadingImage.SetRect(int32_t(p.fLeft), int32_t(p.fTop), int32_t(p.fRight), int32_t(p.fBottom));
     }
     ReleaseBuffer(m_pProgressBarVB, nullptr);
-    m_pProgressBarVB =
-        MakeOutline(80.0f * xs - 1.0f, 728.0f * ys - 1.0f, 380.0f * xs + 1.0f, 728.0f * ys + 8.0f * ys + 2.0f,
-                    PROGRESS_COLOR);
-    m_ProgressBar.Create("hud_progress_bar.tga", 80.0f * xs, 728.0f * ys, 80.0f * xs, 736.0f * ys, PROGRESS_COLOR);
+    m_pProgressBarVB = MakeOutline(80.0f * xs - 1.0f, 728.0f * ys - 1.0f, 380.0f * xs + 1.0f,
+                                   728.0f * ys + 8.0f * ys + 2.0f, PROGRESS_COLOR);
+    m_ProgressBar.Create("hud_progress_bar.tga", 80.0f * xs, 728.0f * ys, 80.0f * xs, 736.0f * ys,
+                         PROGRESS_COLOR);
 }
 
 void EConsole::LoadingFrame() {
@@ -181,7 +182,9 @@ void EConsole::LoadingFrame() {
     d->Present();
 }
 
-void EConsole::DrawLoadingImage() { m_LoadingImage.Draw(int32_t(m_fLoadingX), int32_t(m_fLoadingY)); }
+void EConsole::DrawLoadingImage() {
+    m_LoadingImage.Draw(int32_t(m_fLoadingX), int32_t(m_fLoadingY));
+}
 
 void EConsole::DrawProgressBar() {
     const float xs = g_f2DScaleX, ys = g_f2DScaleY;
@@ -209,7 +212,9 @@ void EConsole::DrawLoadingCaption() {
     g_Font.EndText();
 }
 
-void EConsole::ReleaseLoadingImage() { m_LoadingImage.Release(); }
+void EConsole::ReleaseLoadingImage() {
+    m_LoadingImage.Release();
+}
 
 void EConsole::ReleaseProgressBar() {
     ReleaseBuffer(m_pProgressBarVB, nullptr);

@@ -35,6 +35,22 @@ class EDebug {
     // Keeps the free local video memory at device creation.
     void OnDeviceCreated();
 
+    // Polygon statistics that the mesh passes add to while PrintPolygonCount
+    // is on (the renderer zeroes them each frame), and their display.
+    struct PolygonStats {
+        uint32_t visiblePolygons = 0, renderedPolygons = 0, visibleShadowPolygons = 0;
+        uint32_t switchedSubsets = 0, subsetsUnder100 = 0, subsetsUnder500 = 0, subsetsUnder1000 = 0;
+        uint32_t techniqueSwitches = 0;
+    };
+    PolygonStats m_PolygonStats;
+    void FormatPolygonStats(char (&lines)[10][96]) const;
+    void DrawPolygonStats() const;
+    // The performance report, printed on the console (DebugPerformance).
+    void DrawPerformance() const;
+    // Effects and lights drawn this frame, and their display (DebugLights).
+    uint32_t m_dwFxRendered = 0, m_dwLightsRendered = 0;
+    void DrawRenderCounts() const;
+
     // The count under a tag (case-insensitive), 0 when it has no slot.
     uint32_t GetAllocationCount(const char* tag) const;
     // Forgets every tag and count (tests, and a fresh start of tracking).

@@ -52,9 +52,11 @@ void Transfer(uint32_t* v, bool save) {
     State(RenderState::ZEnable, &v[15], save);
 }
 
-uint32_t Op(gfx::TextureOp op) { return gfx::StateValue(op); }
+uint32_t Op(gfx::TextureOp op) {
+    return gfx::StateValue(op);
+}
 
-}  // namespace
+} // namespace
 
 void Saved2DStates::Save() {
     if (g_pD3DInterface) Transfer(values, true);
@@ -68,8 +70,8 @@ void Saved2DStates::Restore() const {
 }
 
 ERect::ERect()
-    : m_dwFVF(SCREEN_FVF), m_bCreated(0), m_dwTextureId(0), m_pVB(nullptr), m_fLeft(0), m_fTop(0), m_fRight(0),
-      m_fBottom(0), m_dwColor(0) {
+    : m_dwFVF(SCREEN_FVF), m_bCreated(0), m_dwTextureId(0), m_pVB(nullptr), m_fLeft(0), m_fTop(0),
+      m_fRight(0), m_fBottom(0), m_dwColor(0) {
     g_Debug.AddAllocation("::ERect");
 }
 
@@ -87,7 +89,8 @@ void ERect::Release() {
     m_bCreated = 0;
 }
 
-void ERect::Create(const char* textureName, float left, float top, float right, float bottom, uint32_t color) {
+void ERect::Create(const char* textureName, float left, float top, float right, float bottom,
+                   uint32_t color) {
     Release();
     m_dwTextureId = g_Renderer.GetTextureIdByName(textureName, 0, 0, 0);
     if (m_dwTextureId == 0) return;
@@ -96,8 +99,9 @@ void ERect::Create(const char* textureName, float left, float top, float right, 
     m_fRight = right;
     m_fBottom = bottom;
     m_dwColor = color;
-    if (!g_pD3DInterface || g_pD3DInterface->CreateVertexBuffer(kVertexBytes, gfx::usage::WriteOnly, m_dwFVF,
-                                                                gfx::Pool::Managed, &m_pVB) != gfx::Result::Ok) {
+    if (!g_pD3DInterface ||
+        g_pD3DInterface->CreateVertexBuffer(kVertexBytes, gfx::usage::WriteOnly, m_dwFVF, gfx::Pool::Managed,
+                                            &m_pVB) != gfx::Result::Ok) {
         m_pVB = nullptr;
         return;
     }
@@ -143,14 +147,14 @@ void ERect::UpdateVertices() {
     m_pVB->Unlock();
 }
 
-void ERect::SetQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3, float u0, float u1,
-                    float v0, float v1, float z) {
+void ERect::SetQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3, float u0,
+                    float u1, float v0, float v1, float z) {
     if (!m_bCreated) return;
     void* data = nullptr;
     if (m_pVB->Lock(0, 0, &data, 0) != gfx::Result::Ok) return;
     const uint32_t c = m_dwColor;
-    const ScreenVertex tl = {x0, y0, z, z, c, u0, v0}, tr = {x1, y1, z, z, c, u1, v0}, br = {x2, y2, z, z, c, u1, v1},
-                       bl = {x3, y3, z, z, c, u0, v1};
+    const ScreenVertex tl = {x0, y0, z, z, c, u0, v0}, tr = {x1, y1, z, z, c, u1, v0},
+                       br = {x2, y2, z, z, c, u1, v1}, bl = {x3, y3, z, z, c, u0, v1};
     const ScreenVertex v[6] = {tl, br, bl, tl, tr, br};
     std::memcpy(data, v, sizeof v);
     m_pVB->Unlock();
@@ -185,12 +189,15 @@ void ERect::BeginRender2D(bool additive) {
     d->SetRenderState(RenderState::AlphaBlendEnable, 1);
     d->SetTextureStageState(0, TextureStageState::ColorOp, Op(gfx::TextureOp::Modulate));
     d->SetTextureStageState(0, TextureStageState::ColorArg1, gfx::texarg::Texture);
-    d->SetTextureStageState(0, TextureStageState::ColorArg2, additive ? gfx::texarg::Current : gfx::texarg::Diffuse);
+    d->SetTextureStageState(0, TextureStageState::ColorArg2,
+                            additive ? gfx::texarg::Current : gfx::texarg::Diffuse);
     d->SetTextureStageState(0, TextureStageState::AlphaOp, Op(gfx::TextureOp::Modulate));
     d->SetTextureStageState(0, TextureStageState::AlphaArg1, gfx::texarg::Texture);
     d->SetTextureStageState(0, TextureStageState::AlphaArg2, gfx::texarg::Diffuse);
-    d->SetRenderState(RenderState::SrcBlend, gfx::StateValue(additive ? gfx::Blend::SrcColor : gfx::Blend::SrcAlpha));
-    d->SetRenderState(RenderState::DestBlend, gfx::StateValue(additive ? gfx::Blend::One : gfx::Blend::InvSrcAlpha));
+    d->SetRenderState(RenderState::SrcBlend,
+                      gfx::StateValue(additive ? gfx::Blend::SrcColor : gfx::Blend::SrcAlpha));
+    d->SetRenderState(RenderState::DestBlend,
+                      gfx::StateValue(additive ? gfx::Blend::One : gfx::Blend::InvSrcAlpha));
     d->SetRenderState(RenderState::BlendOp, gfx::StateValue(gfx::BlendOp::Add));
     d->SetRenderState(RenderState::AlphaRef, 6);
     d->SetRenderState(RenderState::AlphaTestEnable, 1);
@@ -207,7 +214,9 @@ void ERect::BeginRender2D(bool additive) {
     d->SetFVF(m_dwFVF);
 }
 
-void ERect::EndRender2D() { m_SavedStates.Restore(); }
+void ERect::EndRender2D() {
+    m_SavedStates.Restore();
+}
 
 void ERect::RenderStandalone(bool bindTexture, bool blend) {
     gfx::Device* d = g_pD3DInterface;

@@ -36,7 +36,7 @@ struct Saved2DStates {
 };
 
 class ERect {
-public:
+  public:
     ERect();
     virtual ~ERect();
     ERect(const ERect&) = delete;
@@ -46,8 +46,8 @@ public:
     void SetRect(float left, float top, float right, float bottom);
     void SetColor(uint32_t color);
     void SetAlpha(float alpha);
-    void SetQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3, float u0, float u1,
-                 float v0, float v1, float z);
+    void SetQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3, float u0,
+                 float u1, float v0, float v1, float z);
     void UpdateVertices();
     void Render(bool bindTexture);
     void BeginRender2D(bool additive);

@@ -19,9 +19,11 @@ constexpr uint32_t kRowStep = 40;
 constexpr uint32_t kFirstRowTop = 3;
 constexpr uint32_t kMaxGlyphs = 255;
 
-uint32_t TextBytes(uint32_t maxChars) { return maxChars * 6 * uint32_t(sizeof(ScreenVertex)); }
+uint32_t TextBytes(uint32_t maxChars) {
+    return maxChars * 6 * uint32_t(sizeof(ScreenVertex));
+}
 
-}  // namespace
+} // namespace
 
 void EFont::Slot::Reset() {
     bRendered = 0;
@@ -38,7 +40,8 @@ void EFont::Slot::Reset() {
 EFont::EFont()
     : m_bFontsBuilt(false), m_dwFVF(SCREEN_FVF), m_dwMaxChars(256), m_pFontVB(nullptr), m_dwNumSlots(0),
       m_bStatesSaved(false) {
-    for (Slot& s : m_Slots) s.Reset();
+    for (Slot& s : m_Slots)
+        s.Reset();
     g_Debug.AddAllocation("::EFont");
 }
 
@@ -236,8 +239,8 @@ bool EFont::FillText(EText& t, const char* text, float x, float y, uint32_t colo
     return true;
 }
 
-EText* EFont::CreateText(const char* text, float x, float y, uint32_t color, float size, uint32_t slot, bool centre,
-                         bool right) {
+EText* EFont::CreateText(const char* text, float x, float y, uint32_t color, float size, uint32_t slot,
+                         bool centre, bool right) {
     if (slot >= MAX_SLOTS || slot >= m_dwNumSlots || !text || !*text || !g_pD3DInterface) return nullptr;
     EText* t = new EText;
     g_Debug.AddAllocation("::EText");

@@ -18,7 +18,7 @@
 namespace gfx {
 class Texture;
 class VertexBuffer;
-}  // namespace gfx
+} // namespace gfx
 namespace image {
 struct Image;
 }
@@ -30,7 +30,7 @@ struct EText {
 };
 
 class EFont {
-public:
+  public:
     static constexpr uint32_t MAX_SLOTS = 8;
     static constexpr uint32_t TEXTURE_HEIGHT = 640;
     static constexpr float NO_GLYPH = 2.0f;
@@ -56,8 +56,8 @@ public:
     void CreateFont(uint32_t ttIndex);
     void RenderGlyphs(uint32_t slot);
     int GetTextWidth(const char* text, float size, uint32_t slot) const;
-    EText* CreateText(const char* text, float x, float y, uint32_t color, float size, uint32_t slot, bool centre,
-                      bool right);
+    EText* CreateText(const char* text, float x, float y, uint32_t color, float size, uint32_t slot,
+                      bool centre, bool right);
     void DrawText(const EText* text);
     void DeleteText(EText* text);
     void Print(const char* text, float x, float y, uint32_t color, float size, uint32_t slot, bool centre,
@@ -76,7 +76,7 @@ public:
     // drawn over black (exposed for tests).
     static void GlowToAlpha(const image::Image& source, image::Image& out);
 
-private:
+  private:
     // Fills a text object's buffer (already created); false when its lock fails.
     bool FillText(EText& t, const char* text, float x, float y, uint32_t color, float size, uint32_t slot,
                   bool centre, bool right);

@@ -8,15 +8,21 @@
 
 ImageSurface::ImageSurface() : m_pSurface(nullptr), m_SourceRect{0, 0, 256, 256}, m_iDestX(0), m_iDestY(0) {}
 
-ImageSurface::~ImageSurface() { Release(); }
+ImageSurface::~ImageSurface() {
+    Release();
+}
 
 void ImageSurface::Release() {
     if (m_pSurface) m_pSurface->Release();
     m_pSurface = nullptr;
 }
 
-uint32_t ImageSurface::GetWidth() const { return m_pSurface ? m_pSurface->Width() : 0; }
-uint32_t ImageSurface::GetHeight() const { return m_pSurface ? m_pSurface->Height() : 0; }
+uint32_t ImageSurface::GetWidth() const {
+    return m_pSurface ? m_pSurface->Width() : 0;
+}
+uint32_t ImageSurface::GetHeight() const {
+    return m_pSurface ? m_pSurface->Height() : 0;
+}
 
 int ImageSurface::LoadFromFile(const char* name, bool backBufferSize, uint32_t width, uint32_t height) {
     if (!name || !IsValidPath(name)) {
@@ -35,7 +41,8 @@ int ImageSurface::LoadFromFile(const char* name, bool backBufferSize, uint32_t w
         width = backW;
         height = backH;
     }
-    if (d->CreateOffscreenPlainSurface(width, height, format, gfx::Pool::SystemMem, &m_pSurface) != gfx::Result::Ok) {
+    if (d->CreateOffscreenPlainSurface(width, height, format, gfx::Pool::SystemMem, &m_pSurface) !=
+        gfx::Result::Ok) {
         m_pSurface = nullptr;
         return -1;
     }

@@ -13,7 +13,7 @@
 #include "platform/gfx/TextureFiles.h"
 
 class ImageSurface {
-public:
+  public:
     ImageSurface();
     virtual ~ImageSurface();
     ImageSurface(const ImageSurface&) = delete;
@@ -22,7 +22,9 @@ public:
     // 0 when loaded, -1 on any failure. With backBufferSize the surface takes
     // the back buffer's size, else width x height; the file is scaled into it.
     int LoadFromFile(const char* name, bool backBufferSize, uint32_t width, uint32_t height);
-    int Load(const char* name, uint32_t width, uint32_t height) { return LoadFromFile(name, false, width, height); }
+    int Load(const char* name, uint32_t width, uint32_t height) {
+        return LoadFromFile(name, false, width, height);
+    }
     void SetRect(int32_t left, int32_t top, int32_t right, int32_t bottom);
     void Draw(int32_t x, int32_t y);
     void SaveToFile(const char* name);
@@ -37,7 +39,7 @@ public:
     int32_t DestY() const { return m_iDestY; }
     const gfx::ImageInfo& ImageInfo() const { return m_ImageInfo; }
 
-private:
+  private:
     gfx::Surface* m_pSurface;
     gfx::ImageInfo m_ImageInfo;
     gfx::Rect m_SourceRect;

@@ -14,10 +14,10 @@ TTFont g_TTFont;
 
 namespace {
 
-const bool g_Registered = (RegisterDeviceHook(
-                               DeviceHook::TTFonts, [] { g_TTFont.OnLostDevice(); },
-                               [] { g_TTFont.OnResetDevice(); }),
-                           true);
+const bool g_Registered =
+    (RegisterDeviceHook(
+         DeviceHook::TTFonts, [] { g_TTFont.OnLostDevice(); }, [] { g_TTFont.OnResetDevice(); }),
+     true);
 
 // Glyph quads of one draw call; longer texts go in several calls.
 constexpr uint32_t kBatchGlyphs = 256;
@@ -29,7 +29,7 @@ struct FontDesc {
 const FontDesc kFaces[3] = {{"Tahoma"}, {"Trebuchet MS"}, {"Palatino linotype"}};
 constexpr int kWeight = 500;
 
-}  // namespace
+} // namespace
 
 TTFont::~TTFont() {
     // At exit the device may be gone already; the atlas textures then only
@@ -50,8 +50,8 @@ bool TTFont::CreateFontSlot(uint32_t index, const char* family, int height) {
         return false;
     }
     const image::Image atlas = s.face->AtlasImage();
-    if (g_pD3DInterface->CreateTexture(atlas.width, atlas.height, 1, 0, gfx::Format::A8R8G8B8, gfx::Pool::Managed,
-                                       &s.atlas) != gfx::Result::Ok) {
+    if (g_pD3DInterface->CreateTexture(atlas.width, atlas.height, 1, 0, gfx::Format::A8R8G8B8,
+                                       gfx::Pool::Managed, &s.atlas) != gfx::Result::Ok) {
         s.atlas = nullptr;
         s.face.reset();
         return false;
@@ -113,7 +113,8 @@ void TTFont::DrawText(const char* text, float x, float y, uint32_t color, bool c
     d->GetFVF(&fvf);
     const gfx::SamplerState filters[3] = {gfx::SamplerState::MagFilter, gfx::SamplerState::MinFilter,
                                           gfx::SamplerState::MipFilter};
-    for (int i = 0; i < 3; ++i) d->GetSamplerState(0, filters[i], &samplers[i]);
+    for (int i = 0; i < 3; ++i)
+        d->GetSamplerState(0, filters[i], &samplers[i]);
     uint32_t stage1 = 0;
     d->GetTextureStageState(1, gfx::TextureStageState::ColorOp, &stage1);
 
@@ -175,7 +176,8 @@ void TTFont::DrawText(const char* text, float x, float y, uint32_t color, bool c
 
     d->SetTexture(0, nullptr);
     d->SetFVF(fvf);
-    for (int i = 0; i < 3; ++i) d->SetSamplerState(0, filters[i], samplers[i]);
+    for (int i = 0; i < 3; ++i)
+        d->SetSamplerState(0, filters[i], samplers[i]);
     d->SetTextureStageState(1, gfx::TextureStageState::ColorOp, stage1);
     saved.Restore();
 }

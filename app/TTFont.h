@@ -22,7 +22,7 @@ class Texture;
 }
 
 class TTFont {
-public:
+  public:
     static constexpr uint32_t MAX_FONTS = 8;
 
     TTFont() = default;
@@ -55,7 +55,7 @@ public:
     // Pixel height that font `index` is created with at a vertical 2D scale.
     static int FontHeight(uint32_t index, float scaleY);
 
-private:
+  private:
     struct Slot {
         std::unique_ptr<font::Face> face;
         gfx::Texture* atlas = nullptr;

@@ -17,15 +17,15 @@ ImageInfo InfoOf(const image::Picture& p) {
 
 void CopyInto(const image::Image& img, const LockedRect& lr) {
     for (uint32_t y = 0; y < img.height; ++y) {
-        std::memcpy(static_cast<uint8_t*>(lr.pBits) + size_t(y) * size_t(lr.Pitch), img.pixels.data() + size_t(y) * img.width,
-                    size_t(img.width) * 4);
+        std::memcpy(static_cast<uint8_t*>(lr.pBits) + size_t(y) * size_t(lr.Pitch),
+                    img.pixels.data() + size_t(y) * img.width, size_t(img.width) * 4);
     }
 }
 
-}  // namespace
+} // namespace
 
-Result CreateTextureFromFile(Device* device, const char* fileName, uint32_t colorKey, Texture** out, ImageInfo* info,
-                             std::string* error) {
+Result CreateTextureFromFile(Device* device, const char* fileName, uint32_t colorKey, Texture** out,
+                             ImageInfo* info, std::string* error) {
     if (!device || !fileName || !out) return Result::InvalidCall;
     *out = nullptr;
     image::Picture p;
@@ -37,7 +37,8 @@ Result CreateTextureFromFile(Device* device, const char* fileName, uint32_t colo
     if (info) *info = InfoOf(p);
     const bool ownLevels = p.levels > 1;
     Texture* t = nullptr;
-    Result r = device->CreateTexture(p.width, p.height, ownLevels ? p.levels : 0, 0, Format::A8R8G8B8, Pool::Managed, &t);
+    Result r = device->CreateTexture(p.width, p.height, ownLevels ? p.levels : 0, 0, Format::A8R8G8B8,
+                                     Pool::Managed, &t);
     if (r != Result::Ok) {
         if (error) *error = std::string(fileName) + ": cannot create the texture (" + ResultName(r) + ")";
         return r;
@@ -82,11 +83,11 @@ Result SaveSurfaceToBmp(Surface* surface, const char* fileName) {
     img.height = surface->Height();
     img.pixels.resize(size_t(img.width) * img.height);
     for (uint32_t y = 0; y < img.height; ++y) {
-        std::memcpy(img.pixels.data() + size_t(y) * img.width, static_cast<uint8_t*>(lr.pBits) + size_t(y) * size_t(lr.Pitch),
-                    size_t(img.width) * 4);
+        std::memcpy(img.pixels.data() + size_t(y) * img.width,
+                    static_cast<uint8_t*>(lr.pBits) + size_t(y) * size_t(lr.Pitch), size_t(img.width) * 4);
     }
     surface->UnlockRect();
     return image::SaveBmp(fileName, img) ? Result::Ok : Result::InvalidCall;
 }
 
-}  // namespace gfx
+} // namespace gfx

@@ -29,10 +29,10 @@ Result CreateTextureFromFile(Device* device, const char* fileName, uint32_t colo
 // Fills a lockable surface with the file's picture, resampled to the
 // surface's size; texels equal to a non-zero colour key become transparent
 // black.
-Result LoadSurfaceFromFile(Surface* surface, const char* fileName, uint32_t colorKey, ImageInfo* info = nullptr,
-                           std::string* error = nullptr);
+Result LoadSurfaceFromFile(Surface* surface, const char* fileName, uint32_t colorKey,
+                           ImageInfo* info = nullptr, std::string* error = nullptr);
 
 // Writes a lockable surface to a 24-bit BMP file.
 Result SaveSurfaceToBmp(Surface* surface, const char* fileName);
 
-}  // namespace gfx
+} // namespace gfx

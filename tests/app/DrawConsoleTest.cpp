@@ -16,10 +16,12 @@
 
 namespace {
 
-bool IsConsoleGreen(uint32_t p) { return Green(p) > 150 && Red(p) < Green(p) - 40 && Blue(p) < Green(p) - 40; }
+bool IsConsoleGreen(uint32_t p) {
+    return Green(p) > 150 && Red(p) < Green(p) - 40 && Blue(p) < Green(p) - 40;
+}
 
 class ScreenFixture : public DrawFixture {
-protected:
+  protected:
     void SetUp() override {
         DrawFixture::SetUp();
         g_TTFont.Create();
@@ -35,7 +37,8 @@ protected:
         DrawFixture::TearDown();
     }
     void Type(const char* keys) {
-        for (const char* k = keys; *k; ++k) console_->OnKey(uint32_t(*k));
+        for (const char* k = keys; *k; ++k)
+            console_->OnKey(uint32_t(*k));
     }
     std::unique_ptr<EConsole> console_;
     int32_t savedFrame_ = 0;
@@ -46,11 +49,12 @@ protected:
 class ConsoleScreen : public ScreenFixture {};
 
 TEST_F(ConsoleScreen, OpenConsoleFillsTheUpperHalf) {
-    for (int i = 0; i < 20; ++i) console_->Printf("log line %d", i);
+    for (int i = 0; i < 20; ++i)
+        console_->Printf("log line %d", i);
     console_->Print("Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9 ja\x9F\xF1");
     console_->Open();
     Type("HELLO WORLD");
-    console_->OnKey(37);  // cursor one to the left
+    console_->OnKey(37); // cursor one to the left
     console_->CreateConsoleBar();
     g_MainGame.m_iLevelFrame = 10;
     Clear(0xFFFFFFFF);
@@ -68,7 +72,7 @@ TEST_F(ConsoleScreen, OpenConsoleFillsTheUpperHalf) {
     }
     // The newest line (buffer line 127) is the 16th, at y = 8 + 15 * 21.
     EXPECT_GT(CountPixels(px, width_, 14, 323, 300, 344, IsConsoleGreen), 60);
-    EXPECT_GT(CountPixels(px, width_, 14, 302, 300, 322, IsConsoleGreen), 30);  // "log line 19"
+    EXPECT_GT(CountPixels(px, width_, 14, 302, 300, 322, IsConsoleGreen), 30); // "log line 19"
     // The input line at y = 8 + 16 * 21 + 8: ">" from x 14, the text from x 26.
     EXPECT_GT(CountPixels(px, width_, 14, 352, 25, 372, IsConsoleGreen), 5);
     const int typed = g_TTFont.GetTextWidth("hello worl|d");
@@ -80,7 +84,8 @@ TEST_F(ConsoleScreen, OpenConsoleFillsTheUpperHalf) {
 }
 
 TEST_F(ConsoleScreen, ClosedConsoleShowsTheNewestLinesTopLeft) {
-    for (int i = 0; i < 8; ++i) console_->Printf("message number %d", i);
+    for (int i = 0; i < 8; ++i)
+        console_->Printf("message number %d", i);
     g_MainGame.m_iLevelFrame = 10;
     Clear(0xFFFFFFFF);
     console_->Render();
@@ -88,17 +93,20 @@ TEST_F(ConsoleScreen, ClosedConsoleShowsTheNewestLinesTopLeft) {
     // Five lines, 21 pixels apart, each with its black shadow.
     for (int k = 0; k < 5; ++k) {
         EXPECT_GT(CountPixels(px, width_, 2, 21 * k, 200, 21 * k + 21, IsConsoleGreen), 30) << k;
-        EXPECT_GT(CountPixels(px, width_, 2, 21 * k, 200, 21 * k + 22, [](uint32_t p) { return Red(p) < 60; }), 30)
+        EXPECT_GT(
+            CountPixels(px, width_, 2, 21 * k, 200, 21 * k + 22, [](uint32_t p) { return Red(p) < 60; }), 30)
             << k;
     }
-    EXPECT_EQ(CountPixels(px, width_, 0, 110, int(width_), int(height_), [](uint32_t p) { return p != 0xFFFFFFFF; }),
+    EXPECT_EQ(CountPixels(px, width_, 0, 110, int(width_), int(height_),
+                          [](uint32_t p) { return p != 0xFFFFFFFF; }),
               0);
     // No lines asked for: nothing drawn.
     console_->SetVariable("numconsolelines", "0", false);
     Clear(0xFFFFFFFF);
     console_->Render();
     const std::vector<uint32_t> none = Screenshot("console_none");
-    EXPECT_EQ(CountPixels(none, width_, 0, 0, int(width_), 200, [](uint32_t p) { return p != 0xFFFFFFFF; }), 0);
+    EXPECT_EQ(CountPixels(none, width_, 0, 0, int(width_), 200, [](uint32_t p) { return p != 0xFFFFFFFF; }),
+              0);
     // Before the level's first frame only the loading caption may show.
     console_->SetVariable("numconsolelines", "5", false);
     g_MainGame.m_iLevelFrame = 0;
@@ -112,13 +120,13 @@ TEST_F(ConsoleScreen, ClosedConsoleShowsTheNewestLinesTopLeft) {
 // ---- The loading screen --------------------------------------------------------------------
 
 class LoadingScreen : public ScreenFixture {
-protected:
+  protected:
     void TearDown() override {
         g_TextMgr.Clear();
         ScreenFixture::TearDown();
     }
     void Begin() {
-        g_TextMgr.Load();  // the caption's labels from the scratch data
+        g_TextMgr.Load(); // the caption's labels from the scratch data
         std::filesystem::create_directories(dir_ / "worlds");
         std::ofstream(dir_ / "worlds" / "test.w") << "mesh a.x\nlight\nmesh b.x\nmesh c.x\n";
         console_->BeginLoadingScreen("worlds\\test.w");
@@ -130,14 +138,14 @@ protected:
         Clear(0xFF000000);
         console_->DrawLoadingImage();
         console_->DrawProgressBar();
-        console_->Render();  // level frame 0: the caption
+        console_->Render(); // level frame 0: the caption
         return Screenshot(name);
     }
 };
 
 TEST_F(LoadingScreen, PictureBarAndCaptionOnAFourByThreeScreen) {
     Begin();
-    console_->AddLoadingProgress(162);  // half of 324
+    console_->AddLoadingProgress(162); // half of 324
     const std::vector<uint32_t> px = Frame("loading_4x3");
     auto at = [&](int x, int y) { return px[size_t(y) * width_ + x]; };
     // The 1200-pixel picture is cropped by 88 on each side: the tower in its
@@ -160,8 +168,9 @@ TEST_F(LoadingScreen, PictureBarAndCaptionOnAFourByThreeScreen) {
     EXPECT_EQ(at(79, 732), 0xFFA6A392u);
     EXPECT_EQ(at(381, 732), 0xFFA6A392u);
     // The caption ("Loading, please wait...") at (80, 698).
-    EXPECT_GT(CountPixels(px, width_, 80, 698, 300, 718, [](uint32_t p) { return Red(p) > 180 && Blue(p) > 140; }),
-              40);
+    EXPECT_GT(
+        CountPixels(px, width_, 80, 698, 300, 718, [](uint32_t p) { return Red(p) > 180 && Blue(p) > 140; }),
+        40);
 }
 
 TEST_F(LoadingScreen, WideScreenShowsTheWholePictureCentred) {
@@ -197,8 +206,10 @@ TEST_F(LogoScreen, LogoIsCentred) {
     // name below the ring, black outside.
     EXPECT_TRUE(gold(px[size_t(128 + 51) * width_ + 512]));
     EXPECT_GT(CountPixels(px, width_, 300, 128 + 420, 724, 128 + 470, gold), 2000);
-    EXPECT_EQ(CountPixels(px, width_, 0, 0, 256, int(height_), [](uint32_t p) { return p != 0xFF000000; }), 0);
-    EXPECT_EQ(CountPixels(px, width_, 768, 0, int(width_), int(height_), [](uint32_t p) { return p != 0xFF000000; }),
+    EXPECT_EQ(CountPixels(px, width_, 0, 0, 256, int(height_), [](uint32_t p) { return p != 0xFF000000; }),
+              0);
+    EXPECT_EQ(CountPixels(px, width_, 768, 0, int(width_), int(height_),
+                          [](uint32_t p) { return p != 0xFF000000; }),
               0);
     EXPECT_TRUE(g_Font.FontsBuilt());
 }
@@ -206,7 +217,7 @@ TEST_F(LogoScreen, LogoIsCentred) {
 // ---- The profiler display ---------------------------------------------------------------------
 
 class ProfilerScreen : public ScreenFixture {
-protected:
+  protected:
     void TearDown() override {
         g_iProfiler = savedMode_;
         ScreenFixture::TearDown();
@@ -217,7 +228,8 @@ protected:
 TEST_F(ProfilerScreen, LabelsEndAtTheMiddleAndValuesFollowIndented) {
     ProfilerInitLabels();
     g_Profiler.m_fFrameTime = 0.02;
-    for (Profiler::Entry& e : g_Profiler.m_Entries) e.seconds = 0.001;
+    for (Profiler::Entry& e : g_Profiler.m_Entries)
+        e.seconds = 0.001;
     g_iProfiler = 0;
     Clear(0xFF000000);
     ProfilerReport();
@@ -230,7 +242,8 @@ TEST_F(ProfilerScreen, LabelsEndAtTheMiddleAndValuesFollowIndented) {
     const std::vector<uint32_t> px = Screenshot("profiler");
     auto white = [](uint32_t p) { return Red(p) > 120 && Green(p) > 120 && Blue(p) > 120; };
     int used = 0;
-    for (const Profiler::Entry& e : g_Profiler.m_Entries) used += e.used;
+    for (const Profiler::Entry& e : g_Profiler.m_Entries)
+        used += e.used;
     ASSERT_EQ(used, 41);
     // Row 0 "Engine Update" (level 0), row 1 "EU: MainGame Pre" (level 1).
     for (int row = 0; row < 2; ++row) {
@@ -240,7 +253,7 @@ TEST_F(ProfilerScreen, LabelsEndAtTheMiddleAndValuesFollowIndented) {
         EXPECT_EQ(CountPixels(px, width_, 0, y, 300, y + 14, white), 0) << row;
     }
     // The value of a level-5 row starts 60 pixels right of the middle.
-    const int row45 = 9;  // ids 0, 10, 20, 30, 32, 34, 36, 37, 38, then 45
+    const int row45 = 9; // ids 0, 10, 20, 30, 32, 34, 36, 37, 38, then 45
     EXPECT_EQ(CountPixels(px, width_, 512, 32 + 14 * row45 + 3, 570, 32 + 14 * row45 + 11, white), 0);
     // The objects line below the last label, centred on the middle.
     const int last = 32 + 14 * used;
@@ -249,4 +262,4 @@ TEST_F(ProfilerScreen, LabelsEndAtTheMiddleAndValuesFollowIndented) {
     EXPECT_EQ(CountPixels(px, width_, 0, last + 16, int(width_), int(height_), white), 0);
 }
 
-}  // namespace
+} // namespace

@@ -29,7 +29,7 @@ struct Vertex {
 static_assert(sizeof(Vertex) == 28);
 
 class FixedFunction : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { setenv("SDL_VIDEODRIVER", "offscreen", 0); }
 
     void SetUp() override {
@@ -47,8 +47,8 @@ protected:
         pp_.EnableAutoDepthStencil = true;
         pp_.AutoDepthStencilFormat = gfx::Format::D24S8;
         pp_.PresentationInterval = gfx::PresentIntervalImmediate;
-        ASSERT_EQ(d3d_->CreateDevice(0, gfx::DeviceType::Hal, win_.get(), gfx::create::HardwareVertexProcessing, &pp_,
-                                     &dev_),
+        ASSERT_EQ(d3d_->CreateDevice(0, gfx::DeviceType::Hal, win_.get(),
+                                     gfx::create::HardwareVertexProcessing, &pp_, &dev_),
                   Result::Ok);
         dev_->Clear(0, nullptr, gfx::clear::Target | gfx::clear::ZBuffer, 0xFF000000, 1.0f, 0);
         // The 2D state: no depth, no culling.
@@ -103,7 +103,7 @@ TEST_F(FixedFunction, PreTransformedQuadsCoverPixelsAsOnDirect3D9) {
     struct Case {
         const char* name;
         float l, t, r, b;
-        int inX0, inY0, inX1, inY1;  // first and last covered pixel
+        int inX0, inY0, inX1, inY1; // first and last covered pixel
     } cases[] = {
         {"shifted by half a pixel", 9.5f, 4.5f, 19.5f, 14.5f, 10, 5, 19, 14},
         {"whole numbers", 10.0f, 5.0f, 20.0f, 15.0f, 10, 5, 19, 14},
@@ -127,7 +127,7 @@ TEST_F(FixedFunction, ViewportDoesNotMoveScreenPixels) {
     gfx::Viewport vp = {32, 8, 32, 40, 0.0f, 1.0f};
     ASSERT_EQ(dev_->SetViewport(vp), Result::Ok);
     Quad(-0.5f, -0.5f, kW - 0.5f, kH - 0.5f, 0xFF00FF00);
-    EXPECT_EQ(Pixel(31, 20), 0xFF000000u);  // outside the viewport
+    EXPECT_EQ(Pixel(31, 20), 0xFF000000u); // outside the viewport
     EXPECT_EQ(Pixel(32, 8), 0xFF00FF00u);
     EXPECT_EQ(Pixel(63, 47), 0xFF00FF00u);
     EXPECT_EQ(Pixel(40, 7), 0xFF000000u);
@@ -143,11 +143,12 @@ TEST_F(FixedFunction, TextureStagesComputeColourAndAlpha) {
         uint32_t diffuse;
         uint32_t expect;
     } cases[] = {
-        {"modulate", true, TextureOp::Modulate, gfx::texarg::Texture, gfx::texarg::Diffuse, 0xFFFF8000, 0xFF804000},
-        {"select texture", true, TextureOp::SelectArg1, gfx::texarg::Texture, gfx::texarg::Diffuse, 0xFF00FF00,
-         0xFF808040},
-        {"select diffuse", true, TextureOp::SelectArg2, gfx::texarg::Texture, gfx::texarg::Diffuse, 0xFF00FF00,
-         0xFF00FF00},
+        {"modulate", true, TextureOp::Modulate, gfx::texarg::Texture, gfx::texarg::Diffuse, 0xFFFF8000,
+         0xFF804000},
+        {"select texture", true, TextureOp::SelectArg1, gfx::texarg::Texture, gfx::texarg::Diffuse,
+         0xFF00FF00, 0xFF808040},
+        {"select diffuse", true, TextureOp::SelectArg2, gfx::texarg::Texture, gfx::texarg::Diffuse,
+         0xFF00FF00, 0xFF00FF00},
         {"add", true, TextureOp::Add, gfx::texarg::Texture, gfx::texarg::Diffuse, 0xFF102030, 0xFF90A070},
         {"complement", true, TextureOp::SelectArg1, gfx::texarg::Texture | gfx::texarg::Complement,
          gfx::texarg::Diffuse, 0xFF000000, 0xFF7F7FBF},
@@ -181,11 +182,13 @@ TEST_F(FixedFunction, AlphaTestAndBlendModes) {
         gfx::Blend src, dst;
         bool alphaTest;
         uint32_t color;
-        uint32_t expect;  // over blue 0xFF0000FF
+        uint32_t expect; // over blue 0xFF0000FF
     } cases[] = {
         {"alpha 5 fails reference 6", false, gfx::Blend::One, gfx::Blend::Zero, true, 0x05FF0000, 0xFF0000FF},
-        {"alpha 6 passes reference 6", false, gfx::Blend::One, gfx::Blend::Zero, true, 0x06FF0000, 0xFFFF0000},
-        {"half alpha over", true, gfx::Blend::SrcAlpha, gfx::Blend::InvSrcAlpha, true, 0x80FF0000, 0xFF80007F},
+        {"alpha 6 passes reference 6", false, gfx::Blend::One, gfx::Blend::Zero, true, 0x06FF0000,
+         0xFFFF0000},
+        {"half alpha over", true, gfx::Blend::SrcAlpha, gfx::Blend::InvSrcAlpha, true, 0x80FF0000,
+         0xFF80007F},
         {"additive", true, gfx::Blend::SrcColor, gfx::Blend::One, false, 0x00FF0000, 0xFFFF00FF},
     };
     for (const Case& c : cases) {
@@ -283,12 +286,14 @@ TEST_F(FixedFunction, DefaultPoolBuffersBlockAResetAndStatesReturnToDefaults) {
     // A managed buffer made and freed many times draws what it was last given.
     for (uint32_t color : {0xFF112233u, 0xFF445566u, 0xFF778899u}) {
         gfx::VertexBuffer* b = nullptr;
-        ASSERT_EQ(dev_->CreateVertexBuffer(6 * sizeof(Vertex), 0, kScreenFvf, gfx::Pool::Managed, &b), Result::Ok);
+        ASSERT_EQ(dev_->CreateVertexBuffer(6 * sizeof(Vertex), 0, kScreenFvf, gfx::Pool::Managed, &b),
+                  Result::Ok);
         Vertex* q = nullptr;
         ASSERT_EQ(b->Lock(0, 0, reinterpret_cast<void**>(&q), 0), Result::Ok);
         const float l = -0.5f, t = -0.5f, r = 7.5f, bt = 7.5f;
-        const Vertex quad[6] = {{l, t, 1, 1, color, 0, 0}, {l, bt, 1, 1, color, 0, 1}, {r, bt, 1, 1, color, 1, 1},
-                                {r, bt, 1, 1, color, 1, 1}, {r, t, 1, 1, color, 1, 0}, {l, t, 1, 1, color, 0, 0}};
+        const Vertex quad[6] = {{l, t, 1, 1, color, 0, 0},  {l, bt, 1, 1, color, 0, 1},
+                                {r, bt, 1, 1, color, 1, 1}, {r, bt, 1, 1, color, 1, 1},
+                                {r, t, 1, 1, color, 1, 0},  {l, t, 1, 1, color, 0, 0}};
         std::memcpy(q, quad, sizeof quad);
         b->Unlock();
         dev_->SetRenderState(RenderState::ZEnable, 0);
@@ -304,7 +309,8 @@ TEST_F(FixedFunction, DefaultPoolBuffersBlockAResetAndStatesReturnToDefaults) {
 
 TEST_F(FixedFunction, UpdateSurfaceCopiesARectangleUnscaled) {
     gfx::Surface* s = nullptr;
-    ASSERT_EQ(dev_->CreateOffscreenPlainSurface(8, 6, gfx::Format::X8R8G8B8, gfx::Pool::SystemMem, &s), Result::Ok);
+    ASSERT_EQ(dev_->CreateOffscreenPlainSurface(8, 6, gfx::Format::X8R8G8B8, gfx::Pool::SystemMem, &s),
+              Result::Ok);
     gfx::LockedRect lr;
     ASSERT_EQ(s->LockRect(&lr, nullptr, 0), Result::Ok);
     for (uint32_t y = 0; y < 6; ++y) {
@@ -322,7 +328,8 @@ TEST_F(FixedFunction, UpdateSurfaceCopiesARectangleUnscaled) {
     const std::vector<uint32_t> px = Read();
     for (int y = 0; y < 4; ++y) {
         for (int x = 0; x < 4; ++x) {
-            EXPECT_EQ(px[size_t(30 + y) * kW + 40 + x], 0xFF000000u | uint32_t(2 + x) << 20 | uint32_t(1 + y) << 4)
+            EXPECT_EQ(px[size_t(30 + y) * kW + 40 + x],
+                      0xFF000000u | uint32_t(2 + x) << 20 | uint32_t(1 + y) << 4)
                 << x << "," << y;
         }
     }
@@ -335,4 +342,4 @@ TEST_F(FixedFunction, UpdateSurfaceCopiesARectangleUnscaled) {
     s->Release();
 }
 
-}  // namespace
+} // namespace

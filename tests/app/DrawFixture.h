@@ -22,7 +22,7 @@
 #include "render/Renderer.h"
 
 class DrawFixture : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         setenv("ZT_UNATTENDED", "1", 1);
@@ -68,8 +68,8 @@ protected:
         pp.EnableAutoDepthStencil = true;
         pp.AutoDepthStencilFormat = gfx::Format::D24S8;
         pp.PresentationInterval = gfx::PresentIntervalImmediate;
-        ASSERT_EQ(d3d_->CreateDevice(0, gfx::DeviceType::Hal, win_.get(), gfx::create::HardwareVertexProcessing, &pp,
-                                     &dev_),
+        ASSERT_EQ(d3d_->CreateDevice(0, gfx::DeviceType::Hal, win_.get(),
+                                     gfx::create::HardwareVertexProcessing, &pp, &dev_),
                   gfx::Result::Ok);
         g_pD3DInterface = dev_;
     }
@@ -88,7 +88,9 @@ protected:
         std::filesystem::remove_all(dir_);
     }
 
-    void Clear(uint32_t color) { dev_->Clear(0, nullptr, gfx::clear::Target | gfx::clear::ZBuffer, color, 1.0f, 0); }
+    void Clear(uint32_t color) {
+        dev_->Clear(0, nullptr, gfx::clear::Target | gfx::clear::ZBuffer, color, 1.0f, 0);
+    }
 
     // The back buffer, rows top-down; saved under ZT_DRAW_SHOTS when set.
     std::vector<uint32_t> Screenshot(const char* name) {
@@ -120,9 +122,15 @@ protected:
 };
 
 // Channels of packed ARGB.
-inline int Red(uint32_t c) { return int((c >> 16) & 0xFF); }
-inline int Green(uint32_t c) { return int((c >> 8) & 0xFF); }
-inline int Blue(uint32_t c) { return int(c & 0xFF); }
+inline int Red(uint32_t c) {
+    return int((c >> 16) & 0xFF);
+}
+inline int Green(uint32_t c) {
+    return int((c >> 8) & 0xFF);
+}
+inline int Blue(uint32_t c) {
+    return int(c & 0xFF);
+}
 
 // Counts the pixels of a rectangle for which `test` holds.
 template <typename F>

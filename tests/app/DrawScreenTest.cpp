@@ -26,7 +26,8 @@ TEST_F(RectTest, AlphaByteFromAFraction) {
         EXPECT_EQ(r.GetColor(), c.top << 24 | 0x345678u) << c.alpha;
         ScreenVertex v[6];
         ASSERT_TRUE(r.ReadVertices(v));
-        for (const ScreenVertex& x : v) EXPECT_EQ(x.color, r.GetColor());
+        for (const ScreenVertex& x : v)
+            EXPECT_EQ(x.color, r.GetColor());
     }
 }
 
@@ -37,7 +38,8 @@ TEST_F(RectTest, VerticesFormTwoTrianglesOfTheCorners) {
     ASSERT_TRUE(r.ReadVertices(v));
     const struct {
         float x, y, u, v;
-    } expect[6] = {{10, 20, 0, 0}, {10, 70, 0, 1}, {110, 70, 1, 1}, {110, 70, 1, 1}, {110, 20, 1, 0}, {10, 20, 0, 0}};
+    } expect[6] = {{10, 20, 0, 0},  {10, 70, 0, 1},  {110, 70, 1, 1},
+                   {110, 70, 1, 1}, {110, 20, 1, 0}, {10, 20, 0, 0}};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(v[i].x, expect[i].x) << i;
         EXPECT_EQ(v[i].y, expect[i].y) << i;
@@ -51,8 +53,8 @@ TEST_F(RectTest, VerticesFormTwoTrianglesOfTheCorners) {
     ASSERT_TRUE(r.ReadVertices(v));
     const struct {
         float x, y, u, v;
-    } quad[6] = {{0, 0, 0.25f, 0.1f},  {9, 9, 0.75f, 0.9f}, {1, 8, 0.25f, 0.9f},
-                 {0, 0, 0.25f, 0.1f},  {8, 1, 0.75f, 0.1f}, {9, 9, 0.75f, 0.9f}};
+    } quad[6] = {{0, 0, 0.25f, 0.1f}, {9, 9, 0.75f, 0.9f}, {1, 8, 0.25f, 0.9f},
+                 {0, 0, 0.25f, 0.1f}, {8, 1, 0.75f, 0.1f}, {9, 9, 0.75f, 0.9f}};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(v[i].x, quad[i].x) << i;
         EXPECT_EQ(v[i].y, quad[i].y) << i;
@@ -161,7 +163,7 @@ TEST_F(ImageSurfaceTest, BadNamesAreRefusedAndLogged) {
 
 TEST_F(ImageSurfaceTest, PictureIsScaledToTheAskedSizeAndCopiedUnscaled) {
     ImageSurface s;
-    s.Draw(5, 6);  // before a load: only the point
+    s.Draw(5, 6); // before a load: only the point
     EXPECT_EQ(s.DestX(), 5);
     EXPECT_EQ(s.DestY(), 6);
     ASSERT_EQ(s.Load("misc\\HUD\\hud_logo_harn.bmp", 512, 256), 0);
@@ -200,7 +202,7 @@ TEST_F(ImageSurfaceTest, PictureIsScaledToTheAskedSizeAndCopiedUnscaled) {
 // ---- TrueType fonts ---------------------------------------------------------------------------
 
 class TTFontTest : public DrawFixture {
-protected:
+  protected:
     void SetUp() override {
         DrawFixture::SetUp();
         fonts_.Create();
@@ -227,8 +229,10 @@ TEST_F(TTFontTest, HeightsFollowTheScreen) {
         float scaleY;
         int height;
     } cases[] = {{0, 1.0f, 18}, {0, 1080.0f / 768.0f, 25}, {1, 1.0f, 32}, {2, 2.0f, 32}, {3, 1.0f, 0}};
-    for (const Case& c : cases) EXPECT_EQ(TTFont::FontHeight(c.index, c.scaleY), c.height) << c.index;
-    for (uint32_t i = 0; i < TTFont::MAX_FONTS; ++i) EXPECT_EQ(fonts_.IsCreated(i), i < 3) << i;
+    for (const Case& c : cases)
+        EXPECT_EQ(TTFont::FontHeight(c.index, c.scaleY), c.height) << c.index;
+    for (uint32_t i = 0; i < TTFont::MAX_FONTS; ++i)
+        EXPECT_EQ(fonts_.IsCreated(i), i < 3) << i;
     EXPECT_EQ(fonts_.CurrentIndex(), 0u);
     EXPECT_EQ(fonts_.CurrentFace()->PixelHeight(), 18);
 }
@@ -240,7 +244,8 @@ TEST_F(TTFontTest, CentreAndRightMoveTheTextByItsWidth) {
     struct Case {
         bool centre, right;
         int start;
-    } cases[] = {{false, false, 500}, {true, false, 500 - w / 2}, {false, true, 500 - w}, {true, true, 500 - w / 2}};
+    } cases[] = {
+        {false, false, 500}, {true, false, 500 - w / 2}, {false, true, 500 - w}, {true, true, 500 - w / 2}};
     const int bearing = fonts_.CurrentFace()->GlyphOf('H').left;
     for (const Case& c : cases) {
         Clear(0xFF000000);
@@ -268,11 +273,13 @@ TEST_F(TTFontTest, EachFaceWritesPolishTextLegibly) {
         fonts_.SelectFont(i);
         const int w = fonts_.GetTextWidth(text);
         const int top = 40 + 60 * int(i);
-        const int lit = CountPixels(px, width_, 20, top, 20 + w, top + 50, [](uint32_t p) { return Green(p) > 128; });
+        const int lit =
+            CountPixels(px, width_, 20, top, 20 + w, top + 50, [](uint32_t p) { return Green(p) > 128; });
         EXPECT_GT(lit, w) << "font " << i;
         // Nothing outside the text's box.
-        EXPECT_EQ(CountPixels(px, width_, 20 + w + 3, top, 1000, top + 50, [](uint32_t p) { return Green(p) > 0; }),
-                  0)
+        EXPECT_EQ(
+            CountPixels(px, width_, 20 + w + 3, top, 1000, top + 50, [](uint32_t p) { return Green(p) > 0; }),
+            0)
             << "font " << i;
     }
     fonts_.SelectFont(0);
@@ -281,7 +288,7 @@ TEST_F(TTFontTest, EachFaceWritesPolishTextLegibly) {
 // ---- Bitmap fonts -------------------------------------------------------------------------------
 
 class BitmapFontTest : public DrawFixture {
-protected:
+  protected:
     void SetUp() override {
         DrawFixture::SetUp();
         g_TTFont.Create();
@@ -336,7 +343,8 @@ TEST_F(BitmapFontTest, GlowTurnsBrightnessIntoAlpha) {
     // S = 255 within two pixels of the lit one: glow = trunc(256 sqrt(28 / 256)) = 84.
     struct Case {
         uint32_t x, y, alpha, rgb;
-    } cases[] = {{3, 3, 255, 0xFFFFFF}, {2, 3, 84, 0}, {1, 1, 84, 0}, {5, 5, 84, 0}, {0, 3, 0, 0}, {6, 6, 0, 0}};
+    } cases[] = {{3, 3, 255, 0xFFFFFF}, {2, 3, 84, 0}, {1, 1, 84, 0},
+                 {5, 5, 84, 0},         {0, 3, 0, 0},  {6, 6, 0, 0}};
     for (const Case& c : cases) {
         EXPECT_EQ(out.At(c.x, c.y) >> 24, c.alpha) << c.x << "," << c.y;
         EXPECT_EQ(out.At(c.x, c.y) & 0xFFFFFF, c.rgb) << c.x << "," << c.y;
@@ -399,8 +407,8 @@ TEST_F(BitmapFontTest, PrintedTextIsLegibleInItsRectangle) {
         const float size = slot ? 32.0f : 18.0f;
         const int top = slot ? 200 : 100;
         const int w = font_.GetTextWidth(text, size, uint32_t(slot));
-        const int lit =
-            CountPixels(px, width_, 50, top, 50 + w, top + int(size) + 2, [](uint32_t p) { return Red(p) > 150; });
+        const int lit = CountPixels(px, width_, 50, top, 50 + w, top + int(size) + 2,
+                                    [](uint32_t p) { return Red(p) > 150; });
         EXPECT_GT(lit, w / 2) << slot;
         // Drawing moves the pen a pixel further per glyph than the width counts.
         const int end = 50 + w + int(std::strlen(text)) + 8;
@@ -409,4 +417,4 @@ TEST_F(BitmapFontTest, PrintedTextIsLegibleInItsRectangle) {
     }
 }
 
-}  // namespace
+} // namespace
