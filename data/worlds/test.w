@@ -159,3 +159,14 @@ mesh models\special\visibility_blocker.x
 	ypos 0
 	zpos 100
 	flags 0
+
+mesh models\box.x
+	pesel 1012 12 12
+	name shuttle
+	xpos -300
+	ypos 32
+	zpos -300
+	scaling_axis 0.5 0.5 0.5
+	flags 13
+	bezier_moving_____start_node_name patrol_0
+	bezier_moving_____params0 0 1 0 0 1 0 1

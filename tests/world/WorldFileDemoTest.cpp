@@ -56,11 +56,11 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     EXPECT_FALSE(g_WorldMgr.m_bLoadError);
     EXPECT_EQ(g_WorldMgr.m_nErrorLines, 0u);
 
-    // Ten objects: the visibility blocker's marker left the table.
+    // Eleven objects: the visibility blocker's marker left the table.
     int count = 0;
     for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot)
         count += g_Engine.Object(slot)->bUsed;
-    EXPECT_EQ(count, 10);
+    EXPECT_EQ(count, 11);
     EXPECT_FALSE(Find("blocker_hall"));
     EXPECT_EQ(g_VisBlockers.Count(), 1);
     EXPECT_TRUE(g_VisBlockers.Get(0).bUsed);
@@ -83,6 +83,7 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
         {"lift", OT_MESH, {1008, 8, 8}, {0, 0, 300}, {2, 0.25f, 2}},
         {"lamp_hall", OT_LIGHT, {1009, 9, 9}, {0, 220, 0}, {}},
         {"trigger_lift", OT_LIGHT, {1010, 10, 10}, {0, 32, 200}, {}},
+        {"shuttle", OT_MESH, {1012, 12, 12}, {-300, 32, -300}, {0.5f, 0.5f, 0.5f}},
     };
     for (const Placed& p : placed) {
         SCOPED_TRACE(p.name);
