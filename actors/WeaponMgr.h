@@ -14,6 +14,12 @@ public:
     void PutAwayWeapon() { m_pCurrentWeapon = nullptr; }
 
     ItemSlot* m_pCurrentWeapon = nullptr;  // the item in the hands, or null
+
+    // What slows the mouse view while aiming: the zoom value, the state of
+    // the held model that doubles its weight, and the weapon view flag.
+    float m_fZoom = 0;
+    bool m_bZoomDoubled = false;
+    bool m_bViewFlag = false;
 };
 
 extern CWeaponMgr g_WeaponMgr;

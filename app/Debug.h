@@ -35,6 +35,18 @@ class EDebug {
     // Keeps the free local video memory at device creation.
     void OnDeviceCreated();
 
+    // Video-memory measures: what a section's resources took of the free
+    // local video memory (section 1 the post-processing surfaces, section 2
+    // the render targets of the sky shadows and projectors).
+    static constexpr uint32_t NUM_VIDEO_MEMORY_SECTIONS = 10;
+    void BeginVideoMemoryMeasure(uint32_t section);
+    void EndVideoMemoryMeasure();
+    // The four lines of the video-memory report for the free memory now.
+    void FormatVideoMemoryReport(uint32_t freeNow, char (&lines)[4][96]) const;
+    // Draws the report (console variable DebugVM; nothing in reduced-render
+    // mode).
+    void DrawVideoMemoryReport() const;
+
     // Polygon statistics that the mesh passes add to while PrintPolygonCount
     // is on (the renderer zeroes them each frame), and their display.
     struct PolygonStats {
@@ -72,6 +84,11 @@ class EDebug {
            m_fMovableUpdate = 0, m_fRendererUpdate = 0, m_fRenderTotal = 0;
     // Free local video memory at device creation, in bytes.
     uint32_t m_dwVideoMemoryAtCreation = 0;
+    // Bytes taken per section, the section measured now and the free memory
+    // when its measure began.
+    uint32_t m_dwVideoMemorySections[NUM_VIDEO_MEMORY_SECTIONS] = {};
+    uint32_t m_dwVideoMemorySection = 0;
+    uint32_t m_dwVideoMemoryAtMeasureStart = 0;
 
   private:
     int FindSlot(const char* tag) const;

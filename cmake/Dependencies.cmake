@@ -27,6 +27,9 @@ zt_require(Fontconfig_FOUND libfontconfig-dev)
 
 pkg_check_modules(VORBISFILE QUIET IMPORTED_TARGET vorbisfile)
 zt_require(VORBISFILE_FOUND libvorbis-dev)
+# Dear ImGui with its SDL2 and OpenGL3 back-ends (the start-up dialogs).
+pkg_check_modules(IMGUI QUIET IMPORTED_TARGET imgui)
+zt_require(IMGUI_FOUND libimgui-dev)
 
 find_path(STB_INCLUDE_DIR stb_image.h PATH_SUFFIXES stb)
 zt_require(STB_INCLUDE_DIR libstb-dev)

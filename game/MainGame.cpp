@@ -1,5 +1,6 @@
 #include "game/MainGame.h"
 
+#include "app/CommandMgr.h"
 #include "world/Engine.h"
 #include "actors/Player.h"
 #include "app/FileHelpers.h"
@@ -12,6 +13,8 @@
 CMainGame g_MainGame;
 
 void CMainGame::StartUp() {
+    g_CommandMgr.SetDefaults();
+    g_CommandMgr.LoadKeys();
     m_bStartedUp = true;
     // The first world, unless the start menu opens instead.
     if (!StartMenu && WorldFileName[0]) g_Engine.SetWorldToStart(WorldFileName);
@@ -41,5 +44,6 @@ void CMainGame::Destroy() {
 }
 
 void CMainGame::Update() {
+    ++m_iFramesSinceCinematic;
     if (g_Engine.m_bWorldLoaded) ++m_iLevelFrame;
 }

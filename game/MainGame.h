@@ -13,6 +13,9 @@ public:
     virtual ~CMainGame() = default;
 
     int32_t m_iLevelFrame = 0;  // frames since the current world was opened
+    // Frames since the camera was last held by a cinematic (the mouse keeps
+    // the pitch level for the first five).
+    int32_t m_iFramesSinceCinematic = 0;
 
     // Engine update, stage "EU: MainGame Pre": the player's view placement.
     void EarlyPlayerUpdate();

@@ -10,6 +10,9 @@ public:
     virtual ~CPanel() = default;
 
     bool m_bSoftLetterbox = false;
+    // The wide-screen view's fade (0 none .. 1 full); the mouse holds the
+    // view still above 0.3.
+    float m_fWideScreenFade = 0;
 
     // A camera cut: the screen fades through black (fade state 3).
     void StartCutFade() { m_dwFadeState = 3; }

@@ -227,6 +227,32 @@ bool InitVideo() {
 
 SDL_Window* NativeWindow(Window* w) { return w ? static_cast<SdlWindow*>(w)->Native() : nullptr; }
 
+namespace {
+struct Observer {
+    EventObserver fn;
+    void* context;
+};
+std::vector<Observer>& Observers() {
+    static std::vector<Observer> observers;
+    return observers;
+}
+}  // namespace
+
+void AddEventObserver(EventObserver observer, void* context) {
+    if (observer) Observers().push_back({observer, context});
+}
+
+void RemoveEventObserver(EventObserver observer, void* context) {
+    std::erase_if(Observers(), [&](const Observer& o) { return o.fn == observer && o.context == context; });
+}
+
+// A copy of the list, so that an observer may add or remove observers.
+void NotifyEventObservers(const SDL_Event& e) {
+    if (Observers().empty()) return;
+    const std::vector<Observer> observers = Observers();
+    for (const Observer& o : observers) o.fn(e, o.context);
+}
+
 }  // namespace sdl
 
 std::unique_ptr<Window> CreateWindow(const CreateParams& p) {
@@ -259,6 +285,7 @@ bool PeekMessage(Message& out) {
         SDL_PumpEvents();
         SDL_Event e;
         while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) {
+            sdl::NotifyEventObservers(e);
             if (Convert(e, out)) return true;
         }
     }

@@ -19,4 +19,10 @@ SDL_Window* NativeWindow(Window* w);
 
 // The virtual-key code of an SDL key code, 0 for keys without one.
 uint32_t VirtualKeyFromKeycode(SDL_Keycode key);
+
+// Observers see every SDL event the message pump takes, before it becomes a
+// message (the input devices and the dialogs read raw events this way).
+using EventObserver = void (*)(const SDL_Event& event, void* context);
+void AddEventObserver(EventObserver observer, void* context);
+void RemoveEventObserver(EventObserver observer, void* context);
 }  // namespace window::sdl
