@@ -20,6 +20,7 @@
 #include "render/SpriteMgr.h"
 #include "skinmesh/SkinMesh.h"
 #include "sound/SoundMgr.h"
+#include "world/Camera.h"
 #include "world/DeathParams.h"
 #include "world/Engine.h"
 #include "world/EngineObject.h"
@@ -30,17 +31,18 @@
 namespace {
 
 // Copies text into a fixed field, cut at the field.
-template <size_t N>
-void CopyField(char (&field)[N], const char* text) {
+template <size_t N> void CopyField(char (&field)[N], const char* text) {
     std::snprintf(field, N, "%s", text ? text : "");
 }
 
-bool IsEmpty(const char* s) { return !s || !*s; }
+bool IsEmpty(const char* s) {
+    return !s || !*s;
+}
 
 // The FX of an object may only start once the level runs.
 constexpr int32_t kFirstFxFrame = 150;
 
-}  // namespace
+} // namespace
 
 // ---- Names -----------------------------------------------------------------------
 
@@ -175,8 +177,10 @@ void GetObjectScale(ObjectRecord* h, math::Vec3* out) {
 // ---- Flags ----------------------------------------------------------------------------
 
 namespace {
-uint32_t Masked(uint32_t old, uint32_t value, uint32_t mask) { return (old & ~mask) | (value & mask); }
-}  // namespace
+uint32_t Masked(uint32_t old, uint32_t value, uint32_t mask) {
+    return (old & ~mask) | (value & mask);
+}
+} // namespace
 
 void SetObjectFlags(ObjectRecord* h, uint32_t value, uint32_t mask) {
     if (!h) return;
@@ -235,7 +239,7 @@ ESkinMesh* KeepAnimation(ObjectRecord* h, const char* name, bool loop) {
     h->bAnimationLoop = loop ? 1 : 0;
     return h->SkinMesh();
 }
-}  // namespace
+} // namespace
 
 void SetObjectAnimation(ObjectRecord* h, const char* name, bool loop, float blendTime, float speed) {
     if (ESkinMesh* skin = KeepAnimation(h, name, loop)) skin->SetAnimation(name, loop, blendTime, speed);
@@ -506,6 +510,8 @@ void ForceCameraToLook(ObjectRecord* from, ObjectRecord* at) {
     g_Engine.m_dwLookFromFlags = from->dwFlags;
     from->dwFlags = 128;
     CurrentFOV = FOV;
+    g_Camera.SetProjection();
+    g_Camera.SetPosition(from->vPosition);
     g_Panel.m_dwFadeState = 3;
 }
 
@@ -529,10 +535,11 @@ bool ActivateObjectOnHit(ObjectRecord* h, const math::Vec3& hit, const math::Vec
     h->fHealth -= damage;
     if (dp->szKillOtherObjectIfHpLessThanObject[0] && h->fHealth < dp->fKillOtherObjectIfHpLessThanHp) {
         if (Debug > 0)
-            g_Console.Printf("%s zabija %s bo HP ponizej progu %f", h->szName, dp->szKillOtherObjectIfHpLessThanObject,
+            g_Console.Printf("%s zabija %s bo HP ponizej progu %f", h->szName,
+                             dp->szKillOtherObjectIfHpLessThanObject,
                              double(dp->fKillOtherObjectIfHpLessThanHp));
-        g_EngineObject.HandleDeath(g_Engine.FindObjectByName(dp->szKillOtherObjectIfHpLessThanObject), nullptr,
-                                   nullptr);
+        g_EngineObject.HandleDeath(g_Engine.FindObjectByName(dp->szKillOtherObjectIfHpLessThanObject),
+                                   nullptr, nullptr);
     }
     if (dp->szFXOnHit[0]) {
         if (Debug > 0) g_Console.Printf("%s wlacza FX %s", h->szName, dp->szFXOnHit);
@@ -577,8 +584,10 @@ void EEngine::ApplyExplosion(const math::Vec3& point, float power) {
         if (dp->szKillOtherObjectIfHpLessThanObject[0] && h->fHealth < dp->fKillOtherObjectIfHpLessThanHp) {
             if (Debug > 0)
                 g_Console.Printf("%s zabija %s bo HP ponizej progu %f", h->szName,
-                                 dp->szKillOtherObjectIfHpLessThanObject, double(dp->fKillOtherObjectIfHpLessThanHp));
-            g_EngineObject.HandleDeath(FindObjectByName(dp->szKillOtherObjectIfHpLessThanObject), nullptr, nullptr);
+                                 dp->szKillOtherObjectIfHpLessThanObject,
+                                 double(dp->fKillOtherObjectIfHpLessThanHp));
+            g_EngineObject.HandleDeath(FindObjectByName(dp->szKillOtherObjectIfHpLessThanObject), nullptr,
+                                       nullptr);
         }
         if (h->fHealth <= 0.0f) {
             h->bExplosionKilled = 1;
@@ -601,6 +610,7 @@ void FileWritePesel(std::FILE* f, const ObjectRecord* h) {
 void FileReadPesel(std::FILE* f, ObjectRecord** h) {
     if (!f || !h) return;
     uint32_t words[3] = {};
-    for (uint32_t& w : words) FileRead32(f, &w);
+    for (uint32_t& w : words)
+        FileRead32(f, &w);
     *h = g_Engine.FindObjectByPesel(words);
 }

@@ -7,6 +7,7 @@
 #include "app/Debug.h"
 #include "app/FileHelpers.h"
 #include "app/Records.h"
+#include "game/DialogueMgr.h"
 #include "physics/CollisionMgr.h"
 #include "physics/IntersectSegment.h"
 #include "physics/RigidBodySimulation.h"
@@ -16,6 +17,7 @@
 #include "render/SpriteMgr.h"
 #include "skinmesh/SkinMesh.h"
 #include "sound/SoundMgr.h"
+#include "world/Camera.h"
 #include "world/DeathParams.h"
 #include "world/Engine.h"
 #include "world/ObjectAction.h"
@@ -27,11 +29,15 @@ namespace {
 // File names of the creation record longer than this are refused.
 constexpr size_t kMaxFileName = 126;
 
-int32_t Round(float v) { return int32_t(std::lround(v)); }
+int32_t Round(float v) {
+    return int32_t(std::lround(v));
+}
 
-}  // namespace
+} // namespace
 
-ObjectRecord* EEngine::Object(int slot) { return slot >= 0 && slot < MAX_OBJECTS ? &m_Objects[slot] : nullptr; }
+ObjectRecord* EEngine::Object(int slot) {
+    return slot >= 0 && slot < MAX_OBJECTS ? &m_Objects[slot] : nullptr;
+}
 
 bool EEngine::SlotRange(uint32_t type, int* first, int* end, int** highWater) {
     switch (type) {
@@ -177,6 +183,8 @@ void EEngine::DeleteObject(ObjectRecord* h) {
     const int slot = int(h - m_Objects);
     const uint32_t type = h->dwType;
 
+    g_DialogueMgr.StopObjectDialogue(h);
+    g_Camera.ForgetObject(h);
     if (h == m_hLookFrom) m_hLookFrom = nullptr;
     if (h == m_hLookAt) m_hLookAt = nullptr;
 
@@ -256,7 +264,8 @@ void EEngine::DeleteObject(ObjectRecord* h) {
     int first = 0, end = 0, *highWater = nullptr;
     if (SlotRange(type, &first, &end, &highWater) && slot + 1 == *highWater) {
         int mark = slot;
-        while (mark > first && !m_Objects[mark - 1].bUsed) --mark;
+        while (mark > first && !m_Objects[mark - 1].bUsed)
+            --mark;
         *highWater = mark;
     }
 
@@ -326,7 +335,7 @@ void EEngine::PrecacheResource(const char* name, int kind) {
     case 8:
         if (os::FileExists(name)) g_SoundMgr.PreloadSound(name);
         return;
-    default:  // textures (kind 1) are loaded by the renderer's registry
+    default: // textures (kind 1) are loaded by the renderer's registry
         return;
     }
     if (ObjectRecord* h = CreateObject(type, name, 0, 0)) DeleteObject(h);
