@@ -16,10 +16,14 @@
 namespace os {
 namespace {
 
-// Constant-initialised: the text table resolves its file during static
-// initialisation, before dynamic initialisers of this file may have run.
+// The text table resolves its file during static initialisation, before
+// dynamic initialisers of this file may have run: the mutex is
+// constant-initialised and the directory built on first use.
 constinit std::mutex g_dirMutex;
-constinit std::string g_startDir;
+std::string& StartDir() {
+    static std::string dir;
+    return dir;
+}
 
 std::string CurrentDirectory() {
     char buf[4096];
@@ -76,8 +80,8 @@ bool FindEntryNoCase(const std::string& dir, std::string_view component, std::st
 
 const std::string& StartDirectory() {
     std::lock_guard lock(g_dirMutex);
-    if (g_startDir.empty()) g_startDir = CurrentDirectory();
-    return g_startDir;
+    if (StartDir().empty()) StartDir() = CurrentDirectory();
+    return StartDir();
 }
 
 void SetStartDirectory(std::string_view dir) {
@@ -85,7 +89,7 @@ void SetStartDirectory(std::string_view dir) {
     if (d.empty() || d[0] != '/') d = CurrentDirectory() + "/" + d;
     while (d.size() > 1 && d.back() == '/') d.pop_back();
     std::lock_guard lock(g_dirMutex);
-    g_startDir = d;
+    StartDir() = d;
 }
 
 std::string ResolvePath(std::string_view name) {
