@@ -16,6 +16,7 @@
 #include "render/Mesh.h"
 #include "render/SpriteMgr.h"
 #include "skinmesh/SkinMesh.h"
+#include "sound/RadioMgr.h"
 #include "sound/SoundMgr.h"
 #include "world/Camera.h"
 #include "world/DeathParams.h"
@@ -185,6 +186,7 @@ void EEngine::DeleteObject(ObjectRecord* h) {
 
     g_DialogueMgr.StopObjectDialogue(h);
     g_Camera.ForgetObject(h);
+    if (h->pAction && h->pAction->szRadioRadio[0]) g_RadioMgr.StopObjectRadios(h);
     if (h == m_hLookFrom) m_hLookFrom = nullptr;
     if (h == m_hLookAt) m_hLookAt = nullptr;
 
