@@ -113,11 +113,6 @@ public:
     void DrawLoadingImage();
     void DrawProgressBar();
     void ReleaseLoadingImage();
-    // The console's frame rectangle, made at world open and freed at world
-    // close (drawn with the screen rectangles).
-    void CreateBar() { m_bBarCreated = true; }
-    void ReleaseBar() { m_bBarCreated = false; }
-    bool m_bBarCreated = false;
     void ReleaseProgressBar();
     void ReleaseLoadingScreen();
 

@@ -102,7 +102,7 @@ const WorldStep kEndWorldSteps[] = {
      }},
     {"DeleteWorldObjects", [](EEngine& e) { e.DeleteWorldObjects(true); }},
     {"SpriteMgr.ReleaseAll", [](EEngine&) { g_SpriteMgr.ReleaseAll(); }},
-    {"Console.ReleaseBar", [](EEngine&) { g_Console.ReleaseBar(); }},
+    {"Console.ReleaseBar", [](EEngine&) { g_Console.ReleaseConsoleBar(); }},
     {"BezierMgr.FreeAll", [](EEngine&) { g_BezierMgr.FreeAll(); }},
     {"VisBlockers.Clear", [](EEngine&) { g_VisBlockers.Clear(); }},
     {"EngineObject.OnWorldClose", [](EEngine&) { g_EngineObject.OnWorldClose(); }},
@@ -135,7 +135,7 @@ const WorldStep kOpenWorldSteps[] = {
     {"EngineObject.OnWorldOpen", [](EEngine&) { g_EngineObject.OnWorldOpen(); }},
     {"SpriteMgr.Init", [](EEngine&) { g_SpriteMgr.Init(); }},
     {"PlantMgr.Reset", [](EEngine&) { g_PlantMgr.Reset(); }},
-    {"Console.CreateBar", [](EEngine&) { g_Console.CreateBar(); }},
+    {"Console.CreateBar", [](EEngine&) { g_Console.CreateConsoleBar(); }},
     {"LoadRadios", [](EEngine&) { LoadRadios(); }},
     {"WorldTime.Reset", [](EEngine& e) { e.m_fWorldTime = 0.0f; }},
     {"FrameNumber.Reset", [](EEngine& e) { e.m_dwFrameNumber = 0; }},
@@ -231,7 +231,7 @@ void EEngine::OpenWorld() { RunSteps(*this, kOpenWorldSteps, std::size(kOpenWorl
 void EEngine::Init(window::Window* w) {
     m_bInitialized = 1;
     ProfilerInitLabels();
-    g_Font.EnsureFonts();
+    g_Font.CreateVertexBuffer();
     g_Camera.SetFarZ(kFarZ);
     m_hWnd = w;
     DXUtilTimer(TIMER_RESET);
