@@ -13,10 +13,24 @@ public:
     virtual ~CMainGame() = default;
 
     int32_t m_iLevelFrame = 0;  // frames since the current world was opened
+    // The current level's title and loading picture (null: none; the level
+    // descriptions are not built yet).
+    const char* GetLevelTitle() const { return nullptr; }
+    const char* GetLevelLoadingPicture() const { return nullptr; }
     // Frames since the camera was last held by a cinematic (the mouse keeps
     // the pitch level for the first five).
     int32_t m_iFramesSinceCinematic = 0;
 
+    // The frame hooks the main loop and the frame driver call: the one-time
+    // start after the first frame, the per-frame update (counts the level's
+    // frames while a world is loaded), the work before the scene and inside
+    // it, and the release of the game's records at device release.
+    void StartUp();
+    void Update();
+    void PreRender() {}
+    void Render() {}
+    void Shutdown() {}
+    bool m_bStartedUp = false;
     // Engine update, stage "EU: MainGame Pre": the player's view placement.
     void EarlyPlayerUpdate();
     // Key routing from the engine: no effect.
@@ -26,11 +40,6 @@ public:
     void Init();
     void Destroy();
     void SelectScriptWorld() {}
-    // The current level's title and loading picture (null: none; the level
-    // descriptions are not built yet).
-    const char* GetLevelTitle() const { return nullptr; }
-    const char* GetLevelLoadingPicture() const { return nullptr; }
-
 
     // An explosion in the world: the player and the characters take it (the
     // game layer's part of an explosion; nothing reaches them until the

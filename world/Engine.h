@@ -16,9 +16,13 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "app/CommandMgr.h"
 #include "platform/math/Types.h"
 
 struct ObjectRecord;
+namespace window {
+class Window;
+}
 struct AddObjectParams;
 
 // The unique id of an object: creation time in ms, a rand() value and the
@@ -106,14 +110,41 @@ public:
     void Quit() { m_bQuit = 1; }
     // The engine's keyboard: released while the console or the menu reads
     // window key messages, created again when they close.
-    void CreateKeyboard() { m_bKeyboardCreated = 1; }
-    void ReleaseKeyboard() { m_bKeyboardCreated = 0; }
-    // Saves the back buffer as the next free "zt_screen%04d.bmp"; nothing
-    // without a device.
+    // The command manager's keyboard on the engine's window.
+    void CreateKeyboard() {
+        g_CommandMgr.CreateKeyboard(m_hWnd);
+        m_bKeyboardCreated = 1;
+    }
+    void ReleaseKeyboard() {
+        g_CommandMgr.ReleaseKeyboard();
+        m_bKeyboardCreated = 0;
+    }
+    // Saves the back buffer as the first free "zt_screen%04d.bmp" (0999 again
+    // when all 1000 exist); nothing without a device or a kept back buffer.
     void SaveScreenshot();
     // The name SaveScreenshot uses: the first of zt_screen0000.bmp ..
     // zt_screen0999.bmp that cannot be opened for reading, else the last.
     static void ScreenshotFileName(char* out, size_t size);
+
+    // ---- Frame, device and input hooks (main loop and frame driver) ----------
+    // Reads the timer; false when less than 0.001 s passed since the last
+    // frame (the time then adds up to the next call). The frame time is the
+    // step clamped to 0.5 s and scaled by GlobalTimeSpeed.
+    bool EngineFrameTiming();
+    // The engine half of the frame; false without focus or before Init.
+    bool EngineFrame();
+    // Closes the running world and loads the named one ("*...": an empty
+    // world); false when the world file cannot be loaded.
+    bool StartWorld(const char* name);
+    void EndWorld();
+    void Init(window::Window* w);
+    void Release();
+    void PrepareCamera();
+    void Render();
+    void OnKeyDown(uint32_t key);
+    void OnKeyUp(uint32_t key);
+    void ReleaseMouse();
+    void RestoreMouse();
     // Forwards a device reset to the mesh manager's hook.
     void OnDeviceReset() {}
     // The screenshot and cut-scene keys (while the keyboard is ready).
@@ -131,13 +162,22 @@ public:
     uint8_t m_bScreenshotKeyLatch = 0;  // last state of the screenshot command
     uint8_t m_bCommand10Latch = 0;
 
+    uint8_t m_bInitialized = 0;
+    uint8_t m_bWorldRunning = 0;  // set by the first world start
+    double m_fLastTime = 0.0;     // last timer reading, seconds
+    float m_fFrameTime = 0.0f;    // the scaled time step of this frame
+    float m_fFpsAccumulator = 0.0f;
+    float m_fFps = 0.0f;
+    uint32_t m_dwFpsFrames = 0;
+    uint32_t m_dwFrameNumber = 0;
+    uint8_t m_bWorldTimeRunning = 0;
+    char m_szCurrentWorld[128] = {};
+    window::Window* m_hWnd = nullptr;
+
     uint8_t m_bKeyboardCreated = 0;
     uint8_t m_bQuit = 0;
     uint8_t m_bStartingWorld = 0;  // a world change is pending or running
     uint8_t m_bScreenshotRequest = 0;
-    // A skipped cut-scene runs fast forward; no sound is made or played meanwhile.
-    uint8_t m_bFastForward = 0;
-    float m_fWorldTime = 0.0f;  // seconds since the world started
 
     // ---- World ---------------------------------------------------------------
     uint8_t m_bWorldLoaded = 0;  // a world is loaded (ties are made at once, else kept pending)
@@ -146,6 +186,9 @@ public:
 
     char m_WorldToStart[128] = {};  // the world to start next, empty for none
     uint8_t m_bWorldShown = 0;  // the world is rendered only while set
+    // A skipped cut-scene runs fast forward; no sound is made or played meanwhile.
+    uint8_t m_bFastForward = 0;
+    float m_fWorldTime = 0.0f;  // seconds since the world started
 
     // One past the highest slot ever taken in each range (lowered on deletion).
     int m_iMeshHighWater = FIRST_MESH;
@@ -166,7 +209,7 @@ extern EEngine g_Engine;
 // "worlds\level_10.w".
 extern char WorldFileName[128];
 
-// Set by the game while "worlds\\intro.w" runs: the frame time is clamped to
+// Set by the game while "worlds\intro.w" runs: the frame time is clamped to
 // 2.0 s instead of 0.5 s.
 extern bool g_bLongFrameTimeClamp;
 
