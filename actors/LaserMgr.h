@@ -4,7 +4,7 @@
 #pragma once
 
 class LaserMgr {
-public:
+  public:
     static constexpr int MAX_BEAMS = 256;
     virtual ~LaserMgr() = default;
     void Init() { m_iNumBeams = 0; }

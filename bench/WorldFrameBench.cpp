@@ -18,7 +18,9 @@
 
 namespace {
 
-void UseDemoData() { os::SetStartDirectory(std::string(ZT_SOURCE_DIR) + "/data"); }
+void UseDemoData() {
+    os::SetStartDirectory(std::string(ZT_SOURCE_DIR) + "/data");
+}
 
 ObjectRecord* Make(uint32_t type, const char* file, const math::Vec3& position = {}) {
     AddObjectParams p;
@@ -69,7 +71,8 @@ void BM_BezierUpdateObjects(benchmark::State& state) {
         SetObjectBezierMovingParams(h, p);
         StartObjectBezierMoving(h);
     }
-    for (auto _ : state) g_BezierMgr.UpdateObjects(1.0f / 60.0f);
+    for (auto _ : state)
+        g_BezierMgr.UpdateObjects(1.0f / 60.0f);
     state.SetItemsProcessed(state.iterations() * movers);
     g_Engine.DeleteWorldObjects(true);
     g_BezierMgr.FreeAll();
@@ -96,7 +99,8 @@ void BM_VisBlockersIsObjectHidden(benchmark::State& state) {
     g_VisBlockers.Clear();
     // 49 blockers far to the side, then the one in the way.
     for (int i = 0; i < VisBlockers::MAX_VISIBILITY_BLOCKERS - 1; ++i) {
-        ObjectRecord* h = Make(OT_MESH, "models\\special\\visibility_blocker.x", {float(i) * 1000.0f + 5000.0f, 0, 0});
+        ObjectRecord* h =
+            Make(OT_MESH, "models\\special\\visibility_blocker.x", {float(i) * 1000.0f + 5000.0f, 0, 0});
         g_VisBlockers.AddBlocker(h);
         g_Engine.DeleteObject(h);
     }
@@ -104,7 +108,8 @@ void BM_VisBlockersIsObjectHidden(benchmark::State& state) {
     g_VisBlockers.AddBlocker(last);
     ObjectRecord* character = Make(OT_SKINMESH, "models\\box.x", {0, 0, 100});
     const math::Vec3 eye(0, 32, -300);
-    for (auto _ : state) benchmark::DoNotOptimize(g_VisBlockers.IsObjectHidden(eye, character));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(g_VisBlockers.IsObjectHidden(eye, character));
     g_VisBlockers.Clear();
     g_Engine.DeleteWorldObjects(true);
 }
@@ -121,4 +126,4 @@ void BM_ObjectFilterOverTable(benchmark::State& state) {
 }
 BENCHMARK(BM_ObjectFilterOverTable);
 
-}  // namespace
+} // namespace

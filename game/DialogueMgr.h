@@ -6,7 +6,7 @@
 struct ObjectRecord;
 
 class DialogueMgr {
-public:
+  public:
     virtual ~DialogueMgr() = default;
     void StopObjectDialogue(ObjectRecord*) {}
     void UpdateAllDialogueSoundsAndListeners() {}

@@ -2,4 +2,6 @@
 
 EMovePlayerSlide g_MovePlayerSlide;
 
-bool EMovePlayerSlide::IsPositionFree(ObjectRecord*, const math::Vec3&) const { return true; }
+bool EMovePlayerSlide::IsPositionFree(ObjectRecord*, const math::Vec3&) const {
+    return true;
+}

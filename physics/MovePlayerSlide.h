@@ -10,7 +10,7 @@
 struct ObjectRecord;
 
 class EMovePlayerSlide {
-public:
+  public:
     virtual ~EMovePlayerSlide() = default;
 
     // True when the object's bounding box, grown by 10, placed at the

@@ -5,7 +5,7 @@
 #pragma once
 
 class EAmbientProbe {
-public:
+  public:
     virtual ~EAmbientProbe() = default;
     void Init() { m_bInitialised = true; }
     void Destroy() { m_bInitialised = false; }
@@ -13,7 +13,7 @@ public:
     void ProcessQueue() {}
     bool IsInitialised() const { return m_bInitialised; }
 
-private:
+  private:
     bool m_bInitialised = false;
 };
 

@@ -3,13 +3,13 @@
 #pragma once
 
 class PAutoMap {
-public:
+  public:
     virtual ~PAutoMap() = default;
     void Create() { m_bCreated = true; }
     void Release() { m_bCreated = false; }
     bool IsCreated() const { return m_bCreated; }
 
-private:
+  private:
     bool m_bCreated = false;
 };
 

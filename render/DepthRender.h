@@ -5,7 +5,7 @@
 #pragma once
 
 class EDepthRender {
-public:
+  public:
     virtual ~EDepthRender() = default;
     // Per engine frame: ages the cube-map slots (none are handed out yet).
     void Update() {}
@@ -15,7 +15,7 @@ public:
     void Destroy() { m_bEffectReady = false; }
     bool EffectReady() const { return m_bEffectReady; }
 
-private:
+  private:
     bool m_bEffectReady = false;
 };
 

@@ -9,7 +9,7 @@
 struct ObjectRecord;
 
 class CPaneCrashMgr {
-public:
+  public:
     virtual ~CPaneCrashMgr() = default;
 
     // Starts the shattering of the object's pane.
@@ -22,7 +22,7 @@ public:
     void Release() { m_iActivePanes = 0; }
     int ActivePanes() const { return m_iActivePanes; }
 
-private:
+  private:
     int m_iActivePanes = 0;
 };
 

@@ -4,7 +4,7 @@
 #pragma once
 
 class EPlantMgr {
-public:
+  public:
     virtual ~EPlantMgr() = default;
 
     void Update() {}
@@ -15,7 +15,7 @@ public:
     void Reset() { m_bLoaded = false; }
     bool IsLoaded() const { return m_bLoaded; }
 
-private:
+  private:
     bool m_bLoaded = false;
 };
 

@@ -4,13 +4,13 @@
 #pragma once
 
 class EViewLines {
-public:
+  public:
     virtual ~EViewLines() = default;
     void Create() { m_bCreated = true; }
     void Release() { m_bCreated = false; }
     bool IsCreated() const { return m_bCreated; }
 
-private:
+  private:
     bool m_bCreated = false;
 };
 

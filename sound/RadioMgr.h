@@ -7,7 +7,7 @@
 struct ObjectRecord;
 
 class RadioMgr {
-public:
+  public:
     virtual ~RadioMgr() = default;
     // Stops every radio and forgets the descriptions (world close).
     void Clear() { m_iNumDescriptions = 0; }

@@ -39,7 +39,7 @@ void StartMarker(ObjectRecord* h, const char* node) {
     StartObjectBezierMoving(h);
 }
 
-}  // namespace
+} // namespace
 
 void CBezierCamera::ExecCommand(const char* argument) {
     if (m_bActive) Destroy();
@@ -47,7 +47,8 @@ void CBezierCamera::ExecCommand(const char* argument) {
     if (argument) {
         const char* blank = std::strchr(argument, ' ');
         size_t n = blank ? size_t(blank - argument) : std::strlen(argument);
-        std::snprintf(camera, sizeof camera, "%.*s", int(n < sizeof camera ? n : sizeof camera - 1), argument);
+        std::snprintf(camera, sizeof camera, "%.*s", int(n < sizeof camera ? n : sizeof camera - 1),
+                      argument);
         if (blank) std::snprintf(target, sizeof target, "%s", blank + 1);
     }
     Start(camera, target);

@@ -18,7 +18,7 @@
 struct ObjectRecord;
 
 class CBezierCamera {
-public:
+  public:
     virtual ~CBezierCamera() = default;
 
     // Ends a running camera, splits the argument at its first blank into the

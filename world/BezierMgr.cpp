@@ -22,18 +22,27 @@ namespace {
 constexpr float kDegToRad = 3.14159265f / 180.0f;
 
 void ReadFloats(const char* line, float* out, int count) {
-    for (int i = 0; i < count; ++i) out[i] = static_cast<float>(std::atof(GetWord(line, i + 1)));
+    for (int i = 0; i < count; ++i)
+        out[i] = static_cast<float>(std::atof(GetWord(line, i + 1)));
 }
 
-uint8_t Flag(const char* line) { return std::atoi(GetWord(line, 1)) != 0; }
+uint8_t Flag(const char* line) {
+    return std::atoi(GetWord(line, 1)) != 0;
+}
 
-math::Vec3 Lerp(const math::Vec3& a, const math::Vec3& b, float t) { return a + (b - a) * t; }
+math::Vec3 Lerp(const math::Vec3& a, const math::Vec3& b, float t) {
+    return a + (b - a) * t;
+}
 
-const char* ObjectName(const ObjectRecord* h) { return h ? h->szName : ""; }
+const char* ObjectName(const ObjectRecord* h) {
+    return h ? h->szName : "";
+}
 
-}  // namespace
+} // namespace
 
-BezierMgr::~BezierMgr() { FreeAll(); }
+BezierMgr::~BezierMgr() {
+    FreeAll();
+}
 
 BezierNode* BezierMgr::AllocNode() {
     BezierNode* node = new BezierNode;
@@ -79,7 +88,7 @@ bool BezierMgr::LoadFile(const char* fileName) {
             safe_string_copy("bezier_node", sizeof node->szName, node->szName, GetArgument(line));
             continue;
         }
-        if (!node) continue;  // lines before the first node are ignored
+        if (!node) continue; // lines before the first node are ignored
         if (IsKeyword(line, "nr"))
             node->nr = static_cast<uint32_t>(std::atoi(GetWord(line, 1)));
         else if (IsKeyword(line, "pos"))
@@ -99,7 +108,8 @@ bool BezierMgr::LoadFile(const char* fileName) {
         else if (IsKeyword(line, "gameai_set"))
             safe_string_copy("gameai_set", sizeof node->szGameAiSet, node->szGameAiSet, GetWord(line, 1));
         else if (IsKeyword(line, "gameai_unset"))
-            safe_string_copy("gameai_unset", sizeof node->szGameAiUnset, node->szGameAiUnset, GetWord(line, 1));
+            safe_string_copy("gameai_unset", sizeof node->szGameAiUnset, node->szGameAiUnset,
+                             GetWord(line, 1));
         else if (IsKeyword(line, "give_action_to_mesh"))
             safe_string_copy("give_action_to_mesh", sizeof node->szGiveActionToMesh, node->szGiveActionToMesh,
                              GetWord(line, 1));
@@ -124,8 +134,10 @@ bool BezierMgr::LoadFile(const char* fileName) {
 
 void BezierMgr::LinkAndSample() {
     // Each node's next node is the first one in the list with its number.
-    for (BezierNode* n = m_pFirst; n; n = n->pNext) n->pNextInPath = FindNodeByNr(n->dwNextNr);
-    for (BezierNode* n = m_pFirst; n; n = n->pNext) SampleNode(n);
+    for (BezierNode* n = m_pFirst; n; n = n->pNext)
+        n->pNextInPath = FindNodeByNr(n->dwNextNr);
+    for (BezierNode* n = m_pFirst; n; n = n->pNext)
+        SampleNode(n);
 }
 
 void BezierMgr::SampleNode(BezierNode* node) {
@@ -171,7 +183,8 @@ void BezierMgr::StartLoadedObjects() {
 // ---- Walking a path ----------------------------------------------------------------------
 
 double BezierMgr::GetPathLength(const char* startName) {
-    for (BezierNode* n = m_pFirst; n; n = n->pNext) n->bVisited = 0;
+    for (BezierNode* n = m_pFirst; n; n = n->pNext)
+        n->bVisited = 0;
     double length = 0;
     for (BezierNode* n = FindNode(startName); n && !n->bVisited; n = n->pNextInPath) {
         n->bVisited = 1;
@@ -240,7 +253,9 @@ void StopObjectBezierMoving(ObjectRecord* h) {
     if (h) h->BezierState.bMoving = 0;
 }
 
-bool IsObjectBezierMoving(ObjectRecord* h) { return h && h->BezierState.bMoving; }
+bool IsObjectBezierMoving(ObjectRecord* h) {
+    return h && h->BezierState.bMoving;
+}
 
 void SetObjectBezierSpeedMode1(ObjectRecord* h, float value) {
     if (!h) return;
@@ -328,7 +343,7 @@ math::Vec3 FacingDirection(const BezierNode* node, uint32_t i, float fraction) {
     return next - previous;
 }
 
-}  // namespace
+} // namespace
 
 void BezierMgr::Advance(ObjectRecord* h, double t) {
     if (!h) return;
@@ -357,7 +372,8 @@ void BezierMgr::Advance(ObjectRecord* h, double t) {
 
     // Speed modes scale the time.
     if (s.dwSpeedMode == 1) {
-        if (s.fSpeedModeValue > 0) s.fSpeedFactor = std::fmax(0.0f, s.fSpeedFactor - float(t) / s.fSpeedModeValue);
+        if (s.fSpeedModeValue > 0)
+            s.fSpeedFactor = std::fmax(0.0f, s.fSpeedFactor - float(t) / s.fSpeedModeValue);
         t *= s.fSpeedFactor;
     } else if (s.dwSpeedMode == 2) {
         if (s.fSpeedModeValue > 0) s.fSpeedFactor += float(t) / s.fSpeedModeValue;
@@ -445,13 +461,14 @@ void BezierMgr::Advance(ObjectRecord* h, double t) {
             const float progress = node->dLength > 0 ? float(s.dDistanceInNode / node->dLength) : 0.0f;
             for (int k = 0; k < 3; ++k) {
                 const float to = next ? next->fInterpolationRotation[k] : node->fInterpolationRotation[k];
-                interp[k] = node->fInterpolationRotation[k] + (to - node->fInterpolationRotation[k]) * progress;
+                interp[k] =
+                    node->fInterpolationRotation[k] + (to - node->fInterpolationRotation[k]) * progress;
             }
             const math::Quat fixed = math::QuatRotationYawPitchRoll(node->fFixedRotation[0] * kDegToRad,
                                                                     node->fFixedRotation[1] * kDegToRad,
                                                                     node->fFixedRotation[2] * kDegToRad);
-            const math::Quat turn =
-                math::QuatRotationYawPitchRoll(interp[0] * kDegToRad, interp[1] * kDegToRad, interp[2] * kDegToRad);
+            const math::Quat turn = math::QuatRotationYawPitchRoll(
+                interp[0] * kDegToRad, interp[1] * kDegToRad, interp[2] * kDegToRad);
             const math::Quat q = math::QuatMultiply(math::QuatMultiply(fixed, turn), path.quaternion);
             s.Orientation.SetQuaternion(q);
         }

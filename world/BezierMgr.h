@@ -26,35 +26,35 @@ struct BezierNode {
     static constexpr uint32_t NUM_SAMPLES = 200;
 
     char szName[128] = {};
-    math::Vec3 vPosition;                  // "pos"
-    float fFixedRotation[3] = {};          // "fixed_rotation", degrees
-    float fInterpolationRotation[3] = {};  // "interpolation_rotation", degrees
-    math::Vec3 vControl1;                  // "ksztalt1"
-    math::Vec3 vControl2;                  // "ksztalt2"
-    float fValues[5] = {};                 // "values"; the first is the speed on the segment from here
+    math::Vec3 vPosition;                 // "pos"
+    float fFixedRotation[3] = {};         // "fixed_rotation", degrees
+    float fInterpolationRotation[3] = {}; // "interpolation_rotation", degrees
+    math::Vec3 vControl1;                 // "ksztalt1"
+    math::Vec3 vControl2;                 // "ksztalt2"
+    float fValues[5] = {};                // "values"; the first is the speed on the segment from here
     uint8_t bDontFollow = 0;
     uint8_t bEmitBomb = 0;
-    char szGameAiSet[128] = {};         // variable set on arrival
-    char szGameAiUnset[128] = {};       // variable cleared on arrival
-    char szGiveActionToMesh[128] = {};  // object whose action fires on arrival
+    char szGameAiSet[128] = {};        // variable set on arrival
+    char szGameAiUnset[128] = {};      // variable cleared on arrival
+    char szGiveActionToMesh[128] = {}; // object whose action fires on arrival
     uint8_t bBlocker = 0;
     uint8_t bDontRender = 0;
-    double dLength = 0;        // length of the segment that starts here
-    uint32_t dwNumPoints = 0;  // samples: 200 with a next node, 2 without
+    double dLength = 0;       // length of the segment that starts here
+    uint32_t dwNumPoints = 0; // samples: 200 with a next node, 2 without
     math::Vec3 vPoints[NUM_SAMPLES];
     uint8_t bPauseInNode = 0;
-    double dPauseTime = 0;  // "pause_pause_time"
-    math::Vec3 vIncoming;   // last step of the segment that ends here
+    double dPauseTime = 0; // "pause_pause_time"
+    math::Vec3 vIncoming;  // last step of the segment that ends here
     uint32_t dwColor = 0xFF00EAFE;
-    BezierNode* pNextInPath = nullptr;  // from "next_in_path_nr"
-    BezierNode* pNext = nullptr;        // list link
-    uint8_t bVisited = 0;               // the length walk's mark
+    BezierNode* pNextInPath = nullptr; // from "next_in_path_nr"
+    BezierNode* pNext = nullptr;       // list link
+    uint8_t bVisited = 0;              // the length walk's mark
     uint32_t nr = 0;
     uint32_t dwNextNr = 0;
 };
 
 class BezierMgr {
-public:
+  public:
     virtual ~BezierMgr();
 
     // Parses the path file, links each node to its next node by number,
@@ -94,7 +94,7 @@ public:
     // variables and action.
     void NodeArrival(ObjectRecord* h, BezierNode* node);
 
-private:
+  private:
     void StartLoadedObjects();
 
     BezierNode* m_pFirst = nullptr;

@@ -28,7 +28,9 @@ constexpr float kListenerInterval = 0.25f;
 // How fast the constant shake's amplitudes return into a changed band (radians per second).
 constexpr float kBandReturnSpeed = 0.2f;
 
-float ClampGamma(float g) { return g < 0.5f ? 0.5f : (g > 3.0f ? 3.0f : g); }
+float ClampGamma(float g) {
+    return g < 0.5f ? 0.5f : (g > 3.0f ? 3.0f : g);
+}
 
 bool NoAmplitude(const ShakeScreenParams& p) {
     return p.fAmplitude1 == 0.0f && p.fAmplitude3 == 0.0f && !(p.fAmplitude2 > 0.0f);
@@ -46,7 +48,7 @@ void SetName(char (&field)[64], const char* name) {
     field[sizeof field - 1] = 0;
 }
 
-}  // namespace
+} // namespace
 
 ECamera::ECamera() {
     m_Shake.fSign = m_ConstantShake.fSign = 1.0f;
@@ -92,7 +94,8 @@ void ECamera::SetProjection() {
         const float aspect = screenheight ? float(screenwidth) / float(screenheight) : 1.0f;
         math::Matrix m;
         for (auto& row : m.m)
-            for (float& v : row) v = 0;
+            for (float& v : row)
+                v = 0;
         m.m[0][0] = 1.0f / std::tan(0.5f * fov * aspect);
         m.m[1][1] = 1.0f / std::tan(0.5f * fov);
         m.m[2][2] = 1.0f;
@@ -185,7 +188,8 @@ void ECamera::ShakeScreen(const ShakeScreenParams& params, const math::Vec3& sou
     m_Shake.Params = params;
     if (NoAmplitude(params)) {
         m_Shake.bOn = 0;
-        for (float& o : m_Shake.fOffset) o = 0;
+        for (float& o : m_Shake.fOffset)
+            o = 0;
         return;
     }
     if (params.fDuration > 0.0f) StartShake(m_Shake, params, source);
@@ -197,7 +201,8 @@ void ECamera::SetConstantShakeScreen(const ShakeScreenParams& params, ObjectReco
     m_hShakeObject = cause;
     if (NoAmplitude(params)) {
         m_ConstantShake.bOn = 0;
-        for (float& o : m_ConstantShake.fOffset) o = 0;
+        for (float& o : m_ConstantShake.fOffset)
+            o = 0;
         return;
     }
     // A running constant shake keeps its swing; its amplitudes drift into
@@ -213,7 +218,8 @@ void ECamera::StopShakes() {
     m_Shake.bOn = 0;
     m_ConstantShake.bOn = 0;
     m_hShakeObject = nullptr;
-    for (int k = 0; k < 3; ++k) m_Shake.fOffset[k] = m_ConstantShake.fOffset[k] = 0;
+    for (int k = 0; k < 3; ++k)
+        m_Shake.fOffset[k] = m_ConstantShake.fOffset[k] = 0;
 }
 
 void ECamera::StepShake(Shake& s, float dt, const math::Vec3& source, bool timed) {
@@ -259,7 +265,8 @@ void ECamera::StepShake(Shake& s, float dt, const math::Vec3& source, bool timed
         if (s.fRemaining < 0.0f) {
             s.fRemaining = 0;
             s.bOn = 0;
-            for (float& o : s.fOffset) o = 0;
+            for (float& o : s.fOffset)
+                o = 0;
         }
     }
 }
@@ -530,7 +537,7 @@ ObjectRecord* ReadObjectName(std::FILE* f) {
     return g_Engine.FindObjectByName(name);
 }
 
-}  // namespace
+} // namespace
 
 void ECamera::Save(std::FILE* f) {
     if (!f) return;
@@ -590,7 +597,7 @@ void ECamera::Load(std::FILE* f) {
     m_bSniperView = b;
     FileRead32(f, &m_fSniperZoom);
     FileRead32(f, &CurrentFOV);
-    FileReadBool(f, &b);  // move active: the object read below tells it
+    FileReadBool(f, &b); // move active: the object read below tells it
     FileReadVector(f, m_vMoveStartEye.data());
     FileReadOrientation(f, &m_MoveStartOrientation);
     FileRead32(f, &m_fMoveDuration);
@@ -602,14 +609,14 @@ void ECamera::Load(std::FILE* f) {
     FileReadString(f, m_szSocket, sizeof m_szSocket);
     FileRead32(f, &m_fSocketTime);
     if (!m_hSocketObject) m_bSocketMode = 0;
-    FileReadBool(f, &b);  // a look-from object was set: found again by name below
+    FileReadBool(f, &b); // a look-from object was set: found again by name below
     FileReadBool(f, &b);
     m_bLookFromObject = b;
     FileReadString(f, m_szLookFromObject, sizeof m_szLookFromObject);
     FileRead32(f, &m_fLookFromObjectFov);
     m_hLookFromObject = m_bLookFromObject ? g_Engine.FindObjectByName(m_szLookFromObject) : nullptr;
     if (!m_hLookFromObject) m_bLookFromObject = 0;
-    FileReadBool(f, &b);  // the constant shake's cause is not saved
+    FileReadBool(f, &b); // the constant shake's cause is not saved
     FileReadBool(f, &b);
     m_bOrthographic = b;
     FileRead32(f, &m_dwClearColor);

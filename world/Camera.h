@@ -29,18 +29,18 @@
 struct ObjectRecord;
 
 class ECamera {
-public:
+  public:
     // One shake: its parameters and the running state of its three axes.
     struct Shake {
         ShakeScreenParams Params;
         uint8_t bOn = 0;
-        math::Vec3 vSource;          // where the shake comes from
-        float fPhase[3] = {};        // radians, 0 .. 2 pi
-        float fAmplitude[3] = {};    // radians, drawn at each wrap
-        float fPeriod[3] = {};       // seconds, drawn at each wrap
-        float fOffset[3] = {};       // this frame's turn per axis, radians
-        float fRemaining = 0;        // seconds left (timed shake)
-        float fSign = 1;             // +1 or -1
+        math::Vec3 vSource;       // where the shake comes from
+        float fPhase[3] = {};     // radians, 0 .. 2 pi
+        float fAmplitude[3] = {}; // radians, drawn at each wrap
+        float fPeriod[3] = {};    // seconds, drawn at each wrap
+        float fOffset[3] = {};    // this frame's turn per axis, radians
+        float fRemaining = 0;     // seconds left (timed shake)
+        float fSign = 1;          // +1 or -1
     };
     // Bytes of the shake state in the save block.
     static constexpr uint32_t SHAKE_IMAGE_SIZE = 212;
@@ -149,12 +149,12 @@ public:
     void WriteShakeImage(uint8_t* image) const;
     void ReadShakeImage(const uint8_t* image);
 
-    float m_fFovFactor = 1.0f;  // the global field-of-view factor
+    float m_fFovFactor = 1.0f; // the global field-of-view factor
     // Set while the player or weapon code holds the camera (the mouse does
     // not turn the view then).
     uint8_t m_bHold = 0;
 
-private:
+  private:
     void StartShake(Shake& s, const ShakeScreenParams& params, const math::Vec3& source);
     // Phases, drawn values and this frame's offsets of one shake.
     void StepShake(Shake& s, float dt, const math::Vec3& source, bool timed);
@@ -171,7 +171,7 @@ private:
     float m_fSniperZoom = 0;
 
     orientation m_Orientation;
-    orientation m_SavedOrientation[2];  // menu
+    orientation m_SavedOrientation[2]; // menu
     orientation m_ViewOrientation;     // the last view, shakes included
 
     float m_fGamma = 1.0f, m_fGammaR = 1.0f, m_fGammaG = 1.0f, m_fGammaB = 1.0f;
@@ -205,7 +205,7 @@ private:
     math::Vec3 m_vEye;
     math::Vec3 m_vListenerFront{0, 0, 1};
     math::Vec3 m_vListenerTop{0, 1, 0};
-    math::Vec3 m_vListenerEye;  // eye at the last committed listener update
+    math::Vec3 m_vListenerEye; // eye at the last committed listener update
     float m_fListenerTimer = 0;
 
     math::Matrix m_mView;

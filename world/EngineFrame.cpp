@@ -53,7 +53,7 @@ constexpr int kCommandScreenshot = 13;
 constexpr int kCommand10 = 10;
 constexpr int kCommandSkip = 11;
 
-}  // namespace
+} // namespace
 
 // ---- Timing ---------------------------------------------------------------------
 
@@ -141,7 +141,8 @@ void EEngine::HandleKeys() {
     if (screenshot && !m_bScreenshotKeyLatch) SaveScreenshot();
     m_bScreenshotKeyLatch = screenshot;
     m_bCommand10Latch = IsCommandActive(kCommand10, 0);
-    if (g_CutScene.IsRunning() && g_CutScene.m_fSceneTime > kCutsceneSkipAfter && IsCommandActive(kCommandSkip, 0))
+    if (g_CutScene.IsRunning() && g_CutScene.m_fSceneTime > kCutsceneSkipAfter &&
+        IsCommandActive(kCommandSkip, 0))
         StopCutscene();
 }
 
@@ -224,6 +225,10 @@ void EEngine::OnKeyUp(uint32_t key) {
         g_Menu.OnKeyUp(key);
 }
 
-void EEngine::ReleaseMouse() { g_Mouse.Release(); }
+void EEngine::ReleaseMouse() {
+    g_Mouse.Release();
+}
 
-void EEngine::RestoreMouse() { g_Mouse.Init(m_hWnd); }
+void EEngine::RestoreMouse() {
+    g_Mouse.Init(m_hWnd);
+}

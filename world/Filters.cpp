@@ -12,18 +12,32 @@ constexpr uint32_t kDeadOrHidden = 0x2000;
 constexpr uint32_t kVisible = 1;
 constexpr uint32_t kFlag2Excluded = 0x20000000;
 
-bool IsPlayer(const ObjectRecord* h) { return h == g_Player.m_hObject; }
-bool DeadOrHidden(const ObjectRecord* h) { return (h->dwFlags & kDeadOrHidden) != 0; }
-bool Kind(const ObjectRecord* h, uint32_t kind) { return h->dwKindFlags == kind; }
+bool IsPlayer(const ObjectRecord* h) {
+    return h == g_Player.m_hObject;
+}
+bool DeadOrHidden(const ObjectRecord* h) {
+    return (h->dwFlags & kDeadOrHidden) != 0;
+}
+bool Kind(const ObjectRecord* h, uint32_t kind) {
+    return h->dwKindFlags == kind;
+}
 // The ladder byte of the action block.
-bool PassThrough(const ObjectRecord* h) { return h->pAction && (h->pAction->dwLadder & 0xFF) != 0; }
+bool PassThrough(const ObjectRecord* h) {
+    return h->pAction && (h->pAction->dwLadder & 0xFF) != 0;
+}
 // The action-on-look byte.
-bool PassThrough2(const ObjectRecord* h) { return h->pAction && h->pAction->bActionOnLook != 0; }
-bool IsMeshOrSkin(const ObjectRecord* h) { return h->dwType == OT_MESH || h->dwType == OT_SKINMESH; }
+bool PassThrough2(const ObjectRecord* h) {
+    return h->pAction && h->pAction->bActionOnLook != 0;
+}
+bool IsMeshOrSkin(const ObjectRecord* h) {
+    return h->dwType == OT_MESH || h->dwType == OT_SKINMESH;
+}
 
-}  // namespace
+} // namespace
 
-bool ObjectFilter1(ObjectRecord*, ObjectRecord*) { return false; }
+bool ObjectFilter1(ObjectRecord*, ObjectRecord*) {
+    return false;
+}
 
 bool ObjectFilter2(ObjectRecord* c, ObjectRecord*) {
     return c && !IsPlayer(c) && !Kind(c, 128) && !PassThrough(c) && !DeadOrHidden(c);
@@ -39,8 +53,8 @@ bool ObjectFilter4(ObjectRecord* c, ObjectRecord* excluded) {
 }
 
 bool ObjectFilter5(ObjectRecord* c, ObjectRecord* excluded) {
-    return c && !IsPlayer(c) && c != excluded && !Kind(c, 16) && !Kind(c, 32) && !Kind(c, 8) && !PassThrough(c) &&
-           !DeadOrHidden(c);
+    return c && !IsPlayer(c) && c != excluded && !Kind(c, 16) && !Kind(c, 32) && !Kind(c, 8) &&
+           !PassThrough(c) && !DeadOrHidden(c);
 }
 
 bool ObjectFilter6(ObjectRecord* c, ObjectRecord* excluded) {
@@ -49,7 +63,8 @@ bool ObjectFilter6(ObjectRecord* c, ObjectRecord* excluded) {
 }
 
 bool ObjectFilter7(ObjectRecord* c, ObjectRecord* excluded) {
-    return c && c != excluded && c->dwType != OT_SKINMESH && !IsPlayer(c) && !DeadOrHidden(c) && c->bWorldObject;
+    return c && c != excluded && c->dwType != OT_SKINMESH && !IsPlayer(c) && !DeadOrHidden(c) &&
+           c->bWorldObject;
 }
 
 bool ObjectFilter8(ObjectRecord* c, ObjectRecord* excluded) {
@@ -60,7 +75,9 @@ bool ObjectFilter9(ObjectRecord* c, ObjectRecord* excluded) {
     return ObjectFilter8(c, excluded) && !PassThrough2(c);
 }
 
-bool ObjectFilter10(ObjectRecord* c, ObjectRecord* excluded) { return c && c != excluded && !DeadOrHidden(c); }
+bool ObjectFilter10(ObjectRecord* c, ObjectRecord* excluded) {
+    return c && c != excluded && !DeadOrHidden(c);
+}
 
 bool ObjectFilter11(ObjectRecord* c, ObjectRecord* excluded) {
     return c && !IsPlayer(c) && c != excluded && !DeadOrHidden(c) && IsMeshOrSkin(c) && !PassThrough(c);

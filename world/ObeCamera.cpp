@@ -16,16 +16,16 @@ ObeCamera g_ObeCamera;
 
 namespace {
 
-constexpr float kRaise = 64.0f;          // the character's middle above its feet
-constexpr float kHeadRaise = 24.0f;      // aim above the head node
+constexpr float kRaise = 64.0f;     // the character's middle above its feet
+constexpr float kHeadRaise = 24.0f; // aim above the head node
 constexpr float kOrbitRadius = 256.0f;
 constexpr float kOrbitHeight = 96.0f;
-constexpr float kOrbitSpeed = -0.4f;     // radians per second about the vertical
-constexpr float kSlideStep = 20.0f;      // the box moves in steps of this length
-constexpr float kFarMove = 320.0f;       // beyond this the eye jumps, nearer it eases in
+constexpr float kOrbitSpeed = -0.4f; // radians per second about the vertical
+constexpr float kSlideStep = 20.0f;  // the box moves in steps of this length
+constexpr float kFarMove = 320.0f;   // beyond this the eye jumps, nearer it eases in
 constexpr float kFarMoveShare = 0.98f;
 constexpr float kMaxFarMove = 960.0f;
-constexpr float kEaseRate = 2.0f;        // share of the remaining way per second
+constexpr float kEaseRate = 2.0f; // share of the remaining way per second
 
 math::Vec3 CharacterPosition(const strpostac* p) {
     math::Vec3 position;
@@ -33,7 +33,7 @@ math::Vec3 CharacterPosition(const strpostac* p) {
     return position;
 }
 
-}  // namespace
+} // namespace
 
 void ObeCamera::Init() {
     m_hCameraBoundingBox = g_Engine.CreateObject(OT_MESH, "prefabs\\special\\kamera.x", 128, 0);

@@ -17,7 +17,7 @@ struct ObjectRecord;
 struct strpostac;
 
 class ObeCamera {
-public:
+  public:
     static constexpr float DURATION = 2.5f;
     static constexpr float MAX_START_DISTANCE = 1600.0f;
 
@@ -44,9 +44,9 @@ public:
     orientation m_StartOrientation;
     float m_fStartDistance = 0;
     float m_fCappedDistance = 0;
-    math::Vec3 m_vEye;  // where the box has carried the eye
+    math::Vec3 m_vEye; // where the box has carried the eye
 
-private:
+  private:
     math::Vec3 AimPoint() const;
     // Moves the eye towards the wanted point in free steps of the box.
     void MoveEye(const math::Vec3& wanted, float frameTime);

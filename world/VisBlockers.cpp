@@ -24,7 +24,8 @@ bool VisBlockers::Build(ObjectRecord* h, int index) {
     if (!h || index < 0 || index >= MAX_VISIBILITY_BLOCKERS) return false;
     Blocker& b = m_Blockers[index];
     for (auto& triangle : b.vTriangles)
-        for (auto& corner : triangle) corner = math::Vec3();
+        for (auto& corner : triangle)
+            corner = math::Vec3();
     // The first two faces of the mesh, moved into the world (fewer when the
     // mesh has fewer; the rest stays zero).
     if (EMesh* mesh = h->Mesh()) {
@@ -62,7 +63,8 @@ bool VisBlockers::SamplePoints(ObjectRecord* h, math::Vec3 points[9]) {
     BoxCorners(min, max, points);
     const math::Matrix world =
         math::MatrixTransformation(skin->GetScale(), skin->GetOrientation().quaternion, skin->GetPosition());
-    for (int i = 0; i < 8; ++i) points[i] = math::Vec3TransformCoord(points[i], world);
+    for (int i = 0; i < 8; ++i)
+        points[i] = math::Vec3TransformCoord(points[i], world);
     points[8] = h->vPosition;
     return true;
 }

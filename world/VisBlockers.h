@@ -17,7 +17,7 @@
 struct ObjectRecord;
 
 class VisBlockers {
-public:
+  public:
     static constexpr int MAX_VISIBILITY_BLOCKERS = 50;
 
     struct Blocker {
@@ -45,11 +45,11 @@ public:
     const Blocker& Get(int i) const { return m_Blockers[i]; }
     int Count() const { return m_iCount; }
 
-private:
+  private:
     bool Build(ObjectRecord* h, int index);
 
     Blocker m_Blockers[MAX_VISIBILITY_BLOCKERS];
-    int m_iCount = 0;  // one past the highest record ever used
+    int m_iCount = 0; // one past the highest record ever used
 };
 
 extern VisBlockers g_VisBlockers;

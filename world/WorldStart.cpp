@@ -158,7 +158,7 @@ const WorldStep kOpenWorldSteps[] = {
      }},
 };
 
-}  // namespace
+} // namespace
 
 // ---- World start ----------------------------------------------------------------------
 
@@ -222,9 +222,13 @@ bool EEngine::StartWorld(const char* name) {
     return true;
 }
 
-void EEngine::EndWorld() { RunSteps(*this, kEndWorldSteps, std::size(kEndWorldSteps)); }
+void EEngine::EndWorld() {
+    RunSteps(*this, kEndWorldSteps, std::size(kEndWorldSteps));
+}
 
-void EEngine::OpenWorld() { RunSteps(*this, kOpenWorldSteps, std::size(kOpenWorldSteps)); }
+void EEngine::OpenWorld() {
+    RunSteps(*this, kOpenWorldSteps, std::size(kOpenWorldSteps));
+}
 
 // ---- Device lifetime ----------------------------------------------------------------------
 
@@ -248,7 +252,8 @@ void EEngine::Init(window::Window* w) {
 void EEngine::Release() {
     g_Mouse.Release();
     if (g_pD3DInterface) g_pD3DInterface->LightEnable(0, false);
-    for (int slot = 0; slot < MAX_OBJECTS; ++slot) DeleteObject(Object(slot));
+    for (int slot = 0; slot < MAX_OBJECTS; ++slot)
+        DeleteObject(Object(slot));
     m_bInitialized = 0;
     g_MeshMgr.ReleaseAll();
     g_Renderer.ReleaseTextures();

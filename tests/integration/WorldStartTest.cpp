@@ -18,10 +18,11 @@ namespace fs = std::filesystem;
 namespace {
 
 class WorldRun : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / ("zt_world_run_" + std::to_string(::getpid()) + "_" + info->name());
+        dir_ =
+            fs::temp_directory_path() / ("zt_world_run_" + std::to_string(::getpid()) + "_" + info->name());
         fs::remove_all(dir_);
         fs::copy(fs::path(ZT_SOURCE_DIR) / "data", dir_, fs::copy_options::recursive);
         fs::create_directories(dir_ / "save");
@@ -56,7 +57,8 @@ protected:
 
     static size_t Count(const std::string& text, const std::string& part) {
         size_t n = 0;
-        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++n;
         return n;
     }
 
@@ -127,4 +129,4 @@ TEST_F(WorldRun, WithTheStartMenuNoWorldIsRequested) {
     EXPECT_EQ(Log().find("StartWorld"), std::string::npos);
 }
 
-}  // namespace
+} // namespace

@@ -15,7 +15,7 @@
 #include "world/ObeCamera.h"
 
 class BezierCameraTest : public WorldTest {
-protected:
+  protected:
     void SetUp() override {
         WorldTest::SetUp();
         namespace fs = std::filesystem;
@@ -70,7 +70,7 @@ TEST_F(BezierCameraTest, TheCommandSplitsItsArgumentIntoCameraAndTarget) {
         EXPECT_STREQ(g_BezierCamera.m_szTargetNode, c.target);
         ObjectRecord* marker = g_Engine.FindObjectByName("Bezier camera");
         ASSERT_TRUE(marker);
-        EXPECT_EQ(marker->dwFlags, 128u);  // not visible
+        EXPECT_EQ(marker->dwFlags, 128u); // not visible
         EXPECT_EQ(g_Engine.FindObjectByName("Bezier target") != nullptr, c.targetMarker);
     }
     g_BezierCamera.Destroy();
@@ -91,7 +91,7 @@ TEST_F(BezierCameraTest, TheEyeRidesTheCameraMarkerAndLooksAtTheTarget) {
     const math::Vec3 expected = math::Vec3Normalize(math::Vec3(600, 0, 0) - eye);
     EXPECT_NEAR(math::Vec3Length(g_Camera.Orientation().forward - expected), 0, 1e-3);
     g_BezierCamera.Destroy();
-    EXPECT_EQ(g_Mouse.m_State.yaw, 0.7);  // the mouse gets its state back
+    EXPECT_EQ(g_Mouse.m_State.yaw, 0.7); // the mouse gets its state back
 }
 
 TEST_F(BezierCameraTest, WithoutATargetTheMouseSteersTheView) {
@@ -128,7 +128,7 @@ TEST_F(BezierCameraTest, TheObeCameraStartsAtMost1600UnitsCloser) {
     obe.Init();
     ASSERT_TRUE(obe.m_hCameraBoundingBox);
     struct Case {
-        float eyeDistance;  // along +x from the character's middle (raised by 64)
+        float eyeDistance; // along +x from the character's middle (raised by 64)
         float startDistance, cappedDistance, startX;
     } cases[] = {{5000, 5000, 1600, 3400}, {1000, 1000, 1000, 1000}};
     for (const Case& c : cases) {

@@ -16,7 +16,8 @@
 namespace {
 
 // An independent evaluation of the cubic segment.
-math::Vec3 Cubic(const math::Vec3& p0, const math::Vec3& c1, const math::Vec3& c2, const math::Vec3& p1, double u) {
+math::Vec3 Cubic(const math::Vec3& p0, const math::Vec3& c1, const math::Vec3& c2, const math::Vec3& p1,
+                 double u) {
     const double v = 1 - u;
     auto f = [&](float a, float b, float c, float d) {
         return float(v * v * v * a + 3 * v * v * u * b + 3 * v * u * u * c + u * u * u * d);
@@ -24,12 +25,14 @@ math::Vec3 Cubic(const math::Vec3& p0, const math::Vec3& c1, const math::Vec3& c
     return {f(p0.x, c1.x, c2.x, p1.x), f(p0.y, c1.y, c2.y, p1.y), f(p0.z, c1.z, c2.z, p1.z)};
 }
 
-double Distance(const math::Vec3& a, const math::Vec3& b) { return math::Vec3Length(a - b); }
+double Distance(const math::Vec3& a, const math::Vec3& b) {
+    return math::Vec3Length(a - b);
+}
 
-}  // namespace
+} // namespace
 
 class BezierTest : public WorldTest {
-protected:
+  protected:
     void SetUp() override {
         WorldTest::SetUp();
         g_BezierMgr.FreeAll();
@@ -123,7 +126,9 @@ TEST_F(BezierTest, SamplesFollowTheCubicAndTheLengthSumsTheirSteps) {
     for (int i = 0; i < 200; ++i) {
         const math::Vec3 expected = Cubic(a->vPosition, a->vControl1, a->vControl2, b->vPosition, i / 199.0);
         EXPECT_NEAR(Distance(a->vPoints[i], expected), 0, 1e-3) << i;
-        if (i) length += Distance(expected, Cubic(a->vPosition, a->vControl1, a->vControl2, b->vPosition, (i - 1) / 199.0));
+        if (i)
+            length += Distance(
+                expected, Cubic(a->vPosition, a->vControl1, a->vControl2, b->vPosition, (i - 1) / 199.0));
     }
     EXPECT_NEAR(a->dLength, length, 1e-2);
     EXPECT_EQ(a->vPoints[0], a->vPosition);
@@ -167,7 +172,7 @@ TEST_F(BezierTest, PointsOnAPathAreFoundByDistance) {
     struct Case {
         double distance;
         math::Vec3 position;
-        math::Vec3 direction;  // unit
+        math::Vec3 direction; // unit
     } cases[] = {
         {-5, {0, 0, 0}, {0, 0, 1}},
         {100, {0, 0, 100}, {0, 0, 1}},
@@ -256,9 +261,9 @@ TEST_F(BezierTest, LapLimitsAndLoopsDecideWhereTheMoverEnds) {
     const math::Vec3 p(0, 0, 0), q(0, 0, 100);
     struct Case {
         const char* what;
-        bool closed;     // the last node leads back to the first
-        uint32_t laps;   // lap limit
-        float seconds;   // at 100 units/s
+        bool closed;   // the last node leads back to the first
+        uint32_t laps; // lap limit
+        float seconds; // at 100 units/s
         bool moving;
         math::Vec3 position;
     } cases[] = {
@@ -274,7 +279,8 @@ TEST_F(BezierTest, LapLimitsAndLoopsDecideWhereTheMoverEnds) {
         Node("b", 2, q, c.closed ? 1 : 0, 100, c.closed ? &p : nullptr);
         g_BezierMgr.LinkAndSample();
         ObjectRecord* h = Mover("a", c.laps);
-        for (float t = 0; t < c.seconds - 1e-4f; t += 0.25f) g_BezierMgr.UpdateObjects(0.25f);
+        for (float t = 0; t < c.seconds - 1e-4f; t += 0.25f)
+            g_BezierMgr.UpdateObjects(0.25f);
         EXPECT_EQ(IsObjectBezierMoving(h), c.moving);
         math::Vec3 position;
         GetObjectPosition(h, &position);
@@ -348,13 +354,15 @@ TEST_F(BezierTest, SpeedModesSlowDownAndSpeedUp) {
     g_BezierMgr.LinkAndSample();
     ObjectRecord* h = Mover("a");
     SetObjectBezierSpeedMode1(h, 1.0f);
-    for (int i = 0; i < 8; ++i) g_BezierMgr.UpdateObjects(0.25f);
+    for (int i = 0; i < 8; ++i)
+        g_BezierMgr.UpdateObjects(0.25f);
     const float stopped = h->BezierState.vPosition.z;
     EXPECT_FLOAT_EQ(h->BezierState.fSpeedFactor, 0.0f);
     g_BezierMgr.UpdateObjects(0.25f);
     EXPECT_FLOAT_EQ(h->BezierState.vPosition.z, stopped);
     SetObjectBezierSpeedMode2(h, 0.5f);
-    for (int i = 0; i < 4; ++i) g_BezierMgr.UpdateObjects(0.25f);
+    for (int i = 0; i < 4; ++i)
+        g_BezierMgr.UpdateObjects(0.25f);
     EXPECT_EQ(h->BezierState.dwSpeedMode, 0u);
     EXPECT_FLOAT_EQ(h->BezierState.fSpeedFactor, 1.0f);
     EXPECT_GT(h->BezierState.vPosition.z, stopped);

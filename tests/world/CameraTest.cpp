@@ -17,7 +17,8 @@ namespace {
 
 void ExpectMatrixNear(const math::Matrix& m, const glm::mat4& g, float eps) {
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) EXPECT_NEAR(m.m[r][c], g[r][c], eps) << r << "," << c;
+        for (int c = 0; c < 4; ++c)
+            EXPECT_NEAR(m.m[r][c], g[r][c], eps) << r << "," << c;
 }
 
 struct Options {
@@ -36,10 +37,10 @@ float MaxOffset(const ECamera::Shake& s) {
     return std::fmax(std::fabs(s.fOffset[0]), std::fmax(std::fabs(s.fOffset[1]), std::fabs(s.fOffset[2])));
 }
 
-}  // namespace
+} // namespace
 
 class CameraTest : public WorldTest {
-protected:
+  protected:
     void SetUp() override {
         WorldTest::SetUp();
         camera_ = new ECamera;
@@ -56,12 +57,12 @@ TEST_F(CameraTest, PerspectiveHasNoFarPlaneAndFollowsFieldOfViewAndAspect) {
     struct Case {
         float currentFov, factor;
         uint32_t width, height;
-        float m11, m22;  // hand values: 1 / tan(fov a / 2), 1 / tan(fov / 2)
+        float m11, m22; // hand values: 1 / tan(fov a / 2), 1 / tan(fov / 2)
     } cases[] = {
-        {1.0f, 1.0f, 640, 480, 1.7320508f, 2.4142136f},   // fov pi/4, a 4/3
-        {2.0f, 1.0f, 1024, 768, 0.5773503f, 1.0f},        // fov pi/2
-        {1.0f, 1.0f, 512, 512, 2.4142136f, 2.4142136f},   // square screen
-        {0.5f, 2.0f, 800, 600, 1.7320508f, 2.4142136f},   // the factor scales the fov
+        {1.0f, 1.0f, 640, 480, 1.7320508f, 2.4142136f}, // fov pi/4, a 4/3
+        {2.0f, 1.0f, 1024, 768, 0.5773503f, 1.0f},      // fov pi/2
+        {1.0f, 1.0f, 512, 512, 2.4142136f, 2.4142136f}, // square screen
+        {0.5f, 2.0f, 800, 600, 1.7320508f, 2.4142136f}, // the factor scales the fov
     };
     for (const Case& c : cases) {
         CurrentFOV = c.currentFov;
@@ -77,7 +78,8 @@ TEST_F(CameraTest, PerspectiveHasNoFarPlaneAndFollowsFieldOfViewAndAspect) {
         EXPECT_EQ(m.m[3][2], -1.0f);
         int nonZero = 0;
         for (auto& row : m.m)
-            for (float v : row) nonZero += v != 0.0f;
+            for (float v : row)
+                nonZero += v != 0.0f;
         EXPECT_EQ(nonZero, 5);
         // A point at the near plane (z = 1) lands at depth 0, far points tend to 1.
         const math::Vec4 near = math::Vec3Transform({0, 0, 1}, m);
@@ -108,8 +110,8 @@ TEST_F(CameraTest, OrthographicMatchesAnIndependentLeftHandedOrtho) {
         camera_->SetFarZ(3000.0f);
         camera_->SetOrthographic(true, size);
         const float w = size * 4.0f / 3.0f;
-        ExpectMatrixNear(camera_->Projection(), glm::orthoLH_ZO(-w / 2, w / 2, -size / 2, size / 2, 1.0f, 3000.0f),
-                         1e-6f);
+        ExpectMatrixNear(camera_->Projection(),
+                         glm::orthoLH_ZO(-w / 2, w / 2, -size / 2, size / 2, 1.0f, 3000.0f), 1e-6f);
     }
 }
 
@@ -164,7 +166,7 @@ TEST_F(CameraTest, TheRampRaisesEachChannelToOneOverItsFactor) {
 
 TEST_F(CameraTest, AShakeFadesOverItsDurationAndEnds) {
     ShakeScreenParams p;
-    p.fDistance = 0;  // no distance fade
+    p.fDistance = 0; // no distance fade
     p.fDuration = 2.0f;
     std::vector<float> first;
     for (int run = 0; run < 2; ++run) {
@@ -184,7 +186,7 @@ TEST_F(CameraTest, AShakeFadesOverItsDurationAndEnds) {
         if (run == 0) {
             first = offsets;
         } else {
-            EXPECT_EQ(offsets, first);  // the same seed shakes the same way
+            EXPECT_EQ(offsets, first); // the same seed shakes the same way
         }
         // 40 frames of 0.05 s: the 2-second shake has run out.
         c.Update(0.05f);
@@ -195,7 +197,7 @@ TEST_F(CameraTest, AShakeFadesOverItsDurationAndEnds) {
 }
 
 TEST_F(CameraTest, AShakeFadesWithDistanceFromItsSource) {
-    ShakeScreenParams p;  // range 640
+    ShakeScreenParams p; // range 640
     struct Case {
         float distance, scale;
     } cases[] = {{0, 1.0f}, {320, 0.5f}, {480, 0.25f}, {640, 0.0f}, {2000, 0.0f}};
@@ -211,7 +213,8 @@ TEST_F(CameraTest, AShakeFadesWithDistanceFromItsSource) {
             offsets.push_back(cam.TimedShake().fOffset[1]);
         }
         if (c.distance == 0) atSource = offsets;
-        for (size_t i = 0; i < offsets.size(); ++i) EXPECT_NEAR(offsets[i], atSource[i] * c.scale, 1e-5) << c.distance;
+        for (size_t i = 0; i < offsets.size(); ++i)
+            EXPECT_NEAR(offsets[i], atSource[i] * c.scale, 1e-5) << c.distance;
     }
 }
 
@@ -273,7 +276,8 @@ TEST_F(CameraTest, TheConstantShakeFollowsItsObject) {
     camera_->Update(0.3f);
     EXPECT_EQ(MaxOffset(camera_->ConstantShake()), 0.0f);
     // It has no duration: it keeps running.
-    for (int i = 0; i < 50; ++i) camera_->Update(0.1f);
+    for (int i = 0; i < 50; ++i)
+        camera_->Update(0.1f);
     EXPECT_TRUE(camera_->ConstantShake().bOn);
     camera_->StopShakes();
     EXPECT_FALSE(camera_->ConstantShake().bOn);
@@ -343,7 +347,7 @@ TEST_F(CameraTest, SniperZoomWidensAndNarrowsTheFieldOfView) {
     camera_->SetSniperView();
     camera_->Update(0.5f);
     EXPECT_FLOAT_EQ(CurrentFOV, 1.0f + 0.5f * 0.25f);
-    camera_->Update(0.1f);  // released: twice as fast back
+    camera_->Update(0.1f); // released: twice as fast back
     EXPECT_FLOAT_EQ(camera_->SniperZoom(), 0.3f);
     g_GameAI.SetVariable("sniper_view", nullptr);
     camera_->Update(0.1f);

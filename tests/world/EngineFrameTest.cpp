@@ -11,15 +11,21 @@
 
 namespace {
 
-uint64_t g_Ticks = 0;  // microseconds
-uint64_t Counter() { return g_Ticks; }
-uint64_t Frequency() { return 1000000; }
-uint32_t Milliseconds() { return uint32_t(g_Ticks / 1000); }
+uint64_t g_Ticks = 0; // microseconds
+uint64_t Counter() {
+    return g_Ticks;
+}
+uint64_t Frequency() {
+    return 1000000;
+}
+uint32_t Milliseconds() {
+    return uint32_t(g_Ticks / 1000);
+}
 
-}  // namespace
+} // namespace
 
 class EngineFrameTest : public WorldTest {
-protected:
+  protected:
     void SetUp() override {
         WorldTest::SetUp();
         TimerClock clock = {Counter, Frequency, Milliseconds};
@@ -59,11 +65,18 @@ TEST_F(EngineFrameTest, FrameTimeIsClampedScaledAndSummedOverSkippedCalls) {
         bool fastForward;
         std::vector<Step> steps;
     } cases[] = {
-        {"two calls within 1 ms add up to the next", false, 1.0f, false,
+        {"two calls within 1 ms add up to the next",
+         false,
+         1.0f,
+         false,
          {{0.0005, false, 0}, {0.0004, false, 0}, {0.0003, true, 0.0012f}}},
         {"a 3 s stall gives 0.5 s", false, 1.0f, false, {{3.0, true, 0.5f}, {0.02, true, 0.02f}}},
         {"2.0 s in the intro world", true, 1.0f, false, {{3.0, true, 2.0f}, {1.5, true, 1.5f}}},
-        {"GlobalTimeSpeed scales after the clamp", false, 0.5f, false, {{0.1, true, 0.05f}, {3.0, true, 0.25f}}},
+        {"GlobalTimeSpeed scales after the clamp",
+         false,
+         0.5f,
+         false,
+         {{0.1, true, 0.05f}, {3.0, true, 0.25f}}},
         {"fast forward runs 100 times faster", false, 1.0f, true, {{0.01, true, 1.0f}}},
     };
     for (const Case& c : cases) {
@@ -76,8 +89,10 @@ TEST_F(EngineFrameTest, FrameTimeIsClampedScaledAndSummedOverSkippedCalls) {
             g_Engine.m_fFrameTime = -1;
             Advance(s.advance);
             EXPECT_EQ(g_Engine.EngineFrameTiming(), s.due) << s.advance;
-            if (s.due) EXPECT_NEAR(g_Engine.m_fFrameTime, s.frameTime, 1e-5) << s.advance;
-            else EXPECT_EQ(g_Engine.m_fFrameTime, -1.0f);
+            if (s.due)
+                EXPECT_NEAR(g_Engine.m_fFrameTime, s.frameTime, 1e-5) << s.advance;
+            else
+                EXPECT_EQ(g_Engine.m_fFrameTime, -1.0f);
         }
     }
 }

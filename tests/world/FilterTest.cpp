@@ -77,14 +77,15 @@ const Case kCases[] = {
 };
 
 class FilterTest : public ::testing::TestWithParam<Case> {
-protected:
+  protected:
     void SetUp() override {
         savedPlayer_ = g_Player.m_hObject;
         g_Player.m_hObject = player_.get();
         g_RayTestFilter = RayTestFilterSettings();
         g_RayTestFilter.hExcluded1 = excluded_.get();
         g_RayTestFilter.bSkipKind4 = g_RayTestFilter.bSkipKinds2And32 = g_RayTestFilter.bSkipKind16 = true;
-        for (ObjectRecord* h : {candidate_.get(), player_.get(), excluded_.get()}) MakePlainMesh(h);
+        for (ObjectRecord* h : {candidate_.get(), player_.get(), excluded_.get()})
+            MakePlainMesh(h);
     }
     void TearDown() override {
         g_Player.m_hObject = savedPlayer_;
@@ -177,7 +178,8 @@ TEST_P(FilterTest, EveryFilterAnswersAsItsRuleSays) {
     const Case& c = GetParam();
     ObjectRecord* candidate = Build(c.candidate);
     std::string answers;
-    for (ObjectFilterFn filter : kFilters) answers += filter(candidate, excluded_.get()) ? '1' : '0';
+    for (ObjectFilterFn filter : kFilters)
+        answers += filter(candidate, excluded_.get()) ? '1' : '0';
     EXPECT_EQ(answers, c.accepted);
 }
 
@@ -201,4 +203,4 @@ TEST(RayTestFilter, KindSwitchesOnlyActWhileOn) {
     g_RayTestFilter = RayTestFilterSettings();
 }
 
-}  // namespace
+} // namespace

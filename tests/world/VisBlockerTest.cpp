@@ -11,17 +11,16 @@
 namespace {
 
 // A mesh of a single triangle.
-const char* kSingleFace =
-    "xof 0303txt 0032\n"
-    "Frame single {\n FrameTransformMatrix {\n"
-    "  1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0;;\n }\n"
-    " Mesh single_mesh {\n  3;\n  0.0;0.0;0.0;,\n  10.0;0.0;0.0;,\n  0.0;10.0;0.0;;\n"
-    "  1;\n  3;0,1,2;;\n }\n}\n";
+const char* kSingleFace = "xof 0303txt 0032\n"
+                          "Frame single {\n FrameTransformMatrix {\n"
+                          "  1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0;;\n }\n"
+                          " Mesh single_mesh {\n  3;\n  0.0;0.0;0.0;,\n  10.0;0.0;0.0;,\n  0.0;10.0;0.0;;\n"
+                          "  1;\n  3;0,1,2;;\n }\n}\n";
 
-}  // namespace
+} // namespace
 
 class VisBlockerTest : public WorldTest {
-protected:
+  protected:
     void SetUp() override {
         WorldTest::SetUp();
         namespace fs = std::filesystem;
@@ -39,7 +38,8 @@ protected:
     // A 256 x 256 quad in the plane z = position.z, x from -128 to 128 and y
     // from 0 to 256 around the position.
     static ObjectRecord* Blocker(const math::Vec3& position) {
-        ObjectRecord* h = g_Engine.CreateObject(OT_MESH, "models\\special\\visibility_blocker.x", 0, 0, &position.x);
+        ObjectRecord* h =
+            g_Engine.CreateObject(OT_MESH, "models\\special\\visibility_blocker.x", 0, 0, &position.x);
         EXPECT_TRUE(h);
         EXPECT_TRUE(g_VisBlockers.AddBlocker(h));
         return h;
@@ -69,12 +69,14 @@ TEST_F(VisBlockerTest, ASingleFaceLeavesTheSecondTriangleZero) {
     ASSERT_TRUE(g_VisBlockers.AddBlocker(h));
     const VisBlockers::Blocker& b = g_VisBlockers.Get(0);
     EXPECT_EQ(b.vTriangles[0][1], math::Vec3(11, 2, 3));
-    for (const math::Vec3& v : b.vTriangles[1]) EXPECT_EQ(v, math::Vec3());
+    for (const math::Vec3& v : b.vTriangles[1])
+        EXPECT_EQ(v, math::Vec3());
 }
 
 TEST_F(VisBlockerTest, The51stBlockerIsRefused) {
     ObjectRecord* h = Blocker({});
-    for (int i = 1; i < VisBlockers::MAX_VISIBILITY_BLOCKERS; ++i) ASSERT_TRUE(g_VisBlockers.AddBlocker(h)) << i;
+    for (int i = 1; i < VisBlockers::MAX_VISIBILITY_BLOCKERS; ++i)
+        ASSERT_TRUE(g_VisBlockers.AddBlocker(h)) << i;
     EXPECT_EQ(g_VisBlockers.Count(), 50);
     MarkConsole();
     EXPECT_FALSE(g_VisBlockers.AddBlocker(h));
@@ -104,7 +106,8 @@ TEST_F(VisBlockerTest, HiddenOnlyWhenAllNinePointsAreBlocked) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         g_VisBlockers.Clear();
-        for (const math::Vec3& b : c.blockers) Blocker(b);
+        for (const math::Vec3& b : c.blockers)
+            Blocker(b);
         ObjectRecord* h = Character(c.character);
         EXPECT_EQ(g_VisBlockers.IsObjectHidden(eye, h), c.hidden);
         g_Engine.DeleteObject(h);

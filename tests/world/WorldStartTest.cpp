@@ -17,35 +17,65 @@
 namespace {
 
 std::vector<std::string> g_Trace;
-void Record(const char* step) { g_Trace.push_back(step); }
+void Record(const char* step) {
+    g_Trace.push_back(step);
+}
 
 const std::vector<std::string> kEndWorld = {
-    "PostProcess.Release", "RadioMgr.Clear", "PaneCrashMgr.Release", "PlantMgr.Release", "ViewLines.Release",
-    "AmbientProbe.Destroy", "RenderOccluder.Release", "ScreenOverlay.Clear", "Keyboard.Release",
-    "SkyObject.Delete", "ForcedLook.End", "Panel.StartCutFade", "CameraPlaced.Clear", "MainGame.Destroy",
-    "Light0.Disable", "DeleteWorldObjects", "SpriteMgr.ReleaseAll", "Console.ReleaseBar", "BezierMgr.FreeAll",
-    "VisBlockers.Clear", "EngineObject.OnWorldClose", "LaserMgr.Release", "Console.Close", "Renderer.EndWorld",
-    "SoundMgr.DeleteAllSounds", "SoundMgr.ClearSoundCache", "AutoMap.Release", "DepthRender.Destroy",
-    "RigidBodySimulation.RemoveAllBodies", "Camera.StopShakes",
+    "PostProcess.Release",
+    "RadioMgr.Clear",
+    "PaneCrashMgr.Release",
+    "PlantMgr.Release",
+    "ViewLines.Release",
+    "AmbientProbe.Destroy",
+    "RenderOccluder.Release",
+    "ScreenOverlay.Clear",
+    "Keyboard.Release",
+    "SkyObject.Delete",
+    "ForcedLook.End",
+    "Panel.StartCutFade",
+    "CameraPlaced.Clear",
+    "MainGame.Destroy",
+    "Light0.Disable",
+    "DeleteWorldObjects",
+    "SpriteMgr.ReleaseAll",
+    "Console.ReleaseBar",
+    "BezierMgr.FreeAll",
+    "VisBlockers.Clear",
+    "EngineObject.OnWorldClose",
+    "LaserMgr.Release",
+    "Console.Close",
+    "Renderer.EndWorld",
+    "SoundMgr.DeleteAllSounds",
+    "SoundMgr.ClearSoundCache",
+    "AutoMap.Release",
+    "DepthRender.Destroy",
+    "RigidBodySimulation.RemoveAllBodies",
+    "Camera.StopShakes",
 };
 const std::vector<std::string> kOpenWorld = {
-    "WorldTime.Stop", "Camera.StopShakes", "RigidBodySimulation.Init", "ApplyPendingTies", "ViewLines.Create",
-    "DepthRender.CreateCubeEffect", "AutoMap.Create", "RenderOccluder.Create", "AmbientProbe.Init",
-    "Renderer.InitWorld", "EngineObject.OnWorldOpen", "SpriteMgr.Init", "PlantMgr.Reset", "Console.CreateBar",
-    "LoadRadios", "WorldTime.Reset", "FrameNumber.Reset", "LaserMgr.Init", "MainGame.Init", "Keyboard.Create",
-    "VideoMemory.Query", "ScreenOverlay.Init", "PaneCrashMgr.Release", "PostProcess.Create", "DeleteNotImportant",
+    "WorldTime.Stop",     "Camera.StopShakes",        "RigidBodySimulation.Init",
+    "ApplyPendingTies",   "ViewLines.Create",         "DepthRender.CreateCubeEffect",
+    "AutoMap.Create",     "RenderOccluder.Create",    "AmbientProbe.Init",
+    "Renderer.InitWorld", "EngineObject.OnWorldOpen", "SpriteMgr.Init",
+    "PlantMgr.Reset",     "Console.CreateBar",        "LoadRadios",
+    "WorldTime.Reset",    "FrameNumber.Reset",        "LaserMgr.Init",
+    "MainGame.Init",      "Keyboard.Create",          "VideoMemory.Query",
+    "ScreenOverlay.Init", "PaneCrashMgr.Release",     "PostProcess.Create",
+    "DeleteNotImportant",
 };
 
 std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts) {
     std::vector<std::string> all;
-    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    for (const auto& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
     return all;
 }
 
-}  // namespace
+} // namespace
 
 class WorldStartTest : public WorldTest {
-protected:
+  protected:
     void SetUp() override {
         WorldTest::SetUp();
         std::filesystem::create_directories(dir_ / "worlds");
@@ -75,8 +105,10 @@ TEST_F(WorldStartTest, AWorldChangeRunsEveryCloseHookThenEveryOpenHookInOrder) {
 
     g_Trace.clear();
     ASSERT_TRUE(g_Engine.StartWorld("worlds\\a.w"));
-    EXPECT_EQ(g_Trace,
-              Concat({{"EndWorld"}, kEndWorld, {"ReleaseResources", "BeginLoading", "LoadWorld", "OpenWorld"}, kOpenWorld}));
+    EXPECT_EQ(g_Trace, Concat({{"EndWorld"},
+                               kEndWorld,
+                               {"ReleaseResources", "BeginLoading", "LoadWorld", "OpenWorld"},
+                               kOpenWorld}));
     EXPECT_EQ(g_Engine.m_bStartingWorld, 0);
     EXPECT_EQ(g_Engine.m_dwFrameNumber, 0u);
 }
@@ -89,7 +121,9 @@ TEST_F(WorldStartTest, AStarStartsAnEmptyWorldWithoutReadingAFile) {
     Debug = 1;
     EXPECT_TRUE(g_Engine.StartWorld("*empty"));
     EXPECT_TRUE(Printed("StartWorld *empty"));
-    EXPECT_EQ(g_Trace, Concat({{"EndWorld"}, kEndWorld, {"ReleaseResources", "BeginLoading", "OpenWorld"}, kOpenWorld}));
+    EXPECT_EQ(
+        g_Trace,
+        Concat({{"EndWorld"}, kEndWorld, {"ReleaseResources", "BeginLoading", "OpenWorld"}, kOpenWorld}));
     EXPECT_FALSE(g_Engine.FindObjectByName("crate"));
     EXPECT_EQ(g_Engine.m_szCurrentWorld[0], 0);
     EXPECT_EQ(g_Engine.m_bWorldLoaded, 0);
@@ -114,7 +148,7 @@ TEST_F(WorldStartTest, ANameThatDoesNotFitIsRefusedAndTheWorldRuns) {
     } cases[] = {{127, false}, {128, true}, {300, true}};
     for (const Case& c : cases) {
         const std::string name = "*" + std::string(c.length - 1, 'x');
-        if (!c.refused) continue;  // a fitting name is an ordinary world change
+        if (!c.refused) continue; // a fitting name is an ordinary world change
         g_Trace.clear();
         std::snprintf(g_Engine.m_WorldToStart, sizeof g_Engine.m_WorldToStart, "%s", "pending");
         MarkConsole();
@@ -157,7 +191,8 @@ TEST_F(WorldStartTest, ScreenshotsTakeTheFirstFreeNameAndReuseTheLast) {
     touch(3);
     EEngine::ScreenshotFileName(name, sizeof name);
     EXPECT_STREQ(name, "zt_screen0002.bmp");
-    for (int n = 0; n < 1000; ++n) touch(n);
+    for (int n = 0; n < 1000; ++n)
+        touch(n);
     EEngine::ScreenshotFileName(name, sizeof name);
     EXPECT_STREQ(name, "zt_screen0999.bmp");
 }
