@@ -1,6 +1,7 @@
 #include "world/Engine.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "app/Console.h"
 #include "app/Options.h"
@@ -16,7 +17,13 @@ EEngine::~EEngine() { delete[] m_Objects; }
 char WorldFileName[128];
 
 void EEngine::SetWorldToStart(const char* name) {
-    std::snprintf(m_WorldToStart, sizeof m_WorldToStart, "%s", name ? name : "");
+    name = name ? name : "";
+    // A cut name would start another world: the request is refused.
+    if (std::strlen(name) >= sizeof m_WorldToStart) {
+        g_Console.Print("!!! 1");
+        return;
+    }
+    std::snprintf(m_WorldToStart, sizeof m_WorldToStart, "%s", name);
     m_bWorldShown = 0;
     m_bStartingWorld = 1;
 }
