@@ -9,7 +9,7 @@ ZT_PACKAGES="build-essential cmake ninja-build pkg-config git
  libfreetype-dev libfontconfig-dev fonts-dejavu-core
  libstb-dev libimgui-dev libglm-dev
  clang libclang-rt-14-dev
- sox vorbis-tools xvfb xauth"
+ sox vorbis-tools xvfb xauth xdotool"
 missing=""
 for p in $ZT_PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

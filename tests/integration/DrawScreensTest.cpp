@@ -1,0 +1,207 @@
+// Runs the real game in a virtual X display (Xvfb) with the demo world and
+// the profiler display on, presses the screenshot key through xdotool, and
+// checks the saved screenshot where the frame driver puts the closed
+// console's lines and the profiler's table.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool OnPath(const char* tool) {
+    const char* path = std::getenv("PATH");
+    std::string p = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= p.size()) {
+        size_t end = p.find(':', start);
+        if (end == std::string::npos) end = p.size();
+        if (fs::exists(fs::path(p.substr(start, end - start)) / tool)) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// Output of a shell command (first line), empty on failure.
+std::string Shell(const std::string& command) {
+    std::FILE* f = popen(command.c_str(), "r");
+    if (!f) return {};
+    char line[256] = {};
+    std::string out = std::fgets(line, sizeof line, f) ? line : "";
+    pclose(f);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+struct Bmp {
+    int width = 0, height = 0;
+    std::vector<uint32_t> px; // rows top-down, 0x00RRGGBB
+    uint32_t At(int x, int y) const { return px[size_t(y) * width + x]; }
+};
+
+bool ReadBmp(const fs::path& file, Bmp* out) {
+    std::ifstream in(file, std::ios::binary);
+    std::string b((std::istreambuf_iterator<char>(in)), {});
+    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return false;
+    auto u32 = [&](size_t at) {
+        return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 |
+               uint32_t(uint8_t(b[at + 2])) << 16 | uint32_t(uint8_t(b[at + 3])) << 24;
+    };
+    const uint32_t offset = u32(10);
+    out->width = int(u32(18));
+    out->height = int(u32(22));
+    const size_t row = (size_t(out->width) * 3 + 3) & ~size_t(3);
+    if (out->width <= 0 || out->height <= 0 || b.size() < offset + row * out->height) return false;
+    out->px.resize(size_t(out->width) * out->height);
+    for (int y = 0; y < out->height; ++y) {
+        const char* r = b.data() + offset + row * size_t(out->height - 1 - y);
+        for (int x = 0; x < out->width; ++x) {
+            out->px[size_t(y) * out->width + x] = uint32_t(uint8_t(r[3 * x + 2])) << 16 |
+                                                  uint32_t(uint8_t(r[3 * x + 1])) << 8 | uint8_t(r[3 * x]);
+        }
+    }
+    return true;
+}
+
+class DrawScreens : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!OnPath("Xvfb") || !OnPath("xdotool"))
+            GTEST_SKIP() << "Xvfb and xdotool are needed (deps.sh installs them)";
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::temp_directory_path() / ("zt_draw_run_" + std::to_string(::getpid()) + "_" + info->name());
+        fs::remove_all(dir_);
+        fs::copy(fs::path(ZT_SOURCE_DIR) / "data", dir_, fs::copy_options::recursive);
+        fs::create_directories(dir_ / "save");
+        // A display number of this run's own.
+        display_ = ":" + std::to_string(200 + ::getpid() % 700);
+        xvfb_ = fork();
+        if (xvfb_ == 0) {
+            execlp("Xvfb", "Xvfb", display_.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        const fs::path socket = "/tmp/.X11-unix/X" + display_.substr(1);
+        for (int i = 0; i < 500 && !fs::exists(socket); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_TRUE(fs::exists(socket)) << "Xvfb did not start on " << display_;
+    }
+    void TearDown() override {
+        for (pid_t p : {game_, xvfb_}) {
+            if (p > 0) {
+                kill(p, SIGKILL);
+                waitpid(p, nullptr, 0);
+            }
+        }
+        if (!dir_.empty()) fs::remove_all(dir_);
+    }
+
+    void StartGame(const std::string& config) {
+        std::ofstream(dir_ / "zt.cfg") << config;
+        game_ = fork();
+        if (game_ == 0) {
+            if (chdir(dir_.c_str()) != 0) _exit(127);
+            setenv("DISPLAY", display_.c_str(), 1);
+            setenv("SDL_VIDEODRIVER", "x11", 1);
+            setenv("ZT_WINDOWED", "1", 1);
+            setenv("ZT_UNATTENDED", "1", 1);
+            setenv("ALSOFT_DRIVERS", "null", 1);
+            setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+            setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+            execl(ZT_BINARY, ZT_BINARY, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+
+    std::string Log() const {
+        std::ifstream in(dir_ / "!console.txt", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    bool WaitFor(const std::function<bool()>& done, int seconds) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (std::chrono::steady_clock::now() < end) {
+            if (done()) return true;
+            int status = 0;
+            if (waitpid(game_, &status, WNOHANG) == game_) {
+                game_ = -1;
+                ADD_FAILURE() << "the game ended early:\n" << Log();
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+
+    // Presses a key in the game's window.
+    void Press(const char* key) {
+        const std::string env = "DISPLAY=" + display_ + " ";
+        const std::string window = Shell(env + "xdotool search --name Brakmoor 2>/dev/null");
+        ASSERT_FALSE(window.empty());
+        Shell(env + "xdotool windowfocus --sync " + window + " 2>/dev/null");
+        Shell(env + "xdotool key " + key + " 2>/dev/null");
+    }
+
+    fs::path dir_;
+    std::string display_;
+    pid_t xvfb_ = -1, game_ = -1;
+};
+
+TEST_F(DrawScreens, TheFrameShowsTheClosedConsoleAndTheProfiler) {
+    StartGame("ScreenWidth 1024\r\nScreenHeight 768\r\nDebug 1\r\nBackupConsole 0\r\nProfiler 1\r\n"
+              "runworld worlds\\test.w\r\n");
+    // The world runs once its shuttle has passed a node.
+    ASSERT_TRUE(WaitFor([&] { return Log().find("zmienna shuttle_far_side set") != std::string::npos; }, 180))
+        << Log();
+    const fs::path shot = dir_ / "zt_screen0000.bmp";
+    for (int tries = 0; tries < 5 && !fs::exists(shot); ++tries) {
+        Press("F8");
+        WaitFor([&] { return fs::exists(shot) && fs::file_size(shot) > 54; }, 20);
+    }
+    Bmp bmp;
+    ASSERT_TRUE(ReadBmp(shot, &bmp));
+    const float xs = float(bmp.width) / 1024.0f, ys = float(bmp.height) / 768.0f;
+    auto count = [&](int x0, int y0, int x1, int y1, auto test) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y) {
+            for (int x = x0; x < x1; ++x)
+                n += test(bmp.At(x, y));
+        }
+        return n;
+    };
+    auto green = [](uint32_t p) {
+        const int r = int(p >> 16 & 0xFF), g = int(p >> 8 & 0xFF), b = int(p & 0xFF);
+        return g > 180 && r < g - 40 && b < g - 40;
+    };
+    auto white = [](uint32_t p) {
+        return (p >> 16 & 0xFF) > 150 && (p >> 8 & 0xFF) > 150 && (p & 0xFF) > 150;
+    };
+    // The closed console: five lines of log in the top-left corner, 21 units apart.
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_GT(count(0, int(21 * k * ys), int(300 * xs), int((21 * k + 21) * ys), green), 40)
+            << "line " << k;
+    }
+    EXPECT_EQ(count(0, int(120 * ys), int(400 * xs), bmp.height, green), 0);
+    // The profiler: labels right-aligned at the middle, values after it, from y 32.
+    const int mid = int(512 * xs), top = int(32 * ys), step = int(14 * ys);
+    EXPECT_GT(count(mid - int(150 * xs), top, mid, top + step, white), 40);
+    EXPECT_GT(count(mid, top, mid + int(150 * xs), top + step, white), 40);
+    EXPECT_EQ(count(mid + int(360 * xs), top, bmp.width, top + 40 * step, white), 0);
+    kill(game_, SIGTERM);
+    EXPECT_TRUE(WaitFor([&] { return Log().find("Tovan engine out, good bye!") != std::string::npos; }, 120));
+}
+
+} // namespace
