@@ -450,7 +450,8 @@ const char* FormatFloat(float value, int decimals) {
         }
     }
     if (carryToInteger) {
-        // Integer part + 1, as text so that no width limits it.
+        // Integer part + 1, as text so that no width limits it, and ".00"
+        // after it whatever the number of decimals asked for.
         int i = int(point - digits) - 1;
         while (i >= 0 && digits[i] == '9')
             digits[i--] = '0';
@@ -461,7 +462,7 @@ const char* FormatFloat(float value, int decimals) {
             digits[0] = '1';
             ++point;
         }
-        point[1] = 0;
+        std::strcpy(point + 1, "00");
     }
     // Missing decimals are filled with zeros.
     size_t len = std::strlen(digits);

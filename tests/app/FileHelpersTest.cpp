@@ -581,6 +581,8 @@ TEST(Numbers, FormatTwoDigits) {
         EXPECT_STREQ(FormatTwoDigits(c.n), c.text) << c.n;
 }
 
+// A carry into the integer part writes ".00" after it and then fills up to
+// the decimals asked for, so with fewer than two decimals the ".00" stays.
 TEST(Numbers, FormatFloatRoundsItsText) {
     struct Case {
         float value;
@@ -591,7 +593,8 @@ TEST(Numbers, FormatFloatRoundsItsText) {
         {-1.25f, 2, "-1.25"},         {-0.004f, 2, "-0.00"},  {0.0f, 2, "0.00"},
         {0.196f, 2, "0.20"},          {99.995f, 2, "100.00"}, {1234.5678f, 2, "1234.57"},
         {1e10f, 2, "10000000000.00"}, {3.0f, 4, "3.0000"},    {2.71828f, 3, "2.718"},
-        {0.0996f, 3, "0.100"},        {640.0f, 2, "640.00"},
+        {0.0996f, 3, "0.100"},        {640.0f, 2, "640.00"},  {9.96f, 1, "10.00"},
+        {9.6f, 0, "10.00"},           {9.4f, 0, "9."},        {9.99996f, 4, "10.0000"},
     };
     for (const Case& c : cases)
         EXPECT_STREQ(FormatFloat(c.value, c.decimals), c.text) << c.value;
