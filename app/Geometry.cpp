@@ -141,241 +141,119 @@ float DistancePointSegment(const math::Vec3& p, const math::Vec3& a, const math:
     return math::Vec3Length(p - c);
 }
 
-// Eberly's region classification of the (s, t) square of the two segments'
-// parameters: the unconstrained minimum of the quadratic distance is tested
-// against the square, and outside it the minimum on the nearest edge or
-// corner is taken. Worked in doubles: in floats the determinant of two
-// parallel segments of a few units is rounding noise far above the parallel
-// threshold, and the classification then picks a wrong edge.
+namespace {
+
+// The squared distance between two segments as a quadratic in their
+// parameters: |P0 + s e0 - Q0 - t e1|^2 = a00 s^2 + 2 a01 s t + a11 t^2 + 2 b0 s + 2 b1 t + c.
+struct SegmentPairQuadratic {
+    double a00, a01, a11, b0, b1, c;
+
+    struct Minimum {
+        double s, t, sqr;
+    };
+
+    // The minimum along one edge of the (s, t) square, the other parameter
+    // held at 0 or 1; each clamps its free parameter to 0..1.
+    Minimum AlongT0() const {
+        if (b0 >= 0.0) return {0.0, 0.0, c};
+        if (-b0 >= a00) return {1.0, 0.0, a00 + 2.0 * b0 + c};
+        const double s = -b0 / a00;
+        return {s, 0.0, b0 * s + c};
+    }
+    Minimum AlongT1() const {
+        const double tmp = a01 + b0;
+        if (tmp >= 0.0) return {0.0, 1.0, a11 + 2.0 * b1 + c};
+        if (-tmp >= a00) return {1.0, 1.0, a00 + a11 + c + 2.0 * (b1 + tmp)};
+        const double s = -tmp / a00;
+        return {s, 1.0, tmp * s + a11 + 2.0 * b1 + c};
+    }
+    Minimum AlongS0() const {
+        if (b1 >= 0.0) return {0.0, 0.0, c};
+        if (-b1 >= a11) return {0.0, 1.0, a11 + 2.0 * b1 + c};
+        const double t = -b1 / a11;
+        return {0.0, t, b1 * t + c};
+    }
+    Minimum AlongS1() const {
+        const double tmp = a01 + b1;
+        if (tmp >= 0.0) return {1.0, 0.0, a00 + 2.0 * b0 + c};
+        if (-tmp >= a11) return {1.0, 1.0, a00 + a11 + c + 2.0 * (b0 + tmp)};
+        const double t = -tmp / a11;
+        return {1.0, t, tmp * t + a00 + 2.0 * b0 + c};
+    }
+
+    // Eberly's region classification for segments that are not parallel:
+    // the unconstrained minimum (s, t) scaled by det is tested against the
+    // square; outside it, the minimum on the nearest edge is taken, and at a
+    // corner region the edge is chosen by the gradient there.
+    Minimum Classified(double det) const {
+        const double s = a01 * b1 - a11 * b0;
+        const double t = a01 * b0 - a00 * b1;
+        if (s >= 0.0 && s <= det) {
+            if (t >= 0.0 && t <= det) {
+                const double is = s / det, it = t / det;
+                return {is, it,
+                        is * (a00 * is + a01 * it + 2.0 * b0) + it * (a01 * is + a11 * it + 2.0 * b1) + c};
+            }
+            return t > det ? AlongT1() : AlongT0();
+        }
+        if (s > det) {
+            if (t >= 0.0 && t <= det) return AlongS1();
+            if (t > det) return -(a01 + b0) <= a00 ? AlongT1() : AlongS1();
+            return -b0 < a00 ? AlongT0() : AlongS1();
+        }
+        if (t >= 0.0 && t <= det) return AlongS0();
+        if (t > det) return a01 + b0 < 0.0 ? AlongT1() : AlongS0();
+        return b0 < 0.0 ? AlongT0() : AlongS0();
+    }
+};
+
+} // namespace
+
+// The squared distance by the region classification of the (s, t) square of
+// the two segments' parameters (Eberly). Worked in doubles: in floats the
+// determinant of two parallel segments of a few units is rounding noise far
+// above the parallel threshold, and the classification then picks a wrong
+// edge.
 float SqrDistSegmentSegment(const math::Vec3& p0, const math::Vec3& p1, const math::Vec3& q0,
                             const math::Vec3& q1, float* outS, float* outT) {
     const math::Vec3d P0(p0.x, p0.y, p0.z), P1(p1.x, p1.y, p1.z), Q0(q0.x, q0.y, q0.z), Q1(q1.x, q1.y, q1.z);
     const math::Vec3d diff = P0 - Q0;
     const math::Vec3d e0 = P1 - P0;
     const math::Vec3d e1 = Q1 - Q0;
-    const double a00 = math::Vec3dDot(e0, e0);
-    const double a01 = -math::Vec3dDot(e0, e1);
-    const double a11 = math::Vec3dDot(e1, e1);
-    const double b0 = math::Vec3dDot(diff, e0);
-    const double c = math::Vec3dDot(diff, diff);
+    const SegmentPairQuadratic q{math::Vec3dDot(e0, e0),    -math::Vec3dDot(e0, e1),
+                                 math::Vec3dDot(e1, e1),    math::Vec3dDot(diff, e0),
+                                 -math::Vec3dDot(diff, e1), math::Vec3dDot(diff, diff)};
+    const double a00 = q.a00, a01 = q.a01, a11 = q.a11, b0 = q.b0, b1 = q.b1, c = q.c;
     const double det = Abs(a00 * a11 - a01 * a01);
-    double b1, s, t, sqr, tmp;
+    SegmentPairQuadratic::Minimum m;
 
     if (det >= 1e-5) {
-        b1 = -math::Vec3dDot(diff, e1);
-        s = a01 * b1 - a11 * b0;
-        t = a01 * b0 - a00 * b1;
-        if (s >= 0.0) {
-            if (s <= det) {
-                if (t >= 0.0) {
-                    if (t <= det) { // region 0: interior
-                        const double inv = 1.0 / det;
-                        s *= inv;
-                        t *= inv;
-                        sqr = s * (a00 * s + a01 * t + 2.0 * b0) + t * (a01 * s + a11 * t + 2.0 * b1) + c;
-                    } else { // region 3: t = 1 side
-                        t = 1.0;
-                        tmp = a01 + b0;
-                        if (tmp >= 0.0) {
-                            s = 0.0;
-                            sqr = a11 + 2.0 * b1 + c;
-                        } else if (-tmp >= a00) {
-                            s = 1.0;
-                            sqr = a00 + a11 + c + 2.0 * (b1 + tmp);
-                        } else {
-                            s = -tmp / a00;
-                            sqr = tmp * s + a11 + 2.0 * b1 + c;
-                        }
-                    }
-                } else { // region 7: t = 0 side
-                    t = 0.0;
-                    if (b0 >= 0.0) {
-                        s = 0.0;
-                        sqr = c;
-                    } else if (-b0 >= a00) {
-                        s = 1.0;
-                        sqr = a00 + 2.0 * b0 + c;
-                    } else {
-                        s = -b0 / a00;
-                        sqr = b0 * s + c;
-                    }
-                }
-            } else {
-                if (t >= 0.0) {
-                    if (t <= det) { // region 1: s = 1 side
-                        s = 1.0;
-                        tmp = a01 + b1;
-                        if (tmp >= 0.0) {
-                            t = 0.0;
-                            sqr = a00 + 2.0 * b0 + c;
-                        } else if (-tmp >= a11) {
-                            t = 1.0;
-                            sqr = a00 + a11 + c + 2.0 * (b0 + tmp);
-                        } else {
-                            t = -tmp / a11;
-                            sqr = tmp * t + a00 + 2.0 * b0 + c;
-                        }
-                    } else { // region 2: corner s = 1, t = 1
-                        tmp = a01 + b0;
-                        if (-tmp <= a00) {
-                            t = 1.0;
-                            if (tmp >= 0.0) {
-                                s = 0.0;
-                                sqr = a11 + 2.0 * b1 + c;
-                            } else {
-                                s = -tmp / a00;
-                                sqr = tmp * s + a11 + 2.0 * b1 + c;
-                            }
-                        } else {
-                            s = 1.0;
-                            tmp = a01 + b1;
-                            if (tmp >= 0.0) {
-                                t = 0.0;
-                                sqr = a00 + 2.0 * b0 + c;
-                            } else if (-tmp >= a11) {
-                                t = 1.0;
-                                sqr = a00 + a11 + c + 2.0 * (b0 + tmp);
-                            } else {
-                                t = -tmp / a11;
-                                sqr = tmp * t + a00 + 2.0 * b0 + c;
-                            }
-                        }
-                    }
-                } else { // region 8: corner s = 1, t = 0
-                    if (-b0 < a00) {
-                        t = 0.0;
-                        if (b0 >= 0.0) {
-                            s = 0.0;
-                            sqr = c;
-                        } else {
-                            s = -b0 / a00;
-                            sqr = b0 * s + c;
-                        }
-                    } else {
-                        s = 1.0;
-                        tmp = a01 + b1;
-                        if (tmp >= 0.0) {
-                            t = 0.0;
-                            sqr = a00 + 2.0 * b0 + c;
-                        } else if (-tmp >= a11) {
-                            t = 1.0;
-                            sqr = a00 + a11 + c + 2.0 * (b0 + tmp);
-                        } else {
-                            t = -tmp / a11;
-                            sqr = tmp * t + a00 + 2.0 * b0 + c;
-                        }
-                    }
-                }
-            }
-        } else {
-            if (t >= 0.0) {
-                if (t <= det) { // region 5: s = 0 side
-                    s = 0.0;
-                    if (b1 >= 0.0) {
-                        t = 0.0;
-                        sqr = c;
-                    } else if (-b1 >= a11) {
-                        t = 1.0;
-                        sqr = a11 + 2.0 * b1 + c;
-                    } else {
-                        t = -b1 / a11;
-                        sqr = b1 * t + c;
-                    }
-                } else { // region 4: corner s = 0, t = 1
-                    tmp = a01 + b0;
-                    if (tmp < 0.0) {
-                        t = 1.0;
-                        if (-tmp >= a00) {
-                            s = 1.0;
-                            sqr = a00 + a11 + c + 2.0 * (b1 + tmp);
-                        } else {
-                            s = -tmp / a00;
-                            sqr = tmp * s + a11 + 2.0 * b1 + c;
-                        }
-                    } else {
-                        s = 0.0;
-                        if (b1 >= 0.0) {
-                            t = 0.0;
-                            sqr = c;
-                        } else if (-b1 >= a11) {
-                            t = 1.0;
-                            sqr = a11 + 2.0 * b1 + c;
-                        } else {
-                            t = -b1 / a11;
-                            sqr = b1 * t + c;
-                        }
-                    }
-                }
-            } else { // region 6: corner s = 0, t = 0
-                if (b0 < 0.0) {
-                    t = 0.0;
-                    if (-b0 >= a00) {
-                        s = 1.0;
-                        sqr = a00 + 2.0 * b0 + c;
-                    } else {
-                        s = -b0 / a00;
-                        sqr = b0 * s + c;
-                    }
-                } else {
-                    s = 0.0;
-                    if (b1 >= 0.0) {
-                        t = 0.0;
-                        sqr = c;
-                    } else if (-b1 >= a11) {
-                        t = 1.0;
-                        sqr = a11 + 2.0 * b1 + c;
-                    } else {
-                        t = -b1 / a11;
-                        sqr = b1 * t + c;
-                    }
-                }
-            }
-        }
+        m = q.Classified(det);
     } else if (a01 > 0.0) { // parallel, directions at an obtuse angle
-        if (b0 >= 0.0) {
-            s = 0.0;
-            t = 0.0;
-            sqr = c;
-        } else if (-b0 <= a00) {
-            s = -b0 / a00;
-            t = 0.0;
-            sqr = b0 * s + c;
+        if (-b0 <= a00) {
+            m = q.AlongT0();
         } else {
-            b1 = -math::Vec3dDot(diff, e1);
-            s = 1.0;
-            tmp = a00 + b0;
+            const double tmp = a00 + b0;
             if (-tmp >= a01) {
-                t = 1.0;
-                sqr = a00 + a11 + c + 2.0 * (a01 + b0 + b1);
+                m = {1.0, 1.0, a00 + a11 + c + 2.0 * (a01 + b0 + b1)};
             } else {
-                t = -tmp / a01;
-                sqr = a00 + 2.0 * b0 + c + t * (a11 * t + 2.0 * (a01 + b1));
+                const double t = -tmp / a01;
+                m = {1.0, t, a00 + 2.0 * b0 + c + t * (a11 * t + 2.0 * (a01 + b1))};
             }
         }
     } else { // parallel, directions at an acute angle
-        if (-b0 >= a00) {
-            s = 1.0;
-            t = 0.0;
-            sqr = a00 + 2.0 * b0 + c;
-        } else if (b0 <= 0.0) {
-            s = -b0 / a00;
-            t = 0.0;
-            sqr = b0 * s + c;
+        if (b0 <= 0.0) {
+            m = q.AlongT0();
+        } else if (b0 >= -a01) {
+            m = {0.0, 1.0, a11 + 2.0 * b1 + c};
         } else {
-            b1 = -math::Vec3dDot(diff, e1);
-            s = 0.0;
-            if (b0 >= -a01) {
-                t = 1.0;
-                sqr = a11 + 2.0 * b1 + c;
-            } else {
-                t = -b0 / a01;
-                sqr = c + t * (2.0 * b1 + a11 * t);
-            }
+            const double t = -b0 / a01;
+            m = {0.0, t, c + t * (2.0 * b1 + a11 * t)};
         }
     }
-    if (outS) *outS = float(s);
-    if (outT) *outT = float(t);
-    return float(Abs(sqr));
+    if (outS) *outS = float(m.s);
+    if (outT) *outT = float(m.t);
+    return float(Abs(m.sqr));
 }
 
 bool SegmentSphereOverlap(const math::Vec3& a, const math::Vec3& b, const math::Vec3& centre, float radius) {
