@@ -118,6 +118,19 @@ TEST_P(Timer, ResetStartsApplicationTimeAgain) {
     EXPECT_DOUBLE_EQ(App(), 0.5);
 }
 
+// While stopped, "now" is the stop time for every command but start and
+// absolute, so a reset then starts application time at the stop time.
+TEST_P(Timer, ResetWhileStoppedCountsFromTheStopTime) {
+    Set(11.0);
+    DXUtilTimer(TIMER_STOP);
+    Set(15.0);
+    DXUtilTimer(TIMER_RESET);
+    EXPECT_DOUBLE_EQ(App(), 4.0);
+    EXPECT_DOUBLE_EQ(Elapsed(), 4.0);
+    Set(15.5);
+    EXPECT_DOUBLE_EQ(App(), 4.5);
+}
+
 TEST_P(Timer, CommandsOtherThanTimesReturnZeroUnknownOnesMinusOne) {
     for (int command : {TIMER_RESET, TIMER_START, TIMER_STOP, TIMER_ADVANCE}) {
         EXPECT_EQ(DXUtilTimer(command), 0.0) << command;
