@@ -5,6 +5,7 @@
 #include "app/Console.h"
 #include "app/D3DMain.h"
 #include "app/FileHelpers.h"
+#include "app/Options.h"
 #include "platform/gfx/TextureFiles.h"
 #include "platform/os/Os.h"
 
@@ -64,7 +65,9 @@ uint32_t ERenderer::GetTextureIdByName(const char* name, int, int, int) {
     std::string error;
     if (gfx::CreateTextureFromFile(g_pD3DInterface, path.c_str(), 0, &t, nullptr, &error) != gfx::Result::Ok) {
         g_Console.Print3("Texture ", path.c_str(), " does not exist!");
-        ErrorLog(error.c_str(), nullptr);
+        ErrorLog(path.c_str(), nullptr);
+        ErrorLog("Texture does not exist!", nullptr);
+        if (Debug > 0) g_Console.Print(error.c_str());
         return 0;
     }
     m_Textures[freeId].name = wanted;

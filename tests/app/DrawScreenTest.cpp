@@ -78,6 +78,7 @@ TEST_F(RectTest, CallsBeforeCreateAndUnknownTextures) {
     ERect missing;
     missing.Create("no_such_texture.tga", 0, 0, 100, 100, 0xFFFFFFFF);
     EXPECT_FALSE(missing.IsCreated());
+    EXPECT_NE(ReadFile("!error.txt").find("no_such_texture.tga\nTexture does not exist!\n"), std::string::npos);
     Clear(0xFF102030);
     missing.BeginRender2D(false);
     missing.Render(true);
