@@ -1,11 +1,13 @@
 // Screen rectangles, image surfaces and the two kinds of fonts on the real
 // device.
 #include <cstring>
+#include <fstream>
 
 #include "app/ERect.h"
 #include "app/Font.h"
 #include "app/ImageSurface.h"
 #include "app/TTFont.h"
+#include "platform/gfx/TextureFiles.h"
 #include "platform/image/Image.h"
 #include "tests/app/DrawFixture.h"
 
@@ -78,7 +80,8 @@ TEST_F(RectTest, CallsBeforeCreateAndUnknownTextures) {
     ERect missing;
     missing.Create("no_such_texture.tga", 0, 0, 100, 100, 0xFFFFFFFF);
     EXPECT_FALSE(missing.IsCreated());
-    EXPECT_NE(ReadFile("!error.txt").find("no_such_texture.tga\nTexture does not exist!\n"), std::string::npos);
+    EXPECT_NE(ReadFile("!error.txt").find("no_such_texture.tga\nTexture does not exist!\n"),
+              std::string::npos);
     Clear(0xFF102030);
     missing.BeginRender2D(false);
     missing.Render(true);
@@ -416,6 +419,63 @@ TEST_F(BitmapFontTest, PrintedTextIsLegibleInItsRectangle) {
         EXPECT_EQ(CountPixels(px, width_, end, top, 1000, top + 40, [](uint32_t p) { return Red(p) > 0; }), 0)
             << slot;
     }
+}
+
+} // namespace
+
+// ---- Textures from files ------------------------------------------------------------------------
+
+namespace {
+
+class TextureFiles : public DrawFixture {};
+
+void Put32(std::string& b, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        b.push_back(char(v >> (8 * i)));
+}
+
+TEST_F(TextureFiles, FileLevelsOrAHalvedChain) {
+    // A DDS of 4 x 2 with its own two levels: red, then blue.
+    std::string dds = "DDS ";
+    const uint32_t header[31] = {124,      0x21007, 2,    4,          0,        0, 2, 0,  0,    0, 0,
+                                 0,        0,       0,    0,          0,        0, 0, 32, 0x41, 0, 32,
+                                 0xFF0000, 0xFF00,  0xFF, 0xFF000000, 0x401000, 0, 0, 0,  0};
+    for (uint32_t v : header)
+        Put32(dds, v);
+    for (int i = 0; i < 8; ++i)
+        Put32(dds, 0xFFFF0000);
+    for (int i = 0; i < 2; ++i)
+        Put32(dds, 0xFF0000FF);
+    std::ofstream(dir_ / "two.dds", std::ios::binary) << dds;
+    // A picture without levels: 4 x 4 of black and white columns.
+    image::Image stripes;
+    stripes.width = stripes.height = 4;
+    for (int i = 0; i < 16; ++i)
+        stripes.pixels.push_back(i % 2 ? 0xFFFFFFFF : 0xFF000000);
+    ASSERT_TRUE(image::SaveBmp("stripes.bmp", stripes));
+
+    struct Case {
+        const char* file;
+        uint32_t levels;
+        uint32_t level1; // the texel at (0, 0) of level 1
+    } cases[] = {{"two.dds", 2, 0xFF0000FF}, {"stripes.bmp", 3, 0xFF808080}};
+    for (const Case& c : cases) {
+        gfx::Texture* t = nullptr;
+        gfx::ImageInfo info;
+        std::string error;
+        ASSERT_EQ(gfx::CreateTextureFromFile(dev_, c.file, 0, &t, &info, &error), gfx::Result::Ok) << error;
+        EXPECT_EQ(t->LevelCount(), c.levels) << c.file;
+        gfx::LockedRect lr;
+        ASSERT_EQ(t->LockRect(1, &lr, nullptr, gfx::lock::ReadOnly), gfx::Result::Ok);
+        EXPECT_EQ(*static_cast<uint32_t*>(lr.pBits), c.level1) << c.file;
+        t->UnlockRect(1);
+        t->Release();
+    }
+    gfx::Texture* none = nullptr;
+    std::string error;
+    EXPECT_NE(gfx::CreateTextureFromFile(dev_, "missing.tga", 0, &none, nullptr, &error), gfx::Result::Ok);
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(error, "missing.tga: cannot open the file");
 }
 
 } // namespace
