@@ -4,7 +4,7 @@
 // events and the motion since the last state read.
 #include <algorithm>
 #include <cstring>
-#include <deque>
+#include <vector>
 
 #include "platform/input/Input.h"
 #include "platform/input/sdl/SdlInput.h"
@@ -44,8 +44,9 @@ class SdlDevice final : public Device {
 
     Result SetBufferSize(uint32_t events) override {
         if (m_acquired) return Result::InvalidParam;
-        m_capacity = events;
-        m_events.clear();
+        // The ring is made here, once: taking events allocates nothing.
+        m_ring.assign(events, MouseEvent{});
+        m_first = m_count = 0;
         return Result::Ok;
     }
 
@@ -84,7 +85,7 @@ class SdlDevice final : public Device {
 
     Result GetDeviceData(MouseEvent* events, uint32_t* count) override {
         if (!count || (*count > 0 && !events)) return Result::InvalidParam;
-        if (m_kind != DeviceKind::Mouse || m_capacity == 0) {
+        if (m_kind != DeviceKind::Mouse || m_ring.empty()) {
             *count = 0;
             return Result::InvalidParam;
         }
@@ -92,9 +93,11 @@ class SdlDevice final : public Device {
             *count = 0;
             return r;
         }
-        const uint32_t n = std::min<uint32_t>(*count, uint32_t(m_events.size()));
-        std::copy_n(m_events.begin(), n, events);
-        m_events.erase(m_events.begin(), m_events.begin() + n);
+        const uint32_t n = std::min(*count, m_count);
+        for (uint32_t i = 0; i < n; ++i)
+            events[i] = m_ring[(m_first + i) % m_ring.size()];
+        m_first = uint32_t((m_first + n) % m_ring.size());
+        m_count -= n;
         *count = n;
         const bool overflow = m_overflow;
         m_overflow = false;
@@ -126,18 +129,19 @@ class SdlDevice final : public Device {
         m_active = false;
         std::memset(m_keys, 0, sizeof m_keys);
         m_mouse = {};
-        m_events.clear();
+        m_first = m_count = 0;
         m_overflow = false;
         if (m_kind == DeviceKind::Mouse && (m_flags & coop::Exclusive)) SDL_SetRelativeMouseMode(SDL_FALSE);
     }
 
     void Push(uint32_t offset, int32_t data, uint32_t time) {
-        if (m_capacity == 0) return;
-        if (m_events.size() >= m_capacity) {
+        if (m_ring.empty()) return;
+        if (m_count >= m_ring.size()) {
             m_overflow = true;
             return;
         }
-        m_events.push_back({offset, data, time, m_sequence++});
+        m_ring[(m_first + m_count) % m_ring.size()] = {offset, data, time, m_sequence++};
+        ++m_count;
     }
 
     static void Observe(const SDL_Event& e, void* context) { static_cast<SdlDevice*>(context)->OnEvent(e); }
@@ -215,8 +219,9 @@ class SdlDevice final : public Device {
 
     uint8_t m_keys[256] = {};
     MouseState m_mouse;
-    std::deque<MouseEvent> m_events;
-    uint32_t m_capacity = 0;
+    std::vector<MouseEvent> m_ring; // the buffered events, m_count of them from m_first
+    uint32_t m_first = 0;
+    uint32_t m_count = 0;
     uint32_t m_sequence = 0;
     bool m_overflow = false;
 };

@@ -246,11 +246,15 @@ void RemoveEventObserver(EventObserver observer, void* context) {
     std::erase_if(Observers(), [&](const Observer& o) { return o.fn == observer && o.context == context; });
 }
 
-// A copy of the list, so that an observer may add or remove observers.
+// By index, with the entry copied before the call, so that an observer may
+// add or remove observers (one removed meanwhile may miss this event); the
+// pump allocates nothing.
 void NotifyEventObservers(const SDL_Event& e) {
-    if (Observers().empty()) return;
-    const std::vector<Observer> observers = Observers();
-    for (const Observer& o : observers) o.fn(e, o.context);
+    std::vector<Observer>& observers = Observers();
+    for (size_t i = 0; i < observers.size(); ++i) {
+        const Observer o = observers[i];
+        o.fn(e, o.context);
+    }
 }
 
 }  // namespace sdl
