@@ -102,7 +102,8 @@ intptr_t WndProc(window::Window* w, uint32_t message, uintptr_t wParam, intptr_t
     }
 }
 
-int WinMain() {
+namespace {
+int RunWinMain() {
     // 1-3. One string is the window's name and title and the instance lock's
     // name; a second instance ends here, silently.
     char name[256];
@@ -213,7 +214,15 @@ int WinMain() {
     g_Console.Print("Tovan engine out, good bye!");
     g_Console.EndLogFile();
     g_Console.FreeVariables();
+    return int(msg.wParam);
+}
+} // namespace
+
+// The window goes on every way out of start-up, while the window system it
+// belongs to still exists (not at static destruction).
+int WinMain() {
+    int result = RunWinMain();
     g_hWnd = nullptr;
     g_Window.reset();
-    return int(msg.wParam);
+    return result;
 }
