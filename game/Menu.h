@@ -9,6 +9,10 @@ class CMenu {
     virtual ~CMenu() = default;
 
     bool IsOpen() const { return m_bOpen; }
+    // The menu's screen layer, made at engine start and freed at release.
+    void InitOverlay() { m_bOverlay = true; }
+    void ReleaseOverlay() { m_bOverlay = false; }
+    bool m_bOverlay = false;
     void Render() {}
     // Rebuilds the current page after a device reset.
     void OnDeviceReset() {}

@@ -15,6 +15,9 @@ class EMeshSocketsMgr {
 
     // World position of a named socket of a mesh object; false when there is none.
     bool GetSocketWorldPosition(ObjectRecord* h, const char* socket, math::Vec3* out) const;
+    // Reads the socket files at engine start (none are read until the
+    // socket files are built).
+    void LoadAll() {}
 };
 
 extern EMeshSocketsMgr g_MeshSocketsMgr;

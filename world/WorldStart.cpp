@@ -18,6 +18,7 @@
 #include "app/Timer.h"
 #include "game/LoadScreen.h"
 #include "game/MainGame.h"
+#include "game/Menu.h"
 #include "game/Panel.h"
 #include "game/ScreenOverlay.h"
 #include "physics/RigidBodySimulation.h"
@@ -25,8 +26,10 @@
 #include "render/AmbientProbe.h"
 #include "render/AutoMap.h"
 #include "render/DepthRender.h"
+#include "render/EffectMgr.h"
 #include "render/EnvironmentSettings.h"
 #include "render/MeshMgr.h"
+#include "render/MeshSocketsMgr.h"
 #include "render/PaneCrashMgr.h"
 #include "render/PlantMgr.h"
 #include "render/PostProcess.h"
@@ -34,6 +37,7 @@
 #include "render/Renderer.h"
 #include "render/SpriteMgr.h"
 #include "render/ViewLines.h"
+#include "skinmesh/SkinMeshMgr.h"
 #include "sound/RadioMgr.h"
 #include "sound/SoundMgr.h"
 #include "world/BezierMgr.h"
@@ -244,17 +248,24 @@ void EEngine::Init(window::Window* w) {
     EngineFrameTiming();
     m_fFrameTime = 0.0f;
     g_Renderer.Init();
+    g_SkinMeshMgr.Init();
+    g_MeshSocketsMgr.LoadAll();
     g_Console.ResetState();
+    g_EffectMgr.Init();
     g_SoundMgr.Init(w);
     g_Mouse.Init(w);
+    g_Menu.InitOverlay();
 }
 
 void EEngine::Release() {
+    g_Menu.ReleaseOverlay();
     g_Mouse.Release();
     if (g_pD3DInterface) g_pD3DInterface->LightEnable(0, false);
     for (int slot = 0; slot < MAX_OBJECTS; ++slot)
         DeleteObject(Object(slot));
     m_bInitialized = 0;
+    g_EffectMgr.Destroy();
+    g_SkinMeshMgr.Release();
     g_MeshMgr.ReleaseAll();
     g_Renderer.ReleaseTextures();
     g_SoundMgr.Release();

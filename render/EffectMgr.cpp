@@ -1,0 +1,3 @@
+#include "render/EffectMgr.h"
+
+EEffectMgr g_EffectMgr;

@@ -1,0 +1,3 @@
+#include "skinmesh/SkinMeshMgr.h"
+
+ESkinMeshMgr g_SkinMeshMgr;
