@@ -115,6 +115,8 @@ public:
     void ReleaseLoadingImage();
     void ReleaseProgressBar();
     void ReleaseLoadingScreen();
+    // The loading caption alone (nothing while no loading is shown).
+    void DrawLoadingCaption();
 
     bool LoadingShown() const { return m_bLoadingShown; }
     uint32_t NumMeshes() const { return m_iNumMeshes; }
@@ -150,7 +152,6 @@ private:
     // Drawing (ConsoleDraw.cpp): the console bar and frame, the loading
     // picture and the progress bar with its outline.
     void PrepareLoadingScreen();
-    void DrawLoadingCaption();
     void DrawOpenConsole();
     void DrawShortView();
     ERect m_ConsoleBar;

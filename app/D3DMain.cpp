@@ -260,7 +260,7 @@ void D3DMain::ShowLogo() {
               int32_t(384.0f * g_f2DScaleY - float(logo.GetHeight() / 2)));
     logo.Release();
     g_Font.EnsureFonts();
-    g_Console.DrawLoadingScreen();
+    g_Console.DrawLoadingCaption();
     d->EndScene();
     d->Present();
     // Unattended runs skip the pause that lets a person see the logo.

@@ -119,7 +119,8 @@ void EFocusMgr::GainFocus() {
     gfx::Result r = g_pD3DInterface->Reset(&g_d3dpp);
     if (r != gfx::Result::Ok) {
         g_Console.Print("Reset failed!");
-        g_Console.Print(ResetFailureText(static_cast<int>(r)));
+        // Results without a line of their own add no blank line.
+        if (const char* text = ResetFailureText(static_cast<int>(r)); *text) g_Console.Print(text);
         return;
     }
     g_Console.Print("g_pD3DInterface->Reset(&g_d3dpp) succeeded!");
