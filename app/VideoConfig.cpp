@@ -54,18 +54,23 @@ uint32_t ReadLevel(std::FILE* f) {
 
 } // namespace
 
-uint32_t QueryLocalVideoMemory() {
+namespace {
+// Local video memory in bytes, the total or the free amount; 0 in
+// reduced-render mode or without an adapter.
+uint32_t QueryVideoMemory(bool total) {
     if (SimpleRender || !g_pD3D) return 0;
-    uint64_t total = 0, free = 0;
-    g_pD3D->QueryVideoMemory(&total, &free);
-    return Clamp32(free);
+    uint64_t totalBytes = 0, freeBytes = 0;
+    g_pD3D->QueryVideoMemory(&totalBytes, &freeBytes);
+    return Clamp32(total ? totalBytes : freeBytes);
+}
+} // namespace
+
+uint32_t QueryLocalVideoMemory() {
+    return QueryVideoMemory(false);
 }
 
 uint32_t QueryTotalVideoMemory() {
-    if (SimpleRender || !g_pD3D) return 0;
-    uint64_t total = 0, free = 0;
-    g_pD3D->QueryVideoMemory(&total, &free);
-    return Clamp32(total);
+    return QueryVideoMemory(true);
 }
 
 uint32_t VideoMemoryClass(uint32_t mb) {
