@@ -9,6 +9,7 @@
 #include "app/Options.h"
 #include "app/TextMgr.h"
 #include "render/EnvironmentSettings.h"
+#include "render/Mesh.h"
 #include "render/PostProcess.h"
 #include "render/SkyShadowMap.h"
 #include "tests/world/WorldFileFixture.h"
@@ -272,6 +273,90 @@ TEST_F(WorldFile, CreationNamesMustFitTheCreationRecord) {
             EXPECT_STREQ(g_WorldMgr.m_ErrorLines[0], "Mesh loading failed:");
         }
     }
+}
+
+TEST_F(WorldFile, SkinnedMeshAndLightFailuresHaveTheirOwnLines) {
+    std::string text = "skinmesh models\\nobody\\nobody.x\r\nname ghost\r\n";
+    // One light more than the 100 slots of type-2 objects.
+    for (int i = 0; i < 101; ++i)
+        text += "light\r\n";
+    ASSERT_TRUE(Load(text));
+    EXPECT_TRUE(g_WorldMgr.m_bLoadError);
+    EXPECT_FALSE(Find("ghost"));
+    ASSERT_EQ(g_WorldMgr.m_nErrorLines, 5u);
+    EXPECT_STREQ(g_WorldMgr.m_ErrorLines[0], "SkinMesh loading failed:");
+    EXPECT_STREQ(g_WorldMgr.m_ErrorLines[1], "models\\nobody\\nobody.x");
+    EXPECT_STREQ(g_WorldMgr.m_ErrorLines[2], "");
+    EXPECT_STREQ(g_WorldMgr.m_ErrorLines[3], "Light failed!");
+    EXPECT_STREQ(g_WorldMgr.m_ErrorLines[4], "");
+    EXPECT_EQ(CountObjects(), 100);
+}
+
+TEST_F(WorldFile, SkinnedMeshBlockKeys) {
+    ASSERT_TRUE(
+        Load("skinmesh models\\box.x\r\nname guard\r\nxpos 40\r\nrotation_angles 0 90 0\r\n"
+             "scaling_axis 2 2 2\r\nflags 5\r\nskinmesh_sound_range_and_filename 700 sounds\\steps.wav\r\n"
+             "skinmesh_sound_ifset alarm\r\nskinmesh_sound_range_and_filename 800 sounds\\run.wav\r\n"
+             "action_general_opt 1 1\r\naction_kill_delay 2\r\ndeath_params_1 1\r\n"
+             "object_light_control_params 1 0\r\nobject_light_control2_light 2 torch\r\n"
+             "mesh_light_control_light3 lamp\r\nland_mine 1\r\nsound_for_mesh 5 x.wav\r\n"
+             "range 50\r\n"));
+    ObjectRecord* h = Find("guard");
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->dwType, uint32_t(OT_SKINMESH));
+    EXPECT_FLOAT_EQ(Position(h).x, 40.0f);
+    EXPECT_EQ(h->vRotationAngles, math::Vec3(0, 90, 0));
+    EXPECT_NEAR(h->BaseOrientation.forward.x, 1.0, 1e-5);
+    EXPECT_EQ(h->dwFlags, 5u);
+    char file[256] = {};
+    char condition[64] = {};
+    float range = 0;
+    GetObjectSound(h, file, &range, condition);
+    EXPECT_STREQ(file, "sounds\\run.wav");
+    EXPECT_FLOAT_EQ(range, 800.0f);
+    EXPECT_STREQ(condition, "alarm"); // kept by the later file line
+    ASSERT_TRUE(h->pAction);
+    EXPECT_FLOAT_EQ(h->pAction->fKillDelay, 2.0f);
+    EXPECT_TRUE(h->pDeathParams);
+    ASSERT_TRUE(h->pLightControl);
+    EXPECT_STREQ(h->pLightControl->szNames[2], "torch");
+    EXPECT_STREQ(h->pLightControl->szNames[3], ""); // mesh keys are for meshes only
+    EXPECT_EQ(h->bLandMine, 0);
+}
+
+TEST_F(WorldFile, TiesAndOtherCurrentObjectKeys) {
+    uint8_t worldLoaded = g_Engine.m_bWorldLoaded;
+    g_Engine.m_bWorldLoaded = 0; // while a world loads, ties wait for its objects
+    const std::string name32(32, 'o');
+    MarkConsole();
+    bool loaded = Load("mesh models\\box.x\r\nname crate\r\nlink_by_socket 1 lamp_post top\r\n"
+                       "container_pesel 4000000000 2 3\r\ndisappear_range 1500\r\n"
+                       "path_generation 1 48 16 768 500\r\n"
+                       "mesh models\\box.x\r\nname crate2\r\nmesh_link_by_socket 1 crate hook\r\n"
+                       "light\r\nname lamp\r\nlight_link_by_socket 1 " +
+                       name32 + " bulb\r\n");
+    g_Engine.m_bWorldLoaded = worldLoaded;
+    ASSERT_TRUE(loaded);
+    ObjectRecord* crate = Find("crate");
+    ASSERT_TRUE(crate);
+    ASSERT_TRUE(crate->pPendingTieObject);
+    EXPECT_STREQ(crate->pPendingTieObject, "lamp_post");
+    EXPECT_STREQ(crate->pPendingTieSocket, "top");
+    EXPECT_EQ(crate->ContainerPesel, (PESEL{4000000000u, 2, 3}));
+    EXPECT_EQ(crate->iDisappearRange, 1500);
+    PathGenerationParams path;
+    GetObjectPathGenerationParams(crate, &path);
+    EXPECT_EQ(path.dwOn, 1u);
+    EXPECT_FLOAT_EQ(path.fValue1, 48.0f);
+    EXPECT_FLOAT_EQ(path.fValue2, 16.0f);
+    EXPECT_FLOAT_EQ(path.fValue3, 768.0f);
+    EXPECT_EQ(path.dwValue4, 500u);
+    ObjectRecord* crate2 = Find("crate2");
+    ASSERT_TRUE(crate2 && crate2->pPendingTieObject);
+    EXPECT_STREQ(crate2->pPendingTieObject, "crate");
+    EXPECT_STREQ(crate2->pPendingTieSocket, "hook");
+    // A light's tie names hold 31 characters.
+    EXPECT_TRUE(PrintedSinceMark("light_link_by_socket_ObjectName"));
 }
 
 TEST_F(WorldFile, EachBlockTakesOnlyItsOwnKeys) {
