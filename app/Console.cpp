@@ -6,11 +6,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/D3DMain.h"
 #include "app/FileHelpers.h"
 #include "app/Options.h"
 #include "app/Timer.h"
 #include "game/CutScene.h"
 #include "game/MainGame.h"
+#include "platform/gfx/Draw.h"
 #include "platform/os/Os.h"
 #include "world/Engine.h"
 
@@ -363,6 +365,7 @@ float EConsole::LoadingFraction() const {
 void EConsole::DrawLoadingScreen(int) {
     if (g_CutScene.IsRunning()) return;
     if (!m_bLoadingShown || g_MainGame.m_iLevelFrame >= 199) return;
+    if (g_pD3DInterface) g_pD3DInterface->SetRenderState(gfx::RenderState::MultisampleAntialias, 0);
     const double now = DXUtilTimer(TIMER_GETABSOLUTETIME);
     if (now - m_fLastLoadingFrame < 0.5) return;
     m_iAnimFrame = m_iAnimFrame + 1 > 7 ? 0 : m_iAnimFrame + 1;

@@ -176,17 +176,9 @@ void ERect::Render(bool bindTexture) {
     g_pD3DInterface->DrawPrimitive(gfx::PrimitiveType::TriangleList, 0, 2);
 }
 
-void ERect::BeginRender2D(bool additive) {
+void SetStage0Modulate(bool additive) {
     gfx::Device* d = g_pD3DInterface;
     if (!d) return;
-    m_SavedStates.Save();
-    const uint32_t linear = gfx::StateValue(gfx::TextureFilter::Linear);
-    for (uint32_t s = 0; s < 2; ++s) {
-        d->SetSamplerState(s, SamplerState::MagFilter, linear);
-        d->SetSamplerState(s, SamplerState::MinFilter, linear);
-        d->SetSamplerState(s, SamplerState::MipFilter, linear);
-    }
-    d->SetRenderState(RenderState::AlphaBlendEnable, 1);
     d->SetTextureStageState(0, TextureStageState::ColorOp, Op(gfx::TextureOp::Modulate));
     d->SetTextureStageState(0, TextureStageState::ColorArg1, gfx::texarg::Texture);
     d->SetTextureStageState(0, TextureStageState::ColorArg2,
@@ -194,10 +186,11 @@ void ERect::BeginRender2D(bool additive) {
     d->SetTextureStageState(0, TextureStageState::AlphaOp, Op(gfx::TextureOp::Modulate));
     d->SetTextureStageState(0, TextureStageState::AlphaArg1, gfx::texarg::Texture);
     d->SetTextureStageState(0, TextureStageState::AlphaArg2, gfx::texarg::Diffuse);
-    d->SetRenderState(RenderState::SrcBlend,
-                      gfx::StateValue(additive ? gfx::Blend::SrcColor : gfx::Blend::SrcAlpha));
-    d->SetRenderState(RenderState::DestBlend,
-                      gfx::StateValue(additive ? gfx::Blend::One : gfx::Blend::InvSrcAlpha));
+}
+
+void SetScreenQuadRaster() {
+    gfx::Device* d = g_pD3DInterface;
+    if (!d) return;
     d->SetRenderState(RenderState::BlendOp, gfx::StateValue(gfx::BlendOp::Add));
     d->SetRenderState(RenderState::AlphaRef, 6);
     d->SetRenderState(RenderState::AlphaTestEnable, 1);
@@ -205,13 +198,38 @@ void ERect::BeginRender2D(bool additive) {
     d->SetRenderState(RenderState::CullMode, gfx::StateValue(gfx::Cull::None));
     d->SetRenderState(RenderState::ZWriteEnable, 0);
     d->SetRenderState(RenderState::ZEnable, 0);
+}
+
+void SetScreenQuadStates(bool additive, bool alphaTest, uint32_t fvf) {
+    gfx::Device* d = g_pD3DInterface;
+    if (!d) return;
+    const uint32_t linear = gfx::StateValue(gfx::TextureFilter::Linear);
+    for (uint32_t s = 0; s < 2; ++s) {
+        d->SetSamplerState(s, SamplerState::MagFilter, linear);
+        d->SetSamplerState(s, SamplerState::MinFilter, linear);
+        d->SetSamplerState(s, SamplerState::MipFilter, linear);
+    }
+    d->SetRenderState(RenderState::AlphaBlendEnable, 1);
+    SetStage0Modulate(additive);
+    d->SetRenderState(RenderState::SrcBlend,
+                      gfx::StateValue(additive ? gfx::Blend::SrcColor : gfx::Blend::SrcAlpha));
+    d->SetRenderState(RenderState::DestBlend,
+                      gfx::StateValue(additive ? gfx::Blend::One : gfx::Blend::InvSrcAlpha));
+    SetScreenQuadRaster();
+    if (!alphaTest) d->SetRenderState(RenderState::AlphaTestEnable, 0);
     for (uint32_t s = 1; s < gfx::TextureStageCount; ++s) {
         d->SetTextureStageState(s, TextureStageState::ColorOp, Op(gfx::TextureOp::Disable));
         d->SetTextureStageState(s, TextureStageState::AlphaOp, Op(gfx::TextureOp::Disable));
     }
     // The layer draws pre-transformed vertices with its fixed-function
     // program: choosing the vertex format is all that selects it.
-    d->SetFVF(m_dwFVF);
+    d->SetFVF(fvf);
+}
+
+void ERect::BeginRender2D(bool additive) {
+    if (!g_pD3DInterface) return;
+    m_SavedStates.Save();
+    SetScreenQuadStates(additive, true, m_dwFVF);
 }
 
 void ERect::EndRender2D() {
@@ -234,13 +252,7 @@ void ERect::RenderStandalone(bool bindTexture, bool blend) {
     d->SetTextureStageState(0, TextureStageState::ColorArg1, gfx::texarg::Texture);
     d->SetRenderState(RenderState::SrcBlend, gfx::StateValue(gfx::Blend::SrcAlpha));
     d->SetRenderState(RenderState::DestBlend, gfx::StateValue(gfx::Blend::InvSrcAlpha));
-    d->SetRenderState(RenderState::BlendOp, gfx::StateValue(gfx::BlendOp::Add));
-    d->SetRenderState(RenderState::AlphaRef, 6);
-    d->SetRenderState(RenderState::AlphaTestEnable, 1);
-    d->SetRenderState(RenderState::AlphaFunc, gfx::StateValue(gfx::Cmp::GreaterEqual));
-    d->SetRenderState(RenderState::CullMode, gfx::StateValue(gfx::Cull::None));
-    d->SetRenderState(RenderState::ZWriteEnable, 0);
-    d->SetRenderState(RenderState::ZEnable, 0);
+    SetScreenQuadRaster();
     d->SetFVF(m_dwFVF);
     Render(bindTexture);
     saved.Restore();

@@ -28,6 +28,19 @@ static_assert(sizeof(ScreenVertex) == 28, "screen vertices are 28 bytes");
 // XYZRHW | DIFFUSE | TEX1
 constexpr uint32_t SCREEN_FVF = 324;
 
+// Stage 0 colour and alpha = texture x diffuse (with additive, colour
+// argument 2 is the current colour, on stage 0 the diffuse colour).
+void SetStage0Modulate(bool additive);
+// The states of 2D drawing of textured, coloured screen quads: linear
+// filtering on samplers 0 and 1, blending on, stage 0 modulating and stages
+// 1-7 off, source alpha over (source colour plus destination when additive),
+// alpha reference 6 with greater-or-equal (the test on or off), no culling,
+// no depth, and the vertex format.
+void SetScreenQuadStates(bool additive, bool alphaTest, uint32_t fvf);
+// Blend operation add, alpha reference 6 with alpha test on and
+// greater-or-equal, no culling, no depth test or write.
+void SetScreenQuadRaster();
+
 // The 16 device states saved around 2D drawing, in their saving order.
 struct Saved2DStates {
     uint32_t values[16] = {};

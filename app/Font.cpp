@@ -291,38 +291,11 @@ void EFont::Print(const char* text, float x, float y, uint32_t color, float size
 }
 
 void EFont::BeginText() {
-    gfx::Device* d = g_pD3DInterface;
-    if (m_bStatesSaved || !d) return;
+    if (m_bStatesSaved || !g_pD3DInterface) return;
     m_SavedStates.Save();
     m_bStatesSaved = true;
-    const uint32_t linear = gfx::StateValue(gfx::TextureFilter::Linear);
-    for (uint32_t s = 0; s < 2; ++s) {
-        d->SetSamplerState(s, gfx::SamplerState::MagFilter, linear);
-        d->SetSamplerState(s, gfx::SamplerState::MinFilter, linear);
-        d->SetSamplerState(s, gfx::SamplerState::MipFilter, linear);
-    }
-    d->SetRenderState(gfx::RenderState::AlphaBlendEnable, 1);
-    const uint32_t modulate = gfx::StateValue(gfx::TextureOp::Modulate);
-    d->SetTextureStageState(0, gfx::TextureStageState::ColorOp, modulate);
-    d->SetTextureStageState(0, gfx::TextureStageState::ColorArg1, gfx::texarg::Texture);
-    d->SetTextureStageState(0, gfx::TextureStageState::ColorArg2, gfx::texarg::Diffuse);
-    d->SetTextureStageState(0, gfx::TextureStageState::AlphaOp, modulate);
-    d->SetTextureStageState(0, gfx::TextureStageState::AlphaArg1, gfx::texarg::Texture);
-    d->SetTextureStageState(0, gfx::TextureStageState::AlphaArg2, gfx::texarg::Diffuse);
-    for (uint32_t s = 1; s < gfx::TextureStageCount; ++s) {
-        d->SetTextureStageState(s, gfx::TextureStageState::ColorOp, gfx::StateValue(gfx::TextureOp::Disable));
-        d->SetTextureStageState(s, gfx::TextureStageState::AlphaOp, gfx::StateValue(gfx::TextureOp::Disable));
-    }
-    d->SetRenderState(gfx::RenderState::SrcBlend, gfx::StateValue(gfx::Blend::SrcAlpha));
-    d->SetRenderState(gfx::RenderState::DestBlend, gfx::StateValue(gfx::Blend::InvSrcAlpha));
-    d->SetRenderState(gfx::RenderState::BlendOp, gfx::StateValue(gfx::BlendOp::Add));
-    d->SetRenderState(gfx::RenderState::AlphaRef, 6);
-    d->SetRenderState(gfx::RenderState::AlphaTestEnable, 0);
-    d->SetRenderState(gfx::RenderState::AlphaFunc, gfx::StateValue(gfx::Cmp::GreaterEqual));
-    d->SetRenderState(gfx::RenderState::ZWriteEnable, 0);
-    d->SetRenderState(gfx::RenderState::ZEnable, 0);
-    d->SetRenderState(gfx::RenderState::CullMode, gfx::StateValue(gfx::Cull::None));
-    d->SetFVF(m_dwFVF);
+    // The rectangles' 2D states, with the alpha test off.
+    SetScreenQuadStates(false, false, m_dwFVF);
 }
 
 void EFont::EndText() {

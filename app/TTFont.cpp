@@ -130,13 +130,7 @@ void TTFont::DrawText(const char* text, float x, float y, uint32_t color, bool c
     d->SetRenderState(gfx::RenderState::CullMode, gfx::StateValue(gfx::Cull::None));
     d->SetRenderState(gfx::RenderState::ZEnable, 0);
     d->SetRenderState(gfx::RenderState::ZWriteEnable, 0);
-    const uint32_t modulate = gfx::StateValue(gfx::TextureOp::Modulate);
-    d->SetTextureStageState(0, gfx::TextureStageState::ColorOp, modulate);
-    d->SetTextureStageState(0, gfx::TextureStageState::ColorArg1, gfx::texarg::Texture);
-    d->SetTextureStageState(0, gfx::TextureStageState::ColorArg2, gfx::texarg::Diffuse);
-    d->SetTextureStageState(0, gfx::TextureStageState::AlphaOp, modulate);
-    d->SetTextureStageState(0, gfx::TextureStageState::AlphaArg1, gfx::texarg::Texture);
-    d->SetTextureStageState(0, gfx::TextureStageState::AlphaArg2, gfx::texarg::Diffuse);
+    SetStage0Modulate(false);
     d->SetTextureStageState(1, gfx::TextureStageState::ColorOp, gfx::StateValue(gfx::TextureOp::Disable));
     d->SetFVF(SCREEN_FVF);
     d->SetTexture(0, m_pCurrent->atlas);

@@ -1,6 +1,7 @@
 #include "game/MainGame.h"
 
 #include "app/CommandMgr.h"
+#include "app/Debug.h"
 #include "world/Engine.h"
 #include "actors/Player.h"
 #include "app/FileHelpers.h"
@@ -46,4 +47,13 @@ void CMainGame::Destroy() {
 void CMainGame::Update() {
     ++m_iFramesSinceCinematic;
     if (g_Engine.m_bWorldLoaded) ++m_iLevelFrame;
+}
+
+void CMainGame::Render() {
+    if (!m_bStartedUp) return;
+    // Debug overlays, each while its console variable is set.
+    if (PrintPolygonCount) g_Debug.DrawPolygonStats();
+    if (DebugPerformance) g_Debug.DrawPerformance();
+    if (DebugLights) g_Debug.DrawRenderCounts();
+    if (DebugVM) g_Debug.DrawVideoMemoryReport();
 }

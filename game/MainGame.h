@@ -28,7 +28,8 @@ public:
     void StartUp();
     void Update();
     void PreRender() {}
-    void Render() {}
+    // The game's drawing inside the scene: so far the debug overlays.
+    void Render();
     void Shutdown() {}
     bool m_bStartedUp = false;
     // Engine update, stage "EU: MainGame Pre": the player's view placement.

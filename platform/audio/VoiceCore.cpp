@@ -57,6 +57,20 @@ enum : uint32_t {
     kDoppler = 256,
 };
 
+// A setting given either for the next commit (kept in `pending`, its bit
+// marked) or at once (kept in `current`); true when it took effect now and
+// the caller must pass it on to the output.
+template <typename T>
+bool Store(Apply apply, const T& value, T& pending, T& current, uint32_t& mask, uint32_t bit) {
+    if (apply == Apply::Deferred) {
+        pending = value;
+        mask |= bit;
+        return false;
+    }
+    current = value;
+    return true;
+}
+
 } // namespace
 
 Result CheckVoiceDesc(const VoiceDesc& desc) {
@@ -226,63 +240,38 @@ void BasicVoice::SimulateLoss(int refusedRestores) {
     refusedRestores_ = std::max(0, refusedRestores);
 }
 
-Result BasicVoice::SetMode(Mode3D mode, Apply apply) {
-    if (apply == Apply::Deferred) {
-        pending3D_.mode = mode;
-        pendingMask_ |= kMode;
-        return Result::Ok;
-    }
-    current3D_.mode = mode;
+void BasicVoice::Apply3D(bool gainChanged) {
     Output3D(current3D_, device_.ListenerState().rolloffFactor);
-    RefreshGain();
+    if (gainChanged) RefreshGain();
+}
+
+Result BasicVoice::SetMode(Mode3D mode, Apply apply) {
+    if (Store(apply, mode, pending3D_.mode, current3D_.mode, pendingMask_, kMode)) Apply3D(true);
     return Result::Ok;
 }
 
 Result BasicVoice::SetPosition(const math::Vec3& position, Apply apply) {
-    if (apply == Apply::Deferred) {
-        pending3D_.position = position;
-        pendingMask_ |= kPosition;
-        return Result::Ok;
-    }
-    current3D_.position = position;
-    Output3D(current3D_, device_.ListenerState().rolloffFactor);
-    RefreshGain();
+    if (Store(apply, position, pending3D_.position, current3D_.position, pendingMask_, kPosition)) Apply3D(true);
     return Result::Ok;
 }
 
 Result BasicVoice::SetVelocity(const math::Vec3& velocity, Apply apply) {
-    if (apply == Apply::Deferred) {
-        pending3D_.velocity = velocity;
-        pendingMask_ |= kVelocity;
-        return Result::Ok;
-    }
-    current3D_.velocity = velocity;
-    Output3D(current3D_, device_.ListenerState().rolloffFactor);
+    if (Store(apply, velocity, pending3D_.velocity, current3D_.velocity, pendingMask_, kVelocity)) Apply3D(false);
     return Result::Ok;
 }
 
 Result BasicVoice::SetMinDistance(float distance, Apply apply) {
     if (!(distance > 0.0f)) return Result::InvalidParam;
-    if (apply == Apply::Deferred) {
-        pending3D_.minDistance = distance;
-        pendingMask_ |= kMinDist;
-        return Result::Ok;
-    }
-    current3D_.minDistance = distance;
-    Output3D(current3D_, device_.ListenerState().rolloffFactor);
+    if (Store(apply, distance, pending3D_.minDistance, current3D_.minDistance, pendingMask_, kMinDist))
+        Apply3D(false);
     return Result::Ok;
 }
 
 Result BasicVoice::SetMaxDistance(float distance, Apply apply) {
     if (!(distance > 0.0f)) return Result::InvalidParam;
-    if (apply == Apply::Deferred) {
-        pending3D_.maxDistance = distance;
-        pendingMask_ |= kMaxDist;
-        return Result::Ok;
-    }
-    current3D_.maxDistance = distance;
-    Output3D(current3D_, device_.ListenerState().rolloffFactor);
-    RefreshGain();
+    // The mute-at-maximum-distance flag makes the distance part of the gain.
+    if (Store(apply, distance, pending3D_.maxDistance, current3D_.maxDistance, pendingMask_, kMaxDist))
+        Apply3D(true);
     return Result::Ok;
 }
 
@@ -361,75 +350,46 @@ void BasicDevice::ApplyListener(bool rolloffChanged) {
 }
 
 Result BasicDevice::SetPosition(const math::Vec3& position, Apply apply) {
-    if (apply == Apply::Deferred) {
-        pending_.position = position;
-        pendingMask_ |= kPosition;
-        return Result::Ok;
+    if (Store(apply, position, pending_.position, listener_.position, pendingMask_, kPosition)) {
+        OutputListener(listener_);
+        // Voices muted beyond their maximum distance depend on where the listener is.
+        for (BasicVoice* v = voices_; v; v = v->nextVoice)
+            v->RefreshGain();
     }
-    listener_.position = position;
-    OutputListener(listener_);
-    for (BasicVoice* v = voices_; v; v = v->nextVoice)
-        v->RefreshGain();
     return Result::Ok;
 }
 
 Result BasicDevice::SetOrientation(const math::Vec3& front, const math::Vec3& top, Apply apply) {
-    if (apply == Apply::Deferred) {
-        pending_.front = front;
-        pending_.top = top;
-        pendingMask_ |= kOrientation;
-        return Result::Ok;
-    }
-    listener_.front = front;
-    listener_.top = top;
-    OutputListener(listener_);
+    const bool now = Store(apply, front, pending_.front, listener_.front, pendingMask_, kOrientation);
+    Store(apply, top, pending_.top, listener_.top, pendingMask_, kOrientation);
+    if (now) OutputListener(listener_);
     return Result::Ok;
 }
 
 Result BasicDevice::SetVelocity(const math::Vec3& velocity, Apply apply) {
-    if (apply == Apply::Deferred) {
-        pending_.velocity = velocity;
-        pendingMask_ |= kVelocity;
-        return Result::Ok;
-    }
-    listener_.velocity = velocity;
-    OutputListener(listener_);
+    if (Store(apply, velocity, pending_.velocity, listener_.velocity, pendingMask_, kVelocity))
+        OutputListener(listener_);
     return Result::Ok;
 }
 
 Result BasicDevice::SetDistanceFactor(float factor, Apply apply) {
     if (!(factor > 0.0f)) return Result::InvalidParam;
-    if (apply == Apply::Deferred) {
-        pending_.distanceFactor = factor;
-        pendingMask_ |= kDistanceFactor;
-        return Result::Ok;
-    }
-    listener_.distanceFactor = factor;
-    OutputListener(listener_);
+    if (Store(apply, factor, pending_.distanceFactor, listener_.distanceFactor, pendingMask_, kDistanceFactor))
+        OutputListener(listener_);
     return Result::Ok;
 }
 
 Result BasicDevice::SetRolloffFactor(float factor, Apply apply) {
     if (!(factor >= 0.0f && factor <= 10.0f)) return Result::InvalidParam;
-    if (apply == Apply::Deferred) {
-        pending_.rolloffFactor = factor;
-        pendingMask_ |= kRolloff;
-        return Result::Ok;
-    }
-    listener_.rolloffFactor = factor;
-    ApplyListener(true);
+    if (Store(apply, factor, pending_.rolloffFactor, listener_.rolloffFactor, pendingMask_, kRolloff))
+        ApplyListener(true);
     return Result::Ok;
 }
 
 Result BasicDevice::SetDopplerFactor(float factor, Apply apply) {
     if (!(factor >= 0.0f && factor <= 10.0f)) return Result::InvalidParam;
-    if (apply == Apply::Deferred) {
-        pending_.dopplerFactor = factor;
-        pendingMask_ |= kDoppler;
-        return Result::Ok;
-    }
-    listener_.dopplerFactor = factor;
-    OutputListener(listener_);
+    if (Store(apply, factor, pending_.dopplerFactor, listener_.dopplerFactor, pendingMask_, kDoppler))
+        OutputListener(listener_);
     return Result::Ok;
 }
 

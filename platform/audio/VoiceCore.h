@@ -98,6 +98,8 @@ class BasicVoice : public Voice, public Voice3D {
   private:
     Result UploadBlock();
     bool MutedByDistance() const;
+    // Passes the current 3D settings to the output, and the gain when it may have changed.
+    void Apply3D(bool gainChanged);
 
     std::vector<uint8_t> data_;
     std::vector<uint8_t> scratch_; // the block as uploaded (2D: stereo with pan)

@@ -9,6 +9,7 @@ uint32_t RenderStateCache::DefaultValue(RenderState s, bool autoDepthStencil) {
     case RenderState::ZWriteEnable:
     case RenderState::Lighting:
     case RenderState::Clipping:
+    case RenderState::MultisampleAntialias:
         return 1;
     case RenderState::ZFunc:
         return StateValue(Cmp::LessEqual);

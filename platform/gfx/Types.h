@@ -185,6 +185,7 @@ enum class RenderState : uint32_t {
     DepthBias,
     SlopeScaleDepthBias,
     TextureFactor,
+    MultisampleAntialias, // on: a multisampled target is drawn with all its samples
     Count
 };
 constexpr uint32_t RenderStateCount = static_cast<uint32_t>(RenderState::Count);

@@ -204,6 +204,32 @@ TEST_F(LoadingScreen, WideScreenShowsTheWholePictureCentred) {
     EXPECT_EQ(CountPixels(px, width_, 140, 684, 470, 690, [](uint32_t p) { return Red(p) > 110; }), 0);
 }
 
+TEST_F(LoadingScreen, LoadingFramesTurnMultisamplingOffUntilFrame199) {
+    // The state goes off before the twice-a-second gate, so every request
+    // made while loading is shown turns it off, drawn or not.
+    const struct {
+        int32_t levelFrame;
+        uint32_t expected;
+    } cases[] = {{0, 0}, {198, 0}, {199, 1}, {400, 1}};
+    Begin();
+    for (const auto& c : cases) {
+        g_MainGame.m_iLevelFrame = c.levelFrame;
+        dev_->SetRenderState(gfx::RenderState::MultisampleAntialias, 1);
+        console_->AddLoadingProgress(1);
+        uint32_t value = 99;
+        dev_->GetRenderState(gfx::RenderState::MultisampleAntialias, &value);
+        EXPECT_EQ(value, c.expected) << "level frame " << c.levelFrame;
+    }
+    // Not while no loading is shown.
+    g_MainGame.m_iLevelFrame = 0;
+    console_->ReleaseProgressBar();
+    dev_->SetRenderState(gfx::RenderState::MultisampleAntialias, 1);
+    console_->DrawLoadingScreen();
+    uint32_t value = 99;
+    dev_->GetRenderState(gfx::RenderState::MultisampleAntialias, &value);
+    EXPECT_EQ(value, 1u);
+}
+
 // ---- The start-up logo ------------------------------------------------------------------------
 
 class LogoScreen : public ScreenFixture {};

@@ -7,6 +7,7 @@
 #include "app/Console.h"
 #include "app/Debug.h"
 #include "app/TTFont.h"
+#include "game/MainGame.h"
 #include "tests/app/DrawFixture.h"
 
 namespace {
@@ -145,6 +146,44 @@ TEST_F(DebugDisplays, OnScreenOnlyWhileSwitchedOn) {
     for (int y : {340, 360})
         EXPECT_GT(CountPixels(px, width_, 20, y, 300, y + 18, ink), 40) << y;
     EXPECT_EQ(CountPixels(px, width_, 0, 385, int(width_), int(height_), ink), 0);
+}
+
+TEST_F(DebugDisplays, GameRenderShowsTheOverlaysThatAreSwitchedOn) {
+    auto ink = [](uint32_t p) { return Blue(p) > 150; };
+    const bool savedStarted = g_MainGame.m_bStartedUp;
+    const double savedUpdate = g_Debug.m_fUpdateTotal, savedRender = g_Debug.m_fRenderTotal;
+    g_Debug.m_fUpdateTotal = 0;
+    g_Debug.m_fRenderTotal = 0;
+    struct Case {
+        const char* name;
+        bool started, polygons, performance;
+        int32_t lights;
+        bool statsShown, countsShown;
+        const char* lastLine; // the console's newest line after the frame
+    } cases[] = {
+        {"game not started", false, true, true, 1, false, false, "marker"},
+        {"all off", true, false, false, 0, false, false, "marker"},
+        {"polygon statistics", true, true, false, 0, true, false, "marker"},
+        {"render counts", true, false, false, 1, false, true, "marker"},
+        {"performance report", true, false, true, 0, false, false, "fTotal==0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_MainGame.m_bStartedUp = c.started;
+        PrintPolygonCount = c.polygons;
+        DebugPerformance = c.performance;
+        DebugLights = c.lights;
+        g_Console.Print("marker");
+        Clear(0xFF000000);
+        g_MainGame.Render();
+        const std::vector<uint32_t> px = Screenshot("game_overlays");
+        EXPECT_EQ(CountPixels(px, width_, 20, 120, 400, 138, ink) > 40, c.statsShown);
+        EXPECT_EQ(CountPixels(px, width_, 20, 340, 300, 358, ink) > 40, c.countsShown);
+        EXPECT_EQ(LastLines(1)[0], c.lastLine);
+    }
+    g_MainGame.m_bStartedUp = savedStarted;
+    g_Debug.m_fUpdateTotal = savedUpdate;
+    g_Debug.m_fRenderTotal = savedRender;
 }
 
 } // namespace

@@ -568,6 +568,9 @@ void GlDevice::ApplyState(RenderState s, uint32_t v) {
     case RenderState::ScissorTestEnable:
         SetEnabled(gl, GL_SCISSOR_TEST, v != 0);
         break;
+    case RenderState::MultisampleAntialias:
+        SetEnabled(gl, GL_MULTISAMPLE, v != 0);
+        break;
     case RenderState::DepthBias:
     case RenderState::SlopeScaleDepthBias: {
         // Direct3D's bias is in depth units; GL's in steps of the depth buffer.
