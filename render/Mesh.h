@@ -103,6 +103,7 @@ class EMesh {
     math::Vec3 m_vPosition;
     math::Vec3 m_vScale{1, 1, 1};
     math::Quat m_qBaseRotation;
+    math::Vec3 m_vRotationAngles; // world key rotation_angles, degrees as written (kept, not applied)
     math::Quat m_qRotation; // a 90-degree pitch until the first SetOrientation
     math::Matrix m_mWorld;
     math::Matrix m_mInvWorld;

@@ -16,6 +16,7 @@
 #include "render/EnvironmentSettings.h"
 #include "render/Mesh.h"
 #include "render/PostProcess.h"
+#include "skinmesh/SkinMesh.h"
 #include "world/BezierMgr.h"
 #include "world/Camera.h"
 #include "world/Engine.h"
@@ -628,8 +629,11 @@ void EWorldMgr::ParseRotationAngles(LoadState& s, const char* line) {
     float x = ParamFloat(line, 1);
     float y = ParamFloat(line, 2);
     float z = ParamFloat(line, 3);
-    // The raw values as written, for the mesh or skin mesh.
-    h->vRotationAngles = math::Vec3(x, y, z);
+    // The raw values as written are kept by the mesh or skinned mesh; the
+    // record's own rotation angles stay as they were, since they turn the base
+    // rotation set here a second time.
+    if (EMesh* mesh = h->Mesh()) mesh->m_vRotationAngles = math::Vec3(x, y, z);
+    if (ESkinMesh* skin = h->SkinMesh()) skin->m_vRotationAngles = math::Vec3(x, y, z);
     orientation o;
     o.InitYawPitchRoll(y * kDegToRad, x * kDegToRad, z * kDegToRad);
     SetObjectOrientation(h, o);

@@ -25,6 +25,7 @@
 #include "world/ObjectKeys.h"
 #include "world/VisBlockers.h"
 #include "world/WorldMgr.h"
+#include "render/Mesh.h"
 
 using namespace wftest;
 
@@ -105,7 +106,7 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     EXPECT_EQ(Find("floor")->iSector, 1);
     EXPECT_EQ(Find("wall_north")->iAmbientLightIdx, 1);
     EXPECT_EQ(Find("wall_east")->iFogIdx, 3); // 9 capped
-    EXPECT_EQ(Find("crate_explosive")->vRotationAngles, math::Vec3(0, 30, 0));
+    EXPECT_EQ(Find("crate_explosive")->Mesh()->m_vRotationAngles, math::Vec3(0, 30, 0));
     EXPECT_TRUE(Find("crate_explosive")->bBaseOrientationGiven);
     EXPECT_NEAR(Find("crate_explosive")->BaseOrientation.forward.x, 0.5, 1e-5);
     EXPECT_FALSE(Find("wall_east")->bBaseOrientationGiven);

@@ -20,6 +20,7 @@
 #include "world/ObjectApi.h"
 #include "world/VisBlockers.h"
 #include "world/WorldMgr.h"
+#include "skinmesh/SkinMesh.h"
 
 using namespace wftest;
 
@@ -305,7 +306,7 @@ TEST_F(WorldFile, SkinnedMeshBlockKeys) {
     ASSERT_TRUE(h);
     EXPECT_EQ(h->dwType, uint32_t(OT_SKINMESH));
     EXPECT_FLOAT_EQ(Position(h).x, 40.0f);
-    EXPECT_EQ(h->vRotationAngles, math::Vec3(0, 90, 0));
+    EXPECT_EQ(h->SkinMesh()->m_vRotationAngles, math::Vec3(0, 90, 0));
     EXPECT_NEAR(h->BaseOrientation.forward.x, 1.0, 1e-5);
     EXPECT_EQ(h->dwFlags, 5u);
     char file[256] = {};
@@ -415,12 +416,16 @@ TEST_F(WorldFile, PlacementKeysOfAMesh) {
     ASSERT_TRUE(h);
     EXPECT_EQ(Position(h), math::Vec3(12, 0, -4)); // the later line wins
     EXPECT_EQ(h->vStartPosition, math::Vec3(12, 0, -4));
-    EXPECT_EQ(h->vRotationAngles, math::Vec3(30, 90, 0));
+    EXPECT_EQ(h->Mesh()->m_vRotationAngles, math::Vec3(30, 90, 0));
+    EXPECT_EQ(h->vRotationAngles, math::Vec3(0, 0, 0));
     EXPECT_EQ(h->bBaseOrientationGiven, 1);
-    // yaw 90 and pitch 30 turn the forward axis to (cos 30, -sin 30, 0).
-    EXPECT_NEAR(h->BaseOrientation.forward.x, 0.8660254, 1e-5);
-    EXPECT_NEAR(h->BaseOrientation.forward.y, -0.5, 1e-5);
-    EXPECT_NEAR(h->BaseOrientation.forward.z, 0.0, 1e-5);
+    // yaw 90 and pitch 30 turn the forward axis to (cos 30, -sin 30, 0), and
+    // the placed object has exactly that rotation, not a second turn of it.
+    for (const orientation* o : {&h->BaseOrientation, &h->Orientation}) {
+        EXPECT_NEAR(o->forward.x, 0.8660254, 1e-5);
+        EXPECT_NEAR(o->forward.y, -0.5, 1e-5);
+        EXPECT_NEAR(o->forward.z, 0.0, 1e-5);
+    }
     math::Vec3 scale;
     GetObjectScale(h, &scale);
     EXPECT_EQ(scale, math::Vec3(2, 3, 4));
