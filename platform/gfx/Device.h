@@ -42,7 +42,7 @@ enum class TextureStageState : uint32_t;
 enum class SamplerState : uint32_t;
 
 class Resource {
-public:
+  public:
     Resource() = default;
     Resource(const Resource&) = delete;
     Resource& operator=(const Resource&) = delete;
@@ -55,15 +55,15 @@ public:
     }
     uint32_t RefCount() const { return m_refs; }
 
-protected:
+  protected:
     virtual ~Resource() = default;
 
-private:
+  private:
     uint32_t m_refs = 1;
 };
 
 class Surface : public Resource {
-public:
+  public:
     virtual uint32_t Width() const = 0;
     virtual uint32_t Height() const = 0;
     virtual Format GetFormat() const = 0;
@@ -89,15 +89,15 @@ constexpr uint8_t Float1 = 0, Float2 = 1, Float3 = 2, Float4 = 3, Color = 4, UBy
                   Unused = 17;
 // Size in bytes of an element type (0 for Unused).
 uint32_t Size(uint8_t type);
-}  // namespace elemtype
+} // namespace elemtype
 namespace elemusage {
 constexpr uint8_t Position = 0, BlendWeight = 1, BlendIndices = 2, Normal = 3, PSize = 4, TexCoord = 5,
                   Tangent = 6, Binormal = 7, PositionT = 9, Color = 10, Fog = 11, Depth = 12;
-}  // namespace elemusage
+} // namespace elemusage
 constexpr VertexElement DeclEnd = {0xFF, 0, elemtype::Unused, 0, 0, 0};
 
 class VertexDeclaration : public Resource {
-public:
+  public:
     // The elements without the end marker.
     virtual const std::vector<VertexElement>& Elements() const = 0;
     // Bytes per vertex of a stream (the end of its last element).
@@ -105,7 +105,7 @@ public:
 };
 
 class Device : public Resource {
-public:
+  public:
     // Ok, DeviceLost or DeviceNotReset.
     virtual Result TestCooperativeLevel() = 0;
     // New back buffer (size, formats, multisampling, window mode) and every
@@ -218,8 +218,13 @@ public:
     virtual void FailNextReset(Result result) = 0;
     // Number of successful resets so far.
     virtual uint32_t ResetCount() const = 0;
+    // While on, Present keeps a copy of the picture it leaves in the window
+    // (ramp included; top-down rows, ARGB), read just before the swap.
+    virtual void CapturePresented(bool on) = 0;
+    // That copy and its size (empty before the first captured Present).
+    virtual const std::vector<uint32_t>& PresentedPicture(uint32_t* width, uint32_t* height) const = 0;
 
-protected:
+  protected:
     math::Matrix m_transforms[TransformStateCount];
     GammaRamp m_gammaRamp = GammaRamp::Identity();
     uint32_t m_gammaFlags = 0;
@@ -231,7 +236,7 @@ protected:
 constexpr uint64_t DefaultVideoMemoryBytes = 512ull << 20;
 
 class Interface : public Resource {
-public:
+  public:
     virtual uint32_t GetAdapterCount() = 0;
     virtual Result GetAdapterDisplayMode(uint32_t adapter, DisplayMode* mode) = 0;
     virtual Result GetAdapterIdentifier(uint32_t adapter, uint32_t flags, AdapterIdentifier* id) = 0;
@@ -260,4 +265,4 @@ public:
 // The adapter interface, or null when no graphics is available.
 Interface* CreateInterface();
 
-}  // namespace gfx
+} // namespace gfx

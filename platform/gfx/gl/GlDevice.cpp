@@ -14,7 +14,7 @@ namespace gfx::gl {
 namespace {
 
 class GlVertexDeclaration final : public VertexDeclaration {
-public:
+  public:
     explicit GlVertexDeclaration(std::vector<VertexElement> e) : m_elements(std::move(e)) {}
     const std::vector<VertexElement>& Elements() const override { return m_elements; }
     uint32_t Stride(uint16_t stream) const override {
@@ -25,7 +25,7 @@ public:
         return end;
     }
 
-private:
+  private:
     std::vector<VertexElement> m_elements;
 };
 
@@ -125,9 +125,11 @@ void SetEnabled(const Functions& gl, GLenum cap, bool on) {
     }
 }
 
-uint32_t Samples(const PresentParameters& pp) { return pp.MultiSampleType >= 2 ? pp.MultiSampleType : 0; }
+uint32_t Samples(const PresentParameters& pp) {
+    return pp.MultiSampleType >= 2 ? pp.MultiSampleType : 0;
+}
 
-}  // namespace
+} // namespace
 
 GLenum DepthStorage(Format f) {
     switch (f) {
@@ -140,11 +142,13 @@ GLenum DepthStorage(Format f) {
     case Format::D32:
         return GL_DEPTH_COMPONENT32F;
     default:
-        return 0;  // D15S1 and D24X4S4 have no GL storage
+        return 0; // D15S1 and D24X4S4 have no GL storage
     }
 }
 
-GLenum DepthAttachment(Format f) { return HasStencil(f) ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT; }
+GLenum DepthAttachment(Format f) {
+    return HasStencil(f) ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
+}
 
 bool WindowedOverride() {
     const char* v = std::getenv("ZT_WINDOWED");
@@ -211,6 +215,7 @@ GlDevice::~GlDevice() {
     if (m_ctx) {
         MakeCurrent();
         FreeBackBuffer();
+        if (const DrawFunctions* dgl = m_loaded ? m_draw.Functions() : nullptr) m_gamma.Release(m_gl, *dgl);
         if (m_vao) m_gl.DeleteVertexArrays(1, &m_vao);
         if (m_decl) m_decl->Release();
         SDL_GL_MakeCurrent(m_sdl, nullptr);
@@ -222,7 +227,9 @@ void GlDevice::MakeCurrent() {
     if (SDL_GL_GetCurrentContext() != m_ctx) SDL_GL_MakeCurrent(m_sdl, m_ctx);
 }
 
-bool GlDevice::RealFullScreen() const { return !m_pp.Windowed && !WindowedOverride(); }
+bool GlDevice::RealFullScreen() const {
+    return !m_pp.Windowed && !WindowedOverride();
+}
 
 Result GlDevice::ValidateParameters(PresentParameters& p) const {
     if (p.BackBufferWidth == 0 || p.BackBufferHeight == 0) {
@@ -291,8 +298,8 @@ Result GlDevice::BuildBackBuffer(const PresentParameters& p) {
         FreeBackBuffer();
         return err == GL_OUT_OF_MEMORY ? Result::OutOfVideoMemory : Result::NotAvailable;
     }
-    m_backBuffer = new GlSurface(GlSurface::Kind::BackBuffer, p.BackBufferWidth, p.BackBufferHeight,
-                                 p.BackBufferFormat);
+    m_backBuffer =
+        new GlSurface(GlSurface::Kind::BackBuffer, p.BackBufferWidth, p.BackBufferHeight, p.BackBufferFormat);
     if (p.EnableAutoDepthStencil) {
         m_depthSurface = new GlSurface(GlSurface::Kind::DepthStencil, p.BackBufferWidth, p.BackBufferHeight,
                                        p.AutoDepthStencilFormat);
@@ -338,7 +345,9 @@ void GlDevice::SimulateDeviceLoss(uint32_t lostPolls) {
     m_simLostPolls = lostPolls;
 }
 
-void GlDevice::FailNextReset(Result result) { m_failNextReset = result; }
+void GlDevice::FailNextReset(Result result) {
+    m_failNextReset = result;
+}
 
 Result GlDevice::Reset(PresentParameters* pp) {
     if (!pp) return Result::InvalidCall;
@@ -453,11 +462,21 @@ Result GlDevice::Present() {
     }
     int dw = 0, dh = 0;
     SDL_GL_GetDrawableSize(m_sdl, &dw, &dh);
-    gl.BindFramebuffer(GL_READ_FRAMEBUFFER, source);
-    gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    // Row 0 of the back buffer is the top of the screen; the window's is the bottom.
-    gl.BlitFramebuffer(0, 0, w, h, 0, dh, dw, 0, GL_COLOR_BUFFER_BIT,
-                       (dw == w && dh == h) ? GL_NEAREST : GL_LINEAR);
+    // The window system has no ramp of its own: a non-identity ramp is drawn
+    // into the window here, and only there (read-backs stay unramped).
+    bool drawn = false;
+    if (!GammaRampIsIdentity()) {
+        if (const DrawFunctions* dgl = m_draw.Functions())
+            drawn = m_gamma.Draw(gl, *dgl, source, w, h, dw, dh, m_gammaRamp);
+    }
+    if (!drawn) {
+        gl.BindFramebuffer(GL_READ_FRAMEBUFFER, source);
+        gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        // Row 0 of the back buffer is the top of the screen; the window's is the bottom.
+        gl.BlitFramebuffer(0, 0, w, h, 0, dh, dw, 0, GL_COLOR_BUFFER_BIT,
+                           (dw == w && dh == h) ? GL_NEAREST : GL_LINEAR);
+    }
+    if (m_capturePresented) CapturePresentedPicture(dw, dh);
     SDL_GL_SwapWindow(m_sdl);
     gl.BindFramebuffer(GL_FRAMEBUFFER, m_fbo);
     SetEnabled(gl, GL_SCISSOR_TEST, m_states.Applied(RenderState::ScissorTestEnable) != 0);
@@ -514,7 +533,8 @@ void GlDevice::ApplyState(RenderState s, uint32_t v) {
     case RenderState::DestBlendAlpha: {
         const bool separate = get(RenderState::SeparateAlphaBlendEnable) != 0;
         const uint32_t src = get(RenderState::SrcBlend), dst = get(RenderState::DestBlend);
-        gl.BlendFuncSeparate(BlendGl(src), BlendGl(dst), BlendGl(separate ? get(RenderState::SrcBlendAlpha) : src),
+        gl.BlendFuncSeparate(BlendGl(src), BlendGl(dst),
+                             BlendGl(separate ? get(RenderState::SrcBlendAlpha) : src),
                              BlendGl(separate ? get(RenderState::DestBlendAlpha) : dst));
         break;
     }
@@ -552,11 +572,12 @@ void GlDevice::ApplyState(RenderState s, uint32_t v) {
     case RenderState::CcwStencilPass: {
         const bool two = get(RenderState::TwoSidedStencilMode) != 0;
         gl.StencilOpSeparate(GL_FRONT, StencilOpGl(get(RenderState::StencilFail)),
-                             StencilOpGl(get(RenderState::StencilZFail)), StencilOpGl(get(RenderState::StencilPass)));
-        gl.StencilOpSeparate(
-            GL_BACK, StencilOpGl(get(two ? RenderState::CcwStencilFail : RenderState::StencilFail)),
-            StencilOpGl(get(two ? RenderState::CcwStencilZFail : RenderState::StencilZFail)),
-            StencilOpGl(get(two ? RenderState::CcwStencilPass : RenderState::StencilPass)));
+                             StencilOpGl(get(RenderState::StencilZFail)),
+                             StencilOpGl(get(RenderState::StencilPass)));
+        gl.StencilOpSeparate(GL_BACK,
+                             StencilOpGl(get(two ? RenderState::CcwStencilFail : RenderState::StencilFail)),
+                             StencilOpGl(get(two ? RenderState::CcwStencilZFail : RenderState::StencilZFail)),
+                             StencilOpGl(get(two ? RenderState::CcwStencilPass : RenderState::StencilPass)));
         break;
     }
     case RenderState::StencilWriteMask:
@@ -609,7 +630,8 @@ Result GlDevice::GetViewport(Viewport* vp) {
 void GlDevice::ApplyViewport() {
     MakeCurrent();
     // Window row 0 is the top of the screen, so the viewport's top is its y.
-    m_gl.Viewport(GLint(m_viewport.X), GLint(m_viewport.Y), GLsizei(m_viewport.Width), GLsizei(m_viewport.Height));
+    m_gl.Viewport(GLint(m_viewport.X), GLint(m_viewport.Y), GLsizei(m_viewport.Width),
+                  GLsizei(m_viewport.Height));
     m_gl.DepthRange(m_viewport.MinZ, m_viewport.MaxZ);
 }
 
@@ -663,7 +685,8 @@ void GlDevice::BindReadable() {
 }
 
 Result GlDevice::ReadPixels(Surface* surface, uint32_t* pixels, uint32_t pitch) {
-    if (!surface || !pixels || surface != m_backBuffer || pitch < surface->Width()) return Result::InvalidCall;
+    if (!surface || !pixels || surface != m_backBuffer || pitch < surface->Width())
+        return Result::InvalidCall;
     if (m_coop != Coop::Ok) return Result::DeviceLost;
     MakeCurrent();
     const Functions& gl = m_gl;
@@ -677,10 +700,41 @@ Result GlDevice::ReadPixels(Surface* surface, uint32_t* pixels, uint32_t pitch) 
     if (surface->GetFormat() == Format::X8R8G8B8) {
         for (uint32_t y = 0; y < surface->Height(); ++y) {
             uint32_t* row = pixels + size_t(y) * pitch;
-            for (uint32_t x = 0; x < surface->Width(); ++x) row[x] |= 0xFF000000u;
+            for (uint32_t x = 0; x < surface->Width(); ++x)
+                row[x] |= 0xFF000000u;
         }
     }
     return Result::Ok;
+}
+
+void GlDevice::CapturePresentedPicture(int dw, int dh) {
+    const Functions& gl = m_gl;
+    m_presentedW = uint32_t(std::max(dw, 0));
+    m_presentedH = uint32_t(std::max(dh, 0));
+    m_presented.assign(size_t(m_presentedW) * m_presentedH, 0);
+    if (m_presented.empty()) return;
+    // Read the buffer Present drew into, whichever the window reads by default.
+    gl.BindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    GLint drawn = GL_BACK, readBefore = GL_BACK;
+    gl.GetIntegerv(GL_DRAW_BUFFER, &drawn);
+    gl.GetIntegerv(GL_READ_BUFFER, &readBefore);
+    gl.ReadBuffer(GLenum(drawn));
+    gl.ReadPixels(0, 0, dw, dh, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, m_presented.data());
+    gl.ReadBuffer(GLenum(readBefore));
+    // The window's rows come bottom-up; the window keeps no alpha.
+    for (uint32_t y = 0; y < m_presentedH / 2; ++y) {
+        std::swap_ranges(m_presented.begin() + ptrdiff_t(y) * dw, m_presented.begin() + ptrdiff_t(y + 1) * dw,
+                         m_presented.begin() + ptrdiff_t(m_presentedH - 1 - y) * dw);
+    }
+    for (uint32_t& p : m_presented)
+        p |= 0xFF000000u;
+}
+
+const std::vector<uint32_t>& GlDevice::PresentedPicture(uint32_t* width, uint32_t* height) const {
+    if (width) *width = m_presentedW;
+    if (height) *height = m_presentedH;
+    return m_presented;
 }
 
 Result GlDevice::SaveSurfaceToFile(const char* fileName, Surface* surface) {
@@ -721,4 +775,4 @@ uint64_t GlDevice::GetAvailableTextureMem() {
     return free;
 }
 
-}  // namespace gfx::gl
+} // namespace gfx::gl

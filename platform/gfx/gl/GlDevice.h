@@ -13,6 +13,7 @@
 #include "platform/gfx/RenderStateCache.h"
 #include "platform/gfx/gl/GlDraw.h"
 #include "platform/gfx/gl/GlFunctions.h"
+#include "platform/gfx/gl/GlGammaPass.h"
 
 namespace gfx::gl {
 
@@ -28,7 +29,7 @@ bool WindowedOverride();
 class GlDevice;
 
 class GlSurface final : public Surface {
-public:
+  public:
     enum class Kind { BackBuffer, DepthStencil };
     GlSurface(Kind kind, uint32_t w, uint32_t h, Format f) : m_kind(kind), m_w(w), m_h(h), m_format(f) {}
     uint32_t Width() const override { return m_w; }
@@ -36,14 +37,14 @@ public:
     Format GetFormat() const override { return m_format; }
     Kind GetKind() const { return m_kind; }
 
-private:
+  private:
     Kind m_kind;
     uint32_t m_w, m_h;
     Format m_format;
 };
 
 class GlDevice final : public Device {
-public:
+  public:
     // Creates the context on the window and the back buffer; NotAvailable
     // when GL cannot give what is asked.
     static Result Create(window::Window* w, uint32_t behaviorFlags, PresentParameters* pp, Device** out);
@@ -72,6 +73,9 @@ public:
     void SimulateDeviceLoss(uint32_t lostPolls) override;
     void FailNextReset(Result result) override;
     uint32_t ResetCount() const override { return m_resetCount; }
+    void CapturePresented(bool on) override { m_capturePresented = on; }
+    const std::vector<uint32_t>& PresentedPicture(uint32_t* width, uint32_t* height) const override;
+    const GlGammaPass& GammaPass() const { return m_gamma; }
 
     // Default-pool resources of later services count themselves here, so a
     // reset refuses while any is alive.
@@ -81,10 +85,10 @@ public:
     const Functions& Gl() const { return m_gl; }
     void MakeCurrent();
 
-protected:
+  protected:
     ~GlDevice() override;
 
-private:
+  private:
     GlDevice() = default;
     enum class Coop { Ok, Lost, NotReset };
 
@@ -97,6 +101,8 @@ private:
     void ApplyViewport();
     // Binds the single-sampled copy of the back buffer for reading.
     void BindReadable();
+    // The window's framebuffer (dw x dh) into m_presented, top row first.
+    void CapturePresentedPicture(int dw, int dh);
 
     window::Window* m_window = nullptr;
     SDL_Window* m_sdl = nullptr;
@@ -123,8 +129,12 @@ private:
     uint32_t m_defaultPoolLive = 0;
     bool m_inScene = false;
     std::vector<uint32_t> m_readBuffer;
+    GlGammaPass m_gamma;
+    bool m_capturePresented = false;
+    std::vector<uint32_t> m_presented;
+    uint32_t m_presentedW = 0, m_presentedH = 0;
 
 #include "platform/gfx/gl/GlDrawMembers.inc"
 };
 
-}  // namespace gfx::gl
+} // namespace gfx::gl

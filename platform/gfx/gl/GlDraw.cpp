@@ -188,7 +188,7 @@ bool ColourFormat(Format f) {
     return f == Format::A8R8G8B8 || f == Format::X8R8G8B8;
 }
 
-GLuint Compile(const DrawFunctions& gl, GLenum type, const char* source) {
+GLuint Compile(const DrawFunctions& gl, GLenum type, const char* source, const char* what) {
     GLuint s = gl.CreateShader(type);
     gl.ShaderSource(s, 1, &source, nullptr);
     gl.CompileShader(s);
@@ -197,7 +197,7 @@ GLuint Compile(const DrawFunctions& gl, GLenum type, const char* source) {
     if (!ok) {
         char log[1024] = {};
         gl.GetShaderInfoLog(s, sizeof log, nullptr, log);
-        std::fprintf(stderr, "gfx: fixed-function shader: %s\n", log);
+        std::fprintf(stderr, "gfx: %s shader: %s\n", what, log);
         gl.DeleteShader(s);
         return 0;
     }
@@ -216,6 +216,31 @@ bool LockArea(const Rect* rect, uint32_t w, uint32_t h, Rect* out) {
 }
 
 } // namespace
+
+GLuint BuildProgram(const DrawFunctions& gl, const char* vertexSource, const char* fragmentSource,
+                    const char* what) {
+    GLuint vs = Compile(gl, GL_VERTEX_SHADER, vertexSource, what);
+    GLuint fs = vs ? Compile(gl, GL_FRAGMENT_SHADER, fragmentSource, what) : 0;
+    if (!vs || !fs) {
+        if (vs) gl.DeleteShader(vs);
+        return 0;
+    }
+    GLuint p = gl.CreateProgram();
+    gl.AttachShader(p, vs);
+    gl.AttachShader(p, fs);
+    gl.LinkProgram(p);
+    gl.DeleteShader(vs);
+    gl.DeleteShader(fs);
+    GLint ok = 0;
+    gl.GetProgramiv(p, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        char log[1024] = {};
+        gl.GetProgramInfoLog(p, sizeof log, nullptr, log);
+        std::fprintf(stderr, "gfx: %s program: %s\n", what, log);
+        return 0;
+    }
+    return p;
+}
 
 bool DrawFunctions::Load() {
 #define ZT_GL_DRAW_LOAD(type, name)                                                                          \
@@ -653,24 +678,8 @@ bool GlDraw::EnsureProgram() {
     if (m_program) return true;
     const DrawFunctions* gl = Functions();
     if (!gl || m_failed) return false;
-    GLuint vs = Compile(*gl, GL_VERTEX_SHADER, kVertexShader);
-    GLuint fs = Compile(*gl, GL_FRAGMENT_SHADER, kFragmentShader);
-    if (!vs || !fs) {
-        m_failed = true;
-        return false;
-    }
-    GLuint p = gl->CreateProgram();
-    gl->AttachShader(p, vs);
-    gl->AttachShader(p, fs);
-    gl->LinkProgram(p);
-    gl->DeleteShader(vs);
-    gl->DeleteShader(fs);
-    GLint ok = 0;
-    gl->GetProgramiv(p, GL_LINK_STATUS, &ok);
-    if (!ok) {
-        char log[1024] = {};
-        gl->GetProgramInfoLog(p, sizeof log, nullptr, log);
-        std::fprintf(stderr, "gfx: fixed-function program: %s\n", log);
+    GLuint p = BuildProgram(*gl, kVertexShader, kFragmentShader, "fixed-function");
+    if (!p) {
         m_failed = true;
         return false;
     }

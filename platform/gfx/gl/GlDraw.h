@@ -82,6 +82,11 @@ struct DrawFunctions {
     bool Load();
 };
 
+// Compiles and links one of the layer's own GLSL programs; 0 when a stage
+// or the link fails (the log goes to standard error, named by `what`).
+GLuint BuildProgram(const DrawFunctions& gl, const char* vertexSource, const char* fragmentSource,
+                    const char* what);
+
 // Base of the resources GlDraw tracks, so that they outlive it safely.
 class GlTracked {
   public:
