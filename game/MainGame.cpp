@@ -1,14 +1,19 @@
 #include "game/MainGame.h"
 
+#include "actors/Player.h"
 #include "app/CommandMgr.h"
 #include "app/Debug.h"
-#include "world/Engine.h"
-#include "actors/Player.h"
 #include "app/FileHelpers.h"
 #include "app/Options.h"
+#include "app/Profiler.h"
+#include "game/CutScene.h"
 #include "game/GameAI.h"
+#include "game/Intro.h"
+#include "game/LoadScreen.h"
+#include "game/Menu.h"
 #include "world/BezierCamera.h"
 #include "world/Camera.h"
+#include "world/Engine.h"
 #include "world/ObeCamera.h"
 
 CMainGame g_MainGame;
@@ -21,7 +26,9 @@ void CMainGame::StartUp() {
     if (!StartMenu && WorldFileName[0]) g_Engine.SetWorldToStart(WorldFileName);
 }
 
-void CMainGame::EarlyPlayerUpdate() { g_Player.UpdateView(); }
+void CMainGame::EarlyPlayerUpdate() {
+    g_Player.UpdateView();
+}
 
 void CMainGame::Init() {
     g_GameAI.UnsetVariable("sniper_view", nullptr);
@@ -45,8 +52,10 @@ void CMainGame::Destroy() {
 }
 
 void CMainGame::Update() {
+    m_fFrameTime = g_Engine.m_fFrameTime;
     ++m_iFramesSinceCinematic;
     if (g_Engine.m_bWorldLoaded) ++m_iLevelFrame;
+    if (!UpdateCameras()) return;
 }
 
 void CMainGame::Render() {
@@ -56,4 +65,31 @@ void CMainGame::Render() {
     if (DebugPerformance) g_Debug.DrawPerformance();
     if (DebugLights) g_Debug.DrawRenderCounts();
     if (DebugVM) g_Debug.DrawVideoMemoryReport();
+}
+
+bool CMainGame::UpdateCameras() {
+    // The menu and the loading screen hold the game: its cameras stand still.
+    if (g_Menu.IsOpen() || g_LoadScreen.IsActive()) return false;
+    const float dt = float(m_fFrameTime);
+    // The Bezier camera holds the frame: only it (with the characters and
+    // effects of its frame) runs, and the rest of the update waits.
+    if (g_BezierCamera.m_bActive) {
+        g_BezierCamera.Update(dt);
+        return false;
+    }
+    if (!g_Engine.m_bWorldRunning) return true;
+    // Shakes, sniper zoom, projection and the sound listener.
+    ProfilerStart(208);
+    g_Camera.Update(dt);
+    ProfilerStop(208);
+    // The player's stage: while the follow (OBE) camera runs it takes the
+    // player's turn, as long as the player may act at all.
+    if (m_iLevelFrame > 150) {
+        ProfilerStart(210);
+        const bool playerActs =
+            !g_CutScene.IsRunning() && !PlayerDead && !MissionFailed && !g_Intro.m_bActive;
+        if (playerActs && g_ObeCamera.IsRunning()) g_ObeCamera.Update(dt);
+        ProfilerStop(210);
+    }
+    return true;
 }

@@ -9,10 +9,10 @@
 #include "platform/math/Types.h"
 
 class CMainGame {
-public:
+  public:
     virtual ~CMainGame() = default;
 
-    int32_t m_iLevelFrame = 0;  // frames since the current world was opened
+    int32_t m_iLevelFrame = 0; // frames since the current world was opened
     // The current level's title and loading picture (null: none; the level
     // descriptions are not built yet).
     const char* GetLevelTitle() const { return nullptr; }
@@ -27,6 +27,11 @@ public:
     // it, and the release of the game's records at device release.
     void StartUp();
     void Update();
+    // The camera stages of the update: the Bezier camera while it is active,
+    // else the camera's own step and the follow (OBE) camera in the player's
+    // stage. False when the rest of the frame's update must not run.
+    bool UpdateCameras();
+    double m_fFrameTime = 0; // this frame's time, seconds
     void PreRender() {}
     // The game's drawing inside the scene: so far the debug overlays.
     void Render();
