@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/gfx/Device.h"
@@ -59,15 +60,7 @@ class GammaPresentTest : public ::testing::Test {
         ASSERT_NE(win_, nullptr) << window::LastError();
         d3d_ = gfx::CreateInterface();
         ASSERT_NE(d3d_, nullptr);
-        gfx::PresentParameters pp;
-        pp.BackBufferWidth = kW;
-        pp.BackBufferHeight = kH;
-        pp.BackBufferFormat = gfx::Format::X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.Windowed = true;
-        pp.EnableAutoDepthStencil = true;
-        pp.AutoDepthStencilFormat = gfx::Format::D24S8;
-        pp.PresentationInterval = gfx::PresentIntervalImmediate;
+        gfx::PresentParameters pp = Params(kW, kH, 0);
         ASSERT_EQ(d3d_->CreateDevice(0, gfx::DeviceType::Hal, win_.get(),
                                      gfx::create::HardwareVertexProcessing, &pp, &dev_),
                   Result::Ok);
@@ -79,32 +72,59 @@ class GammaPresentTest : public ::testing::Test {
         win_.reset();
     }
 
+    static gfx::PresentParameters Params(uint32_t w, uint32_t h, uint32_t samples) {
+        gfx::PresentParameters pp;
+        pp.BackBufferWidth = w;
+        pp.BackBufferHeight = h;
+        pp.BackBufferFormat = gfx::Format::X8R8G8B8;
+        pp.BackBufferCount = 1;
+        pp.MultiSampleType = samples;
+        pp.Windowed = true;
+        pp.EnableAutoDepthStencil = true;
+        pp.AutoDepthStencilFormat = gfx::Format::D24S8;
+        pp.PresentationInterval = gfx::PresentIntervalImmediate;
+        return pp;
+    }
+
     // The back buffer: `top` over the first quarter of the rows, `rest` below.
     void Fill(uint32_t top, uint32_t rest) {
-        ASSERT_EQ(dev_->SetViewport({0, 0, kW, kH, 0.0f, 1.0f}), Result::Ok);
+        ASSERT_EQ(dev_->SetViewport({0, 0, w_, h_, 0.0f, 1.0f}), Result::Ok);
         ASSERT_EQ(dev_->Clear(0, nullptr, gfx::clear::Target, rest, 1.0f, 0), Result::Ok);
-        ASSERT_EQ(dev_->SetViewport({0, 0, kW, kH / 4, 0.0f, 1.0f}), Result::Ok);
+        ASSERT_EQ(dev_->SetViewport({0, 0, w_, h_ / 4, 0.0f, 1.0f}), Result::Ok);
         ASSERT_EQ(dev_->Clear(0, nullptr, gfx::clear::Target, top, 1.0f, 0), Result::Ok);
-        ASSERT_EQ(dev_->SetViewport({0, 0, kW, kH, 0.0f, 1.0f}), Result::Ok);
+        ASSERT_EQ(dev_->SetViewport({0, 0, w_, h_, 0.0f, 1.0f}), Result::Ok);
     }
 
     std::vector<uint32_t> Presented() {
         EXPECT_EQ(dev_->Present(), Result::Ok);
         uint32_t w = 0, h = 0;
         std::vector<uint32_t> px = dev_->PresentedPicture(&w, &h);
-        EXPECT_EQ(w, kW);
-        EXPECT_EQ(h, kH);
+        EXPECT_EQ(w, w_);
+        EXPECT_EQ(h, h_);
         return px;
     }
 
     std::vector<uint32_t> BackBuffer() {
-        std::vector<uint32_t> px(kW * kH, 0);
+        std::vector<uint32_t> px(w_ * h_, 0);
         gfx::Surface* bb = nullptr;
         EXPECT_EQ(dev_->GetRenderTarget(0, &bb), Result::Ok);
-        EXPECT_EQ(dev_->ReadPixels(bb, px.data(), kW), Result::Ok);
+        EXPECT_EQ(dev_->ReadPixels(bb, px.data(), w_), Result::Ok);
         bb->Release();
         return px;
     }
+
+    // Each channel of `shown` is `colour` through the ramp (one step of rounding).
+    static void ExpectMapped(uint32_t shown, uint32_t colour, const gfx::GammaRamp& ramp, const char* where) {
+        const uint16_t* tables[3] = {ramp.red, ramp.green, ramp.blue};
+        const int shifts[3] = {16, 8, 0};
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(double(Channel(shown, shifts[k])),
+                        double(Mapped(tables[k], Channel(colour, shifts[k]))), 1.0)
+                << where << " channel " << k;
+        }
+    }
+
+    uint32_t w_ = kW, h_ = kH;
 
     std::unique_ptr<window::Window> win_;
     gfx::Interface* d3d_ = nullptr;
@@ -134,15 +154,8 @@ TEST_F(GammaPresentTest, WindowShowsTheRampAndReadBacksStayUnramped) {
             uint32_t colour;
         } probes[] = {
             {0, c.top}, {kW * (kH / 4 - 1) + kW / 2, c.top}, {kW * (kH / 4), c.rest}, {kW * kH - 1, c.rest}};
-        for (const auto& p : probes) {
-            const uint32_t want[3] = {Mapped(c.ramp.red, Channel(p.colour, 16)),
-                                      Mapped(c.ramp.green, Channel(p.colour, 8)),
-                                      Mapped(c.ramp.blue, Channel(p.colour, 0))};
-            const int shifts[3] = {16, 8, 0};
-            for (int k = 0; k < 3; ++k)
-                EXPECT_NEAR(double(Channel(shown[p.index], shifts[k])), double(want[k]), 1.0)
-                    << "pixel " << p.index << " channel " << k;
-        }
+        for (const auto& p : probes)
+            ExpectMapped(shown[p.index], p.colour, c.ramp, ("pixel " + std::to_string(p.index)).c_str());
         // What the game reads back (screenshots) is the picture it drew.
         const std::vector<uint32_t> back = BackBuffer();
         EXPECT_EQ(back[0], c.top);
@@ -153,6 +166,39 @@ TEST_F(GammaPresentTest, WindowShowsTheRampAndReadBacksStayUnramped) {
 TEST_F(GammaPresentTest, IdentityRampPresentsTheBackBufferUnchanged) {
     Fill(0xFF123456, 0xFFFEDCBA);
     EXPECT_EQ(Presented(), BackBuffer());
+}
+
+TEST_F(GammaPresentTest, RampedPictureFollowsTheBackBufferThroughResets) {
+    uint32_t quality = 0;
+    const bool multisample = d3d_->CheckDeviceMultiSampleType(0, gfx::DeviceType::Hal, gfx::Format::X8R8G8B8,
+                                                              false, 4, &quality) == Result::Ok;
+    struct Case {
+        const char* name;
+        uint32_t w, h, samples;
+    } cases[] = {
+        {"first size", kW, kH, 0},
+        {"smaller", kW / 2, kH / 2, 0},
+        {"multisampled, resolved first", kW, kH, 4},
+        {"first size again", kW, kH, 0},
+    };
+    const gfx::GammaRamp ramp = PerChannel();
+    dev_->SetGammaRamp(0, 0, &ramp);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.samples && !multisample) continue;
+        gfx::PresentParameters pp = Params(c.w, c.h, c.samples);
+        ASSERT_EQ(dev_->Reset(&pp), Result::Ok);
+        w_ = c.w;
+        h_ = c.h;
+        const uint32_t top = 0xFF20A0E0 + c.w, rest = 0xFFE0A020 + c.h;
+        Fill(top, rest);
+        const std::vector<uint32_t> shown = Presented();
+        ASSERT_EQ(shown.size(), size_t(w_) * h_);
+        ExpectMapped(shown[0], top, ramp, "top-left");
+        ExpectMapped(shown[w_ - 1], top, ramp, "top-right");
+        ExpectMapped(shown[size_t(w_) * (h_ - 1)], rest, ramp, "bottom-left");
+        ExpectMapped(shown.back(), rest, ramp, "bottom-right");
+    }
 }
 
 TEST_F(GammaPresentTest, RampTextureIsFilledOnlyWhenTheRampChanges) {
