@@ -34,7 +34,7 @@ void CSoundMgr::Music_Play(const char* fileName, bool loop) {
     }
     std::fclose(f);
     if (!m_pDS) return;
-    m_pMusicThread = new CMusicThread(m_pDS.get());
+    m_pMusicThread = new CMusicThread(m_pDS.get(), m_Lock);
     soundworld::Track("CMusicThread");
     if (m_pMusicThread->Open(fileName)) {
         m_pMusicThread->Play(MusicStreamVolume(m_fMusicVolume), loop);

@@ -1,7 +1,8 @@
 // Sound output of the platform layer: one output device with one listener and
 // any number of voices. A voice holds a block of PCM data, written through
 // Lock/Unlock, and plays it either flat (volume and pan, "2D") or placed in the
-// world (a mono voice with a 3D side: position, velocity, distances).
+// world (a mono voice with a 3D side: position, velocity, distances). A stream
+// plays a ring of parts that its owner keeps writing (music).
 //
 // Conventions kept above the layer:
 // - volume in hundredths of a decibel, 0 (full) down to -10000 (silent); the
@@ -17,7 +18,8 @@
 //
 // Back-ends: OpenAL Soft (al/) and a silent one (null/) used when no output
 // device can be opened. The silent back-end validates and keeps data exactly as
-// the OpenAL one does and keeps time, so voices "play" for their real length.
+// the OpenAL one does and keeps time, so voices and streams "play" for their
+// real length.
 //
 // Threads: the device and its voices are used from one thread at a time; the
 // caller serialises (the sound manager's lock).
@@ -140,6 +142,44 @@ class Voice {
     virtual void SimulateLoss(int refusedRestores) = 0;
 };
 
+// A streaming voice: a looping ring of equal parts (the data block split in
+// `parts`) that plays part after part. The caller writes each part again once
+// the play position has left it; a part that is not written again in time is
+// played again as it is, so the ring always goes on. Flat (no 3D side, no
+// pan), played at the listener with its channels as written.
+struct StreamDesc {
+    uint32_t flags = 0; // kFlagControlVolume only
+    uint32_t bytes = 0; // the whole ring
+    uint32_t parts = 2; // bytes / parts must be whole frames
+    WaveFormat format;
+};
+
+class Stream {
+  public:
+    virtual ~Stream() = default;
+    virtual const StreamDesc& Desc() const = 0;
+    // kStatusPlaying | kStatusLooping while playing, kStatusBufferLost when lost.
+    virtual Result GetStatus(uint32_t* status) = 0;
+    // Brings a lost stream back, silent; its data must be written again.
+    virtual Result Restore() = 0;
+    // A range of the ring for writing (no wrap-around); Unlock hands the parts
+    // it touched to the output.
+    virtual Result Lock(uint32_t offset, uint32_t bytes, void** data) = 0;
+    virtual Result Unlock() = 0;
+    // Plays the ring from the current position, looping until Stop.
+    virtual Result Play() = 0;
+    // Pauses; the position stays.
+    virtual Result Stop() = 0;
+    // Play position in bytes of the ring.
+    virtual Result SetCurrentPosition(uint32_t bytes) = 0;
+    virtual Result GetCurrentPosition(uint32_t* bytes) = 0;
+    virtual Result SetVolume(int32_t hundredthsDb) = 0;
+    virtual Result GetVolume(int32_t* hundredthsDb) = 0;
+    // Test seam: the stream loses its data; the next refusedRestores calls of
+    // Restore answer BufferLost.
+    virtual void SimulateLoss(int refusedRestores) = 0;
+};
+
 class Listener {
   public:
     virtual ~Listener() = default;
@@ -171,6 +211,7 @@ class Device {
     virtual Result SetPrimaryFormat(const WaveFormat& format) = 0;
     virtual Listener* GetListener() = 0;
     virtual Result CreateVoice(const VoiceDesc& desc, std::unique_ptr<Voice>* voice) = 0;
+    virtual Result CreateStream(const StreamDesc& desc, std::unique_ptr<Stream>* stream) = 0;
     // True for the silent back-end.
     virtual bool IsSilent() const = 0;
     virtual const char* Name() const = 0;

@@ -25,6 +25,7 @@ constexpr uint32_t kMinVoiceBytes = 4;
 constexpr uint32_t kMaxVoiceBytes = 0x0FFFFFFF;
 constexpr uint32_t kMinRate = 100;
 constexpr uint32_t kMaxRate = 200000;
+constexpr uint32_t kMaxStreamParts = 16;
 
 Result CheckPcm(const WaveFormat& f) {
     if (f.formatTag != kFormatPcm) return Result::BadFormat;
@@ -88,6 +89,117 @@ Result CheckVoiceDesc(const VoiceDesc& desc) {
 
 Result CheckPrimaryFormat(const WaveFormat& format) {
     return CheckPcm(format);
+}
+
+Result CheckStreamDesc(const StreamDesc& desc) {
+    if (desc.flags & ~uint32_t(kFlagControlVolume)) return Result::InvalidParam;
+    if (Result r = CheckPcm(desc.format); r != Result::Ok) return r;
+    if (desc.parts < 2 || desc.parts > kMaxStreamParts) return Result::InvalidParam;
+    if (desc.bytes < kMinVoiceBytes || desc.bytes > kMaxVoiceBytes) return Result::InvalidParam;
+    const uint32_t part = desc.bytes / desc.parts;
+    if (part * desc.parts != desc.bytes || part % desc.format.blockAlign != 0) return Result::InvalidParam;
+    return Result::Ok;
+}
+
+// ---- BasicStream ---------------------------------------------------------------
+
+BasicStream::BasicStream(const StreamDesc& desc) : desc_(desc), data_(desc.bytes, SilenceOf(desc.format)) {}
+
+Result BasicStream::Prepare() {
+    OutputSeek(0, 0);
+    if (Result r = OutputWrite(0, desc_.parts - 1); r != Result::Ok) return r;
+    OutputGain(VolumeToGain(volume_));
+    return Result::Ok;
+}
+
+Result BasicStream::GetStatus(uint32_t* status) {
+    if (!status) return Result::InvalidParam;
+    *status = lost_ ? uint32_t(kStatusBufferLost) : playing_ ? uint32_t(kStatusPlaying | kStatusLooping) : 0u;
+    return Result::Ok;
+}
+
+Result BasicStream::Restore() {
+    if (!lost_) return Result::Ok;
+    if (refusedRestores_ > 0) {
+        --refusedRestores_;
+        return Result::BufferLost;
+    }
+    lost_ = false;
+    std::fill(data_.begin(), data_.end(), SilenceOf(desc_.format));
+    OutputSeek(0, 0);
+    return OutputWrite(0, desc_.parts - 1);
+}
+
+Result BasicStream::Lock(uint32_t offset, uint32_t bytes, void** data) {
+    if (!data) return Result::InvalidParam;
+    if (bytes == 0 || offset >= desc_.bytes || bytes > desc_.bytes - offset) return Result::InvalidParam;
+    if (lost_) return Result::BufferLost;
+    if (locked_) return Result::InvalidCall;
+    locked_ = true;
+    lockOffset_ = offset;
+    lockBytes_ = bytes;
+    *data = data_.data() + offset;
+    return Result::Ok;
+}
+
+Result BasicStream::Unlock() {
+    if (!locked_) return Result::InvalidCall;
+    locked_ = false;
+    if (lost_) return Result::BufferLost;
+    return OutputWrite(lockOffset_ / PartBytes(), (lockOffset_ + lockBytes_ - 1) / PartBytes());
+}
+
+Result BasicStream::Play() {
+    if (lost_) return Result::BufferLost;
+    if (playing_) return Result::Ok;
+    playing_ = true;
+    OutputPlay();
+    return Result::Ok;
+}
+
+Result BasicStream::Stop() {
+    if (lost_ || !playing_) return Result::Ok;
+    OutputPause();
+    playing_ = false;
+    return Result::Ok;
+}
+
+Result BasicStream::SetCurrentPosition(uint32_t bytes) {
+    if (lost_) return Result::BufferLost;
+    if (bytes >= desc_.bytes) return Result::InvalidParam;
+    OutputSeek(bytes / PartBytes(), bytes % PartBytes() / desc_.format.blockAlign);
+    return Result::Ok;
+}
+
+Result BasicStream::GetCurrentPosition(uint32_t* bytes) {
+    if (!bytes) return Result::InvalidParam;
+    if (lost_) return Result::BufferLost;
+    *bytes = OutputFrame() * desc_.format.blockAlign % desc_.bytes;
+    return Result::Ok;
+}
+
+Result BasicStream::SetVolume(int32_t hundredthsDb) {
+    if (!(desc_.flags & kFlagControlVolume)) return Result::ControlUnavailable;
+    if (hundredthsDb < kVolumeMin || hundredthsDb > kVolumeMax) return Result::InvalidParam;
+    volume_ = hundredthsDb;
+    OutputGain(VolumeToGain(volume_));
+    return Result::Ok;
+}
+
+Result BasicStream::GetVolume(int32_t* hundredthsDb) {
+    if (!hundredthsDb) return Result::InvalidParam;
+    if (!(desc_.flags & kFlagControlVolume)) return Result::ControlUnavailable;
+    *hundredthsDb = volume_;
+    return Result::Ok;
+}
+
+void BasicStream::SimulateLoss(int refusedRestores) {
+    if (playing_) OutputPause();
+    playing_ = false;
+    OutputSeek(0, 0);
+    lost_ = true;
+    locked_ = false;
+    refusedRestores_ = std::max(0, refusedRestores);
 }
 
 // ---- BasicVoice ----------------------------------------------------------------

@@ -15,6 +15,8 @@ namespace audio::core {
 Result CheckVoiceDesc(const VoiceDesc& desc);
 // Checks a primary (output) format.
 Result CheckPrimaryFormat(const WaveFormat& format);
+// Checks a stream description: PCM, flat, volume control only, whole frames per part.
+Result CheckStreamDesc(const StreamDesc& desc);
 
 struct Params3D {
     Mode3D mode = Mode3D::Normal;
@@ -113,6 +115,60 @@ class BasicVoice : public Voice, public Voice3D {
     Params3D current3D_;
     Params3D pending3D_;
     uint32_t pendingMask_ = 0;
+};
+
+// What every stream shares: the ring's data and its lock, lost-stream
+// handling, the playing flag and the volume. A back-end supplies the output
+// side of the ring through the hooks below.
+class BasicStream : public Stream {
+  public:
+    explicit BasicStream(const StreamDesc& desc);
+
+    const StreamDesc& Desc() const override { return desc_; }
+    Result GetStatus(uint32_t* status) override;
+    Result Restore() override;
+    Result Lock(uint32_t offset, uint32_t bytes, void** data) override;
+    Result Unlock() override;
+    Result Play() override;
+    Result Stop() override;
+    Result SetCurrentPosition(uint32_t bytes) override;
+    Result GetCurrentPosition(uint32_t* bytes) override;
+    Result SetVolume(int32_t hundredthsDb) override;
+    Result GetVolume(int32_t* hundredthsDb) override;
+    void SimulateLoss(int refusedRestores) override;
+
+  protected:
+    // Second half of construction, once the output exists: the silent ring
+    // at position 0, and the gain.
+    Result Prepare();
+
+    uint32_t PartBytes() const { return desc_.bytes / desc_.parts; }
+    uint32_t PartFrames() const { return PartBytes() / desc_.format.blockAlign; }
+    const uint8_t* PartData(uint32_t part) const { return data_.data() + size_t(part) * PartBytes(); }
+    // Play was called and Stop has not been since.
+    bool Playing() const { return playing_; }
+
+    // The output side. Parts first..last (ring indices) hold new data.
+    virtual Result OutputWrite(uint32_t first, uint32_t last) = 0;
+    virtual void OutputPlay() = 0; // from the current position
+    virtual void OutputPause() = 0;
+    // Moves the position to a frame of a part; keeps playing when Playing().
+    virtual void OutputSeek(uint32_t part, uint32_t frame) = 0;
+    // The play position in frames of the ring.
+    virtual uint32_t OutputFrame() = 0;
+    virtual void OutputGain(float gain) = 0;
+
+    StreamDesc desc_;
+
+  private:
+    std::vector<uint8_t> data_;
+    uint32_t lockOffset_ = 0;
+    uint32_t lockBytes_ = 0;
+    bool locked_ = false;
+    bool lost_ = false;
+    int refusedRestores_ = 0;
+    bool playing_ = false;
+    int32_t volume_ = 0;
 };
 
 class BasicDevice : public Device, public Listener {

@@ -538,8 +538,8 @@ TEST_F(SoundMgrTest, MusicRequestsAreCheckedAndLogged) {
     // Not an Ogg stream: the music cannot be loaded.
     WriteFile(root_ / "music" / "bad.ogg", Wave16(1, 100));
     g_SoundMgr.Music_Play("music\\bad.ogg", false);
-    EXPECT_EQ(TakeLog(),
-              " \nERROR in CSoundMgr::Music_Play(): loading failed...\nMusic File: music\\bad.ogg\n \n");
+    EXPECT_EQ(TakeLog(), " \nERROR in rAddOggStreamToMusicStream(): Problems with Ogg file!\nmusic\\bad.ogg\n \n"
+                         " \nERROR in CSoundMgr::Music_Play(): loading failed...\nMusic File: music\\bad.ogg\n \n");
     EXPECT_EQ(g_SoundMgr.m_pMusicThread, nullptr);
     EXPECT_FALSE(g_SoundMgr.Music_IsPlaying());
     g_SoundMgr.Music_Pause();

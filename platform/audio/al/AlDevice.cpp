@@ -1,4 +1,5 @@
-// The OpenAL Soft back-end. Every voice is one source with one buffer.
+// The OpenAL Soft back-end. Every voice is one source with one buffer; a
+// stream is one source with a queue of buffers.
 // Flat voices are listener-relative sources at the listener with direct
 // channels, so their stereo data reaches the speakers as written; placed
 // voices are mono sources in world space (z flipped) with the inverse-distance
@@ -11,7 +12,9 @@
 #include <AL/alc.h>
 #include <AL/alext.h>
 
+#include <algorithm>
 #include <atomic>
+#include <vector>
 
 #include "platform/audio/Backends.h"
 #include "platform/audio/VoiceCore.h"
@@ -156,6 +159,177 @@ class AlVoice final : public core::BasicVoice {
     uint32_t pendingFrame_ = 0; // where a stopped source resumes after a refill
 };
 
+// A stream is one source with one buffer per part, queued in ring order from
+// the part that plays. A part written again once OpenAL has finished it is
+// unqueued, refilled and queued at the tail; writing a part that is still
+// waiting in the queue (or any part while the source is not under way)
+// rebuilds the queue from the play position. When the queue runs dry because
+// nothing was written in time, the whole ring is queued again as it is, as a
+// looping buffer would play it.
+class AlStream final : public core::BasicStream {
+  public:
+    explicit AlStream(const StreamDesc& desc)
+        : BasicStream(desc), buffers_(desc.parts, 0), fresh_(desc.parts, 0), unqueued_(desc.parts, 0) {
+        queue_.reserve(desc.parts);
+    }
+    ~AlStream() override {
+        if (source_) {
+            alSourceStop(source_);
+            alSourcei(source_, AL_BUFFER, 0);
+            alDeleteSources(1, &source_);
+        }
+        for (ALuint b : buffers_)
+            if (b) alDeleteBuffers(1, &b);
+    }
+
+    Result Create(bool directChannels) {
+        alGetError();
+        alGenSources(1, &source_);
+        if (alGetError() != AL_NO_ERROR) {
+            source_ = 0;
+            return Result::Allocated;
+        }
+        for (ALuint& b : buffers_) {
+            alGenBuffers(1, &b);
+            if (ALenum err = alGetError(); err != AL_NO_ERROR) {
+                b = 0;
+                return FromAlError(err) == Result::OutOfMemory ? Result::OutOfMemory : Result::Allocated;
+            }
+        }
+        const ALfloat zero[3] = {0, 0, 0};
+        alSourcei(source_, AL_SOURCE_RELATIVE, AL_TRUE);
+        alSourcefv(source_, AL_POSITION, zero);
+        alSourcef(source_, AL_ROLLOFF_FACTOR, 0.0f);
+        if (directChannels) alSourcei(source_, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
+        return Prepare();
+    }
+
+  protected:
+    Result OutputWrite(uint32_t first, uint32_t last) override {
+        for (uint32_t p = first; p <= last; ++p)
+            fresh_[p] = 1;
+        RestartIfDry();
+        const ALint state = State();
+        if (state != AL_PLAYING && state != AL_PAUSED) return Requeue(queue_.empty() ? 0 : queue_[0], pendingFrame_, false);
+        uint32_t part = 0, frame = 0;
+        const uint32_t processed = Where(&part, &frame);
+        for (uint32_t i = processed; i < queue_.size(); ++i) {
+            if (queue_[i] >= first && queue_[i] <= last) return Requeue(part, frame, state == AL_PLAYING);
+        }
+        Unqueue(processed);
+        const int appended = AppendFresh();
+        if (Playing() && State() == AL_STOPPED) {
+            // It ran dry between the looks: what was queued has played.
+            const uint32_t start = appended >= 0 ? uint32_t(appended) : Next(queue_.back());
+            return Requeue(start, 0, true);
+        }
+        return Result::Ok;
+    }
+    void OutputPlay() override {
+        alSourcePlay(source_);
+        if (pendingFrame_) alSourcei(source_, AL_SAMPLE_OFFSET, ALint(pendingFrame_));
+        pendingFrame_ = 0;
+    }
+    void OutputPause() override {
+        RestartIfDry();
+        alSourcePause(source_);
+    }
+    void OutputSeek(uint32_t part, uint32_t frame) override { Requeue(part, frame, Playing()); }
+    uint32_t OutputFrame() override {
+        RestartIfDry();
+        uint32_t part = 0, frame = 0;
+        Where(&part, &frame);
+        return part * PartFrames() + frame;
+    }
+    void OutputGain(float gain) override { alSourcef(source_, AL_GAIN, gain); }
+
+  private:
+    ALint State() const {
+        ALint state = AL_INITIAL;
+        alGetSourcei(source_, AL_SOURCE_STATE, &state);
+        return state;
+    }
+    uint32_t Next(uint32_t part) const { return (part + 1) % desc_.parts; }
+
+    // The part that plays and the frame in it; returns how many queued
+    // buffers OpenAL has finished.
+    uint32_t Where(uint32_t* part, uint32_t* frame) {
+        const ALint state = State();
+        if (queue_.empty()) return 0;
+        if (state != AL_PLAYING && state != AL_PAUSED) {
+            *part = queue_[0];
+            *frame = pendingFrame_;
+            return 0;
+        }
+        // The finished count and the offset are two queries: retry when a
+        // buffer finished between them.
+        ALint processed = 0, offset = 0, again = 0;
+        for (int tries = 0; tries < 4; ++tries) {
+            alGetSourcei(source_, AL_BUFFERS_PROCESSED, &processed);
+            alGetSourcei(source_, AL_SAMPLE_OFFSET, &offset);
+            alGetSourcei(source_, AL_BUFFERS_PROCESSED, &again);
+            if (processed == again) break;
+        }
+        const uint32_t done = std::min<uint32_t>(uint32_t(std::max(again, 0)), uint32_t(queue_.size() - 1));
+        const int64_t within = int64_t(offset) - int64_t(done) * PartFrames();
+        *part = queue_[done];
+        *frame = uint32_t(std::clamp<int64_t>(within, 0, PartFrames() - 1));
+        return uint32_t(std::max(again, 0));
+    }
+
+    // Queues the whole ring from a part, every part with what it holds now.
+    Result Requeue(uint32_t start, uint32_t frame, bool play) {
+        alSourceStop(source_);
+        alSourcei(source_, AL_BUFFER, 0);
+        queue_.clear();
+        alGetError();
+        for (uint32_t k = 0; k < desc_.parts; ++k)
+            Queue((start + k) % desc_.parts);
+        const Result r = FromAlError(alGetError());
+        pendingFrame_ = frame;
+        if (play) OutputPlay();
+        return r;
+    }
+    void Queue(uint32_t part) {
+        const WaveFormat& f = desc_.format;
+        alBufferData(buffers_[part], AlFormat(f.channels, f.bitsPerSample), PartData(part), ALsizei(PartBytes()),
+                     ALsizei(f.samplesPerSec));
+        alSourceQueueBuffers(source_, 1, &buffers_[part]);
+        queue_.push_back(part);
+        fresh_[part] = 0;
+    }
+    void Unqueue(uint32_t count) {
+        count = std::min<uint32_t>(count, uint32_t(queue_.size()));
+        if (count == 0) return;
+        alSourceUnqueueBuffers(source_, ALsizei(count), unqueued_.data());
+        queue_.erase(queue_.begin(), queue_.begin() + count);
+    }
+    // Queues the written parts that follow the tail in ring order; the first
+    // one queued, or -1.
+    int AppendFresh() {
+        int first = -1;
+        if (queue_.empty()) return first;
+        for (uint32_t next = Next(queue_.back()); fresh_[next] && !Queued(next); next = Next(next)) {
+            Queue(next);
+            if (first < 0) first = int(next);
+        }
+        return first;
+    }
+    bool Queued(uint32_t part) const { return std::find(queue_.begin(), queue_.end(), part) != queue_.end(); }
+    // Nothing was written in time and OpenAL played the queue out: play the
+    // ring on from the part after the last one, as it is.
+    void RestartIfDry() {
+        if (Playing() && !queue_.empty() && State() == AL_STOPPED) Requeue(Next(queue_.back()), 0, true);
+    }
+
+    ALuint source_ = 0;
+    std::vector<ALuint> buffers_;   // one per part
+    std::vector<uint8_t> fresh_;    // written since it was last queued
+    std::vector<ALuint> unqueued_;  // room for alSourceUnqueueBuffers
+    std::vector<uint32_t> queue_;   // the parts queued, in OpenAL's order
+    uint32_t pendingFrame_ = 0;     // where a source not under way starts in queue_[0]
+};
+
 class AlDevice final : public core::BasicDevice {
   public:
     explicit AlDevice(ALCdevice* device) : device_(device) {}
@@ -192,6 +366,15 @@ class AlDevice final : public core::BasicDevice {
         auto v = std::make_unique<AlVoice>(*this, desc);
         if (Result r = v->Create(directChannels_); r != Result::Ok) return r;
         *voice = std::move(v);
+        return Result::Ok;
+    }
+    Result CreateStream(const StreamDesc& desc, std::unique_ptr<Stream>* stream) override {
+        if (!stream) return Result::InvalidParam;
+        stream->reset();
+        if (Result r = core::CheckStreamDesc(desc); r != Result::Ok) return r;
+        auto s = std::make_unique<AlStream>(desc);
+        if (Result r = s->Create(directChannels_); r != Result::Ok) return r;
+        *stream = std::move(s);
         return Result::Ok;
     }
     bool IsSilent() const override { return false; }

@@ -1,6 +1,6 @@
-// The silent back-end: no output, but voices keep their data, their settings
-// and their play position by the clock, so a sound "plays" for its real length
-// and ends on time.
+// The silent back-end: no output, but voices and streams keep their data,
+// their settings and their play position by the clock, so a sound "plays" for
+// its real length and ends on time.
 #include <algorithm>
 
 #include "platform/audio/Backends.h"
@@ -76,6 +76,37 @@ class SilentVoice final : public core::BasicVoice {
     uint64_t startTick_ = 0;
 };
 
+// The ring plays by the clock, part after part, whatever it holds.
+class SilentStream final : public core::BasicStream {
+  public:
+    explicit SilentStream(const StreamDesc& desc) : BasicStream(desc) { Prepare(); }
+
+  protected:
+    Result OutputWrite(uint32_t, uint32_t) override { return Result::Ok; }
+    void OutputPlay() override { Rebase(pausedFrame_); }
+    void OutputPause() override { pausedFrame_ = CurrentFrame(); }
+    void OutputSeek(uint32_t part, uint32_t frame) override { Rebase(part * PartFrames() + frame); }
+    uint32_t OutputFrame() override { return CurrentFrame(); }
+    void OutputGain(float) override {}
+
+  private:
+    uint32_t RingFrames() const { return desc_.bytes / desc_.format.blockAlign; }
+    void Rebase(uint32_t frame) {
+        pausedFrame_ = frame;
+        startTick_ = os::PerformanceCounter();
+    }
+    uint32_t CurrentFrame() const {
+        if (!Playing()) return pausedFrame_;
+        const uint64_t ticks = os::PerformanceCounter() - startTick_;
+        const uint64_t elapsed =
+            uint64_t(double(ticks) * double(desc_.format.samplesPerSec) / double(os::PerformanceFrequency()));
+        return uint32_t((pausedFrame_ + elapsed) % RingFrames());
+    }
+
+    uint32_t pausedFrame_ = 0; // while paused; the start frame while playing
+    uint64_t startTick_ = 0;
+};
+
 class SilentDevice final : public core::BasicDevice {
   public:
     Result CreateVoice(const VoiceDesc& desc, std::unique_ptr<Voice>* voice) override {
@@ -83,6 +114,13 @@ class SilentDevice final : public core::BasicDevice {
         voice->reset();
         if (Result r = core::CheckVoiceDesc(desc); r != Result::Ok) return r;
         *voice = std::make_unique<SilentVoice>(*this, desc);
+        return Result::Ok;
+    }
+    Result CreateStream(const StreamDesc& desc, std::unique_ptr<Stream>* stream) override {
+        if (!stream) return Result::InvalidParam;
+        stream->reset();
+        if (Result r = core::CheckStreamDesc(desc); r != Result::Ok) return r;
+        *stream = std::make_unique<SilentStream>(desc);
         return Result::Ok;
     }
     bool IsSilent() const override { return true; }
