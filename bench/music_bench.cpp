@@ -1,0 +1,167 @@
+// The music thread's cost: its share of one core while a demo piece streams
+// through the sound manager (on OpenAL's silent output and on the silent
+// back-end), and the two halves of its tick taken apart: the update that
+// finds the play position still in the same half (nearly every tick), and
+// the refill that decodes 44100 bytes into the half just left.
+#include <benchmark/benchmark.h>
+#include <dirent.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "app/Options.h"
+#include "platform/audio/Audio.h"
+#include "platform/os/Os.h"
+#include "sound/MusicStream.h"
+#include "sound/MusicThread.h"
+#include "sound/SoundMgr.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kPiece = "music\\loop\\loopAction03.ogg";
+
+// A copy of the demo music, kept for the whole run (the log goes there too).
+const std::string& DataDir() {
+    static const std::string dir = [] {
+        const fs::path d = fs::temp_directory_path() / ("zt_music_bench_" + std::to_string(::getpid()));
+        fs::create_directories(d);
+        fs::copy(fs::path(ZT_SOURCE_DIR) / "data" / "music", d / "music",
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        return d.string();
+    }();
+    return dir;
+}
+
+std::set<pid_t> Threads() {
+    std::set<pid_t> ids;
+    if (DIR* d = opendir("/proc/self/task")) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') ids.insert(pid_t(std::atoi(e->d_name)));
+        closedir(d);
+    }
+    return ids;
+}
+
+// CPU time of one thread of this process, in seconds (the kernel's per-thread
+// CPU clock, as pthread_getcpuclockid builds it).
+double ThreadCpuSeconds(pid_t tid) {
+    const clockid_t clock = clockid_t((~clockid_t(tid)) << 3) | 6;
+    timespec t{};
+    if (clock_gettime(clock, &t) != 0) return 0;
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+double WallSeconds() {
+    return double(os::PerformanceCounter()) / double(os::PerformanceFrequency());
+}
+
+// Streams the looping demo piece for about a second per iteration and
+// reports the music thread's CPU time over the wall time.
+void CoreShare(benchmark::State& state, audio::Backend backend) {
+    setenv("ALSOFT_DRIVERS", "null", 0);
+    const std::string saved = os::StartDirectory();
+    os::SetStartDirectory(DataDir());
+    sound = true;
+    g_SoundMgr.SetBackend(backend);
+    if (!g_SoundMgr.Init()) {
+        state.SkipWithError("no audio device");
+        os::SetStartDirectory(saved);
+        return;
+    }
+    g_SoundMgr.Music_SetVolume(1.0f);
+    const std::set<pid_t> before = Threads();
+    g_SoundMgr.Music_Play(kPiece, true);
+    pid_t music = 0;
+    for (pid_t t : Threads())
+        if (!before.count(t)) music = t;
+    if (!music || !g_SoundMgr.Music_IsPlaying()) {
+        state.SkipWithError("the music thread did not start");
+    } else {
+        double cpu = 0, wall = 0;
+        for (auto _ : state) {
+            const double c0 = ThreadCpuSeconds(music), w0 = WallSeconds();
+            os::SleepMs(1000);
+            cpu += ThreadCpuSeconds(music) - c0;
+            wall += WallSeconds() - w0;
+        }
+        state.counters["core_share_percent"] = 100.0 * cpu / wall;
+    }
+    g_SoundMgr.Release();
+    g_SoundMgr.SetBackend(audio::Backend::Auto);
+    os::SetStartDirectory(saved);
+}
+
+void BM_MusicThreadCoreShareOpenAl(benchmark::State& state) {
+    CoreShare(state, audio::Backend::OpenAl);
+}
+BENCHMARK(BM_MusicThreadCoreShareOpenAl)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_MusicThreadCoreShareSilent(benchmark::State& state) {
+    CoreShare(state, audio::Backend::Silent);
+}
+BENCHMARK(BM_MusicThreadCoreShareSilent)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A stream of the demo piece, looping, on a device of its own.
+struct BenchStream {
+    std::unique_ptr<audio::Device> device;
+    MusicStream* stream = nullptr;
+    std::string saved;
+
+    explicit BenchStream(audio::Backend backend) {
+        setenv("ALSOFT_DRIVERS", "null", 0);
+        saved = os::StartDirectory();
+        os::SetStartDirectory(DataDir());
+        if (audio::OpenDevice(backend, &device) != audio::Result::Ok) return;
+        stream = rCreateMusicStream(kPiece, device.get());
+        if (stream) rPlayMusicStream(stream, true);
+        if (stream) stream->bLoop = 1;
+    }
+    ~BenchStream() {
+        rDeleteMusicStream(&stream);
+        device.reset();
+        os::SetStartDirectory(saved);
+    }
+};
+
+// The tick that finds nothing to do: one position query.
+void BM_MusicUpdateWithinAHalf(benchmark::State& state) {
+    BenchStream b(state.range(0) ? audio::Backend::OpenAl : audio::Backend::Silent);
+    if (!b.stream || !b.stream->pBuffer) {
+        state.SkipWithError("no stream");
+        return;
+    }
+    b.stream->pBuffer->Stop();
+    for (auto _ : state) {
+        rUpdateMusicStream(b.stream);
+        benchmark::DoNotOptimize(b.stream->dwCurrentHalf);
+    }
+}
+BENCHMARK(BM_MusicUpdateWithinAHalf)->Arg(0)->Arg(1)->ArgName("openal");
+
+// The tick that refills: 44100 bytes decoded and written into the half left.
+void BM_MusicRefillHalf(benchmark::State& state) {
+    BenchStream b(state.range(0) ? audio::Backend::OpenAl : audio::Backend::Silent);
+    if (!b.stream || !b.stream->pBuffer) {
+        state.SkipWithError("no stream");
+        return;
+    }
+    uint32_t half = 0;
+    for (auto _ : state) {
+        b.stream->dwPreviousHalf = half;
+        b.stream->dwCurrentHalf = 1 - half;
+        rRefillMusicStream(b.stream);
+        half = 1 - half;
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * MusicStream::HALF_BYTES);
+}
+BENCHMARK(BM_MusicRefillHalf)->Arg(0)->Arg(1)->ArgName("openal")->Unit(benchmark::kMicrosecond);
+
+} // namespace
