@@ -11,12 +11,14 @@
 #include "game/Intro.h"
 #include "game/LoadScreen.h"
 #include "game/Menu.h"
+#include "sound/MusicDirector.h"
 #include "world/BezierCamera.h"
 #include "world/Camera.h"
 #include "world/Engine.h"
 #include "world/ObeCamera.h"
 
 CMainGame g_MainGame;
+bool IntroWorldRunning = false;
 
 void CMainGame::StartUp() {
     g_CommandMgr.SetDefaults();
@@ -37,17 +39,21 @@ void CMainGame::Init() {
     CurrentFOV = FOV;
     g_Camera.m_fFovFactor = 1.0f;
     DrawWater = true;
-    if (StrCmpNoCase(g_Engine.m_szCurrentWorld, "worlds\\intro.w") == 0) g_bLongFrameTimeClamp = true;
+    IntroWorldRunning = StrCmpNoCase(g_Engine.m_szCurrentWorld, "worlds\\intro.w") == 0;
+    if (IntroWorldRunning) g_bLongFrameTimeClamp = true;
     g_ObeCamera.Init();
     m_iLevelFrame = 0;
+    g_MusicDirector.Init();
 }
 
 void CMainGame::Destroy() {
     g_bLongFrameTimeClamp = false;
+    IntroWorldRunning = false;
     if (g_BezierCamera.m_bActive) g_BezierCamera.Destroy();
     g_GameAI.ResetVariables();
     g_ObeCamera.Destroy();
     m_iLevelFrame = 0;
+    g_MusicDirector.Destroy();
     g_GameAI.UnsetVariable("credits", nullptr);
 }
 
@@ -55,6 +61,7 @@ void CMainGame::Update() {
     m_fFrameTime = g_Engine.m_fFrameTime;
     ++m_iFramesSinceCinematic;
     if (g_Engine.m_bWorldLoaded) ++m_iLevelFrame;
+    if (g_Engine.m_bWorldLoaded) g_MusicDirector.Update();
     if (!UpdateCameras()) return;
 }
 

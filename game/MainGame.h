@@ -59,3 +59,7 @@ class CMainGame {
 };
 
 extern CMainGame g_MainGame;
+
+// Set by CMainGame::Init while the intro world ("worlds\intro.w") is open,
+// cleared at world end.
+extern bool IntroWorldRunning;

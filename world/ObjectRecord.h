@@ -13,7 +13,7 @@
 //
 // Fields that have no pinned offset sit in the image's unnamed gaps; each
 // placement is written beside the field ("gap"). Free space left for later
-// fields: 1-3, 11-15, 29-31, 36-39, 41, 48, 50-55, 61-63, 326, 653-815,
+// fields: 1-3, 11-15, 29-31, 36-39, 41, 48, 50-55, 61-63, 326, 653-742, 744-815,
 // 872-1067, 1080-1083, 1109-1111, 1125-1127, 1216-1223, 1225-1227,
 // 1328-1339, 1344-1347, 1361-1363, 1370-1375, 1388-1411, 1416-1427,
 // 1430-1455, 5552, 5554-5555, 5750-5751, 5772-5791, 5793-5795, 6090-6091,
@@ -130,6 +130,7 @@ struct ObjectRecord {
     uint8_t bHitThisFrame = 0;    // gap 647
     int32_t iPlayerDistance = 0;  // gap 648: rounded distance from the player
     uint8_t bLightOn = 0;         // gap 652
+    uint8_t bMarker = 0;          // gap 743: set on dropped items and held models
 
     float fReflectionFog[6] = {};       // 816: fog colour, far and near of the water pass
     math::Vec3 vAmbient;                // 840
@@ -303,6 +304,7 @@ struct ObjectRecord {
     X(647, bHitThisFrame)                                                                                    \
     X(648, iPlayerDistance)                                                                                  \
     X(652, bLightOn)                                                                                         \
+    X(743, bMarker)                                                                                          \
     X(816, fReflectionFog)                                                                                   \
     X(840, vAmbient)                                                                                         \
     X(856, fProbedAmbient)                                                                                   \
