@@ -14,7 +14,7 @@ void Put32(std::vector<uint8_t>& b, uint32_t v) {
     Put16(b, v >> 16);
 }
 
-}  // namespace
+} // namespace
 
 bool WriteBmp(std::FILE* f, uint32_t width, uint32_t height, const uint32_t* pixels, uint32_t pitch) {
     if (!f || !pixels || width == 0 || height == 0) return false;
@@ -47,9 +47,10 @@ bool WriteBmp(std::FILE* f, uint32_t width, uint32_t height, const uint32_t* pix
             b.push_back(uint8_t(src[x] >> 8));
             b.push_back(uint8_t(src[x] >> 16));
         }
-        for (uint32_t pad = width * 3; pad < rowBytes; ++pad) b.push_back(0);
+        for (uint32_t pad = width * 3; pad < rowBytes; ++pad)
+            b.push_back(0);
     }
     return std::fwrite(b.data(), 1, b.size(), f) == b.size();
 }
 
-}  // namespace gfx
+} // namespace gfx

@@ -10,4 +10,4 @@ namespace gfx {
 // pixels: packed ARGB (alpha ignored), rows top-down, `pitch` pixels apart.
 bool WriteBmp(std::FILE* f, uint32_t width, uint32_t height, const uint32_t* pixels, uint32_t pitch);
 
-}  // namespace gfx
+} // namespace gfx

@@ -49,7 +49,7 @@ uint32_t RenderStateCache::DefaultValue(RenderState s, bool autoDepthStencil) {
     case RenderState::ColorWriteEnable:
         return 0xF;
     default:
-        return 0;  // off, zero colour, zero bias, fog modes none
+        return 0; // off, zero colour, zero bias, fog modes none
     }
 }
 
@@ -65,4 +65,4 @@ void RenderStateCache::ResetToDefaults(bool autoDepthStencil) {
     }
 }
 
-}  // namespace gfx
+} // namespace gfx

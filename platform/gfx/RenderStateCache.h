@@ -12,7 +12,7 @@
 namespace gfx {
 
 class RenderStateCache {
-public:
+  public:
     RenderStateCache() { ResetToDefaults(); }
 
     // Direct3D's default value of each state (a device with an automatic
@@ -38,8 +38,7 @@ public:
     // Calls apply(state, value) for each state whose wanted value differs from
     // the applied one (or was never applied), in the order they were first
     // set since the last Apply, then records them as applied. Allocates nothing.
-    template <typename F>
-    void Apply(F&& apply) {
+    template <typename F> void Apply(F&& apply) {
         for (uint32_t k = 0; k < m_dirtyCount; ++k) {
             uint32_t i = static_cast<uint32_t>(m_dirtyList[k]);
             m_dirty[i] = false;
@@ -54,7 +53,7 @@ public:
     // Number of states set since the last Apply (whether or not they differ).
     uint32_t PendingCount() const { return m_dirtyCount; }
 
-private:
+  private:
     std::array<uint32_t, RenderStateCount> m_wanted{};
     std::array<uint32_t, RenderStateCount> m_applied{};
     std::array<bool, RenderStateCount> m_known{};
@@ -63,4 +62,4 @@ private:
     uint32_t m_dirtyCount = 0;
 };
 
-}  // namespace gfx
+} // namespace gfx

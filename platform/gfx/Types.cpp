@@ -1,5 +1,5 @@
-#include "platform/gfx/Device.h"
 #include "platform/gfx/Types.h"
+#include "platform/gfx/Device.h"
 
 namespace gfx {
 
@@ -81,6 +81,6 @@ uint32_t Size(uint8_t type) {
         return 0;
     }
 }
-}  // namespace elemtype
+} // namespace elemtype
 
-}  // namespace gfx
+} // namespace gfx

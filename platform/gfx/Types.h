@@ -28,7 +28,9 @@ enum class Result : int32_t {
     DeviceRemoved,
     DriverInternalError,
 };
-inline bool Failed(Result r) { return r != Result::Ok; }
+inline bool Failed(Result r) {
+    return r != Result::Ok;
+}
 const char* ResultName(Result r);
 
 enum class Format : uint32_t {
@@ -45,7 +47,9 @@ enum class Format : uint32_t {
 // Depth and stencil bits of a depth-stencil format (0 for colour formats).
 int DepthBits(Format f);
 int StencilBits(Format f);
-inline bool HasStencil(Format f) { return StencilBits(f) > 0; }
+inline bool HasStencil(Format f) {
+    return StencilBits(f) > 0;
+}
 
 enum class DeviceType : uint32_t { Hal = 1, Ref = 2 };
 enum class ResourceType : uint32_t { Surface = 1, Texture = 3, CubeTexture = 5 };
@@ -53,15 +57,15 @@ enum class ResourceType : uint32_t { Surface = 1, Texture = 3, CubeTexture = 5 }
 namespace usage {
 constexpr uint32_t RenderTarget = 0x1;
 constexpr uint32_t DepthStencil = 0x2;
-}  // namespace usage
+} // namespace usage
 
 namespace create {
 constexpr uint32_t SoftwareVertexProcessing = 0x20;
 constexpr uint32_t HardwareVertexProcessing = 0x40;
-}  // namespace create
+} // namespace create
 
 enum class SwapEffect : uint32_t { Discard = 1, Flip = 2, Copy = 3 };
-enum class MultiSample : uint32_t { None = 0 };  // other values are the sample count
+enum class MultiSample : uint32_t { None = 0 }; // other values are the sample count
 constexpr uint32_t PresentIntervalDefault = 0;
 constexpr uint32_t PresentIntervalOne = 1;
 constexpr uint32_t PresentIntervalImmediate = 0x80000000u;
@@ -71,7 +75,7 @@ struct PresentParameters {
     uint32_t BackBufferHeight = 0;
     Format BackBufferFormat = Format::Unknown;
     uint32_t BackBufferCount = 0;
-    uint32_t MultiSampleType = 0;  // 0 none, else the sample count
+    uint32_t MultiSampleType = 0; // 0 none, else the sample count
     uint32_t MultiSampleQuality = 0;
     gfx::SwapEffect SwapEffect = gfx::SwapEffect::Discard;
     window::Window* DeviceWindow = nullptr;
@@ -105,7 +109,9 @@ constexpr uint32_t PixelShaderVersion(uint32_t major, uint32_t minor) {
 constexpr uint32_t VertexShaderVersion(uint32_t major, uint32_t minor) {
     return 0xFFFE0000u | (major << 8) | minor;
 }
-inline uint32_t ShaderMajor(uint32_t version) { return (version >> 8) & 0xFF; }
+inline uint32_t ShaderMajor(uint32_t version) {
+    return (version >> 8) & 0xFF;
+}
 
 struct Caps {
     uint32_t PixelShaderVersion = 0;
@@ -118,7 +124,7 @@ struct Caps {
 };
 
 struct Viewport {
-    uint32_t X = 0, Y = 0;  // from the top-left corner
+    uint32_t X = 0, Y = 0; // from the top-left corner
     uint32_t Width = 0, Height = 0;
     float MinZ = 0.0f, MaxZ = 1.0f;
 };
@@ -131,7 +137,7 @@ namespace clear {
 constexpr uint32_t Target = 0x1;
 constexpr uint32_t ZBuffer = 0x2;
 constexpr uint32_t Stencil = 0x4;
-}  // namespace clear
+} // namespace clear
 
 // Render states of the shadow state. Each holds a 32-bit value; floats are
 // stored by their bits (FloatState / StateFloat).
@@ -225,8 +231,7 @@ inline float StateFloat(uint32_t u) {
     std::memcpy(&f, &u, 4);
     return f;
 }
-template <typename E>
-constexpr uint32_t StateValue(E e) {
+template <typename E> constexpr uint32_t StateValue(E e) {
     return static_cast<uint32_t>(e);
 }
 
@@ -243,13 +248,14 @@ struct GammaRamp {
     // The straight ramp, entry i = i * 257.
     static GammaRamp Identity() {
         GammaRamp r{};
-        for (uint32_t i = 0; i < 256; ++i) r.red[i] = r.green[i] = r.blue[i] = uint16_t(i * 257);
+        for (uint32_t i = 0; i < 256; ++i)
+            r.red[i] = r.green[i] = r.blue[i] = uint16_t(i * 257);
         return r;
     }
     bool operator==(const GammaRamp& o) const { return std::memcmp(this, &o, sizeof *this) == 0; }
 };
 namespace gamma {
-constexpr uint32_t Calibrate = 1;  // the ramp is calibrated for the display
-}  // namespace gamma
+constexpr uint32_t Calibrate = 1; // the ramp is calibrated for the display
+} // namespace gamma
 
-}  // namespace gfx
+} // namespace gfx

@@ -30,20 +30,20 @@ constexpr uint32_t Destroy = 0x0002;
 constexpr uint32_t Paint = 0x000F;
 constexpr uint32_t Close = 0x0010;
 constexpr uint32_t Quit = 0x0012;
-constexpr uint32_t ActivateApp = 0x001C;  // wParam 1: the application gained focus, 0: lost it
+constexpr uint32_t ActivateApp = 0x001C; // wParam 1: the application gained focus, 0: lost it
 constexpr uint32_t KeyDown = 0x0100;
 constexpr uint32_t KeyUp = 0x0101;
-constexpr uint32_t SysKeyDown = 0x0104;  // Alt and F10, as Windows sends them
+constexpr uint32_t SysKeyDown = 0x0104; // Alt and F10, as Windows sends them
 constexpr uint32_t SysKeyUp = 0x0105;
 constexpr uint32_t Command = 0x0111;
 constexpr uint32_t Timer = 0x0113;
 constexpr uint32_t App = 0x8000;
-}  // namespace msg
+} // namespace msg
 
 class Window;
 
 struct Message {
-    Window* window = nullptr;  // null for thread messages (quit)
+    Window* window = nullptr; // null for thread messages (quit)
     uint32_t message = 0;
     uintptr_t wParam = 0;
     intptr_t lParam = 0;
@@ -55,19 +55,19 @@ struct Rect {
     int left = 0, top = 0, right = 0, bottom = 0;
 };
 
-constexpr int DefaultPosition = -0x7fffffff;  // let the window system place the window
+constexpr int DefaultPosition = -0x7fffffff; // let the window system place the window
 
 struct CreateParams {
     std::string title;
     int x = DefaultPosition, y = DefaultPosition;
     int width = 1, height = 1;
-    bool popup = true;  // no border or caption
+    bool popup = true; // no border or caption
     bool visible = true;
-    WindowProc proc = nullptr;  // null: DefWindowProc
+    WindowProc proc = nullptr; // null: DefWindowProc
 };
 
 class Window {
-public:
+  public:
     virtual ~Window() = default;
 
     virtual void Show(bool visible) = 0;
@@ -133,6 +133,6 @@ constexpr uint32_t Numpad0 = 0x60, Multiply = 0x6A, Add = 0x6B, Subtract = 0x6D,
 constexpr uint32_t Divide = 0x6F, F1 = 0x70, NumLock = 0x90, Scroll = 0x91;
 constexpr uint32_t Oem1 = 0xBA, OemPlus = 0xBB, OemComma = 0xBC, OemMinus = 0xBD, OemPeriod = 0xBE;
 constexpr uint32_t Oem2 = 0xBF, Oem3 = 0xC0, Oem4 = 0xDB, Oem5 = 0xDC, Oem6 = 0xDD, Oem7 = 0xDE;
-}  // namespace vk
+} // namespace vk
 
-}  // namespace window
+} // namespace window

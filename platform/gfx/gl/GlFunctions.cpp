@@ -7,11 +7,11 @@
 namespace gfx::gl {
 
 bool Functions::Load(const char** missing) {
-#define ZT_GL_LOAD(type, name)                                                 \
-    name = reinterpret_cast<type>(SDL_GL_GetProcAddress("gl" #name));          \
-    if (!name) {                                                               \
-        if (missing) *missing = "gl" #name;                                    \
-        return false;                                                          \
+#define ZT_GL_LOAD(type, name)                                                                               \
+    name = reinterpret_cast<type>(SDL_GL_GetProcAddress("gl" #name));                                        \
+    if (!name) {                                                                                             \
+        if (missing) *missing = "gl" #name;                                                                  \
+        return false;                                                                                        \
     }
     ZT_GL_FUNCTIONS(ZT_GL_LOAD)
 #undef ZT_GL_LOAD
@@ -31,4 +31,4 @@ bool Functions::HasExtension(const char* ext) const {
     return false;
 }
 
-}  // namespace gfx::gl
+} // namespace gfx::gl

@@ -19,7 +19,7 @@ namespace gfx::gl {
 namespace {
 
 class GlInterface final : public Interface {
-public:
+  public:
     bool Init() {
         if (!window::sdl::InitVideo()) return false;
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -79,8 +79,8 @@ public:
         return Result::Ok;
     }
 
-    Result CheckDeviceMultiSampleType(uint32_t adapter, DeviceType, Format surfaceFormat, bool, uint32_t samples,
-                                      uint32_t* qualityLevels) override {
+    Result CheckDeviceMultiSampleType(uint32_t adapter, DeviceType, Format surfaceFormat, bool,
+                                      uint32_t samples, uint32_t* qualityLevels) override {
         if (adapter != 0) return Result::InvalidCall;
         if (qualityLevels) *qualityLevels = 0;
         if (!IsColorFormat(surfaceFormat) && DepthStorage(surfaceFormat) == 0) return Result::NotAvailable;
@@ -98,8 +98,8 @@ public:
         return IsColorFormat(checkFormat) ? Result::Ok : Result::NotAvailable;
     }
 
-    Result CheckDepthStencilMatch(uint32_t adapter, DeviceType, Format adapterFormat, Format renderTargetFormat,
-                                  Format depthStencilFormat) override {
+    Result CheckDepthStencilMatch(uint32_t adapter, DeviceType, Format adapterFormat,
+                                  Format renderTargetFormat, Format depthStencilFormat) override {
         if (adapter != 0 || adapterFormat != Format::X8R8G8B8) return Result::InvalidCall;
         // GL attaches any depth storage to any colour storage of the same size.
         if (!IsColorFormat(renderTargetFormat)) return Result::NotAvailable;
@@ -126,7 +126,8 @@ public:
             *device = nullptr;
             return Result::NotAvailable;
         }
-        return GlDevice::Create(pp && pp->DeviceWindow ? pp->DeviceWindow : focusWindow, behaviorFlags, pp, device);
+        return GlDevice::Create(pp && pp->DeviceWindow ? pp->DeviceWindow : focusWindow, behaviorFlags, pp,
+                                device);
     }
 
     bool QueryVideoMemory(uint64_t* totalBytes, uint64_t* freeBytes) override {
@@ -140,23 +141,24 @@ public:
 
     void FailNextCreateDevice(uint32_t count) override { m_failCreates = count; }
 
-protected:
+  protected:
     ~GlInterface() override {
         if (m_probe) SDL_GL_DeleteContext(m_probe);
         if (m_probeWindow) SDL_DestroyWindow(m_probeWindow);
     }
 
-private:
+  private:
     // Makes nothing current by itself; puts back whatever context was
     // current (the device's) when it ends.
     class ProbeScope {
-    public:
-        explicit ProbeScope(GlInterface&) : m_window(SDL_GL_GetCurrentWindow()), m_ctx(SDL_GL_GetCurrentContext()) {}
+      public:
+        explicit ProbeScope(GlInterface&)
+            : m_window(SDL_GL_GetCurrentWindow()), m_ctx(SDL_GL_GetCurrentContext()) {}
         ~ProbeScope() {
             if (m_ctx) SDL_GL_MakeCurrent(m_window, m_ctx);
         }
 
-    private:
+      private:
         SDL_Window* m_window;
         SDL_GLContext m_ctx;
     };
@@ -199,8 +201,8 @@ private:
     uint32_t m_failCreates = 0;
 };
 
-}  // namespace
-}  // namespace gfx::gl
+} // namespace
+} // namespace gfx::gl
 
 namespace gfx {
 
@@ -213,4 +215,4 @@ Interface* CreateInterface() {
     return i;
 }
 
-}  // namespace gfx
+} // namespace gfx

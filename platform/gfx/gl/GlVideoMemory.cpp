@@ -7,10 +7,10 @@
 namespace gfx::gl {
 namespace {
 
-constexpr GLenum kNvxTotalKb = 0x9048;    // GL_GPU_MEMORY_INFO_TOTAL_AVAILABLE_MEMORY_NVX
-constexpr GLenum kNvxCurrentKb = 0x9049;  // GL_GPU_MEMORY_INFO_CURRENT_AVAILABLE_VIDMEM_NVX
-constexpr GLenum kAtiTextureFree = 0x87FC;  // GL_TEXTURE_FREE_MEMORY_ATI: 4 values, [0] free KB
-constexpr int kMesaVideoMemoryMb = 0x8187;  // GLX_RENDERER_VIDEO_MEMORY_MESA
+constexpr GLenum kNvxTotalKb = 0x9048;     // GL_GPU_MEMORY_INFO_TOTAL_AVAILABLE_MEMORY_NVX
+constexpr GLenum kNvxCurrentKb = 0x9049;   // GL_GPU_MEMORY_INFO_CURRENT_AVAILABLE_VIDMEM_NVX
+constexpr GLenum kAtiTextureFree = 0x87FC; // GL_TEXTURE_FREE_MEMORY_ATI: 4 values, [0] free KB
+constexpr int kMesaVideoMemoryMb = 0x8187; // GLX_RENDERER_VIDEO_MEMORY_MESA
 
 using QueryRendererFn = int (*)(int attribute, unsigned int* value);
 
@@ -27,7 +27,7 @@ bool QueryMesaGlx(uint64_t* total) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 bool QueryVideoMemory(const Functions& gl, uint64_t* totalBytes, uint64_t* freeBytes) {
     uint64_t total = 0, free = 0;
@@ -42,10 +42,10 @@ bool QueryVideoMemory(const Functions& gl, uint64_t* totalBytes, uint64_t* freeB
     } else if (gl.HasExtension("GL_ATI_meminfo")) {
         GLint v[4] = {0, 0, 0, 0};
         gl.GetIntegerv(kAtiTextureFree, v);
-        total = free = uint64_t(v[0]) << 10;  // the pool's size is not told: free is the best figure
+        total = free = uint64_t(v[0]) << 10; // the pool's size is not told: free is the best figure
         told = v[0] > 0;
     } else if (QueryMesaGlx(&total)) {
-        free = total;  // Mesa tells the size only
+        free = total; // Mesa tells the size only
         told = true;
     }
     while (gl.GetError() != GL_NO_ERROR) {
@@ -56,4 +56,4 @@ bool QueryVideoMemory(const Functions& gl, uint64_t* totalBytes, uint64_t* freeB
     return true;
 }
 
-}  // namespace gfx::gl
+} // namespace gfx::gl

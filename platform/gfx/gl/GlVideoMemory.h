@@ -12,4 +12,4 @@ namespace gfx::gl {
 // then uses DefaultVideoMemoryBytes.
 bool QueryVideoMemory(const Functions& gl, uint64_t* totalBytes, uint64_t* freeBytes);
 
-}  // namespace gfx::gl
+} // namespace gfx::gl

@@ -73,7 +73,7 @@ constexpr KeyPair kKeys[] = {
     {SDLK_QUOTE, vk::Oem7},
 };
 
-}  // namespace
+} // namespace
 
 uint32_t VirtualKeyFromKeycode(SDL_Keycode key) {
     if (key >= SDLK_a && key <= SDLK_z) return 'A' + uint32_t(key - SDLK_a);
@@ -85,4 +85,4 @@ uint32_t VirtualKeyFromKeycode(SDL_Keycode key) {
     return 0;
 }
 
-}  // namespace window::sdl
+} // namespace window::sdl

@@ -29,7 +29,7 @@ Queue& TheQueue() {
 std::string g_LastError;
 
 class SdlWindow final : public Window {
-public:
+  public:
     SdlWindow(SDL_Window* w, WindowProc proc, bool visible) : m_window(w), m_proc(proc), m_focus(visible) {
         TheQueue().windows.push_back(this);
     }
@@ -125,7 +125,7 @@ public:
         return false;
     }
 
-private:
+  private:
     struct Timer {
         uint32_t id;
         uint32_t interval;
@@ -212,12 +212,12 @@ bool Convert(const SDL_Event& e, Message& out) {
     }
 }
 
-}  // namespace
+} // namespace
 
 namespace sdl {
 
 bool InitVideo() {
-    static int state = 0;  // 0 not tried, 1 ok, -1 failed
+    static int state = 0; // 0 not tried, 1 ok, -1 failed
     if (state == 0) {
         state = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0 ? 1 : -1;
         if (state < 0) g_LastError = SDL_GetError();
@@ -225,7 +225,9 @@ bool InitVideo() {
     return state > 0;
 }
 
-SDL_Window* NativeWindow(Window* w) { return w ? static_cast<SdlWindow*>(w)->Native() : nullptr; }
+SDL_Window* NativeWindow(Window* w) {
+    return w ? static_cast<SdlWindow*>(w)->Native() : nullptr;
+}
 
 namespace {
 struct Observer {
@@ -236,7 +238,7 @@ std::vector<Observer>& Observers() {
     static std::vector<Observer> observers;
     return observers;
 }
-}  // namespace
+} // namespace
 
 void AddEventObserver(EventObserver observer, void* context) {
     if (observer) Observers().push_back({observer, context});
@@ -257,7 +259,7 @@ void NotifyEventObservers(const SDL_Event& e) {
     }
 }
 
-}  // namespace sdl
+} // namespace sdl
 
 std::unique_ptr<Window> CreateWindow(const CreateParams& p) {
     if (!sdl::InitVideo()) return nullptr;
@@ -273,7 +275,9 @@ std::unique_ptr<Window> CreateWindow(const CreateParams& p) {
     return std::make_unique<SdlWindow>(w, p.proc ? p.proc : &DefWindowProc, p.visible);
 }
 
-const char* LastError() { return g_LastError.c_str(); }
+const char* LastError() {
+    return g_LastError.c_str();
+}
 
 bool PeekMessage(Message& out) {
     Queue& q = TheQueue();
@@ -354,4 +358,4 @@ void MessageBox(const char* text, const char* caption) {
     std::fflush(stderr);
 }
 
-}  // namespace window
+} // namespace window

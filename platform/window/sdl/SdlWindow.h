@@ -25,4 +25,4 @@ uint32_t VirtualKeyFromKeycode(SDL_Keycode key);
 using EventObserver = void (*)(const SDL_Event& event, void* context);
 void AddEventObserver(EventObserver observer, void* context);
 void RemoveEventObserver(EventObserver observer, void* context);
-}  // namespace window::sdl
+} // namespace window::sdl
