@@ -1,10 +1,14 @@
 #include "actors/ItemMgr.h"
 
 #include "app/Console.h"
+#include "app/FileHelpers.h"
 
 ItemMgr g_ItemMgr;
 
 const ItemDescription* ItemMgr::FindDescription(const char* name) const {
+    if (!name || !*name) return nullptr;
+    for (const ItemDescription& d : m_Descriptions)
+        if (StrCmpNoCase(d.szName, name) == 0) return &d;
     return nullptr;
 }
 

@@ -6,8 +6,20 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-struct ItemDescription;
+// An item or weapon description (the fields read so far: the name, the fire
+// sounds, the muzzle FX and the fire interval).
+struct ItemDescription {
+    static constexpr int MAX_FIRE_SOUNDS = 4;
+    static constexpr int MAX_MUZZLE_FX = 4;
+    char szName[64] = {};
+    int32_t iNumFireSounds = 0;
+    char szFireSounds[MAX_FIRE_SOUNDS][256] = {};
+    int32_t iNumMuzzleFx = 0;
+    char szMuzzleFx[MAX_MUZZLE_FX][64] = {};
+    float fFireInterval = 0; // seconds between shots
+};
 
 // An item in the world or carried by the player (the fields used so far).
 struct ItemSlot {
@@ -25,14 +37,16 @@ class ItemMgr {
   public:
     virtual ~ItemMgr() = default;
 
-    // The description of that name (case-insensitive), or null. None are
-    // loaded yet.
+    // The description of that name (case-insensitive), or null.
     const ItemDescription* FindDescription(const char* name) const;
 
     // Gives the player the named item with an amount of ammunition. Empty
     // names do nothing; a name without a description prints
     // "No dsc found for " and the name.
     void GiveItem(const char* name, int count);
+
+    // The descriptions (read from "scripts\items.txt" once that reader exists).
+    std::vector<ItemDescription> m_Descriptions;
 };
 
 extern ItemMgr g_ItemMgr;

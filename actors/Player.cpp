@@ -1,5 +1,7 @@
 #include "actors/Player.h"
 
+#include <cstdio>
+
 #include "actors/WeaponMgr.h"
 #include "app/Console.h"
 #include "app/Options.h"
@@ -19,6 +21,23 @@ void CPlayer::EnableWeapons(bool on) {
 
 void CPlayer::SetHealth(float value, bool force) {
     PlayerHealth = (!force && value > PlayerMaxHealth) ? PlayerMaxHealth : value;
+}
+
+void CPlayer::ChangeHealth(float delta) {
+    PlayerHealth += delta;
+    if (PlayerHealth > PlayerMaxHealth) PlayerHealth = PlayerMaxHealth;
+    if (PlayerHealth <= 0.0f) HandleDeath();
+}
+
+void CPlayer::RestrictToRadius(float radius) {
+    m_bRestricted = true;
+    m_fRestrictRadius = radius;
+    m_vRestrictCentre = math::Vec3{m_vPosition[0], m_vPosition[1], m_vPosition[2]};
+}
+
+void CPlayer::StartBezier(const char* startNode, bool running) {
+    std::snprintf(m_szBezierNode, sizeof m_szBezierNode, "%s", startNode ? startNode : "");
+    m_bBezierRunning = running;
 }
 
 void CPlayer::TeleportTo(const float* position) {

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "platform/math/Types.h"
+
 extern uint8_t WeaponsEnabled;
 extern uint8_t PlayerDead;
 extern uint8_t MissionFailed;
@@ -28,12 +30,48 @@ public:
     // player's subsystem; until then the view is not moved).
     void UpdateView() {}
 
+    // What the world's actions ask of the player. Until the player's body
+    // and view exist these keep the request for them.
+    // PlayerHealth += delta (at most the maximum); at 0 or below the player dies.
+    void ChangeHealth(float delta);
+    // The player's death state.
+    void HandleDeath() { PlayerDead = 1; }
+    // The countdown toward the object's action_countdown_action_on_finish.
+    void StartCountdown(ObjectRecord* h) { m_hCountdownObject = h; }
+    void StopCountdown() { m_hCountdownObject = nullptr; }
+    void SetViewSmoothing(float factor) { m_fViewSmoothing = factor; }
+    // Keeps the player within the radius around where he stands.
+    void RestrictToRadius(float radius);
+    void EndRestriction() { m_bRestricted = false; }
+    // Walks the Bezier path from the named node (running or walking).
+    void StartBezier(const char* startNode, bool running);
+    void StopBezier() { m_szBezierNode[0] = 0; }
+    void SetCrouch(bool on) { m_bCrouch = on; }
+    void AttachToLadder(ObjectRecord* ladder) { m_hLadder = ladder; }
+
     // The player's current engine object (may be null); queries leave it out.
     ObjectRecord* m_hObject = nullptr;
     float m_vPosition[3] = {};
     float m_vVelocity[3] = {};
     bool m_bEarlyFrames = false;
     float m_fHighestPoint = 0;
+
+    float m_vPositionCopy[3] = {};   // the position as the view last took it
+    bool m_bMovedByWorld = false;    // moved by a lift, a teleport or a blast this frame
+    math::Vec3 m_vPush;              // pushes of the world, taken by the movement
+    int32_t m_iMode = 0;             // 3: crouched by a teleport
+    bool m_bSprintAllowed = true;
+    bool m_bJumpAllowed = true;
+    bool m_bHighJump = false;
+    bool m_bCrouch = false;
+    ObjectRecord* m_hCountdownObject = nullptr;
+    ObjectRecord* m_hLadder = nullptr;
+    float m_fViewSmoothing = 0;
+    bool m_bRestricted = false;
+    float m_fRestrictRadius = 0;
+    math::Vec3 m_vRestrictCentre;
+    char m_szBezierNode[64] = {};
+    bool m_bBezierRunning = false;
 };
 
 extern CPlayer g_Player;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "app/Orientation.h"
 #include "platform/math/Types.h"
 
 struct ObjectRecord;
@@ -16,6 +17,12 @@ struct strpostac {
     bool bDead = false;
     char szName[64] = {};
     ObjectRecord* hObjects[3] = {};  // the body objects, the skinned mesh first
+    ObjectRecord* hWeapon = nullptr; // the weapon object it carries
+    char szDescription[64] = {};     // the description it was made from
+    char szPhase[64] = {};           // its current phase
+    char szRunTarget[64] = {};       // where it was told to run
+    math::Vec3 vPosition;
+    ObjectRecord* hRespawner = nullptr;
     uint32_t dwId = 0;               // unique id of the live character, 0 for none
     uint8_t bFacePoint = 0;          // told to turn its face towards vFacePoint
     math::Vec3 vFacePoint;
@@ -42,7 +49,26 @@ public:
     // The character asked to face a point (a camera looking at it).
     void FacePoint(strpostac* p, const math::Vec3& point);
 
+    // What the world's actions ask of the characters. Until the characters'
+    // behaviour exists these keep the request on the character's slot.
+    // The first live character of that name takes the phase.
+    void SetFazaByName(const char* name, const char* phase);
+    void RunToByName(const char* name, const char* target, const char* path, const char* phaseOnTarget,
+                     const char* animation);
+    // A character of the description comes back at the respawner, named
+    // after it, in the phase; null when every slot is taken.
+    strpostac* RespawnCharacter(const char* description, const math::Vec3& position, const orientation& o,
+                                const char* phase, ObjectRecord* respawner);
+    void PreloadCharacterSounds(const char* description) { ++m_dwSoundPreloads; }
+    // Kinds 0 and 1: the hero's two voices, with the subtitle of the label.
+    void PlayVoiceWithSubtitle(int kind, const char* file, const char* label);
+    void TeleportCharacter(const char* name, const math::Vec3& position);
+    // Kills the character; the blow comes from the position.
+    void Zabij(strpostac* p, const math::Vec3& blowPosition);
+
     strpostac m_Postacie[MAX_POSTACIE];
+    uint32_t m_dwSoundPreloads = 0;
+    char m_szLastVoice[256] = {};
 };
 
 extern PostacMgr g_PostacMgr;

@@ -4,7 +4,14 @@
 // putting it away.
 #pragma once
 
+#include <cstdint>
+
+#include "platform/math/Types.h"
+
 struct ItemSlot;
+struct ItemDescription;
+struct ObjectRecord;
+struct orientation;
 
 class CWeaponMgr {
 public:
@@ -20,6 +27,22 @@ public:
     float m_fZoom = 0;
     bool m_bZoomDoubled = false;
     bool m_bViewFlag = false;
+
+    // Fills every carried weapon (none are carried until the weapons exist;
+    // the requests are counted).
+    void FullAmmo() { ++m_dwFullAmmoRequests; }
+    // Fires one bullet of the weapon from the muzzle along the orientation's
+    // forward axis. The bullet's flight comes with the weapons; the shots are
+    // counted with the last shooter.
+    void FireBullet(const ItemDescription* weapon, const math::Vec3& muzzle, const orientation& direction,
+                    ObjectRecord* shooter, int unused, float factor);
+    // The held weapon plays its idle animation.
+    void PlayIdleAnim() {}
+
+    uint32_t m_dwFullAmmoRequests = 0;
+    uint32_t m_dwBulletsFired = 0;
+    ObjectRecord* m_hLastShooter = nullptr;
+    math::Vec3 m_vLastMuzzle;
 };
 
 extern CWeaponMgr g_WeaponMgr;

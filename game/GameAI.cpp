@@ -80,3 +80,7 @@ void GameAI::ResetVariables() {
     }
     m_Hits.clear();
 }
+
+void GameAI::RunActionByName(const char* name) {
+    if (name && *name) m_ActionsRun.emplace_back(name);
+}

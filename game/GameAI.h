@@ -29,6 +29,10 @@ class GameAI {
     void RegisterHit(const char* objectName);
     // Every variable cleared (world close).
     void ResetVariables();
+    // Runs every script action of that name (from level frame 12 on). The
+    // level scripts come with the game layer; the names asked for are kept.
+    void RunActionByName(const char* name);
+    const std::vector<std::string>& ActionsRun() const { return m_ActionsRun; }
 
     const std::vector<std::string>& Hits() const { return m_Hits; }
 
@@ -43,6 +47,7 @@ class GameAI {
 
     std::vector<strzmienne> m_Variables;
     std::vector<std::string> m_Hits;
+    std::vector<std::string> m_ActionsRun;
 };
 
 extern GameAI g_GameAI;

@@ -1,5 +1,7 @@
 #include "game/MainGame.h"
 
+#include <cstdio>
+
 #include "actors/Player.h"
 #include "app/CommandMgr.h"
 #include "app/Debug.h"
@@ -63,6 +65,10 @@ void CMainGame::Update() {
     if (g_Engine.m_bWorldLoaded) ++m_iLevelFrame;
     if (g_Engine.m_bWorldLoaded) g_MusicDirector.Update();
     if (!UpdateCameras()) return;
+}
+
+void CMainGame::SetEndSequence(const char* name) {
+    std::snprintf(m_szEndSequence, sizeof m_szEndSequence, "%s", name ? name : "");
 }
 
 void CMainGame::Render() {

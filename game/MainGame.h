@@ -46,6 +46,9 @@ class CMainGame {
     void Init();
     void Destroy();
     void SelectScriptWorld() {}
+    // Remembers the sequence or world to run next (an action's world change).
+    void SetEndSequence(const char* name);
+    char m_szEndSequence[128] = {};
 
     // An explosion in the world: the player and the characters take it (the
     // game layer's part of an explosion; nothing reaches them until the

@@ -35,6 +35,12 @@ class ERigidBodySimulation {
     // A new world starts with no bodies.
     void Init() { RemoveAllBodies(); }
     void ApplyImpulse(ObjectRecord* h, const math::Vec3& point, const math::Vec3& impulse);
+    // Removes every physics joint of the object (joints come with the
+    // simulation; the requests are counted).
+    void BreakJoints(ObjectRecord* h) {
+        if (h) ++m_dwJointBreaks;
+    }
+    uint32_t m_dwJointBreaks = 0;
     // The object's block of a saved game (nothing yet beyond what the object
     // block itself holds).
     void SaveGame(ObjectRecord* h, std::FILE* f);

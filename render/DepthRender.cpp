@@ -1,3 +1,28 @@
 #include "render/DepthRender.h"
 
+#include "world/ObjectRecord.h"
+
 EDepthRender g_DepthRender;
+
+void EDepthRender::AssignCubeSlot(ObjectRecord* h) {
+    if (!h || !h->bUsed || !h->bIsLight) return;
+    if (h->dwType != OT_LIGHT) {
+        h->bHasCubeShadow = 1;
+        h->bCubeMapRendered = 0;
+        return;
+    }
+    for (ObjectRecord*& light : m_pSlotLights) {
+        if (light) continue;
+        light = h;
+        h->bHasCubeShadow = 1;
+        h->bCubeMapRendered = 0;
+        return;
+    }
+}
+
+void EDepthRender::ReleaseCubeSlot(ObjectRecord* h) {
+    if (!h) return;
+    for (ObjectRecord*& light : m_pSlotLights)
+        if (light == h) light = nullptr;
+    h->bHasCubeShadow = 0;
+}

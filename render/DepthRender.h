@@ -4,8 +4,20 @@
 // depth effect lookup and the per-world destroy.
 #pragma once
 
+struct ObjectRecord;
+
 class EDepthRender {
   public:
+    static constexpr int MAX_CUBE_SLOTS = 6;
+    // A light record takes the first free cube slot (a record of another
+    // type is only marked as holding one); every slot is taken: nothing.
+    void AssignCubeSlot(ObjectRecord* h);
+    // Every slot that holds the record becomes free; it holds none then.
+    void ReleaseCubeSlot(ObjectRecord* h);
+    ObjectRecord* CubeSlotLight(int slot) const {
+        return slot >= 0 && slot < MAX_CUBE_SLOTS ? m_pSlotLights[slot] : nullptr;
+    }
+
     virtual ~EDepthRender() = default;
     // Per engine frame: ages the cube-map slots (none are handed out yet).
     void Update() {}
@@ -17,6 +29,7 @@ class EDepthRender {
 
   private:
     bool m_bEffectReady = false;
+    ObjectRecord* m_pSlotLights[MAX_CUBE_SLOTS] = {};
 };
 
 extern EDepthRender g_DepthRender;

@@ -20,6 +20,8 @@ struct FxInstance {
     uint32_t dwIndex = 0;
     math::Vec3 vPosition;
     orientation Orientation;
+    uint8_t bLightOn = 1;    // the light of an FX attached to a light object
+    int32_t iBlinkStep = 0;  // -1: not blinking
 };
 
 class FxMgr {

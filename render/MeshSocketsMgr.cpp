@@ -1,7 +1,118 @@
 #include "render/MeshSocketsMgr.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/Console.h"
+#include "app/FileHelpers.h"
+#include "platform/math/Math.h"
+#include "platform/os/Os.h"
+#include "render/Mesh.h"
+#include "world/Engine.h"
+#include "world/ObjectRecord.h"
+
 EMeshSocketsMgr g_MeshSocketsMgr;
 
-bool EMeshSocketsMgr::GetSocketWorldPosition(ObjectRecord*, const char*, math::Vec3*) const {
-    return false;
+namespace {
+
+constexpr int kLineLength = 5000;
+
+// Word n (0-based) of a line, blank-separated, into out.
+void Word(const char* line, int n, char* out, size_t size) {
+    out[0] = 0;
+    const char* p = line;
+    for (int i = 0;; ++i) {
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (!*p) return;
+        const char* end = p;
+        while (*end && *end != ' ' && *end != '\t')
+            ++end;
+        if (i == n) {
+            const size_t len = std::min(size_t(end - p), size - 1);
+            std::memcpy(out, p, len);
+            out[len] = 0;
+            return;
+        }
+        p = end;
+    }
+}
+
+} // namespace
+
+uint32_t EMeshSocketsMgr::LoadAll() {
+    m_dwNumFiles = 0;
+    const std::vector<os::DirEntry> entries = os::ListDirectory("scripts\\mesh_sockets\\*.*");
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].isDirectory) continue;
+        const std::string path = "scripts\\mesh_sockets\\" + entries[i].name;
+        if (LoadFile(path.c_str()))
+            ++m_dwNumFiles;
+        else
+            g_Console.Printf("\nProblem with Mesh Socket file: %s", path.c_str());
+        if (m_dwNumFiles == MAX_FILES_WITH_SOCKETS && i + 1 < entries.size()) {
+            g_Console.Print("ERROR in  MeshSocketsMgr.cpp: MAX_FILES_WITH_SOCKETS exceeded!");
+            break;
+        }
+    }
+    return m_dwNumFiles;
+}
+
+bool EMeshSocketsMgr::LoadFile(const char* path) {
+    if (m_dwNumFiles >= MAX_FILES_WITH_SOCKETS) return false;
+    std::FILE* f = os::OpenFile(path ? path : "", "rb");
+    if (!f) return false;
+    MeshSocketFile& file = m_Files[m_dwNumFiles];
+    file.szMeshName[0] = 0;
+    file.dwNumSockets = 0;
+    char meshName[sizeof file.szMeshName] = {};
+    static char line[kLineLength + 1];
+    while (!std::feof(f)) {
+        line[0] = 0;
+        ReadLineRaw(f, line, kLineLength);
+        char word[64];
+        Word(line, 0, word, sizeof word);
+        if (StrCmpNoCase(word, "mesh_filename") == 0) {
+            Word(line, 1, meshName, sizeof meshName);
+        } else if (StrCmpNoCase(word, "socket") == 0) {
+            MeshSocket& s = file.Sockets[file.dwNumSockets];
+            Word(line, 1, s.szName, sizeof s.szName);
+            for (int i = 0; i < 3; ++i) {
+                Word(line, 2 + i, word, sizeof word);
+                s.fPosition[i] = float(std::atof(word));
+            }
+            if (++file.dwNumSockets == MAX_SOCKETS_IN_ONE_FILE) {
+                g_Console.Print("ERROR in  MeshSocketsMgr.cpp: MAX_SOCKETS_IN_ONE_FILE exceeded!");
+                break;
+            }
+        }
+    }
+    std::fclose(f);
+    std::memcpy(file.szMeshName, meshName, sizeof meshName);
+    return true;
+}
+
+const MeshSocket* EMeshSocketsMgr::Find(ObjectRecord* h, const char* socket) const {
+    const EMesh* mesh = h ? h->Mesh() : nullptr;
+    if (!mesh || !socket) return nullptr;
+    for (uint32_t i = 0; i < m_dwNumFiles; ++i) {
+        const MeshSocketFile& file = m_Files[i];
+        if (StrCmpNoCase(file.szMeshName, mesh->m_szFileName) != 0) continue;
+        for (uint32_t k = 0; k < file.dwNumSockets; ++k)
+            if (StrCmpNoCase(file.Sockets[k].szName, socket) == 0) return &file.Sockets[k];
+    }
+    return nullptr;
+}
+
+bool EMeshSocketsMgr::GetSocketWorldPosition(ObjectRecord* h, const char* socket, math::Vec3* out) const {
+    const MeshSocket* s = Find(h, socket);
+    if (!s || !out) return false;
+    const math::Vec3 model{s->fPosition[0], s->fPosition[2], s->fPosition[1]};
+    math::Matrix world;
+    h->Mesh()->GetWorldMatrix(&world);
+    *out = math::Vec3TransformCoord(model, world);
+    return true;
 }

@@ -4,6 +4,10 @@
 // into it.
 #pragma once
 
+#include <cstdint>
+
+struct ObjectRecord;
+
 class EPostProcess {
 public:
     virtual ~EPostProcess() = default;
@@ -33,6 +37,38 @@ public:
     float m_fAODepth = 0;
     float m_fAOIntensity = 0;
     float m_fTargetLuminance = 0.2f;  // the console's "HDRTargetLuminance"
+
+    // The screen-effect switches the world's actions set: forced motion
+    // blur, the monochromatic flag, and black-and-white mode with its list of
+    // up to 8 objects kept in colour.
+    static constexpr uint32_t MAX_BW_OBJECTS = 8;
+    // On = 1, hold = the argument.
+    void TurnOnBW(bool hold) {
+        m_bBWOn = 1;
+        m_bBWHold = hold ? 1 : 0;
+    }
+    // Nothing when on, held and not forced; else on = hold = 0.
+    void TurnOffBW(bool force) {
+        if (m_bBWOn && m_bBWHold && !force) return;
+        m_bBWOn = m_bBWHold = 0;
+    }
+    // Appends a live object while the list holds fewer than 8.
+    void AddObjectToBW(ObjectRecord* h);
+    void ClearBWObjects() {
+        for (ObjectRecord*& h : m_hBWObjects) h = nullptr;
+        m_dwNumBWObjects = 0;
+    }
+    bool IsObjectInBW(const ObjectRecord* h) const;
+    // The depth-of-field strength.
+    void SetMaxCoC(float strength) { m_fMaxCoC = strength; }
+
+    uint8_t m_bForcedMotionBlur = 0;
+    uint8_t m_bMonochromatic = 0;
+    uint8_t m_bBWOn = 0;
+    uint8_t m_bBWHold = 0;
+    ObjectRecord* m_hBWObjects[MAX_BW_OBJECTS] = {};
+    uint32_t m_dwNumBWObjects = 0;
+    float m_fMaxCoC = 2.0f;
 };
 
 extern EPostProcess g_PostProcess;

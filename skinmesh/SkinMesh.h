@@ -45,6 +45,16 @@ class ESkinMesh {
     bool IsAnimationFinished() const;
     bool HasAnimation(const char* name) const;
 
+    // The low-detail twin (only switches when the model has one; none is
+    // read yet) and the per-frame animation step (no animation is known yet).
+    bool IsLowPoly() const { return m_bLowPoly != 0; }
+    void SetLowPoly(bool on) {
+        if (m_bHasLowPoly) m_bLowPoly = on ? 1 : 0;
+    }
+    void Update() {}
+    uint8_t m_bHasLowPoly = 0;
+    uint8_t m_bLowPoly = 0;
+
     bool GetNodePosition(const char* node, math::Vec3* out) const;
     void UpdateNodeMatrices();
     bool ReadSocket(const char* socket, math::Vec3* position, orientation* o) const;

@@ -369,6 +369,7 @@ void ECamera::ForgetObject(ObjectRecord* h) {
         m_hLookFromObject = nullptr;
         m_bLookFromObject = 0;
     }
+    if (m_hLookAt == h) SetLookAt(nullptr, 0.0f);
 }
 
 void ECamera::StoreOrientation() {

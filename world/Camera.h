@@ -124,6 +124,15 @@ class ECamera {
     // Puts eye and orientation where the look-from-object and socket modes
     // say (engine's camera preparation).
     void ApplyLookModes();
+    // The look-at mode an action switches: on with an object and an angle
+    // (degrees), off with none and 0. The player's view that follows it
+    // comes with the player; the camera keeps the request.
+    void SetLookAt(ObjectRecord* target, float angleDegrees) {
+        m_hLookAt = target;
+        m_fLookAtAngle = target ? angleDegrees : 0.0f;
+    }
+    ObjectRecord* LookAtTarget() const { return m_hLookAt; }
+    float LookAtAngle() const { return m_fLookAtAngle; }
     // The object is being deleted: every mode that refers to it ends.
     void ForgetObject(ObjectRecord* h);
 
@@ -194,6 +203,10 @@ class ECamera {
     ObjectRecord* m_hSocketObject = nullptr;
     char m_szSocket[64] = {};
     float m_fSocketTime = 0;
+
+    // Look-at mode.
+    ObjectRecord* m_hLookAt = nullptr;
+    float m_fLookAtAngle = 0;
 
     // Look from an object.
     uint8_t m_bLookFromObject = 0;

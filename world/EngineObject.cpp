@@ -1,37 +1,725 @@
+// The behaviour layer's frame: UpdateBehaviour and its passes over the object
+// table, the first-update preparation, the moved-object hook and the motion
+// of an action's run (movement, rotation, pass-on wait).
 #include "world/EngineObject.h"
 
+#include <cmath>
+#include <cstring>
+
+#include "actors/Player.h"
+#include "app/Console.h"
+#include "app/FileHelpers.h"
 #include "app/Options.h"
+#include "app/Profiler.h"
+#include "game/DialogueMgr.h"
+#include "game/GameAI.h"
+#include "game/LoadScreen.h"
+#include "game/MainGame.h"
 #include "game/Menu.h"
+#include "game/Panel.h"
+#include "game/SaveMgr.h"
+#include "physics/CollisionMgr.h"
+#include "physics/RigidBodySimulation.h"
+#include "platform/os/Os.h"
+#include "render/AmbientProbe.h"
+#include "render/DepthRender.h"
+#include "render/EffectMgr.h"
+#include "render/EnvironmentSettings.h"
+#include "render/FxMgr.h"
+#include "render/Mesh.h"
+#include "render/PostProcess.h"
+#include "skinmesh/SkinMesh.h"
+#include "sound/SoundMgr.h"
 #include "world/BezierMgr.h"
+#include "world/Camera.h"
+#include "world/DeathParams.h"
 #include "world/Engine.h"
+#include "world/EngineObjectFlags.h"
+#include "world/ObeCamera.h"
+#include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
 
 EEngineObject g_EngineObject;
 
+using namespace objflags;
+
 namespace {
-constexpr uint32_t MAX_SECTORS = 256;
-bool g_bSectorHidden[MAX_SECTORS];
-}  // namespace
 
-void EEngineObject::RunAction(ObjectRecord* object, bool automatic) {
-    if (!object) return;
-    m_pLastActionObject = object;
-    ++m_iActionsRun;
+constexpr int kObjectSlots = EEngine::SEARCH_END; // sprites are not visited
+constexpr float kTwoPi = 6.2831855f;
+
+// Profiler ids of the passes.
+constexpr int kProfileFinder = 32;
+constexpr int kProfileAmbient = 34;
+constexpr int kProfileObjects = 36;
+constexpr int kProfileCubeSlots = 146;
+constexpr int kProfileCameraPositioning = 147;
+constexpr int kProfileVisibility = 148;
+constexpr int kProfileMinigun = 149;
+
+constexpr float kFinderMoveDistance = 256.0f;
+constexpr float kFinderTurn = 0.1f;
+constexpr float kFinderFarChange = 64.0f;
+constexpr float kCubeMoveDistance = 64.0f;
+constexpr float kVisibilityInterval = 0.3f;
+constexpr float kNearReach = 800.0f;
+constexpr float kNearReachScope = 1800.0f;
+constexpr float kTriggerReach = 320.0f;
+constexpr int32_t kFirstTriggerFrame = 202; // triggers work above it
+constexpr int32_t kRespawnerDataFrame = 100;
+constexpr int32_t kFirstSoundFrame = 200;
+constexpr int32_t kFirstLightingFrame = 220;
+constexpr uint32_t kFirstSafeSaveStep = 5;
+constexpr float kUsableCountdown = 2.5f;
+constexpr int32_t kUsableDistance = 640;
+constexpr float kPlayerMovedDistance = 512.0f;
+constexpr float kLightingMove = 128.0f;
+
+constexpr uint32_t kParkedFlags = 192;
+constexpr uint32_t kParkedFlags2 = 0x18011000;
+
+float Length(const math::Vec3& v) {
+    return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+}
+float Distance(const math::Vec3& a, const math::Vec3& b) {
+    return Length(a - b);
+}
+float Dot(const math::Vec3& a, const math::Vec3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
 }
 
-void EEngineObject::HandleDeath(ObjectRecord* object, const math::Vec3*, const math::Vec3*) {
-    if (!object || object->bDying || !object->pDeathParams) return;
-    object->bDying = 1;
+bool StartsWithNoCase(const char* text, const char* prefix) {
+    for (; *prefix; ++text, ++prefix)
+        if (!*text || !CharEqualNoCase(*text, *prefix)) return false;
+    return true;
 }
 
-void SetSectorHidden(uint32_t sector, bool hidden) {
-    if (sector == 0 || sector >= MAX_SECTORS) return;
-    g_bSectorHidden[sector] = hidden;
+// A random float in [0, x).
+float Random(float x) {
+    return float(os::Rand() & 0x7FFF) / 32768.0f * x;
 }
 
-bool IsSectorHidden(uint32_t sector) { return sector < MAX_SECTORS && g_bSectorHidden[sector]; }
+bool SaveOrLoadBefore(uint32_t step) {
+    return g_SaveMgr.m_bBusy && g_SaveMgr.m_dwStep < step;
+}
+
+// The camera's far distance for one object (second-flag bit 5 counts as very far).
+float FarDistance(const ObjectRecord* h) {
+    return (h->dwFlags2 & kFlag2VeryFar) ? 20000.0f : g_Camera.GetFarZ();
+}
+
+// The sphere (position, range) in front of the camera plane and not beyond
+// the far distance.
+bool InView(const ObjectRecord* h, const math::Vec3& eye, const math::Vec3& forward) {
+    const float ahead = Dot(h->vPosition - eye, forward);
+    if (ahead < -(float(h->iRange) + 0.5f)) return false;
+    return float(h->iCameraDistance - h->iRange) <= FarDistance(h);
+}
+
+// A light's visibility once its distances are known.
+bool LightVisible(const ObjectRecord* h, const math::Vec3& eye, const math::Vec3& forward) {
+    if ((h->dwFlags2 & kFlag2ShadowLight) && !DrawShadows) return false;
+    if (!RecalculateCamera) return false;
+    if (h->iDisappearRange > 1 && h->iDisappearRange < h->iCameraDistance) return false;
+    if (h->iDisappearRange <= 0 && h->iCameraDistance < h->iRange) return true;
+    return InView(h, eye, forward);
+}
+
+// Another object's: the same test, and inside the camera's collision finder.
+bool ObjectVisible(const ObjectRecord* h, const math::Vec3& eye, const math::Vec3& forward, uint32_t finder) {
+    if (!RecalculateCamera) return false;
+    if (h->iDisappearRange > 1 && h->iDisappearRange < h->iCameraDistance) return false;
+    if (h->iDisappearRange <= 0 && h->iCameraDistance < h->iRange) return true;
+    if (!InView(h, eye, forward)) return false;
+    return !finder || g_CollisionMgr.IsObjectInLightFinder(finder, h, true);
+}
+
+} // namespace
+
+// ---- The frame ----------------------------------------------------------------------------
 
 void EEngineObject::UpdateBehaviour() {
-    if (!UpdateObjects) return;
-    if (!g_Menu.IsOpen() && UpdateBezier) g_BezierMgr.UpdateObjects(g_Engine.m_fFrameTime);
+    std::memset(m_fStatistics, 0, sizeof m_fStatistics);
+    ++m_dwFrameCounter;
+    if (g_Engine.m_bCameraPlaced) m_bSectorVisibilityChanged = true;
+    m_dwObjectsTested = 0;
+    m_dwTriggersTested = 0;
+    g_Panel.m_bUsableObject = false;
+    m_fFrameTime = g_Engine.m_fFrameTime;
+
+    ProfilerStart(kProfileFinder);
+    UpdateCameraFinder();
+    ProfilerStop(kProfileFinder);
+
+    ProfilerStart(kProfileAmbient);
+    UpdateAmbientSound();
+    ProfilerStop(kProfileAmbient);
+
+    if (g_MainGame.m_iLevelFrame == kRespawnerDataFrame) {
+        char file[160];
+        RespawnerFileName(file, sizeof file);
+        if (RespawnerDataExists(file)) {
+            LoadRespawnerData(file);
+        } else {
+            ComputeRespawnerData();
+            SaveRespawnerData(file);
+        }
+    }
+
+    ProfilerStart(kProfileObjects);
+    UpdateObjects();
+    ProfilerStop(kProfileObjects);
+
+    ProfilerStart(kProfileCubeSlots);
+    UpdateCubeShadowSlots();
+    ProfilerStop(kProfileCubeSlots);
+
+    ProfilerStart(kProfileCameraPositioning);
+    UpdateCameraPositioning();
+    ProfilerStop(kProfileCameraPositioning);
+
+    ProfilerStart(kProfileVisibility);
+    UpdateVisibility();
+    ProfilerStop(kProfileVisibility);
+
+    ProfilerStart(kProfileMinigun);
+    UpdateMiniguns();
+    ProfilerStop(kProfileMinigun);
+}
+
+void EEngineObject::InvalidateCameraPosition() {
+    for (float* c : {&m_vFinderPosition.x, &m_vFinderPosition.y, &m_vFinderPosition.z}) {
+        const float sign = (os::Rand() & 1) ? 1.0f : -1.0f;
+        *c = Random(1.0f) * 50000.0f * 64.0f * sign;
+    }
+}
+
+void EEngineObject::UpdateCameraFinder() {
+    const math::Vec3& eye = g_Camera.GetPosition();
+    const math::Vec3& forward = g_Camera.Orientation().forward;
+    const float farZ = g_Camera.GetFarZ();
+    if (Distance(eye, m_vFinderPosition) <= kFinderMoveDistance &&
+        Distance(forward, m_vFinderDirection) <= kFinderTurn &&
+        std::fabs(farZ - m_fFinderFarZ) <= kFinderFarChange)
+        return;
+    m_vFinderPosition = eye;
+    m_vFinderDirection = forward;
+    m_fFinderFarZ = farZ;
+    m_fFinderRange = farZ;
+    // The finder's cone covers the view: the field of view widened by the
+    // screen's aspect.
+    const float aspect = screenheight ? float(screenwidth) / float(screenheight) : 1.0f;
+    m_fFinderAngle = CurrentFOV * g_Camera.m_fFovFactor * 0.7853982f * aspect;
+    if (m_dwCameraFinder)
+        g_CollisionMgr.MoveProjectorFinder(m_dwCameraFinder, eye, g_Camera.Orientation(), m_fFinderRange,
+                                           m_fFinderAngle);
+}
+
+// ---- The per-object pass -------------------------------------------------------------------
+
+void EEngineObject::UpdateObjects() {
+    if (!::UpdateObjects) return;
+    if (!g_Menu.IsOpen() && UpdateBezier) g_BezierMgr.UpdateObjects(m_fFrameTime);
+
+    m_bActionsAllowed = g_Engine.m_bWorldRunning && g_MainGame.m_iLevelFrame > kFirstTriggerFrame &&
+                        (!g_SaveMgr.m_bBusy || g_SaveMgr.m_dwStep >= kFirstSafeSaveStep) &&
+                        !g_LoadScreen.IsActive();
+    m_vPlayerPosition = math::Vec3{g_Player.m_vPosition[0], g_Player.m_vPosition[1], g_Player.m_vPosition[2]};
+    if (!m_bActionsAllowed) m_vPreviousPlayerPosition = m_vPlayerPosition;
+    const float nearReach = g_Camera.SniperZoom() > 0.0f ? kNearReachScope : kNearReach;
+
+    for (int slot = 0; slot < kObjectSlots; ++slot) {
+        ObjectRecord* h = g_Engine.Object(slot);
+        if (!h->bUsed || h->bHiddenBySector) continue;
+        UpdateObject(h, nearReach);
+    }
+    m_vPreviousPlayerPosition = m_vPlayerPosition;
+
+    UpdateTies();
+
+    for (int slot = EEngine::FIRST_SKINMESH; slot < g_Engine.m_iSkinMeshHighWater; ++slot) {
+        ObjectRecord* h = g_Engine.Object(slot);
+        if (h->bUsed && !(h->dwFlags2 & kFlag2NoNodeRefresh)) UpdateObjectNodeMatrices(h);
+    }
+}
+
+void EEngineObject::UpdateObject(ObjectRecord* h, float nearReach) {
+    const float dt = m_fFrameTime;
+    h->bHitThisFrame = 0;
+    h->fTimeSinceRun += dt;
+    ++h->dwFrameCounter;
+
+    h->bNearCamera = 0;
+    const float eyeY = g_Camera.GetPosition().y;
+    if (h->iRange > 128 && h->iCameraDistance - h->iRange < 3000 && h->dwType == OT_MESH &&
+        (h->dwFlags & kFlagNearCameraMesh) && !(h->dwFlags & kFlagNoNearCamera) &&
+        h->vPosition.y - float(h->iRange) <= eyeY + nearReach &&
+        h->vPosition.y + float(h->iRange) >= eyeY - nearReach)
+        h->bNearCamera = 1;
+
+    if (h->dwFlags & kFlagFrozen) return;
+    if (!h->bNeedsUpdateFixed) RefreshNeedsUpdate(h);
+    if (h->dwType == OT_MESH || h->dwType == OT_SKINMESH)
+        h->bLitByProbe = (h->dwType == OT_SKINMESH || !(h->dwFlags2 & kFlag2FixedColour)) ? 1 : 0;
+    h->vLightingPosition = h->vPosition;
+    if (!h->bNeedsUpdate) return;
+
+    if (h->dwFlags & kFlagUnimportant) {
+        if (!DrawNotImportant) {
+            if (!h->bUnimportantParked) {
+                h->dwParkedFlags = h->dwFlags;
+                h->dwParkedFlags2 = h->dwFlags2;
+                h->bUnimportantParked = 1;
+                h->dwFlags = kParkedFlags;
+                h->dwFlags2 = kParkedFlags2;
+            }
+            return;
+        }
+        if (h->bUnimportantParked) {
+            h->dwFlags = h->dwParkedFlags;
+            h->dwFlags2 = h->dwParkedFlags2;
+            h->bUnimportantParked = 0;
+        }
+    }
+
+    ++m_dwObjectsTested;
+    if (h->bDownwash) UpdateDownwash(h);
+    if (h->bIsItWire) UpdateSway(h);
+    if (h->pFxName && !h->pFx && g_Engine.m_bWorldRunning) {
+        char fx[64];
+        std::memcpy(fx, h->pFxName, sizeof fx);
+        SetObjectFxName(h, fx);
+    }
+    UpdateSounds(h);
+    if (h->bShooting) UpdateShooting(h);
+    if (h->dwFlags2 & kFlag2FixedColour) UpdateLightingSample(h);
+
+    if (ESkinMesh* skin = h->SkinMesh()) {
+        skin->SetLowPoly(h->iCameraDistance > int32_t(nearReach));
+        skin->Update();
+    }
+
+    if (h->pAction && m_bActionsAllowed) {
+        if (h->bPassOnPending || h->bInMotion) UpdateActionMotion(h);
+        UpdateTriggerZone(h);
+    }
+
+    if (h->pAction && h->pAction->szRespawnCharacterName[0] && h->bHasRun) {
+        UpdateRespawn(h);
+        ++m_dwRespawnUpdates;
+    }
+
+    if ((h->dwFlags & kFlagUsable) && h->fDeathCountdown <= kUsableCountdown &&
+        h->iCameraDistance < kUsableDistance) {
+        g_Panel.m_bUsableObject = true;
+        g_Panel.m_vUsableObjectPosition = h->vPosition;
+    }
+
+    if (h->fDeathCountdown > 0.0f) {
+        h->fDeathCountdown -= dt;
+        if (h->fDeathCountdown <= 0.0f) HandleDeath(h, nullptr, nullptr);
+    }
+}
+
+void EEngineObject::RefreshNeedsUpdate(ObjectRecord* h) {
+    h->bNeedsUpdate =
+        (h->pSound || h->bIsLight || h->dwType == OT_SKINMESH || h->pAction || h->pDeathParams ||
+         h->pBlinking || h->dwType == 8 || h->bShooting || (h->dwFlags & kFlagUsable))
+            ? 1
+            : 0;
+}
+
+void EEngineObject::UpdateTriggerZone(ObjectRecord* h) {
+    const ObjectAction& a = *h->pAction;
+    if (!a.dwGeneral21 || !a.dwGeneralOpt1 || !a.dwGeneralOpt2) return;
+    if (a.dwGeneral22 && h->bHasRun) return;
+    if (g_ObeCamera.IsRunning()) return;
+    const float distance = Distance(h->vPosition, m_vPlayerPosition);
+    if (distance >= float(h->iRange) && distance >= kTriggerReach) return;
+    ++m_dwTriggersTested;
+    bool fires = true;
+    if (h->dwType == OT_MESH) {
+        const EMesh* mesh = h->Mesh();
+        fires = mesh && mesh->IntersectSegmentBox(&m_vPreviousPlayerPosition, &m_vPlayerPosition);
+    }
+    if (g_SaveMgr.m_bBusy && g_SaveMgr.m_dwStep <= kFirstSafeSaveStep) fires = false;
+    if (fires) RunAction(h, true);
+}
+
+void EEngineObject::UpdateSway(ObjectRecord* h) {
+    h->fSwayPhase += m_fFrameTime * h->fSwaySpeed;
+    if (h->fSwayPhase > kTwoPi) {
+        h->fSwayPhase -= kTwoPi;
+        h->fSwayFactor = 0.1f + Random(0.3f);
+        h->fSwaySpeed = 0.6f + Random(0.7f);
+    }
+}
+
+void EEngineObject::UpdateSounds(ObjectRecord* h) {
+    if (ObjectSound* s = h->pSound; s && g_MainGame.m_iLevelFrame >= kFirstSoundFrame) {
+        const bool wanted = Distance(g_Camera.GetPosition(), h->vPosition) < s->fRange &&
+                            (!s->szCondition[0] || g_GameAI.TestVariable(s->szCondition));
+        if (wanted && !s->pSound) {
+            s->pSound = g_SoundMgr.StartSound3D(s->szFileName, h->vPosition.data(), s->fRange, true, true);
+        } else if (!wanted && s->pSound) {
+            g_SoundMgr.StopSound(s->pSound);
+            g_SoundMgr.DeleteSound(s->pSound);
+            s->pSound = nullptr;
+        }
+    }
+    if (h->szRepeatSound[0]) {
+        h->fRepeatSoundTimer += m_fFrameTime;
+        if (h->fRepeatSoundTimer > h->fRepeatSoundInterval &&
+            float(h->iRange) >= 1.2f * float(h->iPlayerDistance)) {
+            g_SoundMgr.PlaySound3DOnce(h->szRepeatSound, h->vPosition.data(), 4.0f * float(h->iRange));
+            h->fRepeatSoundTimer = 0.0f;
+        }
+    }
+}
+
+void EEngineObject::UpdateLightingSample(ObjectRecord* h) {
+    h->fLightingTimer += m_fFrameTime;
+    if (h->bIsLight || !g_Engine.m_bWorldRunning || g_MainGame.m_iLevelFrame < kFirstLightingFrame) return;
+    const bool moved =
+        Distance(h->vPosition, g_AmbientProbe.SamplePoint(h)) > 32.0f && h->fLightingTimer > 0.2f;
+    if (!moved && !h->bAmbientReprobe && h->bLightingSampled) return;
+    g_AmbientProbe.SampleObjectLighting(h);
+    h->bLightingSampled = 1;
+    h->fLightingTimer = 0.0f;
+}
+
+// ---- Ties to sockets --------------------------------------------------------------------------
+
+void EEngineObject::UpdateTies() {
+    for (int slot = 0; slot < kObjectSlots; ++slot) {
+        ObjectRecord* h = g_Engine.Object(slot);
+        if (!h->bUsed || !h->bTied) continue;
+        if (!h->pTiedTo) {
+            h->pTiedTo = g_Engine.FindObjectByName(h->szTieObject);
+            if (!h->pTiedTo) {
+                g_Console.Print2(h->szName, " - niby przywiazany, ale nie ma obiektu do przywiazania!");
+                continue;
+            }
+        }
+        ObjectRecord* target = h->pTiedTo;
+        if (!(h->dwFlags & kFlagVisible) && !(target->dwFlags & kFlagVisible)) continue;
+        if (target->dwType == OT_SKINMESH) UpdateObjectNodeMatrices(target);
+        math::Vec3 position;
+        orientation socket;
+        if (!ReadObjectSocket(target, h->szTieSocket, &position, &socket)) {
+            g_Console.Print2("No socket to tie object: ", h->szTieSocket);
+            continue;
+        }
+        position += h->vTieOffset;
+        if (h->bTieTakesSocketRotation) {
+            orientation o = socket;
+            const math::Vec3 axes[3] = {socket.forward, socket.right, socket.up};
+            for (int i = 0; i < 3; ++i)
+                if (h->fTieRotationSpeed[i] != 0.0f) o.Rotate(axes[i], h->fTieRotationSpeed[i]);
+            SetObjectPositionAndOrientation(h, position, o);
+        } else {
+            SetObjectPosition(h, position);
+        }
+    }
+}
+
+// ---- Cube-shadow slots ---------------------------------------------------------------------
+
+void EEngineObject::UpdateCubeShadowSlots() {
+    const math::Vec3& eye = g_Camera.GetPosition();
+    const math::Vec3& forward = g_Camera.Orientation().forward;
+    const bool due = Distance(eye, m_vCubeCameraPosition) > kCubeMoveDistance ||
+                     Distance(forward, m_vCubeCameraDirection) > kFinderTurn ||
+                     g_MainGame.m_iLevelFrame < 250 || SaveOrLoadBefore(10) || m_dwFrameCounter < 5;
+    if (!due) return;
+    m_vCubeCameraPosition = eye;
+    m_vCubeCameraDirection = forward;
+
+    const int wanted = (NumApprovedLights >= 1 && NumApprovedLights <= 31) ? NumApprovedLights : 32;
+    // The nearest shadow-casting lights keep or take a slot; a fixed array
+    // of the nearest ones, kept sorted by insertion, avoids any allocation.
+    ObjectRecord* nearest[32] = {};
+    float distance[32] = {};
+    int count = 0;
+    for (int slot = EEngine::FIRST_LIGHT; slot < g_Engine.m_iLightHighWater; ++slot) {
+        ObjectRecord* h = g_Engine.Object(slot);
+        if (!h->bUsed || !(h->dwFlags & kFlagCubeShadow) || h->bHiddenBySector) continue;
+        const float d = Distance(h->vPosition, eye);
+        int at = count < wanted ? count : wanted;
+        while (at > 0 && distance[at - 1] > d)
+            --at;
+        if (at >= wanted) continue;
+        const int last = count < wanted ? count : wanted - 1;
+        for (int i = last; i > at; --i) {
+            nearest[i] = nearest[i - 1];
+            distance[i] = distance[i - 1];
+        }
+        nearest[at] = h;
+        distance[at] = d;
+        if (count < wanted) ++count;
+    }
+    auto isNearest = [&](const ObjectRecord* h) {
+        for (int i = 0; i < count; ++i)
+            if (nearest[i] == h) return true;
+        return false;
+    };
+    for (int slot = EEngine::FIRST_LIGHT; slot < g_Engine.m_iLightHighWater; ++slot) {
+        ObjectRecord* h = g_Engine.Object(slot);
+        if (h->bUsed && h->bHasCubeShadow && !isNearest(h)) g_DepthRender.ReleaseCubeSlot(h);
+    }
+    for (int i = 0; i < count; ++i)
+        if (!nearest[i]->bHasCubeShadow) g_DepthRender.AssignCubeSlot(nearest[i]);
+}
+
+// ---- Visibility ------------------------------------------------------------------------------------
+
+void EEngineObject::UpdateVisibility() {
+    const bool forcedLook = g_Engine.m_hLookFrom && g_Engine.m_hLookAt;
+    if (g_Engine.m_bCameraPlaced || forcedLook || g_ObeCamera.IsRunning()) m_bSectorVisibilityChanged = true;
+    m_fVisibilityTimer -= m_fFrameTime;
+    if (m_fVisibilityTimer <= 0.0f) {
+        m_bSectorVisibilityChanged = true;
+        m_fVisibilityTimer = kVisibilityInterval;
+    }
+
+    auto classify = [](ObjectRecord* h) {
+        const bool isMesh = h->dwType == OT_MESH;
+        h->bSkyLit = (UseSkyLight && !(h->dwFlags2 & kFlag2NoSkyLight)) ? 1 : 0;
+        g_EngineSharedFlags.bBytes[(h->bSkyLit ? 0 : 2) + (isMesh ? 0 : 1)] = 1;
+        return isMesh;
+    };
+
+    if (DrawPhysics) {
+        for (int slot = 0; slot < kObjectSlots; ++slot) {
+            ObjectRecord* h = g_Engine.Object(slot);
+            if (h->bUsed) classify(h);
+        }
+        m_bSectorVisibilityChanged = false;
+        return;
+    }
+
+    const math::Vec3& eye = g_Camera.GetPosition();
+    const math::Vec3& forward = g_Camera.Orientation().forward;
+    const bool recompute = m_bSectorVisibilityChanged;
+    for (int slot = 0; slot < kObjectSlots; ++slot) {
+        ObjectRecord* h = g_Engine.Object(slot);
+        if (!h->bUsed || h->bHiddenBySector) continue;
+        // An invisible object is not drawn; a frozen one keeps its mark.
+        // Both still have their distances kept.
+        if (!(h->dwFlags & kFlagVisible)) h->bVisibleNow = 0;
+        const bool decide = (h->dwFlags & kFlagVisible) && !(h->dwFlags & kFlagFrozen);
+        h->fVisibilityTimer -= m_fFrameTime;
+
+        if (h->bIsLight) {
+            if ((h->dwFlags & kFlagUnimportant) && !DrawNotImportant) {
+                h->bVisibleNow = 0;
+            } else if (recompute) {
+                h->iCameraDistance = int32_t(Distance(h->vPosition, eye));
+                h->iPlayerDistance = int32_t(Distance(h->vPosition, m_vPlayerPosition));
+                if (decide) h->bVisibleNow = LightVisible(h, eye, forward) ? 1 : 0;
+            }
+        } else if (h->dwType != OT_SPRITE) {
+            if ((h->dwFlags & kFlagUnimportant) && !DrawNotImportant) {
+                h->bVisibleNow = 0;
+            } else if (h->dwFlags & kFlagStickMarker) {
+                h->bVisibleNow = DrawStickMarkers ? 1 : 0;
+            } else if (recompute) {
+                h->iCameraDistance = int32_t(Distance(h->vPosition, eye));
+                h->iPlayerDistance = int32_t(Distance(h->vPosition, m_vPlayerPosition));
+                if (decide) h->bVisibleNow = ObjectVisible(h, eye, forward, m_dwCameraFinder) ? 1 : 0;
+            } else {
+                h->iCameraDistance = int32_t(Distance(h->vPosition, eye));
+            }
+        }
+
+        if (h->bVisibleNow) {
+            const bool isMesh = classify(h);
+            h->bInReflection = 0;
+            if (g_EffectMgr.m_bReflection && (isMesh || h->dwType == OT_SKINMESH) &&
+                !(h->dwFlags2 & kFlag2NoReflection) && h->bLitByProbe &&
+                std::abs(h->iCameraDistance - h->iRange) < 1536) {
+                h->bInReflection = 1;
+                g_EngineSharedFlags.bBytes[4] = 1;
+            }
+        }
+        if (!h->bPrepared) PrepareObject(h);
+        if (h->fVisibilityTimer < 0.0f) h->fVisibilityTimer = 1.0f;
+    }
+    m_bSectorVisibilityChanged = false;
+}
+
+// ---- First update -----------------------------------------------------------------------------
+
+void EEngineObject::PrepareObject(ObjectRecord* h) {
+    h->bPrepared = 1;
+    if (h->dwType != OT_SPRITE) {
+        h->bAmbientReprobe = 0;
+        h->bAmbientProbed = 0;
+    }
+    if (h->dwFlags2 & kFlag2FixedColour) {
+        const uint32_t c = g_EnvironmentSettings.GetAmbientColor(0);
+        h->vAmbient = math::Vec3{float((c >> 16) & 0xFF) / 255.0f, float((c >> 8) & 0xFF) / 255.0f,
+                                 float(c & 0xFF) / 255.0f};
+    }
+    if (h->pAction) {
+        if (!h->pAction->dwGeneralOpt1) {
+            delete h->pAction;
+            h->pAction = nullptr;
+        } else {
+            h->iSector = 0;
+        }
+    }
+    if (StartsWithNoCase(h->szName, "heli")) {
+        h->bDownwash = 1;
+        h->bNeedsUpdate = 1;
+        h->bNeedsUpdateFixed = 1;
+    }
+    if (h->bIsItWire) {
+        // A wire sways from its first update on.
+        h->fSwayFactor = 0.1f + Random(0.3f);
+        h->fSwaySpeed = 0.6f + Random(0.7f);
+        h->bNeedsUpdate = 1;
+        h->bNeedsUpdateFixed = 1;
+    }
+    if (const ObjectAction* a = h->pAction) {
+        if (a->dwDoor1 && a->dwKnobGeneral1 && a->szKnobObject[0]) {
+            math::Vec3 position;
+            orientation socket;
+            if (ObjectRecord* knob = g_Engine.FindObjectByName(a->szKnobObject);
+                knob && ReadObjectSocket(h, a->szKnobSocket, &position, &socket))
+                SetObjectPositionAndOrientation(knob, position, socket);
+        }
+        if (a->szSoundsActivate[0]) g_Engine.PrecacheResource(a->szSoundsActivate, 8);
+        if (a->szSoundsDeactivate[0]) g_Engine.PrecacheResource(a->szSoundsDeactivate, 8);
+        if (a->szStartDialogue0[0]) g_DialogueMgr.PreloadDialogueSounds(a->szStartDialogue0);
+        if (a->szStartHeroDialogue[0]) g_DialogueMgr.PreloadHeroDialogueSounds(a->szStartHeroDialogue);
+        for (const char* voice : {a->szVoiceHawke, a->szVoiceFletch, a->szVoiceOther, a->szVoiceEnemy}) {
+            if (!voice[0]) continue;
+            char file[160];
+            std::snprintf(file, sizeof file, "voices\\Dialogues\\%s.wav", voice);
+            g_Engine.PrecacheResource(file, 8);
+        }
+    }
+    if (h->dwType == OT_MESH && !h->dwRigidBody) h->dwRigidBody = g_RigidBodySimulation.AddBody(h);
+}
+
+// ---- Moved objects -------------------------------------------------------------------------------
+
+void EEngineObject::OnObjectMoved(ObjectRecord* h) {
+    if (!h) return;
+    h->bAmbientProbed = 0;
+    h->bLightSetValid = 0;
+    if (h == g_Player.m_hObject) g_Player.m_bMovedByWorld = true;
+    if (h->pSound && h->pSound->pSound) g_SoundMgr.SetSoundPosition(h->pSound->pSound, h->vPosition.data());
+    if ((h->dwFlags & kFlagVisible) && !(h->dwFlags & kFlagNoRelight) && !(h->dwFlags2 & kFlag2FixedColour) &&
+        Distance(h->vPosition, h->vLightingPosition) >= kLightingMove)
+        h->vLightingPosition = h->vPosition;
+}
+
+// ---- Motion of a run ---------------------------------------------------------------------------------
+
+bool EEngineObject::UpdateMovement(ObjectRecord* h, bool back) {
+    const ObjectAction& a = *h->pAction;
+    const math::Vec3 direction{a.fMoving1, a.fMoving2, a.fMoving3};
+    const float length = Length(direction);
+    if (length < 0.001f) return false;
+    float& progress = h->fRun1264[ObjectRecord::RUN_PROGRESS];
+    const float distance = a.fMoving5;
+    if (!back && progress > distance) return false;
+    if (back && progress == 0.0f) return false;
+    progress += a.fMoving4 * m_fFrameTime * (back ? -1.0f : 1.0f);
+    bool moving = true;
+    if (!back && progress >= distance) {
+        progress = distance;
+        moving = false;
+    } else if (back && progress <= 0.0f) {
+        progress = 0.0f;
+        moving = false;
+    }
+    const math::Vec3 offset = direction / length * progress;
+    h->fRun1264[ObjectRecord::RUN_OFFSET] = offset.x;
+    h->fRun1264[ObjectRecord::RUN_OFFSET + 1] = offset.y;
+    h->fRun1264[ObjectRecord::RUN_OFFSET + 2] = offset.z;
+    return moving;
+}
+
+bool EEngineObject::UpdateRotation(ObjectRecord* h, bool back) {
+    const ObjectAction& a = *h->pAction;
+    const float targets[3] = {a.fRotation1, a.fRotation3, a.fRotation2};
+    float* angles[3] = {&h->fRun1264[ObjectRecord::RUN_ROTATION1], &h->fRun1264[ObjectRecord::RUN_ROTATION2],
+                        &h->fRotationAngle3};
+    const float step = (a.fRotation4 + a.fRotationAcceleration * h->fTimeSinceFired) * m_fFrameTime;
+    bool turning = false;
+    for (int i = 0; i < 3; ++i) {
+        if (targets[i] == 0.0f) continue;
+        const float target = back ? 0.0f : targets[i];
+        if (*angles[i] == target) continue;
+        StepTowards(angles[i], target, step);
+        if (*angles[i] != target) turning = true;
+    }
+    if (targets[0] != 0.0f || targets[1] != 0.0f || targets[2] != 0.0f) {
+        // The object turns from its base orientation by the three angles.
+        orientation o = h->BaseOrientation;
+        o.Multiply([&] {
+            orientation turn;
+            turn.SetYawPitchRoll(*angles[0], *angles[1], *angles[2]);
+            return turn.quaternion;
+        }());
+        SetObjectOrientation(h, o);
+    }
+    return turning;
+}
+
+void EEngineObject::UpdateActionMotion(ObjectRecord* h) {
+    if (!h || !h->pAction || h->bDying || g_SaveMgr.m_bBusy) return;
+    const ObjectAction& a = *h->pAction;
+    const float dt = m_fFrameTime;
+
+    if (h->bPassOnPending) {
+        h->fPassOnTimer += dt;
+        if (h->fPassOnTimer >= a.fGiveActionToDelay) {
+            h->bPassOnPending = 0;
+            g_Engine.FireAction(a.szGiveActionToMesh, 0);
+        }
+    }
+    if (!h->bInMotion) return;
+
+    h->fTimeSinceFired += dt;
+    if (a.fTakeHealthAway != 0.0f) {
+        g_Player.ChangeHealth(-dt * a.fTakeHealthAway);
+        if (Debug) g_Console.Printf("%s wola Player.HandleHealth %f", h->szName, double(a.fTakeHealthAway));
+    }
+    const bool back = h->bAtDestination != 0;
+    bool moving = UpdateMovement(h, back);
+    if (UpdateRotation(h, back)) moving = true;
+    if (a.dwDoor1 && UpdateDoor(h)) moving = true;
+
+    if (!moving) {
+        h->bInMotion = 0;
+        h->bAtDestination = back ? 0 : 1;
+        if (h->bCameraPositioning && g_Engine.m_hLookFrom == h) ForceCameraToLook(nullptr, nullptr);
+    }
+    if (moving && h->iPlayerDistance < kPlayerMovedDistance) g_Player.m_bMovedByWorld = true;
+    const math::Vec3 offset{h->fRun1264[ObjectRecord::RUN_OFFSET], h->fRun1264[ObjectRecord::RUN_OFFSET + 1],
+                            h->fRun1264[ObjectRecord::RUN_OFFSET + 2]};
+    SetObjectPosition(h, h->vStartPosition + offset, true);
+}
+
+// ---- Miniguns -----------------------------------------------------------------------------------------
+
+void EEngineObject::UpdateMiniguns() {
+    const math::Vec3& eye = g_Camera.GetPosition();
+    for (int slot = 0; slot < kObjectSlots; ++slot) {
+        ObjectRecord* h = g_Engine.Object(slot);
+        if (!h->bUsed || float(h->iCameraDistance) >= g_Camera.GetFarZ()) continue;
+        if (StrCmpNoCase(h->szName, "minigun") != 0 && StrCmpNoCase(h->szName, "minigun_l") != 0) continue;
+        const math::Vec3 toEye = eye - h->vPosition;
+        const float length = Length(toEye);
+        if (length > 0.0f) {
+            orientation o;
+            o.SetDirection(toEye / length);
+            SetObjectOrientation(h, o);
+        }
+        if (h->dwType == OT_SKINMESH) UpdateObjectNodeMatrices(h);
+    }
 }

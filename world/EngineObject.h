@@ -1,47 +1,195 @@
-// The behaviour layer, `EEngineObject` (global g_EngineObject): each world
-// object's update and the action interpreter, and the per-object services
-// such as hiding sectors. The interpreter and the update come with the
-// behaviour layer; this holds the entry points that the console and the
-// object API call, which so far only record what they were asked.
+// The behaviour layer, `EEngineObject` (global g_EngineObject): what makes a
+// world act. Once per engine frame UpdateBehaviour walks the object table in
+// fixed passes (camera collision finder, ambient sound, respawner data, the
+// per-object update with trigger zones, action motion, doors, delayed
+// pass-ons, sounds, sway, shooting, death countdowns and respawns, ties to
+// sockets, cube-shadow slots, camera positioning, visibility, miniguns). The
+// action interpreter (RunAction) applies an object's ObjectAction in its
+// fixed order; HandleDeath kills an object by its DeathParams; the respawner
+// brings characters back and caches its path look-ups in the world's ".gen"
+// file; the services copy and teleport objects, run doors, voices, the
+// direction pointer and sector visibility.
+//
+// Lifetimes: one instance for the whole run. The world-open hook resets the
+// layer and makes its camera finder; the world-close hook stops its ambient
+// sounds and drops the finder. Per-object state lives in the object records
+// (their run-state words survive a saved game); the layer's own save block
+// holds only the ambient sound.
+//
+// Failure policy: nothing throws. Missing objects, characters, items,
+// sockets and files are reported or logged on the console (logged lines only
+// while the console variable Debug is not 0) and the step is skipped; the
+// remaining steps still run. No pass allocates.
+//
+// Flag words: "bit N" below 32 is the bit of index N, except bit 64, which is
+// the value 64; values written in hex are masks (see the constants in the
+// implementation files).
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "platform/math/Types.h"
+#include "world/ObjectAction.h"
 
 struct ObjectRecord;
+struct DeathParams;
+struct strSound;
 
 class EEngineObject {
-public:
+  public:
+    static constexpr int NUM_STATISTICS = 32;
+    static constexpr int AMBIENT_NAME_LEN = 256;
+    static constexpr float AMBIENT_MAX_VOLUME = 0.7f;
+
     virtual ~EEngineObject() = default;
 
-    // Runs the object's action (automatic: fired by its trigger zone). Does
-    // nothing for a null object.
-    void RunAction(ObjectRecord* object, bool automatic);
-    // Kills the object by its death parameters: nothing for a null object, one
-    // already dying or one without death parameters. So far it only marks the
-    // object dying; the death effects come with the behaviour layer.
-    void HandleDeath(ObjectRecord* object, const math::Vec3* hit, const math::Vec3* attacker);
-
-    // Once per engine frame: the passes over the object table. So far the
-    // one pass built is the first step of the per-object pass: the objects
-    // on Bezier paths are advanced (while UpdateObjects and UpdateBezier are
-    // on and the menu is closed).
+    // ---- Per frame ---------------------------------------------------------------
+    // The layer's passes, once per engine frame.
     void UpdateBehaviour();
-    // The world hooks of the engine's world start.
-    void OnWorldOpen() { m_pLastActionObject = nullptr; }
-    void OnWorldClose() { m_pLastActionObject = nullptr; }
+    // Makes the next camera-moved test fire (a far random remembered position).
+    void InvalidateCameraPosition();
+    // The motion of a run (pass-on wait, movement, rotation, door) of an object
+    // that is not dying; nothing while a save or load is in progress.
+    void UpdateActionMotion(ObjectRecord* h);
+    // Called by the position and orientation setters for live objects that
+    // are not lights.
+    void OnObjectMoved(ObjectRecord* h);
 
+    // ---- Action interpreter ---------------------------------------------------------
+    // Runs the object's action (automatic: its trigger zone fired). Nothing
+    // for a null object.
+    void RunAction(ObjectRecord* h, bool automatic);
+    void RunActionByName(const char* name);
+    void RunActionIfObject(ObjectRecord* h, bool automatic);
+
+    // ---- Death and respawning ---------------------------------------------------------
+    // Kills the object by its death parameters; nothing for a null object, one
+    // already dying or one without death parameters. a and b go only to a
+    // chained kill.
+    void HandleDeath(ObjectRecord* h, const math::Vec3* a, const math::Vec3* b);
+    // One respawn of the respawner's character now.
+    void RespawnCharacter(ObjectRecord* h);
+    // The respawner's per-frame wait and count (for respawners that have run).
+    void UpdateRespawn(ObjectRecord* h);
+    // Respawner data of the running world: the nearest path and place of
+    // every respawner, computed or read from "<world file>.gen".
+    void ComputeRespawnerData();
+    void SaveRespawnerData(const char* fileName);
+    void LoadRespawnerData(const char* fileName);
+    static bool RespawnerDataExists(const char* fileName);
+    // "<world file>.gen" for the running world.
+    static void RespawnerFileName(char* out, size_t size);
+
+    // ---- Services ------------------------------------------------------------------------
+    // A copy of a mesh or skinned mesh (null for anything else or on failure).
+    ObjectRecord* CopyObject(ObjectRecord* h);
+    // Moves or copies the objects the dying object's death parameters list.
+    void TeleportObjectHereOnDeath(ObjectRecord* h);
+    void SetAmbientSound(const char* name, float volume);
+    void StartCameraPositioning(ObjectRecord* h);
+    void StartDoor(ObjectRecord* h);
+    // One step of a swinging door; false when nothing moves any more.
+    bool UpdateDoor(ObjectRecord* h);
+    void PlayActionVoice(ObjectRecord* h);
+    void SetDirectionPointer(const char* name);
+    void ShowSectors(const int32_t* sectors);
+    void HideSectors(const int32_t* sectors);
+    void DeleteSector(int32_t sector);
+
+    // ---- Save block and world hooks -----------------------------------------------
+    void Save(std::FILE* f);
+    void Load(std::FILE* f);
+    void OnWorldOpen();
+    void OnWorldClose();
+
+    // ---- State ------------------------------------------------------------------------------
+    float m_fStatistics[NUM_STATISTICS] = {};
+    float m_fFrameTime = 0;
+    uint32_t m_dwFrameCounter = 0; // the player teleport resets it
+    uint32_t m_dwObjectsTested = 0;
+    uint32_t m_dwTriggersTested = 0;
+    uint32_t m_dwRespawnUpdates = 0;
+    bool m_bSectorVisibilityChanged = false;
+    float m_fVisibilityTimer = 0;
+    bool m_bActionsAllowed = false;
+    math::Vec3 m_vPlayerPosition;
+    math::Vec3 m_vPreviousPlayerPosition;
+    ObjectRecord* m_pLastShaker = nullptr;
+
+    // Ambient sound.
+    char m_szNextAmbientSound[AMBIENT_NAME_LEN] = {};
+    char m_szAmbientSound[AMBIENT_NAME_LEN] = {};
+    float m_fAmbientTargetVolume = 0;
+    float m_fAmbientVolume = 0;
+    strSound* m_pAmbientSound = nullptr;
+    strSound* m_pFadingSound = nullptr;
+    float m_fFadingVolume = 0;
+
+    // Camera collision finder (a projector finder of the collision manager).
+    uint32_t m_dwCameraFinder = 0;
+    float m_fFinderRange = 0;
+    float m_fFinderAngle = 0;
+    float m_fFinderFarZ = 0;
+    math::Vec3 m_vFinderPosition;
+    math::Vec3 m_vFinderDirection;
+
+    // Cube-shadow slot pass: where the camera was when the lights were last ranked.
+    math::Vec3 m_vCubeCameraPosition;
+    math::Vec3 m_vCubeCameraDirection;
+
+    // Camera positioning started by an action.
+    bool m_bCameraPositioning = false;
+    float m_fCameraBlend = 0;
+    CameraPositioningParams m_CameraPositioning;
+    uint8_t m_bCameraMotionBlur = 0;
+
+    // The HUD's direction pointer.
+    char m_szDirectionPointer[64] = {};
+    ObjectRecord* m_hDirectionPointer = nullptr;
+
+    // Diagnostics: the object most recently asked to run its action (before
+    // the gates) and how many such requests came.
     ObjectRecord* m_pLastActionObject = nullptr;
     uint32_t m_iActionsRun = 0;
-    // Objects tested by the per-object pass this frame (the profiler display
-    // shows it).
-    uint32_t m_dwObjectsTested = 0;
+
+  private:
+    void UpdateCameraFinder();
+    void UpdateAmbientSound();
+    void UpdateObjects();
+    void UpdateObject(ObjectRecord* h, float nearReach);
+    void UpdateTriggerZone(ObjectRecord* h);
+    void UpdateTies();
+    void UpdateCubeShadowSlots();
+    void UpdateCameraPositioning();
+    void UpdateVisibility();
+    void UpdateMiniguns();
+    void PrepareObject(ObjectRecord* h);
+    void RefreshNeedsUpdate(ObjectRecord* h);
+    void UpdateSway(ObjectRecord* h);
+    void UpdateSounds(ObjectRecord* h);
+    void UpdateDownwash(ObjectRecord* h);
+    void UpdateShooting(ObjectRecord* h);
+    void UpdateLightingSample(ObjectRecord* h);
+    bool UpdateRotation(ObjectRecord* h, bool back);
+    bool UpdateMovement(ObjectRecord* h, bool back);
+
+    // The interpreter's gates and effects (ActionInterpreter.cpp).
+    bool PassesGates(ObjectRecord* h, const ObjectAction& a, bool automatic);
+    void ApplyEffects(ObjectRecord* h, const ObjectAction& a, bool automatic, bool destination);
+    void ApplyRenderParams(ObjectRecord* h, const ObjectAction& a);
+    void ApplyShooting(ObjectRecord* h, const ObjectAction& a);
+    void TeleportPlayerHere(ObjectRecord* h, const ObjectAction& a);
+    void ReplaceByDestroyedMesh(ObjectRecord* h, const DeathParams& dp);
 };
 
 extern EEngineObject g_EngineObject;
 
-// Hides (true) or shows (false) every object of a sector; sector 0 does
-// nothing.
+// Readiness of an object's action for the interface: 0 cannot run, 1 ready,
+// 2 waiting (its icon may show).
+int CanRunObjectAction(ObjectRecord* h);
+
+// Hides (true) or shows (false) every live object of a sector; sector 0 does
+// nothing. The sector's state is kept for IsSectorHidden.
 void SetSectorHidden(uint32_t sector, bool hidden);
 bool IsSectorHidden(uint32_t sector);

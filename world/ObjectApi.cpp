@@ -59,12 +59,14 @@ void SetObjectPosition(ObjectRecord* h, const math::Vec3& position, bool keepSta
     if (h->pFx) h->pFx->vPosition = position;
     switch (h->dwType) {
     case OT_MESH:
+        g_EngineObject.OnObjectMoved(h);
         if (EMesh* mesh = h->Mesh()) mesh->UpdateWorldMatrix();
         break;
     case OT_LIGHT:
         h->bCubeMapRendered = 0;
         break;
     case OT_SKINMESH:
+        g_EngineObject.OnObjectMoved(h);
         if (ESkinMesh* skin = h->SkinMesh()) skin->SetPosition(position);
         break;
     case OT_SPRITE:
@@ -85,12 +87,14 @@ void SetObjectPositionAndOrientation(ObjectRecord* h, const math::Vec3& position
     }
     switch (h->dwType) {
     case OT_MESH:
+        g_EngineObject.OnObjectMoved(h);
         if (EMesh* mesh = h->Mesh()) mesh->SetOrientation(o.quaternion);
         break;
     case OT_LIGHT:
         h->bCubeMapRendered = 0;
         break;
     case OT_SKINMESH:
+        g_EngineObject.OnObjectMoved(h);
         if (ESkinMesh* skin = h->SkinMesh()) {
             skin->SetPosition(position);
             skin->SetOrientation(o);
@@ -129,12 +133,14 @@ void SetObjectOrientation(ObjectRecord* h, const orientation& o) {
     h->Orientation = o;
     switch (h->dwType) {
     case OT_MESH:
+        g_EngineObject.OnObjectMoved(h);
         if (EMesh* mesh = h->Mesh()) mesh->SetOrientation(o.quaternion);
         break;
     case OT_LIGHT:
         h->bCubeMapRendered = 0;
         break;
     case OT_SKINMESH:
+        g_EngineObject.OnObjectMoved(h);
         if (ESkinMesh* skin = h->SkinMesh()) skin->SetOrientation(o);
         break;
     case OT_SPRITE:

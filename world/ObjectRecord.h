@@ -13,7 +13,7 @@
 //
 // Fields that have no pinned offset sit in the image's unnamed gaps; each
 // placement is written beside the field ("gap"). Free space left for later
-// fields: 1-3, 11-15, 29-31, 36-39, 41, 48, 50-55, 61-63, 326, 653-742, 744-815,
+// fields: 1-3, 11-15, 29-31, 36-39, 41, 48, 50-55, 61-63, 645, 744-815,
 // 872-1067, 1080-1083, 1109-1111, 1125-1127, 1216-1223, 1225-1227,
 // 1328-1339, 1344-1347, 1361-1363, 1370-1375, 1388-1411, 1416-1427,
 // 1430-1455, 5552, 5554-5555, 5750-5751, 5772-5791, 5793-5795, 6090-6091,
@@ -35,6 +35,8 @@ struct DeathParams;
 struct FxInstance;
 struct strSound;
 struct strSingleSprite;
+struct strPath;
+struct strPlace;
 
 // Blinking of a light (world key blinking1): on, then six values.
 struct BlinkingBlock {
@@ -72,6 +74,12 @@ struct ObjectRecord {
     static constexpr int LIGHTS_PER_SUBSET = 3;
     static constexpr int NAME_LEN = 64;
     static constexpr int FILE_NAME_LEN = 128;
+    // Indices into fRun1264, the motion state of an action's run.
+    static constexpr int RUN_OFFSET = 0; // x, y, z
+    static constexpr int RUN_PROGRESS = 3;
+    static constexpr int RUN_ROTATION1 = 4;
+    static constexpr int RUN_DOOR_ANGLE = 5;
+    static constexpr int RUN_ROTATION2 = 6;
 
     // The owned mesh of a type-0 record, the skin mesh of a type-6 one, else null.
     EMesh* Mesh() const { return dwType == OT_MESH ? static_cast<EMesh*>(pObject) : nullptr; }
@@ -101,6 +109,7 @@ struct ObjectRecord {
     uint8_t bVisible = 0;  // 68: mirror of flags bit 1
     uint8_t bState69 = 0;  // 69
     uint8_t bSubsetDraw[NUM_SUBSETS] = {}; // 70: one draw byte per mesh subset
+    uint8_t bVisibleNow = 0;               // gap 326: drawn this frame (the visibility pass)
     uint8_t bIsType2 = 0;                  // 327: set for type-2 objects
     uint8_t bLightLinearScatter = 0;       // 328
     uint8_t bRedPoint = 0;                 // 329
@@ -123,14 +132,42 @@ struct ObjectRecord {
     uint8_t bNoGathering = 0;     // gap 620: first byte of the collision sub-record
     float fSwayPhase = 0;         // gap 624: a wire's sway phase (radians)
     float fSwayFactor = 0;        // gap 628
-    math::Vec3 vRotationAngles;   // gap 632: world key rotation_angles, degrees as written
+    math::Vec3 vRotationAngles;   // gap 632: degrees turning the base rotation about its own axes
     uint8_t bHiddenBySector = 0;  // gap 644
-    uint8_t bDying = 0;           // gap 645: dying, never killed twice
     uint8_t bPrepared = 0;        // gap 646: first-update preparation done
     uint8_t bHitThisFrame = 0;    // gap 647
     int32_t iPlayerDistance = 0;  // gap 648: rounded distance from the player
     uint8_t bLightOn = 0;         // gap 652
-    uint8_t bMarker = 0;          // gap 743: set on dropped items and held models
+
+    // gap 653..742: the behaviour layer's per-object state
+    uint8_t bNearCamera = 0;             // gap 653: a large mesh near the camera's height
+    uint8_t bNeedsUpdate = 0;            // gap 654: the per-object pass updates it
+    uint8_t bNeedsUpdateFixed = 0;       // gap 655: the classification is not refreshed
+    uint32_t dwFrameCounter = 0;         // gap 656: frames the per-object pass saw it
+    uint8_t bLitByProbe = 0;             // gap 660
+    uint8_t bUnimportantParked = 0;      // gap 661: its flag words are parked below
+    uint8_t bDownwash = 0;               // gap 662: a helicopter blowing on the ground
+    uint8_t bActionRunning = 0;          // gap 663: its action's run is in progress
+    uint32_t dwParkedFlags = 0;          // gap 664: flag words of a parked unimportant object
+    uint32_t dwParkedFlags2 = 0;         // gap 668
+    float fDownwashTimer = 0;            // gap 672
+    float fSwaySpeed = 0;                // gap 676: radians per second of a wire's sway
+    math::Vec3 vLightingPosition;        // gap 680: where its lighting was last sampled
+    float fLightingTimer = 0;            // gap 692
+    float fVisibilityTimer = 0;          // gap 696
+    math::Vec3 vTieOffset;               // gap 700: added to the socket position of a tie
+    float fTieRotationSpeed[3] = {};     // gap 712: turns about the socket's three axes
+    uint8_t bTieTakesSocketRotation = 0; // gap 724
+    uint8_t bRunTimeCreated = 0;         // gap 725: made by the game while the world ran
+    uint8_t bLaserOn = 0;                // gap 726: a laser beam is switched on for it
+    uint8_t bLightingSampled = 0;        // gap 727: its lighting sample is valid
+    uint32_t dwLaserBeam = 0;            // gap 728: index of that beam
+    strPath* pRespawnPath = nullptr;     // gap 732 (pointer): path graph entry of a respawner
+    strPlace* pRespawnPlace = nullptr;   // gap 736 (pointer)
+    uint8_t bSkyLit = 0;                 // gap 740: drawn in the sky-lit passes, else ambient-lit
+    uint8_t bInReflection = 0;           // gap 741: drawn in the water reflection
+    uint8_t bPassesBlockers = 0;         // gap 742: an action let it pass blockers
+    uint8_t bMarker = 0;                 // gap 743: set on dropped items and held models
 
     float fReflectionFog[6] = {};       // 816: fog colour, far and near of the water pass
     math::Vec3 vAmbient;                // 840
@@ -166,18 +203,55 @@ struct ObjectRecord {
     uint8_t bInMotion = 0;          // 1248
     uint8_t bAtDestination = 0;     // 1249
     uint8_t bHasRun = 0;            // 1250
-    uint32_t dwRun1252 = 0;         // 1252, 1256, 1260: counters
-    uint32_t dwRun1256 = 0;
-    uint32_t dwRun1260 = 0;
-    float fRun1264[7] = {}; // 1264..1288: motion and rotation state; [5] (1284) is the door angle
-    uint8_t bRun1292 = 0;   // 1292
-    float fRun1296 = 0;     // 1296
-    uint32_t dwRun1300 = 0; // 1300
-    float fRun1304 = 0;     // 1304
-    uint8_t bRun1308 = 0;   // 1308
-    float fRun1312 = 0;     // 1312
-    uint32_t dwRun1316 = 0; // 1316
-    uint32_t dwRun1320 = 0; // 1320
+    // The words below are restored by a saved game's Load under their
+    // offset names; the behaviour layer reads them by the second names.
+    union {
+        uint32_t dwRun1252 = 0; // 1252: respawns made so far
+        int32_t iRespawnCount;
+    };
+    union {
+        uint32_t dwRun1256 = 0; // 1256: shots fired by a shooting object
+        uint32_t dwShotsFired;
+    };
+    union {
+        uint32_t dwRun1260 = 0; // 1260: shots it is to fire
+        uint32_t dwShotsToFire;
+    };
+    // 1264..1288: motion offset x, y, z; motion progress; rotation angle 1;
+    // the door angle (1284, degrees); rotation angle 2 (indices RUN_*)
+    float fRun1264[7] = {};
+    union {
+        uint8_t bRun1292 = 0; // 1292: a door's knob turns (rather than the door)
+        uint8_t bKnobPhase;
+    };
+    union {
+        float fRun1296 = 0; // 1296: rotation angle 3
+        float fRotationAngle3;
+    };
+    union {
+        uint32_t dwRun1300 = 0; // 1300: respawn timer, seconds (a float)
+        float fRespawnTimer;
+    };
+    union {
+        float fRun1304 = 0; // 1304: a door knob's angle, degrees
+        float fKnobAngle;
+    };
+    union {
+        uint8_t bRun1308 = 0; // 1308: shooting
+        uint8_t bShooting;
+    };
+    union {
+        float fRun1312 = 0; // 1312: seconds to the next shot
+        float fShotTimer;
+    };
+    union {
+        uint32_t dwRun1316 = 0; // 1316: a door's timer, seconds (a float)
+        float fDoorTimer;
+    };
+    union {
+        uint32_t dwRun1320 = 0; // 1320: a door's target angle, degrees (a float)
+        float fDoorTarget;
+    };
 
     DeathParams* pDeathParams = nullptr; // 1324 (pointer)
     int32_t iCameraDistance = 0;         // 1340: rounded distance from the camera eye
@@ -222,15 +296,30 @@ struct ObjectRecord {
     void* pObject = nullptr;           // 6224 (pointer): EMesh, ESkinMesh, or non-null while a sprite exists
 
     // 6228..6295: death and mesh state
-    uint8_t bDeath6228 = 0;   // 6228
+    union {
+        uint8_t bDeath6228 = 0; // 6228: a thrown-off object flies
+        uint8_t bFlying;
+    };
     uint32_t dwDeath6232 = 0; // 6232, 6236, 6240
     uint32_t dwDeath6236 = 0;
     uint32_t dwDeath6240 = 0;
-    float fDeath6244 = 0; // 6244, 6248
-    float fDeath6248 = 0;
-    uint8_t bDeath6252 = 0; // 6252, 6253, 6254
-    uint8_t bDeath6253 = 0;
-    uint8_t bDeath6254 = 0;
+    union {
+        float fDeath6244 = 0; // 6244, 6248: the two flight timers
+        float fFlightTimer1;
+    };
+    union {
+        float fDeath6248 = 0;
+        float fFlightTimer2;
+    };
+    union {
+        uint8_t bDeath6252 = 0; // 6252: hidden once dead
+        uint8_t bHideAfterDeath;
+    };
+    uint8_t bDeath6253 = 0; // 6253
+    union {
+        uint8_t bDeath6254 = 0; // 6254: dying, never killed twice
+        uint8_t bDying;
+    };
     int32_t iDisappearRange = 0;  // 6256
     float fHealth = 0;            // 6260
     float fDeathCountdown = 0;    // 6264: an explosion sets d/320 + 0.1
@@ -239,9 +328,18 @@ struct ObjectRecord {
     float fDeath6272 = 0;         // 6272, 6276
     float fDeath6276 = 0;
     uint8_t bDeath6280 = 0;   // 6280
-    uint32_t dwDeath6284 = 0; // 6284, 6288, 6292
-    uint32_t dwDeath6288 = 0;
-    uint32_t dwDeath6292 = 0;
+    union {
+        uint32_t dwDeath6284 = 0; // 6284, 6288, 6292: launch vector of a flight (floats)
+        float fLaunchX;
+    };
+    union {
+        uint32_t dwDeath6288 = 0;
+        float fLaunchY;
+    };
+    union {
+        uint32_t dwDeath6292 = 0;
+        float fLaunchZ;
+    };
 
     BezierMovingParams Bezier;         // 6296 (160 bytes)
     ObjectSubRecord BezierState;       // 6456 (248 bytes)
@@ -277,6 +375,7 @@ struct ObjectRecord {
     X(68, bVisible)                                                                                          \
     X(69, bState69)                                                                                          \
     X(70, bSubsetDraw)                                                                                       \
+    X(326, bVisibleNow)                                                                                      \
     X(327, bIsType2)                                                                                         \
     X(328, bLightLinearScatter)                                                                              \
     X(329, bRedPoint)                                                                                        \
@@ -299,11 +398,37 @@ struct ObjectRecord {
     X(628, fSwayFactor)                                                                                      \
     X(632, vRotationAngles)                                                                                  \
     X(644, bHiddenBySector)                                                                                  \
-    X(645, bDying)                                                                                           \
     X(646, bPrepared)                                                                                        \
     X(647, bHitThisFrame)                                                                                    \
     X(648, iPlayerDistance)                                                                                  \
     X(652, bLightOn)                                                                                         \
+    X(653, bNearCamera)                                                                                      \
+    X(654, bNeedsUpdate)                                                                                     \
+    X(655, bNeedsUpdateFixed)                                                                                \
+    X(656, dwFrameCounter)                                                                                   \
+    X(660, bLitByProbe)                                                                                      \
+    X(661, bUnimportantParked)                                                                               \
+    X(662, bDownwash)                                                                                        \
+    X(663, bActionRunning)                                                                                   \
+    X(664, dwParkedFlags)                                                                                    \
+    X(668, dwParkedFlags2)                                                                                   \
+    X(672, fDownwashTimer)                                                                                   \
+    X(676, fSwaySpeed)                                                                                       \
+    X(680, vLightingPosition)                                                                                \
+    X(692, fLightingTimer)                                                                                   \
+    X(696, fVisibilityTimer)                                                                                 \
+    X(700, vTieOffset)                                                                                       \
+    X(712, fTieRotationSpeed)                                                                                \
+    X(724, bTieTakesSocketRotation)                                                                          \
+    X(725, bRunTimeCreated)                                                                                  \
+    X(726, bLaserOn)                                                                                         \
+    X(727, bLightingSampled)                                                                                 \
+    X(728, dwLaserBeam)                                                                                      \
+    X(732, pRespawnPath)                                                                                     \
+    X(736, pRespawnPlace)                                                                                    \
+    X(740, bSkyLit)                                                                                          \
+    X(741, bInReflection)                                                                                    \
+    X(742, bPassesBlockers)                                                                                  \
     X(743, bMarker)                                                                                          \
     X(816, fReflectionFog)                                                                                   \
     X(840, vAmbient)                                                                                         \

@@ -170,3 +170,99 @@ mesh models\box.x
 	flags 13
 	bezier_moving_____start_node_name patrol_0
 	bezier_moving_____params0 0 1 0 0 1 0 1
+
+mesh models\box.x
+	pesel 1013 13 13
+	name door_hall
+	xpos 0
+	ypos 0
+	zpos -150
+	scaling_axis 1 2 0.125
+	flags 13
+	action_general_opt 1 0
+	action_door 1 1 90 45 0
+	action_console_print Door swings
+
+light
+	pesel 1014 14 14
+	name trigger_door
+	xpos 0
+	ypos 32
+	zpos 0
+	range 96
+	flags 0
+	action_general_opt 1 1
+	action_general_2 1 1
+	action_console_print Door trigger entered
+	action_give_action_to___mesh door_hall
+	action_give_action_to___delay 0
+
+mesh models\box.x
+	pesel 1015 15 15
+	name lamp_shade
+	xpos 0
+	ypos 64
+	zpos -150
+	scaling_axis 0.25 0.25 0.25
+	flags 13
+	mesh_link_by_socket 1 door_hall top
+
+light
+	pesel 1016 16 16
+	name demostart
+	xpos 0
+	ypos 32
+	zpos -400
+	range 32
+	flags 0
+	action_general_opt 1 0
+	action_console_print Demo chain started
+	action_teleport_object_here crate_physics
+	action_kill_object barrel
+	action_kill_delay 5
+	action_give_action_to___mesh cage
+	action_give_action_to___delay 1
+
+mesh models\box.x
+	pesel 1017 17 17
+	name barrel
+	xpos -150
+	ypos 0
+	zpos 150
+	scaling_axis 0.5 0.5 0.5
+	flags 13
+	death_params_1 1 1 0 0 0 1 1 1 1 0 10
+	death_params_console_print Barrel destroyed
+	death_params_ActivateObjectName cage_return
+	death_params_CreateMeshOnDeath models\box_broken.x
+	death_params_created_mesh_name barrel_wreck
+
+light
+	pesel 1018 18 18
+	name cage_return
+	xpos 0
+	ypos 32
+	zpos 450
+	range 32
+	flags 0
+	action_general_opt 1 0
+	action_general_2 0 1
+	action_console_print Cage returns
+	action_respawn_character_name grunt
+	action_respawn_params 4 2
+	action_give_action_to___mesh cage
+	action_give_action_to___delay 0
+
+mesh models\box.x
+	pesel 1019 19 19
+	name cage
+	xpos 300
+	ypos 0
+	zpos 300
+	scaling_axis 1.5 0.25 1.5
+	flags 13
+	action_general_opt 1 0
+	action_moving 0 1 0 64 192
+	action_console_print Cage moves
+	action_dest_set cage_up
+	action_default_unset cage_up

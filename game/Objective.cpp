@@ -1,0 +1,3 @@
+#include "game/Objective.h"
+
+Objective g_Objective;

@@ -1,0 +1,3 @@
+#include "game/SaveMgr.h"
+
+CSaveMgr g_SaveMgr;

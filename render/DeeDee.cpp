@@ -1,0 +1,3 @@
+#include "render/DeeDee.h"
+
+DeeDee g_DeeDee;
