@@ -547,4 +547,64 @@ INSTANTIATE_TEST_SUITE_P(
         VisibilityCase{"VeryFarMeshBeyondIt", OT_MESH, {0, 0, 12000}, 1, 32, 0, true, true}),
     [](const ::testing::TestParamInfo<VisibilityCase>& info) { return info.param.name; });
 
+// ---- Flag bits -------------------------------------------------------------------------------------------
+
+struct NearCameraCase {
+    const char* name;
+    uint32_t flags;
+    float scale;
+    float cameraY;
+    bool near;
+};
+
+class NearCameraTest : public BehaviourTest, public ::testing::WithParamInterface<NearCameraCase> {};
+
+// Bit 0x80 is a mask, "bit 20" the index 20 (value 0x100000).
+TEST_P(NearCameraTest, LargeMeshesAtTheCamerasHeight) {
+    const NearCameraCase& c = GetParam();
+    ObjectRecord* h = Make(OT_MESH, {0, 0, 0}, "hall");
+    SetObjectScale(h, {c.scale, c.scale, c.scale});
+    SetObjectFlags(h, c.flags, 0xFFFFFFFF);
+    g_Camera.SetPosition({0, c.cameraY, -500});
+    g_EngineObject.m_fVisibilityTimer = 0.0f;
+    Frame(0.01f); // distances
+    Frame(0.01f);
+    EXPECT_EQ(h->bNearCamera != 0, c.near) << h->iRange;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NearCameraTest,
+    ::testing::Values(NearCameraCase{"Large", 0x81, 4.0f, 0.0f, true},
+                      NearCameraCase{"SmallRange", 0x81, 1.0f, 0.0f, false},
+                      NearCameraCase{"WithoutMask80", 0x01, 4.0f, 0.0f, false},
+                      NearCameraCase{"WithBitIndex20", 0x81 | (1u << 20), 4.0f, 0.0f, false},
+                      NearCameraCase{"WithValue20", 0x81 | 20u, 4.0f, 0.0f, true},
+                      NearCameraCase{"FarAboveTheCamera", 0x81, 4.0f, -2000.0f, false}),
+    [](const ::testing::TestParamInfo<NearCameraCase>& info) { return info.param.name; });
+
+struct FlagCase {
+    const char* name;
+    uint32_t flags;
+    bool updated;
+};
+
+class FrozenFlagTest : public BehaviourTest, public ::testing::WithParamInterface<FlagCase> {};
+
+// 0x400 is a mask: such objects are left out of the update.
+TEST_P(FrozenFlagTest, FrozenObjectsAreNotUpdated) {
+    const FlagCase& c = GetParam();
+    ObjectRecord* h = Make(OT_LIGHT, {5000, 0, 0}, "statue");
+    SetObjectDeathParams(h, *NewDeath());
+    SetObjectFlags(h, c.flags, 0xFFFFFFFF);
+    h->fDeathCountdown = 0.05f;
+    Frame(0.1f);
+    EXPECT_EQ(h->bDying != 0, c.updated);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FrozenFlagTest,
+                         ::testing::Values(FlagCase{"Plain", 0x1, true}, FlagCase{"Mask400", 0x401, false},
+                                           FlagCase{"Decimal400", 0x1 | 400u, true},
+                                           FlagCase{"Value10", 0x1 | 10u, true}),
+                         [](const ::testing::TestParamInfo<FlagCase>& info) { return info.param.name; });
+
 } // namespace
