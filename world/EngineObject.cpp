@@ -20,6 +20,7 @@
 #include "game/SaveMgr.h"
 #include "physics/CollisionMgr.h"
 #include "physics/RigidBodySimulation.h"
+#include "platform/math/Math.h"
 #include "platform/os/Os.h"
 #include "render/AmbientProbe.h"
 #include "render/DepthRender.h"
@@ -703,6 +704,40 @@ void EEngineObject::UpdateActionMotion(ObjectRecord* h) {
     const math::Vec3 offset{h->fRun1264[ObjectRecord::RUN_OFFSET], h->fRun1264[ObjectRecord::RUN_OFFSET + 1],
                             h->fRun1264[ObjectRecord::RUN_OFFSET + 2]};
     SetObjectPosition(h, h->vStartPosition + offset, true);
+}
+
+// ---- Render preparation ----------------------------------------------------------------------------
+
+void EEngineObject::UpdateRenderMatrices() {
+    m_mView = g_Camera.View();
+    m_mProjection = g_Camera.Projection();
+    math::MatrixInverse(m_mView, &m_mInverseView);
+    m_vEye = g_Camera.GetPosition();
+    const math::Matrix viewProjection = m_mView * m_mProjection;
+    for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot) {
+        ObjectRecord* h = g_Engine.Object(slot);
+        if (!h->bUsed || !h->bVisibleNow) continue;
+        ObjectRenderValues& v = m_RenderValues[slot];
+        if (const EMesh* mesh = h->Mesh())
+            mesh->GetWorldMatrix(&v.mWorld);
+        else
+            v.mWorld = math::MatrixTransformation(h->vScale, h->Orientation.quaternion, h->vPosition);
+        v.mWorldView = v.mWorld * m_mView;
+        v.mWorldViewProjection = v.mWorld * viewProjection;
+        math::Matrix inverseWorld;
+        math::MatrixInverse(v.mWorld, &inverseWorld);
+        const math::Vec3 eye = math::Vec3TransformCoord(m_vEye, inverseWorld);
+        v.vEyeInObject = math::Vec4{eye.x, eye.y, eye.z, 1.0f};
+        const uint32_t ambient = g_EnvironmentSettings.GetAmbientColor(h->iAmbientLightIdx);
+        v.vAmbient = math::Vec4{float((ambient >> 16) & 0xFF) / 255.0f, float((ambient >> 8) & 0xFF) / 255.0f,
+                                float(ambient & 0xFF) / 255.0f, 1.0f};
+        uint32_t fog = 0;
+        g_EnvironmentSettings.GetFogColor(&fog, h->iFogIdx);
+        v.vFog = math::Vec4{float((fog >> 16) & 0xFF) / 255.0f, float((fog >> 8) & 0xFF) / 255.0f,
+                            float(fog & 0xFF) / 255.0f, 1.0f};
+        g_EnvironmentSettings.GetFogNear(&v.fFogNear, h->iFogIdx);
+        g_EnvironmentSettings.GetFogFar(&v.fFogFar, h->iFogIdx);
+    }
 }
 
 // ---- Miniguns -----------------------------------------------------------------------------------------

@@ -36,6 +36,18 @@ struct ObjectRecord;
 struct DeathParams;
 struct strSound;
 
+// What the passes read of a visible object, filled by UpdateRenderMatrices.
+struct ObjectRenderValues {
+    math::Matrix mWorld;
+    math::Matrix mWorldView;
+    math::Matrix mWorldViewProjection;
+    math::Vec4 vEyeInObject; // w = 1
+    math::Vec4 vAmbient;     // the environment's ambient colour / 255, w = 1
+    math::Vec4 vFog;         // its fog colour / 255
+    float fFogNear = 0;
+    float fFogFar = 0;
+};
+
 class EEngineObject {
   public:
     static constexpr int NUM_STATISTICS = 32;
@@ -55,6 +67,10 @@ class EEngineObject {
     // Called by the position and orientation setters for live objects that
     // are not lights.
     void OnObjectMoved(ObjectRecord* h);
+    // Before drawing (renderer, plants): the camera's matrices, and for every
+    // visible object its matrices, the eye in its space, its ambient and fog
+    // colours and fog distances (RenderValues).
+    void UpdateRenderMatrices();
 
     // ---- Action interpreter ---------------------------------------------------------
     // Runs the object's action (automatic: its trigger zone fired). Nothing
@@ -148,12 +164,21 @@ class EEngineObject {
     char m_szDirectionPointer[64] = {};
     ObjectRecord* m_hDirectionPointer = nullptr;
 
+    // The camera as UpdateRenderMatrices found it, and each slot's values.
+    math::Matrix m_mView;
+    math::Matrix m_mProjection;
+    math::Matrix m_mInverseView;
+    math::Vec3 m_vEye;
+    const ObjectRenderValues& RenderValues(int slot) const { return m_RenderValues[slot]; }
+
     // Diagnostics: the object most recently asked to run its action (before
     // the gates) and how many such requests came.
     ObjectRecord* m_pLastActionObject = nullptr;
     uint32_t m_iActionsRun = 0;
 
   private:
+    ObjectRenderValues m_RenderValues[4000];
+
     void UpdateCameraFinder();
     void UpdateAmbientSound();
     void UpdateObjects();

@@ -8,6 +8,8 @@
 #include <fstream>
 
 #include "BehaviourFixture.h"
+#include "platform/math/Math.h"
+#include "render/EnvironmentSettings.h"
 #include "render/MeshSocketsMgr.h"
 
 namespace {
@@ -606,5 +608,56 @@ INSTANTIATE_TEST_SUITE_P(Cases, FrozenFlagTest,
                                            FlagCase{"Decimal400", 0x1 | 400u, true},
                                            FlagCase{"Value10", 0x1 | 10u, true}),
                          [](const ::testing::TestParamInfo<FlagCase>& info) { return info.param.name; });
+
+// ---- Render preparation ----------------------------------------------------------------------------------
+
+TEST_F(BehaviourTest, RenderValuesOfVisibleObjectsComeFromTheCameraAndTheEnvironment) {
+    g_Camera.SetPosition({0, 0, 0});
+    g_Camera.SetOrientation(orientation{});
+    g_Camera.UpdateViewMatrix();
+    const uint32_t ambient = g_EnvironmentSettings.GetAmbientColor(2);
+    uint32_t fog = 0;
+    g_EnvironmentSettings.GetFogColor(&fog, 1);
+    float near = 0, far = 0;
+    g_EnvironmentSettings.GetFogNear(&near, 1);
+    g_EnvironmentSettings.GetFogFar(&far, 1);
+    g_EnvironmentSettings.SetAmbientColor(0x336699, 2);
+    g_EnvironmentSettings.SetFogColor(0xFF8000, 1);
+    g_EnvironmentSettings.SetFogNear(100.0f, 1);
+    g_EnvironmentSettings.SetFogFar(900.0f, 1);
+
+    ObjectRecord* h = Make(OT_LIGHT, {100, 0, 0}, "lamp");
+    SetObjectScale(h, {2, 2, 2});
+    h->vScale = {2, 2, 2};
+    h->iAmbientLightIdx = 2;
+    h->iFogIdx = 1;
+    h->bVisibleNow = 1;
+    ObjectRecord* hidden = Make(OT_LIGHT, {5, 0, 0}, "hidden");
+    g_EngineObject.UpdateRenderMatrices();
+
+    const ObjectRenderValues& v = g_EngineObject.RenderValues(h->iIndex);
+    EXPECT_NEAR(v.vEyeInObject.x, -50.0f, 1e-4f);
+    EXPECT_NEAR(v.vEyeInObject.y, 0.0f, 1e-4f);
+    EXPECT_FLOAT_EQ(v.vEyeInObject.w, 1.0f);
+    EXPECT_FLOAT_EQ(v.vAmbient.x, 0x33 / 255.0f);
+    EXPECT_FLOAT_EQ(v.vAmbient.y, 0x66 / 255.0f);
+    EXPECT_FLOAT_EQ(v.vAmbient.z, 0x99 / 255.0f);
+    EXPECT_FLOAT_EQ(v.vFog.x, 1.0f);
+    EXPECT_FLOAT_EQ(v.vFog.y, 0x80 / 255.0f);
+    EXPECT_FLOAT_EQ(v.fFogNear, 100.0f);
+    EXPECT_FLOAT_EQ(v.fFogFar, 900.0f);
+    // The world-view matrix takes the object's origin to its place in view space.
+    const math::Vec3 origin = math::Vec3TransformCoord({0, 0, 0}, v.mWorldView);
+    const math::Vec3 expected = math::Vec3TransformCoord({100, 0, 0}, g_Camera.View());
+    EXPECT_NEAR(origin.x, expected.x, 1e-3f);
+    EXPECT_NEAR(origin.z, expected.z, 1e-3f);
+    // An object that is not visible keeps what it had.
+    EXPECT_EQ(g_EngineObject.RenderValues(hidden->iIndex).fFogFar, 0.0f);
+
+    g_EnvironmentSettings.SetAmbientColor(ambient, 2);
+    g_EnvironmentSettings.SetFogColor(fog, 1);
+    g_EnvironmentSettings.SetFogNear(near, 1);
+    g_EnvironmentSettings.SetFogFar(far, 1);
+}
 
 } // namespace
