@@ -415,8 +415,9 @@ void EEngineObject::ApplyEffects(ObjectRecord* h, const ObjectAction& a, bool au
     if (Named(a.szPlayMusic)) {
         g_MusicDirector.PlayMusic(a.szPlayMusic, a.bLoopMusic != 0, a.bLoopMusic != 0);
         if (a.bLoopMusic) {
-            g_MusicDirector.m_bActionLoop = 0;
-            g_MusicDirector.m_bLoop = 1;
+            // The director's first byte (loop) cleared, its second (action) set.
+            g_MusicDirector.m_bLoop = 0;
+            g_MusicDirector.m_bActionLoop = 1;
         }
     }
     if (Named(a.szStartWorld)) {

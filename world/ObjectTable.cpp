@@ -73,7 +73,7 @@ ObjectRecord* EEngine::AddObject(const AddObjectParams& params) {
 
     const size_t nameLength = strnlen(params.szFileName, sizeof params.szFileName);
     if (nameLength > kMaxFileName) {
-        g_Console.Printf("%.*s AddObject FileName>126", int(nameLength), params.szFileName);
+        g_Console.Print("AddObject FileName>126");
         return nullptr;
     }
 
@@ -169,7 +169,7 @@ ObjectRecord* EEngine::CreateObject(uint32_t type, const char* fileName, uint32_
     params->dwType = type;
     std::snprintf(params->szFileName, sizeof params->szFileName, "%s", fileName ? fileName : "");
     if (fileName && std::strlen(fileName) >= sizeof params->szFileName) {
-        g_Console.Printf("%s AddObject FileName>126", fileName);
+        g_Console.Print("AddObject FileName>126");
         return nullptr;
     }
     params->dwFlags = flags;

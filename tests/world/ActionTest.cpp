@@ -10,6 +10,7 @@
 #include "app/Mouse.h"
 #include "game/DialogueMgr.h"
 #include "game/Objective.h"
+#include "sound/MusicDirector.h"
 #include "world/BezierMgr.h"
 
 namespace {
@@ -718,6 +719,35 @@ TEST_F(BehaviourTest, ObjectivesTimeSpeedAndFieldOfView) {
     EXPECT_FLOAT_EQ(g_Camera.m_fFovFactor, 1.5f);
     g_Camera.m_fFovFactor = factor;
     g_Console.StoreVariable("GlobalTimeSpeed", 1.0f, 0);
+}
+
+// An object's looping music becomes the director's action music: of its two
+// bytes, in their order, the loop flag is cleared and the action flag set.
+TEST_F(BehaviourTest, LoopingObjectMusicIsTakenAsTheDirectorsActionMusic) {
+    struct Case {
+        const char* what;
+        uint8_t loop;
+        uint8_t loopByte, actionByte;
+    } cases[] = {
+        {"looping", 1, 0, 1}, {"once", 0, 1, 0}, // the bytes are left as the director's request left them
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ObjectRecord* h = Make(OT_LIGHT, {}, "gramophone");
+        auto a = NewAction();
+        std::strcpy(a->szPlayMusic, "music\\no_such_theme.ogg");
+        a->bLoopMusic = c.loop;
+        SetObjectAction(h, *a);
+        g_MusicDirector.m_bPlaying = 0;
+        g_MusicDirector.m_bLoop = 1;
+        g_MusicDirector.m_bActionLoop = 0;
+        g_EngineObject.RunAction(h, false);
+        EXPECT_EQ(g_MusicDirector.m_bLoop, c.loopByte);
+        EXPECT_EQ(g_MusicDirector.m_bActionLoop, c.actionByte);
+        g_Engine.DeleteObject(h);
+    }
+    g_MusicDirector.m_bLoop = 0;
+    g_MusicDirector.m_bActionLoop = 0;
 }
 
 TEST_F(BehaviourTest, TheSwitchOfPathMovementOnlyWorksByHand) {

@@ -1,4 +1,5 @@
 #include <set>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -160,23 +161,39 @@ TEST_F(ObjectTableTest, FailedCreationsPrintTheFileAndLeaveTheSlotFree) {
 }
 
 TEST_F(ObjectTableTest, FileNamesOver126CharactersAreRefused) {
-    for (size_t length : {126u, 127u}) {
+    struct Case {
+        size_t length;
+        bool byCreateObject; // the short form that fills the record itself
+        bool accepted;
+    } cases[] = {
+        {126, false, true}, {127, false, false}, {126, true, true}, {127, true, false}, {300, true, false},
+    };
+    int made = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.length << (c.byCreateObject ? " CreateObject" : " AddObject"));
         MarkConsole();
-        AddObjectParams p;
-        p.dwType = OT_LIGHT;
-        std::memset(p.szFileName, 'a', length);
-        p.szFileName[length] = 0;
-        ObjectRecord* h = g_Engine.AddObject(p);
-        if (length == 126) {
+        std::string name(c.length, 'a');
+        ObjectRecord* h = nullptr;
+        if (c.byCreateObject) {
+            h = g_Engine.CreateObject(OT_LIGHT, name.c_str(), 0, 0, nullptr, nullptr);
+        } else {
+            AddObjectParams p;
+            p.dwType = OT_LIGHT;
+            std::memcpy(p.szFileName, name.c_str(), c.length + 1);
+            h = g_Engine.AddObject(p);
+        }
+        if (c.accepted) {
             ASSERT_NE(h, nullptr);
-            EXPECT_EQ(std::strlen(h->szFileName), 126u);
-            EXPECT_FALSE(Printed("AddObject FileName>126"));
+            EXPECT_EQ(std::strlen(h->szFileName), c.length);
+            ++made;
         } else {
             EXPECT_EQ(h, nullptr);
-            EXPECT_TRUE(Printed("AddObject FileName>126"));
         }
+        // The refusal is reported by the one line of its own.
+        EXPECT_EQ(PrintedLine("AddObject FileName>126"), !c.accepted);
+        EXPECT_FALSE(Printed("aaaaaaaaaaaaaaaa"));
     }
-    EXPECT_EQ(g_Engine.NumObjects(), 1);
+    EXPECT_EQ(g_Engine.NumObjects(), made);
 }
 
 TEST_F(ObjectTableTest, HighWaterMarkFallsPastFreeSlotsOnlyWhenTheTopSlotGoes) {

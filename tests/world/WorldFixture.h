@@ -96,6 +96,18 @@ class WorldTest : public ::testing::Test {
             if (std::strstr(lines[i], text)) return true;
         return false;
     }
+    // A line printed after the mark that is exactly `text`.
+    static bool PrintedLine(const char* text) {
+        char lines[EConsole::NUM_LINES][EConsole::LINE_LEN];
+        int mark = -1;
+        for (int i = 0; i < EConsole::NUM_LINES; ++i) {
+            g_Console.CopyLine(i, lines[i]);
+            if (std::strcmp(lines[i], kMark) == 0) mark = i;
+        }
+        for (int i = mark + 1; i < EConsole::NUM_LINES; ++i)
+            if (std::strcmp(lines[i], text) == 0) return true;
+        return false;
+    }
 
     std::filesystem::path dir_;
 
