@@ -3,7 +3,7 @@
 #pragma once
 
 class LoadScreen {
-public:
+  public:
     virtual ~LoadScreen() = default;
 
     bool IsActive() const { return m_bActive; }
@@ -12,10 +12,10 @@ public:
     // loads its pictures once the world is in.
     void Begin(const char* worldName) { m_bBegun = worldName != nullptr; }
     void LoadTextures() {}
-    bool m_bBegun = false;
     // Its step and its briefing lines, from the console's loading frame.
     void Update() {}
     void DrawBriefing() {}
+    bool m_bBegun = false;
 
     bool m_bActive = false;
 };

@@ -3,7 +3,7 @@
 #pragma once
 
 class ScreenOverlay {
-public:
+  public:
     virtual ~ScreenOverlay() = default;
 
     void ResetFrame() { m_fFrameValue = 0.0f; }

@@ -11,16 +11,16 @@ class Texture;
 }
 
 class ERenderer {
-public:
+  public:
     virtual ~ERenderer() = default;
 
     // Work before the scene (shadow maps, water reflection, occluder).
     void PreRender() {}
     // The engine frame's step and the scene render (no passes exist yet).
     void Update() {}
-    void Render() {}
     // The texture registry is made at engine start.
     void Init() {}
+    void Render() {}
     // Per world: the render lists are made and dropped.
     void InitWorld() { m_bWorldReady = true; }
     void EndWorld() { m_bWorldReady = false; }
