@@ -10,6 +10,7 @@
 #include "app/Profiler.h"
 #include "game/CutScene.h"
 #include "game/GameAI.h"
+#include "game/InputFileRecord.h"
 #include "game/Intro.h"
 #include "game/LoadScreen.h"
 #include "game/Menu.h"
@@ -34,7 +35,9 @@ void CMainGame::EarlyPlayerUpdate() {
     g_Player.UpdateView();
 }
 
+// The per-world hooks run the modules that exist, in the game frame's order.
 void CMainGame::Init() {
+    m_szEndSequence[0] = 0;
     g_GameAI.UnsetVariable("sniper_view", nullptr);
     g_GameAI.UnsetVariable("lornetka", nullptr);
     g_GameAI.UnsetVariable("credits", nullptr);
@@ -43,20 +46,29 @@ void CMainGame::Init() {
     DrawWater = true;
     IntroWorldRunning = StrCmpNoCase(g_Engine.m_szCurrentWorld, "worlds\\intro.w") == 0;
     if (IntroWorldRunning) g_bLongFrameTimeClamp = true;
+    g_MusicDirector.Init();
     g_ObeCamera.Init();
     m_iLevelFrame = 0;
-    g_MusicDirector.Init();
+    g_InputFileRecord.Reset();
 }
 
 void CMainGame::Destroy() {
     g_bLongFrameTimeClamp = false;
-    IntroWorldRunning = false;
+    m_szEndSequence[0] = 0;
+    g_MusicDirector.Destroy();
     if (g_BezierCamera.m_bActive) g_BezierCamera.Destroy();
+    g_InputFileRecord.Release();
     g_GameAI.ResetVariables();
+    PlayMusic(nullptr, false);
     g_ObeCamera.Destroy();
     m_iLevelFrame = 0;
-    g_MusicDirector.Destroy();
+    IntroWorldRunning = false;
     g_GameAI.UnsetVariable("credits", nullptr);
+}
+
+void CMainGame::PlayMusic(const char* name, bool loop) {
+    m_szMusic[0] = 0;
+    g_MusicDirector.PlayMusic(name, loop, loop);
 }
 
 void CMainGame::Update() {

@@ -49,6 +49,10 @@ class CMainGame {
     // Remembers the sequence or world to run next (an action's world change).
     void SetEndSequence(const char* name);
     char m_szEndSequence[128] = {};
+    // Music for cut-scenes, world start and scripts: the director plays the
+    // file (null stops the music). The remembered name is never filled.
+    void PlayMusic(const char* name, bool loop);
+    char m_szMusic[256] = {};
 
     // An explosion in the world: the player and the characters take it (the
     // game layer's part of an explosion; nothing reaches them until the

@@ -194,7 +194,7 @@ bool EEngine::StartWorld(const char* name) {
     Trace(*this, "ReleaseResources");
     g_MeshMgr.ReleaseAll();
     g_Renderer.ReleaseTextures();
-    g_SoundMgr.Music_Stop();
+    g_MainGame.PlayMusic(nullptr, false);
     g_SoundMgr.ClearSoundCache();
 
     std::memcpy(m_szCurrentWorld, world, sizeof world);

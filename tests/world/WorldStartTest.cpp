@@ -2,14 +2,18 @@
 // names that do not fit, and the screenshot file names.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "WorldFixture.h"
+#include "game/InputFileRecord.h"
 #include "game/MainGame.h"
 #include "render/PostProcess.h"
+#include "sound/MusicDirector.h"
 #include "world/BezierMgr.h"
 #include "world/Engine.h"
 #include "world/VisBlockers.h"
@@ -201,4 +205,20 @@ TEST_F(WorldStartTest, ScreenshotsTakeTheFirstFreeNameAndReuseTheLast) {
         touch(n);
     EEngine::ScreenshotFileName(name, sizeof name);
     EXPECT_STREQ(name, "zt_screen0999.bmp");
+}
+
+// A world change stops the level's music through the director (its state goes
+// with it) and gives the game's input record a fresh start.
+TEST_F(WorldStartTest, AWorldChangeStopsTheDirectorsMusicAndResetsTheInputRecord) {
+    WriteWorld("a.w", "mesh models\\box.x\n\tname crate\n");
+    std::strcpy(g_MusicDirector.m_szCurrentFile, "music\\dark1_loop.ogg");
+    g_MusicDirector.m_bPlaying = 1;
+    g_InputFileRecord.m_dwIndex = 7;
+    g_InputFileRecord.m_dwHits = 3;
+    ASSERT_TRUE(g_Engine.StartWorld("worlds\\a.w"));
+    EXPECT_STREQ(g_MusicDirector.m_szCurrentFile, "");
+    EXPECT_EQ(g_MusicDirector.m_bPlaying, 0);
+    EXPECT_EQ(g_InputFileRecord.m_dwIndex, InputFileRecord::INDEX_AFTER_RESET);
+    EXPECT_EQ(g_InputFileRecord.m_dwHits, 0u);
+    EXPECT_EQ(g_MainGame.m_szMusic[0], 0);
 }
