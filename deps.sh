@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages the build, the game and the tests need, when missing.
-# Sourced by run.sh and test.sh; every package the project uses is listed here.
+# Run by run.sh and test.sh; every package the project uses is listed here.
 set -e
 ZT_PACKAGES="build-essential cmake ninja-build pkg-config git
  libgtest-dev libgmock-dev libbenchmark-dev
