@@ -1,14 +1,12 @@
 #include "world/DeathParams.h"
 
-#include <bit>
 #include <cstring>
 #include <iterator>
 
 #include "app/FileHelpers.h"
+#include "world/ImageIo.h"
 #include "world/ObjectApi.h"
 #include "world/WorldMgr.h"
-
-static_assert(std::endian::native == std::endian::little, "record images are copied as little-endian bytes");
 
 void DeathParams::Reset() {
     float speed = fMoveToObjectBeforeDeathSpeed;
@@ -16,30 +14,14 @@ void DeathParams::Reset() {
     fMoveToObjectBeforeDeathSpeed = speed;
 }
 
-void DeathParams::WriteImage(uint8_t* image) const {
-    std::memset(image, 0, IMAGE_SIZE);
-#define ZT_PUT(offset, field) std::memcpy(image + (offset), &field, sizeof field);
-    ZT_DEATH_PARAMS_IMAGE(ZT_PUT)
-#undef ZT_PUT
-}
-
-void DeathParams::ReadImage(const uint8_t* image) {
-#define ZT_GET(offset, field) std::memcpy(&field, image + (offset), sizeof field);
-    ZT_DEATH_PARAMS_IMAGE(ZT_GET)
-#undef ZT_GET
-}
+ZT_DEFINE_RECORD_IMAGE(DeathParams, ZT_DEATH_PARAMS_IMAGE)
 
 void FileWriteDeathParams(std::FILE* f, const DeathParams& params) {
-    uint8_t image[DeathParams::IMAGE_SIZE];
-    params.WriteImage(image);
-    FileWriteBytes(f, image, sizeof image);
+    imageio::FileWrite(f, params);
 }
 
 void FileReadDeathParams(std::FILE* f, DeathParams& params) {
-    uint8_t image[DeathParams::IMAGE_SIZE];
-    params.WriteImage(image); // a short read keeps the fields as they were
-    FileReadBytes(f, image, sizeof image);
-    params.ReadImage(image);
+    imageio::FileRead(f, params);
 }
 
 namespace {

@@ -8,9 +8,11 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <type_traits>
 
+#include "app/FileHelpers.h"
 #include "app/Orientation.h"
 #include "platform/math/Types.h"
 #include "world/BezierMoving.h"
@@ -121,4 +123,33 @@ template <size_t N> constexpr bool Fits(const Span (&spans)[N], size_t imageSize
     return true;
 }
 
+// A record image through the counted binary helpers. Reading first writes the
+// record's own image, so a short read keeps the fields as they were.
+template <class Record> void FileWrite(std::FILE* f, const Record& record) {
+    uint8_t image[Record::IMAGE_SIZE];
+    record.WriteImage(image);
+    FileWriteBytes(f, image, sizeof image);
+}
+
+template <class Record> void FileRead(std::FILE* f, Record& record) {
+    uint8_t image[Record::IMAGE_SIZE];
+    record.WriteImage(image);
+    FileReadBytes(f, image, sizeof image);
+    record.ReadImage(image);
+}
+
 } // namespace imageio
+
+// Defines Record::WriteImage and Record::ReadImage from the record's field
+// list FIELDS(X), each entry X(offset, member): writing zeroes the image first
+// so its padding is defined, reading leaves fields that are not listed alone.
+#define ZT_IMAGE_PUT_FIELD(offset, member) imageio::Put(image + (offset), member);
+#define ZT_IMAGE_GET_FIELD(offset, member) imageio::Get(image + (offset), member);
+#define ZT_DEFINE_RECORD_IMAGE(Record, FIELDS)                                                               \
+    void Record::WriteImage(uint8_t* image) const {                                                          \
+        std::memset(image, 0, IMAGE_SIZE);                                                                   \
+        FIELDS(ZT_IMAGE_PUT_FIELD)                                                                           \
+    }                                                                                                        \
+    void Record::ReadImage(const uint8_t* image) {                                                           \
+        FIELDS(ZT_IMAGE_GET_FIELD)                                                                           \
+    }

@@ -1,39 +1,21 @@
 #include "world/ObjectAction.h"
 
-#include <bit>
 #include <cstring>
 #include <iterator>
 
 #include "app/FileHelpers.h"
+#include "world/ImageIo.h"
 #include "world/ObjectApi.h"
 #include "world/WorldMgr.h"
 
-static_assert(std::endian::native == std::endian::little, "record images are copied as little-endian bytes");
-
-void ObjectAction::WriteImage(uint8_t* image) const {
-    std::memset(image, 0, IMAGE_SIZE);
-#define ZT_PUT(offset, field) std::memcpy(image + (offset), &field, sizeof field);
-    ZT_OBJECT_ACTION_IMAGE(ZT_PUT)
-#undef ZT_PUT
-}
-
-void ObjectAction::ReadImage(const uint8_t* image) {
-#define ZT_GET(offset, field) std::memcpy(&field, image + (offset), sizeof field);
-    ZT_OBJECT_ACTION_IMAGE(ZT_GET)
-#undef ZT_GET
-}
+ZT_DEFINE_RECORD_IMAGE(ObjectAction, ZT_OBJECT_ACTION_IMAGE)
 
 void FileWriteObjectAction(std::FILE* f, const ObjectAction& action) {
-    uint8_t image[ObjectAction::IMAGE_SIZE];
-    action.WriteImage(image);
-    FileWriteBytes(f, image, sizeof image);
+    imageio::FileWrite(f, action);
 }
 
 void FileReadObjectAction(std::FILE* f, ObjectAction& action) {
-    uint8_t image[ObjectAction::IMAGE_SIZE];
-    action.WriteImage(image); // a short read keeps the fields as they were
-    FileReadBytes(f, image, sizeof image);
-    action.ReadImage(image);
+    imageio::FileRead(f, action);
 }
 
 namespace {

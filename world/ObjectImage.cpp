@@ -53,75 +53,48 @@ void ObjectSound::ReadImage(const uint8_t* image) {
     szCondition[sizeof szCondition - 1] = 0;
 }
 
+#define ZT_BEZIER_MOVING_IMAGE(X)                                                                            \
+    X(0, bActive)                                                                                            \
+    X(1, bStartWhenLoaded)                                                                                   \
+    X(2, bFlag2)                                                                                             \
+    X(3, bLoops)                                                                                             \
+    X(4, szStartNode)                                                                                        \
+    X(136, dwLapLimit)                                                                                       \
+    X(140, bFlag140)                                                                                         \
+    X(141, bPlaceAtStart)                                                                                    \
+    X(144, dFirstLapPause)                                                                                   \
+    X(152, dLaterLapPause)
+
 void BezierMovingParams::WriteImage(uint8_t* image) const {
     std::memset(image, 0, IMAGE_SIZE);
-    imageio::Put(image + 0, bActive);
-    imageio::Put(image + 1, bStartWhenLoaded);
-    imageio::Put(image + 2, bFlag2);
-    imageio::Put(image + 3, bLoops);
-    imageio::Put(image + 4, szStartNode);
-    imageio::Put(image + 136, dwLapLimit);
-    imageio::Put(image + 140, bFlag140);
-    imageio::Put(image + 141, bPlaceAtStart);
-    imageio::Put(image + 144, dFirstLapPause);
-    imageio::Put(image + 152, dLaterLapPause);
+    ZT_BEZIER_MOVING_IMAGE(ZT_IMAGE_PUT_FIELD)
 }
 
 void BezierMovingParams::ReadImage(const uint8_t* image) {
-    imageio::Get(image + 0, bActive);
-    imageio::Get(image + 1, bStartWhenLoaded);
-    imageio::Get(image + 2, bFlag2);
-    imageio::Get(image + 3, bLoops);
-    imageio::Get(image + 4, szStartNode);
+    ZT_BEZIER_MOVING_IMAGE(ZT_IMAGE_GET_FIELD)
     szStartNode[sizeof szStartNode - 1] = 0;
-    imageio::Get(image + 136, dwLapLimit);
-    imageio::Get(image + 140, bFlag140);
-    imageio::Get(image + 141, bPlaceAtStart);
-    imageio::Get(image + 144, dFirstLapPause);
-    imageio::Get(image + 152, dLaterLapPause);
 }
 
-void ObjectSubRecord::WriteImage(uint8_t* image) const {
-    std::memset(image, 0, IMAGE_SIZE);
-    imageio::Put(image + 0, bMoving);
-    imageio::Put(image + 4, pStartNode);
-    imageio::Put(image + 8, pCurrentNode);
-    imageio::Put(image + 12, dwSampleIndex);
-    imageio::Put(image + 16, dDistanceInNode);
-    imageio::Put(image + 24, dDistanceInSegment);
-    imageio::Put(image + 32, dSpeed);
-    imageio::Put(image + 40, dProgress);
-    imageio::Put(image + 48, vPosition);
-    imageio::Put(image + 60, Orientation);
-    imageio::Put(image + 176, bPauseInNode);
-    imageio::Put(image + 177, bStopAtEnd);
-    imageio::Put(image + 178, bStopMarked);
-    imageio::Put(image + 179, bLapPause);
-    imageio::Put(image + 184, dNodePauseTime);
-    imageio::Put(image + 192, dLapPauseTime);
-    imageio::Put(image + 200, dwLapCounter);
-    imageio::Put(image + 204, dwSpeedMode);
-    imageio::Put(image + 208, fSpeedModeValue);
-    imageio::Put(image + 212, fSpeedFactor);
-}
+// The node pointers (4 and 8) are not listed: the zeroed image keeps them 0
+// and reading leaves them for the relinking.
+#define ZT_SUB_RECORD_IMAGE(X)                                                                               \
+    X(0, bMoving)                                                                                            \
+    X(12, dwSampleIndex)                                                                                     \
+    X(16, dDistanceInNode)                                                                                   \
+    X(24, dDistanceInSegment)                                                                                \
+    X(32, dSpeed)                                                                                            \
+    X(40, dProgress)                                                                                         \
+    X(48, vPosition)                                                                                         \
+    X(60, Orientation)                                                                                       \
+    X(176, bPauseInNode)                                                                                     \
+    X(177, bStopAtEnd)                                                                                       \
+    X(178, bStopMarked)                                                                                      \
+    X(179, bLapPause)                                                                                        \
+    X(184, dNodePauseTime)                                                                                   \
+    X(192, dLapPauseTime)                                                                                    \
+    X(200, dwLapCounter)                                                                                     \
+    X(204, dwSpeedMode)                                                                                      \
+    X(208, fSpeedModeValue)                                                                                  \
+    X(212, fSpeedFactor)
 
-void ObjectSubRecord::ReadImage(const uint8_t* image) {
-    imageio::Get(image + 0, bMoving);
-    imageio::Get(image + 12, dwSampleIndex);
-    imageio::Get(image + 16, dDistanceInNode);
-    imageio::Get(image + 24, dDistanceInSegment);
-    imageio::Get(image + 32, dSpeed);
-    imageio::Get(image + 40, dProgress);
-    imageio::Get(image + 48, vPosition);
-    imageio::Get(image + 60, Orientation);
-    imageio::Get(image + 176, bPauseInNode);
-    imageio::Get(image + 177, bStopAtEnd);
-    imageio::Get(image + 178, bStopMarked);
-    imageio::Get(image + 179, bLapPause);
-    imageio::Get(image + 184, dNodePauseTime);
-    imageio::Get(image + 192, dLapPauseTime);
-    imageio::Get(image + 200, dwLapCounter);
-    imageio::Get(image + 204, dwSpeedMode);
-    imageio::Get(image + 208, fSpeedModeValue);
-    imageio::Get(image + 212, fSpeedFactor);
-}
+ZT_DEFINE_RECORD_IMAGE(ObjectSubRecord, ZT_SUB_RECORD_IMAGE)

@@ -1,17 +1,15 @@
 #include "world/ObjectKeys.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <iterator>
 
 #include "app/Console.h"
 #include "app/FileHelpers.h"
+#include "world/ImageIo.h"
 #include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
 #include "world/WorldMgr.h"
-
-static_assert(std::endian::native == std::endian::little, "record images are copied as little-endian bytes");
 
 // ---- RigidBodyPhysicsParams ------------------------------------------------
 
@@ -25,30 +23,14 @@ void RigidBodyPhysicsParams::Reset() {
     fJointDamping = 1.0f;
 }
 
-void RigidBodyPhysicsParams::WriteImage(uint8_t* image) const {
-    std::memset(image, 0, IMAGE_SIZE);
-#define ZT_PUT(offset, field) std::memcpy(image + (offset), &field, sizeof field);
-    ZT_RIGID_BODY_PARAMS_IMAGE(ZT_PUT)
-#undef ZT_PUT
-}
-
-void RigidBodyPhysicsParams::ReadImage(const uint8_t* image) {
-#define ZT_GET(offset, field) std::memcpy(&field, image + (offset), sizeof field);
-    ZT_RIGID_BODY_PARAMS_IMAGE(ZT_GET)
-#undef ZT_GET
-}
+ZT_DEFINE_RECORD_IMAGE(RigidBodyPhysicsParams, ZT_RIGID_BODY_PARAMS_IMAGE)
 
 void FileWriteRigidBodyPhysicsParams(std::FILE* f, const RigidBodyPhysicsParams& params) {
-    uint8_t image[RigidBodyPhysicsParams::IMAGE_SIZE];
-    params.WriteImage(image);
-    FileWriteBytes(f, image, sizeof image);
+    imageio::FileWrite(f, params);
 }
 
 void FileReadRigidBodyPhysicsParams(std::FILE* f, RigidBodyPhysicsParams& params) {
-    uint8_t image[RigidBodyPhysicsParams::IMAGE_SIZE];
-    params.WriteImage(image); // a short read keeps the fields as they were
-    FileReadBytes(f, image, sizeof image);
-    params.ReadImage(image);
+    imageio::FileRead(f, params);
 }
 
 // ---- Key parsers -------------------------------------------------------------
