@@ -1,10 +1,16 @@
 #include "render/FxMgr.h"
 
+#include <cstdio>
+
 #include "world/Engine.h"
 
 FxMgr g_FxMgr;
 
-FxInstance* FxMgr::SpawnFxByName(const char*, const math::Vec3*, const orientation*) {
+FxInstance* FxMgr::SpawnFxByName(const char* name, const math::Vec3* position, const orientation*) {
+    if (!name || !name[0]) return nullptr;
+    std::snprintf(m_szLastSpawnName, sizeof m_szLastSpawnName, "%s", name);
+    m_vLastSpawnPosition = position ? *position : math::Vec3{};
+    ++m_dwSpawnRequests;
     return nullptr;
 }
 

@@ -42,6 +42,12 @@ class FxMgr {
     // batched yet).
     void Render() {}
 
+    // The last spawn asked for by name (empty names are not counted): what
+    // the callers placed where, while no description loads.
+    char m_szLastSpawnName[256] = {};
+    math::Vec3 m_vLastSpawnPosition;
+    uint32_t m_dwSpawnRequests = 0;
+
   private:
     FxInstance m_Instances[MAX_INSTANCES];
 };

@@ -60,10 +60,9 @@ void EEngineObject::HandleDeath(ObjectRecord* h, const math::Vec3* a, const math
     h->bDying = 1;
     if (h->pSound) SetObjectSound(h, nullptr, 0.0f, nullptr);
     SetObjectFlags(h, kFlagDead, kFlagDead);
-    if (h->bLaserOn && h->dwLaserBeam < LaserMgr::MAX_BEAMS) {
-        g_LaserMgr.RemoveBeam(h->dwLaserBeam);
-        h->bLaserOn = 0;
-    }
+    // The beam goes; the object's laser switch stays, so the death FX below
+    // still starts at the laser's socket.
+    if (h->bLaserOn && h->dwLaserBeam < LaserMgr::MAX_BEAMS) g_LaserMgr.RemoveBeam(h->dwLaserBeam);
     if (h->pFx) SetObjectFxName(h, nullptr);
     if (h->pAction && h->pAction->szRadioRadio[0]) {
         Logged("Radio %s", h->pAction->szRadioRadio);

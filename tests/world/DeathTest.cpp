@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 
 #include "BehaviourFixture.h"
+#include "actors/LaserMgr.h"
 #include "physics/RigidBodySimulation.h"
 #include "render/FxMgr.h"
 #include "render/Mesh.h"
+#include "render/MeshSocketsMgr.h"
 #include "render/PaneCrashMgr.h"
 
 namespace {
@@ -124,6 +128,61 @@ TEST_F(DeathTest, ItPassesAnActionOnAtItsDeath) {
     g_EngineObject.HandleDeath(h, nullptr, nullptr);
     EXPECT_TRUE(alarm->bHasRun);
 }
+
+// The death FX starts at the object, or at its "laser" socket while its laser
+// is on; the beam itself is switched off only for an index below 256.
+struct LaserCase {
+    const char* name;
+    uint8_t laserOn;
+    uint32_t beam;
+    math::Vec3 fxAt;
+    int beamsLeft;
+};
+
+class DeathFxTest : public DeathTest, public ::testing::WithParamInterface<LaserCase> {
+  protected:
+    void SetUp() override {
+        DeathTest::SetUp();
+        std::filesystem::create_directories(dir_ / "scripts" / "mesh_sockets");
+        // z up in the file: the socket lies 32 above the box's base.
+        std::ofstream(dir_ / "scripts" / "mesh_sockets" / "box.txt")
+            << "mesh_filename MODELS\\BOX.X\nsocket laser 4 6 32\n";
+        ASSERT_EQ(g_MeshSocketsMgr.LoadAll(), 1u);
+        g_Engine.m_bWorldLoaded = 1;
+    }
+    void TearDown() override {
+        std::filesystem::remove_all(dir_ / "scripts");
+        g_MeshSocketsMgr.LoadAll();
+        g_LaserMgr.m_iNumBeams = 0;
+        DeathTest::TearDown();
+    }
+};
+
+TEST_P(DeathFxTest, StartsAtTheLaserSocketWhileTheLaserIsOn) {
+    const LaserCase& c = GetParam();
+    auto dp = NewDeath();
+    std::strcpy(dp->szFXOnDeath, "e_wybuch");
+    ObjectRecord* h = Victim(*dp); // at (10, 0, 20)
+    h->bLaserOn = c.laserOn;
+    h->dwLaserBeam = c.beam;
+    g_LaserMgr.m_iNumBeams = 1;
+    g_FxMgr.m_szLastSpawnName[0] = 0;
+    const uint32_t requests = g_FxMgr.m_dwSpawnRequests;
+    g_EngineObject.HandleDeath(h, nullptr, nullptr);
+    EXPECT_EQ(g_FxMgr.m_dwSpawnRequests, requests + 1);
+    EXPECT_STREQ(g_FxMgr.m_szLastSpawnName, "e_wybuch");
+    EXPECT_NEAR(g_FxMgr.m_vLastSpawnPosition.x, c.fxAt.x, 1e-3f);
+    EXPECT_NEAR(g_FxMgr.m_vLastSpawnPosition.y, c.fxAt.y, 1e-3f);
+    EXPECT_NEAR(g_FxMgr.m_vLastSpawnPosition.z, c.fxAt.z, 1e-3f);
+    EXPECT_EQ(g_LaserMgr.m_iNumBeams, c.beamsLeft);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DeathFxTest,
+                         ::testing::Values(LaserCase{"LaserOff", 0, 3, {10, 0, 20}, 1},
+                                           LaserCase{"LaserOn", 1, 3, {14, 32, 26}, 0},
+                                           LaserCase{
+                                               "LaserOnWithABeamPastTheTable", 1, 256, {14, 32, 26}, 1}),
+                         [](const ::testing::TestParamInfo<LaserCase>& info) { return info.param.name; });
 
 struct DestroyCase {
     const char* name;
