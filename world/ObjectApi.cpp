@@ -42,6 +42,54 @@ bool IsEmpty(const char* s) {
 // The FX of an object may only start once the level runs.
 constexpr int32_t kFirstFxFrame = 150;
 
+// Makes the object's own resources follow a new position, orientation or
+// both (null for what did not change). A mesh rebuilds its world matrix from
+// the new position unless a new orientation does it.
+void FollowPlacement(ObjectRecord* h, const math::Vec3* position, const orientation* o) {
+    switch (h->dwType) {
+    case OT_MESH:
+        g_EngineObject.OnObjectMoved(h);
+        if (EMesh* mesh = h->Mesh()) {
+            if (o)
+                mesh->SetOrientation(o->quaternion);
+            else
+                mesh->UpdateWorldMatrix();
+        }
+        break;
+    case OT_LIGHT:
+        h->bCubeMapRendered = 0;
+        break;
+    case OT_SKINMESH:
+        g_EngineObject.OnObjectMoved(h);
+        if (ESkinMesh* skin = h->SkinMesh()) {
+            if (position) skin->SetPosition(*position);
+            if (o) skin->SetOrientation(*o);
+        }
+        break;
+    case OT_SPRITE:
+        if (position) g_SpriteMgr.SetSpritePosition(h, *position);
+        if (o) g_SpriteMgr.SetSpriteOrientation(h, *o);
+        break;
+    }
+}
+
+// An optional block of the object: given, it is copied in (allocated on first
+// use); null, the object's block is dropped.
+template <class Block> void StoreBlock(Block*& slot, const Block* value) {
+    if (!value) {
+        delete slot;
+        slot = nullptr;
+        return;
+    }
+    if (!slot) slot = new Block;
+    *slot = *value;
+}
+
+// A copy of the object's block, or a default one where it has none.
+template <class Block> void LoadBlock(const Block* slot, Block* out) {
+    *out = slot ? *slot : Block{};
+}
+
 } // namespace
 
 // ---- Names -----------------------------------------------------------------------
@@ -57,22 +105,7 @@ void SetObjectPosition(ObjectRecord* h, const math::Vec3& position, bool keepSta
     h->vPosition = position;
     if (!keepStart) h->vStartPosition = position;
     if (h->pFx) h->pFx->vPosition = position;
-    switch (h->dwType) {
-    case OT_MESH:
-        g_EngineObject.OnObjectMoved(h);
-        if (EMesh* mesh = h->Mesh()) mesh->UpdateWorldMatrix();
-        break;
-    case OT_LIGHT:
-        h->bCubeMapRendered = 0;
-        break;
-    case OT_SKINMESH:
-        g_EngineObject.OnObjectMoved(h);
-        if (ESkinMesh* skin = h->SkinMesh()) skin->SetPosition(position);
-        break;
-    case OT_SPRITE:
-        g_SpriteMgr.SetSpritePosition(h, position);
-        break;
-    }
+    FollowPlacement(h, &position, nullptr);
 }
 
 void SetObjectPositionAndOrientation(ObjectRecord* h, const math::Vec3& position, const orientation& o,
@@ -85,26 +118,7 @@ void SetObjectPositionAndOrientation(ObjectRecord* h, const math::Vec3& position
         h->pFx->vPosition = position;
         h->pFx->Orientation = o;
     }
-    switch (h->dwType) {
-    case OT_MESH:
-        g_EngineObject.OnObjectMoved(h);
-        if (EMesh* mesh = h->Mesh()) mesh->SetOrientation(o.quaternion);
-        break;
-    case OT_LIGHT:
-        h->bCubeMapRendered = 0;
-        break;
-    case OT_SKINMESH:
-        g_EngineObject.OnObjectMoved(h);
-        if (ESkinMesh* skin = h->SkinMesh()) {
-            skin->SetPosition(position);
-            skin->SetOrientation(o);
-        }
-        break;
-    case OT_SPRITE:
-        g_SpriteMgr.SetSpritePosition(h, position);
-        g_SpriteMgr.SetSpriteOrientation(h, o);
-        break;
-    }
+    FollowPlacement(h, &position, &o);
 }
 
 void GetObjectPosition(ObjectRecord* h, math::Vec3* out) {
@@ -131,22 +145,7 @@ void GetObjectPosition(ObjectRecord* h, math::Vec3* out) {
 void SetObjectOrientation(ObjectRecord* h, const orientation& o) {
     if (!h) return;
     h->Orientation = o;
-    switch (h->dwType) {
-    case OT_MESH:
-        g_EngineObject.OnObjectMoved(h);
-        if (EMesh* mesh = h->Mesh()) mesh->SetOrientation(o.quaternion);
-        break;
-    case OT_LIGHT:
-        h->bCubeMapRendered = 0;
-        break;
-    case OT_SKINMESH:
-        g_EngineObject.OnObjectMoved(h);
-        if (ESkinMesh* skin = h->SkinMesh()) skin->SetOrientation(o);
-        break;
-    case OT_SPRITE:
-        g_SpriteMgr.SetSpriteOrientation(h, o);
-        break;
-    }
+    FollowPlacement(h, nullptr, &o);
 }
 
 void GetObjectOrientation(ObjectRecord* h, orientation* out) {
@@ -325,44 +324,24 @@ void SetObjectLoopSound(ObjectRecord* h, const char* name, float interval) {
 
 void SetObjectDeathParams(ObjectRecord* h, const DeathParams& params) {
     if (!h) return;
-    if (!params.bOn) {
-        delete h->pDeathParams;
-        h->pDeathParams = nullptr;
-        return;
-    }
-    if (!h->pDeathParams) h->pDeathParams = new DeathParams;
-    *h->pDeathParams = params;
-    h->fHealth = params.fHealth;
+    StoreBlock(h->pDeathParams, params.bOn ? &params : nullptr);
+    if (params.bOn) h->fHealth = params.fHealth;
 }
 
 void GetObjectDeathParams(ObjectRecord* h, DeathParams* out) {
-    if (h && out) *out = h->pDeathParams ? *h->pDeathParams : DeathParams{};
+    if (h && out) LoadBlock(h->pDeathParams, out);
 }
 
 void SetObjectAction(ObjectRecord* h, const ObjectAction& action) {
-    if (!h) return;
-    if (!action.dwGeneralOpt1) {
-        delete h->pAction;
-        h->pAction = nullptr;
-        return;
-    }
-    if (!h->pAction) h->pAction = new ObjectAction;
-    *h->pAction = action;
+    if (h) StoreBlock(h->pAction, action.dwGeneralOpt1 ? &action : nullptr);
 }
 
 void GetObjectAction(ObjectRecord* h, ObjectAction* out) {
-    if (h && out) *out = h->pAction ? *h->pAction : ObjectAction{};
+    if (h && out) LoadBlock(h->pAction, out);
 }
 
 void SetObjectExtraBlock(ObjectRecord* h, const BlinkingBlock* block) {
-    if (!h) return;
-    if (!block) {
-        delete h->pBlinking;
-        h->pBlinking = nullptr;
-        return;
-    }
-    if (!h->pBlinking) h->pBlinking = new BlinkingBlock;
-    *h->pBlinking = *block;
+    if (h) StoreBlock(h->pBlinking, block);
 }
 
 void SetObjectFxName(ObjectRecord* h, const char* name) {
@@ -383,18 +362,11 @@ void SetObjectFxName(ObjectRecord* h, const char* name) {
 }
 
 void SetObjectNameList(ObjectRecord* h, const LightControlList& list) {
-    if (!h) return;
-    if (!list.bOn || h->bIsLight) {
-        delete h->pLightControl;
-        h->pLightControl = nullptr;
-        return;
-    }
-    if (!h->pLightControl) h->pLightControl = new LightControlList;
-    *h->pLightControl = list;
+    if (h) StoreBlock(h->pLightControl, list.bOn && !h->bIsLight ? &list : nullptr);
 }
 
 void GetObjectNameList(ObjectRecord* h, LightControlList* out) {
-    if (h && out) *out = h->pLightControl ? *h->pLightControl : LightControlList{};
+    if (h && out) LoadBlock(h->pLightControl, out);
 }
 
 void SetObjectRigidBodyPhysicsParams(ObjectRecord* h, const RigidBodyPhysicsParams& params) {
