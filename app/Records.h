@@ -70,6 +70,20 @@ struct ShakeScreenParams {
 };
 
 static_assert(sizeof(ShakeScreenParams) == 40);
+
+// The fields of a shake record in a saved image, the record's first byte at
+// offset `at`: X(offset, member) for each, `p` naming the record.
+#define ZT_SHAKE_SCREEN_PARAMS_IMAGE(X, at, p)                                                               \
+    X((at) + 0, p.bOn)                                                                                       \
+    X((at) + 4, p.fAmplitude1)                                                                               \
+    X((at) + 8, p.fPeriod1)                                                                                  \
+    X((at) + 12, p.fAmplitude2)                                                                              \
+    X((at) + 16, p.fPeriod2)                                                                                 \
+    X((at) + 20, p.fAmplitude3)                                                                              \
+    X((at) + 24, p.fPeriod3)                                                                                 \
+    X((at) + 28, p.fDistance)                                                                                \
+    X((at) + 32, p.fDuration)                                                                                \
+    X((at) + 36, p.bNegativeStart)
 static_assert(offsetof(ShakeScreenParams, fAmplitude1) == 4);
 static_assert(offsetof(ShakeScreenParams, fDuration) == 32);
 static_assert(offsetof(ShakeScreenParams, bNegativeStart) == 36);

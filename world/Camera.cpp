@@ -457,67 +457,31 @@ void ECamera::Update(float frameTime) {
 // constant shake at 112 (params 112, on 152, phases 156, amplitudes 168,
 // periods 180, offsets 192), the causing object at 204 (a pointer slot,
 // written 0) and the constant shake's sign at 208.
+#define ZT_CAMERA_SHAKE_IMAGE(X)                                                                             \
+    ZT_SHAKE_SCREEN_PARAMS_IMAGE(X, 0, m_Shake.Params)                                                       \
+    X(40, m_Shake.bOn)                                                                                       \
+    X(44, m_Shake.vSource)                                                                                   \
+    X(56, m_Shake.fPhase)                                                                                    \
+    X(68, m_Shake.fAmplitude)                                                                                \
+    X(80, m_Shake.fPeriod)                                                                                   \
+    X(92, m_Shake.fOffset)                                                                                   \
+    X(104, m_Shake.fRemaining)                                                                               \
+    X(108, m_Shake.fSign)                                                                                    \
+    ZT_SHAKE_SCREEN_PARAMS_IMAGE(X, 112, m_ConstantShake.Params)                                             \
+    X(152, m_ConstantShake.bOn)                                                                              \
+    X(156, m_ConstantShake.fPhase)                                                                           \
+    X(168, m_ConstantShake.fAmplitude)                                                                       \
+    X(180, m_ConstantShake.fPeriod)                                                                          \
+    X(192, m_ConstantShake.fOffset)                                                                          \
+    X(208, m_ConstantShake.fSign)
+
 void ECamera::WriteShakeImage(uint8_t* image) const {
     std::memset(image, 0, SHAKE_IMAGE_SIZE);
-    auto putParams = [](uint8_t* at, const ShakeScreenParams& p) {
-        imageio::Put(at + 0, p.bOn);
-        imageio::Put(at + 4, p.fAmplitude1);
-        imageio::Put(at + 8, p.fPeriod1);
-        imageio::Put(at + 12, p.fAmplitude2);
-        imageio::Put(at + 16, p.fPeriod2);
-        imageio::Put(at + 20, p.fAmplitude3);
-        imageio::Put(at + 24, p.fPeriod3);
-        imageio::Put(at + 28, p.fDistance);
-        imageio::Put(at + 32, p.fDuration);
-        imageio::Put(at + 36, p.bNegativeStart);
-    };
-    putParams(image, m_Shake.Params);
-    imageio::Put(image + 40, m_Shake.bOn);
-    imageio::Put(image + 44, m_Shake.vSource);
-    imageio::Put(image + 56, m_Shake.fPhase);
-    imageio::Put(image + 68, m_Shake.fAmplitude);
-    imageio::Put(image + 80, m_Shake.fPeriod);
-    imageio::Put(image + 92, m_Shake.fOffset);
-    imageio::Put(image + 104, m_Shake.fRemaining);
-    imageio::Put(image + 108, m_Shake.fSign);
-    putParams(image + 112, m_ConstantShake.Params);
-    imageio::Put(image + 152, m_ConstantShake.bOn);
-    imageio::Put(image + 156, m_ConstantShake.fPhase);
-    imageio::Put(image + 168, m_ConstantShake.fAmplitude);
-    imageio::Put(image + 180, m_ConstantShake.fPeriod);
-    imageio::Put(image + 192, m_ConstantShake.fOffset);
-    imageio::Put(image + 208, m_ConstantShake.fSign);
+    ZT_CAMERA_SHAKE_IMAGE(ZT_IMAGE_PUT_FIELD)
 }
 
 void ECamera::ReadShakeImage(const uint8_t* image) {
-    auto getParams = [](const uint8_t* at, ShakeScreenParams& p) {
-        imageio::Get(at + 0, p.bOn);
-        imageio::Get(at + 4, p.fAmplitude1);
-        imageio::Get(at + 8, p.fPeriod1);
-        imageio::Get(at + 12, p.fAmplitude2);
-        imageio::Get(at + 16, p.fPeriod2);
-        imageio::Get(at + 20, p.fAmplitude3);
-        imageio::Get(at + 24, p.fPeriod3);
-        imageio::Get(at + 28, p.fDistance);
-        imageio::Get(at + 32, p.fDuration);
-        imageio::Get(at + 36, p.bNegativeStart);
-    };
-    getParams(image, m_Shake.Params);
-    imageio::Get(image + 40, m_Shake.bOn);
-    imageio::Get(image + 44, m_Shake.vSource);
-    imageio::Get(image + 56, m_Shake.fPhase);
-    imageio::Get(image + 68, m_Shake.fAmplitude);
-    imageio::Get(image + 80, m_Shake.fPeriod);
-    imageio::Get(image + 92, m_Shake.fOffset);
-    imageio::Get(image + 104, m_Shake.fRemaining);
-    imageio::Get(image + 108, m_Shake.fSign);
-    getParams(image + 112, m_ConstantShake.Params);
-    imageio::Get(image + 152, m_ConstantShake.bOn);
-    imageio::Get(image + 156, m_ConstantShake.fPhase);
-    imageio::Get(image + 168, m_ConstantShake.fAmplitude);
-    imageio::Get(image + 180, m_ConstantShake.fPeriod);
-    imageio::Get(image + 192, m_ConstantShake.fOffset);
-    imageio::Get(image + 208, m_ConstantShake.fSign);
+    ZT_CAMERA_SHAKE_IMAGE(ZT_IMAGE_GET_FIELD)
     // The causing object is not saved: the constant shake stays where it was.
     m_hShakeObject = nullptr;
 }

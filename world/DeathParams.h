@@ -206,16 +206,7 @@ struct DeathParams {
     X(2572, fConstantShakeParams5)                                                                           \
     X(2576, fConstantShakeParams6)                                                                           \
     X(2580, fConstantShakeRange)                                                                             \
-    X(2584, ShortShake.bOn)                                                                                  \
-    X(2588, ShortShake.fAmplitude1)                                                                          \
-    X(2592, ShortShake.fPeriod1)                                                                             \
-    X(2596, ShortShake.fAmplitude2)                                                                          \
-    X(2600, ShortShake.fPeriod2)                                                                             \
-    X(2604, ShortShake.fAmplitude3)                                                                          \
-    X(2608, ShortShake.fPeriod3)                                                                             \
-    X(2612, ShortShake.fDistance)                                                                            \
-    X(2616, ShortShake.fDuration)                                                                            \
-    X(2620, ShortShake.bNegativeStart)                                                                       \
+    ZT_SHAKE_SCREEN_PARAMS_IMAGE(X, 2584, ShortShake)                                                        \
     X(2624, bPaneCrashOn)                                                                                    \
     X(2628, iPaneCrashParams1)                                                                               \
     X(2632, bPaneCrashParams3)                                                                               \

@@ -439,16 +439,7 @@ struct ObjectAction {
     X(3500, fConstantShakeParams5)                                                                           \
     X(3504, fConstantShakeParams6)                                                                           \
     X(3508, fConstantShakeRange)                                                                             \
-    X(3512, ShortShake.bOn)                                                                                  \
-    X(3516, ShortShake.fAmplitude1)                                                                          \
-    X(3520, ShortShake.fPeriod1)                                                                             \
-    X(3524, ShortShake.fAmplitude2)                                                                          \
-    X(3528, ShortShake.fPeriod2)                                                                             \
-    X(3532, ShortShake.fAmplitude3)                                                                          \
-    X(3536, ShortShake.fPeriod3)                                                                             \
-    X(3540, ShortShake.fDistance)                                                                            \
-    X(3544, ShortShake.fDuration)                                                                            \
-    X(3548, ShortShake.bNegativeStart)                                                                       \
+    ZT_SHAKE_SCREEN_PARAMS_IMAGE(X, 3512, ShortShake)                                                        \
     X(3552, fRenderParamsFarz)                                                                               \
     X(3556, bRenderParamsStates1)                                                                            \
     X(3557, bRenderParamsStates2)                                                                            \
