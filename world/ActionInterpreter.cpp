@@ -297,17 +297,7 @@ void EEngineObject::ApplyEffects(ObjectRecord* h, const ObjectAction& a, bool au
     if (a.dwGeneral32) g_Player.ChangeHealth(kHeroKillHealth);
     if (a.bShakeScreen && m_pLastShaker != h) {
         Logged("%s ustawia shake screen.", h->szName);
-        if (a.bConstantShakeScreen) {
-            ShakeScreenParams p;
-            p.fAmplitude1 = a.fConstantShakeParams1;
-            p.fPeriod1 = a.fConstantShakeParams2;
-            p.fAmplitude2 = a.fConstantShakeParams3;
-            p.fPeriod2 = a.fConstantShakeParams4;
-            p.fAmplitude3 = a.fConstantShakeParams5;
-            p.fPeriod3 = a.fConstantShakeParams6;
-            p.fDistance = a.fConstantShakeRange;
-            g_Camera.SetConstantShakeScreen(p, h);
-        }
+        if (a.bConstantShakeScreen) g_Camera.SetConstantShakeScreen(ConstantShakeOf(a), h);
         if (a.ShortShake.bOn) g_Camera.ShakeScreen(a.ShortShake, h->vPosition);
         m_pLastShaker = h;
     }

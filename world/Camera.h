@@ -228,3 +228,18 @@ class ECamera {
 };
 
 extern ECamera g_Camera;
+
+// The constant shake that an action block or a death's parameters describe:
+// their six values are the amplitude and period of three swings, then the
+// range it fades out at.
+template <class Block> ShakeScreenParams ConstantShakeOf(const Block& b) {
+    ShakeScreenParams p;
+    p.fAmplitude1 = b.fConstantShakeParams1;
+    p.fPeriod1 = b.fConstantShakeParams2;
+    p.fAmplitude2 = b.fConstantShakeParams3;
+    p.fPeriod2 = b.fConstantShakeParams4;
+    p.fAmplitude3 = b.fConstantShakeParams5;
+    p.fPeriod3 = b.fConstantShakeParams6;
+    p.fDistance = b.fConstantShakeRange;
+    return p;
+}
