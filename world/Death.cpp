@@ -83,17 +83,7 @@ void EEngineObject::HandleDeath(ObjectRecord* h, const math::Vec3* a, const math
         g_SoundMgr.PlaySound3DOnce(dp.szSoundName, h->vPosition.data(), kDeathSoundRange);
     if (dp.bRemoveJointsWhenDead) g_RigidBodySimulation.BreakJoints(h);
     if (dp.bShakeScreen) {
-        if (dp.bConstantShakeOn) {
-            ShakeScreenParams p;
-            p.fAmplitude1 = dp.fConstantShakeParams1;
-            p.fPeriod1 = dp.fConstantShakeParams2;
-            p.fAmplitude2 = dp.fConstantShakeParams3;
-            p.fPeriod2 = dp.fConstantShakeParams4;
-            p.fAmplitude3 = dp.fConstantShakeParams5;
-            p.fPeriod3 = dp.fConstantShakeParams6;
-            p.fDistance = dp.fConstantShakeRange;
-            g_Camera.SetConstantShakeScreen(p, h);
-        }
+        if (dp.bConstantShakeOn) g_Camera.SetConstantShakeScreen(ConstantShakeOf(dp), h);
         if (dp.ShortShake.bOn) g_Camera.ShakeScreen(dp.ShortShake, h->vPosition);
     }
     if (dp.bThrownOff) {
