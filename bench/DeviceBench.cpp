@@ -3,9 +3,7 @@
 // the headless device.
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <memory>
-
+#include "bench/HeadlessDevice.h"
 #include "platform/gfx/Device.h"
 #include "platform/gfx/RenderStateCache.h"
 #include "platform/window/Window.h"
@@ -28,36 +26,8 @@ void BM_RenderStateSetAndApply(benchmark::State& state) {
 }
 BENCHMARK(BM_RenderStateSetAndApply);
 
-struct Headless {
-    Headless() {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        window::CreateParams p;
-        p.title = "bench";
-        win = window::CreateWindow(p);
-        d3d = win ? gfx::CreateInterface() : nullptr;
-        if (!d3d) return;
-        gfx::PresentParameters pp;
-        pp.BackBufferWidth = 640;
-        pp.BackBufferHeight = 480;
-        pp.BackBufferFormat = gfx::Format::X8R8G8B8;
-        pp.Windowed = true;
-        pp.EnableAutoDepthStencil = true;
-        pp.AutoDepthStencilFormat = gfx::Format::D24S8;
-        pp.PresentationInterval = gfx::PresentIntervalImmediate;
-        d3d->CreateDevice(0, gfx::DeviceType::Hal, win.get(), gfx::create::HardwareVertexProcessing, &pp,
-                          &dev);
-    }
-    ~Headless() {
-        if (dev) dev->Release();
-        if (d3d) d3d->Release();
-    }
-    std::unique_ptr<window::Window> win;
-    gfx::Interface* d3d = nullptr;
-    gfx::Device* dev = nullptr;
-};
-
 void BM_PeekMessageEmptyQueue(benchmark::State& state) {
-    Headless h;
+    bench::HeadlessDevice h("bench", 640, 480);
     if (!h.win) {
         state.SkipWithError("no window");
         return;
@@ -69,7 +39,7 @@ void BM_PeekMessageEmptyQueue(benchmark::State& state) {
 BENCHMARK(BM_PeekMessageEmptyQueue);
 
 void BM_ClearBeginEndPresent(benchmark::State& state) {
-    Headless h;
+    bench::HeadlessDevice h("bench", 640, 480);
     if (!h.dev) {
         state.SkipWithError("no device");
         return;

@@ -4,7 +4,6 @@
 // image resampling that loading screens use.
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -13,6 +12,7 @@
 #include "app/Font.h"
 #include "app/Options.h"
 #include "app/TTFont.h"
+#include "bench/HeadlessDevice.h"
 #include "platform/font/Font.h"
 #include "platform/gfx/Draw.h"
 #include "platform/image/Image.h"
@@ -23,25 +23,10 @@
 namespace {
 
 // The program's device, headless, with the demo data as the data directory.
-struct Screen {
-    Screen() {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+struct Screen : bench::HeadlessDevice {
+    Screen() : HeadlessDevice("draw bench", 1024, 768) {
         os::SetStartDirectory((std::filesystem::path(ZT_SOURCE_DIR) / "data").string());
-        window::CreateParams p;
-        p.title = "draw bench";
-        win = window::CreateWindow(p);
-        d3d = win ? gfx::CreateInterface() : nullptr;
         if (!d3d) return;
-        gfx::PresentParameters pp;
-        pp.BackBufferWidth = 1024;
-        pp.BackBufferHeight = 768;
-        pp.BackBufferFormat = gfx::Format::X8R8G8B8;
-        pp.Windowed = true;
-        pp.EnableAutoDepthStencil = true;
-        pp.AutoDepthStencilFormat = gfx::Format::D24S8;
-        pp.PresentationInterval = gfx::PresentIntervalImmediate;
-        d3d->CreateDevice(0, gfx::DeviceType::Hal, win.get(), gfx::create::HardwareVertexProcessing, &pp,
-                          &dev);
         g_pD3DInterface = dev;
         screenwidth = 1024;
         screenheight = 768;
@@ -54,12 +39,7 @@ struct Screen {
         g_TTFont.Release();
         g_Renderer.ReleaseTextures();
         g_pD3DInterface = nullptr;
-        if (dev) dev->Release();
-        if (d3d) d3d->Release();
     }
-    std::unique_ptr<window::Window> win;
-    gfx::Interface* d3d = nullptr;
-    gfx::Device* dev = nullptr;
 };
 
 void BM_ScreenRectIn2DState(benchmark::State& state) {

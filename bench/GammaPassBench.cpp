@@ -3,47 +3,16 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <memory>
 
+#include "bench/HeadlessDevice.h"
 #include "platform/gfx/Device.h"
 #include "platform/window/Window.h"
 
 namespace {
 
-struct GammaHeadless {
-    GammaHeadless() {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        window::CreateParams p;
-        p.title = "gamma bench";
-        p.width = 640;
-        p.height = 480;
-        win = window::CreateWindow(p);
-        d3d = win ? gfx::CreateInterface() : nullptr;
-        if (!d3d) return;
-        gfx::PresentParameters pp;
-        pp.BackBufferWidth = 640;
-        pp.BackBufferHeight = 480;
-        pp.BackBufferFormat = gfx::Format::X8R8G8B8;
-        pp.Windowed = true;
-        pp.EnableAutoDepthStencil = true;
-        pp.AutoDepthStencilFormat = gfx::Format::D24S8;
-        pp.PresentationInterval = gfx::PresentIntervalImmediate;
-        d3d->CreateDevice(0, gfx::DeviceType::Hal, win.get(), gfx::create::HardwareVertexProcessing, &pp,
-                          &dev);
-    }
-    ~GammaHeadless() {
-        if (dev) dev->Release();
-        if (d3d) d3d->Release();
-    }
-    std::unique_ptr<window::Window> win;
-    gfx::Interface* d3d = nullptr;
-    gfx::Device* dev = nullptr;
-};
-
 // range(0): 1 presents through a gamma 1.6 ramp, 0 through the identity.
 void BM_PresentThroughGammaRamp(benchmark::State& state) {
-    GammaHeadless h;
+    bench::HeadlessDevice h("gamma bench", 640, 480, 640, 480);
     if (!h.dev) {
         state.SkipWithError("no device");
         return;
