@@ -116,7 +116,7 @@ mesh models\box.x
 	flags 13
 	action_general_opt 1 0
 	action_ifset lift_called
-	action_moving 0 192 0 64 0
+	action_moving 0 1 0 64 192
 	action_sounds_activate sounds\lift_start.wav
 	action_sounds_range 1200
 	action_dest_set lift_up

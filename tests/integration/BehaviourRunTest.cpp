@@ -166,4 +166,35 @@ TEST_F(BehaviourRun, AnActionTypedIntoTheConsoleRunsItsChainInOrder) {
     EXPECT_EQ(runs, 2u);
 }
 
+TEST_F(BehaviourRun, TheLiftCalledTwiceGoesUpAndComesBack) {
+    ASSERT_TRUE(g_Engine.StartWorld("worlds\\test.w"));
+    ObjectRecord* lift = g_Engine.FindObjectByName("lift");
+    ASSERT_TRUE(lift);
+    const math::Vec3 bottom = lift->vPosition;
+    RunFrames(210);
+
+    // Its call sets the variable it waits for and passes on after 0.5 s; it
+    // rises 192 at 64 a second.
+    g_Console.ExecLine("Action trigger_lift");
+    RunFrames(60);
+    EXPECT_TRUE(lift->bInMotion);
+    EXPECT_GT(lift->vPosition.y, bottom.y);
+    RunFrames(90);
+    EXPECT_FALSE(lift->bInMotion);
+    EXPECT_TRUE(lift->bAtDestination);
+    EXPECT_EQ(lift->vPosition, bottom + math::Vec3(0, 192, 0));
+
+    g_Console.ExecLine("Action trigger_lift");
+    RunFrames(150);
+    EXPECT_FALSE(lift->bInMotion);
+    EXPECT_FALSE(lift->bAtDestination);
+    EXPECT_EQ(lift->vPosition, bottom);
+    const std::string log = Log();
+    size_t runs = 0;
+    for (size_t p = log.find("\nlift w srodku"); p != std::string::npos;
+         p = log.find("\nlift w srodku", p + 1))
+        ++runs;
+    EXPECT_EQ(runs, 2u) << log;
+}
+
 } // namespace

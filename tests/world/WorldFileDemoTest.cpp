@@ -137,8 +137,8 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     ObjectRecord* lift = Find("lift");
     ASSERT_TRUE(lift->pAction);
     CheckImage(ImageOf(*lift->pAction),
-               {U32At(0, 1), U32At(4, 0), TextAt(12, "lift_called"), F32At(724, 0), F32At(728, 192),
-                F32At(732, 0), F32At(736, 64), F32At(740, 0), TextAt(172, "sounds\\lift_start.wav"),
+               {U32At(0, 1), U32At(4, 0), TextAt(12, "lift_called"), F32At(724, 0), F32At(728, 1),
+                F32At(732, 0), F32At(736, 64), F32At(740, 192), TextAt(172, "sounds\\lift_start.wav"),
                 F32At(684, 1200), TextAt(108, "lift_up"), TextAt(76, "lift_up"), TextAt(2340, "ColtM4")},
                "lift action");
     EXPECT_EQ(lift->Bezier.bActive, 1);
