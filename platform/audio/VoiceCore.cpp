@@ -40,6 +40,21 @@ uint8_t SilenceOf(const WaveFormat& f) {
     return f.bitsPerSample == 8 ? 128 : 0;
 }
 
+// A new value for a control: refused without the control or outside min..max.
+Result CheckControl(uint32_t flags, uint32_t control, int32_t value, int32_t min, int32_t max) {
+    if (!(flags & control)) return Result::ControlUnavailable;
+    if (value < min || value > max) return Result::InvalidParam;
+    return Result::Ok;
+}
+
+// A control's value handed out, where there is the control.
+Result ReadControl(uint32_t flags, uint32_t control, int32_t value, int32_t* out) {
+    if (!out) return Result::InvalidParam;
+    if (!(flags & control)) return Result::ControlUnavailable;
+    *out = value;
+    return Result::Ok;
+}
+
 float Distance(const math::Vec3& a, const math::Vec3& b) {
     math::Vec3 d = a - b;
     return std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
@@ -114,26 +129,23 @@ Result BasicStream::Prepare() {
 
 Result BasicStream::GetStatus(uint32_t* status) {
     if (!status) return Result::InvalidParam;
-    *status = lost_ ? uint32_t(kStatusBufferLost) : playing_ ? uint32_t(kStatusPlaying | kStatusLooping) : 0u;
+    *status = loss_.Lost() ? uint32_t(kStatusBufferLost)
+              : playing_   ? uint32_t(kStatusPlaying | kStatusLooping)
+                           : 0u;
     return Result::Ok;
 }
 
 Result BasicStream::Restore() {
-    if (!lost_) return Result::Ok;
-    if (refusedRestores_ > 0) {
-        --refusedRestores_;
-        return Result::BufferLost;
-    }
-    lost_ = false;
-    std::fill(data_.begin(), data_.end(), SilenceOf(desc_.format));
-    OutputSeek(0, 0);
-    return OutputWrite(0, desc_.parts - 1);
+    return loss_.Restore(data_, SilenceOf(desc_.format), [this] {
+        OutputSeek(0, 0);
+        return OutputWrite(0, desc_.parts - 1);
+    });
 }
 
 Result BasicStream::Lock(uint32_t offset, uint32_t bytes, void** data) {
     if (!data) return Result::InvalidParam;
     if (bytes == 0 || offset >= desc_.bytes || bytes > desc_.bytes - offset) return Result::InvalidParam;
-    if (lost_) return Result::BufferLost;
+    if (loss_.Lost()) return Result::BufferLost;
     if (locked_) return Result::InvalidCall;
     locked_ = true;
     lockOffset_ = offset;
@@ -145,12 +157,12 @@ Result BasicStream::Lock(uint32_t offset, uint32_t bytes, void** data) {
 Result BasicStream::Unlock() {
     if (!locked_) return Result::InvalidCall;
     locked_ = false;
-    if (lost_) return Result::BufferLost;
+    if (loss_.Lost()) return Result::BufferLost;
     return OutputWrite(lockOffset_ / PartBytes(), (lockOffset_ + lockBytes_ - 1) / PartBytes());
 }
 
 Result BasicStream::Play() {
-    if (lost_) return Result::BufferLost;
+    if (loss_.Lost()) return Result::BufferLost;
     if (playing_) return Result::Ok;
     playing_ = true;
     OutputPlay();
@@ -158,14 +170,14 @@ Result BasicStream::Play() {
 }
 
 Result BasicStream::Stop() {
-    if (lost_ || !playing_) return Result::Ok;
+    if (loss_.Lost() || !playing_) return Result::Ok;
     OutputPause();
     playing_ = false;
     return Result::Ok;
 }
 
 Result BasicStream::SetCurrentPosition(uint32_t bytes) {
-    if (lost_) return Result::BufferLost;
+    if (loss_.Lost()) return Result::BufferLost;
     if (bytes >= desc_.bytes) return Result::InvalidParam;
     OutputSeek(bytes / PartBytes(), bytes % PartBytes() / desc_.format.blockAlign);
     return Result::Ok;
@@ -173,33 +185,30 @@ Result BasicStream::SetCurrentPosition(uint32_t bytes) {
 
 Result BasicStream::GetCurrentPosition(uint32_t* bytes) {
     if (!bytes) return Result::InvalidParam;
-    if (lost_) return Result::BufferLost;
+    if (loss_.Lost()) return Result::BufferLost;
     *bytes = OutputFrame() * desc_.format.blockAlign % desc_.bytes;
     return Result::Ok;
 }
 
 Result BasicStream::SetVolume(int32_t hundredthsDb) {
-    if (!(desc_.flags & kFlagControlVolume)) return Result::ControlUnavailable;
-    if (hundredthsDb < kVolumeMin || hundredthsDb > kVolumeMax) return Result::InvalidParam;
+    if (Result r = CheckControl(desc_.flags, kFlagControlVolume, hundredthsDb, kVolumeMin, kVolumeMax);
+        r != Result::Ok)
+        return r;
     volume_ = hundredthsDb;
     OutputGain(VolumeToGain(volume_));
     return Result::Ok;
 }
 
 Result BasicStream::GetVolume(int32_t* hundredthsDb) {
-    if (!hundredthsDb) return Result::InvalidParam;
-    if (!(desc_.flags & kFlagControlVolume)) return Result::ControlUnavailable;
-    *hundredthsDb = volume_;
-    return Result::Ok;
+    return ReadControl(desc_.flags, kFlagControlVolume, volume_, hundredthsDb);
 }
 
 void BasicStream::SimulateLoss(int refusedRestores) {
     if (playing_) OutputPause();
     playing_ = false;
     OutputSeek(0, 0);
-    lost_ = true;
+    loss_.Lose(refusedRestores);
     locked_ = false;
-    refusedRestores_ = std::max(0, refusedRestores);
 }
 
 // ---- BasicVoice ----------------------------------------------------------------
@@ -256,7 +265,7 @@ Result BasicVoice::UploadBlock() {
 
 Result BasicVoice::GetStatus(uint32_t* status) {
     if (!status) return Result::InvalidParam;
-    if (lost_) {
+    if (loss_.Lost()) {
         *status = kStatusBufferLost;
         return Result::Ok;
     }
@@ -266,19 +275,12 @@ Result BasicVoice::GetStatus(uint32_t* status) {
 }
 
 Result BasicVoice::Restore() {
-    if (!lost_) return Result::Ok;
-    if (refusedRestores_ > 0) {
-        --refusedRestores_;
-        return Result::BufferLost;
-    }
-    lost_ = false;
-    std::fill(data_.begin(), data_.end(), SilenceOf(desc_.format));
-    return UploadBlock();
+    return loss_.Restore(data_, SilenceOf(desc_.format), [this] { return UploadBlock(); });
 }
 
 Result BasicVoice::Lock(void** data, uint32_t* bytes) {
     if (!data || !bytes) return Result::InvalidParam;
-    if (lost_) return Result::BufferLost;
+    if (loss_.Lost()) return Result::BufferLost;
     if (locked_) return Result::InvalidCall;
     locked_ = true;
     *data = data_.data();
@@ -293,7 +295,7 @@ Result BasicVoice::Unlock() {
 }
 
 Result BasicVoice::Play(bool loop) {
-    if (lost_) return Result::BufferLost;
+    if (loss_.Lost()) return Result::BufferLost;
     loop_ = loop;
     if (OutputPlaying())
         OutputSetLoop(loop);
@@ -303,53 +305,47 @@ Result BasicVoice::Play(bool loop) {
 }
 
 Result BasicVoice::Stop() {
-    if (!lost_ && OutputPlaying()) OutputPause();
+    if (!loss_.Lost() && OutputPlaying()) OutputPause();
     return Result::Ok;
 }
 
 Result BasicVoice::SetVolume(int32_t hundredthsDb) {
-    if (!(desc_.flags & kFlagControlVolume)) return Result::ControlUnavailable;
-    if (hundredthsDb < kVolumeMin || hundredthsDb > kVolumeMax) return Result::InvalidParam;
+    if (Result r = CheckControl(desc_.flags, kFlagControlVolume, hundredthsDb, kVolumeMin, kVolumeMax);
+        r != Result::Ok)
+        return r;
     volume_ = hundredthsDb;
     RefreshGain();
     return Result::Ok;
 }
 
 Result BasicVoice::GetVolume(int32_t* hundredthsDb) {
-    if (!hundredthsDb) return Result::InvalidParam;
-    if (!(desc_.flags & kFlagControlVolume)) return Result::ControlUnavailable;
-    *hundredthsDb = volume_;
-    return Result::Ok;
+    return ReadControl(desc_.flags, kFlagControlVolume, volume_, hundredthsDb);
 }
 
 Result BasicVoice::SetPan(int32_t pan) {
-    if (!(desc_.flags & kFlagControlPan)) return Result::ControlUnavailable;
-    if (pan < kPanLeft || pan > kPanRight) return Result::InvalidParam;
+    if (Result r = CheckControl(desc_.flags, kFlagControlPan, pan, kPanLeft, kPanRight); r != Result::Ok)
+        return r;
     if (pan == pan_) return Result::Ok;
     pan_ = pan;
-    if (lost_) return Result::Ok; // applied when the data is written again
+    if (loss_.Lost()) return Result::Ok; // applied when the data is written again
     return UploadBlock();
 }
 
 Result BasicVoice::GetPan(int32_t* pan) {
-    if (!pan) return Result::InvalidParam;
-    if (!(desc_.flags & kFlagControlPan)) return Result::ControlUnavailable;
-    *pan = pan_;
-    return Result::Ok;
+    return ReadControl(desc_.flags, kFlagControlPan, pan_, pan);
 }
 
 Result BasicVoice::GetCurrentPosition(uint32_t* bytes) {
     if (!bytes) return Result::InvalidParam;
-    if (lost_) return Result::BufferLost;
+    if (loss_.Lost()) return Result::BufferLost;
     *bytes = std::min<uint32_t>(OutputFrame() * desc_.format.blockAlign, desc_.bytes);
     return Result::Ok;
 }
 
 void BasicVoice::SimulateLoss(int refusedRestores) {
     OutputRewind();
-    lost_ = true;
+    loss_.Lose(refusedRestores);
     locked_ = false;
-    refusedRestores_ = std::max(0, refusedRestores);
 }
 
 void BasicVoice::Apply3D(bool gainChanged) {

@@ -4,6 +4,7 @@
 // through the hooks below.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -37,6 +38,35 @@ struct ListenerParams {
 };
 
 class BasicDevice;
+
+// The loss of a buffer's data that a device can inflict (SimulateLoss): the
+// buffer stays lost until a restore is let through, and the first
+// `refusedRestores` attempts fail.
+class BufferLoss {
+  public:
+    bool Lost() const { return lost_; }
+    void Lose(int refusedRestores) {
+        lost_ = true;
+        refused_ = std::max(0, refusedRestores);
+    }
+    // Ok with nothing to do when not lost, BufferLost while restores are
+    // refused; else the data becomes `silence` again and reload() hands it to
+    // the output and gives the result.
+    template <class Reload> Result Restore(std::vector<uint8_t>& data, uint8_t silence, Reload reload) {
+        if (!lost_) return Result::Ok;
+        if (refused_ > 0) {
+            --refused_;
+            return Result::BufferLost;
+        }
+        lost_ = false;
+        std::fill(data.begin(), data.end(), silence);
+        return reload();
+    }
+
+  private:
+    bool lost_ = false;
+    int refused_ = 0;
+};
 
 class BasicVoice : public Voice, public Voice3D {
   public:
@@ -107,8 +137,7 @@ class BasicVoice : public Voice, public Voice3D {
     std::vector<uint8_t> scratch_; // the block as uploaded (2D: stereo with pan)
     bool is3D_ = false;
     bool locked_ = false;
-    bool lost_ = false;
-    int refusedRestores_ = 0;
+    BufferLoss loss_;
     bool loop_ = false;
     int32_t volume_ = 0;
     int32_t pan_ = 0;
@@ -165,8 +194,7 @@ class BasicStream : public Stream {
     uint32_t lockOffset_ = 0;
     uint32_t lockBytes_ = 0;
     bool locked_ = false;
-    bool lost_ = false;
-    int refusedRestores_ = 0;
+    BufferLoss loss_;
     bool playing_ = false;
     int32_t volume_ = 0;
 };
