@@ -55,39 +55,58 @@ void Flip(const math::Vec3& v, ALfloat* out) {
     out[2] = -v.z;
 }
 
+// A new source; Allocated (and 0) when OpenAL has none left.
+Result GenSource(ALuint* source) {
+    alGetError();
+    alGenSources(1, source);
+    if (alGetError() != AL_NO_ERROR) {
+        *source = 0;
+        return Result::Allocated;
+    }
+    return Result::Ok;
+}
+
+// A new buffer; OutOfMemory or Allocated (and 0) when OpenAL cannot make one.
+Result GenBuffer(ALuint* buffer) {
+    alGenBuffers(1, buffer);
+    if (ALenum err = alGetError(); err != AL_NO_ERROR) {
+        *buffer = 0;
+        return FromAlError(err) == Result::OutOfMemory ? Result::OutOfMemory : Result::Allocated;
+    }
+    return Result::Ok;
+}
+
+// A flat source: at the listener, relative to it, with no distance fading.
+void MakeFlat(ALuint source, bool directChannels) {
+    const ALfloat zero[3] = {0, 0, 0};
+    alSourcei(source, AL_SOURCE_RELATIVE, AL_TRUE);
+    alSourcefv(source, AL_POSITION, zero);
+    alSourcef(source, AL_ROLLOFF_FACTOR, 0.0f);
+    if (directChannels) alSourcei(source, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
+}
+
+// Stops a source, lets go of its buffers and deletes it.
+void DeleteSource(ALuint* source) {
+    if (!*source) return;
+    alSourceStop(*source);
+    alSourcei(*source, AL_BUFFER, 0);
+    alDeleteSources(1, source);
+}
+
 class AlDevice;
 
 class AlVoice final : public core::BasicVoice {
   public:
     AlVoice(core::BasicDevice& device, const VoiceDesc& desc) : BasicVoice(device, desc) {}
     ~AlVoice() override {
-        if (source_) {
-            alSourceStop(source_);
-            alSourcei(source_, AL_BUFFER, 0);
-            alDeleteSources(1, &source_);
-        }
+        DeleteSource(&source_);
         if (buffer_) alDeleteBuffers(1, &buffer_);
     }
 
     Result Create(bool directChannels) {
-        alGetError();
-        alGenSources(1, &source_);
-        if (alGetError() != AL_NO_ERROR) {
-            source_ = 0;
-            return Result::Allocated;
-        }
-        alGenBuffers(1, &buffer_);
-        if (ALenum err = alGetError(); err != AL_NO_ERROR) {
-            buffer_ = 0;
-            return FromAlError(err) == Result::OutOfMemory ? Result::OutOfMemory : Result::Allocated;
-        }
-        if (!Is3D()) {
-            const ALfloat zero[3] = {0, 0, 0};
-            alSourcei(source_, AL_SOURCE_RELATIVE, AL_TRUE);
-            alSourcefv(source_, AL_POSITION, zero);
-            alSourcef(source_, AL_ROLLOFF_FACTOR, 0.0f);
-            if (directChannels) alSourcei(source_, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
-        }
+        if (Result r = GenSource(&source_); r != Result::Ok) return r;
+        if (Result r = GenBuffer(&buffer_); r != Result::Ok) return r;
+        if (!Is3D()) MakeFlat(source_, directChannels);
         return Prepare();
     }
 
@@ -173,34 +192,16 @@ class AlStream final : public core::BasicStream {
         queue_.reserve(desc.parts);
     }
     ~AlStream() override {
-        if (source_) {
-            alSourceStop(source_);
-            alSourcei(source_, AL_BUFFER, 0);
-            alDeleteSources(1, &source_);
-        }
+        DeleteSource(&source_);
         for (ALuint b : buffers_)
             if (b) alDeleteBuffers(1, &b);
     }
 
     Result Create(bool directChannels) {
-        alGetError();
-        alGenSources(1, &source_);
-        if (alGetError() != AL_NO_ERROR) {
-            source_ = 0;
-            return Result::Allocated;
-        }
-        for (ALuint& b : buffers_) {
-            alGenBuffers(1, &b);
-            if (ALenum err = alGetError(); err != AL_NO_ERROR) {
-                b = 0;
-                return FromAlError(err) == Result::OutOfMemory ? Result::OutOfMemory : Result::Allocated;
-            }
-        }
-        const ALfloat zero[3] = {0, 0, 0};
-        alSourcei(source_, AL_SOURCE_RELATIVE, AL_TRUE);
-        alSourcefv(source_, AL_POSITION, zero);
-        alSourcef(source_, AL_ROLLOFF_FACTOR, 0.0f);
-        if (directChannels) alSourcei(source_, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
+        if (Result r = GenSource(&source_); r != Result::Ok) return r;
+        for (ALuint& b : buffers_)
+            if (Result r = GenBuffer(&b); r != Result::Ok) return r;
+        MakeFlat(source_, directChannels);
         return Prepare();
     }
 
