@@ -19,24 +19,29 @@
 #include "world/EngineObjectLog.h"
 
 namespace objlog {
+namespace {
 
-void Logged(const char* format, ...) {
-    if (!Debug) return;
+void PrintLine(const char* format, va_list args) {
     char text[1024];
-    va_list args;
-    va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
     g_Console.Print(text);
 }
 
-void Reported(const char* format, ...) {
-    char text[1024];
+} // namespace
+
+void Logged(const char* format, ...) {
+    if (!Debug) return;
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    PrintLine(format, args);
     va_end(args);
-    g_Console.Print(text);
+}
+
+void Reported(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    PrintLine(format, args);
+    va_end(args);
 }
 
 } // namespace objlog
