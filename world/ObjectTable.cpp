@@ -190,14 +190,7 @@ void EEngine::DeleteObject(ObjectRecord* h) {
     if (h == m_hLookFrom) m_hLookFrom = nullptr;
     if (h == m_hLookAt) m_hLookAt = nullptr;
 
-    if (h->pSound) {
-        if (h->pSound->pSound) {
-            g_SoundMgr.StopSound(h->pSound->pSound);
-            g_SoundMgr.DeleteSound(h->pSound->pSound);
-        }
-        delete h->pSound;
-        h->pSound = nullptr;
-    }
+    SetObjectSound(h, nullptr, 0.0f, nullptr);
     delete h->pBlinking;
     h->pBlinking = nullptr;
     if (h->pFx) {
