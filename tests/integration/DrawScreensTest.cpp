@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/integration/GameProcess.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -81,11 +83,7 @@ class DrawScreens : public ::testing::Test {
     void SetUp() override {
         if (!OnPath("Xvfb") || !OnPath("xdotool"))
             GTEST_SKIP() << "Xvfb and xdotool are needed (deps.sh installs them)";
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / ("zt_draw_run_" + std::to_string(::getpid()) + "_" + info->name());
-        fs::remove_all(dir_);
-        fs::copy(fs::path(ZT_SOURCE_DIR) / "data", dir_, fs::copy_options::recursive);
-        fs::create_directories(dir_ / "save");
+        dir_ = gamerun::CopyDemoData("zt_draw_run_");
         // A display number of this run's own.
         display_ = ":" + std::to_string(200 + ::getpid() % 700);
         xvfb_ = fork();
@@ -111,39 +109,14 @@ class DrawScreens : public ::testing::Test {
 
     void StartGame(const std::string& config) {
         std::ofstream(dir_ / "zt.cfg") << config;
-        game_ = fork();
-        if (game_ == 0) {
-            if (chdir(dir_.c_str()) != 0) _exit(127);
-            setenv("DISPLAY", display_.c_str(), 1);
-            setenv("SDL_VIDEODRIVER", "x11", 1);
-            setenv("ZT_WINDOWED", "1", 1);
-            setenv("ZT_UNATTENDED", "1", 1);
-            setenv("ALSOFT_DRIVERS", "null", 1);
-            setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-            setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
-            execl(ZT_BINARY, ZT_BINARY, static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        game_ = gamerun::StartGame(dir_,
+                                   {{"DISPLAY", display_}, {"SDL_VIDEODRIVER", "x11"}, {"ZT_WINDOWED", "1"}});
     }
 
-    std::string Log() const {
-        std::ifstream in(dir_ / "!console.txt", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string Log() const { return gamerun::ReadFile(dir_ / "!console.txt"); }
 
     bool WaitFor(const std::function<bool()>& done, int seconds) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (std::chrono::steady_clock::now() < end) {
-            if (done()) return true;
-            int status = 0;
-            if (waitpid(game_, &status, WNOHANG) == game_) {
-                game_ = -1;
-                ADD_FAILURE() << "the game ended early:\n" << Log();
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
+        return gamerun::WaitWhileRunning(game_, done, seconds, [this] { return Log(); });
     }
 
     // Presses a key in the game's window.

@@ -5,26 +5,23 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "tests/integration/GameProcess.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using gamerun::Count;
+
 class GameRun : public ::testing::Test {
   protected:
     void SetUp() override {
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / ("zt_run_" + std::to_string(::getpid()) + "_" + info->name());
-        fs::remove_all(dir_);
-        fs::copy(fs::path(ZT_SOURCE_DIR) / "data", dir_, fs::copy_options::recursive);
-        fs::create_directories(dir_ / "save");
+        dir_ = gamerun::CopyDemoData("zt_run_");
         // Verbosity 4 prints every engine frame, so the test sees frames run.
         std::ofstream(dir_ / "zt.cfg") << "screenwidth 320\nscreenheight 240\nDebug 4\nBackupConsole 0\n";
     }
@@ -37,62 +34,27 @@ class GameRun : public ::testing::Test {
     }
 
     pid_t Start() {
-        pid_t pid = fork();
-        if (pid == 0) {
-            if (chdir(dir_.c_str()) != 0) _exit(127);
-            setenv("SDL_VIDEODRIVER", "offscreen", 1);
-            setenv("ZT_UNATTENDED", "1", 1);
-            setenv("ALSOFT_DRIVERS", "null", 1);
-            setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-            // The instance lock lives here, away from any other run.
-            setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
-            execl(ZT_BINARY, ZT_BINARY, static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        const pid_t pid = gamerun::StartGame(dir_, {{"SDL_VIDEODRIVER", "offscreen"}});
         running_.push_back(pid);
         return pid;
     }
 
     // Exit code, or -1 when it did not end within the limit (then killed).
     int Wait(pid_t pid, int seconds) {
-        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        int status = 0;
-        while (std::chrono::steady_clock::now() < end) {
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                std::erase(running_, pid);
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return -1;
+        const int code = gamerun::WaitExit(pid, seconds);
+        if (code >= 0) std::erase(running_, pid);
+        return code;
     }
 
-    std::string Read(const std::string& name) const {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string Read(const std::string& name) const { return gamerun::ReadFile(dir_ / name); }
 
     // Waits for a line in the game's log; false at once when the game ended.
     bool WaitForLog(pid_t pid, const std::string& text, int seconds) {
-        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (std::chrono::steady_clock::now() < end) {
-            if (Read("!console.txt").find(text) != std::string::npos) return true;
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                std::erase(running_, pid);
-                ADD_FAILURE() << "the game ended early with status " << status;
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return false;
-    }
-
-    static size_t Count(const std::string& text, const std::string& part) {
-        size_t n = 0;
-        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-            ++n;
-        return n;
+        pid_t running = pid;
+        const bool found = gamerun::WaitWhileRunning(
+            running, [&] { return Read("!console.txt").find(text) != std::string::npos; }, seconds);
+        if (running < 0) std::erase(running_, pid);
+        return found;
     }
 
     fs::path dir_;

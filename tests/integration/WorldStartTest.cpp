@@ -6,12 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
+
+#include "tests/integration/GameProcess.h"
 
 namespace fs = std::filesystem;
 
@@ -19,14 +18,7 @@ namespace {
 
 class WorldRun : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ =
-            fs::temp_directory_path() / ("zt_world_run_" + std::to_string(::getpid()) + "_" + info->name());
-        fs::remove_all(dir_);
-        fs::copy(fs::path(ZT_SOURCE_DIR) / "data", dir_, fs::copy_options::recursive);
-        fs::create_directories(dir_ / "save");
-    }
+    void SetUp() override { dir_ = gamerun::CopyDemoData("zt_world_run_"); }
     void TearDown() override {
         if (pid_ > 0) {
             kill(pid_, SIGKILL);
@@ -37,60 +29,23 @@ class WorldRun : public ::testing::Test {
 
     void Start(const std::string& config) {
         std::ofstream(dir_ / "zt.cfg") << config;
-        pid_ = fork();
-        if (pid_ == 0) {
-            if (chdir(dir_.c_str()) != 0) _exit(127);
-            setenv("SDL_VIDEODRIVER", "offscreen", 1);
-            setenv("ZT_UNATTENDED", "1", 1);
-            setenv("ALSOFT_DRIVERS", "null", 1);
-            setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-            setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
-            execl(ZT_BINARY, ZT_BINARY, static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        pid_ = gamerun::StartGame(dir_, {{"SDL_VIDEODRIVER", "offscreen"}});
     }
 
-    std::string Log() const {
-        std::ifstream in(dir_ / "!console.txt", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-    static size_t Count(const std::string& text, const std::string& part) {
-        size_t n = 0;
-        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-            ++n;
-        return n;
-    }
+    std::string Log() const { return gamerun::ReadFile(dir_ / "!console.txt"); }
 
     // Waits for a text to be in the log `times` times; false when the game
     // ended or time ran out.
     bool WaitForLog(const std::string& text, int seconds, size_t times = 1) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (std::chrono::steady_clock::now() < end) {
-            if (Count(Log(), text) >= times) return true;
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                ADD_FAILURE() << "the game ended early with status " << status;
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
+        return gamerun::WaitWhileRunning(
+            pid_, [&] { return gamerun::Count(Log(), text) >= times; }, seconds);
     }
 
     int Stop(int seconds) {
         kill(pid_, SIGTERM);
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        int status = 0;
-        while (std::chrono::steady_clock::now() < end) {
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return -1;
+        const int code = gamerun::WaitExit(pid_, seconds);
+        if (code >= 0) pid_ = -1;
+        return code;
     }
 
     fs::path dir_;

@@ -1,0 +1,101 @@
+// What the tests that run the real game binary share: a copy of the demo data
+// directory per test, the game started there as an unattended child process,
+// its files read back, and waiting on it.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <thread>
+#include <utility>
+
+namespace gamerun {
+
+namespace fs = std::filesystem;
+
+// A fresh copy of the demo data with an empty save folder, named after the
+// process and the running test so that parallel runs never share one.
+inline fs::path CopyDemoData(const std::string& prefix) {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const fs::path dir =
+        fs::temp_directory_path() / (prefix + std::to_string(::getpid()) + "_" + info->name());
+    fs::remove_all(dir);
+    fs::copy(fs::path(ZT_SOURCE_DIR) / "data", dir, fs::copy_options::recursive);
+    fs::create_directories(dir / "save");
+    return dir;
+}
+
+// Starts the game in `dir`: unattended, silent, without a leak report and
+// with its instance lock in `dir`, away from any other run. `env` names the
+// display settings of the run.
+inline pid_t StartGame(const fs::path& dir, std::initializer_list<std::pair<const char*, std::string>> env) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        for (const auto& [name, value] : env)
+            setenv(name, value.c_str(), 1);
+        setenv("ZT_UNATTENDED", "1", 1);
+        setenv("ALSOFT_DRIVERS", "null", 1);
+        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+        setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+        execl(ZT_BINARY, ZT_BINARY, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+inline std::string ReadFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// How often `part` stands in `text`, overlapping ones included.
+inline size_t Count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// The game's exit code (128 + the signal when one ended it), or -1 when it
+// is still running after `seconds`.
+inline int WaitExit(pid_t pid, int seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    int status = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+}
+
+// Polls `done` until it holds (true) or `seconds` pass (false). The game
+// ending first fails the test, with `log` when one is given, and answers
+// false; `pid` is then -1.
+inline bool WaitWhileRunning(pid_t& pid, const std::function<bool()>& done, int seconds,
+                             const std::function<std::string()>& log = {}) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (done()) return true;
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            pid = -1;
+            ADD_FAILURE() << "the game ended early with status " << status << (log ? ":\n" + log() : "");
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+} // namespace gamerun
