@@ -10,6 +10,7 @@
 
 #include "platform/gfx/Draw.h"
 #include "platform/window/Window.h"
+#include "tests/HeadlessGfx.h"
 
 namespace {
 
@@ -39,14 +40,7 @@ class FixedFunction : public ::testing::Test {
         ASSERT_NE(win_, nullptr) << window::LastError();
         d3d_ = gfx::CreateInterface();
         ASSERT_NE(d3d_, nullptr);
-        pp_.BackBufferWidth = kW;
-        pp_.BackBufferHeight = kH;
-        pp_.BackBufferFormat = gfx::Format::X8R8G8B8;
-        pp_.BackBufferCount = 1;
-        pp_.Windowed = true;
-        pp_.EnableAutoDepthStencil = true;
-        pp_.AutoDepthStencilFormat = gfx::Format::D24S8;
-        pp_.PresentationInterval = gfx::PresentIntervalImmediate;
+        pp_ = HeadlessPresentParams(kW, kH);
         ASSERT_EQ(d3d_->CreateDevice(0, gfx::DeviceType::Hal, win_.get(),
                                      gfx::create::HardwareVertexProcessing, &pp_, &dev_),
                   Result::Ok);

@@ -20,6 +20,7 @@
 #include "platform/os/Os.h"
 #include "platform/window/Window.h"
 #include "render/Renderer.h"
+#include "tests/HeadlessGfx.h"
 
 class DrawFixture : public ::testing::Test {
   protected:
@@ -59,15 +60,7 @@ class DrawFixture : public ::testing::Test {
         ASSERT_NE(win_, nullptr) << window::LastError();
         d3d_ = gfx::CreateInterface();
         ASSERT_NE(d3d_, nullptr);
-        gfx::PresentParameters pp;
-        pp.BackBufferWidth = width_;
-        pp.BackBufferHeight = height_;
-        pp.BackBufferFormat = gfx::Format::X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.Windowed = true;
-        pp.EnableAutoDepthStencil = true;
-        pp.AutoDepthStencilFormat = gfx::Format::D24S8;
-        pp.PresentationInterval = gfx::PresentIntervalImmediate;
+        gfx::PresentParameters pp = HeadlessPresentParams(width_, height_);
         ASSERT_EQ(d3d_->CreateDevice(0, gfx::DeviceType::Hal, win_.get(),
                                      gfx::create::HardwareVertexProcessing, &pp, &dev_),
                   gfx::Result::Ok);

@@ -13,6 +13,7 @@
 #include "platform/gfx/Device.h"
 #include "platform/gfx/gl/GlDevice.h"
 #include "platform/window/Window.h"
+#include "tests/HeadlessGfx.h"
 
 namespace {
 
@@ -73,17 +74,7 @@ class GammaPresentTest : public ::testing::Test {
     }
 
     static gfx::PresentParameters Params(uint32_t w, uint32_t h, uint32_t samples) {
-        gfx::PresentParameters pp;
-        pp.BackBufferWidth = w;
-        pp.BackBufferHeight = h;
-        pp.BackBufferFormat = gfx::Format::X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.MultiSampleType = samples;
-        pp.Windowed = true;
-        pp.EnableAutoDepthStencil = true;
-        pp.AutoDepthStencilFormat = gfx::Format::D24S8;
-        pp.PresentationInterval = gfx::PresentIntervalImmediate;
-        return pp;
+        return HeadlessPresentParams(w, h, gfx::Format::D24S8, samples);
     }
 
     // The back buffer: `top` over the first quarter of the rows, `rest` below.

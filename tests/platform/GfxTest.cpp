@@ -13,6 +13,7 @@
 #include "platform/gfx/RenderStateCache.h"
 #include "platform/os/Os.h"
 #include "platform/window/Window.h"
+#include "tests/HeadlessGfx.h"
 
 namespace {
 
@@ -123,17 +124,7 @@ class DeviceTest : public ::testing::Test {
     }
 
     gfx::PresentParameters Params(gfx::Format depth, uint32_t samples = 0) {
-        gfx::PresentParameters p;
-        p.BackBufferWidth = kW;
-        p.BackBufferHeight = kH;
-        p.BackBufferFormat = gfx::Format::X8R8G8B8;
-        p.BackBufferCount = 1;
-        p.MultiSampleType = samples;
-        p.Windowed = true;
-        p.EnableAutoDepthStencil = true;
-        p.AutoDepthStencilFormat = depth;
-        p.PresentationInterval = gfx::PresentIntervalImmediate;
-        return p;
+        return HeadlessPresentParams(kW, kH, depth, samples);
     }
 
     std::vector<uint32_t> Read() {
