@@ -17,6 +17,7 @@
 #include "game/CutScene.h"
 #include "game/MainGame.h"
 #include "platform/os/Os.h"
+#include "tests/TestDir.h"
 #include "world/Engine.h"
 
 namespace fs = std::filesystem;
@@ -26,14 +27,7 @@ class ConsoleFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
         saved_ = os::StartDirectory();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-        for (char& c : name) {
-            if (c == '/') c = '_';
-        }
-        root_ = fs::temp_directory_path() / ("zt_console_" + std::to_string(::getpid()) + "_" + name);
-        fs::remove_all(root_);
-        fs::create_directories(root_);
+        root_ = FreshTestDir("zt_console_");
         os::SetStartDirectory(root_.string());
         console_ = std::make_unique<EConsole>();
     }

@@ -24,6 +24,7 @@
 #include "platform/os/Os.h"
 #include "render/EnvironmentSettings.h"
 #include "render/PostProcess.h"
+#include "tests/TestDir.h"
 #include "world/BezierCamera.h"
 #include "world/Camera.h"
 #include "world/Engine.h"
@@ -37,14 +38,7 @@ class ConsoleVariablesTest : public ::testing::Test {
   protected:
     void SetUp() override {
         saved_ = os::StartDirectory();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-        for (char& c : name) {
-            if (c == '/') c = '_';
-        }
-        root_ = fs::temp_directory_path() / ("zt_consvar_" + std::to_string(::getpid()) + "_" + name);
-        fs::remove_all(root_);
-        fs::create_directories(root_);
+        root_ = FreshTestDir("zt_consvar_");
         os::SetStartDirectory(root_.string());
         console_ = std::make_unique<EConsole>();
         std::memcpy(savedWorldFileName_, WorldFileName, sizeof WorldFileName);

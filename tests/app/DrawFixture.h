@@ -21,6 +21,7 @@
 #include "platform/window/Window.h"
 #include "render/Renderer.h"
 #include "tests/HeadlessGfx.h"
+#include "tests/TestDir.h"
 
 class DrawFixture : public ::testing::Test {
   protected:
@@ -33,11 +34,7 @@ class DrawFixture : public ::testing::Test {
     uint32_t width_ = 1024, height_ = 768;
 
     void SetUp() override {
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = std::filesystem::temp_directory_path() /
-               ("zt_draw_" + std::to_string(getpid()) + "_" + info->test_suite_name() + "_" + info->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
+        dir_ = FreshTestDir("zt_draw_");
         std::filesystem::copy(std::filesystem::path(ZT_SOURCE_DIR) / "data" / "misc", dir_ / "misc",
                               std::filesystem::copy_options::recursive);
         std::filesystem::copy(std::filesystem::path(ZT_SOURCE_DIR) / "data" / "scripts", dir_ / "scripts",

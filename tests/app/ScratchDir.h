@@ -11,19 +11,13 @@
 #include <string>
 
 #include "platform/os/Os.h"
+#include "tests/TestDir.h"
 
 class ScratchDirTest : public ::testing::Test {
   protected:
     void SetUp() override {
         saved_ = os::StartDirectory();
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-        for (char& c : name) {
-            if (c == '/') c = '_';
-        }
-        root_ = std::filesystem::temp_directory_path() / ("zt_" + std::to_string(::getpid()) + "_" + name);
-        std::filesystem::remove_all(root_);
-        std::filesystem::create_directories(root_);
+        root_ = FreshTestDir("zt_");
         os::SetStartDirectory(root_.string());
     }
     void TearDown() override {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/os/Os.h"
+#include "tests/TestDir.h"
 
 namespace soundtest {
 
@@ -91,13 +92,7 @@ class TempDataDir : public ::testing::Test {
   protected:
     void SetUp() override {
         saved_ = os::StartDirectory();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-        root_ = fs::temp_directory_path() / ("zt_sound_" + std::to_string(::getpid()) + "_" + name);
-        fs::remove_all(root_);
-        fs::create_directories(root_);
+        root_ = FreshTestDir("zt_sound_");
         os::SetStartDirectory(root_.string());
     }
     void TearDown() override {

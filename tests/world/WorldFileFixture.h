@@ -17,6 +17,7 @@
 #include "app/Console.h"
 #include "platform/os/Os.h"
 #include "render/EnvironmentSettings.h"
+#include "tests/TestDir.h"
 #include "world/Engine.h"
 #include "world/ObjectRecord.h"
 
@@ -27,15 +28,7 @@ namespace wftest {
 class TempDataDir {
   public:
     TempDataDir() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name =
-            std::string(info ? info->test_suite_name() : "suite") + "_" + (info ? info->name() : "test");
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-        m_Dir =
-            std::filesystem::temp_directory_path() / ("zt_wfile_" + std::to_string(::getpid()) + "_" + name);
-        std::filesystem::remove_all(m_Dir);
-        std::filesystem::create_directories(m_Dir);
+        m_Dir = FreshTestDir("zt_wfile_");
         m_Previous = os::StartDirectory();
         os::SetStartDirectory(m_Dir.string());
     }

@@ -18,6 +18,7 @@
 #include "game/MainGame.h"
 #include "platform/os/Os.h"
 #include "render/MeshMgr.h"
+#include "tests/TestDir.h"
 #include "world/Engine.h"
 #include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
@@ -27,12 +28,7 @@ class WorldTest : public ::testing::Test {
     void SetUp() override {
         namespace fs = std::filesystem;
         saved_ = os::StartDirectory();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-        for (char& c : name)
-            if (c == '/') c = '_';
-        dir_ = fs::temp_directory_path() / ("zt_world_" + std::to_string(::getpid()) + "_" + name);
-        fs::remove_all(dir_);
+        dir_ = FreshTestDir("zt_world_");
         fs::create_directories(dir_ / "models");
         fs::create_directories(dir_ / "chars");
         const fs::path source = fs::path(ZT_SOURCE_DIR) / "data" / "models";
