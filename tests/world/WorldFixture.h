@@ -82,18 +82,14 @@ class WorldTest : public ::testing::Test {
     // Everything printed after this call is searched by Printed.
     static void MarkConsole() { g_Console.Print(kMark); }
     static bool Printed(const char* text) {
-        char lines[EConsole::NUM_LINES][EConsole::LINE_LEN];
-        int mark = -1;
-        for (int i = 0; i < EConsole::NUM_LINES; ++i) {
-            g_Console.CopyLine(i, lines[i]);
-            if (std::strcmp(lines[i], kMark) == 0) mark = i;
-        }
-        for (int i = mark + 1; i < EConsole::NUM_LINES; ++i)
-            if (std::strstr(lines[i], text)) return true;
-        return false;
+        return PrintedAfterMark([text](const char* line) { return std::strstr(line, text) != nullptr; });
     }
     // A line printed after the mark that is exactly `text`.
     static bool PrintedLine(const char* text) {
+        return PrintedAfterMark([text](const char* line) { return std::strcmp(line, text) == 0; });
+    }
+    // Whether a line printed after the mark is one that `match` accepts.
+    template <class Match> static bool PrintedAfterMark(Match match) {
         char lines[EConsole::NUM_LINES][EConsole::LINE_LEN];
         int mark = -1;
         for (int i = 0; i < EConsole::NUM_LINES; ++i) {
@@ -101,7 +97,7 @@ class WorldTest : public ::testing::Test {
             if (std::strcmp(lines[i], kMark) == 0) mark = i;
         }
         for (int i = mark + 1; i < EConsole::NUM_LINES; ++i)
-            if (std::strcmp(lines[i], text) == 0) return true;
+            if (match(lines[i])) return true;
         return false;
     }
 
