@@ -12,6 +12,7 @@
 #include "app/Records.h"
 #include "platform/os/Os.h"
 #include "render/EnvironmentSettings.h"
+#include "tests/world/WorldReset.h"
 #include "world/BezierMgr.h"
 #include "world/Engine.h"
 #include "world/ObjectRecord.h"
@@ -20,19 +21,11 @@
 
 namespace {
 
+using wftest::ClearWorld;
+
 std::string DemoWorld() {
     std::ifstream in(std::filesystem::path(ZT_SOURCE_DIR) / "data" / "worlds" / "test.w", std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void ClearWorld() {
-    g_EnvironmentSettings.DeleteSkyObject();
-    for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot) {
-        ObjectRecord* h = g_Engine.Object(slot);
-        if (h && h->bUsed) g_Engine.DeleteObject(h);
-    }
-    g_VisBlockers.Clear();
-    g_BezierMgr.FreeAll();
 }
 
 void BM_SplitLines(benchmark::State& state) {

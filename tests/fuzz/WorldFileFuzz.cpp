@@ -17,6 +17,7 @@
 
 #include "platform/os/Os.h"
 #include "render/EnvironmentSettings.h"
+#include "tests/world/WorldReset.h"
 #include "world/BezierMgr.h"
 #include "world/Engine.h"
 #include "world/ObjectRecord.h"
@@ -25,7 +26,7 @@
 
 namespace {
 
-void ClearWorld();
+using wftest::ClearWorld;
 
 std::filesystem::path g_DataDir;
 
@@ -47,16 +48,6 @@ void PrepareDataDirectory() {
     os::SetStartDirectory(dir.string());
     g_DataDir = dir;
     std::atexit(AtExit);
-}
-
-void ClearWorld() {
-    g_EnvironmentSettings.DeleteSkyObject();
-    for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot) {
-        ObjectRecord* h = g_Engine.Object(slot);
-        if (h && h->bUsed) g_Engine.DeleteObject(h);
-    }
-    g_VisBlockers.Clear();
-    g_BezierMgr.FreeAll();
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include "platform/os/Os.h"
 #include "render/EnvironmentSettings.h"
 #include "tests/TestDir.h"
+#include "tests/world/WorldReset.h"
 #include "world/Engine.h"
 #include "world/ObjectRecord.h"
 
@@ -50,16 +51,6 @@ class TempDataDir {
     std::filesystem::path m_Dir;
     std::string m_Previous;
 };
-
-// Deletes every object of the table (the sky object first, which the
-// environment holds by handle).
-inline void ClearObjects() {
-    g_EnvironmentSettings.DeleteSkyObject();
-    for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot) {
-        ObjectRecord* h = g_Engine.Object(slot);
-        if (h && h->bUsed) g_Engine.DeleteObject(h);
-    }
-}
 
 // A small text .x box of the given half size centred on the origin.
 inline std::string BoxX(float half = 8.0f) {

@@ -108,17 +108,11 @@ TEST(WorldFileLines, ParametersAndTheRestOfALine) {
 class WorldFile : public ::testing::Test {
   protected:
     void SetUp() override {
-        ClearObjects();
-        g_VisBlockers.Clear();
-        g_BezierMgr.FreeAll();
+        ClearWorld();
         m_Dir.Write("models/box.x", BoxX());
         m_Dir.Write("models/plane.x", BoxX(64.0f));
     }
-    void TearDown() override {
-        ClearObjects();
-        g_VisBlockers.Clear();
-        g_BezierMgr.FreeAll();
-    }
+    void TearDown() override { ClearWorld(); }
 
     // Writes the text as worlds/t.w (line ends as given) and loads it.
     bool Load(const std::string& text, const char* name = "worlds\\t.w") {
