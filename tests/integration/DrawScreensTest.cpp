@@ -3,6 +3,7 @@
 // checks the saved screenshot where the frame driver puts the closed
 // console's lines and the profiler's table.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -84,18 +85,30 @@ class DrawScreens : public ::testing::Test {
         if (!OnPath("Xvfb") || !OnPath("xdotool"))
             GTEST_SKIP() << "Xvfb and xdotool are needed (deps.sh installs them)";
         dir_ = gamerun::CopyDemoData("zt_draw_run_");
-        // A display number of this run's own.
-        display_ = ":" + std::to_string(200 + ::getpid() % 700);
+        // Xvfb picks a free display itself and tells its number, so parallel
+        // or left-over servers cannot be mistaken for this run's.
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
         xvfb_ = fork();
         if (xvfb_ == 0) {
-            execlp("Xvfb", "Xvfb", display_.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                   static_cast<char*>(nullptr));
+            close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
+                   "tcp", static_cast<char*>(nullptr));
             _exit(127);
         }
-        const fs::path socket = "/tmp/.X11-unix/X" + display_.substr(1);
-        for (int i = 0; i < 500 && !fs::exists(socket); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        ASSERT_TRUE(fs::exists(socket)) << "Xvfb did not start on " << display_;
+        close(fds[1]);
+        std::string number;
+        pollfd p{fds[0], POLLIN, 0};
+        while (number.find('\n') == std::string::npos && poll(&p, 1, 30000) > 0) {
+            char buf[16];
+            const ssize_t n = read(fds[0], buf, sizeof buf);
+            if (n <= 0) break;
+            number.append(buf, size_t(n));
+        }
+        close(fds[0]);
+        ASSERT_NE(number.find('\n'), std::string::npos) << "Xvfb did not start";
+        display_ = ":" + number.substr(0, number.find('\n'));
     }
     void TearDown() override {
         for (pid_t p : {game_, xvfb_}) {
