@@ -138,7 +138,9 @@ class DrawScreens : public ::testing::Test {
         const std::string window = Shell(env + "xdotool search --name Brakmoor 2>/dev/null");
         ASSERT_FALSE(window.empty());
         Shell(env + "xdotool windowfocus --sync " + window + " 2>/dev/null");
-        Shell(env + "xdotool key " + key + " 2>/dev/null");
+        // Held for a while: the game samples its keys once a frame, and a slow
+        // frame would miss a press and release that fall between two samples.
+        Shell(env + "xdotool keydown " + key + " sleep 1.5 keyup " + key + " 2>/dev/null");
     }
 
     fs::path dir_;
