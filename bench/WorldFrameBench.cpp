@@ -100,11 +100,11 @@ void BM_VisBlockersIsObjectHidden(benchmark::State& state) {
     // 49 blockers far to the side, then the one in the way.
     for (int i = 0; i < VisBlockers::MAX_VISIBILITY_BLOCKERS - 1; ++i) {
         ObjectRecord* h =
-            Make(OT_MESH, "models\\special\\visibility_blocker.x", {float(i) * 1000.0f + 5000.0f, 0, 0});
+            Make(OT_MESH, "models\\blockers\\visibility_blocker.x", {float(i) * 1000.0f + 5000.0f, 0, 0});
         g_VisBlockers.AddBlocker(h);
         g_Engine.DeleteObject(h);
     }
-    ObjectRecord* last = Make(OT_MESH, "models\\special\\visibility_blocker.x", {0, 0, 0});
+    ObjectRecord* last = Make(OT_MESH, "models\\blockers\\visibility_blocker.x", {0, 0, 0});
     g_VisBlockers.AddBlocker(last);
     ObjectRecord* character = Make(OT_SKINMESH, "models\\box.x", {0, 0, 100});
     const math::Vec3 eye(0, 32, -300);

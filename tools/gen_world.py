@@ -3,7 +3,7 @@
 
     models/box_broken.x                    the wreck a destroyed crate leaves: a
                                            flattened 64-unit box (y from 0 to 16)
-    models/special/visibility_blocker.x    the marker of a visibility blocker: one
+    models/blockers/visibility_blocker.x   the marker of a visibility blocker: one
                                            256 x 256 upright quad (two triangles)
                                            facing -z, standing on y = 0
 
@@ -11,19 +11,14 @@ The floor, the walls and the crates use box.x and plane.x of gen_meshes.py,
 whose .x writer this script shares. The world file and its Bezier path file
 (data/worlds/test.w and test.bzr) are written by hand.
 """
-import importlib.util
 import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import gen_meshes as meshes  # noqa: E402  (the shared .x writer)
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 OUT = os.path.join(ROOT, "data", "models")
-
-
-def load_mesh_writer():
-    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "gen_meshes.py")
-    spec = importlib.util.spec_from_file_location("gen_meshes", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
 
 
 def upright_quad(size):
@@ -33,10 +28,9 @@ def upright_quad(size):
 
 
 def main():
-    meshes = load_mesh_writer()
     files = {
         "box_broken.x": meshes.mesh_text("box_broken", meshes.box(64.0, 16.0), "textures\\crate_broken.tga"),
-        os.path.join("special", "visibility_blocker.x"): meshes.mesh_text(
+        os.path.join("blockers", "visibility_blocker.x"): meshes.mesh_text(
             "visibility_blocker", upright_quad(256.0), "textures\\blocker.tga"),
     }
     for name, text in files.items():

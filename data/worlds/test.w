@@ -152,7 +152,7 @@ light
 	action_console_print Lift called
 	action_loop_music 0
 
-mesh models\special\visibility_blocker.x
+mesh models\blockers\visibility_blocker.x
 	pesel 1011 11 11
 	name blocker_hall
 	xpos 0

@@ -24,7 +24,7 @@ void Put16(Bytes& b, uint16_t v) {
 
 // ---- DDS files made by hand ------------------------------------------------------
 
-struct DdsSpec {
+struct DdsLayout {
     uint32_t width = 4, height = 4;
     uint32_t mipCount = 0; // 0: no mip-count flag
     const char* fourCC = nullptr;
@@ -34,7 +34,7 @@ struct DdsSpec {
     uint32_t caps2 = 0;
 };
 
-Bytes DdsHeader(const DdsSpec& s) {
+Bytes DdsHeader(const DdsLayout& s) {
     Bytes b = {'D', 'D', 'S', ' '};
     Put32(b, 124);
     Put32(b, 0x1007 | (s.mipCount ? 0x20000 : 0));
@@ -95,7 +95,7 @@ TEST(Dds, Dxt1BlocksDecodeBothModes) {
         {"three colours", 0x001F, 0xF800, {0xFF0000FF, 0xFFFF0000, 0xFF7F007F, 0x00000000}},
     };
     for (const Case& c : cases) {
-        DdsSpec s;
+        DdsLayout s;
         s.fourCC = "DXT1";
         Bytes b = DdsHeader(s);
         // Row y uses palette entry y for all four texels.
@@ -125,7 +125,7 @@ TEST(Dds, Dxt3AndDxt5AlphaBlocks) {
         {"DXT5 six levels", "DXT5", {0, 100, 0xF2, 0x0B, 0, 0, 0, 0}, {20, 0, 255, 80}},
     };
     for (const Case& c : cases) {
-        DdsSpec s;
+        DdsLayout s;
         s.fourCC = c.fourCC;
         Bytes b = DdsHeader(s);
         b.insert(b.end(), c.alpha.begin(), c.alpha.end());
@@ -166,7 +166,7 @@ TEST(Dds, UncompressedLayoutsThroughTheirMasks) {
         {"L8", 8, {0xFF, 0, 0, 0}, 0x20000, {0x7F}, 0xFF7F7F7F},
     };
     for (const Case& c : cases) {
-        DdsSpec s;
+        DdsLayout s;
         s.width = s.height = 1;
         s.bits = c.bits;
         std::memcpy(s.masks, c.masks, sizeof s.masks);
@@ -183,7 +183,7 @@ TEST(Dds, MipLevelsAndCubeFacesInFileOrder) {
     // 8 x 4 with 4 levels: 8x4, 4x2, 2x1, 1x1; each texel holds its face and
     // level so the order of the surfaces shows.
     for (bool cube : {false, true}) {
-        DdsSpec s;
+        DdsLayout s;
         s.width = 8;
         s.height = cube ? 8 : 4;
         s.mipCount = 4;
@@ -215,7 +215,7 @@ TEST(Dds, MipLevelsAndCubeFacesInFileOrder) {
 }
 
 TEST(Dds, OddSizesDecodePartialBlocks) {
-    DdsSpec s;
+    DdsLayout s;
     s.width = 5;
     s.height = 3;
     s.fourCC = "DXT1";
@@ -234,22 +234,22 @@ TEST(Dds, OddSizesDecodePartialBlocks) {
 TEST(Dds, BrokenFilesAreRefusedWithAReason) {
     struct Case {
         const char* name;
-        DdsSpec spec;
+        DdsLayout layout;
         size_t dataBytes;
         const char* reason;
     };
-    DdsSpec fourCC;
+    DdsLayout fourCC;
     fourCC.fourCC = "ATI2";
-    DdsSpec volume;
+    DdsLayout volume;
     volume.caps2 = 0x200000;
-    DdsSpec tooManyLevels;
+    DdsLayout tooManyLevels;
     tooManyLevels.mipCount = 4; // a 4 x 4 picture has 3
-    DdsSpec partialCube;
+    DdsLayout partialCube;
     partialCube.caps2 = 0x200 | 0x400;
-    DdsSpec badBits;
+    DdsLayout badBits;
     badBits.bits = 12;
     Case cases[] = {
-        {"short data", DdsSpec(), 4 * 4 * 4 - 1, "data ends inside face 0 level 0"},
+        {"short data", DdsLayout(), 4 * 4 * 4 - 1, "data ends inside face 0 level 0"},
         {"unknown compression", fourCC, 16, "unsupported compression \"ATI2\""},
         {"volume", volume, 64, "volume textures are not supported"},
         {"too many levels", tooManyLevels, 256, "bad mip level count 4"},
@@ -257,7 +257,7 @@ TEST(Dds, BrokenFilesAreRefusedWithAReason) {
         {"bit count", badBits, 64, "unsupported bit count 12"},
     };
     for (const Case& c : cases) {
-        Bytes b = DdsHeader(c.spec);
+        Bytes b = DdsHeader(c.layout);
         b.resize(b.size() + c.dataBytes, 0);
         image::Picture p;
         std::string error;
@@ -266,7 +266,7 @@ TEST(Dds, BrokenFilesAreRefusedWithAReason) {
         EXPECT_TRUE(p.surfaces.empty()) << c.name;
     }
     // A header cut short.
-    Bytes head = DdsHeader(DdsSpec());
+    Bytes head = DdsHeader(DdsLayout());
     image::Picture p;
     std::string error;
     EXPECT_FALSE(image::Decode(head.data(), 100, &p, &error));

@@ -1,5 +1,5 @@
 // The object filters of the world queries, as one table: every filter
-// against every kind of candidate that one of them treats specially.
+// against every kind of candidate that one of them treats in its own way.
 #include <gtest/gtest.h>
 
 #include <memory>

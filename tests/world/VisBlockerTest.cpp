@@ -24,9 +24,9 @@ class VisBlockerTest : public WorldTest {
     void SetUp() override {
         WorldTest::SetUp();
         namespace fs = std::filesystem;
-        fs::create_directories(dir_ / "models" / "special");
-        fs::copy_file(fs::path(ZT_SOURCE_DIR) / "data" / "models" / "special" / "visibility_blocker.x",
-                      dir_ / "models" / "special" / "visibility_blocker.x");
+        fs::create_directories(dir_ / "models" / "blockers");
+        fs::copy_file(fs::path(ZT_SOURCE_DIR) / "data" / "models" / "blockers" / "visibility_blocker.x",
+                      dir_ / "models" / "blockers" / "visibility_blocker.x");
         std::ofstream(dir_ / "models" / "single.x") << kSingleFace;
         g_VisBlockers.Clear();
     }
@@ -39,7 +39,7 @@ class VisBlockerTest : public WorldTest {
     // from 0 to 256 around the position.
     static ObjectRecord* Blocker(const math::Vec3& position) {
         ObjectRecord* h =
-            g_Engine.CreateObject(OT_MESH, "models\\special\\visibility_blocker.x", 0, 0, &position.x);
+            g_Engine.CreateObject(OT_MESH, "models\\blockers\\visibility_blocker.x", 0, 0, &position.x);
         EXPECT_TRUE(h);
         EXPECT_TRUE(g_VisBlockers.AddBlocker(h));
         return h;

@@ -533,12 +533,12 @@ struct BlockerCase {
 };
 
 TEST_F(WorldFile, VisibilityBlockerMarkersBecomeBlockersAndLeaveTheTable) {
-    m_Dir.Write("markers/special/visibility_blocker.x", BoxX());
+    m_Dir.Write("markers/hidden/visibility_blocker.x", BoxX());
     m_Dir.Write("blockers/visibility_blocker.x", BoxX());
     m_Dir.Write("visibility_blocker.x", BoxX());
     m_Dir.Write("markers/visibility_blocker_old.x", BoxX());
     const std::vector<BlockerCase> cases = {
-        {"markers\\special\\visibility_blocker.x", true},
+        {"markers\\hidden\\visibility_blocker.x", true},
         {"Blockers\\VISIBILITY_BLOCKER.X", true},
         {"visibility_blocker.x", true},
         {"markers\\visibility_blocker_old.x", false},

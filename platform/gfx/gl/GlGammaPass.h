@@ -6,7 +6,7 @@
 // screenshots of the back buffer stay unramped, as with a hardware ramp.
 //
 // Lifetimes: the GL objects are made on first use and freed by Release
-// (device destruction, context current). The copy texture is specified again
+// (device destruction, context current). The copy texture is allocated again
 // only when the back buffer's size changes, the ramp texture only when the
 // ramp changes, so a steady frame allocates nothing.
 //
