@@ -1,12 +1,12 @@
 #include "sound/SoundMgr.h"
 
-#include <strings.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "app/Console.h"
+#include "app/FileHelpers.h"
 #include "platform/os/Os.h"
 #include "sound/MusicThread.h"
 #include "sound/SoundWave.h"
@@ -43,17 +43,6 @@ const char* RefusalName(audio::Result r) {
     default:
         return nullptr;
     }
-}
-
-bool ContainsNoCase(const char* text, const char* part) {
-    return text && strcasestr(text, part) != nullptr;
-}
-
-bool FileReadable(const char* name) {
-    std::FILE* f = os::OpenFile(name, "rb");
-    if (!f) return false;
-    std::fclose(f);
-    return true;
 }
 
 math::Vec3 ToVec3(const float* p) {
@@ -238,7 +227,7 @@ strSound* CSoundMgr::CreateSound3D(const char* fileName) {
     if (!sound) return nullptr;
     sound->fRange = DEFAULT_RANGE;
     sound->b3D = 1;
-    sound->bVoice = ContainsNoCase(fileName, "voices") ? 1 : 0;
+    sound->bVoice = (fileName && StrStrNoCase(fileName, "voices")) ? 1 : 0;
     sound->fVolume = 1.0f;
     sound->p3DBuffer = sound->pBuffer->Get3D();
     if (!sound->p3DBuffer) {
@@ -256,10 +245,10 @@ strSound* CSoundMgr::CreateSound3D(const char* fileName) {
 
 strSound* CSoundMgr::StartSound3D(const char* fileName, const float* position, float range, bool play,
                                   bool loop) {
-    if (!fileName || !position || !FileReadable(fileName)) return nullptr;
+    if (!fileName || !position || !FileExists(fileName)) return nullptr;
     strSound* sound = CreateSound3D(fileName);
     if (!sound) return nullptr;
-    if (ContainsNoCase(fileName, "voices")) sound->bVoice = 1;
+    if (fileName && StrStrNoCase(fileName, "voices")) sound->bVoice = 1;
     SetSoundPosition(sound, position);
     SetSoundRange(sound, range);
     if (play) {

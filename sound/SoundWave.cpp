@@ -1,10 +1,10 @@
 #include "sound/SoundWave.h"
 
-#include <strings.h>
 
 #include <cstring>
 
 #include "app/Console.h"
+#include "app/FileHelpers.h"
 #include "platform/os/Os.h"
 #include "sound/SoundWorld.h"
 
@@ -154,14 +154,14 @@ void CSoundCache::Clear() {
 bool CSoundCache::IsCached(const char* name) const {
     if (!name) return false;
     for (const SoundCacheSlot& s : m_Slots)
-        if (s.bUsed && strcasecmp(s.szName, name) == 0) return true;
+        if (s.bUsed && StrCmpNoCase(s.szName, name) == 0) return true;
     return false;
 }
 
 bool CSoundCache::FindSlot(const char* name, SoundCacheSlot** slot) {
     if (!name) return false;
     for (SoundCacheSlot& s : m_Slots) {
-        if (s.bUsed && strcasecmp(s.szName, name) == 0) {
+        if (s.bUsed && StrCmpNoCase(s.szName, name) == 0) {
             if (slot) *slot = &s;
             return true;
         }

@@ -24,16 +24,6 @@ struct Token {
 
 constexpr int kMaxFrameDepth = 64;
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = char(x + 32);
-        if (y >= 'A' && y <= 'Z') y = char(y + 32);
-        if (x != y) return false;
-    }
-    return true;
-}
 
 bool IsNameStart(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
@@ -277,9 +267,9 @@ class Parser {
     // A data object at the top level or inside a frame.
     bool ParseObject(XFile* out, int frame, int depth) {
         std::string_view type = tok_.text;
-        if (EqualNoCase(type, "Frame")) return ParseFrame(out, frame, depth);
-        if (EqualNoCase(type, "Mesh")) return ParseMesh(out, frame);
-        if (EqualNoCase(type, "Material")) {
+        if (os::EqualNoCase(type, "Frame")) return ParseFrame(out, frame, depth);
+        if (os::EqualNoCase(type, "Mesh")) return ParseMesh(out, frame);
+        if (os::EqualNoCase(type, "Material")) {
             std::string_view t, name;
             if (!OpenObject(&t, &name)) return false;
             XMaterial m;
@@ -323,7 +313,7 @@ class Parser {
                 continue;
             }
             if (tok_.kind != Tok::Name) return Unexpected("a frame member or '}'");
-            if (EqualNoCase(tok_.text, "FrameTransformMatrix")) {
+            if (os::EqualNoCase(tok_.text, "FrameTransformMatrix")) {
                 std::string_view t, n;
                 if (!OpenObject(&t, &n)) return false;
                 math::Matrix m;
@@ -375,11 +365,11 @@ class Parser {
             }
             if (tok_.kind != Tok::Name) return Unexpected("a mesh member or '}'");
             bool ok;
-            if (EqualNoCase(tok_.text, "MeshNormals"))
+            if (os::EqualNoCase(tok_.text, "MeshNormals"))
                 ok = ParseNormals(polygons, &m.normals, &normalCorners);
-            else if (EqualNoCase(tok_.text, "MeshTextureCoords"))
+            else if (os::EqualNoCase(tok_.text, "MeshTextureCoords"))
                 ok = ParseTexCoords(numVertices, &m.texCoords);
-            else if (EqualNoCase(tok_.text, "MeshMaterialList"))
+            else if (os::EqualNoCase(tok_.text, "MeshMaterialList"))
                 ok = ParseMaterialList(uint32_t(polygons.size()), &m.materials, &polygonMaterials);
             else
                 ok = SkipObject();
@@ -498,7 +488,7 @@ class Parser {
                 continue;
             }
             if (tok_.kind != Tok::Name) return Unexpected("a material or '}'");
-            if (EqualNoCase(tok_.text, "Material")) {
+            if (os::EqualNoCase(tok_.text, "Material")) {
                 std::string_view t, n;
                 if (!OpenObject(&t, &n)) return false;
                 XMaterial mat;
@@ -525,7 +515,7 @@ class Parser {
                 return true;
             }
             if (tok_.kind != Tok::Name) return Unexpected("a material member or '}'");
-            if (EqualNoCase(tok_.text, "TextureFilename")) {
+            if (os::EqualNoCase(tok_.text, "TextureFilename")) {
                 std::string_view t, n;
                 if (!OpenObject(&t, &n)) return false;
                 SkipSeparators();

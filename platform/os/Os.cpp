@@ -41,17 +41,6 @@ bool Exists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x += 32;
-        if (y >= 'A' && y <= 'Z') y += 32;
-        if (x != y) return false;
-    }
-    return true;
-}
-
 // The entry of dir whose name equals component without regard to case; an
 // exact match wins so that names differing only in case stay reachable.
 bool FindEntryNoCase(const std::string& dir, std::string_view component, std::string& out) {
@@ -77,6 +66,17 @@ bool FindEntryNoCase(const std::string& dir, std::string_view component, std::st
 }
 
 }  // namespace
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x += 32;
+        if (y >= 'A' && y <= 'Z') y += 32;
+        if (x != y) return false;
+    }
+    return true;
+}
 
 const std::string& StartDirectory() {
     std::lock_guard lock(g_dirMutex);

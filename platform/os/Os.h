@@ -36,6 +36,9 @@ bool CreateDirectory(std::string_view name);
 // Size of a file in bytes, -1 when it cannot be read.
 long long FileSize(std::string_view name);
 
+// Equality without regard to the case of ASCII letters.
+bool EqualNoCase(std::string_view a, std::string_view b);
+
 // Case-insensitive match with '*' (any run) and '?' (one character).
 bool WildcardMatch(std::string_view pattern, std::string_view name);
 
