@@ -12,39 +12,38 @@ endif()
 target_include_directories(zt_options INTERFACE ${CMAKE_SOURCE_DIR})
 target_compile_definitions(zt_options INTERFACE ZT_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
-# Everything the game executable links. The subsystems call each other upward
-# through their managers (the game layer's hooks), so the libraries are linked
-# as one rescanned group: zt_all is the only way to link them.
-add_library(zt_all INTERFACE)
-
-# zt_library(name DIR folder DEPS ...): a static library of every .cpp below
-# the folder, except the folder's "main/" entry points. DEPS are external
-# libraries only; project libraries reach each other through zt_all.
+# zt_library(name DIR folder USES ... DEPS ...): a static library of every
+# .cpp below the folder, except the folder's "main/" entry points. USES names
+# the project libraries the folder's code calls, DEPS the external ones; both
+# are public, so a library brings what it needs wherever it is linked. A
+# library may use a higher layer only where tools/layer_allowlist.txt lists
+# the include with its reason; such a use makes a cycle of static libraries,
+# which CMake links by repeating the libraries of the cycle.
 function(zt_library name)
-    cmake_parse_arguments(Z "" "DIR" "DEPS" ${ARGN})
+    cmake_parse_arguments(Z "" "DIR" "USES;DEPS" ${ARGN})
     file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${Z_DIR}/*.cpp)
     list(FILTER srcs EXCLUDE REGEX "^${Z_DIR}/main/")
     add_library(${name} STATIC ${srcs})
-    target_link_libraries(${name} PUBLIC zt_options ${Z_DEPS})
-    set_property(GLOBAL APPEND PROPERTY ZT_LIBRARIES ${name})
+    target_link_libraries(${name} PUBLIC zt_options ${Z_USES} ${Z_DEPS})
+    set_property(TARGET ${name} PROPERTY LINK_INTERFACE_MULTIPLICITY 3)
 endfunction()
 
-function(zt_link_group)
-    get_property(libs GLOBAL PROPERTY ZT_LIBRARIES)
-    list(JOIN libs "," joined)
-    target_link_libraries(zt_all INTERFACE "$<LINK_GROUP:RESCAN,${joined}>")
-endfunction()
+# Everything the game executable links: the top layer brings the rest.
+add_library(zt_all INTERFACE)
+target_link_libraries(zt_all INTERFACE game)
 
-# zt_test(name DIR folder DEPS ...): one GoogleTest executable of every .cpp in
-# the folder, run by ctest from the build directory.
+# zt_test(name DIR folder LINKS ... DEPS ...): one GoogleTest executable of
+# every .cpp in the folder, linked against the project libraries in LINKS
+# (the least its tests use) and the external DEPS, run by ctest from the
+# build directory.
 function(zt_test name)
-    cmake_parse_arguments(Z "" "DIR" "DEPS" ${ARGN})
+    cmake_parse_arguments(Z "" "DIR" "LINKS;DEPS" ${ARGN})
     file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${Z_DIR}/*.cpp)
     if(NOT srcs)
         return()
     endif()
     add_executable(${name} ${srcs})
-    target_link_libraries(${name} PRIVATE zt_options zt_all ${Z_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_link_libraries(${name} PRIVATE zt_options ${Z_LINKS} ${Z_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
     add_test(NAME ${name} COMMAND ${name})
     # Mesa's drivers leak at exit, outside our code; tests run without a display.
     set_tests_properties(${name} PROPERTIES TIMEOUT 600
