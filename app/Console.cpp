@@ -8,10 +8,9 @@
 
 #include "app/D3DMain.h"
 #include "app/FileHelpers.h"
+#include "app/GameFrame.h"
 #include "app/Options.h"
 #include "app/Timer.h"
-#include "game/CutScene.h"
-#include "game/MainGame.h"
 #include "platform/gfx/Draw.h"
 #include "platform/os/Os.h"
 #include "world/Engine.h"
@@ -363,8 +362,8 @@ float EConsole::LoadingFraction() const {
 }
 
 void EConsole::DrawLoadingScreen(int) {
-    if (g_CutScene.IsRunning()) return;
-    if (!m_bLoadingShown || g_MainGame.m_iLevelFrame >= 199) return;
+    if (TheGameFrame().CutSceneRunning()) return;
+    if (!m_bLoadingShown || TheGameFrame().LevelFrame() >= 199) return;
     if (g_pD3DInterface) g_pD3DInterface->SetRenderState(gfx::RenderState::MultisampleAntialias, 0);
     const double now = DXUtilTimer(TIMER_GETABSOLUTETIME);
     if (now - m_fLastLoadingFrame < 0.5) return;

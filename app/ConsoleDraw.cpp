@@ -7,13 +7,12 @@
 
 #include "app/Console.h"
 #include "app/D3DMain.h"
+#include "app/GameFrame.h"
 #include "app/Debug.h"
 #include "app/Font.h"
 #include "app/Options.h"
 #include "app/TTFont.h"
 #include "app/TextMgr.h"
-#include "game/LoadScreen.h"
-#include "game/MainGame.h"
 #include "platform/gfx/Draw.h"
 
 namespace {
@@ -98,7 +97,7 @@ void EConsole::ReleaseConsoleBar() {
 // ---- Console views ---------------------------------------------------------------------
 
 void EConsole::Render() {
-    if (g_MainGame.m_iLevelFrame == 0) {
+    if (TheGameFrame().LevelFrame() == 0) {
         DrawLoadingCaption();
         return;
     }
@@ -154,7 +153,7 @@ void EConsole::DrawShortView() {
 
 void EConsole::PrepareLoadingScreen() {
     const float xs = g_f2DScaleX, ys = g_f2DScaleY;
-    if (const char* level = g_MainGame.GetLevelLoadingPicture()) {
+    if (const char* level = TheGameFrame().LevelLoadingPicture()) {
         std::snprintf(m_szLoadingPicture, sizeof m_szLoadingPicture, "%s", level);
     }
     const Placement& p = m_LoadingPlacement;
@@ -176,8 +175,7 @@ void EConsole::LoadingFrame() {
     DrawLoadingImage();
     DrawProgressBar();
     DrawLoadingCaption();
-    g_LoadScreen.Update();
-    g_LoadScreen.DrawBriefing();
+    TheGameFrame().DrawBriefing();
     d->EndScene();
     d->Present();
 }
@@ -202,7 +200,7 @@ void EConsole::DrawProgressBar() {
 void EConsole::DrawLoadingCaption() {
     if (!m_bLoadingShown) return;
     char caption[512];
-    if (const char* title = g_MainGame.GetLevelTitle()) {
+    if (const char* title = TheGameFrame().LevelTitle()) {
         std::snprintf(caption, sizeof caption, "%s %s", g_TextMgr.GetText(">LD"), title);
     } else {
         std::snprintf(caption, sizeof caption, "%s", g_TextMgr.GetText(">S22"));

@@ -5,6 +5,7 @@
 #include "app/Debug.h"
 #include "app/FileHelpers.h"
 #include "app/FocusMgr.h"
+#include "app/GameFrame.h"
 #include "app/Font.h"
 #include "app/ImageSurface.h"
 #include "app/Mouse.h"
@@ -13,8 +14,6 @@
 #include "app/TTFont.h"
 #include "app/TextMgr.h"
 #include "app/VideoConfig.h"
-#include "game/MainGame.h"
-#include "game/Menu.h"
 #include "platform/os/Os.h"
 #include "platform/window/Window.h"
 #include "render/EnvironmentSettings.h"
@@ -270,9 +269,10 @@ void D3DMain::ShowLogo() {
 void D3DMain::RenderFrame() {
     gfx::Device* d = m_pDevice;
     if (!d || d->TestCooperativeLevel() != gfx::Result::Ok || !g_FocusMgr.m_bOnFocus) return;
-    if (!g_Menu.IsOpen()) {
+    const GameFrame& game = TheGameFrame();
+    if (!game.MenuOpen()) {
         ProfilerStart(300);
-        g_MainGame.PreRender();
+        game.PreRender();
         g_Engine.PrepareCamera();
         g_Renderer.PreRender();
         g_SpriteMgr.Update();
@@ -287,16 +287,12 @@ void D3DMain::RenderFrame() {
     if (gfx::HasStencil(g_d3dpp.AutoDepthStencilFormat)) flags |= gfx::clear::Stencil;
     d->Clear(0, nullptr, flags, color, 1.0f, 0);
     d->BeginScene();
-    if (g_Menu.IsOpen() || g_Engine.m_bWorldLoaded) {
+    if (game.MenuOpen() || g_Engine.m_bWorldLoaded) {
         ProfilerStart(430);
         g_Engine.Render();
         ProfilerStop(430);
         ProfilerStart(460);
-        if (g_Menu.IsOpen()) {
-            g_Menu.Render();
-        } else {
-            g_MainGame.Render();
-        }
+        game.Render();
         ProfilerStop(460);
     }
     g_Console.Render();
@@ -310,7 +306,7 @@ void D3DMain::RenderFrame() {
 
 void D3DMain::Release() {
     g_Engine.EndWorld();
-    g_MainGame.Shutdown();
+    TheGameFrame().Shutdown();
     g_Engine.Release();
     ReleaseBackBuffer();
     for (gfx::VertexDeclaration*& decl : g_pVertexDeclarations) {

@@ -2,8 +2,8 @@
 
 #include "app/Console.h"
 #include "app/D3DMain.h"
+#include "app/GameFrame.h"
 #include "app/Mouse.h"
-#include "game/Menu.h"
 #include "platform/gfx/Device.h"
 #include "render/EnvironmentSettings.h"
 #include "world/Camera.h"
@@ -129,7 +129,7 @@ void EFocusMgr::GainFocus() {
     g_Mouse.RestoreState();
     // The console and the menu read window key messages: the keyboard ends
     // released while either is open, acquired otherwise.
-    if (g_Console.IsOpen() || g_Menu.IsOpen()) {
+    if (g_Console.IsOpen() || TheGameFrame().MenuOpen()) {
         g_Engine.CreateKeyboard();
         g_Engine.ReleaseKeyboard();
     } else {
@@ -137,7 +137,7 @@ void EFocusMgr::GainFocus() {
         g_Engine.ReleaseKeyboard();
         g_Engine.CreateKeyboard();
     }
-    if (g_Menu.IsOpen()) g_Menu.OnDeviceReset();
+    if (TheGameFrame().MenuOpen()) TheGameFrame().MenuDeviceReset();
     g_D3DMain.SetInitialRenderStates();
     KeepBackBuffer();
     g_Camera.SetGamma(g_Camera.GetGamma());

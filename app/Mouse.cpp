@@ -2,14 +2,10 @@
 
 #include <algorithm>
 
-#include "actors/WeaponMgr.h"
 #include "app/CommandMgr.h"
 #include "app/FocusMgr.h"
+#include "app/GameFrame.h"
 #include "app/Options.h"
-#include "game/LoadScreen.h"
-#include "game/MainGame.h"
-#include "game/Menu.h"
-#include "game/Panel.h"
 #include "platform/window/Window.h"
 #include "world/Camera.h"
 
@@ -27,16 +23,9 @@ constexpr int32_t kFramesAfterCinematic = 5;
 
 MouseFrame GatherMouseFrame() {
     MouseFrame f;
-    f.bMenuOpen = g_Menu.IsOpen();
-    f.bLoadingActive = g_LoadScreen.IsActive();
-    f.iLevelFrame = g_MainGame.m_iLevelFrame;
-    f.iFramesSinceCinematic = g_MainGame.m_iFramesSinceCinematic;
-    f.fZoom = g_WeaponMgr.m_fZoom;
-    f.bZoomDoubled = g_WeaponMgr.m_bZoomDoubled;
-    f.bWeaponView = g_WeaponMgr.m_bViewFlag;
+    TheGameFrame().FillMouseFrame(f);
     f.bCameraHold = g_Camera.m_bHold != 0;
     f.bWideScreen = WideScreen;
-    f.fWideScreenFade = g_Panel.m_fWideScreenFade;
     f.iDifficulty = Difficulty;
     f.bInvert = InvertMouse;
     f.fSensitivity = MouseSensitivity;

@@ -9,16 +9,13 @@
 #include "app/Debug.h"
 #include "app/FileHelpers.h"
 #include "app/FocusMgr.h"
+#include "app/GameFrame.h"
 #include "app/Mouse.h"
 #include "app/Options.h"
 #include "app/Profiler.h"
 #include "app/StartupDialogs.h"
 #include "app/TextMgr.h"
 #include "app/VideoConfig.h"
-#include "game/LoadScreen.h"
-#include "game/MainGame.h"
-#include "game/Menu.h"
-#include "game/ScreenOverlay.h"
 #include "platform/gfx/Device.h"
 #include "platform/os/Os.h"
 #include "platform/os/Thread.h"
@@ -54,11 +51,11 @@ void IdlePass() {
         g_Debug.StartTimer(401);
     }
     ProfilerStart(200);
-    g_MainGame.Update();
-    g_ScreenOverlay.ResetFrame();
+    const GameFrame& game = TheGameFrame();
+    game.Update();
     ProfilerStop(200);
-    if (g_Engine.m_bWorldRunning || g_Menu.IsOpen()) g_D3DMain.RenderFrame();
-    if (g_LoadScreen.IsActive()) g_LoadScreen.Render();
+    if (g_Engine.m_bWorldRunning || game.MenuOpen()) g_D3DMain.RenderFrame();
+    if (game.LoadingActive()) game.RenderLoading();
     // A world asked for during the frame starts after it was drawn.
     if (g_Engine.m_WorldToStart[0]) {
         char name[sizeof g_Engine.m_WorldToStart];
@@ -192,7 +189,7 @@ int RunWinMain() {
     g_FocusMgr.Start();
     g_hWnd->BringToTop();
     g_D3DMain.RenderFrame();
-    g_MainGame.StartUp();
+    TheGameFrame().StartUp();
     g_hWnd->BringToTop();
     // 18. The first message is handled like every other, so a close that
     // came during start-up is not lost.

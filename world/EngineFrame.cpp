@@ -10,6 +10,7 @@
 #include "app/D3DMain.h"
 #include "app/Debug.h"
 #include "app/FocusMgr.h"
+#include "app/GameFrame.h"
 #include "app/Mouse.h"
 #include "app/Options.h"
 #include "app/Profiler.h"
@@ -211,18 +212,13 @@ void EEngine::Render() {
 void EEngine::OnKeyDown(uint32_t key) {
     if (g_Console.IsOpen())
         g_Console.OnKey(key);
-    else if (!g_Menu.IsOpen())
-        g_MainGame.OnKey(key);
     else
-        g_Menu.OnKeyDown(key);
+        TheGameFrame().KeyDown(key);
 }
 
 void EEngine::OnKeyUp(uint32_t key) {
     if (g_Console.IsOpen()) return;
-    if (!g_Menu.IsOpen())
-        g_MainGame.OnKey(key);
-    else
-        g_Menu.OnKeyUp(key);
+    TheGameFrame().KeyUp(key);
 }
 
 void EEngine::ReleaseMouse() {

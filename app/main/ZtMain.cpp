@@ -1,6 +1,0 @@
-// The game executable.
-#include "app/WinMain.h"
-
-int main() {
-    return WinMain();
-}

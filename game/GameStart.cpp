@@ -1,0 +1,71 @@
+#include "game/GameStart.h"
+
+#include "actors/WeaponMgr.h"
+#include "app/GameFrame.h"
+#include "app/Mouse.h"
+#include "game/CutScene.h"
+#include "game/LoadScreen.h"
+#include "game/MainGame.h"
+#include "game/Menu.h"
+#include "game/Panel.h"
+#include "game/ScreenOverlay.h"
+
+namespace {
+
+GameFrame MakeGameFrame() {
+    GameFrame f;
+    f.StartUp = [] { g_MainGame.StartUp(); };
+    f.Update = [] {
+        g_MainGame.Update();
+        g_ScreenOverlay.ResetFrame();
+    };
+    f.PreRender = [] { g_MainGame.PreRender(); };
+    f.Render = [] {
+        if (g_Menu.IsOpen())
+            g_Menu.Render();
+        else
+            g_MainGame.Render();
+    };
+    f.KeyDown = [](uint32_t key) {
+        if (g_Menu.IsOpen())
+            g_Menu.OnKeyDown(key);
+        else
+            g_MainGame.OnKey(key);
+    };
+    f.KeyUp = [](uint32_t key) {
+        if (g_Menu.IsOpen())
+            g_Menu.OnKeyUp(key);
+        else
+            g_MainGame.OnKey(key);
+    };
+    f.Shutdown = [] { g_MainGame.Shutdown(); };
+    f.MenuOpen = [] { return g_Menu.IsOpen(); };
+    f.MenuDeviceReset = [] { g_Menu.OnDeviceReset(); };
+    f.LoadingActive = [] { return g_LoadScreen.IsActive(); };
+    f.RenderLoading = [] { g_LoadScreen.Render(); };
+    f.LevelFrame = [] { return g_MainGame.m_iLevelFrame; };
+    f.CutSceneRunning = [] { return g_CutScene.IsRunning(); };
+    f.LevelTitle = [] { return g_MainGame.GetLevelTitle(); };
+    f.LevelLoadingPicture = [] { return g_MainGame.GetLevelLoadingPicture(); };
+    f.DrawBriefing = [] {
+        g_LoadScreen.Update();
+        g_LoadScreen.DrawBriefing();
+    };
+    f.FillMouseFrame = [](MouseFrame& m) {
+        m.bMenuOpen = g_Menu.IsOpen();
+        m.bLoadingActive = g_LoadScreen.IsActive();
+        m.iLevelFrame = g_MainGame.m_iLevelFrame;
+        m.iFramesSinceCinematic = g_MainGame.m_iFramesSinceCinematic;
+        m.fZoom = g_WeaponMgr.m_fZoom;
+        m.bZoomDoubled = g_WeaponMgr.m_bZoomDoubled;
+        m.bWeaponView = g_WeaponMgr.m_bViewFlag;
+        m.fWideScreenFade = g_Panel.m_fWideScreenFade;
+    };
+    return f;
+}
+
+} // namespace
+
+void StartGameLayers() {
+    InstallGameFrame(MakeGameFrame());
+}
