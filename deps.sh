@@ -4,7 +4,7 @@
 set -e
 ZT_PACKAGES="build-essential cmake ninja-build pkg-config git
  libgtest-dev libgmock-dev libbenchmark-dev
- libsdl2-dev libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
+ libsdl2-dev libgl-dev libopengl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
  libopenal-dev libopenal1 libvorbis-dev
  libfreetype-dev libfontconfig-dev fonts-dejavu-core
  libstb-dev libimgui-dev libglm-dev

@@ -16,8 +16,12 @@ zt_require(benchmark_FOUND libbenchmark-dev)
 
 find_package(SDL2 QUIET)
 zt_require(SDL2_FOUND libsdl2-dev)
+# The OpenGL component needs libOpenGL.so, which only libopengl-dev ships.
 find_package(OpenGL QUIET COMPONENTS OpenGL EGL)
-zt_require(OpenGL_FOUND "libgl-dev libegl-dev")
+zt_require(OPENGL_INCLUDE_DIR libgl-dev)
+zt_require(OPENGL_opengl_LIBRARY libopengl-dev)
+zt_require(OpenGL_EGL_FOUND libegl-dev)
+zt_require(OpenGL_FOUND "libgl-dev libopengl-dev libegl-dev")
 find_package(OpenAL QUIET)
 zt_require(OPENAL_FOUND libopenal-dev)
 find_package(Freetype QUIET)
