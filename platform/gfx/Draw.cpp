@@ -89,6 +89,10 @@ uint32_t DefaultSamplerState(SamplerState s) {
         return StateValue(TextureFilter::Point);
     case SamplerState::MipFilter:
         return StateValue(TextureFilter::None);
+    case SamplerState::MipMapLodBias:
+        return FloatState(0.0f);
+    case SamplerState::MaxAnisotropy:
+        return 1;
     case SamplerState::Count:
         break;
     }

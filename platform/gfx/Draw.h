@@ -79,7 +79,8 @@ enum class PrimitiveType : uint32_t {
 // Vertices used by `count` primitives of a type.
 uint32_t VertexCount(PrimitiveType type, uint32_t count);
 
-// Texture stage states (per stage; 8 stages).
+// Texture stage states (per stage; 8 stages: the fixed-function programs
+// evaluate at most these, while textures may be set on all SamplerCount).
 enum class TextureStageState : uint32_t {
     ColorOp,
     ColorArg1,
@@ -122,9 +123,22 @@ constexpr uint32_t Complement = 0x10;
 constexpr uint32_t AlphaReplicate = 0x20;
 } // namespace texarg
 
-// Sampler states (per sampler; 8 samplers, sampler n feeds stage n).
-enum class SamplerState : uint32_t { AddressU, AddressV, MagFilter, MinFilter, MipFilter, Count };
-constexpr uint32_t SamplerCount = 8;
+// Sampler states (per sampler; 16 samplers, sampler n reads the texture set
+// on stage n). The fixed-function stages above use the first of them; the
+// effects read all 16. MipMapLodBias holds a float by its bits (FloatState);
+// MaxAnisotropy counts while MinFilter is Anisotropic and the driver filters
+// anisotropically (Caps::MaxAnisotropy above 1), else linear filtering stands in.
+enum class SamplerState : uint32_t {
+    AddressU,
+    AddressV,
+    MagFilter,
+    MinFilter,
+    MipFilter,
+    MipMapLodBias,
+    MaxAnisotropy,
+    Count
+};
+constexpr uint32_t SamplerCount = 16;
 constexpr uint32_t SamplerStateCount = static_cast<uint32_t>(SamplerState::Count);
 
 enum class TextureFilter : uint32_t { None = 0, Point = 1, Linear = 2, Anisotropic = 3 };

@@ -121,6 +121,7 @@ struct Caps {
     uint32_t MaxSimultaneousTextures = 0;
     uint32_t NumSimultaneousRTs = 0;
     uint32_t MaxMultiSamples = 0;
+    uint32_t MaxAnisotropy = 1; // 1 when the driver has no anisotropic filtering
 };
 
 struct Viewport {

@@ -337,3 +337,98 @@ TEST_F(FixedFunction, UpdateSurfaceCopiesARectangleUnscaled) {
 }
 
 } // namespace
+
+TEST_F(FixedFunction, SixteenSamplersKeepTheirStates) {
+    using gfx::SamplerState;
+    struct Case {
+        SamplerState state;
+        uint32_t defaultValue, value;
+    };
+    const Case cases[] = {
+        {SamplerState::AddressU, gfx::StateValue(gfx::TextureAddress::Wrap), gfx::StateValue(gfx::TextureAddress::Clamp)},
+        {SamplerState::AddressV, gfx::StateValue(gfx::TextureAddress::Wrap), gfx::StateValue(gfx::TextureAddress::Mirror)},
+        {SamplerState::MagFilter, gfx::StateValue(gfx::TextureFilter::Point), gfx::StateValue(gfx::TextureFilter::Linear)},
+        {SamplerState::MinFilter, gfx::StateValue(gfx::TextureFilter::Point),
+         gfx::StateValue(gfx::TextureFilter::Anisotropic)},
+        {SamplerState::MipFilter, gfx::StateValue(gfx::TextureFilter::None), gfx::StateValue(gfx::TextureFilter::Linear)},
+        {SamplerState::MipMapLodBias, gfx::FloatState(0.0f), gfx::FloatState(-1.0f)},
+        {SamplerState::MaxAnisotropy, 1, 4},
+    };
+    for (const Case& c : cases) {
+        uint32_t v = 0;
+        ASSERT_EQ(dev_->GetSamplerState(15, c.state, &v), Result::Ok);
+        EXPECT_EQ(v, c.defaultValue) << uint32_t(c.state);
+        ASSERT_EQ(dev_->SetSamplerState(15, c.state, c.value), Result::Ok);
+        ASSERT_EQ(dev_->GetSamplerState(15, c.state, &v), Result::Ok);
+        EXPECT_EQ(v, c.value) << uint32_t(c.state);
+        EXPECT_EQ(dev_->SetSamplerState(16, c.state, c.value), Result::InvalidCall);
+    }
+    gfx::Texture* tex = MakeTexture(1, 1, {0xFFFFFFFF});
+    EXPECT_EQ(dev_->SetTexture(15, tex), Result::Ok);
+    EXPECT_EQ(dev_->SetTexture(16, tex), Result::InvalidCall);
+    dev_->SetTexture(15, nullptr);
+    tex->Release();
+    // The stage states stay those of the eight fixed-function stages.
+    EXPECT_EQ(dev_->SetTextureStageState(8, TextureStageState::ColorOp, 1), Result::InvalidCall);
+    gfx::Caps caps;
+    ASSERT_EQ(dev_->GetDeviceCaps(&caps), Result::Ok);
+    EXPECT_GE(caps.MaxAnisotropy, 1u);
+}
+
+TEST_F(FixedFunction, SamplerFiltersAndLodBiasReachTheDraw) {
+    using gfx::SamplerState;
+    using gfx::TextureFilter;
+    // Level 0 red, level 1 green: the bias picks the level a 1:1 draw reads.
+    gfx::Texture* levels = nullptr;
+    ASSERT_EQ(dev_->CreateTexture(4, 4, 2, 0, gfx::Format::A8R8G8B8, gfx::Pool::Managed, &levels), Result::Ok);
+    for (uint32_t l = 0; l < 2; ++l) {
+        gfx::LockedRect lr;
+        ASSERT_EQ(levels->LockRect(l, &lr, nullptr, 0), Result::Ok);
+        for (uint32_t i = 0; i < levels->Width(l) * levels->Height(l); ++i)
+            static_cast<uint32_t*>(lr.pBits)[i] = l == 0 ? 0xFFFF0000 : 0xFF00FF00;
+        ASSERT_EQ(levels->UnlockRect(l), Result::Ok);
+    }
+    // Black and white side by side, stretched over 32 pixels.
+    gfx::Texture* pair = MakeTexture(2, 1, {0xFF000000, 0xFFFFFFFF});
+    struct Case {
+        const char* name;
+        gfx::Texture* texture;
+        uint32_t filter, mip;
+        float bias;
+        float right;
+        int x;
+        uint32_t expected; // 0: a blend strictly between black and white
+    };
+    const Case cases[] = {
+        {"point, no bias", levels, gfx::StateValue(TextureFilter::Point), gfx::StateValue(TextureFilter::Point), 0.0f,
+         3.5f, 1, 0xFFFF0000},
+        {"point, bias one level", levels, gfx::StateValue(TextureFilter::Point), gfx::StateValue(TextureFilter::Point),
+         1.0f, 3.5f, 1, 0xFF00FF00},
+        {"point magnification keeps the edge", pair, gfx::StateValue(TextureFilter::Point),
+         gfx::StateValue(TextureFilter::None), 0.0f, 31.5f, 15, 0xFF000000},
+        {"linear magnification blends", pair, gfx::StateValue(TextureFilter::Linear),
+         gfx::StateValue(TextureFilter::None), 0.0f, 31.5f, 15, 0},
+        {"anisotropic filters at least linearly", pair, gfx::StateValue(TextureFilter::Anisotropic),
+         gfx::StateValue(TextureFilter::None), 0.0f, 31.5f, 15, 0},
+    };
+    dev_->SetTextureStageState(0, TextureStageState::ColorOp, gfx::StateValue(TextureOp::SelectArg1));
+    for (const Case& c : cases) {
+        dev_->SetTexture(0, c.texture);
+        dev_->SetSamplerState(0, SamplerState::MinFilter, c.filter);
+        dev_->SetSamplerState(0, SamplerState::MagFilter, c.filter);
+        dev_->SetSamplerState(0, SamplerState::MipFilter, c.mip);
+        dev_->SetSamplerState(0, SamplerState::MaxAnisotropy, 4);
+        dev_->SetSamplerState(0, SamplerState::MipMapLodBias, gfx::FloatState(c.bias));
+        Quad(-0.5f, -0.5f, c.right, 3.5f, 0xFFFFFFFF);
+        const uint32_t got = Pixel(c.x, 1);
+        if (c.expected) {
+            EXPECT_EQ(got, c.expected) << c.name;
+        } else {
+            EXPECT_GT(got & 0xFF, 0x20u) << c.name;
+            EXPECT_LT(got & 0xFF, 0xE0u) << c.name;
+        }
+    }
+    dev_->SetTexture(0, nullptr);
+    levels->Release();
+    pair->Release();
+}

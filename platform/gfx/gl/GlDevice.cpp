@@ -649,6 +649,7 @@ Result GlDevice::GetDeviceCaps(Caps* caps) {
     caps->MaxSimultaneousTextures = 8;
     caps->NumSimultaneousRTs = uint32_t(std::min(maxDraw, 4));
     caps->MaxMultiSamples = uint32_t(maxSamples);
+    caps->MaxAnisotropy = uint32_t(m_draw.MaxAnisotropy());
     return Result::Ok;
 }
 

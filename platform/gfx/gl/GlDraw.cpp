@@ -184,6 +184,23 @@ GLint MinFilterGl(uint32_t min, uint32_t mip) {
     return mipLinear ? GL_NEAREST_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_NEAREST;
 }
 
+// Anisotropic filtering: core in GL 4.6, an extension before it.
+constexpr GLenum kGlTextureMaxAnisotropy = 0x84FE;
+constexpr GLenum kGlMaxTextureMaxAnisotropy = 0x84FF;
+
+bool HasAnisotropicFiltering(const DrawFunctions& gl) {
+    GLint n = 0;
+    gl.GetIntegerv(GL_NUM_EXTENSIONS, &n);
+    for (GLint i = 0; i < n; ++i) {
+        const char* e = reinterpret_cast<const char*>(gl.GetStringi(GL_EXTENSIONS, GLuint(i)));
+        if (e && (std::strcmp(e, "GL_EXT_texture_filter_anisotropic") == 0 ||
+                  std::strcmp(e, "GL_ARB_texture_filter_anisotropic") == 0)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool ColourFormat(Format f) {
     return f == Format::A8R8G8B8 || f == Format::X8R8G8B8;
 }
@@ -528,8 +545,10 @@ void GlDraw::ResetStates() {
         for (uint32_t k = 0; k < TextureStageStateCount; ++k) {
             m_stage[s][k] = DefaultStageState(s, static_cast<TextureStageState>(k));
         }
-        if (m_textures[s]) m_textures[s]->Release();
-        m_textures[s] = nullptr;
+    }
+    for (GlTexture*& t : m_textures) {
+        if (t) t->Release();
+        t = nullptr;
     }
     for (uint32_t s = 0; s < SamplerCount; ++s) {
         for (uint32_t k = 0; k < SamplerStateCount; ++k)
@@ -542,7 +561,7 @@ void GlDraw::ResetStates() {
 }
 
 Result GlDraw::SetTexture(uint32_t stage, Texture* texture) {
-    if (stage >= TextureStageCount) return Result::InvalidCall;
+    if (stage >= SamplerCount) return Result::InvalidCall;
     GlTexture* t = static_cast<GlTexture*>(texture);
     if (t) t->AddRef();
     if (m_textures[stage]) m_textures[stage]->Release();
@@ -694,35 +713,74 @@ bool GlDraw::EnsureProgram() {
     for (uint32_t i = 0; i < kProgramStages; ++i)
         gl->Uniform1i(loc(samplers[i]), GLint(i));
     gl->GenVertexArrays(1, &m_vao);
-    gl->GenSamplers(GLsizei(kProgramStages), m_samplers);
-    for (bool& d : m_samplerDirty)
-        d = true;
     gl->GenBuffers(1, &m_streamBuffer);
+    if (!EnsureSamplers()) return false;
     return true;
 }
 
-void GlDraw::BindStages() {
+bool GlDraw::EnsureSamplers() {
+    if (m_samplers[0]) return true;
+    const DrawFunctions* gl = Functions();
+    if (!gl) return false;
+    gl->GenSamplers(GLsizei(SamplerCount), m_samplers);
+    for (bool& d : m_samplerDirty)
+        d = true;
+    return true;
+}
+
+float GlDraw::MaxAnisotropy() {
+    if (m_maxAnisotropy == 0) {
+        m_maxAnisotropy = 1;
+        const DrawFunctions* gl = Functions();
+        if (gl && HasAnisotropicFiltering(*gl)) {
+            GLfloat most = 1;
+            gl->GetFloatv(kGlMaxTextureMaxAnisotropy, &most);
+            m_maxAnisotropy = std::max(1.0f, most);
+        }
+    }
+    return m_maxAnisotropy;
+}
+
+void GlDraw::ApplySampler(uint32_t unit) {
     const DrawFunctions& gl = m_gl;
-    for (uint32_t i = 0; i < kProgramStages; ++i) {
+    const uint32_t* s = m_sampler[unit];
+    const GLuint sm = m_samplers[unit];
+    gl.SamplerParameteri(sm, GL_TEXTURE_WRAP_S, WrapGl(s[uint32_t(SamplerState::AddressU)]));
+    gl.SamplerParameteri(sm, GL_TEXTURE_WRAP_T, WrapGl(s[uint32_t(SamplerState::AddressV)]));
+    const uint32_t mag = s[uint32_t(SamplerState::MagFilter)];
+    gl.SamplerParameteri(sm, GL_TEXTURE_MAG_FILTER,
+                         mag == StateValue(TextureFilter::Point) || mag == 0 ? GL_NEAREST : GL_LINEAR);
+    const uint32_t min = s[uint32_t(SamplerState::MinFilter)];
+    gl.SamplerParameteri(sm, GL_TEXTURE_MIN_FILTER, MinFilterGl(min, s[uint32_t(SamplerState::MipFilter)]));
+    gl.SamplerParameterf(sm, GL_TEXTURE_LOD_BIAS, StateFloat(s[uint32_t(SamplerState::MipMapLodBias)]));
+    const float most = MaxAnisotropy();
+    if (most > 1) {
+        float a = 1;
+        if (min == StateValue(TextureFilter::Anisotropic))
+            a = std::clamp(float(s[uint32_t(SamplerState::MaxAnisotropy)]), 1.0f, most);
+        gl.SamplerParameterf(sm, kGlTextureMaxAnisotropy, a);
+    }
+    m_samplerDirty[unit] = false;
+}
+
+void GlDraw::BindTextureUnits(uint32_t count) {
+    if (!EnsureSamplers()) return;
+    const DrawFunctions& gl = m_gl;
+    count = std::min(count, SamplerCount);
+    for (uint32_t i = 0; i < count; ++i) {
         gl.ActiveTexture(GL_TEXTURE0 + i);
         gl.BindTexture(GL_TEXTURE_2D, m_textures[i] ? m_textures[i]->Name() : 0);
-        if (m_samplerDirty[i]) {
-            const uint32_t* s = m_sampler[i];
-            const GLuint sm = m_samplers[i];
-            gl.SamplerParameteri(sm, GL_TEXTURE_WRAP_S, WrapGl(s[uint32_t(SamplerState::AddressU)]));
-            gl.SamplerParameteri(sm, GL_TEXTURE_WRAP_T, WrapGl(s[uint32_t(SamplerState::AddressV)]));
-            const uint32_t mag = s[uint32_t(SamplerState::MagFilter)];
-            gl.SamplerParameteri(sm, GL_TEXTURE_MAG_FILTER,
-                                 mag == StateValue(TextureFilter::Point) || mag == 0 ? GL_NEAREST
-                                                                                     : GL_LINEAR);
-            gl.SamplerParameteri(
-                sm, GL_TEXTURE_MIN_FILTER,
-                MinFilterGl(s[uint32_t(SamplerState::MinFilter)], s[uint32_t(SamplerState::MipFilter)]));
-            m_samplerDirty[i] = false;
-        }
+        if (m_samplerDirty[i]) ApplySampler(i);
         gl.BindSampler(i, m_samplers[i]);
     }
     gl.ActiveTexture(GL_TEXTURE0);
+}
+
+void GlDraw::UnbindSamplers(uint32_t count) {
+    if (!m_loaded) return;
+    count = std::min(count, SamplerCount);
+    for (uint32_t i = 0; i < count; ++i)
+        m_gl.BindSampler(i, 0);
 }
 
 void GlDraw::SetUniforms() {
@@ -816,10 +874,9 @@ Result GlDraw::Draw(PrimitiveType type, uint32_t primitiveCount, GLuint buffer, 
     if (layout.specular < 0) gl.VertexAttrib4f(kSpecular, 0, 0, 0, 0);
     gl.Uniform1i(m_u.preTransformed, layout.preTransformed ? 1 : 0);
     SetUniforms();
-    BindStages();
+    BindTextureUnits(kProgramStages);
     gl.DrawArrays(PrimitiveGl(type), 0, GLsizei(VertexCount(type, primitiveCount)));
-    for (uint32_t i = 0; i < kProgramStages; ++i)
-        gl.BindSampler(i, 0);
+    UnbindSamplers(kProgramStages);
     return Result::Ok;
 }
 

@@ -25,6 +25,8 @@ class GlDraw;
 
 #define ZT_GL_DRAW_FUNCTIONS(X)                                                                              \
     X(PFNGLGETINTEGERVPROC, GetIntegerv)                                                                     \
+    X(PFNGLGETFLOATVPROC, GetFloatv)                                                                         \
+    X(PFNGLGETSTRINGIPROC, GetStringi)                                                                       \
     X(PFNGLGENTEXTURESPROC, GenTextures)                                                                     \
     X(PFNGLDELETETEXTURESPROC, DeleteTextures)                                                               \
     X(PFNGLBINDTEXTUREPROC, BindTexture)                                                                     \
@@ -36,6 +38,7 @@ class GlDraw;
     X(PFNGLGENSAMPLERSPROC, GenSamplers)                                                                     \
     X(PFNGLBINDSAMPLERPROC, BindSampler)                                                                     \
     X(PFNGLSAMPLERPARAMETERIPROC, SamplerParameteri)                                                         \
+    X(PFNGLSAMPLERPARAMETERFPROC, SamplerParameterf)                                                         \
     X(PFNGLGENBUFFERSPROC, GenBuffers)                                                                       \
     X(PFNGLDELETEBUFFERSPROC, DeleteBuffers)                                                                 \
     X(PFNGLBINDBUFFERPROC, BindBuffer)                                                                       \
@@ -213,6 +216,14 @@ class GlDraw {
     Result DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
                            uint32_t stride);
 
+    // Binds the textures set on units 0..count-1 (at most SamplerCount) with
+    // their sampler states, for the program about to draw: the built-in one
+    // or an effect's. UnbindSamplers undoes the sampler part after the draw.
+    void BindTextureUnits(uint32_t count);
+    void UnbindSamplers(uint32_t count);
+    // The largest anisotropy the driver filters with (1: none).
+    float MaxAnisotropy();
+
     // Used by the resources.
     const DrawFunctions* Functions();
     void Track(GlTracked* r);
@@ -226,8 +237,9 @@ class GlDraw {
 
   private:
     bool EnsureProgram();
+    bool EnsureSamplers();
+    void ApplySampler(uint32_t unit);
     Result Draw(PrimitiveType type, uint32_t primitiveCount, GLuint buffer, uint32_t offset, uint32_t stride);
-    void BindStages();
     void SetUniforms();
 
     GlDevice& m_device;
@@ -236,6 +248,7 @@ class GlDraw {
     bool m_failed = false;
     GLuint m_program = 0, m_vao = 0, m_streamBuffer = 0, m_blitFbo = 0, m_blitTexture = 0;
     GLuint m_samplers[SamplerCount] = {};
+    float m_maxAnisotropy = 0; // 0 until asked
     uint32_t m_streamBufferSize = 0;
     struct Uniforms {
         GLint preTransformed, viewport, worldViewProj, stageTex, colorOp, colorArg1, colorArg2, alphaOp,
@@ -245,7 +258,7 @@ class GlDraw {
     uint32_t m_stage[TextureStageCount][TextureStageStateCount] = {};
     uint32_t m_sampler[SamplerCount][SamplerStateCount] = {};
     bool m_samplerDirty[SamplerCount] = {};
-    GlTexture* m_textures[TextureStageCount] = {};
+    GlTexture* m_textures[SamplerCount] = {};
     uint32_t m_fvf = 0;
     GlVertexBuffer* m_stream = nullptr;
     uint32_t m_streamOffset = 0, m_streamStride = 0;
