@@ -297,14 +297,16 @@ void EConsole::BeginLoadingScreen(const char* worldFile) {
     if (!f) return;
     // World lines hold at most 2999 characters.
     static char line[3000];
-    while (!std::feof(f)) {
+    while (MoreLines(f, worldFile)) {
         ReadLineRaw(f, line, sizeof line - 1);
         if (IsKeyword(line, "mesh")) {
             ++m_iNumMeshes;
             ++m_iTotalSteps;
         }
     }
+    const bool unreadable = std::ferror(f);
     std::fclose(f);
+    if (unreadable) return;
     m_bLoadingShown = true;
     m_iStage = -1;
 

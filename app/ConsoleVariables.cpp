@@ -15,6 +15,7 @@
 #include "app/Options.h"
 #include "game/CutScene.h"
 #include "game/Intro.h"
+#include "platform/os/Number.h"
 #include "platform/os/Os.h"
 #include "render/EnvironmentSettings.h"
 #include "render/PostProcess.h"
@@ -70,10 +71,10 @@ namespace {
 
 // Numbers of a value: the leading decimal integer or number, 0 without one.
 int32_t IntValue(const char* value) {
-    return int32_t(std::strtol(value, nullptr, 10));
+    return os::ReadInt(value);
 }
 float FloatValue(const char* value) {
-    return float(std::strtod(value, nullptr));
+    return os::ReadFloat(value);
 }
 
 // The first, second and third blank-separated numbers of a value; missing
@@ -428,14 +429,16 @@ void EConsole::ExecFile(const char* fileName) {
     if (!f) return;
     char line[257];
     char name[257];
-    while (!std::feof(f)) {
+    while (MoreLines(f, fileName)) {
         ReadLine(f, line, 256);
         TrimRight(line);
         const char* value;
         SplitLine(line, name, sizeof name, &value);
         SetVariable(name, value, fromConfig);
     }
+    const bool unreadable = std::ferror(f);
     std::fclose(f);
+    if (unreadable) return;
     g_f2DScaleX = float(screenwidth) / 1024.0f;
     g_f2DScaleY = float(screenheight) / 768.0f;
 }

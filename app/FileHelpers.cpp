@@ -1,11 +1,14 @@
 #include "app/FileHelpers.h"
 
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
+#include "app/Console.h"
 #include "app/TextMgr.h"
+#include "platform/os/Number.h"
 #include "platform/os/Os.h"
 
 // The binary primitives move values as they lie in memory; the file format is
@@ -206,6 +209,19 @@ void ReadLineRaw(std::FILE* f, char* buffer, int n) {
     ReadLineInto(f, buffer, n, false);
 }
 
+bool MoreLines(std::FILE* f, const char* fileName) {
+    if (!f || std::feof(f)) return false;
+    if (!std::ferror(f)) return true;
+    if (!fileName) return false;
+    // On the error log as well: zt.cfg is read before the console's log begins.
+    char line[512];
+    std::snprintf(line, sizeof line, "%s: cannot be read (%s)", fileName ? fileName : "",
+                  std::strerror(errno));
+    ErrorLog(line, nullptr);
+    g_Console.Print(line);
+    return false;
+}
+
 void WriteLine(std::FILE* f, const char* text, int n) {
     if (!f) return;
     if (text && n > 0) std::fwrite(text, 1, strnlen(text, size_t(n)), f);
@@ -258,11 +274,11 @@ void ParseVector3(const char* text, float* vector) {
     char piece[256];
     std::strncpy(piece, text, sizeof piece - 1);
     piece[sizeof piece - 1] = 0;
-    vector[0] = float(std::atof(piece));
+    vector[0] = os::ReadFloat(piece);
     std::strncpy(piece, GetArgument(piece), sizeof piece - 1);
-    vector[1] = float(std::atof(piece));
+    vector[1] = os::ReadFloat(piece);
     std::strncpy(piece, GetArgument(piece), sizeof piece - 1);
-    vector[2] = float(std::atof(piece));
+    vector[2] = os::ReadFloat(piece);
 }
 
 bool FileExists(const char* name) {

@@ -49,6 +49,12 @@ void FileReadOrientation(std::FILE* f, orientation* o);
 // buffer; ReadLineRaw does neither.
 void ReadLine(std::FILE* f, char* buffer, int n);
 void ReadLineRaw(std::FILE* f, char* buffer, int n);
+// The condition of every line-reading loop: true while the file has more to
+// read. A read error (a directory opened as a file, a failing disk) ends the
+// loop as the end of the file does and is logged as "<file>: cannot be read
+// (<reason>)" on the console and the error log; the caller then goes on as
+// for a missing file (std::ferror). Without a name the caller reports it.
+bool MoreLines(std::FILE* f, const char* fileName);
 // Writes at most n characters of the text, then LF.
 void WriteLine(std::FILE* f, const char* text, int n);
 

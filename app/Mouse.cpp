@@ -6,6 +6,7 @@
 #include "app/FocusMgr.h"
 #include "app/GameFrame.h"
 #include "app/Options.h"
+#include "platform/os/Number.h"
 #include "platform/window/Window.h"
 #include "world/Camera.h"
 
@@ -18,6 +19,8 @@ namespace {
 constexpr int32_t kButtonsFromFrame = 150;
 constexpr int32_t kViewFromFrame = 200;
 constexpr int32_t kFramesAfterCinematic = 5;
+// A greater sensitivity turns the view by more than a radian per count.
+constexpr float kMaxSensitivity = 100.0f;
 
 } // namespace
 
@@ -88,7 +91,8 @@ uint32_t EMouse::Reacquire() {
 
 void EMouse::Update() {
     if (!m_bReady || !m_pDevice || !g_FocusMgr.m_bStarted) return;
-    if (MouseSensitivity < 0.01f) MouseSensitivity = 0.01f;
+    // The options file may hold any value: not a number counts as the least.
+    MouseSensitivity = os::ClampFloat(MouseSensitivity, 0.01f, kMaxSensitivity);
     m_State.weightedX = m_State.weightedY = m_State.weightedWheel = 0;
     uint32_t count = BUFFER_SIZE;
     if (m_pDevice->GetDeviceData(m_Events, &count) != input::Result::Ok) {

@@ -177,7 +177,7 @@ bool UpdateConfigResolution() {
         height = e.dwHeight;
     }
     char line[kConfigLineLen + 1];
-    while (!std::feof(bak)) {
+    while (MoreLines(bak, "zt.bak")) {
         ReadLine(bak, line, kConfigLineLen);
         if (IsKeyword(line, "screenwidth")) {
             std::snprintf(line, sizeof line, "ScreenWidth %u", width);

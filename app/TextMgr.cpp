@@ -1,5 +1,6 @@
 #include "app/TextMgr.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -59,7 +60,8 @@ ETextMgr::ETextMgr() : m_bHoldReports(true) {
 
 void ETextMgr::FlushReports() {
     m_bHoldReports = false;
-    for (const std::string& line : m_HeldReports) ErrorLog(line.c_str(), "!labels.txt");
+    for (const auto& [line, logFile] : m_HeldReports)
+        ErrorLog(line.c_str(), logFile.empty() ? nullptr : logFile.c_str());
     m_HeldReports.clear();
     m_HeldReports.shrink_to_fit();
 }
@@ -93,7 +95,8 @@ void ETextMgr::Load() {
     std::FILE* f = os::OpenFile(TEXT_FILE, "rt");
     if (!f) return;
     char line[LINE_LEN + 1];
-    while (!std::feof(f)) {
+    // Read before the console exists: a read error is reported here.
+    while (MoreLines(f, nullptr)) {
         ReadLineRaw(f, line, LINE_LEN);
         if (line[0] != '>') continue;
 
@@ -118,15 +121,26 @@ void ETextMgr::Load() {
             if (StrCmpNoCase(t->klucz, key) == 0) {
                 char report[KEY_LEN + 32];
                 std::snprintf(report, sizeof report, "Duplicate label %s", key);
-                if (m_bHoldReports)
-                    m_HeldReports.emplace_back(report);
-                else
-                    ErrorLog(report, "!labels.txt");
+                Report(report, "!labels.txt");
             }
         }
         AddEntry(key, text);
     }
+    const bool unreadable = std::ferror(f);
+    const int error = errno;
     std::fclose(f);
+    if (!unreadable) return;
+    Clear(); // as when the file is missing
+    char report[256];
+    std::snprintf(report, sizeof report, "%s: cannot be read (%s)", TEXT_FILE, std::strerror(error));
+    Report(report, nullptr);
+}
+
+void ETextMgr::Report(const char* line, const char* logFile) {
+    if (m_bHoldReports)
+        m_HeldReports.emplace_back(line, logFile ? logFile : "");
+    else
+        ErrorLog(line, logFile);
 }
 
 void ETextMgr::AddEntry(const char* key, const char* text) {

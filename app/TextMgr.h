@@ -4,15 +4,17 @@
 // code page 1250, kept as bytes.
 //
 // One global instance, built during static initialisation before the process
-// entry runs. Its duplicate-label lines for "!labels.txt" are held until the
-// entry has deleted the previous run's reports (FlushReports), so they survive
-// this run and a refused second instance writes nothing. A missing or empty file gives an empty table; every lookup of a
-// missing label gives an empty text, never null. Afterwards read-only, main
-// thread.
+// entry runs. Its duplicate-label lines for "!labels.txt", and the line of a
+// text file that cannot be read for "!error.txt", are held until the entry
+// has deleted the previous run's reports (FlushReports), so they survive this
+// run and a refused second instance writes nothing. A missing, unreadable or
+// empty file gives an empty table; every lookup of a missing label gives an
+// empty text, never null. Afterwards read-only, main thread.
 #pragma once
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct strtext {
@@ -53,8 +55,10 @@ class ETextMgr {
 
   private:
     bool m_bHoldReports = false;
-    std::vector<std::string> m_HeldReports;
+    std::vector<std::pair<std::string, std::string>> m_HeldReports; // line, log file ("" the error log)
 
+    // A line for a log file (null: the error log), held until FlushReports.
+    void Report(const char* line, const char* logFile);
     void AddEntry(const char* key, const char* text);
     void FreeEntries(bool untrack);
 };

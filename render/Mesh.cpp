@@ -14,6 +14,7 @@
 #include "physics/CollisionMgr.h"
 #include "physics/IntersectSegment.h"
 #include "platform/math/Math.h"
+#include "platform/os/Number.h"
 #include "render/MeshMgr.h"
 #include "world/ObjectRecord.h"
 
@@ -68,7 +69,7 @@ void EMesh::Create(const char* fileName) {
     m_vBoxMax = data.boxMax;
     m_vBoxCenter = {0, 0, 0};
     m_fBaseRadius = m_fRadius = data.radius;
-    if (m_hObject) m_hObject->iRange = int32_t(m_fRadius);
+    if (m_hObject) m_hObject->iRange = os::ClampToInt(m_fRadius);
 
     m_Materials.assign(m_dwNumSubsets, MeshMaterial{});
     g_Debug.AddAllocation("m_pMeshMaterials");
@@ -184,7 +185,7 @@ void EMesh::SetScale(const math::Vec3& scale) {
     if (scale.z > m) m = scale.z;
     m_fScaledRadiusSq = m_fModelRadiusSq * m * m;
     m_fRadius = m * m_fBaseRadius;
-    if (m_hObject) m_hObject->iRange = int32_t(m_fRadius);
+    if (m_hObject) m_hObject->iRange = os::ClampToInt(m_fRadius);
     UpdateWorldMatrix();
     BuildSubsetTable();
 }

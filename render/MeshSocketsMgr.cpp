@@ -9,6 +9,7 @@
 #include "app/Console.h"
 #include "app/FileHelpers.h"
 #include "platform/math/Math.h"
+#include "platform/os/Number.h"
 #include "platform/os/Os.h"
 #include "render/Mesh.h"
 #include "world/Engine.h"
@@ -70,7 +71,7 @@ bool EMeshSocketsMgr::LoadFile(const char* path) {
     file.dwNumSockets = 0;
     char meshName[sizeof file.szMeshName] = {};
     static char line[kLineLength + 1];
-    while (!std::feof(f)) {
+    while (MoreLines(f, path)) {
         line[0] = 0;
         ReadLineRaw(f, line, kLineLength);
         char word[64];
@@ -82,7 +83,7 @@ bool EMeshSocketsMgr::LoadFile(const char* path) {
             Word(line, 1, s.szName, sizeof s.szName);
             for (int i = 0; i < 3; ++i) {
                 Word(line, 2 + i, word, sizeof word);
-                s.fPosition[i] = float(std::atof(word));
+                s.fPosition[i] = os::ReadFloat(word);
             }
             if (++file.dwNumSockets == MAX_SOCKETS_IN_ONE_FILE) {
                 g_Console.Print("ERROR in  MeshSocketsMgr.cpp: MAX_SOCKETS_IN_ONE_FILE exceeded!");
@@ -90,7 +91,9 @@ bool EMeshSocketsMgr::LoadFile(const char* path) {
             }
         }
     }
+    const bool unreadable = std::ferror(f);
     std::fclose(f);
+    if (unreadable) return false;
     std::memcpy(file.szMeshName, meshName, sizeof meshName);
     return true;
 }

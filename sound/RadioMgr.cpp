@@ -7,6 +7,7 @@
 
 #include "app/Console.h"
 #include "app/FileHelpers.h"
+#include "platform/os/Number.h"
 #include "platform/os/Os.h"
 #include "sound/SoundMgr.h"
 #include "world/ObjectAction.h"
@@ -62,7 +63,7 @@ bool RadioMgr::LoadRadioFile(const char* fileName) {
     }
     RadioDefinition* radio = nullptr;
     char line[LINE_LEN + 1];
-    while (!std::feof(f)) {
+    while (MoreLines(f, fileName)) {
         ReadLine(f, line, LINE_LEN);
         if (IsKeyword(line, "radio")) {
             radio = new RadioDefinition{};
@@ -80,15 +81,16 @@ bool RadioMgr::LoadRadioFile(const char* fileName) {
         } else if (!radio || radio->dwNumTracks == 0) {
             continue; // the track settings below need a track
         } else if (IsKeyword(line, "range")) {
-            radio->fRange[radio->dwNumTracks - 1] = std::strtof(GetArgument(line), nullptr);
+            radio->fRange[radio->dwNumTracks - 1] = os::ReadFloat(GetArgument(line));
         } else if (IsKeyword(line, "loop")) {
             radio->bLoop[radio->dwNumTracks - 1] = 1;
         } else if (IsKeyword(line, "volume")) {
-            radio->fVolume[radio->dwNumTracks - 1] = std::strtof(GetArgument(line), nullptr);
+            radio->fVolume[radio->dwNumTracks - 1] = os::ReadFloat(GetArgument(line));
         }
     }
+    const bool unreadable = std::ferror(f);
     std::fclose(f);
-    return true;
+    return !unreadable;
 }
 
 RadioDefinition* RadioMgr::FindRadio(const char* name) {

@@ -2,13 +2,13 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "app/Console.h"
 #include "app/Debug.h"
 #include "app/FileHelpers.h"
 #include "game/GameAI.h"
 #include "platform/math/Math.h"
+#include "platform/os/Number.h"
 #include "platform/os/Os.h"
 #include "world/Engine.h"
 #include "world/ObjectApi.h"
@@ -23,11 +23,11 @@ constexpr float kDegToRad = 3.14159265f / 180.0f;
 
 void ReadFloats(const char* line, float* out, int count) {
     for (int i = 0; i < count; ++i)
-        out[i] = static_cast<float>(std::atof(GetWord(line, i + 1)));
+        out[i] = os::ReadFloat(GetWord(line, i + 1));
 }
 
 uint8_t Flag(const char* line) {
-    return std::atoi(GetWord(line, 1)) != 0;
+    return os::ReadInt(GetWord(line, 1)) != 0;
 }
 
 math::Vec3 Lerp(const math::Vec3& a, const math::Vec3& b, float t) {
@@ -72,6 +72,7 @@ void BezierMgr::FreeAll() {
         g_Debug.RemoveAllocation("BezierNode");
         m_pFirst = next;
     }
+    m_dwNumPoints = 0;
 }
 
 // ---- The path file ------------------------------------------------------------------
@@ -81,7 +82,7 @@ bool BezierMgr::LoadFile(const char* fileName) {
     if (!f) return false;
     char line[257];
     BezierNode* node = nullptr;
-    while (!std::feof(f)) {
+    while (MoreLines(f, fileName)) {
         ReadLine(f, line, 256);
         if (IsKeyword(line, "bezier_node")) {
             node = AllocNode();
@@ -90,7 +91,7 @@ bool BezierMgr::LoadFile(const char* fileName) {
         }
         if (!node) continue; // lines before the first node are ignored
         if (IsKeyword(line, "nr"))
-            node->nr = static_cast<uint32_t>(std::atoi(GetWord(line, 1)));
+            node->nr = static_cast<uint32_t>(os::ReadInt(GetWord(line, 1)));
         else if (IsKeyword(line, "pos"))
             ReadFloats(line, node->vPosition.data(), 3);
         else if (IsKeyword(line, "ksztalt1"))
@@ -120,13 +121,15 @@ bool BezierMgr::LoadFile(const char* fileName) {
         else if (IsKeyword(line, "pause_in_node"))
             node->bPauseInNode = Flag(line);
         else if (IsKeyword(line, "pause_pause_time"))
-            node->dPauseTime = std::atof(GetWord(line, 1));
+            node->dPauseTime = os::ReadDouble(GetWord(line, 1));
         else if (IsKeyword(line, "values"))
             ReadFloats(line, node->fValues, 5);
         else if (IsKeyword(line, "next_in_path_nr"))
-            node->dwNextNr = static_cast<uint32_t>(std::atoi(GetWord(line, 1)));
+            node->dwNextNr = static_cast<uint32_t>(os::ReadInt(GetWord(line, 1)));
     }
+    const bool unreadable = std::ferror(f);
     std::fclose(f);
+    if (unreadable) return false;
     LinkAndSample();
     StartLoadedObjects();
     return true;
@@ -136,8 +139,11 @@ void BezierMgr::LinkAndSample() {
     // Each node's next node is the first one in the list with its number.
     for (BezierNode* n = m_pFirst; n; n = n->pNext)
         n->pNextInPath = FindNodeByNr(n->dwNextNr);
-    for (BezierNode* n = m_pFirst; n; n = n->pNext)
+    m_dwNumPoints = 0;
+    for (BezierNode* n = m_pFirst; n; n = n->pNext) {
         SampleNode(n);
+        m_dwNumPoints += n->dwNumPoints;
+    }
 }
 
 void BezierMgr::SampleNode(BezierNode* node) {
@@ -197,11 +203,33 @@ void BezierMgr::GetPointOnPath(const char* startName, double distance, math::Vec
                                math::Vec3* direction) {
     BezierNode* node = FindNode(startName);
     if (!node) return;
-    if (distance < 0) distance = 0;
-    // A closed path of no length would never use the distance up.
-    const double total = GetPathLength(startName);
+    if (!(distance > 0)) distance = 0; // negative, and not a number
+    // The path's length, its node count and its last node before it ends or
+    // runs into itself.
+    for (BezierNode* n = m_pFirst; n; n = n->pNext)
+        n->bVisited = 0;
+    double total = 0;
+    uint32_t count = 0;
+    BezierNode* end = node;
+    for (BezierNode* n = node; n && !n->bVisited; n = n->pNextInPath) {
+        n->bVisited = 1;
+        total += n->dLength;
+        ++count;
+        end = n;
+    }
+    // A path that runs into itself repeats its loop: a longer distance is
+    // taken round the loop, so one walk along the path holds it.
+    if (BezierNode* loop = end->pNextInPath; loop && distance > total && std::isfinite(total)) {
+        double lead = 0;
+        for (BezierNode* n = node; n != loop; n = n->pNextInPath)
+            lead += n->dLength;
+        const double cycle = total - lead;
+        distance = cycle > 0 ? lead + std::fmod(distance - lead, cycle) : total;
+    }
+    // Lengths that are not numbers, or a loop of no length, could keep the
+    // walk going: it ends after the path and its loop once more.
     BezierNode* last = node;
-    while (node) {
+    for (uint32_t steps = 0; node && steps <= 2 * count; ++steps) {
         last = node;
         if (distance <= node->dLength && node->pNextInPath && node->dwNumPoints >= 2) {
             for (uint32_t i = 0; i + 1 < node->dwNumPoints; ++i) {
@@ -218,7 +246,6 @@ void BezierMgr::GetPointOnPath(const char* startName, double distance, math::Vec
         }
         distance -= node->dLength;
         node = node->pNextInPath;
-        if (total <= 0 && node && node->bVisited) break;
     }
     if (position) *position = last->vPosition;
     if (direction) *direction = last->vIncoming;
@@ -385,13 +412,15 @@ void BezierMgr::Advance(ObjectRecord* h, double t) {
     }
 
     // A path of no length would send the mover round for ever: two returns to
-    // the start node without any way covered end the step.
+    // the start node without any way covered end the step. Speeds and times
+    // from data may be anything: a step walks every sample of the paths at
+    // most twice, and a speed or time that is not a number ends it.
     int emptyLaps = 0;
-    for (;;) {
+    for (uint32_t budget = 2 * m_dwNumPoints + 2; budget > 0; --budget) {
         if (!AbsorbPause(&s.bLapPause, &s.dLapPauseTime, &t)) break;
         if (s.bStopMarked) break;
         if (!AbsorbPause(&s.bPauseInNode, &s.dNodePauseTime, &t)) break;
-        if (s.dSpeed <= 0 || t <= 0) break;
+        if (!(s.dSpeed > 0) || !(t > 0)) break;
         node = s.pCurrentNode;
         const uint32_t i = s.dwSampleIndex;
         const double way = t * s.dSpeed;

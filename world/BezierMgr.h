@@ -98,6 +98,7 @@ class BezierMgr {
     void StartLoadedObjects();
 
     BezierNode* m_pFirst = nullptr;
+    uint32_t m_dwNumPoints = 0; // samples of every node, the bound of a mover's step
 };
 
 extern BezierMgr g_BezierMgr;

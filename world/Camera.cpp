@@ -11,6 +11,7 @@
 #include "game/GameAI.h"
 #include "game/Panel.h"
 #include "platform/math/Math.h"
+#include "platform/os/Number.h"
 #include "platform/os/Os.h"
 #include "sound/SoundMgr.h"
 #include "world/Engine.h"
@@ -150,11 +151,10 @@ void ECamera::BuildGammaRamp(gfx::GammaRamp* ramp) const {
     const float factors[3] = {m_fGammaR, m_fGammaG, m_fGammaB};
     uint16_t* tables[3] = {ramp->red, ramp->green, ramp->blue};
     for (int c = 0; c < 3; ++c) {
-        const float g = factors[c] < 0.01f ? 0.01f : factors[c];
+        const float g = factors[c] >= 0.01f ? factors[c] : 0.01f; // not a number: the least
         for (int i = 0; i < 256; ++i) {
-            float value = 65535.0f * std::pow(float(i) / 255.0f, 1.0f / g);
-            if (value > 65535.0f) value = 65535.0f;
-            tables[c][i] = uint16_t(value);
+            const float value = 65535.0f * std::pow(float(i) / 255.0f, 1.0f / g);
+            tables[c][i] = uint16_t(os::ClampToInt(value, 0, 65535));
         }
     }
 }

@@ -21,6 +21,7 @@
 #include "game/MainGame.h"
 #include "game/Menu.h"
 #include "platform/math/Math.h"
+#include "platform/os/Number.h"
 #include "render/AmbientProbe.h"
 #include "render/DepthRender.h"
 #include "render/EnvironmentSettings.h"
@@ -47,6 +48,9 @@ constexpr double kMinFrame = 0.001;
 constexpr double kMaxFrame = 0.5;
 constexpr double kMaxFrameLong = 2.0;
 constexpr float kFastForward = 100.0f;
+// The time scale comes from the console, scripts and actions: any value is
+// used within 0..kMaxTimeSpeed.
+constexpr float kMaxTimeSpeed = 100.0f;
 constexpr float kFpsWindow = 0.05f;
 constexpr float kCutsceneSkipAfter = 5.0f;
 
@@ -67,7 +71,7 @@ bool EEngine::EngineFrameTiming() {
     if (m_bFastForward) frame *= kFastForward;
     m_fLastTime = now;
     m_fFpsAccumulator += frame;
-    frame *= GlobalTimeSpeed;
+    frame *= os::ClampFloat(GlobalTimeSpeed, 0.0f, kMaxTimeSpeed);
     ++m_dwFpsFrames;
     if (m_fFpsAccumulator > kFpsWindow) {
         m_fFps = float(m_dwFpsFrames) / m_fFpsAccumulator;

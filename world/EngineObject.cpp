@@ -21,6 +21,7 @@
 #include "physics/CollisionMgr.h"
 #include "physics/RigidBodySimulation.h"
 #include "platform/math/Math.h"
+#include "platform/os/Number.h"
 #include "platform/os/Os.h"
 #include "render/AmbientProbe.h"
 #include "render/DepthRender.h"
@@ -515,8 +516,8 @@ void EEngineObject::UpdateVisibility() {
             if ((h->dwFlags & kFlagUnimportant) && !DrawNotImportant) {
                 h->bVisibleNow = 0;
             } else if (recompute) {
-                h->iCameraDistance = int32_t(Distance(h->vPosition, eye));
-                h->iPlayerDistance = int32_t(Distance(h->vPosition, m_vPlayerPosition));
+                h->iCameraDistance = os::ClampToInt(Distance(h->vPosition, eye));
+                h->iPlayerDistance = os::ClampToInt(Distance(h->vPosition, m_vPlayerPosition));
                 if (decide) h->bVisibleNow = LightVisible(h, eye, forward) ? 1 : 0;
             }
         } else if (h->dwType != OT_SPRITE) {
@@ -525,11 +526,11 @@ void EEngineObject::UpdateVisibility() {
             } else if (h->dwFlags & kFlagStickMarker) {
                 h->bVisibleNow = DrawStickMarkers ? 1 : 0;
             } else if (recompute) {
-                h->iCameraDistance = int32_t(Distance(h->vPosition, eye));
-                h->iPlayerDistance = int32_t(Distance(h->vPosition, m_vPlayerPosition));
+                h->iCameraDistance = os::ClampToInt(Distance(h->vPosition, eye));
+                h->iPlayerDistance = os::ClampToInt(Distance(h->vPosition, m_vPlayerPosition));
                 if (decide) h->bVisibleNow = ObjectVisible(h, eye, forward, m_dwCameraFinder) ? 1 : 0;
             } else {
-                h->iCameraDistance = int32_t(Distance(h->vPosition, eye));
+                h->iCameraDistance = os::ClampToInt(Distance(h->vPosition, eye));
             }
         }
 

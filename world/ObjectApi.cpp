@@ -13,6 +13,7 @@
 #include "physics/IntersectSegment.h"
 #include "physics/RigidBodySimulation.h"
 #include "platform/math/Math.h"
+#include "platform/os/Number.h"
 #include "render/FxMgr.h"
 #include "render/Mesh.h"
 #include "render/MeshSocketsMgr.h"
@@ -230,7 +231,7 @@ void GetObjectDisappearRange(ObjectRecord* h, float* out) {
 
 void SetObjectRange(ObjectRecord* h, float range) {
     if (!h || h->dwType != OT_LIGHT) return;
-    h->iRange = int32_t(std::lround(range));
+    h->iRange = os::ClampToInt(std::round(range));
     h->bCubeMapRendered = 0;
 }
 

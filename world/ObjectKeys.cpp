@@ -6,6 +6,7 @@
 
 #include "app/Console.h"
 #include "app/FileHelpers.h"
+#include "platform/os/Number.h"
 #include "world/ImageIo.h"
 #include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
@@ -159,8 +160,8 @@ void EWorldMgr::ParseBezierMovingKeys(const char* line, ObjectRecord* h) {
     if (params0) {
         p.dwLapLimit = static_cast<uint32_t>(ParamInt(line, 1));
         p.bActive = ParamInt(line, 2) != 0;
-        p.dFirstLapPause = std::strtod(GetLineParam(line, 3), nullptr);
-        p.dLaterLapPause = std::strtod(GetLineParam(line, 4), nullptr);
+        p.dFirstLapPause = os::ReadDouble(GetLineParam(line, 3));
+        p.dLaterLapPause = os::ReadDouble(GetLineParam(line, 4));
         // Only an exact 1 switches these on.
         p.bStartWhenLoaded = ParamInt(line, 5) == 1;
         p.bFlag2 = ParamInt(line, 6) == 1;

@@ -11,6 +11,7 @@
 #include "physics/CollisionMgr.h"
 #include "physics/IntersectSegment.h"
 #include "physics/RigidBodySimulation.h"
+#include "platform/os/Number.h"
 #include "platform/os/Os.h"
 #include "render/FxMgr.h"
 #include "render/Mesh.h"
@@ -31,7 +32,7 @@ namespace {
 constexpr size_t kMaxFileName = 126;
 
 int32_t Round(float v) {
-    return int32_t(std::lround(v));
+    return os::ClampToInt(std::round(v));
 }
 
 } // namespace
@@ -284,7 +285,7 @@ void EEngine::DeleteNotImportant() {
 }
 
 void EEngine::WipeOut(float radius) {
-    const int32_t r = int32_t(radius);
+    const int32_t r = os::ClampToInt(radius);
     for (int i = 0; i < MAX_OBJECTS; ++i) {
         ObjectRecord& o = m_Objects[i];
         if (o.bUsed && (o.iCameraDistance - o.iRange >= r || o.bAlwaysWipe)) DeleteObject(&o);

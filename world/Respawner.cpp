@@ -17,6 +17,7 @@
 #include "app/Console.h"
 #include "app/FileHelpers.h"
 #include "game/GameAI.h"
+#include "platform/os/Number.h"
 #include "platform/os/Os.h"
 #include "world/Engine.h"
 #include "world/EngineObject.h"
@@ -142,7 +143,7 @@ void EEngineObject::LoadRespawnerData(const char* fileName) {
         return;
     }
     char lines[5][kLineLength + 1];
-    while (true) {
+    while (MoreLines(f, fileName)) {
         lines[0][0] = 0;
         ReadLineRaw(f, lines[0], kLineLength);
         if (std::feof(f) && !lines[0][0]) break;
@@ -152,13 +153,14 @@ void EEngineObject::LoadRespawnerData(const char* fileName) {
         }
         ObjectRecord* h = g_Engine.FindObjectByName(lines[0]);
         if (!h) continue;
-        h->pRespawnPath = g_PathMgr.FindPath(std::atoi(lines[1]), std::atoi(lines[2]), std::atoi(lines[3]));
+        h->pRespawnPath =
+            g_PathMgr.FindPath(os::ReadInt(lines[1]), os::ReadInt(lines[2]), os::ReadInt(lines[3]));
         h->pRespawnPlace = nullptr;
         if (!h->pRespawnPath) {
             Reported("%s ma zapisany zly path respawnu!", h->szName);
             continue;
         }
-        h->pRespawnPlace = g_PathMgr.FindPlace(h->pRespawnPath, std::atoi(lines[4]));
+        h->pRespawnPlace = g_PathMgr.FindPlace(h->pRespawnPath, os::ReadInt(lines[4]));
         if (!h->pRespawnPlace) {
             h->pRespawnPath = nullptr;
             Reported("%s ma zapisany zly place respawnu!", h->szName);

@@ -1,5 +1,6 @@
 #include "world/WorldMgr.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "app/Orientation.h"
 #include "app/Records.h"
 #include "app/TextMgr.h"
+#include "platform/os/Number.h"
 #include "platform/os/Os.h"
 #include "render/EnvironmentSettings.h"
 #include "render/Mesh.h"
@@ -35,22 +37,19 @@ constexpr uint32_t kKindInvisibleInEditor = 0x80000;
 constexpr size_t kTieNameBound = 1000;
 constexpr size_t kLightTieNameBound = 32;
 
-// atoi and atof of the C library, with numbers beyond the integer range
-// clamped instead of undefined.
 int ToInt(const char* text) {
-    long long v = std::strtoll(text, nullptr, 10);
-    return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : static_cast<int>(v);
+    return os::ReadInt(text);
 }
 // Colours, flag words and PESEL words are 32-bit patterns: a value above the
 // signed range keeps its bits, a negative one wraps.
 uint32_t ToU32(const char* text) {
-    long long v = std::strtoll(text, nullptr, 10);
-    if (v > static_cast<long long>(UINT32_MAX)) return UINT32_MAX;
+    const int64_t v = os::ReadInt64(text);
+    if (v > static_cast<int64_t>(UINT32_MAX)) return UINT32_MAX;
     if (v < INT32_MIN) return static_cast<uint32_t>(INT32_MIN);
     return static_cast<uint32_t>(v);
 }
 float ToFloat(const char* text) {
-    return static_cast<float>(std::strtod(text, nullptr));
+    return os::ReadFloat(text);
 }
 
 } // namespace
@@ -225,11 +224,7 @@ void EWorldMgr::ApplyKeyFields(const char* line, const WorldKeyField* first, con
         case WorldKeyField::FloatToInt: {
             // Truncation toward zero; values outside the integer range are
             // clamped rather than left undefined.
-            double d = std::strtod(text, nullptr);
-            int32_t v = d != d               ? 0
-                        : d >= 2147483647.0  ? INT32_MAX
-                        : d <= -2147483648.0 ? INT32_MIN
-                                             : static_cast<int32_t>(d);
+            int32_t v = os::ClampToInt(os::ReadDouble(text));
             std::memcpy(field, &v, sizeof v);
             break;
         }
@@ -263,18 +258,24 @@ bool EWorldMgr::LoadWorld(const char* fileName) {
     }
     std::fclose(f);
 
-    f = os::OpenFile(fileName, "rb");
-    if (!f) return false;
-    long size = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
-    std::fclose(f);
-    if (size <= 0) return false;
+    // As a missing file, but said in the log.
+    auto cannotRead = [&](const char* reason) {
+        g_Console.Printf("%s: cannot be read (%s)", fileName, reason);
+        m_bLoadError = 1;
+        return false;
+    };
+    // A directory opens, but is no file to read.
+    const long long size = os::FileSize(fileName);
+    if (size < 0) return cannotRead("not a file");
+    if (size == 0) return false;
     std::unique_ptr<char[]> data(new (std::nothrow) char[size]);
     if (!data) return false;
     f = os::OpenFile(fileName, "rb");
     if (!f) return false;
     size_t got = std::fread(data.get(), 1, static_cast<size_t>(size), f);
+    const bool unreadable = std::ferror(f);
     std::fclose(f);
+    if (unreadable) return cannotRead(std::strerror(errno));
     ProcessWorldData(data.get(), got, fileName);
     return true;
 }

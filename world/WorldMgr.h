@@ -40,8 +40,8 @@ struct WorldKeyField {
     enum Kind : uint8_t {
         U32Flag,    // 32-bit word, 1 when the integer is not 0
         U8Flag,     // one byte, 1 when the integer is not 0
-        I32,        // atoi
-        Float,      // atof
+        I32,        // a decimal integer
+        Float,      // a decimal number
         FloatToInt, // read as a float, integer part (toward zero) kept as i32
         Text,       // safe_string_copy with the bound and label
     };

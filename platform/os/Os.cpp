@@ -65,7 +65,7 @@ bool FindEntryNoCase(const std::string& dir, std::string_view component, std::st
     return found;
 }
 
-}  // namespace
+} // namespace
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -87,7 +87,8 @@ const std::string& StartDirectory() {
 void SetStartDirectory(std::string_view dir) {
     std::string d(dir);
     if (d.empty() || d[0] != '/') d = CurrentDirectory() + "/" + d;
-    while (d.size() > 1 && d.back() == '/') d.pop_back();
+    while (d.size() > 1 && d.back() == '/')
+        d.pop_back();
     std::lock_guard lock(g_dirMutex);
     StartDir() = d;
 }
@@ -96,7 +97,7 @@ std::string ResolvePath(std::string_view name) {
     std::string n(name);
     std::replace(n.begin(), n.end(), '\\', '/');
     std::string path = (!n.empty() && n[0] == '/') ? std::string() : StartDirectory();
-    bool missing = false;  // once a component is missing, the rest is kept as given
+    bool missing = false; // once a component is missing, the rest is kept as given
     size_t pos = 0;
     while (pos <= n.size()) {
         size_t next = n.find('/', pos);
@@ -130,7 +131,9 @@ bool FileExists(std::string_view name) {
     return stat(ResolvePath(name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool DirectoryExists(std::string_view name) { return !name.empty() && IsDir(ResolvePath(name)); }
+bool DirectoryExists(std::string_view name) {
+    return !name.empty() && IsDir(ResolvePath(name));
+}
 
 bool DeleteFile(std::string_view name) {
     if (name.empty()) return false;
@@ -156,6 +159,7 @@ bool CopyFile(std::string_view from, std::string_view to, bool overwrite) {
             break;
         }
     }
+    if (std::ferror(in)) ok = false; // a directory, or a failing disk
     std::fclose(in);
     if (std::fclose(out) != 0) ok = false;
     return ok;
@@ -195,7 +199,8 @@ bool WildcardMatch(std::string_view p, std::string_view s) {
             return false;
         }
     }
-    while (pi < p.size() && p[pi] == '*') ++pi;
+    while (pi < p.size() && p[pi] == '*')
+        ++pi;
     return pi == p.size();
 }
 
@@ -222,35 +227,42 @@ std::vector<DirEntry> ListDirectory(std::string_view pattern) {
 }
 
 uint64_t PerformanceCounter() {
-    timespec ts {};
+    timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return uint64_t(ts.tv_sec) * 1000000000ull + uint64_t(ts.tv_nsec);
 }
 
-uint64_t PerformanceFrequency() { return 1000000000ull; }
+uint64_t PerformanceFrequency() {
+    return 1000000000ull;
+}
 
-uint32_t TimeGetTimeMs() { return uint32_t(PerformanceCounter() / 1000000ull); }
+uint32_t TimeGetTimeMs() {
+    return uint32_t(PerformanceCounter() / 1000000ull);
+}
 
-void SleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 namespace {
 CalendarTime FromTm(const std::tm& t, long nanos) {
-    return {t.tm_year + 1900, t.tm_mon + 1, t.tm_wday, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, int(nanos / 1000000)};
+    return {t.tm_year + 1900, t.tm_mon + 1, t.tm_wday, t.tm_mday,
+            t.tm_hour,        t.tm_min,     t.tm_sec,  int(nanos / 1000000)};
 }
-}  // namespace
+} // namespace
 
 CalendarTime LocalTime() {
-    timespec ts {};
+    timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
-    std::tm t {};
+    std::tm t{};
     localtime_r(&ts.tv_sec, &t);
     return FromTm(t, ts.tv_nsec);
 }
 
 CalendarTime SystemTimeUtc() {
-    timespec ts {};
+    timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
-    std::tm t {};
+    std::tm t{};
     gmtime_r(&ts.tv_sec, &t);
     return FromTm(t, ts.tv_nsec);
 }
@@ -265,6 +277,8 @@ int Rand() {
     return int((s >> 16) & 0x7fff);
 }
 
-void Srand(uint32_t seed) { g_randState.store(seed, std::memory_order_relaxed); }
+void Srand(uint32_t seed) {
+    g_randState.store(seed, std::memory_order_relaxed);
+}
 
-}  // namespace os
+} // namespace os

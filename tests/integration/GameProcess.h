@@ -26,8 +26,10 @@ namespace fs = std::filesystem;
 // process and the running test so that parallel runs never share one.
 inline fs::path CopyDemoData(const std::string& prefix) {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const fs::path dir =
-        fs::temp_directory_path() / (prefix + std::to_string(::getpid()) + "_" + info->name());
+    std::string name = info->name(); // "Test/Case" for a parameterised one
+    for (char& c : name)
+        if (c == '/') c = '_';
+    const fs::path dir = fs::temp_directory_path() / (prefix + std::to_string(::getpid()) + "_" + name);
     fs::remove_all(dir);
     fs::copy(fs::path(ZT_SOURCE_DIR) / "data", dir, fs::copy_options::recursive);
     fs::create_directories(dir / "save");
