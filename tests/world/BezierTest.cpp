@@ -3,9 +3,12 @@
 // laps and speed blends.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <string>
+#include <tuple>
 
 #include "WorldFixture.h"
 #include "game/GameAI.h"
@@ -397,4 +400,111 @@ TEST_F(BezierTest, LoadingStartsMoversAndPlacesTheOthersAtTheirStart) {
     math::Vec3 position;
     GetObjectPosition(placed, &position);
     EXPECT_EQ(position, math::Vec3(0, 10, 0));
+}
+
+// ---- Hostile numbers ------------------------------------------------------------------
+
+namespace {
+
+const double kNan = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+
+// The shapes a path can take: open, closed through its start, running into a
+// loop that misses the start (a lasso), and a closed loop of no length.
+enum class Shape { Open, Closed, Lasso, EmptyLoop };
+
+// A shape, the speed of its nodes and the time step.
+using MoverCase = std::tuple<Shape, double, double>;
+
+} // namespace
+
+class BezierHostileTest : public BezierTest, public ::testing::WithParamInterface<MoverCase> {
+  protected:
+    // A path of the shape whose nodes all have the speed; starts at "a".
+    static void Build(Shape shape, float speed) {
+        const math::Vec3 p(0, 0, 0), q(0, 0, 100), r(100, 0, 100);
+        switch (shape) {
+        case Shape::Open:
+            Node("a", 1, p, 2, speed, &q);
+            Node("b", 2, q, 0, speed);
+            break;
+        case Shape::Closed:
+            Node("a", 1, p, 2, speed, &q);
+            Node("b", 2, q, 1, speed, &p);
+            break;
+        case Shape::Lasso:
+            Node("a", 1, p, 2, speed, &q);
+            Node("b", 2, q, 3, speed, &r);
+            Node("c", 3, r, 2, speed, &q);
+            break;
+        case Shape::EmptyLoop:
+            Node("a", 1, p, 2, speed);
+            Node("b", 2, p, 1, speed);
+            break;
+        }
+        g_BezierMgr.LinkAndSample();
+    }
+};
+
+TEST_P(BezierHostileTest, EveryStepEndsAndTheMoverStaysOnItsPath) {
+    const auto [shape, speed, step] = GetParam();
+    Build(shape, float(speed));
+    ObjectRecord* h = Mover("a");
+    ASSERT_TRUE(h);
+    for (int i = 0; i < 3; ++i) {
+        g_BezierMgr.Advance(h, step);
+        g_BezierMgr.UpdateObjects(step > FLT_MAX ? float(kInf) : float(step)); // NaN stays NaN
+    }
+    // Within the paths' box, 0..100 on x and z.
+    const math::Vec3 v = h->BezierState.vPosition;
+    EXPECT_TRUE(v.x >= -1e-3f && v.x <= 100.001f && v.z >= -1e-3f && v.z <= 100.001f)
+        << v.x << " " << v.y << " " << v.z;
+    EXPECT_LT(h->BezierState.dwSampleIndex + 1, h->BezierState.pCurrentNode->dwNumPoints);
+
+    // Walking the path by any distance ends as well, on the path.
+    for (double distance : {step, speed, kNan, kInf, -kInf, 1e300, 250.0}) {
+        math::Vec3 position(-1, -1, -1), direction;
+        g_BezierMgr.GetPointOnPath("a", distance, &position, &direction);
+        EXPECT_TRUE(position.x >= -1e-3f && position.x <= 100.001f && position.z >= -1e-3f &&
+                    position.z <= 100.001f)
+            << distance;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, BezierHostileTest,
+    ::testing::Combine(::testing::Values(Shape::Open, Shape::Closed, Shape::Lasso, Shape::EmptyLoop),
+                       ::testing::Values(kNan, kInf, double(FLT_MAX), -double(FLT_MAX), 0.0, 1e-40, 64.0),
+                       ::testing::Values(kNan, kInf, 1e300, double(FLT_MAX), -1.0, 0.0, 1e-300, 0.016)));
+
+// A closed loop taken round many times finds the same point as the distance
+// within one lap.
+TEST_F(BezierTest, ADistanceBeyondALoopIsTakenRoundIt) {
+    const math::Vec3 p(0, 0, 0), q(0, 0, 100), r(100, 0, 100);
+    Node("a", 1, p, 2, 10, &q);
+    Node("b", 2, q, 3, 10, &r);
+    Node("c", 3, r, 2, 10, &q);
+    g_BezierMgr.LinkAndSample();
+    const double lead = 100, cycle = 200;
+    math::Vec3 near, far, direction;
+    g_BezierMgr.GetPointOnPath("a", lead + 50, &near, &direction);
+    g_BezierMgr.GetPointOnPath("a", lead + 1000 * cycle + 50, &far, &direction);
+    EXPECT_NEAR(Distance(near, {50, 0, 100}), 0, 0.05);
+    EXPECT_NEAR(Distance(far, near), 0, 0.05);
+}
+
+// Hostile numbers in the path file read as the one number reader reads them.
+TEST_F(BezierTest, HostileNumbersInThePathFileReadAsFiniteValues) {
+    const std::string nines(60, '9');
+    WriteFile("h.bzr", "bezier_node a\nnr nan\npos inf -inf 1e30\nksztalt1 " + nines + " -" + nines +
+                           " nan\nvalues nan 1 2 3 4\npause_pause_time " + nines + "\nnext_in_path_nr inf\n");
+    ASSERT_TRUE(g_BezierMgr.LoadFile("h.bzr"));
+    BezierNode* a = g_BezierMgr.FindNode("a");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->nr, 0u);
+    EXPECT_EQ(a->vPosition, math::Vec3(0, 0, 1));
+    EXPECT_EQ(a->vControl1, math::Vec3(FLT_MAX, -FLT_MAX, 0));
+    EXPECT_EQ(a->fValues[0], 0.0f);
+    EXPECT_EQ(a->dPauseTime, 1e60);
+    EXPECT_EQ(a->pNextInPath, a);
 }

@@ -2,6 +2,9 @@
 // engine update's gates, deferred deletion and published values.
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <limits>
+
 #include "WorldFixture.h"
 #include "app/Console.h"
 #include "app/FocusMgr.h"
@@ -153,4 +156,34 @@ TEST_F(EngineFrameTest, MarkedObjectsGoAtTheEndOfTheFrameAndTheCountIsPublished)
     EXPECT_EQ(std::memcmp(&g_EngineSharedFlags, &zero, sizeof zero), 0);
     EXPECT_EQ(g_Engine.m_bFastForward, 0);
     EXPECT_EQ(g_Engine.m_bWorldTimeRunning, 1);
+}
+
+// The time scale may come from the console, scripts or actions as any value:
+// the frame time stays a number within 0 and 100 times the clamped step.
+TEST_F(EngineFrameTest, AnyTimeScaleGivesAFrameTimeInItsBounds) {
+    struct Case {
+        float speed;
+        float frameTime; // of a 0.02 s step
+    } cases[] = {
+        {std::numeric_limits<float>::quiet_NaN(), 0.0f},
+        {std::numeric_limits<float>::infinity(), 2.0f},
+        {-std::numeric_limits<float>::infinity(), 0.0f},
+        {FLT_MAX, 2.0f},
+        {-FLT_MAX, 0.0f},
+        {-1.0f, 0.0f},
+        {250.0f, 2.0f},
+        {3.0f, 0.06f},
+    };
+    for (const Case& c : cases) {
+        GlobalTimeSpeed = c.speed;
+        Advance(0.02);
+        ASSERT_TRUE(g_Engine.EngineFrameTiming());
+        EXPECT_NEAR(g_Engine.m_fFrameTime, c.frameTime, 1e-5) << c.speed;
+    }
+    // With fast forward on and the longest step, the bound still holds.
+    GlobalTimeSpeed = FLT_MAX;
+    g_Engine.m_bFastForward = 1;
+    Advance(10.0);
+    ASSERT_TRUE(g_Engine.EngineFrameTiming());
+    EXPECT_FLOAT_EQ(g_Engine.m_fFrameTime, 0.5f * 100.0f * 100.0f);
 }
