@@ -156,10 +156,9 @@ void EMesh::UpdateWorldMatrix() {
     if (m_hObject) m_hObject->Orientation.SetQuaternion(m_qRotation);
 
     m_mWorld = math::MatrixTransformation(m_vScale, m_qRotation, m_vPosition);
+    BoxCorners(m_vBoxMin, m_vBoxMax, m_vWorldCorners);
     for (int i = 0; i < 8; ++i) {
-        const math::Vec3 corner{(i & 1) ? m_vBoxMax.x : m_vBoxMin.x, (i & 2) ? m_vBoxMax.y : m_vBoxMin.y,
-                                (i & 4) ? m_vBoxMax.z : m_vBoxMin.z};
-        m_vWorldCorners[i] = math::Vec3TransformCoord(corner, m_mWorld);
+        m_vWorldCorners[i] = math::Vec3TransformCoord(m_vWorldCorners[i], m_mWorld);
         m_vWorldMin = i ? math::Vec3Minimize(m_vWorldMin, m_vWorldCorners[i]) : m_vWorldCorners[i];
         m_vWorldMax = i ? math::Vec3Maximize(m_vWorldMax, m_vWorldCorners[i]) : m_vWorldCorners[i];
     }
@@ -220,10 +219,9 @@ void EMesh::SetDisappearTime(bool on, float seconds) {
 }
 
 bool EMesh::IntersectSegmentBox(const math::Vec3* a, const math::Vec3* b) const {
-    if (!a || !b || !m_bCreated) return false;
-    const math::Vec3 la = math::Vec3TransformCoord(*a, m_mInvWorld);
-    const math::Vec3 lb = math::Vec3TransformCoord(*b, m_mInvWorld);
-    return SegmentAABBIntersect(la, lb, m_vBoxMin, m_vBoxMax);
+    if (!a || !b) return false;
+    const CollisionMeshEntry* entry = g_CollisionMgr.GetEntry(m_hObject);
+    return entry && SegmentBoxCornersIntersect(*a, *b, entry->vWorldCorners);
 }
 
 void EMesh::ReleaseMaterials() {

@@ -68,9 +68,9 @@ class EMesh {
     void SetPathGenerationParams(const PathGenerationParams* params);
     void GetPathGenerationParams(PathGenerationParams* params) const;
     void SetDisappearTime(bool on, float seconds);
-    // True when the segment a..b crosses the object's oriented box (the model
-    // box placed by the world matrix); false for a null point or a mesh that
-    // is not created. The trigger-zone test of mesh objects.
+    // True when the segment a..b crosses the object's oriented box as the
+    // collision manager keeps it; false for a null point or an object without
+    // a collision entry. The trigger-zone test of mesh objects.
     bool IntersectSegmentBox(const math::Vec3* a, const math::Vec3* b) const;
     // Face and vertex counts of a subset; the outputs stay as given when the
     // attribute table has no such subset.

@@ -29,6 +29,10 @@ class EMeshMgr {
         char szFileName[256] = {};
         uint32_t dwCenter = 1; // 0 when the name holds "_nocenter"
         mesh::MeshData data;   // vertices, faces, attribute table, materials, box and radius
+        // The box of each attribute range's vertices (the collision manager
+        // fills them when an object of the mesh is added).
+        math::Vec3 vSubsetMin[MAX_MATERIALS];
+        math::Vec3 vSubsetMax[MAX_MATERIALS];
         strmesh* pNext = nullptr;
         strmesh* pPrev = nullptr;
     };

@@ -8,6 +8,7 @@
 
 #include "app/Console.h"
 #include "app/FileHelpers.h"
+#include "physics/RigidBodyParametersMgr.h"
 #include "platform/math/Math.h"
 #include "platform/os/Number.h"
 #include "platform/os/Os.h"
@@ -20,27 +21,6 @@ EMeshSocketsMgr g_MeshSocketsMgr;
 namespace {
 
 constexpr int kLineLength = 5000;
-
-// Word n (0-based) of a line, blank-separated, into out.
-void Word(const char* line, int n, char* out, size_t size) {
-    out[0] = 0;
-    const char* p = line;
-    for (int i = 0;; ++i) {
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        if (!*p) return;
-        const char* end = p;
-        while (*end && *end != ' ' && *end != '\t')
-            ++end;
-        if (i == n) {
-            const size_t len = std::min(size_t(end - p), size - 1);
-            std::memcpy(out, p, len);
-            out[len] = 0;
-            return;
-        }
-        p = end;
-    }
-}
 
 } // namespace
 
@@ -73,16 +53,16 @@ bool EMeshSocketsMgr::LoadFile(const char* path) {
     static char line[kLineLength + 1];
     while (MoreLines(f, path)) {
         line[0] = 0;
-        ReadLineRaw(f, line, kLineLength);
+        ReadLine(f, line, kLineLength);
         char word[64];
-        Word(line, 0, word, sizeof word);
+        SplitLine(line, 0, word, sizeof word);
         if (StrCmpNoCase(word, "mesh_filename") == 0) {
-            Word(line, 1, meshName, sizeof meshName);
+            SplitLine(line, 1, meshName, sizeof meshName);
         } else if (StrCmpNoCase(word, "socket") == 0) {
             MeshSocket& s = file.Sockets[file.dwNumSockets];
-            Word(line, 1, s.szName, sizeof s.szName);
+            SplitLine(line, 1, s.szName, sizeof s.szName);
             for (int i = 0; i < 3; ++i) {
-                Word(line, 2 + i, word, sizeof word);
+                SplitLine(line, 2 + i, word, sizeof word);
                 s.fPosition[i] = os::ReadFloat(word);
             }
             if (++file.dwNumSockets == MAX_SOCKETS_IN_ONE_FILE) {

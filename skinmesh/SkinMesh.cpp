@@ -5,6 +5,8 @@
 
 #include "app/Console.h"
 #include "app/Debug.h"
+#include "physics/CollisionMgr.h"
+#include "platform/math/Math.h"
 #include "platform/mesh/MeshData.h"
 #include "platform/mesh/XFile.h"
 
@@ -39,7 +41,31 @@ bool ESkinMesh::Create(const char* fileName) {
     m_vBoxMax = data.boxMax;
     m_fRadius = data.radius;
     m_bLoaded = 1;
+    PlaceWorldBox();
     return true;
+}
+
+void ESkinMesh::SetPosition(const math::Vec3& position) {
+    m_vPosition = position;
+    PlaceWorldBox();
+}
+
+void ESkinMesh::SetScale(const math::Vec3& scale) {
+    m_vScale = scale;
+    PlaceWorldBox();
+}
+
+void ESkinMesh::PlaceWorldBox() {
+    const math::Vec3 a{m_vBoxMin.x * m_vScale.x, m_vBoxMin.y * m_vScale.y, m_vBoxMin.z * m_vScale.z};
+    const math::Vec3 b{m_vBoxMax.x * m_vScale.x, m_vBoxMax.y * m_vScale.y, m_vBoxMax.z * m_vScale.z};
+    m_vWorldMin = m_vPosition + math::Vec3Minimize(a, b);
+    m_vWorldMax = m_vPosition + math::Vec3Maximize(a, b);
+    if (m_hObject) g_CollisionMgr.UpdateObject(m_hObject);
+}
+
+void ESkinMesh::GetWorldBox(math::Vec3* min, math::Vec3* max) const {
+    if (min) *min = m_vWorldMin;
+    if (max) *max = m_vWorldMax;
 }
 
 void ESkinMesh::Release() {

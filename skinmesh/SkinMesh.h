@@ -4,7 +4,9 @@
 // So far the instance keeps what the object API hands it: creation reads the
 // model's .x hierarchy with the project's .x reader for its bounds and radius
 // (a missing or unreadable file fails), and position, orientation, scale and
-// the animation names are kept as given. Animation files, bones, skinning,
+// the animation names are kept as given; position and scale place the model
+// box as the world box that the collision finders read, and every change of
+// them refreshes the object in the collision manager. Animation files, bones, skinning,
 // sockets, hit zones and drawing come with the skinned-mesh subsystem: until
 // then no animation is known (HasAnimation is false, every animation counts as
 // finished), no socket or node can be read, and the save block is empty.
@@ -30,12 +32,16 @@ class ESkinMesh {
 
     float GetRadius() const { return m_fRadius; }
     void GetBoundingBox(math::Vec3* min, math::Vec3* max) const;
+    // The box the collision finders use: until the hit zones exist, the model
+    // box placed by position and scale (not turned).
+    void GetWorldBox(math::Vec3* min, math::Vec3* max) const;
 
-    void SetPosition(const math::Vec3& position) { m_vPosition = position; }
+    // Position and scale place the world box; the collision manager is told.
+    void SetPosition(const math::Vec3& position);
     const math::Vec3& GetPosition() const { return m_vPosition; }
     void SetOrientation(const orientation& o) { m_Orientation = o; }
     const orientation& GetOrientation() const { return m_Orientation; }
-    void SetScale(const math::Vec3& scale) { m_vScale = scale; }
+    void SetScale(const math::Vec3& scale);
     const math::Vec3& GetScale() const { return m_vScale; }
 
     void SetAnimation(const char* name, bool loop, float blendTime, float speed);
@@ -72,9 +78,12 @@ class ESkinMesh {
     math::Vec3 m_vRotationAngles; // world key rotation_angles, degrees as written
 
   private:
+    void PlaceWorldBox();
+
     uint8_t m_bLoaded = 0;
     float m_fRadius = 0;
     math::Vec3 m_vBoxMin, m_vBoxMax;
+    math::Vec3 m_vWorldMin, m_vWorldMax;
     math::Vec3 m_vPosition;
     math::Vec3 m_vScale{1, 1, 1};
     orientation m_Orientation;

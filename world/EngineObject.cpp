@@ -128,12 +128,12 @@ bool LightVisible(const ObjectRecord* h, const math::Vec3& eye, const math::Vec3
 }
 
 // Another object's: the same test, and inside the camera's collision finder.
-bool ObjectVisible(const ObjectRecord* h, const math::Vec3& eye, const math::Vec3& forward, uint32_t finder) {
+bool ObjectVisible(ObjectRecord* h, const math::Vec3& eye, const math::Vec3& forward, const Finder* finder) {
     if (!RecalculateCamera) return false;
     if (h->iDisappearRange > 1 && h->iDisappearRange < h->iCameraDistance) return false;
     if (h->iDisappearRange <= 0 && h->iCameraDistance < h->iRange) return true;
     if (!InView(h, eye, forward)) return false;
-    return !finder || g_CollisionMgr.IsObjectInLightFinder(finder, h, true);
+    return !finder || g_CollisionMgr.IsObjectInLightFinder(finder, h, 0);
 }
 
 } // namespace
@@ -212,9 +212,8 @@ void EEngineObject::UpdateCameraFinder() {
     // screen's aspect.
     const float aspect = screenheight ? float(screenwidth) / float(screenheight) : 1.0f;
     m_fFinderAngle = CurrentFOV * g_Camera.m_fFovFactor * 0.7853982f * aspect;
-    if (m_dwCameraFinder)
-        g_CollisionMgr.MoveProjectorFinder(m_dwCameraFinder, eye, g_Camera.Orientation(), m_fFinderRange,
-                                           m_fFinderAngle);
+    g_CollisionMgr.MoveProjectorFinder(m_pCameraFinder, &eye, &g_Camera.Orientation(), m_fFinderRange,
+                                       m_fFinderAngle);
 }
 
 // ---- The per-object pass -------------------------------------------------------------------
@@ -528,7 +527,7 @@ void EEngineObject::UpdateVisibility() {
             } else if (recompute) {
                 h->iCameraDistance = os::ClampToInt(Distance(h->vPosition, eye));
                 h->iPlayerDistance = os::ClampToInt(Distance(h->vPosition, m_vPlayerPosition));
-                if (decide) h->bVisibleNow = ObjectVisible(h, eye, forward, m_dwCameraFinder) ? 1 : 0;
+                if (decide) h->bVisibleNow = ObjectVisible(h, eye, forward, m_pCameraFinder) ? 1 : 0;
             } else {
                 h->iCameraDistance = os::ClampToInt(Distance(h->vPosition, eye));
             }

@@ -32,6 +32,7 @@
 #include "platform/math/Types.h"
 #include "world/ObjectAction.h"
 
+struct Finder;
 struct ObjectRecord;
 struct DeathParams;
 struct strSound;
@@ -143,7 +144,7 @@ class EEngineObject {
     float m_fFadingVolume = 0;
 
     // Camera collision finder (a projector finder of the collision manager).
-    uint32_t m_dwCameraFinder = 0;
+    Finder* m_pCameraFinder = nullptr;
     float m_fFinderRange = 0;
     float m_fFinderAngle = 0;
     float m_fFinderFarZ = 0;

@@ -127,8 +127,7 @@ void EEngineObject::OnWorldOpen() {
     m_vFinderDirection = math::Vec3{1.0f, 0.0f, 0.0f};
     m_fFinderRange = kFinderRange;
     m_fFinderAngle = kFinderAngle;
-    m_dwCameraFinder =
-        g_CollisionMgr.AddProjectorFinder(m_vFinderPosition, look, m_fFinderRange, m_fFinderAngle);
+    m_pCameraFinder = g_CollisionMgr.AddProjectorFinder(&m_vFinderPosition, &look, m_fFinderRange, m_fFinderAngle);
 
     CurrentFOV = FOV;
     m_CameraPositioning.fFovTarget = FOV;
@@ -152,6 +151,6 @@ void EEngineObject::OnWorldClose() {
     StopAndDelete(&m_pFadingSound);
     m_fAmbientVolume = 0.0f;
     m_fFadingVolume = 0.0f;
-    if (m_dwCameraFinder) g_CollisionMgr.RemoveFinder(m_dwCameraFinder);
-    m_dwCameraFinder = 0;
+    g_CollisionMgr.RemoveFinder(m_pCameraFinder);
+    m_pCameraFinder = nullptr;
 }

@@ -266,3 +266,19 @@ mesh models\box.x
 	action_console_print Cage moves
 	action_dest_set cage_up
 	action_default_unset cage_up
+
+mesh models\pillar.x
+	pesel 1020 20 20
+	name pillar
+	xpos -350
+	ypos 0
+	zpos 250
+	flags 13
+
+mesh models\lamp_base.x
+	pesel 1021 21 21
+	name lamp_base
+	xpos 150
+	ypos 0
+	zpos -300
+	flags 5

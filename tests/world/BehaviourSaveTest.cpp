@@ -162,7 +162,7 @@ TEST_F(BehaviourSaveTest, TheWorldHooksResetTheLayerAndItsFinder) {
     g_EngineObject.m_fCameraBlend = 0.5f;
     g_EngineObject.OnWorldOpen();
     EXPECT_EQ(g_EngineObject.m_pLastShaker, nullptr);
-    EXPECT_NE(g_EngineObject.m_dwCameraFinder, 0u);
+    EXPECT_NE(g_EngineObject.m_pCameraFinder, nullptr);
     EXPECT_FLOAT_EQ(g_EngineObject.m_fFinderRange, 10000.0f);
     EXPECT_FLOAT_EQ(g_EngineObject.m_fFinderAngle, 1.5707964f);
     EXPECT_EQ(g_EngineObject.m_vFinderPosition, math::Vec3(1, 0, 0));
@@ -178,7 +178,7 @@ TEST_F(BehaviourSaveTest, TheWorldHooksResetTheLayerAndItsFinder) {
     g_EngineObject.OnWorldClose();
     EXPECT_EQ(g_EngineObject.m_pAmbientSound, nullptr);
     EXPECT_STREQ(g_EngineObject.m_szAmbientSound, "");
-    EXPECT_EQ(g_EngineObject.m_dwCameraFinder, 0u);
+    EXPECT_EQ(g_EngineObject.m_pCameraFinder, nullptr);
     EXPECT_EQ(LiveSounds(), 0);
 }
 

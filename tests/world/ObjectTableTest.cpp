@@ -107,12 +107,12 @@ TEST_F(ObjectTableTest, CreationSetsTheDefaultsOfEveryType) {
     EXPECT_EQ(sprite->pObject, sprite->pSprite);
     EXPECT_FLOAT_EQ(sprite->pSprite->vPosition.y, 11);
     EXPECT_EQ(sprite->iRange, 320);
-    // Meshes and skinned meshes are registered with the collision and segment tables.
-    for (ObjectRecord* h : {mesh, skin}) {
-        EXPECT_GT(h->iCollisionNumber, 0);
+    // Meshes and skinned meshes are registered with the segment tables; only
+    // a mesh gets collision faces.
+    for (ObjectRecord* h : {mesh, skin})
         EXPECT_GT(h->iSegmentSlot[0], 0);
-    }
-    for (ObjectRecord* h : {light, sprite})
+    EXPECT_GT(mesh->iCollisionNumber, 0);
+    for (ObjectRecord* h : {skin, light, sprite})
         EXPECT_EQ(h->iCollisionNumber, 0);
 }
 

@@ -57,11 +57,11 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     EXPECT_FALSE(g_WorldMgr.m_bLoadError);
     EXPECT_EQ(g_WorldMgr.m_nErrorLines, 0u);
 
-    // Eighteen objects: the visibility blocker's marker left the table.
+    // Twenty objects: the visibility blocker's marker left the table.
     int count = 0;
     for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot)
         count += g_Engine.Object(slot)->bUsed;
-    EXPECT_EQ(count, 18);
+    EXPECT_EQ(count, 20);
     EXPECT_FALSE(Find("blocker_hall"));
     EXPECT_EQ(g_VisBlockers.Count(), 1);
     EXPECT_TRUE(g_VisBlockers.Get(0).bUsed);
@@ -85,6 +85,8 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
         {"lamp_hall", OT_LIGHT, {1009, 9, 9}, {0, 220, 0}, {}},
         {"trigger_lift", OT_LIGHT, {1010, 10, 10}, {0, 32, 200}, {}},
         {"shuttle", OT_MESH, {1012, 12, 12}, {-300, 32, -300}, {0.5f, 0.5f, 0.5f}},
+        {"pillar", OT_MESH, {1020, 20, 20}, {-350, 0, 250}, {1, 1, 1}},
+        {"lamp_base", OT_MESH, {1021, 21, 21}, {150, 0, -300}, {1, 1, 1}},
     };
     for (const Placed& p : placed) {
         SCOPED_TRACE(p.name);
@@ -99,7 +101,7 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
             math::Vec3 scale;
             GetObjectScale(h, &scale);
             EXPECT_EQ(scale, p.scale);
-            EXPECT_EQ(h->dwFlags, 13u);
+            EXPECT_EQ(h->dwFlags, std::strcmp(p.name, "lamp_base") == 0 ? 5u : 13u);
         }
     }
     EXPECT_STREQ(Find("floor")->szFileName, "models\\plane.x");
