@@ -3,7 +3,7 @@
 # Run by run.sh and test.sh; every package the project uses is listed here.
 set -e
 ZT_PACKAGES="build-essential cmake ninja-build pkg-config git
- libgtest-dev libgmock-dev libbenchmark-dev
+ libgtest-dev libgmock-dev libbenchmark-dev libbullet-dev
  libsdl2-dev libgl-dev libopengl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
  libopenal-dev libopenal1 libvorbis-dev
  libfreetype-dev libfontconfig-dev fonts-dejavu-core
