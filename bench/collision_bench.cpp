@@ -130,7 +130,8 @@ std::vector<Box> Path(bool grid) {
         Vec3 c;
         if (grid) {
             const float span = kGridQuads * kGridCell;
-            c = kGridOrigin + Vec3(0.5f * span + 0.45f * span * std::sin(3 * t), 0, 0.5f * span + 0.45f * span * std::cos(t));
+            c = kGridOrigin + Vec3(0.5f * span + 0.45f * span * std::sin(3 * t), 0,
+                                   0.5f * span + 0.45f * span * std::cos(t));
         } else {
             c = stops[size_t(i) % stops.size()] + Vec3(40 * std::cos(3 * t), 32, 40 * std::sin(3 * t));
         }
@@ -149,12 +150,14 @@ std::vector<std::array<Vec3, 3>> Mode0Triangles() {
         if (!e || !(h->dwFlags & ECollisionMgr::FLAG_GATHERING)) continue;
         if (h->dwFlags & ECollisionMgr::FLAG_FACES_IN_MODE0) {
             for (uint32_t f = 0; f < e->dwNumFaces; ++f)
-                out.push_back({e->CM_vVerticesWorld[e->CM_dwFaces[3 * f]], e->CM_vVerticesWorld[e->CM_dwFaces[3 * f + 1]],
+                out.push_back({e->CM_vVerticesWorld[e->CM_dwFaces[3 * f]],
+                               e->CM_vVerticesWorld[e->CM_dwFaces[3 * f + 1]],
                                e->CM_vVerticesWorld[e->CM_dwFaces[3 * f + 2]]});
         } else {
             const Vec3* c = e->vWorldCorners;
             for (int i = 0; i < 36; i += 3)
-                out.push_back({c[BoxTriangleIndices[i]], c[BoxTriangleIndices[i + 1]], c[BoxTriangleIndices[i + 2]]});
+                out.push_back(
+                    {c[BoxTriangleIndices[i]], c[BoxTriangleIndices[i + 1]], c[BoxTriangleIndices[i + 2]]});
             const int slopes[4][3] = {{3, 5, 7}, {3, 1, 5}, {0, 2, 6}, {0, 6, 4}};
             for (const auto& s : slopes)
                 out.push_back({c[s[0]], c[s[1]], c[s[2]]});
@@ -209,8 +212,8 @@ bool BoxesMeet(const Key& k, const Box& b) {
 }
 
 // Ours within Bullet's, Bullet's extras outside the box; an error text otherwise.
-std::string Check(const std::vector<Box>& path, const BulletWorld& bullet, std::vector<CollisionTriangle>& buffer,
-                  size_t* ours, size_t* theirs) {
+std::string Check(const std::vector<Box>& path, const BulletWorld& bullet,
+                  std::vector<CollisionTriangle>& buffer, size_t* ours, size_t* theirs) {
     *ours = *theirs = 0;
     for (const Box& b : path) {
         uint32_t count = 0;
@@ -225,7 +228,8 @@ std::string Check(const std::vector<Box>& path, const BulletWorld& bullet, std::
             mine.insert(k);
         }
         for (const Key& k : collect.keys)
-            if (!mine.count(k) && BoxesMeet(k, b)) return "Bullet found a triangle inside the box that ours missed";
+            if (!mine.count(k) && BoxesMeet(k, b))
+                return "Bullet found a triangle inside the box that ours missed";
         *ours += count;
         *theirs += collect.keys.size();
     }
@@ -282,13 +286,14 @@ void BM_GatherMode0VsBullet(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(gathered);
     const double bulletNs = BulletNanosPerBox(path, bullet);
-    state.counters["boxes"] = benchmark::Counter(double(state.iterations() * path.size()), benchmark::Counter::kIsRate);
+    state.counters["boxes"] =
+        benchmark::Counter(double(state.iterations() * path.size()), benchmark::Counter::kIsRate);
     state.counters["bullet_boxes"] = 1e9 / bulletNs;
     state.counters["tris_per_box"] = double(ours) / double(path.size());
     state.counters["bullet_tris_per_box"] = double(theirs) / double(path.size());
     // The ratio is finished after the run: boxes per second of ours over Bullet's.
-    state.counters["ratio"] =
-        benchmark::Counter(double(state.iterations() * path.size()) * bulletNs * 1e-9, benchmark::Counter::kIsRate);
+    state.counters["ratio"] = benchmark::Counter(double(state.iterations() * path.size()) * bulletNs * 1e-9,
+                                                 benchmark::Counter::kIsRate);
 
     g_CollisionMgr.RemoveFinder(moving);
     for (Finder* f : fixed)

@@ -21,6 +21,8 @@ namespace {
 
 using math::Vec3;
 
+static_assert(Finder::TOUCH_WORDS * 64 >= EEngine::MAX_OBJECTS, "a touch bit for every object slot");
+
 // 16-bit face indices address at most this many vertices.
 constexpr size_t kMaxVertices = 65535;
 
@@ -157,8 +159,8 @@ bool AppendBoxTriangles(const Vec3 corners[8], ObjectRecord* h, const Vec3& min,
         added = true;
     };
     for (int i = 0; i < 36; i += 3)
-        add(corners[BoxTriangleIndices[i]], corners[BoxTriangleIndices[i + 1]], corners[BoxTriangleIndices[i + 2]],
-            false);
+        add(corners[BoxTriangleIndices[i]], corners[BoxTriangleIndices[i + 1]],
+            corners[BoxTriangleIndices[i + 2]], false);
     for (const auto& s : kSlopeTriangles)
         add(corners[s[0]], corners[s[1]], corners[s[2]], true);
     return added;
@@ -267,7 +269,8 @@ void ECollisionMgr::AddObject(ObjectRecord* h) {
     const Vec3* local = e.CM_vVerticesLocal;
     for (size_t f = 0; f < numFaces; ++f) {
         const uint16_t* face = &e.CM_dwFaces[3 * f];
-        TriangleBox(local[face[0]], local[face[1]], local[face[2]], &e.CM_vFacesDimMin[f], &e.CM_vFacesDimMax[f]);
+        TriangleBox(local[face[0]], local[face[1]], local[face[2]], &e.CM_vFacesDimMin[f],
+                    &e.CM_vFacesDimMax[f]);
         e.CM_vFaceLocalNormal[f] = FaceNormal(local[face[0]], local[face[1]], local[face[2]]);
         // Until the first refresh with gathering on, the world faces are the local ones.
         e.CM_vFacesAABB_Min[f] = e.CM_vFacesDimMin[f];
@@ -293,7 +296,8 @@ void ECollisionMgr::AddObject(ObjectRecord* h) {
                 group.dwFirstFace = first;
                 group.dwNumFaces = std::min(MAX_FACES_IN_GROUP, end - first);
                 group.dwAttribId = r.attribId;
-                group.bSkip = r.attribId < uint32_t(EMesh::MAX_SUBSETS) ? mesh->m_bNoIntersect[r.attribId] : 0;
+                group.bSkip =
+                    r.attribId < uint32_t(EMesh::MAX_SUBSETS) ? mesh->m_bNoIntersect[r.attribId] : 0;
                 group.vLocalMin = e.CM_vFacesDimMin[first];
                 group.vLocalMax = e.CM_vFacesDimMax[first];
                 for (uint32_t f = first + 1; f < first + group.dwNumFaces; ++f) {
@@ -542,7 +546,8 @@ void ECollisionMgr::MoveProjectorFinder(Finder* finder, const Vec3* position, co
 }
 
 void ECollisionMgr::RemoveFinder(Finder* finder) {
-    if (!finder || !finder->bUsed || finder < m_Finders.slots || finder >= m_Finders.slots + MAX_FINDERS) return;
+    if (!finder || !finder->bUsed || finder < m_Finders.slots || finder >= m_Finders.slots + MAX_FINDERS)
+        return;
     ClearTouchList(finder);
     for (Finder** link = &m_pFirstFinder; *link; link = &(*link)->pNext)
         if (*link == finder) {

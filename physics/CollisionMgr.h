@@ -84,7 +84,7 @@ struct TouchNode {
 struct Finder {
     static constexpr uint32_t KIND_PROJECTOR = 1;
     static constexpr uint32_t KIND_BOX = 2;
-    static constexpr int TOUCH_WORDS = (4000 + 63) / 64;
+    static constexpr int TOUCH_WORDS = (4000 + 63) / 64; // one bit per object slot
 
     uint8_t bUsed = 0;
     uint32_t dwKind = 0;
@@ -147,17 +147,18 @@ class ECollisionMgr {
     // A projector pyramid from the apex along the frame's forward axis, range
     // deep and angle (radians) wide; null when position or frame is missing
     // or the table is full.
-    Finder* AddProjectorFinder(const math::Vec3* position, const orientation* frame, float range, float angle);
-    void MoveProjectorFinder(Finder* finder, const math::Vec3* position, const orientation* frame, float range,
-                             float angle);
+    Finder* AddProjectorFinder(const math::Vec3* position, const orientation* frame, float range,
+                               float angle);
+    void MoveProjectorFinder(Finder* finder, const math::Vec3* position, const orientation* frame,
+                             float range, float angle);
     void RemoveFinder(Finder* finder);
 
     // Appends the world triangles inside a box finder's box after the count
     // triangles already in the buffer, never past maxCount; mode picks faces
     // or box triangles per object (0, 1, 2 or any other value). True when at
     // least one triangle was added; false for a finder of another kind.
-    bool GetTrianglesInBoxFinder(Finder* finder, CollisionTriangle* buffer, uint32_t* count, uint32_t maxCount,
-                                 int mode);
+    bool GetTrianglesInBoxFinder(Finder* finder, CollisionTriangle* buffer, uint32_t* count,
+                                 uint32_t maxCount, int mode);
     // The same through a box finder made and removed for this one query.
     bool GetTrianglesInBox(const math::Vec3* min, const math::Vec3* max, CollisionTriangle* buffer,
                            uint32_t* count, uint32_t maxCount, int mode);

@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(Ranges, FaceGroups,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CollisionTest, TheEntryCopiesTheMeshAndADegenerateFaceGetsAZeroNormal) {
-    Write("models\\faces.x", {{{{0, 0, 0}, {0, 0, 2}, {2, 0, 0}}, // up: (B - A) x (C - A) = (0, 4, 0)
+    Write("models\\faces.x", {{{{0, 0, 0}, {0, 0, 2}, {2, 0, 0}},    // up: (B - A) x (C - A) = (0, 4, 0)
                                {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}}}}); // on a line
     ObjectRecord* h = MakeMesh("models\\faces.x", {10, 20, 30}, 5);
     const CollisionMeshEntry* e = g_CollisionMgr.GetEntry(h);

@@ -37,7 +37,8 @@ inline void WriteMesh(const std::filesystem::path& path, const std::vector<Subse
                 f << "  " << p.x << ";" << p.y << ";" << p.z << ";" << (++n == 3 * faces ? ";" : ",") << "\n";
     f << " " << faces << ";\n";
     for (size_t i = 0; i < faces; ++i)
-        f << "  3;" << 3 * i << "," << 3 * i + 1 << "," << 3 * i + 2 << ";" << (i + 1 == faces ? ";" : ",") << "\n";
+        f << "  3;" << 3 * i << "," << 3 * i + 1 << "," << 3 * i + 2 << ";" << (i + 1 == faces ? ";" : ",")
+          << "\n";
     f << " MeshMaterialList {\n  " << subsets.size() << ";\n  " << faces << ";\n";
     size_t k = 0;
     for (size_t m = 0; m < subsets.size(); ++m)
@@ -63,7 +64,8 @@ inline Subset SubdividedBox(float size) {
     const float h = size / 2;
     math::Vec3 c[8];
     BoxCorners({-h, 0, -h}, {h, size, h}, c);
-    const int sides[6][4] = {{0, 1, 2, 3}, {5, 4, 7, 6}, {4, 0, 3, 7}, {1, 5, 6, 2}, {3, 2, 6, 7}, {4, 5, 1, 0}};
+    const int sides[6][4] = {{0, 1, 2, 3}, {5, 4, 7, 6}, {4, 0, 3, 7},
+                             {1, 5, 6, 2}, {3, 2, 6, 7}, {4, 5, 1, 0}};
     for (const auto& q : sides) {
         const math::Vec3 o = c[q[0]], u = (c[q[1]] - c[q[0]]) * 0.5f, v = (c[q[3]] - c[q[0]]) * 0.5f;
         for (int i = 0; i < 2; ++i)

@@ -65,7 +65,8 @@ TEST_P(FinderMoves, SmallMovesKeepTheTouchBoxAndLargerOnesRebuildIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Offsets, FinderMoves,
-                         ::testing::Values(MoveCase{"none", {0, 0, 0}, false}, MoveCase{"small", {30, 0, -30}, false},
+                         ::testing::Values(MoveCase{"none", {0, 0, 0}, false},
+                                           MoveCase{"small", {30, 0, -30}, false},
                                            MoveCase{"exactlyTheMargin", {65, -65, 0}, false},
                                            MoveCase{"pastTheMarginX", {65.5f, 0, 0}, true},
                                            MoveCase{"pastTheMarginY", {0, -66, 0}, true},
@@ -120,7 +121,8 @@ TEST_P(GatheringModes, TakeFacesOrBoxTrianglesOrNothing) {
         const CollisionTriangle& t = buffer[i];
         EXPECT_EQ(t.hObject, h);
         EXPECT_NEAR(math::Vec3Length(t.vNormal), 1.0f, 1e-5f);
-        EXPECT_EQ(t.vMin, math::Vec3Minimize(math::Vec3Minimize(t.vVertices[0], t.vVertices[1]), t.vVertices[2]));
+        EXPECT_EQ(t.vMin,
+                  math::Vec3Minimize(math::Vec3Minimize(t.vVertices[0], t.vVertices[1]), t.vVertices[2]));
     }
 }
 
@@ -131,10 +133,12 @@ INSTANTIATE_TEST_SUITE_P(
                       ModeCase{"mode1BoxByFlag", Big, 4 | 0x200, 0, 1, 16},
                       ModeCase{"mode1SmallDetailed", Small, 4 | 8, 0, 1, 16},
                       ModeCase{"mode0SmallDetailedFaces", Small, 4 | 8, 0, 0, 48},
-                      ModeCase{"mode2Faces", Big, 4, 0, 2, 48}, ModeCase{"mode2BoxByFlag", Big, 4 | 0x1000, 0, 2, 16},
+                      ModeCase{"mode2Faces", Big, 4, 0, 2, 48},
+                      ModeCase{"mode2BoxByFlag", Big, 4 | 0x1000, 0, 2, 16},
                       ModeCase{"mode2Skipped", Big, 4 | 8, 0x100000, 2, 0},
                       ModeCase{"mode1NotSkipped", Big, 4, 0x100000, 1, 48},
-                      ModeCase{"mode3Box", Big, 4 | 8, 0, 3, 16}, ModeCase{"modeNegativeBox", Big, 4 | 8, 0, -1, 16},
+                      ModeCase{"mode3Box", Big, 4 | 8, 0, 3, 16},
+                      ModeCase{"modeNegativeBox", Big, 4 | 8, 0, -1, 16},
                       ModeCase{"skinMode0", Skin, 4, 0, 0, 16}, ModeCase{"skinMode1", Skin, 4, 0, 1, 0},
                       ModeCase{"skinMode2", Skin, 4, 0, 2, 0}, ModeCase{"skinNoGathering", Skin, 1, 0, 0, 0}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -191,8 +195,8 @@ TEST_F(CollisionTest, BoxTrianglesFollowTheTurnedBoxAndTheSlopesFaceUp) {
 struct RoomCase {
     const char* name;
     int mode;
-    uint32_t room;    // free places in the buffer
-    uint32_t added;   // triangles appended
+    uint32_t room;  // free places in the buffer
+    uint32_t added; // triangles appended
 };
 
 class BufferRoom : public CollisionTest, public ::testing::WithParamInterface<RoomCase> {};
@@ -208,13 +212,12 @@ TEST_P(BufferRoom, FacesFillWhatIsLeftAndBoxTrianglesNeedSeventeenPlaces) {
     EXPECT_EQ(count, 40 + c.added);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rooms, BufferRoom,
-                         ::testing::Values(RoomCase{"facesIntoSixteen", 0, 16, 16},
-                                           RoomCase{"facesFullInTheMiddle", 0, 10, 10},
-                                           RoomCase{"facesAllFit", 0, 48, 48}, RoomCase{"facesNoRoom", 0, 0, 0},
-                                           RoomCase{"boxIntoSixteen", 3, 16, 0},
-                                           RoomCase{"boxIntoSeventeen", 3, 17, 16}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Rooms, BufferRoom,
+    ::testing::Values(RoomCase{"facesIntoSixteen", 0, 16, 16}, RoomCase{"facesFullInTheMiddle", 0, 10, 10},
+                      RoomCase{"facesAllFit", 0, 48, 48}, RoomCase{"facesNoRoom", 0, 0, 0},
+                      RoomCase{"boxIntoSixteen", 3, 16, 0}, RoomCase{"boxIntoSeventeen", 3, 17, 16}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Full tables ------------------------------------------------------------------------------
 

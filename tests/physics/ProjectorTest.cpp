@@ -33,7 +33,8 @@ Volume MakeVolume(const Vec3& apex, const orientation& o, float range, float ang
     v.points[3] = centre - o.up * half - o.right * half;
     v.points[4] = centre - o.up * half + o.right * half;
     v.points[5] = apex + o.forward * (1.15f * range);
-    const int faces[8][3] = {{0, 1, 2}, {0, 2, 3}, {0, 3, 4}, {0, 4, 1}, {5, 2, 1}, {5, 3, 2}, {5, 4, 3}, {5, 1, 4}};
+    const int faces[8][3] = {{0, 1, 2}, {0, 2, 3}, {0, 3, 4}, {0, 4, 1},
+                             {5, 2, 1}, {5, 3, 2}, {5, 4, 3}, {5, 1, 4}};
     std::copy(&faces[0][0], &faces[0][0] + 24, &v.faces[0][0]);
     return v;
 }
@@ -88,11 +89,13 @@ TEST_F(CollisionTest, BoxInProjectorAgreesWithTheSeparatingAxisOracle) {
         const Volume v = MakeVolume(apex, o, range, angle);
         for (int box = 0; box < 300; ++box) {
             const Vec3 centre = apex + Vec3(unit(rng), unit(rng), unit(rng)) * (1.3f * range);
-            const Vec3 half = Vec3(unit(rng) + 1.0f, unit(rng) + 1.0f, unit(rng) + 1.0f) * (0.02f + 0.2f * (unit(rng) + 1.0f)) * range;
+            const Vec3 half = Vec3(unit(rng) + 1.0f, unit(rng) + 1.0f, unit(rng) + 1.0f) *
+                              (0.02f + 0.2f * (unit(rng) + 1.0f)) * range;
             const Vec3 min = centre - half, max = centre + half;
             const float overlap = SeparatingAxisOverlap(v, min, max);
             if (std::fabs(overlap) < 1e-3f * range) continue; // too close to call in floats
-            SCOPED_TRACE(testing::Message() << "volume " << volume << " box " << box << " overlap " << overlap);
+            SCOPED_TRACE(testing::Message()
+                         << "volume " << volume << " box " << box << " overlap " << overlap);
             ASSERT_EQ(ECollisionMgr::BoxInProjector(*f, min, max), overlap > 0);
             (overlap > 0 ? inside : outside)++;
         }
@@ -106,7 +109,8 @@ TEST_F(CollisionTest, BoxInProjectorAgreesWithTheSeparatingAxisOracle) {
 TEST_F(CollisionTest, TheCameraVolumeRaisesNoPlaneErrorAndAMirroredFrameDoes) {
     MarkConsole();
     const Vec3 eye{1, 0, 0};
-    for (const Vec3& direction : {Vec3(1, 0, 0), Vec3(0, 0, 1), Vec3(0, 1, 0), Vec3(0, -1, 0), Vec3(-0.3f, 0.2f, -1)}) {
+    for (const Vec3& direction :
+         {Vec3(1, 0, 0), Vec3(0, 0, 1), Vec3(0, 1, 0), Vec3(0, -1, 0), Vec3(-0.3f, 0.2f, -1)}) {
         orientation look;
         look.SetDirection(direction);
         for (float angle : {1.5707964f, 0.8f, 1.4f * 1.333f}) {

@@ -26,9 +26,12 @@ class CameraVolumeTest : public BehaviourTest {
         ASSERT_TRUE(g_WorldMgr.LoadWorld("worlds\\test.w"));
         g_EngineObject.OnWorldOpen();
         ASSERT_TRUE(g_EngineObject.m_pCameraFinder);
+        m_fFarZ = g_Camera.GetFarZ();
         g_Camera.SetFarZ(12000.0f);
     }
     void TearDown() override {
+        g_Camera.SetFarZ(m_fFarZ);
+        g_Engine.m_bCameraPlaced = 0;
         g_EngineObject.OnWorldClose();
         g_VisBlockers.Clear();
         g_BezierMgr.FreeAll();
@@ -49,6 +52,8 @@ class CameraVolumeTest : public BehaviourTest {
         EXPECT_TRUE(h) << name;
         return h && h->bVisibleNow;
     }
+
+    float m_fFarZ = 0;
 
     // Every mesh object in view is inside the volume, and every one inside
     // the volume and in front of the camera is in view; an object whose
