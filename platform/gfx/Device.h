@@ -96,6 +96,11 @@ constexpr uint8_t Position = 0, BlendWeight = 1, BlendIndices = 2, Normal = 3, P
 } // namespace elemusage
 constexpr VertexElement DeclEnd = {0xFF, 0, elemtype::Unused, 0, 0, 0};
 
+// A linked shader program of an effect pass (platform/effect). While one is
+// set, draws run it instead of the fixed-function program, with vertices
+// found by their declaration usage (or the FVF when one is set).
+class Program : public Resource {};
+
 class VertexDeclaration : public Resource {
   public:
     // The elements without the end marker.
@@ -172,6 +177,16 @@ class Device : public Resource {
     virtual Result DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
                                    uint32_t stride) = 0;
 
+    // The program of later draws (null: the fixed-function pipeline); the
+    // device holds a reference while it is set.
+    virtual Result SetProgram(Program* program) {
+        if (program) program->AddRef();
+        if (m_program) m_program->Release();
+        m_program = program;
+        return Result::Ok;
+    }
+    Program* GetProgram() const { return m_program; }
+
     // Fixed-function transforms (row vectors, Direct3D layout), kept on the
     // device for the built-in programs and for the engine to read back.
     virtual Result SetTransform(TransformState state, const math::Matrix& m) {
@@ -225,6 +240,7 @@ class Device : public Resource {
     virtual const std::vector<uint32_t>& PresentedPicture(uint32_t* width, uint32_t* height) const = 0;
 
   protected:
+    Program* m_program = nullptr;
     math::Matrix m_transforms[TransformStateCount];
     GammaRamp m_gammaRamp = GammaRamp::Identity();
     uint32_t m_gammaFlags = 0;

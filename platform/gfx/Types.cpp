@@ -23,8 +23,36 @@ const char* ResultName(Result r) {
         return "DEVICEREMOVED";
     case Result::DriverInternalError:
         return "DRIVERINTERNALERROR";
+    case Result::InvalidData:
+        return "INVALIDDATA";
     }
     return "?";
+}
+
+uint32_t ResultLowWord(Result r) {
+    switch (r) {
+    case Result::Ok:
+        return 0;
+    case Result::DeviceLost:
+        return 2152;
+    case Result::DeviceNotReset:
+        return 2153;
+    case Result::InvalidCall:
+        return 2156;
+    case Result::NotAvailable:
+        return 2154;
+    case Result::OutOfVideoMemory:
+        return 380;
+    case Result::OutOfMemory:
+        return 14;
+    case Result::DeviceRemoved:
+        return 2160;
+    case Result::DriverInternalError:
+        return 2087;
+    case Result::InvalidData:
+        return 2905;
+    }
+    return 0xFFFF;
 }
 
 int DepthBits(Format f) {

@@ -27,11 +27,15 @@ enum class Result : int32_t {
     OutOfMemory,
     DeviceRemoved,
     DriverInternalError,
+    InvalidData, // a file the effect reader or compiler refused
 };
 inline bool Failed(Result r) {
     return r != Result::Ok;
 }
 const char* ResultName(Result r);
+// The low 16 bits of Direct3D's code for a result, which logs print as a
+// number (InvalidCall 2156, InvalidData 2905).
+uint32_t ResultLowWord(Result r);
 
 enum class Format : uint32_t {
     Unknown = 0,

@@ -212,6 +212,8 @@ Result GlDevice::Create(window::Window* w, uint32_t behaviorFlags, PresentParame
 }
 
 GlDevice::~GlDevice() {
+    // A program still set goes while its GL objects can still be deleted.
+    SetProgram(nullptr);
     if (m_ctx) {
         MakeCurrent();
         FreeBackBuffer();

@@ -6,8 +6,11 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "platform/gfx/gl/GlAttributes.h"
 #include "platform/gfx/gl/GlDevice.h"
+#include "platform/gfx/gl/GlProgram.h"
 
 namespace gfx::gl {
 namespace {
@@ -16,8 +19,13 @@ namespace {
 // most two, and a disabled stage ends the chain as on Direct3D.
 constexpr uint32_t kProgramStages = 4;
 
-// Attribute locations of the built-in program.
-enum Attribute : GLuint { kPosition = 0, kDiffuse = 1, kSpecular = 2, kTex0 = 3, kNormal = 7 };
+// Attribute locations of the built-in program (the shared usage table).
+enum Attribute : GLuint {
+    kPosition = kAttribPosition,
+    kDiffuse = kAttribColor0,
+    kSpecular = kAttribColor1,
+    kTex0 = kAttribTexCoord0
+};
 
 const char* const kVertexShader = R"(#version 330 core
 layout(location = 0) in vec4 aPosition;
@@ -53,7 +61,7 @@ void main() {
 }
 )";
 
-const char* const kFragmentShader = R"(#version 330 core
+const char* const kFragmentHead = R"(#version 330 core
 in vec4 vDiffuse;
 in vec4 vSpecular;
 in vec2 vTex[4];
@@ -116,17 +124,9 @@ vec4 operation(int op, vec4 a1, vec4 a2, vec4 current, vec4 tex) {
     return a1;
 }
 
-bool passes(int func, float a, float ref) {
-    if (func == 1) return false;
-    if (func == 2) return a < ref;
-    if (func == 3) return a == ref;
-    if (func == 4) return a <= ref;
-    if (func == 5) return a > ref;
-    if (func == 6) return a != ref;
-    if (func == 7) return a >= ref;
-    return true;
-}
+)";
 
+const char* const kFragmentMain = R"(
 void main() {
     vec4 current = vDiffuse;
     for (int i = 0; i < 4; ++i) {
@@ -141,27 +141,10 @@ void main() {
         }
         current = clamp(vec4(c.rgb, a), 0.0, 1.0);
     }
-    if (uAlphaTest != 0 && !passes(uAlphaFunc, floor(current.a * 255.0 + 0.5), uAlphaRef)) discard;
+    if (uAlphaTest != 0 && !ztAlphaPasses(uAlphaFunc, floor(current.a * 255.0 + 0.5), uAlphaRef)) discard;
     fragColor = current;
 }
 )";
-
-GLenum PrimitiveGl(PrimitiveType t) {
-    switch (t) {
-    case PrimitiveType::PointList:
-        return GL_POINTS;
-    case PrimitiveType::LineList:
-        return GL_LINES;
-    case PrimitiveType::LineStrip:
-        return GL_LINE_STRIP;
-    case PrimitiveType::TriangleStrip:
-        return GL_TRIANGLE_STRIP;
-    case PrimitiveType::TriangleFan:
-        return GL_TRIANGLE_FAN;
-    default:
-        return GL_TRIANGLES;
-    }
-}
 
 GLint WrapGl(uint32_t v) {
     switch (static_cast<TextureAddress>(v)) {
@@ -233,6 +216,23 @@ bool LockArea(const Rect* rect, uint32_t w, uint32_t h, Rect* out) {
 }
 
 } // namespace
+
+GLenum PrimitiveGl(PrimitiveType t) {
+    switch (t) {
+    case PrimitiveType::PointList:
+        return GL_POINTS;
+    case PrimitiveType::LineList:
+        return GL_LINES;
+    case PrimitiveType::LineStrip:
+        return GL_LINE_STRIP;
+    case PrimitiveType::TriangleStrip:
+        return GL_TRIANGLE_STRIP;
+    case PrimitiveType::TriangleFan:
+        return GL_TRIANGLE_FAN;
+    default:
+        return GL_TRIANGLES;
+    }
+}
 
 GLuint BuildProgram(const DrawFunctions& gl, const char* vertexSource, const char* fragmentSource,
                     const char* what) {
@@ -697,7 +697,8 @@ bool GlDraw::EnsureProgram() {
     if (m_program) return true;
     const DrawFunctions* gl = Functions();
     if (!gl || m_failed) return false;
-    GLuint p = BuildProgram(*gl, kVertexShader, kFragmentShader, "fixed-function");
+    const std::string fragment = std::string(kFragmentHead) + AlphaTestGlsl + kFragmentMain;
+    GLuint p = BuildProgram(*gl, kVertexShader, fragment.c_str(), "fixed-function");
     if (!p) {
         m_failed = true;
         return false;
@@ -848,6 +849,8 @@ void GlDraw::SetUniforms() {
 
 Result GlDraw::Draw(PrimitiveType type, uint32_t primitiveCount, GLuint buffer, uint32_t offset,
                     uint32_t stride) {
+    if (const Program* p = m_device.GetProgram())
+        return DrawProgram(static_cast<const GlProgram&>(*p), type, primitiveCount, buffer, offset, stride);
     const fvf::Layout layout = fvf::LayoutOf(m_fvf);
     if (!layout.valid || stride < layout.stride) return Result::InvalidCall;
     const DrawFunctions& gl = m_gl;

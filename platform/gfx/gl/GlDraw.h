@@ -57,6 +57,7 @@ class GlDraw;
     X(PFNGLGETPROGRAMIVPROC, GetProgramiv)                                                                   \
     X(PFNGLGETPROGRAMINFOLOGPROC, GetProgramInfoLog)                                                         \
     X(PFNGLUSEPROGRAMPROC, UseProgram)                                                                       \
+    X(PFNGLDELETEPROGRAMPROC, DeleteProgram)                                                                 \
     X(PFNGLGETUNIFORMLOCATIONPROC, GetUniformLocation)                                                       \
     X(PFNGLUNIFORM1IPROC, Uniform1i)                                                                         \
     X(PFNGLUNIFORM1IVPROC, Uniform1iv)                                                                       \
@@ -89,6 +90,9 @@ struct DrawFunctions {
 // or the link fails (the log goes to standard error, named by `what`).
 GLuint BuildProgram(const DrawFunctions& gl, const char* vertexSource, const char* fragmentSource,
                     const char* what);
+
+// GL's primitive mode of a Direct3D primitive type.
+GLenum PrimitiveGl(PrimitiveType t);
 
 // Base of the resources GlDraw tracks, so that they outlive it safely.
 class GlTracked {
@@ -240,6 +244,11 @@ class GlDraw {
     bool EnsureSamplers();
     void ApplySampler(uint32_t unit);
     Result Draw(PrimitiveType type, uint32_t primitiveCount, GLuint buffer, uint32_t offset, uint32_t stride);
+    // A draw with the device's effect program (GlProgramDraw.cpp): vertices
+    // by the usage table from the FVF or the vertex declaration, every stage
+    // bound, the alpha test passed as uniforms.
+    Result DrawProgram(const class GlProgram& program, PrimitiveType type, uint32_t primitiveCount, GLuint buffer,
+                       uint32_t offset, uint32_t stride);
     void SetUniforms();
 
     GlDevice& m_device;
