@@ -132,6 +132,8 @@ const SamplerStateName kSamplerStates[] = {
     {"MagFilter", SamplerState::MagFilter, Names(kFilters)},
     {"MinFilter", SamplerState::MinFilter, Names(kFilters)},
     {"MipFilter", SamplerState::MipFilter, Names(kFilters)},
+    {"MipMapLodBias", SamplerState::MipMapLodBias, kFloat},
+    {"MaxAnisotropy", SamplerState::MaxAnisotropy, kNumber},
 };
 
 bool ParseNumber(std::string_view text, double* out) {
