@@ -20,6 +20,8 @@ class CMenu {
     void OnKeyUp(uint32_t) {}
 
     bool m_bOpen = false;
+    // The video page's best-filtering option, read by the sampler filters.
+    bool m_bBestFiltering = false;
 };
 
 extern CMenu g_Menu;

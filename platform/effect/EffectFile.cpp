@@ -335,9 +335,9 @@ class Parser {
 
     bool Run() {
         for (;;) {
-            const Token t = m_lex.Next();
+            const Token t = Take();
             if (t.kind == Token::End) return Check();
-            if (t.kind == Token::Bad) return Fail(t.line, t.text);
+            if (t.kind == Token::Bad) return false;
             if (t.kind != Token::Word) return Fail(t.line, "expected a declaration, found '" + Str(t) + "'");
             bool ok = false;
             if (t.text == "parameter") {
@@ -364,30 +364,35 @@ class Parser {
   private:
     static std::string Str(const Token& t) { return t.kind == Token::End ? "end of file" : std::string(t.text); }
 
+    // The next token; a bad one (an unended comment or string) is the error.
+    Token Take() {
+        const Token t = m_lex.Next();
+        if (t.kind == Token::Bad) Fail(t.line, t.text);
+        return t;
+    }
+
     bool Fail(int line, std::string_view what) {
         if (m_error.empty()) m_error = std::string(m_file) + ":" + std::to_string(line) + ": " + std::string(what);
         return false;
     }
 
     bool Expect(std::string_view punct) {
-        const Token t = m_lex.Next();
+        const Token t = Take();
         if (t.kind == Token::Punct && t.text == punct) return true;
-        if (t.kind == Token::Bad) return Fail(t.line, t.text);
         return Fail(t.line, "expected '" + std::string(punct) + "', found '" + Str(t) + "'");
     }
 
     bool Accept(std::string_view punct) {
         const Token& t = m_lex.Peek();
         if (t.kind == Token::Punct && t.text == punct) {
-            m_lex.Next();
+            Take();
             return true;
         }
         return false;
     }
 
     bool Word(std::string* out, const char* what) {
-        const Token t = m_lex.Next();
-        if (t.kind == Token::Bad) return Fail(t.line, t.text);
+        const Token t = Take();
         if (t.kind != Token::Word) return Fail(t.line, std::string("expected ") + what + ", found '" + Str(t) + "'");
         out->assign(t.text);
         return true;
@@ -397,7 +402,7 @@ class Parser {
     // lists in braces or TYPE( ... ), nested as deep as wanted, flattened.
     bool Values(std::vector<float>* out, size_t limit, int depth = 0) {
         if (depth > 8) return Fail(m_lex.Line(), "lists nested too deep");
-        const Token t = m_lex.Next();
+        const Token t = Take();
         if (t.kind == Token::Punct && t.text == "{") return List(out, limit, "}", depth);
         if (t.kind == Token::Word && FindType(t.text) && Accept("(")) return List(out, limit, ")", depth);
         double v = 0;
@@ -429,7 +434,7 @@ class Parser {
                 return false;
             if (type == "string") {
                 a.type = ParamType::String;
-                const Token s = m_lex.Next();
+                const Token s = Take();
                 if (s.kind != Token::String) return Fail(s.line, "expected a string, found '" + Str(s) + "'");
                 a.text.assign(s.text);
             } else {
@@ -453,7 +458,7 @@ class Parser {
         if (!p.type) return Fail(p.line, "unknown type '" + type + "'");
         if (!Word(&p.name, "a parameter name")) return false;
         if (Accept("[")) {
-            const Token n = m_lex.Next();
+            const Token n = Take();
             double v = 0;
             if (n.kind != Token::Number || !ParseNumber(n.text, &v) || v < 1 || v > MaxElements || v != double(int(v)))
                 return Fail(n.line, "array size must be 1 to " + std::to_string(MaxElements));
@@ -485,7 +490,7 @@ class Parser {
         std::string word;
         if (!Word(&s.name, "a sampler name") || !Expect(":") || !Word(&word, "'stage'")) return false;
         if (word != "stage") return Fail(line, "expected 'stage', found '" + word + "'");
-        const Token n = m_lex.Next();
+        const Token n = Take();
         double v = 0;
         if (n.kind != Token::Number || !ParseNumber(n.text, &v) || v < 0 || v >= MaxStages || v != double(int(v)))
             return Fail(n.line, "stage must be 0 to " + std::to_string(MaxStages - 1));
@@ -498,7 +503,7 @@ class Parser {
                 if (!Word(&name, "a sampler state") || !Expect("=")) return false;
                 SamplerStateDecl st{};
                 if (!FindSamplerState(name, &st.state)) return Fail(at, "unknown sampler state '" + name + "'");
-                const Token val = m_lex.Next();
+                const Token val = Take();
                 if (!ParseSamplerStateValue(st.state, val.text, &st.value))
                     return Fail(val.line, "bad value '" + Str(val) + "' for " + name);
                 if (!Expect(";")) return false;
@@ -586,7 +591,7 @@ class Parser {
     }
 
     bool Include(int line) {
-        const Token name = m_lex.Next();
+        const Token name = Take();
         if (name.kind != Token::String) return Fail(name.line, "expected a file name in quotes, found '" + Str(name) + "'");
         Accept(";");
         CodeDecl c;
@@ -629,7 +634,7 @@ class Parser {
                 RenderStateDecl s{};
                 if (!FindRenderState(word, &s.state)) return Fail(line, "unknown render state '" + word + "'");
                 if (!Expect("=")) return false;
-                const Token val = m_lex.Next();
+                const Token val = Take();
                 if (!ParseRenderStateValue(s.state, val.text, &s.value))
                     return Fail(val.line, "bad value '" + Str(val) + "' for " + word);
                 p->states.push_back(s);

@@ -1,0 +1,119 @@
+// A device in front of the real headless one that counts the calls a
+// render-state cache test cares about and forwards every call.
+#pragma once
+
+#include <vector>
+
+#include "platform/gfx/Device.h"
+#include "platform/gfx/Draw.h"
+
+class CountingDevice final : public gfx::Device {
+  public:
+    explicit CountingDevice(gfx::Device* real) : m_real(real) {}
+
+    struct StateCall {
+        gfx::RenderState state;
+        uint32_t value;
+    };
+    std::vector<StateCall> states;    // every SetRenderState, in order
+    uint32_t samplerCalls = 0;        // SetSamplerState
+    uint32_t textureCalls = 0;        // SetTexture
+    uint32_t programCalls = 0, fvfCalls = 0;
+
+    void Forget() {
+        states.clear();
+        samplerCalls = textureCalls = programCalls = fvfCalls = 0;
+    }
+
+    using Result = gfx::Result;
+    Result SetRenderState(gfx::RenderState s, uint32_t v) override {
+        states.push_back({s, v});
+        return m_real->SetRenderState(s, v);
+    }
+    Result SetSamplerState(uint32_t i, gfx::SamplerState s, uint32_t v) override {
+        ++samplerCalls;
+        return m_real->SetSamplerState(i, s, v);
+    }
+    Result SetTexture(uint32_t stage, gfx::Texture* t) override {
+        ++textureCalls;
+        return m_real->SetTexture(stage, t);
+    }
+    Result SetProgram(gfx::Program* p) override {
+        ++programCalls;
+        return m_real->SetProgram(p);
+    }
+    Result SetFVF(uint32_t fvf) override {
+        ++fvfCalls;
+        return m_real->SetFVF(fvf);
+    }
+
+    Result TestCooperativeLevel() override { return m_real->TestCooperativeLevel(); }
+    Result Reset(gfx::PresentParameters* pp) override { return m_real->Reset(pp); }
+    Result Present() override { return m_real->Present(); }
+    Result BeginScene() override { return m_real->BeginScene(); }
+    Result EndScene() override { return m_real->EndScene(); }
+    Result Clear(uint32_t n, const gfx::Rect* r, uint32_t f, uint32_t c, float z, uint32_t s) override {
+        return m_real->Clear(n, r, f, c, z, s);
+    }
+    Result GetRenderState(gfx::RenderState s, uint32_t* v) override { return m_real->GetRenderState(s, v); }
+    void ApplyRenderStates() override { m_real->ApplyRenderStates(); }
+    Result SetViewport(const gfx::Viewport& vp) override { return m_real->SetViewport(vp); }
+    Result GetViewport(gfx::Viewport* vp) override { return m_real->GetViewport(vp); }
+    Result GetDeviceCaps(gfx::Caps* caps) override { return m_real->GetDeviceCaps(caps); }
+    const gfx::PresentParameters& GetPresentParameters() const override { return m_real->GetPresentParameters(); }
+    Result GetRenderTarget(uint32_t i, gfx::Surface** s) override { return m_real->GetRenderTarget(i, s); }
+    Result GetDepthStencilSurface(gfx::Surface** s) override { return m_real->GetDepthStencilSurface(s); }
+    Result ReadPixels(gfx::Surface* s, uint32_t* p, uint32_t pitch) override { return m_real->ReadPixels(s, p, pitch); }
+    Result SaveSurfaceToFile(const char* f, gfx::Surface* s) override { return m_real->SaveSurfaceToFile(f, s); }
+    Result CreateVertexDeclaration(const gfx::VertexElement* e, gfx::VertexDeclaration** d) override {
+        return m_real->CreateVertexDeclaration(e, d);
+    }
+    Result SetVertexDeclaration(gfx::VertexDeclaration* d) override { return m_real->SetVertexDeclaration(d); }
+    uint64_t GetAvailableTextureMem() override { return m_real->GetAvailableTextureMem(); }
+    Result CreateTexture(uint32_t w, uint32_t h, uint32_t l, uint32_t u, gfx::Format f, gfx::Pool p,
+                         gfx::Texture** t) override {
+        return m_real->CreateTexture(w, h, l, u, f, p, t);
+    }
+    Result CreateVertexBuffer(uint32_t n, uint32_t u, uint32_t fvf, gfx::Pool p, gfx::VertexBuffer** b) override {
+        return m_real->CreateVertexBuffer(n, u, fvf, p, b);
+    }
+    Result CreateOffscreenPlainSurface(uint32_t w, uint32_t h, gfx::Format f, gfx::Pool p,
+                                       gfx::Surface** s) override {
+        return m_real->CreateOffscreenPlainSurface(w, h, f, p, s);
+    }
+    Result UpdateSurface(gfx::Surface* s, const gfx::Rect* r, gfx::Surface* d, const gfx::Point* p) override {
+        return m_real->UpdateSurface(s, r, d, p);
+    }
+    Result SetTextureStageState(uint32_t i, gfx::TextureStageState s, uint32_t v) override {
+        return m_real->SetTextureStageState(i, s, v);
+    }
+    Result GetTextureStageState(uint32_t i, gfx::TextureStageState s, uint32_t* v) override {
+        return m_real->GetTextureStageState(i, s, v);
+    }
+    Result GetSamplerState(uint32_t i, gfx::SamplerState s, uint32_t* v) override {
+        return m_real->GetSamplerState(i, s, v);
+    }
+    Result GetFVF(uint32_t* fvf) override { return m_real->GetFVF(fvf); }
+    Result SetStreamSource(uint32_t i, gfx::VertexBuffer* b, uint32_t o, uint32_t s) override {
+        return m_real->SetStreamSource(i, b, o, s);
+    }
+    Result DrawPrimitive(gfx::PrimitiveType t, uint32_t s, uint32_t n) override {
+        return m_real->DrawPrimitive(t, s, n);
+    }
+    Result DrawPrimitiveUP(gfx::PrimitiveType t, uint32_t n, const void* v, uint32_t s) override {
+        return m_real->DrawPrimitiveUP(t, n, v, s);
+    }
+    void SimulateDeviceLoss(uint32_t n) override { m_real->SimulateDeviceLoss(n); }
+    void FailNextReset(Result r) override { m_real->FailNextReset(r); }
+    uint32_t ResetCount() const override { return m_real->ResetCount(); }
+    void CapturePresented(bool on) override { m_real->CapturePresented(on); }
+    const std::vector<uint32_t>& PresentedPicture(uint32_t* w, uint32_t* h) const override {
+        return m_real->PresentedPicture(w, h);
+    }
+
+  protected:
+    ~CountingDevice() override { SetProgram(nullptr); }
+
+  private:
+    gfx::Device* m_real;
+};
