@@ -399,8 +399,12 @@ class GlEffect final : public Effect {
         const TypeInfo& type = *s.param->decl.type;
         uint8_t* out = Bytes(s);
         n = std::min(n, s.count * type.rows * type.columns);
-        for (uint32_t i = 0; i < n; ++i)
-            StoreScalar(type.type, out + 4 * i, float(v[i]), int32_t(v[i]));
+        if (std::is_same_v<T, float> && type.type == ParamType::Float) {
+            std::memcpy(out, v, 4 * n);
+        } else {
+            for (uint32_t i = 0; i < n; ++i)
+                StoreScalar(type.type, out + 4 * i, float(v[i]), int32_t(v[i]));
+        }
         MarkDirty(*s.param);
         return Result::Ok;
     }
@@ -444,11 +448,33 @@ class GlEffect final : public Effect {
         if (isMatrix != (type.cls == ParamClass::MatrixRows)) return Result::InvalidCall;
         n = std::min(n, s.count);
         uint8_t* base = Bytes(s);
+        if (type.type == ParamType::Float && type.columns == 4) {
+            // float4 and float4x4: the caller's elements are the stored bytes.
+            static_assert(sizeof(math::Vec4) == 16 && sizeof(math::Matrix) == 64);
+            if constexpr (Write) {
+                std::memcpy(base, v, n * type.bytes);
+                MarkDirty(*s.param);
+            } else {
+                std::memcpy(v, base, n * type.bytes);
+            }
+            return Result::Ok;
+        }
         for (uint32_t e = 0; e < n; ++e) {
             float* f = reinterpret_cast<float*>(&v[e]);
             uint8_t* out = base + e * type.bytes;
             const uint32_t rows = type.rows, cols = isMatrix ? type.columns : std::min(4u, type.columns);
             if constexpr (!Write && isMatrix) v[e] = math::Matrix{{{0}}};
+            if (type.type == ParamType::Float) {
+                // Rows are whole runs of floats on both sides.
+                for (uint32_t r = 0; r < rows; ++r) {
+                    if constexpr (Write) {
+                        std::memcpy(out + 4 * r * type.columns, f + 4 * r, 4 * cols);
+                    } else {
+                        std::memcpy(f + 4 * r, out + 4 * r * type.columns, 4 * cols);
+                    }
+                }
+                continue;
+            }
             for (uint32_t r = 0; r < rows; ++r) {
                 for (uint32_t c = 0; c < cols; ++c) {
                     uint8_t* at = out + 4 * (r * type.columns + c);
