@@ -13,7 +13,11 @@
 // for the effect that gave it. A null handle or an unknown name gives
 // InvalidCall and changes nothing.
 //
-// Begin and End: Begin records the device's program and the value of every
+// Lifetime: an effect holds a reference to its device, so it is released
+// before the device (the effect manager's Destroy at engine release).
+//
+// Begin and End: the technique is chosen before Begin (SetTechnique refuses
+// while begun). Begin records the device's program and the value of every
 // render state that the technique's passes set; BeginPass applies the pass
 // (program, render states, sampler states, textures, values); End puts the
 // program and those states back. States the caller sets between Begin and
