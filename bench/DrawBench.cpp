@@ -26,6 +26,8 @@ namespace {
 struct Screen : bench::HeadlessDevice {
     Screen() : HeadlessDevice("draw bench", 1024, 768) {
         os::SetStartDirectory((std::filesystem::path(ZT_SOURCE_DIR) / "data").string());
+        g_Renderer.ReleaseTexturePaths();
+        g_Renderer.Init();
         if (!d3d) return;
         g_pD3DInterface = dev;
         screenwidth = 1024;

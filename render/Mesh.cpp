@@ -16,6 +16,7 @@
 #include "platform/math/Math.h"
 #include "platform/os/Number.h"
 #include "render/MeshMgr.h"
+#include "render/Renderer.h"
 #include "world/ObjectRecord.h"
 
 namespace {
@@ -98,6 +99,11 @@ void EMesh::Create(const char* fileName) {
             m.specular = ToVec4(xm.specular);
             m.emissive = ToVec4(xm.emissive);
             m.power = xm.power;
+            // A subset without a texture name keeps id 0: nothing to load.
+            if (!xm.textureFile.empty()) {
+                m_dwTextureId[s] = g_Renderer.LoadMeshTextures(xm.textureFile.c_str(), this, s);
+                SetSubsetFlags(s);
+            }
         } else if (vertices) {
             g_Console.Print3("Error! ", fileName, " has 0 faces, !0 vertices!");
         }
@@ -109,6 +115,16 @@ void EMesh::Create(const char* fileName) {
     m_fExtentSum = std::fabs(m_vBoxMax.x - m_vBoxMin.x) + std::fabs(m_vBoxMax.y - m_vBoxMin.y) +
                    std::fabs(m_vBoxMax.z - m_vBoxMin.z);
     BuildSubsetTable();
+}
+
+void EMesh::SetSubsetFlags(uint32_t subset) {
+    const strtexture* t = g_Renderer.GetTexture(m_dwTextureId[subset]);
+    if (!t) return;
+    const TextureDescription& d = t->desc;
+    m_bTransparent[subset] = d.bTransparent;
+    m_bExcluded[subset] = d.bAdditive || d.bStain || d.bTranslucent || d.bRayOfLight || t->bDoNotRender;
+    m_bNoIntersect[subset] = d.bNoIntersect;
+    m_bNoShadow[subset] = d.bDoNotCastShadow;
 }
 
 void EMesh::GetSubsetCounts(uint32_t subset, uint32_t* faces, uint32_t* vertices) const {
@@ -225,7 +241,9 @@ bool EMesh::IntersectSegmentBox(const math::Vec3* a, const math::Vec3* b) const 
 }
 
 void EMesh::ReleaseMaterials() {
-    if (!m_bCreated || m_Materials.empty()) return;
+    if (!m_bCreated) return;
+    g_Renderer.UnlinkMesh(this);
+    if (m_Materials.empty()) return;
     m_Materials.clear();
     g_Debug.RemoveAllocation("m_pMeshMaterials");
 }

@@ -6,8 +6,10 @@
 //
 // Lifetime: constructed by EEngine::AddObject for a mesh object, created from
 // the object's file at once, rebuilt on every placement change and destroyed
-// with the object (materials released first). Drawing, texture registration
-// and the subset flags of texture descriptions come with the renderer.
+// with the object (materials released first, which also unlinks the mesh from
+// the textures its subsets registered). Each non-empty subset registers its
+// texture with the renderer and takes its flags from the texture's
+// description; drawing comes with the renderer's passes.
 //
 // Failure policy: a mesh whose file does not load prints "MeshMgr returns
 // INVALID code" and stays not created; the engine then refuses the object.
@@ -116,4 +118,6 @@ class EMesh {
 
   private:
     void BuildSubsetTable();
+    // The subset's flags from its texture's description.
+    void SetSubsetFlags(uint32_t subset);
 };

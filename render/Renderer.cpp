@@ -1,93 +1,127 @@
 #include "render/Renderer.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "app/Console.h"
 #include "app/D3DMain.h"
+#include "app/Debug.h"
 #include "app/FileHelpers.h"
 #include "app/Options.h"
-#include "platform/gfx/TextureFiles.h"
 #include "platform/os/Os.h"
+#include "world/Engine.h"
 
 ERenderer g_Renderer;
 
-namespace {
-bool EndsWithNoCase(const std::string& s, const char* tail) {
-    const size_t n = std::strlen(tail);
-    return s.size() >= n && StrCmpNoCase(s.c_str() + s.size() - n, tail) == 0;
+ERenderer::~ERenderer() {
+    // At process exit the debug tracker may be gone already: nothing is
+    // counted here.
+    FreeRecords(false);
+    ReleaseTexturePaths();
+    while (strtexturesubstitutes* s = m_pSubstitutes) {
+        m_pSubstitutes = s->next;
+        delete s;
+    }
 }
-std::string AfterLastBackslash(const std::string& s) {
-    const size_t k = s.find_last_of("\\/");
-    return k == std::string::npos ? s : s.substr(k + 1);
-}
-}  // namespace
 
-void ERenderer::ScanTextureFiles(const std::string& dir) {
-    for (const os::DirEntry& e : os::ListDirectory(dir.empty() ? "*" : dir + "\\*")) {
-        if (e.name.empty() || e.name[0] == '.') continue;
-        const std::string path = dir.empty() ? e.name : dir + "\\" + e.name;
-        if (e.isDirectory) {
-            ScanTextureFiles(path);
-        } else if (EndsWithNoCase(path, ".tga") || EndsWithNoCase(path, ".dds")) {
-            m_TextureFiles.push_back(path);
+void ERenderer::ReleaseTexturePaths() {
+    while (strtexturepaths* p = m_pTexturePaths) {
+        m_pTexturePaths = p->next;
+        delete[] p->pFrames;
+        delete p;
+    }
+}
+
+void ERenderer::Init() {
+    ScanTextureDirectory(".", false);
+    LoadAllTextureDescriptions();
+    LinkTextureTwins();
+    // The data directory is known only once the process runs: the
+    // substitutes are read at the first initialisation.
+    if (!m_bSubstitutesLoaded) {
+        LoadTextureSubstitutes();
+        m_bSubstitutesLoaded = true;
+    }
+}
+
+void ERenderer::InitWorld() {
+    m_bWorldReady = true;
+    for (uint32_t i = 0; i < MAX_TEXTURES; ++i)
+        m_pMeshTextures[i] = m_pSkinMeshTextures[i] = m_pAllTextures[i] = nullptr;
+    const strtexture* white = LoadTexture("bialy.tga", 0, 0, 0);
+    m_pDefaultTexture = white ? white->pTexture : nullptr;
+}
+
+void ERenderer::EndWorld() {
+    m_bWorldReady = false;
+    m_pDefaultTexture = nullptr;
+}
+
+void ERenderer::Update() {
+    m_fFrameTime = g_Engine.m_fFrameTime;
+    ++m_dwFrame;
+    UpdateFlashes();
+    if (RaportUndefinedTextures) {
+        WriteUndefinedTextures();
+        RaportUndefinedTextures = false;
+    }
+    if (RaportDoubleTextures) {
+        WriteDoubleTextures();
+        RaportDoubleTextures = false;
+    }
+}
+
+void ERenderer::AddFlash(const float* position) {
+    if (!position) return;
+    int slot = 0;
+    for (int i = 1; i < MAX_FLASHES; ++i) {
+        if (m_Flashes[i].fTime < m_Flashes[slot].fTime) slot = i;
+    }
+    std::memcpy(m_Flashes[slot].vPosition, position, sizeof m_Flashes[slot].vPosition);
+    m_Flashes[slot].fTime = FLASH_TIME;
+}
+
+void ERenderer::UpdateFlashes() {
+    m_bAnyFlash = 0;
+    for (Flash& f : m_Flashes) {
+        f.fTime -= m_fFrameTime;
+        if (f.fTime < 0.0f) {
+            f.fTime = 0.0f;
+            f.vPosition[1] = -1e9f;
+        } else {
+            m_bAnyFlash = 1;
         }
     }
 }
 
-uint32_t ERenderer::GetTextureIdByName(const char* name, int, int, int) {
-    if (!name || !*name) return 0;
-    const std::string wanted = AfterLastBackslash(name);
-    uint32_t freeId = 0;
-    for (uint32_t id = 1; id < MAX_TEXTURES; ++id) {
-        if (m_Textures[id].texture && StrCmpNoCase(m_Textures[id].name.c_str(), wanted.c_str()) == 0) return id;
-        if (!m_Textures[id].texture && !freeId) freeId = id;
+void ERenderer::WriteUndefinedTextures() const {
+    std::FILE* f = os::OpenFile("UndefinedTextures.txt", "wb");
+    if (!f) return;
+    WriteLine(f, "Textures not defined in scripts:", 256);
+    WriteLine(f, "", 256);
+    for (const strtexturepaths* p = m_pTexturePaths; p; p = p->next) {
+        if (!p->bDescribed) WriteLine(f, p->szPath, int(sizeof p->szPath));
     }
-    if (!freeId) {
-        g_Console.Print("MAX_TEXTURES hit!");
-        return 0;
-    }
-    if (!g_pD3DInterface) return 0;
-    std::string path = name;
-    if (!os::FileExists(path)) {
-        if (!m_bTextureFilesScanned) {
-            ScanTextureFiles("");
-            m_bTextureFilesScanned = true;
-        }
-        path = wanted;
-        for (const std::string& f : m_TextureFiles) {
-            if (StrCmpNoCase(AfterLastBackslash(f).c_str(), wanted.c_str()) == 0) {
-                path = f;
-                break;
+    std::fclose(f);
+}
+
+void ERenderer::WriteDoubleTextures() const {
+    std::FILE* f = os::OpenFile("DoubleTextures.txt", "wb");
+    if (!f) return;
+    WriteLine(f, "Duplicated textures:", 256);
+    WriteLine(f, "", 256);
+    for (const strtexturepaths* p = m_pTexturePaths; p; p = p->next) {
+        bool first = true;
+        for (const strtexturepaths* q = p->next; q; q = q->next) {
+            if (StrCmpNoCase(p->szStem, q->szStem) != 0) continue;
+            if (first) {
+                WriteLine(f, "", 256);
+                WriteLine(f, "0: Found duplicated texture:", 256);
+                WriteLine(f, p->szPath, int(sizeof p->szPath));
+                first = false;
             }
+            WriteLine(f, q->szPath, int(sizeof q->szPath));
         }
     }
-    gfx::Texture* t = nullptr;
-    std::string error;
-    if (gfx::CreateTextureFromFile(g_pD3DInterface, path.c_str(), 0, &t, nullptr, &error) != gfx::Result::Ok) {
-        g_Console.Print3("Texture ", path.c_str(), " does not exist!");
-        ErrorLog(path.c_str(), nullptr);
-        ErrorLog("Texture does not exist!", nullptr);
-        if (Debug > 0) g_Console.Print(error.c_str());
-        return 0;
-    }
-    m_Textures[freeId].name = wanted;
-    m_Textures[freeId].texture = t;
-    return freeId;
-}
-
-void ERenderer::SetTexture(uint32_t stage, uint32_t id) {
-    if (!g_pD3DInterface || id >= MAX_TEXTURES || !m_Textures[id].texture) return;
-    g_pD3DInterface->SetTexture(stage, m_Textures[id].texture);
-}
-
-gfx::Texture* ERenderer::GetTextureObject(uint32_t id) const {
-    return id < MAX_TEXTURES ? m_Textures[id].texture : nullptr;
-}
-
-void ERenderer::ReleaseTextures() {
-    for (TextureSlot& s : m_Textures) {
-        if (s.texture) s.texture->Release();
-        s.texture = nullptr;
-        s.name.clear();
-    }
+    std::fclose(f);
 }

@@ -1,52 +1,304 @@
-// The scene renderer, `ERenderer` (global g_Renderer). Only the per-frame
-// preparation that the frame driver calls is here until the renderer is built.
+// The scene renderer, `ERenderer` (global g_Renderer), and its texture
+// registry.
+//
+// Every texture the program draws with is asked for by file name and handed
+// back as a texture id (1..1023, 0 = none), the slot of a `strtexture` record
+// in the id table. Before any world loads, `Init` scans the data directory
+// for .tga and .dds files (`strtexturepaths`, kept in backslash form such as
+// ".\textures\crate.tga"), reads the texture descriptions of
+// "scripts\textures.txt" and "scripts\textures\*.txt" into them and links
+// x.tga to x.dds twins; the substitutes of "scripts\texture_substitutes.txt"
+// are read once, at the first `Init`. Loading a texture copies its file's
+// description into the record; the first mesh or skinned mesh that uses it
+// also loads its companions (normal map, multitexture layers, detail, lava,
+// add-water, grow, environment cube, animation frames), which never enter the
+// render lists themselves. Each record lists the mesh and skinned-mesh
+// subsets that use it; the passes walk those lists.
+//
+// Lifetimes: records, their device textures and their user nodes live until
+// `ReleaseTextures` (world change, engine release through `Destroy`); the
+// file list and the substitutes live until the process ends.
+//
+// Failure policy: a missing file or a wrong extension is written to the
+// console and "!error.txt" and sets the engine's quit flag (the record stays,
+// without a device texture); a name or path longer than the record's
+// 512-character fields counts as a missing file. A full table prints
+// "MAX_TEXTURES hit!" and gives id 0. Lookups take null names and records
+// quietly. Main thread only.
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
 namespace gfx {
 class Texture;
-}
+class CubeTexture;
+} // namespace gfx
+
+struct ObjectRecord;
+class EMesh;
+class ESkinMesh;
+
+// Surface materials of a texture description.
+enum TextureMaterial : uint32_t {
+    MATERIAL_CEMENT = 0,
+    MATERIAL_METAL,
+    MATERIAL_WOOD,
+    MATERIAL_SAND,
+    MATERIAL_SNOW,
+    MATERIAL_WATER,
+    MATERIAL_COAL,
+    MATERIAL_GLASS,
+    MATERIAL_PLASTIC,
+};
+
+// The values a texture description sets, with their defaults; held by each
+// texture file and copied into each texture record loaded from it.
+struct TextureDescription {
+    static constexpr int NAME = 256;
+    char szNormal[NAME] = {};
+    char szMultitextureR[NAME] = {};
+    char szMultitextureG[NAME] = {};
+    char szMultitextureB[NAME] = {};
+    char szDetail[NAME] = {};
+    char szLava[NAME] = {};
+    char szAddWater[NAME] = {};
+    char szEnvironmental[NAME] = {};
+    char szGrow[NAME] = {};
+    float fAnimationSpeed = 1.0f;
+    float fAppearDistance = 0.0f;
+    float fMultitextureDensityR = 1.0f;
+    float fMultitextureDensityG = 1.0f;
+    float fMultitextureDensityB = 1.0f;
+    float fDetailDensity = 16.0f;
+    float fNormalDensity = 1.0f;
+    float fTextureDensity = 0.0f;
+    float fBumpHeight = 1.0f;
+    float fLavaMapCoef = 1.0f;
+    float fLavaSpeedDown = 1.0f;
+    float fLavaSpeedUp = 1.0f;
+    float fWaterHeight = 16.0f;
+    float fWaterTransparent = 1.0f;
+    float fWaterColor[3] = {1.0f, 1.0f, 1.0f};
+    float fAddWaterHeight = 1.0f;
+    float fAddWaterDensity = 1.0f;
+    float fWaterFogFar = 20000.0f;
+    float fWaterFogNear = 0.0f;
+    float fSpecularPower = 1.05f;
+    float fSpecularCone = 24.0f;
+    uint32_t dwMaterial = MATERIAL_CEMENT;
+    uint8_t bRayOfLight = 0;
+    uint8_t bPriority = 0;
+    uint8_t bNoIntersect = 0;
+    uint8_t bDetailAsNormal = 0;
+    uint8_t bFullyBrightInNormalMask = 0;
+    uint8_t bWater = 0;
+    uint8_t bTransparent = 0;
+    uint8_t bTranslucent = 0;
+    uint8_t bAdditive = 0;
+    uint8_t bStain = 0;
+    uint8_t b2Sided = 0;
+    uint8_t bSpecular = 0;
+    uint8_t bSpecularInDetailMask = 0;
+    uint8_t bNoFog = 0;
+    uint8_t bNoLight = 0;
+    uint8_t bDoNotRender = 0;
+    uint8_t bDoNotCastShadow = 0;
+};
+
+// One texture file of the data directory with its description (allocation
+// tag "strtexturepaths").
+struct strtexturepaths {
+    static constexpr int MAX_FRAMES = 127;
+    static constexpr int FRAME_NAME = 128;
+    char szName[256] = {};  // the file name without directory
+    char szPath[1024] = {}; // the path as the scan found it
+    char szStem[256] = {};  // the name less its last four characters
+    TextureDescription desc;
+    char (*pFrames)[FRAME_NAME] = nullptr; // allocated on the first animation_frame line
+    uint32_t dwFrames = 0;
+    uint8_t bDescribed = 0;
+    uint8_t bTga = 0;
+    strtexturepaths* pTwin = nullptr; // the same stem in another format (on .tga files only)
+    strtexturepaths* next = nullptr;  // newest first
+};
+
+// One texture with the substitutes that successive skinned meshes wear
+// (allocation tag "strtexturesubstitutes").
+struct strtexturesubstitutes {
+    static constexpr int MAX_SUBSTITUTES = 31;
+    char szName[64] = {}; // the texture's name without its extension
+    char szSubstitutes[MAX_SUBSTITUTES][64] = {};
+    uint32_t dwCount = 0;
+    strtexturesubstitutes* next = nullptr; // newest first
+};
+
+// A static-mesh subset that uses a texture (allocation tag "strlistameshy").
+struct strlistameshy {
+    ObjectRecord* m_hObject = nullptr;
+    EMesh* pMesh = nullptr;
+    uint32_t dwSubset = 0;
+    strlistameshy* next = nullptr;
+    strlistameshy* prev = nullptr;
+};
+
+// A skinned-mesh subset that uses a texture (allocation tag "strlistaskinmeshy").
+struct strlistaskinmeshy {
+    ObjectRecord* m_hObject = nullptr;
+    ESkinMesh* pSkinMesh = nullptr;
+    uint32_t dwSubset = 0;
+    strlistaskinmeshy* next = nullptr;
+    strlistaskinmeshy* prev = nullptr;
+};
+
+// One loaded texture (allocation tag "strtexture").
+struct strtexture {
+    static constexpr int NAME = 512;
+    uint32_t id = 0;
+    char szName[NAME] = {}; // the normalised file name
+    uint8_t bListed = 0;    // in this frame's render lists
+    uint32_t dwWidth = 0, dwHeight = 0, dwFormat = 0; // from the file's header (described files)
+    char szPath[NAME] = {};                            // the path opened
+    uint8_t bCube = 0, bTga = 0, bReduce = 0, bHigh = 0;
+    uint8_t bAnimated = 0;
+    uint32_t dwCurrentFrame = 0; // 0: the texture itself, 1..count: the frames
+    uint32_t dwFrameCount = 0;
+    float fFrameTime = 1.0f; // seconds each frame shows
+    float fFrameTimer = 0.0f;
+    uint8_t bPlaying = 0;
+    uint32_t dwSteppedFrame = 0; // the renderer frame in which the animation last stepped
+    gfx::Texture* pTexture = nullptr;
+    gfx::CubeTexture* pCubeTexture = nullptr;
+    strtexture* pFrames[strtexturepaths::MAX_FRAMES] = {};
+    strtexture* pLava = nullptr;
+    strtexture* pNormal = nullptr;
+    strtexture* pDetail = nullptr;
+    strtexture* pGrow = nullptr;
+    strtexture* pEnvironment = nullptr;
+    strtexture* pAddWater = nullptr;
+    strtexture* pMultitextureR = nullptr;
+    strtexture* pMultitextureG = nullptr;
+    strtexture* pMultitextureB = nullptr;
+    uint8_t bHasMultitexture = 0;
+    TextureDescription desc; // copied from the file's description
+    uint8_t bDoNotRender = 0;
+    uint8_t bMissing = 0; // the file was missing or not a .tga/.dds
+    strlistameshy* pMeshes = nullptr;
+    strlistaskinmeshy* pSkinMeshes = nullptr;
+    strtexture* next = nullptr; // newest first
+    strtexture* prev = nullptr;
+};
 
 class ERenderer {
   public:
-    virtual ~ERenderer() = default;
+    static constexpr uint32_t MAX_TEXTURES = 1024;
+    static constexpr int MAX_FLASHES = 5;
+    static constexpr float FLASH_TIME = 0.08f;
 
+    virtual ~ERenderer();
+
+    // ---- Frame ---------------------------------------------------------------
     // Work before the scene (shadow maps, water reflection, occluder).
     void PreRender() {}
-    // The engine frame's step and the scene render (no passes exist yet).
-    void Update() {}
-    // The texture registry is made at engine start.
-    void Init() {}
+    // The engine frame's step: the frame time and frame count, the flashes,
+    // and the reports whose console variables are set.
+    void Update();
+    // The scene render (no passes exist yet).
     void Render() {}
-    // Per world: the render lists are made and dropped.
-    void InitWorld() { m_bWorldReady = true; }
-    void EndWorld() { m_bWorldReady = false; }
-    bool m_bWorldReady = false;
 
-    // Textures by file name until the texture registry is built: ids 1..1023
-    // (0 = none). A name is looked up after its last backslash, first as a
-    // path in the data directory, then among the .tga and .dds files of the
-    // whole data directory. Loaded into the managed pool; 0 when the file is
-    // missing or unreadable (printed on the console).
-    static constexpr uint32_t MAX_TEXTURES = 1024;
-    uint32_t GetTextureIdByName(const char* name, int reduce = 0, int high = 0, int cube = 0);
-    // Binds the texture of an id to a device stage; ids without texture bind nothing.
-    void SetTexture(uint32_t stage, uint32_t id);
-    gfx::Texture* GetTextureObject(uint32_t id) const;
+    // ---- Lifecycle -------------------------------------------------------------
+    // Registers the texture files and their descriptions (and, the first
+    // time, the substitutes); a second call adds to the lists.
+    void Init();
+    // World open: empties the mesh render lists and loads "bialy.tga" as the
+    // default texture. World close forgets it.
+    void InitWorld();
+    void EndWorld();
+    bool m_bWorldReady = false;
+    // Frees every texture record, its device texture and its user nodes.
     void ReleaseTextures();
+    void Destroy() { ReleaseTextures(); }
+    // Forgets the texture files and their descriptions (process exit, and
+    // tests that change the data directory).
+    void ReleaseTexturePaths();
+
+    // ---- Registry ----------------------------------------------------------------
+    // The id of a texture by file name: a loaded texture without users, or
+    // one loaded now (never as a cube); 0 when the table is full or the file
+    // is missing or of the wrong kind.
+    uint32_t GetTextureIdByName(const char* name, int reduce = 0, int high = 0, int cube = 0);
+    strtexture* GetTexture(uint32_t id) const { return id < MAX_TEXTURES ? m_pTextureIds[id] : nullptr; }
+    strtexture* FindTexture(const char* name) const;
+    // Binds the record's 2D texture to a device stage; nothing for an id of
+    // 1024 or more or an empty slot.
+    void SetTexture(uint32_t stage, uint32_t id);
+    strtexture* LoadTexture(const char* name, int reduce, int high, int cube);
+    uint32_t LoadMeshTextures(const char* fileName, EMesh* mesh, uint32_t subset);
+    uint32_t LoadSkinMeshTextures(const char* fileName, ESkinMesh* skinMesh, uint32_t subset);
+    void UnlinkMesh(EMesh* mesh);
+    void UnlinkSkinMesh(ESkinMesh* skinMesh);
+    strtexture* FirstTexture() const { return m_pTextures; }
+    // The default white texture of the world (null outside a world).
+    gfx::Texture* DefaultTexture() const { return m_pDefaultTexture; }
+
+    // Binds T's image (or its current animation frame) to stage 0 and its
+    // normal map to stage 1, stepping the animation once per frame.
+    void BindTextureStages(strtexture* T, bool bindNormalMap);
+
+    // ---- Descriptions and substitutes -----------------------------------------
+    void ScanTextureDirectory(const char* directory, bool skipKnown);
+    void RegisterTexturePath(const char* path);
+    void LoadAllTextureDescriptions();
+    void LoadTextureDescriptions(const char* file);
+    void LinkTextureTwins();
+    strtexturepaths* FindTexturePath(const char* name) const;
+    void LoadTextureSubstitutes();
+    strtexturesubstitutes* FindTextureSubstitute(const char* fileName) const;
+    strtexturepaths* FirstTexturePath() const { return m_pTexturePaths; }
+
+    // ---- Flashes ---------------------------------------------------------------
+    void AddFlash(const float* position);
+    void UpdateFlashes();
+    struct Flash {
+        float vPosition[3] = {0.0f, -1e9f, 0.0f};
+        float fTime = 0.0f;
+    };
+    Flash m_Flashes[MAX_FLASHES];
+    uint8_t m_bAnyFlash = 0;
+
+    // ---- Render lists (filled by the frame's culling) ---------------------------
+    strtexture* m_pMeshTextures[MAX_TEXTURES] = {};
+    strtexture* m_pSkinMeshTextures[MAX_TEXTURES] = {};
+    strtexture* m_pAllTextures[MAX_TEXTURES] = {};
+    strtexture* m_pFreeTextures[MAX_TEXTURES] = {};
+
+    float m_fFrameTime = 0.0f;
+    uint32_t m_dwFrame = 1; // counts engine frames; animations step once in each
 
   private:
-    struct TextureSlot {
-        std::string name;
-        gfx::Texture* texture = nullptr;
-    };
-    TextureSlot m_Textures[MAX_TEXTURES];
-    std::vector<std::string> m_TextureFiles;  // data-relative paths of .tga/.dds files
-    bool m_bTextureFilesScanned = false;
-    void ScanTextureFiles(const std::string& dir);
+    void CreateTexture(strtexture* t, const strtexturepaths* description);
+    void ExtractTextureFile(const strtexture* t) const;
+    strtexture* LoadNormalMap(const char* describedNormal, strtexture* layer);
+    void LoadCompanions(strtexture* t, const strtexturepaths* p, uint32_t quality, bool skinned);
+    void WriteUndefinedTextures() const;
+    void WriteDoubleTextures() const;
+    void FreeRecords(bool track);
+
+    strtexture* m_pTextures = nullptr;
+    strtexture* m_pTextureIds[MAX_TEXTURES] = {};
+    strtexturepaths* m_pTexturePaths = nullptr;
+    strtexturesubstitutes* m_pSubstitutes = nullptr;
+    bool m_bSubstitutesLoaded = false;
+    gfx::Texture* m_pDefaultTexture = nullptr;
 };
+
+// The texture name a request stands for: the part after the last backslash,
+// its extension made "dds" unless it is "tga" or "dds". The result lives in
+// one buffer that the next call overwrites.
+const char* NormalizeTextureName(const char* name);
+
+// Animated textures by name (cut-scenes).
+void AnimationPause(const char* name);
+void AnimationStop(const char* name);
+void AnimationPlay(const char* name);
 
 extern ERenderer g_Renderer;

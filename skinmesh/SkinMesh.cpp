@@ -1,5 +1,6 @@
 #include "skinmesh/SkinMesh.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -9,6 +10,8 @@
 #include "platform/math/Math.h"
 #include "platform/mesh/MeshData.h"
 #include "platform/mesh/XFile.h"
+#include "render/Renderer.h"
+#include "skinmesh/SkinMeshMgr.h"
 
 namespace {
 
@@ -23,6 +26,7 @@ ESkinMesh::ESkinMesh() {
 }
 
 ESkinMesh::~ESkinMesh() {
+    g_Renderer.UnlinkSkinMesh(this);
     g_Debug.RemoveAllocation("ESkinMesh");
 }
 
@@ -42,6 +46,7 @@ bool ESkinMesh::Create(const char* fileName) {
     m_fRadius = data.radius;
     m_bLoaded = 1;
     PlaceWorldBox();
+    RegisterTextures(data);
     return true;
 }
 
@@ -68,7 +73,21 @@ void ESkinMesh::GetWorldBox(math::Vec3* min, math::Vec3* max) const {
     if (max) *max = m_vWorldMax;
 }
 
+void ESkinMesh::RegisterTextures(const mesh::MeshData& data) {
+    // Successive instances of one model take a texture's substitutes in turn.
+    const uint32_t instance = g_SkinMeshMgr.NextInstance(m_szFileName);
+    m_dwNumSubsets = uint32_t(std::min<size_t>(data.materials.size(), MAX_SUBSETS));
+    for (uint32_t s = 0; s < m_dwNumSubsets; ++s) {
+        const char* file = data.materials[s].textureFile.c_str();
+        if (!*file) continue;
+        const strtexturesubstitutes* sub = g_Renderer.FindTextureSubstitute(NormalizeTextureName(file));
+        if (sub && sub->dwCount) file = sub->szSubstitutes[instance % sub->dwCount];
+        m_dwTextureId[s] = g_Renderer.LoadSkinMeshTextures(file, this, s);
+    }
+}
+
 void ESkinMesh::Release() {
+    g_Renderer.UnlinkSkinMesh(this);
     m_bLoaded = 0;
 }
 

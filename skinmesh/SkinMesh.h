@@ -6,10 +6,12 @@
 // (a missing or unreadable file fails), and position, orientation, scale and
 // the animation names are kept as given; position and scale place the model
 // box as the world box that the collision finders read, and every change of
-// them refreshes the object in the collision manager. Animation files, bones, skinning,
-// sockets, hit zones and drawing come with the skinned-mesh subsystem: until
-// then no animation is known (HasAnimation is false, every animation counts as
-// finished), no socket or node can be read, and the save block is empty.
+// them refreshes the object in the collision manager. Each subset's texture
+// (or its substitute) is registered with the renderer at creation and
+// unlinked at release. Animation files, bones, skinning, sockets, hit zones
+// and drawing come with the skinned-mesh subsystem: until then no animation
+// is known (HasAnimation is false, every animation counts as finished), no
+// socket or node can be read, and the save block is empty.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +21,9 @@
 #include "platform/math/Types.h"
 
 struct ObjectRecord;
+namespace mesh {
+struct MeshData;
+}
 
 class ESkinMesh {
   public:
@@ -68,8 +73,11 @@ class ESkinMesh {
     void SaveGame(std::FILE* f);
     void LoadGame(std::FILE* f);
 
+    static constexpr uint32_t MAX_SUBSETS = 256;
     ObjectRecord* m_hObject = nullptr;
     char m_szFileName[256] = {};
+    uint32_t m_dwNumSubsets = 0;
+    uint32_t m_dwTextureId[MAX_SUBSETS] = {};
     char m_szAnimation[64] = {};
     char m_szUpperAnimation[64] = {};
     char m_szLowerAnimation[64] = {};
@@ -79,6 +87,7 @@ class ESkinMesh {
 
   private:
     void PlaceWorldBox();
+    void RegisterTextures(const mesh::MeshData& data);
 
     uint8_t m_bLoaded = 0;
     float m_fRadius = 0;

@@ -32,7 +32,9 @@
 namespace gfx {
 
 // The drawing services' types (platform/gfx/Draw.h).
+class BaseTexture;
 class Texture;
+class CubeTexture;
 class VertexBuffer;
 struct LockedRect;
 struct Point;
@@ -156,6 +158,9 @@ class Device : public Resource {
     // ---- Resources and fixed-function drawing (Draw.h) ----------------------
     virtual Result CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, Format format,
                                  Pool pool, Texture** out) = 0;
+    // A cube texture of six edge x edge faces (levels 0: the full chain).
+    virtual Result CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage, Format format, Pool pool,
+                                     CubeTexture** out) = 0;
     virtual Result CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, Pool pool,
                                       VertexBuffer** out) = 0;
     virtual Result CreateOffscreenPlainSurface(uint32_t width, uint32_t height, Format format, Pool pool,
@@ -163,7 +168,8 @@ class Device : public Resource {
     // Copies a rectangle of a system-memory surface (all of it when null) to a
     // point of the back buffer ((0, 0) when null), unscaled and unblended.
     virtual Result UpdateSurface(Surface* source, const Rect* sourceRect, Surface* dest, const Point* destPoint) = 0;
-    virtual Result SetTexture(uint32_t stage, Texture* texture) = 0;
+    // Stages 0..15 (SamplerCount); a 2D or a cube texture, or none.
+    virtual Result SetTexture(uint32_t stage, BaseTexture* texture) = 0;
     virtual Result SetTextureStageState(uint32_t stage, TextureStageState state, uint32_t value) = 0;
     virtual Result GetTextureStageState(uint32_t stage, TextureStageState state, uint32_t* value) = 0;
     virtual Result SetSamplerState(uint32_t sampler, SamplerState state, uint32_t value) = 0;
@@ -231,6 +237,12 @@ class Device : public Resource {
     virtual void SimulateDeviceLoss(uint32_t lostPolls = 1) = 0;
     // The next Reset fails with this result (Ok: no injected failure).
     virtual void FailNextReset(Result result) = 0;
+    // While on, compressed textures are decoded on the CPU and kept as
+    // A8R8G8B8 on the GPU, as when the driver offers no S3TC (textures made
+    // before keep their storage).
+    virtual void ForceCpuTextureDecode(bool on) = 0;
+    // The driver stores block-compressed textures as they are.
+    virtual bool UploadsCompressedTextures() = 0;
     // Number of successful resets so far.
     virtual uint32_t ResetCount() const = 0;
     // While on, Present keeps a copy of the picture it leaves in the window

@@ -41,6 +41,16 @@ fvf::Layout fvf::LayoutOf(uint32_t format) {
     return l;
 }
 
+uint32_t LevelPitch(Format f, uint32_t width) {
+    if (!IsCompressed(f)) return width * 4;
+    return ((width + 3) / 4) * (f == Format::Dxt1 ? 8 : 16);
+}
+
+uint64_t LevelBytes(Format f, uint32_t width, uint32_t height) {
+    const uint64_t rows = IsCompressed(f) ? (height + 3) / 4 : height;
+    return rows * LevelPitch(f, width);
+}
+
 uint32_t VertexCount(PrimitiveType type, uint32_t count) {
     if (count == 0) return 0;
     switch (type) {

@@ -157,14 +157,28 @@ struct Point {
     int32_t x = 0, y = 0;
 };
 
-// A 2D texture with its mip levels (level 0 largest).
-class Texture : public Resource {
+// What SetTexture takes: a 2D texture or a cube texture, each with its mip
+// levels (level 0 largest) in one format. Locked memory holds the format's
+// own bytes: packed ARGB texels, or for a compressed format rows of 4 x 4
+// blocks (a compressed level is locked whole, never a sub-rectangle).
+class BaseTexture : public Resource {
   public:
+    virtual ResourceType GetType() const = 0;
     virtual uint32_t LevelCount() const = 0;
-    virtual uint32_t Width(uint32_t level = 0) const = 0;
-    virtual uint32_t Height(uint32_t level = 0) const = 0;
     virtual Format GetFormat() const = 0;
     virtual gfx::Pool GetPool() const = 0;
+    // Reads one level of one face (0 for a 2D texture) back from the GPU as
+    // packed ARGB, rows top-down, tightly packed: compressed levels arrive
+    // decoded by the driver.
+    virtual Result ReadBack(uint32_t face, uint32_t level, uint32_t* pixels) = 0;
+};
+
+// A 2D texture.
+class Texture : public BaseTexture {
+  public:
+    ResourceType GetType() const override { return ResourceType::Texture; }
+    virtual uint32_t Width(uint32_t level = 0) const = 0;
+    virtual uint32_t Height(uint32_t level = 0) const = 0;
     // The level's texels (a sub-rectangle when given); the GPU copy is
     // updated at UnlockRect unless the lock was read-only.
     virtual Result LockRect(uint32_t level, LockedRect* out, const Rect* rect, uint32_t flags) = 0;
@@ -173,6 +187,24 @@ class Texture : public Resource {
     // locks the level.
     virtual Result GetSurfaceLevel(uint32_t level, Surface** out) = 0;
 };
+
+// The faces of a cube texture, in the order of a DDS file.
+enum class CubeFace : uint32_t { PositiveX = 0, NegativeX, PositiveY, NegativeY, PositiveZ, NegativeZ };
+constexpr uint32_t CubeFaceCount = 6;
+
+// A cube texture: six square faces with their levels.
+class CubeTexture : public BaseTexture {
+  public:
+    ResourceType GetType() const override { return ResourceType::CubeTexture; }
+    virtual uint32_t Size(uint32_t level = 0) const = 0;
+    virtual Result LockRect(CubeFace face, uint32_t level, LockedRect* out, const Rect* rect, uint32_t flags) = 0;
+    virtual Result UnlockRect(CubeFace face, uint32_t level) = 0;
+};
+
+// Bytes from one row of a level to the next (a row of blocks when compressed)
+// and the bytes of the whole level.
+uint32_t LevelPitch(Format f, uint32_t width);
+uint64_t LevelBytes(Format f, uint32_t width, uint32_t height);
 
 // Vertices in GPU memory, with the format given at creation (0 when the
 // buffer is used with a vertex declaration).

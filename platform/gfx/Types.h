@@ -47,7 +47,15 @@ enum class Format : uint32_t {
     D24S8,
     D24X4S4,
     D32,
+    // Block-compressed texture formats (4 x 4 texels a block): 8 bytes a
+    // block for Dxt1, 16 for Dxt3 and Dxt5.
+    Dxt1,
+    Dxt3,
+    Dxt5,
 };
+inline bool IsCompressed(Format f) {
+    return f == Format::Dxt1 || f == Format::Dxt3 || f == Format::Dxt5;
+}
 // Depth and stencil bits of a depth-stencil format (0 for colour formats).
 int DepthBits(Format f);
 int StencilBits(Format f);

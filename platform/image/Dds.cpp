@@ -3,6 +3,7 @@
 // compressed layouts (DXT1, DXT2/3, DXT4/5) are decoded 4 x 4 texels at a
 // time; uncompressed layouts of 8 to 32 bits are read through their channel
 // masks. Volume textures and the DX10 header extension are refused.
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -199,18 +200,19 @@ bool ReadPixelFormat(const uint8_t* p, PixelFormat* pf, std::string* error) {
     return true;
 }
 
-} // namespace
+struct Header {
+    uint32_t width = 0, height = 0, levels = 1, faces = 1;
+    PixelFormat pf;
+};
 
-bool DecodeDds(const uint8_t* data, size_t size, Picture* out, std::string* error) {
-    *out = Picture();
-    if (size < 4 + kHeaderSize || std::memcmp(data, "DDS ", 4) != 0) return Fail(error, "not a DDS file");
+bool ReadHeader(const uint8_t* data, size_t size, Header* out, std::string* error) {
+    if (!data || size < 4 + kHeaderSize || std::memcmp(data, "DDS ", 4) != 0) return Fail(error, "not a DDS file");
     const uint8_t* h = data + 4;
     if (Read32(h) != kHeaderSize) return Fail(error, "bad header size");
     const uint32_t flags = Read32(h + 4);
     const uint32_t height = Read32(h + 8), width = Read32(h + 12);
     uint32_t levels = (flags & kFlagMipMapCount) ? Read32(h + 24) : 1;
-    PixelFormat pf;
-    if (!ReadPixelFormat(h + 72, &pf, error)) return false;
+    if (!ReadPixelFormat(h + 72, &out->pf, error)) return false;
     const uint32_t caps2 = Read32(h + 108);
     if (caps2 & kCaps2Volume) return Fail(error, "volume textures are not supported");
     if (width == 0 || height == 0 || width > 16384 || height > 16384) {
@@ -225,32 +227,102 @@ bool DecodeDds(const uint8_t* data, size_t size, Picture* out, std::string* erro
         if (width != height) return Fail(error, "cube map faces are not square");
         faces = 6;
     }
-
-    out->format = FileFormat::Dds;
     out->width = width;
     out->height = height;
     out->levels = levels;
     out->faces = faces;
+    return true;
+}
+
+Compression CompressionOf(const PixelFormat& pf) {
+    switch (pf.layout) {
+    case Layout::Dxt1:
+        return Compression::Dxt1;
+    case Layout::Dxt3:
+        return Compression::Dxt3;
+    case Layout::Dxt5:
+        return Compression::Dxt5;
+    case Layout::Masks:
+        break;
+    }
+    return Compression::None;
+}
+
+} // namespace
+
+bool ReadDdsInfo(const uint8_t* data, size_t size, Info* out, std::string* error) {
+    *out = Info();
+    Header h;
+    if (!ReadHeader(data, size, &h, error)) return false;
+    out->format = FileFormat::Dds;
+    out->width = h.width;
+    out->height = h.height;
+    out->levels = h.levels;
+    out->faces = h.faces;
+    out->hasAlpha = h.pf.alpha;
+    out->compression = CompressionOf(h.pf);
+    return true;
+}
+
+uint64_t CompressedBytes(Compression c, uint32_t width, uint32_t height) {
+    const uint64_t blocks = uint64_t((width + 3) / 4) * ((height + 3) / 4);
+    return blocks * (c == Compression::Dxt1 ? 8 : 16);
+}
+
+bool DecodeCompressed(Compression c, const uint8_t* blocks, size_t size, Image* img) {
+    if (c == Compression::None || img->Empty() || CompressedBytes(c, img->width, img->height) > size) return false;
+    PixelFormat pf;
+    pf.layout = c == Compression::Dxt1 ? Layout::Dxt1 : c == Compression::Dxt3 ? Layout::Dxt3 : Layout::Dxt5;
+    img->pixels.resize(size_t(img->width) * img->height);
+    DecodeBlocks(pf, blocks, *img);
+    return true;
+}
+
+bool DecodeDds(const uint8_t* data, size_t size, Picture* out, std::string* error, const DecodeOptions& options) {
+    *out = Picture();
+    Header h;
+    if (!ReadHeader(data, size, &h, error)) return false;
+    const PixelFormat& pf = h.pf;
+    // Reducing drops top levels; a file with fewer keeps its smallest, and a
+    // file without levels is filtered down by the same factor below.
+    const uint32_t skip = std::min(options.skipTopLevels, h.levels - 1);
+    const uint32_t shrink = h.levels == 1 ? std::min(options.skipTopLevels, 31u) : 0;
+    const bool keepBlocks = options.keepBlocks && pf.layout != Layout::Masks && shrink == 0;
+
+    out->format = FileFormat::Dds;
+    out->width = LevelSize(h.width, skip + shrink);
+    out->height = LevelSize(h.height, skip + shrink);
+    out->levels = h.levels - skip;
+    out->faces = h.faces;
     out->hasAlpha = pf.alpha;
+    out->compression = keepBlocks ? CompressionOf(pf) : Compression::None;
     size_t offset = 4 + kHeaderSize;
-    for (uint32_t face = 0; face < faces; ++face) {
-        for (uint32_t level = 0; level < levels; ++level) {
+    for (uint32_t face = 0; face < h.faces; ++face) {
+        for (uint32_t level = 0; level < h.levels; ++level) {
             Image img;
-            img.width = LevelSize(width, level);
-            img.height = LevelSize(height, level);
+            img.width = LevelSize(h.width, level);
+            img.height = LevelSize(h.height, level);
             const uint64_t bytes = SurfaceBytes(pf, img.width, img.height);
             if (bytes > size - offset) {
                 *out = Picture();
                 return Fail(error, "data ends inside face " + std::to_string(face) + " level " +
                                        std::to_string(level));
             }
+            const uint8_t* src = data + offset;
+            offset += size_t(bytes);
+            if (level < skip) continue;
+            if (keepBlocks) out->blocks.emplace_back(src, src + bytes);
+            if (keepBlocks && !options.decodeBlocks) {
+                out->surfaces.push_back(std::move(img));
+                continue;
+            }
             img.pixels.resize(size_t(img.width) * img.height);
             if (pf.layout == Layout::Masks) {
-                DecodeMasks(pf, data + offset, img);
+                DecodeMasks(pf, src, img);
             } else {
-                DecodeBlocks(pf, data + offset, img);
+                DecodeBlocks(pf, src, img);
             }
-            offset += size_t(bytes);
+            if (shrink) img = Resample(img, out->width, out->height);
             out->surfaces.push_back(std::move(img));
         }
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/gfx/Bmp.h"
@@ -108,29 +109,70 @@ uint32_t Pack(const float* c) {
 
 } // namespace
 
-bool Decode(const uint8_t* data, size_t size, Picture* out, std::string* error) {
+bool Decode(const uint8_t* data, size_t size, Picture* out, std::string* error, const DecodeOptions& options) {
     *out = Picture();
     if (!data || size == 0) return Fail(error, "empty file");
     const FileFormat format = Sniff(data, size);
-    if (format == FileFormat::Dds) return DecodeDds(data, size, out, error);
+    if (format == FileFormat::Dds) return DecodeDds(data, size, out, error, options);
     return DecodeStb(data, size, format, out, error);
 }
 
-bool LoadFile(std::string_view name, Picture* out, std::string* error) {
-    *out = Picture();
+bool ReadInfo(const uint8_t* data, size_t size, Info* out, std::string* error) {
+    *out = Info();
+    if (!data || size == 0) return Fail(error, "empty file");
+    const FileFormat format = Sniff(data, size);
+    if (format == FileFormat::Dds) return ReadDdsInfo(data, size, out, error);
+    StbPicture p;
+    if (!StbInfo(data, size, &p)) {
+        if (error) *error = std::string("cannot decode picture (") + p.failure + ")";
+        return false;
+    }
+    out->format = format;
+    out->width = p.width;
+    out->height = p.height;
+    out->levels = 1;
+    out->faces = 1;
+    out->hasAlpha = p.channels == 2 || p.channels == 4;
+    return true;
+}
+
+namespace {
+// At most `limit` bytes of a file; false (error set) when it cannot be opened.
+bool ReadBytes(std::string_view name, size_t limit, std::vector<uint8_t>* data, std::string* error) {
     std::FILE* f = os::OpenFile(name, "rb");
     if (!f) {
         if (error) *error = std::string(name) + ": cannot open the file";
         return false;
     }
-    std::vector<uint8_t> data;
     uint8_t buffer[65536];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        data.insert(data.end(), buffer, buffer + n);
+    while (data->size() < limit && (n = std::fread(buffer, 1, std::min(sizeof buffer, limit - data->size()), f)) > 0)
+        data->insert(data->end(), buffer, buffer + n);
     std::fclose(f);
+    return true;
+}
+} // namespace
+
+bool LoadFile(std::string_view name, Picture* out, std::string* error, const DecodeOptions& options) {
+    *out = Picture();
+    std::vector<uint8_t> data;
+    if (!ReadBytes(name, SIZE_MAX, &data, error)) return false;
     std::string what;
-    if (!Decode(data.data(), data.size(), out, &what)) {
+    if (!Decode(data.data(), data.size(), out, &what, options)) {
+        if (error) *error = std::string(name) + ": " + what;
+        return false;
+    }
+    return true;
+}
+
+bool LoadFileInfo(std::string_view name, Info* out, std::string* error) {
+    *out = Info();
+    // Enough for every header this layer reads (stb_image's TGA check reads
+    // a little past the 18-byte header).
+    std::vector<uint8_t> data;
+    if (!ReadBytes(name, 4096, &data, error)) return false;
+    std::string what;
+    if (!ReadInfo(data.data(), data.size(), out, &what)) {
         if (error) *error = std::string(name) + ": " + what;
         return false;
     }

@@ -31,6 +31,19 @@ struct Image {
 
 // What a file held, before any resampling.
 enum class FileFormat { Unknown, Bmp, Tga, Png, Jpg, Dds };
+// Block compression of a DDS file's surfaces.
+enum class Compression { None, Dxt1, Dxt3, Dxt5 };
+
+// What a file's header tells, without decoding its pixels.
+struct Info {
+    FileFormat format = FileFormat::Unknown;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t levels = 0;
+    uint32_t faces = 0; // 1, or 6 for a cube map
+    bool hasAlpha = false;
+    Compression compression = Compression::None;
+};
 
 // A decoded file. Plain pictures have one face and one level; DDS files may
 // have mip levels (each half the size of the one before, at least 1) and six
@@ -44,6 +57,11 @@ struct Picture {
     uint32_t faces = 0; // 1, or 6 for a cube map
     bool hasAlpha = false;
     std::vector<Image> surfaces;
+    // The file's own blocks of each surface (same order as `surfaces`),
+    // kept when asked (DecodeOptions::keepBlocks); compression is None
+    // otherwise.
+    Compression compression = Compression::None;
+    std::vector<std::vector<uint8_t>> blocks;
 
     const Image& Surface(uint32_t face, uint32_t level) const {
         return surfaces[size_t(face) * levels + level];
@@ -51,15 +69,41 @@ struct Picture {
     bool IsCube() const { return faces == 6; }
 };
 
+struct DecodeOptions {
+    // DDS files: mip levels dropped from the top (reduced quality). A file
+    // with fewer levels keeps its smallest one; a file without mip levels is
+    // box-filtered by the same factor (2 gives a quarter of each side), so
+    // reducing always reduces. Other files are taken as they are.
+    uint32_t skipTopLevels = 0;
+    // Block-compressed DDS files: keep each surface's blocks in `blocks`;
+    // with decodeBlocks off the surfaces then carry their sizes only. A file
+    // that is filtered down keeps no blocks.
+    bool keepBlocks = false;
+    bool decodeBlocks = true;
+};
+
 // Decodes a whole file held in memory, choosing the decoder by its content.
 // False with `error` set when the data is not a picture this layer reads.
-bool Decode(const uint8_t* data, size_t size, Picture* out, std::string* error);
+bool Decode(const uint8_t* data, size_t size, Picture* out, std::string* error, const DecodeOptions& options = {});
 // The DDS reader alone (also used by Decode).
-bool DecodeDds(const uint8_t* data, size_t size, Picture* out, std::string* error);
+bool DecodeDds(const uint8_t* data, size_t size, Picture* out, std::string* error,
+               const DecodeOptions& options = {});
+// The header of a file held in memory (the first bytes are enough): size,
+// levels, faces and compression, without decoding.
+bool ReadInfo(const uint8_t* data, size_t size, Info* out, std::string* error);
+bool ReadDdsInfo(const uint8_t* data, size_t size, Info* out, std::string* error);
+
+// Bytes of one surface of a block-compressed layout.
+uint64_t CompressedBytes(Compression c, uint32_t width, uint32_t height);
+// Decodes one surface of blocks into `img` (whose width and height are set);
+// false when the data is too short or the layout is not compressed.
+bool DecodeCompressed(Compression c, const uint8_t* blocks, size_t size, Image* img);
 
 // Reads and decodes a file through the path resolver. The error names the
 // file: "name: what is wrong".
-bool LoadFile(std::string_view name, Picture* out, std::string* error);
+bool LoadFile(std::string_view name, Picture* out, std::string* error, const DecodeOptions& options = {});
+// Reads only as much of a file as its header needs.
+bool LoadFileInfo(std::string_view name, Info* out, std::string* error);
 
 // Size of a mip level: max(1, size >> level).
 inline uint32_t LevelSize(uint32_t size, uint32_t level) {

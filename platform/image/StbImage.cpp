@@ -40,4 +40,21 @@ bool StbDecode(const uint8_t* data, size_t size, StbPicture* out) {
     return true;
 }
 
+bool StbInfo(const uint8_t* data, size_t size, StbPicture* out) {
+    *out = StbPicture();
+    if (!data || size == 0 || size > size_t(INT_MAX)) {
+        out->failure = "no data";
+        return false;
+    }
+    int w = 0, h = 0, n = 0;
+    if (!stbi_info_from_memory(data, int(size), &w, &h, &n)) {
+        out->failure = stbi_failure_reason();
+        return false;
+    }
+    out->width = uint32_t(w);
+    out->height = uint32_t(h);
+    out->channels = n;
+    return true;
+}
+
 } // namespace image

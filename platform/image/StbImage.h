@@ -17,5 +17,7 @@ struct StbPicture {
 };
 
 bool StbDecode(const uint8_t* data, size_t size, StbPicture* out);
+// The size and channels only (rgba stays empty).
+bool StbInfo(const uint8_t* data, size_t size, StbPicture* out);
 
 } // namespace image

@@ -41,6 +41,8 @@ class DrawFixture : public ::testing::Test {
                               std::filesystem::copy_options::recursive);
         oldDir_ = os::StartDirectory();
         os::SetStartDirectory(dir_.string());
+        g_Renderer.ReleaseTexturePaths();
+        g_Renderer.Init();
 
         savedW_ = screenwidth;
         savedH_ = screenheight;

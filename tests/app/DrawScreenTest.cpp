@@ -463,7 +463,7 @@ TEST_F(TextureFiles, FileLevelsOrAHalvedChain) {
         gfx::Texture* t = nullptr;
         gfx::ImageInfo info;
         std::string error;
-        ASSERT_EQ(gfx::CreateTextureFromFile(dev_, c.file, 0, &t, &info, &error), gfx::Result::Ok) << error;
+        ASSERT_EQ(gfx::CreateTextureFromFile(dev_, c.file, {}, &t, &info, &error), gfx::Result::Ok) << error;
         EXPECT_EQ(t->LevelCount(), c.levels) << c.file;
         gfx::LockedRect lr;
         ASSERT_EQ(t->LockRect(1, &lr, nullptr, gfx::lock::ReadOnly), gfx::Result::Ok);
@@ -473,7 +473,7 @@ TEST_F(TextureFiles, FileLevelsOrAHalvedChain) {
     }
     gfx::Texture* none = nullptr;
     std::string error;
-    EXPECT_NE(gfx::CreateTextureFromFile(dev_, "missing.tga", 0, &none, nullptr, &error), gfx::Result::Ok);
+    EXPECT_NE(gfx::CreateTextureFromFile(dev_, "missing.tga", {}, &none, nullptr, &error), gfx::Result::Ok);
     EXPECT_EQ(none, nullptr);
     EXPECT_EQ(error, "missing.tga: cannot open the file");
 }

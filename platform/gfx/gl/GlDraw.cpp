@@ -11,6 +11,7 @@
 #include "platform/gfx/gl/GlAttributes.h"
 #include "platform/gfx/gl/GlDevice.h"
 #include "platform/gfx/gl/GlProgram.h"
+#include "platform/image/Image.h"
 
 namespace gfx::gl {
 namespace {
@@ -187,6 +188,9 @@ bool HasAnisotropicFiltering(const DrawFunctions& gl) {
 bool ColourFormat(Format f) {
     return f == Format::A8R8G8B8 || f == Format::X8R8G8B8;
 }
+bool TextureFormat(Format f) {
+    return ColourFormat(f) || IsCompressed(f);
+}
 
 GLuint Compile(const DrawFunctions& gl, GLenum type, const char* source, const char* what) {
     GLuint s = gl.CreateShader(type);
@@ -300,9 +304,9 @@ GlDraw::~GlDraw() {
         Untrack(r);
         r->Orphan();
     }
-    for (GlTexture*& t : m_textures) {
-        if (t) t->Release();
-        t = nullptr;
+    for (Unit& u : m_units) {
+        if (u.texture) u.texture->Release();
+        u = Unit();
     }
     if (m_stream) m_stream->Release();
     m_stream = nullptr;
@@ -355,73 +359,157 @@ void GlDraw::RecycleBuffer(uint32_t length, GLuint name, std::vector<uint8_t>&& 
 
 // ---- Textures -------------------------------------------------------------------------
 
-GlTexture::GlTexture(GlDraw* owner, uint32_t w, uint32_t h, uint32_t levels, Format f, gfx::Pool pool)
-    : GlTracked(owner), m_format(f), m_pool(pool) {
+namespace {
+GLenum CompressedGl(Format f) {
+    switch (f) {
+    case Format::Dxt1:
+        return 0x83F1; // GL_COMPRESSED_RGBA_S3TC_DXT1_EXT
+    case Format::Dxt3:
+        return 0x83F2; // GL_COMPRESSED_RGBA_S3TC_DXT3_EXT
+    default:
+        return 0x83F3; // GL_COMPRESSED_RGBA_S3TC_DXT5_EXT
+    }
+}
+
+image::Compression CompressionOf(Format f) {
+    return f == Format::Dxt1 ? image::Compression::Dxt1
+           : f == Format::Dxt3 ? image::Compression::Dxt3
+                               : image::Compression::Dxt5;
+}
+} // namespace
+
+GlTextureStore::GlTextureStore(GlDraw* owner, GLenum target, uint32_t faces, uint32_t w, uint32_t h,
+                               uint32_t levels, Format f, gfx::Pool pool)
+    : GlTracked(owner), m_target(target), m_format(f), m_pool(pool), m_faces(faces) {
     const uint32_t full = uint32_t(std::bit_width(std::max(w, h)));
     if (levels == 0 || levels > full) levels = full;
-    for (uint32_t l = 0; l < levels; ++l) {
-        Level lv;
-        lv.w = std::max(1u, w >> l);
-        lv.h = std::max(1u, h >> l);
-        lv.texels.assign(size_t(lv.w) * lv.h, 0);
-        m_levels.push_back(std::move(lv));
+    m_levelCount = levels;
+    for (uint32_t face = 0; face < faces; ++face) {
+        for (uint32_t l = 0; l < levels; ++l) {
+            Level lv;
+            lv.w = std::max(1u, w >> l);
+            lv.h = std::max(1u, h >> l);
+            lv.bytes.assign(size_t(LevelBytes(f, lv.w, lv.h)), 0);
+            m_levels.push_back(std::move(lv));
+        }
     }
     if (m_pool == gfx::Pool::Default) m_owner->AddDefaultPool();
+    m_compressedOnGpu = IsCompressed(f) && m_owner->CompressedUpload();
     const DrawFunctions* gl = m_owner->Functions();
     if (!gl) return;
     gl->GenTextures(1, &m_name);
     gl->ActiveTexture(GL_TEXTURE0);
-    gl->BindTexture(GL_TEXTURE_2D, m_name);
-    gl->TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
-    gl->TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels - 1));
-    if (f == Format::X8R8G8B8) gl->TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
-    for (uint32_t l = 0; l < levels; ++l) {
-        gl->TexImage2D(GL_TEXTURE_2D, GLint(l), GL_RGBA8, GLsizei(m_levels[l].w), GLsizei(m_levels[l].h), 0,
-                       GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, m_levels[l].texels.data());
+    gl->BindTexture(m_target, m_name);
+    gl->TexParameteri(m_target, GL_TEXTURE_BASE_LEVEL, 0);
+    gl->TexParameteri(m_target, GL_TEXTURE_MAX_LEVEL, GLint(levels - 1));
+    if (f == Format::X8R8G8B8) gl->TexParameteri(m_target, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    for (uint32_t face = 0; face < faces; ++face) {
+        for (uint32_t l = 0; l < levels; ++l)
+            Upload(face, l);
     }
+    gl->BindTexture(m_target, 0);
 }
 
-GlTexture::~GlTexture() {
+GlTextureStore::~GlTextureStore() {
     if (!m_owner) return;
     if (m_pool == gfx::Pool::Default) m_owner->RemoveDefaultPool();
     if (const DrawFunctions* gl = m_owner->Functions(); gl && m_name) gl->DeleteTextures(1, &m_name);
 }
 
-void GlTexture::Orphan() {
+void GlTextureStore::Orphan() {
     GlTracked::Orphan();
     m_name = 0;
 }
 
-Result GlTexture::LockRect(uint32_t level, LockedRect* out, const Rect* rect, uint32_t flags) {
-    if (!out || level >= m_levels.size() || m_levels[level].locked) return Result::InvalidCall;
-    Level& lv = m_levels[level];
+GLenum GlTextureStore::FaceTarget(uint32_t face) const {
+    return m_target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + face : m_target;
+}
+
+Result GlTextureStore::Lock(uint32_t face, uint32_t level, LockedRect* out, const Rect* rect, uint32_t flags) {
+    if (!out || face >= m_faces || level >= m_levelCount) return Result::InvalidCall;
+    Level& lv = At(face, level);
+    if (lv.locked) return Result::InvalidCall;
     Rect r;
     if (!LockArea(rect, lv.w, lv.h, &r)) return Result::InvalidCall;
+    if (IsCompressed(m_format) && rect) return Result::InvalidCall;
     lv.locked = true;
     lv.readOnly = (flags & lock::ReadOnly) != 0;
-    out->Pitch = int32_t(lv.w * 4);
-    out->pBits = lv.texels.data() + size_t(r.top) * lv.w + r.left;
+    out->Pitch = int32_t(LevelPitch(m_format, lv.w));
+    out->pBits = lv.bytes.data() + size_t(r.top) * size_t(out->Pitch) + size_t(r.left) * 4;
     return Result::Ok;
 }
 
-Result GlTexture::UnlockRect(uint32_t level) {
-    if (level >= m_levels.size() || !m_levels[level].locked) return Result::InvalidCall;
-    m_levels[level].locked = false;
-    if (!m_levels[level].readOnly) Upload(level);
+Result GlTextureStore::Unlock(uint32_t face, uint32_t level) {
+    if (face >= m_faces || level >= m_levelCount || !At(face, level).locked) return Result::InvalidCall;
+    Level& lv = At(face, level);
+    lv.locked = false;
+    if (!lv.readOnly) {
+        if (const DrawFunctions* gl = m_owner ? m_owner->Functions() : nullptr; gl && m_name) {
+            gl->ActiveTexture(GL_TEXTURE0);
+            gl->BindTexture(m_target, m_name);
+            Upload(face, level);
+            gl->BindTexture(m_target, 0);
+        }
+    }
     return Result::Ok;
 }
 
-void GlTexture::Upload(uint32_t level) {
+// Sends one level to the texture bound on unit 0.
+void GlTextureStore::Upload(uint32_t face, uint32_t level) {
     if (!m_owner || !m_name) return;
     const DrawFunctions* gl = m_owner->Functions();
     if (!gl) return;
-    const Level& lv = m_levels[level];
-    gl->ActiveTexture(GL_TEXTURE0);
-    gl->BindTexture(GL_TEXTURE_2D, m_name);
+    const Level& lv = At(face, level);
+    const GLenum target = FaceTarget(face);
+    if (m_compressedOnGpu) {
+        gl->CompressedTexImage2D(target, GLint(level), CompressedGl(m_format), GLsizei(lv.w), GLsizei(lv.h), 0,
+                                 GLsizei(lv.bytes.size()), lv.bytes.data());
+        return;
+    }
+    const void* texels = lv.bytes.data();
+    image::Image decoded;
+    if (IsCompressed(m_format)) {
+        decoded.width = lv.w;
+        decoded.height = lv.h;
+        image::DecodeCompressed(CompressionOf(m_format), lv.bytes.data(), lv.bytes.size(), &decoded);
+        texels = decoded.pixels.data();
+    }
     gl->PixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    gl->TexSubImage2D(GL_TEXTURE_2D, GLint(level), 0, 0, GLsizei(lv.w), GLsizei(lv.h), GL_BGRA,
-                      GL_UNSIGNED_INT_8_8_8_8_REV, lv.texels.data());
+    gl->TexImage2D(target, GLint(level), GL_RGBA8, GLsizei(lv.w), GLsizei(lv.h), 0, GL_BGRA,
+                   GL_UNSIGNED_INT_8_8_8_8_REV, texels);
     gl->PixelStorei(GL_UNPACK_ALIGNMENT, 1);
+}
+
+Result GlTextureStore::Read(uint32_t face, uint32_t level, uint32_t* pixels) {
+    if (!pixels || face >= m_faces || level >= m_levelCount) return Result::InvalidCall;
+    const DrawFunctions* gl = m_owner ? m_owner->Functions() : nullptr;
+    if (!gl || !m_name) return Result::NotAvailable;
+    gl->ActiveTexture(GL_TEXTURE0);
+    gl->BindTexture(m_target, m_name);
+    gl->PixelStorei(GL_PACK_ALIGNMENT, 4);
+    gl->GetTexImage(FaceTarget(face), GLint(level), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+    gl->BindTexture(m_target, 0);
+    if (m_format == Format::X8R8G8B8) {
+        const Level& lv = At(face, level);
+        for (size_t i = 0; i < size_t(lv.w) * lv.h; ++i)
+            pixels[i] |= 0xFF000000u;
+    }
+    return Result::Ok;
+}
+
+bool GlDraw::CompressedUpload() {
+    if (m_s3tc < 0) {
+        m_s3tc = 0;
+        if (const DrawFunctions* gl = Functions()) {
+            GLint n = 0;
+            gl->GetIntegerv(GL_NUM_EXTENSIONS, &n);
+            for (GLint i = 0; i < n && !m_s3tc; ++i) {
+                const char* e = reinterpret_cast<const char*>(gl->GetStringi(GL_EXTENSIONS, GLuint(i)));
+                m_s3tc = e && std::strcmp(e, "GL_EXT_texture_compression_s3tc") == 0;
+            }
+        }
+    }
+    return m_s3tc == 1 && !m_forceCpuDecode;
 }
 
 namespace {
@@ -445,7 +533,7 @@ class GlLevelSurface final : public Surface {
 } // namespace
 
 Result GlTexture::GetSurfaceLevel(uint32_t level, Surface** out) {
-    if (!out || level >= m_levels.size()) return Result::InvalidCall;
+    if (!out || level >= LevelCount()) return Result::InvalidCall;
     *out = new GlLevelSurface(this, level);
     return Result::Ok;
 }
@@ -546,9 +634,9 @@ void GlDraw::ResetStates() {
             m_stage[s][k] = DefaultStageState(s, static_cast<TextureStageState>(k));
         }
     }
-    for (GlTexture*& t : m_textures) {
-        if (t) t->Release();
-        t = nullptr;
+    for (Unit& u : m_units) {
+        if (u.texture) u.texture->Release();
+        u = Unit();
     }
     for (uint32_t s = 0; s < SamplerCount; ++s) {
         for (uint32_t k = 0; k < SamplerStateCount; ++k)
@@ -560,12 +648,13 @@ void GlDraw::ResetStates() {
     m_fvf = 0;
 }
 
-Result GlDraw::SetTexture(uint32_t stage, Texture* texture) {
+Result GlDraw::SetTexture(uint32_t stage, BaseTexture* texture) {
     if (stage >= SamplerCount) return Result::InvalidCall;
-    GlTexture* t = static_cast<GlTexture*>(texture);
-    if (t) t->AddRef();
-    if (m_textures[stage]) m_textures[stage]->Release();
-    m_textures[stage] = t;
+    GlTextureStore* store = dynamic_cast<GlTextureStore*>(texture);
+    if (texture && !store) return Result::InvalidCall;
+    if (texture) texture->AddRef();
+    if (m_units[stage].texture) m_units[stage].texture->Release();
+    m_units[stage] = {texture, store};
     return Result::Ok;
 }
 
@@ -620,12 +709,25 @@ Result GlDraw::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, u
                              gfx::Pool pool, Texture** out) {
     if (!out) return Result::InvalidCall;
     *out = nullptr;
-    if (width == 0 || height == 0 || width > 16384 || height > 16384 || !ColourFormat(format) ||
+    if (width == 0 || height == 0 || width > 16384 || height > 16384 || !TextureFormat(format) ||
         pool == gfx::Pool::SystemMem || pool == gfx::Pool::Scratch) {
         return Result::InvalidCall;
     }
     if (!Functions()) return Result::NotAvailable;
     *out = new GlTexture(this, width, height, levels, format, pool);
+    return Result::Ok;
+}
+
+Result GlDraw::CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t, Format format, gfx::Pool pool,
+                                 CubeTexture** out) {
+    if (!out) return Result::InvalidCall;
+    *out = nullptr;
+    if (edge == 0 || edge > 16384 || !TextureFormat(format) || pool == gfx::Pool::SystemMem ||
+        pool == gfx::Pool::Scratch) {
+        return Result::InvalidCall;
+    }
+    if (!Functions()) return Result::NotAvailable;
+    *out = new GlCubeTexture(this, edge, levels, format, pool);
     return Result::Ok;
 }
 
@@ -770,7 +872,9 @@ void GlDraw::BindTextureUnits(uint32_t count) {
     count = std::min(count, SamplerCount);
     for (uint32_t i = 0; i < count; ++i) {
         gl.ActiveTexture(GL_TEXTURE0 + i);
-        gl.BindTexture(GL_TEXTURE_2D, m_textures[i] ? m_textures[i]->Name() : 0);
+        const GlTextureStore* t = m_units[i].store;
+        gl.BindTexture(GL_TEXTURE_2D, t && t->Target() == GL_TEXTURE_2D ? t->Name() : 0);
+        gl.BindTexture(GL_TEXTURE_CUBE_MAP, t && t->Target() == GL_TEXTURE_CUBE_MAP ? t->Name() : 0);
         if (m_samplerDirty[i]) ApplySampler(i);
         gl.BindSampler(i, m_samplers[i]);
     }
@@ -798,7 +902,8 @@ void GlDraw::SetUniforms() {
         alphaArg1[i] = GLint(s[uint32_t(TextureStageState::AlphaArg1)]);
         alphaArg2[i] = GLint(s[uint32_t(TextureStageState::AlphaArg2)]);
         texIndex[i] = GLint(s[uint32_t(TextureStageState::TexCoordIndex)] & 0xFFFF);
-        hasTexture[i] = m_textures[i] ? 1 : 0;
+        // The built-in program samples 2D textures only.
+        hasTexture[i] = m_units[i].store && m_units[i].store->Target() == GL_TEXTURE_2D ? 1 : 0;
     }
     gl.Uniform1iv(m_u.colorOp, kProgramStages, colorOp);
     gl.Uniform1iv(m_u.colorArg1, kProgramStages, colorArg1);
@@ -933,7 +1038,11 @@ Result GlDevice::UpdateSurface(Surface* source, const Rect* sourceRect, Surface*
                                const Point* destPoint) {
     return m_draw.UpdateSurface(source, sourceRect, dest, destPoint);
 }
-Result GlDevice::SetTexture(uint32_t stage, Texture* texture) {
+Result GlDevice::CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage, Format format, Pool pool,
+                                   CubeTexture** out) {
+    return m_draw.CreateCubeTexture(edge, levels, usage, format, pool, out);
+}
+Result GlDevice::SetTexture(uint32_t stage, BaseTexture* texture) {
     return m_draw.SetTexture(stage, texture);
 }
 Result GlDevice::SetTextureStageState(uint32_t stage, TextureStageState state, uint32_t value) {

@@ -33,6 +33,8 @@ class GlDraw;
     X(PFNGLACTIVETEXTUREPROC, ActiveTexture)                                                                 \
     X(PFNGLTEXIMAGE2DPROC, TexImage2D)                                                                       \
     X(PFNGLTEXSUBIMAGE2DPROC, TexSubImage2D)                                                                 \
+    X(PFNGLCOMPRESSEDTEXIMAGE2DPROC, CompressedTexImage2D)                                                   \
+    X(PFNGLGETTEXIMAGEPROC, GetTexImage)                                                                     \
     X(PFNGLTEXPARAMETERIPROC, TexParameteri)                                                                 \
     X(PFNGLPIXELSTOREIPROC, PixelStorei)                                                                     \
     X(PFNGLGENSAMPLERSPROC, GenSamplers)                                                                     \
@@ -113,35 +115,80 @@ class GlTracked {
     GlTracked* m_next = nullptr;
 };
 
-class GlTexture final : public Texture, public GlTracked {
+// The storage shared by 2D and cube textures: each face's levels in the
+// format's own bytes (the CPU copy that Lock hands out) and the GL object.
+// Compressed levels go to GL as they are when the driver takes S3TC, else
+// decoded to RGBA8 on the way.
+class GlTextureStore : public GlTracked {
   public:
-    GlTexture(GlDraw* owner, uint32_t w, uint32_t h, uint32_t levels, Format f, gfx::Pool pool);
-    ~GlTexture() override;
-    uint32_t LevelCount() const override { return uint32_t(m_levels.size()); }
-    uint32_t Width(uint32_t level) const override { return level < m_levels.size() ? m_levels[level].w : 0; }
-    uint32_t Height(uint32_t level) const override { return level < m_levels.size() ? m_levels[level].h : 0; }
-    Format GetFormat() const override { return m_format; }
-    gfx::Pool GetPool() const override { return m_pool; }
-    Result LockRect(uint32_t level, LockedRect* out, const Rect* rect, uint32_t flags) override;
-    Result UnlockRect(uint32_t level) override;
-    Result GetSurfaceLevel(uint32_t level, Surface** out) override;
+    GlTextureStore(GlDraw* owner, GLenum target, uint32_t faces, uint32_t w, uint32_t h, uint32_t levels, Format f,
+                   gfx::Pool pool);
+    ~GlTextureStore() override;
     void Orphan() override;
 
     GLuint Name() const { return m_name; }
+    GLenum Target() const { return m_target; }
+    uint32_t Levels() const { return m_levelCount; }
+    uint32_t LevelWidth(uint32_t level) const { return level < m_levelCount ? m_levels[level].w : 0; }
+    uint32_t LevelHeight(uint32_t level) const { return level < m_levelCount ? m_levels[level].h : 0; }
+    Format StoreFormat() const { return m_format; }
+    gfx::Pool StorePool() const { return m_pool; }
+    Result Lock(uint32_t face, uint32_t level, LockedRect* out, const Rect* rect, uint32_t flags);
+    Result Unlock(uint32_t face, uint32_t level);
+    Result Read(uint32_t face, uint32_t level, uint32_t* pixels);
 
   private:
     struct Level {
         uint32_t w, h;
-        std::vector<uint32_t> texels;
+        std::vector<uint8_t> bytes;
         bool locked = false;
         bool readOnly = false;
     };
-    void Upload(uint32_t level);
+    Level& At(uint32_t face, uint32_t level) { return m_levels[size_t(face) * m_levelCount + level]; }
+    GLenum FaceTarget(uint32_t face) const;
+    void Upload(uint32_t face, uint32_t level);
 
     GLuint m_name = 0;
+    GLenum m_target;
     Format m_format;
     gfx::Pool m_pool;
-    std::vector<Level> m_levels;
+    uint32_t m_faces, m_levelCount;
+    bool m_compressedOnGpu = false;
+    std::vector<Level> m_levels; // face by face, levels largest first
+};
+
+class GlTexture final : public Texture, public GlTextureStore {
+  public:
+    GlTexture(GlDraw* owner, uint32_t w, uint32_t h, uint32_t levels, Format f, gfx::Pool pool)
+        : GlTextureStore(owner, GL_TEXTURE_2D, 1, w, h, levels, f, pool) {}
+    uint32_t LevelCount() const override { return Levels(); }
+    uint32_t Width(uint32_t level) const override { return LevelWidth(level); }
+    uint32_t Height(uint32_t level) const override { return LevelHeight(level); }
+    Format GetFormat() const override { return StoreFormat(); }
+    gfx::Pool GetPool() const override { return StorePool(); }
+    Result LockRect(uint32_t level, LockedRect* out, const Rect* rect, uint32_t flags) override {
+        return Lock(0, level, out, rect, flags);
+    }
+    Result UnlockRect(uint32_t level) override { return Unlock(0, level); }
+    Result ReadBack(uint32_t face, uint32_t level, uint32_t* pixels) override {
+        return face == 0 ? Read(0, level, pixels) : Result::InvalidCall;
+    }
+    Result GetSurfaceLevel(uint32_t level, Surface** out) override;
+};
+
+class GlCubeTexture final : public CubeTexture, public GlTextureStore {
+  public:
+    GlCubeTexture(GlDraw* owner, uint32_t edge, uint32_t levels, Format f, gfx::Pool pool)
+        : GlTextureStore(owner, GL_TEXTURE_CUBE_MAP, CubeFaceCount, edge, edge, levels, f, pool) {}
+    uint32_t LevelCount() const override { return Levels(); }
+    uint32_t Size(uint32_t level) const override { return LevelWidth(level); }
+    Format GetFormat() const override { return StoreFormat(); }
+    gfx::Pool GetPool() const override { return StorePool(); }
+    Result LockRect(CubeFace face, uint32_t level, LockedRect* out, const Rect* rect, uint32_t flags) override {
+        return Lock(uint32_t(face), level, out, rect, flags);
+    }
+    Result UnlockRect(CubeFace face, uint32_t level) override { return Unlock(uint32_t(face), level); }
+    Result ReadBack(uint32_t face, uint32_t level, uint32_t* pixels) override { return Read(face, level, pixels); }
 };
 
 class GlVertexBuffer final : public VertexBuffer, public GlTracked {
@@ -203,12 +250,14 @@ class GlDraw {
 
     Result CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, Format format,
                          gfx::Pool pool, Texture** out);
+    Result CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage, Format format, gfx::Pool pool,
+                             CubeTexture** out);
     Result CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, gfx::Pool pool,
                               VertexBuffer** out);
     Result CreateOffscreenPlainSurface(uint32_t width, uint32_t height, Format format, gfx::Pool pool,
                                        Surface** out);
     Result UpdateSurface(Surface* source, const Rect* sourceRect, Surface* dest, const Point* destPoint);
-    Result SetTexture(uint32_t stage, Texture* texture);
+    Result SetTexture(uint32_t stage, BaseTexture* texture);
     Result SetTextureStageState(uint32_t stage, TextureStageState state, uint32_t value);
     Result GetTextureStageState(uint32_t stage, TextureStageState state, uint32_t* value) const;
     Result SetSamplerState(uint32_t sampler, SamplerState state, uint32_t value);
@@ -227,6 +276,10 @@ class GlDraw {
     void UnbindSamplers(uint32_t count);
     // The largest anisotropy the driver filters with (1: none).
     float MaxAnisotropy();
+    // Compressed textures go to GL as they are (S3TC offered and not
+    // switched off by ForceCpuDecode).
+    bool CompressedUpload();
+    void ForceCpuDecode(bool on) { m_forceCpuDecode = on; }
 
     // Used by the resources.
     const DrawFunctions* Functions();
@@ -267,7 +320,13 @@ class GlDraw {
     uint32_t m_stage[TextureStageCount][TextureStageStateCount] = {};
     uint32_t m_sampler[SamplerCount][SamplerStateCount] = {};
     bool m_samplerDirty[SamplerCount] = {};
-    GlTexture* m_textures[SamplerCount] = {};
+    struct Unit {
+        BaseTexture* texture = nullptr; // holds a reference
+        GlTextureStore* store = nullptr;
+    };
+    Unit m_units[SamplerCount];
+    int m_s3tc = -1; // -1 until asked
+    bool m_forceCpuDecode = false;
     uint32_t m_fvf = 0;
     GlVertexBuffer* m_stream = nullptr;
     uint32_t m_streamOffset = 0, m_streamStride = 0;

@@ -1,0 +1,263 @@
+#!/usr/bin/env python3
+"""Generates the textures of the demo data and their texture scripts.
+
+Plain Python 3, no third-party modules. Every texture is made of flat
+regions of distinct colours (quadrants, bands, a border), so a screenshot
+probe can tell one texture, one frame or one variant from another. Colours
+are chosen to be exact in 16-bit 5:6:5, so the block-compressed files decode
+to the very colours written here.
+
+    python3 tools/gen_textures.py [data-directory]
+
+Writes, under the data directory (default: data/ beside this folder):
+  textures/bialy.tga              white, the default texture of every world
+  textures/crate.tga              the crate of box.x, with crate_normal.tga
+  textures/crate_broken.tga       the wreck of a crate
+  textures/floor.tga              the floor of plane.x, with floor_high.tga
+                                  (the high-quality variant) and
+                                  floor_detail.tga (its detail map)
+  textures/blocker.tga            the visibility blocker marker
+  textures/grate.tga              a grate with transparent holes (alpha 0)
+  textures/glass.tga              a glass pane, alpha 128 (translucent)
+  textures/screen.tga             an animated screen, with screen_1.tga ..
+                                  screen_3.tga as its three frames
+  textures/sign.tga, sign.dds     a tga/dds twin (the dds file is loaded)
+  textures/metal_dxt1.dds         DXT1 with a full mip chain
+  textures/rust_dxt5.dds          DXT5 with alpha, full mip chain
+  textures/paint.dds              uncompressed A8R8G8B8, full mip chain
+  textures/sky_cube.dds           an uncompressed cube map, one colour a face
+  scripts/textures.txt            the descriptions
+  scripts/textures/extra.txt      descriptions that add to the first file
+  scripts/texture_substitutes.txt substitutes for skinned meshes
+"""
+import os
+import struct
+import sys
+
+# Colours exact in 5:6:5 (R, G, B).
+RED = (255, 0, 0)
+GREEN = (0, 255, 0)
+BLUE = (0, 0, 255)
+YELLOW = (255, 255, 0)
+CYAN = (0, 255, 255)
+MAGENTA = (255, 0, 255)
+WHITE = (255, 255, 255)
+BLACK = (0, 0, 0)
+GREY = (132, 130, 132)
+ORANGE = (255, 130, 0)
+BROWN = (132, 65, 0)
+NAVY = (0, 0, 132)
+OLIVE = (132, 130, 0)
+TEAL = (0, 130, 132)
+PURPLE = (132, 0, 132)
+NORMAL_UP = (132, 130, 255)
+
+
+def write_file(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def quadrants(size, colours, alpha=255):
+    """size x size texels: top-left, top-right, bottom-left, bottom-right."""
+    half = size // 2
+    px = []
+    for y in range(size):
+        for x in range(size):
+            c = colours[(1 if x >= half else 0) + (2 if y >= half else 0)]
+            px.append(c + (alpha,))
+    return px
+
+
+def flat(size, colour, alpha=255):
+    return [colour + (alpha,)] * (size * size)
+
+
+def write_tga(path, size, pixels):
+    """32-bit uncompressed TGA, top-left origin."""
+    header = struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, size, size, 32, 0x28)
+    data = bytearray()
+    for r, g, b, a in pixels:
+        data += bytes((b, g, r, a))
+    write_file(path, header + bytes(data))
+
+
+# ---- DDS -----------------------------------------------------------------------
+
+DDSD_CAPS, DDSD_HEIGHT, DDSD_WIDTH, DDSD_PIXELFORMAT, DDSD_MIPMAPCOUNT = 0x1, 0x2, 0x4, 0x1000, 0x20000
+DDPF_ALPHAPIXELS, DDPF_FOURCC, DDPF_RGB = 0x1, 0x4, 0x40
+DDSCAPS_COMPLEX, DDSCAPS_TEXTURE, DDSCAPS_MIPMAP = 0x8, 0x1000, 0x400000
+DDSCAPS2_CUBEMAP_ALL = 0x200 | 0xFC00
+
+
+def dds_header(size, levels, fourcc=None, cube=False):
+    flags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT | DDSD_MIPMAPCOUNT
+    h = struct.pack("<4sIIIIIII", b"DDS ", 124, flags, size, size, 0, 0, levels)
+    h += b"\0" * 44
+    if fourcc:
+        h += struct.pack("<II4sIIIII", 32, DDPF_FOURCC, fourcc, 0, 0, 0, 0, 0)
+    else:
+        h += struct.pack("<II4sIIIII", 32, DDPF_RGB | DDPF_ALPHAPIXELS, b"\0\0\0\0", 32,
+                         0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000)
+    caps = DDSCAPS_TEXTURE | DDSCAPS_COMPLEX | DDSCAPS_MIPMAP
+    h += struct.pack("<IIIII", caps, DDSCAPS2_CUBEMAP_ALL if cube else 0, 0, 0, 0)
+    return h
+
+
+def rgb565(c):
+    r, g, b = c
+    return (r >> 3) << 11 | (g >> 2) << 5 | (b >> 3)
+
+
+def colour_block(c):
+    v = rgb565(c)
+    # Both end points the colour, every index 0: the block is that colour.
+    return struct.pack("<HHI", v, v, 0)
+
+
+def alpha_block(a):
+    return bytes((a, a, 0, 0, 0, 0, 0, 0))
+
+
+def level_colour(level_pixels, size, bx, by):
+    return level_pixels[(by * 4) * size + bx * 4]
+
+
+def compressed_level(pixels, size, dxt5):
+    out = bytearray()
+    blocks = max(1, (size + 3) // 4)
+    for by in range(blocks):
+        for bx in range(blocks):
+            x, y = min(bx * 4, size - 1), min(by * 4, size - 1)
+            r, g, b, a = pixels[y * size + x]
+            if dxt5:
+                out += alpha_block(a)
+            out += colour_block((r, g, b))
+    return bytes(out)
+
+
+def shrink(pixels, size):
+    """Every second texel: flat regions stay flat and keep their colours."""
+    half = max(1, size // 2)
+    step = size // half
+    return [pixels[(y * step) * size + x * step] for y in range(half) for x in range(half)], half
+
+
+def write_dds(path, size, pixels, fourcc=None, faces=None):
+    levels = size.bit_length()
+    data = bytearray(dds_header(size, levels, fourcc, cube=faces is not None))
+    for face in (faces if faces is not None else [pixels]):
+        px, s = face, size
+        for _ in range(levels):
+            if fourcc:
+                data += compressed_level(px, s, fourcc == b"DXT5")
+            else:
+                for r, g, b, a in px:
+                    data += bytes((b, g, r, a))
+            px, s = shrink(px, s)
+    write_file(path, bytes(data))
+
+
+# ---- The textures ----------------------------------------------------------------
+
+
+def grate(size):
+    px = []
+    for y in range(size):
+        for x in range(size):
+            bar = (x % 16) < 4 or (y % 16) < 4
+            px.append(GREY + (255,) if bar else BLACK + (0,))
+    return px
+
+
+def main():
+    root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
+    tex = os.path.join(root, "textures")
+    write_tga(os.path.join(tex, "bialy.tga"), 8, flat(8, WHITE))
+    write_tga(os.path.join(tex, "crate.tga"), 64, quadrants(64, [BROWN, ORANGE, ORANGE, BROWN]))
+    write_tga(os.path.join(tex, "crate_normal.tga"), 64, flat(64, NORMAL_UP))
+    write_tga(os.path.join(tex, "crate_broken.tga"), 64, quadrants(64, [BROWN, BLACK, BLACK, BROWN]))
+    write_tga(os.path.join(tex, "floor.tga"), 64, quadrants(64, [GREY, OLIVE, OLIVE, GREY]))
+    write_tga(os.path.join(tex, "floor_high.tga"), 128, quadrants(128, [GREY, TEAL, TEAL, GREY]))
+    write_tga(os.path.join(tex, "floor_detail.tga"), 32, quadrants(32, [WHITE, GREY, GREY, WHITE]))
+    write_tga(os.path.join(tex, "blocker.tga"), 32, quadrants(32, [MAGENTA, BLACK, BLACK, MAGENTA]))
+    write_tga(os.path.join(tex, "grate.tga"), 64, grate(64))
+    write_tga(os.path.join(tex, "glass.tga"), 32, flat(32, CYAN, 128))
+    write_tga(os.path.join(tex, "screen.tga"), 32, flat(32, NAVY))
+    for k, c in enumerate((RED, GREEN, BLUE), 1):
+        write_tga(os.path.join(tex, "screen_%d.tga" % k), 32, flat(32, c))
+    write_tga(os.path.join(tex, "sign.tga"), 32, quadrants(32, [YELLOW, BLACK, BLACK, YELLOW]))
+    write_dds(os.path.join(tex, "sign.dds"), 32, quadrants(32, [YELLOW, PURPLE, PURPLE, YELLOW]))
+    write_dds(os.path.join(tex, "metal_dxt1.dds"), 64, quadrants(64, [GREY, WHITE, WHITE, GREY]), b"DXT1")
+    write_dds(os.path.join(tex, "rust_dxt5.dds"), 64, quadrants(64, [BROWN, ORANGE, ORANGE, BROWN], 192), b"DXT5")
+    write_dds(os.path.join(tex, "paint.dds"), 32, quadrants(32, [GREEN, BLUE, BLUE, GREEN]))
+    faces = [flat(16, c) for c in (RED, CYAN, GREEN, MAGENTA, BLUE, YELLOW)]
+    write_dds(os.path.join(tex, "sky_cube.dds"), 16, None, faces=faces)
+
+    scripts = os.path.join(root, "scripts")
+    write_file(os.path.join(scripts, "textures.txt"), "\r\n".join([
+        "texture bialy.tga",
+        "priority",
+        "",
+        "texture crate.tga",
+        "wood",
+        "environmental sky_cube.dds",
+        "specular 2.0 16.0",
+        "",
+        "texture crate_broken.tga",
+        "wood",
+        "",
+        "texture floor.tga",
+        "cement",
+        "detail floor_detail.tga",
+        "detail_density 8.0",
+        "",
+        "texture blocker.tga",
+        "do_not_render",
+        "",
+        "texture grate.tga",
+        "transparent",
+        "metal",
+        "2sided",
+        "",
+        "texture glass.tga",
+        "translucent",
+        "glass",
+        "",
+        "texture screen.tga",
+        "animation_frame screen_1.tga",
+        "animation_frame screen_2.tga",
+        "animation_frame screen_3.tga",
+        "animation_speed 0.5",
+        "no_light",
+        "",
+        "texture sign.tga",
+        "additive",
+        "",
+        "texture metal_dxt1.dds",
+        "metal",
+        "",
+        "texture rust_dxt5.dds",
+        "metal",
+        "",
+        "texture paint.dds",
+        "plastic",
+        "",
+    ]).encode("ascii"))
+    # A second file adds to the first: the glass block continues.
+    write_file(os.path.join(scripts, "textures", "extra.txt"), "\r\n".join([
+        "texture glass.tga",
+        "no_fog",
+        "",
+    ]).encode("ascii"))
+    write_file(os.path.join(scripts, "texture_substitutes.txt"), "\r\n".join([
+        "texture crate.tga",
+        "substitute crate.tga",
+        "substitute crate_broken.tga",
+        "",
+    ]).encode("ascii"))
+
+
+if __name__ == "__main__":
+    main()
