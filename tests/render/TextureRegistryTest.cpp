@@ -4,6 +4,7 @@
 // stage binding puts on stages 0 and 1 (read back from drawn quads).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -611,6 +612,47 @@ TEST_F(TextureRegistry, Reports) {
     EXPECT_EQ(Read("UndefinedTextures.txt"), "Textures not defined in scripts:\n\n.\\b\\x.dds\n.\\a\\x.tga\n");
     EXPECT_EQ(Read("DoubleTextures.txt"),
               "Duplicated textures:\n\n\n0: Found duplicated texture:\n.\\b\\x.dds\n.\\a\\x.tga\n");
+}
+
+} // namespace
+
+namespace {
+
+// Every texture the demo meshes and descriptions name is a file of the demo
+// data: a missing one would end the game at its first load.
+TEST(DemoTextures, EveryNamedTextureExists) {
+    const std::string data = std::string(ZT_SOURCE_DIR) + "/data";
+    const std::string saved = os::StartDirectory();
+    os::SetStartDirectory(data);
+    g_Renderer.ReleaseTexturePaths();
+    g_Renderer.Init();
+    std::vector<std::string> named;
+    for (const auto& e : fs::recursive_directory_iterator(data + "/models")) {
+        if (e.path().extension() != ".x") continue;
+        std::ifstream f(e.path());
+        std::string line;
+        while (std::getline(f, line)) {
+            const size_t k = line.find("TextureFilename");
+            if (k == std::string::npos) continue;
+            const size_t a = line.find('"', k), b = line.find('"', a + 1);
+            named.push_back(line.substr(a + 1, b - a - 1));
+        }
+    }
+    for (const strtexturepaths* p = g_Renderer.FirstTexturePath(); p; p = p->next) {
+        const TextureDescription& d = p->desc;
+        for (const char* f : {d.szNormal, d.szDetail, d.szLava, d.szAddWater, d.szEnvironmental, d.szGrow,
+                              d.szMultitextureR, d.szMultitextureG, d.szMultitextureB}) {
+            if (*f) named.push_back(f);
+        }
+        for (uint32_t k = 0; k < p->dwFrames; ++k)
+            named.push_back(p->pFrames[k]);
+    }
+    EXPECT_GE(named.size(), 8u);
+    for (const std::string& n : named) {
+        EXPECT_NE(g_Renderer.FindTexturePath(NormalizeTextureName(n.c_str())), nullptr) << n;
+    }
+    g_Renderer.ReleaseTexturePaths();
+    os::SetStartDirectory(saved);
 }
 
 } // namespace
