@@ -139,8 +139,8 @@ class Effect : public gfx::Resource {
     // String annotations.
     virtual gfx::Result GetString(Handle h, const char** text) = 0;
     // The texture is referenced while set.
-    virtual gfx::Result SetTexture(Handle h, gfx::Texture* texture) = 0;
-    virtual gfx::Result GetTexture(Handle h, gfx::Texture** texture) = 0;
+    virtual gfx::Result SetTexture(Handle h, gfx::BaseTexture* texture) = 0;
+    virtual gfx::Result GetTexture(Handle h, gfx::BaseTexture** texture) = 0;
 
     // ---- Drawing -----------------------------------------------------------
     virtual gfx::Result Begin(uint32_t* passes, uint32_t flags) = 0;

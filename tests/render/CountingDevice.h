@@ -34,7 +34,7 @@ class CountingDevice final : public gfx::Device {
         ++samplerCalls;
         return m_real->SetSamplerState(i, s, v);
     }
-    Result SetTexture(uint32_t stage, gfx::Texture* t) override {
+    Result SetTexture(uint32_t stage, gfx::BaseTexture* t) override {
         ++textureCalls;
         return m_real->SetTexture(stage, t);
     }
@@ -74,6 +74,12 @@ class CountingDevice final : public gfx::Device {
                          gfx::Texture** t) override {
         return m_real->CreateTexture(w, h, l, u, f, p, t);
     }
+    Result CreateCubeTexture(uint32_t e, uint32_t l, uint32_t u, gfx::Format f, gfx::Pool p,
+                             gfx::CubeTexture** t) override {
+        return m_real->CreateCubeTexture(e, l, u, f, p, t);
+    }
+    void ForceCpuTextureDecode(bool on) override { m_real->ForceCpuTextureDecode(on); }
+    bool UploadsCompressedTextures() override { return m_real->UploadsCompressedTextures(); }
     Result CreateVertexBuffer(uint32_t n, uint32_t u, uint32_t fvf, gfx::Pool p, gfx::VertexBuffer** b) override {
         return m_real->CreateVertexBuffer(n, u, fvf, p, b);
     }

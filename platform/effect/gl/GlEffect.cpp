@@ -82,7 +82,7 @@ struct Param {
     ParameterDecl decl;
     uint32_t offset = 0;       // into the value bytes
     uint32_t bytes = 0;        // all elements
-    gfx::Texture* texture = nullptr;
+    gfx::BaseTexture* texture = nullptr;
 };
 
 struct Pass {
@@ -279,7 +279,7 @@ class GlEffect final : public Effect {
         *text = a.text.c_str();
         return Result::Ok;
     }
-    gfx::Result SetTexture(Handle h, gfx::Texture* texture) override {
+    gfx::Result SetTexture(Handle h, gfx::BaseTexture* texture) override {
         Param* p = ParamOf(h);
         if (!p || p->decl.type->type != ParamType::Texture) return Result::InvalidCall;
         if (texture) texture->AddRef();
@@ -287,7 +287,7 @@ class GlEffect final : public Effect {
         p->texture = texture;
         return Result::Ok;
     }
-    gfx::Result GetTexture(Handle h, gfx::Texture** texture) override {
+    gfx::Result GetTexture(Handle h, gfx::BaseTexture** texture) override {
         Param* p = ParamOf(h);
         if (!p || !texture || p->decl.type->type != ParamType::Texture) return Result::InvalidCall;
         *texture = p->texture;
