@@ -64,9 +64,12 @@ EConsole::EConsole() {
     StoreVariable("quit", 0.0f, 0);
 }
 
-// At exit the list is usually freed already (the shutdown frees it); what is
-// left goes without the allocation tracker, which may be destroyed by now.
+// At exit the list and the outline buffers are usually freed already (the
+// shutdown frees them); what is left goes without the allocation tracker,
+// which may be destroyed by now.
 EConsole::~EConsole() {
+    for (gfx::VertexBuffer* vb : {m_pVConsoleBar, m_pProgressBarVB})
+        if (vb) vb->Release();
     while (m_pZmienne) {
         ConsoleVariable* next = m_pZmienne->pNext;
         delete m_pZmienne;

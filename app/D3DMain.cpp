@@ -316,7 +316,10 @@ void D3DMain::Release() {
     if (m_pDevice) m_pDevice->Release();
     m_pDevice = nullptr;
     g_pD3DInterface = nullptr;
-    if (m_pD3D) m_pD3D->Release();
+    // The program's interface goes too when Create never took it over
+    // (start-up ended before the device).
+    gfx::Interface* d3d = m_pD3D ? m_pD3D : g_pD3D;
+    if (d3d) d3d->Release();
     m_pD3D = nullptr;
     g_pD3D = nullptr;
     m_bCreated = false;

@@ -32,6 +32,9 @@ endfunction()
 add_library(zt_all INTERFACE)
 target_link_libraries(zt_all INTERFACE game)
 
+set(ZT_LEAK_OPTIONS "ASAN_OPTIONS=detect_leaks=1"
+    "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/leaks.supp:print_suppressions=0")
+
 # zt_test(name DIR folder LINKS ... DEPS ...): one GoogleTest executable of
 # every .cpp in the folder, linked against the project libraries in LINKS
 # (the least its tests use) and the external DEPS, run by ctest from the
@@ -45,7 +48,8 @@ function(zt_test name)
     add_executable(${name} ${srcs})
     target_link_libraries(${name} PRIVATE zt_options ${Z_LINKS} ${Z_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
     add_test(NAME ${name} COMMAND ${name})
-    # Mesa's drivers leak at exit, outside our code; tests run without a display.
+    # Leaks fail the test; what the system's libraries keep is suppressed by
+    # name (tests/leaks.supp). Tests run without a display.
     set_tests_properties(${name} PROPERTIES TIMEOUT 600
-        ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0;SDL_VIDEODRIVER=offscreen;ZT_UNATTENDED=1")
+        ENVIRONMENT "${ZT_LEAK_OPTIONS};SDL_VIDEODRIVER=offscreen;ZT_UNATTENDED=1")
 endfunction()

@@ -5,14 +5,43 @@
 
 #include "app/Console.h"
 #include "app/Options.h"
+#include "render/Mesh.h"
+#include "skinmesh/SkinMesh.h"
+#include "world/DeathParams.h"
 #include "world/EngineObject.h"
+#include "world/ObjectAction.h"
 #include "world/ObjectRecord.h"
 
 EEngine g_Engine;
 
 EEngine::EEngine() : m_Objects(new ObjectRecord[MAX_OBJECTS]) {}
 
-EEngine::~EEngine() { delete[] m_Objects; }
+namespace {
+
+// The heap blocks a record owns. Only memory: at exit the device and the
+// managers the shutdown would tell may be gone already.
+void FreeObjectBlocks(ObjectRecord& h) {
+    delete h.Mesh();
+    delete h.SkinMesh();
+    delete h.pBlinking;
+    delete h.pSound;
+    delete h.pAction;
+    delete h.pDeathParams;
+    delete h.pLightControl;
+    delete[] h.pFxName;
+    delete[] h.pPendingTieObject;
+    delete[] h.pPendingTieSocket;
+}
+
+} // namespace
+
+// Objects the shutdown did not delete (a world still open at exit) go with
+// the table.
+EEngine::~EEngine() {
+    for (int slot = 0; slot < MAX_OBJECTS; ++slot)
+        if (m_Objects[slot].bUsed) FreeObjectBlocks(m_Objects[slot]);
+    delete[] m_Objects;
+}
 
 char WorldFileName[128];
 

@@ -160,6 +160,23 @@ TEST_F(D3DMainTest, FrameIsSkippedUntilTheFocusManagerStarts) {
     EXPECT_EQ(ReadBack()[0], 0xFF000000u);
 }
 
+// Release drops the program's interface whether or not Create took it over;
+// the extra reference shows what is left.
+TEST_F(D3DMainTest, ReleaseDropsTheInterfaceWithOrWithoutTheDevice) {
+    for (const bool create : {false, true}) {
+        if (!g_pD3D) g_pD3D = gfx::CreateInterface();
+        ASSERT_NE(g_pD3D, nullptr);
+        gfx::Interface* d3d = g_pD3D;
+        d3d->AddRef();
+        if (create) {
+            ASSERT_TRUE(g_D3DMain.Create(win_.get()));
+        }
+        g_D3DMain.Release();
+        EXPECT_EQ(g_pD3D, nullptr);
+        EXPECT_EQ(d3d->Release(), 0u) << (create ? "after Create" : "without Create");
+    }
+}
+
 TEST_F(D3DMainTest, WithoutAnInterfaceAMessageBoxSaysSo) {
     g_pD3D->Release();
     g_pD3D = nullptr;

@@ -12,6 +12,7 @@
 #include "app/TTFont.h"
 #include "app/TextMgr.h"
 #include "game/MainGame.h"
+#include "tests/LeakCheck.h"
 #include "tests/app/DrawFixture.h"
 
 namespace {
@@ -202,6 +203,17 @@ TEST_F(LoadingScreen, WideScreenShowsTheWholePictureCentred) {
     EXPECT_EQ(at(1250, 300), 0xFF000000u);
     // Nothing done yet: an empty bar inside its outline.
     EXPECT_EQ(CountPixels(px, width_, 140, 684, 470, 690, [](uint32_t p) { return Red(p) > 110; }), 0);
+}
+
+// A console that ends before the shutdown released its outlines (a test's,
+// or the program's at exit) releases them itself.
+TEST_F(LoadingScreen, AConsoleEndingWithItsOutlinesReleasesThem) {
+    if (!leakcheck::kAvailable) GTEST_SKIP() << "needs the sanitizer build";
+    ASSERT_FALSE(leakcheck::Leaked()) << "leaks before the test";
+    Begin();
+    console_->CreateConsoleBar();
+    console_.reset();
+    EXPECT_FALSE(leakcheck::Leaked());
 }
 
 TEST_F(LoadingScreen, LoadingFramesTurnMultisamplingOffUntilFrame199) {

@@ -36,9 +36,9 @@ inline fs::path CopyDemoData(const std::string& prefix) {
     return dir;
 }
 
-// Starts the game in `dir`: unattended, silent, without a leak report and
-// with its instance lock in `dir`, away from any other run. `env` names the
-// display settings of the run.
+// Starts the game in `dir`: unattended, silent, with the test's leak check
+// and with its instance lock in `dir`, away from any other run. `env` names
+// the display settings of the run.
 inline pid_t StartGame(const fs::path& dir, std::initializer_list<std::pair<const char*, std::string>> env) {
     const pid_t pid = fork();
     if (pid == 0) {
@@ -47,7 +47,6 @@ inline pid_t StartGame(const fs::path& dir, std::initializer_list<std::pair<cons
             setenv(name, value.c_str(), 1);
         setenv("ZT_UNATTENDED", "1", 1);
         setenv("ALSOFT_DRIVERS", "null", 1);
-        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
         setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
         execl(ZT_BINARY, ZT_BINARY, static_cast<char*>(nullptr));
         _exit(127);

@@ -1,3 +1,4 @@
+#include <memory>
 #include <set>
 #include <string>
 #include <tuple>
@@ -8,7 +9,10 @@
 #include "render/Mesh.h"
 #include "render/SpriteMgr.h"
 #include "skinmesh/SkinMesh.h"
+#include "tests/LeakCheck.h"
 #include "tests/world/WorldFixture.h"
+#include "world/DeathParams.h"
+#include "world/ObjectAction.h"
 
 namespace {
 
@@ -239,6 +243,32 @@ TEST_F(ObjectTableTest, DeletionFreesTheSlotAndItsRegistrations) {
     g_Engine.DeleteObject(nullptr);
     g_Engine.DeleteObject(mesh);
     EXPECT_EQ(g_Engine.NumObjects(), 0);
+}
+
+// An engine that ends with objects still in its table (no shutdown ran)
+// frees every block they own.
+TEST_F(ObjectTableTest, AnEngineEndingWithObjectsFreesTheirBlocks) {
+    if (!leakcheck::kAvailable) GTEST_SKIP() << "needs the sanitizer build";
+    ASSERT_FALSE(leakcheck::Leaked()) << "leaks before the test";
+    auto engine = std::make_unique<EEngine>();
+    auto fill = [](ObjectRecord& h, uint32_t type, void* object) {
+        h.bUsed = 1;
+        h.dwType = type;
+        h.pObject = object;
+        h.pBlinking = new BlinkingBlock;
+        h.pSound = new ObjectSound;
+        h.pAction = new ObjectAction;
+        h.pDeathParams = new DeathParams;
+        h.pLightControl = new LightControlList;
+        h.pFxName = new char[64]();
+        h.pPendingTieObject = new char[64]();
+        h.pPendingTieSocket = new char[64]();
+    };
+    fill(*engine->Object(0), OT_MESH, new EMesh);
+    fill(*engine->Object(3400), OT_SKINMESH, new ESkinMesh);
+    fill(*engine->Object(3800), OT_LIGHT, nullptr);
+    engine.reset();
+    EXPECT_FALSE(leakcheck::Leaked());
 }
 
 TEST_F(ObjectTableTest, DeletingALightClearsItFromTheLightSlotsOfOtherObjects) {

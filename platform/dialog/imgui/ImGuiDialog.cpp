@@ -85,7 +85,7 @@ class Screen {
         SDL_SetWindowPosition(m_sdl, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
         m_previous = SDL_GL_GetCurrentContext();
         m_previousWindow = SDL_GL_GetCurrentWindow();
-        m_gl = SDL_GL_CreateContext(m_sdl);
+        m_gl = window::sdl::CreateGlContext(m_sdl);
         if (!m_gl) return false;
         SDL_GL_MakeCurrent(m_sdl, m_gl);
         SDL_GL_SetSwapInterval(1);

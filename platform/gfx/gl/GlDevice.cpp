@@ -166,7 +166,7 @@ Result GlDevice::Create(window::Window* w, uint32_t behaviorFlags, PresentParame
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-    SDL_GLContext ctx = SDL_GL_CreateContext(sdl);
+    SDL_GLContext ctx = window::sdl::CreateGlContext(sdl);
     if (!ctx) return Result::NotAvailable;
 
     GlDevice* d = new GlDevice;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/gfx/gl/GlAttributes.h"
 #include "platform/gfx/gl/GlDevice.h"
@@ -552,7 +553,9 @@ std::vector<void*>& FreeVertexBufferObjects() {
 void* GlVertexBuffer::operator new(size_t size) {
     std::vector<void*>& free = FreeVertexBufferObjects();
     if (size == sizeof(GlVertexBuffer) && !free.empty()) {
-        void* p = free.back();
+        // The slot is cleared: a copy left behind the list's end would keep
+        // a buffer that is lost later looking reachable to the leak check.
+        void* p = std::exchange(free.back(), nullptr);
         free.pop_back();
         return p;
     }

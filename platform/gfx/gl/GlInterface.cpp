@@ -28,7 +28,7 @@ class GlInterface final : public Interface {
         m_probeWindow = SDL_CreateWindow("probe", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         if (!m_probeWindow) return false;
         ProbeScope scope(*this);
-        m_probe = SDL_GL_CreateContext(m_probeWindow);
+        m_probe = window::sdl::CreateGlContext(m_probeWindow);
         if (!m_probe) return false;
         if (!m_gl.Load(nullptr)) return false;
         GLint major = 0, minor = 0;

@@ -1,5 +1,8 @@
 #include "platform/window/sdl/SdlWindow.h"
 
+#include <dlfcn.h>
+#include <link.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -223,6 +226,23 @@ bool InitVideo() {
         if (state < 0) g_LastError = SDL_GetError();
     }
     return state > 0;
+}
+
+SDL_GLContext CreateGlContext(SDL_Window* w) {
+    SDL_GLContext context = SDL_GL_CreateContext(w);
+    static bool kept = false;
+    if (context && !kept) {
+        // Mesa's drivers: <name>_dri.so, or libgallium in newer releases.
+        auto keep = [](dl_phdr_info* info, size_t, void* found) {
+            const char* name = info->dlpi_name;
+            if (name && (std::strstr(name, "_dri.so") || std::strstr(name, "libgallium"))) {
+                if (dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE)) *static_cast<bool*>(found) = true;
+            }
+            return 0;
+        };
+        dl_iterate_phdr(keep, &kept);
+    }
+    return context;
 }
 
 SDL_Window* NativeWindow(Window* w) {

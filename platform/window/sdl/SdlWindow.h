@@ -17,6 +17,12 @@ namespace window::sdl {
 bool InitVideo();
 SDL_Window* NativeWindow(Window* w);
 
+// SDL_GL_CreateContext, keeping the GL driver loaded from then on: every
+// window's end would otherwise unload it and the next window load it and its
+// shader compiler again, and what the driver keeps at exit could not be
+// told apart by the leak check.
+SDL_GLContext CreateGlContext(SDL_Window* w);
+
 // The virtual-key code of an SDL key code, 0 for keys without one.
 uint32_t VirtualKeyFromKeycode(SDL_Keycode key);
 
