@@ -15,6 +15,8 @@ Result OpenDevice(Backend backend, std::unique_ptr<Device>* device) {
         return Result::Ok;
     case Backend::OpenAl:
         return al::OpenDevice(device);
+    case Backend::OpenAlLoopback:
+        return al::OpenLoopbackDevice(device);
     case Backend::Auto:
         if (al::OpenDevice(device) == Result::Ok) return Result::Ok;
         *device = silent::OpenDevice();

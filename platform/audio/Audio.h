@@ -202,6 +202,9 @@ enum class Backend {
     OpenAl, // OpenAL Soft only (NoDriver when no output device opens)
     Silent, // the silent back-end
     None,   // no device at all (NoDriver): for running without sound
+    // OpenAL Soft mixing only when RenderLoopback asks for output (16-bit
+    // stereo): tests hear the output on a clock of their own.
+    OpenAlLoopback,
 };
 
 class Device {
@@ -218,5 +221,9 @@ class Device {
 };
 
 Result OpenDevice(Backend backend, std::unique_ptr<Device>* device);
+
+// Mixes the next `frames` frames of the open OpenAlLoopback device into `out`
+// (16-bit stereo at the device's rate); NoDriver when none is open.
+Result RenderLoopback(int16_t* out, uint32_t frames);
 
 } // namespace audio

@@ -1,22 +1,28 @@
 // Running audio scenarios in a child process. OpenAL Soft reads its
 // configuration (ALSOFT_DRIVERS, ALSOFT_CONF) once per process, so a scenario
 // that needs another back-end runs as a disabled test of this same executable,
-// started with the environment it needs. The wave back-end writes what it
-// mixes to a file, which the parent then reads.
+// started with the environment it needs. The child writes what was mixed to a
+// file, which the parent then reads: the wave back-end mixes in real time, the
+// loopback back-end when the child asks, so that what is heard does not depend
+// on how busy the machine is.
 #pragma once
 
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "platform/audio/Audio.h"
 
 namespace audiotest {
 
@@ -56,15 +62,48 @@ inline int RunChild(const std::string& testName, const std::vector<std::string>&
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Environment for the OpenAL wave back-end writing 16-bit stereo at 44100 Hz
-// to outFile; the configuration file is written into dir.
-inline std::vector<std::string> WaveBackendEnv(const std::filesystem::path& dir,
-                                               const std::filesystem::path& outFile) {
+// OpenAL's configuration for 16-bit stereo at 44100 Hz, played unchanged,
+// written into dir; extra lines follow.
+inline std::string OutputConf(const std::filesystem::path& dir, const std::string& extra = "") {
     const std::filesystem::path conf = dir / "alsoft.conf";
     std::ofstream(conf) << "[general]\nchannels = stereo\nsample-type = int16\nfrequency = 44100\n"
-                        << "stereo-mode = speakers\nhrtf = false\ndither = false\n[wave]\nfile = "
-                        << outFile.string() << "\n";
-    return {"ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + conf.string(), "ZT_AUDIO_CHILD=1"};
+                        << "stereo-mode = speakers\nhrtf = false\ndither = false\noutput-limiter = false\n"
+                        << extra;
+    return "ALSOFT_CONF=" + conf.string();
+}
+
+// Environment for the OpenAL wave back-end writing 16-bit stereo at 44100 Hz
+// to outFile, in real time; the configuration file is written into dir.
+inline std::vector<std::string> WaveBackendEnv(const std::filesystem::path& dir,
+                                               const std::filesystem::path& outFile) {
+    return {"ALSOFT_DRIVERS=wave", OutputConf(dir, "[wave]\nfile = " + outFile.string() + "\n"),
+            "ZT_AUDIO_CHILD=1"};
+}
+
+// Environment for a child that mixes on a clock of its own (the loopback
+// back-end) and writes what it mixed to outFile as raw 16-bit stereo.
+inline std::vector<std::string> LoopbackEnv(const std::filesystem::path& dir,
+                                            const std::filesystem::path& outFile) {
+    return {"ALSOFT_DRIVERS=null", OutputConf(dir), "ZT_AUDIO_CHILD=1",
+            "ZT_LOOPBACK_OUT=" + outFile.string()};
+}
+
+// The child's side: mixes `frames` frames of the open loopback device in
+// steps of at most `step` and writes them to the file LoopbackEnv named.
+// `mixStep(out, n)` mixes one step with audio::RenderLoopback and lets the
+// code under test see the new position before the next. False when a step
+// failed.
+inline bool RenderLoopbackToFile(uint32_t frames, uint32_t step,
+                                 const std::function<bool(int16_t*, uint32_t)>& mixStep) {
+    std::vector<int16_t> out(size_t(frames) * 2);
+    for (uint32_t done = 0; done < frames; done += step) {
+        if (!mixStep(out.data() + size_t(done) * 2, std::min(step, frames - done))) return false;
+    }
+    const char* file = std::getenv("ZT_LOOPBACK_OUT");
+    if (!file) return false;
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(out.data()), std::streamsize(out.size() * 2));
+    return true;
 }
 
 // The 16-bit samples of a written wave file, channels interleaved; empty when
@@ -110,6 +149,17 @@ inline WaveOutput ReadWaveOutput(const std::filesystem::path& file) {
         }
         pos = body + size + (size & 1);
     }
+    return out;
+}
+
+// What a loopback child wrote: 16-bit stereo.
+inline WaveOutput ReadLoopbackOutput(const std::filesystem::path& file) {
+    WaveOutput out;
+    std::ifstream in(file, std::ios::binary);
+    std::vector<char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    out.channels = 2;
+    out.samples.resize(b.size() / 2);
+    std::memcpy(out.samples.data(), b.data(), out.samples.size() * 2);
     return out;
 }
 

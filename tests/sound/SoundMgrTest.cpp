@@ -17,7 +17,7 @@ using namespace soundtest;
 
 namespace {
 
-template <typename F> bool WaitFor(F condition, int maxMs = 5000) {
+template <typename F> bool WaitFor(F condition, int maxMs = 60000) {
     for (int t = 0; t < maxMs; t += 5) {
         if (condition()) return true;
         os::SleepMs(5);
@@ -538,8 +538,9 @@ TEST_F(SoundMgrTest, MusicRequestsAreCheckedAndLogged) {
     // Not an Ogg stream: the music cannot be loaded.
     WriteFile(root_ / "music" / "bad.ogg", Wave16(1, 100));
     g_SoundMgr.Music_Play("music\\bad.ogg", false);
-    EXPECT_EQ(TakeLog(), " \nERROR in rAddOggStreamToMusicStream(): Problems with Ogg file!\nmusic\\bad.ogg\n \n"
-                         " \nERROR in CSoundMgr::Music_Play(): loading failed...\nMusic File: music\\bad.ogg\n \n");
+    EXPECT_EQ(TakeLog(),
+              " \nERROR in rAddOggStreamToMusicStream(): Problems with Ogg file!\nmusic\\bad.ogg\n \n"
+              " \nERROR in CSoundMgr::Music_Play(): loading failed...\nMusic File: music\\bad.ogg\n \n");
     EXPECT_EQ(g_SoundMgr.m_pMusicThread, nullptr);
     EXPECT_FALSE(g_SoundMgr.Music_IsPlaying());
     g_SoundMgr.Music_Pause();

@@ -28,6 +28,9 @@ constexpr ALCint kStereoSources = 1024;
 constexpr float kSpeedOfSound = 343.3f;
 
 std::atomic<bool> g_deviceOpen{false};
+// The open loopback device and its mixing entry point, for RenderLoopback.
+std::atomic<ALCdevice*> g_loopback{nullptr};
+LPALCRENDERSAMPLESSOFT g_renderSamples = nullptr;
 
 Result FromAlError(ALenum err) {
     switch (err) {
@@ -211,7 +214,8 @@ class AlStream final : public core::BasicStream {
             fresh_[p] = 1;
         RestartIfDry();
         const ALint state = State();
-        if (state != AL_PLAYING && state != AL_PAUSED) return Requeue(queue_.empty() ? 0 : queue_[0], pendingFrame_, false);
+        if (state != AL_PLAYING && state != AL_PAUSED)
+            return Requeue(queue_.empty() ? 0 : queue_[0], pendingFrame_, false);
         uint32_t part = 0, frame = 0;
         const uint32_t processed = Where(&part, &frame);
         for (uint32_t i = processed; i < queue_.size(); ++i) {
@@ -293,8 +297,8 @@ class AlStream final : public core::BasicStream {
     }
     void Queue(uint32_t part) {
         const WaveFormat& f = desc_.format;
-        alBufferData(buffers_[part], AlFormat(f.channels, f.bitsPerSample), PartData(part), ALsizei(PartBytes()),
-                     ALsizei(f.samplesPerSec));
+        alBufferData(buffers_[part], AlFormat(f.channels, f.bitsPerSample), PartData(part),
+                     ALsizei(PartBytes()), ALsizei(f.samplesPerSec));
         alSourceQueueBuffers(source_, 1, &buffers_[part]);
         queue_.push_back(part);
         fresh_[part] = 0;
@@ -324,17 +328,18 @@ class AlStream final : public core::BasicStream {
     }
 
     ALuint source_ = 0;
-    std::vector<ALuint> buffers_;   // one per part
-    std::vector<uint8_t> fresh_;    // written since it was last queued
-    std::vector<ALuint> unqueued_;  // room for alSourceUnqueueBuffers
-    std::vector<uint32_t> queue_;   // the parts queued, in OpenAL's order
-    uint32_t pendingFrame_ = 0;     // where a source not under way starts in queue_[0]
+    std::vector<ALuint> buffers_;  // one per part
+    std::vector<uint8_t> fresh_;   // written since it was last queued
+    std::vector<ALuint> unqueued_; // room for alSourceUnqueueBuffers
+    std::vector<uint32_t> queue_;  // the parts queued, in OpenAL's order
+    uint32_t pendingFrame_ = 0;    // where a source not under way starts in queue_[0]
 };
 
 class AlDevice final : public core::BasicDevice {
   public:
-    explicit AlDevice(ALCdevice* device) : device_(device) {}
+    AlDevice(ALCdevice* device, bool loopback) : device_(device), loopback_(loopback) {}
     ~AlDevice() override {
+        if (loopback_) g_loopback = nullptr;
         alcMakeContextCurrent(nullptr);
         if (context_) alcDestroyContext(context_);
         alcCloseDevice(device_);
@@ -342,12 +347,17 @@ class AlDevice final : public core::BasicDevice {
     }
 
     Result MakeContext(uint32_t rate) {
+        // A loopback device mixes 16-bit stereo; the format is part of its context.
         const ALCint attrs[] = {ALC_FREQUENCY,
                                 ALCint(rate),
                                 ALC_MONO_SOURCES,
                                 kMonoSources,
                                 ALC_STEREO_SOURCES,
                                 kStereoSources,
+                                loopback_ ? ALC_FORMAT_CHANNELS_SOFT : 0,
+                                ALC_STEREO_SOFT,
+                                ALC_FORMAT_TYPE_SOFT,
+                                ALC_SHORT_SOFT,
                                 0};
         ALCcontext* context = alcCreateContext(device_, attrs);
         if (!context) return Result::NoDriver;
@@ -401,6 +411,7 @@ class AlDevice final : public core::BasicDevice {
 
   private:
     ALCdevice* device_;
+    const bool loopback_;
     ALCcontext* context_ = nullptr;
     bool directChannels_ = false;
 };
@@ -414,10 +425,41 @@ Result OpenDevice(std::unique_ptr<Device>* device) {
         g_deviceOpen = false;
         return Result::NoDriver;
     }
-    auto d = std::make_unique<AlDevice>(alc); // closes the device on failure
+    auto d = std::make_unique<AlDevice>(alc, false); // closes the device on failure
     if (Result r = d->MakeContext(44100); r != Result::Ok) return r;
     *device = std::move(d);
     return Result::Ok;
 }
 
+Result OpenLoopbackDevice(std::unique_ptr<Device>* device) {
+    if (alcIsExtensionPresent(nullptr, "ALC_SOFT_loopback") != ALC_TRUE) return Result::NoDriver;
+    auto open = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(
+        alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
+    g_renderSamples =
+        reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(nullptr, "alcRenderSamplesSOFT"));
+    if (!open || !g_renderSamples) return Result::NoDriver;
+    if (g_deviceOpen.exchange(true)) return Result::Allocated;
+    ALCdevice* alc = open(nullptr);
+    if (!alc) {
+        g_deviceOpen = false;
+        return Result::NoDriver;
+    }
+    auto d = std::make_unique<AlDevice>(alc, true); // closes the device on failure
+    if (Result r = d->MakeContext(44100); r != Result::Ok) return r;
+    g_loopback = alc;
+    *device = std::move(d);
+    return Result::Ok;
+}
+
 } // namespace audio::al
+
+namespace audio {
+
+Result RenderLoopback(int16_t* out, uint32_t frames) {
+    ALCdevice* device = al::g_loopback;
+    if (!device || !out) return Result::NoDriver;
+    al::g_renderSamples(device, out, ALCsizei(frames));
+    return Result::Ok;
+}
+
+} // namespace audio
