@@ -2,12 +2,14 @@
 // through the sound manager (on OpenAL's silent output and on the silent
 // back-end), and the two halves of its tick taken apart: the update that
 // finds the play position still in the same half (nearly every tick), and
-// the refill that decodes 44100 bytes into the half just left.
+// the refill that decodes 44100 bytes into the half just left; and how late
+// the refills come on the real-time output (dropouts).
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -108,6 +110,67 @@ void BM_MusicThreadCoreShareSilent(benchmark::State& state) {
     CoreShare(state, audio::Backend::Silent);
 }
 BENCHMARK(BM_MusicThreadCoreShareSilent)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Dropouts of the real-time output: while the looping demo piece streams
+// through the sound manager on OpenAL's (silent) output, the play position
+// is watched under the sound lock every millisecond. Each time it enters a
+// new half, the music thread has until the position comes back round (one
+// half later) to refill the half it left; the time it takes is its refill
+// lag, and a lag longer than a half's playing time is a dropout (a stale
+// half heard again). Reported per second of music; run it with the machine
+// loaded to see how the thread copes.
+void BM_MusicDropouts(benchmark::State& state) {
+    setenv("ALSOFT_DRIVERS", "null", 0);
+    const std::string saved = os::StartDirectory();
+    os::SetStartDirectory(DataDir());
+    sound = true;
+    g_SoundMgr.SetBackend(audio::Backend::OpenAl);
+    if (!g_SoundMgr.Init()) {
+        state.SkipWithError("no audio device");
+        os::SetStartDirectory(saved);
+        return;
+    }
+    g_SoundMgr.Music_SetVolume(1.0f);
+    g_SoundMgr.Music_Play(kPiece, true);
+    CMusicThread* thread = g_SoundMgr.m_pMusicThread;
+    if (!thread || !thread->Stream() || !thread->Stream()->pBuffer) {
+        state.SkipWithError("the music thread did not start");
+    } else {
+        const MusicStream* stream = thread->Stream();
+        const double halfSeconds =
+            double(MusicStream::HALF_BYTES) / double(stream->wfx.samplesPerSec * stream->wfx.blockAlign);
+        double worst = 0, behindSince = -1, seconds = 0;
+        int64_t dropouts = 0;
+        for (auto _ : state) {
+            const double start = WallSeconds();
+            while (WallSeconds() - start < 1.0) {
+                uint32_t cursor = 0, previous = 0;
+                {
+                    CSoundLock::Scoped lock(g_SoundMgr.Lock());
+                    stream->pBuffer->GetCurrentPosition(&cursor);
+                    previous = stream->dwPreviousHalf;
+                }
+                const double now = WallSeconds();
+                const bool behind = (cursor >= MusicStream::HALF_BYTES ? 1u : 0u) != previous;
+                if (behind && behindSince < 0) behindSince = now;
+                if (!behind && behindSince >= 0) {
+                    const double lag = now - behindSince;
+                    worst = std::max(worst, lag);
+                    dropouts += lag > halfSeconds;
+                    behindSince = -1;
+                }
+                os::SleepMs(1);
+            }
+            seconds += WallSeconds() - start;
+        }
+        state.counters["max_refill_lag_ms"] = worst * 1000.0;
+        state.counters["dropouts_per_minute"] = double(dropouts) * 60.0 / seconds;
+    }
+    g_SoundMgr.Release();
+    g_SoundMgr.SetBackend(audio::Backend::Auto);
+    os::SetStartDirectory(saved);
+}
+BENCHMARK(BM_MusicDropouts)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A stream of the demo piece, looping, on a device of its own.
 struct BenchStream {
