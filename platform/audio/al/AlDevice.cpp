@@ -347,7 +347,8 @@ class AlDevice final : public core::BasicDevice {
     }
 
     Result MakeContext(uint32_t rate) {
-        // A loopback device mixes 16-bit stereo; the format is part of its context.
+        // A loopback device mixes 16-bit stereo, which its context names; for
+        // any other device the list ends before the format.
         const ALCint attrs[] = {ALC_FREQUENCY,
                                 ALCint(rate),
                                 ALC_MONO_SOURCES,
