@@ -155,12 +155,13 @@ TEST_F(DrawScreens, TheFrameShowsTheClosedConsoleAndTheProfiler) {
     ASSERT_TRUE(WaitFor([&] { return Log().find("zmienna shuttle_far_side set") != std::string::npos; }, 180))
         << Log();
     const fs::path shot = dir_ / "zt_screen0000.bmp";
+    // Read once whole: a busy machine may still be writing it when it appears.
+    Bmp bmp;
     for (int tries = 0; tries < 5 && !fs::exists(shot); ++tries) {
         Press("F8");
-        WaitFor([&] { return fs::exists(shot) && fs::file_size(shot) > 54; }, 20);
+        WaitFor([&] { return ReadBmp(shot, &bmp); }, 20);
     }
-    Bmp bmp;
-    ASSERT_TRUE(ReadBmp(shot, &bmp));
+    ASSERT_TRUE(WaitFor([&] { return ReadBmp(shot, &bmp); }, 20));
     const float xs = float(bmp.width) / 1024.0f, ys = float(bmp.height) / 768.0f;
     auto count = [&](int x0, int y0, int x1, int y1, auto test) {
         int n = 0;
