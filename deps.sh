@@ -8,7 +8,7 @@ ZT_PACKAGES="build-essential cmake ninja-build pkg-config git
  libopenal-dev libopenal1 libvorbis-dev
  libfreetype-dev libfontconfig-dev fonts-dejavu-core
  libstb-dev libimgui-dev libglm-dev
- clang libclang-rt-14-dev
+ clang libclang-rt-14-dev locales
  sox vorbis-tools xvfb xauth xdotool"
 missing=""
 for p in $ZT_PACKAGES; do

@@ -11,6 +11,19 @@
 
 Both stand on y = 0. Triangles are written clockwise seen from outside
 (Direct3D's front faces); every face has its own normal.
+
+It also writes the construction prefabs of rigid bodies (rigid_body_prefabs),
+closed solids centred on the origin whose collision vertices are welded into
+the body's hull and whose inertia tensors are sampled from them:
+
+    prefabs/special/rigidbody_box.x       a unit box (12 triangles)
+    prefabs/special/rigidbody_cylinder.x  radius 0.5, height 1 along y, 24 sides
+    prefabs/special/rigidbody_sphere.x    radius 0.5 (by volume), 16 segments by 7 rings
+    models/l_prop.x                       an L-shaped prop for mesh-shape bodies:
+                                          a 40 x 10 x 10 foot with a 10 x 30 x 10
+                                          upright on one end, standing on y = 0
+
+Every triangle has its own three vertices, so welding has work to do.
 """
 import math
 import os
@@ -145,11 +158,95 @@ def lamp_base():
     return mesh_text("lamp_base", [("textures\\crate.tga", tris)])
 
 
+def box_solid(lo, hi):
+    """The 12 triangles of an axis-aligned box, facing outwards."""
+    (x0, y0, z0), (x1, y1, z1) = lo, hi
+    sides = [([(x0, y0, z0), (x0, y1, z0), (x0, y1, z1), (x0, y0, z1)], (-1, 0, 0)),
+             ([(x1, y0, z0), (x1, y0, z1), (x1, y1, z1), (x1, y1, z0)], (1, 0, 0)),
+             ([(x0, y0, z0), (x0, y0, z1), (x1, y0, z1), (x1, y0, z0)], (0, -1, 0)),
+             ([(x0, y1, z0), (x1, y1, z0), (x1, y1, z1), (x0, y1, z1)], (0, 1, 0)),
+             ([(x0, y0, z0), (x1, y0, z0), (x1, y1, z0), (x0, y1, z0)], (0, 0, -1)),
+             ([(x0, y0, z1), (x0, y1, z1), (x1, y1, z1), (x1, y0, z1)], (0, 0, 1))]
+    return [t for corners, outward in sides for t in quad(corners, outward)]
+
+
+def rigidbody_box():
+    return mesh_text("rigidbody_box", [("textures\\crate.tga", box_solid((-0.5, -0.5, -0.5), (0.5, 0.5, 0.5)))])
+
+
+def rigidbody_cylinder():
+    segments = 24
+    tris = side(0.5, segments, -0.5, 0.5, 1) + fan(0.5, segments, 0.5, True) + fan(0.5, segments, -0.5, False)
+    return mesh_text("rigidbody_cylinder", [("textures\\crate.tga", tris)])
+
+
+def volume(tris):
+    """The volume enclosed by outward-facing triangles (tetrahedra from the origin)."""
+    return sum(dot(a, cross(b, c)) for a, b, c in tris) / 6.0
+
+
+def uv_sphere(radius, segments, rings):
+    def point(ring_index, i):
+        polar = math.pi * ring_index / rings
+        azimuth = 2 * math.pi * i / segments
+        return (round(radius * math.sin(polar) * math.cos(azimuth), 6), round(radius * math.cos(polar), 6),
+                round(radius * math.sin(polar) * math.sin(azimuth), 6))
+
+    tris = []
+    for j in range(rings):
+        for i in range(segments):
+            k = (i + 1) % segments
+            a, b, c, d = point(j, i), point(j, k), point(j + 1, k), point(j + 1, i)
+            centre = tuple((a[n] + c[n]) / 2 for n in range(3))
+            if j == 0:
+                tris.append(facing((a, c, d), centre))
+            elif j == rings - 1:
+                tris.append(facing((a, b, c), centre))
+            else:
+                tris += quad([a, b, c, d], centre)
+    assert len(tris) == 2 * segments * (rings - 1)
+    return tris
+
+
+def rigidbody_sphere():
+    """16 segments by 7 rings: an odd count keeps every ring off the equator
+    plane, and the smallest triangles (at the poles) stay above the size the
+    segment test takes for degenerate. An inscribed polyhedron this coarse
+    holds 7% less volume than the sphere, so its vertices lie on the radius
+    that gives it the sphere's volume (0.513)."""
+    segments, rings, r = 16, 7, 0.5
+    inscribed = volume(uv_sphere(r, segments, rings))
+    scale = (4.0 / 3.0 * math.pi * r ** 3 / inscribed) ** (1.0 / 3.0)
+    return mesh_text("rigidbody_sphere", [("textures\\crate.tga", uv_sphere(r * scale, segments, rings))])
+
+
+def l_prop():
+    """The foot and the upright as one closed surface: the foot's top is left
+    out where the upright stands on it, and so is the upright's bottom."""
+    def on_plane_y10(t):
+        return all(v[1] == 10.0 for v in t)
+
+    foot = [t for t in box_solid((-20.0, 0.0, -5.0), (20.0, 10.0, 5.0)) if not on_plane_y10(t)]
+    foot_top = quad([(-20.0, 10.0, -5.0), (10.0, 10.0, -5.0), (10.0, 10.0, 5.0), (-20.0, 10.0, 5.0)], (0, 1, 0))
+    upright = [t for t in box_solid((10.0, 10.0, -5.0), (20.0, 40.0, 5.0)) if not on_plane_y10(t)]
+    return mesh_text("l_prop", [("textures\\crate.tga", foot + foot_top + upright)])
+
+
+def rigid_body_prefabs():
+    prefabs = os.path.join(ROOT, "data", "prefabs", "special")
+    return {os.path.join(prefabs, "rigidbody_box.x"): rigidbody_box(),
+            os.path.join(prefabs, "rigidbody_cylinder.x"): rigidbody_cylinder(),
+            os.path.join(prefabs, "rigidbody_sphere.x"): rigidbody_sphere(),
+            os.path.join(OUT, "l_prop.x"): l_prop()}
+
+
 def main():
-    for name, text in {"pillar.x": pillar(), "lamp_base.x": lamp_base()}.items():
-        with open(os.path.join(OUT, name), "w", newline="\n") as f:
+    files = {os.path.join(OUT, "pillar.x"): pillar(), os.path.join(OUT, "lamp_base.x"): lamp_base()}
+    files.update(rigid_body_prefabs())
+    for path, text in files.items():
+        with open(path, "w", newline="\n") as f:
             f.write(text)
-        print("wrote", os.path.join("data", "models", name))
+        print("wrote", os.path.relpath(path, ROOT))
 
 
 if __name__ == "__main__":
