@@ -60,7 +60,8 @@ constexpr const char* kSeparator = " ";
 
 // A value as "%0.12lf" prints it in the C locale, whatever the process locale.
 const char* FormatFixed12(double value, char (&out)[400]) {
-    const std::to_chars_result r = std::to_chars(out, out + sizeof out - 1, value, std::chars_format::fixed, 12);
+    const std::to_chars_result r =
+        std::to_chars(out, out + sizeof out - 1, value, std::chars_format::fixed, 12);
     *(r.ec == std::errc() ? r.ptr : out) = 0;
     return out;
 }
@@ -122,7 +123,8 @@ bool IsFirstWord(const char* line, const char* keyword) {
 
 // Reads the lines of an open file into a cleared record; the mesh name read
 // goes to meshName.
-void ReadParameters(std::FILE* f, const char* path, RigidBodyParameters& r, char (&meshName)[RigidBodyParameters::NAME_LEN]) {
+void ReadParameters(std::FILE* f, const char* path, RigidBodyParameters& r,
+                    char (&meshName)[RigidBodyParameters::NAME_LEN]) {
     static char line[kLineLength + 1];
     while (MoreLines(f, path)) {
         line[0] = 0;
@@ -273,7 +275,8 @@ void ERigidBodyParametersMgr::ComputeAndSaveInertiaTensor(const char* meshFilena
     g_Engine.DeleteObject(h);
 }
 
-bool ERigidBodyParametersMgr::FileNameFor(const char* meshFilename, char (&out)[RigidBodyParameters::PATH_LEN]) {
+bool ERigidBodyParametersMgr::FileNameFor(const char* meshFilename,
+                                          char (&out)[RigidBodyParameters::PATH_LEN]) {
     out[0] = 0;
     if (!meshFilename) return false;
     std::string path = std::string(FOLDER) + "\\";

@@ -107,7 +107,7 @@ class ERigidBodyParametersMgr {
     // Whether a point lies inside the closed mesh: the number of faces a
     // segment along +x crosses is odd.
     static bool IsPointInsideMesh(const double p[3], const CollisionMeshEntry& entry);
-    // Items 7 to 11 of the file and one separator: the counts and both maps.
+    // The two counts and both maps, each block closed by a separator line.
     static void WriteVertexMaps(std::FILE* f, ObjectRecord* h);
 
     uint32_t NumRecords() const { return m_dwNumRecords; }

@@ -99,7 +99,8 @@ double Residual(const Problem& p, const double* f) {
         double a = p.b[size_t(i)];
         for (int j = 0; j < p.n; ++j)
             a += p.A[size_t(i) * p.n + j] * f[j];
-        worst = std::max({worst, -f[i] / scale, -a / scale, std::fabs(f[i] * a) / (scale * std::max(1.0, Largest(fv)))});
+        worst = std::max(
+            {worst, -f[i] / scale, -a / scale, std::fabs(f[i] * a) / (scale * std::max(1.0, Largest(fv)))});
     }
     return worst;
 }

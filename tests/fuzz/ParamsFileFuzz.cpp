@@ -15,7 +15,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool ready = [] {
-        const auto dir = std::filesystem::temp_directory_path() / ("zt_params_fuzz_" + std::to_string(getpid()));
+        const auto dir =
+            std::filesystem::temp_directory_path() / ("zt_params_fuzz_" + std::to_string(getpid()));
         std::filesystem::create_directories(dir);
         os::SetStartDirectory(dir.string());
         return true;

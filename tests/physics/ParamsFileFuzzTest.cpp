@@ -24,15 +24,26 @@ TEST_F(ParamsFileFuzz, SeededMutationsFinishCleanly) {
                   dir_ / "prefabs" / "special" / "rigidbody_box.x");
     auto mgr = std::make_unique<ERigidBodyParametersMgr>();
     ASSERT_TRUE(mgr->FindParameters("prefabs\\special\\rigidbody_box.x", nullptr));
-    std::ifstream computed(dir_ / "!opt" / "rigid_body_physics_parameters" / "prefabs_special_rigidbody_box.txt",
+    std::ifstream computed(dir_ / "!opt" / "rigid_body_physics_parameters" /
+                               "prefabs_special_rigidbody_box.txt",
                            std::ios::binary);
     const std::string seeds[] = {
         std::string(std::istreambuf_iterator<char>(computed), std::istreambuf_iterator<char>()),
         "num_old_vertices 4\nnum_new_vertices 2\nmap_new_vertices_to_old 1 3\nmap_old_vertices_to_new 3 1\n"
         "ibody_row 1 0.5 0.25 0.125\nmesh_filename models\\a.x\n",
     };
-    const std::string hostile[] = {" 99999999999", " -1", " 65536", " 65537", " nan", " 1e308", "\r", "\t", "\n",
-                                   " num_old_vertices", "\nnum_new_vertices 65536\n", std::string(600, '9')};
+    const std::string hostile[] = {" 99999999999",
+                                   " -1",
+                                   " 65536",
+                                   " 65537",
+                                   " nan",
+                                   " 1e308",
+                                   "\r",
+                                   "\t",
+                                   "\n",
+                                   " num_old_vertices",
+                                   "\nnum_new_vertices 65536\n",
+                                   std::string(600, '9')};
     uint32_t state = 4242;
     auto next = [&] {
         state = state * 1103515245u + 12345u;

@@ -137,40 +137,106 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ParamsReadTest,
     ::testing::Values(
         ReadCase{"emptyFileLeavesClearedValues", "", "", kZero, kZero, {}, {}},
-        ReadCase{"rowIndex7FillsRow2", "ibody_row 7 1.5 -2 3\n", "", {0, 0, 0, 0, 0, 0, 1.5, -2, 3}, kZero, {}, {}},
-        ReadCase{"rowIndexMinus3FillsRow0", "ibodyinv_row -3 4 5 6.25\n", "", kZero, {4, 5, 6.25, 0, 0, 0, 0, 0, 0},
-                 {}, {}},
+        ReadCase{"rowIndex7FillsRow2",
+                 "ibody_row 7 1.5 -2 3\n",
+                 "",
+                 {0, 0, 0, 0, 0, 0, 1.5, -2, 3},
+                 kZero,
+                 {},
+                 {}},
+        ReadCase{"rowIndexMinus3FillsRow0",
+                 "ibodyinv_row -3 4 5 6.25\n",
+                 "",
+                 kZero,
+                 {4, 5, 6.25, 0, 0, 0, 0, 0, 0},
+                 {},
+                 {}},
         ReadCase{"fullPrecisionDecimals",
-                 "ibody_row 1 0.166666666667 -0.000000000001 12345678.123456789012\n", "",
-                 {0, 0, 0, 0.166666666667, -0.000000000001, 12345678.123456789012, 0, 0, 0}, kZero, {}, {}},
-        ReadCase{"keywordsAnyCaseLeadingBlanksAndTabs", "   MESH_FILENAME\tModels\\Crate.x\n\tIBODY_ROW 0 1 2 3\n",
-                 "Models\\Crate.x", {1, 2, 3, 0, 0, 0, 0, 0, 0}, kZero, {}, {}},
-        ReadCase{"nameCutAtItsBlank", "mesh_filename models\\my crate.x\n", "models\\my", kZero, kZero, {}, {}},
+                 "ibody_row 1 0.166666666667 -0.000000000001 12345678.123456789012\n",
+                 "",
+                 {0, 0, 0, 0.166666666667, -0.000000000001, 12345678.123456789012, 0, 0, 0},
+                 kZero,
+                 {},
+                 {}},
+        ReadCase{"keywordsAnyCaseLeadingBlanksAndTabs",
+                 "   MESH_FILENAME\tModels\\Crate.x\n\tIBODY_ROW 0 1 2 3\n",
+                 "Models\\Crate.x",
+                 {1, 2, 3, 0, 0, 0, 0, 0, 0},
+                 kZero,
+                 {},
+                 {}},
+        ReadCase{
+            "nameCutAtItsBlank", "mesh_filename models\\my crate.x\n", "models\\my", kZero, kZero, {}, {}},
         ReadCase{"lastNameCounts", "mesh_filename a.x\nmesh_filename b.x\n", "b.x", kZero, kZero, {}, {}},
-        ReadCase{"countsGiveIdentityMaps", "num_old_vertices 3\nnum_new_vertices 2\n", "", kZero, kZero, {0, 1, 2},
+        ReadCase{"countsGiveIdentityMaps",
+                 "num_old_vertices 3\nnum_new_vertices 2\n",
+                 "",
+                 kZero,
+                 kZero,
+                 {0, 1, 2},
                  {0, 1}},
         ReadCase{"mapLines",
-                 "num_old_vertices 3\nnum_new_vertices 2\nmap_new_vertices_to_old 1 2\nmap_old_vertices_to_new 2 1\n"
+                 "num_old_vertices 3\nnum_new_vertices 2\nmap_new_vertices_to_old 1 "
+                 "2\nmap_old_vertices_to_new 2 1\n"
                  "map_old_vertices_to_new 1 0\n",
-                 "", kZero, kZero, {0, 0, 1}, {0, 2}},
+                 "",
+                 kZero,
+                 kZero,
+                 {0, 0, 1},
+                 {0, 2}},
         ReadCase{"mapLinesOutOfRangeIgnored",
-                 "num_old_vertices 3\nnum_new_vertices 2\nmap_old_vertices_to_new 3 0\nmap_old_vertices_to_new 1 2\n"
+                 "num_old_vertices 3\nnum_new_vertices 2\nmap_old_vertices_to_new 3 "
+                 "0\nmap_old_vertices_to_new 1 2\n"
                  "map_old_vertices_to_new -1 0\nmap_old_vertices_to_new 0 -1\nmap_new_vertices_to_old 2 0\n"
                  "map_new_vertices_to_old 0 3\nmap_new_vertices_to_old 1 99999999999\n",
-                 "", kZero, kZero, {0, 1, 2}, {0, 1}},
+                 "",
+                 kZero,
+                 kZero,
+                 {0, 1, 2},
+                 {0, 1}},
         ReadCase{"mapLinesBeforeTheirCountIgnored",
-                 "map_old_vertices_to_new 1 0\nmap_new_vertices_to_old 1 0\nnum_old_vertices 2\nnum_new_vertices 2\n",
-                 "", kZero, kZero, {0, 1}, {0, 1}},
+                 "map_old_vertices_to_new 1 0\nmap_new_vertices_to_old 1 0\nnum_old_vertices "
+                 "2\nnum_new_vertices 2\n",
+                 "",
+                 kZero,
+                 kZero,
+                 {0, 1},
+                 {0, 1}},
         ReadCase{"unknownLinesIgnored",
-                 "hello world\n \nibody_rows 0 9 9 9\n# ibody_row 0 9 9 9\nmap 0 0\nibody_row 1 1 1 1\n", "",
-                 {0, 0, 0, 1, 1, 1, 0, 0, 0}, kZero, {}, {}},
-        ReadCase{"oversizedCountsIgnored", "num_old_vertices 65537\nnum_new_vertices -1\n", "", kZero, kZero, {}, {}},
-        ReadCase{"repeatedCountIgnored", "num_old_vertices 2\nnum_old_vertices 4\nnum_new_vertices 1\nnum_new_vertices 3\n",
-                 "", kZero, kZero, {0, 1}, {0}},
-        ReadCase{"missingValuesReadZero", "ibody_row 2 7\nnum_old_vertices\n", "", {0, 0, 0, 0, 0, 0, 7, 0, 0}, kZero,
-                 {}, {}},
-        ReadCase{"hostileNumbers", "ibody_row 1 nan inf 1e308\nibodyinv_row 99999999999999999999 -0 1x 2\n", "",
-                 {0, 0, 0, 0, 0, 1, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 1, 2}, {}, {}}),
+                 "hello world\n \nibody_rows 0 9 9 9\n# ibody_row 0 9 9 9\nmap 0 0\nibody_row 1 1 1 1\n",
+                 "",
+                 {0, 0, 0, 1, 1, 1, 0, 0, 0},
+                 kZero,
+                 {},
+                 {}},
+        ReadCase{"oversizedCountsIgnored",
+                 "num_old_vertices 65537\nnum_new_vertices -1\n",
+                 "",
+                 kZero,
+                 kZero,
+                 {},
+                 {}},
+        ReadCase{"repeatedCountIgnored",
+                 "num_old_vertices 2\nnum_old_vertices 4\nnum_new_vertices 1\nnum_new_vertices 3\n",
+                 "",
+                 kZero,
+                 kZero,
+                 {0, 1},
+                 {0}},
+        ReadCase{"missingValuesReadZero",
+                 "ibody_row 2 7\nnum_old_vertices\n",
+                 "",
+                 {0, 0, 0, 0, 0, 0, 7, 0, 0},
+                 kZero,
+                 {},
+                 {}},
+        ReadCase{"hostileNumbers",
+                 "ibody_row 1 nan inf 1e308\nibodyinv_row 99999999999999999999 -0 1x 2\n",
+                 "",
+                 {0, 0, 0, 0, 0, 1, 0, 0, 0},
+                 {0, 0, 0, 0, 0, 0, 0, 1, 2},
+                 {},
+                 {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ParamsTest, LargestCountIsAccepted) {
@@ -218,15 +284,14 @@ TEST_P(ParamsFileNameTest, MapsTheMeshName) {
     EXPECT_EQ(std::string(path), std::string("!opt\\rigid_body_physics_parameters\\") + GetParam().file);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ParamsFileNameTest,
-                         ::testing::Values(NameCase{"prefab", "prefabs\\special\\rigidbody_box.x",
-                                                    "prefabs_special_rigidbody_box.txt"},
-                                           NameCase{"severalFullStopsCutAtTheFirst", "models\\crate.v2.old.x",
-                                                    "models_crate.txt"},
-                                           NameCase{"noFullStopKeepsTheWholeName", "models\\crate_without_ext",
-                                                    "models_crate_without_ext.txt"},
-                                           NameCase{"leadingFullStop", ".x", ".txt"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ParamsFileNameTest,
+    ::testing::Values(
+        NameCase{"prefab", "prefabs\\special\\rigidbody_box.x", "prefabs_special_rigidbody_box.txt"},
+        NameCase{"severalFullStopsCutAtTheFirst", "models\\crate.v2.old.x", "models_crate.txt"},
+        NameCase{"noFullStopKeepsTheWholeName", "models\\crate_without_ext", "models_crate_without_ext.txt"},
+        NameCase{"leadingFullStop", ".x", ".txt"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ParamsFileName, TooLongForThePathIsRefused) {
     char path[RigidBodyParameters::PATH_LEN];
@@ -247,7 +312,8 @@ TEST_F(ParamsTest, NamesDifferingInCaseShareARecord) {
 
 TEST_F(ParamsTest, TableOf200Files) {
     for (int i = 0; i < 201; ++i)
-        Write(kFolder / ("f" + std::to_string(1000 + i) + ".txt"), "mesh_filename m" + std::to_string(i) + ".x\n");
+        Write(kFolder / ("f" + std::to_string(1000 + i) + ".txt"),
+              "mesh_filename m" + std::to_string(i) + ".x\n");
     MarkConsole();
     EXPECT_EQ(mgr_->Init(), 200u);
     EXPECT_EQ(mgr_->NumRecords(), 200u);
@@ -308,7 +374,8 @@ TEST_F(ParamsTest, MeshThatCannotBeCreated) {
     RigidBodyParameters* r = reinterpret_cast<RigidBodyParameters*>(this);
     EXPECT_FALSE(mgr_->FindParameters("models\\missing.x", &r));
     EXPECT_EQ(r, nullptr);
-    EXPECT_EQ(CountPrinted("ERROR in ComputeAndSaveInertiaTensor(): mesh creation failed: models\\missing.x"), 2);
+    EXPECT_EQ(CountPrinted("ERROR in ComputeAndSaveInertiaTensor(): mesh creation failed: models\\missing.x"),
+              2);
     EXPECT_EQ(mgr_->NumRecords(), 0u);
     EXPECT_FALSE(fs::exists(dir_ / kFolder / "models_missing.txt"));
     EXPECT_FALSE(mgr_->FindParameters(nullptr, &r));
@@ -364,14 +431,15 @@ TEST_P(ParamsTensorTest, SampledTensorMatchesTheAnalyticOne) {
 const double kCylinderSide = (3 * 0.25 + 1.0) / 12;
 INSTANTIATE_TEST_SUITE_P(
     Prefabs, ParamsTensorTest,
-    ::testing::Values(TensorCase{"box", kBox, {1.0 / 6, 0, 0, 0, 1.0 / 6, 0, 0, 0, 1.0 / 6}},
-                      TensorCase{"cylinder", kCylinder, {kCylinderSide, 0, 0, 0, 0.125, 0, 0, 0, kCylinderSide}},
-                      TensorCase{"sphere", kSphere, {0.1, 0, 0, 0, 0.1, 0, 0, 0, 0.1}},
-                      TensorCase{"lProp",
-                                 kLProp,
-                                 {(4 * (100.0 / 3 + 100.0 / 12) + 3 * (700 + 100.0 / 12)) / 7, -3 * 375.0 / 7, 0,
-                                  -3 * 375.0 / 7, (4 * (1600.0 / 12 + 100.0 / 12) + 3 * (700.0 / 3 + 100.0 / 12)) / 7,
-                                  0, 0, 0, (4 * (1600.0 / 12 + 100.0 / 3) + 3 * (700.0 / 3 + 700)) / 7}}),
+    ::testing::Values(
+        TensorCase{"box", kBox, {1.0 / 6, 0, 0, 0, 1.0 / 6, 0, 0, 0, 1.0 / 6}},
+        TensorCase{"cylinder", kCylinder, {kCylinderSide, 0, 0, 0, 0.125, 0, 0, 0, kCylinderSide}},
+        TensorCase{"sphere", kSphere, {0.1, 0, 0, 0, 0.1, 0, 0, 0, 0.1}},
+        TensorCase{"lProp",
+                   kLProp,
+                   {(4 * (100.0 / 3 + 100.0 / 12) + 3 * (700 + 100.0 / 12)) / 7, -3 * 375.0 / 7, 0,
+                    -3 * 375.0 / 7, (4 * (1600.0 / 12 + 100.0 / 12) + 3 * (700.0 / 3 + 100.0 / 12)) / 7, 0, 0,
+                    0, (4 * (1600.0 / 12 + 100.0 / 3) + 3 * (700.0 / 3 + 700)) / 7}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ParamsTest, FlatMeshGetsZeroTensors) {
@@ -439,15 +507,14 @@ TEST_P(InvertMatrix3Test, HandComputedInverse) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, InvertMatrix3Test,
-    ::testing::Values(InverseCase{"diagonal", {2, 0, 0, 0, 4, 0, 0, 0, 8}, {0.5, 0, 0, 0, 0.25, 0, 0, 0, 0.125}},
-                      InverseCase{"shear", {1, 2, 0, 0, 1, 0, 0, 0, 1}, {1, -2, 0, 0, 1, 0, 0, 0, 1}},
-                      InverseCase{"swap", {0, 1, 0, 1, 0, 0, 0, 0, 2}, {0, 1, 0, 1, 0, 0, 0, 0, 0.5}},
-                      InverseCase{"general", {1, 2, 3, 0, 1, 4, 5, 6, 0}, {-24, 18, 5, 20, -15, -4, -5, 4, 1}},
-                      InverseCase{"tensorLike",
-                                  {2, -1, 0, -1, 2, -1, 0, -1, 2},
-                                  {0.75, 0.5, 0.25, 0.5, 1, 0.5, 0.25, 0.5, 0.75}},
-                      InverseCase{"singular", {1, 2, 3, 2, 4, 6, 1, 1, 1}, {}},
-                      InverseCase{"zero", kZero, {}}),
+    ::testing::Values(
+        InverseCase{"diagonal", {2, 0, 0, 0, 4, 0, 0, 0, 8}, {0.5, 0, 0, 0, 0.25, 0, 0, 0, 0.125}},
+        InverseCase{"shear", {1, 2, 0, 0, 1, 0, 0, 0, 1}, {1, -2, 0, 0, 1, 0, 0, 0, 1}},
+        InverseCase{"swap", {0, 1, 0, 1, 0, 0, 0, 0, 2}, {0, 1, 0, 1, 0, 0, 0, 0, 0.5}},
+        InverseCase{"general", {1, 2, 3, 0, 1, 4, 5, 6, 0}, {-24, 18, 5, 20, -15, -4, -5, 4, 1}},
+        InverseCase{
+            "tensorLike", {2, -1, 0, -1, 2, -1, 0, -1, 2}, {0.75, 0.5, 0.25, 0.5, 1, 0.5, 0.25, 0.5, 0.75}},
+        InverseCase{"singular", {1, 2, 3, 2, 4, 6, 1, 1, 1}, {}}, InverseCase{"zero", kZero, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Matrix3Helpers, DeterminantAndCofactors) {
@@ -491,19 +558,20 @@ TEST_F(ParamsTest, FileLayout) {
                        {{{{0, 0, 0}, {0, 0, 1}, {1, 0, 0}}, {{1, 0, 0}, {2, 0, 1}, {2, 0, 5}}}});
     mgr_->ComputeAndSaveInertiaTensor("models\\pair.x");
     // A flat mesh: zero tensors, the maps of the shared corner.
-    EXPECT_EQ(Read(kFolder / "models_pair.txt"),
-              "mesh_filename models\\pair.x\n \n"
-              "ibody_row 0 0.000000000000 0.000000000000 0.000000000000\n"
-              "ibody_row 1 0.000000000000 0.000000000000 0.000000000000\n"
-              "ibody_row 2 0.000000000000 0.000000000000 0.000000000000\n \n"
-              "ibodyinv_row 0 0.000000000000 0.000000000000 0.000000000000\n"
-              "ibodyinv_row 1 0.000000000000 0.000000000000 0.000000000000\n"
-              "ibodyinv_row 2 0.000000000000 0.000000000000 0.000000000000\n \n"
-              "num_old_vertices 6\nnum_new_vertices 5\n \n"
-              "map_new_vertices_to_old 0 0\nmap_new_vertices_to_old 1 1\nmap_new_vertices_to_old 2 2\n"
-              "map_new_vertices_to_old 3 4\nmap_new_vertices_to_old 4 5\n \n"
-              "map_old_vertices_to_new 0 0\nmap_old_vertices_to_new 1 1\nmap_old_vertices_to_new 2 2\n"
-              "map_old_vertices_to_new 3 2\nmap_old_vertices_to_new 4 3\nmap_old_vertices_to_new 5 4\n \n \n");
+    EXPECT_EQ(
+        Read(kFolder / "models_pair.txt"),
+        "mesh_filename models\\pair.x\n \n"
+        "ibody_row 0 0.000000000000 0.000000000000 0.000000000000\n"
+        "ibody_row 1 0.000000000000 0.000000000000 0.000000000000\n"
+        "ibody_row 2 0.000000000000 0.000000000000 0.000000000000\n \n"
+        "ibodyinv_row 0 0.000000000000 0.000000000000 0.000000000000\n"
+        "ibodyinv_row 1 0.000000000000 0.000000000000 0.000000000000\n"
+        "ibodyinv_row 2 0.000000000000 0.000000000000 0.000000000000\n \n"
+        "num_old_vertices 6\nnum_new_vertices 5\n \n"
+        "map_new_vertices_to_old 0 0\nmap_new_vertices_to_old 1 1\nmap_new_vertices_to_old 2 2\n"
+        "map_new_vertices_to_old 3 4\nmap_new_vertices_to_old 4 5\n \n"
+        "map_old_vertices_to_new 0 0\nmap_old_vertices_to_new 1 1\nmap_old_vertices_to_new 2 2\n"
+        "map_old_vertices_to_new 3 2\nmap_old_vertices_to_new 4 3\nmap_old_vertices_to_new 5 4\n \n \n");
     // The temporary object is gone.
     EXPECT_EQ(g_Engine.NumObjects(), 0);
 }

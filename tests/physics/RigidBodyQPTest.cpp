@@ -52,8 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // Column 0 holds 0 and -1: the largest signed value is
                       // the exact zero, though the matrix is regular.
                       GaussCase{"zeroIsTheLargestSignedPivot", {0, 1, -1, 0}, {1, 1}, {}},
-                      GaussCase{"singular", {1, 2, 2, 4}, {1, 2}, {}},
-                      GaussCase{"empty", {}, {}, {}}),
+                      GaussCase{"singular", {1, 2, 2, 4}, {1, 2}, {}}, GaussCase{"empty", {}, {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Gauss, PivotIsTheLargestSignedValue) {
@@ -108,7 +107,8 @@ TEST_P(ForcesTest, Forces) {
     const ForcesCase& c = GetParam();
     const uint32_t n = uint32_t(c.b.size());
     const double none = 0;
-    EXPECT_EQ(g_RigidBodyQP.ComputeForces(n, n ? c.A.data() : &none, n ? c.b.data() : &none, c.check), c.solved);
+    EXPECT_EQ(g_RigidBodyQP.ComputeForces(n, n ? c.A.data() : &none, n ? c.b.data() : &none, c.check),
+              c.solved);
     for (uint32_t i = 0; i < n; ++i)
         EXPECT_NEAR(g_RigidBodyQP.m_f[i], c.f[i], 1e-12) << "force " << i;
     for (uint32_t i = n; i < ERigidBodyQP::MAX_N; ++i)
@@ -127,7 +127,11 @@ INSTANTIATE_TEST_SUITE_P(
                       // leaves the clamped set.
                       ForcesCase{"clampedContactReleased", {1, 2, 2, 5}, {-1, -4}, true, true, {0, 0.8}},
                       ForcesCase{"asymmetryAboveTheLimit", {1, 1.0, 1.02, 1}, {-1, -1}, true, false, {0, 0}},
-                      ForcesCase{"asymmetryWithinTheLimit", {2, 1.0, 1.005, 2}, {-1, -1}, true, true,
+                      ForcesCase{"asymmetryWithinTheLimit",
+                                 {2, 1.0, 1.005, 2},
+                                 {-1, -1},
+                                 true,
+                                 true,
                                  {1.0 / 2.995, 0.995 / 2.995}},
                       ForcesCase{"asymmetryUncheckedSolves", {1, 1.0, 1.02, 1}, {-1, 0}, false, true, {1, 0}},
                       ForcesCase{"negativeDiagonal", {-1}, {1}, true, false, {0}},
@@ -135,7 +139,11 @@ INSTANTIATE_TEST_SUITE_P(
                       // the free set beside contact 1: the clamped block
                       // (3 3 / 1 1) is singular, its elimination meets an
                       // exact zero pivot, and the forces reached stay.
-                      ForcesCase{"zeroPivotFails", {3, 3, 2, 1, 1, 3, 0, -2, 1}, {-2, -1, -2}, false, false,
+                      ForcesCase{"zeroPivotFails",
+                                 {3, 3, 2, 1, 1, 3, 0, -2, 1},
+                                 {-2, -1, -2},
+                                 false,
+                                 false,
                                  {0, 4.0 / 7, 1.0 / 7}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -300,7 +308,8 @@ TEST(ForcesRandom, ComplementarityUpTo20Contacts) {
             for (uint32_t i = 0; i < n; ++i) {
                 EXPECT_GE(f[i], -1e-9 * Largest(f)) << "n " << n << " trial " << trial;
                 EXPECT_GE(a[i], -1e-9 * scale) << "n " << n << " trial " << trial;
-                EXPECT_LE(std::fabs(f[i] * a[i]), 1e-9 * scale * Largest(f)) << "n " << n << " trial " << trial;
+                EXPECT_LE(std::fabs(f[i] * a[i]), 1e-9 * scale * Largest(f))
+                    << "n " << n << " trial " << trial;
             }
         }
     }
