@@ -21,7 +21,8 @@ bool ERigidBodyGauss::Elimination(uint32_t m) {
         for (uint32_t i = k + 1; i < m; ++i)
             if (A[i * m + k] > A[p * m + k]) p = i;
         if (p != k) {
-            for (uint32_t j = 0; j < m; ++j) {
+            // Columns left of k are zero in both rows.
+            for (uint32_t j = k; j < m; ++j) {
                 const double t = A[p * m + j];
                 A[p * m + j] = A[k * m + j];
                 A[k * m + j] = t;
@@ -95,10 +96,13 @@ void ERigidBodyQP::DriveToZero(uint32_t d) {
     for (int pivot = 0; pivot < MAX_PIVOTS; ++pivot) {
         FDirection(d);
         if (m_bFailed) return;
+        // Only the entries of C and d are not zero; they are summed in index
+        // order, as the whole row would be.
         for (uint32_t i = 0; i < m_n; ++i) {
+            const double* row = A + i * m_n;
             double sum = 0;
-            for (uint32_t k = 0; k < m_n; ++k)
-                sum += A[i * m_n + k] * m_df[k];
+            for (uint32_t k = 0; k < m_dwNumMoving; ++k)
+                sum += row[m_dwMoving[k]] * m_df[m_dwMoving[k]];
             m_da[i] = sum;
         }
         m_s = 0;
@@ -127,17 +131,23 @@ void ERigidBodyQP::FDirection(uint32_t d) {
     for (uint32_t i = 0; i < m_n; ++i)
         m_df[i] = 0;
     m_df[d] = 1;
-    // The clamped indices in increasing order, and their number k.
+    // The clamped indices in increasing order, and their number k; beside
+    // them the indices whose force moves (C and d).
     uint32_t clamped[MAX_N];
     uint32_t k = 0;
-    for (uint32_t i = 0; i < m_n; ++i)
+    m_dwNumMoving = 0;
+    for (uint32_t i = 0; i < m_n; ++i) {
         if (m_bInC[i]) clamped[k++] = i;
+        if (m_bInC[i] || i == d) m_dwMoving[m_dwNumMoving++] = i;
+    }
     if (k == 0) return;
     const double* A = m_pA;
     for (uint32_t r = 0; r < k; ++r) {
+        const double* row = A + clamped[r] * m_n;
+        double* out = g_RigidBodyGauss.m_A + r * k;
         for (uint32_t c = 0; c < k; ++c)
-            g_RigidBodyGauss.m_A[r * k + c] = A[clamped[r] * m_n + clamped[c]];
-        g_RigidBodyGauss.m_b[r] = -A[clamped[r] * m_n + d];
+            out[c] = row[clamped[c]];
+        g_RigidBodyGauss.m_b[r] = -row[d];
     }
     if (!g_RigidBodyGauss.Elimination(k)) {
         m_bFailed = 1;

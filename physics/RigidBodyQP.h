@@ -71,6 +71,9 @@ class ERigidBodyQP {
     uint8_t m_bInC[MAX_N] = {};
     uint8_t m_bInNC[MAX_N] = {};
     double m_df[MAX_N] = {};
+    // The indices of C and d in increasing order: where m_df is not zero.
+    uint32_t m_dwMoving[MAX_N] = {};
+    uint32_t m_dwNumMoving = 0;
     double m_da[MAX_N] = {};
     double m_s = 0;
     int32_t m_j = -1;
