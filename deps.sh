@@ -9,7 +9,7 @@ ZT_PACKAGES="build-essential cmake ninja-build pkg-config git
  libfreetype-dev libfontconfig-dev fonts-dejavu-core
  libstb-dev libimgui-dev libglm-dev
  clang libclang-rt-14-dev locales
- sox vorbis-tools xvfb xauth xdotool"
+ sox vorbis-tools xvfb xauth xdotool x11-apps"
 missing=""
 for p in $ZT_PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

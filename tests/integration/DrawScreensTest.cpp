@@ -1,7 +1,9 @@
-// Runs the real game in a virtual X display (Xvfb) with the demo world and
-// the profiler display on, presses the screenshot key through xdotool, and
+// Runs the real game in a virtual X display (Xvfb) with the demo world: with
+// the profiler display on it presses the screenshot key through xdotool and
 // checks the saved screenshot where the frame driver puts the closed
-// console's lines and the profiler's table.
+// console's lines and the profiler's table; in full screen, on a server
+// without a window manager, it takes the screen's own picture (xwd) and
+// checks that the game covers it from its top-left corner.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -55,6 +57,65 @@ struct Bmp {
     uint32_t At(int x, int y) const { return px[size_t(y) * width + x]; }
 };
 
+// A picture in X window dump format (what "xwd" writes): a big-endian header,
+// the colour map, then rows of pixels in the server's byte order.
+bool ReadXwd(const fs::path& file, Bmp* out) {
+    std::ifstream in(file, std::ios::binary);
+    std::string b((std::istreambuf_iterator<char>(in)), {});
+    auto be32 = [&](size_t field) {
+        const size_t at = field * 4;
+        return uint32_t(uint8_t(b[at])) << 24 | uint32_t(uint8_t(b[at + 1])) << 16 |
+               uint32_t(uint8_t(b[at + 2])) << 8 | uint32_t(uint8_t(b[at + 3]));
+    };
+    if (b.size() < 100 || be32(1) != 7 || be32(2) != 2) return false; // version 7, ZPixmap
+    const uint32_t headerSize = be32(0), width = be32(4), height = be32(5), lsbFirst = be32(7) == 0;
+    const uint32_t bytesPerLine = be32(12), colours = be32(19);
+    const uint32_t red = be32(14), green = be32(15), blue = be32(16);
+    if (width == 0 || height == 0 || width > 8192 || height > 8192 || bytesPerLine < width * 3) return false;
+    const uint32_t pixelBytes = bytesPerLine / width >= 4 ? 4 : 3;
+    const size_t offset = size_t(headerSize) + size_t(colours) * 12;
+    if (b.size() < offset + size_t(bytesPerLine) * height) return false;
+    auto channel = [](uint32_t v, uint32_t mask) {
+        if (!mask) return 0u;
+        while (!(mask & 1)) {
+            mask >>= 1;
+            v >>= 1;
+        }
+        return (v & mask) * 255 / mask;
+    };
+    out->width = int(width);
+    out->height = int(height);
+    out->px.resize(size_t(width) * height);
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const char* p = b.data() + offset + size_t(y) * bytesPerLine + size_t(x) * pixelBytes;
+            uint32_t v = 0;
+            for (uint32_t k = 0; k < pixelBytes; ++k) {
+                const uint32_t byte = uint8_t(p[k]);
+                v |= lsbFirst ? byte << (8 * k) : byte << (8 * (pixelBytes - 1 - k));
+            }
+            out->px[size_t(y) * width + x] =
+                channel(v, red) << 16 | channel(v, green) << 8 | channel(v, blue);
+        }
+    }
+    return true;
+}
+
+// Pixels in a rectangle for which the test holds.
+template <typename Test> int CountPixels(const Bmp& bmp, int x0, int y0, int x1, int y1, Test test) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x)
+            n += test(bmp.At(x, y));
+    }
+    return n;
+}
+
+bool IsGreen(uint32_t p) {
+    const int r = int(p >> 16 & 0xFF), g = int(p >> 8 & 0xFF), b = int(p & 0xFF);
+    return g > 180 && r < g - 40 && b < g - 40;
+}
+
 bool ReadBmp(const fs::path& file, Bmp* out) {
     std::ifstream in(file, std::ios::binary);
     std::string b((std::istreambuf_iterator<char>(in)), {});
@@ -93,8 +154,10 @@ class DrawScreens : public ::testing::Test {
         if (xvfb_ == 0) {
             close(fds[0]);
             const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
-                   "tcp", static_cast<char*>(nullptr));
+            // A black root: what the game does not cover stays black. No
+            // window manager runs on it.
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-br",
+                   "-nolisten", "tcp", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
@@ -120,10 +183,17 @@ class DrawScreens : public ::testing::Test {
         if (!dir_.empty()) fs::remove_all(dir_);
     }
 
-    void StartGame(const std::string& config) {
+    void StartGame(const std::string& config, bool windowed = true) {
         std::ofstream(dir_ / "zt.cfg") << config;
-        game_ = gamerun::StartGame(dir_,
-                                   {{"DISPLAY", display_}, {"SDL_VIDEODRIVER", "x11"}, {"ZT_WINDOWED", "1"}});
+        game_ = gamerun::StartGame(
+            dir_, {{"DISPLAY", display_}, {"SDL_VIDEODRIVER", "x11"}, {"ZT_WINDOWED", windowed ? "1" : "0"}});
+    }
+
+    // Waits until the demo world runs: its shuttle has passed a node.
+    void WaitForTheWorld() {
+        ASSERT_TRUE(
+            WaitFor([&] { return Log().find("zmienna shuttle_far_side set") != std::string::npos; }, 180))
+            << Log();
     }
 
     std::string Log() const { return gamerun::ReadFile(dir_ / "!console.txt"); }
@@ -151,9 +221,7 @@ class DrawScreens : public ::testing::Test {
 TEST_F(DrawScreens, TheFrameShowsTheClosedConsoleAndTheProfiler) {
     StartGame("ScreenWidth 1024\r\nScreenHeight 768\r\nDebug 1\r\nBackupConsole 0\r\nProfiler 1\r\n"
               "runworld worlds\\test.w\r\n");
-    // The world runs once its shuttle has passed a node.
-    ASSERT_TRUE(WaitFor([&] { return Log().find("zmienna shuttle_far_side set") != std::string::npos; }, 180))
-        << Log();
+    WaitForTheWorld();
     const fs::path shot = dir_ / "zt_screen0000.bmp";
     // Read once whole: a busy machine may still be writing it when it appears.
     Bmp bmp;
@@ -164,17 +232,9 @@ TEST_F(DrawScreens, TheFrameShowsTheClosedConsoleAndTheProfiler) {
     ASSERT_TRUE(WaitFor([&] { return ReadBmp(shot, &bmp); }, 20));
     const float xs = float(bmp.width) / 1024.0f, ys = float(bmp.height) / 768.0f;
     auto count = [&](int x0, int y0, int x1, int y1, auto test) {
-        int n = 0;
-        for (int y = y0; y < y1; ++y) {
-            for (int x = x0; x < x1; ++x)
-                n += test(bmp.At(x, y));
-        }
-        return n;
+        return CountPixels(bmp, x0, y0, x1, y1, test);
     };
-    auto green = [](uint32_t p) {
-        const int r = int(p >> 16 & 0xFF), g = int(p >> 8 & 0xFF), b = int(p & 0xFF);
-        return g > 180 && r < g - 40 && b < g - 40;
-    };
+    auto green = IsGreen;
     auto white = [](uint32_t p) {
         return (p >> 16 & 0xFF) > 150 && (p >> 8 & 0xFF) > 150 && (p & 0xFF) > 150;
     };
@@ -189,6 +249,27 @@ TEST_F(DrawScreens, TheFrameShowsTheClosedConsoleAndTheProfiler) {
     EXPECT_GT(count(mid - int(150 * xs), top, mid, top + step, white), 40);
     EXPECT_GT(count(mid, top, mid + int(150 * xs), top + step, white), 40);
     EXPECT_EQ(count(mid + int(360 * xs), top, bmp.width, top + 40 * step, white), 0);
+    kill(game_, SIGTERM);
+    EXPECT_TRUE(WaitFor([&] { return Log().find("Tovan engine out, good bye!") != std::string::npos; }, 120));
+}
+
+TEST_F(DrawScreens, FullScreenCoversTheScreenFromItsTopLeftCornerWithoutAWindowManager) {
+    if (!OnPath("xwd")) GTEST_SKIP() << "xwd is needed (deps.sh installs x11-apps)";
+    StartGame("ScreenWidth 1024\nScreenHeight 768\nDebug 1\nBackupConsole 0\nrunworld worlds\\test.w\n",
+              false);
+    WaitForTheWorld();
+    const fs::path shot = dir_ / "root.xwd";
+    Shell("xwd -display " + display_ + " -root -silent -out " + shot.string() + " 2>&1");
+    Bmp screen;
+    ASSERT_TRUE(ReadXwd(shot, &screen));
+    ASSERT_EQ(screen.width, 1280);
+    ASSERT_EQ(screen.height, 1024);
+    // The game's frame is everywhere: the black root shows nowhere.
+    const int black =
+        CountPixels(screen, 0, 0, screen.width, screen.height, [](uint32_t p) { return p == 0; });
+    EXPECT_LT(black, screen.width * screen.height / 100);
+    // The closed console's lines stand in the screen's top-left corner.
+    EXPECT_GT(CountPixels(screen, 0, 0, 300, 100, IsGreen), 200);
     kill(game_, SIGTERM);
     EXPECT_TRUE(WaitFor([&] { return Log().find("Tovan engine out, good bye!") != std::string::npos; }, 120));
 }

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -68,13 +69,17 @@ class SdlWindow final : public Window {
         SDL_SetWindowSize(m_window, width, height);
         if (fullScreen) {
             SDL_DisplayMode mode{};
-            int display = SDL_GetWindowDisplayIndex(m_window);
+            const int display = std::max(SDL_GetWindowDisplayIndex(m_window), 0);
             SDL_DisplayMode want{};
             want.w = width;
             want.h = height;
-            if (SDL_GetClosestDisplayMode(display < 0 ? 0 : display, &want, &mode)) {
+            if (SDL_GetClosestDisplayMode(display, &want, &mode)) {
                 SDL_SetWindowDisplayMode(m_window, &mode);
             }
+            // Without a window manager nobody moves the window when it goes
+            // full screen: it would cover the screen from where it stood.
+            SDL_Rect bounds{};
+            if (SDL_GetDisplayBounds(display, &bounds) == 0) SDL_SetWindowPosition(m_window, bounds.x, bounds.y);
             SDL_SetWindowFullscreen(m_window, SDL_WINDOW_FULLSCREEN);
         } else {
             SDL_SetWindowPosition(m_window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
