@@ -69,7 +69,11 @@ void IdlePass() {
 } // namespace
 
 bool AcquireInstanceLock(const std::string& name) {
-    return InstanceLock().Acquire(name);
+    return InstanceLock().Acquire(name) != os::InstanceLock::Result::Held;
+}
+
+const std::string& InstanceLockError() {
+    return InstanceLock().Error();
 }
 
 bool QuitOnceDone() {
@@ -102,7 +106,8 @@ intptr_t WndProc(window::Window* w, uint32_t message, uintptr_t wParam, intptr_t
 namespace {
 int RunWinMain() {
     // 1-3. One string is the window's name and title and the instance lock's
-    // name; a second instance ends here, silently.
+    // name; a second instance ends here, silently. A lock that could not be
+    // made does not stop the game: it is logged below.
     char name[256];
     std::snprintf(name, sizeof name, "%s", g_TextMgr.GetText(">GameName"));
     if (!AcquireInstanceLock(name)) return 0;
@@ -120,6 +125,8 @@ int RunWinMain() {
     g_Console.BeginLogFile();
     g_Console.Print("Welcome to Brakmoor.");
     g_Console.Print("Tovan engine 1.0 for Linux (SDL2, OpenGL 3.3)");
+    if (!InstanceLockError().empty())
+        g_Console.Print2("Running without the single-instance lock: ", InstanceLockError().c_str());
     // 8-9.
     window::CreateParams params;
     params.title = name;

@@ -31,7 +31,10 @@ void QuitOnce();
 bool QuitOnceDone();
 intptr_t WndProc(window::Window* w, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
-// Takes the single-instance lock named after the game name; false when
+// Takes the single-instance lock named after the game name; false only when
 // another instance holds it. Nothing before it writes a file, so a second
-// instance ends having touched nothing.
+// instance ends having touched nothing. A lock that cannot be taken for any
+// other reason leaves the game running without it; the reason is then in
+// InstanceLockError and goes to the log once the log is open.
 bool AcquireInstanceLock(const std::string& name);
+const std::string& InstanceLockError();

@@ -4,8 +4,11 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 
 namespace os {
 
@@ -53,16 +56,24 @@ std::string InstanceLock::LockPath(const std::string& name) {
     return base + "/" + safe + ".lock";
 }
 
-bool InstanceLock::Acquire(const std::string& name) {
-    if (m_fd >= 0) return true;
-    int fd = open(LockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
+InstanceLock::Result InstanceLock::Acquire(const std::string& name) {
+    if (m_fd >= 0) return Result::Acquired;
+    m_error.clear();
+    const std::string path = LockPath(name);
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        m_error = path + ": " + std::strerror(errno);
+        return Result::Failed;
+    }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         close(fd);
-        return false;
+        if (error == EWOULDBLOCK) return Result::Held;
+        m_error = path + ": " + std::strerror(error);
+        return Result::Failed;
     }
     m_fd = fd;
-    return true;
+    return Result::Acquired;
 }
 
 void InstanceLock::Release() {

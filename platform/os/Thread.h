@@ -43,20 +43,28 @@ private:
 using Mutex = std::mutex;
 
 // Advisory lock on a file named after the window title, held for the life of
-// the object: a second process asking for the same name is refused.
+// the object: a second process asking for the same name is refused. Only a
+// lock another process holds answers Held; a lock file that cannot be made
+// or locked (no runtime directory, a read-only one, a name too long for a
+// file) answers Failed with the reason, and the caller decides.
 class InstanceLock {
 public:
+    enum class Result { Acquired, Held, Failed };
+
     InstanceLock() = default;
     ~InstanceLock();
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
-    // True when this process now holds the lock (also when it already did).
-    bool Acquire(const std::string& name);
+    // Acquired also when this object already holds it.
+    Result Acquire(const std::string& name);
     void Release();
+    // Why the last Acquire failed: the lock file and the system's reason.
+    const std::string& Error() const { return m_error; }
     static std::string LockPath(const std::string& name);
 
 private:
     int m_fd = -1;
+    std::string m_error;
 };
 
 }  // namespace os

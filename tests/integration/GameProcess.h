@@ -13,10 +13,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <initializer_list>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace gamerun {
 
@@ -38,16 +38,21 @@ inline fs::path CopyDemoData(const std::string& prefix) {
 
 // Starts the game in `dir`: unattended, silent, with the test's leak check
 // and with its instance lock in `dir`, away from any other run. `env` names
-// the display settings of the run.
-inline pid_t StartGame(const fs::path& dir, std::initializer_list<std::pair<const char*, std::string>> env) {
+// the display settings of the run and may replace those defaults. `inChild`,
+// when given, runs in the child just before the game starts.
+using Environment = std::vector<std::pair<const char*, std::string>>;
+
+inline pid_t StartGame(const fs::path& dir, const Environment& env,
+                       const std::function<void()>& inChild = {}) {
     const pid_t pid = fork();
     if (pid == 0) {
         if (chdir(dir.c_str()) != 0) _exit(127);
-        for (const auto& [name, value] : env)
-            setenv(name, value.c_str(), 1);
         setenv("ZT_UNATTENDED", "1", 1);
         setenv("ALSOFT_DRIVERS", "null", 1);
         setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+        for (const auto& [name, value] : env)
+            setenv(name, value.c_str(), 1);
+        if (inChild) inChild();
         execl(ZT_BINARY, ZT_BINARY, static_cast<char*>(nullptr));
         _exit(127);
     }

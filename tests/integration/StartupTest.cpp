@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,9 @@ class GameRun : public ::testing::Test {
         fs::remove_all(dir_);
     }
 
-    pid_t Start() {
-        const pid_t pid = gamerun::StartGame(dir_, {{"SDL_VIDEODRIVER", "offscreen"}});
+    pid_t Start(gamerun::Environment env = {}, const std::function<void()>& inChild = {}) {
+        env.emplace_back("SDL_VIDEODRIVER", "offscreen");
+        const pid_t pid = gamerun::StartGame(dir_, env, inChild);
         running_.push_back(pid);
         return pid;
     }
@@ -126,6 +128,25 @@ TEST_F(GameRun, ThisRunsLabelReportSurvivesStartUpAndTheLastRunsReportsGo) {
     EXPECT_EQ(labels.find("from the last run"), std::string::npos);
     EXPECT_NE(labels.find(">GameName"), std::string::npos) << labels;
     EXPECT_FALSE(fs::exists(dir_ / "!techs.txt"));
+}
+
+} // namespace
+
+namespace {
+
+// Only a lock another instance holds stops a start; a lock file that cannot
+// be made is logged with its reason and the game runs.
+TEST_F(GameRun, ALockFileThatCannotBeMadeIsLoggedAndTheGameRuns) {
+    const fs::path missing = dir_ / "no runtime dir";
+    pid_t game = Start({{"XDG_RUNTIME_DIR", missing.string()}});
+    ASSERT_TRUE(WaitForLog(game, "*** Klatka: 1", 120)) << Read("!console.txt");
+    const std::string log = Read("!console.txt");
+    EXPECT_NE(log.find("Running without the single-instance lock: " + missing.string() +
+                       "/Brakmoor.lock: No such file or directory"),
+              std::string::npos)
+        << log;
+    kill(game, SIGTERM);
+    EXPECT_EQ(Wait(game, 120), 0);
 }
 
 } // namespace

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "platform/os/Os.h"
 #include "platform/os/Thread.h"
+#include "tests/FilePermissions.h"
+#include "tests/TestDir.h"
 
 namespace fs = std::filesystem;
 
@@ -117,11 +121,80 @@ TEST(OsClock, MonotonicAndCalendar) {
 TEST(OsInstanceLock, SecondHolderIsRefused) {
     os::InstanceLock first, second;
     const std::string name = "zt test lock " + std::to_string(::getpid());
-    ASSERT_TRUE(first.Acquire(name));
-    EXPECT_FALSE(second.Acquire(name));
+    ASSERT_EQ(first.Acquire(name), os::InstanceLock::Result::Acquired);
+    EXPECT_EQ(second.Acquire(name), os::InstanceLock::Result::Held);
+    EXPECT_EQ(second.Error(), "") << "a held lock is no failure";
     first.Release();
-    EXPECT_TRUE(second.Acquire(name));
+    EXPECT_EQ(second.Acquire(name), os::InstanceLock::Result::Acquired);
 }
+
+// A lock file that cannot be made is a failure with its reason, never taken
+// for a lock another process holds.
+struct LockFailureCase {
+    const char* what;
+    const char* runtimeDir; // under the test's directory
+    size_t nameLength;      // 0: a short name
+    bool readOnly;
+    const char* reason;
+};
+
+class OsInstanceLockFailure : public ::testing::TestWithParam<LockFailureCase> {
+  protected:
+    void SetUp() override {
+        dir_ = FreshTestDir("zt_lock_");
+        const char* saved = std::getenv("XDG_RUNTIME_DIR");
+        hadRuntimeDir_ = saved != nullptr;
+        if (saved) saved_ = saved;
+    }
+    void TearDown() override {
+        if (hadRuntimeDir_) {
+            setenv("XDG_RUNTIME_DIR", saved_.c_str(), 1);
+        } else {
+            unsetenv("XDG_RUNTIME_DIR");
+        }
+        fs::permissions(dir_, fs::perms::owner_all);
+        fs::remove_all(dir_);
+    }
+    fs::path dir_;
+    std::string saved_;
+    bool hadRuntimeDir_ = false;
+};
+
+TEST_P(OsInstanceLockFailure, IsReportedWithItsReason) {
+    const LockFailureCase& c = GetParam();
+    std::ofstream(dir_ / "a file") << "x";
+    const fs::path runtime = dir_ / c.runtimeDir;
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    const std::string name = c.nameLength ? std::string(c.nameLength, 'n') : "Brakmoor";
+    if (!c.readOnly) {
+        os::InstanceLock lock;
+        EXPECT_EQ(lock.Acquire(name), os::InstanceLock::Result::Failed);
+        EXPECT_NE(lock.Error().find(os::InstanceLock::LockPath(name)), std::string::npos) << lock.Error();
+        EXPECT_NE(lock.Error().find(c.reason), std::string::npos) << lock.Error();
+        return;
+    }
+    // Root writes anywhere: the child gives that up first.
+    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (!testperm::ObeyFilePermissions()) _exit(2);
+        os::InstanceLock lock;
+        const bool failed = lock.Acquire(name) == os::InstanceLock::Result::Failed;
+        _exit(failed && lock.Error().find(c.reason) != std::string::npos ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Os, OsInstanceLockFailure,
+    ::testing::Values(LockFailureCase{"MissingDirectory", "missing", 0, false, "No such file"},
+                      LockFailureCase{"AFileForTheDirectory", "a file", 0, false, "Not a directory"},
+                      LockFailureCase{"NameTooLong", ".", 300, false, "File name too long"},
+                      LockFailureCase{"ReadOnlyDirectory", ".", 0, true, "Permission denied"}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 TEST(OsSemaphore, CountAndMaximum) {
     os::Semaphore s(1, 1);
