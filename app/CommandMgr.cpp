@@ -10,6 +10,7 @@
 #include "app/Options.h"
 #include "app/TextMgr.h"
 #include "platform/input/Input.h"
+#include "platform/os/AtomicFile.h"
 #include "platform/os/Os.h"
 #include "sound/SoundMgr.h"
 #include "world/Camera.h"
@@ -142,36 +143,6 @@ constexpr DefaultBinding kDefaultBindings[] = {
     {71, input::dik::Tab, input::dik::O},
 };
 
-// Reads the fields of a file whose size is known: a field is read only when
-// all of its bytes are there; from the first one that is not, nothing more is
-// read, so a short file leaves the rest as they were.
-class FieldReader {
-  public:
-    FieldReader(std::FILE* f, long long size, long long offset) : m_file(f), m_size(size), m_offset(offset) {}
-    void U32(uint32_t* v) { Read(v, 4); }
-    void F32(float* v) { Read(v, 4); }
-    void Bool(bool* v) {
-        if (!Fits(1)) return;
-        FileReadBool(m_file, v);
-        m_offset += 1;
-    }
-
-  private:
-    bool Fits(long long n) {
-        if (m_offset + n > m_size) m_ended = true;
-        return !m_ended;
-    }
-    void Read(void* v, long long n) {
-        if (!Fits(n)) return;
-        FileRead32(m_file, v);
-        m_offset += n;
-    }
-    std::FILE* m_file;
-    long long m_size;
-    long long m_offset;
-    bool m_ended = false;
-};
-
 } // namespace
 
 void SetControlOptionDefaults() {
@@ -289,7 +260,16 @@ void CCommandMgr::LoadKeys() {
     std::FILE* f = size >= 4 ? os::OpenFile(KEYS_CFG_FILE, "rb") : nullptr;
     uint32_t version = 0;
     if (f) FileRead32(f, &version);
-    if (!f || version != m_dwVersion) {
+    // A torn file would be half read on every start: it goes like one of
+    // another version, and the log says so.
+    if (size >= 0 && size < KEYS_CFG_SIZE) {
+        g_Console.Printf("%s: %lld bytes, shorter than its layout of %u: the defaults are written",
+                         KEYS_CFG_FILE, size, KEYS_CFG_SIZE);
+    } else if (f && version != m_dwVersion) {
+        g_Console.Printf("%s: version %u, not %u: the defaults are written", KEYS_CFG_FILE, version,
+                         m_dwVersion);
+    }
+    if (!f || version != m_dwVersion || size < KEYS_CFG_SIZE) {
         if (f) std::fclose(f);
         SetDefaults();
         SaveKeys();
@@ -297,23 +277,23 @@ void CCommandMgr::LoadKeys() {
     }
     SetDefaults();
     SetControlOptionDefaults();
-    FieldReader r(f, size, 4);
+    // The file holds its whole layout: every field is there.
     for (auto& binding : m_Bindings) {
-        r.U32(&binding[0]);
-        r.U32(&binding[1]);
+        FileRead32(f, &binding[0]);
+        FileRead32(f, &binding[1]);
     }
-    r.Bool(&InvertMouse);
-    r.F32(&MouseSensitivity);
-    r.F32(&OptionMCO2);
-    r.Bool(&MusicEnabled);
-    r.Bool(&sound);
-    r.Bool(&OptionMCO1);
-    r.F32(&MusicVolume);
-    r.F32(&SoundVolume);
+    FileReadBool(f, &InvertMouse);
+    FileRead32(f, &MouseSensitivity);
+    FileRead32(f, &OptionMCO2);
+    FileReadBool(f, &MusicEnabled);
+    FileReadBool(f, &sound);
+    FileReadBool(f, &OptionMCO1);
+    FileRead32(f, &MusicVolume);
+    FileRead32(f, &SoundVolume);
     float gamma = 1.0f;
-    r.F32(&gamma);
-    r.Bool(&OptionMenuByte);
-    r.F32(&MotionBlurOption);
+    FileRead32(f, &gamma);
+    FileReadBool(f, &OptionMenuByte);
+    FileRead32(f, &MotionBlurOption);
     std::fclose(f);
 
     // A code no key state stands for would read past the table.
@@ -328,8 +308,8 @@ void CCommandMgr::LoadKeys() {
 }
 
 void CCommandMgr::SaveKeys() {
-    std::FILE* f = os::OpenFile(KEYS_CFG_FILE, "wb");
-    if (!f) return;
+    os::AtomicFile file(KEYS_CFG_FILE);
+    std::FILE* f = file.File();
     FileWrite32(f, m_dwVersion);
     for (const auto& binding : m_Bindings) {
         FileWrite32(f, binding[0]);
@@ -346,5 +326,6 @@ void CCommandMgr::SaveKeys() {
     FileWrite32(f, g_Camera.GetGamma());
     FileWriteBool(f, OptionMenuByte);
     FileWrite32(f, MotionBlurOption);
-    std::fclose(f);
+    if (!file.Commit())
+        g_Console.Print3(KEYS_CFG_FILE, " could not be written and stays as it was: ", file.Error().c_str());
 }

@@ -11,11 +11,13 @@
 //
 // "save\keys.cfg" (little-endian, 2113 bytes, version 5): the bindings (260
 // commands x two u32 keys) at 4, then the options at their offsets below.
-// A file of another version is replaced by the defaults at once; a file that
-// ends early keeps the defaults for every field it lacks.
+// A file of another version, or one shorter than its layout (torn), is
+// reported and replaced by the defaults at once. The file is written whole or
+// not at all (os::AtomicFile).
 //
 // Failure policy: a keyboard that cannot be made is logged and stays off (the
-// old key states stay); an unreadable keys file means the defaults. Main
+// old key states stay); an unreadable keys file means the defaults; a keys
+// file that cannot be written stays as it was, and the log says why. Main
 // thread only.
 #pragma once
 

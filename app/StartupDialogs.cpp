@@ -1,7 +1,9 @@
 #include "app/StartupDialogs.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "app/CommandMgr.h"
 #include "app/Console.h"
@@ -11,6 +13,7 @@
 #include "app/VideoConfig.h"
 #include "app/WinMain.h"
 #include "platform/gfx/Device.h"
+#include "platform/os/AtomicFile.h"
 #include "platform/os/Os.h"
 
 ResolutionList g_ResolutionList;
@@ -24,7 +27,6 @@ namespace {
 
 // The rewrite looks among the first 63 entries only.
 constexpr uint32_t kRewriteEntries = 63;
-constexpr int kConfigLineLen = 512;
 
 using dialog::Control;
 using dialog::ControlKind;
@@ -158,16 +160,41 @@ int FindResolutionEntry(const ResolutionList& list, uint32_t width, uint32_t hei
     return 0;
 }
 
-bool UpdateConfigResolution() {
-    os::CopyFile("zt.cfg", "zt.bak", true);
-    std::FILE* bak = os::OpenFile("zt.bak", "rt");
-    if (!bak) return false;
-    std::FILE* cfg = os::OpenFile("zt.cfg", "wt");
-    if (!cfg) {
-        std::fclose(bak);
-        os::CopyFile("zt.bak", "zt.cfg", true);
+namespace {
+
+// The whole of a file; false, with the reason, when it cannot be read.
+bool ReadWholeFile(const char* name, std::string& text, std::string& error) {
+    std::FILE* f = os::OpenFile(name, "rb");
+    if (!f) {
+        error = std::strerror(errno);
         return false;
     }
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        text.append(buffer, n);
+    const bool ok = !std::ferror(f);
+    if (!ok) error = std::strerror(errno);
+    std::fclose(f);
+    return ok;
+}
+
+// The length of the line end mark at `at` (LF, CR LF, CR; 0 at the end).
+size_t LineEndLength(const std::string& text, size_t at) {
+    if (at >= text.size()) return 0;
+    if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') return 2;
+    return 1;
+}
+
+} // namespace
+
+bool UpdateConfigResolution() {
+    std::string text, error;
+    if (!ReadWholeFile("zt.cfg", text, error)) {
+        g_Console.Print2("zt.cfg could not be read, so it was not rewritten: ", error.c_str());
+        return false;
+    }
+    if (text.empty()) return true;
     // An empty list has no entry to read: the current size is kept.
     uint32_t width = screenwidth, height = screenheight;
     if (g_ResolutionList.dwCount > 0) {
@@ -176,21 +203,31 @@ bool UpdateConfigResolution() {
         width = e.dwWidth;
         height = e.dwHeight;
     }
-    char line[kConfigLineLen + 1];
-    while (MoreLines(bak, "zt.bak")) {
-        ReadLine(bak, line, kConfigLineLen);
-        if (IsKeyword(line, "screenwidth")) {
-            std::snprintf(line, sizeof line, "ScreenWidth %u", width);
-            g_Console.ExecLine(line);
-        } else if (IsKeyword(line, "screenheight")) {
-            std::snprintf(line, sizeof line, "ScreenHeight %u", height);
-            g_Console.ExecLine(line);
+    // Every line but the two size lines is written back as it was, its end
+    // mark included; the size lines keep their end marks too.
+    os::AtomicFile cfg("zt.cfg");
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+        const size_t next = end + LineEndLength(text, end);
+        const std::string line = text.substr(at, end - at);
+        char changed[64] = "";
+        if (IsKeyword(line.c_str(), "screenwidth")) {
+            std::snprintf(changed, sizeof changed, "ScreenWidth %u", width);
+        } else if (IsKeyword(line.c_str(), "screenheight")) {
+            std::snprintf(changed, sizeof changed, "ScreenHeight %u", height);
         }
-        if (line[0]) WriteLine(cfg, line, kConfigLineLen);
+        if (changed[0]) {
+            g_Console.ExecLine(changed);
+            if (cfg.File()) std::fputs(changed, cfg.File());
+            at = end;
+        }
+        if (cfg.File()) std::fwrite(text.data() + at, 1, next - at, cfg.File());
+        at = next;
     }
-    std::fclose(bak);
-    std::fclose(cfg);
-    os::DeleteFile("zt.bak");
+    if (!cfg.Commit()) {
+        g_Console.Print2("zt.cfg could not be rewritten and stays as it was: ", cfg.Error().c_str());
+        return false;
+    }
     return true;
 }
 

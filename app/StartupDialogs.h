@@ -11,7 +11,8 @@
 // tests), and the rules below run on the plain control model, on screen or
 // not.
 //
-// Failure policy: a zt.cfg that cannot be rewritten stays as it was; the
+// Failure policy: a zt.cfg that cannot be rewritten stays as it was, and
+// the log says why; the
 // resolution list is never empty when the launcher shows it (the desktop
 // mode, or the current screen size, stands in). Main thread only.
 #pragma once
@@ -96,10 +97,11 @@ int LauncherSelection(const ResolutionList& list, uint32_t width, uint32_t heigh
 // else 0.
 int FindResolutionEntry(const ResolutionList& list, uint32_t width, uint32_t height);
 
-// Rewrites "zt.cfg" through "zt.bak": the screenwidth and screenheight lines
-// get the size of the list's entry for the current screen size and are run
-// by the console; every other line is kept, empty lines are dropped. False
-// when the file could not be rewritten.
+// Rewrites "zt.cfg": the screenwidth and screenheight lines get the size of
+// the list's entry for the current screen size and are run by the console;
+// every other line is kept byte for byte. The file is replaced whole or not
+// at all (os::AtomicFile); false, with a line in the log, when it could not
+// be read or rewritten.
 bool UpdateConfigResolution();
 // The launcher's start and video-options steps: the entry's size becomes
 // the screen size and the 2D scale factors, then the rewrite.

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/Console.h"
 #include "app/Debug.h"
 #include "app/FileHelpers.h"
 #include "app/Options.h"
 #include "platform/gfx/Device.h"
+#include "platform/os/AtomicFile.h"
 #include "platform/os/Os.h"
 
 bool OptionMV01 = true;
@@ -81,7 +83,12 @@ uint32_t VideoMemoryClass(uint32_t mb) {
 
 bool ReadVideoConfig() {
     MeasureVideoMemory();
-    if (os::FileSize(VIDEO_CFG_FILE) == VIDEO_CFG_SIZE) {
+    const long long size = os::FileSize(VIDEO_CFG_FILE);
+    if (size >= 0 && size != VIDEO_CFG_SIZE) {
+        g_Console.Printf("%s: %lld bytes, not the %u of its layout: the defaults are written", VIDEO_CFG_FILE,
+                         size, VIDEO_CFG_SIZE);
+    }
+    if (size == VIDEO_CFG_SIZE) {
         if (std::FILE* f = os::OpenFile(VIDEO_CFG_FILE, "rb")) {
             uint32_t version = 0;
             FileRead32(f, &version);
@@ -109,6 +116,8 @@ bool ReadVideoConfig() {
                 OptionAlwaysOn = true;
                 return true;
             }
+            g_Console.Printf("%s: version %u, not %u: the defaults are written", VIDEO_CFG_FILE, version,
+                             VIDEO_CFG_VERSION);
             std::fclose(f);
         }
     }
@@ -150,8 +159,8 @@ void SetVideoDefaults() {
 }
 
 void WriteVideoConfig() {
-    std::FILE* f = os::OpenFile(VIDEO_CFG_FILE, "wb");
-    if (!f) return;
+    os::AtomicFile file(VIDEO_CFG_FILE);
+    std::FILE* f = file.File();
     FileWrite32(f, VIDEO_CFG_VERSION);
     FileWriteBool(f, DrawAnimatedShadows);
     FileWriteBool(f, DrawNotImportant);
@@ -172,7 +181,8 @@ void WriteVideoConfig() {
     FileWriteBool(f, UsePS20);
     FileWriteBool(f, OptionMV22);
     FileWriteBool(f, OptionMV21);
-    std::fclose(f);
+    if (!file.Commit())
+        g_Console.Print3(VIDEO_CFG_FILE, " could not be written and stays as it was: ", file.Error().c_str());
 }
 
 void EDebug::OnDeviceCreated() {

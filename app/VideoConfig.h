@@ -4,8 +4,10 @@
 //
 // The file is read only when it is whole: exactly 35 bytes with version 5.
 // Anything else (missing, short, long, another version) is replaced by the
-// defaults for the measured video memory, written at once. The four levels
-// are clamped to 0..2 on reading.
+// defaults for the measured video memory, written at once; all but a missing
+// file are reported in the log. The file is written whole or not at all
+// (os::AtomicFile); one that cannot be written stays as it was, and the log
+// says why. The four levels are clamped to 0..2 on reading.
 //
 // Options that the console also sets (DrawShadows, DrawAnimatedShadows,
 // DrawNotImportant, SimpleRender, DrawGrass) live in app/Options.h. Main

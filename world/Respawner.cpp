@@ -17,6 +17,7 @@
 #include "app/Console.h"
 #include "app/FileHelpers.h"
 #include "game/GameAI.h"
+#include "platform/os/AtomicFile.h"
 #include "platform/os/Number.h"
 #include "platform/os/Os.h"
 #include "world/Engine.h"
@@ -104,10 +105,19 @@ void EEngineObject::ComputeRespawnerData() {
     }
 }
 
+namespace {
+void RespawnerSaveFailed(const os::AtomicFile& file) {
+    ErrorLog("Failed to save respawner data!", nullptr);
+    g_Console.Print2("Failed to save respawner data: ", file.Error().c_str());
+}
+} // namespace
+
 void EEngineObject::SaveRespawnerData(const char* fileName) {
-    std::FILE* f = os::OpenFile(fileName, "wb");
+    // Written whole or not at all: a torn file would be loaded as it is.
+    os::AtomicFile file(fileName);
+    std::FILE* f = file.File();
     if (!f) {
-        ErrorLog("Failed to save respawner data!", nullptr);
+        RespawnerSaveFailed(file);
         return;
     }
     int written = 0;
@@ -132,8 +142,12 @@ void EEngineObject::SaveRespawnerData(const char* fileName) {
         WriteLine(f, line, kLineLength);
         ++written;
     }
-    std::fclose(f);
-    if (written == 0) os::DeleteFile(fileName);
+    // Without a record no file is left behind.
+    if (written == 0) {
+        file.Discard();
+    } else if (!file.Commit()) {
+        RespawnerSaveFailed(file);
+    }
 }
 
 void EEngineObject::LoadRespawnerData(const char* fileName) {

@@ -134,7 +134,7 @@ class ConfigRewrite : public ScratchDirTest {
     uint32_t savedWidth_ = 0, savedHeight_ = 0;
 };
 
-TEST_F(ConfigRewrite, ReplacesTheSizeLinesKeepsTheOthersAndDropsEmptyLines) {
+TEST_F(ConfigRewrite, ReplacesTheSizeLinesAndKeepsEveryOtherLineByteForByte) {
     struct Case {
         const char* what;
         DisplaySize size;
@@ -148,10 +148,14 @@ TEST_F(ConfigRewrite, ReplacesTheSizeLinesKeepsTheOthersAndDropsEmptyLines) {
          {1680, 1050},
          "SCREENWIDTH 12\nFOV 1.2\nScreenHeight\n",
          "ScreenWidth 1680\nFOV 1.2\nScreenHeight 1050\n"},
-        {"empty lines dropped, CR LF and CR read",
+        {"empty lines and CR LF and CR ends kept",
          {800, 600},
          "\n\nDebug 1\r\n\r\nscreenheight 1\rscreenwidth 2\n\n",
-         "Debug 1\nScreenHeight 600\nScreenWidth 800\n"},
+         "\n\nDebug 1\r\n\r\nScreenHeight 600\rScreenWidth 800\n\n"},
+        {"tabs, labels and long lines kept",
+         {800, 600},
+         "Debug\t1\nexec >GameName\n" + std::string(700, 'x') + "\nscreenwidth\t9\n",
+         "Debug\t1\nexec >GameName\n" + std::string(700, 'x') + "\nScreenWidth 800\n"},
         {"blank lines are not empty", {800, 600}, "  \nsound 0\n", "  \nsound 0\n"},
         {"a word that only begins like the keyword stays",
          {800, 600},
@@ -160,7 +164,7 @@ TEST_F(ConfigRewrite, ReplacesTheSizeLinesKeepsTheOthersAndDropsEmptyLines) {
         {"no end of line at the end",
          {1024, 768},
          "Profiler 1\nscreenwidth 3",
-         "Profiler 1\nScreenWidth 1024\n"},
+         "Profiler 1\nScreenWidth 1024"},
         {"a size not listed takes entry 0",
          {1234, 567},
          "screenwidth 1\nscreenheight 2\n",
@@ -194,10 +198,28 @@ TEST_F(ConfigRewrite, AnEmptyListKeepsTheCurrentSize) {
     EXPECT_EQ(ReadFile("zt.cfg"), "ScreenWidth 1100\nScreenHeight 700\n");
 }
 
-TEST_F(ConfigRewrite, AMissingConfigIsLeftMissing) {
+TEST_F(ConfigRewrite, AMissingConfigIsLeftMissingAndLogged) {
     EXPECT_FALSE(UpdateConfigResolution());
     EXPECT_FALSE(Exists("zt.cfg"));
     EXPECT_FALSE(Exists("zt.bak"));
+    EXPECT_NE(
+        ReadFile("!console.txt").find("zt.cfg could not be read, so it was not rewritten: No such file"),
+        std::string::npos);
+}
+
+// A rewrite that cannot be written whole changes nothing: the file stays as
+// it was, the log says why, and the next start finds the same settings.
+TEST_F(ConfigRewrite, ARewriteThatCannotBeWrittenLeavesTheConfigWhole) {
+    const std::string before = "screenwidth 640\nscreenheight 480\nDifficulty 2\n";
+    WriteFile("zt.cfg", before);
+    std::filesystem::create_directories(root_ / "zt.cfg.new"); // the temporary file cannot be made
+    screenwidth = 1024;
+    screenheight = 768;
+    EXPECT_FALSE(UpdateConfigResolution());
+    EXPECT_EQ(ReadFile("zt.cfg"), before);
+    EXPECT_NE(ReadFile("!console.txt").find("zt.cfg could not be rewritten and stays as it was: "),
+              std::string::npos)
+        << ReadFile("!console.txt");
 }
 
 // ---- Launcher --------------------------------------------------------------

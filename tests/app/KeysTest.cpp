@@ -377,50 +377,47 @@ TEST_F(KeysFile, AMissingFileOrAnotherVersionIsReplacedByTheDefaults) {
     EXPECT_EQ(File().size(), KEYS_CFG_SIZE);
 }
 
-TEST_F(KeysFile, AShortFileKeepsTheDefaultsOfWhatItLacks) {
-    // A full file of odd values, cut at different places.
+// A torn file (shorter than its layout) is not half read: it is reported and
+// replaced by the defaults, written whole.
+TEST_F(KeysFile, ATornFileIsReportedAndReplacedByTheDefaultsWrittenWhole) {
     SetOddValues();
     g_CommandMgr.SaveKeys();
     const std::string full = File();
-
-    struct Case {
-        size_t length;
-        bool commandRead;     // command 100's first key (offset 804)
-        bool invertRead;      // 2084
-        bool sensitivityRead; // 2085..2088
-        bool volumesRead;     // 2096..2103
-        float gamma;          // 2104..2107, else 1.0
-        float motionBlur;     // 2109..2112, else 1.0
-    } cases[] = {
-        {4, false, false, false, false, 1.0f, 1.0f},
-        {806, false, false, false, false, 1.0f, 1.0f}, // cut inside command 100's key
-        {808, true, false, false, false, 1.0f, 1.0f},
-        {2085, true, true, false, false, 1.0f, 1.0f},
-        {2087, true, true, false, false, 1.0f, 1.0f}, // cut inside the sensitivity
-        {2104, true, true, true, true, 1.0f, 1.0f},   // ends right after the volumes
-        {2106, true, true, true, true, 1.0f, 1.0f},
-        {2108, true, true, true, true, 2.0f, 1.0f},
-        {2112, true, true, true, true, 2.0f, 1.0f},
-        {2113, true, true, true, true, 2.0f, 0.15f},
-    };
-    for (const Case& c : cases) {
-        WriteFile("save/keys.cfg", full.substr(0, c.length));
+    for (size_t length : {size_t(0), size_t(3), size_t(4), size_t(808), size_t(2104), size_t(2112)}) {
+        WriteFile("save/keys.cfg", full.substr(0, length));
+        std::filesystem::remove(root_ / "!console.txt");
         ResetCommandMgr();
         SetControlOptionDefaults();
-        g_CommandMgr.SetBinding(100, 0, dik::F11); // not the default, not the file's
-        g_Camera.SetGamma(1.5f);
+        g_Camera.SetGamma(1.0f);
 
         g_CommandMgr.LoadKeys();
-        const std::string at = "length " + std::to_string(c.length);
-        EXPECT_EQ(g_CommandMgr.GetBinding(100, 0), c.commandRead ? uint32_t(dik::F12) : 0u) << at;
-        EXPECT_EQ(g_CommandMgr.GetBinding(4, 0), uint32_t(dik::S)) << at;
-        EXPECT_EQ(InvertMouse, c.invertRead) << at;
-        EXPECT_FLOAT_EQ(MouseSensitivity, c.sensitivityRead ? 0.75f : 0.3f) << at;
-        EXPECT_FLOAT_EQ(MusicVolume, c.volumesRead ? 0.25f : 0.65f) << at;
-        EXPECT_FLOAT_EQ(SoundVolume, c.volumesRead ? 0.5f : 0.8f) << at;
-        EXPECT_FLOAT_EQ(g_Camera.GetGamma(), c.gamma) << at;
-        EXPECT_FLOAT_EQ(MotionBlurOption, c.motionBlur) << at;
+        const std::string at = "length " + std::to_string(length);
+        EXPECT_EQ(g_CommandMgr.GetBinding(100, 0), 0u) << at;
+        EXPECT_EQ(g_CommandMgr.GetBinding(3, 0), uint32_t(dik::W)) << at;
+        EXPECT_FALSE(InvertMouse) << at;
+        EXPECT_FLOAT_EQ(MouseSensitivity, 0.3f) << at;
+        const std::string written = File();
+        ASSERT_EQ(written.size(), KEYS_CFG_SIZE) << at;
+        EXPECT_EQ(U32At(written, 0), 5u) << at;
+        EXPECT_EQ(U32At(written, 4 + 100 * 8), 0u) << at;
+        EXPECT_NE(ReadFile("!console.txt")
+                      .find("save\\keys.cfg: " + std::to_string(length) +
+                            " bytes, shorter than its layout of 2113: the defaults are written"),
+                  std::string::npos)
+            << at << ": " << ReadFile("!console.txt");
     }
+}
+
+// A keys file that cannot be written whole stays as it was.
+TEST_F(KeysFile, AFileThatCannotBeWrittenStaysAsItWas) {
+    g_CommandMgr.SaveKeys();
+    const std::string before = File();
+    SetOddValues();
+    std::filesystem::create_directories(root_ / "save" / "keys.cfg.new"); // no temporary file can be made
+    g_CommandMgr.SaveKeys();
+    EXPECT_EQ(File(), before);
+    EXPECT_NE(ReadFile("!console.txt").find("save\\keys.cfg could not be written and stays as it was: "),
+              std::string::npos);
 }
 
 TEST_F(KeysFile, KeyCodesAboveTheLastKeyStateLoadUnbound) {

@@ -131,21 +131,44 @@ TEST_F(VideoConfigTest, AnythingButAWholeVersion5FileIsReplacedByDefaults) {
         const char* name;
         bool present;
         std::string bytes;
+        const char* logged; // the report, or null for none
     } cases[] = {
-        {"missing", false, ""},
-        {"another version", true, Bytes(old)},
-        {"short by one byte", true, whole.substr(0, 34)},
-        {"one byte too long", true, whole + '\0'},
-        {"empty", true, ""},
+        {"missing", false, "", nullptr},
+        {"another version", true, Bytes(old), "save\\video.cfg: version 4, not 5: the defaults are written"},
+        {"short by one byte", true, whole.substr(0, 34),
+         "save\\video.cfg: 34 bytes, not the 35 of its layout: the defaults are written"},
+        {"one byte too long", true, whole + '\0',
+         "save\\video.cfg: 36 bytes, not the 35 of its layout: the defaults are written"},
+        {"empty", true, "", "save\\video.cfg: 0 bytes, not the 35 of its layout: the defaults are written"},
     };
     Layout defaults{5, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0, 2, 2, 2, 2, 1, 1, 0, 1, 1}; // class 2 (no adapter)
     for (const Case& c : cases) {
         std::filesystem::remove(root_ / "save" / "video.cfg");
+        std::filesystem::remove(root_ / "!console.txt");
         if (c.present) WriteFile("save/video.cfg", c.bytes);
         EXPECT_FALSE(ReadVideoConfig()) << c.name;
         EXPECT_EQ(g_dwVideoMemoryClass, 2u) << c.name;
         EXPECT_EQ(File(), Bytes(defaults)) << c.name;
+        const std::string log = ReadFile("!console.txt");
+        if (c.logged) {
+            EXPECT_NE(log.find(c.logged), std::string::npos) << c.name << ": " << log;
+        } else {
+            EXPECT_EQ(log.find("video.cfg"), std::string::npos) << c.name << ": " << log;
+        }
     }
+}
+
+// A settings file that cannot be written whole stays as it was.
+TEST_F(VideoConfigTest, AFileThatCannotBeWrittenStaysAsItWas) {
+    g_dwTotalVideoMemoryMB = 512;
+    SetVideoDefaults();
+    const std::string before = File();
+    DrawShadows = !DrawShadows;
+    std::filesystem::create_directories(root_ / "save" / "video.cfg.new"); // no temporary file can be made
+    WriteVideoConfig();
+    EXPECT_EQ(File(), before);
+    EXPECT_NE(ReadFile("!console.txt").find("save\\video.cfg could not be written and stays as it was: "),
+              std::string::npos);
 }
 
 TEST_F(VideoConfigTest, NothingIsWrittenWithoutTheSaveFolder) {

@@ -2,6 +2,7 @@
 // checks what it wrote.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -147,6 +148,58 @@ TEST_F(GameRun, ALockFileThatCannotBeMadeIsLoggedAndTheGameRuns) {
         << log;
     kill(game, SIGTERM);
     EXPECT_EQ(Wait(game, 120), 0);
+}
+
+} // namespace
+
+namespace {
+
+// The launcher rewrites zt.cfg with the chosen size. A file-size limit just
+// below the rewritten file's size makes the rewrite's write fail: with the
+// limit's signal the game is killed in the middle of the rewrite, without it
+// the write fails. Either way zt.cfg stays whole, and the next start runs
+// and rewrites it, every other line kept.
+TEST_F(GameRun, AKilledOrFailedConfigRewriteLeavesZtCfgWhole) {
+    // Size lines shorter than the ones written back ("ScreenWidth 1024"),
+    // and enough lines that the log stays below the limit until the rewrite.
+    std::string config = "screenwidth 1\r\nscreenheight 1\r\nDebug 4\r\nBackupConsole 0\r\n\r\n";
+    for (int i = 0; i < 10000; ++i)
+        config += "Difficulty 1\r\n";
+    std::ofstream(dir_ / "zt.cfg", std::ios::binary) << config;
+    const rlim_t limit = config.size();
+    auto limited = [limit](bool ignoreSignal) {
+        return [limit, ignoreSignal] {
+            const rlimit size{limit, limit}, core{0, 0};
+            setrlimit(RLIMIT_FSIZE, &size);
+            setrlimit(RLIMIT_CORE, &core);
+            signal(SIGXFSZ, ignoreSignal ? SIG_IGN : SIG_DFL);
+        };
+    };
+
+    pid_t killed = Start({}, limited(false));
+    // Compared without printing: the file is large.
+    auto unchanged = [&] { return Read("zt.cfg") == config; };
+    EXPECT_EQ(Wait(killed, 120), 128 + SIGXFSZ) << "killed while the rewrite was being written";
+    EXPECT_TRUE(unchanged()) << Read("zt.cfg").size() << " bytes";
+
+    pid_t failed = Start({}, limited(true));
+    EXPECT_TRUE(WaitForLog(failed, "zt.cfg could not be rewritten and stays as it was: ", 120))
+        << Read("!console.txt");
+    EXPECT_NE(Read("!console.txt").find("File too large"), std::string::npos);
+    EXPECT_TRUE(unchanged()) << Read("zt.cfg").size() << " bytes";
+    kill(failed, SIGTERM);
+    Wait(failed, 120);
+
+    pid_t game = Start();
+    ASSERT_TRUE(WaitForLog(game, "*** Klatka: 1", 120)) << Read("!console.txt");
+    kill(game, SIGTERM);
+    EXPECT_EQ(Wait(game, 120), 0);
+    std::string rewritten = config;
+    rewritten.replace(0, std::string("screenwidth 1\r\nscreenheight 1").size(),
+                      "ScreenWidth 1024\r\nScreenHeight 768");
+    EXPECT_TRUE(Read("zt.cfg") == rewritten) << Read("zt.cfg").substr(0, 80);
+    EXPECT_FALSE(fs::exists(dir_ / "zt.cfg.new"));
+    EXPECT_FALSE(fs::exists(dir_ / "zt.bak"));
 }
 
 } // namespace

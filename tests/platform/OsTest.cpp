@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include "platform/os/AtomicFile.h"
 #include "platform/os/Os.h"
 #include "platform/os/Thread.h"
 #include "tests/FilePermissions.h"
@@ -218,3 +221,137 @@ TEST(OsThread, RunsOnceAndJoins) {
     t.Join();
     EXPECT_EQ(t.runs, 1);
 }
+
+// ---- Files replaced whole ----------------------------------------------------
+
+class OsAtomicFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        saved_ = os::StartDirectory();
+        dir_ = FreshTestDir("zt_atomic_");
+        os::SetStartDirectory(dir_.string());
+    }
+    void TearDown() override {
+        os::SetStartDirectory(saved_);
+        fs::permissions(dir_, fs::perms::owner_all);
+        fs::remove_all(dir_);
+    }
+    std::string Read(const fs::path& file) const {
+        std::ifstream in(dir_ / file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::string saved_;
+    fs::path dir_;
+};
+
+TEST_F(OsAtomicFile, ReplacesTheTargetWholeAndKeepsItsPermissions) {
+    std::ofstream(dir_ / "Zt.cfg") << "old content\n";
+    fs::permissions(dir_ / "Zt.cfg", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    os::AtomicFile f("zt.cfg"); // the resolver finds the file in any letter case
+    ASSERT_NE(f.File(), nullptr) << f.Error();
+    std::fputs("new\n", f.File());
+    EXPECT_EQ(Read("Zt.cfg"), "old content\n") << "nothing changes before the commit";
+    ASSERT_TRUE(f.Commit()) << f.Error();
+    EXPECT_EQ(Read("Zt.cfg"), "new\n");
+    EXPECT_EQ(fs::status(dir_ / "Zt.cfg").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1)
+        << "no file left over";
+    EXPECT_FALSE(f.Commit()) << "a second commit has nothing to write";
+}
+
+TEST_F(OsAtomicFile, MakesANewFileAndFollowsASymbolicLink) {
+    fs::create_directories(dir_ / "save");
+    std::ofstream(dir_ / "real.cfg") << "old";
+    fs::create_symlink(dir_ / "real.cfg", dir_ / "save" / "link.cfg");
+    for (const char* name : {"save\\new.cfg", "save\\link.cfg"}) {
+        os::AtomicFile f(name);
+        std::fputs("written", f.File());
+        EXPECT_TRUE(f.Commit()) << f.Error();
+    }
+    EXPECT_EQ(Read("save/new.cfg"), "written");
+    EXPECT_TRUE(fs::is_symlink(dir_ / "save" / "link.cfg"));
+    EXPECT_EQ(Read("real.cfg"), "written");
+}
+
+// Each way a rewrite can go wrong leaves the target as it was.
+enum class Trouble { None, FileSizeLimit, KilledAtFileSizeLimit, ReadOnlyDirectory };
+
+struct AtomicFailureCase {
+    const char* what;
+    const char* name; // the file written
+    size_t length;    // bytes written
+    Trouble trouble;
+    bool commit;
+    const char* reason; // in the error; null: killed, no error to read
+};
+
+class OsAtomicFileFailure : public OsAtomicFile, public ::testing::WithParamInterface<AtomicFailureCase> {};
+
+TEST_P(OsAtomicFileFailure, LeavesTheTargetAsItWas) {
+    const AtomicFailureCase& c = GetParam();
+    const std::string good(300, 'g');
+    std::ofstream(dir_ / "target.cfg") << good;
+    fs::create_directories(dir_ / "dir.cfg");
+    if (c.trouble == Trouble::ReadOnlyDirectory)
+        fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+    // In a child: the limits and permissions it takes on are its own, and a
+    // kill ends only it.
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        rlimit limit{100, 100};
+        if (c.trouble == Trouble::FileSizeLimit) signal(SIGXFSZ, SIG_IGN);
+        if (c.trouble == Trouble::FileSizeLimit || c.trouble == Trouble::KilledAtFileSizeLimit)
+            setrlimit(RLIMIT_FSIZE, &limit);
+        if (c.trouble == Trouble::ReadOnlyDirectory && !testperm::ObeyFilePermissions()) _exit(2);
+        bool committed = false;
+        std::string error;
+        {
+            os::AtomicFile f(c.name);
+            if (f.File()) std::fputs(std::string(c.length, 'n').c_str(), f.File());
+            committed = c.commit && f.Commit();
+            error = f.Error();
+        }
+        (void)!write(fds[1], error.data(), error.size());
+        _exit(committed ? 0 : 1);
+    }
+    close(fds[1]);
+    std::string error;
+    char buf[256];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
+        error.append(buf, size_t(n));
+    close(fds[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (c.reason) {
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), 1) << "the commit failed";
+        if (c.commit) {
+            EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+        }
+    } else {
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    }
+    EXPECT_EQ(Read("target.cfg"), good);
+    EXPECT_TRUE(fs::is_directory(dir_ / "dir.cfg"));
+    if (c.reason) {
+        EXPECT_FALSE(fs::exists(dir_ / "target.cfg.new")) << "the temporary file is gone";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Os, OsAtomicFileFailure,
+    ::testing::Values(
+        AtomicFailureCase{"NothingWritten", "target.cfg", 0, Trouble::None, true, "nothing was written"},
+        AtomicFailureCase{"NoCommit", "target.cfg", 10, Trouble::None, false, ""},
+        AtomicFailureCase{"AFailedWrite", "target.cfg", 1000, Trouble::FileSizeLimit, true, "File too large"},
+        AtomicFailureCase{"KilledMidWrite", "target.cfg", 1000, Trouble::KilledAtFileSizeLimit, true,
+                          nullptr},
+        AtomicFailureCase{"ReadOnlyDirectory", "target.cfg", 3, Trouble::ReadOnlyDirectory, true,
+                          "Permission denied"},
+        AtomicFailureCase{"MissingDirectory", "missing\\target.cfg", 3, Trouble::None, true, "No such file"},
+        AtomicFailureCase{"ADirectoryInTheWay", "dir.cfg", 3, Trouble::None, true, "Is a directory"}),
+    [](const auto& info) { return std::string(info.param.what); });

@@ -244,15 +244,24 @@ TEST_F(RespawnTest, TheDataAreSettledOnlyAtLevelFrame100) {
     }
 }
 
-TEST_F(RespawnTest, AFileThatCannotBeWrittenGoesToTheErrorLog) {
+TEST_F(RespawnTest, AFileThatCannotBeWrittenGoesToTheErrorLogAndLeavesNothingHalfWritten) {
     AddPath(1, 2, 3, {{0, {0, 0, 0}}});
     Respawner("north", {0, 0, 0}, 1.0f, 1);
     g_EngineObject.ComputeRespawnerData();
-    g_EngineObject.SaveRespawnerData("no_such_directory\\arena.w.gen");
+    std::ofstream(dir_ / "worlds" / "arena.w.gen", std::ios::binary) << "kept\n1\n2\n3\n0\n";
+    std::filesystem::create_directories(dir_ / "worlds" / "arena.w.gen.new"); // no temporary file can be made
+    MarkConsole();
+    for (const char* name : {"no_such_directory\\arena.w.gen", "worlds\\arena.w.gen"})
+        g_EngineObject.SaveRespawnerData(name);
     std::ifstream in(dir_ / "!error.txt");
     std::stringstream s;
     s << in.rdbuf();
-    EXPECT_NE(s.str().find("Failed to save respawner data!"), std::string::npos);
+    const std::string errors = s.str();
+    EXPECT_NE(errors.find("Failed to save respawner data!\nFailed to save respawner data!"),
+              std::string::npos)
+        << errors;
+    EXPECT_TRUE(Printed("Failed to save respawner data: "));
+    EXPECT_EQ(Gen(), "kept\n1\n2\n3\n0\n");
 }
 
 } // namespace
