@@ -113,6 +113,25 @@ TEST_F(GameRun, AVideoSettingsFileOfAnotherVersionIsReplaced) {
     EXPECT_EQ(video[12], 1); // OptionAlwaysOn
 }
 
+// A torn keys file is not half read on every start: it is reported and
+// replaced by the defaults, written whole.
+TEST_F(GameRun, ATornKeysFileIsReportedAndReplacedWhole) {
+    std::string torn(1000, '\0');
+    torn[0] = 5;
+    std::ofstream(dir_ / "save" / "keys.cfg", std::ios::binary) << torn;
+    pid_t game = Start();
+    ASSERT_TRUE(WaitForLog(game, "*** Klatka: 1", 120)) << Read("!console.txt");
+    kill(game, SIGTERM);
+    EXPECT_EQ(Wait(game, 120), 0);
+    EXPECT_NE(
+        Read("!console.txt")
+            .find("save\\keys.cfg: 1000 bytes, shorter than its layout of 2113: the defaults are written"),
+        std::string::npos);
+    const std::string keys = Read("save/keys.cfg");
+    ASSERT_EQ(keys.size(), 2113u);
+    EXPECT_EQ(U32(keys, 0), 5u);
+}
+
 } // namespace
 
 namespace {
