@@ -88,7 +88,7 @@ void EConsole::PrintLocked(const char* text) {
     std::memmove(m_Lines[0], m_Lines[1], sizeof(m_Lines[0]) * (NUM_LINES - 1));
     std::memset(m_Lines[NUM_LINES - 1], 0, LINE_LEN);
     if (!text || !*text) return;
-    ErrorLog(text, "!console.txt");
+    WriteLogLine(text);
     char copy[1024];
     std::strncpy(copy, text, sizeof copy - 1);
     copy[sizeof copy - 1] = 0;
@@ -182,10 +182,29 @@ void CopyLogWithDate() {
 }
 } // namespace
 
+void EConsole::WriteLogLine(const char* text) {
+    if (m_bHoldLog) {
+        m_HeldLog.emplace_back(text);
+    } else {
+        ErrorLog(text, "!console.txt");
+    }
+}
+
+void EConsole::HoldLogFile() {
+    std::lock_guard lock(m_PrintMutex);
+    m_bHoldLog = true;
+}
+
 void EConsole::BeginLogFile() {
     ConsoleVariable* backup = FindVariable("BackupConsole");
     if (backup && backup->fValue != 0.0f) CopyLogWithDate();
     os::DeleteFile("!Console.txt");
+    std::lock_guard lock(m_PrintMutex);
+    m_bHoldLog = false;
+    for (const std::string& line : m_HeldLog)
+        ErrorLog(line.c_str(), "!console.txt");
+    m_HeldLog.clear();
+    m_HeldLog.shrink_to_fit();
 }
 
 void EConsole::EndLogFile() {

@@ -15,7 +15,8 @@
 //
 // Failure policy: printing never fails (a missing text scrolls a blank line
 // in, a text over 1023 characters is cut); a file that cannot be opened is
-// skipped silently; unknown variable names are stored and cost nothing else.
+// named in the log and skipped; unknown variable names are stored and cost
+// nothing else.
 //
 // Threads: Print and its formatted variants may be called from the music
 // thread as well as the main thread; the buffer and the log file are guarded
@@ -25,6 +26,8 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "app/ERect.h"
 #include "app/ImageSurface.h"
@@ -70,6 +73,10 @@ public:
     // safe against prints from other threads.
     void CopyLine(int i, char* out) const;
 
+    // From HoldLogFile until BeginLogFile the printed lines are kept for this
+    // run's log instead of going to the previous run's, which BeginLogFile
+    // copies or deletes; BeginLogFile then writes them first.
+    void HoldLogFile();
     void BeginLogFile();
     void EndLogFile();
 
@@ -92,6 +99,7 @@ public:
     ConsoleVariable* AddVariableEntry();
     void FreeVariables();
     ConsoleVariable* Variables() const { return m_pZmienne; }
+    // A file that cannot be opened is named in the log.
     void ExecFile(const char* fileName);
     void ExecFileIfNamed(const char* fileName);
     void ExecLine(const char* line);
@@ -144,6 +152,7 @@ public:
 
 private:
     void PrintLocked(const char* text);
+    void WriteLogLine(const char* text);
     void PushHistory(const char* line);
     void TypeCharacter(char c);
     void LoadingFrame();
@@ -193,6 +202,8 @@ private:
     char m_szStartDirectory[512] = {};
 
     mutable std::recursive_mutex m_PrintMutex;
+    bool m_bHoldLog = false;
+    std::vector<std::string> m_HeldLog;
 };
 
 extern EConsole g_Console;

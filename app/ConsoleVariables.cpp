@@ -1,6 +1,7 @@
 // The console's variable list, its command dispatcher and the files and
 // lines it runs. zt.cfg, files run by "exec" or object actions, the command
 // line and scripts all reach the program through SetVariable.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -426,7 +427,10 @@ void EConsole::ExecFile(const char* fileName) {
     if (!fileName) return;
     const bool fromConfig = StrCmpNoCase(fileName, "zt.cfg") == 0;
     std::FILE* f = os::OpenFile(fileName, "rt");
-    if (!f) return;
+    if (!f) {
+        Printf("%s: cannot be opened (%s)", fileName, std::strerror(errno));
+        return;
+    }
     char line[257];
     char name[257];
     while (MoreLines(f, fileName)) {

@@ -49,6 +49,7 @@ int ImageSurface::LoadFromFile(const char* name, bool backBufferSize, uint32_t w
     // Opaque black in the file becomes transparent black.
     std::string error;
     if (gfx::LoadSurfaceFromFile(m_pSurface, name, 0xFF000000, &m_ImageInfo, &error) != gfx::Result::Ok) {
+        g_Console.Print(error.empty() ? name : error.c_str());
         Release();
         return -1;
     }

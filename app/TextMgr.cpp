@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/Console.h"
 #include "app/Debug.h"
 #include "app/FileHelpers.h"
 #include "platform/os/Os.h"
@@ -60,8 +61,11 @@ ETextMgr::ETextMgr() : m_bHoldReports(true) {
 
 void ETextMgr::FlushReports() {
     m_bHoldReports = false;
-    for (const auto& [line, logFile] : m_HeldReports)
+    for (const auto& [line, logFile] : m_HeldReports) {
         ErrorLog(line.c_str(), logFile.empty() ? nullptr : logFile.c_str());
+        // The table's own file going wrong belongs in the console's log too.
+        if (logFile.empty()) g_Console.Print(line.c_str());
+    }
     m_HeldReports.clear();
     m_HeldReports.shrink_to_fit();
 }
@@ -93,7 +97,12 @@ void ETextMgr::FreeEntries(bool untrack) {
 void ETextMgr::Load() {
     Clear();
     std::FILE* f = os::OpenFile(TEXT_FILE, "rt");
-    if (!f) return;
+    if (!f) {
+        char report[256];
+        std::snprintf(report, sizeof report, "%s: cannot be opened (%s)", TEXT_FILE, std::strerror(errno));
+        Report(report, nullptr);
+        return;
+    }
     char line[LINE_LEN + 1];
     // Read before the console exists: a read error is reported here.
     while (MoreLines(f, nullptr)) {

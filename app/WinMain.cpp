@@ -66,6 +66,19 @@ void IdlePass() {
     }
 }
 
+// Every settings file, save and log would be lost without a word: said once,
+// on standard error and in the log (which may still be writable).
+void ReportUnwritableDataDirectory() {
+    std::string reason;
+    if (os::CanWriteDirectory(os::StartDirectory(), &reason)) return;
+    char line[1024];
+    std::snprintf(line, sizeof line,
+                  "The data directory %s cannot be written (%s): settings, saves and logs are lost",
+                  os::StartDirectory().c_str(), reason.c_str());
+    std::fprintf(stderr, "%s\n", line);
+    g_Console.Print(line);
+}
+
 } // namespace
 
 bool AcquireInstanceLock(const std::string& name) {
@@ -110,7 +123,13 @@ int RunWinMain() {
     // made does not stop the game: it is logged below.
     char name[256];
     std::snprintf(name, sizeof name, "%s", g_TextMgr.GetText(">GameName"));
+    // What start-up prints before the log step below belongs to this run's
+    // log, not the previous one's.
+    g_Console.HoldLogFile();
     if (!AcquireInstanceLock(name)) return 0;
+    if (!InstanceLockError().empty())
+        g_Console.Print2("Running without the single-instance lock: ", InstanceLockError().c_str());
+    ReportUnwritableDataDirectory();
     // 4.
     g_pD3D = nullptr;
     g_pD3DInterface = nullptr;
@@ -125,8 +144,6 @@ int RunWinMain() {
     g_Console.BeginLogFile();
     g_Console.Print("Welcome to Brakmoor.");
     g_Console.Print("Tovan engine 1.0 for Linux (SDL2, OpenGL 3.3)");
-    if (!InstanceLockError().empty())
-        g_Console.Print2("Running without the single-instance lock: ", InstanceLockError().c_str());
     // 8-9.
     window::CreateParams params;
     params.title = name;

@@ -47,6 +47,11 @@ void RadioMgr::Init() {
 // ---- Definitions --------------------------------------------------------------------
 
 void RadioMgr::LoadRadios() {
+    // Without the folder every radio of the world would be "not found".
+    if (!os::DirectoryExists("scripts\\radio")) {
+        g_Console.Print("scripts\\radio: cannot be opened (no such folder): no radio is defined");
+        return;
+    }
     for (const os::DirEntry& e : os::ListDirectory("scripts\\radio\\*.txt")) {
         if (e.isDirectory || e.name.empty() || e.name[0] == '.') continue;
         char path[512];

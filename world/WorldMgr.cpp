@@ -253,6 +253,7 @@ bool EWorldMgr::LoadWorld(const char* fileName) {
     }
     std::FILE* f = os::OpenFile(fileName, "rt");
     if (!f) {
+        g_Console.Printf("%s: cannot be opened (%s)", fileName, std::strerror(errno));
         m_bLoadError = 1;
         return false;
     }

@@ -1,6 +1,7 @@
 #include "platform/os/Os.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -174,6 +175,18 @@ bool CreateDirectory(std::string_view name) {
         }
     }
     return IsDir(path);
+}
+
+bool CanWriteDirectory(std::string_view dir, std::string* reason) {
+    const std::string probe = ResolvePath(dir) + "/.zt-write-probe-" + std::to_string(getpid());
+    const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        if (reason) *reason = std::strerror(errno);
+        return false;
+    }
+    close(fd);
+    unlink(probe.c_str());
+    return true;
 }
 
 long long FileSize(std::string_view name) {

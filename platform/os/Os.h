@@ -33,6 +33,9 @@ bool DeleteFile(std::string_view name);
 bool CopyFile(std::string_view from, std::string_view to, bool overwrite);
 // Creates the directory and any missing parents; true when it exists afterwards.
 bool CreateDirectory(std::string_view name);
+// True when a file can be made in the directory (one is made and removed
+// again); otherwise false with the system's reason.
+bool CanWriteDirectory(std::string_view dir, std::string* reason);
 // Size of a file in bytes, -1 when it cannot be read.
 long long FileSize(std::string_view name);
 

@@ -189,6 +189,28 @@ TEST_F(ConsoleFileTest, BackupConsoleSetToZeroMakesNoCopy) {
     EXPECT_TRUE(Files().empty());
 }
 
+// What start-up prints before the log step goes to this run's log, first,
+// and not to the previous run's, which the log step removes.
+TEST_F(ConsoleFileTest, LinesHeldBeforeTheLogStepOpenThisRunsLog) {
+    Write("!console.txt", "previous run\n");
+    console_->HoldLogFile();
+    console_->Print("zt.cfg: cannot be opened (No such file or directory)");
+    EXPECT_EQ(Read("!console.txt"), "previous run\n");
+    console_->BeginLogFile();
+    console_->Print("Welcome to Brakmoor.");
+    EXPECT_EQ(Read("!console.txt"),
+              "zt.cfg: cannot be opened (No such file or directory)\nWelcome to Brakmoor.\n");
+    EXPECT_EQ(Line(EConsole::NUM_LINES - 2), "zt.cfg: cannot be opened (No such file or directory)");
+}
+
+TEST_F(ConsoleFileTest, AFileToRunThatCannotBeOpenedIsNamedInTheLog) {
+    fs::create_directories(root_ / "scripts");
+    for (const char* name : {"scripts\\missing.cfg", "no_folder\\x.cfg"})
+        console_->ExecFile(name);
+    EXPECT_EQ(Read("!console.txt"), "scripts\\missing.cfg: cannot be opened (No such file or directory)\n"
+                                    "no_folder\\x.cfg: cannot be opened (No such file or directory)\n");
+}
+
 // ---- Input line ------------------------------------------------------------------
 
 namespace {

@@ -1,5 +1,6 @@
 // Runs the real game binary headless in a copy of the data directory and
 // checks what it wrote.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/FilePermissions.h"
 #include "tests/integration/GameProcess.h"
 
 namespace fs = std::filesystem;
@@ -32,6 +34,8 @@ class GameRun : public ::testing::Test {
             kill(p, SIGKILL);
             waitpid(p, nullptr, 0);
         }
+        std::error_code ignored; // a test may have left the directory read-only
+        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ignored);
         fs::remove_all(dir_);
     }
 
@@ -219,6 +223,74 @@ TEST_F(GameRun, AKilledOrFailedConfigRewriteLeavesZtCfgWhole) {
     EXPECT_TRUE(Read("zt.cfg") == rewritten) << Read("zt.cfg").substr(0, 80);
     EXPECT_FALSE(fs::exists(dir_ / "zt.cfg.new"));
     EXPECT_FALSE(fs::exists(dir_ / "zt.bak"));
+}
+
+} // namespace
+
+namespace {
+
+// Each file the game needs and cannot open is named in this run's log.
+struct MissingFileCase {
+    const char* what;
+    const char* removed; // relative to the data directory
+    const char* config;  // zt.cfg; null: zt.cfg is the file removed
+    const char* logged;
+};
+
+class MissingFile : public GameRun, public ::testing::WithParamInterface<MissingFileCase> {};
+
+TEST_P(MissingFile, IsNamedInTheLog) {
+    const MissingFileCase& c = GetParam();
+    if (c.config) std::ofstream(dir_ / "zt.cfg") << c.config;
+    fs::remove_all(dir_ / c.removed);
+    pid_t game = Start();
+    EXPECT_TRUE(WaitForLog(game, c.logged, 120)) << Read("!console.txt");
+    kill(game, SIGTERM);
+    EXPECT_EQ(Wait(game, 120), 0);
+}
+
+constexpr const char* kWorldConfig =
+    "screenwidth 320\nscreenheight 240\nBackupConsole 0\nrunworld worlds\\test.w\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Game, MissingFile,
+    ::testing::Values(
+        MissingFileCase{"Config", "zt.cfg", nullptr, "zt.cfg: cannot be opened (No such file or directory)"},
+        MissingFileCase{"World", "worlds/test.w", kWorldConfig,
+                        "worlds\\test.w: cannot be opened (No such file or directory)"},
+        MissingFileCase{"TextTable", "scripts/text_keys.txt", kWorldConfig,
+                        "scripts\\text_keys.txt: cannot be opened (No such file or directory)"},
+        MissingFileCase{"RadioDefinitions", "scripts/radio", kWorldConfig,
+                        "scripts\\radio: cannot be opened (no such folder): no radio is defined"},
+        MissingFileCase{"Logo", "misc/HUD/hud_logo_harn.bmp", kWorldConfig,
+                        "misc\\HUD\\hud_logo_harn.bmp: cannot open the file"},
+        MissingFileCase{"LoadingPicture", "misc/loading/loading1.bmp", kWorldConfig,
+                        "misc\\loading\\loading1.bmp: cannot open the file"}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+// A data directory the game cannot write to loses every setting, save and
+// log: it is said once at start, on standard error and in a log that can
+// still be written, and the game runs on.
+TEST_F(GameRun, AReadOnlyDataDirectoryIsReportedOnceAndTheGameRuns) {
+    std::ofstream(dir_ / "zt.cfg") << "screenwidth 320\nscreenheight 240\nBackupConsole 0\n";
+    std::ofstream(dir_ / "!console.txt") << "from the last run\n"; // a file the game may still append to
+    const fs::path errors = fs::path(dir_.string() + ".stderr");
+    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                              fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    pid_t game = Start({}, [&errors] {
+        if (!testperm::ObeyFilePermissions()) _exit(126);
+        const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd >= 0) dup2(fd, 2);
+    });
+    const std::string line = "The data directory " + dir_.string() +
+                             " cannot be written (Permission denied): settings, saves and logs are lost";
+    EXPECT_TRUE(WaitForLog(game, line, 120)) << Read("!console.txt") << gamerun::ReadFile(errors);
+    EXPECT_TRUE(WaitForLog(game, "Welcome to Brakmoor.", 120)) << Read("!console.txt");
+    kill(game, SIGTERM);
+    EXPECT_EQ(Wait(game, 120), 0);
+    EXPECT_EQ(Count(gamerun::ReadFile(errors), line), 1u) << gamerun::ReadFile(errors);
+    EXPECT_EQ(Count(Read("!console.txt"), line), 1u);
+    fs::remove(errors);
 }
 
 } // namespace

@@ -244,6 +244,28 @@ class OsAtomicFile : public ::testing::Test {
     fs::path dir_;
 };
 
+// The start-up check of the data directory.
+using OsWritableDirectory = OsAtomicFile;
+
+TEST_F(OsWritableDirectory, AWritableDirectoryIsToldFromOneThatIsNot) {
+    std::string reason;
+    EXPECT_TRUE(os::CanWriteDirectory(dir_.string(), &reason)) << reason;
+    EXPECT_TRUE(fs::is_empty(dir_)) << "the probe file is gone";
+    EXPECT_FALSE(os::CanWriteDirectory((dir_ / "missing").string(), &reason));
+    EXPECT_EQ(reason, "No such file or directory");
+    // Read-only: root writes anywhere, so the child gives that up first.
+    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (!testperm::ObeyFilePermissions()) _exit(2);
+        std::string why;
+        _exit(!os::CanWriteDirectory(dir_.string(), &why) && why == "Permission denied" ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
 TEST_F(OsAtomicFile, ReplacesTheTargetWholeAndKeepsItsPermissions) {
     std::ofstream(dir_ / "Zt.cfg") << "old content\n";
     fs::permissions(dir_ / "Zt.cfg", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
