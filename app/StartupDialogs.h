@@ -11,10 +11,9 @@
 // tests), and the rules below run on the plain control model, on screen or
 // not.
 //
-// Failure policy: a zt.cfg that cannot be rewritten stays as it was, and
-// the log says why; the
-// resolution list is never empty when the launcher shows it (the desktop
-// mode, or the current screen size, stands in). Main thread only.
+// Failure policy: a zt.cfg that cannot be rewritten stays as it was, and the
+// log says why; the resolution list is never empty when the launcher shows it
+// (the desktop mode, or the current screen size, stands in). Main thread only.
 #pragma once
 
 #include <cstdint>

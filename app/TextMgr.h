@@ -8,9 +8,8 @@
 // text file that cannot be opened or read for "!error.txt" (and the console's
 // log), are held until the entry has deleted the previous run's reports
 // (FlushReports), so they survive this run and a refused second instance
-// writes nothing. A missing, unreadable or
-// empty file gives an empty table; every lookup of a missing label gives an
-// empty text, never null. Afterwards read-only, main thread.
+// writes nothing. A missing, unreadable or empty file gives an empty table;
+// every lookup of a missing label gives an empty text, never null. Afterwards read-only, main thread.
 #pragma once
 
 #include <cstddef>
