@@ -1,6 +1,8 @@
 #!/bin/sh
 # Installs what is missing, builds everything with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs every test (unit and integration).
+# UndefinedBehaviorSanitizer, and runs every test (unit and integration);
+# then builds the fuzz targets with clang and replays their seed and crash
+# inputs.
 set -e
 cd "$(dirname "$0")"
 ./deps.sh
@@ -12,3 +14,10 @@ export LSAN_OPTIONS="suppressions=$PWD/tests/leaks.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cd build-test
 ctest --output-on-failure -j"$(nproc)" "$@"
+cd ..
+
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZT_FUZZ=ON -DZT_BENCH=OFF -DZT_WERROR=ON \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build build-fuzz --target zt_fuzz
+cd build-fuzz
+ctest --output-on-failure -j"$(nproc)" -L fuzz

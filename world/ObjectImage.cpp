@@ -33,7 +33,7 @@ void ReadObjectImage(const uint8_t* image, ObjectRecord* r) {
 }
 
 void ObjectRecord::Clear() {
-    static const ObjectRecord kCreated;
+    static const ObjectRecord kCreated{};
     *this = kCreated;
 }
 

@@ -2,7 +2,7 @@
 // readers must finish every input without a crash, a read outside their data
 // or a write outside a field.
 //
-// Build as fuzz_world_file (see WorldFileFuzz.cpp), then:
+// Build as tests/fuzz/CMakeLists.txt shows, then:
 //   build-fuzz/tests/fuzz/fuzz_textures -max_total_time=60 data/textures data/scripts
 #include <unistd.h>
 

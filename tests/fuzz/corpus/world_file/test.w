@@ -1,0 +1,268 @@
+editor_undo_pesel 0 0 40
+world_general_properties
+	fog 3158064 6000 1500 1
+	fog_in_game 1
+	global_ambient_light 4210752
+	global_ambient_light1 2105376
+	background_color 3158064
+	farz 12000
+	sky_light_use 1
+	sky_light_direction 45 135
+	sky_light_color 16774880
+	sky_light_power 1.2
+	lens_flare_direction 30 90
+	vertex_ambient_brightness 1.1
+	vertex_ambient_contrast 0.9
+	vertex_ambient_color 1 0.95 0.9
+	bloom_params 0.6 1.4
+	ambient_occlusion_depth 48
+	ambient_occlusion_intensity 0.5
+	sky_light_projector 1024 2048 4096 0.002
+	skinmesh_skylight_coef 0.8
+	sounds_world_bank none
+
+mesh models\plane.x
+	pesel 1001 1 1
+	name floor
+	xpos 0
+	ypos 0
+	zpos 0
+	flags 13
+	flag2 0
+	sector_idx 1
+
+mesh models\box.x
+	pesel 1002 2 2
+	name wall_north
+	xpos 0
+	ypos 0
+	zpos 512
+	scaling_axis 16 4 0.25
+	flags 13
+	ambient_light_idx 1
+
+mesh models\box.x
+	pesel 1003 3 3
+	name wall_south
+	xpos 0
+	ypos 0
+	zpos -512
+	scaling_axis 16 4 0.25
+	flags 13
+	ambient_light_idx 1
+
+mesh models\box.x
+	pesel 1004 4 4
+	name wall_east
+	xpos 512
+	ypos 0
+	zpos 0
+	scaling_axis 0.25 4 16
+	flags 13
+	fog_idx 9
+
+mesh models\box.x
+	pesel 1005 5 5
+	name wall_west
+	xpos -512
+	ypos 0
+	zpos 0
+	scaling_axis 0.25 4 16
+	flags 13
+	mesh_light_control_params 1 0
+	mesh_light_control_light0 lamp_hall
+
+mesh models\box.x
+	pesel 1006 6 6
+	name crate_explosive
+	xpos 200
+	ypos 0
+	zpos 150
+	rotation_angles 0 30 0
+	flags 13
+	death_params_1 1 0 0 0 0 1 1 1 1 0 20
+	death_params_SetWhenDead crate_destroyed
+	death_params_CreateMeshOnDeath models\box_broken.x
+	death_params_created_mesh_name crate_wreck
+	death_params_FX_On_Death explosion_small
+	death_params_ExplosionPowerCoef 1.5
+	death_params_2 0 1 0 0 0
+	death_params_AddSpeed 0 96 0
+	death_params_shake_screen 1
+
+mesh models\box.x
+	pesel 1007 7 7
+	name crate_physics
+	xpos -200
+	ypos 0
+	zpos -100
+	scaling_axis 0.5 0.5 0.5
+	flags 13
+	rigid_body_physics_general 1 12 1
+	rigid_body_physics_friction_coef 0.8
+	rigid_body_physics_sound_filename sounds\crate_hit.wav
+	rigid_body_physics_sound_params 1 900
+	rigid_body_physics_silence_between_sounds 0.4
+	rigid_body_physics_disable_collision_with_1 floor
+	rigid_body_physics_disable_collision_with_list 1 wall_north
+
+mesh models\box.x
+	pesel 1008 8 8
+	name lift
+	xpos 0
+	ypos 0
+	zpos 300
+	scaling_axis 2 0.25 2
+	flags 13
+	action_general_opt 1 0
+	action_ifset lift_called
+	action_moving 0 1 0 64 192
+	action_sounds_activate sounds\lift_start.wav
+	action_sounds_range 1200
+	action_dest_set lift_up
+	action_default_unset lift_up
+	bezier_moving_____start_node_name lift_bottom
+	bezier_moving_____params0 0 1 1.5 3 0 0 1
+	bezier_moving_____params1 0 1
+
+light
+	pesel 1009 9 9
+	name lamp_hall
+	xpos 0
+	ypos 220
+	zpos 0
+	range 600
+	power 2.5
+	diffuse 1 0.9 0.7
+	blinking1 1 0.2 0.8 2 0.1 1 0
+	light_linear_scatter 1
+
+light
+	pesel 1010 10 10
+	name trigger_lift
+	xpos 0
+	ypos 32
+	zpos 200
+	range 96
+	flags 0
+	action_general_opt 1 1
+	action_default_set lift_called
+	action_give_action_to___mesh lift
+	action_give_action_to___delay 0.5
+	action_console_print Lift called
+	action_loop_music 0
+
+mesh models\blockers\visibility_blocker.x
+	pesel 1011 11 11
+	name blocker_hall
+	xpos 0
+	ypos 0
+	zpos 100
+	flags 0
+
+mesh models\box.x
+	pesel 1012 12 12
+	name shuttle
+	xpos -300
+	ypos 32
+	zpos -300
+	scaling_axis 0.5 0.5 0.5
+	flags 13
+	bezier_moving_____start_node_name patrol_0
+	bezier_moving_____params0 0 1 0 0 1 0 1
+
+mesh models\box.x
+	pesel 1013 13 13
+	name door_hall
+	xpos 0
+	ypos 0
+	zpos -150
+	scaling_axis 1 2 0.125
+	flags 13
+	action_general_opt 1 0
+	action_door 1 1 90 45 0
+	action_console_print Door swings
+
+light
+	pesel 1014 14 14
+	name trigger_door
+	xpos 0
+	ypos 32
+	zpos 0
+	range 96
+	flags 0
+	action_general_opt 1 1
+	action_general_2 1 1
+	action_console_print Door trigger entered
+	action_give_action_to___mesh door_hall
+	action_give_action_to___delay 0
+
+mesh models\box.x
+	pesel 1015 15 15
+	name lamp_shade
+	xpos 0
+	ypos 64
+	zpos -150
+	scaling_axis 0.25 0.25 0.25
+	flags 13
+	mesh_link_by_socket 1 door_hall top
+
+light
+	pesel 1016 16 16
+	name demostart
+	xpos 0
+	ypos 32
+	zpos -400
+	range 32
+	flags 0
+	action_general_opt 1 0
+	action_console_print Demo chain started
+	action_teleport_object_here crate_physics
+	action_kill_object barrel
+	action_kill_delay 5
+	action_give_action_to___mesh cage
+	action_give_action_to___delay 1
+
+mesh models\box.x
+	pesel 1017 17 17
+	name barrel
+	xpos -150
+	ypos 0
+	zpos 150
+	scaling_axis 0.5 0.5 0.5
+	flags 13
+	death_params_1 1 1 0 0 0 1 1 1 1 0 10
+	death_params_console_print Barrel destroyed
+	death_params_ActivateObjectName cage_return
+	death_params_CreateMeshOnDeath models\box_broken.x
+	death_params_created_mesh_name barrel_wreck
+
+light
+	pesel 1018 18 18
+	name cage_return
+	xpos 0
+	ypos 32
+	zpos 450
+	range 32
+	flags 0
+	action_general_opt 1 0
+	action_general_2 0 1
+	action_console_print Cage returns
+	action_respawn_character_name grunt
+	action_respawn_params 4 2
+	action_give_action_to___mesh cage
+	action_give_action_to___delay 0
+
+mesh models\box.x
+	pesel 1019 19 19
+	name cage
+	xpos 300
+	ypos 0
+	zpos 300
+	scaling_axis 1.5 0.25 1.5
+	flags 13
+	action_general_opt 1 0
+	action_moving 0 1 0 64 192
+	action_console_print Cage moves
+	action_dest_set cage_up
+	action_default_unset cage_up
