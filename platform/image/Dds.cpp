@@ -215,7 +215,7 @@ bool ReadHeader(const uint8_t* data, size_t size, Header* out, std::string* erro
     if (!ReadPixelFormat(h + 72, &out->pf, error)) return false;
     const uint32_t caps2 = Read32(h + 108);
     if (caps2 & kCaps2Volume) return Fail(error, "volume textures are not supported");
-    if (width == 0 || height == 0 || width > 16384 || height > 16384) {
+    if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) {
         return Fail(error, "bad size " + std::to_string(width) + " x " + std::to_string(height));
     }
     const uint32_t maxLevels = uint32_t(std::bit_width(std::max(width, height)));
@@ -226,6 +226,16 @@ bool ReadHeader(const uint8_t* data, size_t size, Header* out, std::string* erro
         if ((caps2 & kCaps2AllFaces) != kCaps2AllFaces) return Fail(error, "cube map without all six faces");
         if (width != height) return Fail(error, "cube map faces are not square");
         faces = 6;
+    }
+
+    // The surfaces together stay within the limit; each one's data is
+    // checked against the file before it is allocated, below.
+    uint64_t pixels = 0;
+    for (uint32_t level = 0; level < levels; ++level)
+        pixels += uint64_t(LevelSize(width, level)) * LevelSize(height, level) * faces;
+    if (pixels > kMaxPixels) {
+        return Fail(error, "picture of " + std::to_string(width) + " x " + std::to_string(height) + " pixels in " +
+                               std::to_string(faces * levels) + " surfaces is larger than the limit");
     }
     out->width = width;
     out->height = height;

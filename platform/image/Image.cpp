@@ -32,7 +32,79 @@ FileFormat Sniff(const uint8_t* data, size_t size) {
     return FileFormat::Tga;
 }
 
+uint32_t Le16(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
+uint32_t Le32(const uint8_t* p) {
+    return Le16(p) | Le16(p + 2) << 16;
+}
+
+// The least number of bytes a file of the format needs to hold a picture of
+// w x h pixels; 0 when its header is too short to tell (the decoder then
+// refuses it). The decoders fill what a short file lacks with zeros, so the
+// size is checked here, from the header alone.
+uint64_t LeastFileBytes(FileFormat format, const uint8_t* d, size_t size, uint64_t w, uint64_t h) {
+    const uint64_t pixels = w * h;
+    switch (format) {
+    case FileFormat::Bmp: {
+        // The rows of an uncompressed bitmap, the last one maybe without its padding.
+        if (size < 30) return 0;
+        const uint32_t header = Le32(d + 14);
+        const uint64_t bits = header == 12 ? Le16(d + 24) : Le16(d + 28);
+        const uint64_t row = (w * bits + 31) / 32 * 4;
+        return 14 + header + row * (h - 1) + (w * bits + 7) / 8;
+    }
+    case FileFormat::Tga: {
+        // Raw pixels, or run-length packets of at most 128 pixels, each a
+        // count byte and at least one pixel value.
+        if (size < 18) return 0;
+        const uint64_t map = d[1] ? Le16(d + 5) * uint64_t((d[7] + 7) / 8) : 0;
+        const uint64_t header = 18 + d[0] + map;
+        const uint64_t bytes = (d[16] + 7) / 8;
+        if (d[2] & 8) return header + (pixels + 127) / 128 * (1 + bytes);
+        return header + pixels * bytes;
+    }
+    case FileFormat::Png: {
+        // The filtered rows, deflated at best 1032 to 1.
+        if (size < 26) return 0;
+        static constexpr uint64_t kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
+        const uint64_t depth = d[24], channels = d[25] < 7 ? kChannels[d[25]] : 1;
+        const uint64_t raw = h * (1 + (w * channels * depth + 7) / 8);
+        return raw / 1032;
+    }
+    case FileFormat::Jpg:
+        // At least one bit for each 8 x 8 block.
+        return pixels / 512;
+    default:
+        return 0;
+    }
+}
+
+bool CheckDeclaredSize(FileFormat format, const uint8_t* data, size_t size, uint32_t w, uint32_t h,
+                       std::string* error) {
+    const std::string dims = std::to_string(w) + " x " + std::to_string(h);
+    if (w > kMaxSide || h > kMaxSide || uint64_t(w) * h > kMaxPixels) {
+        if (error) *error = "picture of " + dims + " pixels is larger than the limit";
+        return false;
+    }
+    const uint64_t least = LeastFileBytes(format, data, size, w, h);
+    if (least > size) {
+        if (error)
+            *error = "picture of " + dims + " pixels needs at least " + std::to_string(least) +
+                     " bytes, the file holds " + std::to_string(size);
+        return false;
+    }
+    return true;
+}
+
 bool DecodeStb(const uint8_t* data, size_t size, FileFormat format, Picture* out, std::string* error) {
+    uint32_t w = 0, h = 0;
+    const char* failure = "";
+    if (!StbInfo(data, size, &w, &h, &failure)) {
+        if (error) *error = std::string("cannot decode picture (") + failure + ")";
+        return false;
+    }
+    if (!CheckDeclaredSize(format, data, size, w, h, error)) return false;
     StbPicture p;
     if (!StbDecode(data, size, &p)) {
         if (error) *error = std::string("cannot decode picture (") + p.failure + ")";

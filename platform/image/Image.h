@@ -8,7 +8,10 @@
 //
 // Failure policy: a decoder checks every size and offset against the data it
 // was given and fails with a message "what is wrong" (the caller prefixes the
-// file name when it logs); nothing reads past its input.
+// file name when it logs); nothing reads past its input. The size a file
+// declares is checked before anything is decoded or allocated: against the
+// limits below and against the least data a picture of that size needs in
+// its format, so a short file cannot make a decoder build a large picture.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +20,13 @@
 #include <vector>
 
 namespace image {
+
+// The largest picture a file may declare: each side at most kMaxSide pixels
+// and all its surfaces (mip levels and cube faces included) at most
+// kMaxPixels pixels, 256 MB decoded. Far beyond any texture or screen
+// picture of the game.
+constexpr uint32_t kMaxSide = 16384;
+constexpr uint64_t kMaxPixels = uint64_t(8192) * 8192;
 
 // One picture: width x height ARGB pixels, rows top-down and tightly packed.
 struct Image {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
+#include <ostream>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -362,6 +364,114 @@ TEST_F(ImageFiles, MissingOrBrokenFilesNameTheFile) {
     std::fclose(f);
     EXPECT_FALSE(image::LoadFile("junk.tga", &p, &error));
     EXPECT_EQ(error.rfind("junk.tga: cannot decode picture", 0), 0u) << error;
+}
+
+// ---- Sizes a file declares ---------------------------------------------------------
+
+Bytes Bmp24Header(int32_t w, int32_t h) {
+    Bytes b = {'B', 'M'};
+    Put32(b, 0);  // file size, not trusted
+    Put32(b, 0);
+    Put32(b, 54); // pixel data offset
+    Put32(b, 40);
+    Put32(b, uint32_t(w));
+    Put32(b, uint32_t(h));
+    Put16(b, 1);
+    Put16(b, 24);
+    for (int i = 0; i < 6; ++i)
+        Put32(b, 0);
+    return b;
+}
+
+void PutBe32(Bytes& b, uint32_t v) {
+    for (int i = 3; i >= 0; --i)
+        b.push_back(uint8_t(v >> (8 * i)));
+}
+
+// A PNG whose IHDR declares w x h RGBA pixels, followed by a tiny IDAT and IEND
+// (checksums are not checked by the reader).
+Bytes PngHeader(uint32_t w, uint32_t h) {
+    Bytes b = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    PutBe32(b, 13);
+    b.insert(b.end(), {'I', 'H', 'D', 'R'});
+    PutBe32(b, w);
+    PutBe32(b, h);
+    b.insert(b.end(), {8, 6, 0, 0, 0});
+    PutBe32(b, 0);
+    PutBe32(b, 2);
+    b.insert(b.end(), {'I', 'D', 'A', 'T', 0x78, 0x9C});
+    PutBe32(b, 0);
+    PutBe32(b, 0);
+    b.insert(b.end(), {'I', 'E', 'N', 'D'});
+    PutBe32(b, 0);
+    return b;
+}
+
+// A JPEG that ends after its frame header: one component of w x h pixels.
+Bytes JpegHeader(uint16_t w, uint16_t h) {
+    return {0xFF, 0xD8, 0xFF, 0xC0, 0, 11, 8, uint8_t(h >> 8), uint8_t(h), uint8_t(w >> 8), uint8_t(w), 1, 1, 0x11, 0};
+}
+
+struct HostilePicture {
+    const char* name;
+    Bytes file;
+    const char* reason; // the start of the message after the file name
+};
+
+std::ostream& operator<<(std::ostream& os, const HostilePicture& c) {
+    return os << c.name;
+}
+
+class HostilePictures : public ImageFiles, public ::testing::WithParamInterface<HostilePicture> {};
+
+// Each file declares a picture its data cannot fill or one beyond the limit:
+// refused from its header, before anything is decoded, with the file named.
+TEST_P(HostilePictures, AreRefusedBeforeDecoding) {
+    const HostilePicture& c = GetParam();
+    std::FILE* f = os::OpenFile("hostile.pic", "wb");
+    ASSERT_TRUE(f);
+    std::fwrite(c.file.data(), 1, c.file.size(), f);
+    std::fclose(f);
+    image::Picture p;
+    std::string error;
+    EXPECT_FALSE(image::LoadFile("hostile.pic", &p, &error));
+    EXPECT_EQ(error.rfind(std::string("hostile.pic: ") + c.reason, 0), 0u) << error;
+    EXPECT_TRUE(p.surfaces.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Image, HostilePictures,
+    ::testing::Values(
+        HostilePicture{"TgaBeyondTheLimit", Tga(2, 8, 17566, 21316, {}),
+                       "picture of 17566 x 21316 pixels is larger than the limit"},
+        HostilePicture{"TgaRawCutShort", Tga(2, 8, 2000, 1000, Bytes(64, 0x7F)),
+                       "picture of 2000 x 1000 pixels needs at least 8000018 bytes, the file holds 82"},
+        HostilePicture{"TgaRunLengthCutShort", Tga(10, 8, 4096, 4096, {0x81, 0, 0, 255, 200}),
+                       "picture of 4096 x 4096 pixels needs at least 655378 bytes, the file holds 23"},
+        HostilePicture{"TgaTooManyPixels", Tga(2, 8, 16000, 16000, {}),
+                       "picture of 16000 x 16000 pixels is larger than the limit"},
+        HostilePicture{"BmpCutShort", Bmp24Header(4000, 4000),
+                       "picture of 4000 x 4000 pixels needs at least"},
+        HostilePicture{"BmpTopDownCutShort", Bmp24Header(3000, -3000),
+                       "picture of 3000 x 3000 pixels needs at least"},
+        HostilePicture{"PngCutShort", PngHeader(6000, 6000), "picture of 6000 x 6000 pixels needs at least"},
+        HostilePicture{"PngBeyondTheLimit", PngHeader(16384, 16384),
+                       "picture of 16384 x 16384 pixels is larger than the limit"},
+        HostilePicture{"JpegCutShort", JpegHeader(8000, 8000),
+                       "picture of 8000 x 8000 pixels needs at least 125000 bytes"}),
+    [](const ::testing::TestParamInfo<HostilePicture>& info) { return std::string(info.param.name); });
+
+TEST(Dds, SurfacesBeyondThePixelLimitAreRefused) {
+    // A cube of six 8192 x 8192 faces: each side is allowed, all six are not.
+    DdsLayout cube;
+    cube.width = cube.height = 8192;
+    cube.fourCC = "DXT1";
+    cube.caps2 = 0x200 | 0xFC00;
+    Bytes b = DdsHeader(cube);
+    image::Picture p;
+    std::string error;
+    EXPECT_FALSE(image::Decode(b.data(), b.size(), &p, &error));
+    EXPECT_EQ(error, "picture of 8192 x 8192 pixels in 6 surfaces is larger than the limit");
 }
 
 // ---- Resampling and colour keys ------------------------------------------------
