@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/ERect.h"
@@ -95,6 +96,8 @@ public:
     // ---- Variables and commands --------------------------------------------
     void SetVariable(const char* name, const char* value, bool fromConfig);
     void StoreVariable(const char* name, float value, uint8_t fromConfig);
+    // Through an index by NoCaseKey of the names StoreVariable gave, so that
+    // a script of many names does not walk the list for each line.
     ConsoleVariable* FindVariable(const char* name);
     ConsoleVariable* AddVariableEntry();
     void FreeVariables();
@@ -185,6 +188,8 @@ private:
     uint32_t m_iStepsDone = 0;
 
     ConsoleVariable* m_pZmienne = nullptr;
+    // The entry FindVariable finds first from the head, by NoCaseKey of its name.
+    std::unordered_map<std::string, ConsoleVariable*> m_VariableIndex;
 
     char m_Lines[NUM_LINES][LINE_LEN] = {};
     char m_szCommandLine[LINE_LEN] = {};

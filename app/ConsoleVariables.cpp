@@ -39,10 +39,8 @@ ConsoleVariable* EConsole::AddVariableEntry() {
 
 ConsoleVariable* EConsole::FindVariable(const char* name) {
     if (!name) return nullptr;
-    for (ConsoleVariable* v = m_pZmienne; v; v = v->pNext) {
-        if (StrCmpNoCase(v->szName, name) == 0) return v;
-    }
-    return nullptr;
+    auto it = m_VariableIndex.find(NoCaseKey(name));
+    return it != m_VariableIndex.end() ? it->second : nullptr;
 }
 
 void EConsole::StoreVariable(const char* name, float value, uint8_t fromConfig) {
@@ -55,9 +53,11 @@ void EConsole::StoreVariable(const char* name, float value, uint8_t fromConfig) 
     std::snprintf(v->szName, sizeof v->szName, "%s", name);
     v->fValue = value;
     v->bFromConfig = fromConfig;
+    m_VariableIndex[NoCaseKey(v->szName)] = v;
 }
 
 void EConsole::FreeVariables() {
+    m_VariableIndex.clear();
     while (m_pZmienne) {
         ConsoleVariable* next = m_pZmienne->pNext;
         delete m_pZmienne;

@@ -319,6 +319,13 @@ int StrCmpNoCase(const char* a, const char* b) {
     }
 }
 
+std::string NoCaseKey(const char* text) {
+    std::string key = text ? text : "";
+    for (char& c : key)
+        c = LowerAscii(c);
+    return key;
+}
+
 bool CharEqualNoCase(char a, char b) {
     return LowerAscii(a) == LowerAscii(b);
 }

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 struct orientation;
 struct D3DXVECTOR3;
@@ -72,6 +73,9 @@ void ParseVector3(const char* text, float* vector);
 bool FileExists(const char* name);
 
 int StrCmpNoCase(const char* a, const char* b);
+// The text with its ASCII capitals lowered: two texts are equal by
+// StrCmpNoCase exactly when their keys are equal (for hashed look-ups).
+std::string NoCaseKey(const char* text);
 bool CharEqualNoCase(char a, char b);
 void StrToLower(char* text);
 int StrStrNoCase(const char* text, const char* part);

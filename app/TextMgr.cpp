@@ -81,6 +81,8 @@ void ETextMgr::Clear() {
 }
 
 void ETextMgr::FreeEntries(bool untrack) {
+    m_ByKey.clear();
+    m_ByKeyNoCase.clear();
     while (strtext* t = m_pTexts) {
         m_pTexts = t->next;
         delete[] t->klucz;
@@ -126,12 +128,13 @@ void ETextMgr::Load() {
         }
         RemoveBlanksBeforeMarks(text);
 
-        for (const strtext* t = m_pTexts; t; t = t->next) {
-            if (StrCmpNoCase(t->klucz, key) == 0) {
-                char report[KEY_LEN + 32];
-                std::snprintf(report, sizeof report, "Duplicate label %s", key);
-                Report(report, "!labels.txt");
-            }
+        // One line for each label read again, however many times it came
+        // before: a line per earlier copy would grow with the square of the
+        // copies.
+        if (m_ByKeyNoCase.count(NoCaseKey(key))) {
+            char report[KEY_LEN + 32];
+            std::snprintf(report, sizeof report, "Duplicate label %s", key);
+            Report(report, "!labels.txt");
         }
         AddEntry(key, text);
     }
@@ -160,22 +163,20 @@ void ETextMgr::AddEntry(const char* key, const char* text) {
     t->next = m_pTexts;
     if (m_pTexts) m_pTexts->prev = t;
     m_pTexts = t;
+    m_ByKey[t->klucz] = t;
+    m_ByKeyNoCase[NoCaseKey(t->klucz)] = t;
 }
 
 const char* ETextMgr::GetText(const char* label) const {
     if (!label) return "";
-    for (const strtext* t = m_pTexts; t; t = t->next) {
-        if (StrCmpNoCase(t->klucz, label) == 0) return t->zawartosc;
-    }
-    return "";
+    auto it = m_ByKeyNoCase.find(NoCaseKey(label));
+    return it != m_ByKeyNoCase.end() ? it->second->zawartosc : "";
 }
 
 strtext* ETextMgr::FindExact(const char* label) const {
     if (!label) return nullptr;
-    for (strtext* t = m_pTexts; t; t = t->next) {
-        if (std::strcmp(t->klucz, label) == 0) return t;
-    }
-    return nullptr;
+    auto it = m_ByKey.find(label);
+    return it != m_ByKey.end() ? it->second : nullptr;
 }
 
 void ETextMgr::ReplaceKeys(char* line, size_t capacity) const {

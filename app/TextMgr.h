@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <string>
 #include <utility>
+#include <unordered_map>
 #include <vector>
 
 struct strtext {
@@ -56,6 +57,11 @@ class ETextMgr {
   private:
     bool m_bHoldReports = false;
     std::vector<std::pair<std::string, std::string>> m_HeldReports; // line, log file ("" the error log)
+    // The entry each look-up finds first from the head (the one read last),
+    // by the exact key and by NoCaseKey, so that neither loading nor a look-up
+    // walks the list.
+    std::unordered_map<std::string, strtext*> m_ByKey;
+    std::unordered_map<std::string, strtext*> m_ByKeyNoCase;
 
     // A line for a log file (null: the error log), held until FlushReports.
     void Report(const char* line, const char* logFile);

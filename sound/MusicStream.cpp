@@ -116,6 +116,10 @@ bool rAddOggStreamToMusicStream(MusicStream* s, const char* fileName) {
         LogFileError("ERROR in rAddOggStreamToMusicStream(): Could not open Ogg file!", fileName);
         return false;
     }
+    if (size > MusicStream::MAX_FILE_BYTES) {
+        LogFileError("ERROR in rAddOggStreamToMusicStream(): Ogg file larger than 64 MB!", fileName);
+        return false;
+    }
     MusicFileSlot& slot = s->Files[s->dwNumFiles];
     slot = MusicFileSlot{};
     slot.Source.pData = new (std::nothrow) uint8_t[size_t(size)];

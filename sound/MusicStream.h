@@ -42,6 +42,8 @@ struct MusicFileSlot {
 
 struct MusicStream {
     static constexpr uint32_t MAX_FILES = 10;
+    // The largest file read into memory: over an hour of music.
+    static constexpr int32_t MAX_FILE_BYTES = 64 << 20;
     static constexpr uint32_t BUFFER_BYTES = 88200;
     static constexpr uint32_t HALF_BYTES = BUFFER_BYTES / 2;
 

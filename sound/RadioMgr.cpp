@@ -67,10 +67,17 @@ bool RadioMgr::LoadRadioFile(const char* fileName) {
         return false;
     }
     RadioDefinition* radio = nullptr;
+    uint32_t radios = 0;
     char line[LINE_LEN + 1];
     while (MoreLines(f, fileName)) {
         ReadLine(f, line, LINE_LEN);
         if (IsKeyword(line, "radio")) {
+            // A definition is a few kilobytes, its line a few bytes.
+            if (radios++ == MAX_FILE_RADIOS) {
+                g_Console.Printf("%s: more than %u radios, the rest of the file is ignored", fileName,
+                                 MAX_FILE_RADIOS);
+                break;
+            }
             radio = new RadioDefinition{};
             CopyCut(radio->szName, GetArgument(line), sizeof radio->szName);
             radio->pNext = m_pRadios;

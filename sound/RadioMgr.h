@@ -57,6 +57,8 @@ class RadioMgr {
   public:
     static constexpr uint32_t MAX_PLAYING = 8;
     static constexpr int LINE_LEN = 256;
+    // The most definitions one file may hold (about 2 MB).
+    static constexpr uint32_t MAX_FILE_RADIOS = 1024;
 
     RadioMgr();
     virtual ~RadioMgr();

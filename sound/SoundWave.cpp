@@ -78,6 +78,11 @@ bool CSoundWave::ReadDataChunk(std::FILE* f, uint32_t size, uint64_t bytesLeft, 
                          static_cast<unsigned long long>(bytesLeft));
         size = uint32_t(bytesLeft);
     }
+    if (size > MAX_DATA_BYTES) {
+        g_Console.Printf("%s: \"data\" chunk of %u bytes, more than the %u a sound can hold", fileName, size,
+                         MAX_DATA_BYTES);
+        return false;
+    }
     m_pReadedWaveData = new uint8_t[size ? size : 1];
     soundworld::Track("m_pReadedWaveData");
     m_dwSize = uint32_t(std::fread(m_pReadedWaveData, 1, size, f));

@@ -10,7 +10,7 @@
 // cache load are logged and answered with false; a failed load leaves its
 // slot empty. The reader never reads past the file: a "data" chunk is cut to
 // the bytes the file holds, and a "fmt " chunk shorter than its 16 fixed bytes
-// is refused.
+// is refused, as is a "data" chunk larger than a sound buffer takes.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +21,8 @@
 class CSoundWave {
   public:
     static constexpr int NAME_LEN = 260;
+    // The most sample bytes a wave may hold: what one sound buffer takes.
+    static constexpr uint32_t MAX_DATA_BYTES = 0x0FFFFFFF;
 
     CSoundWave();
     ~CSoundWave();

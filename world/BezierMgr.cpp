@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <unordered_map>
 
 #include "app/Console.h"
 #include "app/Debug.h"
@@ -82,9 +83,16 @@ bool BezierMgr::LoadFile(const char* fileName) {
     if (!f) return false;
     char line[257];
     BezierNode* node = nullptr;
+    uint32_t nodes = 0;
     while (MoreLines(f, fileName)) {
         ReadLine(f, line, 256);
         if (IsKeyword(line, "bezier_node")) {
+            // A node is a few kilobytes, its line a few bytes.
+            if (nodes++ == BezierMgr::MAX_FILE_NODES) {
+                g_Console.Printf("%s: more than %u Bezier nodes, the rest of the file is ignored", fileName,
+                                 BezierMgr::MAX_FILE_NODES);
+                break;
+            }
             node = AllocNode();
             safe_string_copy("bezier_node", sizeof node->szName, node->szName, GetArgument(line));
             continue;
@@ -136,9 +144,15 @@ bool BezierMgr::LoadFile(const char* fileName) {
 }
 
 void BezierMgr::LinkAndSample() {
-    // Each node's next node is the first one in the list with its number.
+    // Each node's next node is the first one in the list with its number,
+    // found through a table made once rather than a walk per node.
+    std::unordered_map<uint32_t, BezierNode*> byNr;
     for (BezierNode* n = m_pFirst; n; n = n->pNext)
-        n->pNextInPath = FindNodeByNr(n->dwNextNr);
+        byNr.emplace(n->nr, n);
+    for (BezierNode* n = m_pFirst; n; n = n->pNext) {
+        auto it = byNr.find(n->dwNextNr);
+        n->pNextInPath = it != byNr.end() ? it->second : nullptr;
+    }
     m_dwNumPoints = 0;
     for (BezierNode* n = m_pFirst; n; n = n->pNext) {
         SampleNode(n);

@@ -55,6 +55,9 @@ struct BezierNode {
 
 class BezierMgr {
   public:
+    // The most nodes one path file may hold (about 48 MB of nodes).
+    static constexpr uint32_t MAX_FILE_NODES = 16384;
+
     virtual ~BezierMgr();
 
     // Parses the path file, links each node to its next node by number,

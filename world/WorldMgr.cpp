@@ -269,6 +269,11 @@ bool EWorldMgr::LoadWorld(const char* fileName) {
     const long long size = os::FileSize(fileName);
     if (size < 0) return cannotRead("not a file");
     if (size == 0) return false;
+    if (size > MAX_FILE_BYTES) {
+        g_Console.Printf("%s: world file of %lld bytes, more than the %ld allowed", fileName, size, MAX_FILE_BYTES);
+        m_bLoadError = 1;
+        return false;
+    }
     std::unique_ptr<char[]> data(new (std::nothrow) char[size]);
     if (!data) return false;
     f = os::OpenFile(fileName, "rb");

@@ -61,6 +61,8 @@ class EWorldMgr {
     static constexpr int ERROR_LINE_LEN = 128;
     // The line buffer also holds a line whose labels were replaced.
     static constexpr int LINE_BUFFER = 4096;
+    // The largest world file read into memory.
+    static constexpr long MAX_FILE_BYTES = 256L << 20;
 
     EWorldMgr();
     virtual ~EWorldMgr();

@@ -227,6 +227,14 @@ bool ReadBytes(std::string_view name, size_t limit, std::vector<uint8_t>* data, 
 
 bool LoadFile(std::string_view name, Picture* out, std::string* error, const DecodeOptions& options) {
     *out = Picture();
+    // Even a picture at the size limit compresses to less.
+    constexpr long long kMaxFileBytes = 512LL << 20;
+    if (const long long size = os::FileSize(name); size > kMaxFileBytes) {
+        if (error)
+            *error = std::string(name) + ": " + std::to_string(size) + " bytes, more than the " +
+                     std::to_string(kMaxFileBytes) + " a picture file may have";
+        return false;
+    }
     std::vector<uint8_t> data;
     if (!ReadBytes(name, SIZE_MAX, &data, error)) return false;
     std::string what;

@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 #include <utility>
 
 #include "platform/math/Math.h"
@@ -23,6 +24,10 @@ struct Token {
 };
 
 constexpr int kMaxFrameDepth = 64;
+// The largest mesh file read into memory.
+constexpr long long kMaxFileBytes = 256LL << 20;
+// The longest path a texture may have; every material holds a copy.
+constexpr size_t kMaxTextureName = 259;
 
 
 bool IsNameStart(char c) {
@@ -274,7 +279,8 @@ class Parser {
             if (!OpenObject(&t, &name)) return false;
             XMaterial m;
             if (!ParseMaterialBody(&m)) return false;
-            materials_.emplace_back(std::string(name), std::move(m));
+            // A later material of the same name replaces the earlier one.
+            materials_[std::string(name)] = std::move(m);
             return true;
         }
         return SkipObject();
@@ -478,17 +484,17 @@ class Parser {
             if (tok_.kind == Tok::LBrace) {
                 std::string_view ref;
                 if (!Reference(&ref)) return false;
-                const XMaterial* found = nullptr;
-                for (const auto& [n, mat] : materials_)
-                    if (n == ref) found = &mat;
-                if (!found)
+                if (materials->size() >= numMaterials) return TooManyMaterials(numMaterials);
+                auto found = materials_.find(std::string(ref));
+                if (found == materials_.end())
                     return Fail("mesh \"%s\": material \"%.*s\" is not defined", meshName_.c_str(),
                                 int(ref.size()), ref.data());
-                materials->push_back(*found);
+                materials->push_back(found->second);
                 continue;
             }
             if (tok_.kind != Tok::Name) return Unexpected("a material or '}'");
             if (os::EqualNoCase(tok_.text, "Material")) {
+                if (materials->size() >= numMaterials) return TooManyMaterials(numMaterials);
                 std::string_view t, n;
                 if (!OpenObject(&t, &n)) return false;
                 XMaterial mat;
@@ -502,6 +508,12 @@ class Parser {
             return Fail("mesh \"%s\": %zu materials given, %u declared", meshName_.c_str(), materials->size(),
                         numMaterials);
         return true;
+    }
+
+    // Checked as each material comes, so that references to one material
+    // cannot copy it without end.
+    bool TooManyMaterials(uint32_t numMaterials) {
+        return Fail("mesh \"%s\": more materials given than the %u declared", meshName_.c_str(), numMaterials);
     }
 
     bool ParseMaterialBody(XMaterial* m) {
@@ -520,6 +532,9 @@ class Parser {
                 if (!OpenObject(&t, &n)) return false;
                 SkipSeparators();
                 if (tok_.kind != Tok::String) return Unexpected("a texture file name");
+                if (tok_.text.size() > kMaxTextureName)
+                    return Fail("texture file name of %zu characters, at most %zu allowed", tok_.text.size(),
+                                kMaxTextureName);
                 m->textureFile = Unescape(tok_.text);
                 Advance();
                 if (!CloseObject()) return false;
@@ -546,7 +561,7 @@ class Parser {
     Token tok_;
     std::string error_;
     std::string meshName_;
-    std::vector<std::pair<std::string, XMaterial>> materials_; // top-level, for references
+    std::unordered_map<std::string, XMaterial> materials_; // top-level, by name, for references
 };
 
 } // namespace
@@ -563,6 +578,13 @@ bool ReadXFile(std::string_view fileName, XFile* out, std::string* error) {
     std::FILE* f = os::OpenFile(fileName, "rb");
     if (!f) {
         if (error) *error = std::string(fileName) + ": cannot be opened";
+        return false;
+    }
+    if (const long long size = os::FileSize(fileName); size > kMaxFileBytes) {
+        std::fclose(f);
+        if (error)
+            *error = std::string(fileName) + ": " + std::to_string(size) + " bytes, more than the " +
+                     std::to_string(kMaxFileBytes) + " a mesh file may have";
         return false;
     }
     std::string bytes;

@@ -651,6 +651,33 @@ TEST_F(ConsoleVariablesTest, ZtCfgLinesSetVariablesFromConfigAndTheScaleFactors)
     DrawShadows = savedShadows;
 }
 
+// A script of many names: each is stored once and found by any spelling of
+// its letters; a name longer than the entry keeps is stored cut and is never
+// found by its full spelling, so each line of it adds an entry.
+TEST_F(ConsoleVariablesTest, ManyNamesAreEachStoredOnceAndFound) {
+    constexpr int kNames = 4000;
+    std::string script;
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < kNames; ++i)
+            script += "Name" + std::to_string(i) + " " + std::to_string(i + round) + "\n";
+    const std::string longName(200, 'L');
+    script += longName + " 1\n" + longName + " 2\n";
+    Write("many.cfg", script);
+    console_->ExecFile("many.cfg");
+    for (int i = 0; i < kNames; i += 397)
+        EXPECT_FLOAT_EQ(Value(("NAME" + std::to_string(i)).c_str()), float(i + 1)) << i;
+    size_t entries = 0, cut = 0;
+    for (const ConsoleVariable* v = console_->Variables(); v; v = v->pNext) {
+        ++entries;
+        cut += std::string(v->szName) == longName.substr(0, sizeof v->szName - 1);
+    }
+    EXPECT_EQ(cut, 2u);
+    EXPECT_EQ(console_->FindVariable(longName.c_str()), nullptr);
+    ASSERT_NE(console_->FindVariable(longName.substr(0, 127).c_str()), nullptr);
+    EXPECT_FLOAT_EQ(console_->FindVariable(longName.substr(0, 127).c_str())->fValue, 2.0f);
+    EXPECT_GE(entries, size_t(kNames) + 2);
+}
+
 TEST_F(ConsoleVariablesTest, MissingFilesAndEmptyNamesRunNothing) {
     const float sx = g_f2DScaleX;
     console_->ExecFile("missing.cfg");

@@ -128,8 +128,27 @@ TEST_F(TextTable, DuplicateLabelsAreReportedAndTheLaterWins) {
     LoadTable(">X first\n>Y other\n>x second\n>X third\n");
     EXPECT_STREQ(table_->GetText(">X"), "third");
     EXPECT_STREQ(table_->FindExact(">x")->zawartosc, "second");
-    // ">X third" equals both earlier spellings without regard to case.
-    EXPECT_EQ(ReadFile("!labels.txt"), "Duplicate label >x\nDuplicate label >X\nDuplicate label >X\n");
+    // One line per label read again: ">X third" equals both earlier
+    // spellings without regard to case, and is reported once.
+    EXPECT_EQ(ReadFile("!labels.txt"), "Duplicate label >x\nDuplicate label >X\n");
+}
+
+// Many copies of one label: a line for each copy after the first, not one
+// per pair of copies (which grows with the square of the copies), and the
+// last copy wins.
+TEST_F(TextTable, ManyCopiesOfALabelGiveOneReportLineEach) {
+    constexpr int kCopies = 3000;
+    std::string file;
+    for (int i = 0; i < kCopies; ++i)
+        file += (i % 2 ? ">Same " : ">SAME ") + std::to_string(i) + "\n";
+    LoadTable(file);
+    EXPECT_STREQ(table_->GetText(">same"), std::to_string(kCopies - 1).c_str());
+    EXPECT_STREQ(table_->FindExact(">SAME")->zawartosc, std::to_string(kCopies - 2).c_str());
+    std::string expected;
+    for (int i = 1; i < kCopies; ++i)
+        expected += i % 2 ? "Duplicate label >Same\n" : "Duplicate label >SAME\n";
+    EXPECT_EQ(ReadFile("!labels.txt"), expected);
+    EXPECT_EQ(Keys().size(), size_t(kCopies));
 }
 
 TEST_F(TextTable, MissingOrEmptyFileGivesAnEmptyTable) {

@@ -214,7 +214,21 @@ INSTANTIATE_TEST_SUITE_P(
                                 "TextureFilename { \"abc } } }"),
                 "unterminated string"},
         BadCase{"SkippedObjectUnclosed", "xof 0303txt 0032\nAnimationSet A { Animation { ", "'}' missing"},
-        BadCase{"FramesTooDeep", Nested(80), "frames nested deeper than 64"}),
+        BadCase{"FramesTooDeep", Nested(80), "frames nested deeper than 64"},
+        // One material referenced far more often than declared: each reference
+        // would copy it, texture name and all.
+        BadCase{"MoreReferencesThanDeclared",
+                "xof 0303txt 0032\nMaterial Red { 1;0;0;1;; 0; 0;0;0;; 0;0;0;; }\nMesh M {\n" + kTri +
+                    "MeshMaterialList { 1; 1; 0;; {Red} {Red} {Red} {Red} }\n}\n",
+                "more materials given than the 1 declared"},
+        BadCase{"MoreMaterialsThanDeclared",
+                MeshText(kTri + "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } "
+                                "Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } }"),
+                "more materials given than the 1 declared"},
+        BadCase{"TextureNameTooLong",
+                MeshText(kTri + "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; "
+                                "TextureFilename { \"" + std::string(300, 'a') + "\"; } } }"),
+                "texture file name of 300 characters, at most 259 allowed"}),
     [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.name; });
 
 TEST(XFileTest, ErrorNamesTheLine) {
