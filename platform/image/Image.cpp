@@ -80,6 +80,28 @@ uint64_t LeastFileBytes(FileFormat format, const uint8_t* d, size_t size, uint64
     }
 }
 
+// stb_image writes past its Huffman tables when a DHT segment declares more
+// than 256 codes in one table. Every FF C4 of the file is taken for a DHT
+// segment and its tables are walked as the decoder walks them (bytes past
+// the end read 0), so no such table reaches it.
+bool JpegHuffmanTablesFit(const uint8_t* d, size_t size) {
+    auto at = [&](size_t i) -> uint32_t { return i < size ? d[i] : 0; };
+    for (size_t p = 0; p + 1 < size; ++p) {
+        if (d[p] != 0xFF || d[p + 1] != 0xC4) continue;
+        int64_t left = int64_t(at(p + 2) << 8 | at(p + 3)) - 2;
+        size_t q = p + 4;
+        while (left > 0) {
+            uint32_t codes = 0;
+            for (size_t i = 1; i <= 16; ++i)
+                codes += at(q + i);
+            if (codes > 256) return false;
+            q += 17 + codes;
+            left -= 17 + int64_t(codes);
+        }
+    }
+    return true;
+}
+
 bool CheckDeclaredSize(FileFormat format, const uint8_t* data, size_t size, uint32_t w, uint32_t h,
                        std::string* error) {
     const std::string dims = std::to_string(w) + " x " + std::to_string(h);
@@ -98,6 +120,10 @@ bool CheckDeclaredSize(FileFormat format, const uint8_t* data, size_t size, uint
 }
 
 bool DecodeStb(const uint8_t* data, size_t size, FileFormat format, Picture* out, std::string* error) {
+    if (format == FileFormat::Jpg && !JpegHuffmanTablesFit(data, size)) {
+        if (error) *error = "cannot decode picture (Huffman table of more than 256 codes)";
+        return false;
+    }
     uint32_t w = 0, h = 0;
     const char* failure = "";
     if (!StbInfo(data, size, &w, &h, &failure)) {

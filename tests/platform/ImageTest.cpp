@@ -412,6 +412,16 @@ Bytes JpegHeader(uint16_t w, uint16_t h) {
     return {0xFF, 0xD8, 0xFF, 0xC0, 0, 11, 8, uint8_t(h >> 8), uint8_t(h), uint8_t(w >> 8), uint8_t(w), 1, 1, 0x11, 0};
 }
 
+// A JPEG whose Huffman table declares 300 codes (the decoder's table holds 256).
+Bytes JpegOverfullHuffmanTable() {
+    Bytes b = {0xFF, 0xD8, 0xFF, 0xC4, 0x01, 0x3F, 0x00};
+    const uint8_t counts[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 44, 255};
+    b.insert(b.end(), counts, counts + 16);
+    b.resize(b.size() + 300, 0x11);
+    b.insert(b.end(), {0xFF, 0xD9});
+    return b;
+}
+
 struct HostilePicture {
     const char* name;
     Bytes file;
@@ -458,7 +468,9 @@ INSTANTIATE_TEST_SUITE_P(
         HostilePicture{"PngBeyondTheLimit", PngHeader(16384, 16384),
                        "picture of 16384 x 16384 pixels is larger than the limit"},
         HostilePicture{"JpegCutShort", JpegHeader(8000, 8000),
-                       "picture of 8000 x 8000 pixels needs at least 125000 bytes"}),
+                       "picture of 8000 x 8000 pixels needs at least 125000 bytes"},
+        HostilePicture{"JpegOverfullHuffmanTable", JpegOverfullHuffmanTable(),
+                       "cannot decode picture (Huffman table of more than 256 codes)"}),
     [](const ::testing::TestParamInfo<HostilePicture>& info) { return std::string(info.param.name); });
 
 TEST(Dds, SurfacesBeyondThePixelLimitAreRefused) {
