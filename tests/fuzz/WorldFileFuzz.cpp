@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "game/GameStart.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/world/WorldReset.h"
 #include "world/WorldMgr.h"
@@ -22,7 +23,8 @@ void AtExit() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool prepared = (fuzz::PrepareDataDirectory({"worlds"}, {"models"}), std::atexit(AtExit), true);
+    static bool prepared =
+        (fuzz::PrepareDataDirectory({"worlds"}, {"models"}), StartGameLayers(), std::atexit(AtExit), true);
     (void)prepared;
     wftest::ClearWorld();
     g_WorldMgr.ProcessWorldData(reinterpret_cast<const char*>(data), size, "worlds\\fuzz.w");
