@@ -81,13 +81,17 @@ uint64_t LeastFileBytes(FileFormat format, const uint8_t* d, size_t size, uint64
 }
 
 // stb_image writes past its Huffman tables when a DHT segment declares more
-// than 256 codes in one table. Every FF C4 of the file is taken for a DHT
-// segment and its tables are walked as the decoder walks them (bytes past
-// the end read 0), so no such table reaches it.
+// than 256 codes in one table. Every FF C4 of the file outside the tables
+// already walked is taken for a DHT segment, and its tables are walked as
+// the decoder walks them (bytes past the end read 0), so no such table
+// reaches it; each byte is walked once.
 bool JpegHuffmanTablesFit(const uint8_t* d, size_t size) {
     auto at = [&](size_t i) -> uint32_t { return i < size ? d[i] : 0; };
-    for (size_t p = 0; p + 1 < size; ++p) {
-        if (d[p] != 0xFF || d[p + 1] != 0xC4) continue;
+    for (size_t p = 0; p + 1 < size;) {
+        if (d[p] != 0xFF || d[p + 1] != 0xC4) {
+            ++p;
+            continue;
+        }
         int64_t left = int64_t(at(p + 2) << 8 | at(p + 3)) - 2;
         size_t q = p + 4;
         while (left > 0) {
@@ -98,6 +102,7 @@ bool JpegHuffmanTablesFit(const uint8_t* d, size_t size) {
             q += 17 + codes;
             left -= 17 + int64_t(codes);
         }
+        p = q;
     }
     return true;
 }
