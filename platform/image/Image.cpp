@@ -28,7 +28,11 @@ FileFormat Sniff(const uint8_t* data, size_t size) {
     if (StartsWith(data, size, "DDS ")) return FileFormat::Dds;
     if (StartsWith(data, size, "BM")) return FileFormat::Bmp;
     if (StartsWith(data, size, "\x89PNG")) return FileFormat::Png;
-    if (StartsWith(data, size, "\xFF\xD8")) return FileFormat::Jpg;
+    // A JPEG's first marker may follow fill bytes 0xFF, as in any marker.
+    size_t fill = 0;
+    while (fill < size && data[fill] == 0xFF)
+        ++fill;
+    if (fill > 0 && fill < size && data[fill] == 0xD8) return FileFormat::Jpg;
     return FileFormat::Tga;
 }
 
@@ -81,17 +85,15 @@ uint64_t LeastFileBytes(FileFormat format, const uint8_t* d, size_t size, uint64
 }
 
 // stb_image writes past its Huffman tables when a DHT segment declares more
-// than 256 codes in one table. Every FF C4 of the file outside the tables
-// already walked is taken for a DHT segment, and its tables are walked as
-// the decoder walks them (bytes past the end read 0), so no such table
-// reaches it; each byte is walked once.
+// than 256 codes in one table. Every FF C4 of the file is taken for a DHT
+// segment (the decoder may reach one inside another's tables) and its tables
+// are walked as the decoder walks them, bytes past the end reading 0. A walk
+// ends at its segment's length and at the first table of more than 256 codes,
+// so it stays short wherever such segments can be dense.
 bool JpegHuffmanTablesFit(const uint8_t* d, size_t size) {
     auto at = [&](size_t i) -> uint32_t { return i < size ? d[i] : 0; };
-    for (size_t p = 0; p + 1 < size;) {
-        if (d[p] != 0xFF || d[p + 1] != 0xC4) {
-            ++p;
-            continue;
-        }
+    for (size_t p = 0; p + 1 < size; ++p) {
+        if (d[p] != 0xFF || d[p + 1] != 0xC4) continue;
         int64_t left = int64_t(at(p + 2) << 8 | at(p + 3)) - 2;
         size_t q = p + 4;
         while (left > 0) {
@@ -102,7 +104,6 @@ bool JpegHuffmanTablesFit(const uint8_t* d, size_t size) {
             q += 17 + codes;
             left -= 17 + int64_t(codes);
         }
-        p = q;
     }
     return true;
 }
