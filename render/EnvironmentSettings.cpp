@@ -2,6 +2,7 @@
 
 #include "app/Console.h"
 #include "app/Orientation.h"
+#include "platform/os/Number.h"
 #include "render/PostProcess.h"
 #include "render/SkyShadowMap.h"
 #include "world/Camera.h"
@@ -13,7 +14,8 @@ namespace {
 
 // Replaces the channel at `shift` of a packed colour (channel rule above).
 uint32_t WithChannel(uint32_t color, float value, int shift) {
-    uint32_t channel = uint32_t(int32_t(value)) & 0xFFu;
+    // A value from data may be beyond any integer: cut to the int range first.
+    uint32_t channel = uint32_t(os::ClampToInt(value)) & 0xFFu;
     uint32_t rgb = color & 0x00FFFFFFu;
     return (rgb & ~(0xFFu << shift)) | (channel << shift);
 }

@@ -483,6 +483,9 @@ TEST_F(ConsoleVariablesTest, ColourRowsSetChannelsOfSetZero) {
         {"skylightg", "2", 0x090000, 0x0A141E, 0x010200},
         {"skylightb", "256", 0x090000, 0x0A141E, 0x010200},
         {"SkyLight", "7 8 9", 0x090000, 0x0A141E, 0x070809},
+        // Beyond every integer: cut to the int range, whose low 8 bits are kept.
+        {"ambientr", "99999999999999999999999999999999999999999", 0x090000, 0xFF141E, 0x070809},
+        {"fogb", "-99999999999999999999999999999999999999999", 0x090000, 0xFF141E, 0x070809},
     };
     g_EnvironmentSettings.SetFogColor(0, 0);
     g_EnvironmentSettings.SetAmbientColor(0, 0);
