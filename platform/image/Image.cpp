@@ -108,12 +108,36 @@ bool JpegHuffmanTablesFit(const uint8_t* d, size_t size) {
     return true;
 }
 
+uint32_t Be32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+// stb_image takes the memory a PNG chunk declares before it reads the chunk:
+// every chunk's length (with its type and checksum) must fit in what is left
+// of the file. The declared length, 0 when all fit.
+uint64_t PngChunkBeyondTheFile(const uint8_t* d, size_t size) {
+    for (size_t p = 8; p + 8 <= size;) {
+        const uint64_t length = Be32(d + p);
+        if (length + 12 > size - p) return length;
+        if (std::memcmp(d + p + 4, "IEND", 4) == 0) break;
+        p += size_t(length) + 12;
+    }
+    return 0;
+}
+
 bool CheckDeclaredSize(FileFormat format, const uint8_t* data, size_t size, uint32_t w, uint32_t h,
                        std::string* error) {
     const std::string dims = std::to_string(w) + " x " + std::to_string(h);
     if (w > kMaxSide || h > kMaxSide || uint64_t(w) * h > kMaxPixels) {
         if (error) *error = "picture of " + dims + " pixels is larger than the limit";
         return false;
+    }
+    if (format == FileFormat::Png) {
+        if (const uint64_t chunk = PngChunkBeyondTheFile(data, size)) {
+            if (error)
+                *error = "PNG chunk of " + std::to_string(chunk) + " bytes, the file holds " + std::to_string(size);
+            return false;
+        }
     }
     const uint64_t least = LeastFileBytes(format, data, size, w, h);
     if (least > size) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ostream>
@@ -407,6 +408,15 @@ Bytes PngHeader(uint32_t w, uint32_t h) {
     return b;
 }
 
+// A small PNG whose data chunk declares two gigabytes.
+Bytes PngHugeChunk() {
+    Bytes b = PngHeader(8, 6);
+    Bytes chunk;
+    PutBe32(chunk, 0x7FFFFFF0);
+    std::copy(chunk.begin(), chunk.end(), b.begin() + 33);
+    return b;
+}
+
 // A JPEG that ends after its frame header: one component of w x h pixels.
 Bytes JpegHeader(uint16_t w, uint16_t h) {
     return {0xFF, 0xD8, 0xFF, 0xC0, 0, 11, 8, uint8_t(h >> 8), uint8_t(h), uint8_t(w >> 8), uint8_t(w), 1, 1, 0x11, 0};
@@ -467,6 +477,8 @@ INSTANTIATE_TEST_SUITE_P(
         HostilePicture{"PngCutShort", PngHeader(6000, 6000), "picture of 6000 x 6000 pixels needs at least"},
         HostilePicture{"PngBeyondTheLimit", PngHeader(16384, 16384),
                        "picture of 16384 x 16384 pixels is larger than the limit"},
+        HostilePicture{"PngChunkBeyondTheFile", PngHugeChunk(),
+                       "PNG chunk of 2147483632 bytes, the file holds 59"},
         HostilePicture{"JpegCutShort", JpegHeader(8000, 8000),
                        "picture of 8000 x 8000 pixels needs at least 125000 bytes"},
         HostilePicture{"JpegOverfullHuffmanTable", JpegOverfullHuffmanTable(),
