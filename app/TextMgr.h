@@ -14,8 +14,8 @@
 
 #include <cstddef>
 #include <string>
-#include <utility>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 struct strtext {

@@ -270,7 +270,8 @@ bool EWorldMgr::LoadWorld(const char* fileName) {
     if (size < 0) return cannotRead("not a file");
     if (size == 0) return false;
     if (size > MAX_FILE_BYTES) {
-        g_Console.Printf("%s: world file of %lld bytes, more than the %ld allowed", fileName, size, MAX_FILE_BYTES);
+        g_Console.Printf("%s: world file of %lld bytes, more than the %ld allowed", fileName, size,
+                         MAX_FILE_BYTES);
         m_bLoadError = 1;
         return false;
     }

@@ -234,8 +234,9 @@ bool ReadHeader(const uint8_t* data, size_t size, Header* out, std::string* erro
     for (uint32_t level = 0; level < levels; ++level)
         pixels += uint64_t(LevelSize(width, level)) * LevelSize(height, level) * faces;
     if (pixels > kMaxPixels) {
-        return Fail(error, "picture of " + std::to_string(width) + " x " + std::to_string(height) + " pixels in " +
-                               std::to_string(faces * levels) + " surfaces is larger than the limit");
+        return Fail(error, "picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                               " pixels in " + std::to_string(faces * levels) +
+                               " surfaces is larger than the limit");
     }
     out->width = width;
     out->height = height;

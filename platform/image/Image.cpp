@@ -135,7 +135,8 @@ bool CheckDeclaredSize(FileFormat format, const uint8_t* data, size_t size, uint
     if (format == FileFormat::Png) {
         if (const uint64_t chunk = PngChunkBeyondTheFile(data, size)) {
             if (error)
-                *error = "PNG chunk of " + std::to_string(chunk) + " bytes, the file holds " + std::to_string(size);
+                *error = "PNG chunk of " + std::to_string(chunk) + " bytes, the file holds " +
+                         std::to_string(size);
             return false;
         }
     }

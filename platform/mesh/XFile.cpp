@@ -29,7 +29,6 @@ constexpr long long kMaxFileBytes = 256LL << 20;
 // The longest path a texture may have; every material holds a copy.
 constexpr size_t kMaxTextureName = 259;
 
-
 bool IsNameStart(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
 }
@@ -513,7 +512,8 @@ class Parser {
     // Checked as each material comes, so that references to one material
     // cannot copy it without end.
     bool TooManyMaterials(uint32_t numMaterials) {
-        return Fail("mesh \"%s\": more materials given than the %u declared", meshName_.c_str(), numMaterials);
+        return Fail("mesh \"%s\": more materials given than the %u declared", meshName_.c_str(),
+                    numMaterials);
     }
 
     bool ParseMaterialBody(XMaterial* m) {

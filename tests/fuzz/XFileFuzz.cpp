@@ -9,7 +9,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     mesh::XFile file;
     std::string error;
-    if (!mesh::ParseXFile(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.x", &file, &error))
+    if (!mesh::ParseXFile(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.x", &file,
+                          &error))
         return 0;
     for (const mesh::XMesh& m : file.meshes)
         mesh::FrameWorldMatrix(file, m.frame);

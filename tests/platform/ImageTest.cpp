@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <ostream>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -371,7 +371,7 @@ TEST_F(ImageFiles, MissingOrBrokenFilesNameTheFile) {
 
 Bytes Bmp24Header(int32_t w, int32_t h) {
     Bytes b = {'B', 'M'};
-    Put32(b, 0);  // file size, not trusted
+    Put32(b, 0); // file size, not trusted
     Put32(b, 0);
     Put32(b, 54); // pixel data offset
     Put32(b, 40);
@@ -419,7 +419,8 @@ Bytes PngHugeChunk() {
 
 // A JPEG that ends after its frame header: one component of w x h pixels.
 Bytes JpegHeader(uint16_t w, uint16_t h) {
-    return {0xFF, 0xD8, 0xFF, 0xC0, 0, 11, 8, uint8_t(h >> 8), uint8_t(h), uint8_t(w >> 8), uint8_t(w), 1, 1, 0x11, 0};
+    return {0xFF,       0xD8, 0xFF, 0xC0, 0, 11, 8, uint8_t(h >> 8), uint8_t(h), uint8_t(w >> 8),
+            uint8_t(w), 1,    1,    0x11, 0};
 }
 
 // A JPEG whose Huffman table declares 300 codes (the decoder's table holds 256).

@@ -226,8 +226,10 @@ INSTANTIATE_TEST_SUITE_P(
                                 "Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } }"),
                 "more materials given than the 1 declared"},
         BadCase{"TextureNameTooLong",
-                MeshText(kTri + "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; "
-                                "TextureFilename { \"" + std::string(300, 'a') + "\"; } } }"),
+                MeshText(kTri +
+                         "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; "
+                         "TextureFilename { \"" +
+                         std::string(300, 'a') + "\"; } } }"),
                 "texture file name of 300 characters, at most 259 allowed"}),
     [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.name; });
 

@@ -28,7 +28,8 @@ TEST_F(HostileWorldFiles, AWorldFileBeyondTheLimitIsRefused) {
     MarkConsole();
     EXPECT_FALSE(g_WorldMgr.LoadWorld("worlds\\huge.w"));
     EXPECT_TRUE(g_WorldMgr.m_bLoadError);
-    EXPECT_TRUE(PrintedLine("worlds\\huge.w: world file of 268435457 bytes, more than the 268435456 allowed"));
+    EXPECT_TRUE(
+        PrintedLine("worlds\\huge.w: world file of 268435457 bytes, more than the 268435456 allowed"));
 }
 
 // Nodes beyond the limit are left out; those read link by number through
