@@ -150,18 +150,24 @@ bool CheckDeclaredSize(FileFormat format, const uint8_t* data, size_t size, uint
     return true;
 }
 
-bool DecodeStb(const uint8_t* data, size_t size, FileFormat format, Picture* out, std::string* error) {
+// The header of a file for stb_image, read only when the library can read
+// it safely.
+bool StbHeader(const uint8_t* data, size_t size, FileFormat format, StbPicture* info, std::string* error) {
     if (format == FileFormat::Jpg && !JpegHuffmanTablesFit(data, size)) {
         if (error) *error = "cannot decode picture (Huffman table of more than 256 codes)";
         return false;
     }
-    uint32_t w = 0, h = 0;
-    const char* failure = "";
-    if (!StbInfo(data, size, &w, &h, &failure)) {
-        if (error) *error = std::string("cannot decode picture (") + failure + ")";
+    if (!StbInfo(data, size, info)) {
+        if (error) *error = std::string("cannot decode picture (") + info->failure + ")";
         return false;
     }
-    if (!CheckDeclaredSize(format, data, size, w, h, error)) return false;
+    return true;
+}
+
+bool DecodeStb(const uint8_t* data, size_t size, FileFormat format, Picture* out, std::string* error) {
+    StbPicture info;
+    if (!StbHeader(data, size, format, &info, error)) return false;
+    if (!CheckDeclaredSize(format, data, size, info.width, info.height, error)) return false;
     StbPicture p;
     if (!StbDecode(data, size, &p)) {
         if (error) *error = std::string("cannot decode picture (") + p.failure + ")";
@@ -252,10 +258,7 @@ bool ReadInfo(const uint8_t* data, size_t size, Info* out, std::string* error) {
     const FileFormat format = Sniff(data, size);
     if (format == FileFormat::Dds) return ReadDdsInfo(data, size, out, error);
     StbPicture p;
-    if (!StbInfo(data, size, &p)) {
-        if (error) *error = std::string("cannot decode picture (") + p.failure + ")";
-        return false;
-    }
+    if (!StbHeader(data, size, format, &p, error)) return false;
     out->format = format;
     out->width = p.width;
     out->height = p.height;

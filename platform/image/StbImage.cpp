@@ -25,24 +25,6 @@ namespace image {
 
 static_assert(STBI_MAX_DIMENSIONS == kMaxSide);
 
-bool StbInfo(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height, const char** failure) {
-    if (!data || size == 0 || size > size_t(INT_MAX)) {
-        *failure = "no data";
-        return false;
-    }
-    int w = 0, h = 0, n = 0;
-    // A top-down BMP declares a negative height.
-    const bool known = stbi_info_from_memory(data, int(size), &w, &h, &n) != 0;
-    if (known && h < 0 && h != INT_MIN) h = -h;
-    if (!known || w <= 0 || h <= 0) {
-        *failure = stbi_failure_reason();
-        return false;
-    }
-    *width = uint32_t(w);
-    *height = uint32_t(h);
-    return true;
-}
-
 bool StbDecode(const uint8_t* data, size_t size, StbPicture* out) {
     *out = StbPicture();
     if (!data || size == 0 || size > size_t(INT_MAX)) {
@@ -70,8 +52,11 @@ bool StbInfo(const uint8_t* data, size_t size, StbPicture* out) {
         return false;
     }
     int w = 0, h = 0, n = 0;
-    if (!stbi_info_from_memory(data, int(size), &w, &h, &n)) {
-        out->failure = stbi_failure_reason();
+    // A top-down BMP declares a negative height.
+    const bool known = stbi_info_from_memory(data, int(size), &w, &h, &n) != 0;
+    if (known && h < 0 && h != INT_MIN) h = -h;
+    if (!known || w <= 0 || h <= 0) {
+        out->failure = known ? "bad size" : stbi_failure_reason();
         return false;
     }
     out->width = uint32_t(w);

@@ -16,11 +16,9 @@ struct StbPicture {
     const char* failure = "";
 };
 
-// The size and channel count a file declares, read from its header alone.
-bool StbInfo(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height, const char** failure);
-
 bool StbDecode(const uint8_t* data, size_t size, StbPicture* out);
-// The size and channels only (rgba stays empty).
+// The size and channels the file declares, from its header alone (rgba
+// stays empty).
 bool StbInfo(const uint8_t* data, size_t size, StbPicture* out);
 
 } // namespace image

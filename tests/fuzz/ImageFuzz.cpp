@@ -9,8 +9,11 @@
 #include "platform/image/Image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    image::Picture picture;
     std::string error;
+    // The header alone, as the texture registry reads it when it scans.
+    image::Info info;
+    image::ReadInfo(data, size, &info, &error);
+    image::Picture picture;
     if (!image::Decode(data, size, &picture, &error)) return 0;
     // What the texture loader does next: the first surface at another size.
     image::Image small = image::Resample(picture.surfaces[0], 7, 5);
