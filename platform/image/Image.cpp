@@ -44,15 +44,16 @@ uint32_t Le32(const uint8_t* p) {
 }
 
 // The least number of bytes a file of the format needs to hold a picture of
-// w x h pixels; 0 when its header is too short to tell (the decoder then
-// refuses it). The decoders fill what a short file lacks with zeros, so the
-// size is checked here, from the header alone.
-uint64_t LeastFileBytes(FileFormat format, const uint8_t* d, size_t size, uint64_t w, uint64_t h) {
+// w x h pixels. The decoders fill what a short file lacks with zeros, so the
+// size is checked here, from the header alone, whose missing bytes read 0
+// as the decoder reads them.
+uint64_t LeastFileBytes(FileFormat format, const uint8_t* data, size_t size, uint64_t w, uint64_t h) {
+    uint8_t d[32] = {};
+    std::memcpy(d, data, std::min(size, sizeof d));
     const uint64_t pixels = w * h;
     switch (format) {
     case FileFormat::Bmp: {
         // The rows of an uncompressed bitmap, the last one maybe without its padding.
-        if (size < 30) return 0;
         const uint32_t header = Le32(d + 14);
         const uint64_t bits = header == 12 ? Le16(d + 24) : Le16(d + 28);
         const uint64_t row = (w * bits + 31) / 32 * 4;
@@ -61,7 +62,6 @@ uint64_t LeastFileBytes(FileFormat format, const uint8_t* d, size_t size, uint64
     case FileFormat::Tga: {
         // Raw pixels, or run-length packets of at most 128 pixels, each a
         // count byte and at least one pixel value.
-        if (size < 18) return 0;
         const uint64_t map = d[1] ? Le16(d + 5) * uint64_t((d[7] + 7) / 8) : 0;
         const uint64_t header = 18 + d[0] + map;
         const uint64_t bytes = (d[16] + 7) / 8;
@@ -70,7 +70,6 @@ uint64_t LeastFileBytes(FileFormat format, const uint8_t* d, size_t size, uint64
     }
     case FileFormat::Png: {
         // The filtered rows, deflated at best 1032 to 1.
-        if (size < 26) return 0;
         static constexpr uint64_t kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
         const uint64_t depth = d[24], channels = d[25] < 7 ? kChannels[d[25]] : 1;
         const uint64_t raw = h * (1 + (w * channels * depth + 7) / 8);

@@ -465,6 +465,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         HostilePicture{"TgaBeyondTheLimit", Tga(2, 8, 17566, 21316, {}),
                        "picture of 17566 x 21316 pixels is larger than the limit"},
+        // The header itself cut short: its missing descriptor byte reads 0.
+        HostilePicture{"TgaRunLengthHeaderOf17Bytes",
+                       [] {
+                           Bytes b = Tga(10, 0, 4096, 4091, {});
+                           b.pop_back();
+                           return b;
+                       }(),
+                       "picture of 4096 x 4091 pixels needs at least 654578 bytes, the file holds 17"},
         HostilePicture{"TgaRawCutShort", Tga(2, 8, 2000, 1000, Bytes(64, 0x7F)),
                        "picture of 2000 x 1000 pixels needs at least 8000018 bytes, the file holds 82"},
         HostilePicture{"TgaRunLengthCutShort", Tga(10, 8, 4096, 4096, {0x81, 0, 0, 255, 200}),
