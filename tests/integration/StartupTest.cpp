@@ -245,6 +245,8 @@ TEST_P(MissingFile, IsNamedInTheLog) {
     fs::remove_all(dir_ / c.removed);
     pid_t game = Start();
     EXPECT_TRUE(WaitForLog(game, c.logged, 120)) << Read("!console.txt");
+    // Some lines come before the window exists, when SIGTERM is not yet a close.
+    EXPECT_TRUE(WaitForLog(game, "PixelShader model", 120)) << Read("!console.txt");
     kill(game, SIGTERM);
     EXPECT_EQ(Wait(game, 120), 0);
 }
