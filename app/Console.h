@@ -9,8 +9,9 @@
 //   OnKey while the console is open; Enter runs it as a command.
 // - Variables: a list of named floats (`m_pZmienne`) and the dispatcher
 //   `SetVariable` that applies a name and a value to the global options of
-//   app/Options.h or to the managers the commands reach. zt.cfg, files run by
-//   "exec" and object actions, and the command line all go through it.
+//   app/Options.h or to the row of app/ConsoleRows.h, whose handler its owner
+//   registered. zt.cfg, files run by "exec" and object actions, and the
+//   command line all go through it.
 // - Loading screen: counters of the world's meshes and of loading steps.
 //
 // Failure policy: printing never fails (a missing text scrolls a blank line
@@ -110,6 +111,8 @@ public:
     void CompleteName();
 
     uint32_t NumConsoleLines() const { return m_iNumConsoleLines; }
+    // Clamped to the buffer, so the closed view never reads outside it.
+    void SetNumConsoleLines(int32_t n) { m_iNumConsoleLines = uint32_t(n < 0 ? 0 : (n > NUM_LINES ? NUM_LINES : n)); }
     // Buffer lines the closed console shows: the first index and the count,
     // always inside the buffer.
     void ShortView(int* first, int* count) const;
@@ -159,7 +162,6 @@ private:
     void PushHistory(const char* line);
     void TypeCharacter(char c);
     void LoadingFrame();
-    void SetSkyOrLensDirection(bool skyLight);
 
     // Drawing (ConsoleDraw.cpp): the console bar and frame, the loading
     // picture and the progress bar with its outline.

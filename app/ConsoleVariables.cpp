@@ -1,30 +1,20 @@
-// The console's variable list, its command dispatcher and the files and
-// lines it runs. zt.cfg, files run by "exec" or object actions, the command
+// The console's variable list, its row table and dispatcher, and the files
+// and lines it runs. zt.cfg, files run by "exec" or object actions, the command
 // line and scripts all reach the program through SetVariable.
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "actors/ItemMgr.h"
-#include "actors/Player.h"
-#include "actors/PostacMgr.h"
-#include "actors/WeaponMgr.h"
 #include "app/Console.h"
+#include "app/ConsoleRows.h"
 #include "app/Debug.h"
 #include "app/FileHelpers.h"
 #include "app/Options.h"
-#include "game/CutScene.h"
-#include "game/Intro.h"
 #include "platform/os/Number.h"
 #include "platform/os/Os.h"
-#include "render/EnvironmentSettings.h"
-#include "render/PostProcess.h"
-#include "world/BezierCamera.h"
-#include "world/Camera.h"
 #include "world/Engine.h"
-#include "world/EngineObject.h"
-#include "world/ObjectApi.h"
 
 // ---- The variable list ----------------------------------------------------------
 
@@ -68,28 +58,31 @@ void EConsole::FreeVariables() {
 
 // ---- The dispatcher ---------------------------------------------------------------
 
-namespace {
-
-// Numbers of a value: the leading decimal integer or number, 0 without one.
-int32_t IntValue(const char* value) {
+int32_t ConsoleInt(const char* value) {
     return os::ReadInt(value);
 }
-float FloatValue(const char* value) {
+
+float ConsoleFloat(const char* value) {
     return os::ReadFloat(value);
 }
 
-// The first, second and third blank-separated numbers of a value; missing
-// ones are 0.
-void ThreeNumbers(const char* value, float* out) {
+void ConsoleThreeNumbers(const char* value, float* out) {
     const char* p = value;
     for (int i = 0; i < 3; ++i) {
         while (*p == ' ' || *p == '\t')
             ++p;
-        out[i] = *p ? FloatValue(p) : 0.0f;
+        out[i] = *p ? ConsoleFloat(p) : 0.0f;
         while (*p && *p != ' ' && *p != '\t')
             ++p;
     }
 }
+
+float ConsoleValueOrZero(EConsole& console, const char* name) {
+    ConsoleVariable* v = console.FindVariable(name);
+    return v ? v->fValue : 0.0f;
+}
+
+namespace {
 
 bool Is(const char* name, const char* row) {
     return StrCmpNoCase(name, row) == 0;
@@ -194,16 +187,16 @@ bool SetOptions(const char* name, const char* value) {
         any = true;
         switch (row.kind) {
         case Kind::Bool:
-            *static_cast<bool*>(row.target) = IntValue(value) != 0;
+            *static_cast<bool*>(row.target) = ConsoleInt(value) != 0;
             break;
         case Kind::Int:
-            *static_cast<int32_t*>(row.target) = IntValue(value);
+            *static_cast<int32_t*>(row.target) = ConsoleInt(value);
             break;
         case Kind::UInt:
-            *static_cast<uint32_t*>(row.target) = uint32_t(IntValue(value));
+            *static_cast<uint32_t*>(row.target) = uint32_t(ConsoleInt(value));
             break;
         case Kind::Float:
-            *static_cast<float*>(row.target) = FloatValue(value);
+            *static_cast<float*>(row.target) = ConsoleFloat(value);
             break;
         }
     }
@@ -211,53 +204,122 @@ bool SetOptions(const char* name, const char* value) {
     return any;
 }
 
-// "Bron..." rows: one float of the current weapon's view-model placement.
-float* WeaponPlacementField(ItemSlot* weapon, const char* name) {
-    struct Row {
-        const char* name;
-        float* field;
-    } rows[] = {
-        {"BronX", &weapon->vCarriedPos[0]},    {"BronY", &weapon->vCarriedPos[1]},
-        {"BronZ", &weapon->vCarriedPos[2]},    {"BronAX", &weapon->vAimPos[0]},
-        {"BronAY", &weapon->vAimPos[1]},       {"BronAZ", &weapon->vAimPos[2]},
-        {"BronRY", &weapon->fHeldRotation[0]}, {"BronRAY", &weapon->fHeldRotation[1]},
-        {"BronRX", &weapon->fHeldRotation[2]}, {"BronRAX", &weapon->fHeldRotation[3]},
-    };
-    for (const Row& r : rows) {
-        if (Is(name, r.name)) return r.field;
+// The rows in the dispatcher's order. Rows of the application core carry
+// their handler here; the others are filled in by their owners.
+bool StoredOnly(EConsole&, const char*, const char*, bool) {
+    return false;
+}
+bool SetScreenWidth(EConsole&, const char*, const char* value, bool) {
+    screenwidth = uint32_t(ConsoleInt(value));
+    return false;
+}
+bool SetScreenHeight(EConsole&, const char*, const char* value, bool) {
+    screenheight = uint32_t(ConsoleInt(value));
+    return false;
+}
+bool SetConsoleLines(EConsole& console, const char*, const char* value, bool) {
+    console.SetNumConsoleLines(ConsoleInt(value));
+    return false;
+}
+
+using K = ConsoleRowKind;
+ConsoleRow g_Rows[] = {
+    {"credits", K::FloatSetting, &StoredOnly},
+    {"Intro", K::Command, nullptr},
+    {"CombatMode", K::IntSetting, nullptr},
+    {"Teleport", K::Command, nullptr},
+    {"WipeOut", K::Command, nullptr},
+    {"Gimme", K::Command, nullptr},
+    {"Health", K::Command, nullptr},
+    {"SectorShow", K::Command, nullptr},
+    {"SectorHide", K::Command, nullptr},
+    {"SectorShowAll", K::Command, nullptr},
+    {"AODepth", K::FloatSetting, nullptr},
+    {"AOIntensity", K::FloatSetting, nullptr},
+    {"HDRTargetLuminance", K::FloatSetting, nullptr},
+    {"BloomCone", K::FloatSetting, nullptr},
+    {"BloomPower", K::FloatSetting, nullptr},
+    {"CutScene", K::Command, nullptr},
+    {"BezierCamera", K::Command, nullptr},
+    {"DeleteDead", K::Command, nullptr},
+    {"Action", K::Command, nullptr},
+    {"BronX", K::FloatSetting, nullptr},
+    {"BronY", K::FloatSetting, nullptr},
+    {"BronZ", K::FloatSetting, nullptr},
+    {"BronAX", K::FloatSetting, nullptr},
+    {"BronAY", K::FloatSetting, nullptr},
+    {"BronAZ", K::FloatSetting, nullptr},
+    {"BronRX", K::FloatSetting, nullptr},
+    {"BronRY", K::FloatSetting, nullptr},
+    {"BronRAX", K::FloatSetting, nullptr},
+    {"BronRAY", K::FloatSetting, nullptr},
+    {"FOV", K::FloatSetting, nullptr},
+    {"screenwidth", K::IntSetting, &SetScreenWidth},
+    {"screenheight", K::IntSetting, &SetScreenHeight},
+    // Names a world to start (typed) or to start with (zt.cfg): re-sending it
+    // would start the world again.
+    {"runworld", K::Command, nullptr},
+    {"DrawFog", K::IntSetting, nullptr},
+    {"numconsolelines", K::IntSetting, &SetConsoleLines},
+    {"farz", K::FloatSetting, nullptr},
+    {"fogfar", K::FloatSetting, nullptr},
+    {"fognear", K::FloatSetting, nullptr},
+    {"fogr", K::FloatSetting, nullptr},
+    {"fogg", K::FloatSetting, nullptr},
+    {"fogb", K::FloatSetting, nullptr},
+    // The three-number forms keep no value of their own (their entry is a
+    // placeholder 0 that would turn the colour black), so they run once.
+    {"Fog", K::Command, nullptr},
+    {"ambientr", K::FloatSetting, nullptr},
+    {"ambientg", K::FloatSetting, nullptr},
+    {"ambientb", K::FloatSetting, nullptr},
+    {"ambient", K::Command, nullptr},
+    {"skylightr", K::FloatSetting, nullptr},
+    {"skylightg", K::FloatSetting, nullptr},
+    {"skylightb", K::FloatSetting, nullptr},
+    {"SkyLight", K::Command, nullptr},
+    {"SkyLightRotation", K::FloatSetting, nullptr},
+    {"SkyLightPitch", K::FloatSetting, nullptr},
+    {"LensFlareRotation", K::FloatSetting, nullptr},
+    {"LensFlarePitch", K::FloatSetting, nullptr},
+    {"Gamma", K::FloatSetting, nullptr},
+    {"GammaR", K::FloatSetting, nullptr},
+    {"GammaG", K::FloatSetting, nullptr},
+    {"GammaB", K::FloatSetting, nullptr},
+};
+
+ConsoleRow* FindRow(const char* name) {
+    for (ConsoleRow& row : g_Rows) {
+        if (Is(name, row.name)) return &row;
     }
     return nullptr;
 }
 
-bool IsWeaponPlacementName(const char* name) {
-    static const char* const names[] = {"BronX",  "BronY",  "BronZ",  "BronAX",  "BronAY",
-                                        "BronAZ", "BronRX", "BronRY", "BronRAX", "BronRAY"};
-    for (const char* n : names) {
-        if (Is(name, n)) return true;
+const OptionRow* FindOption(const char* name) {
+    for (const OptionRow& row : kOptions) {
+        if (Is(name, row.name)) return &row;
     }
-    return false;
+    return nullptr;
 }
 
 } // namespace
 
-namespace {
-float VariableOrZero(EConsole& console, const char* name) {
-    ConsoleVariable* v = console.FindVariable(name);
-    return v ? v->fValue : 0.0f;
+std::span<const ConsoleRow> ConsoleRows() {
+    return g_Rows;
 }
-} // namespace
 
-void EConsole::SetSkyOrLensDirection(bool skyLight) {
-    float direction[3];
-    if (skyLight) {
-        EnvironmentSettings::DirectionFromAngles(VariableOrZero(*this, "SkyLightRotation"),
-                                                 VariableOrZero(*this, "SkyLightPitch"), direction);
-        g_EnvironmentSettings.SetSkyLightDirection(direction);
-    } else {
-        EnvironmentSettings::DirectionFromAngles(VariableOrZero(*this, "LensFlareRotation"),
-                                                 VariableOrZero(*this, "LensFlarePitch"), direction);
-        g_EnvironmentSettings.SetLensFlareDirection(direction);
+const ConsoleRow* FindConsoleRow(const char* name) {
+    return name ? FindRow(name) : nullptr;
+}
+
+bool RegisterConsoleRow(const char* name, ConsoleRowHandler handler) {
+    ConsoleRow* row = name ? FindRow(name) : nullptr;
+    if (!row) {
+        g_Console.Print2("No console row to register: ", name);
+        return false;
     }
+    row->handler = handler;
+    return true;
 }
 
 void EConsole::SetVariable(const char* name, const char* value, bool fromConfig) {
@@ -268,134 +330,10 @@ void EConsole::SetVariable(const char* name, const char* value, bool fromConfig)
         return;
     }
     if (!value || !*value) return;
-    StoreVariable(name, FloatValue(value), fromConfig ? 1 : 0);
+    StoreVariable(name, ConsoleFloat(value), fromConfig ? 1 : 0);
 
-    // Rows in the dispatcher's order; the ones that end return at once.
-    if (Is(name, "credits")) {
-        // stored only
-    } else if (Is(name, "Intro")) {
-        g_Intro.StartScene(IntValue(value));
-    } else if (Is(name, "CombatMode")) {
-        g_Player.EnableWeapons(IntValue(value) != 0);
-    } else if (Is(name, "Teleport")) {
-        if (ObjectRecord* target = g_Engine.FindObjectByName(value)) {
-            math::Vec3 p;
-            GetObjectPosition(target, &p);
-            p.y += 64.0f;
-            g_Player.TeleportTo(p.data());
-        }
-    } else if (Is(name, "WipeOut")) {
-        g_Engine.WipeOut(FloatValue(value));
-        return;
-    } else if (Is(name, "Gimme")) {
-        g_ItemMgr.GiveItem(value, 1);
-    } else if (Is(name, "Health")) {
-        g_Player.SetHealth(FloatValue(value));
-    } else if (Is(name, "SectorShow") || Is(name, "SectorHide")) {
-        SetSectorHidden(uint32_t(IntValue(value)), Is(name, "SectorHide"));
-    } else if (Is(name, "SectorShowAll")) {
-        for (uint32_t sector = 0; sector < 256; ++sector)
-            SetSectorHidden(sector, false);
-    } else if (Is(name, "AODepth")) {
-        g_PostProcess.SetAODepth(FloatValue(value));
-    } else if (Is(name, "AOIntensity")) {
-        g_PostProcess.SetAOIntensity(FloatValue(value));
-    } else if (Is(name, "HDRTargetLuminance")) {
-        g_PostProcess.m_fTargetLuminance = FloatValue(value);
-    } else if (Is(name, "BloomCone") || Is(name, "BloomPower")) {
-        EnvironmentSettings::SetBloom(VariableOrZero(*this, "BloomCone"),
-                                      VariableOrZero(*this, "BloomPower"));
-    } else if (Is(name, "CutScene")) {
-        g_CutScene.StartScene(value);
-        return;
-    } else if (Is(name, "BezierCamera")) {
-        g_BezierCamera.ExecCommand(value);
-    } else if (Is(name, "DeleteDead")) {
-        g_PostacMgr.DeleteDeadCharacters();
-        return;
-    } else if (Is(name, "Action")) {
-        g_Engine.FireAction(value, 0);
-        return;
-    } else if (IsWeaponPlacementName(name)) {
-        if (ItemSlot* weapon = g_WeaponMgr.m_pCurrentWeapon)
-            *WeaponPlacementField(weapon, name) = FloatValue(value);
-    } else if (Is(name, "FOV")) {
-        FOV = FloatValue(value);
-        CurrentFOV = FOV;
-        g_Camera.SetProjection();
-    } else if (Is(name, "screenwidth")) {
-        screenwidth = uint32_t(IntValue(value));
-    } else if (Is(name, "screenheight")) {
-        screenheight = uint32_t(IntValue(value));
-    } else if (Is(name, "runworld")) {
-        std::snprintf(WorldFileName, sizeof WorldFileName, "%s", value);
-        if (!fromConfig) {
-            g_Engine.SetWorldToStart(value);
-            return;
-        }
-    } else if (Is(name, "DrawFog")) {
-        if (IntValue(value) != 0)
-            g_EnvironmentSettings.EnableFog();
-        else
-            g_EnvironmentSettings.DisableFog();
-    } else if (Is(name, "numconsolelines")) {
-        // Clamped to the buffer, so the closed view never reads outside it.
-        int32_t n = IntValue(value);
-        m_iNumConsoleLines = uint32_t(n < 0 ? 0 : (n > NUM_LINES ? NUM_LINES : n));
-    } else if (Is(name, "farz")) {
-        g_Camera.SetFarZ(FloatValue(value));
-    } else if (Is(name, "fogfar")) {
-        g_EnvironmentSettings.SetFogFar(FloatValue(value), 0);
-    } else if (Is(name, "fognear")) {
-        g_EnvironmentSettings.SetFogNear(FloatValue(value), 0);
-    } else if (Is(name, "fogr")) {
-        g_EnvironmentSettings.SetFogR(FloatValue(value), 0);
-    } else if (Is(name, "fogg")) {
-        g_EnvironmentSettings.SetFogG(FloatValue(value), 0);
-    } else if (Is(name, "fogb")) {
-        g_EnvironmentSettings.SetFogB(FloatValue(value), 0);
-    } else if (Is(name, "Fog")) {
-        float rgb[3];
-        ThreeNumbers(value, rgb);
-        g_EnvironmentSettings.SetFogR(rgb[0], 0);
-        g_EnvironmentSettings.SetFogG(rgb[1], 0);
-        g_EnvironmentSettings.SetFogB(rgb[2], 0);
-    } else if (Is(name, "ambientr")) {
-        g_EnvironmentSettings.SetAmbientR(FloatValue(value), 0);
-    } else if (Is(name, "ambientg")) {
-        g_EnvironmentSettings.SetAmbientG(FloatValue(value), 0);
-    } else if (Is(name, "ambientb")) {
-        g_EnvironmentSettings.SetAmbientB(FloatValue(value), 0);
-    } else if (Is(name, "ambient")) {
-        float rgb[3];
-        ThreeNumbers(value, rgb);
-        g_EnvironmentSettings.SetAmbientR(rgb[0], 0);
-        g_EnvironmentSettings.SetAmbientG(rgb[1], 0);
-        g_EnvironmentSettings.SetAmbientB(rgb[2], 0);
-    } else if (Is(name, "skylightr")) {
-        g_EnvironmentSettings.SetSkyLightR(FloatValue(value));
-    } else if (Is(name, "skylightg")) {
-        g_EnvironmentSettings.SetSkyLightG(FloatValue(value));
-    } else if (Is(name, "skylightb")) {
-        g_EnvironmentSettings.SetSkyLightB(FloatValue(value));
-    } else if (Is(name, "SkyLight")) {
-        float rgb[3];
-        ThreeNumbers(value, rgb);
-        g_EnvironmentSettings.SetSkyLightR(rgb[0]);
-        g_EnvironmentSettings.SetSkyLightG(rgb[1]);
-        g_EnvironmentSettings.SetSkyLightB(rgb[2]);
-    } else if (Is(name, "SkyLightRotation") || Is(name, "SkyLightPitch")) {
-        SetSkyOrLensDirection(true);
-    } else if (Is(name, "LensFlareRotation") || Is(name, "LensFlarePitch")) {
-        SetSkyOrLensDirection(false);
-    } else if (Is(name, "Gamma")) {
-        g_Camera.SetGamma(FloatValue(value));
-    } else if (Is(name, "GammaR")) {
-        g_Camera.SetGammaR(FloatValue(value));
-    } else if (Is(name, "GammaG")) {
-        g_Camera.SetGammaG(FloatValue(value));
-    } else if (Is(name, "GammaB")) {
-        g_Camera.SetGammaB(FloatValue(value));
+    if (const ConsoleRow* row = FindRow(name)) {
+        if (row->handler && row->handler(*this, name, value, fromConfig)) return;
     } else {
         SetOptions(name, value);
     }
@@ -488,17 +426,46 @@ void EConsole::ExecCommandLine() {
     }
 }
 
+namespace {
+
+// The kind of a stored name: its row's, or its option's type; false for a
+// name that is no row (stored only).
+bool KindOf(const char* name, ConsoleRowKind* kind) {
+    if (const ConsoleRow* row = FindRow(name)) {
+        *kind = row->kind;
+        return true;
+    }
+    if (const OptionRow* option = FindOption(name)) {
+        *kind = option->kind == Kind::Float ? ConsoleRowKind::FloatSetting : ConsoleRowKind::IntSetting;
+        return true;
+    }
+    return false;
+}
+
+// A stored value as its row reads it: an integer row gets the integer it
+// was given (the stored number cut toward zero), a number row the number
+// itself in the shortest plain decimal form that reads back the same (the
+// console's reader takes no exponent).
+void FormatStoredValue(float stored, ConsoleRowKind kind, char* out, size_t size) {
+    if (kind == ConsoleRowKind::IntSetting) {
+        std::snprintf(out, size, "%d", int(os::ClampToInt(double(stored))));
+        return;
+    }
+    const std::to_chars_result r = std::to_chars(out, out + size - 1, stored, std::chars_format::fixed);
+    *(r.ec == std::errc() ? r.ptr : out) = 0;
+}
+
+} // namespace
+
 void EConsole::ReapplyVariables() {
     for (ConsoleVariable* v = m_pZmienne; v; v = v->pNext) {
-        // Re-sending the world would restart it; the placeholders of the
-        // three-number forms hold 0 and would turn those colours black.
-        if (Is(v->szName, "runworld") || Is(v->szName, "world") || Is(v->szName, "Fog") ||
-            Is(v->szName, "Ambient") || Is(v->szName, "SkyLight"))
-            continue;
+        // Only settings come back; commands ran once, when typed or read.
+        ConsoleRowKind kind;
+        if (!KindOf(v->szName, &kind) || kind == ConsoleRowKind::Command) continue;
         char name[sizeof v->szName];
         char value[64];
         std::memcpy(name, v->szName, sizeof name);
-        std::snprintf(value, sizeof value, "%s", FormatFloat(v->fValue, 2));
+        FormatStoredValue(v->fValue, kind, value, sizeof value);
         SetVariable(name, value, v->bFromConfig != 0);
     }
 }

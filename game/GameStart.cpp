@@ -1,14 +1,19 @@
 #include "game/GameStart.h"
 
+#include "actors/ActorConsoleRows.h"
 #include "actors/WeaponMgr.h"
+#include "app/ConsoleRows.h"
 #include "app/GameFrame.h"
 #include "app/Mouse.h"
 #include "game/CutScene.h"
+#include "game/Intro.h"
 #include "game/LoadScreen.h"
 #include "game/MainGame.h"
 #include "game/Menu.h"
 #include "game/Panel.h"
 #include "game/ScreenOverlay.h"
+#include "render/RenderConsoleRows.h"
+#include "world/WorldConsoleRows.h"
 
 namespace {
 
@@ -64,8 +69,27 @@ GameFrame MakeGameFrame() {
     return f;
 }
 
+bool Intro(EConsole&, const char*, const char* value, bool) {
+    g_Intro.StartScene(ConsoleInt(value));
+    return false;
+}
+
+bool CutScene(EConsole&, const char*, const char* value, bool) {
+    g_CutScene.StartScene(value);
+    return true;
+}
+
+void RegisterGameConsoleRows() {
+    RegisterConsoleRow("Intro", &Intro);
+    RegisterConsoleRow("CutScene", &CutScene);
+}
+
 } // namespace
 
 void StartGameLayers() {
     InstallGameFrame(MakeGameFrame());
+    RegisterWorldConsoleRows();
+    RegisterRenderConsoleRows();
+    RegisterActorConsoleRows();
+    RegisterGameConsoleRows();
 }

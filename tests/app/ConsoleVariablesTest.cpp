@@ -712,18 +712,28 @@ TEST_F(ConsoleVariablesTest, ExecLineSplitsAtTheFirstBlankOrTab) {
 
 // ---- Re-applying --------------------------------------------------------------------
 
-TEST_F(ConsoleVariablesTest, ReapplyResendsValuesWithTwoDecimals) {
+TEST_F(ConsoleVariablesTest, ReapplyResendsOptionsWithTheirValueAndType) {
     const float savedSpeed = GlobalTimeSpeed;
     const int32_t savedLights = DebugLights;
+    const float savedSkin = SkinMeshSpeed;
+    const uint32_t savedDebug = Debug;
     Set("GlobalTimeSpeed", "0.5");
     Set("DebugLights", "2.7");
+    Set("SkinMeshSpeed", "0.333");
+    Set("Debug", "1000000000");
     GlobalTimeSpeed = 1.0f;
     DebugLights = 0;
+    SkinMeshSpeed = 1.0f;
+    Debug = 0;
     console_->ReapplyVariables();
     EXPECT_FLOAT_EQ(GlobalTimeSpeed, 0.5f);
-    EXPECT_EQ(DebugLights, 2); // "2.70" read as an integer
+    EXPECT_EQ(DebugLights, 2);              // an integer row gets the integer it was given
+    EXPECT_FLOAT_EQ(SkinMeshSpeed, 0.333f); // every digit kept
+    EXPECT_EQ(Debug, 1000000000u);          // never in an exponent form an integer reader cuts short
     GlobalTimeSpeed = savedSpeed;
     DebugLights = savedLights;
+    SkinMeshSpeed = savedSkin;
+    Debug = savedDebug;
 }
 
 // The placeholders "Fog", "Ambient" and "SkyLight" hold 0; re-sending them
@@ -859,4 +869,21 @@ TEST_F(ConsoleWorldRowsTest, RaportVariablesLogsScriptVariableChanges) {
     const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(log, "zmienna console_test_flag set by console_test_door\nzmienna console_test_flag unset\n");
     g_GameAI.ResetVariables();
+}
+
+// One-off commands run once: a world started after them keeps its objects
+// and its actions do not fire again.
+TEST_F(ConsoleWorldRowsTest, ReapplyRunsNoCommandAgain) {
+    object_->bAlwaysWipe = 1;
+    Set("Action", "console_test_door");
+    const uint32_t actions = g_EngineObject.m_iActionsRun;
+    Set("WipeOut", "1000000");
+    const math::Vec3 at(0.0f, 0.0f, 0.0f);
+    object_ = g_Engine.CreateObject(OT_LIGHT, "", 0, 0, &at.x);
+    ASSERT_NE(object_, nullptr);
+    SetObjectName(object_, "console_test_door");
+    object_->bAlwaysWipe = 1;
+    console_->ReapplyVariables();
+    EXPECT_NE(g_Engine.FindObjectByName("console_test_door"), nullptr);
+    EXPECT_EQ(g_EngineObject.m_iActionsRun, actions);
 }
