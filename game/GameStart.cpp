@@ -1,11 +1,14 @@
 #include "game/GameStart.h"
 
 #include "actors/ActorConsoleRows.h"
+#include "actors/PostacMgr.h"
 #include "actors/WeaponMgr.h"
 #include "app/ConsoleRows.h"
 #include "app/GameFrame.h"
 #include "app/Mouse.h"
+#include "app/Options.h"
 #include "game/CutScene.h"
+#include "game/GameAI.h"
 #include "game/Intro.h"
 #include "game/LoadScreen.h"
 #include "game/MainGame.h"
@@ -13,6 +16,11 @@
 #include "game/Panel.h"
 #include "game/ScreenOverlay.h"
 #include "render/RenderConsoleRows.h"
+#include "sound/SoundWorld.h"
+#include "world/Engine.h"
+#include "world/ObjectAction.h"
+#include "world/ObjectApi.h"
+#include "world/ObjectRecord.h"
 #include "world/WorldConsoleRows.h"
 
 namespace {
@@ -69,6 +77,37 @@ GameFrame MakeGameFrame() {
     return f;
 }
 
+soundworld::Hooks MakeSoundWorld() {
+    soundworld::Hooks h;
+    h.NotFastForwarding = [] { return !g_Engine.m_bFastForward; };
+    h.Cinematic = [] { return WideScreen || g_Panel.m_bSoftLetterbox; };
+    h.IntroRunning = [] { return IntroWorldRunning; };
+    h.LevelFrame = [] { return g_MainGame.m_iLevelFrame > 0 ? uint32_t(g_MainGame.m_iLevelFrame) : 0u; };
+    h.WorldTime = [] { return double(g_Engine.m_fWorldTime); };
+    h.FrameTime = [] { return g_Engine.m_fFrameTime; };
+    h.CurrentWorld = []() -> const char* { return g_Engine.m_szCurrentWorld; };
+    h.ScriptVariable = [](const char* name) { return g_GameAI.IsSet(name, nullptr); };
+    h.UnsetScriptVariable = [](const char* name) { g_GameAI.UnsetVariable(name, nullptr); };
+    h.VisitCharacters = [](soundworld::CharacterVisitor visit, void* context) {
+        for (const strpostac& p : g_PostacMgr.m_Postacie) {
+            soundworld::Character c;
+            c.bActive = p.bUsed && !p.bDead && !p.bRemoved && !p.bSuspended && !p.bDeleteRequested;
+            c.fDistanceToPlayer = p.fDistanceToPlayer;
+            c.bAlerted = p.bAlerted;
+            c.bAlarm = p.bAlarm;
+            c.bOnMarker = p.hLinkedObject && p.hLinkedObject->bMarker;
+            c.szName = p.szName;
+            visit(c, context);
+        }
+    };
+    h.ObjectPosition = [](ObjectRecord* object, math::Vec3* out) { GetObjectPosition(object, out); };
+    h.ObjectName = [](ObjectRecord* object) -> const char* { return object->szName; };
+    h.ObjectRadio = [](ObjectRecord* object) -> const char* {
+        return object->pAction ? object->pAction->szRadioRadio : nullptr;
+    };
+    return h;
+}
+
 bool Intro(EConsole&, const char*, const char* value, bool) {
     g_Intro.StartScene(ConsoleInt(value));
     return false;
@@ -88,6 +127,7 @@ void RegisterGameConsoleRows() {
 
 void StartGameLayers() {
     InstallGameFrame(MakeGameFrame());
+    soundworld::InstallSoundWorld(MakeSoundWorld());
     RegisterWorldConsoleRows();
     RegisterRenderConsoleRows();
     RegisterActorConsoleRows();

@@ -2,16 +2,11 @@
 
 #include <cstring>
 
-#include "actors/PostacMgr.h"
 #include "app/CommandMgr.h"
 #include "app/FileHelpers.h"
-#include "game/GameAI.h"
-#include "game/MainGame.h"
 #include "platform/os/Os.h"
 #include "sound/SoundMgr.h"
 #include "sound/SoundWorld.h"
-#include "world/Engine.h"
-#include "world/ObjectRecord.h"
 
 MusicDirector g_MusicDirector;
 
@@ -41,7 +36,26 @@ constexpr LevelLoop kLevelLoops[] = {
 constexpr int kNumLevelLoops = int(sizeof kLevelLoops / sizeof kLevelLoops[0]);
 
 bool ScriptVariable(const char* name) {
-    return g_GameAI.IsSet(name, nullptr);
+    return soundworld::World().ScriptVariable(name);
+}
+
+// The tally of the characters within a range.
+struct NearbyTally {
+    float range = 0;
+    int counted = 0;
+    bool alerted = false;
+    bool alarm = false;
+};
+
+void TallyCharacter(const soundworld::Character& p, void* context) {
+    NearbyTally& t = *static_cast<NearbyTally*>(context);
+    if (!p.bActive) return;
+    if (!(p.fDistanceToPlayer <= t.range)) return;
+    if (p.bAlerted) t.alerted = true;
+    if (p.bOnMarker) return;
+    if (StrCmpNoCase(p.szName, "fake_hero") == 0) return;
+    ++t.counted;
+    if (p.bAlarm) t.alarm = true;
 }
 
 } // namespace
@@ -64,8 +78,8 @@ void MusicDirector::Init() {
     m_bPlaying = 0;
     m_bDark = 0;
     m_bActionLoop = 0;
-    g_GameAI.UnsetVariable(kForbidAction, nullptr);
-    g_GameAI.UnsetVariable(kKeepAction, nullptr);
+    soundworld::World().UnsetScriptVariable(kForbidAction);
+    soundworld::World().UnsetScriptVariable(kKeepAction);
 }
 
 void MusicDirector::PlayMusic(const char* fileName, bool loop, bool force) {
@@ -105,32 +119,23 @@ void MusicDirector::ResumeMusic() {
 
 void MusicDirector::Destroy() {
     PlayMusic(nullptr, false, false);
-    g_GameAI.UnsetVariable(kForbidAction, nullptr);
-    g_GameAI.UnsetVariable(kKeepAction, nullptr);
+    soundworld::World().UnsetScriptVariable(kForbidAction);
+    soundworld::World().UnsetScriptVariable(kKeepAction);
 }
 
 int MusicDirector::CountNearbyEnemies(float range, int* count) {
-    if (IntroWorldRunning || soundworld::Cinematic()) return 0;
-    int counted = 0;
-    bool alerted = false;
-    bool alarm = false;
-    for (const strpostac& p : g_PostacMgr.m_Postacie) {
-        if (!p.bUsed || p.bDead || p.bRemoved || p.bSuspended || p.bDeleteRequested) continue;
-        if (!(p.fDistanceToPlayer <= range)) continue;
-        if (p.bAlerted) alerted = true;
-        if (p.hLinkedObject && p.hLinkedObject->bMarker) continue;
-        if (StrCmpNoCase(p.szName, "fake_hero") == 0) continue;
-        ++counted;
-        if (p.bAlarm) alarm = true;
-    }
-    if (count) *count = counted;
-    if (counted > 0 && !alerted) return -1;
-    if (alarm) return 2;
-    return counted > 0 ? 1 : 0;
+    if (soundworld::World().IntroRunning() || soundworld::Cinematic()) return 0;
+    NearbyTally t;
+    t.range = range;
+    soundworld::World().VisitCharacters(&TallyCharacter, &t);
+    if (count) *count = t.counted;
+    if (t.counted > 0 && !t.alerted) return -1;
+    if (t.alarm) return 2;
+    return t.counted > 0 ? 1 : 0;
 }
 
 void MusicDirector::Update() {
-    const float dt = g_Engine.m_fFrameTime;
+    const float dt = soundworld::World().FrameTime();
 
     if (m_bPlaying && m_bActionLoop) {
         if (CountNearbyEnemies(NEAR_RANGE, nullptr) == 0)
@@ -164,7 +169,7 @@ void MusicDirector::Update() {
     m_fActionCountdown -= dt;
     if (m_fActionCountdown > 0) return;
 
-    const char* file = LevelActionLoop(g_Engine.m_szCurrentWorld);
+    const char* file = LevelActionLoop(soundworld::World().CurrentWorld());
     if (!file) file = ActionLoopRow(os::Rand() % kNumLevelLoops);
     m_bDark = 0;
     if (near == 2) {

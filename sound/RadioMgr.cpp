@@ -10,9 +10,7 @@
 #include "platform/os/Number.h"
 #include "platform/os/Os.h"
 #include "sound/SoundMgr.h"
-#include "world/ObjectAction.h"
-#include "world/ObjectApi.h"
-#include "world/ObjectRecord.h"
+#include "sound/SoundWorld.h"
 
 RadioMgr g_RadioMgr;
 
@@ -124,7 +122,7 @@ void RadioMgr::FreeDefinitions() {
 
 strSound* RadioMgr::StartTrack(const RadioDefinition* radio, uint32_t t, ObjectRecord* object) {
     math::Vec3 position;
-    GetObjectPosition(object, &position);
+    soundworld::World().ObjectPosition(object, &position);
     const float p[3] = {position.x, position.y, position.z};
     strSound* sound =
         g_SoundMgr.StartSound3D(radio->szTracks[t], p, radio->fRange[t], true, radio->bLoop[t] != 0);
@@ -160,18 +158,18 @@ void RadioMgr::PlayRadio(ObjectRecord* object, RadioDefinition* radio) {
 }
 
 void RadioMgr::SwitchRadio(ObjectRecord* object) {
-    if (!object || !object->pAction) return;
+    const char* name = object ? soundworld::World().ObjectRadio(object) : nullptr;
+    if (!name) return;
     for (uint32_t i = 0; i < MAX_PLAYING; ++i) {
         if (m_Slots[i].bPlaying && m_Slots[i].hObject == object) {
             NextTrack(i);
             return;
         }
     }
-    const char* name = object->pAction->szRadioRadio;
     if (RadioDefinition* radio = FindRadio(name))
         PlayRadio(object, radio);
     else
-        g_Console.Printf("%s nie znalazl radia \"%s\"", object->szName, name);
+        g_Console.Printf("%s nie znalazl radia \"%s\"", soundworld::World().ObjectName(object), name);
 }
 
 void RadioMgr::NextTrack(uint32_t i) {

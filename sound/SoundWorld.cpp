@@ -2,26 +2,35 @@
 
 #include "app/Debug.h"
 #include "app/Options.h"
-#include "game/MainGame.h"
-#include "game/Panel.h"
-#include "world/Engine.h"
 
 namespace soundworld {
 
+namespace {
+Hooks g_Hooks;
+} // namespace
+
+const Hooks& World() {
+    return g_Hooks;
+}
+
+void InstallSoundWorld(const Hooks& hooks) {
+    g_Hooks = hooks;
+}
+
 bool SoundAllowed() {
-    return sound && !g_Engine.m_bFastForward;
+    return sound && g_Hooks.NotFastForwarding();
 }
 
 bool Cinematic() {
-    return WideScreen || g_Panel.m_bSoftLetterbox;
+    return g_Hooks.Cinematic();
 }
 
 uint32_t LevelFrame() {
-    return g_MainGame.m_iLevelFrame > 0 ? uint32_t(g_MainGame.m_iLevelFrame) : 0;
+    return g_Hooks.LevelFrame();
 }
 
 double WorldTime() {
-    return g_Engine.m_fWorldTime;
+    return g_Hooks.WorldTime();
 }
 
 void Track(const char* tag) {
