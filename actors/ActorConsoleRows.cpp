@@ -78,7 +78,7 @@ void RegisterActorConsoleRows() {
     RegisterConsoleRow("Gimme", &Gimme);
     RegisterConsoleRow("Health", &Health);
     RegisterConsoleRow("DeleteDead", &DeleteDead);
-    for (const char* name : {"BronX", "BronY", "BronZ", "BronAX", "BronAY", "BronAZ", "BronRX", "BronRY", "BronRAX",
-                             "BronRAY"})
+    for (const char* name :
+         {"BronX", "BronY", "BronZ", "BronAX", "BronAY", "BronAZ", "BronRX", "BronRY", "BronRAX", "BronRAY"})
         RegisterConsoleRow(name, &WeaponPlacement);
 }

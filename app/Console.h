@@ -112,7 +112,9 @@ public:
 
     uint32_t NumConsoleLines() const { return m_iNumConsoleLines; }
     // Clamped to the buffer, so the closed view never reads outside it.
-    void SetNumConsoleLines(int32_t n) { m_iNumConsoleLines = uint32_t(n < 0 ? 0 : (n > NUM_LINES ? NUM_LINES : n)); }
+    void SetNumConsoleLines(int32_t n) {
+        m_iNumConsoleLines = uint32_t(n < 0 ? 0 : (n > NUM_LINES ? NUM_LINES : n));
+    }
     // Buffer lines the closed console shows: the first index and the count,
     // always inside the buffer.
     void ShortView(int* first, int* count) const;

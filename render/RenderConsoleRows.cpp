@@ -57,17 +57,39 @@ bool SetThree(EConsole&, const char*, const char* value, bool) {
 EnvironmentSettings& Env() {
     return g_EnvironmentSettings;
 }
-void FogFar(float v) { Env().SetFogFar(v, 0); }
-void FogNear(float v) { Env().SetFogNear(v, 0); }
-void FogR(float v) { Env().SetFogR(v, 0); }
-void FogG(float v) { Env().SetFogG(v, 0); }
-void FogB(float v) { Env().SetFogB(v, 0); }
-void AmbientR(float v) { Env().SetAmbientR(v, 0); }
-void AmbientG(float v) { Env().SetAmbientG(v, 0); }
-void AmbientB(float v) { Env().SetAmbientB(v, 0); }
-void SkyLightR(float v) { Env().SetSkyLightR(v); }
-void SkyLightG(float v) { Env().SetSkyLightG(v); }
-void SkyLightB(float v) { Env().SetSkyLightB(v); }
+void FogFar(float v) {
+    Env().SetFogFar(v, 0);
+}
+void FogNear(float v) {
+    Env().SetFogNear(v, 0);
+}
+void FogR(float v) {
+    Env().SetFogR(v, 0);
+}
+void FogG(float v) {
+    Env().SetFogG(v, 0);
+}
+void FogB(float v) {
+    Env().SetFogB(v, 0);
+}
+void AmbientR(float v) {
+    Env().SetAmbientR(v, 0);
+}
+void AmbientG(float v) {
+    Env().SetAmbientG(v, 0);
+}
+void AmbientB(float v) {
+    Env().SetAmbientB(v, 0);
+}
+void SkyLightR(float v) {
+    Env().SetSkyLightR(v);
+}
+void SkyLightG(float v) {
+    Env().SetSkyLightG(v);
+}
+void SkyLightB(float v) {
+    Env().SetSkyLightB(v);
+}
 
 // The direction of the sky light or the lens flare, from the stored
 // rotation and pitch (degrees, 0 when not stored).

@@ -16,11 +16,11 @@ namespace soundworld {
 
 // One character as the music director weighs it.
 struct Character {
-    bool bActive = false;       // used, alive, not removed, suspended or about to be deleted
+    bool bActive = false; // used, alive, not removed, suspended or about to be deleted
     float fDistanceToPlayer = 0;
-    bool bAlerted = false;      // noticed the player
-    bool bAlarm = false;        // raised the alarm
-    bool bOnMarker = false;     // linked to a marker object (a stand-in, not an enemy)
+    bool bAlerted = false;  // noticed the player
+    bool bAlarm = false;    // raised the alarm
+    bool bOnMarker = false; // linked to a marker object (a stand-in, not an enemy)
     const char* szName = "";
 };
 using CharacterVisitor = void (*)(const Character& character, void* context);

@@ -323,147 +323,140 @@ void EWorldMgr::ParseLine(LoadState& s, const char* line) {
 
 // ---- World keys --------------------------------------------------------------------
 
-bool EWorldMgr::ParseWorldKey(LoadState& s, const char* line) {
-    EnvironmentSettings& env = g_EnvironmentSettings;
-    auto colour = [&](int n) { return ParamU32(line, n); };
+namespace {
 
-    if (KeywordIs("editor_undo_pesel")) return true; // read and not used by the game
-    if (KeywordIs("world_general_properties")) {
-        s.bInObject = false;
-        return true;
-    }
-    if (KeywordIs("fog")) {
-        env.SetFogColor(colour(1), 0);
-        env.SetFogFar(ParamFloat(line, 2), 0);
-        env.SetFogNear(ParamFloat(line, 3), 0);
-        if (ParamInt(line, 4))
-            env.EnableFog();
-        else
-            env.DisableFog();
-        s.bInObject = false;
-        return true;
-    }
-    if (KeywordIs("fog_in_game")) {
-        if (ParamInt(line, 1))
-            env.EnableFog();
-        else
-            env.DisableFog();
-        return true;
-    }
-    static const char* const kFogKeys[] = {"fog0", "fog1", "fog2", "fog3"};
-    for (int i = 0; i < 4; ++i) {
-        if (!KeywordIs(kFogKeys[i])) continue;
-        env.SetFogColor(colour(1), i);
-        env.SetFogFar(ParamFloat(line, 2), i);
-        env.SetFogNear(ParamFloat(line, 3), i);
-        s.bInObject = false;
-        return true;
-    }
-    if (KeywordIs("farz")) {
-        g_Camera.SetFarZ(RestFloat(line));
-        s.bInObject = false;
-        return true;
-    }
-    if (KeywordIs("ambient_occlusion_depth")) {
-        g_PostProcess.SetAODepth(RestFloat(line));
-        s.bInObject = false;
-        return true;
-    }
-    if (KeywordIs("ambient_occlusion_intensity")) {
-        g_PostProcess.SetAOIntensity(RestFloat(line));
-        s.bInObject = false;
-        return true;
-    }
-    static const char* const kAmbientKeys[] = {"global_ambient_light", "global_ambient_light0",
-                                               "global_ambient_light1", "global_ambient_light2",
-                                               "global_ambient_light3"};
-    for (int i = 0; i < 5; ++i) {
-        if (!KeywordIs(kAmbientKeys[i])) continue;
-        env.SetAmbientColor(RestU32(line), i == 0 ? 0 : i - 1);
-        s.bInObject = false;
-        return true;
-    }
-    if (KeywordIs("background_color")) {
-        g_Camera.SetBackgroundColor(RestU32(line));
-        s.bInObject = false;
-        return true;
-    }
-    if (KeywordIs("lens_flare_direction") || KeywordIs("sky_light_direction")) {
-        bool lens = KeywordIs("lens_flare_direction");
-        float pitch = ParamFloat(line, 1);
-        float rotation = ParamFloat(line, 2);
-        g_Console.StoreVariable(lens ? "LensFlareRotation" : "SkyLightRotation", rotation, 0);
-        g_Console.StoreVariable(lens ? "LensFlarePitch" : "SkyLightPitch", pitch, 0);
-        float d[3];
-        EnvironmentSettings::DirectionFromAngles(rotation, pitch, d);
-        if (lens)
-            env.SetLensFlareDirection(d);
-        else
-            env.SetSkyLightDirection(d);
-        return true;
-    }
-    if (KeywordIs("vertex_ambient_brightness")) {
-        env.m_fVertexAmbientBrightness = RestFloat(line);
-        return true;
-    }
-    if (KeywordIs("vertex_ambient_contrast")) {
-        env.m_fVertexAmbientContrast = RestFloat(line);
-        return true;
-    }
-    if (KeywordIs("vertex_ambient_color")) {
-        for (int i = 0; i < 3; ++i)
-            env.m_vVertexAmbientColor[i] = ParamFloat(line, i + 1);
-        return true;
-    }
-    if (KeywordIs("vertex_ambient_inside_brightness")) {
-        env.m_fVertexAmbientInsideBrightness = RestFloat(line);
-        return true;
-    }
-    if (KeywordIs("vertex_ambient_inside_contrast")) {
-        env.m_fVertexAmbientInsideContrast = RestFloat(line);
-        return true;
-    }
-    if (KeywordIs("vertex_ambient_inside_color")) {
-        for (int i = 0; i < 3; ++i)
-            env.m_vVertexAmbientInsideColor[i] = ParamFloat(line, i + 1);
-        return true;
-    }
-    if (KeywordIs("sky_light_use")) {
-        env.m_bSkyLightInUse = ParamInt(line, 1) != 0;
-        return true;
-    }
-    if (KeywordIs("sky_light_color")) {
-        env.SetSkyLightColor(colour(1));
-        return true;
-    }
-    if (KeywordIs("sky_light_power")) {
-        SkyLightPower = ParamFloat(line, 1);
-        return true;
-    }
-    if (KeywordIs("sky_mesh")) {
-        char name[EWorldMgr::PARAM_BUFFER];
-        std::snprintf(name, sizeof name, "%s", GetLineRest(line));
-        env.CreateSkyObject(name);
-        return true;
-    }
-    if (KeywordIs("sky_light_projector")) {
-        int size = ParamInt(line, 1);
-        int distance1 = ParamInt(line, 2);
-        int distance2 = ParamInt(line, 3);
-        EnvironmentSettings::SetSkyLightProjector(size, distance1, distance2, ParamFloat(line, 4));
-        return true;
-    }
-    if (KeywordIs("skinmesh_skylight_coef")) {
-        SkinmeshLightCoef = ParamFloat(line, 1);
-        return true;
-    }
-    if (KeywordIs("bloom_params")) {
-        float cone = ParamFloat(line, 1);
-        EnvironmentSettings::SetBloom(cone, ParamFloat(line, 2));
-        return true;
-    }
+// A world key: what the line sets, and whether it closes the current object
+// block (the lines after it no longer belong to that object). `index` is the
+// key's number for the keys that come in numbered sets, else 0.
+struct WorldKey {
+    const char* key;
+    bool endsObject;
+    int index;
+    void (*apply)(EWorldMgr& w, const char* line, int index);
+};
+
+EnvironmentSettings& Env() {
+    return g_EnvironmentSettings;
+}
+
+void SetFogSwitch(int on) {
+    if (on)
+        Env().EnableFog();
+    else
+        Env().DisableFog();
+}
+
+void ApplyFogSet(EWorldMgr& w, const char* line, int i) {
+    Env().SetFogColor(w.ParamU32(line, 1), i);
+    Env().SetFogFar(w.ParamFloat(line, 2), i);
+    Env().SetFogNear(w.ParamFloat(line, 3), i);
+}
+
+// The stored rotation and pitch let the console's rows turn the direction
+// further.
+void ApplyDirection(EWorldMgr& w, const char* line, bool lens) {
+    float pitch = w.ParamFloat(line, 1);
+    float rotation = w.ParamFloat(line, 2);
+    g_Console.StoreVariable(lens ? "LensFlareRotation" : "SkyLightRotation", rotation, 0);
+    g_Console.StoreVariable(lens ? "LensFlarePitch" : "SkyLightPitch", pitch, 0);
+    float d[3];
+    EnvironmentSettings::DirectionFromAngles(rotation, pitch, d);
+    if (lens)
+        Env().SetLensFlareDirection(d);
+    else
+        Env().SetSkyLightDirection(d);
+}
+
+void ApplyAmbientSet(EWorldMgr& w, const char* line, int i) {
+    Env().SetAmbientColor(w.RestU32(line), i);
+}
+
+void ReadThree(EWorldMgr& w, const char* line, float* out) {
+    for (int i = 0; i < 3; ++i)
+        out[i] = w.ParamFloat(line, i + 1);
+}
+
+const WorldKey kWorldKeys[] = {
+    {"editor_undo_pesel", false, 0, [](EWorldMgr&, const char*, int) {}}, // read and not used by the game
+    {"world_general_properties", true, 0, [](EWorldMgr&, const char*, int) {}},
+    {"fog", true, 0,
+     [](EWorldMgr& w, const char* line, int) {
+         ApplyFogSet(w, line, 0);
+         SetFogSwitch(w.ParamInt(line, 4));
+     }},
+    {"fog_in_game", false, 0, [](EWorldMgr& w, const char* line, int) { SetFogSwitch(w.ParamInt(line, 1)); }},
+    {"fog0", true, 0, &ApplyFogSet},
+    {"fog1", true, 1, &ApplyFogSet},
+    {"fog2", true, 2, &ApplyFogSet},
+    {"fog3", true, 3, &ApplyFogSet},
+    {"farz", true, 0, [](EWorldMgr& w, const char* line, int) { g_Camera.SetFarZ(w.RestFloat(line)); }},
+    {"ambient_occlusion_depth", true, 0,
+     [](EWorldMgr& w, const char* line, int) { g_PostProcess.SetAODepth(w.RestFloat(line)); }},
+    {"ambient_occlusion_intensity", true, 0,
+     [](EWorldMgr& w, const char* line, int) { g_PostProcess.SetAOIntensity(w.RestFloat(line)); }},
+    // The unnumbered key sets the first set, like "global_ambient_light0".
+    {"global_ambient_light", true, 0, &ApplyAmbientSet},
+    {"global_ambient_light0", true, 0, &ApplyAmbientSet},
+    {"global_ambient_light1", true, 1, &ApplyAmbientSet},
+    {"global_ambient_light2", true, 2, &ApplyAmbientSet},
+    {"global_ambient_light3", true, 3, &ApplyAmbientSet},
+    {"background_color", true, 0,
+     [](EWorldMgr& w, const char* line, int) { g_Camera.SetBackgroundColor(w.RestU32(line)); }},
+    {"lens_flare_direction", false, 0,
+     [](EWorldMgr& w, const char* line, int) { ApplyDirection(w, line, true); }},
+    {"sky_light_direction", false, 0,
+     [](EWorldMgr& w, const char* line, int) { ApplyDirection(w, line, false); }},
+    {"vertex_ambient_brightness", false, 0,
+     [](EWorldMgr& w, const char* line, int) { Env().m_fVertexAmbientBrightness = w.RestFloat(line); }},
+    {"vertex_ambient_contrast", false, 0,
+     [](EWorldMgr& w, const char* line, int) { Env().m_fVertexAmbientContrast = w.RestFloat(line); }},
+    {"vertex_ambient_color", false, 0,
+     [](EWorldMgr& w, const char* line, int) { ReadThree(w, line, Env().m_vVertexAmbientColor); }},
+    {"vertex_ambient_inside_brightness", false, 0,
+     [](EWorldMgr& w, const char* line, int) { Env().m_fVertexAmbientInsideBrightness = w.RestFloat(line); }},
+    {"vertex_ambient_inside_contrast", false, 0,
+     [](EWorldMgr& w, const char* line, int) { Env().m_fVertexAmbientInsideContrast = w.RestFloat(line); }},
+    {"vertex_ambient_inside_color", false, 0,
+     [](EWorldMgr& w, const char* line, int) { ReadThree(w, line, Env().m_vVertexAmbientInsideColor); }},
+    {"sky_light_use", false, 0,
+     [](EWorldMgr& w, const char* line, int) { Env().m_bSkyLightInUse = w.ParamInt(line, 1) != 0; }},
+    {"sky_light_color", false, 0,
+     [](EWorldMgr& w, const char* line, int) { Env().SetSkyLightColor(w.ParamU32(line, 1)); }},
+    {"sky_light_power", false, 0,
+     [](EWorldMgr& w, const char* line, int) { SkyLightPower = w.ParamFloat(line, 1); }},
+    {"sky_mesh", false, 0,
+     [](EWorldMgr& w, const char* line, int) {
+         char name[EWorldMgr::PARAM_BUFFER];
+         std::snprintf(name, sizeof name, "%s", w.GetLineRest(line));
+         Env().CreateSkyObject(name);
+     }},
+    {"sky_light_projector", false, 0,
+     [](EWorldMgr& w, const char* line, int) {
+         int size = w.ParamInt(line, 1);
+         int distance1 = w.ParamInt(line, 2);
+         int distance2 = w.ParamInt(line, 3);
+         EnvironmentSettings::SetSkyLightProjector(size, distance1, distance2, w.ParamFloat(line, 4));
+     }},
+    {"skinmesh_skylight_coef", false, 0,
+     [](EWorldMgr& w, const char* line, int) { SkinmeshLightCoef = w.ParamFloat(line, 1); }},
+    {"bloom_params", false, 0,
+     [](EWorldMgr& w, const char* line, int) {
+         float cone = w.ParamFloat(line, 1);
+         EnvironmentSettings::SetBloom(cone, w.ParamFloat(line, 2));
+     }},
     // "lensflare_script", "sounds_world_bank" and "skinmesh_ambient_coef" have
-    // no effect.
+    // no effect and no row.
+};
+
+} // namespace
+
+bool EWorldMgr::ParseWorldKey(LoadState& s, const char* line) {
+    for (const WorldKey& k : kWorldKeys) {
+        if (!KeywordIs(k.key)) continue;
+        k.apply(*this, line, k.index);
+        if (k.endsObject) s.bInObject = false;
+        return true;
+    }
     return false;
 }
 

@@ -81,6 +81,13 @@ class EWorldMgr {
     // Everything after the keyword and the blanks after it, trailing blanks
     // removed.
     const char* GetLineRest(const char* line);
+    // The same read as numbers (0 when missing).
+    int ParamInt(const char* line, int n);
+    float ParamFloat(const char* line, int n);
+    int RestInt(const char* line);
+    uint32_t ParamU32(const char* line, int n);
+    uint32_t RestU32(const char* line);
+    float RestFloat(const char* line);
 
     // Sibling parsers: each applies one line to the object; nothing happens
     // for a null line or object or a keyword that is not theirs.
@@ -116,12 +123,6 @@ class EWorldMgr {
     // Writes the values of every entry keyed by the current keyword, from the
     // first one found to the table's end.
     void ApplyKeyFields(const char* line, const WorldKeyField* first, const WorldKeyField* end, void* record);
-    int ParamInt(const char* line, int n);
-    float ParamFloat(const char* line, int n);
-    int RestInt(const char* line);
-    uint32_t ParamU32(const char* line, int n);
-    uint32_t RestU32(const char* line);
-    float RestFloat(const char* line);
     void AddErrorLine(const char* text);
 
     void ParseLine(LoadState& s, const char* line);

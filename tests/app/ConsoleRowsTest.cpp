@@ -168,9 +168,9 @@ TEST_P(ConsoleRowTest, TheDispatcherReachesItsHandler) {
     ASSERT_NE(console_->FindVariable(c.name), nullptr);
     // The three-number forms' entries are the placeholders, set to 0 after
     // every row.
-    const bool placeholder = c.kind == K::Command && (std::strcmp(c.name, "Fog") == 0 ||
-                                                      std::strcmp(c.name, "ambient") == 0 ||
-                                                      std::strcmp(c.name, "SkyLight") == 0);
+    const bool placeholder =
+        c.kind == K::Command && (std::strcmp(c.name, "Fog") == 0 || std::strcmp(c.name, "ambient") == 0 ||
+                                 std::strcmp(c.name, "SkyLight") == 0);
     EXPECT_FLOAT_EQ(console_->FindVariable(c.name)->fValue, placeholder ? 0.0f : 2.5f);
 }
 
