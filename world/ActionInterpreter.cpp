@@ -138,8 +138,10 @@ void EEngineObject::RunAction(ObjectRecord* h, bool automatic) {
     Logged("%s - wychodze z uruchomienia akcji OK.", h->szName);
 }
 
-void EEngineObject::ApplyEffects(ObjectRecord* h, const ObjectAction& a, bool automatic, bool destination) {
-    // 1-6: countdown, end of game, ammunition, cockroaches, radio.
+// The countdown, the end of the game, ammunition, cockroaches, the radio.
+void EEngineObject::CountdownAmmoAndRadioEffects(const EffectContext& c) {
+    ObjectRecord* h = c.h;
+    const ObjectAction& a = c.a;
     if (a.bCountdownTurnOn) {
         Logged("Starting countdown with target %s", a.szCountdownActionOnFinish);
         g_Player.StartCountdown(h);
@@ -158,8 +160,12 @@ void EEngineObject::ApplyEffects(ObjectRecord* h, const ObjectAction& a, bool au
         Logged("Radio %s", a.szRadioRadio);
         g_RadioMgr.SwitchRadio(h);
     }
+}
 
-    // 7-17: the player's view.
+// The player's view: fades, blur, inertia, monochrome, panorama, movement radius, look-at, Bezier walks,
+// black-and-white, field of view.
+void EEngineObject::ViewEffects(const EffectContext& c) {
+    const ObjectAction& a = c.a;
     if (a.bPlayerMoveAndViewFades1) g_Panel.FadeIn(a.fPlayerMoveAndViewFades2);
     if (a.bPlayerMoveAndViewFades3) g_Panel.FadeOut(a.fPlayerMoveAndViewFades4);
     if (a.bPlayerMoveAndViewMotionBlur1) g_PostProcess.m_bForcedMotionBlur = 1;
@@ -197,8 +203,12 @@ void EEngineObject::ApplyEffects(ObjectRecord* h, const ObjectAction& a, bool au
         }
     }
     if (a.fFovMultiplier > 0.0f) g_Camera.m_fFovFactor = a.fFovMultiplier;
+}
 
-    // 18-23: checkpoint, objectives, dialogues, the player's moves, ambience.
+// The checkpoint, hints and objectives, dialogues, the player's moves, the ambient sound.
+void EEngineObject::ProgressAndDialogueEffects(const EffectContext& c) {
+    ObjectRecord* h = c.h;
+    const ObjectAction& a = c.a;
     if (a.bCheckpointCheckpoint) {
         Logged("Checkpoint");
         g_SaveMgr.m_bCheckpointRequest = 1;
@@ -230,8 +240,12 @@ void EEngineObject::ApplyEffects(ObjectRecord* h, const ObjectAction& a, bool au
         StartHeroDialogue(a.szStartHeroDialogue);
         Logged("Starting hero dialogue: %s", a.szStartHeroDialogue);
     }
+}
 
-    // 24-33: rendering, modes, markers, lights, voices, blackout.
+// Render parameters, combat mode, time speed, map markers, lights, the direction pointer, voices, blackout.
+void EEngineObject::RenderAndMarkerEffects(const EffectContext& c) {
+    ObjectRecord* h = c.h;
+    const ObjectAction& a = c.a;
     if (a.bRenderParamsUseRenderParams) ApplyRenderParams(h, a);
     if (a.bSwitchToCombatMode) g_Player.EnableWeapons(true);
     if (a.bSwitchToPeacefulMode) g_Player.EnableWeapons(false);
@@ -270,8 +284,12 @@ void EEngineObject::ApplyEffects(ObjectRecord* h, const ObjectAction& a, bool au
     if (Named(a.szVoiceHawke) || Named(a.szVoiceFletch) || Named(a.szVoiceOther) || Named(a.szVoiceEnemy))
         PlayActionVoice(h);
     if (a.dwControlBlackout) g_Panel.m_bBlackout = a.dwBlackout != 0;
+}
 
-    // 34-41: teleports, camera, damage, shakes, joints, shooting.
+// Object teleports, the camera, the hero's damage, screen shakes, joints, character teleports, shooting.
+void EEngineObject::TeleportCameraAndDamageEffects(const EffectContext& c) {
+    ObjectRecord* h = c.h;
+    const ObjectAction& a = c.a;
     if (Named(a.szTeleportObjectHere)) {
         Logged("Chce teleportowac tu obiekt %s", a.szTeleportObjectHere);
         if (ObjectRecord* o = g_Engine.FindObjectByName(a.szTeleportObjectHere)) {
@@ -310,13 +328,16 @@ void EEngineObject::ApplyEffects(ObjectRecord* h, const ObjectAction& a, bool au
         g_PostacMgr.TeleportCharacter(a.szTeleportCharacterHere, h->vPosition);
     }
     if (a.dwShootGeneral1) ApplyShooting(h, a);
+}
 
-    // 42-52: animations, Bezier moves, characters, doors, ladders, scripts,
-    // pushes and kills.
+// Animations, Bezier moves, characters running, doors, ladders, scripts, pushes and kills.
+void EEngineObject::AnimationMoveAndKillEffects(const EffectContext& c) {
+    ObjectRecord* h = c.h;
+    const ObjectAction& a = c.a;
     if (h->dwType == OT_SKINMESH) {
-        if (!destination && Named(a.szDefaultSetAnimation))
+        if (!c.destination && Named(a.szDefaultSetAnimation))
             SetObjectAnimation(h, a.szDefaultSetAnimation, a.dwSetDefaultAnimationLoop != 0, 0.0f, 1.0f);
-        if (destination && Named(a.szDestinationSetAnimation))
+        if (c.destination && Named(a.szDestinationSetAnimation))
             SetObjectAnimation(h, a.szDestinationSetAnimation, a.dwSetDestinationAnimationLoop != 0, 0.0f,
                                1.0f);
     }
@@ -386,9 +407,13 @@ void EEngineObject::ApplyEffects(ObjectRecord* h, const ObjectAction& a, bool au
             }
         }
     }
+}
 
-    // 53-54: the side's FX and sound.
-    if (!destination) {
+// The FX and the sound of the side the action ran (default or destination).
+void EEngineObject::SideFxAndSoundEffects(const EffectContext& c) {
+    ObjectRecord* h = c.h;
+    const ObjectAction& a = c.a;
+    if (!c.destination) {
         for (float& v : h->fRun1264)
             v = 0.0f;
         h->fRotationAngle3 = 0.0f;
@@ -400,8 +425,12 @@ void EEngineObject::ApplyEffects(ObjectRecord* h, const ObjectAction& a, bool au
         if (Named(a.szSoundsDeactivate))
             g_SoundMgr.PlaySound3DOnce(a.szSoundsDeactivate, h->vPosition.data(), a.fSoundsRange);
     }
+}
 
-    // 55-63: music, world change, scripts, respawn, kills, paths, blockers, phases.
+// Music, the world change, script actions, respawns, character kills, Bezier speed, blockers, phases.
+void EEngineObject::MusicWorldAndCharacterEffects(const EffectContext& c) {
+    ObjectRecord* h = c.h;
+    const ObjectAction& a = c.a;
     if (Named(a.szPlayMusic)) {
         g_MusicDirector.PlayMusic(a.szPlayMusic, a.bLoopMusic != 0, a.bLoopMusic != 0);
         if (a.bLoopMusic) {
@@ -436,7 +465,7 @@ void EEngineObject::ApplyEffects(ObjectRecord* h, const ObjectAction& a, bool au
             Logged("NIE znaleziona");
         }
     }
-    if (!automatic && a.dwSwitchMovingOnAction) {
+    if (!c.automatic && a.dwSwitchMovingOnAction) {
         if (IsObjectBezierMoving(h))
             SetObjectBezierSpeedMode1(h, kBezierSpeedChange);
         else
@@ -464,8 +493,12 @@ void EEngineObject::ApplyEffects(ObjectRecord* h, const ObjectAction& a, bool au
         Logged("Wymuszam postaci %s faze o nazwie %s", a.szSetPhaseFor, a.szPhaseName);
         g_PostacMgr.SetFazaByName(a.szSetPhaseFor, a.szPhaseName);
     }
+}
 
-    // 64-67: the player's teleport, passing on, camera positioning.
+// The player's teleport, the action passed on, camera positioning.
+void EEngineObject::HandOnAndCameraEffects(const EffectContext& c) {
+    ObjectRecord* h = c.h;
+    const ObjectAction& a = c.a;
     if (a.dwTeleportPlayerHere) TeleportPlayerHere(h, a);
     if (Named(a.szGiveActionToMesh)) {
         if (a.fGiveActionToDelay == 0.0f) {
@@ -489,6 +522,23 @@ void EEngineObject::ApplyEffects(ObjectRecord* h, const ObjectAction& a, bool au
         }
     }
     if (a.CameraPositioning.bOn) StartCameraPositioning(h);
+}
+
+void EEngineObject::ApplyEffects(ObjectRecord* h, const ObjectAction& a, bool automatic, bool destination) {
+    // The groups in the order the effects apply, this one place: the side's
+    // FX and sound follow the animations and moves, and the action is passed
+    // on and the camera positioned last.
+    using EffectGroup = void (EEngineObject::*)(const EffectContext&);
+    static constexpr EffectGroup kEffectGroups[] = {
+        &EEngineObject::CountdownAmmoAndRadioEffects,   &EEngineObject::ViewEffects,
+        &EEngineObject::ProgressAndDialogueEffects,     &EEngineObject::RenderAndMarkerEffects,
+        &EEngineObject::TeleportCameraAndDamageEffects, &EEngineObject::AnimationMoveAndKillEffects,
+        &EEngineObject::SideFxAndSoundEffects,          &EEngineObject::MusicWorldAndCharacterEffects,
+        &EEngineObject::HandOnAndCameraEffects,
+    };
+    const EffectContext context{h, a, automatic, destination};
+    for (EffectGroup group : kEffectGroups)
+        (this->*group)(context);
 }
 
 void EEngineObject::ApplyRenderParams(ObjectRecord* h, const ObjectAction& a) {

@@ -203,6 +203,22 @@ class EEngineObject {
     // The interpreter's gates and effects (ActionInterpreter.cpp).
     bool PassesGates(ObjectRecord* h, const ObjectAction& a, bool automatic);
     void ApplyEffects(ObjectRecord* h, const ObjectAction& a, bool automatic, bool destination);
+    // The effect groups ApplyEffects runs in order.
+    struct EffectContext {
+        ObjectRecord* h;
+        const ObjectAction& a;
+        bool automatic;   // run by the engine, not by the player
+        bool destination; // the object is at its destination side
+    };
+    void CountdownAmmoAndRadioEffects(const EffectContext& c);
+    void ViewEffects(const EffectContext& c);
+    void ProgressAndDialogueEffects(const EffectContext& c);
+    void RenderAndMarkerEffects(const EffectContext& c);
+    void TeleportCameraAndDamageEffects(const EffectContext& c);
+    void AnimationMoveAndKillEffects(const EffectContext& c);
+    void SideFxAndSoundEffects(const EffectContext& c);
+    void MusicWorldAndCharacterEffects(const EffectContext& c);
+    void HandOnAndCameraEffects(const EffectContext& c);
     void ApplyRenderParams(ObjectRecord* h, const ObjectAction& a);
     void ApplyShooting(ObjectRecord* h, const ObjectAction& a);
     void TeleportPlayerHere(ObjectRecord* h, const ObjectAction& a);
