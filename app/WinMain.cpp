@@ -117,71 +117,83 @@ intptr_t WndProc(window::Window* w, uint32_t message, uintptr_t wParam, intptr_t
 }
 
 namespace {
-int RunWinMain() {
-    // 1-3. One string is the window's name and title and the instance lock's
-    // name; a second instance ends here, silently. A lock that could not be
-    // made does not stop the game: it is logged below.
-    char name[256];
-    std::snprintf(name, sizeof name, "%s", g_TextMgr.GetText(">GameName"));
-    // What start-up prints before the log step below belongs to this run's
-    // log, not the previous one's.
+
+// The start-up, step by step (kStartSteps below). A step that ends the start
+// returns false, and the run ends with status 0.
+char g_szGameName[256];
+
+// One string is the window's name and title and the instance lock's name; a
+// second instance ends here, silently. A lock that could not be made does not
+// stop the game: it is logged. What start-up prints before the log starts
+// belongs to this run's log, not the previous one's.
+bool TakeInstanceLock() {
+    std::snprintf(g_szGameName, sizeof g_szGameName, "%s", g_TextMgr.GetText(">GameName"));
     g_Console.HoldLogFile();
-    if (!AcquireInstanceLock(name)) return 0;
+    if (!AcquireInstanceLock(g_szGameName)) return false;
     if (!InstanceLockError().empty())
         g_Console.Print2("Running without the single-instance lock: ", InstanceLockError().c_str());
     ReportUnwritableDataDirectory();
-    // 4.
+    return true;
+}
+
+// The text table held its own report lines back, so this run's
+// "!labels.txt" survives the deletion of the previous run's reports.
+bool StartReportsAndLog() {
     g_pD3D = nullptr;
     g_pD3DInterface = nullptr;
-    // 5. The text table held its own report lines back, so this run's
-    // "!labels.txt" survives the deletion.
     DeletePreviousReports();
     g_TextMgr.FlushReports();
-    // 6.
     g_bQuitOnce = false;
-    // 7.
     g_Console.ExecFile("zt.cfg");
     g_Console.BeginLogFile();
     g_Console.Print("Welcome to Brakmoor.");
     g_Console.Print("Tovan engine 1.0 for Linux (SDL2, OpenGL 3.3)");
-    // 8-9.
+    return true;
+}
+
+// A 1 x 1 pop-up window, shown and brought to the top; the device gives it
+// its size later.
+bool CreateGameWindow() {
     window::CreateParams params;
-    params.title = name;
+    params.title = g_szGameName;
     params.width = 1;
     params.height = 1;
     params.popup = true;
     params.visible = true;
     params.proc = &WndProc;
     g_Window = window::CreateWindow(params);
-    if (g_Window) {
-        g_WindowRect = g_Window->GetRect();
-        g_Window->Show(true);
-        g_Window->BringToTop();
-        g_StartTime = os::SystemTimeUtc();
-    }
-    // 10.
     if (!g_Window) {
         g_bQuitOnce = true;
         window::PostQuitMessage(0);
-        return 0;
+        return false;
     }
+    g_WindowRect = g_Window->GetRect();
+    g_Window->Show(true);
+    g_Window->BringToTop();
+    g_StartTime = os::SystemTimeUtc();
     g_hWnd = g_Window.get();
-    // 11.
+    return true;
+}
+
+bool CreateGraphicsAndInput() {
     g_pD3D = gfx::CreateInterface();
     if (!g_pD3D) {
         window::MessageBox("DX9.0c or newer could not have been found!", "Zt message");
-        return 0;
+        return false;
     }
-    // 12.
     CreateDirectInput();
-    // 13.
+    return true;
+}
+
+// The launcher when the video configuration was read, else the video
+// options first; either may lead to the other until one closes the way.
+bool RunStartupDialogs() {
     StartupCancelled = false;
     if (ReadVideoConfig()) {
         ShowLauncherNext = true;
     } else {
         ShowVideoOptionsNext = true;
     }
-    // 14.
     while (ShowLauncherNext || ShowVideoOptionsNext) {
         if (ShowLauncherNext) {
             ShowLauncherNext = false;
@@ -191,32 +203,41 @@ int RunWinMain() {
             VideoOptionsDialog(g_hWnd);
         }
     }
-    // 15.
-    if (StartupCancelled) {
-        g_bQuitOnce = true;
-        if (g_pD3D) g_pD3D->Release();
-        g_pD3D = nullptr;
-        window::PostQuitMessage(0);
-        return 0;
-    }
-    // 16.
+    if (!StartupCancelled) return true;
+    g_bQuitOnce = true;
+    if (g_pD3D) g_pD3D->Release();
+    g_pD3D = nullptr;
+    window::PostQuitMessage(0);
+    return false;
+}
+
+bool CreateDevice() {
     for (int i = 0; i < 2; ++i) {
         g_hWnd->BringToTop();
         g_hWnd->SetFocus();
     }
     if (!g_D3DMain.Create(g_hWnd) || !g_D3DMain.m_bCreated) {
         window::PostQuitMessage(0);
-        return 0;
+        return false;
     }
-    // 17.
+    return true;
+}
+
+// The focus opens, the first frame is drawn and the game starts.
+bool StartGame() {
     g_hWnd->BringToTop();
     g_FocusMgr.Start();
     g_hWnd->BringToTop();
     g_D3DMain.RenderFrame();
     TheGameFrame().StartUp();
     g_hWnd->BringToTop();
-    // 18. The first message is handled like every other, so a close that
-    // came during start-up is not lost.
+    return true;
+}
+
+// Messages first; an idle pass whenever the queue is empty. The first
+// message is handled like every other, so a close that came during start-up
+// is not lost.
+int RunMessageLoop() {
     window::Message msg;
     if (window::PeekMessage(msg) && msg.message != window::msg::Quit) {
         window::TranslateMessage(msg);
@@ -230,13 +251,31 @@ int RunWinMain() {
         }
         IdlePass();
     }
+    return int(msg.wParam);
+}
 
+void ShutDown() {
     QuitOnce();
     g_Console.Print("Tovan engine out, good bye!");
     g_Console.EndLogFile();
     g_Console.FreeVariables();
-    return int(msg.wParam);
 }
+
+using StartStep = bool (*)();
+const StartStep kStartSteps[] = {
+    &TakeInstanceLock,  &StartReportsAndLog, &CreateGameWindow, &CreateGraphicsAndInput,
+    &RunStartupDialogs, &CreateDevice,       &StartGame,
+};
+
+int RunWinMain() {
+    for (StartStep step : kStartSteps) {
+        if (!step()) return 0;
+    }
+    const int result = RunMessageLoop();
+    ShutDown();
+    return result;
+}
+
 } // namespace
 
 // The window goes on every way out of start-up, while the window system it
