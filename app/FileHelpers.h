@@ -87,6 +87,9 @@ bool IsValidPath(const char* name);
 // Appends text and a LF to the log file (null: "!error.txt") in the start directory.
 void ErrorLog(const char* text, const char* fileName);
 
+// A random float in [0, x) (in (x, 0] for a negative x) from the project's
+// generator. A range of 0 gives 0 without drawing, so it leaves the random
+// sequence where it was; every other range draws one number.
 float RandomFloat(float x);
 bool IsNearlyEqual(float a, float b, float epsilon);
 void StepTowards(float* value, float target, float step);

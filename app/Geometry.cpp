@@ -70,8 +70,8 @@ bool InsideBox(const Vec3& p, const Vec3& min, const Vec3& max) {
 
 // Clamps both to -1..1 and picks the quadrant; 0 when both are near zero.
 float AngleFromSinCos(float s, float c) {
-    constexpr float kPi = 3.1415927f;
-    constexpr float kTwoPi = 6.2831855f;
+    constexpr float kPi = math::kPi;
+    constexpr float kTwoPi = math::kTwoPi;
     s = s < -1.0f ? -1.0f : (s > 1.0f ? 1.0f : s);
     c = c < -1.0f ? -1.0f : (c > 1.0f ? 1.0f : c);
     if (Abs(s) + Abs(c) <= 0.01f) return 0.0f;

@@ -3,6 +3,7 @@
 #include "app/Console.h"
 #include "app/Orientation.h"
 #include "platform/os/Number.h"
+#include "platform/math/Math.h"
 #include "render/PostProcess.h"
 #include "render/SkyShadowMap.h"
 #include "world/Camera.h"
@@ -97,7 +98,7 @@ void EnvironmentSettings::SetBloom(float cone, float power) {
 
 void EnvironmentSettings::DirectionFromAngles(float rotationDegrees, float pitchDegrees, float* direction) {
     orientation o;
-    o.InitYawPitchRoll(rotationDegrees * 3.1415927f / 180.0f, pitchDegrees * 3.1415927f / 180.0f, 0.0f);
+    o.InitYawPitchRoll(rotationDegrees * math::kPi / 180.0f, pitchDegrees * math::kPi / 180.0f, 0.0f);
     direction[0] = o.forward.x;
     direction[1] = o.forward.y;
     direction[2] = o.forward.z;

@@ -7,6 +7,7 @@
 
 #include "app/Console.h"
 #include "app/FileHelpers.h"
+#include "platform/math/Math.h"
 #include "platform/os/Os.h"
 #include "sound/MusicThread.h"
 #include "sound/SoundWave.h"
@@ -433,7 +434,7 @@ float CSoundMgr::DistanceLoudness(float distance, float range) {
 
 void CSoundMgr::ApplyDistanceVolume(strSound* sound) {
     const math::Vec3 d = m_vListenerPosition - sound->vPosition;
-    const float distance = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+    const float distance = math::Vec3Length(d);
     float v = DistanceLoudness(distance, sound->fRange);
     if (sound->bVoice && soundworld::Cinematic()) v = std::max(v, 0.95f);
     if (soundworld::LevelFrame() < SILENT_FRAMES) v = 0.0f;

@@ -26,6 +26,7 @@
 #include "game/Panel.h"
 #include "game/SaveMgr.h"
 #include "physics/RigidBodySimulation.h"
+#include "platform/math/Math.h"
 #include "platform/os/Os.h"
 #include "render/DeeDee.h"
 #include "render/FxMgr.h"
@@ -60,7 +61,7 @@ const char* OnOff(uint8_t on) {
 // The unit first axis of an orientation (length 0 counts as 1).
 math::Vec3 UnitForward(const orientation& o) {
     const math::Vec3 f = o.forward;
-    float length = std::sqrt(f.x * f.x + f.y * f.y + f.z * f.z);
+    float length = math::Vec3Length(f);
     if (length == 0.0f) length = 1.0f;
     return f / length;
 }

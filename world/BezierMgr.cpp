@@ -20,7 +20,6 @@ BezierMgr g_BezierMgr;
 
 namespace {
 
-constexpr float kDegToRad = 3.14159265f / 180.0f;
 
 void ReadFloats(const char* line, float* out, int count) {
     for (int i = 0; i < count; ++i)
@@ -507,11 +506,11 @@ void BezierMgr::Advance(ObjectRecord* h, double t) {
                 interp[k] =
                     node->fInterpolationRotation[k] + (to - node->fInterpolationRotation[k]) * progress;
             }
-            const math::Quat fixed = math::QuatRotationYawPitchRoll(node->fFixedRotation[0] * kDegToRad,
-                                                                    node->fFixedRotation[1] * kDegToRad,
-                                                                    node->fFixedRotation[2] * kDegToRad);
+            const math::Quat fixed = math::QuatRotationYawPitchRoll(math::ToRadian(node->fFixedRotation[0]),
+                                                                    math::ToRadian(node->fFixedRotation[1]),
+                                                                    math::ToRadian(node->fFixedRotation[2]));
             const math::Quat turn = math::QuatRotationYawPitchRoll(
-                interp[0] * kDegToRad, interp[1] * kDegToRad, interp[2] * kDegToRad);
+                math::ToRadian(interp[0]), math::ToRadian(interp[1]), math::ToRadian(interp[2]));
             const math::Quat q = math::QuatMultiply(math::QuatMultiply(fixed, turn), path.quaternion);
             s.Orientation.SetQuaternion(q);
         }

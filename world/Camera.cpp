@@ -23,8 +23,6 @@ ECamera g_Camera;
 
 namespace {
 
-constexpr float kTwoPi = 6.2831855f;
-constexpr float kDegToRad = 0.0174532924f;
 constexpr float kListenerInterval = 0.25f;
 // How fast the constant shake's amplitudes return into a changed band (radians per second).
 constexpr float kBandReturnSpeed = 0.2f;
@@ -172,7 +170,7 @@ void ECamera::StartShake(Shake& s, const ShakeScreenParams& params, const math::
     s.bOn = 1;
     s.vSource = source;
     for (int k = 0; k < 3; ++k) {
-        s.fPhase[k] = kTwoPi;
+        s.fPhase[k] = math::kTwoPi;
         s.fAmplitude[k] = 0;
         s.fPeriod[k] = 1.0f;
         s.fOffset[k] = 0;
@@ -244,15 +242,15 @@ void ECamera::StepShake(Shake& s, float dt, const math::Vec3& source, bool timed
             s.fOffset[k] = 0;
             continue;
         }
-        s.fPhase[k] += dt * kTwoPi / s.fPeriod[k];
-        if (s.fPhase[k] >= kTwoPi) {
-            s.fPhase[k] -= kTwoPi;
-            s.fAmplitude[k] = (RandomFloat(amplitude / 2) + amplitude / 2) * kDegToRad;
+        s.fPhase[k] += dt * math::kTwoPi / s.fPeriod[k];
+        if (s.fPhase[k] >= math::kTwoPi) {
+            s.fPhase[k] -= math::kTwoPi;
+            s.fAmplitude[k] = math::ToRadian(RandomFloat(amplitude / 2) + amplitude / 2);
             s.fPeriod[k] = RandomFloat(period / 2) + period / 2;
         }
         if (!timed) {
             // After a change of parameters the amplitude returns into the band.
-            const float high = amplitude * kDegToRad, low = high / 2;
+            const float high = math::ToRadian(amplitude), low = high / 2;
             if (s.fAmplitude[k] > high)
                 s.fAmplitude[k] = std::fmax(high, s.fAmplitude[k] - kBandReturnSpeed * dt);
             else if (s.fAmplitude[k] < low && s.fAmplitude[k] > 0.0f)

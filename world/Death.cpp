@@ -12,6 +12,7 @@
 #include "app/Records.h"
 #include "game/GameAI.h"
 #include "physics/RigidBodySimulation.h"
+#include "platform/math/Math.h"
 #include "render/FxMgr.h"
 #include "render/Mesh.h"
 #include "render/PaneCrashMgr.h"
@@ -89,7 +90,7 @@ void EEngineObject::HandleDeath(ObjectRecord* h, const math::Vec3* a, const math
     if (dp.bThrownOff) {
         h->bFlying = 1;
         math::Vec3 launch = h->Orientation.forward;
-        float length = std::sqrt(launch.x * launch.x + launch.y * launch.y + launch.z * launch.z);
+        float length = math::Vec3Length(launch);
         if (length == 0.0f) length = 1.0f;
         launch = launch / length;
         if (h->BezierState.bMoving) launch = launch * float(h->BezierState.dSpeed);

@@ -48,7 +48,6 @@ using namespace objflags;
 namespace {
 
 constexpr int kObjectSlots = EEngine::SEARCH_END; // sprites are not visited
-constexpr float kTwoPi = 6.2831855f;
 
 // Profiler ids of the passes.
 constexpr int kProfileFinder = 32;
@@ -80,12 +79,6 @@ constexpr float kLightingMove = 128.0f;
 constexpr uint32_t kParkedFlags = 192;
 constexpr uint32_t kParkedFlags2 = 0x18011000;
 
-float Length(const math::Vec3& v) {
-    return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-}
-float Distance(const math::Vec3& a, const math::Vec3& b) {
-    return Length(a - b);
-}
 float Dot(const math::Vec3& a, const math::Vec3& b) {
     return a.x * b.x + a.y * b.y + a.z * b.z;
 }
@@ -94,11 +87,6 @@ bool StartsWithNoCase(const char* text, const char* prefix) {
     for (; *prefix; ++text, ++prefix)
         if (!*text || !CharEqualNoCase(*text, *prefix)) return false;
     return true;
-}
-
-// A random float in [0, x).
-float Random(float x) {
-    return float(os::Rand() & 0x7FFF) / 32768.0f * x;
 }
 
 bool SaveOrLoadBefore(uint32_t step) {
@@ -192,7 +180,7 @@ void EEngineObject::UpdateBehaviour() {
 void EEngineObject::InvalidateCameraPosition() {
     for (float* c : {&m_vFinderPosition.x, &m_vFinderPosition.y, &m_vFinderPosition.z}) {
         const float sign = (os::Rand() & 1) ? 1.0f : -1.0f;
-        *c = Random(1.0f) * 50000.0f * 64.0f * sign;
+        *c = RandomFloat(1.0f) * 50000.0f * 64.0f * sign;
     }
 }
 
@@ -200,8 +188,8 @@ void EEngineObject::UpdateCameraFinder() {
     const math::Vec3& eye = g_Camera.GetPosition();
     const math::Vec3& forward = g_Camera.Orientation().forward;
     const float farZ = g_Camera.GetFarZ();
-    if (Distance(eye, m_vFinderPosition) <= kFinderMoveDistance &&
-        Distance(forward, m_vFinderDirection) <= kFinderTurn &&
+    if (math::Vec3Distance(eye, m_vFinderPosition) <= kFinderMoveDistance &&
+        math::Vec3Distance(forward, m_vFinderDirection) <= kFinderTurn &&
         std::fabs(farZ - m_fFinderFarZ) <= kFinderFarChange)
         return;
     m_vFinderPosition = eye;
@@ -335,7 +323,7 @@ void EEngineObject::UpdateTriggerZone(ObjectRecord* h) {
     if (!a.dwGeneral21 || !a.dwGeneralOpt1 || !a.dwGeneralOpt2) return;
     if (a.dwGeneral22 && h->bHasRun) return;
     if (g_ObeCamera.IsRunning()) return;
-    const float distance = Distance(h->vPosition, m_vPlayerPosition);
+    const float distance = math::Vec3Distance(h->vPosition, m_vPlayerPosition);
     if (distance >= float(h->iRange) && distance >= kTriggerReach) return;
     ++m_dwTriggersTested;
     bool fires = true;
@@ -349,16 +337,16 @@ void EEngineObject::UpdateTriggerZone(ObjectRecord* h) {
 
 void EEngineObject::UpdateSway(ObjectRecord* h) {
     h->fSwayPhase += m_fFrameTime * h->fSwaySpeed;
-    if (h->fSwayPhase > kTwoPi) {
-        h->fSwayPhase -= kTwoPi;
-        h->fSwayFactor = 0.1f + Random(0.3f);
-        h->fSwaySpeed = 0.6f + Random(0.7f);
+    if (h->fSwayPhase > math::kTwoPi) {
+        h->fSwayPhase -= math::kTwoPi;
+        h->fSwayFactor = 0.1f + RandomFloat(0.3f);
+        h->fSwaySpeed = 0.6f + RandomFloat(0.7f);
     }
 }
 
 void EEngineObject::UpdateSounds(ObjectRecord* h) {
     if (ObjectSound* s = h->pSound; s && g_MainGame.m_iLevelFrame >= kFirstSoundFrame) {
-        const bool wanted = Distance(g_Camera.GetPosition(), h->vPosition) < s->fRange &&
+        const bool wanted = math::Vec3Distance(g_Camera.GetPosition(), h->vPosition) < s->fRange &&
                             (!s->szCondition[0] || g_GameAI.TestVariable(s->szCondition));
         if (wanted && !s->pSound) {
             s->pSound = g_SoundMgr.StartSound3D(s->szFileName, h->vPosition.data(), s->fRange, true, true);
@@ -382,7 +370,7 @@ void EEngineObject::UpdateLightingSample(ObjectRecord* h) {
     h->fLightingTimer += m_fFrameTime;
     if (h->bIsLight || !g_Engine.m_bWorldRunning || g_MainGame.m_iLevelFrame < kFirstLightingFrame) return;
     const bool moved =
-        Distance(h->vPosition, g_AmbientProbe.SamplePoint(h)) > 32.0f && h->fLightingTimer > 0.2f;
+        math::Vec3Distance(h->vPosition, g_AmbientProbe.SamplePoint(h)) > 32.0f && h->fLightingTimer > 0.2f;
     if (!moved && !h->bAmbientReprobe && h->bLightingSampled) return;
     g_AmbientProbe.SampleObjectLighting(h);
     h->bLightingSampled = 1;
@@ -429,8 +417,8 @@ void EEngineObject::UpdateTies() {
 void EEngineObject::UpdateCubeShadowSlots() {
     const math::Vec3& eye = g_Camera.GetPosition();
     const math::Vec3& forward = g_Camera.Orientation().forward;
-    const bool due = Distance(eye, m_vCubeCameraPosition) > kCubeMoveDistance ||
-                     Distance(forward, m_vCubeCameraDirection) > kFinderTurn ||
+    const bool due = math::Vec3Distance(eye, m_vCubeCameraPosition) > kCubeMoveDistance ||
+                     math::Vec3Distance(forward, m_vCubeCameraDirection) > kFinderTurn ||
                      g_MainGame.m_iLevelFrame < 250 || SaveOrLoadBefore(10) || m_dwFrameCounter < 5;
     if (!due) return;
     m_vCubeCameraPosition = eye;
@@ -445,7 +433,7 @@ void EEngineObject::UpdateCubeShadowSlots() {
     for (int slot = EEngine::FIRST_LIGHT; slot < g_Engine.m_iLightHighWater; ++slot) {
         ObjectRecord* h = g_Engine.Object(slot);
         if (!h->bUsed || !(h->dwFlags & kFlagCubeShadow) || h->bHiddenBySector) continue;
-        const float d = Distance(h->vPosition, eye);
+        const float d = math::Vec3Distance(h->vPosition, eye);
         int at = count < wanted ? count : wanted;
         while (at > 0 && distance[at - 1] > d)
             --at;
@@ -515,8 +503,8 @@ void EEngineObject::UpdateVisibility() {
             if ((h->dwFlags & kFlagUnimportant) && !DrawNotImportant) {
                 h->bVisibleNow = 0;
             } else if (recompute) {
-                h->iCameraDistance = os::ClampToInt(Distance(h->vPosition, eye));
-                h->iPlayerDistance = os::ClampToInt(Distance(h->vPosition, m_vPlayerPosition));
+                h->iCameraDistance = os::ClampToInt(math::Vec3Distance(h->vPosition, eye));
+                h->iPlayerDistance = os::ClampToInt(math::Vec3Distance(h->vPosition, m_vPlayerPosition));
                 if (decide) h->bVisibleNow = LightVisible(h, eye, forward) ? 1 : 0;
             }
         } else if (h->dwType != OT_SPRITE) {
@@ -525,11 +513,11 @@ void EEngineObject::UpdateVisibility() {
             } else if (h->dwFlags & kFlagStickMarker) {
                 h->bVisibleNow = DrawStickMarkers ? 1 : 0;
             } else if (recompute) {
-                h->iCameraDistance = os::ClampToInt(Distance(h->vPosition, eye));
-                h->iPlayerDistance = os::ClampToInt(Distance(h->vPosition, m_vPlayerPosition));
+                h->iCameraDistance = os::ClampToInt(math::Vec3Distance(h->vPosition, eye));
+                h->iPlayerDistance = os::ClampToInt(math::Vec3Distance(h->vPosition, m_vPlayerPosition));
                 if (decide) h->bVisibleNow = ObjectVisible(h, eye, forward, m_pCameraFinder) ? 1 : 0;
             } else {
-                h->iCameraDistance = os::ClampToInt(Distance(h->vPosition, eye));
+                h->iCameraDistance = os::ClampToInt(math::Vec3Distance(h->vPosition, eye));
             }
         }
 
@@ -577,8 +565,8 @@ void EEngineObject::PrepareObject(ObjectRecord* h) {
     }
     if (h->bIsItWire) {
         // A wire sways from its first update on.
-        h->fSwayFactor = 0.1f + Random(0.3f);
-        h->fSwaySpeed = 0.6f + Random(0.7f);
+        h->fSwayFactor = 0.1f + RandomFloat(0.3f);
+        h->fSwaySpeed = 0.6f + RandomFloat(0.7f);
         h->bNeedsUpdate = 1;
         h->bNeedsUpdateFixed = 1;
     }
@@ -613,7 +601,7 @@ void EEngineObject::OnObjectMoved(ObjectRecord* h) {
     if (h == g_Player.m_hObject) g_Player.m_bMovedByWorld = true;
     if (h->pSound && h->pSound->pSound) g_SoundMgr.SetSoundPosition(h->pSound->pSound, h->vPosition.data());
     if ((h->dwFlags & kFlagVisible) && !(h->dwFlags & kFlagNoRelight) && !(h->dwFlags2 & kFlag2FixedColour) &&
-        Distance(h->vPosition, h->vLightingPosition) >= kLightingMove)
+        math::Vec3Distance(h->vPosition, h->vLightingPosition) >= kLightingMove)
         h->vLightingPosition = h->vPosition;
 }
 
@@ -622,7 +610,7 @@ void EEngineObject::OnObjectMoved(ObjectRecord* h) {
 bool EEngineObject::UpdateMovement(ObjectRecord* h, bool back) {
     const ObjectAction& a = *h->pAction;
     const math::Vec3 direction{a.fMoving1, a.fMoving2, a.fMoving3};
-    const float length = Length(direction);
+    const float length = math::Vec3Length(direction);
     if (length < 0.001f) return false;
     float& progress = h->fRun1264[ObjectRecord::RUN_PROGRESS];
     const float distance = a.fMoving5;
@@ -749,7 +737,7 @@ void EEngineObject::UpdateMiniguns() {
         if (!h->bUsed || float(h->iCameraDistance) >= g_Camera.GetFarZ()) continue;
         if (StrCmpNoCase(h->szName, "minigun") != 0 && StrCmpNoCase(h->szName, "minigun_l") != 0) continue;
         const math::Vec3 toEye = eye - h->vPosition;
-        const float length = Length(toEye);
+        const float length = math::Vec3Length(toEye);
         if (length > 0.0f) {
             orientation o;
             o.SetDirection(toEye / length);

@@ -24,6 +24,7 @@
 #include <cstdint>
 
 #include "app/Orientation.h"
+#include "platform/math/Math.h"
 #include "platform/math/Types.h"
 #include "world/BezierMoving.h"
 #include "world/Engine.h"
@@ -95,7 +96,7 @@ struct ObjectRecord {
     uint8_t bIsItWire = 0;    // 10
     float fState16 = 0;       // 16, 20, 24: restored by Load
     float fState20 = 0;
-    float fState24 = 6.2831855f; // starts at 2 pi
+    float fState24 = math::kTwoPi; // starts at 2 pi
     uint8_t bAlwaysWipe = 0;     // 28: WipeOut deletes it at any distance
     float fState32 = 0;          // 32: set to 0 by Load, teleports and copies
     uint8_t bState40 = 0;        // 40

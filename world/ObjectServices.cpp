@@ -14,6 +14,7 @@
 #include "app/Options.h"
 #include "app/TextMgr.h"
 #include "game/Panel.h"
+#include "platform/math/Math.h"
 #include "platform/os/Os.h"
 #include "render/DepthRender.h"
 #include "render/FxMgr.h"
@@ -44,15 +45,6 @@ constexpr float kAmbientSpeed = 0.7f; // current toward target, per second
 constexpr uint32_t kSectorTableSize = 256;
 
 bool g_bSectorHidden[kSectorTableSize];
-
-float Length(const math::Vec3& v) {
-    return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-}
-
-// A random float in [0, x).
-float Random(float x) {
-    return float(os::Rand() & 0x7FFF) / 32768.0f * x;
-}
 
 // After a teleport: the state value at 32, the lit mark and a fresh sample.
 void ResetTeleported(ObjectRecord* h) {
@@ -211,14 +203,14 @@ void EEngineObject::UpdateDownwash(ObjectRecord* h) {
     if (h->fDownwashTimer > 0.0f) return;
     h->fDownwashTimer = kDownwashInterval;
     const math::Vec3& eye = g_Camera.GetPosition();
-    if (Length(h->vPosition - eye) >= 5000.0f) return;
+    if (math::Vec3Length(h->vPosition - eye) >= 5000.0f) return;
 
     auto offset = [] { return ((os::Rand() & 1) ? 1.0f : -1.0f) * float(os::Rand()) * 256.0f / 65536.0f; };
     math::Vec3 start = h->vPosition + math::Vec3{offset(), 0.0f, offset()};
     math::Vec3 end = start - math::Vec3{0.0f, 2000.0f, 0.0f};
     if (!RayTestWorld(&start, &end, h, 0, nullptr, 0, 0, 0)) return;
     const math::Vec3 ground = start + math::Vec3{0.0f, 64.0f, 0.0f};
-    const float d = Length(ground - eye);
+    const float d = math::Vec3Length(ground - eye);
 
     if (d < 4000.0f) g_FxMgr.SpawnFxByName("e_dymek_spod_helikoptera", &ground, nullptr);
     if (!g_Panel.m_bPanoramic && !g_Panel.m_bNextFlag && d < 2200.0f) {
@@ -237,7 +229,7 @@ void EEngineObject::UpdateDownwash(ObjectRecord* h) {
         math::Vec3 away =
             math::Vec3{g_Player.m_vPosition[0], g_Player.m_vPosition[1], g_Player.m_vPosition[2]} - ground;
         away.y = 0.0f;
-        const float length = Length(away);
+        const float length = math::Vec3Length(away);
         if (length > 0.0f) {
             g_Player.m_vPush += away / length * ((1000.0f - d) * 0.2f);
             g_Player.m_bMovedByWorld = true;
@@ -248,7 +240,7 @@ void EEngineObject::UpdateDownwash(ObjectRecord* h) {
             ObjectRecord* o = g_Engine.Object(slot);
             if (!o->bUsed || !o->dwRigidBody) continue;
             const math::Vec3 away = o->vPosition - ground;
-            const float distance = Length(away);
+            const float distance = math::Vec3Length(away);
             if (distance >= 1000.0f || distance <= 0.0f) continue;
             PutForceToObject(o, away / distance * ((1000.0f - distance) * 0.7f));
         }
@@ -278,13 +270,13 @@ void EEngineObject::UpdateShooting(ObjectRecord* h) {
     }
     const math::Vec3 aim = atHero ? g_Camera.GetPosition() : target->vPosition;
     math::Vec3 direction = aim - muzzle;
-    float length = Length(direction);
+    float length = math::Vec3Length(direction);
     if (length == 0.0f) length = 1.0f;
     orientation shot;
     shot.SetDirection(direction / length);
     const float spread = StrCmpNoCase(g_Engine.m_szCurrentWorld, "worlds\\level_09.w") == 0 ? 0.04f : 0.02f;
-    shot.Rotate(shot.up, Random(2.0f * spread) - spread);
-    shot.Rotate(shot.right, Random(2.0f * spread) - spread);
+    shot.Rotate(shot.up, RandomFloat(2.0f * spread) - spread);
+    shot.Rotate(shot.right, RandomFloat(2.0f * spread) - spread);
 
     g_WeaponMgr.FireBullet(weapon, muzzle, shot, h, 0, 1.0f);
     if (weapon->iNumFireSounds > 0)
@@ -389,7 +381,7 @@ void EEngineObject::StartDoor(ObjectRecord* h) {
     if (a.dwDoor2) {
         const math::Vec3 player{g_Player.m_vPosition[0], g_Player.m_vPosition[1], g_Player.m_vPosition[2]};
         const math::Vec3 ahead = h->vPosition + h->Orientation.forward;
-        if (Length(player - h->vPosition) < Length(player - ahead)) target = -target;
+        if (math::Vec3Length(player - h->vPosition) < math::Vec3Length(player - ahead)) target = -target;
     }
     h->fDoorTarget = target;
     if (a.dwKnobGeneral1) h->bKnobPhase = 1;

@@ -13,6 +13,7 @@
 #include "app/Orientation.h"
 #include "app/Records.h"
 #include "app/TextMgr.h"
+#include "platform/math/Math.h"
 #include "platform/os/Number.h"
 #include "platform/os/Os.h"
 #include "render/EnvironmentSettings.h"
@@ -30,7 +31,6 @@ EWorldMgr g_WorldMgr;
 
 namespace {
 
-constexpr float kDegToRad = 3.1415927f / 180.0f;
 constexpr uint32_t kAllBits = 0xFFFFFFFFu;
 constexpr uint32_t kKindInvisibleInGame = 0x20000;
 constexpr uint32_t kKindInvisibleInEditor = 0x80000;
@@ -636,7 +636,7 @@ void EWorldMgr::ParseRotationAngles(LoadState& s, const char* line) {
     if (EMesh* mesh = h->Mesh()) mesh->m_vRotationAngles = math::Vec3(x, y, z);
     if (ESkinMesh* skin = h->SkinMesh()) skin->m_vRotationAngles = math::Vec3(x, y, z);
     orientation o;
-    o.InitYawPitchRoll(y * kDegToRad, x * kDegToRad, z * kDegToRad);
+    o.InitYawPitchRoll(math::ToRadian(y), math::ToRadian(x), math::ToRadian(z));
     SetObjectOrientation(h, o);
     h->BaseOrientation = o;
     h->bBaseOrientationGiven = 1;

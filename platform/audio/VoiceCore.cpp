@@ -1,4 +1,5 @@
 #include "platform/audio/VoiceCore.h"
+#include "platform/math/Math.h"
 
 #include <algorithm>
 #include <cmath>
@@ -55,10 +56,6 @@ Result ReadControl(uint32_t flags, uint32_t control, int32_t value, int32_t* out
     return Result::Ok;
 }
 
-float Distance(const math::Vec3& a, const math::Vec3& b) {
-    math::Vec3 d = a - b;
-    return std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
-}
 
 // Deferred-setting masks.
 enum : uint32_t {
@@ -401,9 +398,9 @@ bool BasicVoice::MutedByDistance() const {
     if (!is3D_ || !(desc_.flags & kFlagMute3DAtMaxDistance)) return false;
     switch (current3D_.mode) {
     case Mode3D::Normal:
-        return Distance(current3D_.position, device_.ListenerState().position) > current3D_.maxDistance;
+        return math::Vec3Distance(current3D_.position, device_.ListenerState().position) > current3D_.maxDistance;
     case Mode3D::HeadRelative:
-        return Distance(current3D_.position, math::Vec3()) > current3D_.maxDistance;
+        return math::Vec3Distance(current3D_.position, math::Vec3()) > current3D_.maxDistance;
     case Mode3D::Disabled:
         return false;
     }

@@ -31,6 +31,9 @@ float Vec3LengthSq(const Vec3& v) {
 float Vec3Length(const Vec3& v) {
     return std::sqrt(Vec3LengthSq(v));
 }
+float Vec3Distance(const Vec3& a, const Vec3& b) {
+    return Vec3Length(a - b);
+}
 float Vec3Dot(const Vec3& a, const Vec3& b) {
     return a.x * b.x + a.y * b.y + a.z * b.z;
 }

@@ -22,6 +22,7 @@
 namespace math {
 
 constexpr float kPi = 3.141592654f;
+constexpr float kTwoPi = 2.0f * kPi;
 constexpr float ToRadian(float degrees) {
     return degrees * (kPi / 180.0f);
 }
@@ -38,6 +39,7 @@ Vec2 Vec2Normalize(const Vec2& v);
 // ---- Vec3 ---------------------------------------------------------------
 float Vec3Length(const Vec3& v);
 float Vec3LengthSq(const Vec3& v);
+float Vec3Distance(const Vec3& a, const Vec3& b);
 float Vec3Dot(const Vec3& a, const Vec3& b);
 Vec3 Vec3Cross(const Vec3& a, const Vec3& b);
 // v / |v|; the zero vector stays the zero vector.
