@@ -13,29 +13,12 @@
 #include "app/Timer.h"
 #include "platform/gfx/Draw.h"
 #include "platform/os/Os.h"
+#include "platform/window/Window.h"
 #include "world/Engine.h"
 
 EConsole g_Console;
 
 namespace {
-
-// Virtual-key codes the input line handles.
-enum : uint32_t {
-    VK_BACK = 8,
-    VK_TAB = 9,
-    VK_RETURN = 13,
-    VK_SPACE = 32,
-    VK_LEFT = 37,
-    VK_UP = 38,
-    VK_RIGHT = 39,
-    VK_DOWN = 40,
-    VK_DELETE = 46,
-    VK_F8 = 119,
-    VK_OEM_MINUS = 189,
-    VK_OEM_PERIOD = 190,
-    VK_OEM_3 = 192, // back-quote
-    VK_OEM_5 = 220, // backslash
-};
 
 // The character a key types, 0 for keys that type nothing. Only the OEM
 // codes give punctuation: Insert (45) and the right Windows key (92) share
@@ -44,13 +27,13 @@ char TypedCharacter(uint32_t code) {
     if (code >= 'A' && code <= 'Z') return char(code - 'A' + 'a');
     if (code >= '0' && code <= '9') return char(code);
     switch (code) {
-    case VK_SPACE:
+    case window::vk::Space:
         return ' ';
-    case VK_OEM_PERIOD:
+    case window::vk::OemPeriod:
         return '.';
-    case VK_OEM_MINUS:
+    case window::vk::OemMinus:
         return '-';
-    case VK_OEM_5:
+    case window::vk::Oem5:
         return '\\';
     default:
         return 0;
@@ -244,11 +227,11 @@ void EConsole::TypeCharacter(char c) {
 }
 
 void EConsole::OnKey(uint32_t code) {
-    if (code == VK_OEM_3) {
+    if (code == window::vk::Oem3) {
         Close();
         return;
     }
-    if (code == VK_F8) {
+    if (code == window::vk::F8) {
         g_Engine.SaveScreenshot();
         return;
     }
@@ -258,39 +241,39 @@ void EConsole::OnKey(uint32_t code) {
     }
     size_t len = std::strlen(m_szCommandLine);
     switch (code) {
-    case VK_BACK:
+    case window::vk::Back:
         if (m_iCursor > 0 && m_iCursor <= len) {
             std::memmove(m_szCommandLine + m_iCursor - 1, m_szCommandLine + m_iCursor, len - m_iCursor + 1);
             --m_iCursor;
         }
         break;
-    case VK_LEFT:
+    case window::vk::Left:
         if (m_iCursor > 0) --m_iCursor;
         break;
-    case VK_RIGHT:
+    case window::vk::Right:
         if (m_iCursor < len) ++m_iCursor;
         break;
-    case VK_UP:
+    case window::vk::Up:
         if (m_iHistoryIndex + 1 < HISTORY_SIZE && m_History[m_iHistoryIndex + 1][0]) {
             ++m_iHistoryIndex;
             std::memcpy(m_szCommandLine, m_History[m_iHistoryIndex], LINE_LEN);
             m_iCursor = uint32_t(std::strlen(m_szCommandLine));
         }
         break;
-    case VK_DOWN:
+    case window::vk::Down:
         if (m_iHistoryIndex > 0) {
             --m_iHistoryIndex;
             std::memcpy(m_szCommandLine, m_History[m_iHistoryIndex], LINE_LEN);
             m_iCursor = uint32_t(std::strlen(m_szCommandLine));
         }
         break;
-    case VK_TAB:
+    case window::vk::Tab:
         CompleteName();
         break;
-    case VK_RETURN:
+    case window::vk::Return:
         ExecCommandLine();
         break;
-    case VK_DELETE:
+    case window::vk::Delete:
         if (m_iCursor < len) {
             std::memmove(m_szCommandLine + m_iCursor, m_szCommandLine + m_iCursor + 1, len - m_iCursor);
         }

@@ -282,12 +282,7 @@ void ParseVector3(const char* text, float* vector) {
 }
 
 bool FileExists(const char* name) {
-    if (!name || !*name) return false;
-    if (os::DirectoryExists(name)) return false;
-    std::FILE* f = os::OpenFile(name, "rb");
-    if (!f) return false;
-    std::fclose(f);
-    return true;
+    return name && os::FileExists(name);
 }
 
 void ErrorLog(const char* text, const char* fileName) {
@@ -328,6 +323,13 @@ std::string NoCaseKey(const char* text) {
 
 bool CharEqualNoCase(char a, char b) {
     return LowerAscii(a) == LowerAscii(b);
+}
+
+bool StartsWithNoCase(const char* text, const char* prefix) {
+    if (!text || !prefix) return false;
+    for (; *prefix; ++text, ++prefix)
+        if (!*text || !CharEqualNoCase(*text, *prefix)) return false;
+    return true;
 }
 
 void StrToLower(char* text) {

@@ -69,7 +69,8 @@ const char* GetArgument(const char* line);
 const char* GetWord(const char* line, int n);
 // Three blank-separated numbers; only the first 255 characters are read.
 void ParseVector3(const char* text, float* vector);
-// The file opens for binary reading (directories do not count).
+// The platform's FileExists for a C string: a readable regular file (a
+// directory does not count); false for a null or empty name.
 bool FileExists(const char* name);
 
 int StrCmpNoCase(const char* a, const char* b);
@@ -77,6 +78,8 @@ int StrCmpNoCase(const char* a, const char* b);
 // StrCmpNoCase exactly when their keys are equal (for hashed look-ups).
 std::string NoCaseKey(const char* text);
 bool CharEqualNoCase(char a, char b);
+// The text begins with the prefix, case ignored.
+bool StartsWithNoCase(const char* text, const char* prefix);
 void StrToLower(char* text);
 int StrStrNoCase(const char* text, const char* part);
 void CutAtSpace(char* text);

@@ -83,12 +83,6 @@ float Dot(const math::Vec3& a, const math::Vec3& b) {
     return a.x * b.x + a.y * b.y + a.z * b.z;
 }
 
-bool StartsWithNoCase(const char* text, const char* prefix) {
-    for (; *prefix; ++text, ++prefix)
-        if (!*text || !CharEqualNoCase(*text, *prefix)) return false;
-    return true;
-}
-
 bool SaveOrLoadBefore(uint32_t step) {
     return g_SaveMgr.m_bBusy && g_SaveMgr.m_dwStep < step;
 }

@@ -128,8 +128,9 @@ std::FILE* OpenFile(std::string_view name, const char* mode) {
 
 bool FileExists(std::string_view name) {
     if (name.empty()) return false;
+    const std::string path = ResolvePath(name);
     struct stat st {};
-    return stat(ResolvePath(name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), R_OK) == 0;
 }
 
 bool DirectoryExists(std::string_view name) {

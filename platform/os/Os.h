@@ -26,6 +26,7 @@ void SetStartDirectory(std::string_view dir);
 std::string ResolvePath(std::string_view name);
 std::FILE* OpenFile(std::string_view name, const char* mode);
 
+// A regular file that can be read (a directory is not a file).
 bool FileExists(std::string_view name);
 bool DirectoryExists(std::string_view name);
 bool DeleteFile(std::string_view name);
