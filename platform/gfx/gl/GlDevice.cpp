@@ -217,7 +217,7 @@ GlDevice::~GlDevice() {
     if (m_ctx) {
         MakeCurrent();
         FreeBackBuffer();
-        if (const DrawFunctions* dgl = m_loaded ? m_draw.Functions() : nullptr) m_gamma.Release(m_gl, *dgl);
+        if (const Functions* dgl = m_loaded ? m_draw.Gl() : nullptr) m_gamma.Release(m_gl, *dgl);
         if (m_vao) m_gl.DeleteVertexArrays(1, &m_vao);
         if (m_decl) m_decl->Release();
         SDL_GL_MakeCurrent(m_sdl, nullptr);
@@ -468,7 +468,7 @@ Result GlDevice::Present() {
     // into the window here, and only there (read-backs stay unramped).
     bool drawn = false;
     if (!GammaRampIsIdentity()) {
-        if (const DrawFunctions* dgl = m_draw.Functions())
+        if (const Functions* dgl = m_draw.Gl())
             drawn = m_gamma.Draw(gl, *dgl, source, w, h, dw, dh, m_gammaRamp);
     }
     if (!drawn) {

@@ -173,7 +173,7 @@ GLint MinFilterGl(uint32_t min, uint32_t mip) {
 constexpr GLenum kGlTextureMaxAnisotropy = 0x84FE;
 constexpr GLenum kGlMaxTextureMaxAnisotropy = 0x84FF;
 
-bool HasAnisotropicFiltering(const DrawFunctions& gl) {
+bool HasAnisotropicFiltering(const Functions& gl) {
     GLint n = 0;
     gl.GetIntegerv(GL_NUM_EXTENSIONS, &n);
     for (GLint i = 0; i < n; ++i) {
@@ -193,7 +193,7 @@ bool TextureFormat(Format f) {
     return ColourFormat(f) || IsCompressed(f);
 }
 
-GLuint Compile(const DrawFunctions& gl, GLenum type, const char* source, const char* what) {
+GLuint Compile(const Functions& gl, GLenum type, const char* source, const char* what) {
     GLuint s = gl.CreateShader(type);
     gl.ShaderSource(s, 1, &source, nullptr);
     gl.CompileShader(s);
@@ -239,7 +239,7 @@ GLenum PrimitiveGl(PrimitiveType t) {
     }
 }
 
-GLuint BuildProgram(const DrawFunctions& gl, const char* vertexSource, const char* fragmentSource,
+GLuint BuildProgram(const Functions& gl, const char* vertexSource, const char* fragmentSource,
                     const char* what) {
     GLuint vs = Compile(gl, GL_VERTEX_SHADER, vertexSource, what);
     GLuint fs = vs ? Compile(gl, GL_FRAGMENT_SHADER, fragmentSource, what) : 0;
@@ -262,15 +262,6 @@ GLuint BuildProgram(const DrawFunctions& gl, const char* vertexSource, const cha
         return 0;
     }
     return p;
-}
-
-bool DrawFunctions::Load() {
-#define ZT_GL_DRAW_LOAD(type, name)                                                                          \
-    name = reinterpret_cast<type>(SDL_GL_GetProcAddress("gl" #name));                                        \
-    if (!name) return false;
-    ZT_GL_DRAW_FUNCTIONS(ZT_GL_DRAW_LOAD)
-#undef ZT_GL_DRAW_LOAD
-    return true;
 }
 
 // ---- Tracked resources --------------------------------------------------------------
@@ -313,10 +304,10 @@ GlDraw::~GlDraw() {
     m_stream = nullptr;
 }
 
-const DrawFunctions* GlDraw::Functions() {
+const Functions* GlDraw::Gl() {
     if (!m_loaded && !m_failed) {
         m_device.MakeCurrent();
-        m_loaded = m_gl.Load();
+        m_loaded = m_gl.Load(nullptr);
         m_failed = !m_loaded;
     }
     if (!m_loaded) return nullptr;
@@ -342,7 +333,7 @@ void GlDraw::TakeBuffer(uint32_t length, GLuint* name, std::vector<uint8_t>* dat
     }
     data->assign(length, 0);
     *name = 0;
-    if (const DrawFunctions* gl = Functions()) {
+    if (const Functions* gl = Gl()) {
         gl->GenBuffers(1, name);
         gl->BindBuffer(GL_ARRAY_BUFFER, *name);
         gl->BufferData(GL_ARRAY_BUFFER, GLsizeiptr(length), nullptr, GL_DYNAMIC_DRAW);
@@ -352,7 +343,7 @@ void GlDraw::TakeBuffer(uint32_t length, GLuint* name, std::vector<uint8_t>* dat
 void GlDraw::RecycleBuffer(uint32_t length, GLuint name, std::vector<uint8_t>&& data) {
     // A few hundred kilobytes of spare buffers at most.
     if (m_freeBuffers.size() >= 64) {
-        if (const DrawFunctions* gl = Functions()) gl->DeleteBuffers(1, &name);
+        if (const Functions* gl = Gl()) gl->DeleteBuffers(1, &name);
         return;
     }
     m_freeBuffers.push_back({length, name, std::move(data)});
@@ -396,7 +387,7 @@ GlTextureStore::GlTextureStore(GlDraw* owner, GLenum target, uint32_t faces, uin
     }
     if (m_pool == gfx::Pool::Default) m_owner->AddDefaultPool();
     m_compressedOnGpu = IsCompressed(f) && m_owner->CompressedUpload();
-    const DrawFunctions* gl = m_owner->Functions();
+    const Functions* gl = m_owner->Gl();
     if (!gl) return;
     gl->GenTextures(1, &m_name);
     gl->ActiveTexture(GL_TEXTURE0);
@@ -414,7 +405,7 @@ GlTextureStore::GlTextureStore(GlDraw* owner, GLenum target, uint32_t faces, uin
 GlTextureStore::~GlTextureStore() {
     if (!m_owner) return;
     if (m_pool == gfx::Pool::Default) m_owner->RemoveDefaultPool();
-    if (const DrawFunctions* gl = m_owner->Functions(); gl && m_name) gl->DeleteTextures(1, &m_name);
+    if (const Functions* gl = m_owner->Gl(); gl && m_name) gl->DeleteTextures(1, &m_name);
 }
 
 void GlTextureStore::Orphan() {
@@ -445,7 +436,7 @@ Result GlTextureStore::Unlock(uint32_t face, uint32_t level) {
     Level& lv = At(face, level);
     lv.locked = false;
     if (!lv.readOnly) {
-        if (const DrawFunctions* gl = m_owner ? m_owner->Functions() : nullptr; gl && m_name) {
+        if (const Functions* gl = m_owner ? m_owner->Gl() : nullptr; gl && m_name) {
             gl->ActiveTexture(GL_TEXTURE0);
             gl->BindTexture(m_target, m_name);
             Upload(face, level);
@@ -458,7 +449,7 @@ Result GlTextureStore::Unlock(uint32_t face, uint32_t level) {
 // Sends one level to the texture bound on unit 0.
 void GlTextureStore::Upload(uint32_t face, uint32_t level) {
     if (!m_owner || !m_name) return;
-    const DrawFunctions* gl = m_owner->Functions();
+    const Functions* gl = m_owner->Gl();
     if (!gl) return;
     const Level& lv = At(face, level);
     const GLenum target = FaceTarget(face);
@@ -483,7 +474,7 @@ void GlTextureStore::Upload(uint32_t face, uint32_t level) {
 
 Result GlTextureStore::Read(uint32_t face, uint32_t level, uint32_t* pixels) {
     if (!pixels || face >= m_faces || level >= m_levelCount) return Result::InvalidCall;
-    const DrawFunctions* gl = m_owner ? m_owner->Functions() : nullptr;
+    const Functions* gl = m_owner ? m_owner->Gl() : nullptr;
     if (!gl || !m_name) return Result::NotAvailable;
     gl->ActiveTexture(GL_TEXTURE0);
     gl->BindTexture(m_target, m_name);
@@ -501,7 +492,7 @@ Result GlTextureStore::Read(uint32_t face, uint32_t level, uint32_t* pixels) {
 bool GlDraw::CompressedUpload() {
     if (m_s3tc < 0) {
         m_s3tc = 0;
-        if (const DrawFunctions* gl = Functions()) {
+        if (const Functions* gl = Gl()) {
             GLint n = 0;
             gl->GetIntegerv(GL_NUM_EXTENSIONS, &n);
             for (GLint i = 0; i < n && !m_s3tc; ++i) {
@@ -604,7 +595,7 @@ Result GlVertexBuffer::Unlock() {
     if (!m_locked) return Result::InvalidCall;
     m_locked = false;
     if (m_lockReadOnly || !m_owner || !m_name || m_lockSize == 0) return Result::Ok;
-    if (const DrawFunctions* gl = m_owner->Functions()) {
+    if (const Functions* gl = m_owner->Gl()) {
         gl->BindBuffer(GL_ARRAY_BUFFER, m_name);
         gl->BufferSubData(GL_ARRAY_BUFFER, GLintptr(m_lockOffset), GLsizeiptr(m_lockSize),
                           m_data.data() + m_lockOffset);
@@ -716,7 +707,7 @@ Result GlDraw::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, u
         pool == gfx::Pool::SystemMem || pool == gfx::Pool::Scratch) {
         return Result::InvalidCall;
     }
-    if (!Functions()) return Result::NotAvailable;
+    if (!Gl()) return Result::NotAvailable;
     *out = new GlTexture(this, width, height, levels, format, pool);
     return Result::Ok;
 }
@@ -729,7 +720,7 @@ Result GlDraw::CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t, Forma
         pool == gfx::Pool::Scratch) {
         return Result::InvalidCall;
     }
-    if (!Functions()) return Result::NotAvailable;
+    if (!Gl()) return Result::NotAvailable;
     *out = new GlCubeTexture(this, edge, levels, format, pool);
     return Result::Ok;
 }
@@ -739,7 +730,7 @@ Result GlDraw::CreateVertexBuffer(uint32_t length, uint32_t, uint32_t fvf, gfx::
     if (!out) return Result::InvalidCall;
     *out = nullptr;
     if (length == 0 || pool == gfx::Pool::SystemMem || pool == gfx::Pool::Scratch) return Result::InvalidCall;
-    if (!Functions()) return Result::NotAvailable;
+    if (!Gl()) return Result::NotAvailable;
     *out = new GlVertexBuffer(this, length, fvf, pool);
     return Result::Ok;
 }
@@ -767,7 +758,7 @@ Result GlDraw::UpdateSurface(Surface* source, const Rect* sourceRect, Surface* d
     if (p.x < 0 || p.y < 0 || p.x + w > int32_t(dst->Width()) || p.y + h > int32_t(dst->Height())) {
         return Result::InvalidCall;
     }
-    const DrawFunctions* gl = Functions();
+    const Functions* gl = Gl();
     if (!gl) return Result::NotAvailable;
     if (m_device.TestCooperativeLevel() != Result::Ok) return Result::Ok;
     // The rectangle goes through a scratch texture and a framebuffer blit;
@@ -800,7 +791,7 @@ Result GlDraw::UpdateSurface(Surface* source, const Rect* sourceRect, Surface* d
 
 bool GlDraw::EnsureProgram() {
     if (m_program) return true;
-    const DrawFunctions* gl = Functions();
+    const Functions* gl = Gl();
     if (!gl || m_failed) return false;
     const std::string fragment = std::string(kFragmentHead) + AlphaTestGlsl + kFragmentMain;
     GLuint p = BuildProgram(*gl, kVertexShader, fragment.c_str(), "fixed-function");
@@ -826,7 +817,7 @@ bool GlDraw::EnsureProgram() {
 
 bool GlDraw::EnsureSamplers() {
     if (m_samplers[0]) return true;
-    const DrawFunctions* gl = Functions();
+    const Functions* gl = Gl();
     if (!gl) return false;
     gl->GenSamplers(GLsizei(SamplerCount), m_samplers);
     for (bool& d : m_samplerDirty)
@@ -837,7 +828,7 @@ bool GlDraw::EnsureSamplers() {
 float GlDraw::MaxAnisotropy() {
     if (m_maxAnisotropy == 0) {
         m_maxAnisotropy = 1;
-        const DrawFunctions* gl = Functions();
+        const Functions* gl = Gl();
         if (gl && HasAnisotropicFiltering(*gl)) {
             GLfloat most = 1;
             gl->GetFloatv(kGlMaxTextureMaxAnisotropy, &most);
@@ -848,7 +839,7 @@ float GlDraw::MaxAnisotropy() {
 }
 
 void GlDraw::ApplySampler(uint32_t unit) {
-    const DrawFunctions& gl = m_gl;
+    const Functions& gl = m_gl;
     const uint32_t* s = m_sampler[unit];
     const GLuint sm = m_samplers[unit];
     gl.SamplerParameteri(sm, GL_TEXTURE_WRAP_S, WrapGl(s[uint32_t(SamplerState::AddressU)]));
@@ -871,7 +862,7 @@ void GlDraw::ApplySampler(uint32_t unit) {
 
 void GlDraw::BindTextureUnits(uint32_t count) {
     if (!EnsureSamplers()) return;
-    const DrawFunctions& gl = m_gl;
+    const Functions& gl = m_gl;
     count = std::min(count, SamplerCount);
     for (uint32_t i = 0; i < count; ++i) {
         gl.ActiveTexture(GL_TEXTURE0 + i);
@@ -892,7 +883,7 @@ void GlDraw::UnbindSamplers(uint32_t count) {
 }
 
 void GlDraw::SetUniforms() {
-    const DrawFunctions& gl = m_gl;
+    const Functions& gl = m_gl;
     GLint colorOp[kProgramStages], colorArg1[kProgramStages], colorArg2[kProgramStages],
         alphaOp[kProgramStages], alphaArg1[kProgramStages], alphaArg2[kProgramStages],
         texIndex[kProgramStages], hasTexture[kProgramStages];
@@ -961,7 +952,7 @@ Result GlDraw::Draw(PrimitiveType type, uint32_t primitiveCount, GLuint buffer, 
         return DrawProgram(static_cast<const GlProgram&>(*p), type, primitiveCount, buffer, offset, stride);
     const fvf::Layout layout = fvf::LayoutOf(m_fvf);
     if (!layout.valid || stride < layout.stride) return Result::InvalidCall;
-    const DrawFunctions& gl = m_gl;
+    const Functions& gl = m_gl;
     m_device.ApplyRenderStates();
     gl.UseProgram(m_program);
     gl.BindVertexArray(m_vao);
@@ -1010,7 +1001,7 @@ Result GlDraw::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, cons
     if (!EnsureProgram()) return Result::NotAvailable;
     if (m_device.TestCooperativeLevel() != Result::Ok) return Result::Ok;
     const uint32_t bytes = VertexCount(type, primitiveCount) * stride;
-    const DrawFunctions& gl = m_gl;
+    const Functions& gl = m_gl;
     gl.BindBuffer(GL_ARRAY_BUFFER, m_streamBuffer);
     if (bytes > m_streamBufferSize) {
         m_streamBufferSize = std::max(bytes, 64u * 1024u);

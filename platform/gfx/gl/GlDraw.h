@@ -17,80 +17,16 @@
 #include <vector>
 
 #include "platform/gfx/Draw.h"
+#include "platform/gfx/gl/GlFunctions.h"
 
 namespace gfx::gl {
 
 class GlDevice;
 class GlDraw;
 
-#define ZT_GL_DRAW_FUNCTIONS(X)                                                                              \
-    X(PFNGLGETINTEGERVPROC, GetIntegerv)                                                                     \
-    X(PFNGLGETFLOATVPROC, GetFloatv)                                                                         \
-    X(PFNGLGETSTRINGIPROC, GetStringi)                                                                       \
-    X(PFNGLGENTEXTURESPROC, GenTextures)                                                                     \
-    X(PFNGLDELETETEXTURESPROC, DeleteTextures)                                                               \
-    X(PFNGLBINDTEXTUREPROC, BindTexture)                                                                     \
-    X(PFNGLACTIVETEXTUREPROC, ActiveTexture)                                                                 \
-    X(PFNGLTEXIMAGE2DPROC, TexImage2D)                                                                       \
-    X(PFNGLTEXSUBIMAGE2DPROC, TexSubImage2D)                                                                 \
-    X(PFNGLCOMPRESSEDTEXIMAGE2DPROC, CompressedTexImage2D)                                                   \
-    X(PFNGLGETTEXIMAGEPROC, GetTexImage)                                                                     \
-    X(PFNGLTEXPARAMETERIPROC, TexParameteri)                                                                 \
-    X(PFNGLPIXELSTOREIPROC, PixelStorei)                                                                     \
-    X(PFNGLGENSAMPLERSPROC, GenSamplers)                                                                     \
-    X(PFNGLBINDSAMPLERPROC, BindSampler)                                                                     \
-    X(PFNGLSAMPLERPARAMETERIPROC, SamplerParameteri)                                                         \
-    X(PFNGLSAMPLERPARAMETERFPROC, SamplerParameterf)                                                         \
-    X(PFNGLGENBUFFERSPROC, GenBuffers)                                                                       \
-    X(PFNGLDELETEBUFFERSPROC, DeleteBuffers)                                                                 \
-    X(PFNGLBINDBUFFERPROC, BindBuffer)                                                                       \
-    X(PFNGLBUFFERDATAPROC, BufferData)                                                                       \
-    X(PFNGLBUFFERSUBDATAPROC, BufferSubData)                                                                 \
-    X(PFNGLCREATESHADERPROC, CreateShader)                                                                   \
-    X(PFNGLSHADERSOURCEPROC, ShaderSource)                                                                   \
-    X(PFNGLCOMPILESHADERPROC, CompileShader)                                                                 \
-    X(PFNGLGETSHADERIVPROC, GetShaderiv)                                                                     \
-    X(PFNGLGETSHADERINFOLOGPROC, GetShaderInfoLog)                                                           \
-    X(PFNGLDELETESHADERPROC, DeleteShader)                                                                   \
-    X(PFNGLCREATEPROGRAMPROC, CreateProgram)                                                                 \
-    X(PFNGLATTACHSHADERPROC, AttachShader)                                                                   \
-    X(PFNGLBINDATTRIBLOCATIONPROC, BindAttribLocation)                                                       \
-    X(PFNGLLINKPROGRAMPROC, LinkProgram)                                                                     \
-    X(PFNGLGETPROGRAMIVPROC, GetProgramiv)                                                                   \
-    X(PFNGLGETPROGRAMINFOLOGPROC, GetProgramInfoLog)                                                         \
-    X(PFNGLUSEPROGRAMPROC, UseProgram)                                                                       \
-    X(PFNGLDELETEPROGRAMPROC, DeleteProgram)                                                                 \
-    X(PFNGLGETUNIFORMLOCATIONPROC, GetUniformLocation)                                                       \
-    X(PFNGLUNIFORM1IPROC, Uniform1i)                                                                         \
-    X(PFNGLUNIFORM1IVPROC, Uniform1iv)                                                                       \
-    X(PFNGLUNIFORM1FPROC, Uniform1f)                                                                         \
-    X(PFNGLUNIFORM4FPROC, Uniform4f)                                                                         \
-    X(PFNGLUNIFORMMATRIX4FVPROC, UniformMatrix4fv)                                                           \
-    X(PFNGLGENVERTEXARRAYSPROC, GenVertexArrays)                                                             \
-    X(PFNGLBINDVERTEXARRAYPROC, BindVertexArray)                                                             \
-    X(PFNGLVERTEXATTRIBPOINTERPROC, VertexAttribPointer)                                                     \
-    X(PFNGLENABLEVERTEXATTRIBARRAYPROC, EnableVertexAttribArray)                                             \
-    X(PFNGLDISABLEVERTEXATTRIBARRAYPROC, DisableVertexAttribArray)                                           \
-    X(PFNGLVERTEXATTRIB4FPROC, VertexAttrib4f)                                                               \
-    X(PFNGLDRAWARRAYSPROC, DrawArrays)                                                                       \
-    X(PFNGLGENFRAMEBUFFERSPROC, GenFramebuffers)                                                             \
-    X(PFNGLBINDFRAMEBUFFERPROC, BindFramebuffer)                                                             \
-    X(PFNGLFRAMEBUFFERTEXTURE2DPROC, FramebufferTexture2D)                                                   \
-    X(PFNGLBLITFRAMEBUFFERPROC, BlitFramebuffer)                                                             \
-    X(PFNGLDISABLEPROC, Disable)                                                                             \
-    X(PFNGLENABLEPROC, Enable)                                                                               \
-    X(PFNGLISENABLEDPROC, IsEnabled)
-
-struct DrawFunctions {
-#define ZT_GL_DRAW_DECLARE(type, name) type name = nullptr;
-    ZT_GL_DRAW_FUNCTIONS(ZT_GL_DRAW_DECLARE)
-#undef ZT_GL_DRAW_DECLARE
-    bool Load();
-};
-
 // Compiles and links one of the layer's own GLSL programs; 0 when a stage
 // or the link fails (the log goes to standard error, named by `what`).
-GLuint BuildProgram(const DrawFunctions& gl, const char* vertexSource, const char* fragmentSource,
+GLuint BuildProgram(const Functions& gl, const char* vertexSource, const char* fragmentSource,
                     const char* what);
 
 // GL's primitive mode of a Direct3D primitive type.
@@ -282,7 +218,7 @@ class GlDraw {
     void ForceCpuDecode(bool on) { m_forceCpuDecode = on; }
 
     // Used by the resources.
-    const DrawFunctions* Functions();
+    const Functions* Gl();
     void Track(GlTracked* r);
     void Untrack(GlTracked* r);
     void AddDefaultPool();
@@ -305,7 +241,7 @@ class GlDraw {
     void SetUniforms();
 
     GlDevice& m_device;
-    DrawFunctions m_gl;
+    Functions m_gl;
     bool m_loaded = false;
     bool m_failed = false;
     GLuint m_program = 0, m_vao = 0, m_streamBuffer = 0, m_blitFbo = 0, m_blitTexture = 0;

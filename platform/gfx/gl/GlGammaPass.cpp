@@ -43,7 +43,7 @@ struct SavedState {
     GLint polygonMode[2] = {GL_FILL, GL_FILL};
     bool caps[sizeof kCaps / sizeof kCaps[0]] = {};
 
-    void Take(const Functions& gl, const DrawFunctions& dgl) {
+    void Take(const Functions& gl, const Functions& dgl) {
         gl.GetIntegerv(GL_CURRENT_PROGRAM, &program);
         gl.GetIntegerv(GL_VERTEX_ARRAY_BINDING, &vao);
         gl.GetIntegerv(GL_ACTIVE_TEXTURE, &activeTexture);
@@ -59,7 +59,7 @@ struct SavedState {
             caps[i] = gl.IsEnabled(kCaps[i]) == GL_TRUE;
     }
 
-    void Put(const Functions& gl, const DrawFunctions& dgl) const {
+    void Put(const Functions& gl, const Functions& dgl) const {
         for (GLenum unit = 0; unit < 2; ++unit) {
             dgl.ActiveTexture(GL_TEXTURE0 + unit);
             dgl.BindTexture(GL_TEXTURE_2D, GLuint(texture[unit]));
@@ -79,7 +79,7 @@ struct SavedState {
 
 } // namespace
 
-bool GlGammaPass::Ensure(const DrawFunctions& dgl) {
+bool GlGammaPass::Ensure(const Functions& dgl) {
     if (m_program) return true;
     if (m_failed) return false;
     m_program = BuildProgram(dgl, kVertexShader, kFragmentShader, "gamma ramp");
@@ -110,7 +110,7 @@ bool GlGammaPass::Ensure(const DrawFunctions& dgl) {
     return true;
 }
 
-void GlGammaPass::UploadRamp(const DrawFunctions& dgl, const GammaRamp& ramp) {
+void GlGammaPass::UploadRamp(const Functions& dgl, const GammaRamp& ramp) {
     if (m_rampValid && m_ramp == ramp) return;
     for (int i = 0; i < 256; ++i) {
         m_texels[i * 4 + 0] = ramp.red[i];
@@ -129,7 +129,7 @@ void GlGammaPass::UploadRamp(const DrawFunctions& dgl, const GammaRamp& ramp) {
     ++m_rampUploads;
 }
 
-void GlGammaPass::SizeCopy(const Functions& gl, const DrawFunctions& dgl, int w, int h, bool scaled) {
+void GlGammaPass::SizeCopy(const Functions& gl, const Functions& dgl, int w, int h, bool scaled) {
     dgl.BindTexture(GL_TEXTURE_2D, m_copy);
     if (w != m_copyW || h != m_copyH) {
         dgl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
@@ -148,7 +148,7 @@ void GlGammaPass::SizeCopy(const Functions& gl, const DrawFunctions& dgl, int w,
     }
 }
 
-bool GlGammaPass::Draw(const Functions& gl, const DrawFunctions& dgl, GLuint source, int w, int h, int dw,
+bool GlGammaPass::Draw(const Functions& gl, const Functions& dgl, GLuint source, int w, int h, int dw,
                        int dh, const GammaRamp& ramp) {
     if (w <= 0 || h <= 0 || dw <= 0 || dh <= 0) return false;
     SavedState saved;
@@ -187,7 +187,7 @@ bool GlGammaPass::Draw(const Functions& gl, const DrawFunctions& dgl, GLuint sou
     return ready;
 }
 
-void GlGammaPass::Release(const Functions& gl, const DrawFunctions& dgl) {
+void GlGammaPass::Release(const Functions& gl, const Functions& dgl) {
     if (m_vao) gl.DeleteVertexArrays(1, &m_vao);
     if (m_fbo) gl.DeleteFramebuffers(1, &m_fbo);
     GLuint textures[2] = {m_copy, m_rampTex};

@@ -30,17 +30,17 @@ class GlGammaPass {
     // the window's framebuffer (dw x dh) through the ramp, leaving the GL
     // state as it found it except for the framebuffer bindings. False when
     // the pass cannot run; nothing is drawn then.
-    bool Draw(const Functions& gl, const DrawFunctions& dgl, GLuint source, int w, int h, int dw, int dh,
+    bool Draw(const Functions& gl, const Functions& dgl, GLuint source, int w, int h, int dw, int dh,
               const GammaRamp& ramp);
-    void Release(const Functions& gl, const DrawFunctions& dgl);
+    void Release(const Functions& gl, const Functions& dgl);
 
     // Times the ramp texture was filled (test and benchmark seam).
     uint32_t RampUploads() const { return m_rampUploads; }
 
   private:
-    bool Ensure(const DrawFunctions& dgl);
-    void UploadRamp(const DrawFunctions& dgl, const GammaRamp& ramp);
-    void SizeCopy(const Functions& gl, const DrawFunctions& dgl, int w, int h, bool scaled);
+    bool Ensure(const Functions& dgl);
+    void UploadRamp(const Functions& dgl, const GammaRamp& ramp);
+    void SizeCopy(const Functions& gl, const Functions& dgl, int w, int h, bool scaled);
 
     bool m_failed = false;
     GLuint m_program = 0, m_vao = 0, m_fbo = 0, m_copy = 0, m_rampTex = 0;

@@ -16,7 +16,7 @@ bool ztAlphaPasses(int func, float a, float ref) {
 )";
 
 GlProgram::GlProgram(GlDraw* owner, GLuint name) : GlTracked(owner), m_name(name) {
-    if (const DrawFunctions* gl = m_owner ? m_owner->Functions() : nullptr) {
+    if (const Functions* gl = m_owner ? m_owner->Gl() : nullptr) {
         m_alphaTest = gl->GetUniformLocation(name, kAlphaTestUniform);
         m_alphaFunc = gl->GetUniformLocation(name, kAlphaFuncUniform);
         m_alphaRef = gl->GetUniformLocation(name, kAlphaRefUniform);
@@ -25,7 +25,7 @@ GlProgram::GlProgram(GlDraw* owner, GLuint name) : GlTracked(owner), m_name(name
 
 GlProgram::~GlProgram() {
     if (!m_owner || !m_name) return;
-    if (const DrawFunctions* gl = m_owner->Functions()) gl->DeleteProgram(m_name);
+    if (const Functions* gl = m_owner->Gl()) gl->DeleteProgram(m_name);
 }
 
 void GlProgram::Orphan() {

@@ -56,7 +56,7 @@ bool ElementFormat(uint8_t type, AttribFormat* out) {
 
 Result GlDraw::DrawProgram(const GlProgram& program, PrimitiveType type, uint32_t primitiveCount, GLuint buffer,
                            uint32_t offset, uint32_t stride) {
-    const DrawFunctions& gl = m_gl;
+    const Functions& gl = m_gl;
     bool used[kAttribCount] = {};
     auto attrib = [&](int location, int32_t at, AttribFormat f) {
         if (location < 0 || at < 0) return;
