@@ -271,16 +271,16 @@ void D3DMain::RenderFrame() {
     if (!d || d->TestCooperativeLevel() != gfx::Result::Ok || !g_FocusMgr.m_bOnFocus) return;
     const GameFrame& game = TheGameFrame();
     if (!game.MenuOpen()) {
-        ProfilerStart(300);
+        ProfilerStart(prof::Prerender);
         game.PreRender();
         g_Engine.PrepareCamera();
         g_Renderer.PreRender();
         g_SpriteMgr.Update();
         g_FxMgr.BuildSpriteBuffers();
-        ProfilerStop(300);
+        ProfilerStop(prof::Prerender);
     }
     const uint32_t color = g_Engine.m_bWorldLoaded ? g_Camera.GetBackgroundColor() : 0;
-    ProfilerStart(400);
+    ProfilerStart(prof::Render);
     // The stencil is cleared only when the depth buffer has one (a clear that
     // asks for a missing stencil clears nothing at all).
     uint32_t flags = gfx::clear::Target | gfx::clear::ZBuffer;
@@ -288,15 +288,15 @@ void D3DMain::RenderFrame() {
     d->Clear(0, nullptr, flags, color, 1.0f, 0);
     d->BeginScene();
     if (game.MenuOpen() || g_Engine.m_bWorldLoaded) {
-        ProfilerStart(430);
+        ProfilerStart(prof::EngineRender);
         g_Engine.Render();
-        ProfilerStop(430);
-        ProfilerStart(460);
+        ProfilerStop(prof::EngineRender);
+        ProfilerStart(prof::MainGameRender);
         game.Render();
-        ProfilerStop(460);
+        ProfilerStop(prof::MainGameRender);
     }
     g_Console.Render();
-    ProfilerStop(400);
+    ProfilerStop(prof::Render);
     ProfilerFrameTime();
     ProfilerReport();
     d->EndScene();

@@ -23,10 +23,10 @@ struct Label {
 };
 
 constexpr Label LABELS[] = {
-    {0, 0, "Engine Update"},
-    {10, 1, "EU: MainGame Pre"},
-    {20, 1, "EU: Env Update"},
-    {30, 1, "EU: EngineObjects Update"},
+    {prof::EngineUpdate, 0, "Engine Update"},
+    {prof::MainGamePre, 1, "EU: MainGame Pre"},
+    {prof::EnvUpdate, 1, "EU: Env Update"},
+    {prof::EngineObjectsUpdate, 1, "EU: EngineObjects Update"},
     {32, 2, "EO: Camera Collision Finder"},
     {34, 2, "EO: AmbientSound"},
     {36, 2, "EO: UpdateObjects"},
@@ -41,12 +41,12 @@ constexpr Label LABELS[] = {
     {141, 4, "EO: U WaitingToDie"},
     {144, 3, "EO: U LinkedUpdate"},
     {145, 3, "EO: U SkinmeshUpdate"},
-    {200, 0, "MainGame Update"},
+    {prof::MainGameUpdate, 0, "MainGame Update"},
     {202, 1, "MU Startup"},
     {204, 1, "MU DeeDee Update"},
     {206, 1, "MU Cutscene Update"},
-    {208, 1, "MU Camera Update"},
-    {210, 1, "MU Player Update"},
+    {prof::CameraUpdate, 1, "MU Camera Update"},
+    {prof::PlayerUpdate, 1, "MU Player Update"},
     {214, 1, "MU GameAI Update"},
     {220, 1, "MU PostacMgr Update"},
     {240, 1, "MU ItemMgr Update"},
@@ -60,10 +60,10 @@ constexpr Label LABELS[] = {
     {262, 1, "MU Panel Update"},
     {264, 1, "MU RigidBodySimulation Update"},
     {280, 1, "MU SoundMgr Update"},
-    {300, 0, "D3DMain Prerender"},
-    {400, 0, "D3DMain Render"},
-    {430, 1, "Engine Render"},
-    {460, 1, "MainGame Render"},
+    {prof::Prerender, 0, "D3DMain Prerender"},
+    {prof::Render, 0, "D3DMain Render"},
+    {prof::EngineRender, 1, "Engine Render"},
+    {prof::MainGameRender, 1, "MainGame Render"},
 };
 
 bool ValidId(int id) {

@@ -33,6 +33,23 @@ class Profiler {
 
 extern Profiler g_Profiler;
 
+// The timers the frame brackets, named where they are started and stopped
+// and where their labels are given.
+namespace prof {
+constexpr int EngineUpdate = 0;
+constexpr int MainGamePre = 10;
+constexpr int EnvUpdate = 20;
+constexpr int EngineObjectsUpdate = 30;
+constexpr int RendererUpdate = 50;
+constexpr int MainGameUpdate = 200;
+constexpr int CameraUpdate = 208;
+constexpr int PlayerUpdate = 210;
+constexpr int Prerender = 300;
+constexpr int Render = 400;
+constexpr int EngineRender = 430;
+constexpr int MainGameRender = 460;
+} // namespace prof
+
 void ProfilerInitLabels();
 void ProfilerFrameReset();
 void ProfilerStart(int id);

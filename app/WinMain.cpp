@@ -43,17 +43,17 @@ void IdlePass() {
     if (!g_FocusMgr.CheckFocus()) return;
     if (!g_Engine.EngineFrameTiming()) return;
     ProfilerFrameReset();
-    ProfilerStart(0);
+    ProfilerStart(prof::EngineUpdate);
     g_Engine.EngineFrame();
-    ProfilerStop(0);
+    ProfilerStop(prof::EngineUpdate);
     if (DebugPerformance) {
         g_Debug.m_fUpdateTotal = g_Debug.GetTimerElapsed(407);
         g_Debug.StartTimer(401);
     }
-    ProfilerStart(200);
+    ProfilerStart(prof::MainGameUpdate);
     const GameFrame& game = TheGameFrame();
     game.Update();
-    ProfilerStop(200);
+    ProfilerStop(prof::MainGameUpdate);
     if (g_Engine.m_bWorldRunning || game.MenuOpen()) g_D3DMain.RenderFrame();
     if (game.LoadingActive()) game.RenderLoading();
     // A world asked for during the frame starts after it was drawn.

@@ -104,17 +104,17 @@ bool CMainGame::UpdateCameras() {
     }
     if (!g_Engine.m_bWorldRunning) return true;
     // Shakes, sniper zoom, projection and the sound listener.
-    ProfilerStart(208);
+    ProfilerStart(prof::CameraUpdate);
     g_Camera.Update(dt);
-    ProfilerStop(208);
+    ProfilerStop(prof::CameraUpdate);
     // The player's stage: while the follow (OBE) camera runs it takes the
     // player's turn, as long as the player may act at all.
     if (m_iLevelFrame > 150) {
-        ProfilerStart(210);
+        ProfilerStart(prof::PlayerUpdate);
         const bool playerActs =
             !g_CutScene.IsRunning() && !PlayerDead && !MissionFailed && !g_Intro.m_bActive;
         if (playerActs && g_ObeCamera.IsRunning()) g_ObeCamera.Update(dt);
-        ProfilerStop(210);
+        ProfilerStop(prof::PlayerUpdate);
     }
     return true;
 }

@@ -101,25 +101,25 @@ bool EEngine::EngineFrame() {
         m_fWorldTime = 0.0f;
     }
 
-    ProfilerStart(10);
+    ProfilerStart(prof::MainGamePre);
     g_MainGame.EarlyPlayerUpdate();
-    ProfilerStop(10);
+    ProfilerStop(prof::MainGamePre);
 
-    ProfilerStart(20);
-    ProfilerStop(20);
+    ProfilerStart(prof::EnvUpdate);
+    ProfilerStop(prof::EnvUpdate);
 
     if (DebugPerformance) g_Debug.StartTimer(416);
     HandleKeys();
 
-    ProfilerStart(30);
+    ProfilerStart(prof::EngineObjectsUpdate);
     if (DebugPerformance) g_Debug.StartTimer(408);
     g_EngineObject.UpdateBehaviour();
-    ProfilerStop(30);
+    ProfilerStop(prof::EngineObjectsUpdate);
 
-    ProfilerStart(50);
+    ProfilerStart(prof::RendererUpdate);
     if (DebugPerformance) g_Debug.StartTimer(409);
     g_Renderer.Update();
-    ProfilerStop(50);
+    ProfilerStop(prof::RendererUpdate);
 
     g_PostProcess.Update();
     g_PaneCrashMgr.Update();
