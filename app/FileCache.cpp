@@ -17,19 +17,16 @@ constexpr const char* DATA_TAG = "m_Cache[i].pData";
 // Reads a whole file; false when it cannot be opened or read in full.
 bool ReadWholeFile(const char* name, char*& data, uint32_t& size) {
     if (os::DirectoryExists(name)) return false;
-    std::FILE* f = os::OpenFile(name, "rb");
+    os::File f = os::Open(name, "rb");
     if (!f) return false;
-    bool ok = std::fseek(f, 0, SEEK_END) == 0;
-    long length = ok ? std::ftell(f) : -1;
-    ok = ok && length >= 0 && length <= long(UINT32_MAX) && std::fseek(f, 0, SEEK_SET) == 0;
-    if (!ok) {
-        std::fclose(f);
-        return false;
-    }
+    bool ok = std::fseek(f.get(), 0, SEEK_END) == 0;
+    long length = ok ? std::ftell(f.get()) : -1;
+    ok = ok && length >= 0 && length <= long(UINT32_MAX) && std::fseek(f.get(), 0, SEEK_SET) == 0;
+    if (!ok) return false;
     size = uint32_t(length);
     data = new char[size ? size : 1];
-    ok = std::fread(data, 1, size, f) == size;
-    std::fclose(f);
+    ok = std::fread(data, 1, size, f.get()) == size;
+    f.Close();
     if (!ok) {
         delete[] data;
         data = nullptr;

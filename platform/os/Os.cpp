@@ -145,26 +145,21 @@ bool DeleteFile(std::string_view name) {
 bool CopyFile(std::string_view from, std::string_view to, bool overwrite) {
     std::string dst = ResolvePath(to);
     if (!overwrite && Exists(dst)) return false;
-    std::FILE* in = OpenFile(from, "rb");
+    File in = Open(from, "rb");
     if (!in) return false;
-    std::FILE* out = std::fopen(dst.c_str(), "wb");
-    if (!out) {
-        std::fclose(in);
-        return false;
-    }
+    File out(std::fopen(dst.c_str(), "wb"));
+    if (!out) return false;
     char buf[65536];
     bool ok = true;
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) {
-        if (std::fwrite(buf, 1, n, out) != n) {
+    while ((n = std::fread(buf, 1, sizeof buf, in.get())) > 0) {
+        if (std::fwrite(buf, 1, n, out.get()) != n) {
             ok = false;
             break;
         }
     }
-    if (std::ferror(in)) ok = false; // a directory, or a failing disk
-    std::fclose(in);
-    if (std::fclose(out) != 0) ok = false;
-    return ok;
+    if (std::ferror(in.get())) ok = false; // a directory, or a failing disk
+    return out.Close() && ok;
 }
 
 bool CreateDirectory(std::string_view name) {

@@ -26,6 +26,44 @@ void SetStartDirectory(std::string_view dir);
 std::string ResolvePath(std::string_view name);
 std::FILE* OpenFile(std::string_view name, const char* mode);
 
+// An open file that is closed on every way out of its scope. Close says
+// whether the close, and so the last write, succeeded.
+class File {
+  public:
+    File() = default;
+    explicit File(std::FILE* f) : m_f(f) {}
+    ~File() {
+        if (m_f) std::fclose(m_f);
+    }
+    File(File&& o) noexcept : m_f(o.m_f) { o.m_f = nullptr; }
+    File& operator=(File&& o) noexcept {
+        if (this != &o) {
+            if (m_f) std::fclose(m_f);
+            m_f = o.m_f;
+            o.m_f = nullptr;
+        }
+        return *this;
+    }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    std::FILE* get() const { return m_f; }
+    explicit operator bool() const { return m_f != nullptr; }
+    bool Close() {
+        if (!m_f) return false;
+        const bool ok = std::fclose(m_f) == 0;
+        m_f = nullptr;
+        return ok;
+    }
+
+  private:
+    std::FILE* m_f = nullptr;
+};
+// OpenFile whose result closes itself.
+inline File Open(std::string_view name, const char* mode) {
+    return File(OpenFile(name, mode));
+}
+
 // A regular file that can be read (a directory is not a file).
 bool FileExists(std::string_view name);
 bool DirectoryExists(std::string_view name);

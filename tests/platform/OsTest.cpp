@@ -83,6 +83,31 @@ TEST_F(OsPathTest, CopyCreateDirectoryAndSize) {
     EXPECT_FALSE(os::CopyFile("scripts\\none.txt", "save\\d.txt", true));
 }
 
+// The handle closes on every way out: what was written is on disk once the
+// handle is gone or closed, a moved-from handle closes nothing, and Close
+// reports the close.
+TEST_F(OsPathTest, FileHandleClosesOnEveryWayOut) {
+    {
+        os::File f = os::Open("scripts\\new.txt", "wb");
+        ASSERT_TRUE(f);
+        std::fputs("kept", f.get());
+    }
+    EXPECT_EQ(os::FileSize("scripts\\new.txt"), 4);
+
+    os::File a = os::Open("scripts\\a.txt", "rb");
+    os::File b = std::move(a);
+    EXPECT_FALSE(a);
+    EXPECT_FALSE(a.Close());
+    ASSERT_TRUE(b);
+    EXPECT_EQ(std::fgetc(b.get()), 'a');
+    EXPECT_TRUE(b.Close());
+    EXPECT_FALSE(b);
+
+    EXPECT_FALSE(os::Open("scripts\\missing.txt", "rb"));
+    EXPECT_FALSE(os::FileExists("scripts"));
+    EXPECT_TRUE(os::FileExists("SCRIPTS\\A.TXT"));
+}
+
 TEST(OsWildcard, Matches) {
     struct Case {
         const char *pattern, *name;
