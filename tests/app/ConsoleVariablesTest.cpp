@@ -717,6 +717,8 @@ TEST_F(ConsoleVariablesTest, ReapplyResendsOptionsWithTheirValueAndType) {
     const int32_t savedLights = DebugLights;
     const float savedSkin = SkinMeshSpeed;
     const uint32_t savedDebug = Debug;
+    const float savedMucha = MuchaSpeed;
+    Set("MuchaSpeed", "0.0000001");
     Set("GlobalTimeSpeed", "0.5");
     Set("DebugLights", "2.7");
     Set("SkinMeshSpeed", "0.333");
@@ -725,15 +727,18 @@ TEST_F(ConsoleVariablesTest, ReapplyResendsOptionsWithTheirValueAndType) {
     DebugLights = 0;
     SkinMeshSpeed = 1.0f;
     Debug = 0;
+    MuchaSpeed = 1.0f;
     console_->ReapplyVariables();
     EXPECT_FLOAT_EQ(GlobalTimeSpeed, 0.5f);
     EXPECT_EQ(DebugLights, 2);              // an integer row gets the integer it was given
     EXPECT_FLOAT_EQ(SkinMeshSpeed, 0.333f); // every digit kept
-    EXPECT_EQ(Debug, 1000000000u);          // never in an exponent form an integer reader cuts short
+    EXPECT_EQ(Debug, 1000000000u);          // never in an exponent form the reader cuts short
+    EXPECT_FLOAT_EQ(MuchaSpeed, 1e-7f);     // nor a small number
     GlobalTimeSpeed = savedSpeed;
     DebugLights = savedLights;
     SkinMeshSpeed = savedSkin;
     Debug = savedDebug;
+    MuchaSpeed = savedMucha;
 }
 
 // The placeholders "Fog", "Ambient" and "SkyLight" hold 0; re-sending them
