@@ -1,6 +1,8 @@
 #include "game/GameStart.h"
 
 #include "actors/ActorConsoleRows.h"
+#include "actors/LaserMgr.h"
+#include "actors/Player.h"
 #include "actors/PostacMgr.h"
 #include "actors/WeaponMgr.h"
 #include "app/ConsoleRows.h"
@@ -8,12 +10,14 @@
 #include "app/Mouse.h"
 #include "app/Options.h"
 #include "game/CutScene.h"
+#include "game/DialogueMgr.h"
 #include "game/GameAI.h"
 #include "game/Intro.h"
 #include "game/LoadScreen.h"
 #include "game/MainGame.h"
 #include "game/Menu.h"
 #include "game/Panel.h"
+#include "game/SaveMgr.h"
 #include "game/ScreenOverlay.h"
 #include "render/RenderConsoleRows.h"
 #include "sound/SoundWorld.h"
@@ -22,6 +26,7 @@
 #include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
 #include "world/WorldConsoleRows.h"
+#include "world/WorldHooks.h"
 
 namespace {
 
@@ -108,6 +113,62 @@ soundworld::Hooks MakeSoundWorld() {
     return h;
 }
 
+WorldHooks MakeWorldHooks() {
+    WorldHooks h;
+    h.PlayMusic = [](const char* name, bool loop) { g_MainGame.PlayMusic(name, loop); };
+    h.SelectScriptWorld = [] { g_MainGame.SelectScriptWorld(); };
+    h.LoadScreenBegin = [](const char* world) { g_LoadScreen.Begin(world); };
+    h.LoadScreenTextures = [] { g_LoadScreen.LoadTextures(); };
+    h.GameWorldOpened = [] { g_MainGame.Init(); };
+    h.GameWorldClosed = [] { g_MainGame.Destroy(); };
+    h.ScreenOverlayInit = [] { g_ScreenOverlay.Init(); };
+    h.ScreenOverlayClear = [] { g_ScreenOverlay.Clear(); };
+    h.LasersInit = [] { g_LaserMgr.Init(); };
+    h.LasersRelease = [] { g_LaserMgr.Release(); };
+    h.MenuOverlayInit = [] { g_Menu.InitOverlay(); };
+    h.MenuOverlayRelease = [] { g_Menu.ReleaseOverlay(); };
+    h.EarlyPlayerUpdate = [] { g_MainGame.EarlyPlayerUpdate(); };
+    h.LasersUpdate = [] { g_LaserMgr.Update(); };
+    h.LasersRender = [] { g_LaserMgr.Render(); };
+    h.RemoveLaserBeam = [](uint32_t beam) {
+        if (beam < LaserMgr::MAX_BEAMS) g_LaserMgr.RemoveBeam(beam);
+    };
+    h.UpdateDialogueSounds = [] { g_DialogueMgr.UpdateAllDialogueSoundsAndListeners(); };
+    h.CutSceneTime = [] { return g_CutScene.m_fSceneTime; };
+    h.IsVariableSet = [](const char* name) { return g_GameAI.IsSet(name); };
+    h.SetVariable = [](const char* name, ObjectRecord* setter) { g_GameAI.SetVariable(name, setter); };
+    h.UnsetVariable = [](const char* name, ObjectRecord* setter) { g_GameAI.UnsetVariable(name, setter); };
+    h.RegisterHit = [](const char* objectName) { g_GameAI.RegisterHit(objectName); };
+    h.SaveBusy = [] { return bool(g_SaveMgr.m_bBusy); };
+    h.SaveStep = [] { return uint32_t(g_SaveMgr.m_dwStep); };
+    h.ClearUsableObject = [] { g_Panel.m_bUsableObject = false; };
+    h.ShowUsableObject = [](const math::Vec3& position) {
+        g_Panel.m_bUsableObject = true;
+        g_Panel.m_vUsableObjectPosition = position;
+    };
+    h.PreloadDialogueSounds = [](const char* dialogue) { g_DialogueMgr.PreloadDialogueSounds(dialogue); };
+    h.PreloadHeroDialogueSounds = [](const char* dialogue) {
+        g_DialogueMgr.PreloadHeroDialogueSounds(dialogue);
+    };
+    h.PlayerPosition = [] {
+        return math::Vec3{g_Player.m_vPosition[0], g_Player.m_vPosition[1], g_Player.m_vPosition[2]};
+    };
+    h.PlayerMovedByWorld = [] { g_Player.m_bMovedByWorld = true; };
+    h.ChangePlayerHealth = [](float delta) { g_Player.ChangeHealth(delta); };
+    h.StartCutFade = [] { g_Panel.StartCutFade(); };
+    h.SetFadeState = [](uint32_t state) { g_Panel.m_dwFadeState = state; };
+    h.OnExplosion = [](const math::Vec3& position, float power) { g_MainGame.OnExplosion(position, power); };
+    h.StopObjectDialogue = [](ObjectRecord* object) { g_DialogueMgr.StopObjectDialogue(object); };
+    h.PlayerObject = [] { return g_Player.m_hObject; };
+    h.CharacterBody = [](const char* name, ObjectRecord** body) {
+        strpostac* p = g_PostacMgr.FindByName(name, true);
+        if (!p) return false;
+        *body = p->hObjects[0];
+        return true;
+    };
+    return h;
+}
+
 bool Intro(EConsole&, const char*, const char* value, bool) {
     g_Intro.StartScene(ConsoleInt(value));
     return false;
@@ -128,6 +189,7 @@ void RegisterGameConsoleRows() {
 void StartGameLayers() {
     InstallGameFrame(MakeGameFrame());
     soundworld::InstallSoundWorld(MakeSoundWorld());
+    InstallWorldHooks(MakeWorldHooks());
     RegisterWorldConsoleRows();
     RegisterRenderConsoleRows();
     RegisterActorConsoleRows();

@@ -7,13 +7,13 @@
 #include "app/Console.h"
 #include "app/Debug.h"
 #include "app/FileHelpers.h"
-#include "game/GameAI.h"
 #include "platform/math/Math.h"
 #include "platform/os/Number.h"
 #include "platform/os/Os.h"
 #include "world/Engine.h"
 #include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
+#include "world/WorldHooks.h"
 #include "world/WorldMgr.h"
 
 BezierMgr g_BezierMgr;
@@ -330,8 +330,8 @@ void BezierMgr::NodeArrival(ObjectRecord* h, BezierNode* node) {
     s.bPauseInNode = node->bPauseInNode;
     s.dNodePauseTime = node->dPauseTime;
     if (node->bBlocker && s.bStopAtEnd) s.bStopMarked = 1;
-    if (node->szGameAiSet[0]) g_GameAI.SetVariable(node->szGameAiSet, h);
-    if (node->szGameAiUnset[0]) g_GameAI.UnsetVariable(node->szGameAiUnset, h);
+    if (node->szGameAiSet[0]) TheWorldHooks().SetVariable(node->szGameAiSet, h);
+    if (node->szGameAiUnset[0]) TheWorldHooks().UnsetVariable(node->szGameAiUnset, h);
     if (node->szGiveActionToMesh[0]) g_Engine.FireAction(node->szGiveActionToMesh, 0);
 }
 

@@ -3,13 +3,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "actors/PostacMgr.h"
 #include "app/Console.h"
 #include "app/D3DMain.h"
 #include "app/FileHelpers.h"
 #include "app/Options.h"
-#include "game/GameAI.h"
-#include "game/Panel.h"
 #include "platform/math/Math.h"
 #include "platform/os/Number.h"
 #include "platform/os/Os.h"
@@ -18,6 +15,7 @@
 #include "world/ImageIo.h"
 #include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
+#include "world/WorldHooks.h"
 
 ECamera g_Camera;
 
@@ -289,12 +287,10 @@ void ECamera::LookFromSocket(const char* name, const char* socket, float duratio
     if (!name) name = "";
     ObjectRecord* h = nullptr;
     if (character) {
-        strpostac* p = g_PostacMgr.FindByName(name, true);
-        if (!p) {
+        if (!TheWorldHooks().CharacterBody(name, &h)) {
             g_Console.Print3("Character ", name, " not found!");
             return;
         }
-        h = p->hObjects[0];
     } else {
         h = g_Engine.FindObjectByName(name);
         if (!h) {
@@ -313,7 +309,7 @@ void ECamera::LookFromSocket(const char* name, const char* socket, float duratio
         return;
     }
     if (duration > 0.0f) {
-        g_Panel.StartCutFade();
+        TheWorldHooks().StartCutFade();
         m_bSocketMode = 1;
         m_hSocketObject = h;
         SetName(m_szSocket, socket);
@@ -330,7 +326,7 @@ void ECamera::MoveToObject(const char* name, float duration) {
         return;
     }
     if (!(duration > 0.0f)) return;
-    g_Panel.StartCutFade();
+    TheWorldHooks().StartCutFade();
     m_hMoveObject = h;
     m_fMoveDuration = duration;
     m_fMoveProgress = 0;
@@ -416,7 +412,7 @@ void ECamera::UpdateSniperZoom(float dt) {
     if (m_fSniperZoom > 1.0f) m_fSniperZoom = 1.0f;
     CurrentFOV = FOV + m_fSniperZoom * 0.25f;
     m_bSniperView = 0;
-    if (g_GameAI.IsSet("sniper_view")) CurrentFOV = 0.35f;
+    if (TheWorldHooks().IsVariableSet("sniper_view")) CurrentFOV = 0.35f;
 }
 
 void ECamera::UpdateListener(float dt) {

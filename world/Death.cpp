@@ -6,11 +6,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "actors/LaserMgr.h"
 #include "app/Console.h"
 #include "app/Options.h"
 #include "app/Records.h"
-#include "game/GameAI.h"
 #include "physics/RigidBodySimulation.h"
 #include "platform/math/Math.h"
 #include "render/FxMgr.h"
@@ -27,6 +25,7 @@
 #include "world/EngineObjectLog.h"
 #include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
+#include "world/WorldHooks.h"
 
 using namespace objflags;
 using objlog::Logged;
@@ -48,7 +47,7 @@ void EEngineObject::HandleDeath(ObjectRecord* h, const math::Vec3* a, const math
     // The run works on a copy: the object's own block may be replaced while
     // the chained steps run.
     const DeathParams dp = *h->pDeathParams;
-    if (dp.szHandleDeathIf[0] && !g_GameAI.TestVariable(dp.szHandleDeathIf)) {
+    if (dp.szHandleDeathIf[0] && !TheWorldHooks().IsVariableSet(dp.szHandleDeathIf)) {
         Logged("Wymagana zmienna %s ale nie ustawiona!", dp.szHandleDeathIf);
         return;
     }
@@ -63,7 +62,7 @@ void EEngineObject::HandleDeath(ObjectRecord* h, const math::Vec3* a, const math
     SetObjectFlags(h, kFlagDead, kFlagDead);
     // The beam goes; the object's laser switch stays, so the death FX below
     // still starts at the laser's socket.
-    if (h->bLaserOn && h->dwLaserBeam < LaserMgr::MAX_BEAMS) g_LaserMgr.RemoveBeam(h->dwLaserBeam);
+    if (h->bLaserOn) TheWorldHooks().RemoveLaserBeam(h->dwLaserBeam);
     if (h->pFx) SetObjectFxName(h, nullptr);
     if (h->pAction && h->pAction->szRadioRadio[0]) {
         Logged("Radio %s", h->pAction->szRadioRadio);
@@ -109,7 +108,7 @@ void EEngineObject::HandleDeath(ObjectRecord* h, const math::Vec3* a, const math
         Logged("Przekazuje akcje na %s", dp.szActivateObjectName);
         g_Engine.FireAction(dp.szActivateObjectName, 0);
     }
-    if (dp.szSetWhenDead[0]) g_GameAI.SetVariable(dp.szSetWhenDead, nullptr);
+    if (dp.szSetWhenDead[0]) TheWorldHooks().SetVariable(dp.szSetWhenDead, nullptr);
     if (dp.szCreateMeshOnDeath[0]) ReplaceByDestroyedMesh(h, dp);
     if (dp.bTeleportObjectsHereUse) TeleportObjectHereOnDeath(h);
     if (dp.bHideAfterDeath) h->bHideAfterDeath = 1;

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "actors/LaserMgr.h"
 #include "app/CommandMgr.h"
 #include "app/Console.h"
 #include "app/D3DMain.h"
@@ -15,11 +14,6 @@
 #include "app/Options.h"
 #include "app/Profiler.h"
 #include "app/Timer.h"
-#include "game/CutScene.h"
-#include "game/DialogueMgr.h"
-#include "game/LoadScreen.h"
-#include "game/MainGame.h"
-#include "game/Menu.h"
 #include "platform/math/Math.h"
 #include "platform/os/Number.h"
 #include "render/AmbientProbe.h"
@@ -34,6 +28,7 @@
 #include "render/SpriteMgr.h"
 #include "sound/SoundMgr.h"
 #include "world/Camera.h"
+#include "world/WorldHooks.h"
 #include "world/Engine.h"
 #include "world/EngineObject.h"
 #include "world/ObjectApi.h"
@@ -89,10 +84,10 @@ bool EEngine::EngineFrame() {
     if (!g_FocusMgr.m_bOnFocus || !m_bInitialized) return false;
     ++m_dwFrameNumber;
     if (Debug > 3) g_Console.PrintInt("*** Klatka: ", int(m_dwFrameNumber));
-    if (!g_Console.IsOpen() && !g_Menu.IsOpen() && !g_CommandMgr.m_bKeyboardReady && !m_bKeyboardCreated)
+    if (!g_Console.IsOpen() && !TheGameFrame().MenuOpen() && !g_CommandMgr.m_bKeyboardReady && !m_bKeyboardCreated)
         CreateKeyboard();
     std::memset(&g_EngineSharedFlags, 0, sizeof g_EngineSharedFlags);
-    if (!g_CutScene.IsRunning() && m_bFastForward) {
+    if (!TheGameFrame().CutSceneRunning() && m_bFastForward) {
         g_SoundMgr.StopAllSounds();
         m_bFastForward = 0;
     }
@@ -102,7 +97,7 @@ bool EEngine::EngineFrame() {
     }
 
     ProfilerStart(prof::MainGamePre);
-    g_MainGame.EarlyPlayerUpdate();
+    TheWorldHooks().EarlyPlayerUpdate();
     ProfilerStop(prof::MainGamePre);
 
     ProfilerStart(prof::EnvUpdate);
@@ -134,7 +129,7 @@ bool EEngine::EngineFrame() {
         }
     }
 
-    g_LaserMgr.Update();
+    TheWorldHooks().LasersUpdate();
     g_DepthRender.Update();
     g_Console.StoreVariable("TotalObjects", float(NumObjects()), 0);
     return true;
@@ -146,7 +141,7 @@ void EEngine::HandleKeys() {
     if (screenshot && !m_bScreenshotKeyLatch) SaveScreenshot();
     m_bScreenshotKeyLatch = screenshot;
     m_bCommand10Latch = IsCommandActive(kCommand10, 0);
-    if (g_CutScene.IsRunning() && g_CutScene.m_fSceneTime > kCutsceneSkipAfter &&
+    if (TheGameFrame().CutSceneRunning() && TheWorldHooks().CutSceneTime() > kCutsceneSkipAfter &&
         IsCommandActive(kCommandSkip, 0))
         StopCutscene();
 }
@@ -174,11 +169,11 @@ void EEngine::PrepareCamera() {
     }
     g_Camera.ApplyLookModes();
     g_Camera.UpdateViewMatrix();
-    g_DialogueMgr.UpdateAllDialogueSoundsAndListeners();
+    TheWorldHooks().UpdateDialogueSounds();
 }
 
 void EEngine::Render() {
-    if (!m_bInitialized || g_LoadScreen.IsActive()) return;
+    if (!m_bInitialized || TheGameFrame().LoadingActive()) return;
     using gfx::RenderState;
     if (gfx::Device* d = g_pD3DInterface) {
         d->SetRenderState(RenderState::ZEnable, 1);
@@ -203,7 +198,7 @@ void EEngine::Render() {
     g_PlantMgr.Render();
     g_FxMgr.Render();
     g_SpriteMgr.Render();
-    g_LaserMgr.Render();
+    TheWorldHooks().LasersRender();
     if (postProcess) {
         g_PostProcess.RestoreBackBuffer();
         g_PostProcess.RenderPostProcess();

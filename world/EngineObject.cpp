@@ -6,18 +6,11 @@
 #include <cmath>
 #include <cstring>
 
-#include "actors/Player.h"
 #include "app/Console.h"
 #include "app/FileHelpers.h"
+#include "app/GameFrame.h"
 #include "app/Options.h"
 #include "app/Profiler.h"
-#include "game/DialogueMgr.h"
-#include "game/GameAI.h"
-#include "game/LoadScreen.h"
-#include "game/MainGame.h"
-#include "game/Menu.h"
-#include "game/Panel.h"
-#include "game/SaveMgr.h"
 #include "physics/CollisionMgr.h"
 #include "physics/RigidBodySimulation.h"
 #include "platform/math/Math.h"
@@ -40,6 +33,7 @@
 #include "world/ObeCamera.h"
 #include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
+#include "world/WorldHooks.h"
 
 EEngineObject g_EngineObject;
 
@@ -84,7 +78,7 @@ float Dot(const math::Vec3& a, const math::Vec3& b) {
 }
 
 bool SaveOrLoadBefore(uint32_t step) {
-    return g_SaveMgr.m_bBusy && g_SaveMgr.m_dwStep < step;
+    return TheWorldHooks().SaveBusy() && TheWorldHooks().SaveStep() < step;
 }
 
 // The camera's far distance for one object (second-flag bit 5 counts as very far).
@@ -128,7 +122,7 @@ void EEngineObject::UpdateBehaviour() {
     if (g_Engine.m_bCameraPlaced) m_bSectorVisibilityChanged = true;
     m_dwObjectsTested = 0;
     m_dwTriggersTested = 0;
-    g_Panel.m_bUsableObject = false;
+    TheWorldHooks().ClearUsableObject();
     m_fFrameTime = g_Engine.m_fFrameTime;
 
     ProfilerStart(kProfileFinder);
@@ -139,7 +133,7 @@ void EEngineObject::UpdateBehaviour() {
     UpdateAmbientSound();
     ProfilerStop(kProfileAmbient);
 
-    if (g_MainGame.m_iLevelFrame == kRespawnerDataFrame) {
+    if (TheGameFrame().LevelFrame() == kRespawnerDataFrame) {
         char file[160];
         RespawnerFileName(file, sizeof file);
         if (RespawnerDataExists(file)) {
@@ -202,12 +196,11 @@ void EEngineObject::UpdateCameraFinder() {
 
 void EEngineObject::UpdateObjects() {
     if (!::UpdateObjects) return;
-    if (!g_Menu.IsOpen() && UpdateBezier) g_BezierMgr.UpdateObjects(m_fFrameTime);
+    if (!TheGameFrame().MenuOpen() && UpdateBezier) g_BezierMgr.UpdateObjects(m_fFrameTime);
 
-    m_bActionsAllowed = g_Engine.m_bWorldRunning && g_MainGame.m_iLevelFrame > kFirstTriggerFrame &&
-                        (!g_SaveMgr.m_bBusy || g_SaveMgr.m_dwStep >= kFirstSafeSaveStep) &&
-                        !g_LoadScreen.IsActive();
-    m_vPlayerPosition = math::Vec3{g_Player.m_vPosition[0], g_Player.m_vPosition[1], g_Player.m_vPosition[2]};
+    m_bActionsAllowed = g_Engine.m_bWorldRunning && TheGameFrame().LevelFrame() > kFirstTriggerFrame &&
+                        !SaveOrLoadBefore(kFirstSafeSaveStep) && !TheGameFrame().LoadingActive();
+    m_vPlayerPosition = TheWorldHooks().PlayerPosition();
     if (!m_bActionsAllowed) m_vPreviousPlayerPosition = m_vPlayerPosition;
     const float nearReach = g_Camera.SniperZoom() > 0.0f ? kNearReachScope : kNearReach;
 
@@ -294,8 +287,7 @@ void EEngineObject::UpdateObject(ObjectRecord* h, float nearReach) {
 
     if ((h->dwFlags & kFlagUsable) && h->fDeathCountdown <= kUsableCountdown &&
         h->iCameraDistance < kUsableDistance) {
-        g_Panel.m_bUsableObject = true;
-        g_Panel.m_vUsableObjectPosition = h->vPosition;
+        TheWorldHooks().ShowUsableObject(h->vPosition);
     }
 
     if (h->fDeathCountdown > 0.0f) {
@@ -325,7 +317,7 @@ void EEngineObject::UpdateTriggerZone(ObjectRecord* h) {
         const EMesh* mesh = h->Mesh();
         fires = mesh && mesh->IntersectSegmentBox(&m_vPreviousPlayerPosition, &m_vPlayerPosition);
     }
-    if (g_SaveMgr.m_bBusy && g_SaveMgr.m_dwStep <= kFirstSafeSaveStep) fires = false;
+    if (TheWorldHooks().SaveBusy() && TheWorldHooks().SaveStep() <= kFirstSafeSaveStep) fires = false;
     if (fires) RunAction(h, true);
 }
 
@@ -339,9 +331,9 @@ void EEngineObject::UpdateSway(ObjectRecord* h) {
 }
 
 void EEngineObject::UpdateSounds(ObjectRecord* h) {
-    if (ObjectSound* s = h->pSound; s && g_MainGame.m_iLevelFrame >= kFirstSoundFrame) {
+    if (ObjectSound* s = h->pSound; s && TheGameFrame().LevelFrame() >= kFirstSoundFrame) {
         const bool wanted = math::Vec3Distance(g_Camera.GetPosition(), h->vPosition) < s->fRange &&
-                            (!s->szCondition[0] || g_GameAI.TestVariable(s->szCondition));
+                            (!s->szCondition[0] || TheWorldHooks().IsVariableSet(s->szCondition));
         if (wanted && !s->pSound) {
             s->pSound = g_SoundMgr.StartSound3D(s->szFileName, h->vPosition.data(), s->fRange, true, true);
         } else if (!wanted && s->pSound) {
@@ -362,7 +354,7 @@ void EEngineObject::UpdateSounds(ObjectRecord* h) {
 
 void EEngineObject::UpdateLightingSample(ObjectRecord* h) {
     h->fLightingTimer += m_fFrameTime;
-    if (h->bIsLight || !g_Engine.m_bWorldRunning || g_MainGame.m_iLevelFrame < kFirstLightingFrame) return;
+    if (h->bIsLight || !g_Engine.m_bWorldRunning || TheGameFrame().LevelFrame() < kFirstLightingFrame) return;
     const bool moved =
         math::Vec3Distance(h->vPosition, g_AmbientProbe.SamplePoint(h)) > 32.0f && h->fLightingTimer > 0.2f;
     if (!moved && !h->bAmbientReprobe && h->bLightingSampled) return;
@@ -413,7 +405,7 @@ void EEngineObject::UpdateCubeShadowSlots() {
     const math::Vec3& forward = g_Camera.Orientation().forward;
     const bool due = math::Vec3Distance(eye, m_vCubeCameraPosition) > kCubeMoveDistance ||
                      math::Vec3Distance(forward, m_vCubeCameraDirection) > kFinderTurn ||
-                     g_MainGame.m_iLevelFrame < 250 || SaveOrLoadBefore(10) || m_dwFrameCounter < 5;
+                     TheGameFrame().LevelFrame() < 250 || SaveOrLoadBefore(10) || m_dwFrameCounter < 5;
     if (!due) return;
     m_vCubeCameraPosition = eye;
     m_vCubeCameraDirection = forward;
@@ -574,8 +566,8 @@ void EEngineObject::PrepareObject(ObjectRecord* h) {
         }
         if (a->szSoundsActivate[0]) g_Engine.PrecacheResource(a->szSoundsActivate, 8);
         if (a->szSoundsDeactivate[0]) g_Engine.PrecacheResource(a->szSoundsDeactivate, 8);
-        if (a->szStartDialogue0[0]) g_DialogueMgr.PreloadDialogueSounds(a->szStartDialogue0);
-        if (a->szStartHeroDialogue[0]) g_DialogueMgr.PreloadHeroDialogueSounds(a->szStartHeroDialogue);
+        if (a->szStartDialogue0[0]) TheWorldHooks().PreloadDialogueSounds(a->szStartDialogue0);
+        if (a->szStartHeroDialogue[0]) TheWorldHooks().PreloadHeroDialogueSounds(a->szStartHeroDialogue);
         for (const char* voice : {a->szVoiceHawke, a->szVoiceFletch, a->szVoiceOther, a->szVoiceEnemy}) {
             if (!voice[0]) continue;
             char file[160];
@@ -592,7 +584,7 @@ void EEngineObject::OnObjectMoved(ObjectRecord* h) {
     if (!h) return;
     h->bAmbientProbed = 0;
     h->bLightSetValid = 0;
-    if (h == g_Player.m_hObject) g_Player.m_bMovedByWorld = true;
+    if (h == TheWorldHooks().PlayerObject()) TheWorldHooks().PlayerMovedByWorld();
     if (h->pSound && h->pSound->pSound) g_SoundMgr.SetSoundPosition(h->pSound->pSound, h->vPosition.data());
     if ((h->dwFlags & kFlagVisible) && !(h->dwFlags & kFlagNoRelight) && !(h->dwFlags2 & kFlag2FixedColour) &&
         math::Vec3Distance(h->vPosition, h->vLightingPosition) >= kLightingMove)
@@ -654,7 +646,7 @@ bool EEngineObject::UpdateRotation(ObjectRecord* h, bool back) {
 }
 
 void EEngineObject::UpdateActionMotion(ObjectRecord* h) {
-    if (!h || !h->pAction || h->bDying || g_SaveMgr.m_bBusy) return;
+    if (!h || !h->pAction || h->bDying || TheWorldHooks().SaveBusy()) return;
     const ObjectAction& a = *h->pAction;
     const float dt = m_fFrameTime;
 
@@ -669,7 +661,7 @@ void EEngineObject::UpdateActionMotion(ObjectRecord* h) {
 
     h->fTimeSinceFired += dt;
     if (a.fTakeHealthAway != 0.0f) {
-        g_Player.ChangeHealth(-dt * a.fTakeHealthAway);
+        TheWorldHooks().ChangePlayerHealth(-dt * a.fTakeHealthAway);
         if (Debug) g_Console.Printf("%s wola Player.HandleHealth %f", h->szName, double(a.fTakeHealthAway));
     }
     const bool back = h->bAtDestination != 0;
@@ -682,7 +674,7 @@ void EEngineObject::UpdateActionMotion(ObjectRecord* h) {
         h->bAtDestination = back ? 0 : 1;
         if (h->bCameraPositioning && g_Engine.m_hLookFrom == h) ForceCameraToLook(nullptr, nullptr);
     }
-    if (moving && h->iPlayerDistance < kPlayerMovedDistance) g_Player.m_bMovedByWorld = true;
+    if (moving && h->iPlayerDistance < kPlayerMovedDistance) TheWorldHooks().PlayerMovedByWorld();
     const math::Vec3 offset{h->fRun1264[ObjectRecord::RUN_OFFSET], h->fRun1264[ObjectRecord::RUN_OFFSET + 1],
                             h->fRun1264[ObjectRecord::RUN_OFFSET + 2]};
     SetObjectPosition(h, h->vStartPosition + offset, true);

@@ -1,8 +1,8 @@
 #include "world/Filters.h"
 
-#include "actors/Player.h"
 #include "world/ObjectAction.h"
 #include "world/ObjectRecord.h"
+#include "world/WorldHooks.h"
 
 RayTestFilterSettings g_RayTestFilter;
 
@@ -13,7 +13,7 @@ constexpr uint32_t kVisible = 1;
 constexpr uint32_t kFlag2Excluded = 0x20000000;
 
 bool IsPlayer(const ObjectRecord* h) {
-    return h == g_Player.m_hObject;
+    return h == TheWorldHooks().PlayerObject();
 }
 bool DeadOrHidden(const ObjectRecord* h) {
     return (h->dwFlags & kDeadOrHidden) != 0;

@@ -6,10 +6,8 @@
 
 #include "app/Console.h"
 #include "app/FileHelpers.h"
+#include "app/GameFrame.h"
 #include "app/Options.h"
-#include "game/GameAI.h"
-#include "game/MainGame.h"
-#include "game/Panel.h"
 #include "physics/IntersectSegment.h"
 #include "physics/RigidBodySimulation.h"
 #include "platform/math/Math.h"
@@ -28,6 +26,7 @@
 #include "world/ObjectAction.h"
 #include "world/ObjectKeys.h"
 #include "world/ObjectRecord.h"
+#include "world/WorldHooks.h"
 
 namespace {
 
@@ -358,7 +357,7 @@ void SetObjectFxName(ObjectRecord* h, const char* name) {
     }
     if (!h->pFxName) h->pFxName = new char[64]();
     std::snprintf(h->pFxName, 64, "%s", name);
-    if (g_MainGame.m_iLevelFrame < kFirstFxFrame) return;
+    if (TheGameFrame().LevelFrame() < kFirstFxFrame) return;
     h->pFx = g_FxMgr.SpawnFxByName(h->pFxName, &h->vPosition, &h->Orientation);
 }
 
@@ -483,7 +482,7 @@ void ForceCameraToLook(ObjectRecord* from, ObjectRecord* at) {
     g_Engine.m_hLookFrom = from;
     g_Engine.m_hLookAt = at;
     if (!from) {
-        g_Panel.StartCutFade();
+        TheWorldHooks().StartCutFade();
         return;
     }
     g_Engine.m_dwLookFromFlags = from->dwFlags;
@@ -491,19 +490,19 @@ void ForceCameraToLook(ObjectRecord* from, ObjectRecord* at) {
     CurrentFOV = FOV;
     g_Camera.SetProjection();
     g_Camera.SetPosition(from->vPosition);
-    g_Panel.m_dwFadeState = 3;
+    TheWorldHooks().SetFadeState(3);
 }
 
 bool ActivateObjectOnHit(ObjectRecord* h, const math::Vec3& hit, const math::Vec3& attacker, float damage,
                          bool secondary) {
     if (!h) return false;
-    g_GameAI.RegisterHit(h->szName);
+    TheWorldHooks().RegisterHit(h->szName);
     const DeathParams* dp = h->pDeathParams;
     if (!dp || !dp->bOn) return false;
     if (secondary ? !dp->bSecondaryHits : !dp->bPrimaryHits) return false;
     if (h->bIgnoresHits) return false;
-    if (dp->szHandleDeathIf[0] && !g_GameAI.TestVariable(dp->szHandleDeathIf)) return false;
-    if (dp->szSetWhenHit[0]) g_GameAI.SetVariable(dp->szSetWhenHit, h);
+    if (dp->szHandleDeathIf[0] && !TheWorldHooks().IsVariableSet(dp->szHandleDeathIf)) return false;
+    if (dp->szSetWhenHit[0]) TheWorldHooks().SetVariable(dp->szSetWhenHit, h);
     if (dp->bHitAnim) SetObjectAnimation(h, dp->szHitAnimName, false, 0.0f, 1.0f);
     if (dp->bSoundWhenHit && dp->szSoundNameWhenHit[0] && h->iCameraDistance < 2000)
         g_SoundMgr.PlaySound3DOnce(dp->szSoundNameWhenHit, h->vPosition.data(), 3000.0f);
@@ -573,7 +572,7 @@ void EEngine::ApplyExplosion(const math::Vec3& point, float power) {
             h->fDeathCountdown = d / kReach + 0.1f;
         }
     }
-    g_MainGame.OnExplosion(point, power);
+    TheWorldHooks().OnExplosion(point, power);
 }
 
 // ---- Object references in binary files --------------------------------------------------

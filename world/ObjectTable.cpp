@@ -7,7 +7,6 @@
 #include "app/Debug.h"
 #include "app/FileHelpers.h"
 #include "app/Records.h"
-#include "game/DialogueMgr.h"
 #include "physics/CollisionMgr.h"
 #include "physics/IntersectSegment.h"
 #include "physics/RigidBodySimulation.h"
@@ -25,6 +24,7 @@
 #include "world/ObjectAction.h"
 #include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
+#include "world/WorldHooks.h"
 
 namespace {
 
@@ -185,7 +185,7 @@ void EEngine::DeleteObject(ObjectRecord* h) {
     const int slot = int(h - m_Objects);
     const uint32_t type = h->dwType;
 
-    g_DialogueMgr.StopObjectDialogue(h);
+    TheWorldHooks().StopObjectDialogue(h);
     g_Camera.ForgetObject(h);
     if (h->pAction && h->pAction->szRadioRadio[0]) g_RadioMgr.StopObjectRadios(h);
     if (h == m_hLookFrom) m_hLookFrom = nullptr;

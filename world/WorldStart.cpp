@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "actors/LaserMgr.h"
 #include "app/Console.h"
 #include "app/D3DMain.h"
 #include "app/Font.h"
@@ -16,11 +15,6 @@
 #include "app/Profiler.h"
 #include "app/TTFont.h"
 #include "app/Timer.h"
-#include "game/LoadScreen.h"
-#include "game/MainGame.h"
-#include "game/Menu.h"
-#include "game/Panel.h"
-#include "game/ScreenOverlay.h"
 #include "physics/RigidBodySimulation.h"
 #include "platform/os/Os.h"
 #include "render/AmbientProbe.h"
@@ -47,6 +41,7 @@
 #include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
 #include "world/VisBlockers.h"
+#include "world/WorldHooks.h"
 #include "world/WorldMgr.h"
 
 namespace {
@@ -90,16 +85,16 @@ const WorldStep kEndWorldSteps[] = {
     {"ViewLines.Release", [](EEngine&) { g_ViewLines.Release(); }},
     {"AmbientProbe.Destroy", [](EEngine&) { g_AmbientProbe.Destroy(); }},
     {"RenderOccluder.Release", [](EEngine&) { g_RenderOccluder.Release(); }},
-    {"ScreenOverlay.Clear", [](EEngine&) { g_ScreenOverlay.Clear(); }},
+    {"ScreenOverlay.Clear", [](EEngine&) { TheWorldHooks().ScreenOverlayClear(); }},
     {"Keyboard.Release",
      [](EEngine& e) {
          if (e.m_bKeyboardCreated) e.ReleaseKeyboard();
      }},
     {"SkyObject.Delete", [](EEngine&) { g_EnvironmentSettings.DeleteSkyObject(); }},
     {"ForcedLook.End", EndForcedLook},
-    {"Panel.StartCutFade", [](EEngine&) { g_Panel.StartCutFade(); }},
+    {"Panel.StartCutFade", [](EEngine&) { TheWorldHooks().StartCutFade(); }},
     {"CameraPlaced.Clear", [](EEngine& e) { e.m_bCameraPlaced = 0; }},
-    {"MainGame.Destroy", [](EEngine&) { g_MainGame.Destroy(); }},
+    {"MainGame.Destroy", [](EEngine&) { TheWorldHooks().GameWorldClosed(); }},
     {"Light0.Disable",
      [](EEngine&) {
          if (g_pD3DInterface) g_pD3DInterface->LightEnable(0, false);
@@ -110,7 +105,7 @@ const WorldStep kEndWorldSteps[] = {
     {"BezierMgr.FreeAll", [](EEngine&) { g_BezierMgr.FreeAll(); }},
     {"VisBlockers.Clear", [](EEngine&) { g_VisBlockers.Clear(); }},
     {"EngineObject.OnWorldClose", [](EEngine&) { g_EngineObject.OnWorldClose(); }},
-    {"LaserMgr.Release", [](EEngine&) { g_LaserMgr.Release(); }},
+    {"LaserMgr.Release", [](EEngine&) { TheWorldHooks().LasersRelease(); }},
     {"Console.Close",
      [](EEngine&) {
          if (g_Console.IsOpen()) g_Console.Close();
@@ -143,8 +138,8 @@ const WorldStep kOpenWorldSteps[] = {
     {"LoadRadios", [](EEngine&) { LoadRadios(); }},
     {"WorldTime.Reset", [](EEngine& e) { e.m_fWorldTime = 0.0f; }},
     {"FrameNumber.Reset", [](EEngine& e) { e.m_dwFrameNumber = 0; }},
-    {"LaserMgr.Init", [](EEngine&) { g_LaserMgr.Init(); }},
-    {"MainGame.Init", [](EEngine&) { g_MainGame.Init(); }},
+    {"LaserMgr.Init", [](EEngine&) { TheWorldHooks().LasersInit(); }},
+    {"MainGame.Init", [](EEngine&) { TheWorldHooks().GameWorldOpened(); }},
     {"Keyboard.Create",
      [](EEngine& e) {
          if (!e.m_bKeyboardCreated) e.CreateKeyboard();
@@ -153,7 +148,7 @@ const WorldStep kOpenWorldSteps[] = {
      [](EEngine& e) {
          if (g_pD3DInterface) e.m_qwFreeVideoMemory = g_pD3DInterface->GetAvailableTextureMem();
      }},
-    {"ScreenOverlay.Init", [](EEngine&) { g_ScreenOverlay.Init(); }},
+    {"ScreenOverlay.Init", [](EEngine&) { TheWorldHooks().ScreenOverlayInit(); }},
     {"PaneCrashMgr.Release", [](EEngine&) { g_PaneCrashMgr.Release(); }},
     {"PostProcess.Create", [](EEngine&) { g_PostProcess.Create(); }},
     {"DeleteNotImportant",
@@ -194,16 +189,16 @@ bool EEngine::StartWorld(const char* name) {
     Trace(*this, "ReleaseResources");
     g_MeshMgr.ReleaseAll();
     g_Renderer.ReleaseTextures();
-    g_MainGame.PlayMusic(nullptr, false);
+    TheWorldHooks().PlayMusic(nullptr, false);
     g_SoundMgr.ClearSoundCache();
 
     std::memcpy(m_szCurrentWorld, world, sizeof world);
     m_bWorldTimeRunning = 0;
 
     Trace(*this, "BeginLoading");
-    g_MainGame.SelectScriptWorld();
+    TheWorldHooks().SelectScriptWorld();
     g_Console.BeginLoadingScreen(world);
-    g_LoadScreen.Begin(world);
+    TheWorldHooks().LoadScreenBegin(world);
 
     if (world[0]) {
         Trace(*this, "LoadWorld");
@@ -222,7 +217,7 @@ bool EEngine::StartWorld(const char* name) {
     if (!m_szCurrentWorld[0]) m_bWorldLoaded = 0;
 
     m_bStartingWorld = 0;
-    g_LoadScreen.LoadTextures();
+    TheWorldHooks().LoadScreenTextures();
     return true;
 }
 
@@ -254,11 +249,11 @@ void EEngine::Init(window::Window* w) {
     g_EffectMgr.Init();
     g_SoundMgr.Init(w);
     g_Mouse.Init(w);
-    g_Menu.InitOverlay();
+    TheWorldHooks().MenuOverlayInit();
 }
 
 void EEngine::Release() {
-    g_Menu.ReleaseOverlay();
+    TheWorldHooks().MenuOverlayRelease();
     g_Mouse.Release();
     if (g_pD3DInterface) g_pD3DInterface->LightEnable(0, false);
     for (int slot = 0; slot < MAX_OBJECTS; ++slot)
