@@ -46,7 +46,7 @@ struct GameFrame {
     void (*DrawBriefing)() = [] {};
 
     // The game's part of one mouse update: the gates and the weights of the
-    // view (menu, loading, level frame, zoom, wide screen).
+    // view (menu, loading, level frame, zoom, wide screen, a held camera).
     void (*FillMouseFrame)(MouseFrame& frame) = [](MouseFrame&) {};
 };
 

@@ -8,7 +8,6 @@
 #include "app/Options.h"
 #include "platform/os/Number.h"
 #include "platform/window/Window.h"
-#include "world/Camera.h"
 
 EMouse g_Mouse;
 
@@ -27,7 +26,6 @@ constexpr float kMaxSensitivity = 100.0f;
 MouseFrame GatherMouseFrame() {
     MouseFrame f;
     TheGameFrame().FillMouseFrame(f);
-    f.bCameraHold = g_Camera.m_bHold != 0;
     f.bWideScreen = WideScreen;
     f.iDifficulty = Difficulty;
     f.bInvert = InvertMouse;

@@ -21,6 +21,7 @@
 #include "game/ScreenOverlay.h"
 #include "render/RenderConsoleRows.h"
 #include "sound/SoundWorld.h"
+#include "world/Camera.h"
 #include "world/Engine.h"
 #include "world/ObjectAction.h"
 #include "world/ObjectApi.h"
@@ -78,6 +79,7 @@ GameFrame MakeGameFrame() {
         m.bZoomDoubled = g_WeaponMgr.m_bZoomDoubled;
         m.bWeaponView = g_WeaponMgr.m_bViewFlag;
         m.fWideScreenFade = g_Panel.m_fWideScreenFade;
+        m.bCameraHold = g_Camera.m_bHold != 0;
     };
     return f;
 }
