@@ -2,8 +2,8 @@
 
 #include "app/Console.h"
 #include "app/Orientation.h"
-#include "platform/os/Number.h"
 #include "platform/math/Math.h"
+#include "platform/os/Number.h"
 #include "render/PostProcess.h"
 #include "render/SkyShadowMap.h"
 #include "world/Camera.h"
