@@ -23,7 +23,7 @@ void CPlayer::SetHealth(float value, bool force) {
     PlayerHealth = (!force && value > PlayerMaxHealth) ? PlayerMaxHealth : value;
 }
 
-void CPlayer::ChangeHealth(float delta) {
+void CPlayer::ChangeHealth(float delta, int32_t, uint32_t) {
     PlayerHealth += delta;
     if (PlayerHealth > PlayerMaxHealth) PlayerHealth = PlayerMaxHealth;
     if (PlayerHealth <= 0.0f) HandleDeath();

@@ -32,8 +32,9 @@ public:
 
     // What the world's actions ask of the player. Until the player's body
     // and view exist these keep the request for them.
-    // PlayerHealth += delta (at most the maximum); at 0 or below the player dies.
-    void ChangeHealth(float delta);
+    // PlayerHealth += delta (at most the maximum); at 0 or below the player
+    // dies. The other two values come with the player's damage rules.
+    void ChangeHealth(float delta, int32_t = 0, uint32_t = 0);
     // The player's death state.
     void HandleDeath() { PlayerDead = 1; }
     // The countdown toward the object's action_countdown_action_on_finish.
@@ -51,6 +52,11 @@ public:
 
     // The player's current engine object (may be null); queries leave it out.
     ObjectRecord* m_hObject = nullptr;
+    // The standing ("prefabs\special\hero.x") and crouching
+    // ("prefabs\special\hero_kuca.x") body objects; null until the player's
+    // subsystem makes them.
+    ObjectRecord* m_hObjectStand = nullptr;
+    ObjectRecord* m_hObjectCrouch = nullptr;
     float m_vPosition[3] = {};
     float m_vVelocity[3] = {};
     bool m_bEarlyFrames = false;

@@ -19,6 +19,7 @@
 #include "game/Panel.h"
 #include "game/SaveMgr.h"
 #include "game/ScreenOverlay.h"
+#include "physics/PhysicsWorld.h"
 #include "render/RenderConsoleRows.h"
 #include "sound/SoundWorld.h"
 #include "world/Camera.h"
@@ -186,6 +187,13 @@ void RegisterGameConsoleRows() {
     RegisterConsoleRow("CutScene", &CutScene);
 }
 
+physicsworld::Hooks MakePhysicsWorld() {
+    physicsworld::Hooks h;
+    h.PlayerBody = [](int which) { return which == 0 ? g_Player.m_hObjectStand : g_Player.m_hObjectCrouch; };
+    h.ChangePlayerHealth = [](float change, int32_t a, uint32_t b) { g_Player.ChangeHealth(change, a, b); };
+    return h;
+}
+
 } // namespace
 
 void StartGameLayers() {
@@ -196,4 +204,5 @@ void StartGameLayers() {
     RegisterRenderConsoleRows();
     RegisterActorConsoleRows();
     RegisterGameConsoleRows();
+    physicsworld::InstallPhysicsWorld(MakePhysicsWorld());
 }

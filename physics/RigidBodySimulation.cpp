@@ -15,6 +15,7 @@ uint32_t ERigidBodySimulation::AddBody(ObjectRecord* h) {
         if (!m_Bodies[i].hObject) {
             m_Bodies[i] = Body{};
             m_Bodies[i].hObject = h;
+            m_Bodies[i].bCollideWithPlayer = params.bCollideWithPlayer;
             ++m_iNumBodies;
             return i;
         }
@@ -41,6 +42,21 @@ void ERigidBodySimulation::ApplyImpulse(ObjectRecord* h, const math::Vec3& point
     b.vImpulse += impulse;
     b.vLastPoint = point;
     ++b.dwImpulses;
+}
+
+void ERigidBodySimulation::AddImpulse(ObjectRecord* h, const float* point, const float* impulse) {
+    if (!h || !point || !impulse) return;
+    ApplyImpulse(h, {point[0], point[1], point[2]}, {impulse[0], impulse[1], impulse[2]});
+}
+
+bool ERigidBodySimulation::FindBody(ObjectRecord* h, Body** out) {
+    if (!out) return false;
+    *out = nullptr;
+    if (!h) return false;
+    const uint32_t slot = h->dwRigidBody2 ? h->dwRigidBody2 : h->dwRigidBody;
+    if (slot < 1 || slot > MAX_BODIES || m_Bodies[slot].hObject != h) return false;
+    *out = &m_Bodies[slot];
+    return true;
 }
 
 void ERigidBodySimulation::SaveGame(ObjectRecord*, std::FILE*) {}

@@ -2,8 +2,9 @@
 // g_RigidBodySimulation): the loose objects that fall, collide and rest.
 //
 // So far it keeps the bodies' bookkeeping only: a mesh object whose settings
-// name a shape gets a body slot (1..MAX_BODIES, 0 for none), impulses are
-// accumulated on the body, and the per-object block of a saved game is empty.
+// name a shape gets a body slot (1..MAX_BODIES, 0 for none) with its
+// collide-with-player setting, impulses are accumulated on the body, and the
+// per-object block of a saved game is empty.
 // Integration, contacts and joints come with the physics subsystem.
 #pragma once
 
@@ -23,6 +24,7 @@ class ERigidBodySimulation {
         math::Vec3 vImpulse; // sum of the impulses applied
         math::Vec3 vLastPoint;
         uint32_t dwImpulses = 0;
+        uint8_t bCollideWithPlayer = 0; // the player's body pushes it
     };
 
     virtual ~ERigidBodySimulation() = default;
@@ -35,6 +37,11 @@ class ERigidBodySimulation {
     // A new world starts with no bodies.
     void Init() { RemoveAllBodies(); }
     void ApplyImpulse(ObjectRecord* h, const math::Vec3& point, const math::Vec3& impulse);
+    // The same from three floats each; nothing when an argument is null.
+    void AddImpulse(ObjectRecord* h, const float* point, const float* impulse);
+    // The object's body through its slot references (the second, else the
+    // first); false with *out cleared when it has none, false for a null out.
+    bool FindBody(ObjectRecord* h, Body** out);
     // Removes every physics joint of the object (joints come with the
     // simulation; the requests are counted).
     void BreakJoints(ObjectRecord* h) {

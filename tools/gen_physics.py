@@ -24,6 +24,23 @@ the body's hull and whose inertia tensors are sampled from them:
                                           upright on one end, standing on y = 0
 
 Every triangle has its own three vertices, so welding has work to do.
+
+The player's two bodies and the movement course beside the demo room:
+
+    prefabs/special/hero.x       the standing body: a 32 x 72 x 32 box, feet
+                                 46 units below its position
+    prefabs/special/hero_kuca.x  the crouching body: a 32 x 40 x 32 box, feet
+                                 20 units below its position
+    models/course_stairs16.x     five steps of 16 units, 32 deep, 96 wide,
+                                 climbing along +z from z = 0
+    models/course_stairs20.x     the same with 20-unit steps
+    models/course_ramp40.x       a wedge 96 wide rising along +z to 64 units
+    models/course_ramp50.x       at 40 and 50 degrees (built at their size)
+    models/course_corner.x       an inner corner of two 128-high walls, the
+                                 front one with a 36-unit gap
+    models/course_ledge.x        a 96 x 64 x 96 block to stand on and walk off
+    models/course_slab.x         a 64 x 4 x 64 slab whose top is cut into
+                                 32 triangles: the hurting and killing floors
 """
 import math
 import os
@@ -240,9 +257,87 @@ def rigid_body_prefabs():
             os.path.join(OUT, "l_prop.x"): l_prop()}
 
 
+# ---- The player's bodies and the movement course --------------------------------------
+
+def cuboid(lo, hi, top_cuts=1):
+    """A closed box from corner lo to corner hi; its top cut into top_cuts^2 quads."""
+    (x0, y0, z0), (x1, y1, z1) = lo, hi
+    tris = []
+    tris += quad([(x0, y0, z0), (x1, y0, z0), (x1, y0, z1), (x0, y0, z1)], (0, -1, 0))
+    tris += quad([(x0, y0, z0), (x1, y0, z0), (x1, y1, z0), (x0, y1, z0)], (0, 0, -1))
+    tris += quad([(x0, y0, z1), (x1, y0, z1), (x1, y1, z1), (x0, y1, z1)], (0, 0, 1))
+    tris += quad([(x0, y0, z0), (x0, y0, z1), (x0, y1, z1), (x0, y1, z0)], (-1, 0, 0))
+    tris += quad([(x1, y0, z0), (x1, y0, z1), (x1, y1, z1), (x1, y1, z0)], (1, 0, 0))
+    n = top_cuts
+    for i in range(n):
+        for j in range(n):
+            a = (x0 + (x1 - x0) * i / n, y1, z0 + (z1 - z0) * j / n)
+            b = (x0 + (x1 - x0) * (i + 1) / n, y1, z0 + (z1 - z0) * (j + 1) / n)
+            tris += quad([(a[0], y1, a[2]), (b[0], y1, a[2]), (b[0], y1, b[2]), (a[0], y1, b[2])], (0, 1, 0))
+    return tris
+
+
+def stairs(rise, steps=5, depth=32.0, width=96.0):
+    """Steps along +z: each a riser and a tread, closed by the sides and the back."""
+    w = width / 2
+    tris = []
+    for k in range(steps):
+        z0, z1, y0, y1 = k * depth, (k + 1) * depth, k * rise, (k + 1) * rise
+        tris += quad([(-w, y0, z0), (w, y0, z0), (w, y1, z0), (-w, y1, z0)], (0, 0, -1))
+        tris += quad([(-w, y1, z0), (w, y1, z0), (w, y1, z1), (-w, y1, z1)], (0, 1, 0))
+        for x, out in ((-w, -1), (w, 1)):
+            tris += quad([(x, 0.0, z0), (x, 0.0, z1), (x, y1, z1), (x, y1, z0)], (out, 0, 0))
+    z, top = steps * depth, steps * rise
+    tris += quad([(-w, 0.0, z), (w, 0.0, z), (w, top, z), (-w, top, z)], (0, 0, 1))
+    return tris
+
+
+def ramp(degrees, height=64.0, width=96.0):
+    """A wedge rising along +z from z = 0 to its full height."""
+    w = width / 2
+    length = round(height / math.tan(math.radians(degrees)), 4)
+    up = (0.0, math.cos(math.radians(degrees)), -math.sin(math.radians(degrees)))
+    tris = quad([(-w, 0.0, 0.0), (w, 0.0, 0.0), (w, height, length), (-w, height, length)], up)
+    tris += quad([(-w, 0.0, length), (w, 0.0, length), (w, height, length), (-w, height, length)], (0, 0, 1))
+    for x, out in ((-w, -1), (w, 1)):
+        tris.append(facing(((x, 0.0, 0.0), (x, 0.0, length), (x, height, length)), (out, 0, 0)))
+    return tris
+
+
+def corner():
+    """A side wall along z at x -72..-64 and a front wall at z 0..8 from it,
+    with a gap from x = 0 to 36."""
+    h = 128.0
+    return (cuboid((-72.0, 0.0, -128.0), (-64.0, h, 8.0)) + cuboid((-64.0, 0.0, 0.0), (0.0, h, 8.0))
+            + cuboid((36.0, 0.0, 0.0), (128.0, h, 8.0)))
+
+
+def course():
+    """{path: text} of the bodies and the course pieces."""
+    out = {
+        os.path.join(ROOT, "data", "prefabs", "special", "hero.x"):
+            mesh_text("hero", [("textures\\crate.tga", cuboid((-16.0, -46.0, -16.0), (16.0, 26.0, 16.0)))]),
+        os.path.join(ROOT, "data", "prefabs", "special", "hero_kuca.x"):
+            mesh_text("hero_kuca", [("textures\\crate.tga", cuboid((-16.0, -20.0, -16.0), (16.0, 20.0, 16.0)))]),
+    }
+    pieces = {
+        "course_stairs16.x": stairs(16.0),
+        "course_stairs20.x": stairs(20.0),
+        "course_ramp40.x": ramp(40.0),
+        "course_ramp50.x": ramp(50.0),
+        "course_corner.x": corner(),
+        "course_ledge.x": cuboid((-48.0, 0.0, -48.0), (48.0, 64.0, 48.0)),
+        "course_slab.x": cuboid((-32.0, 0.0, -32.0), (32.0, 4.0, 32.0), top_cuts=4),
+    }
+    for name, tris in pieces.items():
+        out[os.path.join(OUT, name)] = mesh_text(name[:-2], [("textures\\floor.tga", tris)])
+    return out
+
+
 def main():
     files = {os.path.join(OUT, "pillar.x"): pillar(), os.path.join(OUT, "lamp_base.x"): lamp_base()}
     files.update(rigid_body_prefabs())
+    files.update(course())
     for path, text in files.items():
         with open(path, "w", newline="\n") as f:
             f.write(text)

@@ -282,3 +282,87 @@ mesh models\lamp_base.x
 	ypos 0
 	zpos -300
 	flags 5
+
+mesh models\plane.x
+	pesel 1040 40 40
+	name course_floor
+	xpos 1100
+	ypos 0
+	zpos 0
+	flags 13
+
+mesh models\course_stairs16.x
+	pesel 1041 41 41
+	name course_stairs16
+	xpos 700
+	ypos 0
+	zpos -200
+	flags 13
+
+mesh models\course_stairs20.x
+	pesel 1042 42 42
+	name course_stairs20
+	xpos 830
+	ypos 0
+	zpos -200
+	flags 13
+
+mesh models\course_ramp40.x
+	pesel 1043 43 43
+	name course_ramp40
+	xpos 960
+	ypos 0
+	zpos -200
+	flags 13
+
+mesh models\course_ramp50.x
+	pesel 1044 44 44
+	name course_ramp50
+	xpos 1090
+	ypos 0
+	zpos -200
+	flags 13
+
+mesh models\course_corner.x
+	pesel 1045 45 45
+	name course_corner
+	xpos 1250
+	ypos 0
+	zpos 100
+	flags 13
+
+mesh models\course_ledge.x
+	pesel 1046 46 46
+	name course_ledge
+	xpos 1420
+	ypos 0
+	zpos -200
+	flags 13
+
+mesh models\course_slab.x
+	pesel 1047 47 47
+	name course_hurt
+	xpos 1420
+	ypos 0
+	zpos 50
+	flags 13
+	flag2 67108864
+
+mesh models\course_slab.x
+	pesel 1048 48 48
+	name course_kill
+	xpos 1420
+	ypos 0
+	zpos 200
+	flags 13
+	flag2 4194304
+
+mesh models\box.x
+	pesel 1049 49 49
+	name course_crate
+	xpos 1540
+	ypos 0
+	zpos 0
+	scaling_axis 0.5 0.5 0.5
+	flags 13
+	rigid_body_physics_general 1 12 1

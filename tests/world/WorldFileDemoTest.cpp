@@ -57,11 +57,11 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     EXPECT_FALSE(g_WorldMgr.m_bLoadError);
     EXPECT_EQ(g_WorldMgr.m_nErrorLines, 0u);
 
-    // Twenty objects: the visibility blocker's marker left the table.
+    // Thirty objects: the visibility blocker's marker left the table.
     int count = 0;
     for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot)
         count += g_Engine.Object(slot)->bUsed;
-    EXPECT_EQ(count, 20);
+    EXPECT_EQ(count, 30);
     EXPECT_FALSE(Find("blocker_hall"));
     EXPECT_EQ(g_VisBlockers.Count(), 1);
     EXPECT_TRUE(g_VisBlockers.Get(0).bUsed);
@@ -87,6 +87,16 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
         {"shuttle", OT_MESH, {1012, 12, 12}, {-300, 32, -300}, {0.5f, 0.5f, 0.5f}},
         {"pillar", OT_MESH, {1020, 20, 20}, {-350, 0, 250}, {1, 1, 1}},
         {"lamp_base", OT_MESH, {1021, 21, 21}, {150, 0, -300}, {1, 1, 1}},
+        {"course_floor", OT_MESH, {1040, 40, 40}, {1100, 0, 0}, {1, 1, 1}},
+        {"course_stairs16", OT_MESH, {1041, 41, 41}, {700, 0, -200}, {1, 1, 1}},
+        {"course_stairs20", OT_MESH, {1042, 42, 42}, {830, 0, -200}, {1, 1, 1}},
+        {"course_ramp40", OT_MESH, {1043, 43, 43}, {960, 0, -200}, {1, 1, 1}},
+        {"course_ramp50", OT_MESH, {1044, 44, 44}, {1090, 0, -200}, {1, 1, 1}},
+        {"course_corner", OT_MESH, {1045, 45, 45}, {1250, 0, 100}, {1, 1, 1}},
+        {"course_ledge", OT_MESH, {1046, 46, 46}, {1420, 0, -200}, {1, 1, 1}},
+        {"course_hurt", OT_MESH, {1047, 47, 47}, {1420, 0, 50}, {1, 1, 1}},
+        {"course_kill", OT_MESH, {1048, 48, 48}, {1420, 0, 200}, {1, 1, 1}},
+        {"course_crate", OT_MESH, {1049, 49, 49}, {1540, 0, 0}, {0.5f, 0.5f, 0.5f}},
     };
     for (const Placed& p : placed) {
         SCOPED_TRACE(p.name);
