@@ -27,10 +27,10 @@ Every triangle has its own three vertices, so welding has work to do.
 
 The player's two bodies and the movement course beside the demo room:
 
-    prefabs/special/hero.x       the standing body: a 32 x 72 x 32 box, feet
-                                 46 units below its position
-    prefabs/special/hero_kuca.x  the crouching body: a 32 x 40 x 32 box, feet
-                                 20 units below its position
+    prefabs/special/hero.x       the standing body: a 32 x 72 x 32 box
+    prefabs/special/hero_kuca.x  the crouching body: a 32 x 40 x 32 box
+                                 (both centred on their position, as the
+                                 engine centres every prefab it loads)
     models/course_stairs16.x     five steps of 16 units, 32 deep, 96 wide,
                                  climbing along +z from z = 0
     models/course_stairs20.x     the same with 20-unit steps
@@ -316,7 +316,7 @@ def course():
     """{path: text} of the bodies and the course pieces."""
     out = {
         os.path.join(ROOT, "data", "prefabs", "special", "hero.x"):
-            mesh_text("hero", [("textures\\crate.tga", cuboid((-16.0, -46.0, -16.0), (16.0, 26.0, 16.0)))]),
+            mesh_text("hero", [("textures\\crate.tga", cuboid((-16.0, -36.0, -16.0), (16.0, 36.0, 16.0)))]),
         os.path.join(ROOT, "data", "prefabs", "special", "hero_kuca.x"):
             mesh_text("hero_kuca", [("textures\\crate.tga", cuboid((-16.0, -20.0, -16.0), (16.0, 20.0, 16.0)))]),
     }
