@@ -118,8 +118,8 @@ void FaceQuad(const Vec3& lo, const Vec3& hi, int axis, bool maxSide, Vec3 out[4
     }
 }
 
-void BuildSweptFace(const Vec3& sMin, const Vec3& sMax, const Vec3& eMin, const Vec3& eMax, int axis, bool maxSide,
-                    SweptFace* f) {
+void BuildSweptFace(const Vec3& sMin, const Vec3& sMax, const Vec3& eMin, const Vec3& eMax, int axis,
+                    bool maxSide, SweptFace* f) {
     Vec3 start[4], end[4];
     FaceQuad(sMin, sMax, axis, maxSide, start);
     FaceQuad(eMin, eMax, axis, maxSide, end);
@@ -212,7 +212,8 @@ void EMovePlayerSlide::GatherAround(const Vec3& min, const Vec3& max) {
 }
 
 bool EMovePlayerSlide::Touches(const CollisionTriangle& t, const Vec3& min, const Vec3& max) {
-    return BoxesMeet(t.vMin, t.vMax, min, max) && TriBoxOverlap(t.vVertices[0], t.vVertices[1], t.vVertices[2], min, max);
+    return BoxesMeet(t.vMin, t.vMax, min, max) &&
+           TriBoxOverlap(t.vVertices[0], t.vVertices[1], t.vVertices[2], min, max);
 }
 
 bool EMovePlayerSlide::TestBox(const Vec3& p, const Vec3& min, const Vec3& max) {
@@ -223,8 +224,8 @@ bool EMovePlayerSlide::TestBox(const Vec3& p, const Vec3& min, const Vec3& max) 
     return false;
 }
 
-bool EMovePlayerSlide::FindOpposingNormal(const Vec3& p, const Vec3& min, const Vec3& max, const Vec3& direction,
-                                          Vec3* normal) const {
+bool EMovePlayerSlide::FindOpposingNormal(const Vec3& p, const Vec3& min, const Vec3& max,
+                                          const Vec3& direction, Vec3* normal) const {
     const Vec3 lo = p + min, hi = p + max;
     const CollisionTriangle* best = nullptr;
     float bestDot = 0;
@@ -266,8 +267,8 @@ bool EMovePlayerSlide::SweptBoxHits(const Vec3& from, const Vec3& to, const Vec3
     return false;
 }
 
-void EMovePlayerSlide::SweepBox(const Vec3& from, const Vec3& to, const Vec3& min, const Vec3& max, bool probe,
-                                SlideSweepResult* result) {
+void EMovePlayerSlide::SweepBox(const Vec3& from, const Vec3& to, const Vec3& min, const Vec3& max,
+                                bool probe, SlideSweepResult* result) {
     const Vec3 one{1, 1, 1};
     GatherAround(math::Vec3Minimize(from, to) + min - one, math::Vec3Maximize(from, to) + max + one);
     result->bStartedInside = 0;
@@ -607,8 +608,8 @@ bool EMovePlayerSlide::MovePlayerSlide(ObjectRecord* h, Vec3* wanted, uint8_t* c
         if (remaining > 1.0f) {
             const float lift = m_vContactNormal.y >= kWalkable ? kSideStep : 0.0f;
             const Vec3 base = *wanted;
-            const Vec3 offsets[4] = {{kSideStep, lift, 0}, {-kSideStep, lift, 0}, {0, lift, kSideStep},
-                                     {0, lift, -kSideStep}};
+            const Vec3 offsets[4] = {
+                {kSideStep, lift, 0}, {-kSideStep, lift, 0}, {0, lift, kSideStep}, {0, lift, -kSideStep}};
             for (const Vec3& o : offsets) {
                 const Vec3 c = base + o;
                 if (TestBox(c, min, max)) continue;
@@ -697,8 +698,8 @@ bool EMovePlayerSlide::TestObjectMove(ObjectRecord* h, const Vec3* from, const V
     m_vGatherMin = math::Vec3Minimize(*from, *to) + min - one;
     m_vGatherMax = math::Vec3Maximize(*from, *to) + max + one;
     m_dwNumTriangles = 0;
-    g_CollisionMgr.GetTrianglesInBox(&m_vGatherMin, &m_vGatherMax, m_pTriangles, &m_dwNumTriangles, MAX_TRIANGLES,
-                                     0);
+    g_CollisionMgr.GetTrianglesInBox(&m_vGatherMin, &m_vGatherMax, m_pTriangles, &m_dwNumTriangles,
+                                     MAX_TRIANGLES, 0);
     SetObjectFlags(h, flags, 0xFFFFFFFF);
     m_hLastHitObject = nullptr;
     const bool hit = SweptBoxHits(*from, *to, min, max);

@@ -29,7 +29,6 @@
 #include "physics/CollisionMgr.h"
 #include "platform/math/Types.h"
 
-struct Finder;
 struct ObjectRecord;
 
 // The outcome of one sweep.
@@ -76,19 +75,22 @@ class EMovePlayerSlide {
     bool TestBox(const math::Vec3& p, const math::Vec3& min, const math::Vec3& max);
     bool FindOpposingNormal(const math::Vec3& p, const math::Vec3& min, const math::Vec3& max,
                             const math::Vec3& direction, math::Vec3* normal) const;
-    bool SweptBoxHits(const math::Vec3& from, const math::Vec3& to, const math::Vec3& min, const math::Vec3& max);
+    bool SweptBoxHits(const math::Vec3& from, const math::Vec3& to, const math::Vec3& min,
+                      const math::Vec3& max);
     void SweepBox(const math::Vec3& from, const math::Vec3& to, const math::Vec3& min, const math::Vec3& max,
                   bool probe, SlideSweepResult* result);
     static void ClipVelocity(const math::Vec3& v, const math::Vec3& n, math::Vec3* out, float factor);
     void SlideMove(math::Vec3* position, math::Vec3* velocity, const math::Vec3& min, const math::Vec3& max);
-    bool FindFacingContact(const math::Vec3& p, const math::Vec3& min, const math::Vec3& max, math::Vec3* normal);
+    bool FindFacingContact(const math::Vec3& p, const math::Vec3& min, const math::Vec3& max,
+                           math::Vec3* normal);
     ObjectRecord* FindMeshOnSegment(const math::Vec3& a, const math::Vec3& b);
 
     // ---- Freeing a stuck body and pushing loose bodies --------------------------------
     void UnstickByLifting(math::Vec3* p, const math::Vec3& min, const math::Vec3& max);
     void UnstickBySearching(math::Vec3* p, const math::Vec3& min, const math::Vec3& max);
     void UnstickByPushing(math::Vec3* p, const math::Vec3& min, const math::Vec3& max);
-    bool PushRigidBodies(const math::Vec3& q, const math::Vec3& min, const math::Vec3& max, const math::Vec3& u);
+    bool PushRigidBodies(const math::Vec3& q, const math::Vec3& min, const math::Vec3& max,
+                         const math::Vec3& u);
 
     Finder* m_pFinder = nullptr;
     uint32_t m_dwNumTriangles = 0;
@@ -114,11 +116,12 @@ class EMovePlayerSlide {
     static bool Touches(const CollisionTriangle& t, const math::Vec3& min, const math::Vec3& max);
     // The acceptance test of a freed position: the box fits there and no
     // mesh lies between it and the start.
-    bool Acceptable(const math::Vec3& start, const math::Vec3& p, const math::Vec3& min, const math::Vec3& max);
+    bool Acceptable(const math::Vec3& start, const math::Vec3& p, const math::Vec3& min,
+                    const math::Vec3& max);
     // The first of the eight ring offsets, radius and lift given, that
     // passes the acceptance test; false when none does.
-    bool TryRing(const math::Vec3& start, float radius, float lift, const math::Vec3& min, const math::Vec3& max,
-                 math::Vec3* out);
+    bool TryRing(const math::Vec3& start, float radius, float lift, const math::Vec3& min,
+                 const math::Vec3& max, math::Vec3* out);
     // Hurting and killing surfaces touching the box, each object once.
     void HurtBySurfaces(const math::Vec3& min, const math::Vec3& max, float frameTime);
 };

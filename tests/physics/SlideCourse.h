@@ -19,16 +19,17 @@
 class SlideCourseTest : public CollisionTest {
   protected:
     static constexpr float kFrame = 0.02f;
-    static constexpr float kFall = 4.0f;      // per frame while not on ground
-    static constexpr float kFeet = 36.0f;     // the standing body's feet below its position
-    static constexpr float kWalk = 180.0f;    // walking speed
+    static constexpr float kFall = 4.0f;   // per frame while not on ground
+    static constexpr float kFeet = 36.0f;  // the standing body's feet below its position
+    static constexpr float kWalk = 180.0f; // walking speed
 
     void SetUp() override {
         CollisionTest::SetUp();
         namespace fs = std::filesystem;
         const fs::path data = fs::path(ZT_SOURCE_DIR) / "data";
         for (const char* folder : {"models", "worlds", "prefabs"})
-            fs::copy(data / folder, dir_ / folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+            fs::copy(data / folder, dir_ / folder,
+                     fs::copy_options::recursive | fs::copy_options::overwrite_existing);
         ASSERT_TRUE(g_WorldMgr.LoadWorld("worlds\\test.w"));
         stand_ = MakeMesh("prefabs\\special\\hero.x", {-9999, -9999, -9999}, 2048 | 4, 0x18000040);
         crouch_ = MakeMesh("prefabs\\special\\hero_kuca.x", {-9999, -9999, -9999}, 2048, 0x18000040);

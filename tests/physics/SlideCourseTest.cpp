@@ -137,7 +137,7 @@ TEST_F(SlideCourseTest, ASideStepLeadsThroughTheGapBesideTheBody) {
 struct HurtCase {
     const char* name;
     const char* floor;
-    uint32_t flags2; // 0: as the world file gives them
+    uint32_t flags2;    // 0: as the world file gives them
     float expectedLoss; // at frame time kFrame
     bool hurt, kill;
 };
@@ -169,13 +169,13 @@ TEST_P(SlideHurtTest, EachObjectHurtsOncePerMove) {
     PlayerDead = savedDead;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Course, SlideHurtTest,
-    ::testing::Values(HurtCase{"Hurts", "course_hurt", 0, 50 * 0.02f, true, false},
-                      HurtCase{"Kills", "course_kill", 0, 150, false, true},
-                      HurtCase{"Both", "course_kill", 0x4000000 | 0x400000, 50 * 0.02f + 150, true, true},
-                      HurtCase{"Neither", "course_hurt", 0x40, 0, false, false}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Course, SlideHurtTest,
+                         ::testing::Values(HurtCase{"Hurts", "course_hurt", 0, 50 * 0.02f, true, false},
+                                           HurtCase{"Kills", "course_kill", 0, 150, false, true},
+                                           HurtCase{"Both", "course_kill", 0x4000000 | 0x400000,
+                                                    50 * 0.02f + 150, true, true},
+                                           HurtCase{"Neither", "course_hurt", 0x40, 0, false, false}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST_F(SlideCourseTest, TheContactFlagFollowsTheGroundOffALedge) {
     // The ledge: 64 high, z from -248 to -152 around x = 1420.
@@ -374,7 +374,7 @@ TEST_F(SlideCourseTest, ReleasingTheFinderMakesTheNextMoveCreateANewOne) {
 
 struct FreeCase {
     const char* name;
-    float z;  // the standing body's position at x 0, y 100, by the north wall
+    float z; // the standing body's position at x 0, y 100, by the north wall
     bool free;
 };
 

@@ -79,8 +79,8 @@ TEST(SweepBoxTest, WithoutAHitReachesTheEndWithTheNormalBackAlongTheMotion) {
 
 struct HitCase {
     const char* name;
-    float wallX;     // the wall's plane, facing the box
-    float expected;  // the bisected fraction of a move of 64 along +x from 0
+    float wallX;    // the wall's plane, facing the box
+    float expected; // the bisected fraction of a move of 64 along +x from 0
 };
 
 class SweepBoxHitTest : public ::testing::TestWithParam<HitCase> {};
@@ -189,12 +189,13 @@ TEST_P(ClipVelocityTest, RemovesTheNormalPartAndSnapsSmallComponents) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ClipVelocityTest,
-    ::testing::Values(ClipCase{"ZeroNormalSnapsOnly", {1, 0.05f, -0.09f}, {0, 0, 0}, {1, 0, 0}},
-                      ClipCase{"TenthIsKept", {0.1f, -0.1f, 0.2f}, {0, 0, 0}, {0.1f, -0.1f, 0.2f}},
-                      // 1 - 1.01 overshoots by 0.01, which snaps to 0.
-                      ClipCase{"HeadOnWallOvershootSnaps", {1, -1, 0}, {1, 0, 0}, {0, -1, 0}},
-                      ClipCase{"LargeOvershootKept", {20, 3, 0}, {-1, 0, 0}, {-0.2f, 3, 0}},
-                      ClipCase{"Slope", {0, -10, 5}, {0, 0.8f, -0.6f}, {-0, -10 + 0.8f * 11.11f, 5 - 0.6f * 11.11f}}),
+    ::testing::Values(
+        ClipCase{"ZeroNormalSnapsOnly", {1, 0.05f, -0.09f}, {0, 0, 0}, {1, 0, 0}},
+        ClipCase{"TenthIsKept", {0.1f, -0.1f, 0.2f}, {0, 0, 0}, {0.1f, -0.1f, 0.2f}},
+        // 1 - 1.01 overshoots by 0.01, which snaps to 0.
+        ClipCase{"HeadOnWallOvershootSnaps", {1, -1, 0}, {1, 0, 0}, {0, -1, 0}},
+        ClipCase{"LargeOvershootKept", {20, 3, 0}, {-1, 0, 0}, {-0.2f, 3, 0}},
+        ClipCase{"Slope", {0, -10, 5}, {0, 0.8f, -0.6f}, {-0, -10 + 0.8f * 11.11f, 5 - 0.6f * 11.11f}}),
     [](const auto& info) { return info.param.name; });
 
 // ---- SlideMove ----------------------------------------------------------------------------

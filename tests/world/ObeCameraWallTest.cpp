@@ -27,7 +27,8 @@ class ObeCameraWallTest : public WorldTest {
         namespace fs = std::filesystem;
         const fs::path data = fs::path(ZT_SOURCE_DIR) / "data";
         for (const char* folder : {"models", "worlds", "prefabs"})
-            fs::copy(data / folder, dir_ / folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+            fs::copy(data / folder, dir_ / folder,
+                     fs::copy_options::recursive | fs::copy_options::overwrite_existing);
         ASSERT_TRUE(g_WorldMgr.LoadWorld("worlds\\test.w"));
         g_ObeCamera.Init();
         ASSERT_TRUE(g_ObeCamera.m_hCameraBoundingBox);
