@@ -2,8 +2,10 @@
 // application core runs.
 #include "app/WinMain.h"
 #include "game/GameStart.h"
+#include "platform/window/Window.h"
 
 int main() {
+    window::CatchTerminationSignals();
     StartGameLayers();
     return WinMain();
 }

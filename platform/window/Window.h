@@ -8,8 +8,8 @@
 // timer messages when their interval has passed and nothing else is queued
 // (timers are polled, never run on another thread).
 //
-// Close (the window's close button, or SIGINT/SIGTERM, which SDL turns into a
-// quit request) arrives as msg::Close; DefWindowProc answers it by destroying
+// Close (the window's close button, or SIGINT/SIGTERM, caught from the start
+// of the process and held until the window exists) arrives as msg::Close; DefWindowProc answers it by destroying
 // the window, which sends msg::Destroy to the window procedure. The engine's
 // procedure answers that with its one shutdown path and PostQuitMessage.
 //
@@ -97,6 +97,10 @@ class Window {
 // Creates the window (null on failure; see LastError).
 std::unique_ptr<Window> CreateWindow(const CreateParams& params);
 const char* LastError();
+
+// SIGINT and SIGTERM from now on arrive as msg::Close (the process's start
+// calls it, so a signal during start-up is not lost).
+void CatchTerminationSignals();
 
 // Takes the next message into out and removes it; false when nothing waits.
 // Order: posted messages, then window-system events, then the quit message,

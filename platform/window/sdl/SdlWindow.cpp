@@ -2,8 +2,10 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <signal.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,8 +25,16 @@ struct Queue {
     std::deque<Message> posted;
     bool quitPending = false;
     int quitCode = 0;
+    bool closePending = false; // a termination signal came before any window
     std::vector<SdlWindow*> windows;
 };
+
+// Set by the signal handler, taken on the main thread by PeekMessage.
+std::atomic<bool> g_terminationSignal{false};
+
+extern "C" void OnTerminationSignal(int) {
+    g_terminationSignal.store(true);
+}
 Queue& TheQueue() {
     static Queue q;
     return q;
@@ -174,9 +184,13 @@ intptr_t KeyLParam(const SDL_KeyboardEvent& k) {
 bool Convert(const SDL_Event& e, Message& out) {
     switch (e.type) {
     case SDL_QUIT: {
-        // SIGINT, SIGTERM or the last window closed: the same as closing the window.
+        // SIGINT, SIGTERM or the last window closed: the same as closing the
+        // window; one that comes before the window waits for it.
         SdlWindow* w = MainWindow();
-        if (!w) return false;
+        if (!w) {
+            TheQueue().closePending = true;
+            return false;
+        }
         out = {w, msg::Close, 0, 0};
         return true;
     }
@@ -229,6 +243,7 @@ bool InitVideo() {
     if (state == 0) {
         state = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0 ? 1 : -1;
         if (state < 0) g_LastError = SDL_GetError();
+        CatchTerminationSignals(); // in place of SDL's own, which drops a quit before the window
     }
     return state > 0;
 }
@@ -300,6 +315,14 @@ std::unique_ptr<Window> CreateWindow(const CreateParams& p) {
     return std::make_unique<SdlWindow>(w, p.proc ? p.proc : &DefWindowProc, p.visible);
 }
 
+void CatchTerminationSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
 const char* LastError() {
     return g_LastError.c_str();
 }
@@ -309,6 +332,17 @@ bool PeekMessage(Message& out) {
     if (!q.posted.empty()) {
         out = q.posted.front();
         q.posted.pop_front();
+        return true;
+    }
+    if (g_terminationSignal.exchange(false)) {
+        // As an SDL quit event, so that the start-up dialogs see it too.
+        SDL_Event quit{};
+        quit.type = SDL_QUIT;
+        if (!SDL_WasInit(SDL_INIT_EVENTS) || SDL_PushEvent(&quit) != 1) q.closePending = true;
+    }
+    if (q.closePending && MainWindow()) {
+        q.closePending = false;
+        out = {MainWindow(), msg::Close, 0, 0};
         return true;
     }
     if (SDL_WasInit(SDL_INIT_EVENTS)) {
