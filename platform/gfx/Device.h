@@ -36,6 +36,7 @@ class BaseTexture;
 class Texture;
 class CubeTexture;
 class VertexBuffer;
+class IndexBuffer;
 struct LockedRect;
 struct Point;
 enum class Pool : uint32_t;
@@ -163,6 +164,9 @@ class Device : public Resource {
                                      CubeTexture** out) = 0;
     virtual Result CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, Pool pool,
                                       VertexBuffer** out) = 0;
+    // Indices of `format` (Index16 or Index32) in GPU memory with a CPU copy.
+    virtual Result CreateIndexBuffer(uint32_t length, uint32_t usage, Format format, Pool pool,
+                                     IndexBuffer** out) = 0;
     virtual Result CreateOffscreenPlainSurface(uint32_t width, uint32_t height, Format format, Pool pool,
                                                Surface** out) = 0;
     // Copies a rectangle of a system-memory surface (all of it when null) to a
@@ -177,9 +181,18 @@ class Device : public Resource {
     virtual Result SetFVF(uint32_t fvf) = 0;
     virtual Result GetFVF(uint32_t* fvf) = 0;
     virtual Result SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset, uint32_t stride) = 0;
-    // Draws with the vertex format of SetFVF, the fixed-function stages and
-    // the render states (alpha test, blending, depth, culling).
+    // Draws with the vertex format of SetFVF (or, with no FVF, the vertex
+    // declaration: position, colours, normal and texture coordinates found by
+    // usage), the fixed-function stages and the render states (alpha test,
+    // blending, depth, culling); with a program set, with that program.
     virtual Result DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount) = 0;
+    // The index buffer of later indexed draws (the device holds a reference).
+    virtual Result SetIndices(IndexBuffer* buffer) = 0;
+    // Draws primitiveCount primitives from the indices at startIndex; every
+    // index is offset by baseVertex. The vertices used must lie within
+    // minVertex .. minVertex + numVertices - 1 (after the offset) of stream 0.
+    virtual Result DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex, uint32_t minVertex,
+                                        uint32_t numVertices, uint32_t startIndex, uint32_t primitiveCount) = 0;
     virtual Result DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
                                    uint32_t stride) = 0;
 

@@ -217,4 +217,15 @@ class VertexBuffer : public Resource {
     virtual Result Unlock() = 0;
 };
 
+// Vertex indices in GPU memory (Index16 or Index32), with a CPU copy that
+// Lock reads and writes.
+class IndexBuffer : public Resource {
+  public:
+    virtual uint32_t Length() const = 0;
+    virtual Format GetFormat() const = 0;
+    // size 0 locks from offset to the end.
+    virtual Result Lock(uint32_t offset, uint32_t size, void** data, uint32_t flags) = 0;
+    virtual Result Unlock() = 0;
+};
+
 } // namespace gfx

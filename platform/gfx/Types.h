@@ -52,6 +52,9 @@ enum class Format : uint32_t {
     Dxt1,
     Dxt3,
     Dxt5,
+    // Index buffer formats: 16- and 32-bit vertex indices.
+    Index16,
+    Index32,
 };
 inline bool IsCompressed(Format f) {
     return f == Format::Dxt1 || f == Format::Dxt3 || f == Format::Dxt5;

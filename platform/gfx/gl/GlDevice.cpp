@@ -768,6 +768,8 @@ Result GlDevice::SetVertexDeclaration(VertexDeclaration* decl) {
     if (decl) decl->AddRef();
     if (m_decl) m_decl->Release();
     m_decl = decl;
+    // A declaration replaces the vertex format, as SetFVF replaces it.
+    if (decl) m_draw.SetFVF(0);
     return Result::Ok;
 }
 

@@ -21,14 +21,6 @@ namespace {
 // most two, and a disabled stage ends the chain as on Direct3D.
 constexpr uint32_t kProgramStages = 4;
 
-// Attribute locations of the built-in program (the shared usage table).
-enum Attribute : GLuint {
-    kPosition = kAttribPosition,
-    kDiffuse = kAttribColor0,
-    kSpecular = kAttribColor1,
-    kTex0 = kAttribTexCoord0
-};
-
 const char* const kVertexShader = R"(#version 330 core
 layout(location = 0) in vec4 aPosition;
 layout(location = 1) in vec4 aDiffuse;
@@ -302,6 +294,8 @@ GlDraw::~GlDraw() {
     }
     if (m_stream) m_stream->Release();
     m_stream = nullptr;
+    if (m_indices) m_indices->Release();
+    m_indices = nullptr;
 }
 
 const Functions* GlDraw::Gl() {
@@ -562,24 +556,24 @@ void GlVertexBuffer::operator delete(void* p) {
     }
 }
 
-GlVertexBuffer::GlVertexBuffer(GlDraw* owner, uint32_t length, uint32_t fvf, gfx::Pool pool)
-    : GlTracked(owner), m_length(length), m_fvf(fvf), m_pool(pool) {
+GlBufferStore::GlBufferStore(GlDraw* owner, uint32_t length, gfx::Pool pool)
+    : GlTracked(owner), m_length(length), m_pool(pool) {
     if (m_pool == gfx::Pool::Default) m_owner->AddDefaultPool();
     m_owner->TakeBuffer(length, &m_name, &m_data);
 }
 
-GlVertexBuffer::~GlVertexBuffer() {
+GlBufferStore::~GlBufferStore() {
     if (!m_owner) return;
     if (m_pool == gfx::Pool::Default) m_owner->RemoveDefaultPool();
     m_owner->RecycleBuffer(m_length, m_name, std::move(m_data));
 }
 
-void GlVertexBuffer::Orphan() {
+void GlBufferStore::Orphan() {
     GlTracked::Orphan();
     m_name = 0;
 }
 
-Result GlVertexBuffer::Lock(uint32_t offset, uint32_t size, void** data, uint32_t flags) {
+Result GlBufferStore::LockBytes(uint32_t offset, uint32_t size, void** data, uint32_t flags) {
     if (!data || m_locked || offset > m_length) return Result::InvalidCall;
     if (size == 0) size = m_length - offset;
     if (size > m_length - offset) return Result::InvalidCall;
@@ -591,7 +585,7 @@ Result GlVertexBuffer::Lock(uint32_t offset, uint32_t size, void** data, uint32_
     return Result::Ok;
 }
 
-Result GlVertexBuffer::Unlock() {
+Result GlBufferStore::UnlockBytes() {
     if (!m_locked) return Result::InvalidCall;
     m_locked = false;
     if (m_lockReadOnly || !m_owner || !m_name || m_lockSize == 0) return Result::Ok;
@@ -639,6 +633,8 @@ void GlDraw::ResetStates() {
     }
     if (m_stream) m_stream->Release();
     m_stream = nullptr;
+    if (m_indices) m_indices->Release();
+    m_indices = nullptr;
     m_fvf = 0;
 }
 
@@ -697,6 +693,14 @@ Result GlDraw::SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t o
     return Result::Ok;
 }
 
+Result GlDraw::SetIndices(IndexBuffer* buffer) {
+    GlIndexBuffer* b = static_cast<GlIndexBuffer*>(buffer);
+    if (b) b->AddRef();
+    if (m_indices) m_indices->Release();
+    m_indices = b;
+    return Result::Ok;
+}
+
 // ---- Resource creation ----------------------------------------------------------------------------
 
 Result GlDraw::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t, Format format,
@@ -732,6 +736,18 @@ Result GlDraw::CreateVertexBuffer(uint32_t length, uint32_t, uint32_t fvf, gfx::
     if (length == 0 || pool == gfx::Pool::SystemMem || pool == gfx::Pool::Scratch) return Result::InvalidCall;
     if (!Gl()) return Result::NotAvailable;
     *out = new GlVertexBuffer(this, length, fvf, pool);
+    return Result::Ok;
+}
+
+Result GlDraw::CreateIndexBuffer(uint32_t length, uint32_t, Format format, gfx::Pool pool, IndexBuffer** out) {
+    if (!out) return Result::InvalidCall;
+    *out = nullptr;
+    if (length == 0 || (format != Format::Index16 && format != Format::Index32) || pool == gfx::Pool::SystemMem ||
+        pool == gfx::Pool::Scratch) {
+        return Result::InvalidCall;
+    }
+    if (!Gl()) return Result::NotAvailable;
+    *out = new GlIndexBuffer(this, length, format, pool);
     return Result::Ok;
 }
 
@@ -946,40 +962,36 @@ void GlDraw::SetUniforms() {
     gl.UniformMatrix4fv(m_u.worldViewProj, 1, GL_FALSE, wvp);
 }
 
-Result GlDraw::Draw(PrimitiveType type, uint32_t primitiveCount, GLuint buffer, uint32_t offset,
-                    uint32_t stride) {
+Result GlDraw::Draw(PrimitiveType type, uint32_t primitiveCount, GLuint buffer, uint32_t offset, uint32_t stride,
+                    const Indexed* indexed) {
     if (const Program* p = m_device.GetProgram())
-        return DrawProgram(static_cast<const GlProgram&>(*p), type, primitiveCount, buffer, offset, stride);
-    const fvf::Layout layout = fvf::LayoutOf(m_fvf);
-    if (!layout.valid || stride < layout.stride) return Result::InvalidCall;
+        return DrawProgram(static_cast<const GlProgram&>(*p), type, primitiveCount, buffer, offset, stride,
+                           indexed);
+    bool preTransformed = false;
+    if (!BindVertexInputs(buffer, offset, stride, true, &preTransformed)) return Result::InvalidCall;
     const Functions& gl = m_gl;
     m_device.ApplyRenderStates();
     gl.UseProgram(m_program);
-    gl.BindVertexArray(m_vao);
-    gl.BindBuffer(GL_ARRAY_BUFFER, buffer);
-    auto attrib = [&](GLuint index, int32_t at, GLint size, GLenum type2, GLboolean normalized) {
-        if (at < 0) {
-            gl.DisableVertexAttribArray(index);
-            return;
-        }
-        gl.EnableVertexAttribArray(index);
-        gl.VertexAttribPointer(index, size, type2, normalized, GLsizei(stride),
-                               reinterpret_cast<const void*>(uintptr_t(offset + uint32_t(at))));
-    };
-    attrib(kPosition, layout.position, layout.preTransformed ? 4 : 3, GL_FLOAT, GL_FALSE);
-    // Packed ARGB is B, G, R, A in memory: GL_BGRA reads it in that order.
-    attrib(kDiffuse, layout.diffuse, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE);
-    attrib(kSpecular, layout.specular, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE);
-    for (uint32_t t = 0; t < fvf::MaxTexCoords; ++t)
-        attrib(kTex0 + t, layout.texCoord[t], 2, GL_FLOAT, GL_FALSE);
-    if (layout.diffuse < 0) gl.VertexAttrib4f(kDiffuse, 1, 1, 1, 1);
-    if (layout.specular < 0) gl.VertexAttrib4f(kSpecular, 0, 0, 0, 0);
-    gl.Uniform1i(m_u.preTransformed, layout.preTransformed ? 1 : 0);
+    gl.Uniform1i(m_u.preTransformed, preTransformed ? 1 : 0);
     SetUniforms();
     BindTextureUnits(kProgramStages);
-    gl.DrawArrays(PrimitiveGl(type), 0, GLsizei(VertexCount(type, primitiveCount)));
+    Submit(type, primitiveCount, indexed);
     UnbindSamplers(kProgramStages);
     return Result::Ok;
+}
+
+void GlDraw::Submit(PrimitiveType type, uint32_t primitiveCount, const Indexed* indexed) {
+    const GLsizei count = GLsizei(VertexCount(type, primitiveCount));
+    if (!indexed) {
+        m_gl.DrawArrays(PrimitiveGl(type), 0, count);
+        return;
+    }
+    // The element buffer binding belongs to the vertex array object bound by
+    // BindVertexInputs.
+    m_gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexed->buffer);
+    m_gl.DrawElementsBaseVertex(PrimitiveGl(type), count, indexed->type,
+                                reinterpret_cast<const void*>(indexed->byteOffset), indexed->baseVertex);
+    m_gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
 Result GlDraw::DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount) {
@@ -991,7 +1003,29 @@ Result GlDraw::DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t 
     if (!EnsureProgram()) return Result::NotAvailable;
     if (m_device.TestCooperativeLevel() != Result::Ok) return Result::Ok;
     return Draw(type, primitiveCount, m_stream->Name(), m_streamOffset + startVertex * m_streamStride,
-                m_streamStride);
+                m_streamStride, nullptr);
+}
+
+Result GlDraw::DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex, uint32_t minVertex,
+                                    uint32_t numVertices, uint32_t startIndex, uint32_t primitiveCount) {
+    if (!m_stream || m_streamStride == 0 || !m_indices) return Result::InvalidCall;
+    // The indices and the vertex range the caller names must lie in the
+    // buffers; the indices themselves are the caller's promise, as on
+    // Direct3D (checking each would cost a pass over them every draw).
+    const uint64_t indexEnd =
+        (uint64_t(startIndex) + VertexCount(type, primitiveCount)) * m_indices->IndexBytes();
+    if (indexEnd > m_indices->Length()) return Result::InvalidCall;
+    const int64_t first = int64_t(baseVertex) + minVertex;
+    const int64_t vertexEnd = int64_t(m_streamOffset) + (first + int64_t(numVertices)) * m_streamStride;
+    if (first < 0 || vertexEnd > int64_t(m_stream->Length())) return Result::InvalidCall;
+    if (primitiveCount == 0) return Result::Ok;
+    if (!EnsureProgram()) return Result::NotAvailable;
+    if (m_device.TestCooperativeLevel() != Result::Ok) return Result::Ok;
+    const Indexed indexed{m_indices->Name(),
+                          m_indices->GetFormat() == Format::Index32 ? GLenum(GL_UNSIGNED_INT)
+                                                                    : GLenum(GL_UNSIGNED_SHORT),
+                          uintptr_t(startIndex) * m_indices->IndexBytes(), GLint(baseVertex)};
+    return Draw(type, primitiveCount, m_stream->Name(), m_streamOffset, m_streamStride, &indexed);
 }
 
 Result GlDraw::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
@@ -1011,7 +1045,7 @@ Result GlDraw::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, cons
     // Direct3D unbinds stream 0 after a draw from user memory.
     if (m_stream) m_stream->Release();
     m_stream = nullptr;
-    return Draw(type, primitiveCount, m_streamBuffer, 0, stride);
+    return Draw(type, primitiveCount, m_streamBuffer, 0, stride, nullptr);
 }
 
 // ---- GlDevice forwarding ---------------------------------------------------------------------------
@@ -1023,6 +1057,16 @@ Result GlDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t levels,
 Result GlDevice::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, Pool pool,
                                     VertexBuffer** out) {
     return m_draw.CreateVertexBuffer(length, usage, fvf, pool, out);
+}
+Result GlDevice::CreateIndexBuffer(uint32_t length, uint32_t usage, Format format, Pool pool, IndexBuffer** out) {
+    return m_draw.CreateIndexBuffer(length, usage, format, pool, out);
+}
+Result GlDevice::SetIndices(IndexBuffer* buffer) {
+    return m_draw.SetIndices(buffer);
+}
+Result GlDevice::DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex, uint32_t minVertex,
+                                      uint32_t numVertices, uint32_t startIndex, uint32_t primitiveCount) {
+    return m_draw.DrawIndexedPrimitive(type, baseVertex, minVertex, numVertices, startIndex, primitiveCount);
 }
 Result GlDevice::CreateOffscreenPlainSurface(uint32_t width, uint32_t height, Format format, Pool pool,
                                              Surface** out) {

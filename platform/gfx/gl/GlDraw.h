@@ -127,31 +127,62 @@ class GlCubeTexture final : public CubeTexture, public GlTextureStore {
     Result ReadBack(uint32_t face, uint32_t level, uint32_t* pixels) override { return Read(face, level, pixels); }
 };
 
-class GlVertexBuffer final : public VertexBuffer, public GlTracked {
+// The CPU copy and the GL buffer behind vertex and index buffers (GL
+// buffers are untyped: the draw binds them where it needs them).
+class GlBufferStore : public GlTracked {
   public:
-    GlVertexBuffer(GlDraw* owner, uint32_t length, uint32_t fvf, gfx::Pool pool);
-    ~GlVertexBuffer() override;
-    uint32_t Length() const override { return m_length; }
-    uint32_t Fvf() const override { return m_fvf; }
-    Result Lock(uint32_t offset, uint32_t size, void** data, uint32_t flags) override;
-    Result Unlock() override;
+    GlBufferStore(GlDraw* owner, uint32_t length, gfx::Pool pool);
+    ~GlBufferStore() override;
     void Orphan() override;
+    Result LockBytes(uint32_t offset, uint32_t size, void** data, uint32_t flags);
+    Result UnlockBytes();
 
     GLuint Name() const { return m_name; }
+    uint32_t Bytes() const { return m_length; }
     const uint8_t* Data() const { return m_data.data(); }
+
+  private:
+    uint32_t m_length;
+    gfx::Pool m_pool;
+    GLuint m_name = 0;
+    std::vector<uint8_t> m_data;
+    uint32_t m_lockOffset = 0, m_lockSize = 0;
+    bool m_locked = false, m_lockReadOnly = false;
+};
+
+class GlVertexBuffer final : public VertexBuffer, public GlBufferStore {
+  public:
+    GlVertexBuffer(GlDraw* owner, uint32_t length, uint32_t fvf, gfx::Pool pool)
+        : GlBufferStore(owner, length, pool), m_fvf(fvf) {}
+    uint32_t Length() const override { return Bytes(); }
+    uint32_t Fvf() const override { return m_fvf; }
+    Result Lock(uint32_t offset, uint32_t size, void** data, uint32_t flags) override {
+        return LockBytes(offset, size, data, flags);
+    }
+    Result Unlock() override { return UnlockBytes(); }
 
     // Objects come from a free list: text makes and frees buffers per frame.
     static void* operator new(size_t size);
     static void operator delete(void* p);
 
   private:
-    uint32_t m_length;
     uint32_t m_fvf;
-    gfx::Pool m_pool;
-    GLuint m_name = 0;
-    std::vector<uint8_t> m_data;
-    uint32_t m_lockOffset = 0, m_lockSize = 0;
-    bool m_locked = false, m_lockReadOnly = false;
+};
+
+class GlIndexBuffer final : public IndexBuffer, public GlBufferStore {
+  public:
+    GlIndexBuffer(GlDraw* owner, uint32_t length, Format format, gfx::Pool pool)
+        : GlBufferStore(owner, length, pool), m_format(format) {}
+    uint32_t Length() const override { return Bytes(); }
+    Format GetFormat() const override { return m_format; }
+    Result Lock(uint32_t offset, uint32_t size, void** data, uint32_t flags) override {
+        return LockBytes(offset, size, data, flags);
+    }
+    Result Unlock() override { return UnlockBytes(); }
+    uint32_t IndexBytes() const { return m_format == Format::Index32 ? 4 : 2; }
+
+  private:
+    Format m_format;
 };
 
 // A surface in system memory (ARGB texels).
@@ -190,6 +221,7 @@ class GlDraw {
                              CubeTexture** out);
     Result CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, gfx::Pool pool,
                               VertexBuffer** out);
+    Result CreateIndexBuffer(uint32_t length, uint32_t usage, Format format, gfx::Pool pool, IndexBuffer** out);
     Result CreateOffscreenPlainSurface(uint32_t width, uint32_t height, Format format, gfx::Pool pool,
                                        Surface** out);
     Result UpdateSurface(Surface* source, const Rect* sourceRect, Surface* dest, const Point* destPoint);
@@ -202,6 +234,9 @@ class GlDraw {
     uint32_t GetFVF() const { return m_fvf; }
     Result SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset, uint32_t stride);
     Result DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount);
+    Result SetIndices(IndexBuffer* buffer);
+    Result DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex, uint32_t minVertex, uint32_t numVertices,
+                                uint32_t startIndex, uint32_t primitiveCount);
     Result DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
                            uint32_t stride);
 
@@ -232,12 +267,26 @@ class GlDraw {
     bool EnsureProgram();
     bool EnsureSamplers();
     void ApplySampler(uint32_t unit);
-    Result Draw(PrimitiveType type, uint32_t primitiveCount, GLuint buffer, uint32_t offset, uint32_t stride);
-    // A draw with the device's effect program (GlProgramDraw.cpp): vertices
-    // by the usage table from the FVF or the vertex declaration, every stage
-    // bound, the alpha test passed as uniforms.
+    // Where an indexed draw takes its indices (null for DrawArrays).
+    struct Indexed {
+        GLuint buffer;
+        GLenum type;
+        uintptr_t byteOffset;
+        GLint baseVertex;
+    };
+    Result Draw(PrimitiveType type, uint32_t primitiveCount, GLuint buffer, uint32_t offset, uint32_t stride,
+                const Indexed* indexed);
+    // A draw with the device's effect program (GlProgramDraw.cpp): every
+    // stage bound, the alpha test passed as uniforms.
     Result DrawProgram(const class GlProgram& program, PrimitiveType type, uint32_t primitiveCount, GLuint buffer,
-                       uint32_t offset, uint32_t stride);
+                       uint32_t offset, uint32_t stride, const Indexed* indexed);
+    // Points the vertex inputs at the buffer by the usage table, from the FVF
+    // when one is set, else from the vertex declaration (GlProgramDraw.cpp).
+    // Inputs without data read (0, 0, 0, 1), the diffuse colour white when
+    // whiteDiffuse. False when neither describes the vertices.
+    bool BindVertexInputs(GLuint buffer, uint32_t offset, uint32_t stride, bool whiteDiffuse, bool* preTransformed);
+    // The GL draw call itself, arrays or elements.
+    void Submit(PrimitiveType type, uint32_t primitiveCount, const Indexed* indexed);
     void SetUniforms();
 
     GlDevice& m_device;
@@ -265,6 +314,7 @@ class GlDraw {
     bool m_forceCpuDecode = false;
     uint32_t m_fvf = 0;
     GlVertexBuffer* m_stream = nullptr;
+    GlIndexBuffer* m_indices = nullptr;
     uint32_t m_streamOffset = 0, m_streamStride = 0;
 
     GlTracked* m_tracked = nullptr;

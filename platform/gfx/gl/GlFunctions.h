@@ -94,6 +94,7 @@ namespace gfx::gl {
     X(PFNGLDISABLEVERTEXATTRIBARRAYPROC, DisableVertexAttribArray)                                           \
     X(PFNGLVERTEXATTRIB4FPROC, VertexAttrib4f)                                                               \
     X(PFNGLDRAWARRAYSPROC, DrawArrays)                                                                       \
+    X(PFNGLDRAWELEMENTSBASEVERTEXPROC, DrawElementsBaseVertex)                                               \
     X(PFNGLFRAMEBUFFERTEXTURE2DPROC, FramebufferTexture2D)                                                   \
     X(PFNGLCOMPRESSEDTEXIMAGE2DPROC, CompressedTexImage2D)                                                   \
     X(PFNGLGETTEXIMAGEPROC, GetTexImage)                                                                     \

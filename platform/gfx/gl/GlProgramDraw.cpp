@@ -1,7 +1,8 @@
-// Draws with an effect's program: the vertex data comes by usage (the shared
-// attribute table) from the FVF when one is set, else from the vertex
-// declaration; every sampler stage is bound; the program's fragment wrapper
-// applies the alpha test from the render states.
+// The vertex inputs of every draw, and draws with an effect's program: the
+// vertex data comes by usage (the shared attribute table) from the FVF when
+// one is set, else from the vertex declaration; an effect draw binds every
+// sampler stage and its fragment wrapper applies the alpha test from the
+// render states.
 #include "platform/gfx/gl/GlAttributes.h"
 #include "platform/gfx/gl/GlDevice.h"
 #include "platform/gfx/gl/GlDraw.h"
@@ -54,8 +55,8 @@ bool ElementFormat(uint8_t type, AttribFormat* out) {
 
 } // namespace
 
-Result GlDraw::DrawProgram(const GlProgram& program, PrimitiveType type, uint32_t primitiveCount, GLuint buffer,
-                           uint32_t offset, uint32_t stride) {
+bool GlDraw::BindVertexInputs(GLuint buffer, uint32_t offset, uint32_t stride, bool whiteDiffuse,
+                              bool* preTransformed) {
     const Functions& gl = m_gl;
     bool used[kAttribCount] = {};
     auto attrib = [&](int location, int32_t at, AttribFormat f) {
@@ -65,11 +66,13 @@ Result GlDraw::DrawProgram(const GlProgram& program, PrimitiveType type, uint32_
                                reinterpret_cast<const void*>(uintptr_t(offset + uint32_t(at))));
         used[location] = true;
     };
+    *preTransformed = false;
     gl.BindVertexArray(m_vao);
     gl.BindBuffer(GL_ARRAY_BUFFER, buffer);
     if (m_fvf != 0) {
         const fvf::Layout layout = fvf::LayoutOf(m_fvf);
-        if (!layout.valid || stride < layout.stride) return Result::InvalidCall;
+        if (!layout.valid || stride < layout.stride) return false;
+        *preTransformed = layout.preTransformed;
         attrib(kAttribPosition, layout.position, {layout.preTransformed ? 4 : 3, GL_FLOAT, GL_FALSE});
         attrib(kAttribNormal, layout.normal, {3, GL_FLOAT, GL_FALSE});
         attrib(kAttribColor0, layout.diffuse, {GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE});
@@ -78,20 +81,33 @@ Result GlDraw::DrawProgram(const GlProgram& program, PrimitiveType type, uint32_
             attrib(int(kAttribTexCoord0 + t), layout.texCoord[t], {2, GL_FLOAT, GL_FALSE});
     } else {
         const VertexDeclaration* decl = m_device.CurrentDeclaration();
-        if (!decl || stride == 0) return Result::InvalidCall;
+        if (!decl || stride == 0) return false;
         for (const VertexElement& e : decl->Elements()) {
             AttribFormat f;
             if (e.Stream != 0 || !ElementFormat(e.Type, &f)) continue;
+            if (e.Usage == elemusage::PositionT && e.UsageIndex == 0) *preTransformed = true;
             attrib(AttributeLocation(e.Usage, e.UsageIndex), e.Offset, f);
         }
+        if (!used[kAttribPosition]) return false;
     }
-    // Inputs without data read (0, 0, 0, 1).
     for (GLuint i = 0; i < kAttribCount; ++i) {
         if (used[i]) continue;
         gl.DisableVertexAttribArray(i);
-        gl.VertexAttrib4f(i, 0, 0, 0, 1);
+        if (i == kAttribColor0 && whiteDiffuse)
+            gl.VertexAttrib4f(i, 1, 1, 1, 1);
+        else if (i == kAttribColor1 && whiteDiffuse)
+            gl.VertexAttrib4f(i, 0, 0, 0, 0);
+        else
+            gl.VertexAttrib4f(i, 0, 0, 0, 1);
     }
+    return true;
+}
 
+Result GlDraw::DrawProgram(const GlProgram& program, PrimitiveType type, uint32_t primitiveCount, GLuint buffer,
+                           uint32_t offset, uint32_t stride, const Indexed* indexed) {
+    const Functions& gl = m_gl;
+    bool preTransformed = false;
+    if (!BindVertexInputs(buffer, offset, stride, false, &preTransformed)) return Result::InvalidCall;
     m_device.ApplyRenderStates();
     gl.UseProgram(program.Name());
     uint32_t v = 0;
@@ -102,7 +118,7 @@ Result GlDraw::DrawProgram(const GlProgram& program, PrimitiveType type, uint32_
     m_device.GetRenderState(RenderState::AlphaRef, &v);
     gl.Uniform1f(program.AlphaRef(), float(v & 0xFF));
     BindTextureUnits(SamplerCount);
-    gl.DrawArrays(PrimitiveGl(type), 0, GLsizei(VertexCount(type, primitiveCount)));
+    Submit(type, primitiveCount, indexed);
     UnbindSamplers(SamplerCount);
     return Result::Ok;
 }
