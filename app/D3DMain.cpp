@@ -22,6 +22,7 @@
 #include "render/Renderer.h"
 #include "render/SpriteMgr.h"
 #include "world/Camera.h"
+#include "platform/mesh/Mesh.h"
 #include "world/Engine.h"
 
 D3DMain g_D3DMain;
@@ -38,19 +39,16 @@ namespace {
 using gfx::Format;
 using gfx::RenderState;
 
-// Screen quads: pre-transformed position, colour, one texture coordinate.
-const gfx::VertexElement kScreenElements[] = {
-    {0, 0, gfx::elemtype::Float4, 0, gfx::elemusage::PositionT, 0},
-    {0, 16, gfx::elemtype::Color, 0, gfx::elemusage::Color, 0},
-    {0, 20, gfx::elemtype::Float2, 0, gfx::elemusage::TexCoord, 0},
-    gfx::DeclEnd,
-};
-// Lit geometry: position, normal, texture coordinate, tangent.
-const gfx::VertexElement kMeshElements[] = {
+// Skinned meshes: 76-byte vertices (position, four blend weights, four blend
+// indices, normal, tangent, binormal, texture coordinate).
+const gfx::VertexElement kSkinnedMeshElements[] = {
     {0, 0, gfx::elemtype::Float3, 0, gfx::elemusage::Position, 0},
-    {0, 12, gfx::elemtype::Float3, 0, gfx::elemusage::Normal, 0},
-    {0, 24, gfx::elemtype::Float2, 0, gfx::elemusage::TexCoord, 0},
-    {0, 32, gfx::elemtype::Float3, 0, gfx::elemusage::Tangent, 0},
+    {0, 12, gfx::elemtype::Float4, 0, gfx::elemusage::BlendWeight, 0},
+    {0, 28, gfx::elemtype::UByte4, 0, gfx::elemusage::BlendIndices, 0},
+    {0, 32, gfx::elemtype::Float3, 0, gfx::elemusage::Normal, 0},
+    {0, 44, gfx::elemtype::Float3, 0, gfx::elemusage::Tangent, 0},
+    {0, 56, gfx::elemtype::Float3, 0, gfx::elemusage::Binormal, 0},
+    {0, 68, gfx::elemtype::Float2, 0, gfx::elemusage::TexCoord, 0},
     gfx::DeclEnd,
 };
 
@@ -179,8 +177,8 @@ bool D3DMain::Create(window::Window* w) {
     }
     g_DepthStencilFormat = pp.AutoDepthStencilFormat;
 
-    device->CreateVertexDeclaration(kScreenElements, &g_pVertexDeclarations[0]);
-    device->CreateVertexDeclaration(kMeshElements, &g_pVertexDeclarations[1]);
+    device->CreateVertexDeclaration(mesh::kStaticMeshElements, &g_pVertexDeclarations[0]);
+    device->CreateVertexDeclaration(kSkinnedMeshElements, &g_pVertexDeclarations[1]);
     m_bCreated = true;
     KeepBackBuffer();
     g_fDeviceScaleX = g_f2DScaleX;

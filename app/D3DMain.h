@@ -61,6 +61,8 @@ extern gfx::Surface* g_pBackBufferSurface;
 // The present parameters every reset uses.
 extern gfx::PresentParameters g_d3dpp;
 extern gfx::Format g_DepthStencilFormat;
+// The static-mesh (0, 60-byte vertices) and skinned-mesh (1, 76-byte
+// vertices) declarations, made with the device for the whole run.
 extern gfx::VertexDeclaration* g_pVertexDeclarations[2];
 // The 2D scale factors at device creation (screen width / 1024, height / 768).
 extern float g_fDeviceScaleX;

@@ -35,6 +35,10 @@ zt_require(VORBISFILE_FOUND libvorbis-dev)
 pkg_check_modules(IMGUI QUIET IMPORTED_TARGET imgui)
 zt_require(IMGUI_FOUND libimgui-dev)
 
+# zlib inflates and deflates the compressed .x mesh files.
+find_package(ZLIB QUIET)
+zt_require(ZLIB_FOUND zlib1g-dev)
+
 find_path(STB_INCLUDE_DIR stb_image.h PATH_SUFFIXES stb)
 zt_require(STB_INCLUDE_DIR libstb-dev)
 find_path(GLM_INCLUDE_DIR glm/glm.hpp)

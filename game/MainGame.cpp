@@ -14,6 +14,7 @@
 #include "game/Intro.h"
 #include "game/LoadScreen.h"
 #include "game/Menu.h"
+#include "render/ObjectSlots22.h"
 #include "sound/MusicDirector.h"
 #include "world/BezierCamera.h"
 #include "world/Camera.h"
@@ -47,6 +48,7 @@ void CMainGame::Init() {
     IntroWorldRunning = StrCmpNoCase(g_Engine.m_szCurrentWorld, "worlds\\intro.w") == 0;
     if (IntroWorldRunning) g_bLongFrameTimeClamp = true;
     g_MusicDirector.Init();
+    g_ObjectSlots22.Init();
     g_ObeCamera.Init();
     m_iLevelFrame = 0;
     g_InputFileRecord.Reset();
@@ -56,6 +58,8 @@ void CMainGame::Destroy() {
     g_bLongFrameTimeClamp = false;
     m_szEndSequence[0] = 0;
     g_MusicDirector.Destroy();
+    g_ObjectSlots22.Clear();
+    g_ObjectSlots22.Destroy();
     if (g_BezierCamera.m_bActive) g_BezierCamera.Destroy();
     g_InputFileRecord.Release();
     g_GameAI.ResetVariables();
@@ -76,6 +80,7 @@ void CMainGame::Update() {
     ++m_iFramesSinceCinematic;
     if (g_Engine.m_bWorldLoaded) ++m_iLevelFrame;
     if (g_Engine.m_bWorldLoaded) g_MusicDirector.Update();
+    g_ObjectSlots22.Update();
     if (!UpdateCameras()) return;
 }
 

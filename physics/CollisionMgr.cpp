@@ -222,10 +222,10 @@ void ECollisionMgr::AddObject(ObjectRecord* h) {
     EMesh* mesh = h ? h->Mesh() : nullptr;
     if (!mesh || !mesh->IsCreated()) return;
     const EMeshMgr::strmesh* loaded = g_MeshMgr.GetEntry(mesh->m_iMeshId);
-    if (!loaded) return;
-    const mesh::MeshData& data = loaded->data;
-    const size_t numFaces = data.indices.size() / 3;
-    const size_t numVertices = data.vertices.size();
+    if (!loaded || !loaded->pMesh) return;
+    const mesh::Mesh& data = *loaded->pMesh;
+    const size_t numFaces = data.Indices().size() / 3;
+    const size_t numVertices = data.Vertices().size();
     if (numFaces == 0 || numVertices == 0 || numVertices > kMaxVertices) return;
     if (GetEntry(h)) {
         UpdateObject(h);
@@ -260,9 +260,9 @@ void ECollisionMgr::AddObject(ObjectRecord* h) {
     e.CM_vVerticesWorld = Allocate<Vec3>(numVertices, "CM_vVerticesWorld");
 
     for (size_t i = 0; i < 3 * numFaces; ++i)
-        e.CM_dwFaces[i] = uint16_t(data.indices[i]);
+        e.CM_dwFaces[i] = uint16_t(data.Indices()[i]);
     for (size_t v = 0; v < numVertices; ++v)
-        e.CM_vVerticesLocal[v] = e.CM_vVerticesWorld[v] = data.vertices[v].position;
+        e.CM_vVerticesLocal[v] = e.CM_vVerticesWorld[v] = data.Vertices()[v].position;
     e.vLocalMin = mesh->m_vBoxMin;
     e.vLocalMax = mesh->m_vBoxMax;
 
@@ -280,16 +280,16 @@ void ECollisionMgr::AddObject(ObjectRecord* h) {
 
     // Face groups: each attribute range cut into runs of at most 100 faces.
     uint32_t numBoxes = 0;
-    for (const mesh::AttributeRange& r : data.attributeTable)
+    for (const mesh::AttributeRange& r : data.AttributeTable())
         numBoxes += (r.faceCount + MAX_FACES_IN_GROUP - 1) / MAX_FACES_IN_GROUP;
-    if (data.attributeTable.empty()) numBoxes = 1;
+    if (data.AttributeTable().empty()) numBoxes = 1;
     e.pBoxes = Allocate<CollisionBox>(numBoxes, "pBoxes");
     e.dwNumBoxes = numBoxes;
-    if (data.attributeTable.empty()) {
+    if (data.AttributeTable().empty()) {
         e.pBoxes[0] = CollisionBox{e.vLocalMin, e.vLocalMax, {}, {}, 0, e.dwNumFaces, 0, 0};
     } else {
         uint32_t b = 0;
-        for (const mesh::AttributeRange& r : data.attributeTable) {
+        for (const mesh::AttributeRange& r : data.AttributeTable()) {
             const uint32_t end = std::min<uint32_t>(r.faceStart + r.faceCount, e.dwNumFaces);
             for (uint32_t first = r.faceStart; first < end; first += MAX_FACES_IN_GROUP) {
                 CollisionBox& group = e.pBoxes[b++];
@@ -382,19 +382,19 @@ void ECollisionMgr::ComputeSubsetBoundingBoxes(ObjectRecord* h) {
     EMesh* mesh = h ? h->Mesh() : nullptr;
     if (!mesh) return;
     EMeshMgr::strmesh* loaded = g_MeshMgr.GetEntry(mesh->m_iMeshId);
-    if (!loaded) return;
-    const mesh::MeshData& data = loaded->data;
-    const size_t numFaces = data.indices.size() / 3;
-    const size_t ranges = std::min<size_t>(data.attributeTable.size(), EMeshMgr::MAX_MATERIALS);
+    if (!loaded || !loaded->pMesh) return;
+    const mesh::Mesh& data = *loaded->pMesh;
+    const size_t numFaces = data.Indices().size() / 3;
+    const size_t ranges = std::min<size_t>(data.AttributeTable().size(), EMeshMgr::MAX_MATERIALS);
     for (size_t i = 0; i < ranges; ++i) {
-        const mesh::AttributeRange& r = data.attributeTable[i];
+        const mesh::AttributeRange& r = data.AttributeTable()[i];
         Vec3 min, max;
         bool first = true;
         for (size_t f = r.faceStart; f < size_t(r.faceStart) + r.faceCount && f < numFaces; ++f)
             for (int k = 0; k < 3; ++k) {
-                const uint32_t index = data.indices[3 * f + k];
-                if (index >= data.vertices.size()) continue;
-                const Vec3& p = data.vertices[index].position;
+                const uint32_t index = data.Indices()[3 * f + k];
+                if (index >= data.Vertices().size()) continue;
+                const Vec3& p = data.Vertices()[index].position;
                 min = first ? p : math::Vec3Minimize(min, p);
                 max = first ? p : math::Vec3Maximize(max, p);
                 first = false;

@@ -13,6 +13,7 @@
 #include "app/Options.h"
 #include "physics/CollisionMgr.h"
 #include "physics/IntersectSegment.h"
+#include "platform/gfx/Draw.h"
 #include "platform/math/Math.h"
 #include "platform/os/Number.h"
 #include "render/MeshMgr.h"
@@ -30,10 +31,6 @@ void ReportSubsets(const char* format, ...) {
     std::vsnprintf(line, sizeof line, format, ap);
     va_end(ap);
     ErrorLog(line, "!subsets.txt");
-}
-
-math::Vec4 ToVec4(const math::Vec3& v) {
-    return {v.x, v.y, v.z, 1.0f};
 }
 
 } // namespace
@@ -58,19 +55,21 @@ void EMesh::Create(const char* fileName) {
         g_Console.Print("MeshMgr returns INVALID code");
         return;
     }
-    if (!entry) {
+    if (!entry || !entry->pMesh) {
         g_Console.Print("No mesh object returned!");
         return;
     }
     m_iMeshId = id;
     std::snprintf(m_szFileName, sizeof m_szFileName, "%s", fileName);
-    const mesh::MeshData& data = entry->data;
-    m_dwNumSubsets = uint32_t(std::min<size_t>(data.materials.size(), MAX_SUBSETS));
-    m_vBoxMin = data.boxMin;
-    m_vBoxMax = data.boxMax;
-    m_vBoxCenter = {0, 0, 0};
-    m_fBaseRadius = m_fRadius = data.radius;
-    if (m_hObject) m_hObject->iRange = os::ClampToInt(m_fRadius);
+    m_dwNumSubsets = std::min<uint32_t>(entry->dwNumMaterials, MAX_SUBSETS);
+    m_vBoxMin = entry->vMin;
+    m_vBoxMax = entry->vMax;
+    m_vBoxCenter = entry->vCenter;
+    m_fBaseRadius = m_fRadius = entry->fRadius;
+    if (m_hObject) {
+        m_hObject->iRange = os::ClampToInt(m_fRadius);
+        m_hObject->pD3DXMesh = entry->pMesh.get();
+    }
 
     m_Materials.assign(m_dwNumSubsets, MeshMaterial{});
     g_Debug.AddAllocation("m_pMeshMaterials");
@@ -82,7 +81,7 @@ void EMesh::Create(const char* fileName) {
     for (uint32_t s = 0; s < m_dwNumSubsets; ++s) {
         uint32_t faces = 0, vertices = 0;
         GetSubsetCounts(s, &faces, &vertices);
-        const mesh::XMaterial& xm = data.materials[s];
+        const mesh::XMaterial& xm = entry->MaterialBuffer[s];
         if (faces && vertices) {
             m_bNonEmpty[s] = 1;
             ++usable;
@@ -93,12 +92,7 @@ void EMesh::Create(const char* fileName) {
             }
             ReportSubsets("subset #%i, name: %s", int(s), xm.textureFile.c_str());
             ReportSubsets("faces: %i, vertices: %i", int(faces), int(vertices));
-            MeshMaterial& m = m_Materials[s];
-            m.diffuse = xm.diffuse;
-            m.ambient = xm.diffuse;
-            m.specular = ToVec4(xm.specular);
-            m.emissive = ToVec4(xm.emissive);
-            m.power = xm.power;
+            m_Materials[s] = ToMeshMaterial(xm);
             // A subset without a texture name keeps id 0: nothing to load.
             if (!xm.textureFile.empty()) {
                 m_dwTextureId[s] = g_Renderer.LoadMeshTextures(xm.textureFile.c_str(), this, s);
@@ -128,9 +122,9 @@ void EMesh::SetSubsetFlags(uint32_t subset) {
 }
 
 void EMesh::GetSubsetCounts(uint32_t subset, uint32_t* faces, uint32_t* vertices) const {
-    const EMeshMgr::strmesh* entry = g_MeshMgr.GetEntry(m_iMeshId);
-    if (!entry || !faces || !vertices) return;
-    for (const mesh::AttributeRange& r : entry->data.attributeTable) {
+    const mesh::Mesh* m = g_MeshMgr.GetD3DXMesh(m_iMeshId);
+    if (!m || !faces || !vertices) return;
+    for (const mesh::AttributeRange& r : m->AttributeTable()) {
         if (r.attribId == subset) {
             *faces = r.faceCount;
             *vertices = r.vertexCount;
@@ -140,18 +134,28 @@ void EMesh::GetSubsetCounts(uint32_t subset, uint32_t* faces, uint32_t* vertices
 }
 
 void EMesh::BuildSubsetTable() {
-    const EMeshMgr::strmesh* entry = g_MeshMgr.GetEntry(m_iMeshId);
-    if (!entry) return;
-    const mesh::MeshData& data = entry->data;
+    mesh::Mesh* m = g_MeshMgr.GetD3DXMesh(m_iMeshId);
+    if (!m) return;
+    void* vertexBytes = nullptr;
+    void* indexBytes = nullptr;
+    if (m->LockVertexBuffer(gfx::lock::ReadOnly, &vertexBytes) != gfx::Result::Ok) return;
+    if (m->LockIndexBuffer(gfx::lock::ReadOnly, &indexBytes) != gfx::Result::Ok) {
+        m->UnlockVertexBuffer();
+        return;
+    }
+    const auto* vertices = static_cast<const mesh::Vertex*>(vertexBytes);
+    const auto* indices = static_cast<const uint16_t*>(indexBytes);
     float r2 = 0;
-    for (const mesh::AttributeRange& r : data.attributeTable)
+    for (const mesh::AttributeRange& r : m->AttributeTable())
         for (uint32_t f = r.faceStart; f < r.faceStart + r.faceCount; ++f)
             for (int k = 0; k < 3; ++k)
-                r2 = std::max(r2, math::Vec3LengthSq(data.vertices[data.indices[3 * f + k]].position));
+                r2 = std::max(r2, math::Vec3LengthSq(vertices[indices[3 * f + k]].position));
+    m->UnlockIndexBuffer();
+    m->UnlockVertexBuffer();
     m_fModelRadiusSq = r2;
     m_fModelRadius = std::sqrt(r2);
-    const float m = std::max(std::max(m_vScale.x, m_vScale.y), m_vScale.z);
-    m_fScaledRadiusSq = r2 * m * m;
+    const float s = std::max(std::max(m_vScale.x, m_vScale.y), m_vScale.z);
+    m_fScaledRadiusSq = r2 * s * s;
 }
 
 void EMesh::UpdateWorldMatrix() {

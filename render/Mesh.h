@@ -9,7 +9,8 @@
 // with the object (materials released first, which also unlinks the mesh from
 // the textures its subsets registered). Each non-empty subset registers its
 // texture with the renderer and takes its flags from the texture's
-// description; drawing comes with the renderer's passes.
+// description. The object's mesh pointer is the shared drawable mesh, which
+// the renderer's passes draw subset by subset.
 //
 // Failure policy: a mesh whose file does not load prints "MeshMgr returns
 // INVALID code" and stays not created; the engine then refuses the object.
@@ -20,7 +21,7 @@
 
 #include "app/Orientation.h"
 #include "platform/math/Types.h"
-#include "platform/mesh/XFile.h"
+#include "render/MeshMgr.h"
 #include "world/ObjectKeys.h"
 
 struct ObjectRecord;
@@ -32,15 +33,6 @@ struct PathGenerationParams {
     float fValue2 = 32.0f;
     float fValue3 = 1536.0f;
     uint32_t dwValue4 = 2000;
-};
-
-// One material per subset, as the device takes it; ambient equals diffuse.
-struct MeshMaterial {
-    math::Vec4 diffuse;
-    math::Vec4 ambient;
-    math::Vec4 specular;
-    math::Vec4 emissive;
-    float power = 0;
 };
 
 class EMesh {

@@ -51,19 +51,23 @@ bool EMeshSocketsMgr::LoadFile(const char* path) {
     file.dwNumSockets = 0;
     char meshName[sizeof file.szMeshName] = {};
     static char line[kLineLength + 1];
+    static char token[kLineLength + 1];
     while (MoreLines(f, path)) {
         line[0] = 0;
         ReadLine(f, line, kLineLength);
-        char word[64];
-        SplitLine(line, 0, word, sizeof word);
-        if (StrCmpNoCase(word, "mesh_filename") == 0) {
-            SplitLine(line, 1, meshName, sizeof meshName);
-        } else if (StrCmpNoCase(word, "socket") == 0) {
+        if (IsFirstWord(line, "mesh_filename")) {
+            SplitLine(line, 1, token, sizeof token);
+            // A name too long for the record matches no mesh.
+            if (std::strlen(token) >= sizeof meshName) token[0] = 0;
+            std::memcpy(meshName, token, std::strlen(token) + 1);
+        } else if (IsFirstWord(line, "socket")) {
+            SplitLine(line, 1, token, sizeof token);
             MeshSocket& s = file.Sockets[file.dwNumSockets];
-            SplitLine(line, 1, s.szName, sizeof s.szName);
+            if (std::strlen(token) >= sizeof s.szName) continue;
+            std::memcpy(s.szName, token, std::strlen(token) + 1);
             for (int i = 0; i < 3; ++i) {
-                SplitLine(line, 2 + i, word, sizeof word);
-                s.fPosition[i] = os::ReadFloat(word);
+                SplitLine(line, 2 + i, token, 64);
+                s.fPosition[i] = os::ReadFloat(token);
             }
             if (++file.dwNumSockets == MAX_SOCKETS_IN_ONE_FILE) {
                 g_Console.Print("ERROR in  MeshSocketsMgr.cpp: MAX_SOCKETS_IN_ONE_FILE exceeded!");
@@ -78,12 +82,12 @@ bool EMeshSocketsMgr::LoadFile(const char* path) {
     return true;
 }
 
-const MeshSocket* EMeshSocketsMgr::Find(ObjectRecord* h, const char* socket) const {
+MeshSocket* EMeshSocketsMgr::Find(ObjectRecord* h, const char* socket) const {
     const EMesh* mesh = h ? h->Mesh() : nullptr;
     if (!mesh || !socket) return nullptr;
     for (uint32_t i = 0; i < m_dwNumFiles; ++i) {
-        const MeshSocketFile& file = m_Files[i];
-        if (StrCmpNoCase(file.szMeshName, mesh->m_szFileName) != 0) continue;
+        MeshSocketFile& file = m_Files[i];
+        if (!file.szMeshName[0] || StrCmpNoCase(file.szMeshName, mesh->m_szFileName) != 0) continue;
         for (uint32_t k = 0; k < file.dwNumSockets; ++k)
             if (StrCmpNoCase(file.Sockets[k].szName, socket) == 0) return &file.Sockets[k];
     }
@@ -98,4 +102,36 @@ bool EMeshSocketsMgr::GetSocketWorldPosition(ObjectRecord* h, const char* socket
     h->Mesh()->GetWorldMatrix(&world);
     *out = math::Vec3TransformCoord(model, world);
     return true;
+}
+
+bool EMeshSocketsMgr::GetSocketVector(ObjectRecord* h, const char* socket, float* out) const {
+    if (!h || !socket || !out || !h->Mesh()) return false;
+    const MeshSocket* s = Find(h, socket);
+    if (!s) {
+        if (*socket) g_Console.Printf("ERROR in EMeshSocketsMgr::GetSocketVector(): socketu <%s> nie znalazlem!", socket);
+        return false;
+    }
+    std::memcpy(out, s->fPosition, sizeof s->fPosition);
+    return true;
+}
+
+bool EMeshSocketsMgr::SetRagDollSocketVector(ObjectRecord* h, const char* socket, const float* v) {
+    if (!h || !socket || !v || !h->Mesh()) return false;
+    MeshSocket* s = Find(h, socket);
+    if (!s) {
+        g_Console.Printf("ERROR in EMeshSocketsMgr::SetRagDollSocketVector(): socketu <%s> nie znalazlem!", socket);
+        return false;
+    }
+    std::memcpy(s->fPosition, v, sizeof s->fPosition);
+    return true;
+}
+
+bool IsFirstWord(const char* line, const char* keyword) {
+    if (!line || !keyword) return false;
+    while (*line == ' ' || *line == '\t')
+        ++line;
+    const char* end = line;
+    while (*end && *end != ' ' && *end != '\t' && *end != '\r' && *end != '\n')
+        ++end;
+    return os::EqualNoCase(std::string_view(line, size_t(end - line)), keyword);
 }

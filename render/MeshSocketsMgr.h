@@ -9,7 +9,9 @@
 // files of at most 60 sockets are kept; more are reported and left out.
 //
 // Failure policy: a file that cannot be opened is reported and skipped; a
-// lookup that finds nothing answers false.
+// socket name longer than its 43 characters skips its line, and a mesh name
+// longer than 255 leaves the file matching no mesh; a lookup that finds
+// nothing answers false (the vector queries print the socket's name).
 #pragma once
 
 #include <cstdint>
@@ -44,14 +46,25 @@ class EMeshSocketsMgr {
     // as the model point (a, c, b) through the mesh's world matrix; false
     // when there is none.
     bool GetSocketWorldPosition(ObjectRecord* h, const char* socket, math::Vec3* out) const;
+    // The socket's three stored numbers as written; false (with a console
+    // line when the name is not empty) when there is no such socket.
+    bool GetSocketVector(ObjectRecord* h, const char* socket, float* out) const;
+    // Overwrites the socket's three stored numbers for the rest of the run
+    // (the rigid ragdoll keeps its attachment points there); false with a
+    // console line when there is no such socket, silently for null arguments.
+    bool SetRagDollSocketVector(ObjectRecord* h, const char* socket, const float* v);
 
     uint32_t NumFiles() const { return m_dwNumFiles; }
 
   private:
-    const MeshSocket* Find(ObjectRecord* h, const char* socket) const;
+    MeshSocket* Find(ObjectRecord* h, const char* socket) const;
 
     uint32_t m_dwNumFiles = 0;
-    MeshSocketFile m_Files[MAX_FILES_WITH_SOCKETS];
+    mutable MeshSocketFile m_Files[MAX_FILES_WITH_SOCKETS];
 };
 
 extern EMeshSocketsMgr g_MeshSocketsMgr;
+
+// True when the line's first word (after leading blanks, up to the next
+// blank) equals the keyword, without regard to case.
+bool IsFirstWord(const char* line, const char* keyword);

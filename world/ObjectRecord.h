@@ -30,6 +30,9 @@
 #include "world/Engine.h"
 
 class EMesh;
+namespace mesh {
+class Mesh;
+}
 class ESkinMesh;
 struct ObjectAction;
 struct DeathParams;
@@ -295,6 +298,7 @@ struct ObjectRecord {
     char szTieSocket[64] = {};         // 6096: at most 60 characters
     char szTieObject[64] = {};         // 6160: at most 60 characters
     void* pObject = nullptr;           // 6224 (pointer): EMesh, ESkinMesh, or non-null while a sprite exists
+    mesh::Mesh* pD3DXMesh = nullptr;   // (pointer): the drawable mesh of a type-0 record, shared through the mesh manager
 
     // 6228..6295: death and mesh state
     union {

@@ -236,6 +236,7 @@ void EEngine::DeleteObject(ObjectRecord* h) {
         g_SpriteMgr.RemoveSprite(h);
     }
     h->pObject = nullptr;
+    h->pD3DXMesh = nullptr;
     h->bHasCubeShadow = 0;
 
     h->bUsed = 0;

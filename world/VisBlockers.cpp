@@ -31,14 +31,14 @@ bool VisBlockers::Build(ObjectRecord* h, int index) {
     if (EMesh* mesh = h->Mesh()) {
         math::Matrix world;
         mesh->GetWorldMatrix(&world);
-        if (const EMeshMgr::strmesh* entry = g_MeshMgr.GetEntry(mesh->m_iMeshId)) {
-            const mesh::MeshData& data = entry->data;
-            size_t faces = data.indices.size() / 3;
+        if (const mesh::Mesh* m = g_MeshMgr.GetD3DXMesh(mesh->m_iMeshId)) {
+            const mesh::Mesh& data = *m;
+            size_t faces = data.Indices().size() / 3;
             for (size_t f = 0; f < 2 && f < faces; ++f)
                 for (int c = 0; c < 3; ++c) {
-                    uint32_t v = data.indices[f * 3 + c];
-                    if (v < data.vertices.size())
-                        b.vTriangles[f][c] = math::Vec3TransformCoord(data.vertices[v].position, world);
+                    uint32_t v = data.Indices()[f * 3 + c];
+                    if (v < data.Vertices().size())
+                        b.vTriangles[f][c] = math::Vec3TransformCoord(data.Vertices()[v].position, world);
                 }
         }
     }

@@ -46,6 +46,11 @@ bool BuildMeshData(const XFile& file, std::string_view fileName, MeshData* out, 
                 if (hasNormals)
                     v.normal = math::Vec3Normalize(math::Vec3TransformNormal(m.normals[c.normal], world));
                 if (c.position < m.texCoords.size()) v.uv = m.texCoords[c.position];
+                if (c.position < m.colors.size()) v.color = m.colors[c.position];
+                if (c.position < m.tangents.size())
+                    v.tangent = math::Vec3TransformNormal(m.tangents[c.position], world);
+                if (c.position < m.binormals.size())
+                    v.binormal = math::Vec3TransformNormal(m.binormals[c.position], world);
                 d.vertices.push_back(v);
             }
             indices.push_back(it->second);
@@ -70,26 +75,57 @@ bool BuildMeshData(const XFile& file, std::string_view fileName, MeshData* out, 
         d.attributes.push_back(attributes[f]);
     }
 
-    for (uint32_t f = 0; f < d.attributes.size();) {
+    BuildAttributeTable(&d);
+    ComputeBounds(&d);
+    *out = std::move(d);
+    return true;
+}
+
+void BuildAttributeTable(MeshData* d) {
+    d->attributeTable.clear();
+    for (uint32_t f = 0; f < d->attributes.size();) {
         AttributeRange r;
-        r.attribId = d.attributes[f];
+        r.attribId = d->attributes[f];
         r.faceStart = f;
         uint32_t lo = ~0u, hi = 0;
-        while (f < d.attributes.size() && d.attributes[f] == r.attribId) {
+        while (f < d->attributes.size() && d->attributes[f] == r.attribId) {
             for (int k = 0; k < 3; ++k) {
-                lo = std::min(lo, d.indices[3 * f + k]);
-                hi = std::max(hi, d.indices[3 * f + k]);
+                lo = std::min(lo, d->indices[3 * f + k]);
+                hi = std::max(hi, d->indices[3 * f + k]);
             }
             ++f;
         }
         r.faceCount = f - r.faceStart;
         r.vertexStart = lo;
         r.vertexCount = hi - lo + 1;
-        d.attributeTable.push_back(r);
+        d->attributeTable.push_back(r);
     }
-    ComputeBounds(&d);
-    *out = std::move(d);
-    return true;
+}
+
+XMesh ToXMesh(const MeshData& d) {
+    XMesh m;
+    m.name = "mesh";
+    const size_t n = d.vertices.size();
+    m.positions.resize(n);
+    m.normals.resize(n);
+    m.tangents.resize(n);
+    m.binormals.resize(n);
+    m.texCoords.resize(n);
+    m.colors.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        const Vertex& v = d.vertices[i];
+        m.positions[i] = v.position;
+        m.normals[i] = v.normal;
+        m.tangents[i] = v.tangent;
+        m.binormals[i] = v.binormal;
+        m.texCoords[i] = v.uv;
+        m.colors[i] = v.color;
+    }
+    m.faces = d.indices;
+    m.normalFaces = d.indices;
+    m.faceMaterials = d.attributes;
+    m.materials = d.materials;
+    return m;
 }
 
 void ComputeBounds(MeshData* d) {

@@ -48,11 +48,22 @@ struct MeshData {
     size_t FaceCount() const { return attributes.size(); }
 };
 
-// Merges the meshes of a file: positions and normals moved by each mesh's
-// frame, one vertex per distinct (position, normal) corner, faces sorted by
-// material, then the attribute table and bounds. False with "file: what is
+// Merges the meshes of a file: positions, normals, tangents and binormals
+// moved by each mesh's frame, one vertex per distinct (position, normal)
+// corner in order of first use, faces sorted by material (stable), then the
+// attribute table and bounds. A file that gives each position one normal (as
+// the binary writer does) keeps its vertex order when its faces use the
+// vertices in order. False with "file: what is
 // wrong" when the file holds no faces.
 bool BuildMeshData(const XFile& file, std::string_view fileName, MeshData* out, std::string* error);
+
+// The attribute table of faces already grouped by attribute: one range per
+// run of equal attributes, with the lowest and highest vertex it uses.
+void BuildAttributeTable(MeshData* data);
+
+// The mesh as one .x mesh object: one position per vertex, normals and the
+// other vertex values indexed like the positions (for the binary writer).
+XMesh ToXMesh(const MeshData& data);
 
 // Box and radius from the vertex positions.
 void ComputeBounds(MeshData* data);

@@ -1,5 +1,6 @@
 #include "platform/mesh/XFile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdarg>
@@ -7,6 +8,8 @@
 #include <cstring>
 #include <unordered_map>
 #include <utility>
+
+#include <zlib.h>
 
 #include "platform/math/Math.h"
 #include "platform/os/Os.h"
@@ -29,6 +32,21 @@ constexpr long long kMaxFileBytes = 256LL << 20;
 // The longest path a texture may have; every material holds a copy.
 constexpr size_t kMaxTextureName = 259;
 
+constexpr const char* kCacheStampName = "ZtMeshCache";
+
+// Vertex element types of DeclData and their sizes in 32-bit words (float1
+// .. float4, colour, ubyte4, short2, short4, ubyte4n, short2n, short4n,
+// ushort2n, ushort4n, udec3, dec3n, float16x2, float16x4).
+constexpr uint32_t kDeclTypeCount = 17;
+constexpr uint32_t kDeclTypeWords[kDeclTypeCount] = {1, 2, 3, 4, 1, 1, 1, 2, 1, 1, 2, 1, 2, 1, 1, 1, 2};
+constexpr uint32_t kDeclFloat2 = 1, kDeclFloat3 = 2, kDeclColor = 4;
+constexpr uint32_t kUsageNormal = 3, kUsageTexCoord = 5, kUsageTangent = 6, kUsageBinormal = 7, kUsageColor = 10;
+
+// Compressed files: an inflated size (header included) above kMaxFileBytes
+// is refused, and so is a block that inflates past MSZIP's 32 KB.
+constexpr uint32_t kMszipBlockBytes = 32768;
+
+
 bool IsNameStart(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
 }
@@ -41,6 +59,8 @@ bool IsNumberStart(char c) {
 
 class Parser {
   public:
+    // text: the whole file, or for a compressed one the header followed by
+    // the inflated body.
     Parser(std::string_view text, std::string_view fileName) : s_(text), file_(fileName) {}
 
     bool Run(XFile* out, std::string* error) {
@@ -52,6 +72,13 @@ class Parser {
   private:
     // ---- Lexer ---------------------------------------------------------------
     void Advance() {
+        if (binary_)
+            AdvanceBinary();
+        else
+            AdvanceText();
+    }
+
+    void AdvanceText() {
         SkipBlanks();
         tok_ = Token{};
         tok_.line = line_;
@@ -108,6 +135,135 @@ class Parser {
         tok_.text = s_.substr(start, pos_ - start);
     }
 
+    // The binary form: 16-bit token codes, names and strings with a 32-bit
+    // length, lists of 32-bit integers or of floats (4 or 8 bytes) with a
+    // 32-bit count. The tokens become the text form's: each list element a
+    // number, template-only codes bad text (skipped inside templates).
+    enum BinaryToken : uint16_t {
+        kName = 1,
+        kString = 2,
+        kInteger = 3,
+        kGuid = 5,
+        kIntegerList = 6,
+        kFloatList = 7,
+        kOpenBrace = 10,
+        kCloseBrace = 11,
+        kComma = 19,
+        kSemicolon = 20,
+        kTemplate = 31,
+    };
+
+    bool TakeU16(uint16_t* v) {
+        if (BytesLeft() < 2) return false;
+        *v = uint16_t(uint8_t(s_[pos_]) | uint8_t(s_[pos_ + 1]) << 8);
+        pos_ += 2;
+        return true;
+    }
+    bool TakeU32(uint32_t* v) {
+        if (BytesLeft() < 4) return false;
+        std::memcpy(v, s_.data() + pos_, 4);
+        pos_ += 4;
+        return true;
+    }
+
+    void BadBinary(const char* what) {
+        tok_.kind = Tok::Bad;
+        tok_.text = what;
+        pos_ = s_.size();
+    }
+
+    void AdvanceBinary() {
+        tok_ = Token{};
+        while (true) {
+            tok_.line = int(pos_);
+            if (listLeft_ > 0) {
+                --listLeft_;
+                tok_.kind = Tok::Number;
+                tok_.text = "<number>";
+                if (listFloats_ && floatBytes_ == 8) {
+                    double d;
+                    std::memcpy(&d, s_.data() + pos_, 8);
+                    tok_.number = d;
+                    pos_ += 8;
+                } else if (listFloats_) {
+                    float f;
+                    std::memcpy(&f, s_.data() + pos_, 4);
+                    tok_.number = f;
+                    pos_ += 4;
+                } else {
+                    uint32_t u;
+                    TakeU32(&u);
+                    tok_.number = u;
+                }
+                if (!std::isfinite(tok_.number)) BadBinary("a number that is not finite");
+                return;
+            }
+            if (pos_ >= s_.size()) return; // Tok::End
+            uint16_t code = 0;
+            if (!TakeU16(&code)) return BadBinary("a cut token");
+            uint32_t n = 0;
+            switch (code) {
+            case kName:
+            case kString:
+                if (!TakeU32(&n) || n > BytesLeft()) return BadBinary("a cut name or string");
+                tok_.kind = code == kName ? Tok::Name : Tok::String;
+                tok_.text = s_.substr(pos_, n);
+                pos_ += n;
+                if (code == kString) {
+                    uint16_t end = 0; // the string's ';' or ','
+                    if (!TakeU16(&end)) return BadBinary("a cut string");
+                }
+                return;
+            case kInteger:
+                if (!TakeU32(&n)) return BadBinary("a cut integer");
+                tok_.kind = Tok::Number;
+                tok_.text = "<number>";
+                tok_.number = n;
+                return;
+            case kGuid:
+                if (BytesLeft() < 16) return BadBinary("a cut guid");
+                pos_ += 16;
+                tok_.kind = Tok::Guid;
+                tok_.text = "<guid>";
+                return;
+            case kIntegerList:
+            case kFloatList: {
+                listFloats_ = code == kFloatList;
+                const uint32_t size = listFloats_ ? floatBytes_ : 4;
+                if (!TakeU32(&n) || uint64_t(n) * size > BytesLeft()) return BadBinary("a cut list");
+                listLeft_ = n;
+                continue; // an empty list gives no token
+            }
+            case kOpenBrace:
+                tok_.kind = Tok::LBrace;
+                tok_.text = "{";
+                return;
+            case kCloseBrace:
+                tok_.kind = Tok::RBrace;
+                tok_.text = "}";
+                return;
+            case kComma:
+            case kSemicolon:
+                tok_.kind = Tok::Separator;
+                tok_.text = ";";
+                return;
+            case kTemplate:
+                tok_.kind = Tok::Name;
+                tok_.text = "template";
+                return;
+            default:
+                // Punctuation and type words of template definitions (12-18,
+                // 40-53) are only skipped; anything else is not .x at all.
+                if ((code >= 12 && code <= 18) || (code >= 40 && code <= 53)) {
+                    tok_.kind = Tok::Bad;
+                    tok_.text = "<template word>";
+                    return;
+                }
+                return BadBinary("an unknown binary token");
+            }
+        }
+    }
+
     void SkipBlanks() {
         while (pos_ < s_.size()) {
             char c = s_[pos_];
@@ -140,7 +296,7 @@ class Parser {
         va_start(ap, format);
         std::vsnprintf(what, sizeof what, format, ap);
         va_end(ap);
-        error_ = std::string(file_) + ": line " + std::to_string(tok_.line) + ": " + what;
+        error_ = std::string(file_) + (binary_ ? ": byte " : ": line ") + std::to_string(tok_.line) + ": " + what;
         return false;
     }
 
@@ -196,10 +352,15 @@ class Parser {
             tok_.line = 1;
             return Fail("not a DirectX .x file (no \"xof \" header)");
         }
+        // Compressed files arrive here inflated, with their header kept.
         std::string_view format = s_.substr(8, 4);
-        if (format == "bin ") return Fail("binary .x files are not supported");
-        if (format == "tzip" || format == "bzip") return Fail("compressed .x files are not supported");
-        if (format != "txt ") return Fail("unknown .x format \"%.*s\"", 4, format.data());
+        std::string_view floats = s_.substr(12, 4);
+        if (floats != "0032" && floats != "0064") return Fail("unknown float size \"%.*s\"", 4, floats.data());
+        floatBytes_ = floats == "0064" ? 8 : 4;
+        if (format == "bin " || format == "bzip")
+            binary_ = true;
+        else if (format != "txt " && format != "tzip")
+            return Fail("unknown .x format \"%.*s\"", 4, format.data());
         pos_ = 16;
         Advance();
         return true;
@@ -273,6 +434,7 @@ class Parser {
         std::string_view type = tok_.text;
         if (os::EqualNoCase(type, "Frame")) return ParseFrame(out, frame, depth);
         if (os::EqualNoCase(type, "Mesh")) return ParseMesh(out, frame);
+        if (os::EqualNoCase(type, kCacheStampName)) return ParseCacheStamp(out);
         if (os::EqualNoCase(type, "Material")) {
             std::string_view t, name;
             if (!OpenObject(&t, &name)) return false;
@@ -376,6 +538,10 @@ class Parser {
                 ok = ParseTexCoords(numVertices, &m.texCoords);
             else if (os::EqualNoCase(tok_.text, "MeshMaterialList"))
                 ok = ParseMaterialList(uint32_t(polygons.size()), &m.materials, &polygonMaterials);
+            else if (os::EqualNoCase(tok_.text, "DeclData"))
+                ok = ParseDeclData(numVertices, &m, &normalCorners, corners);
+            else if (os::EqualNoCase(tok_.text, "MeshVertexColors"))
+                ok = ParseVertexColors(numVertices, &m.colors);
             else
                 ok = SkipObject();
             if (!ok) return false;
@@ -438,6 +604,98 @@ class Parser {
             if (normalPolygons[f].count != polygons[f].count)
                 return Fail("mesh \"%s\": normal face %zu has %u corners, the face has %u", meshName_.c_str(),
                             f, normalPolygons[f].count, polygons[f].count);
+        return CloseObject();
+    }
+
+    // DeclData: the vertex elements (type, method, usage, usage index) and
+    // then every vertex's elements as 32-bit words. Normals read here are
+    // indexed like the positions.
+    bool ParseDeclData(uint32_t numVertices, XMesh* m, std::vector<uint32_t>* normalCorners,
+                       const std::vector<uint32_t>& corners) {
+        std::string_view type, name;
+        if (!OpenObject(&type, &name)) return false;
+        uint32_t numElements = 0;
+        if (!Count(&numElements, 8, "vertex element count")) return false;
+        struct Element {
+            uint32_t type, usage, index, word;
+        };
+        std::vector<Element> elements(numElements);
+        uint32_t words = 0;
+        for (Element& e : elements) {
+            uint32_t method = 0;
+            if (!Index(&e.type, kDeclTypeCount, "vertex element type") || !Unsigned(&method, "element method") ||
+                !Unsigned(&e.usage, "element usage") || !Unsigned(&e.index, "element usage index"))
+                return false;
+            e.word = words;
+            words += kDeclTypeWords[e.type];
+        }
+        uint32_t numWords = 0;
+        if (!Count(&numWords, 2, "vertex data size")) return false;
+        if (uint64_t(words) * numVertices != numWords)
+            return Fail("mesh \"%s\": %u words of vertex data, %u vertices of %u words", meshName_.c_str(),
+                        numWords, numVertices, words);
+        std::vector<uint32_t> data(numWords);
+        for (uint32_t& w : data)
+            if (!Unsigned(&w, "vertex data word")) return false;
+        auto word = [&](uint32_t v, const Element& e, uint32_t k) {
+            float f;
+            std::memcpy(&f, &data[size_t(v) * words + e.word + k], 4);
+            return std::isfinite(f) ? f : 0.0f;
+        };
+        auto vec3 = [&](const Element& e, std::vector<math::Vec3>* out) {
+            out->resize(numVertices);
+            for (uint32_t v = 0; v < numVertices; ++v)
+                (*out)[v] = {word(v, e, 0), word(v, e, 1), word(v, e, 2)};
+        };
+        for (const Element& e : elements) {
+            if (e.index != 0) continue;
+            if (e.usage == kUsageNormal && e.type == kDeclFloat3) {
+                vec3(e, &m->normals);
+                *normalCorners = corners;
+            } else if (e.usage == kUsageTangent && e.type == kDeclFloat3) {
+                vec3(e, &m->tangents);
+            } else if (e.usage == kUsageBinormal && e.type == kDeclFloat3) {
+                vec3(e, &m->binormals);
+            } else if (e.usage == kUsageTexCoord && e.type == kDeclFloat2) {
+                m->texCoords.resize(numVertices);
+                for (uint32_t v = 0; v < numVertices; ++v)
+                    m->texCoords[v] = {word(v, e, 0), word(v, e, 1)};
+            } else if (e.usage == kUsageColor && e.type == kDeclColor) {
+                m->colors.resize(numVertices);
+                for (uint32_t v = 0; v < numVertices; ++v)
+                    m->colors[v] = data[size_t(v) * words + e.word];
+            }
+        }
+        return CloseObject();
+    }
+
+    // MeshVertexColors: (vertex index, r, g, b, a) pairs; the rest white.
+    bool ParseVertexColors(uint32_t numVertices, std::vector<uint32_t>* colors) {
+        std::string_view type, name;
+        if (!OpenObject(&type, &name)) return false;
+        uint32_t n = 0;
+        if (!Count(&n, 10, "vertex colour count")) return false;
+        colors->assign(numVertices, 0xFFFFFFFFu);
+        for (uint32_t i = 0; i < n; ++i) {
+            uint32_t v = 0;
+            float c[4];
+            if (!Index(&v, numVertices, "vertex colour index") || !Float(&c[0]) || !Float(&c[1]) ||
+                !Float(&c[2]) || !Float(&c[3]))
+                return false;
+            auto byte = [](float f) { return uint32_t(std::clamp(f, 0.0f, 1.0f) * 255.0f + 0.5f); };
+            (*colors)[v] = byte(c[3]) << 24 | byte(c[0]) << 16 | byte(c[1]) << 8 | byte(c[2]);
+        }
+        return CloseObject();
+    }
+
+    bool ParseCacheStamp(XFile* out) {
+        std::string_view type, name;
+        if (!OpenObject(&type, &name)) return false;
+        uint32_t w[5];
+        for (uint32_t& v : w)
+            if (!Unsigned(&v, "cache stamp value")) return false;
+        out->hasCacheStamp = true;
+        out->cacheStamp = {w[0], uint64_t(w[2]) << 32 | w[1], int64_t(uint64_t(w[4]) << 32 | w[3])};
         return CloseObject();
     }
 
@@ -556,6 +814,10 @@ class Parser {
 
     std::string_view s_;
     std::string_view file_;
+    bool binary_ = false;
+    uint32_t floatBytes_ = 4;
+    uint32_t listLeft_ = 0; // elements of the current binary list still to give
+    bool listFloats_ = false;
     size_t pos_ = 0;
     int line_ = 1;
     Token tok_;
@@ -564,14 +826,228 @@ class Parser {
     std::unordered_map<std::string, XMaterial> materials_; // top-level, by name, for references
 };
 
+// A compressed file: after the 16-byte header, the inflated size of the
+// whole file (header included), then blocks of: inflated size (16 bits),
+// stored size (16 bits, counting the "CK" that opens the data) and a raw
+// deflate stream whose dictionary is the previous block's output. Gives the
+// header followed by the inflated body.
+bool Inflate(std::string_view bytes, std::string_view fileName, std::string* out, std::string* error) {
+    auto fail = [&](const std::string& what) {
+        if (error) *error = std::string(fileName) + ": " + what;
+        return false;
+    };
+    if (bytes.size() < 20) return fail("compressed file cut short");
+    uint32_t total = 0;
+    std::memcpy(&total, bytes.data() + 16, 4);
+    if (total < 16 || total > kMaxFileBytes)
+        return fail("compressed file declares " + std::to_string(total) + " bytes");
+    out->assign(bytes.substr(0, 16));
+    out->reserve(std::min<size_t>(total, 16 + 64 * size_t(bytes.size())));
+    z_stream z{};
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return fail("inflate cannot start");
+    size_t pos = 20, previous = 16, previousSize = 0;
+    bool ok = true;
+    std::string what;
+    while (pos < bytes.size() && ok) {
+        if (bytes.size() - pos < 6) {
+            what = "compressed block header cut short";
+            ok = false;
+            break;
+        }
+        const uint32_t inflated = uint8_t(bytes[pos]) | uint32_t(uint8_t(bytes[pos + 1])) << 8;
+        const uint32_t stored = uint8_t(bytes[pos + 2]) | uint32_t(uint8_t(bytes[pos + 3])) << 8;
+        if (stored < 2 || stored > bytes.size() - pos - 4 || bytes.substr(pos + 4, 2) != "CK") {
+            what = "compressed block at byte " + std::to_string(pos) + " is damaged";
+            ok = false;
+            break;
+        }
+        if (inflated > kMszipBlockBytes || out->size() + inflated > total) {
+            what = "compressed block at byte " + std::to_string(pos) + " inflates past the declared size";
+            ok = false;
+            break;
+        }
+        inflateReset(&z);
+        if (previousSize)
+            inflateSetDictionary(&z, reinterpret_cast<const Bytef*>(out->data() + previous), uInt(previousSize));
+        const size_t start = out->size();
+        out->resize(start + inflated);
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data() + pos + 6));
+        z.avail_in = stored - 2;
+        z.next_out = reinterpret_cast<Bytef*>(out->data() + start);
+        z.avail_out = inflated;
+        const int r = inflate(&z, Z_FINISH);
+        if (r != Z_STREAM_END || z.avail_out != 0) {
+            what = "compressed block at byte " + std::to_string(pos) + " does not inflate to its size";
+            ok = false;
+            break;
+        }
+        previous = start;
+        previousSize = inflated;
+        pos += 4 + stored;
+    }
+    inflateEnd(&z);
+    if (!ok) return fail(what);
+    if (out->size() != total)
+        return fail("compressed file inflates to " + std::to_string(out->size()) + " bytes, not " +
+                    std::to_string(total));
+    return true;
+}
+
 } // namespace
 
 bool ParseXFile(std::string_view bytes, std::string_view fileName, XFile* out, std::string* error) {
     XFile result;
+    std::string inflated;
+    if (bytes.size() >= 16 && bytes.substr(0, 4) == "xof " &&
+        (bytes.substr(8, 4) == "tzip" || bytes.substr(8, 4) == "bzip")) {
+        if (!Inflate(bytes, fileName, &inflated, error)) return false;
+        bytes = inflated;
+    }
     Parser parser(bytes, fileName);
     if (!parser.Run(&result, error)) return false;
     *out = std::move(result);
     return true;
+}
+
+namespace {
+
+// The binary form's writer: tokens as the reader takes them.
+class BinaryWriter {
+  public:
+    explicit BinaryWriter(std::string* out) : out_(*out) {}
+
+    void Token(uint16_t t) { Bytes(&t, 2); }
+    void Name(std::string_view n) {
+        Token(1);
+        U32(uint32_t(n.size()));
+        out_.append(n);
+    }
+    void String(std::string_view text) {
+        Token(2);
+        U32(uint32_t(text.size()));
+        out_.append(text);
+        Token(20); // ';'
+    }
+    void Open(std::string_view type) {
+        Name(type);
+        Token(10);
+    }
+    void Close() { Token(11); }
+    void Integers(const std::vector<uint32_t>& v) {
+        Token(6);
+        U32(uint32_t(v.size()));
+        Bytes(v.data(), v.size() * 4);
+    }
+    void Floats(const std::vector<float>& v) {
+        Token(7);
+        U32(uint32_t(v.size()));
+        Bytes(v.data(), v.size() * 4);
+    }
+
+  private:
+    void U32(uint32_t v) { Bytes(&v, 4); }
+    void Bytes(const void* p, size_t n) { out_.append(static_cast<const char*>(p), n); }
+    std::string& out_;
+};
+
+uint32_t FloatBits(float f) {
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    return u;
+}
+
+} // namespace
+
+std::string XFileBinaryBytes(const XMesh& m, const XCacheStamp& stamp) {
+    std::string bytes = "xof 0303bin 0032";
+    BinaryWriter w(&bytes);
+    w.Open(kCacheStampName);
+    w.Integers({stamp.version, uint32_t(stamp.sourceSize), uint32_t(stamp.sourceSize >> 32),
+                uint32_t(uint64_t(stamp.sourceTime)), uint32_t(uint64_t(stamp.sourceTime) >> 32)});
+    w.Close();
+
+    const uint32_t numVertices = uint32_t(m.positions.size());
+    const uint32_t numFaces = uint32_t(m.TriangleCount());
+    w.Open("Mesh");
+    w.Integers({numVertices});
+    std::vector<float> floats;
+    floats.reserve(size_t(numVertices) * 3);
+    for (const math::Vec3& p : m.positions)
+        floats.insert(floats.end(), {p.x, p.y, p.z});
+    w.Floats(floats);
+    std::vector<uint32_t> ints;
+    ints.reserve(1 + size_t(numFaces) * 4);
+    ints.push_back(numFaces);
+    for (uint32_t f = 0; f < numFaces; ++f)
+        ints.insert(ints.end(), {3u, m.faces[3 * f], m.faces[3 * f + 1], m.faces[3 * f + 2]});
+    w.Integers(ints);
+
+    w.Open("MeshMaterialList");
+    ints.assign({uint32_t(m.materials.size()), numFaces});
+    for (uint32_t f = 0; f < numFaces; ++f)
+        ints.push_back(f < m.faceMaterials.size() ? m.faceMaterials[f] : 0);
+    w.Integers(ints);
+    for (const XMaterial& mat : m.materials) {
+        w.Open("Material");
+        w.Floats({mat.diffuse.x, mat.diffuse.y, mat.diffuse.z, mat.diffuse.w, mat.power, mat.specular.x,
+                  mat.specular.y, mat.specular.z, mat.emissive.x, mat.emissive.y, mat.emissive.z});
+        if (!mat.textureFile.empty()) {
+            w.Open("TextureFilename");
+            w.String(mat.textureFile);
+            w.Close();
+        }
+        w.Close();
+    }
+    w.Close();
+
+    // Normal, tangent, binormal (float3), colour, texture coordinate 0
+    // (float2): the engine's vertex after its position.
+    struct Element {
+        uint32_t type, usage;
+    };
+    const Element elements[] = {{kDeclFloat3, kUsageNormal},
+                                {kDeclFloat3, kUsageTangent},
+                                {kDeclFloat3, kUsageBinormal},
+                                {kDeclColor, kUsageColor},
+                                {kDeclFloat2, kUsageTexCoord}};
+    w.Open("DeclData");
+    ints.assign({uint32_t(std::size(elements))});
+    for (const Element& e : elements)
+        ints.insert(ints.end(), {e.type, 0u, e.usage, 0u});
+    ints.push_back(numVertices * 12);
+    auto vec = [&](const std::vector<math::Vec3>& v, uint32_t i) {
+        const math::Vec3 x = i < v.size() ? v[i] : math::Vec3{};
+        ints.insert(ints.end(), {FloatBits(x.x), FloatBits(x.y), FloatBits(x.z)});
+    };
+    std::vector<math::Vec3> normals(numVertices);
+    if (m.normalFaces.size() == m.faces.size())
+        for (size_t c = 0; c < m.faces.size(); ++c)
+            normals[m.faces[c]] = m.normals[m.normalFaces[c]];
+    for (uint32_t v = 0; v < numVertices; ++v) {
+        vec(normals, v);
+        vec(m.tangents, v);
+        vec(m.binormals, v);
+        ints.push_back(v < m.colors.size() ? m.colors[v] : 0xFFFFFFFFu);
+        const math::Vec2 uv = v < m.texCoords.size() ? m.texCoords[v] : math::Vec2{};
+        ints.insert(ints.end(), {FloatBits(uv.x), FloatBits(uv.y)});
+    }
+    w.Integers(ints);
+    w.Close();
+    w.Close();
+    return bytes;
+}
+
+bool WriteXFileBinary(std::string_view fileName, const XMesh& mesh, const XCacheStamp& stamp, std::string* error) {
+    const std::string bytes = XFileBinaryBytes(mesh, stamp);
+    std::FILE* f = os::OpenFile(fileName, "wb");
+    if (!f) {
+        if (error) *error = std::string(fileName) + ": cannot be created";
+        return false;
+    }
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok && error) *error = std::string(fileName) + ": cannot be written";
+    return ok;
 }
 
 bool ReadXFile(std::string_view fileName, XFile* out, std::string* error) {

@@ -1,4 +1,8 @@
-// Reader of DirectX .x files in the text format ("xof 0303txt 0032").
+// Reader and writer of DirectX .x files. The reader takes the text form
+// ("xof 0303txt 0032"), the binary form ("bin ") and both compressed forms
+// ("tzip", "bzip": MSZIP blocks of raw deflate, each block using the one
+// before as its dictionary), with 32- or 64-bit floats ("0032", "0064").
+// The writer writes the binary form (the optimised-mesh cache).
 //
 // The reader returns the file's content close to how it is written: the frame
 // hierarchy with each frame's transform, and every mesh with its positions,
@@ -6,7 +10,10 @@
 // indices, texture coordinates, materials with texture file names and the
 // material (subset) index of every triangle. Templates and data objects the
 // engine does not use (animation sets, skin weights, vertex duplication
-// indices ...) are skipped whole.
+// indices ...) are skipped whole. Vertex data written as a vertex
+// declaration (DeclData: normal, tangent, binormal, colour, texture
+// coordinate 0) and vertex colours (MeshVertexColors) are read into one value
+// per position; positions without a colour are opaque white.
 //
 // Failure policy: every count and index is checked against what the file
 // holds; the first problem ends the read with a message
@@ -42,6 +49,9 @@ struct XMesh {
     std::vector<math::Vec3> normals;
     std::vector<uint32_t> normalFaces;
     std::vector<math::Vec2> texCoords; // one per position, or empty
+    std::vector<math::Vec3> tangents;  // one per position, or empty (DeclData)
+    std::vector<math::Vec3> binormals; // one per position, or empty (DeclData)
+    std::vector<uint32_t> colors;      // packed ARGB, one per position, or empty
     std::vector<XMaterial> materials;
     std::vector<uint32_t> faceMaterials; // one per triangle, or empty (all 0)
 
@@ -54,9 +64,21 @@ struct XFrame {
     int parent = -1;
 };
 
+// The project's own data object "ZtMeshCache" that an optimised-mesh cache
+// file carries: the cache's format version and the size and modification
+// time of the .x file it was made from.
+struct XCacheStamp {
+    uint32_t version = 0;
+    uint64_t sourceSize = 0;
+    int64_t sourceTime = 0;
+    bool operator==(const XCacheStamp&) const = default;
+};
+
 struct XFile {
     std::vector<XFrame> frames;
     std::vector<XMesh> meshes;
+    bool hasCacheStamp = false;
+    XCacheStamp cacheStamp;
 };
 
 // Reads a file through the path resolver. On failure returns false and sets
@@ -65,6 +87,15 @@ bool ReadXFile(std::string_view fileName, XFile* out, std::string* error);
 
 // Parses the bytes of a file; fileName only names the file in messages.
 bool ParseXFile(std::string_view bytes, std::string_view fileName, XFile* out, std::string* error);
+
+// Writes one mesh and the stamp as a binary .x file ("xof 0303bin 0032"):
+// positions and faces, the materials with their texture names and the face
+// materials, and normal, tangent, binormal, colour and texture coordinate 0
+// of each position as DeclData. The name goes through the path resolver.
+bool WriteXFileBinary(std::string_view fileName, const XMesh& mesh, const XCacheStamp& stamp, std::string* error);
+
+// The same file as bytes.
+std::string XFileBinaryBytes(const XMesh& mesh, const XCacheStamp& stamp);
 
 // The frame's transform combined with all its parents' (identity for -1).
 math::Matrix FrameWorldMatrix(const XFile& file, int frame);

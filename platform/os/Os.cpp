@@ -191,6 +191,12 @@ long long FileSize(std::string_view name) {
     return st.st_size;
 }
 
+long long FileModifiedTime(std::string_view name) {
+    struct stat st {};
+    if (name.empty() || stat(ResolvePath(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    return (long long)st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+}
+
 bool WildcardMatch(std::string_view p, std::string_view s) {
     size_t pi = 0, si = 0, star = std::string_view::npos, mark = 0;
     auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; };

@@ -77,6 +77,9 @@ bool CreateDirectory(std::string_view name);
 bool CanWriteDirectory(std::string_view dir, std::string* reason);
 // Size of a file in bytes, -1 when it cannot be read.
 long long FileSize(std::string_view name);
+// Last modification time of a file in nanoseconds since 1970, -1 when it
+// cannot be read.
+long long FileModifiedTime(std::string_view name);
 
 // Equality without regard to the case of ASCII letters.
 bool EqualNoCase(std::string_view a, std::string_view b);

@@ -105,8 +105,14 @@ TEST_F(D3DMainTest, CreatedDeviceHasTheFoundFormatAndTheInitialStates) {
     EXPECT_TRUE(PixelShader20);
     EXPECT_TRUE(DepthFormatFound);
     EXPECT_NE(g_pBackBufferSurface, nullptr);
-    EXPECT_NE(g_pVertexDeclarations[0], nullptr);
-    EXPECT_NE(g_pVertexDeclarations[1], nullptr);
+    ASSERT_NE(g_pVertexDeclarations[0], nullptr);
+    ASSERT_NE(g_pVertexDeclarations[1], nullptr);
+    // The static-mesh and skinned-mesh vertices.
+    EXPECT_EQ(g_pVertexDeclarations[0]->Stride(0), 60u);
+    EXPECT_EQ(g_pVertexDeclarations[0]->Elements()[5].Offset, 52u);
+    EXPECT_EQ(g_pVertexDeclarations[1]->Stride(0), 76u);
+    EXPECT_EQ(g_pVertexDeclarations[1]->Elements()[2].Usage, gfx::elemusage::BlendIndices);
+    EXPECT_EQ(g_pVertexDeclarations[1]->Elements()[6].Offset, 68u);
     struct Case {
         RenderState state;
         uint32_t value;

@@ -173,8 +173,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadCase{"Empty", "", "no \"xof \" header"},
         BadCase{"NotX", "hello world, this is text", "no \"xof \" header"},
-        BadCase{"Binary", "xof 0303bin 0032....", "binary .x files are not supported"},
-        BadCase{"Compressed", "xof 0303tzip0032....", "compressed .x files are not supported"},
+        BadCase{"BinaryGarbage", "xof 0303bin 0032....", "an unknown binary token"},
+        BadCase{"CompressedGarbage", "xof 0303tzip0032....", "compressed file declares 774778414 bytes"},
+        BadCase{"FloatSize", "xof 0303txt 0016 Mesh {}", "unknown float size \"0016\""},
         BadCase{"HugeVertexCount", MeshText("1000000000; 0;0;0;;"), "vertex count 1000000000 is more than"},
         BadCase{"NegativeCount", MeshText("-3; 0;0;0;;"), "is not a whole number"},
         BadCase{"FractionalCount", MeshText("2.5; 0;0;0;;"), "is not a whole number"},
