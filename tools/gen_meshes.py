@@ -1,17 +1,25 @@
 #!/usr/bin/env python3
-"""Writes the demo meshes of data/models/ as text DirectX .x files.
+"""Writes the demo meshes as DirectX .x files, in each of the file's forms.
 
-    box.x    a 64-unit crate standing on the origin (y from 0 to 64)
-    plane.x  a 1024 x 1024 floor at y = 0, facing up
+    models/box.x       a 64-unit crate standing on the origin (y from 0 to 64), text
+    models/plane.x     a 1024 x 1024 floor at y = 0, facing up, compressed text (tzip)
+    models/crate.x     a 48-unit crate whose top is a grate (two materials), binary
+    prefabs/props/crate_offset.x     a 32-unit crate authored 200 units off its
+                                     origin, binary; the mesh manager centres it
+    prefabs/props/marker_nocenter.x  a 16-unit post authored beside its origin,
+                                     compressed binary (bzip); kept where authored
 
-Each face has its own normals and texture coordinates, one material with a
-texture file name. Run from anywhere: the files go next to this script's
-repository root.
+Each face has its own normals and texture coordinates, and each material a
+texture file name. The optimised-mesh cache entries (!opt) of the rewritten
+meshes are deleted, so that the next run rebuilds them. Run from anywhere:
+the files go next to this script's repository root.
 """
 import os
+import struct
+import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-OUT = os.path.join(ROOT, "data", "models")
+DATA = os.path.join(ROOT, "data")
 
 HEADER = "xof 0303txt 0032\n"
 
@@ -20,7 +28,7 @@ def fmt(v):
     return ("%.6f" % v).rstrip("0").rstrip(".") if v != int(v) else "%d.0" % v
 
 
-def mesh_text(name, quads, texture, diffuse=(1.0, 1.0, 1.0, 1.0)):
+def mesh_text(mesh_name, quads, texture, diffuse=(1.0, 1.0, 1.0, 1.0)):
     """quads: list of (normal, [4 corners]) with corners clockwise seen from the normal side."""
     positions, uvs, faces, normals = [], [], [], []
     for n, (normal, corners) in enumerate(quads):
@@ -30,11 +38,11 @@ def mesh_text(name, quads, texture, diffuse=(1.0, 1.0, 1.0, 1.0)):
         faces.append([base, base + 1, base + 2, base + 3])
         normals.append(normal)
     lines = []
-    lines.append("Frame %s {" % name)
+    lines.append("Frame %s {" % mesh_name)
     lines.append(" FrameTransformMatrix {")
     lines.append("  1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0;;")
     lines.append(" }")
-    lines.append(" Mesh %s_mesh {" % name)
+    lines.append(" Mesh %s_mesh {" % mesh_name)
     lines.append("  %d;" % len(positions))
     lines.append(",\n".join("  %s;%s;%s;" % tuple(fmt(c) for c in p) for p in positions) + ";")
     lines.append("  %d;" % len(faces))
@@ -85,16 +93,116 @@ def plane(size):
     return [((0, 1, 0), [(-h, 0.0, h), (h, 0.0, h), (h, 0.0, -h), (-h, 0.0, -h)])]
 
 
+def quads_to_mesh(quads, materials_of_quads):
+    """Positions, triangles (fans of the quads), per-face normals, uvs, face materials."""
+    positions, uvs, faces, normals, face_normals, face_materials = [], [], [], [], [], []
+    for n, (normal, corners) in enumerate(quads):
+        base = len(positions)
+        positions += corners
+        uvs += [(0, 0), (1, 0), (1, 1), (0, 1)]
+        faces.append([base, base + 1, base + 2, base + 3])
+        normals.append(normal)
+        face_normals.append([n] * 4)
+        face_materials.append(materials_of_quads[n])
+    return positions, uvs, faces, normals, face_normals, face_materials
+
+
+# The binary form: 16-bit tokens; names and strings with a 32-bit length;
+# lists of 32-bit integers or floats with a 32-bit count.
+T_NAME, T_STRING, T_INTEGER_LIST, T_FLOAT_LIST = 1, 2, 6, 7
+T_OBRACE, T_CBRACE, T_SEMICOLON = 10, 11, 20
+
+
+def tok(t):
+    return struct.pack("<H", t)
+
+
+def name(n):
+    return tok(T_NAME) + struct.pack("<I", len(n)) + n.encode()
+
+
+def string(s):
+    return tok(T_STRING) + struct.pack("<I", len(s)) + s.encode() + tok(T_SEMICOLON)
+
+
+def ints(values):
+    return tok(T_INTEGER_LIST) + struct.pack("<I", len(values)) + struct.pack("<%dI" % len(values), *values)
+
+
+def floats(values):
+    return tok(T_FLOAT_LIST) + struct.pack("<I", len(values)) + struct.pack("<%df" % len(values), *values)
+
+
+def obj(type_name, body):
+    return name(type_name) + tok(T_OBRACE) + body + tok(T_CBRACE)
+
+
+def mesh_binary(quads, materials, materials_of_quads, offset=(0.0, 0.0, 0.0)):
+    """A binary .x body (after the header): one Mesh with normals, uvs and materials."""
+    positions, uvs, faces, normals, face_normals, face_materials = quads_to_mesh(quads, materials_of_quads)
+    positions = [tuple(p[i] + offset[i] for i in range(3)) for p in positions]
+    body = ints([len(positions)]) + floats([c for p in positions for c in p])
+    body += ints([len(faces)] + [v for f in faces for v in [len(f)] + f])
+    body += obj("MeshNormals", ints([len(normals)]) + floats([c for n in normals for c in n]) +
+                ints([len(face_normals)] + [v for f in face_normals for v in [len(f)] + f]))
+    body += obj("MeshTextureCoords", ints([len(uvs)]) + floats([c for uv in uvs for c in uv]))
+    mats = b""
+    for diffuse, texture in materials:
+        mats += obj("Material", floats(list(diffuse) + [8.0, 0.2, 0.2, 0.2, 0.0, 0.0, 0.0]) +
+                    obj("TextureFilename", string(texture)))
+    body += obj("MeshMaterialList", ints([len(materials), len(face_materials)] + face_materials) + mats)
+    return obj("Mesh", body)
+
+
+def compress(header, body):
+    """MSZIP: the inflated size of the whole file, then blocks of at most 32 KB,
+    each raw deflate with the previous block as its dictionary."""
+    out = header.encode() + struct.pack("<I", len(header) + len(body))
+    previous = b""
+    for start in range(0, len(body), 32768):
+        block = body[start:start + 32768]
+        c = zlib.compressobj(9, zlib.DEFLATED, -15, zdict=previous) if previous else \
+            zlib.compressobj(9, zlib.DEFLATED, -15)
+        data = b"CK" + c.compress(block) + c.flush(zlib.Z_FINISH)
+        out += struct.pack("<HH", len(block), len(data)) + data
+        previous = block
+    return out
+
+
+def cache_name(relative):
+    """The optimised-mesh cache of a mesh requested as the given data path."""
+    return "!opt\\" + relative.replace("\\", "_") + "vx.x"
+
+
+def offset_box(size, height, dx):
+    return [(n, [(x + dx, y, z) for (x, y, z) in c]) for n, c in box(size, height)]
+
+
 def main():
-    os.makedirs(OUT, exist_ok=True)
+    white = (1.0, 1.0, 1.0, 1.0)
     files = {
-        "box.x": mesh_text("box", box(64.0, 64.0), "textures\\crate.tga"),
-        "plane.x": mesh_text("plane", plane(1024.0), "textures\\floor.tga"),
+        "models\\box.x": mesh_text("box", box(64.0, 64.0), "textures\\crate.tga").encode(),
+        "models\\plane.x": compress("xof 0303tzip0032",
+                                    mesh_text("plane", plane(1024.0), "textures\\floor.tga")[16:].encode()),
+        # Sides crate, top grate (the fifth quad faces up).
+        "models\\crate.x": b"xof 0303bin 0032" + mesh_binary(
+            box(48.0, 48.0), [(white, "textures\\crate.tga"), (white, "textures\\grate.tga")],
+            [0, 0, 0, 0, 1, 0]),
+        "prefabs\\props\\crate_offset.x": b"xof 0303bin 0032" + mesh_binary(
+            box(32.0, 32.0), [(white, "textures\\crate.tga")], [0] * 6, offset=(200.0, 0.0, 0.0)),
+        "prefabs\\props\\marker_nocenter.x": compress("xof 0303bzip0032", mesh_binary(
+            box(16.0, 64.0), [(white, "textures\\paint.dds")], [0] * 6, offset=(40.0, 0.0, 0.0))),
     }
-    for name, text in files.items():
-        with open(os.path.join(OUT, name), "w", newline="\n") as f:
-            f.write(text)
-        print("wrote", os.path.join("data", "models", name))
+    for relative, data in files.items():
+        path = os.path.join(DATA, *relative.split("\\"))
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+        print("wrote", os.path.join("data", *relative.split("\\")))
+        cached = os.path.join(DATA, *cache_name(relative).split("\\"))
+        if os.path.exists(cached):
+            os.remove(cached)
+            print("deleted", os.path.relpath(cached, ROOT))
 
 
 if __name__ == "__main__":

@@ -366,3 +366,27 @@ mesh models\box.x
 	scaling_axis 0.5 0.5 0.5
 	flags 13
 	rigid_body_physics_general 1 12 1
+
+mesh models\crate.x
+	pesel 1022 22 22
+	name grate_crate
+	xpos -200
+	ypos 0
+	zpos -150
+	flags 13
+
+mesh prefabs\props\crate_offset.x
+	pesel 1023 23 23
+	name prefab_crate
+	xpos 300
+	ypos 16
+	zpos 300
+	flags 13
+
+mesh prefabs\props\marker_nocenter.x
+	pesel 1024 24 24
+	name marker_post
+	xpos -300
+	ypos 0
+	zpos -350
+	flags 13
