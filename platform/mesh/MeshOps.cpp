@@ -259,6 +259,12 @@ void CacheOrder(std::vector<uint32_t>* indices, uint32_t first, uint32_t count, 
     std::copy(out.begin(), out.end(), idx);
 }
 
+// A unit vector across v; (1, 0, 0) for a zero v.
+math::Vec3 AnyPerpendicular(const math::Vec3& v) {
+    const math::Vec3 p = math::Vec3Cross(std::fabs(v.x) < 0.9f ? math::Vec3{1, 0, 0} : math::Vec3{0, 1, 0}, v);
+    return math::Vec3LengthSq(p) < 1e-12f ? math::Vec3{1, 0, 0} : math::Vec3Normalize(p);
+}
+
 } // namespace
 
 std::vector<uint32_t> GenerateAdjacency(const MeshData& d, float epsilon) {
@@ -540,13 +546,12 @@ void ComputeTangentFrames(MeshData* d) {
         Vertex& v = d->vertices[i];
         const math::Vec3 nrm = v.normal;
         math::Vec3 t = tangent[i] - nrm * math::Vec3Dot(nrm, tangent[i]);
-        if (math::Vec3LengthSq(t) < 1e-12f) {
-            // No texture direction here: any direction across the normal.
-            t = math::Vec3Cross(std::fabs(nrm.x) < 0.9f ? math::Vec3{1, 0, 0} : math::Vec3{0, 1, 0}, nrm);
-        }
+        // No texture direction here (or no normal): any direction across.
+        if (math::Vec3LengthSq(t) < 1e-12f) t = AnyPerpendicular(nrm);
         t = math::Vec3Normalize(t);
         math::Vec3 b = binormal[i] - nrm * math::Vec3Dot(nrm, binormal[i]) - t * math::Vec3Dot(t, binormal[i]);
         if (math::Vec3LengthSq(b) < 1e-12f) b = math::Vec3Cross(nrm, t);
+        if (math::Vec3LengthSq(b) < 1e-12f) b = AnyPerpendicular(t);
         v.tangent = t;
         v.binormal = math::Vec3Normalize(b);
     }
