@@ -20,6 +20,7 @@
 #include "app/Options.h"
 #include "app/VideoConfig.h"
 #include "platform/gfx/Draw.h"
+#include "platform/mesh/XFile.h"
 #include "platform/os/Os.h"
 #include "platform/window/Window.h"
 #include "render/Mesh.h"
@@ -627,15 +628,16 @@ TEST(DemoTextures, EveryNamedTextureExists) {
     g_Renderer.ReleaseTexturePaths();
     g_Renderer.Init();
     std::vector<std::string> named;
-    for (const auto& e : fs::recursive_directory_iterator(data + "/models")) {
-        if (e.path().extension() != ".x") continue;
-        std::ifstream f(e.path());
-        std::string line;
-        while (std::getline(f, line)) {
-            const size_t k = line.find("TextureFilename");
-            if (k == std::string::npos) continue;
-            const size_t a = line.find('"', k), b = line.find('"', a + 1);
-            named.push_back(line.substr(a + 1, b - a - 1));
+    // Meshes in every form: read them as the mesh manager does.
+    for (const char* folder : {"/models", "/prefabs"}) {
+        for (const auto& e : fs::recursive_directory_iterator(data + folder)) {
+            if (e.path().extension() != ".x") continue;
+            mesh::XFile x;
+            std::string error;
+            ASSERT_TRUE(mesh::ReadXFile(e.path().string(), &x, &error)) << error;
+            for (const mesh::XMesh& m : x.meshes)
+                for (const mesh::XMaterial& mat : m.materials)
+                    if (!mat.textureFile.empty()) named.push_back(mat.textureFile);
         }
     }
     for (const strtexturepaths* p = g_Renderer.FirstTexturePath(); p; p = p->next) {

@@ -38,7 +38,7 @@ class DemoWorld : public ::testing::Test {
         g_VisBlockers.Clear();
         g_BezierMgr.FreeAll();
         std::filesystem::path data = std::filesystem::path(ZT_SOURCE_DIR) / "data";
-        for (const char* folder : {"models", "worlds"})
+        for (const char* folder : {"models", "prefabs", "worlds"})
             std::filesystem::copy(data / folder, m_Dir.Path() / folder,
                                   std::filesystem::copy_options::recursive);
     }
@@ -57,11 +57,11 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     EXPECT_FALSE(g_WorldMgr.m_bLoadError);
     EXPECT_EQ(g_WorldMgr.m_nErrorLines, 0u);
 
-    // Thirty objects: the visibility blocker's marker left the table.
+    // Thirty-three objects: the visibility blocker's marker left the table.
     int count = 0;
     for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot)
         count += g_Engine.Object(slot)->bUsed;
-    EXPECT_EQ(count, 30);
+    EXPECT_EQ(count, 33);
     EXPECT_FALSE(Find("blocker_hall"));
     EXPECT_EQ(g_VisBlockers.Count(), 1);
     EXPECT_TRUE(g_VisBlockers.Get(0).bUsed);
@@ -97,6 +97,9 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
         {"course_hurt", OT_MESH, {1047, 47, 47}, {1420, 0, 50}, {1, 1, 1}},
         {"course_kill", OT_MESH, {1048, 48, 48}, {1420, 0, 200}, {1, 1, 1}},
         {"course_crate", OT_MESH, {1049, 49, 49}, {1540, 0, 0}, {0.5f, 0.5f, 0.5f}},
+        {"grate_crate", OT_MESH, {1022, 22, 22}, {-200, 0, -150}, {1, 1, 1}},
+        {"prefab_crate", OT_MESH, {1023, 23, 23}, {300, 16, 300}, {1, 1, 1}},
+        {"marker_post", OT_MESH, {1024, 24, 24}, {-300, 0, -350}, {1, 1, 1}},
     };
     for (const Placed& p : placed) {
         SCOPED_TRACE(p.name);
@@ -115,6 +118,11 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
         }
     }
     EXPECT_STREQ(Find("floor")->szFileName, "models\\plane.x");
+    // The binary crate has its crate and grate subsets; the off-centre prefab
+    // is centred, the _nocenter one keeps its authored origin.
+    EXPECT_EQ(Find("grate_crate")->Mesh()->m_dwNumSubsets, 2u);
+    EXPECT_FLOAT_EQ(Find("prefab_crate")->Mesh()->m_vBoxMin.x, -16.0f);
+    EXPECT_FLOAT_EQ(Find("marker_post")->Mesh()->m_vBoxMin.x, 32.0f);
     EXPECT_EQ(Find("floor")->iSector, 1);
     EXPECT_EQ(Find("wall_north")->iAmbientLightIdx, 1);
     EXPECT_EQ(Find("wall_east")->iFogIdx, 3); // 9 capped
