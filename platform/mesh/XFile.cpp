@@ -166,10 +166,13 @@ class Parser {
         return true;
     }
 
+    // Ends the token stream: nothing after a bad token is read, not even the
+    // rest of the current list.
     void BadBinary(const char* what) {
         tok_.kind = Tok::Bad;
         tok_.text = what;
         pos_ = s_.size();
+        listLeft_ = 0;
     }
 
     void AdvanceBinary() {

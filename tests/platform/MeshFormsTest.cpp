@@ -4,6 +4,7 @@
 // refused with a reason.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -283,6 +284,18 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     "declares 4294967280 bytes"},
         DamagedCase{"BinaryListPastTheEnd", [] { return QuadBinary(false).substr(0, 330); }, "a cut"},
+        // A bad number inside a list of an object being skipped: nothing
+        // after it is read, not even the rest of the list.
+        DamagedCase{"BinaryNaNInASkippedList",
+                    [] {
+                        Tokens t;
+                        t.bytes = "xof 0303bin 0032";
+                        t.Open("Unknown");
+                        t.Floats({std::nan(""), 1, 2, 3});
+                        t.Close();
+                        return t.bytes;
+                    },
+                    "'}' missing"},
         DamagedCase{"BinaryNameLengthHuge",
                     [] {
                         std::string s = "xof 0303bin 0032";
