@@ -468,16 +468,19 @@ TEST_F(ParamsTest, CoincidentVerticesCollapse) {
         oldToNew.push_back(uint32_t(it - firsts.begin()));
         if (it == firsts.end()) firsts.push_back(i);
     }
-    EXPECT_EQ(r->num_old_vertices, 36u);
+    // The loaded box keeps a vertex per corner and side (its welded copy).
+    EXPECT_EQ(r->num_old_vertices, e->dwNumVertices);
+    EXPECT_EQ(r->num_old_vertices, 24u);
     EXPECT_EQ(r->num_new_vertices, 8u);
     EXPECT_EQ(Map(r->map_new_to_old, r->num_new_vertices), firsts);
     EXPECT_EQ(Map(r->map_old_to_new, r->num_old_vertices), oldToNew);
 }
 
 TEST_F(ParamsTest, TwoVerticesAtOnePosition) {
-    // Two triangles sharing one corner: five distinct positions of six.
+    // Two triangles of two materials sharing one corner: each material's
+    // range has its own copy of it, five distinct positions of six.
     coltest::WriteMesh(dir_ / "models" / "pair.x",
-                       {{{{0, 0, 0}, {0, 0, 1}, {1, 0, 0}}, {{1, 0, 0}, {2, 0, 1}, {2, 0, 5}}}});
+                       {{{{0, 0, 0}, {0, 0, 1}, {1, 0, 0}}}, {{{1, 0, 0}, {2, 0, 1}, {2, 0, 5}}}});
     RigidBodyParameters* r = nullptr;
     ASSERT_TRUE(mgr_->FindParameters("models\\pair.x", &r));
     EXPECT_EQ(Map(r->map_old_to_new, r->num_old_vertices), (std::vector<uint32_t>{0, 1, 2, 2, 3, 4}));
@@ -555,7 +558,7 @@ TEST_F(ParamsTest, ComputedFileReadsBack) {
 
 TEST_F(ParamsTest, FileLayout) {
     coltest::WriteMesh(dir_ / "models" / "pair.x",
-                       {{{{0, 0, 0}, {0, 0, 1}, {1, 0, 0}}, {{1, 0, 0}, {2, 0, 1}, {2, 0, 5}}}});
+                       {{{{0, 0, 0}, {0, 0, 1}, {1, 0, 0}}}, {{{1, 0, 0}, {2, 0, 1}, {2, 0, 5}}}});
     mgr_->ComputeAndSaveInertiaTensor("models\\pair.x");
     // A flat mesh: zero tensors, the maps of the shared corner.
     EXPECT_EQ(
