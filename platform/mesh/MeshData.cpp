@@ -35,11 +35,29 @@ bool BuildMeshData(const XFile& file, std::string_view fileName, MeshData* out, 
         else
             d.materials.insert(d.materials.end(), m.materials.begin(), m.materials.end());
 
+        // Most positions keep one normal: the first (position, normal) of
+        // each position is found by index, only further normals of a
+        // position go through the hash.
+        std::vector<Corner> first(m.positions.size(), Corner{~0u, ~0u});
+        std::vector<uint32_t> firstVertex(m.positions.size());
         std::unordered_map<Corner, uint32_t, CornerHash> seen;
         const bool hasNormals = m.normalFaces.size() == m.faces.size();
         for (size_t i = 0; i < m.faces.size(); ++i) {
             Corner c{m.faces[i], hasNormals ? m.normalFaces[i] : ~0u};
-            auto [it, inserted] = seen.emplace(c, uint32_t(d.vertices.size()));
+            uint32_t vertex;
+            bool inserted;
+            if (first[c.position].position == ~0u) {
+                first[c.position] = c;
+                firstVertex[c.position] = vertex = uint32_t(d.vertices.size());
+                inserted = true;
+            } else if (first[c.position] == c) {
+                vertex = firstVertex[c.position];
+                inserted = false;
+            } else {
+                auto [it, added] = seen.emplace(c, uint32_t(d.vertices.size()));
+                vertex = it->second;
+                inserted = added;
+            }
             if (inserted) {
                 Vertex v;
                 v.position = math::Vec3TransformCoord(m.positions[c.position], world);
@@ -53,7 +71,7 @@ bool BuildMeshData(const XFile& file, std::string_view fileName, MeshData* out, 
                     v.binormal = math::Vec3TransformNormal(m.binormals[c.position], world);
                 d.vertices.push_back(v);
             }
-            indices.push_back(it->second);
+            indices.push_back(vertex);
         }
         for (size_t t = 0; t < m.TriangleCount(); ++t)
             attributes.push_back(firstMaterial + (t < m.faceMaterials.size() ? m.faceMaterials[t] : 0));

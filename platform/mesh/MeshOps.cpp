@@ -411,20 +411,62 @@ void WeldVertices(MeshData* d, const std::vector<uint32_t>* groups) {
     const std::vector<uint32_t> point = PositionReps(*d, kWeldEpsilon);
     for (size_t i = 0; i < n; ++i)
         vs[i].position = vs[point[i]].position;
+    // Vertices by point. The other components are compared only within a
+    // point: pairwise while points hold few vertices (the usual case), else
+    // through the grid of Cluster.
+    std::vector<uint32_t> byPoint(n);
+    std::iota(byPoint.begin(), byPoint.end(), 0u);
+    std::stable_sort(byPoint.begin(), byPoint.end(), [&](uint32_t a, uint32_t b) { return point[a] < point[b]; });
+    constexpr size_t kPairwise = 64;
+    size_t largest = 0;
+    for (size_t i = 0, j = 0; i < n; i = j) {
+        for (j = i; j < n && point[byPoint[j]] == point[byPoint[i]]; ++j) {
+        }
+        largest = std::max(largest, j - i);
+    }
+    auto near3 = [](const math::Vec3& a, const math::Vec3& b) {
+        return std::fabs(a.x - b.x) <= kWeldEpsilon && std::fabs(a.y - b.y) <= kWeldEpsilon &&
+               std::fabs(a.z - b.z) <= kWeldEpsilon;
+    };
     auto snap3 = [&](math::Vec3 Vertex::*member) {
-        const std::vector<uint32_t> rep =
-            Cluster<3>(n, &point, kWeldEpsilon, [&](uint32_t i) { return Of(vs[i].*member); });
-        for (size_t i = 0; i < n; ++i)
-            vs[i].*member = vs[rep[i]].*member;
+        if (largest > kPairwise) {
+            const std::vector<uint32_t> rep =
+                Cluster<3>(n, &point, kWeldEpsilon, [&](uint32_t i) { return Of(vs[i].*member); });
+            for (size_t i = 0; i < n; ++i)
+                vs[i].*member = vs[rep[i]].*member;
+            return;
+        }
+        // Each vertex takes the value of the first one of its point near it.
+        for (size_t i = 0, j = 0; i < n; i = j) {
+            for (j = i; j < n && point[byPoint[j]] == point[byPoint[i]]; ++j)
+                for (size_t k = i; k < j; ++k)
+                    if (near3(vs[byPoint[k]].*member, vs[byPoint[j]].*member)) {
+                        vs[byPoint[j]].*member = vs[byPoint[k]].*member;
+                        break;
+                    }
+        }
     };
     snap3(&Vertex::normal);
     snap3(&Vertex::tangent);
     snap3(&Vertex::binormal);
-    const std::vector<uint32_t> uvRep = Cluster<2>(n, &point, kWeldEpsilon, [&](uint32_t i) {
-        return std::array<float, 2>{vs[i].uv.x, vs[i].uv.y};
-    });
-    for (size_t i = 0; i < n; ++i)
-        vs[i].uv = vs[uvRep[i]].uv;
+    if (largest > kPairwise) {
+        const std::vector<uint32_t> uvRep = Cluster<2>(n, &point, kWeldEpsilon, [&](uint32_t i) {
+            return std::array<float, 2>{vs[i].uv.x, vs[i].uv.y};
+        });
+        for (size_t i = 0; i < n; ++i)
+            vs[i].uv = vs[uvRep[i]].uv;
+    } else {
+        for (size_t i = 0, j = 0; i < n; i = j) {
+            for (j = i; j < n && point[byPoint[j]] == point[byPoint[i]]; ++j)
+                for (size_t k = i; k < j; ++k) {
+                    const math::Vec2 a = vs[byPoint[k]].uv, b = vs[byPoint[j]].uv;
+                    if (std::fabs(a.x - b.x) <= kWeldEpsilon && std::fabs(a.y - b.y) <= kWeldEpsilon) {
+                        vs[byPoint[j]].uv = a;
+                        break;
+                    }
+                }
+        }
+    }
 
     // Equal vertices become the first of them.
     auto group = [&](uint32_t i) { return groups && i < groups->size() ? (*groups)[i] : 0u; };
