@@ -5,8 +5,8 @@
 #include "app/Debug.h"
 #include "app/FileHelpers.h"
 #include "app/FocusMgr.h"
-#include "app/GameFrame.h"
 #include "app/Font.h"
+#include "app/GameFrame.h"
 #include "app/ImageSurface.h"
 #include "app/Mouse.h"
 #include "app/Options.h"
@@ -14,6 +14,7 @@
 #include "app/TTFont.h"
 #include "app/TextMgr.h"
 #include "app/VideoConfig.h"
+#include "platform/mesh/Mesh.h"
 #include "platform/os/Os.h"
 #include "platform/window/Window.h"
 #include "render/EnvironmentSettings.h"
@@ -22,7 +23,6 @@
 #include "render/Renderer.h"
 #include "render/SpriteMgr.h"
 #include "world/Camera.h"
-#include "platform/mesh/Mesh.h"
 #include "world/Engine.h"
 
 D3DMain g_D3DMain;

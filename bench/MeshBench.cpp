@@ -129,7 +129,8 @@ struct Files {
         std::ofstream(dir / "grid_compressed.x", std::ios::binary) << CompressXFile(binary);
         names = {"grid_text.x", "grid_binary.x", "grid_compressed.x"};
         const fs::path data = fs::path(ZT_SOURCE_DIR) / "data";
-        for (const char* demo : {"models/box.x", "models/crate.x", "models/plane.x", "prefabs/props/marker_nocenter.x"}) {
+        for (const char* demo :
+             {"models/box.x", "models/crate.x", "models/plane.x", "prefabs/props/marker_nocenter.x"}) {
             const std::string name = "demo_" + fs::path(demo).filename().string();
             fs::copy_file(data / demo, dir / name, fs::copy_options::overwrite_existing);
             names.push_back(name);
@@ -155,8 +156,14 @@ void BM_MeshLoadRatios(benchmark::State& state) {
     const int runs = name.rfind("grid", 0) == 0 ? 3 : 50;
     for (auto _ : state) {
         mesh::MeshData d;
-        const double parse = Fastest(runs, [&] { mesh::MeshData p; Parse(name, &p); });
-        const double full = Fastest(runs, [&] { d = {}; FullLoad(name, &d); });
+        const double parse = Fastest(runs, [&] {
+            mesh::MeshData p;
+            Parse(name, &p);
+        });
+        const double full = Fastest(runs, [&] {
+            d = {};
+            FullLoad(name, &d);
+        });
         const double cached = Fastest(runs, [&] { CachedLoad(name + ".cache"); });
         state.counters["ours_parse_ms"] = parse * 1e3;
         state.counters["ours_full_ms"] = full * 1e3;

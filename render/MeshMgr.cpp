@@ -179,7 +179,8 @@ void EMeshMgr::SaveCachedMesh(const strmesh* e, const mesh::MeshData& data) cons
     mesh::XMesh x = mesh::ToXMesh(data);
     x.materials = e->MaterialBuffer;
     std::string error;
-    if (!os::CreateDirectory("!opt") || !mesh::WriteXFileBinary(cacheName, x, SourceStamp(e->szFileName), &error))
+    if (!os::CreateDirectory("!opt") ||
+        !mesh::WriteXFileBinary(cacheName, x, SourceStamp(e->szFileName), &error))
         g_Console.Print2("Failed to save ", cacheName.c_str());
 }
 

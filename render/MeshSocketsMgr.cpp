@@ -108,7 +108,9 @@ bool EMeshSocketsMgr::GetSocketVector(ObjectRecord* h, const char* socket, float
     if (!h || !socket || !out || !h->Mesh()) return false;
     const MeshSocket* s = Find(h, socket);
     if (!s) {
-        if (*socket) g_Console.Printf("ERROR in EMeshSocketsMgr::GetSocketVector(): socketu <%s> nie znalazlem!", socket);
+        if (*socket)
+            g_Console.Printf("ERROR in EMeshSocketsMgr::GetSocketVector(): socketu <%s> nie znalazlem!",
+                             socket);
         return false;
     }
     std::memcpy(out, s->fPosition, sizeof s->fPosition);
@@ -119,7 +121,8 @@ bool EMeshSocketsMgr::SetRagDollSocketVector(ObjectRecord* h, const char* socket
     if (!h || !socket || !v || !h->Mesh()) return false;
     MeshSocket* s = Find(h, socket);
     if (!s) {
-        g_Console.Printf("ERROR in EMeshSocketsMgr::SetRagDollSocketVector(): socketu <%s> nie znalazlem!", socket);
+        g_Console.Printf("ERROR in EMeshSocketsMgr::SetRagDollSocketVector(): socketu <%s> nie znalazlem!",
+                         socket);
         return false;
     }
     std::memcpy(s->fPosition, v, sizeof s->fPosition);

@@ -298,7 +298,7 @@ struct ObjectRecord {
     char szTieSocket[64] = {};         // 6096: at most 60 characters
     char szTieObject[64] = {};         // 6160: at most 60 characters
     void* pObject = nullptr;           // 6224 (pointer): EMesh, ESkinMesh, or non-null while a sprite exists
-    mesh::Mesh* pD3DXMesh = nullptr;   // (pointer): the drawable mesh of a type-0 record, shared through the mesh manager
+    mesh::Mesh* pD3DXMesh = nullptr;   // the drawable mesh of a type-0 record (the mesh manager's)
 
     // 6228..6295: death and mesh state
     union {

@@ -192,7 +192,8 @@ class Device : public Resource {
     // index is offset by baseVertex. The vertices used must lie within
     // minVertex .. minVertex + numVertices - 1 (after the offset) of stream 0.
     virtual Result DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex, uint32_t minVertex,
-                                        uint32_t numVertices, uint32_t startIndex, uint32_t primitiveCount) = 0;
+                                        uint32_t numVertices, uint32_t startIndex,
+                                        uint32_t primitiveCount) = 0;
     virtual Result DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
                                    uint32_t stride) = 0;
 

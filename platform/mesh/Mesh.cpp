@@ -23,8 +23,7 @@ std::unique_ptr<Mesh> Mesh::Create(const MeshData& data, gfx::Device* device, st
     };
     if (data.vertices.size() > kMaxVertices)
         return fail(std::to_string(data.vertices.size()) + " vertices, more than 16-bit indices reach");
-    if (data.attributes.empty() || data.indices.size() != data.attributes.size() * 3)
-        return fail("no faces");
+    if (data.attributes.empty() || data.indices.size() != data.attributes.size() * 3) return fail("no faces");
     std::unique_ptr<Mesh> m(new Mesh);
     m->m_vertices = data.vertices;
     m->m_indices.resize(data.indices.size());
@@ -48,10 +47,11 @@ Mesh::~Mesh() {
 bool Mesh::MakeBuffers(std::string* error) {
     const uint32_t vbBytes = NumVertices() * BytesPerVertex();
     const uint32_t ibBytes = uint32_t(m_indices.size() * 2);
-    gfx::Result r = m_device->CreateVertexBuffer(vbBytes, gfx::usage::WriteOnly, 0, gfx::Pool::Managed, &m_vb);
+    gfx::Result r =
+        m_device->CreateVertexBuffer(vbBytes, gfx::usage::WriteOnly, 0, gfx::Pool::Managed, &m_vb);
     if (r == gfx::Result::Ok)
-        r = m_device->CreateIndexBuffer(ibBytes, gfx::usage::WriteOnly, gfx::Format::Index16, gfx::Pool::Managed,
-                                        &m_ib);
+        r = m_device->CreateIndexBuffer(ibBytes, gfx::usage::WriteOnly, gfx::Format::Index16,
+                                        gfx::Pool::Managed, &m_ib);
     if (r == gfx::Result::Ok) r = m_device->CreateVertexDeclaration(kStaticMeshElements, &m_decl);
     if (r != gfx::Result::Ok) {
         if (error) *error = std::string("the device refuses the mesh's buffers: ") + gfx::ResultName(r);
@@ -141,8 +141,8 @@ gfx::Result Mesh::DrawSubset(uint32_t attribId) {
         m_device->SetVertexDeclaration(m_decl);
         m_device->SetStreamSource(0, m_vb, 0, BytesPerVertex());
         m_device->SetIndices(m_ib);
-        return m_device->DrawIndexedPrimitive(gfx::PrimitiveType::TriangleList, 0, r.vertexStart, r.vertexCount,
-                                              r.faceStart * 3, r.faceCount);
+        return m_device->DrawIndexedPrimitive(gfx::PrimitiveType::TriangleList, 0, r.vertexStart,
+                                              r.vertexCount, r.faceStart * 3, r.faceCount);
     }
     return gfx::Result::Ok;
 }

@@ -103,7 +103,8 @@ std::array<float, 3> Of(const math::Vec3& v) {
 }
 
 std::vector<uint32_t> PositionReps(const MeshData& d, float eps) {
-    return Cluster<3>(d.vertices.size(), nullptr, eps, [&](uint32_t i) { return Of(d.vertices[i].position); });
+    return Cluster<3>(d.vertices.size(), nullptr, eps,
+                      [&](uint32_t i) { return Of(d.vertices[i].position); });
 }
 
 // Faces around each vertex, as offsets into one list.
@@ -261,7 +262,8 @@ void CacheOrder(std::vector<uint32_t>* indices, uint32_t first, uint32_t count, 
 
 // A unit vector across v; (1, 0, 0) for a zero v.
 math::Vec3 AnyPerpendicular(const math::Vec3& v) {
-    const math::Vec3 p = math::Vec3Cross(std::fabs(v.x) < 0.9f ? math::Vec3{1, 0, 0} : math::Vec3{0, 1, 0}, v);
+    const math::Vec3 p =
+        math::Vec3Cross(std::fabs(v.x) < 0.9f ? math::Vec3{1, 0, 0} : math::Vec3{0, 1, 0}, v);
     return math::Vec3LengthSq(p) < 1e-12f ? math::Vec3{1, 0, 0} : math::Vec3Normalize(p);
 }
 
@@ -280,8 +282,9 @@ std::vector<uint32_t> GenerateAdjacency(const MeshData& d, float epsilon) {
     for (size_t f = 0; f < numFaces; ++f)
         for (int k = 0; k < 3; ++k)
             edges.push_back({uint64_t(point(f, k)) << 32 | point(f, k + 1), uint32_t(3 * f + k)});
-    std::sort(edges.begin(), edges.end(),
-              [](const Edge& a, const Edge& b) { return a.key != b.key ? a.key < b.key : a.corner < b.corner; });
+    std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) {
+        return a.key != b.key ? a.key < b.key : a.corner < b.corner;
+    });
     std::vector<uint32_t> adjacency(numFaces * 3, kNoFace);
     std::vector<uint8_t> paired(numFaces * 3, 0);
     for (size_t f = 0; f < numFaces; ++f) {
@@ -370,10 +373,12 @@ std::vector<uint32_t> CleanMesh(MeshData* d, const std::vector<uint32_t>& adjace
         for (uint32_t i = 0; i < n; ++i) {
             const uint32_t f = faces[i];
             for (int k = 0; k < 3; ++k) {
-                const uint32_t g = adjacency.size() > 3 * size_t(f) + k ? adjacency[3 * size_t(f) + k] : kNoFace;
+                const uint32_t g =
+                    adjacency.size() > 3 * size_t(f) + k ? adjacency[3 * size_t(f) + k] : kNoFace;
                 if (g == kNoFace) continue;
                 // Only edges through v join fans.
-                if (d->indices[3 * size_t(f) + k] != v && d->indices[3 * size_t(f) + (k + 1) % 3] != v) continue;
+                if (d->indices[3 * size_t(f) + k] != v && d->indices[3 * size_t(f) + (k + 1) % 3] != v)
+                    continue;
                 for (uint32_t j = 0; j < n; ++j) {
                     if (faces[j] != g) continue;
                     const uint32_t a = find(i), b = find(j);
@@ -416,7 +421,8 @@ void WeldVertices(MeshData* d, const std::vector<uint32_t>* groups) {
     // through the grid of Cluster.
     std::vector<uint32_t> byPoint(n);
     std::iota(byPoint.begin(), byPoint.end(), 0u);
-    std::stable_sort(byPoint.begin(), byPoint.end(), [&](uint32_t a, uint32_t b) { return point[a] < point[b]; });
+    std::stable_sort(byPoint.begin(), byPoint.end(),
+                     [&](uint32_t a, uint32_t b) { return point[a] < point[b]; });
     constexpr size_t kPairwise = 64;
     size_t largest = 0;
     for (size_t i = 0, j = 0; i < n; i = j) {
@@ -511,7 +517,8 @@ bool ValidateMesh(const MeshData& d, const std::vector<uint32_t>& adjacency, std
         if (g >= numFaces) return fail("adjacency names face " + std::to_string(g));
         const uint32_t* back = &adjacency[3 * size_t(g)];
         if (back[0] != e / 3 && back[1] != e / 3 && back[2] != e / 3)
-            return fail("faces " + std::to_string(e / 3) + " and " + std::to_string(g) + " disagree on adjacency");
+            return fail("faces " + std::to_string(e / 3) + " and " + std::to_string(g) +
+                        " disagree on adjacency");
     }
     return true;
 }
@@ -591,7 +598,8 @@ void ComputeTangentFrames(MeshData* d) {
         // No texture direction here (or no normal): any direction across.
         if (math::Vec3LengthSq(t) < 1e-12f) t = AnyPerpendicular(nrm);
         t = math::Vec3Normalize(t);
-        math::Vec3 b = binormal[i] - nrm * math::Vec3Dot(nrm, binormal[i]) - t * math::Vec3Dot(t, binormal[i]);
+        math::Vec3 b =
+            binormal[i] - nrm * math::Vec3Dot(nrm, binormal[i]) - t * math::Vec3Dot(t, binormal[i]);
         if (math::Vec3LengthSq(b) < 1e-12f) b = math::Vec3Cross(nrm, t);
         if (math::Vec3LengthSq(b) < 1e-12f) b = AnyPerpendicular(t);
         v.tangent = t;

@@ -40,12 +40,12 @@ constexpr const char* kCacheStampName = "ZtMeshCache";
 constexpr uint32_t kDeclTypeCount = 17;
 constexpr uint32_t kDeclTypeWords[kDeclTypeCount] = {1, 2, 3, 4, 1, 1, 1, 2, 1, 1, 2, 1, 2, 1, 1, 1, 2};
 constexpr uint32_t kDeclFloat2 = 1, kDeclFloat3 = 2, kDeclColor = 4;
-constexpr uint32_t kUsageNormal = 3, kUsageTexCoord = 5, kUsageTangent = 6, kUsageBinormal = 7, kUsageColor = 10;
+constexpr uint32_t kUsageNormal = 3, kUsageTexCoord = 5, kUsageTangent = 6, kUsageBinormal = 7,
+                   kUsageColor = 10;
 
 // Compressed files: an inflated size (header included) above kMaxFileBytes
 // is refused, and so is a block that inflates past MSZIP's 32 KB.
 constexpr uint32_t kMszipBlockBytes = 32768;
-
 
 bool IsNameStart(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
@@ -299,7 +299,8 @@ class Parser {
         va_start(ap, format);
         std::vsnprintf(what, sizeof what, format, ap);
         va_end(ap);
-        error_ = std::string(file_) + (binary_ ? ": byte " : ": line ") + std::to_string(tok_.line) + ": " + what;
+        error_ =
+            std::string(file_) + (binary_ ? ": byte " : ": line ") + std::to_string(tok_.line) + ": " + what;
         return false;
     }
 
@@ -358,7 +359,8 @@ class Parser {
         // Compressed files arrive here inflated, with their header kept.
         std::string_view format = s_.substr(8, 4);
         std::string_view floats = s_.substr(12, 4);
-        if (floats != "0032" && floats != "0064") return Fail("unknown float size \"%.*s\"", 4, floats.data());
+        if (floats != "0032" && floats != "0064")
+            return Fail("unknown float size \"%.*s\"", 4, floats.data());
         floatBytes_ = floats == "0064" ? 8 : 4;
         if (format == "bin " || format == "bzip")
             binary_ = true;
@@ -626,8 +628,9 @@ class Parser {
         uint32_t words = 0;
         for (Element& e : elements) {
             uint32_t method = 0;
-            if (!Index(&e.type, kDeclTypeCount, "vertex element type") || !Unsigned(&method, "element method") ||
-                !Unsigned(&e.usage, "element usage") || !Unsigned(&e.index, "element usage index"))
+            if (!Index(&e.type, kDeclTypeCount, "vertex element type") ||
+                !Unsigned(&method, "element method") || !Unsigned(&e.usage, "element usage") ||
+                !Unsigned(&e.index, "element usage index"))
                 return false;
             e.word = words;
             words += kDeclTypeWords[e.type];
@@ -871,7 +874,8 @@ bool Inflate(std::string_view bytes, std::string_view fileName, std::string* out
         }
         inflateReset(&z);
         if (previousSize)
-            inflateSetDictionary(&z, reinterpret_cast<const Bytef*>(out->data() + previous), uInt(previousSize));
+            inflateSetDictionary(&z, reinterpret_cast<const Bytef*>(out->data() + previous),
+                                 uInt(previousSize));
         const size_t start = out->size();
         out->resize(start + inflated);
         z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data() + pos + 6));
@@ -1040,7 +1044,8 @@ std::string XFileBinaryBytes(const XMesh& m, const XCacheStamp& stamp) {
     return bytes;
 }
 
-bool WriteXFileBinary(std::string_view fileName, const XMesh& mesh, const XCacheStamp& stamp, std::string* error) {
+bool WriteXFileBinary(std::string_view fileName, const XMesh& mesh, const XCacheStamp& stamp,
+                      std::string* error) {
     const std::string bytes = XFileBinaryBytes(mesh, stamp);
     std::FILE* f = os::OpenFile(fileName, "wb");
     if (!f) {

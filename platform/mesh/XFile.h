@@ -92,7 +92,8 @@ bool ParseXFile(std::string_view bytes, std::string_view fileName, XFile* out, s
 // positions and faces, the materials with their texture names and the face
 // materials, and normal, tangent, binormal, colour and texture coordinate 0
 // of each position as DeclData. The name goes through the path resolver.
-bool WriteXFileBinary(std::string_view fileName, const XMesh& mesh, const XCacheStamp& stamp, std::string* error);
+bool WriteXFileBinary(std::string_view fileName, const XMesh& mesh, const XCacheStamp& stamp,
+                      std::string* error);
 
 // The same file as bytes.
 std::string XFileBinaryBytes(const XMesh& mesh, const XCacheStamp& stamp);

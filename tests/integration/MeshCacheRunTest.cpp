@@ -22,8 +22,8 @@ class MeshCacheRun : public ::testing::Test {
     void SetUp() override {
         dir_ = gamerun::CopyDemoData("zt_mesh_cache_");
         fs::remove_all(dir_ / "!opt");
-        std::ofstream(dir_ / "zt.cfg")
-            << "screenwidth 320\r\nscreenheight 240\r\nDebug 1\r\nBackupConsole 0\r\nrunworld worlds\\test.w\r\n";
+        std::ofstream(dir_ / "zt.cfg") << "screenwidth 320\r\nscreenheight 240\r\nDebug 1\r\nBackupConsole "
+                                          "0\r\nrunworld worlds\\test.w\r\n";
     }
     void TearDown() override {
         if (pid_ > 0) {
@@ -58,8 +58,9 @@ class MeshCacheRun : public ::testing::Test {
     }
 
     void ExpectNoMeshFailure(const std::string& log) {
-        for (const char* failure : {"failed!", "MeshMgr returns INVALID code", "No mesh object returned!",
-                                    "Reading mesh failed", "Failed to save", "D3DXLoadMeshFromX", "D3DXValidMesh"})
+        for (const char* failure :
+             {"failed!", "MeshMgr returns INVALID code", "No mesh object returned!", "Reading mesh failed",
+              "Failed to save", "D3DXLoadMeshFromX", "D3DXValidMesh"})
             EXPECT_EQ(log.find(failure), std::string::npos) << failure << "\n" << log;
         EXPECT_EQ(gamerun::ReadFile(dir_ / "!error.txt").find("Mesh"), std::string::npos);
     }

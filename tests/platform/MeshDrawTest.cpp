@@ -22,7 +22,8 @@ constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite 
 // lower-left one attribute 1.
 mesh::MeshData Quad() {
     mesh::MeshData d;
-    const math::Vec3 p[4] = {{-0.5f, 0.5f, 0.5f}, {0.5f, 0.5f, 0.5f}, {0.5f, -0.5f, 0.5f}, {-0.5f, -0.5f, 0.5f}};
+    const math::Vec3 p[4] = {
+        {-0.5f, 0.5f, 0.5f}, {0.5f, 0.5f, 0.5f}, {0.5f, -0.5f, 0.5f}, {-0.5f, -0.5f, 0.5f}};
     const math::Vec2 uv[4] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
     for (int i = 0; i < 4; ++i) {
         mesh::Vertex v;
@@ -46,7 +47,8 @@ class MeshDrawTest : public ::testing::Test {
         mesh_ = mesh::Mesh::Create(Quad(), dev_, &error);
         ASSERT_TRUE(mesh_) << error;
         // Red, green / blue, white: one texel per quarter of the quad.
-        ASSERT_EQ(dev_->CreateTexture(2, 2, 1, 0, gfx::Format::A8R8G8B8, gfx::Pool::Managed, &texture_), Result::Ok);
+        ASSERT_EQ(dev_->CreateTexture(2, 2, 1, 0, gfx::Format::A8R8G8B8, gfx::Pool::Managed, &texture_),
+                  Result::Ok);
         gfx::LockedRect r;
         texture_->LockRect(0, &r, nullptr, 0);
         auto* t = static_cast<uint32_t*>(r.pBits);

@@ -31,7 +31,8 @@ std::vector<uint8_t> CacheSeed() {
 TEST(MeshFuzz, SeededMutationsFinishCleanly) {
     const std::filesystem::path data = std::filesystem::path(ZT_SOURCE_DIR) / "data";
     std::vector<std::vector<uint8_t>> seeds;
-    for (const char* seed : {"models/box.x", "models/crate.x", "models/plane.x", "prefabs/props/marker_nocenter.x"}) {
+    for (const char* seed :
+         {"models/box.x", "models/crate.x", "models/plane.x", "prefabs/props/marker_nocenter.x"}) {
         seeds.push_back(ReadAll(data / seed));
         ASSERT_FALSE(seeds.back().empty()) << seed;
         meshfuzz::Feed(seeds.back().data(), seeds.back().size());
@@ -49,7 +50,8 @@ TEST(MeshFuzz, SeededMutationsFinishCleanly) {
             for (uint32_t e = 0; e < edits && !m.empty(); ++e) {
                 switch (next() % 4) {
                 case 0: // flip a byte, often near the header
-                    m[next() % std::min<size_t>(m.size(), (next() & 1) ? 64 : m.size())] ^= uint8_t(1 + next() % 255);
+                    m[next() % std::min<size_t>(m.size(), (next() & 1) ? 64 : m.size())] ^=
+                        uint8_t(1 + next() % 255);
                     break;
                 case 1: // cut the tail
                     m.resize(16 + next() % std::max<size_t>(1, m.size() - 16));

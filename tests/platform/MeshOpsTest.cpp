@@ -34,8 +34,10 @@ void AddFace(mesh::MeshData* d, uint32_t a, uint32_t b, uint32_t c, uint32_t att
 // face whose two corners lie 1e-7 apart.
 mesh::MeshData CubeWithDuplicates() {
     mesh::MeshData d;
-    const Vec3 c[8] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
-    const int sides[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 4, 7, 3}, {1, 2, 6, 5}, {3, 7, 6, 2}, {0, 1, 5, 4}};
+    const Vec3 c[8] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                       {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    const int sides[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 4, 7, 3},
+                             {1, 2, 6, 5}, {3, 7, 6, 2}, {0, 1, 5, 4}};
     const Vec3 normals[6] = {{0, 0, -1}, {0, 0, 1}, {-1, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, -1, 0}};
     for (int s = 0; s < 6; ++s) {
         const int tri[2][3] = {{0, 1, 2}, {0, 2, 3}};
@@ -219,7 +221,7 @@ TEST(MeshTangents, FollowTheTextureUDirectionAcrossTheKeptNormals) {
         EXPECT_NEAR(math::Vec3Dot(v.binormal, v.normal), 0, 1e-5);
         EXPECT_NEAR(math::Vec3Dot(v.tangent, v.binormal), 0, 1e-5);
         EXPECT_NEAR(math::Vec3Length(v.tangent), 1, 1e-5);
-        EXPECT_GT(v.tangent.x, 0.9f); // u grows with x
+        EXPECT_GT(v.tangent.x, 0.9f);  // u grows with x
         EXPECT_GT(v.binormal.z, 0.9f); // v grows with z
     }
     EXPECT_EQ(d.vertices[7].normal, tilted);

@@ -106,12 +106,13 @@ class CountingDevice final : public gfx::Device {
     Result DrawPrimitive(gfx::PrimitiveType t, uint32_t s, uint32_t n) override {
         return m_real->DrawPrimitive(t, s, n);
     }
-    Result CreateIndexBuffer(uint32_t l, uint32_t u, gfx::Format f, gfx::Pool p, gfx::IndexBuffer** b) override {
+    Result CreateIndexBuffer(uint32_t l, uint32_t u, gfx::Format f, gfx::Pool p,
+                             gfx::IndexBuffer** b) override {
         return m_real->CreateIndexBuffer(l, u, f, p, b);
     }
     Result SetIndices(gfx::IndexBuffer* b) override { return m_real->SetIndices(b); }
-    Result DrawIndexedPrimitive(gfx::PrimitiveType t, int32_t base, uint32_t minV, uint32_t numV, uint32_t start,
-                                uint32_t n) override {
+    Result DrawIndexedPrimitive(gfx::PrimitiveType t, int32_t base, uint32_t minV, uint32_t numV,
+                                uint32_t start, uint32_t n) override {
         return m_real->DrawIndexedPrimitive(t, base, minV, numV, start, n);
     }
     Result DrawPrimitiveUP(gfx::PrimitiveType t, uint32_t n, const void* v, uint32_t s) override {

@@ -28,8 +28,8 @@ std::string BoxText(Vec3 lo, Vec3 hi, int materials = 1) {
     std::ostringstream s;
     s << "xof 0303txt 0032\nMesh Box {\n 8;\n";
     for (int i = 0; i < 8; ++i)
-        s << " " << ((i & 1) ? hi.x : lo.x) << ";" << ((i & 2) ? hi.y : lo.y) << ";" << ((i & 4) ? hi.z : lo.z)
-          << (i == 7 ? ";;\n" : ";,\n");
+        s << " " << ((i & 1) ? hi.x : lo.x) << ";" << ((i & 2) ? hi.y : lo.y) << ";"
+          << ((i & 4) ? hi.z : lo.z) << (i == 7 ? ";;\n" : ";,\n");
     const int f[12][3] = {{0, 2, 3}, {0, 3, 1}, {4, 5, 7}, {4, 7, 6}, {0, 4, 6}, {0, 6, 2},
                           {1, 3, 7}, {1, 7, 5}, {2, 6, 7}, {2, 7, 3}, {0, 1, 5}, {0, 5, 4}};
     s << " 12;\n";
@@ -51,7 +51,8 @@ std::string ManyMaterials(int materials) {
     const int faces = 2 * materials;
     s << "xof 0303txt 0032\nMesh Strip {\n " << 3 * faces << ";\n";
     for (int i = 0; i < faces; ++i)
-        s << " " << i << ";0;0;, " << i << ";0;1;, " << i + 0.5 << ";0;0;" << (i == faces - 1 ? ";\n" : ",\n");
+        s << " " << i << ";0;0;, " << i << ";0;1;, " << i + 0.5 << ";0;0;"
+          << (i == faces - 1 ? ";\n" : ",\n");
     s << " " << faces << ";\n";
     for (int i = 0; i < faces; ++i)
         s << " 3;" << 3 * i << "," << 3 * i + 1 << "," << 3 * i + 2 << (i == faces - 1 ? ";;\n" : ";,\n");
@@ -74,6 +75,7 @@ class MeshMgrTest : public WorldTest {
         g_Engine.m_bQuit = 0;
         WorldTest::TearDown();
     }
+
   public:
     void Write(const std::string& relative, const std::string& text) {
         std::string name = relative;
@@ -83,10 +85,9 @@ class MeshMgrTest : public WorldTest {
         fs::create_directories(p.parent_path());
         std::ofstream(p, std::ios::binary) << text;
     }
+
   protected:
-    fs::path CachePath(const char* name) const {
-        return os::ResolvePath(EMeshMgr::CacheFileName(name));
-    }
+    fs::path CachePath(const char* name) const { return os::ResolvePath(EMeshMgr::CacheFileName(name)); }
     const EMeshMgr::strmesh* Load(const char* name) { return g_MeshMgr.GetEntry(g_MeshMgr.GetMesh(name)); }
 };
 
@@ -104,7 +105,8 @@ TEST_P(CacheName, BackslashesAfterTheFolderBecomeUnderscores) {
 INSTANTIATE_TEST_SUITE_P(Names, CacheName,
                          ::testing::Values(CacheNameCase{"models\\box.x", "!opt\\models_box.xvx.x"},
                                            CacheNameCase{"a.x", "!opt\\a.xvx.x"},
-                                           CacheNameCase{"prefabs\\doors\\Door_1.X", "!opt\\prefabs_doors_Door_1.Xvx.x"}));
+                                           CacheNameCase{"prefabs\\doors\\Door_1.X",
+                                                         "!opt\\prefabs_doors_Door_1.Xvx.x"}));
 
 TEST_F(MeshMgrTest, NamesDifferingInCaseShareOneEntry) {
     Write("models\\a.x", BoxText({0, 0, 0}, {1, 1, 1}));
@@ -131,7 +133,8 @@ TEST_P(Centring, OnlyPrefabsWithoutNoCenterMoveToTheirBoxCentre) {
     EXPECT_FLOAT_EQ(e->vMin.x, GetParam().minX);
     EXPECT_EQ(e->dwCenter, GetParam().centre);
     // The radius follows the centred positions.
-    const float far = GetParam().minX < 0 ? std::sqrt(32.f * 32 + 5 * 5 + 10 * 10) : std::sqrt(164.f * 164 + 100 + 400);
+    const float far =
+        GetParam().minX < 0 ? std::sqrt(32.f * 32 + 5 * 5 + 10 * 10) : std::sqrt(164.f * 164 + 100 + 400);
     EXPECT_NEAR(e->fRadius, far, 1e-3);
 }
 
@@ -181,7 +184,8 @@ TEST_F(MeshMgrTest, TheCacheRoundTripsVerticesMaterialsAndRangesAndIsReadInstead
     ASSERT_TRUE(again && again->pMesh);
     EXPECT_EQ(fs::last_write_time(cache), written) << "read, not made again";
     ASSERT_EQ(again->pMesh->Vertices().size(), vertices.size());
-    EXPECT_EQ(0, std::memcmp(again->pMesh->Vertices().data(), vertices.data(), vertices.size() * sizeof(mesh::Vertex)));
+    EXPECT_EQ(0, std::memcmp(again->pMesh->Vertices().data(), vertices.data(),
+                             vertices.size() * sizeof(mesh::Vertex)));
     EXPECT_EQ(again->pMesh->Indices(), indices);
     ASSERT_EQ(again->pMesh->AttributeTable().size(), 2u);
     for (size_t i = 0; i < 2; ++i) {
@@ -221,7 +225,8 @@ TEST_P(StaleCache, IsMadeAgainFromTheSource) {
     if (GetParam().printed) {
         EXPECT_TRUE(PrintedLine(GetParam().printed));
     }
-    EXPECT_EQ(Printed("Reading mesh failed"), GetParam().printed && std::strstr(GetParam().printed, "Reading"));
+    EXPECT_EQ(Printed("Reading mesh failed"),
+              GetParam().printed && std::strstr(GetParam().printed, "Reading"));
     if (fs::is_directory(CachePath("models\\s.x"))) return; // nothing could be saved
     mesh::XFile x;
     std::string error;
@@ -232,44 +237,46 @@ TEST_P(StaleCache, IsMadeAgainFromTheSource) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StaleCache,
-    ::testing::Values(
-        StaleCase{"SourceRewrittenSameSize",
-                  [](MeshMgrTest* t, const fs::path&) {
-                      const fs::path src = os::ResolvePath("models\\s.x");
-                      const auto before = fs::last_write_time(src);
-                      t->Write("models\\s.x", BoxText({0, 0, 0}, {8, 2, 2}));
-                      fs::last_write_time(src, before + std::chrono::seconds(2));
-                  },
-                  nullptr},
-        StaleCase{"SourceLonger",
-                  [](MeshMgrTest* t, const fs::path&) {
-                      t->Write("models\\s.x", BoxText({0, 0, 0}, {8, 2, 2}) + "\n\n");
-                  },
-                  nullptr},
-        StaleCase{"NoStamp",
-                  [](MeshMgrTest*, const fs::path& cache) {
-                      std::ofstream(cache, std::ios::binary) << BoxText({0, 0, 0}, {5, 5, 5});
-                  },
-                  nullptr},
-        StaleCase{"OtherVersion",
-                  [](MeshMgrTest*, const fs::path& cache) {
-                      mesh::XFile x;
-                      std::string error;
-                      mesh::ReadXFile(cache.string(), &x, &error);
-                      mesh::XCacheStamp stamp = x.cacheStamp;
-                      stamp.version = EMeshMgr::CACHE_VERSION + 1;
-                      std::ofstream(cache, std::ios::binary) << mesh::XFileBinaryBytes(x.meshes.at(0), stamp);
-                  },
-                  nullptr},
-        StaleCase{"CutShort",
-                  [](MeshMgrTest*, const fs::path& cache) { fs::resize_file(cache, fs::file_size(cache) / 2); },
-                  "Reading mesh failed: !opt\\models_s.xvx.x"},
-        StaleCase{"ADirectory",
-                  [](MeshMgrTest*, const fs::path& cache) {
-                      fs::remove(cache);
-                      fs::create_directories(cache);
-                  },
-                  "Failed to save !opt\\models_s.xvx.x"}),
+    ::testing::Values(StaleCase{"SourceRewrittenSameSize",
+                                [](MeshMgrTest* t, const fs::path&) {
+                                    const fs::path src = os::ResolvePath("models\\s.x");
+                                    const auto before = fs::last_write_time(src);
+                                    t->Write("models\\s.x", BoxText({0, 0, 0}, {8, 2, 2}));
+                                    fs::last_write_time(src, before + std::chrono::seconds(2));
+                                },
+                                nullptr},
+                      StaleCase{"SourceLonger",
+                                [](MeshMgrTest* t, const fs::path&) {
+                                    t->Write("models\\s.x", BoxText({0, 0, 0}, {8, 2, 2}) + "\n\n");
+                                },
+                                nullptr},
+                      StaleCase{"NoStamp",
+                                [](MeshMgrTest*, const fs::path& cache) {
+                                    std::ofstream(cache, std::ios::binary) << BoxText({0, 0, 0}, {5, 5, 5});
+                                },
+                                nullptr},
+                      StaleCase{"OtherVersion",
+                                [](MeshMgrTest*, const fs::path& cache) {
+                                    mesh::XFile x;
+                                    std::string error;
+                                    mesh::ReadXFile(cache.string(), &x, &error);
+                                    mesh::XCacheStamp stamp = x.cacheStamp;
+                                    stamp.version = EMeshMgr::CACHE_VERSION + 1;
+                                    std::ofstream(cache, std::ios::binary)
+                                        << mesh::XFileBinaryBytes(x.meshes.at(0), stamp);
+                                },
+                                nullptr},
+                      StaleCase{"CutShort",
+                                [](MeshMgrTest*, const fs::path& cache) {
+                                    fs::resize_file(cache, fs::file_size(cache) / 2);
+                                },
+                                "Reading mesh failed: !opt\\models_s.xvx.x"},
+                      StaleCase{"ADirectory",
+                                [](MeshMgrTest*, const fs::path& cache) {
+                                    fs::remove(cache);
+                                    fs::create_directories(cache);
+                                },
+                                "Failed to save !opt\\models_s.xvx.x"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MeshMgrTest, AFileThatDoesNotLoadGivesMinusOneAndIsReported) {
@@ -401,8 +408,8 @@ TEST_F(SocketTest, VectorsAndWorldPositionsByNameWithoutRegardToCase) {
 
 TEST_F(SocketTest, NamesThatDoNotFitAreNotStored) {
     const std::string longSocket(44, 's');
-    LoadSockets("mesh_filename models\\box.x\nsocket " + longSocket + " 1 2 3\nsocket " + longSocket.substr(0, 43) +
-                " 4 5 6\n");
+    LoadSockets("mesh_filename models\\box.x\nsocket " + longSocket + " 1 2 3\nsocket " +
+                longSocket.substr(0, 43) + " 4 5 6\n");
     ObjectRecord* h = Make(OT_MESH);
     float v[3];
     EXPECT_FALSE(g_MeshSocketsMgr.GetSocketVector(h, longSocket.c_str(), v));
@@ -446,8 +453,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, FirstWord,
                                            FirstWordCase{"\tsocket", "Socket", true},
                                            FirstWordCase{"sockets a", "socket", false},
                                            FirstWordCase{"sock a", "socket", false},
-                                           FirstWordCase{"", "socket", false},
-                                           FirstWordCase{"   ", "", true},
+                                           FirstWordCase{"", "socket", false}, FirstWordCase{"   ", "", true},
                                            FirstWordCase{"a socket", "socket", false}));
 
 // ---- Bird slots -----------------------------------------------------------------------------

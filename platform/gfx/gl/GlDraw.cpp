@@ -739,11 +739,12 @@ Result GlDraw::CreateVertexBuffer(uint32_t length, uint32_t, uint32_t fvf, gfx::
     return Result::Ok;
 }
 
-Result GlDraw::CreateIndexBuffer(uint32_t length, uint32_t, Format format, gfx::Pool pool, IndexBuffer** out) {
+Result GlDraw::CreateIndexBuffer(uint32_t length, uint32_t, Format format, gfx::Pool pool,
+                                 IndexBuffer** out) {
     if (!out) return Result::InvalidCall;
     *out = nullptr;
-    if (length == 0 || (format != Format::Index16 && format != Format::Index32) || pool == gfx::Pool::SystemMem ||
-        pool == gfx::Pool::Scratch) {
+    if (length == 0 || (format != Format::Index16 && format != Format::Index32) ||
+        pool == gfx::Pool::SystemMem || pool == gfx::Pool::Scratch) {
         return Result::InvalidCall;
     }
     if (!Gl()) return Result::NotAvailable;
@@ -962,8 +963,8 @@ void GlDraw::SetUniforms() {
     gl.UniformMatrix4fv(m_u.worldViewProj, 1, GL_FALSE, wvp);
 }
 
-Result GlDraw::Draw(PrimitiveType type, uint32_t primitiveCount, GLuint buffer, uint32_t offset, uint32_t stride,
-                    const Indexed* indexed) {
+Result GlDraw::Draw(PrimitiveType type, uint32_t primitiveCount, GLuint buffer, uint32_t offset,
+                    uint32_t stride, const Indexed* indexed) {
     if (const Program* p = m_device.GetProgram())
         return DrawProgram(static_cast<const GlProgram&>(*p), type, primitiveCount, buffer, offset, stride,
                            indexed);
@@ -1058,7 +1059,8 @@ Result GlDevice::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fv
                                     VertexBuffer** out) {
     return m_draw.CreateVertexBuffer(length, usage, fvf, pool, out);
 }
-Result GlDevice::CreateIndexBuffer(uint32_t length, uint32_t usage, Format format, Pool pool, IndexBuffer** out) {
+Result GlDevice::CreateIndexBuffer(uint32_t length, uint32_t usage, Format format, Pool pool,
+                                   IndexBuffer** out) {
     return m_draw.CreateIndexBuffer(length, usage, format, pool, out);
 }
 Result GlDevice::SetIndices(IndexBuffer* buffer) {

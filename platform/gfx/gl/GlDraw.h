@@ -221,7 +221,8 @@ class GlDraw {
                              CubeTexture** out);
     Result CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, gfx::Pool pool,
                               VertexBuffer** out);
-    Result CreateIndexBuffer(uint32_t length, uint32_t usage, Format format, gfx::Pool pool, IndexBuffer** out);
+    Result CreateIndexBuffer(uint32_t length, uint32_t usage, Format format, gfx::Pool pool,
+                             IndexBuffer** out);
     Result CreateOffscreenPlainSurface(uint32_t width, uint32_t height, Format format, gfx::Pool pool,
                                        Surface** out);
     Result UpdateSurface(Surface* source, const Rect* sourceRect, Surface* dest, const Point* destPoint);
@@ -235,8 +236,8 @@ class GlDraw {
     Result SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset, uint32_t stride);
     Result DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount);
     Result SetIndices(IndexBuffer* buffer);
-    Result DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex, uint32_t minVertex, uint32_t numVertices,
-                                uint32_t startIndex, uint32_t primitiveCount);
+    Result DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex, uint32_t minVertex,
+                                uint32_t numVertices, uint32_t startIndex, uint32_t primitiveCount);
     Result DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
                            uint32_t stride);
 
@@ -278,13 +279,14 @@ class GlDraw {
                 const Indexed* indexed);
     // A draw with the device's effect program (GlProgramDraw.cpp): every
     // stage bound, the alpha test passed as uniforms.
-    Result DrawProgram(const class GlProgram& program, PrimitiveType type, uint32_t primitiveCount, GLuint buffer,
-                       uint32_t offset, uint32_t stride, const Indexed* indexed);
+    Result DrawProgram(const class GlProgram& program, PrimitiveType type, uint32_t primitiveCount,
+                       GLuint buffer, uint32_t offset, uint32_t stride, const Indexed* indexed);
     // Points the vertex inputs at the buffer by the usage table, from the FVF
     // when one is set, else from the vertex declaration (GlProgramDraw.cpp).
     // Inputs without data read (0, 0, 0, 1), the diffuse colour white when
     // whiteDiffuse. False when neither describes the vertices.
-    bool BindVertexInputs(GLuint buffer, uint32_t offset, uint32_t stride, bool whiteDiffuse, bool* preTransformed);
+    bool BindVertexInputs(GLuint buffer, uint32_t offset, uint32_t stride, bool whiteDiffuse,
+                          bool* preTransformed);
     // The GL draw call itself, arrays or elements.
     void Submit(PrimitiveType type, uint32_t primitiveCount, const Indexed* indexed);
     void SetUniforms();

@@ -103,8 +103,8 @@ bool GlDraw::BindVertexInputs(GLuint buffer, uint32_t offset, uint32_t stride, b
     return true;
 }
 
-Result GlDraw::DrawProgram(const GlProgram& program, PrimitiveType type, uint32_t primitiveCount, GLuint buffer,
-                           uint32_t offset, uint32_t stride, const Indexed* indexed) {
+Result GlDraw::DrawProgram(const GlProgram& program, PrimitiveType type, uint32_t primitiveCount,
+                           GLuint buffer, uint32_t offset, uint32_t stride, const Indexed* indexed) {
     const Functions& gl = m_gl;
     bool preTransformed = false;
     if (!BindVertexInputs(buffer, offset, stride, false, &preTransformed)) return Result::InvalidCall;
