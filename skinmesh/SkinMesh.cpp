@@ -7,6 +7,7 @@
 #include "app/Console.h"
 #include "app/Debug.h"
 #include "physics/CollisionMgr.h"
+#include "physics/IntersectSegment.h"
 #include "platform/math/Math.h"
 #include "platform/mesh/MeshData.h"
 #include "platform/mesh/XFile.h"
@@ -45,6 +46,7 @@ bool ESkinMesh::Create(const char* fileName) {
     m_vBoxMax = data.boxMax;
     m_fRadius = data.radius;
     m_bLoaded = 1;
+    m_CollisionState.hObject = m_hObject;
     PlaceWorldBox();
     RegisterTextures(data);
     return true;
@@ -65,7 +67,15 @@ void ESkinMesh::PlaceWorldBox() {
     const math::Vec3 b{m_vBoxMax.x * m_vScale.x, m_vBoxMax.y * m_vScale.y, m_vBoxMax.z * m_vScale.z};
     m_vWorldMin = m_vPosition + math::Vec3Minimize(a, b);
     m_vWorldMax = m_vPosition + math::Vec3Maximize(a, b);
-    if (m_hObject) g_CollisionMgr.UpdateObject(m_hObject);
+    if (m_hObject) {
+        g_IntersectSegment.RefreshObject(m_hObject);
+        g_CollisionMgr.UpdateObject(m_hObject);
+    }
+}
+
+void ESkinMesh::GetSegmentSphere(math::Vec3* centre, float* radius) const {
+    if (centre) *centre = (m_vWorldMin + m_vWorldMax) * 0.5f;
+    if (radius) *radius = math::Vec3Length(m_vWorldMax - m_vWorldMin) * 0.5f;
 }
 
 void ESkinMesh::GetWorldBox(math::Vec3* min, math::Vec3* max) const {

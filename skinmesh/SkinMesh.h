@@ -11,7 +11,8 @@
 // unlinked at release. Animation files, bones, skinning, sockets, hit zones
 // and drawing come with the skinned-mesh subsystem: until then no animation
 // is known (HasAnimation is false, every animation counts as finished), no
-// socket or node can be read, and the save block is empty.
+// socket or node can be read, no hit zone is bound (the segment test hits
+// the model only at its centre, from afar) and the save block is empty.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,7 @@
 
 #include "app/Orientation.h"
 #include "platform/math/Types.h"
+#include "skinmesh/SkinMeshCollisions.h"
 
 struct ObjectRecord;
 namespace mesh {
@@ -41,7 +43,12 @@ class ESkinMesh {
     // box placed by position and scale (not turned).
     void GetWorldBox(math::Vec3* min, math::Vec3* max) const;
 
-    // Position and scale place the world box; the collision manager is told.
+    // The sphere the segment test culls with: until the skeleton exists, the
+    // one around the world box.
+    void GetSegmentSphere(math::Vec3* centre, float* radius) const;
+
+    // Position and scale place the world box; the collision manager and the
+    // segment test are told.
     void SetPosition(const math::Vec3& position);
     const math::Vec3& GetPosition() const { return m_vPosition; }
     void SetOrientation(const orientation& o) { m_Orientation = o; }
@@ -84,6 +91,7 @@ class ESkinMesh {
     char m_szFaceAnimation[64] = {};
     uint8_t m_bAnimationLoop = 0;
     math::Vec3 m_vRotationAngles; // world key rotation_angles, degrees as written
+    SkinMeshCollisionState m_CollisionState; // the hit zones bound to this object
 
   private:
     void PlaceWorldBox();

@@ -113,8 +113,8 @@ TEST_F(ObjectTableTest, CreationSetsTheDefaultsOfEveryType) {
     EXPECT_EQ(sprite->iRange, 320);
     // Meshes and skinned meshes are registered with the segment tables; only
     // a mesh gets collision faces.
-    for (ObjectRecord* h : {mesh, skin})
-        EXPECT_GT(h->iSegmentSlot[0], 0);
+    EXPECT_EQ(g_IntersectSegment.IntersectTable().slots[mesh->iSegmentSlot[0]].hObject, mesh);
+    EXPECT_EQ(g_IntersectSegment.SkinMeshTable().slots[skin->iSegmentSlot[0]].hObject, skin);
     EXPECT_GT(mesh->iCollisionNumber, 0);
     for (ObjectRecord* h : {skin, light, sprite})
         EXPECT_EQ(h->iCollisionNumber, 0);
@@ -226,7 +226,13 @@ TEST_F(ObjectTableTest, DeletionFreesTheSlotAndItsRegistrations) {
     ObjectRecord* mesh = Make(OT_MESH, {}, "crate");
     ObjectRecord* sprite = Make(OT_SPRITE);
     const int collisions = g_CollisionMgr.NumEntries();
-    const int segments = g_IntersectSegment.NumRegistered();
+    auto registered = [](const ObjectRecord* h) {
+        const auto& table = g_IntersectSegment.IntersectTable();
+        for (int i = 0; i < table.iCount; ++i)
+            if (table.slots[i].bUsed && table.slots[i].hObject == h) return true;
+        return false;
+    };
+    EXPECT_TRUE(registered(mesh));
     const int sprites = g_SpriteMgr.NumSprites();
     g_Engine.DeleteObject(mesh);
     g_Engine.DeleteObject(sprite);
@@ -235,7 +241,7 @@ TEST_F(ObjectTableTest, DeletionFreesTheSlotAndItsRegistrations) {
     EXPECT_EQ(mesh->pObject, nullptr);
     EXPECT_EQ(mesh->szName[0], 0);
     EXPECT_EQ(g_CollisionMgr.NumEntries(), collisions - 1);
-    EXPECT_EQ(g_IntersectSegment.NumRegistered(), segments - 1);
+    EXPECT_FALSE(registered(mesh));
     EXPECT_EQ(g_SpriteMgr.NumSprites(), sprites - 1);
     EXPECT_EQ(g_Engine.NumObjects(), 0);
     EXPECT_EQ(g_Engine.FindObjectByName("crate"), nullptr);
