@@ -41,6 +41,17 @@ The player's two bodies and the movement course beside the demo room:
     models/course_ledge.x        a 96 x 64 x 96 block to stand on and walk off
     models/course_slab.x         a 64 x 4 x 64 slab whose top is cut into
                                  32 triangles: the hurting and killing floors
+
+The segment test's demo pieces, thin boxes built at their real size:
+
+    prefabs/special/hero_stick.x  the stick marker: a 4 x 64 x 4 post (prefab
+                                  meshes are centred when loaded)
+    models/curtain.x              a 128-wide, 160-high curtain, 2 thick along x
+                                  (the world lets shots through it)
+    models/glass_pane.x           a 128 x 128 pane, 2 thick along x (sight
+                                  passes through it)
+    models/cloth.x                a 96-wide, 128-high hanging cloth, 1 thick
+                                  along z (nothing hits it)
 """
 import math
 import os
@@ -334,10 +345,27 @@ def course():
     return out
 
 
+def segment_test_pieces():
+    """The stick marker and the three thin pieces of the segment test's demo,
+    standing on y = 0 and centred on x and z."""
+    def slab(sx, sy, sz):
+        return box_solid((-sx / 2.0, 0.0, -sz / 2.0), (sx / 2.0, sy, sz / 2.0))
+
+    return {
+        os.path.join(ROOT, "data", "prefabs", "special", "hero_stick.x"):
+            mesh_text("hero_stick", [("textures\\bialy.tga", slab(4.0, 64.0, 4.0))]),
+        os.path.join(OUT, "curtain.x"): mesh_text("curtain", [("textures\\grate.tga", slab(2.0, 160.0, 128.0))]),
+        os.path.join(OUT, "glass_pane.x"):
+            mesh_text("glass_pane", [("textures\\glass.tga", slab(2.0, 128.0, 128.0))]),
+        os.path.join(OUT, "cloth.x"): mesh_text("cloth", [("textures\\bialy.tga", slab(96.0, 128.0, 1.0))]),
+    }
+
+
 def main():
     files = {os.path.join(OUT, "pillar.x"): pillar(), os.path.join(OUT, "lamp_base.x"): lamp_base()}
     files.update(rigid_body_prefabs())
     files.update(course())
+    files.update(segment_test_pieces())
     for path, text in files.items():
         with open(path, "w", newline="\n") as f:
             f.write(text)

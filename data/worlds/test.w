@@ -390,3 +390,65 @@ mesh prefabs\props\marker_nocenter.x
 	ypos 0
 	zpos -350
 	flags 13
+
+mesh prefabs\special\hero_stick.x
+	pesel 1050 50 50
+	name stick_marker_1
+	xpos -420
+	ypos 32
+	zpos -420
+	flags 13
+
+mesh prefabs\special\hero_stick.x
+	pesel 1051 51 51
+	name stick_marker_2
+	xpos 420
+	ypos 32
+	zpos -420
+	flags 13
+
+mesh models\curtain.x
+	pesel 1052 52 52
+	name curtain
+	xpos -420
+	ypos 0
+	zpos 0
+	flags 141
+
+mesh models\glass_pane.x
+	pesel 1053 53 53
+	name glass_pane
+	xpos 420
+	ypos 0
+	zpos -150
+	flags 13
+	flag2 4096
+
+mesh models\cloth.x
+	pesel 1054 54 54
+	name cloth
+	xpos -200
+	ypos 0
+	zpos 420
+	flags 13
+	flag2 65536
+
+mesh models\box.x
+	pesel 1055 55 55
+	name wall_hall
+	xpos 330
+	ypos 0
+	zpos 150
+	scaling_axis 0.25 2 2
+	flags 13
+
+mesh models\box.x
+	pesel 1056 56 56
+	name crate_behind_wall
+	xpos 440
+	ypos 0
+	zpos 150
+	scaling_axis 0.5 0.5 0.5
+	flags 13
+	death_params_1 1 0 0 0 0 1 1 1 1 0 20
+	death_params_console_print Crate behind the wall destroyed
