@@ -61,7 +61,19 @@ void SegmentQuery::Reset() {
 }
 
 void SegmentHit::Reset() {
-    const SegmentSkinnedResult skinned = Skinned;
-    *this = SegmentHit();
-    Skinned = skinned;
+    // Field by field: the test resets a hit for every segment, and the
+    // skinned stage's record, the bulk of it, is kept.
+    bHit = 0;
+    vPoint = {};
+    fDistance = 0;
+    vNormal = {};
+    hObject = nullptr;
+    dwFace = 0;
+    dwTextureId = 0;
+    fValue1 = fValue2 = 0;
+    vSegmentStart = {};
+    vSegmentEnd = {};
+    bSkinned = 0;
+    dwHitZone = 0;
+    std::memset(szNodeName, 0, sizeof szNodeName);
 }

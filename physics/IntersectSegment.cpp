@@ -29,6 +29,11 @@ constexpr int kMainSlot = 0; // intersect or skinned-mesh table
 constexpr int kSeeThruSlot = 1;
 constexpr int kStickSlot = 2;
 
+// Inline here: the test runs them a few hundred times per segment.
+inline float Dot(const Vec3& a, const Vec3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
 // Touching counts.
 bool Overlap(const Vec3& amin, const Vec3& amax, const Vec3& bmin, const Vec3& bmax) {
     return amin.x <= bmax.x && amax.x >= bmin.x && amin.y <= bmax.y && amax.y >= bmin.y && amin.z <= bmax.z &&
@@ -38,11 +43,11 @@ bool Overlap(const Vec3& amin, const Vec3& amax, const Vec3& bmin, const Vec3& b
 // Squared distance from the centre to the segment; a segment of zero length
 // measures from its start.
 float SqDistanceToSegment(const Vec3& centre, const Vec3& start, const Vec3& direction) {
-    const float dd = math::Vec3Dot(direction, direction);
+    const float dd = Dot(direction, direction);
     float t = 0.0f;
-    if (dd > 0.0f) t = std::clamp(math::Vec3Dot(centre - start, direction) / dd, 0.0f, 1.0f);
+    if (dd > 0.0f) t = std::clamp(Dot(centre - start, direction) / dd, 0.0f, 1.0f);
     const Vec3 v = centre - (start + direction * t);
-    return math::Vec3Dot(v, v);
+    return Dot(v, v);
 }
 
 bool InMeshTables(uint32_t flags, uint32_t flags2) {
@@ -51,7 +56,8 @@ bool InMeshTables(uint32_t flags, uint32_t flags2) {
 }
 
 // The triangles of the oriented box in the order they are tried: two per
-// face, minimum z, maximum z, minimum x, maximum x, minimum y, maximum y.
+// face, minimum z, maximum z, minimum x, maximum x, minimum y, maximum y
+// (the faces in the order of the planes below).
 constexpr uint8_t kBoxTriangles[12][3] = {{0, 1, 2}, {0, 2, 3}, {4, 5, 6}, {4, 6, 7}, {0, 7, 4}, {0, 3, 7},
                                           {1, 5, 6}, {1, 2, 6}, {0, 1, 5}, {0, 5, 4}, {3, 2, 6}, {3, 6, 7}};
 
@@ -77,20 +83,28 @@ bool TestOrientedBox(const Vec3& start, const Vec3& end, const Vec3 c[8], float*
     const Vec3 normals[6] = {nz, -nz, nx, -nx, ny, -ny};
     const Vec3* points[6] = {&c[0], &c[4], &c[0], &c[1], &c[0], &c[3]};
     bool startOutside = false, endOutside = false;
+    bool crosses[6]; // the ends are not both strictly inside the face's plane
     for (int i = 0; i < 6; ++i) {
-        const float ds = math::Vec3Dot(start - *points[i], normals[i]);
-        const float de = math::Vec3Dot(end - *points[i], normals[i]);
+        const float ds = Dot(start - *points[i], normals[i]);
+        const float de = Dot(end - *points[i], normals[i]);
         if (ds > 0.0f && de > 0.0f) return false;
         startOutside = startOutside || ds > 0.0f;
         endOutside = endOutside || de > 0.0f;
+        crosses[i] = !(ds < 0.0f && de < 0.0f);
     }
-    if (!startOutside && !endOutside) {
+    // Starting inside, the segment enters at 0. (A flat box has no inside
+    // across its thin axis, so this also takes a segment that starts in its
+    // plane's extent and never crosses it; the face test then finds nothing.)
+    if (!startOutside) {
         *fraction = 0.0f;
         return true;
     }
     float found[12];
     int numFound = 0;
-    for (const auto& tri : kBoxTriangles) {
+    for (int k = 0; k < 12; ++k) {
+        // A face whose plane both ends lie strictly inside cannot be crossed.
+        if (!crosses[k / 2]) continue;
+        const uint8_t* tri = kBoxTriangles[k];
         Vec3 point;
         float t = 0.0f;
         if (!SegmentTriangleIntersectPoint(start, end, c[tri[0]], c[tri[1]], c[tri[2]], &point, &t)) continue;
@@ -102,7 +116,7 @@ bool TestOrientedBox(const Vec3& start, const Vec3& end, const Vec3 c[8], float*
         }
     }
     if (numFound == 0) return false;
-    if (!startOutside || (endOutside && numFound < 3)) {
+    if (endOutside && numFound < 3) {
         *fraction = 0.0f;
     } else {
         *fraction = *std::min_element(found, found + numFound);
@@ -397,9 +411,9 @@ void EIntersectSegment::CollectCandidates(const SegmentTestEntry* entries, int c
     m_iNumCandidates = 0;
     for (int i = 0; i < count && m_iNumCandidates < MAX_CANDIDATES; ++i) {
         const SegmentTestEntry& e = entries[i];
-        if (!e.bUsed) continue;
+        // Box overlap before the sphere: the cheaper of the two culls first.
+        if (!e.bUsed || !Overlap(e.vMin, e.vMax, s.vMin, s.vMax)) continue;
         if (SqDistanceToSegment(e.vCenter, s.vStart, s.vDirection) > e.fRadiusSq) continue;
-        if (!Overlap(e.vMin, e.vMax, s.vMin, s.vMax)) continue;
         if (!SegmentAABBIntersect(s.vStart, s.vEnd, e.vMin, e.vMax)) continue;
         ObjectRecord* h = e.hObject;
         if (h->bNoSegmentTest && !query.bIncludeExcluded) continue;
@@ -418,7 +432,20 @@ bool EIntersectSegment::TestMeshObject(ObjectRecord* h, SegmentHit* hit) {
     Vec3 a, b;
     TransformCoord(&a, m_Segment.vStart, mesh->m_mInvWorld);
     TransformCoord(&b, m_Segment.vEnd, mesh->m_mInvWorld);
-    const Vec3 min = math::Vec3Minimize(a, b), max = math::Vec3Maximize(a, b);
+
+    // Only the part of the segment up to the nearest hit so far can hold a
+    // face that wins: groups and faces are culled by that part's box, grown
+    // so that rounding never culls a face at the limit itself.
+    const Vec3 ab = b - a;
+    const float grow = 1e-3f * (std::fabs(ab.x) + std::fabs(ab.y) + std::fabs(ab.z) + 1.0f);
+    Vec3 min, max;
+    auto reach = [&](float limit) {
+        const Vec3 p = a + ab * limit;
+        min = math::Vec3Minimize(a, p) - Vec3(grow, grow, grow);
+        max = math::Vec3Maximize(a, p) + Vec3(grow, grow, grow);
+    };
+    const float length = m_Segment.fLength;
+    reach(hit->bHit && length > 0.0f ? std::min(1.0f, hit->fDistance / length) : 1.0f);
 
     // The faces in the mesh's own space, groups first; on equal fractions the earlier face.
     bool found = false;
@@ -441,12 +468,13 @@ bool EIntersectSegment::TestMeshObject(ObjectRecord* h, SegmentHit* hit) {
                 bestFace = f;
                 bestT = t;
                 bestPoint = point;
+                reach(t);
             }
         }
     }
     if (!found) return false;
 
-    const float distance = m_Segment.fLength * bestT;
+    const float distance = length * bestT;
     if (hit->bHit && hit->fDistance < distance) return false;
     hit->bHit = 1;
     TransformCoord(&hit->vPoint, bestPoint, mesh->m_mWorld);
