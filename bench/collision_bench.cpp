@@ -38,11 +38,11 @@
 
 namespace {
 
-using math::Vec3;
 using benchscene::kGridCell;
 using benchscene::kGridOrigin;
 using benchscene::kGridQuads;
 using benchscene::TheScene;
+using math::Vec3;
 
 constexpr uint32_t kBufferSize = 8192;
 constexpr int kPathPoints = 64;

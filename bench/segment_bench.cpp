@@ -164,9 +164,9 @@ std::string Check(BulletWorld& bullet, const std::vector<Segment>& segments, int
         }
         char text[512];
         std::snprintf(text, sizeof text, "segment (%g %g %g)-(%g %g %g): ours %s at %g, Bullet's %s at %g",
-                      double(s.start.x), double(s.start.y), double(s.start.z), double(s.end.x), double(s.end.y),
-                      double(s.end.z), a.object ? a.object->szName : "nothing", double(a.distance),
-                      b.object ? b.object->szName : "nothing", double(b.distance));
+                      double(s.start.x), double(s.start.y), double(s.start.z), double(s.end.x),
+                      double(s.end.y), double(s.end.z), a.object ? a.object->szName : "nothing",
+                      double(a.distance), b.object ? b.object->szName : "nothing", double(b.distance));
         return text;
     }
     return {};

@@ -29,7 +29,7 @@ constexpr int kMainSlot = 0; // intersect or skinned-mesh table
 constexpr int kSeeThruSlot = 1;
 constexpr int kStickSlot = 2;
 
-// Inline here: the test runs them a few hundred times per segment.
+// Kept inline: the culls run it for every table entry of every test.
 inline float Dot(const Vec3& a, const Vec3& b) {
     return a.x * b.x + a.y * b.y + a.z * b.z;
 }
@@ -197,7 +197,8 @@ void EIntersectSegment::AddObject(ObjectRecord* h) {
         RemoveEverywhere(m_StickMarkers, h);
         const int slot = AddEntry(m_StickMarkers);
         if (slot < 0) {
-            g_Console.Print("ERROR: EIntersectSegment::AddObject() ---> m_Max_StickMarkers>=MAX_INTERSECT_SEGMENT_OBJECTS");
+            g_Console.Print("ERROR: EIntersectSegment::AddObject() ---> "
+                            "m_Max_StickMarkers>=MAX_INTERSECT_SEGMENT_OBJECTS");
             return;
         }
         FillMeshEntry(m_StickMarkers.slots[slot], h);
@@ -209,11 +210,13 @@ void EIntersectSegment::AddObject(ObjectRecord* h) {
     if (!h->Mesh() || (h->dwFlags2 & FLAG2_NO_COLLISION)) return;
     // Both tables are checked first, so that the object goes into both or neither.
     if (FreeSlot(m_Intersect) < 0) {
-        g_Console.Print("ERROR: EIntersectSegment::AddObject() ---> m_Max_Intersect>=MAX_INTERSECT_SEGMENT_OBJECTS");
+        g_Console.Print(
+            "ERROR: EIntersectSegment::AddObject() ---> m_Max_Intersect>=MAX_INTERSECT_SEGMENT_OBJECTS");
         return;
     }
     if (FreeSlot(m_CanSeeThru) < 0) {
-        g_Console.Print("ERROR: EIntersectSegment::AddObject() ---> m_Max_CanSeeThru>=MAX_INTERSECT_SEGMENT_OBJECTS");
+        g_Console.Print(
+            "ERROR: EIntersectSegment::AddObject() ---> m_Max_CanSeeThru>=MAX_INTERSECT_SEGMENT_OBJECTS");
         return;
     }
     if (!(h->dwFlags & FLAG_PASS_SHOTS)) {
@@ -232,8 +235,8 @@ void EIntersectSegment::AddSkinMesh(ObjectRecord* h) {
     if (!h || !h->SkinMesh() || (h->dwFlags2 & FLAG2_NO_COLLISION)) return;
     const int slot = AddEntry(m_SkinMeshes);
     if (slot < 0) {
-        g_Console.Print(
-            "ERROR: EIntersectSegment::AddSkinMesh() ---> m_Max_SkinMeshes>=MAX_INTERSECT_SEGMENT_SKIN_MESHES");
+        g_Console.Print("ERROR: EIntersectSegment::AddSkinMesh() ---> "
+                        "m_Max_SkinMeshes>=MAX_INTERSECT_SEGMENT_SKIN_MESHES");
         return;
     }
     FillSkinEntry(m_SkinMeshes.slots[slot], h);
@@ -380,7 +383,8 @@ bool EIntersectSegment::Test(const SegmentQuery& query, SegmentHit* hit) {
         }
         if (hit->bHit && pick->fFraction > hitFraction) break;
         pick->bTested = 1;
-        if (TestMeshObject(pick->hObject, hit)) hitFraction = s.fLength > 0.0f ? hit->fDistance / s.fLength : 0.0f;
+        if (TestMeshObject(pick->hObject, hit))
+            hitFraction = s.fLength > 0.0f ? hit->fDistance / s.fLength : 0.0f;
     }
 
     if (hit->bHit) hit->bSkinned = 0;
@@ -405,7 +409,8 @@ bool EIntersectSegment::Test(const SegmentQuery& query, SegmentHit* hit) {
     return FinishMeshHit(hit);
 }
 
-void EIntersectSegment::CollectCandidates(const SegmentTestEntry* entries, int count, const SegmentQuery& query) {
+void EIntersectSegment::CollectCandidates(const SegmentTestEntry* entries, int count,
+                                          const SegmentQuery& query) {
     const SegmentTestSegment& s = m_Segment;
     const bool filtered = query.pFilter && query.pFilter != NoObjectFilter;
     m_iNumCandidates = 0;
@@ -462,7 +467,8 @@ bool EIntersectSegment::TestMeshObject(ObjectRecord* h, SegmentHit* hit) {
             const Vec3* v = e->CM_vVerticesLocal;
             Vec3 point;
             float t = 0.0f;
-            if (!SegmentTriangleIntersectPoint(a, b, v[face[0]], v[face[1]], v[face[2]], &point, &t)) continue;
+            if (!SegmentTriangleIntersectPoint(a, b, v[face[0]], v[face[1]], v[face[2]], &point, &t))
+                continue;
             if (!found || t < bestT) {
                 found = true;
                 bestFace = f;
@@ -523,7 +529,8 @@ bool EIntersectSegment::FinishMeshHit(SegmentHit* hit) {
 
     ObjectRecord* h = hit->hObject;
     if (!h || h->dwType != OT_MESH) {
-        g_Console.Print("ERROR in EIntersectSegment: bylo trafienie i trafiony HOBJECT nie jest meshem a powinien!");
+        g_Console.Print(
+            "ERROR in EIntersectSegment: bylo trafienie i trafiony HOBJECT nie jest meshem a powinien!");
         return false;
     }
     const EMesh* mesh = h->Mesh();
@@ -539,6 +546,7 @@ bool EIntersectSegment::FinishMeshHit(SegmentHit* hit) {
     }
     for (const mesh::AttributeRange& r : loaded->data.attributeTable)
         if (hit->dwFace >= r.faceStart && hit->dwFace < r.faceStart + r.faceCount)
-            hit->dwTextureId = r.attribId < uint32_t(EMesh::MAX_SUBSETS) ? mesh->m_dwTextureId[r.attribId] : 0;
+            hit->dwTextureId =
+                r.attribId < uint32_t(EMesh::MAX_SUBSETS) ? mesh->m_dwTextureId[r.attribId] : 0;
     return true;
 }

@@ -42,11 +42,11 @@ struct SegmentHit;
 struct SegmentTestEntry {
     uint8_t bUsed = 0;
     ObjectRecord* hObject = nullptr;
-    math::Vec3 vCenter;     // bounding sphere, world space
-    float fRadiusSq = 0;    // mesh tables
-    float fRadius = 0;      // skinned-mesh table
-    math::Vec3 vMin, vMax;  // world box
-    uint32_t dwFlags = 0;   // copies of the object's flag words
+    math::Vec3 vCenter;    // bounding sphere, world space
+    float fRadiusSq = 0;   // mesh tables
+    float fRadius = 0;     // skinned-mesh table
+    math::Vec3 vMin, vMax; // world box
+    uint32_t dwFlags = 0;  // copies of the object's flag words
     uint32_t dwFlags2 = 0;
 };
 
@@ -73,8 +73,8 @@ class EIntersectSegment {
     static constexpr int MAX_STICK_MARKERS = 4096;
     static constexpr int MAX_CANDIDATES = 4096;
     // Flag bits the tables follow.
-    static constexpr uint32_t FLAG_PASS_SHOTS = 0x80;      // flags: shots pass through
-    static constexpr uint32_t FLAG2_SEE_THROUGH = 0x1000;  // flag2: sight passes through
+    static constexpr uint32_t FLAG_PASS_SHOTS = 0x80;       // flags: shots pass through
+    static constexpr uint32_t FLAG2_SEE_THROUGH = 0x1000;   // flag2: sight passes through
     static constexpr uint32_t FLAG2_NO_COLLISION = 0x10000; // flag2: nothing hits it
     static constexpr const char* STICK_MARKER_FILE = "prefabs\\special\\hero_stick.x";
 
@@ -137,9 +137,9 @@ class EIntersectSegment {
     void TestSkinMeshes(const SegmentQuery& query, SegmentHit* hit);
     bool FinishMeshHit(SegmentHit* hit);
 
-    Table<MAX_INTERSECT_SEGMENT_OBJECTS> m_Intersect;  // the count is m_Max_Intersect
-    Table<MAX_INTERSECT_SEGMENT_OBJECTS> m_CanSeeThru; // m_Max_CanSeeThru
-    Table<MAX_STICK_MARKERS> m_StickMarkers;           // m_Max_StickMarkers
+    Table<MAX_INTERSECT_SEGMENT_OBJECTS> m_Intersect;      // the count is m_Max_Intersect
+    Table<MAX_INTERSECT_SEGMENT_OBJECTS> m_CanSeeThru;     // m_Max_CanSeeThru
+    Table<MAX_STICK_MARKERS> m_StickMarkers;               // m_Max_StickMarkers
     Table<MAX_INTERSECT_SEGMENT_SKIN_MESHES> m_SkinMeshes; // m_Max_SkinMeshes
 
     // Working state of one test.

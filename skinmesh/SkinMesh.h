@@ -90,7 +90,7 @@ class ESkinMesh {
     char m_szLowerAnimation[64] = {};
     char m_szFaceAnimation[64] = {};
     uint8_t m_bAnimationLoop = 0;
-    math::Vec3 m_vRotationAngles; // world key rotation_angles, degrees as written
+    math::Vec3 m_vRotationAngles;            // world key rotation_angles, degrees as written
     SkinMeshCollisionState m_CollisionState; // the hit zones bound to this object
 
   private:

@@ -27,5 +27,6 @@ void ESkinMeshCollision::TakeHit(const SkinMeshCollisionState& state, const Segm
     r.vNormal = -segment.vDirection / (segment.fLength == 0.0f ? 1.0f : segment.fLength);
     r.fDistance = distance;
     std::snprintf(r.szNodeName, sizeof r.szNodeName, "%s", zone.szNodeName ? zone.szNodeName : "");
-    std::snprintf(r.szHitZoneName, sizeof r.szHitZoneName, "%s", zone.szHitZoneName ? zone.szHitZoneName : "");
+    std::snprintf(r.szHitZoneName, sizeof r.szHitZoneName, "%s",
+                  zone.szHitZoneName ? zone.szHitZoneName : "");
 }

@@ -100,14 +100,14 @@ TEST_P(SegmentTables, FlagSettersMoveTheObjectBetweenTheTablesAndTheTestsFollow)
     EXPECT_FALSE(InTable(g_IntersectSegment.StickMarkerTable(), h));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Flags, SegmentTables,
-    ::testing::Values(FlagCase{"plain", 13, 0, true, true}, FlagCase{"shotsPass", 13 | 0x80, 0, false, true},
-                      FlagCase{"seenThrough", 13, 0x1000, true, false},
-                      FlagCase{"both", 13 | 0x80, 0x1000, false, false},
-                      FlagCase{"noCollision", 13, 0x10000, false, false},
-                      FlagCase{"noCollisionSeenThrough", 13, 0x11000, false, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Flags, SegmentTables,
+                         ::testing::Values(FlagCase{"plain", 13, 0, true, true},
+                                           FlagCase{"shotsPass", 13 | 0x80, 0, false, true},
+                                           FlagCase{"seenThrough", 13, 0x1000, true, false},
+                                           FlagCase{"both", 13 | 0x80, 0x1000, false, false},
+                                           FlagCase{"noCollision", 13, 0x10000, false, false},
+                                           FlagCase{"noCollisionSeenThrough", 13, 0x11000, false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SegmentTest, CreatedWithFlagsTheObjectStartsInTheTablesTheyAllow) {
     Write("models\\wall.x", {QuadZ(0, -50, 50, 0, 100)});
@@ -302,7 +302,8 @@ TEST_F(SegmentTest, ANormalThatVanishesInWorldSpaceBecomesUp) {
 }
 
 TEST_F(SegmentTest, TheTextureIdIsThatOfTheSubsetHoldingTheFace) {
-    Write("models\\three.x", {QuadZ(10, -50, 50, 0, 100), QuadZ(20, -50, 50, 0, 100), QuadZ(30, -50, 50, 0, 100)});
+    Write("models\\three.x",
+          {QuadZ(10, -50, 50, 0, 100), QuadZ(20, -50, 50, 0, 100), QuadZ(30, -50, 50, 0, 100)});
     ObjectRecord* h = MakeMesh("models\\three.x", {}, 13);
     EMesh* mesh = h->Mesh();
     for (uint32_t s = 0; s < 3; ++s)
@@ -560,7 +561,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(OrientedBoxTurned, FollowsTheCornersWhereverTheyAre) {
     Vec3 corners[8];
     BoxCorners({-10, -10, -10}, {10, 10, 10}, corners);
-    const math::Matrix m = math::MatrixMultiply(math::MatrixRotationY(0.7f), math::MatrixTranslation(100, 0, 0));
+    const math::Matrix m =
+        math::MatrixMultiply(math::MatrixRotationY(0.7f), math::MatrixTranslation(100, 0, 0));
     for (Vec3& c : corners)
         TransformCoord(&c, c, m);
     float fraction = -1;
@@ -607,7 +609,8 @@ TEST_F(FullTables, AFullTableRefusesWithItsMessageAndAFreedSlotIsTakenAgain) {
     ObjectRecord& last = records.back();
     MarkConsole();
     g_IntersectSegment.RegisterObject(&last);
-    EXPECT_TRUE(PrintedMessage("ERROR: EIntersectSegment::AddObject() ---> m_Max_Intersect>=MAX_INTERSECT_SEGMENT_OBJECTS"));
+    EXPECT_TRUE(PrintedMessage(
+        "ERROR: EIntersectSegment::AddObject() ---> m_Max_Intersect>=MAX_INTERSECT_SEGMENT_OBJECTS"));
     EXPECT_FALSE(InTable(g_IntersectSegment.IntersectTable(), &last));
     EXPECT_FALSE(InTable(g_IntersectSegment.CanSeeThruTable(), &last));
 
@@ -618,7 +621,8 @@ TEST_F(FullTables, AFullTableRefusesWithItsMessageAndAFreedSlotIsTakenAgain) {
     EXPECT_FALSE(InTable(g_IntersectSegment.IntersectTable(), &records[5]));
     MarkConsole();
     g_IntersectSegment.RegisterObject(&last);
-    EXPECT_TRUE(PrintedMessage("ERROR: EIntersectSegment::AddObject() ---> m_Max_CanSeeThru>=MAX_INTERSECT_SEGMENT_OBJECTS"));
+    EXPECT_TRUE(PrintedMessage(
+        "ERROR: EIntersectSegment::AddObject() ---> m_Max_CanSeeThru>=MAX_INTERSECT_SEGMENT_OBJECTS"));
     EXPECT_FALSE(InTable(g_IntersectSegment.IntersectTable(), &last));
     // A refresh that cannot register again says so.
     MarkConsole();
@@ -645,7 +649,8 @@ TEST_F(FullTables, FullStickMarkerAndSkinnedTablesRefuseWithTheirMessages) {
         g_IntersectSegment.RegisterObject(&sticks[size_t(i)]);
     MarkConsole();
     g_IntersectSegment.RegisterObject(&sticks.back());
-    EXPECT_TRUE(PrintedMessage("ERROR: EIntersectSegment::AddObject() ---> m_Max_StickMarkers>=MAX_INTERSECT_SEGMENT_OBJECTS"));
+    EXPECT_TRUE(PrintedMessage(
+        "ERROR: EIntersectSegment::AddObject() ---> m_Max_StickMarkers>=MAX_INTERSECT_SEGMENT_OBJECTS"));
     EXPECT_FALSE(InTable(g_IntersectSegment.StickMarkerTable(), &sticks.back()));
     MarkConsole();
     g_IntersectSegment.RefreshObject(&sticks.back());
@@ -657,7 +662,8 @@ TEST_F(FullTables, FullStickMarkerAndSkinnedTablesRefuseWithTheirMessages) {
         g_IntersectSegment.RegisterObject(&skins[size_t(i)]);
     MarkConsole();
     g_IntersectSegment.RegisterObject(&skins.back());
-    EXPECT_TRUE(PrintedMessage("ERROR: EIntersectSegment::AddSkinMesh() ---> m_Max_SkinMeshes>=MAX_INTERSECT_SEGMENT_SKIN_MESHES"));
+    EXPECT_TRUE(PrintedMessage(
+        "ERROR: EIntersectSegment::AddSkinMesh() ---> m_Max_SkinMeshes>=MAX_INTERSECT_SEGMENT_SKIN_MESHES"));
     EXPECT_FALSE(InTable(g_IntersectSegment.SkinMeshTable(), &skins.back()));
 }
 

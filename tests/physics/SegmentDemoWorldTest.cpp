@@ -25,7 +25,8 @@ class SegmentDemoWorld : public ::testing::Test {
         ClearWorld();
         const std::filesystem::path data = std::filesystem::path(ZT_SOURCE_DIR) / "data";
         for (const char* folder : {"models", "prefabs", "worlds"})
-            std::filesystem::copy(data / folder, m_Dir.Path() / folder, std::filesystem::copy_options::recursive);
+            std::filesystem::copy(data / folder, m_Dir.Path() / folder,
+                                  std::filesystem::copy_options::recursive);
         ASSERT_TRUE(g_WorldMgr.LoadWorld("worlds\\test.w"));
     }
     void TearDown() override { ClearWorld(); }

@@ -19,7 +19,8 @@ namespace {
 
 // An upright quad in the plane z = 0, x and y from -100 to 100.
 Subset Wall() {
-    return {{{-100, -100, 0}, {100, -100, 0}, {100, 100, 0}}, {{-100, -100, 0}, {100, 100, 0}, {-100, 100, 0}}};
+    return {{{-100, -100, 0}, {100, -100, 0}, {100, 100, 0}},
+            {{-100, -100, 0}, {100, 100, 0}, {-100, 100, 0}}};
 }
 
 class RayTest : public CollisionTest {
@@ -142,8 +143,9 @@ TEST_P(RayFilter, TheWallIsHitOnlyWhenTheFilterLetsItThrough) {
     ASSERT_TRUE(wall);
     if (c.setup) c.setup(wall);
     Vec3 start{10, 20, 0}, end{10, 20, 300};
-    const uint32_t result = RayTestWorld(&start, &end, c.excluded == 1 ? wall : nullptr, c.skipKind4,
-                                         c.excluded == 2 ? wall : nullptr, c.skipKinds2And32, c.skipKind16, 0);
+    const uint32_t result =
+        RayTestWorld(&start, &end, c.excluded == 1 ? wall : nullptr, c.skipKind4,
+                     c.excluded == 2 ? wall : nullptr, c.skipKinds2And32, c.skipKind16, 0);
     EXPECT_EQ(result, c.hit ? 1u : 0u);
     // The switches stay set for the filter until the next call.
     EXPECT_EQ(g_RayTestFilter.bSkipKind4, c.skipKind4 != 0);
