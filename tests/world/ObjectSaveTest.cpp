@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "physics/IntersectSegment.h"
 #include "physics/RigidBodySimulation.h"
 #include "render/Mesh.h"
 #include "render/SpriteMgr.h"
@@ -437,6 +438,27 @@ TEST_F(ObjectSaveTest, MissingObjectsAreMadeAgainWithTheirPeselAndExtraOnesDelet
     EXPECT_EQ(CountUsed(), used);
     EXPECT_EQ(g_Engine.FindObjectByName("door"), door);
     EXPECT_EQ(door->bUsed, 1);
+
+    // The load ends by rebuilding the segment tables from the object table:
+    // every mesh in use is in the intersect table once, the guard in the
+    // skinned-mesh table, and a shot meets the made-again door.
+    int meshes = 0, registered = 0;
+    for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot)
+        meshes += g_Engine.Object(slot)->bUsed && g_Engine.Object(slot)->dwType == OT_MESH;
+    const auto& table = g_IntersectSegment.IntersectTable();
+    for (int i = 0; i < table.iCount; ++i)
+        registered += table.slots[i].bUsed && table.slots[i].hObject->bUsed;
+    EXPECT_EQ(registered, meshes);
+    EXPECT_EQ(table.iCount, meshes);
+    ObjectRecord* guard = g_Engine.FindObjectByName("guard");
+    EXPECT_EQ(g_IntersectSegment.SkinMeshTable().slots[guard->iSegmentSlot[0]].hObject, guard);
+    const math::Vec3 from{200, 32, -100}, to{200, 32, 100};
+    SegmentQuery shot;
+    shot.pStart = &from;
+    shot.pEnd = &to;
+    SegmentHit hit;
+    ASSERT_TRUE(g_IntersectSegment.Test(shot, &hit));
+    EXPECT_EQ(hit.hObject, door);
 }
 
 TEST_F(ObjectSaveTest, AnEntryThatCannotBeMadeIsSkippedAndTheRestStillLoads) {
