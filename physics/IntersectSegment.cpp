@@ -50,6 +50,26 @@ float SqDistanceToSegment(const Vec3& centre, const Vec3& start, const Vec3& dir
     return Dot(v, v);
 }
 
+// Narrows first..last to the part of the segment a + t ab inside the box;
+// left as they are on an axis the segment runs along, and when the box is
+// missed (the face test then finds nothing either way).
+void ClipToBox(const Vec3& a, const Vec3& ab, const Vec3& min, const Vec3& max, float* first, float* last) {
+    const float *pa = a.data(), *pd = ab.data(), *lo3 = min.data(), *hi3 = max.data();
+    float lo = *first, hi = *last;
+    for (int axis = 0; axis < 3; ++axis) {
+        const float d = pd[axis];
+        if (d == 0.0f) continue;
+        float t0 = (lo3[axis] - pa[axis]) / d, t1 = (hi3[axis] - pa[axis]) / d;
+        if (t0 > t1) std::swap(t0, t1);
+        lo = std::max(lo, t0);
+        hi = std::min(hi, t1);
+    }
+    if (lo <= hi) {
+        *first = lo;
+        *last = hi;
+    }
+}
+
 bool InMeshTables(uint32_t flags, uint32_t flags2) {
     if (flags2 & EIntersectSegment::FLAG2_NO_COLLISION) return false;
     return !((flags & EIntersectSegment::FLAG_PASS_SHOTS) && (flags2 & EIntersectSegment::FLAG2_SEE_THROUGH));
@@ -438,16 +458,19 @@ bool EIntersectSegment::TestMeshObject(ObjectRecord* h, SegmentHit* hit) {
     TransformCoord(&a, m_Segment.vStart, mesh->m_mInvWorld);
     TransformCoord(&b, m_Segment.vEnd, mesh->m_mInvWorld);
 
-    // Only the part of the segment up to the nearest hit so far can hold a
-    // face that wins: groups and faces are culled by that part's box, grown
-    // so that rounding never culls a face at the limit itself.
+    // Only the part of the segment inside the mesh's box and before the
+    // nearest hit so far can hold a face that wins: groups and faces are
+    // culled by that part's box, grown so that rounding never culls a face
+    // at either end of it.
     const Vec3 ab = b - a;
     const float grow = 1e-3f * (std::fabs(ab.x) + std::fabs(ab.y) + std::fabs(ab.z) + 1.0f);
+    float first = 0.0f, last = 1.0f;
+    ClipToBox(a, ab, e->vLocalMin, e->vLocalMax, &first, &last);
     Vec3 min, max;
     auto reach = [&](float limit) {
-        const Vec3 p = a + ab * limit;
-        min = math::Vec3Minimize(a, p) - Vec3(grow, grow, grow);
-        max = math::Vec3Maximize(a, p) + Vec3(grow, grow, grow);
+        const Vec3 p = a + ab * first, q = a + ab * std::max(first, std::min(last, limit));
+        min = math::Vec3Minimize(p, q) - Vec3(grow, grow, grow);
+        max = math::Vec3Maximize(p, q) + Vec3(grow, grow, grow);
     };
     const float length = m_Segment.fLength;
     reach(hit->bHit && length > 0.0f ? std::min(1.0f, hit->fDistance / length) : 1.0f);
