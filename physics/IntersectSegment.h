@@ -15,18 +15,20 @@
 // object, RefreshObject whenever its world matrix or flags change,
 // RemoveObject when it deletes it, RegisterAllObjects after a load.
 //
-// The test. Cheap culls first (sphere, box overlap, segment against the box,
+// The test. Cheap culls first (box overlap, sphere, segment against the box,
 // the exclusion byte, the query's filter, the oriented box), then the faces of
 // the candidates nearest entry first, in the mesh's own space through its
 // inverse world matrix, stopping at the first candidate whose box starts
-// beyond the hit found; then the skinned meshes (coarse centre hits far away,
-// otherwise their hit zones). Ties: the lower face inside one object, the
-// object tested later between objects, the mesh over a skinned mesh.
+// beyond the hit found; inside a mesh, face groups and faces are culled by
+// the part of the segment that lies in the mesh's box before the nearest hit.
+// Then the skinned meshes (coarse centre hits far away, otherwise their hit
+// zones). Ties: the lower face inside one object, the object tested later
+// between objects, the mesh over a skinned mesh.
 //
-// Failure policy: a full table prints its message and the object is left out
-// of it (of both mesh tables when either is full); a refresh that finds no
-// entry after registering again, and a hit on something that is not a mesh,
-// print their messages. Nothing is allocated. Main thread only: the working
+// Failure policy: a table with no free slot left prints its message and the
+// object is left out of it (of both mesh tables when either is full); a
+// refresh that finds no entry after registering again, and a hit on something
+// that is not a mesh, print their messages. Nothing is allocated. Main thread only: the working
 // state of a test lives here, so a filter must not start another test.
 #pragma once
 
