@@ -563,11 +563,11 @@ bool EIntersectSegment::FinishMeshHit(SegmentHit* hit) {
     }
     // Without an attribute table the hit stands, with texture id 0.
     const EMeshMgr::strmesh* loaded = g_MeshMgr.GetEntry(mesh->m_iMeshId);
-    if (!loaded || loaded->data.attributeTable.empty()) {
+    if (!loaded || !loaded->pMesh || loaded->pMesh->AttributeTable().empty()) {
         g_Console.Print(" *** Fizyka *** EMeshMgr::strmesh nie posiada tablicy subsetow!");
         return true;
     }
-    for (const mesh::AttributeRange& r : loaded->data.attributeTable)
+    for (const mesh::AttributeRange& r : loaded->pMesh->AttributeTable())
         if (hit->dwFace >= r.faceStart && hit->dwFace < r.faceStart + r.faceCount)
             hit->dwTextureId =
                 r.attribId < uint32_t(EMesh::MAX_SUBSETS) ? mesh->m_dwTextureId[r.attribId] : 0;

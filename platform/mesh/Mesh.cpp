@@ -74,6 +74,10 @@ void Mesh::GetAttributeTable(AttributeRange* table, uint32_t* count) const {
     if (count) *count = uint32_t(m_table.size());
 }
 
+void Mesh::SetAttributeTable(const AttributeRange* table, uint32_t count) {
+    m_table.assign(table, table + (table ? count : 0));
+}
+
 namespace {
 
 gfx::Result Lock(bool* locked, bool* readOnly, uint32_t flags) {

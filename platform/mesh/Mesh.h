@@ -58,6 +58,8 @@ class Mesh {
 
     // D3DX's table query: with a null table only the count is given.
     void GetAttributeTable(AttributeRange* table, uint32_t* count) const;
+    // Replaces the table (count 0 leaves the mesh without one).
+    void SetAttributeTable(const AttributeRange* table, uint32_t count);
 
     // One lock at a time per buffer; gfx::lock::ReadOnly skips the upload.
     gfx::Result LockVertexBuffer(uint32_t flags, void** data);

@@ -315,7 +315,7 @@ TEST_F(SegmentTest, TheTextureIdIsThatOfTheSubsetHoldingTheFace) {
     EXPECT_EQ(Shoot({1, 20, 100}, {1, 20, 25}).dwTextureId, 102u);
 
     // Without an attribute table the hit stands, with texture id 0.
-    g_MeshMgr.GetEntry(mesh->m_iMeshId)->data.attributeTable.clear();
+    g_MeshMgr.GetEntry(mesh->m_iMeshId)->pMesh->SetAttributeTable(nullptr, 0);
     MarkConsole();
     const SegmentHit bare = Shoot({1, 20, 100}, {1, 20, 25});
     EXPECT_TRUE(bare.bHit);
@@ -687,16 +687,16 @@ Brute BruteForce(const Vec3& start, const Vec3& end) {
         if (!table.slots[i].bUsed) continue;
         ObjectRecord* h = table.slots[i].hObject;
         const EMesh* mesh = h->Mesh();
-        const mesh::MeshData& data = g_MeshMgr.GetEntry(mesh->m_iMeshId)->data;
+        const mesh::Mesh& data = *g_MeshMgr.GetEntry(mesh->m_iMeshId)->pMesh;
         Vec3 a, b;
         TransformCoord(&a, start, mesh->m_mInvWorld);
         TransformCoord(&b, end, mesh->m_mInvWorld);
-        for (uint32_t f = 0; f < data.attributes.size(); ++f) {
-            if (mesh->m_bNoIntersect[data.attributes[f]]) continue;
+        for (uint32_t f = 0; f < data.NumFaces(); ++f) {
+            if (mesh->m_bNoIntersect[data.Attributes()[f]]) continue;
             Vec3 point;
             float t = 0;
-            const auto& v = data.vertices;
-            const uint32_t* face = &data.indices[3 * f];
+            const auto& v = data.Vertices();
+            const uint16_t* face = &data.Indices()[3 * f];
             if (!SegmentTriangleIntersectPoint(a, b, v[face[0]].position, v[face[1]].position,
                                                v[face[2]].position, &point, &t))
                 continue;
