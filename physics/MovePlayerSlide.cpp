@@ -470,8 +470,8 @@ bool EMovePlayerSlide::PushRigidBodies(const Vec3& q, const Vec3& min, const Vec
         CollisionTriangle& t = m_pTriangles[i];
         if (t.dwSpare || !Touches(t, lo, hi)) continue;
         t.dwSpare = 1;
-        ERigidBodySimulation::Body* body = nullptr;
-        if (!g_RigidBodySimulation.FindBody(t.hObject, &body) || !body->bCollideWithPlayer) continue;
+        ERigidBodyPhysics* body = nullptr;
+        if (!g_RigidBodySimulation.FindBody(t.hObject, &body) || !body->m_Params.bCollideWithPlayer) continue;
         const Vec3 centroid = (t.vVertices[0] + t.vVertices[1] + t.vVertices[2]) * 0.33333f;
         const Vec3 impulse = u * kPushImpulse;
         g_RigidBodySimulation.AddImpulse(t.hObject, centroid.data(), impulse.data());

@@ -1,66 +1,125 @@
 // The rigid-body simulation, `ERigidBodySimulation` (global
-// g_RigidBodySimulation): the loose objects that fall, collide and rest.
+// g_RigidBodySimulation): the loose objects of the world, one body per slot.
 //
-// So far it keeps the bodies' bookkeeping only: a mesh object whose settings
-// name a shape gets a body slot (1..MAX_BODIES, 0 for none) with its
-// collide-with-player setting, impulses are accumulated on the body, and the
-// per-object block of a saved game is empty.
-// Integration, contacts and joints come with the physics subsystem.
+// It owns up to MAX_SLOTS bodies, receives impulses from outside (shots,
+// explosions, the player's body) and wakes the bodies touching a struck one,
+// and keeps the NO COLLISION markers: boxes of "prefabs\special\hurt.x"
+// objects, taken out of the world at world start, inside which bodies pass
+// through the world's triangles. An object's two slot references (its record's
+// dwRigidBody and dwRigidBody2) hold slot index + 1, 0 for none.
+//
+// Lifetimes: Reset (world start) destroys what the last world left and
+// initialises the inertia-parameter manager; Destroy (world end) frees every
+// body and that manager. All storage is fixed.
+//
+// The frame step (integration against contacts, joints, rest) is not here yet:
+// bodies are created, woken and pushed but do not move.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 
+#include "physics/CollisionMgr.h"
+#include "physics/RigidBodyPhysics.h"
 #include "platform/math/Types.h"
 
 struct ObjectRecord;
 
+struct RigidBodySlot {
+    bool bUsed = false;
+    bool bDone = false;
+    uint32_t dwLastResult = 0;
+    RigidBodyState Snapshots[4] = {};
+    ERigidBodyPhysics* pBody = nullptr;
+
+    // Zeroes the slot, marks it used and links slot and body both ways.
+    void Init(ERigidBodyPhysics* body, uint32_t index);
+};
+
+struct NoCollisionMarker {
+    bool bUsed = false;
+    math::Vec3 vMin, vMax;
+    math::Vec3 vCorners[8];
+
+    void Clear() { *this = NoCollisionMarker{}; }
+};
+
 class ERigidBodySimulation {
   public:
-    static constexpr int MAX_BODIES = 512;
+    static constexpr uint32_t MAX_SLOTS = 1000;
+    static constexpr uint32_t MAX_TRIANGLES = 1000;
+    static constexpr uint32_t MAX_MARKERS = 100;
+    static constexpr uint32_t MAX_WOKEN = 5; // the struck body and four neighbours
+    static constexpr float WAKE_GAP = 6.0f;
+    static constexpr const char* MARKER_MESH = "prefabs\\special\\hurt.x";
 
-    struct Body {
-        ObjectRecord* hObject = nullptr;
-        math::Vec3 vImpulse; // sum of the impulses applied
-        math::Vec3 vLastPoint;
-        uint32_t dwImpulses = 0;
-        uint8_t bCollideWithPlayer = 0; // the player's body pushes it
-    };
+    // What other subsystems call a body.
+    using Body = ERigidBodyPhysics;
 
+    ERigidBodySimulation() = default;
     virtual ~ERigidBodySimulation() = default;
+    ERigidBodySimulation(const ERigidBodySimulation&) = delete;
+    ERigidBodySimulation& operator=(const ERigidBodySimulation&) = delete;
 
-    // A body for a taken mesh record whose mesh settings name a shape; 0 when
-    // it gets none.
-    uint32_t AddBody(ObjectRecord* h);
-    void RemoveBody(uint32_t slot);
-    void RemoveAllBodies();
-    // A new world starts with no bodies.
-    void Init() { RemoveAllBodies(); }
-    void ApplyImpulse(ObjectRecord* h, const math::Vec3& point, const math::Vec3& impulse);
-    // The same from three floats each; nothing when an argument is null.
-    void AddImpulse(ObjectRecord* h, const float* point, const float* impulse);
-    // The object's body through its slot references (the second, else the
-    // first); false with *out cleared when it has none, false for a null out.
-    bool FindBody(ObjectRecord* h, Body** out);
-    // Removes every physics joint of the object (joints come with the
-    // simulation; the requests are counted).
-    void BreakJoints(ObjectRecord* h) {
-        if (h) ++m_dwJointBreaks;
+    // World start: Destroy, the generator seeded from the timer, the
+    // inertia-parameter manager, the markers.
+    bool Reset();
+    // World end: every body and the inertia-parameter manager freed.
+    void Destroy();
+
+    // A body for the object, in the given slot or a new one; null when it
+    // gets none.
+    RigidBodySlot* AddBody(ObjectRecord* h, RigidBodySlot* slot = nullptr);
+    void RemoveBody(RigidBodySlot* slot);
+    // The slot of a reference (index + 1), null for 0 or an unused slot.
+    RigidBodySlot* SlotOf(uint32_t ref);
+    // The reference of a slot (index + 1), 0 for null.
+    uint32_t RefOf(const RigidBodySlot* slot) const;
+    // Removes every joint of the object (joints come with their own subsystem;
+    // the requests are counted).
+    void RemoveJointsOfObject(ObjectRecord* h) {
+        if (h) ++m_dwJointRemovals;
     }
-    uint32_t m_dwJointBreaks = 0;
-    // The object's block of a saved game (nothing yet beyond what the object
-    // block itself holds).
+    uint32_t m_dwJointRemovals = 0;
+
+    bool FindBody(ObjectRecord* h, ERigidBodyPhysics** out);
+    bool FindSlot(ObjectRecord* h, RigidBodySlot** out);
+    RigidBodySlot* AllocateSlot(ERigidBodyPhysics* body);
+
+    void ApplyImpulse(ObjectRecord* h, const double point[3], const double impulse[3]);
+    void ApplyImpulse(ObjectRecord* h, const math::Vec3& point, const math::Vec3& impulse);
+    // Nothing when any argument is null.
+    void AddImpulse(ObjectRecord* h, const float* point, const float* impulse);
+    void WakeTouchingBodies(ObjectRecord* h);
+    // The smallest gap between the two objects' world collision boxes along
+    // an axis that separates them; 0 when none does or an object is null.
+    static float BoxGap(ObjectRecord* a, ObjectRecord* b);
+
+    void BuildNoCollisionMarkers();
+    bool IsInNoCollisionMarker(double x, double y, double z) const;
+
+    // The object's body block of a saved game.
     void SaveGame(ObjectRecord* h, std::FILE* f);
     void LoadGame(ObjectRecord* h, std::FILE* f);
 
-    const Body* GetBody(uint32_t slot) const {
-        return slot >= 1 && slot <= MAX_BODIES ? &m_Bodies[slot] : nullptr;
-    }
-    int NumBodies() const { return m_iNumBodies; }
+    uint32_t NumSlots() const { return m_dwNumSlots; }
+    RigidBodySlot& Slot(uint32_t i) { return m_Slots[i]; }
+    uint32_t NumMarkers() const { return m_dwNumMarkers; }
+    const NoCollisionMarker& Marker(uint32_t i) const { return m_Markers[i]; }
+    // Ragdolls of skinned meshes woken by a struck neighbour (ragdolls come
+    // with the skinned meshes; the requests are counted).
+    uint32_t m_dwRagdollWakes = 0;
+
+    bool m_bInitialised = false;
+    uint32_t m_dwNumActive = 0;
+    uint32_t m_dwNumWorldTriangles = 0;
+    CollisionTriangle m_WorldTriangles[MAX_TRIANGLES];
 
   private:
-    Body m_Bodies[MAX_BODIES + 1];
-    int m_iNumBodies = 0;
+    uint32_t m_dwNumSlots = 0;
+    RigidBodySlot m_Slots[MAX_SLOTS];
+    uint32_t m_dwNumMarkers = 0;
+    NoCollisionMarker m_Markers[MAX_MARKERS];
 };
 
 extern ERigidBodySimulation g_RigidBodySimulation;

@@ -322,7 +322,7 @@ void EEngineObject::TeleportCameraAndDamageEffects(const EffectContext& c) {
     }
     if (Named(a.szRemoveJointsFor)) {
         if (ObjectRecord* o = g_Engine.FindObjectByName(a.szRemoveJointsFor))
-            g_RigidBodySimulation.BreakJoints(o);
+            g_RigidBodySimulation.RemoveJointsOfObject(o);
     }
     if (Named(a.szTeleportCharacterHere)) {
         Logged("TeleportCharacterHere %s", a.szTeleportCharacterHere);

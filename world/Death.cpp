@@ -81,7 +81,7 @@ void EEngineObject::HandleDeath(ObjectRecord* h, const math::Vec3* a, const math
     }
     if (dp.bDeathSound && dp.szSoundName[0])
         g_SoundMgr.PlaySound3DOnce(dp.szSoundName, h->vPosition.data(), kDeathSoundRange);
-    if (dp.bRemoveJointsWhenDead) g_RigidBodySimulation.BreakJoints(h);
+    if (dp.bRemoveJointsWhenDead) g_RigidBodySimulation.RemoveJointsOfObject(h);
     if (dp.bShakeScreen) {
         if (dp.bConstantShakeOn) g_Camera.SetConstantShakeScreen(ConstantShakeOf(dp), h);
         if (dp.ShortShake.bOn) g_Camera.ShakeScreen(dp.ShortShake, h->vPosition);

@@ -188,6 +188,8 @@ public:
     uint8_t m_bWorldShown = 0;  // the world is rendered only while set
     // A skipped cut-scene runs fast forward; no sound is made or played meanwhile.
     uint8_t m_bFastForward = 0;
+    // The special reduced-render mode: the rigid bodies neither step nor are created.
+    uint8_t m_bReducedRenderMode = 0;
     float m_fWorldTime = 0.0f;  // seconds since the world started
 
     // One past the highest slot ever taken in each range (lowered on deletion).

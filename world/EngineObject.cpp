@@ -575,7 +575,7 @@ void EEngineObject::PrepareObject(ObjectRecord* h) {
             g_Engine.PrecacheResource(file, 8);
         }
     }
-    if (h->dwType == OT_MESH && !h->dwRigidBody) h->dwRigidBody = g_RigidBodySimulation.AddBody(h);
+    if (h->dwType == OT_MESH && !h->dwRigidBody) h->dwRigidBody = g_RigidBodySimulation.RefOf(g_RigidBodySimulation.AddBody(h));
 }
 
 // ---- Moved objects -------------------------------------------------------------------------------

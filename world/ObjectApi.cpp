@@ -397,7 +397,10 @@ void GetObjectBezierMovingParams(ObjectRecord* h, BezierMovingParams* out) {
 
 void RemoveObjectRigidBody(ObjectRecord* h) {
     if (!h || h->dwType != OT_MESH) return;
-    g_RigidBodySimulation.RemoveBody(h->dwRigidBody);
+    // A construction object going away leaves its body without one.
+    RigidBodySlot* own = g_RigidBodySimulation.SlotOf(h->dwRigidBody2);
+    if (own && own->pBody && own->pBody->m_hConstructionObj == h) own->pBody->m_hConstructionObj = nullptr;
+    g_RigidBodySimulation.RemoveBody(g_RigidBodySimulation.SlotOf(h->dwRigidBody));
     h->dwRigidBody = 0;
     h->dwRigidBody2 = 0;
 }
@@ -414,7 +417,7 @@ void CreateObjectRigidBody(ObjectRecord* h, bool forced) {
         params.iShape = 1;
         mesh->SetRigidBodyPhysicsParams(&params);
     }
-    h->dwRigidBody = g_RigidBodySimulation.AddBody(h);
+    h->dwRigidBody = g_RigidBodySimulation.RefOf(g_RigidBodySimulation.AddBody(h));
 }
 
 void PutForceToObject(ObjectRecord* h, const math::Vec3& force, bool forced) {

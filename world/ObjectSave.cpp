@@ -394,7 +394,7 @@ void EEngine::Load(std::FILE* f) {
             RemoveObjectRigidBody(h);
             if (mesh) {
                 if (ownsObject) FileReadRigidBodyPhysicsParams(f, mesh->m_RigidBody);
-                h->dwRigidBody = g_RigidBodySimulation.AddBody(h);
+                h->dwRigidBody = g_RigidBodySimulation.RefOf(g_RigidBodySimulation.AddBody(h));
             } else {
                 g_Console.Print("Engine.Load: OT_MESH nie ma h->Object");
                 if (ownsObject) Skip(f, long(RigidBodyPhysicsParams::IMAGE_SIZE));

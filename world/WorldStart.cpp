@@ -115,7 +115,7 @@ const WorldStep kEndWorldSteps[] = {
     {"SoundMgr.ClearSoundCache", [](EEngine&) { g_SoundMgr.ClearSoundCache(); }},
     {"AutoMap.Release", [](EEngine&) { g_AutoMap.Release(); }},
     {"DepthRender.Destroy", [](EEngine&) { g_DepthRender.Destroy(); }},
-    {"RigidBodySimulation.RemoveAllBodies", [](EEngine&) { g_RigidBodySimulation.RemoveAllBodies(); }},
+    {"RigidBodySimulation.Destroy", [](EEngine&) { g_RigidBodySimulation.Destroy(); }},
     {"Camera.StopShakes", [](EEngine&) { g_Camera.StopShakes(); }},
 };
 
@@ -123,7 +123,7 @@ const WorldStep kEndWorldSteps[] = {
 const WorldStep kOpenWorldSteps[] = {
     {"WorldTime.Stop", [](EEngine& e) { e.m_bWorldTimeRunning = 0; }},
     {"Camera.StopShakes", [](EEngine&) { g_Camera.StopShakes(); }},
-    {"RigidBodySimulation.Init", [](EEngine&) { g_RigidBodySimulation.Init(); }},
+    {"RigidBodySimulation.Reset", [](EEngine&) { g_RigidBodySimulation.Reset(); }},
     {"ApplyPendingTies", [](EEngine& e) { e.ApplyPendingTies(); }},
     {"ViewLines.Create", [](EEngine&) { g_ViewLines.Create(); }},
     {"DepthRender.CreateCubeEffect", [](EEngine&) { g_DepthRender.CreateCubeEffect(); }},

@@ -304,10 +304,11 @@ TEST_F(ObjectApiTest, PutForceCreatesABodyAndPushesAboveTheCentre) {
     ObjectRecord* h = Make(OT_MESH, {10, 0, 0});
     PutForceToObject(h, {0, 0, 5});
     ASSERT_NE(h->dwRigidBody, 0u);
-    const ERigidBodySimulation::Body* body = g_RigidBodySimulation.GetBody(h->dwRigidBody);
-    ASSERT_NE(body, nullptr);
-    EXPECT_FLOAT_EQ(body->vImpulse.z, 5);
-    EXPECT_FLOAT_EQ(body->vLastPoint.y, 32); // half the 64-unit box
+    ERigidBodyPhysics* body = nullptr;
+    ASSERT_TRUE(g_RigidBodySimulation.FindBody(h, &body));
+    EXPECT_DOUBLE_EQ(body->m_State.P[2], 5);
+    // Pushed 32 above the centre (half the 64-unit box): L = r x J.
+    EXPECT_DOUBLE_EQ(body->m_State.L[0], 32 * 5);
     RemoveObjectRigidBody(h);
     EXPECT_EQ(h->dwRigidBody, 0u);
 
@@ -351,11 +352,10 @@ TEST_F(ObjectApiTest, ExplosionReachPushLimitAndDamage) {
     g_Engine.ApplyExplosion(point, 1.0f);
 
     for (size_t i = 0; i < crates.size(); ++i) {
-        const auto* body = g_RigidBodySimulation.GetBody(crates[i]->dwRigidBody);
-        EXPECT_EQ(body->dwImpulses, i < 16 ? 1u : 0u) << i;
-        if (i < 16) {
-            EXPECT_NEAR(math::Vec3Length(body->vImpulse), 4000, 1e-2);
-        }
+        ERigidBodyPhysics* body = nullptr;
+        ASSERT_TRUE(g_RigidBodySimulation.FindBody(crates[i], &body));
+        const double* P = body->m_State.P;
+        EXPECT_NEAR(std::sqrt(P[0] * P[0] + P[1] * P[1] + P[2] * P[2]), i < 16 ? 4000 : 0, 1e-2) << i;
     }
     EXPECT_FLOAT_EQ(edge->fHealth, 100); // exactly 320 away: untouched
     EXPECT_NEAR(inside->fHealth, 100 - (1 - 319.f / 320) * 600, 1e-3);

@@ -54,11 +54,11 @@ const std::vector<std::string> kEndWorld = {
     "SoundMgr.ClearSoundCache",
     "AutoMap.Release",
     "DepthRender.Destroy",
-    "RigidBodySimulation.RemoveAllBodies",
+    "RigidBodySimulation.Destroy",
     "Camera.StopShakes",
 };
 const std::vector<std::string> kOpenWorld = {
-    "WorldTime.Stop",     "Camera.StopShakes",        "RigidBodySimulation.Init",
+    "WorldTime.Stop",     "Camera.StopShakes",        "RigidBodySimulation.Reset",
     "ApplyPendingTies",   "ViewLines.Create",         "DepthRender.CreateCubeEffect",
     "AutoMap.Create",     "RenderOccluder.Create",    "AmbientProbe.Init",
     "Renderer.InitWorld", "EngineObject.OnWorldOpen", "SpriteMgr.Init",
