@@ -647,6 +647,13 @@ void ERigidBodyPhysics::Integrate(double t0, double t1, RigidBodyState* out, boo
     m_State = s0;
 }
 
+double ERigidBodyPhysics::IntegrationError(const RigidBodyState& a, const RigidBodyState& b) {
+    double sum = 0.0;
+    for (int i = 0; i < RigidBodyState::NUM_PRIMARY; ++i)
+        sum += a.Primary()[i] - b.Primary()[i];
+    return std::fabs(sum);
+}
+
 void ERigidBodyPhysics::GetState(RigidBodyState* out) const {
     if (out) *out = m_State;
 }

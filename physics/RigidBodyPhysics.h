@@ -125,6 +125,9 @@ class ERigidBodyPhysics {
     void SetState(const RigidBodyState* in, bool derive);
     void ApplyImpulse(const double point[3], const double impulse[3]);
 
+    // The step-doubling error of two states: the absolute value of one signed
+    // sum of the differences of their primary values (not a norm).
+    static double IntegrationError(const RigidBodyState& a, const RigidBodyState& b);
     // The error estimate of the last Integrate (a test and tuning seam).
     double LastIntegrationError() const { return m_dLastError; }
 
