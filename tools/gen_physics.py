@@ -19,6 +19,9 @@ the body's hull and whose inertia tensors are sampled from them:
     prefabs/special/rigidbody_box.x       a unit box (12 triangles)
     prefabs/special/rigidbody_cylinder.x  radius 0.5, height 1 along y, 24 sides
     prefabs/special/rigidbody_sphere.x    radius 0.5 (by volume), 16 segments by 7 rings
+    prefabs/special/hurt.x                a unit box: an object of this mesh marks a
+                                          NO COLLISION area and leaves the world at
+                                          its start
     models/l_prop.x                       an L-shaped prop for mesh-shape bodies:
                                           a 40 x 10 x 10 foot with a 10 x 30 x 10
                                           upright on one end, standing on y = 0
@@ -260,9 +263,14 @@ def l_prop():
     return mesh_text("l_prop", [("textures\\crate.tga", foot + foot_top + upright)])
 
 
+def hurt():
+    return mesh_text("hurt", [("textures\\crate.tga", box_solid((-0.5, -0.5, -0.5), (0.5, 0.5, 0.5)))])
+
+
 def rigid_body_prefabs():
     prefabs = os.path.join(ROOT, "data", "prefabs", "special")
-    return {os.path.join(prefabs, "rigidbody_box.x"): rigidbody_box(),
+    return {os.path.join(prefabs, "hurt.x"): hurt(),
+            os.path.join(prefabs, "rigidbody_box.x"): rigidbody_box(),
             os.path.join(prefabs, "rigidbody_cylinder.x"): rigidbody_cylinder(),
             os.path.join(prefabs, "rigidbody_sphere.x"): rigidbody_sphere(),
             os.path.join(OUT, "l_prop.x"): l_prop()}

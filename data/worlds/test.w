@@ -452,3 +452,54 @@ mesh models\box.x
 	flags 13
 	death_params_1 1 0 0 0 0 1 1 1 1 0 20
 	death_params_console_print Crate behind the wall destroyed
+
+mesh prefabs\special\rigidbody_cylinder.x
+	pesel 1060 60 60
+	name oil_drum
+	xpos -260
+	ypos 20
+	zpos -180
+	scaling_axis 24 40 24
+	flags 13
+	rigid_body_physics_general 2 20 1
+
+mesh prefabs\special\rigidbody_sphere.x
+	pesel 1061 61 61
+	name ball
+	xpos -200
+	ypos 12
+	zpos -220
+	scaling_axis 24 24 24
+	flags 13
+	rigid_body_physics_general 3 4 1
+	rigid_body_physics_friction_coef 0.6
+
+mesh models\l_prop.x
+	pesel 1062 62 62
+	name l_prop
+	xpos -140
+	ypos 0
+	zpos -200
+	flags 13
+	rigid_body_physics_general 4 10 1
+	rigid_body_physics_construction_prefab_filename models\l_prop.x
+
+mesh prefabs\special\rigidbody_cylinder.x
+	pesel 1063 63 63
+	name can
+	xpos -120
+	ypos 7
+	zpos -140
+	scaling_axis 8 14 8
+	flags 13
+	rigid_body_physics_general 2 1 1
+	rigid_body_physics_not_important 1
+
+mesh prefabs\special\hurt.x
+	pesel 1064 64 64
+	name no_collision_pit
+	xpos -100
+	ypos 32
+	zpos -250
+	scaling_axis 64 64 64
+	flags 13

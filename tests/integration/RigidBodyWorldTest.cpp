@@ -1,0 +1,115 @@
+// The demo world started headless twice: every prop gets its body and its
+// construction object, the NO COLLISION box leaves the world as a marker, and
+// the first start writes the construction prefabs' inertia files that the
+// second only loads.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "app/FocusMgr.h"
+#include "app/Timer.h"
+#include "game/MainGame.h"
+#include "physics/RigidBodyParametersMgr.h"
+#include "physics/RigidBodySimulation.h"
+#include "platform/os/Os.h"
+#include "render/MeshMgr.h"
+#include "world/Engine.h"
+#include "world/ObjectRecord.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+uint64_t g_Microseconds = 0;
+uint64_t Counter() {
+    return g_Microseconds;
+}
+uint64_t Frequency() {
+    return 1000000;
+}
+uint32_t Milliseconds() {
+    return uint32_t(g_Microseconds / 1000);
+}
+
+class RigidBodyWorldStart : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        saved_ = os::StartDirectory();
+        dir_ = fs::temp_directory_path() / ("zt_rigid_world_" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        fs::copy(fs::path(ZT_SOURCE_DIR) / "data", dir_, fs::copy_options::recursive);
+        os::SetStartDirectory(dir_.string());
+        TimerClock clock = {Counter, Frequency, Milliseconds};
+        DXUtilTimerSetClock(&clock);
+        g_Microseconds = 1000000;
+        g_Engine.m_fLastTime = DXUtilTimer(TIMER_GETABSOLUTETIME);
+        g_Engine.m_bInitialized = 1;
+        g_FocusMgr.m_bOnFocus = true;
+    }
+    void TearDown() override {
+        g_Engine.StartWorld("*");
+        g_Engine.m_bInitialized = 0;
+        g_FocusMgr.m_bOnFocus = false;
+        DXUtilTimerSetClock(nullptr);
+        g_MeshMgr.ReleaseAll();
+        os::SetStartDirectory(saved_);
+        fs::remove_all(dir_);
+    }
+    static void RunFrames(int n) {
+        for (int i = 0; i < n; ++i) {
+            g_Microseconds += 1000000 / 30;
+            ASSERT_TRUE(g_Engine.EngineFrameTiming());
+            ASSERT_TRUE(g_Engine.EngineFrame());
+            g_MainGame.Update();
+        }
+    }
+    std::map<std::string, fs::file_time_type> InertiaFiles() const {
+        std::map<std::string, fs::file_time_type> files;
+        const fs::path folder = dir_ / "!opt" / "rigid_body_physics_parameters";
+        if (fs::is_directory(folder))
+            for (const auto& e : fs::directory_iterator(folder))
+                files[e.path().filename().string()] = e.last_write_time();
+        return files;
+    }
+    void CheckProps() {
+        for (const char* name : {"crate_physics", "oil_drum", "ball", "l_prop", "can"}) {
+            ObjectRecord* h = g_Engine.FindObjectByName(name);
+            ASSERT_NE(h, nullptr) << name;
+            ERigidBodyPhysics* b = nullptr;
+            ASSERT_TRUE(g_RigidBodySimulation.FindBody(h, &b)) << name;
+            ASSERT_NE(b->m_hConstructionObj, nullptr) << name;
+            EXPECT_EQ(b->m_hConstructionObj->szName, std::string("physics_for_") + name);
+            EXPECT_GT(b->m_iNumParticles, 0u) << name;
+            EXPECT_NE(b->m_State.Ibody[0], 0.0) << name;
+            // A prefab is centred: the body's centre is its object's position.
+            EXPECT_FLOAT_EQ(float(b->m_State.x[0]), h->vPosition.x) << name;
+        }
+        EXPECT_EQ(g_Engine.FindObjectByName("no_collision_pit"), nullptr);
+        EXPECT_EQ(g_RigidBodySimulation.NumMarkers(), 1u);
+        EXPECT_TRUE(g_RigidBodySimulation.IsInNoCollisionMarker(-100, 32, -250));
+    }
+
+    fs::path dir_;
+    std::string saved_;
+};
+
+TEST_F(RigidBodyWorldStart, PropsGetBodiesAndInertiaFilesAreWrittenOnce) {
+    ASSERT_TRUE(g_Engine.StartWorld("worlds\\test.w"));
+    RunFrames(2);
+    CheckProps();
+    const auto written = InertiaFiles();
+    // The three shape prefabs and the L-shaped prop.
+    EXPECT_EQ(written.size(), 4u);
+
+    ASSERT_TRUE(g_Engine.StartWorld("worlds\\test.w"));
+    EXPECT_EQ(g_RigidBodyParametersMgr.NumRecords(), 4u); // loaded at the start
+    RunFrames(2);
+    CheckProps();
+    EXPECT_EQ(InertiaFiles(), written); // nothing computed or written again
+    EXPECT_EQ(g_RigidBodyParametersMgr.NumRecords(), 4u);
+}
+
+} // namespace
