@@ -11,6 +11,7 @@
 
 #include "app/Records.h"
 #include "physics/RigidBodyParametersMgr.h"
+#include "physics/RigidBodyPhysics.h"
 #include "platform/os/Os.h"
 #include "render/MeshMgr.h"
 #include "tests/world/WorldReset.h"
@@ -63,5 +64,45 @@ void BM_ComputeInertiaTensor(benchmark::State& state) {
     g_Engine.DeleteObject(h);
 }
 BENCHMARK(BM_ComputeInertiaTensor)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+// One body's step with its error estimate (two half steps and a full one),
+// run for every awake body up to twice a frame; and the re-derivation of a
+// state alone.
+void BM_IntegrateBody(benchmark::State& state) {
+    ERigidBodyPhysics b;
+    b.m_bInUse = 1;
+    b.m_bActive = 1;
+    RigidBodyState& s = b.m_State;
+    s.mass = 8.0;
+    s.q[0] = 0.2;
+    s.q[3] = 1.0;
+    for (int i = 0; i < 9; i += 4)
+        s.Ibody[i] = s.Ibodyinv[i] = 1.0 + i;
+    s.P[0] = 40.0;
+    s.L[1] = 3.0;
+    ERigidBodyPhysics::SetNewState(&s);
+    RigidBodyState out;
+    for (auto _ : state) {
+        b.Integrate(0.0, 1.0 / 60.0, &out, true);
+        benchmark::DoNotOptimize(out);
+    }
+    b.m_bInUse = 0;
+}
+BENCHMARK(BM_IntegrateBody);
+
+void BM_SetNewState(benchmark::State& state) {
+    RigidBodyState s{};
+    s.mass = 8.0;
+    s.q[1] = 0.4;
+    s.q[3] = 0.9;
+    for (int i = 0; i < 9; i += 4)
+        s.Ibodyinv[i] = 0.5;
+    s.L[2] = 1.0;
+    for (auto _ : state) {
+        ERigidBodyPhysics::SetNewState(&s);
+        benchmark::DoNotOptimize(s);
+    }
+}
+BENCHMARK(BM_SetNewState);
 
 } // namespace

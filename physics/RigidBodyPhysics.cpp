@@ -553,10 +553,15 @@ void ERigidBodyPhysics::Save(std::FILE* f) const {
 }
 
 void ERigidBodyPhysics::Load(std::FILE* f) {
-    uint8_t block[SAVE_BLOCK_SIZE] = {};
-    // A short block leaves the rest of the fields as zeros rather than stale.
-    const size_t n = std::fread(block, 1, sizeof block, f);
-    if (n < sizeof block) g_Console.Print("ERROR in ERigidBodyPhysics::Load(): block cut short");
+    uint8_t block[SAVE_BLOCK_SIZE];
+    if (std::fread(block, 1, sizeof block, f) < sizeof block) {
+        // A torn block would leave a body of mass 0: the body keeps the state
+        // it was created with, and only the finder waits for the next gathering.
+        if (m_pFinder) g_CollisionMgr.RemoveFinder(m_pFinder);
+        m_pFinder = nullptr;
+        g_Console.Print("ERROR in ERigidBodyPhysics::Load(): block cut short");
+        return;
+    }
     ReadBlock(block);
 }
 

@@ -513,6 +513,70 @@ TEST_F(RigidBodyWorldTest, KeepAwakeRestartsOnlyAnOldBody) {
     EXPECT_EQ(b->m_dSleepCountdown, 0.5);
 }
 
+TEST_F(RigidBodyWorldTest, WakingRunsTheActionOnce) {
+    ObjectRecord* target = Make(OT_MESH, {}, "lever");
+    ASSERT_NE(target, nullptr);
+    ObjectRecord* h = Prop(1, 3.0f);
+    RigidBodyPhysicsParams p;
+    GetObjectRigidBodyPhysicsParams(h, &p);
+    std::snprintf(p.szGiveActionTo, sizeof p.szGiveActionTo, "lever");
+    SetObjectRigidBodyPhysicsParams(h, p);
+    ERigidBodyPhysics* b = Add(h);
+    ASSERT_NE(b, nullptr);
+    Debug = 1;
+    MarkConsole();
+    b->Activate();
+    b->Activate(); // awake already: no action
+    b->KeepAwake();
+    int fired = 0;
+    PrintedAfterMark([&](const char* line) {
+        fired += std::strcmp(line, "EEngine: Odpalam akcje na lever") == 0;
+        return false;
+    });
+    EXPECT_EQ(fired, 1);
+    b->Deactivate();
+    b->KeepAwake(); // wakes without the action
+    EXPECT_EQ(b->m_bActive, 1);
+    fired = 0;
+    PrintedAfterMark([&](const char* line) {
+        fired += std::strcmp(line, "EEngine: Odpalam akcje na lever") == 0;
+        return false;
+    });
+    EXPECT_EQ(fired, 1);
+}
+
+TEST_F(RigidBodyWorldTest, SaveAndLoadThroughAFileDropTheFinder) {
+    ObjectRecord* h = Prop(1, 3.0f);
+    ERigidBodyPhysics* b = Add(h);
+    ASSERT_NE(b, nullptr);
+    ASSERT_NE(b->m_pFinder, nullptr);
+    b->m_State.x[2] = 123.0;
+    const fs::path file = dir_ / "body.bin";
+    std::FILE* f = std::fopen(file.string().c_str(), "wb");
+    g_RigidBodySimulation.SaveGame(h, f);
+    std::fclose(f);
+    EXPECT_EQ(fs::file_size(file), ERigidBodyPhysics::SAVE_BLOCK_SIZE);
+    b->m_State.x[2] = 0.0;
+    f = std::fopen(file.string().c_str(), "rb");
+    g_RigidBodySimulation.LoadGame(h, f);
+    std::fclose(f);
+    EXPECT_EQ(b->m_State.x[2], 123.0);
+    EXPECT_EQ(b->m_pFinder, nullptr);
+    EXPECT_EQ(b->m_bInUse, 1);
+
+    // A block cut short is reported and leaves the body as it is.
+    std::FILE* cut = std::fopen(file.string().c_str(), "wb");
+    std::fwrite("\x01", 1, 1, cut);
+    std::fclose(cut);
+    MarkConsole();
+    cut = std::fopen(file.string().c_str(), "rb");
+    g_RigidBodySimulation.LoadGame(h, cut);
+    std::fclose(cut);
+    EXPECT_TRUE(Printed("block cut short"));
+    EXPECT_EQ(b->m_State.x[2], 123.0);
+    EXPECT_EQ(b->m_State.mass, 3.0);
+}
+
 // ---- Slots ----------------------------------------------------------------------------
 
 TEST_F(RigidBodyWorldTest, AThousandSlotsThenNone) {

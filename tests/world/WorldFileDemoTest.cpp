@@ -15,6 +15,7 @@
 #include "app/Console.h"
 #include "app/Options.h"
 #include "render/EnvironmentSettings.h"
+#include "render/Mesh.h"
 #include "render/PostProcess.h"
 #include "tests/world/WorldFileFixture.h"
 #include "world/BezierMgr.h"
@@ -25,7 +26,6 @@
 #include "world/ObjectKeys.h"
 #include "world/VisBlockers.h"
 #include "world/WorldMgr.h"
-#include "render/Mesh.h"
 
 using namespace wftest;
 
@@ -57,11 +57,11 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     EXPECT_FALSE(g_WorldMgr.m_bLoadError);
     EXPECT_EQ(g_WorldMgr.m_nErrorLines, 0u);
 
-    // Forty objects: the visibility blocker's marker left the table.
+    // Forty-five objects: the visibility blocker's marker left the table.
     int count = 0;
     for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot)
         count += g_Engine.Object(slot)->bUsed;
-    EXPECT_EQ(count, 40);
+    EXPECT_EQ(count, 45);
     EXPECT_FALSE(Find("blocker_hall"));
     EXPECT_EQ(g_VisBlockers.Count(), 1);
     EXPECT_TRUE(g_VisBlockers.Get(0).bUsed);
@@ -100,6 +100,11 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
         {"grate_crate", OT_MESH, {1022, 22, 22}, {-200, 0, -150}, {1, 1, 1}},
         {"prefab_crate", OT_MESH, {1023, 23, 23}, {300, 16, 300}, {1, 1, 1}},
         {"marker_post", OT_MESH, {1024, 24, 24}, {-300, 0, -350}, {1, 1, 1}},
+        {"oil_drum", OT_MESH, {1060, 60, 60}, {-260, 20, -180}, {24, 40, 24}},
+        {"ball", OT_MESH, {1061, 61, 61}, {-200, 12, -220}, {24, 24, 24}},
+        {"l_prop", OT_MESH, {1062, 62, 62}, {-140, 0, -200}, {1, 1, 1}},
+        {"can", OT_MESH, {1063, 63, 63}, {-120, 7, -140}, {8, 14, 8}},
+        {"no_collision_pit", OT_MESH, {1064, 64, 64}, {-100, 32, -250}, {64, 64, 64}},
     };
     for (const Placed& p : placed) {
         SCOPED_TRACE(p.name);
