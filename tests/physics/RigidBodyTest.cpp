@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "physics/CollisionMgr.h"
 #include "physics/RigidBodyParametersMgr.h"
@@ -470,6 +471,39 @@ TEST_F(RigidBodyWorldTest, StaleInertiaRecordIsNotUsedForTheHull) {
     ASSERT_NE(b, nullptr);
     EXPECT_TRUE(Printed("do not match"));
     EXPECT_EQ(b->m_iNumParticles, vertices);
+}
+
+TEST_F(RigidBodyWorldTest, HullCheckSpeaksOnlyForAHullTurnedInsideOut) {
+    ERigidBodyPhysics* b = Add(Prop(1, 3.0f));
+    ASSERT_NE(b, nullptr);
+    ASSERT_EQ(b->m_dwNumIndices, 12u);
+    auto turn = [&](uint32_t f) { std::swap(b->m_pIndices[f * 3 + 1], b->m_pIndices[f * 3 + 2]); };
+    auto blocks = [&] {
+        int n = 0;
+        PrintedAfterMark([&](const char* line) {
+            n += std::strstr(line, "DZIWNA SPRAWA") != nullptr;
+            return false;
+        });
+        return n;
+    };
+    MarkConsole();
+    b->Init();
+    EXPECT_EQ(blocks(), 0);
+    // Five of twelve faces turned inwards: fewer than half, nothing said.
+    for (uint32_t f = 0; f < 5; ++f)
+        turn(f);
+    MarkConsole();
+    b->Init();
+    EXPECT_EQ(blocks(), 0);
+    // Six: each inward face is logged in its block.
+    turn(11);
+    MarkConsole();
+    b->Init();
+    EXPECT_EQ(blocks(), 6);
+    EXPECT_TRUE(PrintedLine("   BOX physics"));
+    EXPECT_TRUE(PrintedLine("object_name: physics_for_prop"));
+    EXPECT_TRUE(PrintedLine("nr_face: 11"));
+    EXPECT_FALSE(PrintedLine("nr_face: 5"));
 }
 
 // ---- Activation -------------------------------------------------------------------------
