@@ -21,6 +21,8 @@ sox -R -n $mono "$S/explosion.wav" synth 1.2 brownnoise fade 0 1.2 1.1 gain -3
 sox -R -n $mono "$S/shell_casing.wav" synth 0.15 sine 3200 fade 0 0.15 0.14 gain -8
 sox -R -n $mono "$S/ricochet.wav" synth 0.35 sine 2400-500 fade 0 0.35 0.3 gain -6
 sox -R -n $mono "$S/impact_metal.wav" synth 0.12 pinknoise sine 900 fade 0 0.12 0.11 gain -6
+# A rigid body's sound when it wakes or knocks (the demo crate).
+sox -R -n $mono "$S/crate_hit.wav" synth 0.18 brownnoise sine 180 fade 0 0.18 0.16 gain -6
 sox -R -n -b 8 -c 1 -r 22050 -e unsigned-integer "$S/machine_hum.wav" synth 1.0 sawtooth 110 lowpass 800 gain -12
 
 # Voices (mono): a short two-tone "radio call" and a dialogue line stand-in.
