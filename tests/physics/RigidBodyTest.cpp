@@ -17,6 +17,7 @@
 #include "physics/RigidBodyParametersMgr.h"
 #include "physics/RigidBodySimulation.h"
 #include "render/Mesh.h"
+#include "sound/SoundMgr.h"
 #include "tests/world/WorldFixture.h"
 
 namespace {
@@ -529,6 +530,35 @@ TEST_F(RigidBodyWorldTest, NotImportantBodyWaitsForFewerThanSixActive) {
     b->Deactivate();
     EXPECT_EQ(g_RigidBodySimulation.m_dwNumActive, 5u);
     EXPECT_EQ(b->m_bActive, 0);
+}
+
+// The body's sound starts when it wakes, not again while it stays awake.
+TEST_F(RigidBodyWorldTest, WakingPlaysTheSoundOnce) {
+    fs::create_directories(dir_ / "sounds");
+    fs::copy_file(fs::path(ZT_SOURCE_DIR) / "data" / "sounds" / "crate_hit.wav", dir_ / "sounds" / "crate_hit.wav");
+    g_SoundMgr.SetBackend(audio::Backend::Silent);
+    ASSERT_TRUE(g_SoundMgr.Init());
+    ObjectRecord* h = Prop(1, 3.0f);
+    RigidBodyPhysicsParams p;
+    GetObjectRigidBodyPhysicsParams(h, &p);
+    std::snprintf(p.szSoundFileName, sizeof p.szSoundFileName, "sounds\\crate_hit.wav");
+    p.fSoundRange = 100;
+    SetObjectRigidBodyPhysicsParams(h, p);
+    ERigidBodyPhysics* b = Add(h);
+    ASSERT_NE(b, nullptr);
+    ASSERT_NE(b->m_pSound, nullptr);
+    EXPECT_FALSE(g_SoundMgr.IsSoundPlaying(b->m_pSound));
+    b->Activate();
+    EXPECT_TRUE(g_SoundMgr.IsSoundPlaying(b->m_pSound));
+    g_SoundMgr.StopSound(b->m_pSound);
+    b->Activate(); // awake already
+    EXPECT_FALSE(g_SoundMgr.IsSoundPlaying(b->m_pSound));
+    b->Deactivate();
+    b->Activate(); // woken again
+    EXPECT_TRUE(g_SoundMgr.IsSoundPlaying(b->m_pSound));
+    g_RigidBodySimulation.Destroy(); // the bodies' sounds go before the manager
+    g_SoundMgr.Release();
+    g_SoundMgr.SetBackend(audio::Backend::Auto);
 }
 
 TEST_F(RigidBodyWorldTest, KeepAwakeRestartsOnlyAnOldBody) {
