@@ -58,6 +58,7 @@ EConsole::~EConsole() {
         delete m_pZmienne;
         m_pZmienne = next;
     }
+    CloseLog();
 }
 
 // ---- Log ----------------------------------------------------------------------
@@ -83,6 +84,27 @@ void EConsole::PrintLocked(const char* text) {
     std::memcpy(m_Lines[NUM_LINES - 1], copy, LINE_LEN - 1);
     m_Lines[NUM_LINES - 1][LINE_LEN - 1] = 0;
     PrintLocked(copy + LINE_LEN - 1);
+}
+
+// The file stays open between lines: opening it costs far more than the line.
+// It is opened anew when its name went away (the log was rotated or deleted)
+// or the start directory changed, so each line lands where ErrorLog would
+// put it. Like ErrorLog, a line keeps at most 256 characters.
+void EConsole::AppendToLog(const char* text) {
+    if (m_pLogFile && (m_LogDirectory != os::StartDirectory() || os::FileUnlinked(m_pLogFile))) CloseLog();
+    if (!m_pLogFile) {
+        m_pLogFile = os::OpenFile("!console.txt", "a");
+        if (!m_pLogFile) return;
+        m_LogDirectory = os::StartDirectory();
+    }
+    std::fwrite(text, 1, strnlen(text, 256), m_pLogFile);
+    std::fputc('\n', m_pLogFile);
+    std::fflush(m_pLogFile);
+}
+
+void EConsole::CloseLog() {
+    if (m_pLogFile) std::fclose(m_pLogFile);
+    m_pLogFile = nullptr;
 }
 
 void EConsole::CopyLine(int i, char* out) const {
@@ -169,7 +191,7 @@ void EConsole::WriteLogLine(const char* text) {
     if (m_bHoldLog) {
         m_HeldLog.emplace_back(text);
     } else {
-        ErrorLog(text, "!console.txt");
+        AppendToLog(text);
     }
 }
 
@@ -179,13 +201,14 @@ void EConsole::HoldLogFile() {
 }
 
 void EConsole::BeginLogFile() {
+    std::lock_guard lock(m_PrintMutex);
+    CloseLog();
     ConsoleVariable* backup = FindVariable("BackupConsole");
     if (backup && backup->fValue != 0.0f) CopyLogWithDate();
     os::DeleteFile("!Console.txt");
-    std::lock_guard lock(m_PrintMutex);
     m_bHoldLog = false;
     for (const std::string& line : m_HeldLog)
-        ErrorLog(line.c_str(), "!console.txt");
+        AppendToLog(line.c_str());
     m_HeldLog.clear();
     m_HeldLog.shrink_to_fit();
 }
@@ -193,6 +216,8 @@ void EConsole::BeginLogFile() {
 void EConsole::EndLogFile() {
     ConsoleVariable* backup = FindVariable("BackupConsole");
     if (!backup || backup->fValue == 0.0f) return;
+    std::lock_guard lock(m_PrintMutex);
+    CloseLog();
     CopyLogWithDate();
     os::DeleteFile("!Console.txt");
 }

@@ -3,8 +3,9 @@
 //
 // - Log: a 128-line scroll-back buffer (line 127 newest) that every subsystem
 //   prints into; each printed text is also appended to "!console.txt" in the
-//   start directory. BeginLogFile/EndLogFile keep a dated copy of the previous
-//   log when the variable "BackupConsole" is set.
+//   start directory (kept open and flushed after each line, so a line is in
+//   the file as soon as it is printed). BeginLogFile/EndLogFile keep a dated
+//   copy of the previous log when the variable "BackupConsole" is set.
 // - Input line: 80 characters with a cursor and a 64-entry history, edited by
 //   OnKey while the console is open; Enter runs it as a command.
 // - Variables: a list of named floats (`m_pZmienne`) and the dispatcher
@@ -26,6 +27,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -213,6 +215,11 @@ private:
     mutable std::recursive_mutex m_PrintMutex;
     bool m_bHoldLog = false;
     std::vector<std::string> m_HeldLog;
+    // "!console.txt", open for appending, and the start directory it was opened in.
+    std::FILE* m_pLogFile = nullptr;
+    std::string m_LogDirectory;
+    void AppendToLog(const char* text);
+    void CloseLog();
 };
 
 extern EConsole g_Console;

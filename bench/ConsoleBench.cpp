@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/Console.h"
+#include "app/FileHelpers.h"
 #include "platform/os/Os.h"
 
 namespace {
@@ -38,6 +39,8 @@ void BM_FindVariableMissing(benchmark::State& state) {
 }
 BENCHMARK(BM_FindVariableMissing)->Arg(32)->Arg(160);
 
+// One printed line: the buffer's scroll and the line appended and flushed to
+// the open "!console.txt".
 void BM_Print(benchmark::State& state) {
     const std::string saved = os::StartDirectory();
     const auto dir = std::filesystem::temp_directory_path() / "zt_bench_console";
@@ -51,5 +54,20 @@ void BM_Print(benchmark::State& state) {
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_Print)->Arg(40)->Arg(200);
+
+// The same line appended the way ErrorLog does it, opening and closing the
+// file each time: what a printed line cost before the console kept its log open.
+void BM_AppendLineOpeningTheFile(benchmark::State& state) {
+    const std::string saved = os::StartDirectory();
+    const auto dir = std::filesystem::temp_directory_path() / "zt_bench_errorlog";
+    std::filesystem::create_directories(dir);
+    os::SetStartDirectory(dir.string());
+    const std::string text(state.range(0), 'x');
+    for (auto _ : state)
+        ErrorLog(text.c_str(), "!console.txt");
+    os::SetStartDirectory(saved);
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_AppendLineOpeningTheFile)->Arg(40)->Arg(200);
 
 } // namespace

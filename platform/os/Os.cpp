@@ -126,6 +126,11 @@ std::FILE* OpenFile(std::string_view name, const char* mode) {
     return std::fopen(ResolvePath(name).c_str(), mode);
 }
 
+bool FileUnlinked(std::FILE* file) {
+    struct stat st {};
+    return !file || fstat(fileno(file), &st) != 0 || st.st_nlink == 0;
+}
+
 bool FileExists(std::string_view name) {
     if (name.empty()) return false;
     const std::string path = ResolvePath(name);

@@ -25,6 +25,9 @@ void SetStartDirectory(std::string_view dir);
 
 std::string ResolvePath(std::string_view name);
 std::FILE* OpenFile(std::string_view name, const char* mode);
+// True when the open file's name is gone (the file or its directory was
+// removed), so a writer that keeps it open must open the name anew.
+bool FileUnlinked(std::FILE* file);
 
 // An open file that is closed on every way out of its scope. Close says
 // whether the close, and so the last write, succeeded.

@@ -84,6 +84,30 @@ TEST_F(ConsoleFileTest, EmptyOrMissingTextScrollsABlankLineAndLogsNothing) {
     EXPECT_EQ(Read("!console.txt"), "first\n");
 }
 
+// The log stays open between lines; a line still reaches the file of that
+// name in the current start directory after the file was deleted or rewritten
+// and after the start directory moved.
+TEST_F(ConsoleFileTest, EachLineIsInTheLogFileAsSoonAsPrintedEvenAfterTheFileWentAway) {
+    console_->Print("one");
+    EXPECT_EQ(Read("!console.txt"), "one\n");
+    fs::remove(root_ / "!console.txt");
+    console_->Print("two");
+    EXPECT_EQ(Read("!console.txt"), "two\n");
+    Write("!console.txt", "rewritten\n");
+    console_->Print("three");
+    EXPECT_EQ(Read("!console.txt"), "rewritten\nthree\n");
+
+    const fs::path other = FreshTestDir("zt_console_moved_");
+    os::SetStartDirectory(other.string());
+    console_->Print("four");
+    std::ifstream in(other / "!console.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), "four\n");
+    EXPECT_EQ(Read("!console.txt"), "rewritten\nthree\n");
+    os::SetStartDirectory(root_.string());
+    console_.reset(); // closes the file before its directory goes
+    fs::remove_all(other);
+}
+
 TEST_F(ConsoleFileTest, ShortTextsScrollOldestOut) {
     for (int i = 0; i < EConsole::NUM_LINES + 2; ++i)
         console_->Print(std::to_string(i).c_str());
