@@ -1,9 +1,10 @@
-// The music thread's cost: its share of one core while a demo piece streams
-// through the sound manager (on OpenAL's silent output and on the silent
-// back-end), and the two halves of its tick taken apart: the update that
-// finds the play position still in the same half (nearly every tick), and
-// the refill that decodes 44100 bytes into the half just left; and how late
-// the refills come on the real-time output (dropouts).
+// The music thread's cost: its CPU time while a demo piece streams through
+// the sound manager (on OpenAL's silent output and on the silent back-end),
+// as a ratio to what libvorbisfile alone spends decoding the same music in
+// the same run, and how often it wakes; the two halves of its tick taken
+// apart: the update that finds the play position still in the same half,
+// and the refill that decodes 44100 bytes into the half just left; and how
+// late the refills come on the real-time output (dropouts).
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <time.h>
@@ -22,6 +23,7 @@
 #include "platform/os/Os.h"
 #include "sound/MusicStream.h"
 #include "sound/MusicThread.h"
+#include "sound/SoundLock.h"
 #include "sound/SoundMgr.h"
 
 namespace {
@@ -61,12 +63,61 @@ double ThreadCpuSeconds(pid_t tid) {
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
+double OwnCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Context switches of one thread so far: each sleep of the thread is one.
+long long ContextSwitches(pid_t tid) {
+    const std::string path = "/proc/self/task/" + std::to_string(tid) + "/status";
+    long long total = 0;
+    if (std::FILE* f = std::fopen(path.c_str(), "r")) {
+        char line[256];
+        long long n = 0;
+        while (std::fgets(line, sizeof line, f))
+            if (std::sscanf(line, "voluntary_ctxt_switches: %lld", &n) == 1 ||
+                std::sscanf(line, "nonvoluntary_ctxt_switches: %lld", &n) == 1)
+                total += n;
+        std::fclose(f);
+    }
+    return total;
+}
+
+// CPU seconds plain libvorbisfile spends on this thread decoding `bytes` of
+// 16-bit little-endian samples of the piece, from its start and round again
+// at its end, as the looping stream does.
+double DecodeCpuSeconds(uint64_t bytes) {
+    const std::string path = os::ResolvePath(kPiece);
+    OggVorbis_File vf;
+    if (ov_fopen(path.c_str(), &vf) != 0) return 0;
+    static char buffer[MusicStream::HALF_BYTES];
+    const double c0 = OwnCpuSeconds();
+    int section = 0;
+    while (bytes > 0) {
+        const long n = ov_read(&vf, buffer, int(std::min<uint64_t>(bytes, sizeof buffer)), 0, 2, 1, &section);
+        if (n < 0) break;
+        if (n == 0)
+            ov_pcm_seek(&vf, 0);
+        else
+            bytes -= uint64_t(n);
+        benchmark::DoNotOptimize(buffer);
+    }
+    const double cpu = OwnCpuSeconds() - c0;
+    ov_clear(&vf);
+    return cpu;
+}
+
 double WallSeconds() {
     return double(os::PerformanceCounter()) / double(os::PerformanceFrequency());
 }
 
 // Streams the looping demo piece for about a second per iteration and
-// reports the music thread's CPU time over the wall time.
+// reports the music thread's CPU time against libvorbisfile decoding the same
+// amount of music in this run (thread_cpu_over_decoding: 1 would be the
+// decoder's own cost; the machine's load moves both alike), its share of a
+// core and its wake-ups per second.
 void CoreShare(benchmark::State& state, audio::Backend backend) {
     setenv("ALSOFT_DRIVERS", "null", 0);
     const std::string saved = os::StartDirectory();
@@ -88,28 +139,36 @@ void CoreShare(benchmark::State& state, audio::Backend backend) {
         state.SkipWithError("the music thread did not start");
     } else {
         double cpu = 0, wall = 0;
+        long long wakeUps = 0;
         for (auto _ : state) {
             const double c0 = ThreadCpuSeconds(music), w0 = WallSeconds();
+            const long long s0 = ContextSwitches(music);
             os::SleepMs(1000);
             cpu += ThreadCpuSeconds(music) - c0;
             wall += WallSeconds() - w0;
+            wakeUps += ContextSwitches(music) - s0;
         }
+        const uint32_t bytesPerSecond = g_SoundMgr.m_pMusicThread->Stream()->wfx.avgBytesPerSec;
+        const double decode = DecodeCpuSeconds(uint64_t(wall * bytesPerSecond));
         state.counters["core_share_percent"] = 100.0 * cpu / wall;
+        state.counters["wakeups_per_second"] = double(wakeUps) / wall;
+        state.counters["decode_core_share_percent"] = 100.0 * decode / wall;
+        if (decode > 0) state.counters["thread_cpu_over_decoding"] = cpu / decode;
     }
     g_SoundMgr.Release();
     g_SoundMgr.SetBackend(audio::Backend::Auto);
     os::SetStartDirectory(saved);
 }
 
-void BM_MusicThreadCoreShareOpenAl(benchmark::State& state) {
+void BM_MusicThreadCpuOpenAl(benchmark::State& state) {
     CoreShare(state, audio::Backend::OpenAl);
 }
-BENCHMARK(BM_MusicThreadCoreShareOpenAl)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MusicThreadCpuOpenAl)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_MusicThreadCoreShareSilent(benchmark::State& state) {
+void BM_MusicThreadCpuSilent(benchmark::State& state) {
     CoreShare(state, audio::Backend::Silent);
 }
-BENCHMARK(BM_MusicThreadCoreShareSilent)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MusicThreadCpuSilent)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Dropouts of the real-time output: while the looping demo piece streams
 // through the sound manager on OpenAL's (silent) output, the play position
@@ -194,7 +253,10 @@ struct BenchStream {
     }
 };
 
-// The tick that finds nothing to do: one position query.
+// The update alone when it finds nothing to do: one position query. The
+// thread's wake-up around it, which costs far more, is in the CPU time of
+// BM_MusicThreadCpuOpenAl/Silent; BM_MusicTickWithinAHalf adds the lock and
+// the next sleep's length.
 void BM_MusicUpdateWithinAHalf(benchmark::State& state) {
     BenchStream b(state.range(0) ? audio::Backend::OpenAl : audio::Backend::Silent);
     if (!b.stream || !b.stream->pBuffer) {
@@ -208,6 +270,27 @@ void BM_MusicUpdateWithinAHalf(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_MusicUpdateWithinAHalf)->Arg(0)->Arg(1)->ArgName("openal");
+
+// One turn of the thread's loop that finds nothing to do, short of the sleep
+// itself: the sound lock taken, the update, the next sleep's length worked
+// out from the play position, the lock given back.
+void BM_MusicTickWithinAHalf(benchmark::State& state) {
+    BenchStream b(state.range(0) ? audio::Backend::OpenAl : audio::Backend::Silent);
+    if (!b.stream || !b.stream->pBuffer) {
+        state.SkipWithError("no stream");
+        return;
+    }
+    b.stream->pBuffer->Stop();
+    CSoundLock lock;
+    lock.SetActive(true);
+    for (auto _ : state) {
+        lock.Semaphore().Wait(-1);
+        rUpdateMusicStream(b.stream);
+        benchmark::DoNotOptimize(rMusicStreamSleepMs(b.stream));
+        lock.Semaphore().Release();
+    }
+}
+BENCHMARK(BM_MusicTickWithinAHalf)->Arg(0)->Arg(1)->ArgName("openal");
 
 // The tick that refills: 44100 bytes decoded and written into the half left.
 void BM_MusicRefillHalf(benchmark::State& state) {

@@ -277,6 +277,22 @@ void rUpdateMusicStream(MusicStream* s) {
     s->dwPreviousHalf = s->dwCurrentHalf;
 }
 
+uint32_t rMusicMsToNextHalf(uint32_t cursor, uint32_t bytesPerSecond) {
+    if (bytesPerSecond == 0) return MUSIC_MAX_SLEEP_MS;
+    cursor %= MusicStream::BUFFER_BYTES;
+    const uint64_t bytes =
+        (cursor < MusicStream::HALF_BYTES ? MusicStream::HALF_BYTES : MusicStream::BUFFER_BYTES) - cursor;
+    const uint64_t ms = (bytes * 1000 + bytesPerSecond - 1) / bytesPerSecond;
+    return uint32_t(std::clamp<uint64_t>(ms, 1, MUSIC_MAX_SLEEP_MS));
+}
+
+uint32_t rMusicStreamSleepMs(MusicStream* s) {
+    if (!s || !s->pBuffer) return MUSIC_MAX_SLEEP_MS;
+    uint32_t cursor = 0;
+    s->pBuffer->GetCurrentPosition(&cursor);
+    return rMusicMsToNextHalf(cursor, s->wfx.avgBytesPerSec);
+}
+
 void rPlayMusicStream(MusicStream* s, bool loop) {
     if (!s || !s->pBuffer) return;
     bool restored = false;

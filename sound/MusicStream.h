@@ -3,7 +3,8 @@
 // 88200 bytes (two halves of 44100) that is refilled half by half while it
 // plays. The record is plain data driven by the free functions below (prefix
 // r); the music thread owns one stream and makes every call on it under the
-// sound lock, calling rUpdateMusicStream about every millisecond.
+// sound lock, calling rUpdateMusicStream each time the play position may
+// have entered the other half (rMusicStreamSleepMs).
 //
 // The stream always plays looping. A stream without the loop flag ends by its
 // finished flag (rIsMusicStreamPlaying turns false) when the file runs out,
@@ -72,6 +73,15 @@ bool rIsMusicStreamPlaying(MusicStream* stream);
 void rUpdateMusicStream(MusicStream* stream);
 // Writes the next 44100 decoded bytes into the previous half when the halves differ.
 void rRefillMusicStream(MusicStream* stream);
+
+// The music thread's sleep after an update: until the play position enters
+// the other half, rounded up so that the next update sees it there, at least
+// 1 ms and at most MUSIC_MAX_SLEEP_MS, well inside a half's 250 ms.
+constexpr uint32_t MUSIC_MAX_SLEEP_MS = 50;
+// From a play position in bytes at the format's byte rate.
+uint32_t rMusicMsToNextHalf(uint32_t cursor, uint32_t bytesPerSecond);
+// From the stream's play position; the longest sleep when it has no audio stream.
+uint32_t rMusicStreamSleepMs(MusicStream* stream);
 void rDeleteMusicStream(MusicStream** stream);
 
 // The stream volume of a 0..1 volume: 10000 x volume - 10000 hundredths of a

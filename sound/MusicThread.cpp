@@ -1,6 +1,5 @@
 #include "sound/MusicThread.h"
 
-#include "platform/os/Os.h"
 #include "sound/MusicStream.h"
 
 CMusicThread::CMusicThread(audio::Device* device, CSoundLock& lock) : m_pDS(device), m_Lock(lock) {}
@@ -13,6 +12,8 @@ CMusicThread::~CMusicThread() {
 
 bool CMusicThread::Start() {
     if (m_bThreadStarted) Stop();
+    while (m_Wake.Wait(0)) {
+    }
     m_bRunning = true;
     m_Lock.SetActive(true);
     if (!os::Thread::Start()) {
@@ -30,6 +31,7 @@ void CMusicThread::Stop() {
         CSoundLock::Scoped lock(m_Lock);
         m_bRunning = false;
     }
+    m_Wake.Release();
     Join();
     m_bThreadStarted = false;
     m_Lock.SetActive(false);
@@ -40,8 +42,9 @@ void CMusicThread::Run() {
     semaphore.Wait(-1);
     while (m_bRunning) {
         rUpdateMusicStream(m_pStream);
+        const uint32_t sleepMs = rMusicStreamSleepMs(m_pStream);
         semaphore.Release();
-        os::SleepMs(1);
+        m_Wake.Wait(int(sleepMs));
         semaphore.Wait(-1);
     }
     semaphore.Release();

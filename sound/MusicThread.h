@@ -5,8 +5,11 @@
 // device call of the manager. Start switches it on before the thread runs and
 // Stop switches it off once the thread has been joined, so while no music
 // thread runs, taking it costs nothing. The thread holds it for one stream
-// update at a time and sleeps 1 ms between updates so that the main thread
-// gets its turn; every wait on it has no time-out.
+// update at a time and, between updates, sleeps without it until the play
+// position can next have entered the other half (rMusicStreamSleepMs), so it
+// refills as soon as it did when it looked every millisecond, and wakes a few
+// dozen times a second instead of a thousand; Stop cuts the sleep short.
+// Every wait on the lock has no time-out.
 //
 // Lifetime: the sound manager makes one object per piece of music and deletes
 // it when the music changes. Open creates the stream and starts the thread;
@@ -54,6 +57,7 @@ class CMusicThread : public os::Thread {
 
   private:
     bool m_bRunning = false;       // the loop goes on; written and read under the lock
+    os::Semaphore m_Wake{0, 1};    // released by Stop to end the thread's sleep
     bool m_bThreadStarted = false; // main thread only
     bool m_bStreamOpen = false;
     MusicStream* m_pStream = nullptr;

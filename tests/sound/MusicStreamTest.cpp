@@ -559,3 +559,73 @@ TEST_F(MusicStreamTest, PlayBringsALostStreamBack) {
     rPlayMusicStream(stream_, false);
     EXPECT_EQ(Status(), uint32_t(audio::kStatusBufferLost));
 }
+
+// ---- The music thread's sleep --------------------------------------------------
+
+TEST(MusicSleep, LastsUntilThePositionEntersTheOtherHalfWithinBounds) {
+    struct Case {
+        uint32_t cursor, bytesPerSecond, ms;
+    } cases[] = {
+        {0, 176400, 50},                  // a whole half ahead: the longest sleep
+        {44100 - 1764, 176400, 10},       // exactly 10 ms ahead
+        {44100 - 1765, 176400, 11},       // a byte more: rounded up
+        {44099, 176400, 1},               // a frame ahead
+        {44100, 176400, 50},              // just entered the second half
+        {88200 - 4, 176400, 1},           // the wrap back into the first half
+        {88200 + 44100 - 882, 176400, 5}, // positions past the ring wrap round
+        {44100 - 441, 44100, 10},         // mono 22050 Hz
+        {0, 0, 50},                       // no rate: the longest sleep
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(rMusicMsToNextHalf(c.cursor, c.bytesPerSecond), c.ms)
+            << c.cursor << " " << c.bytesPerSecond;
+}
+
+// The thread's loop on a simulated clock: the play position moves at the
+// stream's byte rate, and at each wake-up the stream is updated and the next
+// sleep taken from it. Every time the position enters the other half, the
+// half it left is refilled no later than a loop waking every millisecond
+// would, long before the position comes back round to it.
+TEST_F(MusicStreamTest, SleepingUntilTheNextHalfRefillsAsSoonAsPollingEachMillisecond) {
+    struct Case {
+        int channels;
+        long rate;
+    } cases[] = {{2, 44100}, {1, 22050}, {2, 48000}, {1, 8000}};
+    for (const Case& c : cases) {
+        const std::string name = WriteOgg("tone.ogg", c.channels, 4000, c.rate);
+        stream_ = rCreateMusicStream(name.c_str(), device_.get());
+        ASSERT_NE(stream_, nullptr);
+        rPlayMusicStream(stream_, true);
+        ASSERT_EQ(stream_->pBuffer->Stop(), audio::Result::Ok); // the test moves the position
+        const uint64_t rate = stream_->wfx.avgBytesPerSec;
+        ASSERT_EQ(rate, uint64_t(c.channels) * 2 * uint64_t(c.rate));
+        // Microseconds from the start to the first byte of a half.
+        auto crossing = [&](uint64_t halves) {
+            return (halves * MusicStream::HALF_BYTES * 1000000 + rate - 1) / rate;
+        };
+        const uint64_t frameUs = (stream_->wfx.blockAlign * 1000000 + rate - 1) / rate;
+
+        uint64_t now = 0, halvesRefilled = 0, wakeUps = 0;
+        const uint64_t end = uint64_t(20) * MusicStream::BUFFER_BYTES * 1000000 / rate; // twenty times round
+        while (now < end) {
+            const uint32_t cursor = uint32_t(now * rate / 1000000 % MusicStream::BUFFER_BYTES);
+            ASSERT_EQ(stream_->pBuffer->SetCurrentPosition(cursor - cursor % stream_->wfx.blockAlign),
+                      audio::Result::Ok);
+            const uint32_t before = stream_->dwPreviousHalf;
+            rUpdateMusicStream(stream_);
+            if (stream_->dwPreviousHalf != before) {
+                ++halvesRefilled;
+                // The polling loop refilled within a millisecond of the
+                // crossing, as the position reads in whole frames.
+                const uint64_t late = now - crossing(halvesRefilled);
+                EXPECT_LE(late, 1000 + frameUs) << c.rate << " half " << halvesRefilled;
+            }
+            now += uint64_t(rMusicStreamSleepMs(stream_)) * 1000;
+            ++wakeUps;
+        }
+        EXPECT_EQ(halvesRefilled, 39u) << c.rate; // every crossing, none skipped
+        // A few dozen wake-ups a second instead of a thousand.
+        EXPECT_LT(wakeUps * 1000000 / end, 30u) << c.rate;
+        rDeleteMusicStream(&stream_);
+    }
+}
