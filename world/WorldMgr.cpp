@@ -266,24 +266,18 @@ bool EWorldMgr::LoadWorld(const char* fileName) {
         return false;
     };
     // A directory opens, but is no file to read.
-    const long long size = os::FileSize(fileName);
-    if (size < 0) return cannotRead("not a file");
-    if (size == 0) return false;
-    if (size > MAX_FILE_BYTES) {
-        g_Console.Printf("%s: world file of %lld bytes, more than the %ld allowed", fileName, size,
-                         MAX_FILE_BYTES);
-        m_bLoadError = 1;
-        return false;
+    std::string data;
+    if (!os::ReadWholeFile(fileName, &data, size_t(MAX_FILE_BYTES))) {
+        if (errno == EFBIG) {
+            g_Console.Printf("%s: world file of %lld bytes, more than the %ld allowed", fileName,
+                             os::FileSize(fileName), MAX_FILE_BYTES);
+            m_bLoadError = 1;
+            return false;
+        }
+        return cannotRead(errno == EISDIR || errno == EINVAL ? "not a file" : std::strerror(errno));
     }
-    std::unique_ptr<char[]> data(new (std::nothrow) char[size]);
-    if (!data) return false;
-    f = os::OpenFile(fileName, "rb");
-    if (!f) return false;
-    size_t got = std::fread(data.get(), 1, static_cast<size_t>(size), f);
-    const bool unreadable = std::ferror(f);
-    std::fclose(f);
-    if (unreadable) return cannotRead(std::strerror(errno));
-    ProcessWorldData(data.get(), got, fileName);
+    if (data.empty()) return false;
+    ProcessWorldData(data.data(), data.size(), fileName);
     return true;
 }
 

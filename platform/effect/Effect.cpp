@@ -19,26 +19,7 @@ std::string EffectFilePath(std::string_view path) {
 }
 
 bool ReadEffectText(std::string_view path, std::string* out) {
-    if (os::DirectoryExists(path)) return false;
-    std::FILE* f = os::OpenFile(path, "rb");
-    if (!f) return false;
-    out->clear();
-    char buffer[16384];
-    bool ok = true;
-    for (;;) {
-        const size_t n = std::fread(buffer, 1, sizeof buffer, f);
-        if (out->size() + n > MaxFileBytes) {
-            ok = false;
-            break;
-        }
-        out->append(buffer, n);
-        if (n < sizeof buffer) {
-            ok = !std::ferror(f);
-            break;
-        }
-    }
-    std::fclose(f);
-    return ok;
+    return os::ReadWholeFile(path, out, MaxFileBytes);
 }
 
 gfx::Result CreateEffectFromFile(gfx::Device* device, const char* path, uint32_t flags, Effect** effect,

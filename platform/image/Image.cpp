@@ -243,7 +243,8 @@ uint32_t Pack(const float* c) {
 
 } // namespace
 
-bool Decode(const uint8_t* data, size_t size, Picture* out, std::string* error, const DecodeOptions& options) {
+bool Decode(const uint8_t* data, size_t size, Picture* out, std::string* error,
+            const DecodeOptions& options) {
     *out = Picture();
     if (!data || size == 0) return Fail(error, "empty file");
     const FileFormat format = Sniff(data, size);
@@ -268,7 +269,7 @@ bool ReadInfo(const uint8_t* data, size_t size, Info* out, std::string* error) {
 }
 
 namespace {
-// At most `limit` bytes of a file; false (error set) when it cannot be opened.
+// At most the first `limit` bytes of a file; false (error set) when it cannot be opened.
 bool ReadBytes(std::string_view name, size_t limit, std::vector<uint8_t>* data, std::string* error) {
     std::FILE* f = os::OpenFile(name, "rb");
     if (!f) {
@@ -277,7 +278,8 @@ bool ReadBytes(std::string_view name, size_t limit, std::vector<uint8_t>* data, 
     }
     uint8_t buffer[65536];
     size_t n;
-    while (data->size() < limit && (n = std::fread(buffer, 1, std::min(sizeof buffer, limit - data->size()), f)) > 0)
+    while (data->size() < limit &&
+           (n = std::fread(buffer, 1, std::min(sizeof buffer, limit - data->size()), f)) > 0)
         data->insert(data->end(), buffer, buffer + n);
     std::fclose(f);
     return true;
@@ -295,7 +297,10 @@ bool LoadFile(std::string_view name, Picture* out, std::string* error, const Dec
         return false;
     }
     std::vector<uint8_t> data;
-    if (!ReadBytes(name, SIZE_MAX, &data, error)) return false;
+    if (!os::ReadWholeFile(name, &data)) {
+        if (error) *error = std::string(name) + ": cannot open the file";
+        return false;
+    }
     std::string what;
     if (!Decode(data.data(), data.size(), out, &what, options)) {
         if (error) *error = std::string(name) + ": " + what;

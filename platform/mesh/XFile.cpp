@@ -1,6 +1,7 @@
 #include "platform/mesh/XFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdarg>
@@ -1059,24 +1060,16 @@ bool WriteXFileBinary(std::string_view fileName, const XMesh& mesh, const XCache
 }
 
 bool ReadXFile(std::string_view fileName, XFile* out, std::string* error) {
-    std::FILE* f = os::OpenFile(fileName, "rb");
-    if (!f) {
-        if (error) *error = std::string(fileName) + ": cannot be opened";
-        return false;
-    }
-    if (const long long size = os::FileSize(fileName); size > kMaxFileBytes) {
-        std::fclose(f);
-        if (error)
-            *error = std::string(fileName) + ": " + std::to_string(size) + " bytes, more than the " +
-                     std::to_string(kMaxFileBytes) + " a mesh file may have";
-        return false;
-    }
     std::string bytes;
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        bytes.append(buf, n);
-    std::fclose(f);
+    if (!os::ReadWholeFile(fileName, &bytes, size_t(kMaxFileBytes))) {
+        if (!error) return false;
+        if (errno == EFBIG)
+            *error = std::string(fileName) + ": " + std::to_string(os::FileSize(fileName)) + " bytes, more than the " +
+                     std::to_string(kMaxFileBytes) + " a mesh file may have";
+        else
+            *error = std::string(fileName) + ": cannot be opened";
+        return false;
+    }
     return ParseXFile(bytes, fileName, out, error);
 }
 

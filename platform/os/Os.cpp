@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -66,6 +67,50 @@ bool FindEntryNoCase(const std::string& dir, std::string_view component, std::st
     return found;
 }
 
+// Reads with one read of the size fstat gives (more only when the kernel
+// hands back less). Non-blocking, so that a FIFO given as a name cannot hang.
+template <typename Bytes> bool ReadWhole(std::string_view name, Bytes* out, size_t maxBytes) {
+    out->clear();
+    if (name.empty()) {
+        errno = ENOENT;
+        return false;
+    }
+    const int fd = open(ResolvePath(name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st {};
+    int failure = 0;
+    if (fstat(fd, &st) != 0)
+        failure = errno;
+    else if (!S_ISREG(st.st_mode))
+        failure = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    else if (uint64_t(st.st_size) > maxBytes)
+        failure = EFBIG;
+    size_t got = 0;
+    if (!failure) {
+        try {
+            out->resize(size_t(st.st_size));
+        } catch (const std::exception&) { // bad_alloc, or beyond what the container holds
+            failure = ENOMEM;
+        }
+    }
+    if (!failure) {
+        while (got < out->size()) {
+            const ssize_t n = read(fd, out->data() + got, out->size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                failure = n < 0 ? errno : EIO;
+                break;
+            }
+            got += size_t(n);
+        }
+    }
+    close(fd);
+    if (!failure) return true;
+    out->clear();
+    errno = failure;
+    return false;
+}
+
 } // namespace
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
@@ -94,11 +139,13 @@ void SetStartDirectory(std::string_view dir) {
     StartDir() = d;
 }
 
-std::string ResolvePath(std::string_view name) {
-    std::string n(name);
-    std::replace(n.begin(), n.end(), '\\', '/');
-    std::string path = (!n.empty() && n[0] == '/') ? std::string() : StartDirectory();
-    bool missing = false; // once a component is missing, the rest is kept as given
+namespace {
+// Appends the components of a '/'-separated name to path, "." and ".."
+// taken lexically. With lookUp, each component that does not exist as given
+// is matched without regard to case; once one is missing, the rest is kept
+// as given.
+std::string AppendComponents(std::string path, const std::string& n, bool lookUp) {
+    bool missing = !lookUp;
     size_t pos = 0;
     while (pos <= n.size()) {
         size_t next = n.find('/', pos);
@@ -119,6 +166,19 @@ std::string ResolvePath(std::string_view name) {
         path += actual;
     }
     return path.empty() ? "/" : path;
+}
+} // namespace
+
+// The name as written is tried first with one stat: it nearly always has the
+// right letter case, and then every component exists as given, which is what
+// the walk would find too.
+std::string ResolvePath(std::string_view name) {
+    std::string n(name);
+    std::replace(n.begin(), n.end(), '\\', '/');
+    const std::string base = (!n.empty() && n[0] == '/') ? std::string() : StartDirectory();
+    std::string written = AppendComponents(base, n, false);
+    if (Exists(written)) return written;
+    return AppendComponents(base, n, true);
 }
 
 std::FILE* OpenFile(std::string_view name, const char* mode) {
@@ -200,6 +260,14 @@ long long FileModifiedTime(std::string_view name) {
     struct stat st {};
     if (name.empty() || stat(ResolvePath(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
     return (long long)st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+}
+
+bool ReadWholeFile(std::string_view name, std::string* out, size_t maxBytes) {
+    return ReadWhole(name, out, maxBytes);
+}
+
+bool ReadWholeFile(std::string_view name, std::vector<uint8_t>* out, size_t maxBytes) {
+    return ReadWhole(name, out, maxBytes);
 }
 
 bool WildcardMatch(std::string_view p, std::string_view s) {

@@ -83,6 +83,12 @@ long long FileSize(std::string_view name);
 // Last modification time of a file in nanoseconds since 1970, -1 when it
 // cannot be read.
 long long FileModifiedTime(std::string_view name);
+// Reads a whole regular file into out with one read of its size. False, out
+// empty and errno telling why, when the file cannot be opened, is no regular
+// file (EISDIR, EINVAL), holds more than maxBytes (EFBIG) or cannot be read
+// in full (EIO when it shrank).
+bool ReadWholeFile(std::string_view name, std::string* out, size_t maxBytes = SIZE_MAX);
+bool ReadWholeFile(std::string_view name, std::vector<uint8_t>* out, size_t maxBytes = SIZE_MAX);
 
 // Equality without regard to the case of ASCII letters.
 bool EqualNoCase(std::string_view a, std::string_view b);

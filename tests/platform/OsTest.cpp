@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "platform/os/AtomicFile.h"
 #include "platform/os/Os.h"
@@ -45,10 +50,61 @@ TEST_F(OsPathTest, ResolvesMixedCaseBackslashNames) {
         {"SCRIPTS/RADIO/STATION.txt", "Scripts/Radio/Station.TXT"},
         {"scripts\\new\\file.dat", "Scripts/new/file.dat"},  // missing parts kept as given
         {"Scripts\\.\\a.txt", "Scripts/a.txt"},
+        {"Scripts\\Radio\\Station.TXT", "Scripts/Radio/Station.TXT"}, // as written: one stat
+        {"Scripts\\Radio\\..\\A.TXT", "Scripts/a.txt"},
+        {"scripts\\radio\\..\\..\\scripts\\b.txt", "Scripts/b.txt"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(os::ResolvePath(c.given), (root_ / c.expected).string()) << c.given;
     }
+}
+
+// A name differing from an existing one only in case reaches its own file
+// when written exactly, and the first match otherwise.
+TEST_F(OsPathTest, AnExactNameWinsOverItsCaseTwin) {
+    std::ofstream(root_ / "Scripts" / "A.txt") << "A";
+    std::string text;
+    ASSERT_TRUE(os::ReadWholeFile("Scripts\\A.txt", &text));
+    EXPECT_EQ(text, "A");
+    ASSERT_TRUE(os::ReadWholeFile("Scripts\\a.txt", &text));
+    EXPECT_EQ(text, "a");
+}
+
+TEST_F(OsPathTest, ReadsWholeFilesAndRefusesWhatIsNoFile) {
+    std::string big(3 << 20, '\0');
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = char(i * 7 + i / 4096);
+    std::ofstream(root_ / "Scripts" / "Big.bin", std::ios::binary) << big;
+    std::ofstream(root_ / "Scripts" / "Empty.bin", std::ios::binary);
+    std::string text;
+    ASSERT_TRUE(os::ReadWholeFile("scripts\\big.bin", &text));
+    EXPECT_EQ(text, big);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(os::ReadWholeFile("scripts\\radio\\station.txt", &bytes));
+    EXPECT_EQ(bytes, std::vector<uint8_t>{'x'});
+    EXPECT_TRUE(os::ReadWholeFile("scripts\\empty.bin", &bytes));
+    EXPECT_TRUE(bytes.empty());
+
+    ASSERT_EQ(mkfifo((root_ / "Scripts" / "pipe").c_str(), 0600), 0);
+    struct Case {
+        const char* name;
+        size_t maxBytes;
+        int error;
+    } cases[] = {
+        {"scripts\\none.txt", SIZE_MAX, ENOENT},
+        {"", SIZE_MAX, ENOENT},
+        {"scripts\\radio", SIZE_MAX, EISDIR},
+        {"scripts\\pipe", SIZE_MAX, EINVAL}, // read without waiting for a writer
+        {"scripts\\big.bin", big.size() - 1, EFBIG},
+    };
+    for (const Case& c : cases) {
+        text = "left over";
+        errno = 0;
+        EXPECT_FALSE(os::ReadWholeFile(c.name, &text, c.maxBytes)) << c.name;
+        EXPECT_EQ(errno, c.error) << c.name;
+        EXPECT_TRUE(text.empty()) << c.name;
+    }
+    EXPECT_TRUE(os::ReadWholeFile("scripts\\big.bin", &text, big.size()));
 }
 
 TEST_F(OsPathTest, NewFilesAreCreatedAsNamedInsideExistingFolders) {
