@@ -7,8 +7,8 @@
 // thread runs, taking it costs nothing. The thread holds it for one stream
 // update at a time and, between updates, sleeps without it until the play
 // position can next have entered the other half (rMusicStreamSleepMs), so it
-// refills as soon as it did when it looked every millisecond, and wakes a few
-// dozen times a second instead of a thousand; Stop cuts the sleep short.
+// refills as soon as it did when it looked every millisecond, and wakes about
+// eight times a second instead of a thousand; Stop cuts the sleep short.
 // Every wait on the lock has no time-out.
 //
 // Lifetime: the sound manager makes one object per piece of music and deletes
