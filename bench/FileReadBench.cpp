@@ -1,0 +1,132 @@
+// Reading files: a large text .x file loaded from disk against parsing the
+// same bytes already in memory (the difference is the read), a small demo
+// model loaded whole, and the path lookup of a data name written with its
+// files' own letter case and with another case.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/mesh/XFile.h"
+#include "platform/os/Os.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A temporary data directory with a copy of the demo models and one text .x
+// file of about 26 MB (a grid mesh of 462,400 vertices), kept for the run.
+const std::string& DataDir() {
+    static const std::string dir = [] {
+        const fs::path d = fs::temp_directory_path() / ("zt_file_bench_" + std::to_string(::getpid()));
+        fs::create_directories(d / "Models" / "Large");
+        fs::copy(fs::path(ZT_SOURCE_DIR) / "data" / "models", d / "Models",
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        constexpr int side = 680; // side * side vertices
+        std::ostringstream x;
+        x << "xof 0303txt 0032\nFrame large {\n Mesh large_mesh {\n  " << side * side << ";\n";
+        for (int i = 0; i < side * side; ++i)
+            x << "  " << float(i % side) * 1.25f << ";" << float(i / side) * 0.75f << ";"
+              << float(i % 97) * 0.5f << (i + 1 < side * side ? ";,\n" : ";;\n");
+        const int quads = (side - 1) * (side - 1);
+        x << "  " << quads << ";\n";
+        for (int i = 0; i < quads; ++i) {
+            const int v = i / (side - 1) * side + i % (side - 1);
+            x << "  4;" << v << "," << v + 1 << "," << v + side + 1 << "," << v + side
+              << (i + 1 < quads ? ";,\n" : ";;\n");
+        }
+        x << " }\n}\n";
+        std::ofstream(d / "Models" / "Large" / "Grid.x", std::ios::binary) << x.str();
+        return d.string();
+    }();
+    return dir;
+}
+
+struct InDataDir {
+    std::string saved = os::StartDirectory();
+    InDataDir() { os::SetStartDirectory(DataDir()); }
+    ~InDataDir() { os::SetStartDirectory(saved); }
+};
+
+// The whole load of the large file: path lookup, read, parse.
+void BM_LoadLargeXFile(benchmark::State& state) {
+    InDataDir in;
+    state.counters["megabytes"] = double(os::FileSize("Models\\Large\\Grid.x")) / 1e6;
+    for (auto _ : state) {
+        mesh::XFile file;
+        std::string error;
+        if (!mesh::ReadXFile("Models\\Large\\Grid.x", &file, &error)) state.SkipWithError(error.c_str());
+        benchmark::DoNotOptimize(file);
+    }
+}
+BENCHMARK(BM_LoadLargeXFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The parse alone of the same bytes: the load's time over this one is the
+// share of the read.
+void BM_ParseLargeXFile(benchmark::State& state) {
+    InDataDir in;
+    std::ifstream f(os::ResolvePath("Models\\Large\\Grid.x"), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    for (auto _ : state) {
+        mesh::XFile file;
+        std::string error;
+        if (!mesh::ParseXFile(bytes, "Grid.x", &file, &error)) state.SkipWithError(error.c_str());
+        benchmark::DoNotOptimize(file);
+    }
+}
+BENCHMARK(BM_ParseLargeXFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The read alone of the large file: 0 with the OS layer's whole-file read,
+// 1 in 64 KiB pieces appended to a growing string, as the .x reader read
+// before.
+void BM_ReadLargeFile(benchmark::State& state) {
+    InDataDir in;
+    for (auto _ : state) {
+        std::string bytes;
+        if (state.range(0) == 0) {
+            os::ReadWholeFile("Models\\Large\\Grid.x", &bytes);
+        } else {
+            std::FILE* f = os::OpenFile("Models\\Large\\Grid.x", "rb");
+            char buf[65536];
+            size_t n;
+            while (f && (n = std::fread(buf, 1, sizeof buf, f)) > 0)
+                bytes.append(buf, n);
+            if (f) std::fclose(f);
+        }
+        benchmark::DoNotOptimize(bytes.data());
+    }
+}
+BENCHMARK(BM_ReadLargeFile)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("in_pieces")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// A small model of the demo (46 KB) loaded whole, as the game loads most files.
+void BM_LoadSmallXFile(benchmark::State& state) {
+    InDataDir in;
+    for (auto _ : state) {
+        mesh::XFile file;
+        std::string error;
+        if (!mesh::ReadXFile("models\\pillar.x", &file, &error)) state.SkipWithError(error.c_str());
+        benchmark::DoNotOptimize(file);
+    }
+}
+BENCHMARK(BM_LoadSmallXFile)->Unit(benchmark::kMicrosecond);
+
+// The path lookup of a three-component name: 0 written with the files' own
+// case (as the game's names nearly always are), 1 in another case.
+void BM_ResolvePath(benchmark::State& state) {
+    InDataDir in;
+    const char* name = state.range(0) ? "MODELS\\LARGE\\GRID.X" : "Models\\Large\\Grid.x";
+    for (auto _ : state)
+        benchmark::DoNotOptimize(os::ResolvePath(name));
+}
+BENCHMARK(BM_ResolvePath)->Arg(0)->Arg(1)->ArgName("other_case");
+
+} // namespace
