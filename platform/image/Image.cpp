@@ -1,6 +1,7 @@
 #include "platform/image/Image.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -290,15 +291,14 @@ bool LoadFile(std::string_view name, Picture* out, std::string* error, const Dec
     *out = Picture();
     // Even a picture at the size limit compresses to less.
     constexpr long long kMaxFileBytes = 512LL << 20;
-    if (const long long size = os::FileSize(name); size > kMaxFileBytes) {
-        if (error)
-            *error = std::string(name) + ": " + std::to_string(size) + " bytes, more than the " +
-                     std::to_string(kMaxFileBytes) + " a picture file may have";
-        return false;
-    }
     std::vector<uint8_t> data;
-    if (!os::ReadWholeFile(name, &data)) {
-        if (error) *error = std::string(name) + ": cannot open the file";
+    if (!os::ReadWholeFile(name, &data, size_t(kMaxFileBytes))) {
+        if (!error) return false;
+        if (errno == EFBIG)
+            *error = std::string(name) + ": " + std::to_string(os::FileSize(name)) +
+                     " bytes, more than the " + std::to_string(kMaxFileBytes) + " a picture file may have";
+        else
+            *error = std::string(name) + ": cannot open the file";
         return false;
     }
     std::string what;

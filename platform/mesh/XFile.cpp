@@ -1064,8 +1064,8 @@ bool ReadXFile(std::string_view fileName, XFile* out, std::string* error) {
     if (!os::ReadWholeFile(fileName, &bytes, size_t(kMaxFileBytes))) {
         if (!error) return false;
         if (errno == EFBIG)
-            *error = std::string(fileName) + ": " + std::to_string(os::FileSize(fileName)) + " bytes, more than the " +
-                     std::to_string(kMaxFileBytes) + " a mesh file may have";
+            *error = std::string(fileName) + ": " + std::to_string(os::FileSize(fileName)) +
+                     " bytes, more than the " + std::to_string(kMaxFileBytes) + " a mesh file may have";
         else
             *error = std::string(fileName) + ": cannot be opened";
         return false;
