@@ -1,9 +1,12 @@
-// The behaviour layer's frame over a full object table: 3400 meshes (a third
-// of them with an action in motion, a third with death parameters) and 100
-// lights with trigger zones, run through UpdateBehaviour with the level past
-// its start; and the action interpreter on its own.
+// The behaviour layer's frame (the engine's update of the objects) over a
+// world of 19 meshes (the demo world's count), 3,000 meshes, and a full
+// object table: 3400 meshes and 100 lights with trigger zones; a third of the
+// meshes with an action in motion, a third with death parameters; run
+// through UpdateBehaviour with the level past its start. And the action
+// interpreter on its own.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -30,7 +33,10 @@ ObjectRecord* Make(uint32_t type, const char* file, const math::Vec3& at) {
 
 class FullWorld : public benchmark::Fixture {
   public:
-    void SetUp(const benchmark::State&) override {
+    void SetUp(const benchmark::State& state) override {
+        const int meshes = std::min<int>(int(state.range(0)), EEngine::FIRST_SKINMESH);
+        const int lights =
+            state.range(0) > EEngine::FIRST_SKINMESH ? EEngine::FIRST_SPRITE - EEngine::FIRST_LIGHT : 0;
         os::SetStartDirectory(std::string(ZT_SOURCE_DIR) + "/data");
         auto lift = std::make_unique<ObjectAction>();
         lift->dwGeneralOpt1 = 1;
@@ -43,7 +49,7 @@ class FullWorld : public benchmark::Fixture {
         zone->dwGeneralOpt1 = zone->dwGeneralOpt2 = zone->dwGeneral21 = 1;
         auto death = std::make_unique<DeathParams>();
         death->bOn = 1;
-        for (int i = EEngine::FIRST_MESH; i < EEngine::FIRST_SKINMESH; ++i) {
+        for (int i = EEngine::FIRST_MESH; i < meshes; ++i) {
             const math::Vec3 at{float(i % 60) * 100.0f, 0.0f, float(i / 60) * 100.0f};
             ObjectRecord* h = Make(OT_MESH, "models\\box.x", at);
             if (i % 3 == 0) {
@@ -53,7 +59,7 @@ class FullWorld : public benchmark::Fixture {
                 SetObjectDeathParams(h, *death);
             }
         }
-        for (int i = EEngine::FIRST_LIGHT; i < EEngine::FIRST_SPRITE; ++i) {
+        for (int i = EEngine::FIRST_LIGHT; i < EEngine::FIRST_LIGHT + lights; ++i) {
             ObjectRecord* h = Make(OT_LIGHT, "", {float(i) * 10.0f, 0.0f, 7000.0f});
             SetObjectAction(h, *zone);
         }
@@ -70,9 +76,14 @@ class FullWorld : public benchmark::Fixture {
 BENCHMARK_DEFINE_F(FullWorld, UpdateBehaviour)(benchmark::State& state) {
     for (auto _ : state)
         g_EngineObject.UpdateBehaviour();
-    state.SetItemsProcessed(state.iterations() * (EEngine::FIRST_SKINMESH + 100));
+    state.SetItemsProcessed(state.iterations() * g_Engine.NumObjects());
 }
-BENCHMARK_REGISTER_F(FullWorld, UpdateBehaviour)->Unit(benchmark::kMicrosecond);
+BENCHMARK_REGISTER_F(FullWorld, UpdateBehaviour)
+    ->Arg(19)
+    ->Arg(3000)
+    ->Arg(3500)
+    ->ArgName("objects")
+    ->Unit(benchmark::kMicrosecond);
 
 // One run of an action with a handful of effects, from the gates to the end.
 void BM_RunAction(benchmark::State& state) {

@@ -518,14 +518,16 @@ void BezierMgr::Advance(ObjectRecord* h, double t) {
 }
 
 void BezierMgr::UpdateObjects(float frameTime) {
-    for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot) {
-        ObjectRecord* h = g_Engine.Object(slot);
-        if (!h || !h->bUsed || !h->BezierState.bMoving) continue;
-        ObjectSubRecord& s = h->BezierState;
-        GetObjectPosition(h, &s.vPosition);
-        GetObjectOrientation(h, &s.Orientation);
-        Advance(h, frameTime);
-        SetObjectPosition(h, s.vPosition, true);
-        SetObjectOrientation(h, s.Orientation);
-    }
+    g_Engine.ForEachSlotBelowHighWater(
+        [&](int slot) {
+            ObjectRecord* h = g_Engine.Object(slot);
+            if (!h || !h->bUsed || !h->BezierState.bMoving) return;
+            ObjectSubRecord& s = h->BezierState;
+            GetObjectPosition(h, &s.vPosition);
+            GetObjectOrientation(h, &s.Orientation);
+            Advance(h, frameTime);
+            SetObjectPosition(h, s.vPosition, true);
+            SetObjectOrientation(h, s.Orientation);
+        },
+        true);
 }

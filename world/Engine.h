@@ -198,6 +198,24 @@ public:
     int m_iLightHighWater = FIRST_LIGHT;
     int m_iSpriteHighWater = FIRST_SPRITE;
 
+    // Calls visit(slot) in slot order for each slot from the start of the
+    // mesh, skinned-mesh and light ranges (and the sprite range with
+    // withSprites) to the range's high-water mark: the per-frame walks, which
+    // so skip the empty rest of each range. A mark is read again before each
+    // slot, so an object the visit adds is still reached, as in a walk of the
+    // whole table.
+    template <typename Visit> void ForEachSlotBelowHighWater(Visit&& visit, bool withSprites = false) {
+        for (int slot = FIRST_MESH; slot < m_iMeshHighWater; ++slot)
+            visit(slot);
+        for (int slot = FIRST_SKINMESH; slot < m_iSkinMeshHighWater; ++slot)
+            visit(slot);
+        for (int slot = FIRST_LIGHT; slot < m_iLightHighWater; ++slot)
+            visit(slot);
+        if (!withSprites) return;
+        for (int slot = FIRST_SPRITE; slot < m_iSpriteHighWater; ++slot)
+            visit(slot);
+    }
+
 private:
     bool SlotRange(uint32_t type, int* first, int* end, int** highWater);
 

@@ -41,8 +41,6 @@ using namespace objflags;
 
 namespace {
 
-constexpr int kObjectSlots = EEngine::SEARCH_END; // sprites are not visited
-
 // Profiler ids of the passes.
 constexpr int kProfileFinder = 32;
 constexpr int kProfileAmbient = 34;
@@ -204,11 +202,11 @@ void EEngineObject::UpdateObjects() {
     if (!m_bActionsAllowed) m_vPreviousPlayerPosition = m_vPlayerPosition;
     const float nearReach = g_Camera.SniperZoom() > 0.0f ? kNearReachScope : kNearReach;
 
-    for (int slot = 0; slot < kObjectSlots; ++slot) {
+    g_Engine.ForEachSlotBelowHighWater([&](int slot) {
         ObjectRecord* h = g_Engine.Object(slot);
-        if (!h->bUsed || h->bHiddenBySector) continue;
+        if (!h->bUsed || h->bHiddenBySector) return;
         UpdateObject(h, nearReach);
-    }
+    });
     m_vPreviousPlayerPosition = m_vPlayerPosition;
 
     UpdateTies();
@@ -366,24 +364,24 @@ void EEngineObject::UpdateLightingSample(ObjectRecord* h) {
 // ---- Ties to sockets --------------------------------------------------------------------------
 
 void EEngineObject::UpdateTies() {
-    for (int slot = 0; slot < kObjectSlots; ++slot) {
+    g_Engine.ForEachSlotBelowHighWater([&](int slot) {
         ObjectRecord* h = g_Engine.Object(slot);
-        if (!h->bUsed || !h->bTied) continue;
+        if (!h->bUsed || !h->bTied) return;
         if (!h->pTiedTo) {
             h->pTiedTo = g_Engine.FindObjectByName(h->szTieObject);
             if (!h->pTiedTo) {
                 g_Console.Print2(h->szName, " - niby przywiazany, ale nie ma obiektu do przywiazania!");
-                continue;
+                return;
             }
         }
         ObjectRecord* target = h->pTiedTo;
-        if (!(h->dwFlags & kFlagVisible) && !(target->dwFlags & kFlagVisible)) continue;
+        if (!(h->dwFlags & kFlagVisible) && !(target->dwFlags & kFlagVisible)) return;
         if (target->dwType == OT_SKINMESH) UpdateObjectNodeMatrices(target);
         math::Vec3 position;
         orientation socket;
         if (!ReadObjectSocket(target, h->szTieSocket, &position, &socket)) {
             g_Console.Print2("No socket to tie object: ", h->szTieSocket);
-            continue;
+            return;
         }
         position += h->vTieOffset;
         if (h->bTieTakesSocketRotation) {
@@ -395,7 +393,7 @@ void EEngineObject::UpdateTies() {
         } else {
             SetObjectPosition(h, position);
         }
-    }
+    });
 }
 
 // ---- Cube-shadow slots ---------------------------------------------------------------------
@@ -465,10 +463,10 @@ void EEngineObject::UpdateVisibility() {
     };
 
     if (DrawPhysics) {
-        for (int slot = 0; slot < kObjectSlots; ++slot) {
+        g_Engine.ForEachSlotBelowHighWater([&](int slot) {
             ObjectRecord* h = g_Engine.Object(slot);
             if (h->bUsed) classify(h);
-        }
+        });
         m_bSectorVisibilityChanged = false;
         return;
     }
@@ -476,9 +474,9 @@ void EEngineObject::UpdateVisibility() {
     const math::Vec3& eye = g_Camera.GetPosition();
     const math::Vec3& forward = g_Camera.Orientation().forward;
     const bool recompute = m_bSectorVisibilityChanged;
-    for (int slot = 0; slot < kObjectSlots; ++slot) {
+    g_Engine.ForEachSlotBelowHighWater([&](int slot) {
         ObjectRecord* h = g_Engine.Object(slot);
-        if (!h->bUsed || h->bHiddenBySector) continue;
+        if (!h->bUsed || h->bHiddenBySector) return;
         // An invisible object is not drawn; a frozen one keeps its mark.
         // Both still have their distances kept.
         if (!(h->dwFlags & kFlagVisible)) h->bVisibleNow = 0;
@@ -519,7 +517,7 @@ void EEngineObject::UpdateVisibility() {
         }
         if (!h->bPrepared) PrepareObject(h);
         if (h->fVisibilityTimer < 0.0f) h->fVisibilityTimer = 1.0f;
-    }
+    });
     m_bSectorVisibilityChanged = false;
 }
 
@@ -688,40 +686,43 @@ void EEngineObject::UpdateRenderMatrices() {
     math::MatrixInverse(m_mView, &m_mInverseView);
     m_vEye = g_Camera.GetPosition();
     const math::Matrix viewProjection = m_mView * m_mProjection;
-    for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot) {
-        ObjectRecord* h = g_Engine.Object(slot);
-        if (!h->bUsed || !h->bVisibleNow) continue;
-        ObjectRenderValues& v = m_RenderValues[slot];
-        if (const EMesh* mesh = h->Mesh())
-            mesh->GetWorldMatrix(&v.mWorld);
-        else
-            v.mWorld = math::MatrixTransformation(h->vScale, h->Orientation.quaternion, h->vPosition);
-        v.mWorldView = v.mWorld * m_mView;
-        v.mWorldViewProjection = v.mWorld * viewProjection;
-        math::Matrix inverseWorld;
-        math::MatrixInverse(v.mWorld, &inverseWorld);
-        const math::Vec3 eye = math::Vec3TransformCoord(m_vEye, inverseWorld);
-        v.vEyeInObject = math::Vec4{eye.x, eye.y, eye.z, 1.0f};
-        const uint32_t ambient = g_EnvironmentSettings.GetAmbientColor(h->iAmbientLightIdx);
-        v.vAmbient = math::Vec4{float((ambient >> 16) & 0xFF) / 255.0f, float((ambient >> 8) & 0xFF) / 255.0f,
-                                float(ambient & 0xFF) / 255.0f, 1.0f};
-        uint32_t fog = 0;
-        g_EnvironmentSettings.GetFogColor(&fog, h->iFogIdx);
-        v.vFog = math::Vec4{float((fog >> 16) & 0xFF) / 255.0f, float((fog >> 8) & 0xFF) / 255.0f,
-                            float(fog & 0xFF) / 255.0f, 1.0f};
-        g_EnvironmentSettings.GetFogNear(&v.fFogNear, h->iFogIdx);
-        g_EnvironmentSettings.GetFogFar(&v.fFogFar, h->iFogIdx);
-    }
+    g_Engine.ForEachSlotBelowHighWater(
+        [&](int slot) {
+            ObjectRecord* h = g_Engine.Object(slot);
+            if (!h->bUsed || !h->bVisibleNow) return;
+            ObjectRenderValues& v = m_RenderValues[slot];
+            if (const EMesh* mesh = h->Mesh())
+                mesh->GetWorldMatrix(&v.mWorld);
+            else
+                v.mWorld = math::MatrixTransformation(h->vScale, h->Orientation.quaternion, h->vPosition);
+            v.mWorldView = v.mWorld * m_mView;
+            v.mWorldViewProjection = v.mWorld * viewProjection;
+            math::Matrix inverseWorld;
+            math::MatrixInverse(v.mWorld, &inverseWorld);
+            const math::Vec3 eye = math::Vec3TransformCoord(m_vEye, inverseWorld);
+            v.vEyeInObject = math::Vec4{eye.x, eye.y, eye.z, 1.0f};
+            const uint32_t ambient = g_EnvironmentSettings.GetAmbientColor(h->iAmbientLightIdx);
+            v.vAmbient =
+                math::Vec4{float((ambient >> 16) & 0xFF) / 255.0f, float((ambient >> 8) & 0xFF) / 255.0f,
+                           float(ambient & 0xFF) / 255.0f, 1.0f};
+            uint32_t fog = 0;
+            g_EnvironmentSettings.GetFogColor(&fog, h->iFogIdx);
+            v.vFog = math::Vec4{float((fog >> 16) & 0xFF) / 255.0f, float((fog >> 8) & 0xFF) / 255.0f,
+                                float(fog & 0xFF) / 255.0f, 1.0f};
+            g_EnvironmentSettings.GetFogNear(&v.fFogNear, h->iFogIdx);
+            g_EnvironmentSettings.GetFogFar(&v.fFogFar, h->iFogIdx);
+        },
+        true);
 }
 
 // ---- Miniguns -----------------------------------------------------------------------------------------
 
 void EEngineObject::UpdateMiniguns() {
     const math::Vec3& eye = g_Camera.GetPosition();
-    for (int slot = 0; slot < kObjectSlots; ++slot) {
+    g_Engine.ForEachSlotBelowHighWater([&](int slot) {
         ObjectRecord* h = g_Engine.Object(slot);
-        if (!h->bUsed || float(h->iCameraDistance) >= g_Camera.GetFarZ()) continue;
-        if (StrCmpNoCase(h->szName, "minigun") != 0 && StrCmpNoCase(h->szName, "minigun_l") != 0) continue;
+        if (!h->bUsed || float(h->iCameraDistance) >= g_Camera.GetFarZ()) return;
+        if (StrCmpNoCase(h->szName, "minigun") != 0 && StrCmpNoCase(h->szName, "minigun_l") != 0) return;
         const math::Vec3 toEye = eye - h->vPosition;
         const float length = math::Vec3Length(toEye);
         if (length > 0.0f) {
@@ -730,5 +731,5 @@ void EEngineObject::UpdateMiniguns() {
             SetObjectOrientation(h, o);
         }
         if (h->dwType == OT_SKINMESH) UpdateObjectNodeMatrices(h);
-    }
+    });
 }

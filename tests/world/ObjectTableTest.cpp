@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <string>
@@ -427,3 +428,39 @@ TEST_F(ObjectTableTest, CreateObjectUsesAFreshCreationRecordEachCall) {
 }
 
 } // namespace
+
+// The per-frame walks visit every slot in use, in slot order, and nothing
+// past a range's high-water mark; an object a visit adds above the mark is
+// still reached, as in a walk of the whole table.
+TEST_F(ObjectTableTest, WalksBelowTheHighWaterMarksReachEverySlotInUse) {
+    std::vector<ObjectRecord*> made;
+    for (const TypeRange& r : kRanges)
+        for (int i = 0; i < 5; ++i)
+            made.push_back(Make(r.type));
+    g_Engine.DeleteObject(made[1]); // a hole below the mesh mark
+    g_Engine.DeleteObject(made[9]); // the top skinned mesh: its mark comes down
+    for (bool withSprites : {false, true}) {
+        std::vector<int> inUse, visited;
+        for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot)
+            if (g_Engine.Object(slot)->bUsed && (withSprites || slot < EEngine::FIRST_SPRITE)) inUse.push_back(slot);
+        size_t walked = 0;
+        g_Engine.ForEachSlotBelowHighWater(
+            [&](int slot) {
+                ++walked;
+                if (g_Engine.Object(slot)->bUsed) visited.push_back(slot);
+            },
+            withSprites);
+        EXPECT_EQ(visited, inUse) << withSprites;
+        EXPECT_EQ(walked, withSprites ? 5u + 4 + 5 + 5 : 5u + 4 + 5) << withSprites;
+    }
+
+    std::vector<int> visited;
+    g_Engine.ForEachSlotBelowHighWater([&](int slot) {
+        visited.push_back(slot);
+        if (slot == 4) Make(OT_MESH); // takes the hole at 1, below the walk
+        if (slot == 3400) Make(OT_SKINMESH); // takes 3404, above the mark
+    });
+    EXPECT_EQ(visited.back(), 3804);
+    EXPECT_NE(std::find(visited.begin(), visited.end(), 3404), visited.end());
+    EXPECT_EQ(std::count(visited.begin(), visited.end(), 1), 1);
+}
