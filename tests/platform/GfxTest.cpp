@@ -220,6 +220,21 @@ TEST_F(DeviceTest, ResetRefusedWhileTheBackBufferIsHeld) {
     EXPECT_EQ(dev_->TestCooperativeLevel(), Result::Ok);
 }
 
+// A reset asking for the back buffer the device has keeps it (the first
+// reset after creation does); one of another shape gets a new one.
+TEST_F(DeviceTest, AResetKeepsTheBackBufferWhenItsShapeIsUnchanged) {
+    ASSERT_EQ(dev_->Clear(0, nullptr, gfx::clear::Target, kRed, 1.0f, 0), Result::Ok);
+    gfx::PresentParameters p = Params(gfx::Format::D24S8);
+    ASSERT_EQ(dev_->Reset(&p), Result::Ok);
+    EXPECT_EQ(Read()[0], kRed);
+    p = Params(gfx::Format::D16);
+    ASSERT_EQ(dev_->Reset(&p), Result::Ok);
+    EXPECT_EQ(dev_->Clear(0, nullptr, gfx::clear::Target | gfx::clear::Stencil, kBlue, 1.0f, 0),
+              Result::InvalidCall); // no stencil in the new depth buffer
+    ASSERT_EQ(dev_->Clear(0, nullptr, gfx::clear::Target | gfx::clear::ZBuffer, kGreen, 1.0f, 0), Result::Ok);
+    EXPECT_EQ(Read()[kW * kH - 1], kGreen);
+}
+
 TEST_F(DeviceTest, SimulatedLossRunsLostThenNotResetUntilReset) {
     dev_->SimulateDeviceLoss(2);
     EXPECT_EQ(dev_->TestCooperativeLevel(), Result::DeviceLost);

@@ -366,7 +366,13 @@ Result GlDevice::Reset(PresentParameters* pp) {
     PresentParameters p = *pp;
     if (!p.DeviceWindow) p.DeviceWindow = m_window;
     Result r = held ? Result::InvalidCall : ValidateParameters(p);
-    if (r == Result::Ok) r = BuildBackBuffer(p);
+    // The back buffer stays when nothing that shapes it changed, as at the
+    // first reset after the device was made.
+    const bool sameBackBuffer =
+        m_fbo && p.BackBufferWidth == m_pp.BackBufferWidth && p.BackBufferHeight == m_pp.BackBufferHeight &&
+        Samples(p) == Samples(m_pp) && p.EnableAutoDepthStencil == m_pp.EnableAutoDepthStencil &&
+        (!p.EnableAutoDepthStencil || p.AutoDepthStencilFormat == m_pp.AutoDepthStencilFormat);
+    if (r == Result::Ok && !sameBackBuffer) r = BuildBackBuffer(p);
     if (r != Result::Ok) {
         m_coop = Coop::NotReset;
         return r;
