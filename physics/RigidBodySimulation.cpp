@@ -11,6 +11,7 @@
 #include "physics/RigidBodyParametersMgr.h"
 #include "platform/os/Os.h"
 #include "render/Mesh.h"
+#include "skinmesh/SkinMesh.h"
 #include "world/Engine.h"
 #include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
@@ -190,7 +191,7 @@ void ERigidBodySimulation::WakeTouchingBodies(ObjectRecord* h) {
             ObjectRecord* o = t->hObject;
             if (!t->bUsed || !o) continue;
             if (o->dwType == OT_SKINMESH && o->SkinMesh()) {
-                ++m_dwRagdollWakes;
+                o->SkinMesh()->WakeRagDoll();
                 continue;
             }
             ERigidBodyPhysics* other = nullptr;

@@ -106,9 +106,6 @@ class ERigidBodySimulation {
     RigidBodySlot& Slot(uint32_t i) { return m_Slots[i]; }
     uint32_t NumMarkers() const { return m_dwNumMarkers; }
     const NoCollisionMarker& Marker(uint32_t i) const { return m_Markers[i]; }
-    // Ragdolls of skinned meshes woken by a struck neighbour (ragdolls come
-    // with the skinned meshes; the requests are counted).
-    uint32_t m_dwRagdollWakes = 0;
 
     bool m_bInitialised = false;
     uint32_t m_dwNumActive = 0;

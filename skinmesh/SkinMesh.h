@@ -56,6 +56,12 @@ class ESkinMesh {
     void SetScale(const math::Vec3& scale);
     const math::Vec3& GetScale() const { return m_vScale; }
 
+    // A struck rigid body wakes the ragdoll of a character beside it; the
+    // ragdoll comes with the skinned-mesh subsystem, until then the requests
+    // are counted.
+    void WakeRagDoll() { ++m_dwRagDollWakeRequests; }
+    uint32_t m_dwRagDollWakeRequests = 0;
+
     void SetAnimation(const char* name, bool loop, float blendTime, float speed);
     void SetUpperAnimation(const char* name, bool loop, float value);
     void SetLowerAnimation(const char* name, bool loop, float value);

@@ -17,6 +17,7 @@
 #include "physics/RigidBodyParametersMgr.h"
 #include "physics/RigidBodySimulation.h"
 #include "render/Mesh.h"
+#include "skinmesh/SkinMesh.h"
 #include "sound/SoundMgr.h"
 #include "tests/world/WorldFixture.h"
 
@@ -725,6 +726,8 @@ TEST_F(RigidBodyWorldTest, ImpulseWakesAtMostFourNeighboursNeverAPreset) {
         stack.push_back(b);
         objects.push_back(h);
     }
+    ObjectRecord* character = Make(OT_SKINMESH, {3, 0, 0}); // beside the struck body
+    ASSERT_NE(character, nullptr);
     for (ERigidBodyPhysics* b : stack)
         b->Init(); // finders over the whole stack
     for (ERigidBodyPhysics* b : stack)
@@ -738,6 +741,7 @@ TEST_F(RigidBodyWorldTest, ImpulseWakesAtMostFourNeighboursNeverAPreset) {
     EXPECT_EQ(stack[0]->m_bActive, 1);
     EXPECT_EQ(stack[1]->m_bActive, 0); // the dropped item sleeps on
     EXPECT_EQ(woken, 4);
+    EXPECT_GE(character->SkinMesh()->m_dwRagDollWakeRequests, 1u); // its ragdoll is woken, it gets no body
     EXPECT_DOUBLE_EQ(stack[0]->m_State.P[1], 10.0);
     for (size_t i = 1; i < stack.size(); ++i)
         EXPECT_EQ(stack[i]->m_State.P[1], 0.0);
