@@ -3,7 +3,6 @@
 // one byte array with HLSL's sizes, and each pass program keeps a dirty bit
 // per parameter, so BeginPass and CommitChanges upload only what changed
 // since that program last received it.
-#include <SDL2/SDL.h>
 
 #include <algorithm>
 #include <bit>
@@ -23,44 +22,8 @@ namespace effect {
 namespace {
 
 using gfx::Result;
+using gfx::gl::Functions;
 using gfx::gl::GlProgram;
-
-#define ZT_GL_EFFECT_FUNCTIONS(X)                                                                            \
-    X(PFNGLCREATESHADERPROC, CreateShader)                                                                   \
-    X(PFNGLSHADERSOURCEPROC, ShaderSource)                                                                   \
-    X(PFNGLCOMPILESHADERPROC, CompileShader)                                                                 \
-    X(PFNGLGETSHADERIVPROC, GetShaderiv)                                                                     \
-    X(PFNGLGETSHADERINFOLOGPROC, GetShaderInfoLog)                                                           \
-    X(PFNGLDELETESHADERPROC, DeleteShader)                                                                   \
-    X(PFNGLCREATEPROGRAMPROC, CreateProgram)                                                                 \
-    X(PFNGLATTACHSHADERPROC, AttachShader)                                                                   \
-    X(PFNGLLINKPROGRAMPROC, LinkProgram)                                                                     \
-    X(PFNGLGETPROGRAMIVPROC, GetProgramiv)                                                                   \
-    X(PFNGLDELETEPROGRAMPROC, DeleteProgram)                                                                 \
-    X(PFNGLUSEPROGRAMPROC, UseProgram)                                                                       \
-    X(PFNGLGETUNIFORMLOCATIONPROC, GetUniformLocation)                                                       \
-    X(PFNGLUNIFORM1IPROC, Uniform1i)                                                                         \
-    X(PFNGLUNIFORM1IVPROC, Uniform1iv)                                                                       \
-    X(PFNGLUNIFORM1FVPROC, Uniform1fv)                                                                       \
-    X(PFNGLUNIFORM2FVPROC, Uniform2fv)                                                                       \
-    X(PFNGLUNIFORM3FVPROC, Uniform3fv)                                                                       \
-    X(PFNGLUNIFORM4FVPROC, Uniform4fv)                                                                       \
-    X(PFNGLUNIFORMMATRIX4FVPROC, UniformMatrix4fv)                                                           \
-    X(PFNGLUNIFORMMATRIX3X4FVPROC, UniformMatrix3x4fv)
-
-struct Functions {
-#define ZT_GL_EFFECT_DECLARE(type, name) type name = nullptr;
-    ZT_GL_EFFECT_FUNCTIONS(ZT_GL_EFFECT_DECLARE)
-#undef ZT_GL_EFFECT_DECLARE
-    bool Load() {
-#define ZT_GL_EFFECT_LOAD(type, name)                                                                        \
-    name = reinterpret_cast<type>(SDL_GL_GetProcAddress("gl" #name));                                        \
-    if (!name) return false;
-        ZT_GL_EFFECT_FUNCTIONS(ZT_GL_EFFECT_LOAD)
-#undef ZT_GL_EFFECT_LOAD
-        return true;
-    }
-};
 
 // Handles: the kind in the top 4 bits; a parameter's index in the low 16 and
 // an element (plus one) or annotation index in bits 16-27.
@@ -536,7 +499,7 @@ class GlEffect final : public Effect {
     std::string Source(const EffectDecl& d, const CodeDecl& stage, bool vertexStage) const;
 
     gfx::gl::GlDevice* m_device;
-    Functions m_gl;
+    const Functions& m_gl; // the device's, which the effect keeps alive
     std::vector<Param> m_params;
     std::vector<SamplerDecl> m_samplers;
     std::vector<uint32_t> m_samplerParams; // the texture parameter of each sampler
@@ -722,9 +685,7 @@ gfx::Result CreateEffect(gfx::Device* device, std::string_view text, std::string
         return Result::InvalidData;
     }
     gl->MakeCurrent();
-    Functions functions;
-    if (!functions.Load()) return Result::InvalidCall;
-    auto* e = new GlEffect(gl, functions);
+    auto* e = new GlEffect(gl, gl->Gl());
     if (!e->Build(std::move(decl), fileName, &error)) {
         e->Release();
         if (errors) *errors = error;

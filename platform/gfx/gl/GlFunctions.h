@@ -88,7 +88,12 @@ namespace gfx::gl {
     X(PFNGLUNIFORM1IVPROC, Uniform1iv)                                                                       \
     X(PFNGLUNIFORM1FPROC, Uniform1f)                                                                         \
     X(PFNGLUNIFORM4FPROC, Uniform4f)                                                                         \
+    X(PFNGLUNIFORM1FVPROC, Uniform1fv)                                                                       \
+    X(PFNGLUNIFORM2FVPROC, Uniform2fv)                                                                       \
+    X(PFNGLUNIFORM3FVPROC, Uniform3fv)                                                                       \
+    X(PFNGLUNIFORM4FVPROC, Uniform4fv)                                                                       \
     X(PFNGLUNIFORMMATRIX4FVPROC, UniformMatrix4fv)                                                           \
+    X(PFNGLUNIFORMMATRIX3X4FVPROC, UniformMatrix3x4fv)                                                       \
     X(PFNGLVERTEXATTRIBPOINTERPROC, VertexAttribPointer)                                                     \
     X(PFNGLENABLEVERTEXATTRIBARRAYPROC, EnableVertexAttribArray)                                             \
     X(PFNGLDISABLEVERTEXATTRIBARRAYPROC, DisableVertexAttribArray)                                           \
