@@ -319,36 +319,33 @@ uint32_t ERenderer::LoadSkinMeshTextures(const char* fileName, ESkinMesh* skinMe
     return t->id;
 }
 
+namespace {
+// Takes every node of `owner` out of a texture's user list.
+template <class Node, class Owner>
+void UnlinkUsers(Node*& head, Owner* owner, Owner* Node::*field, const char* tag) {
+    for (Node* n = head; n;) {
+        Node* next = n->next;
+        if (n->*field == owner) {
+            (n->prev ? n->prev->next : head) = n->next;
+            if (n->next) n->next->prev = n->prev;
+            delete n;
+            g_Debug.RemoveAllocation(tag);
+        }
+        n = next;
+    }
+}
+} // namespace
+
 void ERenderer::UnlinkMesh(EMesh* mesh) {
     if (!mesh) return;
-    for (strtexture* t = m_pTextures; t; t = t->next) {
-        for (strlistameshy* n = t->pMeshes; n;) {
-            strlistameshy* next = n->next;
-            if (n->pMesh == mesh) {
-                (n->prev ? n->prev->next : t->pMeshes) = n->next;
-                if (n->next) n->next->prev = n->prev;
-                delete n;
-                g_Debug.RemoveAllocation("strlistameshy");
-            }
-            n = next;
-        }
-    }
+    for (strtexture* t = m_pTextures; t; t = t->next)
+        UnlinkUsers(t->pMeshes, mesh, &strlistameshy::pMesh, "strlistameshy");
 }
 
 void ERenderer::UnlinkSkinMesh(ESkinMesh* skinMesh) {
     if (!skinMesh) return;
-    for (strtexture* t = m_pTextures; t; t = t->next) {
-        for (strlistaskinmeshy* n = t->pSkinMeshes; n;) {
-            strlistaskinmeshy* next = n->next;
-            if (n->pSkinMesh == skinMesh) {
-                (n->prev ? n->prev->next : t->pSkinMeshes) = n->next;
-                if (n->next) n->next->prev = n->prev;
-                delete n;
-                g_Debug.RemoveAllocation("strlistaskinmeshy");
-            }
-            n = next;
-        }
-    }
+    for (strtexture* t = m_pTextures; t; t = t->next)
+        UnlinkUsers(t->pSkinMeshes, skinMesh, &strlistaskinmeshy::pSkinMesh, "strlistaskinmeshy");
 }
 
 void ERenderer::FreeRecords(bool track) {
