@@ -22,6 +22,7 @@
 #include "platform/os/Os.h"
 #include "render/MeshMgr.h"
 #include "render/MeshSocketsMgr.h"
+#include "tests/integration/StepClock.h"
 #include "world/Engine.h"
 #include "world/EngineObject.h"
 #include "world/ObjectApi.h"
@@ -30,17 +31,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-uint64_t g_Microseconds = 0;
-uint64_t Counter() {
-    return g_Microseconds;
-}
-uint64_t Frequency() {
-    return 1000000;
-}
-uint32_t Milliseconds() {
-    return uint32_t(g_Microseconds / 1000);
-}
 
 class BehaviourRun : public ::testing::Test {
   protected:
@@ -52,9 +42,7 @@ class BehaviourRun : public ::testing::Test {
         fs::remove(dir_ / "!console.txt");
         os::SetStartDirectory(dir_.string());
 
-        TimerClock clock = {Counter, Frequency, Milliseconds};
-        DXUtilTimerSetClock(&clock);
-        g_Microseconds = 1000000;
+        stepclock::Install();
         g_Engine.m_fLastTime = DXUtilTimer(TIMER_GETABSOLUTETIME);
         g_Engine.m_bInitialized = 1;
         g_FocusMgr.m_bOnFocus = true;
@@ -77,7 +65,7 @@ class BehaviourRun : public ::testing::Test {
     // One pass of the main loop's work: the engine frame and the game's.
     static void RunFrames(int n) {
         for (int i = 0; i < n; ++i) {
-            g_Microseconds += 1000000 / 30;
+            stepclock::StepFrame();
             ASSERT_TRUE(g_Engine.EngineFrameTiming());
             ASSERT_TRUE(g_Engine.EngineFrame());
             g_MainGame.Update();

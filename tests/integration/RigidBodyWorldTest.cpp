@@ -16,23 +16,13 @@
 #include "physics/RigidBodySimulation.h"
 #include "platform/os/Os.h"
 #include "render/MeshMgr.h"
+#include "tests/integration/StepClock.h"
 #include "world/Engine.h"
 #include "world/ObjectRecord.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-uint64_t g_Microseconds = 0;
-uint64_t Counter() {
-    return g_Microseconds;
-}
-uint64_t Frequency() {
-    return 1000000;
-}
-uint32_t Milliseconds() {
-    return uint32_t(g_Microseconds / 1000);
-}
 
 class RigidBodyWorldStart : public ::testing::Test {
   protected:
@@ -42,9 +32,7 @@ class RigidBodyWorldStart : public ::testing::Test {
         fs::remove_all(dir_);
         fs::copy(fs::path(ZT_SOURCE_DIR) / "data", dir_, fs::copy_options::recursive);
         os::SetStartDirectory(dir_.string());
-        TimerClock clock = {Counter, Frequency, Milliseconds};
-        DXUtilTimerSetClock(&clock);
-        g_Microseconds = 1000000;
+        stepclock::Install();
         g_Engine.m_fLastTime = DXUtilTimer(TIMER_GETABSOLUTETIME);
         g_Engine.m_bInitialized = 1;
         g_FocusMgr.m_bOnFocus = true;
@@ -60,7 +48,7 @@ class RigidBodyWorldStart : public ::testing::Test {
     }
     static void RunFrames(int n) {
         for (int i = 0; i < n; ++i) {
-            g_Microseconds += 1000000 / 30;
+            stepclock::StepFrame();
             ASSERT_TRUE(g_Engine.EngineFrameTiming());
             ASSERT_TRUE(g_Engine.EngineFrame());
             g_MainGame.Update();
