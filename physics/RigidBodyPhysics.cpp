@@ -406,35 +406,38 @@ void ERigidBodyPhysics::Activate() {
         if (m_pSound) g_SoundMgr.PlaySound(m_pSound, false);
         m_dSilenceTimer = 0;
         m_bSoundWaiting = 0;
-        m_dwSteps = 0;
-        ++active;
     }
-    m_dAge = 0;
-    m_bActive = 1;
-    for (int i = 0; i < MAX_JOINTS && m_pJoints[i]; ++i)
-        m_pJoints[i]->bAwake = 1;
+    MarkAwake();
 }
 
 void ERigidBodyPhysics::KeepAwake() {
     uint32_t& active = g_RigidBodySimulation.m_dwNumActive;
     if (m_Params.bNotImportant && active >= NOT_IMPORTANT_ACTIVE_LIMIT) return;
     if (m_bActive && m_dAge < KEEP_AWAKE_AGE) return;
-    if (!m_bActive) {
-        m_dwSteps = 0;
-        ++active;
-    }
-    m_dAge = 0;
-    m_bActive = 1;
-    for (int i = 0; i < MAX_JOINTS && m_pJoints[i]; ++i)
-        m_pJoints[i]->bAwake = 1;
+    MarkAwake();
 }
 
 void ERigidBodyPhysics::Deactivate() {
     uint32_t& active = g_RigidBodySimulation.m_dwNumActive;
     if (m_bActive && active > 0) --active;
     m_bActive = 0;
+    SetJointsAwake(0);
+}
+
+// Counts a body that was asleep among the active ones and restarts its age.
+void ERigidBodyPhysics::MarkAwake() {
+    if (!m_bActive) {
+        m_dwSteps = 0;
+        ++g_RigidBodySimulation.m_dwNumActive;
+    }
+    m_dAge = 0;
+    m_bActive = 1;
+    SetJointsAwake(1);
+}
+
+void ERigidBodyPhysics::SetJointsAwake(uint8_t awake) {
     for (int i = 0; i < MAX_JOINTS && m_pJoints[i]; ++i)
-        m_pJoints[i]->bAwake = 0;
+        m_pJoints[i]->bAwake = awake;
 }
 
 void ERigidBodyPhysics::UpdateObject() {

@@ -171,6 +171,8 @@ class ERigidBodyPhysics {
     void ComputeInertia(const double size[3]);
     void CheckHull() const;
     void FreeArrays();
+    void MarkAwake();
+    void SetJointsAwake(uint8_t awake);
 
     double m_dLastError = 0;
 };
