@@ -7,7 +7,7 @@ ZT_PACKAGES="build-essential cmake ninja-build pkg-config git
  libsdl2-dev libgl-dev libopengl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
  libopenal-dev libopenal1 libvorbis-dev
  libfreetype-dev libfontconfig-dev fonts-dejavu-core
- libstb-dev libimgui-dev libglm-dev zlib1g-dev
+ libstb-dev libjpeg62-turbo-dev libimgui-dev libglm-dev zlib1g-dev
  libassimp-dev
  clang libclang-rt-14-dev locales
  sox vorbis-tools xvfb xauth xdotool x11-apps"

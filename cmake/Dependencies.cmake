@@ -39,6 +39,10 @@ zt_require(IMGUI_FOUND libimgui-dev)
 find_package(ZLIB QUIET)
 zt_require(ZLIB_FOUND zlib1g-dev)
 
+# libjpeg-turbo decodes JPEG pictures.
+find_package(JPEG QUIET)
+zt_require(JPEG_FOUND libjpeg62-turbo-dev)
+
 find_path(STB_INCLUDE_DIR stb_image.h PATH_SUFFIXES stb)
 zt_require(STB_INCLUDE_DIR libstb-dev)
 find_path(GLM_INCLUDE_DIR glm/glm.hpp)

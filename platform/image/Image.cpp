@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "platform/gfx/Bmp.h"
-#include "platform/image/StbImage.h"
+#include "platform/image/Decoders.h"
 #include "platform/os/Os.h"
 
 namespace image {
@@ -84,30 +84,6 @@ uint64_t LeastFileBytes(FileFormat format, const uint8_t* data, size_t size, uin
     }
 }
 
-// stb_image writes past its Huffman tables when a DHT segment declares more
-// than 256 codes in one table. Every FF C4 of the file is taken for a DHT
-// segment (the decoder may reach one inside another's tables) and its tables
-// are walked as the decoder walks them, bytes past the end reading 0. A walk
-// ends at its segment's length and at the first table of more than 256 codes,
-// so it stays short wherever such segments can be dense.
-bool JpegHuffmanTablesFit(const uint8_t* d, size_t size) {
-    auto at = [&](size_t i) -> uint32_t { return i < size ? d[i] : 0; };
-    for (size_t p = 0; p + 1 < size; ++p) {
-        if (d[p] != 0xFF || d[p + 1] != 0xC4) continue;
-        int64_t left = int64_t(at(p + 2) << 8 | at(p + 3)) - 2;
-        size_t q = p + 4;
-        while (left > 0) {
-            uint32_t codes = 0;
-            for (size_t i = 1; i <= 16; ++i)
-                codes += at(q + i);
-            if (codes > 256) return false;
-            q += 17 + codes;
-            left -= 17 + int64_t(codes);
-        }
-    }
-    return true;
-}
-
 uint32_t Be32(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
@@ -150,27 +126,22 @@ bool CheckDeclaredSize(FileFormat format, const uint8_t* data, size_t size, uint
     return true;
 }
 
-// The header of a file for stb_image, read only when the library can read
-// it safely.
-bool StbHeader(const uint8_t* data, size_t size, FileFormat format, StbPicture* info, std::string* error) {
-    if (format == FileFormat::Jpg && !JpegHuffmanTablesFit(data, size)) {
-        if (error) *error = "cannot decode picture (Huffman table of more than 256 codes)";
-        return false;
-    }
-    if (!StbInfo(data, size, info)) {
-        if (error) *error = std::string("cannot decode picture (") + info->failure + ")";
-        return false;
-    }
-    return true;
+// The header of a file from the decoder of its format.
+bool ReadHeader(const uint8_t* data, size_t size, FileFormat format, RgbaPicture* info,
+                std::string* error) {
+    const bool ok = format == FileFormat::Jpg ? JpegInfo(data, size, info) : StbInfo(data, size, info);
+    if (!ok && error) *error = "cannot decode picture (" + info->failure + ")";
+    return ok;
 }
 
-bool DecodeStb(const uint8_t* data, size_t size, FileFormat format, Picture* out, std::string* error) {
-    StbPicture info;
-    if (!StbHeader(data, size, format, &info, error)) return false;
+bool DecodeRgba(const uint8_t* data, size_t size, FileFormat format, Picture* out, std::string* error) {
+    RgbaPicture info;
+    if (!ReadHeader(data, size, format, &info, error)) return false;
     if (!CheckDeclaredSize(format, data, size, info.width, info.height, error)) return false;
-    StbPicture p;
-    if (!StbDecode(data, size, &p)) {
-        if (error) *error = std::string("cannot decode picture (") + p.failure + ")";
+    RgbaPicture p;
+    const bool ok = format == FileFormat::Jpg ? JpegDecode(data, size, &p) : StbDecode(data, size, &p);
+    if (!ok) {
+        if (error) *error = "cannot decode picture (" + p.failure + ")";
         return false;
     }
     out->format = format;
@@ -250,7 +221,7 @@ bool Decode(const uint8_t* data, size_t size, Picture* out, std::string* error,
     if (!data || size == 0) return Fail(error, "empty file");
     const FileFormat format = Sniff(data, size);
     if (format == FileFormat::Dds) return DecodeDds(data, size, out, error, options);
-    return DecodeStb(data, size, format, out, error);
+    return DecodeRgba(data, size, format, out, error);
 }
 
 bool ReadInfo(const uint8_t* data, size_t size, Info* out, std::string* error) {
@@ -258,8 +229,8 @@ bool ReadInfo(const uint8_t* data, size_t size, Info* out, std::string* error) {
     if (!data || size == 0) return Fail(error, "empty file");
     const FileFormat format = Sniff(data, size);
     if (format == FileFormat::Dds) return ReadDdsInfo(data, size, out, error);
-    StbPicture p;
-    if (!StbHeader(data, size, format, &p, error)) return false;
+    RgbaPicture p;
+    if (!ReadHeader(data, size, format, &p, error)) return false;
     out->format = format;
     out->width = p.width;
     out->height = p.height;

@@ -1,7 +1,7 @@
-// Pictures in memory: decoding of the image files the game reads (BMP, TGA,
-// PNG and JPG through stb_image; DDS by the project's own reader with DXT1,
-// DXT3, DXT5 and uncompressed layouts, mip levels and cube faces), resampling
-// to a requested size, colour keys, and BMP writing.
+// Pictures in memory: decoding of the image files the game reads (BMP, TGA
+// and PNG through stb_image, JPG through libjpeg-turbo; DDS by the project's
+// own reader with DXT1, DXT3, DXT5 and uncompressed layouts, mip levels and
+// cube faces), resampling to a requested size, colour keys, and BMP writing.
 //
 // Every picture is packed ARGB (blue in the low byte), rows top-down: row 0
 // is the top of the picture, whatever order the file stores its rows in.

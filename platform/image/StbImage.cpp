@@ -1,4 +1,4 @@
-#include "platform/image/StbImage.h"
+#include "platform/image/Decoders.h"
 
 #include <climits>
 
@@ -16,7 +16,6 @@
 #define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
 #define STBI_ONLY_PNG
-#define STBI_ONLY_JPEG
 #define STBI_MAX_DIMENSIONS 16384
 #include <stb_image.h>
 #pragma GCC diagnostic pop
@@ -25,8 +24,13 @@ namespace image {
 
 static_assert(STBI_MAX_DIMENSIONS == kMaxSide);
 
-bool StbDecode(const uint8_t* data, size_t size, StbPicture* out) {
-    *out = StbPicture();
+static const char* Reason() {
+    const char* r = stbi_failure_reason();
+    return r ? r : "unknown format";
+}
+
+bool StbDecode(const uint8_t* data, size_t size, RgbaPicture* out) {
+    *out = RgbaPicture();
     if (!data || size == 0 || size > size_t(INT_MAX)) {
         out->failure = "no data";
         return false;
@@ -34,7 +38,7 @@ bool StbDecode(const uint8_t* data, size_t size, StbPicture* out) {
     int w = 0, h = 0, n = 0;
     stbi_uc* p = stbi_load_from_memory(data, int(size), &w, &h, &n, 4);
     if (!p) {
-        out->failure = stbi_failure_reason();
+        out->failure = Reason();
         return false;
     }
     out->width = uint32_t(w);
@@ -45,8 +49,8 @@ bool StbDecode(const uint8_t* data, size_t size, StbPicture* out) {
     return true;
 }
 
-bool StbInfo(const uint8_t* data, size_t size, StbPicture* out) {
-    *out = StbPicture();
+bool StbInfo(const uint8_t* data, size_t size, RgbaPicture* out) {
+    *out = RgbaPicture();
     if (!data || size == 0 || size > size_t(INT_MAX)) {
         out->failure = "no data";
         return false;
@@ -56,7 +60,7 @@ bool StbInfo(const uint8_t* data, size_t size, StbPicture* out) {
     const bool known = stbi_info_from_memory(data, int(size), &w, &h, &n) != 0;
     if (known && h < 0 && h != INT_MIN) h = -h;
     if (!known || w <= 0 || h <= 0) {
-        out->failure = known ? "bad size" : stbi_failure_reason();
+        out->failure = known ? "bad size" : Reason();
         return false;
     }
     out->width = uint32_t(w);

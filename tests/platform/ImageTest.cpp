@@ -3,11 +3,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include <jpeglib.h>
 
 #include "platform/image/Image.h"
 #include "platform/os/Os.h"
@@ -417,10 +420,11 @@ Bytes PngHugeChunk() {
     return b;
 }
 
-// A JPEG that ends after its frame header: one component of w x h pixels.
+// A JPEG that ends after its scan header: one component of w x h pixels.
 Bytes JpegHeader(uint16_t w, uint16_t h) {
-    return {0xFF,       0xD8, 0xFF, 0xC0, 0, 11, 8, uint8_t(h >> 8), uint8_t(h), uint8_t(w >> 8),
-            uint8_t(w), 1,    1,    0x11, 0};
+    return {0xFF, 0xD8, 0xFF, 0xC0, 0,    11,   8, uint8_t(h >> 8), uint8_t(h), uint8_t(w >> 8), uint8_t(w),
+            1,    1,    0x11, 0,    0xFF, 0xDA, 0, 8,               1,          1,               0,
+            0,    63,   0};
 }
 
 // A JPEG whose Huffman table declares 300 codes (the decoder's table holds 256).
@@ -491,7 +495,7 @@ INSTANTIATE_TEST_SUITE_P(
         HostilePicture{"JpegCutShort", JpegHeader(8000, 8000),
                        "picture of 8000 x 8000 pixels needs at least 125000 bytes"},
         HostilePicture{"JpegOverfullHuffmanTable", JpegOverfullHuffmanTable(),
-                       "cannot decode picture (Huffman table of more than 256 codes)"}),
+                       "cannot decode picture (Bogus Huffman table definition)"}),
     [](const ::testing::TestParamInfo<HostilePicture>& info) { return std::string(info.param.name); });
 
 TEST(Dds, SurfacesBeyondThePixelLimitAreRefused) {
@@ -569,6 +573,127 @@ TEST(ColorKey, OnlyTheExactKeyBecomesTransparentBlack) {
     image::Image same = Make(1, 1, {0xFF000000});
     image::ApplyColorKey(same, 0);
     EXPECT_EQ(same.pixels[0], 0xFF000000u);
+}
+
+} // namespace
+
+// ---- JPEG -------------------------------------------------------------------------
+
+namespace {
+
+struct JpegSource {
+    int components = 3; // 1 grey, 3 RGB, 4 CMYK
+    bool progressive = false;
+};
+
+// A w x h picture whose top half has the samples `top` and bottom half `bottom`.
+Bytes EncodeJpeg(const JpegSource& src, int w, int h, const uint8_t* top, const uint8_t* bottom) {
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = JDIMENSION(w);
+    c.image_height = JDIMENSION(h);
+    c.input_components = src.components;
+    c.in_color_space = src.components == 1 ? JCS_GRAYSCALE : src.components == 3 ? JCS_RGB : JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 95, TRUE);
+    if (src.progressive) jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<uint8_t> row(size_t(w) * src.components);
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* v = y < h / 2 ? top : bottom;
+        for (int x = 0; x < w; ++x)
+            std::copy(v, v + src.components, row.begin() + ptrdiff_t(x) * src.components);
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    Bytes b(out, out + size);
+    std::free(out);
+    return b;
+}
+
+void ExpectNear(uint32_t argb, uint32_t want, int tolerance) {
+    for (int shift = 0; shift < 32; shift += 8) {
+        const int a = int(argb >> shift & 0xFF), b = int(want >> shift & 0xFF);
+        EXPECT_NEAR(a, b, tolerance) << std::hex << "got " << argb << " want " << want;
+    }
+}
+
+struct JpegCase {
+    const char* name;
+    JpegSource source;
+    uint8_t top[4], bottom[4];
+    uint32_t topArgb, bottomArgb; // what the decoder gives back
+};
+
+std::ostream& operator<<(std::ostream& os, const JpegCase& c) {
+    return os << c.name;
+}
+
+class JpegPictures : public ::testing::TestWithParam<JpegCase> {};
+
+// Rows come out top-down, grey spreads to all three channels, Adobe CMYK
+// (inks stored inverted) becomes RGB, and every JPEG is opaque.
+TEST_P(JpegPictures, DecodeTopDownOpaque) {
+    const JpegCase& c = GetParam();
+    const Bytes file = EncodeJpeg(c.source, 16, 16, c.top, c.bottom);
+    image::Info info;
+    std::string error;
+    ASSERT_TRUE(image::ReadInfo(file.data(), file.size(), &info, &error)) << error;
+    EXPECT_EQ(info.width, 16u);
+    EXPECT_EQ(info.height, 16u);
+    EXPECT_FALSE(info.hasAlpha);
+    image::Picture p;
+    ASSERT_TRUE(image::Decode(file.data(), file.size(), &p, &error)) << error;
+    EXPECT_EQ(p.format, image::FileFormat::Jpg);
+    EXPECT_FALSE(p.hasAlpha);
+    ASSERT_EQ(p.surfaces.size(), 1u);
+    const image::Image& img = p.surfaces[0];
+    ASSERT_EQ(img.pixels.size(), 256u);
+    // Away from the edge between the halves, where the blocks blur it.
+    ExpectNear(img.pixels[2 * 16 + 5], c.topArgb, 6);
+    ExpectNear(img.pixels[13 * 16 + 10], c.bottomArgb, 6);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Image, JpegPictures,
+    ::testing::Values(
+        JpegCase{"Rgb", {3, false}, {200, 40, 30}, {20, 60, 220}, 0xFFC8281E, 0xFF143CDC},
+        JpegCase{"RgbProgressive", {3, true}, {200, 40, 30}, {20, 60, 220}, 0xFFC8281E, 0xFF143CDC},
+        JpegCase{"Grey", {1, false}, {30}, {230}, 0xFF1E1E1E, 0xFFE6E6E6},
+        // Cyan ink 255 and black 255 stored inverted: no cyan, no black.
+        JpegCase{"Cmyk", {4, false}, {255, 0, 0, 255}, {128, 128, 128, 255}, 0xFFFF0000, 0xFF808080}),
+    [](const ::testing::TestParamInfo<JpegCase>& info) { return std::string(info.param.name); });
+
+// Each scan of a progressive file is a pass over the whole picture: a small
+// file repeating one scan thousands of times must not keep the decoder busy.
+TEST(Jpeg, RepeatedScansAreRefused) {
+    const uint8_t top[3] = {10, 20, 30}, bottom[3] = {40, 50, 60};
+    const Bytes file = EncodeJpeg({3, true}, 16, 16, top, bottom);
+    // The first scan: its header and entropy-coded data, up to the next marker.
+    size_t sos = 0;
+    while (sos + 1 < file.size() && !(file[sos] == 0xFF && file[sos + 1] == 0xDA))
+        ++sos;
+    ASSERT_LT(sos + 1, file.size());
+    size_t end = sos + 2;
+    while (end + 1 < file.size() && !(file[end] == 0xFF && file[end + 1] != 0 &&
+                                      !(file[end + 1] >= 0xD0 && file[end + 1] <= 0xD7)))
+        ++end;
+    Bytes flood(file.begin(), file.begin() + ptrdiff_t(end));
+    for (int i = 0; i < 2000; ++i)
+        flood.insert(flood.end(), file.begin() + ptrdiff_t(sos), file.begin() + ptrdiff_t(end));
+    flood.insert(flood.end(), {0xFF, 0xD9});
+    image::Picture p;
+    std::string error;
+    EXPECT_FALSE(image::Decode(flood.data(), flood.size(), &p, &error));
+    EXPECT_EQ(error, "cannot decode picture (more than 500 scans)");
+    EXPECT_TRUE(p.surfaces.empty());
 }
 
 } // namespace
