@@ -1,4 +1,5 @@
 #include "actors/PathMgr.h"
+#include "render/Renderer.h"
 
 CPathMgr g_PathMgr;
 
@@ -31,4 +32,8 @@ strPlace* CPathMgr::FindPlace(strPath* path, int32_t index) {
     for (strPlace& q : path->Places)
         if (q.iIndex == index) return &q;
     return nullptr;
+}
+
+void CPathMgr::DrawDebug() {
+    g_Renderer.RecordPass("CPathMgr::DrawDebug");
 }

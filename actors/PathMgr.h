@@ -32,6 +32,9 @@ class CPathMgr {
     // Null when no path has that triple, or no place of the path that index.
     strPath* FindPath(int32_t a, int32_t b, int32_t c);
     strPlace* FindPlace(strPath* path, int32_t index);
+    // Debug drawing of the graph at the end of the scene (recorded by the
+    // renderer until the graph draws it).
+    void DrawDebug();
 
     // The graph of the running world (filled by its generator or its file).
     std::vector<strPath> m_Paths;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/FileHelpers.h"
+#include "render/Renderer.h"
 #include "world/ObjectRecord.h"
 
 PostacMgr g_PostacMgr;
@@ -68,4 +69,8 @@ void PostacMgr::TeleportCharacter(const char* name, const math::Vec3& position) 
 
 void PostacMgr::Zabij(strpostac* p, const math::Vec3&) {
     if (p) p->bDead = true;
+}
+
+void PostacMgr::DrawDebug() {
+    g_Renderer.RecordPass("PostacMgr::DrawDebug");
 }

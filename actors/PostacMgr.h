@@ -65,6 +65,9 @@ public:
     void TeleportCharacter(const char* name, const math::Vec3& position);
     // Kills the character; the blow comes from the position.
     void Zabij(strpostac* p, const math::Vec3& blowPosition);
+    // Debug drawing of the characters at the end of the scene (recorded by
+    // the renderer until the characters draw it).
+    void DrawDebug();
 
     strpostac m_Postacie[MAX_POSTACIE];
     uint32_t m_dwSoundPreloads = 0;

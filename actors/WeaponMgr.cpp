@@ -1,4 +1,5 @@
 #include "actors/WeaponMgr.h"
+#include "render/Renderer.h"
 
 CWeaponMgr g_WeaponMgr;
 
@@ -8,4 +9,8 @@ void CWeaponMgr::FireBullet(const ItemDescription* weapon, const math::Vec3& muz
     ++m_dwBulletsFired;
     m_hLastShooter = shooter;
     m_vLastMuzzle = muzzle;
+}
+
+void CWeaponMgr::RenderLaserSight() {
+    g_Renderer.RecordPass("CWeaponMgr::RenderLaserSight");
 }

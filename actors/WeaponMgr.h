@@ -38,6 +38,9 @@ public:
                     ObjectRecord* shooter, int unused, float factor);
     // The held weapon plays its idle animation.
     void PlayIdleAnim() {}
+    // The laser sight at the end of the scene (recorded by the renderer
+    // until the weapons draw it).
+    void RenderLaserSight();
 
     uint32_t m_dwFullAmmoRequests = 0;
     uint32_t m_dwBulletsFired = 0;

@@ -2,6 +2,7 @@
 
 #include "actors/ActorConsoleRows.h"
 #include "actors/LaserMgr.h"
+#include "actors/PathMgr.h"
 #include "actors/Player.h"
 #include "actors/PostacMgr.h"
 #include "actors/WeaponMgr.h"
@@ -138,6 +139,11 @@ WorldHooks MakeWorldHooks() {
     };
     h.UpdateDialogueSounds = [] { g_DialogueMgr.UpdateAllDialogueSoundsAndListeners(); };
     h.CutSceneTime = [] { return g_CutScene.m_fSceneTime; };
+    h.GameFramesSinceWorldOpen = [] { return g_MainGame.m_dwGameFrames; };
+    h.SkinMeshesHeld = [] { return g_MainGame.m_bHoldSkinMeshes != 0; };
+    h.DrawPathsDebug = [] { g_PathMgr.DrawDebug(); };
+    h.DrawCharactersDebug = [] { g_PostacMgr.DrawDebug(); };
+    h.RenderLaserSight = [] { g_WeaponMgr.RenderLaserSight(); };
     h.IsVariableSet = [](const char* name) { return g_GameAI.IsSet(name); };
     h.SetVariable = [](const char* name, ObjectRecord* setter) { g_GameAI.SetVariable(name, setter); };
     h.UnsetVariable = [](const char* name, ObjectRecord* setter) { g_GameAI.UnsetVariable(name, setter); };

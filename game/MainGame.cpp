@@ -51,6 +51,8 @@ void CMainGame::Init() {
     g_ObjectSlots22.Init();
     g_ObeCamera.Init();
     m_iLevelFrame = 0;
+    m_dwGameFrames = 0;
+    m_bHoldSkinMeshes = 0;
     g_InputFileRecord.Reset();
 }
 
@@ -78,6 +80,7 @@ void CMainGame::PlayMusic(const char* name, bool loop) {
 void CMainGame::Update() {
     m_fFrameTime = g_Engine.m_fFrameTime;
     ++m_iFramesSinceCinematic;
+    ++m_dwGameFrames;
     if (g_Engine.m_bWorldLoaded) ++m_iLevelFrame;
     if (g_Engine.m_bWorldLoaded) g_MusicDirector.Update();
     g_ObjectSlots22.Update();

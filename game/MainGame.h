@@ -13,6 +13,12 @@ class CMainGame {
     virtual ~CMainGame() = default;
 
     int32_t m_iLevelFrame = 0; // frames since the current world was opened
+    // Game updates since the world opened, counted whether or not the world
+    // runs (the renderer draws from the fifth on), and the hold byte: while
+    // it is set, skinned meshes stay out of the base pass until more than
+    // five have passed. The world open clears both; nothing sets the byte yet.
+    uint32_t m_dwGameFrames = 0;
+    uint8_t m_bHoldSkinMeshes = 0;
     // The current level's title and loading picture (null: none; the level
     // descriptions are not built yet).
     const char* GetLevelTitle() const { return nullptr; }

@@ -8,6 +8,9 @@ class PAutoMap {
     void Create() { m_bCreated = true; }
     void Release() { m_bCreated = false; }
     bool IsCreated() const { return m_bCreated; }
+    // The map's drawing before the scene, from the renderer's pre-render
+    // (recorded only until the map is drawn).
+    void PreRender();
 
   private:
     bool m_bCreated = false;

@@ -1,5 +1,6 @@
 #include "render/DepthRender.h"
 
+#include "render/Renderer.h"
 #include "world/ObjectRecord.h"
 
 EDepthRender g_DepthRender;
@@ -25,4 +26,16 @@ void EDepthRender::ReleaseCubeSlot(ObjectRecord* h) {
     for (ObjectRecord*& light : m_pSlotLights)
         if (light == h) light = nullptr;
     h->bHasCubeShadow = 0;
+}
+
+void EDepthRender::RenderCubeShadows() {
+    g_Renderer.RecordPass("EDepthRender::RenderCubeShadows");
+}
+
+void EDepthRender::RenderWaterReflection() {
+    g_Renderer.RecordPass("EDepthRender::RenderWaterReflection");
+}
+
+void EDepthRender::MarkVisibleLights() {
+    g_Renderer.RecordPass("EDepthRender::MarkVisibleLights");
 }

@@ -21,6 +21,12 @@ class EDepthRender {
     virtual ~EDepthRender() = default;
     // Per engine frame: ages the cube-map slots (none are handed out yet).
     void Update() {}
+    // Before the scene: the point lights' cube shadow maps (with "Draw
+    // shadows") and the water reflection; after it, the lights in view keep
+    // their maps. Each is recorded only until the targets are built.
+    void RenderCubeShadows();
+    void RenderWaterReflection();
+    void MarkVisibleLights();
     // Finds the cube depth effect for the new world.
     void CreateCubeEffect() { m_bEffectReady = true; }
     // Drops the targets and the slots (world close).

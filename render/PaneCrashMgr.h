@@ -18,6 +18,9 @@ class CPaneCrashMgr {
     }
     // Per engine frame: the shards' step (no shards exist yet).
     void Update() {}
+    // The shards' drawing in the renderer's scene (recorded only until the
+    // shards exist).
+    void Render();
     // Every pane ends (world start and close).
     void Release() { m_iActivePanes = 0; }
     int ActivePanes() const { return m_iActivePanes; }

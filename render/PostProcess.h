@@ -25,6 +25,14 @@ public:
     void BeginScene() {}
     void RestoreBackBuffer() {}
     void RenderPostProcess() {}
+    // From the renderer: the focus of the depth of field (per update), and
+    // the depth and black-and-white targets around their passes. Recorded
+    // only until the chain's targets exist.
+    void UpdateFocus();
+    void BeginDepthScene();
+    void EndDepthScene();
+    void BeginBWScene();
+    void EndBWScene();
     bool m_bCreated = false;
 
     // Stores the ambient-occlusion depth as given.

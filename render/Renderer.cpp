@@ -46,8 +46,7 @@ void ERenderer::Init() {
 
 void ERenderer::InitWorld() {
     m_bWorldReady = true;
-    for (uint32_t i = 0; i < MAX_TEXTURES; ++i)
-        m_pMeshTextures[i] = m_pSkinMeshTextures[i] = m_pAllTextures[i] = nullptr;
+    ClearRenderLists();
     const strtexture* white = LoadTexture("bialy.tga", 0, 0, 0);
     m_pDefaultTexture = white ? white->pTexture : nullptr;
 }
@@ -55,20 +54,6 @@ void ERenderer::InitWorld() {
 void ERenderer::EndWorld() {
     m_bWorldReady = false;
     m_pDefaultTexture = nullptr;
-}
-
-void ERenderer::Update() {
-    m_fFrameTime = g_Engine.m_fFrameTime;
-    ++m_dwFrame;
-    UpdateFlashes();
-    if (RaportUndefinedTextures) {
-        WriteUndefinedTextures();
-        RaportUndefinedTextures = false;
-    }
-    if (RaportDoubleTextures) {
-        WriteDoubleTextures();
-        RaportDoubleTextures = false;
-    }
 }
 
 void ERenderer::AddFlash(const float* position) {

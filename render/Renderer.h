@@ -33,6 +33,9 @@ namespace gfx {
 class Texture;
 class CubeTexture;
 } // namespace gfx
+namespace math {
+struct Matrix;
+}
 
 struct ObjectRecord;
 class EMesh;
@@ -197,13 +200,22 @@ class ERenderer {
     virtual ~ERenderer();
 
     // ---- Frame ---------------------------------------------------------------
-    // Work before the scene (shadow maps, water reflection, occluder).
-    void PreRender() {}
-    // The engine frame's step: the frame time and frame count, the flashes,
-    // and the reports whose console variables are set.
+    // The engine update's step: the frame time, the focus of the
+    // post-processing, the projector switch, the flashes, the sky shadow
+    // maps, the render lists and the reports whose console variables are set.
     void Update();
-    // The scene render (no passes exist yet).
-    void Render() {}
+    // Before the scene, from the fifth game frame of a world on: the
+    // off-screen work (automap, shadow maps, water reflection), the occlusion
+    // test and the culling of the render lists.
+    void PreRender();
+    // Inside the scene, from the fifth game frame on: the objects' render
+    // matrices, the scene's passes in their fixed order, the depth render's
+    // end-of-frame step.
+    void Render();
+    void RenderScene();
+    // The two base passes: the simplest one (SimpleRender) and the lit one.
+    void RenderBaseFastest();
+    void RenderBaseFull();
 
     // ---- Lifecycle -------------------------------------------------------------
     // Registers the texture files and their descriptions (and, the first
@@ -265,16 +277,125 @@ class ERenderer {
     Flash m_Flashes[MAX_FLASHES];
     uint8_t m_bAnyFlash = 0;
 
-    // ---- Render lists (filled by the frame's culling) ---------------------------
-    strtexture* m_pMeshTextures[MAX_TEXTURES] = {};
-    strtexture* m_pSkinMeshTextures[MAX_TEXTURES] = {};
-    strtexture* m_pAllTextures[MAX_TEXTURES] = {};
-    strtexture* m_pFreeTextures[MAX_TEXTURES] = {};
+    // ---- Render lists and presence flags (rebuilt every frame) -------------------
+    // Textures of visible static meshes and of visible skinned meshes, grouped
+    // by their description keys, `translucent` ones last; the two joined; the
+    // rendered textures without users. Each ends with a null entry. A texture
+    // that serves both kinds of mesh is in both lists and twice in the joined
+    // one, which therefore has room for both lists whole.
+    static constexpr uint32_t MAX_LISTED = MAX_TEXTURES - 1;
+    strtexture* m_pMeshTextures[MAX_LISTED + 1] = {};
+    strtexture* m_pSkinMeshTextures[MAX_LISTED + 1] = {};
+    strtexture* m_pAllTextures[2 * MAX_LISTED + 1] = {};
+    strtexture* m_pFreeTextures[MAX_LISTED + 1] = {};
+    // Walks the records into the lists (visible users only) and the free list.
+    void BuildRenderLists();
+    // Keeps of the lists what the occlusion test saw, and the textures that
+    // it does not hide (blended, alpha-tested, additive, stains, rays).
+    void CullRenderLists();
+    // Joins the lists and sets the list presence flags on the way.
+    void MergeRenderLists();
+
+    // Set from the lists: a `water` texture in either list, in the mesh list;
+    // a mesh-list texture with a lava texture; `additive`, `stain` per list;
+    // a `ray_of_light` texture kept by the culling.
+    uint8_t m_bAnyWater = 0;
+    uint8_t m_bMeshWater = 0;
+    uint8_t m_bLava = 0;
+    uint8_t m_bMeshAdditive = 0;
+    uint8_t m_bSkinMeshAdditive = 0;
+    uint8_t m_bMeshStain = 0;
+    uint8_t m_bSkinMeshStain = 0;
+    uint8_t m_bRayOfLight = 0;
+    // The lit families of the objects in view, as the engine's object frame
+    // classed them (copied by Update).
+    uint8_t m_bSkyLitMeshes = 0;
+    uint8_t m_bSkyLitSkinMeshes = 0;
+    uint8_t m_bAmbientLitMeshes = 0;
+    uint8_t m_bAmbientLitSkinMeshes = 0;
+    // Set by a lit family's first call (or the fastest pass) when it left
+    // `translucent` textures to a second call later in the scene; the scene
+    // clears them once the second calls are made.
+    uint8_t m_bSecondCallSkyLitMeshes = 0;
+    uint8_t m_bSecondCallSkyLitSkinMeshes = 0;
+    uint8_t m_bSecondCallAmbientLitMeshes = 0;
+    uint8_t m_bSecondCallAmbientLitSkinMeshes = 0;
+
+    // ---- Passes (each draws the meshes of the list textures that need it) -----
+    // Shader-model-2 ambient base: true when a visible `transparent` subset
+    // was met, which the second one then draws.
+    bool RenderAmbientBaseColor();
+    void RenderAmbient();
+    // Lit passes; the argument is the call number (false: first call in the
+    // base pass, true: second call for the `translucent` textures).
+    void RenderSkyLightMeshes(bool secondCall);
+    void RenderSkyLightMeshes20(bool secondCall);
+    void RenderSkyLightSkinmeshes(bool secondCall);
+    void RenderSkyLightSkinmeshes20(bool secondCall);
+    void RenderLightMeshes(bool translucentOnly);
+    void RenderLightMeshes20(bool translucentOnly);
+    void RenderLightSkinmeshes(bool translucentOnly);
+    void RenderLightSkinmeshes20(bool translucentOnly);
+    // The fastest pass; null matrices mean the camera's.
+    void RenderSimpleMeshes(const math::Matrix* view, const math::Matrix* projection);
+    void RenderSimpleSkinmeshes(const math::Matrix* view, const math::Matrix* projection);
+    // Water (plain and reflective; both test DrawWater themselves) and lava.
+    void RenderWater();
+    void RenderWaterReflection();
+    void RenderLava();
+    void RenderAdditive();
+    void RenderSkinmeshesAdditive();
+    void RenderStains();
+    void RenderSkinmeshStains();
+    void RenderRayOfLight();
+    void RenderStroboMeshes();
+    void RenderStroboSkinmeshes();
+    void RenderSceneBW();
+    void RenderSkinmeshesBW();
+    void RenderSceneDepth();
+    void RenderSkinmeshesDepth();
+    // Sky shadow map 0 or 1, before the scene.
+    void RenderSkyDepth(int map);
+
+    // ---- Pass recording (a test seam) -------------------------------------------
+    // While recording, every pass and every step of the frame appends its
+    // name and call number to a fixed array (what does not fit is counted
+    // and dropped); while not, a pass pays one branch.
+    struct PassRecord {
+        const char* szName;
+        uint32_t dwCall;
+    };
+    static constexpr uint32_t MAX_PASS_RECORDS = 256;
+    void StartPassRecording() {
+        m_dwPassRecords = m_dwDroppedPassRecords = 0;
+        m_bRecordPasses = true;
+    }
+    void StopPassRecording() { m_bRecordPasses = false; }
+    void RecordPass(const char* name, uint32_t call = 0) {
+        if (m_bRecordPasses) [[unlikely]]
+            AppendPassRecord(name, call);
+    }
+    uint32_t PassRecordCount() const { return m_dwPassRecords; }
+    uint32_t DroppedPassRecords() const { return m_dwDroppedPassRecords; }
+    const PassRecord& GetPassRecord(uint32_t i) const { return m_PassRecords[i]; }
 
     float m_fFrameTime = 0.0f;
     uint32_t m_dwFrame = 1; // counts engine frames; animations step once in each
 
+    // A record without a file: its id slot and its place in the registry
+    // (render-list tests and benchmarks build their textures with it); null
+    // when the table is full.
+    strtexture* AddTextureRecord(const char* name);
+
   private:
+    bool HasFreeId() const;
+    // A zero-filled record in the first free id slot, newest in the
+    // registry; null when every id is taken.
+    strtexture* NewRecord();
+    // Empties the mesh, skinned and joined lists (no pointer stays behind).
+    void ClearRenderLists();
+    void AppendPassRecord(const char* name, uint32_t call);
+    void ResetPolygonCounts();
     void CreateTexture(strtexture* t, const strtexturepaths* description);
     void ExtractTextureFile(const strtexture* t) const;
     strtexture* LoadNormalMap(const char* describedNormal, strtexture* layer);
@@ -289,7 +410,16 @@ class ERenderer {
     strtexturesubstitutes* m_pSubstitutes = nullptr;
     bool m_bSubstitutesLoaded = false;
     gfx::Texture* m_pDefaultTexture = nullptr;
+    bool m_bRecordPasses = false;
+    uint32_t m_dwPassRecords = 0;
+    uint32_t m_dwDroppedPassRecords = 0;
+    PassRecord m_PassRecords[MAX_PASS_RECORDS] = {};
 };
+
+// Moves every `translucent` texture of a null-terminated list behind all the
+// others, swapping the first translucent entry with the last entry that is
+// not, and so on; the others keep their order except for the swapped ones.
+void PartitionTranslucentLast(strtexture** list);
 
 // The texture name a request stands for: the part after the last backslash,
 // its extension made "dds" unless it is "tga" or "dds". The result lives in

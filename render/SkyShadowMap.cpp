@@ -1,5 +1,7 @@
 #include "render/SkyShadowMap.h"
 
+#include "render/Renderer.h"
+
 SkyShadowMap g_SkyShadowMap;
 
 void SkyShadowMap::SetProjector(int map, int size, int distance1, int distance2, float bias) {
@@ -16,4 +18,8 @@ void SkyShadowMap::GetProjector(int map, int* size, int* distance1, int* distanc
     if (distance1) *distance1 = p.iDistance1;
     if (distance2) *distance2 = p.iDistance2;
     if (bias) *bias = p.fBias;
+}
+
+void SkyShadowMap::Update() {
+    g_Renderer.RecordPass("SkyShadowMap::Update");
 }

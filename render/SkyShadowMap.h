@@ -13,6 +13,9 @@ class SkyShadowMap {
     // An index outside 0..1 is taken as 1.
     void SetProjector(int map, int size, int distance1, int distance2, float bias);
     void GetProjector(int map, int* size, int* distance1, int* distance2, float* bias) const;
+    // Per engine update, from the renderer's update: the maps' light
+    // matrices and up-to-date state (recorded only until the maps exist).
+    void Update();
 
   private:
     static int Map(int map) { return map == 0 ? 0 : 1; }

@@ -74,9 +74,10 @@ strtexture* ERenderer::FindTexture(const char* name) const {
 
 uint32_t ERenderer::GetTextureIdByName(const char* name, int reduce, int high, int) {
     if (!name) return 0;
+    // A record whose file failed to load answers 0 here as it does below.
     for (const strtexture* t : m_pFreeTextures) {
         if (!t) break;
-        if (StrCmpNoCase(t->szName, name) == 0) return t->id;
+        if (StrCmpNoCase(t->szName, name) == 0) return t->bMissing ? 0 : t->id;
     }
     const strtexture* t = LoadTexture(name, reduce, high, 0);
     return t && !t->bMissing ? t->id : 0;
@@ -95,10 +96,7 @@ strtexture* ERenderer::LoadTexture(const char* name, int reduce, int high, int c
     if (strtexture* found = FindTexture(normalized)) return found;
     const bool tga = StrStrNoCase(name, ".tga") != 0;
 
-    uint32_t id = 1;
-    while (id < MAX_TEXTURES && m_pTextureIds[id])
-        ++id;
-    if (id >= MAX_TEXTURES) {
+    if (!HasFreeId()) {
         g_Console.Print("MAX_TEXTURES hit!");
         return nullptr;
     }
@@ -120,14 +118,7 @@ strtexture* ERenderer::LoadTexture(const char* name, int reduce, int high, int c
         ErrorLog(line, "!textures.txt");
     }
 
-    strtexture* t = new strtexture();
-    g_Debug.AddAllocation("strtexture");
-    t->next = m_pTextures;
-    if (m_pTextures) m_pTextures->prev = t;
-    m_pTextures = t;
-    t->id = id;
-    m_pTextureIds[id] = t;
-
+    strtexture* t = NewRecord();
     if (p) {
         gfx::ImageInfo info;
         if (gfx::GetImageInfoFromFile(p->szPath, &info) == gfx::Result::Ok) {
@@ -165,6 +156,33 @@ strtexture* ERenderer::LoadTexture(const char* name, int reduce, int high, int c
         g_Engine.Quit();
     }
     CopyCut(t->szName, normalized);
+    return t;
+}
+
+bool ERenderer::HasFreeId() const {
+    for (uint32_t id = 1; id < MAX_TEXTURES; ++id)
+        if (!m_pTextureIds[id]) return true;
+    return false;
+}
+
+strtexture* ERenderer::NewRecord() {
+    uint32_t id = 1;
+    while (id < MAX_TEXTURES && m_pTextureIds[id])
+        ++id;
+    if (id >= MAX_TEXTURES) return nullptr;
+    strtexture* t = new strtexture();
+    g_Debug.AddAllocation("strtexture");
+    t->next = m_pTextures;
+    if (m_pTextures) m_pTextures->prev = t;
+    m_pTextures = t;
+    t->id = id;
+    m_pTextureIds[id] = t;
+    return t;
+}
+
+strtexture* ERenderer::AddTextureRecord(const char* name) {
+    strtexture* t = NewRecord();
+    if (t) CopyCut(t->szName, name);
     return t;
 }
 
@@ -370,8 +388,9 @@ void ERenderer::FreeRecords(bool track) {
         delete t;
         if (track) g_Debug.RemoveAllocation("strtexture");
     }
-    for (uint32_t i = 0; i < MAX_TEXTURES; ++i)
-        m_pMeshTextures[i] = m_pSkinMeshTextures[i] = m_pAllTextures[i] = m_pFreeTextures[i] = nullptr;
+    ClearRenderLists();
+    for (strtexture*& t : m_pFreeTextures)
+        t = nullptr;
     m_pDefaultTexture = nullptr;
 }
 

@@ -112,7 +112,7 @@ struct ObjectRecord {
     int32_t iState64 = -1; // 64
     uint8_t bVisible = 0;  // 68: mirror of flags bit 1
     uint8_t bState69 = 0;  // 69
-    uint8_t bSubsetDraw[NUM_SUBSETS] = {}; // 70: one draw byte per mesh subset
+    uint8_t bSubsetDraw[NUM_SUBSETS] = {}; // 70: one draw byte per mesh subset (seen by the occlusion test)
     uint8_t bVisibleNow = 0;               // gap 326: drawn this frame (the visibility pass)
     uint8_t bIsType2 = 0;                  // 327: set for type-2 objects
     uint8_t bLightLinearScatter = 0;       // 328

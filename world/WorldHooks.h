@@ -44,6 +44,18 @@ struct WorldHooks {
     // Seconds the running cut-scene has played (0 without one).
     float (*CutSceneTime)() = [] { return 0.0f; };
 
+    // ---- The renderer's frame.
+    // Game frames since the world opened (the renderer draws from the fifth
+    // on) and the hold byte that keeps skinned meshes out of the base pass
+    // of a world's first frames.
+    uint32_t (*GameFramesSinceWorldOpen)() = [] { return uint32_t(0); };
+    bool (*SkinMeshesHeld)() = [] { return false; };
+    // Debug drawing at the end of the scene: the path graph, the characters,
+    // and the weapon's laser sight.
+    void (*DrawPathsDebug)() = [] {};
+    void (*DrawCharactersDebug)() = [] {};
+    void (*RenderLaserSight)() = [] {};
+
     // ---- Script variables.
     bool (*IsVariableSet)(const char* name) = [](const char*) { return false; };
     void (*SetVariable)(const char* name, ObjectRecord* setter) = [](const char*, ObjectRecord*) {};

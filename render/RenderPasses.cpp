@@ -1,0 +1,159 @@
+// The scene's passes as the frame calls them. Each records its call; the
+// drawing of each comes with the pass itself. Until then a pass draws
+// nothing and does only what the frame relies on: a lit family's first call
+// and the fastest pass leave the `translucent` textures of their list to a
+// second call (the full sky-light pass for static meshes draws them itself),
+// and the ambient base pass tells whether it met a visible `transparent`
+// subset.
+#include "render/Mesh.h"
+#include "render/Renderer.h"
+#include "world/Engine.h"
+#include "world/EngineObjectFlags.h"
+#include "world/ObjectRecord.h"
+
+namespace {
+
+// A `translucent` texture that the list's passes draw; the skinned passes
+// leave additive and stain textures to their own passes.
+bool HasTranslucent(strtexture* const* list, bool skinned) {
+    for (; *list; ++list) {
+        const TextureDescription& d = (*list)->desc;
+        if (d.bTranslucent && !(skinned && (d.bAdditive || d.bStain))) return true;
+    }
+    return false;
+}
+
+// A first call leaves the translucent textures to the second one.
+void LeaveTranslucent(bool secondCall, strtexture* const* list, bool skinned, uint8_t* secondCallFlag) {
+    if (!secondCall && HasTranslucent(list, skinned)) *secondCallFlag = 1;
+}
+
+} // namespace
+
+bool ERenderer::RenderAmbientBaseColor() {
+    RecordPass("ERenderer::RenderAmbientBaseColor");
+    for (int slot = 0; slot < g_Engine.m_iMeshHighWater; ++slot) {
+        const ObjectRecord* h = g_Engine.Object(slot);
+        if (!h->bUsed || !h->bVisibleNow || !h->bSeen || !(h->dwFlags & objflags::kFlagVisible) ||
+            !h->pD3DXMesh)
+            continue;
+        const EMesh* mesh = h->Mesh();
+        if (!mesh) continue;
+        for (uint32_t i = 0; i < mesh->m_dwNumSubsets && i < uint32_t(EMesh::MAX_SUBSETS); ++i)
+            if (h->bSubsetDraw[i] && mesh->m_bNonEmpty[i] && mesh->m_bTransparent[i]) return true;
+    }
+    return false;
+}
+
+void ERenderer::RenderAmbient() {
+    RecordPass("ERenderer::RenderAmbient");
+}
+
+void ERenderer::RenderSkyLightMeshes(bool secondCall) {
+    RecordPass("ERenderer::RenderSkyLightMeshes", secondCall);
+}
+
+void ERenderer::RenderSkyLightMeshes20(bool secondCall) {
+    RecordPass("ERenderer::RenderSkyLightMeshes20", secondCall);
+    LeaveTranslucent(secondCall, m_pMeshTextures, false, &m_bSecondCallSkyLitMeshes);
+}
+
+void ERenderer::RenderSkyLightSkinmeshes(bool secondCall) {
+    RecordPass("ERenderer::RenderSkyLightSkinmeshes", secondCall);
+    LeaveTranslucent(secondCall, m_pSkinMeshTextures, true, &m_bSecondCallSkyLitSkinMeshes);
+}
+
+void ERenderer::RenderSkyLightSkinmeshes20(bool secondCall) {
+    RecordPass("ERenderer::RenderSkyLightSkinmeshes20", secondCall);
+    LeaveTranslucent(secondCall, m_pSkinMeshTextures, true, &m_bSecondCallSkyLitSkinMeshes);
+}
+
+void ERenderer::RenderLightMeshes(bool translucentOnly) {
+    RecordPass("ERenderer::RenderLightMeshes", translucentOnly);
+    LeaveTranslucent(translucentOnly, m_pMeshTextures, false, &m_bSecondCallAmbientLitMeshes);
+}
+
+void ERenderer::RenderLightMeshes20(bool translucentOnly) {
+    RecordPass("ERenderer::RenderLightMeshes20", translucentOnly);
+    LeaveTranslucent(translucentOnly, m_pMeshTextures, false, &m_bSecondCallAmbientLitMeshes);
+}
+
+void ERenderer::RenderLightSkinmeshes(bool translucentOnly) {
+    RecordPass("ERenderer::RenderLightSkinmeshes", translucentOnly);
+    LeaveTranslucent(translucentOnly, m_pSkinMeshTextures, true, &m_bSecondCallAmbientLitSkinMeshes);
+}
+
+void ERenderer::RenderLightSkinmeshes20(bool translucentOnly) {
+    RecordPass("ERenderer::RenderLightSkinmeshes20", translucentOnly);
+    LeaveTranslucent(translucentOnly, m_pSkinMeshTextures, true, &m_bSecondCallAmbientLitSkinMeshes);
+}
+
+void ERenderer::RenderSimpleMeshes(const math::Matrix*, const math::Matrix*) {
+    RecordPass("ERenderer::RenderSimpleMeshes");
+    LeaveTranslucent(false, m_pMeshTextures, false, &m_bSecondCallSkyLitMeshes);
+}
+
+void ERenderer::RenderSimpleSkinmeshes(const math::Matrix*, const math::Matrix*) {
+    RecordPass("ERenderer::RenderSimpleSkinmeshes");
+    LeaveTranslucent(false, m_pSkinMeshTextures, true, &m_bSecondCallSkyLitSkinMeshes);
+}
+
+void ERenderer::RenderWater() {
+    RecordPass("ERenderer::RenderWater");
+}
+
+void ERenderer::RenderWaterReflection() {
+    RecordPass("ERenderer::RenderWaterReflection");
+}
+
+void ERenderer::RenderLava() {
+    RecordPass("ERenderer::RenderLava");
+}
+
+void ERenderer::RenderAdditive() {
+    RecordPass("ERenderer::RenderAdditive");
+}
+
+void ERenderer::RenderSkinmeshesAdditive() {
+    RecordPass("ERenderer::RenderSkinmeshesAdditive");
+}
+
+void ERenderer::RenderStains() {
+    RecordPass("ERenderer::RenderStains");
+}
+
+void ERenderer::RenderSkinmeshStains() {
+    RecordPass("ERenderer::RenderSkinmeshStains");
+}
+
+void ERenderer::RenderRayOfLight() {
+    RecordPass("ERenderer::RenderRayOfLight");
+}
+
+void ERenderer::RenderStroboMeshes() {
+    RecordPass("ERenderer::RenderStroboMeshes");
+}
+
+void ERenderer::RenderStroboSkinmeshes() {
+    RecordPass("ERenderer::RenderStroboSkinmeshes");
+}
+
+void ERenderer::RenderSceneBW() {
+    RecordPass("ERenderer::RenderSceneBW");
+}
+
+void ERenderer::RenderSkinmeshesBW() {
+    RecordPass("ERenderer::RenderSkinmeshesBW");
+}
+
+void ERenderer::RenderSceneDepth() {
+    RecordPass("ERenderer::RenderSceneDepth");
+}
+
+void ERenderer::RenderSkinmeshesDepth() {
+    RecordPass("ERenderer::RenderSkinmeshesDepth");
+}
+
+void ERenderer::RenderSkyDepth(int map) {
+    RecordPass("ERenderer::RenderSkyDepth", uint32_t(map));
+}
