@@ -15,14 +15,15 @@
 #include <new>
 #include <string>
 
+#include "bench/Allocations.h"
 #include "bench/HeadlessDevice.h"
 #include "platform/effect/Effect.h"
 #include "platform/gfx/gl/GlProgram.h"
 #include "platform/math/Math.h"
 
-namespace {
-
 std::atomic<uint64_t> g_Allocations{0};
+
+namespace {
 
 const char* const kEffect = R"(
 parameter float4x4 g_mWorld;
