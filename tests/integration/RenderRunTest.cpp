@@ -1,0 +1,109 @@
+// The demo world run in this process, frame by frame on a steady clock, as
+// the main loop and the frame driver run it: the renderer's update builds
+// the lists of the world's textures every frame, and from the fifth game
+// frame on the work before the scene and the scene's passes follow, in the
+// pass record.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "actors/Player.h"
+#include "app/FocusMgr.h"
+#include "app/Options.h"
+#include "app/Timer.h"
+#include "game/MainGame.h"
+#include "platform/os/Os.h"
+#include "render/MeshMgr.h"
+#include "render/MeshSocketsMgr.h"
+#include "render/Renderer.h"
+#include "tests/integration/StepClock.h"
+#include "world/Engine.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class RenderRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        saved_ = os::StartDirectory();
+        dir_ = fs::temp_directory_path() / ("zt_render_run_" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        fs::copy(fs::path(ZT_SOURCE_DIR) / "data", dir_, fs::copy_options::recursive);
+        os::SetStartDirectory(dir_.string());
+        stepclock::Install();
+        g_Engine.m_fLastTime = DXUtilTimer(TIMER_GETABSOLUTETIME);
+        g_Engine.m_bInitialized = 1;
+        g_FocusMgr.m_bOnFocus = true;
+        for (int i = 0; i < 3; ++i)
+            g_Player.m_vPosition[i] = 0.0f;
+        ASSERT_EQ(g_MeshSocketsMgr.LoadAll(), 1u);
+    }
+    void TearDown() override {
+        g_Renderer.StopPassRecording();
+        g_Engine.StartWorld("*");
+        g_Engine.m_bInitialized = 0;
+        g_FocusMgr.m_bOnFocus = false;
+        DXUtilTimerSetClock(nullptr);
+        g_MeshMgr.ReleaseAll();
+        os::SetStartDirectory(saved_);
+        fs::remove_all(dir_);
+    }
+
+    // One pass of the main loop: the engine frame, the game's update, the
+    // frame driver's work before the scene and the engine's render.
+    static std::vector<std::string> Frame() {
+        g_Renderer.StartPassRecording();
+        stepclock::StepFrame();
+        EXPECT_TRUE(g_Engine.EngineFrameTiming());
+        EXPECT_TRUE(g_Engine.EngineFrame());
+        g_MainGame.Update();
+        g_Renderer.PreRender();
+        g_Engine.Render();
+        g_Renderer.StopPassRecording();
+        std::vector<std::string> out;
+        for (uint32_t i = 0; i < g_Renderer.PassRecordCount(); ++i)
+            out.push_back(g_Renderer.GetPassRecord(i).szName);
+        return out;
+    }
+    static bool Has(const std::vector<std::string>& trace, const char* name) {
+        return std::find(trace.begin(), trace.end(), name) != trace.end();
+    }
+
+    fs::path dir_;
+    std::string saved_;
+};
+
+TEST_F(RenderRun, TheDemoWorldIsListedEveryFrameAndDrawnFromTheFifthGameFrame) {
+    ASSERT_TRUE(g_Engine.StartWorld("worlds\\test.w"));
+    for (uint32_t frame = 1; frame <= 8; ++frame) {
+        const std::vector<std::string> trace = Frame();
+        ASSERT_EQ(g_MainGame.m_dwGameFrames, frame);
+        EXPECT_TRUE(Has(trace, "ERenderer::BuildRenderLists")) << frame;
+        // The update comes before the drawing of the same frame.
+        const bool drawn = frame >= 5;
+        EXPECT_EQ(Has(trace, "ERenderOccluder::Render"), drawn) << frame;
+        EXPECT_EQ(Has(trace, "ERenderer::CullRenderLists"), drawn) << frame;
+        EXPECT_EQ(Has(trace, "ERenderer::RenderScene"), drawn) << frame;
+        EXPECT_EQ(Has(trace, "EDepthRender::MarkVisibleLights"), drawn) << frame;
+        if (drawn) {
+            // The world has a sky light and shadows are on: both maps.
+            EXPECT_TRUE(Has(trace, "ERenderer::RenderSkyDepth")) << frame;
+            EXPECT_TRUE(Has(trace, "ERenderer::RenderBaseFull")) << frame;
+        }
+    }
+    // The crates in view are listed, seen and kept by the culling.
+    bool crate = false;
+    for (strtexture* const* t = g_Renderer.m_pMeshTextures; *t; ++t)
+        crate = crate || std::string((*t)->szName) == "crate.tga";
+    EXPECT_TRUE(crate);
+    EXPECT_TRUE(g_Renderer.m_bSkyLitMeshes);
+    const std::vector<std::string> trace = Frame();
+    EXPECT_TRUE(Has(trace, "ERenderer::RenderSkyLightMeshes"));
+}
+
+} // namespace
