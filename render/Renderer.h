@@ -15,16 +15,26 @@
 // render lists themselves. Each record lists the mesh and skinned-mesh
 // subsets that use it; the passes walk those lists.
 //
+// The frame: `Update` (engine update) builds the render lists of the
+// textures whose users are in view, grouped by description keys, and their
+// presence flags; `PreRender` (before the scene) does the off-screen work,
+// the occlusion test and the culling of the lists; `Render` (inside the
+// scene) runs the passes in a fixed order, each over the lists. Nothing is
+// drawn in the first four game frames of a world. The lists and flags are
+// rebuilt every frame and allocate nothing.
+//
 // Lifetimes: records, their device textures and their user nodes live until
-// `ReleaseTextures` (world change, engine release through `Destroy`); the
-// file list and the substitutes live until the process ends.
+// `ReleaseTextures` (world change, engine release through `Destroy`), which
+// empties every list; the file list and the substitutes live until the
+// process ends.
 //
 // Failure policy: a missing file or a wrong extension is written to the
 // console and "!error.txt" and sets the engine's quit flag (the record stays,
 // without a device texture); a name or path longer than the record's
 // 512-character fields counts as a missing file. A full table prints
 // "MAX_TEXTURES hit!" and gives id 0. Lookups take null names and records
-// quietly. Main thread only.
+// quietly. A pass whose effect is missing draws nothing and the frame goes
+// on. Main thread only.
 #pragma once
 
 #include <cstdint>
