@@ -196,6 +196,10 @@ void RegisterGameConsoleRows() {
 physicsworld::Hooks MakePhysicsWorld() {
     physicsworld::Hooks h;
     h.PlayerBody = [](int which) { return which == 0 ? g_Player.m_hObjectStand : g_Player.m_hObjectCrouch; };
+    h.PlayerExcludedObject = [](int which) {
+        ObjectRecord* const objects[3] = {g_Player.m_hObjectStand, g_Player.m_hObjectCrouch, g_Player.m_hObject};
+        return which >= 0 && which < 3 ? objects[which] : nullptr;
+    };
     h.ChangePlayerHealth = [](float change, int32_t a, uint32_t b) { g_Player.ChangeHealth(change, a, b); };
     return h;
 }

@@ -14,6 +14,9 @@ struct Hooks {
     // The player's two body objects, standing (0) and crouching (1); null
     // while the player has none.
     ObjectRecord* (*PlayerBody)(int which) = [](int) -> ObjectRecord* { return nullptr; };
+    // The three objects of the player (0..2) whose triangles a rigid body
+    // leaves out when it does not collide with the player; null for none.
+    ObjectRecord* (*PlayerExcludedObject)(int which) = [](int) -> ObjectRecord* { return nullptr; };
     // The player's health change (negative values hurt).
     void (*ChangePlayerHealth)(float change, int32_t, uint32_t) = [](float, int32_t, uint32_t) {};
 };

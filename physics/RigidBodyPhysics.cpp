@@ -8,6 +8,7 @@
 #include "app/Orientation.h"
 #include "app/Records.h"
 #include "physics/CollisionMgr.h"
+#include "physics/RigidBodyJointsMgr.h"
 #include "physics/RigidBodyParametersMgr.h"
 #include "physics/RigidBodySimulation.h"
 #include "render/Mesh.h"

@@ -74,6 +74,34 @@ struct RigidBodyTriangle {
     uint32_t dwUnused;
 };
 
+// One contact of a body with the world. The normal points from the world
+// (object B) towards the body (object A); the edge directions are set for
+// edge/edge contacts only; the last two fields are the simulation's.
+struct RigidBodyContact {
+    static constexpr uint32_t VERTEX_FACE = 1;
+    static constexpr uint32_t EDGE_EDGE = 2;
+
+    uint32_t dwType;
+    ObjectRecord* hObjectA; // the body's construction object
+    ObjectRecord* hObjectB; // the world triangle's object, null for the static world
+    double p[3];
+    double n[3];
+    double ea[3], eb[3];
+    double dRelativeSpeed;
+    double vTangent[3];
+};
+
+// The simulation's contact lists: a count and the records.
+struct RigidBodyContactList {
+    static constexpr uint32_t MAX_CONTACTS = 100;
+    uint32_t dwNumContacts = 0;
+    RigidBodyContact Contacts[MAX_CONTACTS];
+};
+
+// True when enabled and some contact of the list lies closer than 1.5 to the
+// point.
+bool IsNearContact(bool enabled, const RigidBodyContactList* list, const double point[3]);
+
 class ERigidBodyPhysics {
   public:
     static constexpr uint32_t MAX_TRIANGLES = 1000;
@@ -87,6 +115,10 @@ class ERigidBodyPhysics {
     static constexpr double KEEP_AWAKE_AGE = 3.0;
     // A not-important body is not woken while this many bodies are awake.
     static constexpr uint32_t NOT_IMPORTANT_ACTIVE_LIMIT = 6;
+    // The margins of triangle gathering: the first gathered box and the
+    // swept box whose leaving makes a gathering again.
+    static constexpr float GATHER_MARGIN = 4.0f;
+    static constexpr float REFRESH_MARGIN = 1.0f;
 
     ERigidBodyPhysics();
     virtual ~ERigidBodyPhysics() { Release(); }
@@ -124,6 +156,26 @@ class ERigidBodyPhysics {
     void GetState(RigidBodyState* out) const;
     void SetState(const RigidBodyState* in, bool derive);
     void ApplyImpulse(const double point[3], const double impulse[3]);
+
+    // ---- World triangles and contacts (RigidBodyContacts.cpp) -----------------------
+    // Copies the world triangles around the body placed at both states into
+    // m_pTrojkaty: first sets the gathered box anew (grown by GATHER_MARGIN),
+    // otherwise it only grows to take both placements.
+    void GatherWorldTriangles(const RigidBodyState* a, const RigidBodyState* b, bool first);
+    // Gathers again only when the move leaves the gathered box.
+    void RefreshWorldTriangles(const RigidBodyState* previous, const RigidBodyState* next);
+    void ClearWorldTriangles() { m_dwNumTriangles = 0; }
+    // Whether the move, or the body at the new state, meets a world triangle.
+    bool IsCollision(const RigidBodyState* previous, const RigidBodyState* next, bool verbose);
+    // Vertex/face and edge/edge contacts of the body at the new state.
+    void TestCollisions_NOWA_KONCEPCJA(const RigidBodyState* previous, const RigidBodyState* next,
+                                       bool* found, RigidBodyContactList* list, bool verbose);
+    // Contacts from the crossings of hull and world edges with the other
+    // side's triangles; the fallback of the generator above.
+    void TestCollisions(const RigidBodyState* previous, const RigidBodyState* next, bool* found,
+                        RigidBodyContactList* list, bool verbose);
+    // The normal of the first crossing of the body at the state with the world.
+    bool Get_First_Collision_Normal(const RigidBodyState* state, double normal[3], bool verbose);
 
     // The step-doubling error of two states: the absolute value of one signed
     // sum of the differences of their primary values (not a norm).
@@ -173,11 +225,10 @@ class ERigidBodyPhysics {
     void FreeArrays();
     void MarkAwake();
     void SetJointsAwake(uint8_t awake);
+    // Contact tests (RigidBodyContacts.cpp).
+    void PlaceParticles(const RigidBodyState& s);
+    // Whether a world triangle of the object is left out of the body's own.
+    bool IsExcludedFromGathering(ObjectRecord* h, ObjectRecord* const player[3]) const;
 
     double m_dLastError = 0;
-};
-
-// Joints come with their own subsystem; a body only marks them awake or asleep.
-struct RigidBodyJoint {
-    uint8_t bAwake = 0;
 };

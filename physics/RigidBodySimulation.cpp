@@ -8,6 +8,7 @@
 #include "app/Debug.h"
 #include "app/Geometry.h"
 #include "app/Timer.h"
+#include "physics/RigidBodyJointsMgr.h"
 #include "physics/RigidBodyParametersMgr.h"
 #include "platform/os/Os.h"
 #include "render/Mesh.h"
@@ -99,7 +100,24 @@ RigidBodySlot* ERigidBodySimulation::AddBody(ObjectRecord* h, RigidBodySlot* slo
         body->m_hConstructionObj->dwRigidBody = 0;
     }
     h->dwRigidBody2 = 0;
+    if (params.bJointOn) JoinAsSet(h, params);
     return s;
+}
+
+// The joint the settings ask for: the object at its socket to the named
+// object at that object's socket, the sockets naming the axes as well.
+void ERigidBodySimulation::JoinAsSet(ObjectRecord* h, const RigidBodyPhysicsParams& p) {
+    char target[sizeof p.szJointToObject + 1] = {}, mine[sizeof p.szJointMySocket + 1] = {},
+         theirs[sizeof p.szJointObjectSocket + 1] = {};
+    std::memcpy(target, p.szJointToObject, sizeof p.szJointToObject);
+    std::memcpy(mine, p.szJointMySocket, sizeof p.szJointMySocket);
+    std::memcpy(theirs, p.szJointObjectSocket, sizeof p.szJointObjectSocket);
+    ObjectRecord* other = target[0] ? g_Engine.FindObjectByName(target) : nullptr;
+    if (other) g_RigidBodyJointsMgr.AddJoint(h, mine, other, theirs, 0, JOINT_KEPT_VALUE, mine, theirs);
+}
+
+void ERigidBodySimulation::RemoveJointsOfObject(ObjectRecord* h) {
+    if (h) g_RigidBodyJointsMgr.RemoveJoints(h);
 }
 
 void ERigidBodySimulation::RemoveBody(RigidBodySlot* slot) {

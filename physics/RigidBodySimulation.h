@@ -12,6 +12,9 @@
 // initialises the inertia-parameter manager; Destroy (world end) frees every
 // body and that manager. All storage is fixed.
 //
+// A body whose settings ask for a joint is joined when it is added
+// (physics/RigidBodyJointsMgr.h); removing it removes its joints.
+//
 // The frame step (integration against contacts, joints, rest) is not here yet:
 // bodies are created, woken and pushed but do not move.
 #pragma once
@@ -52,6 +55,8 @@ class ERigidBodySimulation {
     static constexpr uint32_t MAX_WOKEN = 5; // the struck body and four neighbours
     static constexpr float WAKE_GAP = 6.0f;
     static constexpr const char* MARKER_MESH = "prefabs\\special\\hurt.x";
+    // Given to every joint a body's settings ask for; the joint keeps it.
+    static constexpr double JOINT_KEPT_VALUE = 10.0;
 
     // What other subsystems call a body.
     using Body = ERigidBodyPhysics;
@@ -67,20 +72,16 @@ class ERigidBodySimulation {
     // World end: every body and the inertia-parameter manager freed.
     void Destroy();
 
-    // A body for the object, in the given slot or a new one; null when it
-    // gets none.
+    // A body for the object, in the given slot or a new one, joined to the
+    // object its settings name; null when it gets none.
     RigidBodySlot* AddBody(ObjectRecord* h, RigidBodySlot* slot = nullptr);
     void RemoveBody(RigidBodySlot* slot);
     // The slot of a reference (index + 1), null for 0 or an unused slot.
     RigidBodySlot* SlotOf(uint32_t ref);
     // The reference of a slot (index + 1), 0 for null.
     uint32_t RefOf(const RigidBodySlot* slot) const;
-    // Removes every joint of the object (joints come with their own subsystem;
-    // the requests are counted).
-    void RemoveJointsOfObject(ObjectRecord* h) {
-        if (h) ++m_dwJointRemovals;
-    }
-    uint32_t m_dwJointRemovals = 0;
+    // Removes every joint of the object; nothing for null.
+    void RemoveJointsOfObject(ObjectRecord* h);
 
     bool FindBody(ObjectRecord* h, ERigidBodyPhysics** out);
     bool FindSlot(ObjectRecord* h, RigidBodySlot** out);
@@ -109,10 +110,16 @@ class ERigidBodySimulation {
 
     bool m_bInitialised = false;
     uint32_t m_dwNumActive = 0;
+    // Scratch space of triangle gathering, shared by every body.
     uint32_t m_dwNumWorldTriangles = 0;
     CollisionTriangle m_WorldTriangles[MAX_TRIANGLES];
+    // The contacts of the body being advanced, and the same classified.
+    RigidBodyContactList m_Contacts;
+    RigidBodyContactList m_ClassifiedContacts;
 
   private:
+    void JoinAsSet(ObjectRecord* h, const RigidBodyPhysicsParams& params);
+
     uint32_t m_dwNumSlots = 0;
     RigidBodySlot m_Slots[MAX_SLOTS];
     uint32_t m_dwNumMarkers = 0;

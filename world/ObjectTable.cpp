@@ -199,6 +199,8 @@ void EEngine::DeleteObject(ObjectRecord* h) {
         h->pFx = nullptr;
     }
     if (type == OT_MESH) RemoveObjectRigidBody(h);
+    // Joints hold objects without bodies too; none may follow a freed slot.
+    g_RigidBodySimulation.RemoveJointsOfObject(h);
 
     delete[] h->pPendingTieObject;
     delete[] h->pPendingTieSocket;
