@@ -122,8 +122,7 @@ inline void WorldEdges(const RigidBodyTriangle& t, V3 from[3], V3 to[3]) {
 // with one console line per call, once the list is full.
 class ContactWriter {
   public:
-    ContactWriter(RigidBodyContactList* list, const char* where, bool clearAtFirst)
-        : m_pList(list), m_szWhere(where), m_bClearAtFirst(clearAtFirst) {}
+    ContactWriter(RigidBodyContactList* list, bool clearAtFirst) : m_pList(list), m_bClearAtFirst(clearAtFirst) {}
     bool Added() const { return m_bAdded; }
     bool Full() const { return m_bFull; }
     bool Near(const V3& p) const {
@@ -134,7 +133,7 @@ class ContactWriter {
         if (m_bFull) return nullptr;
         if (!m_bAdded && m_bClearAtFirst) m_pList->dwNumContacts = 0;
         if (m_pList->dwNumContacts >= RigidBodyContactList::MAX_CONTACTS) {
-            g_Console.Printf("ERROR in ERigidBodyPhysics::%s(): MAX_RIGIDBODY_CONTACTS exceeded!", m_szWhere);
+            g_Console.Print("ERROR in ERigidBodyPhysics: MAX_RIGIDBODY_CONTACTS exceeded!");
             m_bFull = true;
             return nullptr;
         }
@@ -146,7 +145,6 @@ class ContactWriter {
 
   private:
     RigidBodyContactList* m_pList;
-    const char* m_szWhere;
     bool m_bClearAtFirst;
     bool m_bAdded = false;
     bool m_bFull = false;
@@ -398,7 +396,7 @@ void ERigidBodyPhysics::TestCollisions_NOWA_KONCEPCJA(const RigidBodyState* prev
     for (uint32_t i = 0; i < m_dwNumTriangles; ++i)
         m_pTrojkaty[i].dwMark = 0;
 
-    ContactWriter out(list, "TestCollisions_NOWA_KONCEPCJA", true);
+    ContactWriter out(list, true);
     const V3 x = At(next->x);
 
     // 1. A body point beyond a world face: the probe from the centre to one
@@ -535,7 +533,7 @@ void ERigidBodyPhysics::TestCollisions(const RigidBodyState* previous, const Rig
     RefreshWorldTriangles(previous, next);
     if (!list) return;
     PlaceParticles(*next);
-    ContactWriter out(list, "TestCollisions", false);
+    ContactWriter out(list, false);
 
     // 1. Hull edges through world faces.
     ForEachHullEdge(*this, "TestCollisions", [&](uint32_t, const V3& a, const V3& b) {

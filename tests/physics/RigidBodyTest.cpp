@@ -19,7 +19,7 @@
 #include "render/Mesh.h"
 #include "skinmesh/SkinMesh.h"
 #include "sound/SoundMgr.h"
-#include "tests/world/WorldFixture.h"
+#include "tests/physics/RigidBodyFixture.h"
 
 namespace {
 
@@ -234,52 +234,6 @@ TEST(RigidBodyBlock, FieldsAtTheirOffsetsAndBack) {
 
 // ---- Bodies of world objects ------------------------------------------------------------
 
-class RigidBodyWorldTest : public WorldTest {
-  protected:
-    void SetUp() override {
-        WorldTest::SetUp();
-        fs::create_directories(dir_ / "prefabs" / "special");
-        const fs::path data = fs::path(ZT_SOURCE_DIR) / "data";
-        for (const char* name : {"rigidbody_box.x", "rigidbody_cylinder.x", "rigidbody_sphere.x"})
-            fs::copy_file(data / "prefabs" / "special" / name, dir_ / "prefabs" / "special" / name);
-        fs::copy_file(data / "models" / "l_prop.x", dir_ / "models" / "l_prop.x");
-        g_RigidBodySimulation.Reset();
-    }
-    void TearDown() override {
-        g_RigidBodySimulation.Destroy();
-        g_Engine.m_bReducedRenderMode = 0;
-        WorldTest::TearDown();
-    }
-
-    // A visible object of the unit box mesh, scaled, with the given settings.
-    static ObjectRecord* Prop(int shape, float mass, const math::Vec3& scale = {2, 4, 6},
-                              const char* mesh = "prefabs\\special\\rigidbody_box.x") {
-        AddObjectParams p;
-        p.dwType = OT_MESH;
-        std::snprintf(p.szFileName, sizeof p.szFileName, "%s", mesh);
-        ObjectRecord* h = g_Engine.AddObject(p);
-        if (!h) return nullptr;
-        SetObjectName(h, "prop");
-        SetObjectScale(h, scale);
-        RigidBodyPhysicsParams params;
-        params.Reset();
-        params.iShape = shape;
-        params.fMass = mass;
-        SetObjectRigidBodyPhysicsParams(h, params);
-        return h;
-    }
-    static ERigidBodyPhysics* BodyOf(ObjectRecord* h) {
-        ERigidBodyPhysics* b = nullptr;
-        g_RigidBodySimulation.FindBody(h, &b);
-        return b;
-    }
-    static ERigidBodyPhysics* Add(ObjectRecord* h) {
-        RigidBodySlot* s = g_RigidBodySimulation.AddBody(h);
-        if (!s) return nullptr;
-        h->dwRigidBody = g_RigidBodySimulation.RefOf(s);
-        return s->pBody;
-    }
-};
 
 TEST_F(RigidBodyWorldTest, ZeroQuaternionIsReportedAndGivesTheIdentity) {
     MarkConsole();
