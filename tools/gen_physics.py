@@ -45,6 +45,16 @@ The player's two bodies and the movement course beside the demo room:
     models/course_slab.x         a 64 x 4 x 64 slab whose top is cut into
                                  32 triangles: the hurting and killing floors
 
+The joints' demo pieces, each centred on its origin, and their socket files
+(scripts/mesh_sockets/, z up as in every socket file):
+
+    models/ceiling_beam.x   a 256 x 16 x 16 beam along x; sockets lamp_hook
+                            and chain_hook under it, 64 units either side
+    models/hanging_lamp.x   a 24-wide, 24-high lamp shade (12 sides); socket
+                            hook on its top
+    rigid_body_box.txt      sockets top and bottom of the unit construction box,
+                            for the chain links and the sign built from it
+
 The segment test's demo pieces, thin boxes built at their real size:
 
     prefabs/special/hero_stick.x  the stick marker: a 4 x 64 x 4 post (prefab
@@ -267,6 +277,30 @@ def hurt():
     return mesh_text("hurt", [("textures\\crate.tga", box_solid((-0.5, -0.5, -0.5), (0.5, 0.5, 0.5)))])
 
 
+def ceiling_beam():
+    return mesh_text("ceiling_beam", [("textures\\crate.tga", box_solid((-128.0, -8.0, -8.0), (128.0, 8.0, 8.0)))])
+
+
+def hanging_lamp():
+    segments, r, h = 12, 12.0, 12.0
+    tris = side(r, segments, -h, h, 1) + fan(r, segments, h, True) + fan(r, segments, -h, False)
+    return mesh_text("hanging_lamp", [("textures\\crate.tga", tris)])
+
+
+def joint_pieces():
+    """{path: text} of the joint meshes and their socket files."""
+    sockets = os.path.join(ROOT, "data", "scripts", "mesh_sockets")
+    return {
+        os.path.join(OUT, "ceiling_beam.x"): ceiling_beam(),
+        os.path.join(OUT, "hanging_lamp.x"): hanging_lamp(),
+        os.path.join(sockets, "ceiling_beam.txt"):
+            "mesh_filename models\\ceiling_beam.x\nsocket lamp_hook -64 0 -8\nsocket chain_hook 64 0 -8\n",
+        os.path.join(sockets, "hanging_lamp.txt"): "mesh_filename models\\hanging_lamp.x\nsocket hook 0 0 12\n",
+        os.path.join(sockets, "rigid_body_box.txt"):
+            "mesh_filename prefabs\\special\\rigidbody_box.x\nsocket top 0 0 0.5\nsocket bottom 0 0 -0.5\n",
+    }
+
+
 def rigid_body_prefabs():
     prefabs = os.path.join(ROOT, "data", "prefabs", "special")
     return {os.path.join(prefabs, "hurt.x"): hurt(),
@@ -374,6 +408,7 @@ def main():
     files.update(rigid_body_prefabs())
     files.update(course())
     files.update(segment_test_pieces())
+    files.update(joint_pieces())
     for path, text in files.items():
         with open(path, "w", newline="\n") as f:
             f.write(text)

@@ -503,3 +503,66 @@ mesh prefabs\special\hurt.x
 	zpos -250
 	scaling_axis 64 64 64
 	flags 13
+
+mesh models\ceiling_beam.x
+	pesel 1080 80 80
+	name ceiling_beam
+	xpos -300
+	ypos 232
+	zpos 100
+	flags 13
+
+mesh models\hanging_lamp.x
+	pesel 1081 81 81
+	name hanging_lamp
+	xpos -364
+	ypos 212
+	zpos 100
+	flags 13
+	rigid_body_physics_general 2 4 1
+	rigid_body_physics_joint_general 1 1
+	rigid_body_physics_joint_my_socket hook
+	rigid_body_physics_joint_to_object ceiling_beam
+	rigid_body_physics_joint_object_socket lamp_hook
+
+mesh prefabs\special\rigidbody_box.x
+	pesel 1082 82 82
+	name chain_top
+	xpos -236
+	ypos 216
+	zpos 100
+	scaling_axis 16 16 16
+	flags 13
+	rigid_body_physics_general 1 6 1
+	rigid_body_physics_joint_general 1 1
+	rigid_body_physics_joint_my_socket top
+	rigid_body_physics_joint_to_object ceiling_beam
+	rigid_body_physics_joint_object_socket chain_hook
+
+mesh prefabs\special\rigidbody_box.x
+	pesel 1083 83 83
+	name chain_bottom
+	xpos -236
+	ypos 200
+	zpos 100
+	scaling_axis 16 16 16
+	flags 13
+	rigid_body_physics_general 1 6 1
+	rigid_body_physics_joint_general 1 1
+	rigid_body_physics_joint_my_socket top
+	rigid_body_physics_joint_to_object chain_top
+	rigid_body_physics_joint_object_socket bottom
+
+mesh prefabs\special\rigidbody_box.x
+	pesel 1084 84 84
+	name shuttle_sign
+	xpos -283
+	ypos 38
+	zpos -300
+	scaling_axis 2 20 24
+	flags 13
+	rigid_body_physics_general 1 3 1
+	rigid_body_physics_joint_general 1 1
+	rigid_body_physics_joint_my_socket top
+	rigid_body_physics_joint_to_object shuttle
+	rigid_body_physics_joint_object_socket hinge

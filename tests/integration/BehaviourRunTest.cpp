@@ -49,7 +49,7 @@ class BehaviourRun : public ::testing::Test {
         Debug = 1;
         for (int i = 0; i < 3; ++i)
             g_Player.m_vPosition[i] = 0.0f;
-        ASSERT_EQ(g_MeshSocketsMgr.LoadAll(), 1u);
+        ASSERT_EQ(g_MeshSocketsMgr.LoadAll(), 4u); // the demo data's socket files
     }
     void TearDown() override {
         g_Engine.StartWorld("*");
