@@ -13,7 +13,6 @@
 #include "physics/RigidBodySimulation.h"
 #include "render/Mesh.h"
 #include "world/Engine.h"
-#include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
 
 namespace {
@@ -64,14 +63,23 @@ inline V3 Normalised(const V3& a) {
 struct Box {
     V3 min, max;
 };
+
+// The outward probes of the world vertices in one call of the contact
+// generator (main thread only, like every rigid-body test).
+V3 s_Probes[ERigidBodyPhysics::MAX_TRIANGLES * 3];
+inline double Min(double a, double b) {
+    return a < b ? a : b;
+}
+inline double Max(double a, double b) {
+    return a > b ? a : b;
+}
 inline Box BoxOf(const V3& a, const V3& b) {
-    return {{std::fmin(a.x, b.x), std::fmin(a.y, b.y), std::fmin(a.z, b.z)},
-            {std::fmax(a.x, b.x), std::fmax(a.y, b.y), std::fmax(a.z, b.z)}};
+    return {{Min(a.x, b.x), Min(a.y, b.y), Min(a.z, b.z)}, {Max(a.x, b.x), Max(a.y, b.y), Max(a.z, b.z)}};
 }
 inline Box BoxOf(const V3& a, const V3& b, const V3& c) {
     const Box ab = BoxOf(a, b);
-    return {{std::fmin(ab.min.x, c.x), std::fmin(ab.min.y, c.y), std::fmin(ab.min.z, c.z)},
-            {std::fmax(ab.max.x, c.x), std::fmax(ab.max.y, c.y), std::fmax(ab.max.z, c.z)}};
+    return {{Min(ab.min.x, c.x), Min(ab.min.y, c.y), Min(ab.min.z, c.z)},
+            {Max(ab.max.x, c.x), Max(ab.max.y, c.y), Max(ab.max.z, c.z)}};
 }
 inline Box Around(const V3& p, double r) {
     return {{p.x - r, p.y - r, p.z - r}, {p.x + r, p.y + r, p.z + r}};
@@ -181,13 +189,12 @@ void ERigidBodyPhysics::GatherWorldTriangles(const RigidBodyState* a, const Rigi
     }
     if (!a || !b || !m_pTrojkaty) return;
     // The body's own construction object stands in the world; its faces are
-    // not the world's.
+    // not the world's. Its flag is cleared for the gathering alone: nothing
+    // else runs meanwhile, so the refreshes of the object API (its faces, the
+    // segment test) would only redo what is already current.
     ObjectRecord* co = m_hConstructionObj;
-    uint32_t savedFlags = 0;
-    if (co) {
-        GetObjectFlags(co, &savedFlags);
-        SetObjectFlags(co, 0, FLAG_GATHERED);
-    }
+    const uint32_t savedFlags = co ? co->dwFlags : 0;
+    if (co) co->dwFlags &= ~FLAG_GATHERED;
 
     for (int k = 0; k < 3; ++k) {
         const float lo = float(std::fmin(a->x[k], b->x[k]) + m_vLocalMin[k]);
@@ -243,7 +250,7 @@ void ERigidBodyPhysics::GatherWorldTriangles(const RigidBodyState* a, const Rigi
         t.dwUnused = 0;
     }
 
-    if (co) SetObjectFlags(co, savedFlags, 0xFFFFFFFF);
+    if (co) co->dwFlags = savedFlags;
 }
 
 void ERigidBodyPhysics::RefreshWorldTriangles(const RigidBodyState* previous, const RigidBodyState* next) {
@@ -289,8 +296,9 @@ template <class F> void ForEachHullEdge(const ERigidBodyPhysics& b, const char* 
 
 struct HullTriangle {
     V3 p[3];
-    V3 N; // unit, (P0 - P2) x (P1 - P2)
     Box box;
+    // The unit normal (P0 - P2) x (P1 - P2), outwards on a sound hull.
+    V3 N() const { return Normalised(Cross(p[0] - p[2], p[1] - p[2])); }
 };
 
 // The hull's triangles whose three particles exist.
@@ -302,7 +310,6 @@ template <class F> void ForEachHullTriangle(const ERigidBodyPhysics& b, F&& f) {
         HullTriangle h;
         for (int k = 0; k < 3; ++k)
             h.p[k] = At(b.m_pParticles[idx[k]].vWorld);
-        h.N = Normalised(Cross(h.p[0] - h.p[2], h.p[1] - h.p[2]));
         h.box = BoxOf(h.p[0], h.p[1], h.p[2]);
         if (!f(t, h)) return;
     }
@@ -403,13 +410,20 @@ void ERigidBodyPhysics::TestCollisions_NOWA_KONCEPCJA(const RigidBodyState* prev
     // unit past the particle crosses the face.
     for (uint32_t p = 0; p < m_iNumParticles && !out.Full(); ++p) {
         const V3 P = At(m_pParticles[p].vWorld);
+        // The probe lies within one unit of the particle: triangles beyond
+        // that box grown by one cannot meet the probe's box.
+        const Box reach = Around(P, PROBE_BOX + 1.0);
+        uint32_t first = 0;
+        while (first < m_dwNumTriangles && !Overlap(reach, BoxOf(m_pTrojkaty[first])))
+            ++first;
+        if (first == m_dwNumTriangles) continue;
         const V3 probe = P + Normalised(P - x);
         const Box near = Around(probe, PROBE_BOX);
         V3 sum{0, 0, 0};
         double best = 10.0, r = 0.0;
         ObjectRecord* hB = nullptr;
         bool any = false;
-        for (uint32_t i = 0; i < m_dwNumTriangles; ++i) {
+        for (uint32_t i = first; i < m_dwNumTriangles; ++i) {
             const RigidBodyTriangle& t = m_pTrojkaty[i];
             double ri = 0;
             if (!Overlap(near, BoxOf(t)) || !CrossWorld(x, probe, t, nullptr, &ri)) continue;
@@ -434,15 +448,25 @@ void ERigidBodyPhysics::TestCollisions_NOWA_KONCEPCJA(const RigidBodyState* prev
     }
 
     // 2. A world vertex inside a body face: the probe from one unit outside
-    // the vertex to the centre crosses the face right at the vertex.
+    // the vertex to the centre crosses the face right at the vertex. The
+    // probes depend on the world vertex alone and are worked out once.
+    for (uint32_t i = 0; i < m_dwNumTriangles; ++i) {
+        const RigidBodyTriangle& w = m_pTrojkaty[i];
+        const double* wv[3] = {w.v0, w.v1, w.v2};
+        for (int k = 0; k < 3; ++k) {
+            const V3 W = At(wv[k]);
+            s_Probes[i * 3 + k] = W + Normalised(W - x);
+        }
+    }
     if (!out.Full())
         ForEachHullTriangle(*this, [&](uint32_t ti, const HullTriangle& h) {
             const math::Vec3d t0 = D(h.p[0]), t1 = D(h.p[1]), t2 = D(h.p[2]);
             for (uint32_t i = 0; i < m_dwNumTriangles; ++i) {
                 const RigidBodyTriangle& w = m_pTrojkaty[i];
-                for (const double* wv : {w.v0, w.v1, w.v2}) {
-                    const V3 W = At(wv);
-                    const V3 probe = W + Normalised(W - x);
+                const double* wv[3] = {w.v0, w.v1, w.v2};
+                for (int k = 0; k < 3; ++k) {
+                    const V3 W = At(wv[k]);
+                    const V3& probe = s_Probes[i * 3 + k];
                     if (!Overlap(Around(probe, PROBE_BOX), h.box)) continue;
                     V3 q;
                     double r = 0;
@@ -466,7 +490,7 @@ void ERigidBodyPhysics::TestCollisions_NOWA_KONCEPCJA(const RigidBodyState* prev
                     if (!c) return false;
                     c->dwType = RigidBodyContact::VERTEX_FACE;
                     Store(q, c->p);
-                    Store(h.N * -1.0, c->n);
+                    Store(h.N() * -1.0, c->n);
                     c->hObjectA = m_hConstructionObj;
                     c->hObjectB = w.hOwner;
                     if (verbose) g_Console.Printf("NK VF2-[%d], r=%lf, p=(%lf,%lf,%lf)", int(ti), r, q.x, q.y, q.z);
@@ -479,11 +503,19 @@ void ERigidBodyPhysics::TestCollisions_NOWA_KONCEPCJA(const RigidBodyState* prev
     // hull edge pushed one unit outwards and the centre.
     if (!out.Full())
         ForEachHullEdge(*this, "TestCollisions", [&](uint32_t e, const V3& A, const V3& B) {
-            const V3 eb = Normalised(B - A);
+            // The pushed ends lie within one unit of the edge's: triangles
+            // beyond that box grown by one cannot meet the fan's box.
+            Box reach = BoxOf(A, B, x);
+            reach.min = reach.min - V3{1, 1, 1};
+            reach.max = reach.max + V3{1, 1, 1};
+            uint32_t first = 0;
+            while (first < m_dwNumTriangles && !Overlap(reach, BoxOf(m_pTrojkaty[first])))
+                ++first;
+            if (first == m_dwNumTriangles) return true;
             const V3 A1 = A + Normalised(A - x), B1 = B + Normalised(B - x);
             const Box fan = BoxOf(A1, B1, x);
             const math::Vec3d t0 = D(A1), t1 = D(B1), t2 = D(x);
-            for (uint32_t i = 0; i < m_dwNumTriangles; ++i) {
+            for (uint32_t i = first; i < m_dwNumTriangles; ++i) {
                 const RigidBodyTriangle& w = m_pTrojkaty[i];
                 if (!Overlap(fan, BoxOf(w))) continue;
                 V3 ef[3], et[3];
@@ -497,6 +529,7 @@ void ERigidBodyPhysics::TestCollisions_NOWA_KONCEPCJA(const RigidBodyState* prev
                     if (verbose) g_Console.Print("EE ---2");
                     RigidBodyContact* c = out.Add();
                     if (!c) return false;
+                    const V3 eb = Normalised(B - A);
                     V3 ea = Normalised(et[k] - ef[k]), ebs = eb;
                     V3 n = Normalised(Cross(ea, eb));
                     // The normal points to the body's side of the contact.
@@ -568,7 +601,7 @@ void ERigidBodyPhysics::TestCollisions(const RigidBodyState* previous, const Rig
                     if (!c) return false;
                     c->dwType = RigidBodyContact::VERTEX_FACE;
                     Store(q, c->p);
-                    Store(h.N * -1.0, c->n);
+                    Store(h.N() * -1.0, c->n);
                     c->hObjectA = m_hConstructionObj;
                     c->hObjectB = w.hOwner;
                 }
@@ -605,7 +638,7 @@ bool ERigidBodyPhysics::Get_First_Collision_Normal(const RigidBodyState* state, 
                 WorldEdges(w, ef, et);
                 for (int k = 0; k < 3; ++k)
                     if (Cross(ef[k], et[k], t0, t1, t2, nullptr, nullptr)) {
-                        n = h.N * -1.0;
+                        n = h.N() * -1.0;
                         hit = true;
                         return false;
                     }

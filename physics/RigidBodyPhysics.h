@@ -6,6 +6,15 @@
 // creates it with Create, integrates it, wakes it and puts it to rest, and
 // writes it into saved games with Save and Load.
 //
+// The body meets the world through triangles (RigidBodyContacts.cpp): the
+// world triangles around it are gathered into m_pTrojkaty through the
+// simulation's shared buffer, and gathered again only when a move leaves the
+// gathered box; the move test and the contact generators intersect them, as
+// segments and triangles, with the hull placed at the state asked about. A
+// contact list holds at most MAX_CONTACTS; a generator that would add more
+// says so once and stops. A hull edge naming a particle the body lacks is
+// reported and left out.
+//
 // Lifetimes: the body owns its particles, hull indices, world-triangle buffer
 // (each counted by the allocation tracker), its box finder, its construction
 // object and its sounds; Release frees them all. It owns neither the visible
