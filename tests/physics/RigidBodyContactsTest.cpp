@@ -394,7 +394,7 @@ TEST_F(RigidContactTest, PointsOfTheBodyAreKeptEvenWhenCloseToEachOther) {
 
 // ---- Edge against edge -------------------------------------------------------------------------
 
-TEST_F(RigidContactTest, EdgeNormalsPointToTheBodysSide) {
+TEST_F(RigidContactTest, EdgeNormalsPointToTheBodysSideAndKeepClearOfEarlierContacts) {
     // A roof ridge along z at y = 10, and a box dropped on it in many poses.
     Subset roof;
     AddQuad(roof, {-20, 0, -40}, {0, 10, -40}, {0, 10, 40}, {-20, 0, 40}, {-1, 2, 0});
@@ -417,6 +417,9 @@ TEST_F(RigidContactTest, EdgeNormalsPointToTheBodysSide) {
             const RigidBodyContact& c = list.Contacts[k];
             if (c.dwType != RigidBodyContact::EDGE_EDGE) continue;
             ++edges;
+            // Never within 1.5 of an earlier contact of the call.
+            for (uint32_t e = 0; e < k; ++e)
+                EXPECT_GE(Dist(c.p, list.Contacts[e].p), 1.5);
             const double d[3] = {c.p[0] - s.x[0], c.p[1] - s.x[1], c.p[2] - s.x[2]};
             EXPECT_LE(c.n[0] * d[0] + c.n[1] * d[1] + c.n[2] * d[2], 1e-9);
             // n is ea x eb normalised; one of the two runs along the ridge's
