@@ -180,35 +180,34 @@ void ERigidBodyJointsMgr::RemoveJoints(ObjectRecord* h) {
         --m_dwHighWater;
 }
 
-void ERigidBodyJointsMgr::AnchorInBodySpace(const RigidBodyJoint& j, bool sideA, const double v[3],
-                                           double out[3]) const {
-    const ERigidBodyPhysics* body = sideA ? j.pBodyA : j.pBodyB;
-    float s[3];
+void ERigidBodyJointsMgr::SideFrame(ERigidBodyPhysics* body, ObjectRecord* h, Frame* out) {
+    out->pR = body ? body->m_State.R : nullptr;
     if (body) {
-        std::memcpy(s, body->m_fScale, sizeof s);
-    } else {
-        math::Vec3 scale(1, 1, 1);
-        GetObjectScale(sideA ? j.hObjectA : j.hObjectB, &scale);
-        s[0] = scale.x;
-        s[1] = scale.y;
-        s[2] = scale.z;
-    }
-    // The socket files keep z up.
-    out[0] = v[0] * s[0];
-    out[1] = v[2] * s[1];
-    out[2] = v[1] * s[2];
-}
-
-void ERigidBodyJointsMgr::ToWorld(ERigidBodyPhysics* body, ObjectRecord* h, const double v[3], double out[3]) const {
-    if (body) {
-        MulVec3(body->m_State.R, v, out);
+        for (int k = 0; k < 3; ++k)
+            out->s[k] = body->m_fScale[k];
         return;
     }
-    orientation o;
-    GetObjectOrientation(h, &o);
-    const math::Matrix& m = o.matrix;
+    math::Vec3 scale(1, 1, 1);
+    GetObjectScale(h, &scale);
+    out->s[0] = scale.x;
+    out->s[1] = scale.y;
+    out->s[2] = scale.z;
+    // Copied into the kept orientation: constructing one rebuilds its axes.
+    GetObjectOrientation(h, &m_Orientation);
+    std::memcpy(out->m, m_Orientation.matrix.m, sizeof out->m);
+}
+
+// A socket vector of the side in world orientation: first into body space
+// (the socket files keep z up, and the side's scale applies), then turned by
+// the body's R, or by the object's row-vector matrix.
+void ERigidBodyJointsMgr::ToWorld(const Frame& f, const double v[3], double out[3]) {
+    const double b[3] = {v[0] * f.s[0], v[2] * f.s[1], v[1] * f.s[2]};
+    if (f.pR) {
+        MulVec3(f.pR, b, out);
+        return;
+    }
     for (int c = 0; c < 3; ++c)
-        out[c] = v[0] * m(0, c) + v[1] * m(1, c) + v[2] * m(2, c);
+        out[c] = b[0] * f.m[0][c] + b[1] * f.m[1][c] + b[2] * f.m[2][c];
 }
 
 uint32_t ERigidBodyJointsMgr::UpdateGeometry() {
@@ -219,15 +218,13 @@ uint32_t ERigidBodyJointsMgr::UpdateGeometry() {
         ++awake;
         ERigidBodyPhysics* A = j.pBodyA;
         ERigidBodyPhysics* B = j.pBodyB;
-        double local[3];
-        AnchorInBodySpace(j, true, j.vAnchorA, local);
-        ToWorld(A, j.hObjectA, local, j.vOffsetA);
-        AnchorInBodySpace(j, false, j.vAnchorB, local);
-        ToWorld(B, j.hObjectB, local, j.vOffsetB);
-        AnchorInBodySpace(j, true, j.vAxisA, local);
-        ToWorld(A, j.hObjectA, local, j.vWorldAxisA);
-        AnchorInBodySpace(j, false, j.vAxisB, local);
-        ToWorld(B, j.hObjectB, local, j.vWorldAxisB);
+        Frame fa, fb;
+        SideFrame(A, j.hObjectA, &fa);
+        SideFrame(B, j.hObjectB, &fb);
+        ToWorld(fa, j.vAnchorA, j.vOffsetA);
+        ToWorld(fb, j.vAnchorB, j.vOffsetB);
+        ToWorld(fa, j.vAxisA, j.vWorldAxisA);
+        ToWorld(fb, j.vAxisB, j.vWorldAxisB);
 
         if (A && B) {
             for (int k = 0; k < 3; ++k) {

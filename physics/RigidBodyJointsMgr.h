@@ -19,6 +19,7 @@
 
 #include <cstdint>
 
+#include "app/Orientation.h"
 #include "world/Engine.h"
 
 struct ObjectRecord;
@@ -84,10 +85,15 @@ class ERigidBodyJointsMgr {
     uint8_t m_bProjectionOn = 0;
 
   private:
-    // The joint's socket vector of one side in that side's body space.
-    void AnchorInBodySpace(const RigidBodyJoint& j, bool sideA, const double anchor[3], double out[3]) const;
-    // The vector of one side turned into world orientation.
-    void ToWorld(ERigidBodyPhysics* body, ObjectRecord* h, const double bodySpace[3], double out[3]) const;
+    // How one side turns its socket vectors into world orientation: its scale
+    // (the body's, else the object's) and its body's R or its object's matrix.
+    struct Frame {
+        float s[3];
+        const double* pR;
+        float m[4][4];
+    };
+    void SideFrame(ERigidBodyPhysics* body, ObjectRecord* h, Frame* out);
+    static void ToWorld(const Frame& f, const double socket[3], double out[3]);
     uint32_t ListObjects();
 
     RigidBodyJoint m_Joints[MAX_RIGIDBODY_JOINTS] = {};
@@ -97,6 +103,7 @@ class ERigidBodyJointsMgr {
     ObjectRecord* m_hListed[MAX_LISTED] = {};
     ERigidBodyPhysics* m_pListed[MAX_LISTED] = {};
     uint32_t m_dwPass = 0;
+    orientation m_Orientation; // scratch of SideFrame
     uint32_t m_dwListedInPass[EEngine::MAX_OBJECTS] = {};
 };
 
