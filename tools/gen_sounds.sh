@@ -23,7 +23,16 @@ sox -R -n $mono "$S/ricochet.wav" synth 0.35 sine 2400-500 fade 0 0.35 0.3 gain 
 sox -R -n $mono "$S/impact_metal.wav" synth 0.12 pinknoise sine 900 fade 0 0.12 0.11 gain -6
 # A rigid body's sound when it wakes or knocks (the demo crate).
 sox -R -n $mono "$S/crate_hit.wav" synth 0.18 brownnoise sine 180 fade 0 0.18 0.16 gain -6
-sox -R -n -b 8 -c 1 -r 22050 -e unsigned-integer "$S/machine_hum.wav" synth 1.0 sawtooth 110 lowpass 800 gain -12
+# The demo world's sounds each keep to frequencies of their own, so that a
+# capture of the game's output tells them apart (the music sits below 100 Hz):
+# the machine's hum at 120 Hz and its overtones (8-bit, a whole number of
+# cycles so that it loops without a click), the trigger zone's chime at 1000
+# Hz, the radio's tune at 1500 Hz.
+sox -R -n -b 8 -c 1 -r 22050 -e unsigned-integer "$S/machine_hum.wav" synth 1.0 sawtooth 120 lowpass 400 gain -6
+sox -R -n $mono "$S/zone_chime.wav" synth 1.5 sine 1000 fade 0.01 1.5 0.3 gain -3
+sox -R -n $mono "$S/radio_tune.wav" synth 2.0 sine 1500 tremolo 2 50 gain -6
+# The lift's start: a low knock with a rattle.
+sox -R -n $mono "$S/lift_start.wav" synth 0.4 brownnoise sine 300 fade 0 0.4 0.35 gain -6
 
 # Voices (mono): a short two-tone "radio call" and a dialogue line stand-in.
 sox -R -n $mono "$V/radio_call.wav" synth 0.25 sine 700 : synth 0.25 sine 950 gain -6

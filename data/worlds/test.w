@@ -566,3 +566,73 @@ mesh prefabs\special\rigidbody_box.x
 	rigid_body_physics_joint_my_socket top
 	rigid_body_physics_joint_to_object shuttle
 	rigid_body_physics_joint_object_socket hinge
+
+mesh models\box.x
+	pesel 1100 100 100
+	name machine
+	xpos -200
+	ypos 340
+	zpos 0
+	scaling_axis 0.5 0.5 0.5
+	flags 13
+	sound_for_mesh 600 sounds\machine_hum.wav
+
+mesh models\box.x
+	pesel 1101 101 101
+	name camera_rider
+	xpos 0
+	ypos 400
+	zpos -450
+	scaling_axis 0.25 0.25 0.25
+	flags 0
+	action_general_opt 1 0
+	action_start_moving_on_different_bezier camera_0
+	action_give_action_to___mesh radio_box
+	action_give_action_to___delay 3
+
+light
+	pesel 1102 102 102
+	name ride_start
+	xpos 0
+	ypos 32
+	zpos -48
+	range 96
+	flags 0
+	action_general_opt 1 1
+	action_general_2 1 1
+	action_console_print Camera ride starts
+	action_sounds_activate sounds\zone_chime.wav
+	action_sounds_range 2000
+	action_camera_look_from_object camera_rider
+	action_camera_look_from_socket top
+	action_camera_look_from_time 600
+	action_respawn_character_name guard
+	action_respawn_params 0 0
+	action_give_action_to___mesh camera_rider
+	action_give_action_to___delay 0
+
+mesh models\box.x
+	pesel 1103 103 103
+	name radio_box
+	xpos 100
+	ypos 0
+	zpos -100
+	scaling_axis 0.25 0.25 0.25
+	flags 13
+	action_general_opt 1 0
+	action_radio_radio radio_demo
+	action_give_action_to___mesh radio_switch
+	action_give_action_to___delay 3
+
+light
+	pesel 1104 104 104
+	name radio_switch
+	xpos 100
+	ypos 32
+	zpos -100
+	range 0
+	flags 0
+	action_general_opt 1 0
+	action_general_2 0 1
+	action_give_action_to___mesh radio_box
+	action_give_action_to___delay 0

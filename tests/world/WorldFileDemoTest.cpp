@@ -3,6 +3,8 @@
 // the same file load without a crash.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +16,7 @@
 
 #include "app/Console.h"
 #include "app/Options.h"
+#include "platform/os/Os.h"
 #include "render/EnvironmentSettings.h"
 #include "render/Mesh.h"
 #include "render/PostProcess.h"
@@ -72,6 +75,7 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
         PESEL pesel;
         math::Vec3 position;
         math::Vec3 scale;
+        uint32_t flags = 13; // meshes
     };
     const std::vector<Placed> placed = {
         {"floor", OT_MESH, {1001, 1, 1}, {0, 0, 0}, {1, 1, 1}},
@@ -86,7 +90,7 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
         {"trigger_lift", OT_LIGHT, {1010, 10, 10}, {0, 32, 200}, {}},
         {"shuttle", OT_MESH, {1012, 12, 12}, {-300, 32, -300}, {0.5f, 0.5f, 0.5f}},
         {"pillar", OT_MESH, {1020, 20, 20}, {-350, 0, 250}, {1, 1, 1}},
-        {"lamp_base", OT_MESH, {1021, 21, 21}, {150, 0, -300}, {1, 1, 1}},
+        {"lamp_base", OT_MESH, {1021, 21, 21}, {150, 0, -300}, {1, 1, 1}, 5},
         {"course_floor", OT_MESH, {1040, 40, 40}, {1100, 0, 0}, {1, 1, 1}},
         {"course_stairs16", OT_MESH, {1041, 41, 41}, {700, 0, -200}, {1, 1, 1}},
         {"course_stairs20", OT_MESH, {1042, 42, 42}, {830, 0, -200}, {1, 1, 1}},
@@ -105,6 +109,11 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
         {"l_prop", OT_MESH, {1062, 62, 62}, {-140, 0, -200}, {1, 1, 1}},
         {"can", OT_MESH, {1063, 63, 63}, {-120, 7, -140}, {8, 14, 8}},
         {"no_collision_pit", OT_MESH, {1064, 64, 64}, {-100, 32, -250}, {64, 64, 64}},
+        {"machine", OT_MESH, {1100, 100, 100}, {-200, 340, 0}, {0.5f, 0.5f, 0.5f}},
+        {"camera_rider", OT_MESH, {1101, 101, 101}, {0, 400, -450}, {0.25f, 0.25f, 0.25f}, 0},
+        {"ride_start", OT_LIGHT, {1102, 102, 102}, {0, 32, -48}, {}},
+        {"radio_box", OT_MESH, {1103, 103, 103}, {100, 0, -100}, {0.25f, 0.25f, 0.25f}},
+        {"radio_switch", OT_LIGHT, {1104, 104, 104}, {100, 32, -100}, {}},
     };
     for (const Placed& p : placed) {
         SCOPED_TRACE(p.name);
@@ -119,7 +128,7 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
             math::Vec3 scale;
             GetObjectScale(h, &scale);
             EXPECT_EQ(scale, p.scale);
-            EXPECT_EQ(h->dwFlags, std::strcmp(p.name, "lamp_base") == 0 ? 5u : 13u);
+            EXPECT_EQ(h->dwFlags, p.flags);
         }
     }
     EXPECT_STREQ(Find("floor")->szFileName, "models\\plane.x");
@@ -136,6 +145,13 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     EXPECT_NEAR(Find("crate_explosive")->BaseOrientation.forward.x, 0.5, 1e-5);
     EXPECT_FALSE(Find("wall_east")->bBaseOrientationGiven);
     EXPECT_EQ(Find("trigger_lift")->dwFlags, 0u);
+    char sound[256] = {}, condition[64] = {};
+    float range = 0;
+    GetObjectSound(Find("machine"), sound, &range, condition);
+    EXPECT_STREQ(sound, "sounds\\machine_hum.wav");
+    EXPECT_EQ(range, 600.0f);
+    ASSERT_TRUE(Find("radio_box")->pAction);
+    EXPECT_STREQ(Find("radio_box")->pAction->szRadioRadio, "radio_demo");
 
     // The wall's light control.
     ObjectRecord* west = Find("wall_west");
@@ -237,6 +253,54 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     EXPECT_FLOAT_EQ(g_Console.FindVariable("SkyLightRotation")->fValue, 135.0f);
     SkyLightPower = 1.0f;
     SkinmeshLightCoef = 1.0f;
+}
+
+// Every file that the demo data's text files (worlds, scripts, zt.cfg) name is
+// there. A word ending in a data file's extension is looked up as the game
+// does, through the resolver from the data directory; a texture named without
+// a folder, which the texture registry finds anywhere in the data, by its
+// name alone.
+TEST(DemoData, EveryFileItNamesExists) {
+    namespace fs = std::filesystem;
+    const fs::path data = fs::path(ZT_SOURCE_DIR) / "data";
+    const auto lower = [](std::string t) {
+        for (char& c : t)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        return t;
+    };
+    const auto endsWith = [](const std::string& t, const std::string& end) {
+        return t.size() > end.size() && t.compare(t.size() - end.size(), end.size(), end) == 0;
+    };
+    std::vector<std::string> leaves; // every file's name, lower case
+    for (const auto& e : fs::recursive_directory_iterator(data))
+        if (e.is_regular_file()) leaves.push_back(lower(e.path().filename().string()));
+
+    const std::string saved = os::StartDirectory();
+    os::SetStartDirectory(data.string());
+    std::vector<std::string> named;
+    for (const auto& e : fs::recursive_directory_iterator(data)) {
+        const std::string ext = lower(e.path().extension().string());
+        if (!e.is_regular_file() || (ext != ".w" && ext != ".txt" && ext != ".cfg")) continue;
+        std::ifstream in(e.path(), std::ios::binary);
+        for (std::string word; in >> word;) {
+            const std::string w = lower(word);
+            bool isFile = false;
+            for (const char* end : {".wav", ".ogg", ".x", ".tga", ".dds", ".bmp", ".afx", ".txt", ".w"})
+                isFile |= endsWith(w, end);
+            if (!isFile) continue;
+            named.push_back(word);
+            const bool bareTexture =
+                w.find_first_of("\\/") == std::string::npos && (endsWith(w, ".tga") || endsWith(w, ".dds"));
+            const bool found = bareTexture ? std::find(leaves.begin(), leaves.end(), w) != leaves.end()
+                                           : os::FileExists(word);
+            EXPECT_TRUE(found) << fs::relative(e.path(), data).string() << " names " << word;
+        }
+    }
+    os::SetStartDirectory(saved);
+    // The demo's sounds and music are among the names looked at.
+    for (const char* file : {"sounds\\machine_hum.wav", "sounds\\zone_chime.wav", "sounds\\lift_start.wav",
+                             "sounds\\radio_tune.wav", "voices\\radio_call.wav"})
+        EXPECT_NE(std::find(named.begin(), named.end(), file), named.end()) << file;
 }
 
 // Seeded mutations of the demo world: bytes flipped, inserted and deleted,
