@@ -16,6 +16,7 @@
 #include "game/Menu.h"
 #include "render/ObjectSlots22.h"
 #include "sound/MusicDirector.h"
+#include "sound/SoundMgr.h"
 #include "world/BezierCamera.h"
 #include "world/Camera.h"
 #include "world/Engine.h"
@@ -85,6 +86,11 @@ void CMainGame::Update() {
     if (g_Engine.m_bWorldLoaded) g_MusicDirector.Update();
     g_ObjectSlots22.Update();
     if (!UpdateCameras()) return;
+    // Last in the frame: 3D volumes follow this frame's listener, finished
+    // one-shots go.
+    ProfilerStart(prof::SoundMgrUpdate);
+    g_SoundMgr.Update();
+    ProfilerStop(prof::SoundMgrUpdate);
 }
 
 void CMainGame::SetEndSequence(const char* name) {

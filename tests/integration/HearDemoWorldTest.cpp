@@ -1,0 +1,237 @@
+// Runs the real game headless on the demo world with OpenAL's wave back-end
+// and listens to what it played. Each sound of the demo keeps to frequencies
+// of its own (tools/gen_sounds.sh, tools/gen_music.sh), so the capture is
+// split into bands, measured in blocks of 0.1 s and read as per-second peak
+// levels from the moment the trigger zone's chime is first heard:
+//   - the chime, a one-shot of the trigger zone at the camera ride's start,
+//     is heard once and then never again;
+//   - the machine's looping hum grows as the camera, riding the Bezier node
+//     camera_0, comes near it, and fades as it leaves, peaking when the path
+//     passes the machine;
+//   - the radio the ride switches on plays its first track, then its looping
+//     second one;
+//   - the music the director chose for the guard that appeared loops on.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/math/Math.h"
+#include "tests/integration/GameProcess.h"
+#include "tests/platform/AudioChild.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kBlock = kRate / 10; // frames in one measured block
+constexpr int kBytesPerSecond = kRate * 4;
+constexpr int kListenSeconds = 24; // heard after the ride starts
+constexpr double kSilent = -200.0;
+
+// The bands of the demo's sounds (Hz).
+constexpr double kMusicHz = 74.0; // the dark loop's drone
+constexpr double kHumHz = 120.0;  // the machine
+constexpr double kChimeHz = 1000.0;
+constexpr double kCallHz[] = {700.0, 950.0}; // the radio's first track, two tones
+constexpr double kTuneHz = 1500.0;           // its second track
+
+// The ride and the machine as the demo data place them (worlds\test.bzr,
+// worlds\test.w): the node camera_0 from its start through its two shape
+// points to camera_1, ridden at 80 units a second.
+const math::Vec3 kRide[4] = {{0, 400, -450}, {-200, 420, -150}, {-200, 420, 150}, {0, 400, 450}};
+constexpr double kRideSpeed = 80.0;
+const math::Vec3 kMachine = {-200, 340, 0};
+
+math::Vec3 RidePoint(float u) {
+    const float v = 1.0f - u;
+    return kRide[0] * (v * v * v) + kRide[1] * (3 * v * v * u) + kRide[2] * (3 * v * u * u) +
+           kRide[3] * (u * u * u);
+}
+
+// Seconds from the ride's start until it passes nearest the machine.
+double PassSeconds() {
+    double length = 0, passAt = 0, nearest = 1e30;
+    math::Vec3 previous = RidePoint(0);
+    for (int i = 1; i <= 2000; ++i) {
+        const math::Vec3 p = RidePoint(float(i) / 2000.0f);
+        length += math::Vec3Length(p - previous);
+        previous = p;
+        const double d = math::Vec3Length(p - kMachine);
+        if (d < nearest) nearest = d, passAt = length;
+    }
+    return passAt / kRideSpeed;
+}
+
+// The level of one band in every block, in dB of a full-scale sine, the
+// louder channel (a Goertzel filter over a Hann window).
+std::vector<double> BandLevels(const audiotest::WaveOutput& out, double hz) {
+    const size_t frames = out.samples.size() / size_t(out.channels);
+    std::vector<double> window(kBlock);
+    for (int k = 0; k < kBlock; ++k)
+        window[k] = 0.5 - 0.5 * std::cos(2 * M_PI * k / (kBlock - 1));
+    const double coef = 2 * std::cos(2 * M_PI * hz / kRate);
+    std::vector<double> levels;
+    for (size_t start = 0; start + kBlock <= frames; start += kBlock) {
+        double best = 0;
+        for (int c = 0; c < out.channels; ++c) {
+            double s1 = 0, s2 = 0;
+            for (int k = 0; k < kBlock; ++k) {
+                const double s0 = out.samples[(start + k) * out.channels + c] * window[k] + coef * s1 - s2;
+                s2 = s1;
+                s1 = s0;
+            }
+            const double power = std::max(0.0, s1 * s1 + s2 * s2 - coef * s1 * s2);
+            best = std::max(best, std::sqrt(power) / (kBlock / 4.0) / 32768.0);
+        }
+        levels.push_back(best > 0 ? 20 * std::log10(best) : kSilent);
+    }
+    return levels;
+}
+
+std::vector<double> Louder(const std::vector<double>& a, const std::vector<double>& b) {
+    std::vector<double> m(a.size());
+    for (size_t i = 0; i < a.size(); ++i)
+        m[i] = std::max(a[i], b[i]);
+    return m;
+}
+
+// The loudest block of a range of blocks (kSilent for an empty range).
+double PeakOf(const std::vector<double>& levels, long from, long to) {
+    double peak = kSilent;
+    for (long i = std::max(from, 0L); i < std::min<long>(to, long(levels.size())); ++i)
+        peak = std::max(peak, levels[i]);
+    return peak;
+}
+
+// Per-second peaks from block `from` on.
+std::vector<double> PerSecond(const std::vector<double>& levels, long from) {
+    std::vector<double> seconds;
+    for (long s = from; s + 10 <= long(levels.size()); s += 10)
+        seconds.push_back(PeakOf(levels, s, s + 10));
+    return seconds;
+}
+
+std::string Table(const std::vector<std::pair<const char*, std::vector<double>>>& bands) {
+    std::ostringstream t;
+    t.precision(1);
+    t << std::fixed << "second";
+    for (const auto& [name, levels] : bands)
+        t << '\t' << name;
+    for (size_t s = 0; s < bands[0].second.size(); ++s) {
+        t << '\n' << s;
+        for (const auto& [name, levels] : bands)
+            t << '\t' << (s < levels.size() ? levels[s] : kSilent);
+    }
+    return t.str();
+}
+
+class HearDemoWorld : public ::testing::Test {
+  protected:
+    void SetUp() override { dir_ = gamerun::CopyDemoData("zt_hear_demo_"); }
+    void TearDown() override {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        fs::remove_all(dir_);
+    }
+    std::string Log() const { return gamerun::ReadFile(dir_ / "!console.txt"); }
+    size_t Captured() const {
+        std::error_code e;
+        const auto n = fs::file_size(dir_ / "out.wav", e);
+        return e ? 0 : size_t(n);
+    }
+
+    fs::path dir_;
+    pid_t pid_ = -1;
+};
+
+TEST_F(HearDemoWorld, TheRideTheChimeTheRadioAndTheMusicAreHeardWhenTheDataSays) {
+    std::ofstream(dir_ / "zt.cfg") << "screenwidth 320\r\nscreenheight 240\r\nDebug 1\r\nBackupConsole 0\r\n"
+                                      "runworld worlds\\test.w\r\n";
+    const std::string conf =
+        audiotest::OutputConf(dir_, "[wave]\nfile = " + (dir_ / "out.wav").string() + "\n");
+    pid_ = gamerun::StartGame(dir_, {{"SDL_VIDEODRIVER", "offscreen"},
+                                     {"ALSOFT_DRIVERS", "wave"},
+                                     {"ALSOFT_CONF", conf.substr(conf.find('=') + 1)}});
+    const auto log = [&] { return Log(); };
+    ASSERT_TRUE(gamerun::WaitWhileRunning(
+        pid_, [&] { return Log().find("Camera ride starts") != std::string::npos; }, 180, log))
+        << Log();
+    // The wave back-end writes in real time: wait until it holds the ride.
+    const size_t atRide = Captured();
+    ASSERT_TRUE(gamerun::WaitWhileRunning(
+        pid_, [&] { return Captured() >= atRide + size_t(kListenSeconds) * kBytesPerSecond; }, 180, log));
+    kill(pid_, SIGTERM);
+    ASSERT_EQ(gamerun::WaitExit(pid_, 120), 0);
+    pid_ = -1;
+
+    const audiotest::WaveOutput out = audiotest::ReadWaveOutput(dir_ / "out.wav");
+    ASSERT_EQ(out.channels, 2);
+    const std::vector<double> chime = BandLevels(out, kChimeHz);
+    const std::vector<double> hum = BandLevels(out, kHumHz);
+    const std::vector<double> call = Louder(BandLevels(out, kCallHz[0]), BandLevels(out, kCallHz[1]));
+    const std::vector<double> tune = BandLevels(out, kTuneHz);
+    const std::vector<double> music = BandLevels(out, kMusicHz);
+
+    // The chime marks the start: 3D sounds are heard from the 210th frame of
+    // the level, seven frames after the trigger zone fired at the 203rd.
+    const auto heard = std::find_if(chime.begin(), chime.end(), [](double l) { return l > -40.0; });
+    ASSERT_TRUE(heard != chime.end()) << "the trigger zone's chime was never heard";
+    const long start = long(heard - chime.begin());
+    const auto Seconds = [&](const std::vector<double>& levels) { return PerSecond(levels, start); };
+    const std::vector<double> chimeS = Seconds(chime), humS = Seconds(hum), callS = Seconds(call),
+                              tuneS = Seconds(tune), musicS = Seconds(music);
+    ASSERT_GE(humS.size(), size_t(kListenSeconds - 2));
+    const std::string table =
+        Table({{"chime", chimeS}, {"hum", humS}, {"radio 1", callS}, {"radio 2", tuneS}, {"music", musicS}});
+    SCOPED_TRACE(table);
+
+    // Nothing of the demo's sounds before the chime: no voice is heard before
+    // the 210th frame, and the music waits for the guard the ride brings.
+    for (const auto* band : {&hum, &call, &tune, &music})
+        EXPECT_LT(PeakOf(*band, 0, start - 10), -60.0);
+
+    // The chime plays once, 1.5 s.
+    EXPECT_GT(chimeS[0], -30.0);
+    for (size_t s = 3; s < chimeS.size(); ++s)
+        EXPECT_LT(chimeS[s], chimeS[0] - 30.0) << "second " << s;
+
+    // The hum grows as the ride comes near the machine and fades as it
+    // leaves: rising to its peak second by second, falling after it.
+    const size_t lastOfNode = size_t(2 * PassSeconds()) - 1;
+    const auto top = std::max_element(humS.begin() + 1, humS.begin() + lastOfNode);
+    const size_t peak = size_t(top - humS.begin());
+    EXPECT_NEAR(double(peak) + 0.5, PassSeconds(), 2.0);
+    EXPECT_GT(*top, -30.0);
+    EXPECT_GT(*top - humS[1], 20.0);
+    EXPECT_GT(*top - humS[lastOfNode], 20.0);
+    for (size_t s = 2; s <= peak; ++s)
+        EXPECT_GT(humS[s], humS[s - 1] - 3.0) << "second " << s;
+    for (size_t s = peak + 1; s <= lastOfNode; ++s)
+        EXPECT_LT(humS[s], humS[s - 1] + 3.0) << "second " << s;
+
+    // The radio: switched on 3 s into the ride (its half-second call), moved
+    // to its looping second track 3 s later, which goes on to the end.
+    EXPECT_GT(*std::max_element(callS.begin() + 2, callS.begin() + 5), -45.0);
+    EXPECT_LT(*std::max_element(tuneS.begin(), tuneS.begin() + 5), -60.0);
+    for (size_t s = 8; s < tuneS.size(); ++s)
+        EXPECT_GT(tuneS[s], -45.0) << "second " << s;
+
+    // The director's loop for a guard nobody alerted (the dark loop, 4 s
+    // long) starts within a few seconds and loops on.
+    for (size_t s = 6; s < musicS.size(); ++s)
+        EXPECT_GT(musicS[s], -35.0) << "second " << s;
+}
+
+} // namespace
