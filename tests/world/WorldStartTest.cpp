@@ -10,10 +10,12 @@
 #include <vector>
 
 #include "WorldFixture.h"
+#include "app/CommandMgr.h"
 #include "game/InputFileRecord.h"
 #include "game/MainGame.h"
 #include "render/PostProcess.h"
 #include "sound/MusicDirector.h"
+#include "sound/SoundMgr.h"
 #include "world/BezierMgr.h"
 #include "world/Engine.h"
 #include "world/VisBlockers.h"
@@ -207,18 +209,44 @@ TEST_F(WorldStartTest, ScreenshotsTakeTheFirstFreeNameAndReuseTheLast) {
     EXPECT_STREQ(name, "zt_screen0999.bmp");
 }
 
-// A world change stops the level's music through the director (its state goes
-// with it) and gives the game's input record a fresh start.
+// A world change stops the level's music, the director's action music too
+// (which a plain request leaves playing), and gives the game's input record a
+// fresh start.
 TEST_F(WorldStartTest, AWorldChangeStopsTheDirectorsMusicAndResetsTheInputRecord) {
     WriteWorld("a.w", "mesh models\\box.x\n\tname crate\n");
-    std::strcpy(g_MusicDirector.m_szCurrentFile, "music\\dark1_loop.ogg");
-    g_MusicDirector.m_bPlaying = 1;
+    std::filesystem::create_directories(dir_ / "music");
+    std::filesystem::copy_file(std::filesystem::path(ZT_SOURCE_DIR) / "data" / "music" / "dark1_loop.ogg",
+                               dir_ / "music" / "dark1_loop.ogg");
+    const bool musicWas = MusicEnabled;
+    MusicEnabled = true;
+    g_SoundMgr.SetBackend(audio::Backend::Silent);
+    ASSERT_TRUE(g_SoundMgr.Init());
+    // The director's own choice: a looping action loop.
+    g_MusicDirector.PlayMusic("music\\dark1_loop.ogg", true, true);
+    g_MusicDirector.m_bActionLoop = 1;
+    ASSERT_TRUE(g_SoundMgr.Music_IsPlaying());
     g_InputFileRecord.m_dwIndex = 7;
     g_InputFileRecord.m_dwHits = 3;
+
     ASSERT_TRUE(g_Engine.StartWorld("worlds\\a.w"));
+    EXPECT_FALSE(g_SoundMgr.Music_IsPlaying());
+    EXPECT_EQ(g_SoundMgr.m_pMusicThread, nullptr);
     EXPECT_STREQ(g_MusicDirector.m_szCurrentFile, "");
     EXPECT_EQ(g_MusicDirector.m_bPlaying, 0);
     EXPECT_EQ(g_InputFileRecord.m_dwIndex, InputFileRecord::INDEX_AFTER_RESET);
     EXPECT_EQ(g_InputFileRecord.m_dwHits, 0u);
     EXPECT_EQ(g_MainGame.m_szMusic[0], 0);
+
+    // A second change, from a world whose director chose its music in the
+    // same way, stops it as well.
+    g_MusicDirector.PlayMusic("music\\dark1_loop.ogg", true, true);
+    g_MusicDirector.m_bActionLoop = 1;
+    ASSERT_TRUE(g_SoundMgr.Music_IsPlaying());
+    ASSERT_TRUE(g_Engine.StartWorld("worlds\\a.w"));
+    EXPECT_FALSE(g_SoundMgr.Music_IsPlaying());
+    EXPECT_EQ(g_SoundMgr.m_pMusicThread, nullptr);
+
+    g_SoundMgr.Release();
+    g_SoundMgr.SetBackend(audio::Backend::Auto);
+    MusicEnabled = musicWas;
 }
