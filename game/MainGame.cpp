@@ -29,6 +29,9 @@ void CMainGame::StartUp() {
     g_CommandMgr.SetDefaults();
     g_CommandMgr.LoadKeys();
     m_bStartedUp = true;
+    // Far below any world: nothing is heard before a world runs.
+    const float farBelow[3] = {0.0f, -1e8f, 0.0f};
+    g_SoundMgr.SetListenerPosition(farBelow);
     // The first world, unless the start menu opens instead.
     if (!StartMenu && WorldFileName[0]) g_Engine.SetWorldToStart(WorldFileName);
 }
