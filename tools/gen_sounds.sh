@@ -24,7 +24,8 @@ sox -R -n $mono "$S/impact_metal.wav" synth 0.12 pinknoise sine 900 fade 0 0.12 
 # A rigid body's sound when it wakes or knocks (the demo crate).
 sox -R -n $mono "$S/crate_hit.wav" synth 0.18 brownnoise sine 180 fade 0 0.18 0.16 gain -6
 # The demo world's sounds each keep to frequencies of their own, so that a
-# capture of the game's output tells them apart (the music sits below 100 Hz):
+# capture of the game's output tells them apart from each other and from the
+# dark loop's 74 Hz drone (tools/gen_music.sh):
 # the machine's hum at 120 Hz and its overtones (8-bit, a whole number of
 # cycles so that it loops without a click), the trigger zone's chime at 1000
 # Hz, the radio's tune at 1500 Hz.

@@ -72,30 +72,8 @@ double PassSeconds() {
     return passAt / kRideSpeed;
 }
 
-// The level of one band in every block, in dB of a full-scale sine, the
-// louder channel (a Goertzel filter over a Hann window).
 std::vector<double> BandLevels(const audiotest::WaveOutput& out, double hz) {
-    const size_t frames = out.samples.size() / size_t(out.channels);
-    std::vector<double> window(kBlock);
-    for (int k = 0; k < kBlock; ++k)
-        window[k] = 0.5 - 0.5 * std::cos(2 * M_PI * k / (kBlock - 1));
-    const double coef = 2 * std::cos(2 * M_PI * hz / kRate);
-    std::vector<double> levels;
-    for (size_t start = 0; start + kBlock <= frames; start += kBlock) {
-        double best = 0;
-        for (int c = 0; c < out.channels; ++c) {
-            double s1 = 0, s2 = 0;
-            for (int k = 0; k < kBlock; ++k) {
-                const double s0 = out.samples[(start + k) * out.channels + c] * window[k] + coef * s1 - s2;
-                s2 = s1;
-                s1 = s0;
-            }
-            const double power = std::max(0.0, s1 * s1 + s2 * s2 - coef * s1 * s2);
-            best = std::max(best, std::sqrt(power) / (kBlock / 4.0) / 32768.0);
-        }
-        levels.push_back(best > 0 ? 20 * std::log10(best) : kSilent);
-    }
-    return levels;
+    return audiotest::BandLevels(out, hz, kRate, kBlock);
 }
 
 std::vector<double> Louder(const std::vector<double>& a, const std::vector<double>& b) {

@@ -59,30 +59,6 @@ bool IdleFrame() {
     return true;
 }
 
-// The music band's level in each block of 0.1 s, in dB of a full-scale sine,
-// the louder channel (a Goertzel filter over a Hann window).
-std::vector<double> MusicLevels(const audiotest::WaveOutput& out) {
-    const size_t frames = out.samples.size() / size_t(out.channels);
-    const double coef = 2 * std::cos(2 * M_PI * kMusicHz / kRate);
-    std::vector<double> levels;
-    for (size_t start = 0; start + kBlock <= frames; start += kBlock) {
-        double best = 0;
-        for (int c = 0; c < out.channels; ++c) {
-            double s1 = 0, s2 = 0;
-            for (int k = 0; k < kBlock; ++k) {
-                const double w = 0.5 - 0.5 * std::cos(2 * M_PI * k / (kBlock - 1));
-                const double s0 = out.samples[(start + k) * out.channels + c] * w + coef * s1 - s2;
-                s2 = s1;
-                s1 = s0;
-            }
-            best =
-                std::max(best, std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - coef * s1 * s2)) / (kBlock / 4.0));
-        }
-        levels.push_back(best > 0 ? 20 * std::log10(best / 32768.0) : -200.0);
-    }
-    return levels;
-}
-
 } // namespace
 
 // Child: plays the demo world on the wave back-end and writes, beside the
@@ -141,7 +117,7 @@ TEST(HearWorldChange, TheDirectorsMusicStopsWithTheWorld) {
     fs::remove_all(dir);
     ASSERT_EQ(w.channels, 2);
     ASSERT_GT(change, 2.0);
-    const std::vector<double> music = MusicLevels(w);
+    const std::vector<double> music = audiotest::BandLevels(w, kMusicHz, kRate, kBlock);
     const size_t at = size_t(change * 10);
     ASSERT_GE(music.size(), at + 25);
 
