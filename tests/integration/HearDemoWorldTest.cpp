@@ -186,7 +186,9 @@ TEST_F(HearDemoWorld, TheRideTheChimeTheRadioAndTheMusicAreHeardWhenTheDataSays)
         EXPECT_LT(chimeS[s], chimeS[0] - 30.0) << "second " << s;
 
     // The hum grows as the ride comes near the machine and fades as it
-    // leaves: rising to its peak second by second, falling after it.
+    // leaves: rising to its peak second by second, falling after it until
+    // the last whole second on camera_0 (a node symmetric about the machine:
+    // twice as long as the way to the pass).
     const size_t lastOfNode = size_t(2 * PassSeconds()) - 1;
     const auto top = std::max_element(humS.begin() + 1, humS.begin() + lastOfNode);
     const size_t peak = size_t(top - humS.begin());
