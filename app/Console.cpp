@@ -68,28 +68,27 @@ void EConsole::Print(const char* text) {
     PrintLocked(text);
 }
 
+// The log gets the text once, whole; the buffer gets it in lines of 79
+// characters (at most 1023 characters of it).
 void EConsole::PrintLocked(const char* text) {
-    std::memmove(m_Lines[0], m_Lines[1], sizeof(m_Lines[0]) * (NUM_LINES - 1));
-    std::memset(m_Lines[NUM_LINES - 1], 0, LINE_LEN);
-    if (!text || !*text) return;
-    WriteLogLine(text);
-    char copy[1024];
-    std::strncpy(copy, text, sizeof copy - 1);
-    copy[sizeof copy - 1] = 0;
-    size_t len = std::strlen(copy);
-    if (len < LINE_LEN) {
-        std::memcpy(m_Lines[NUM_LINES - 1], copy, len + 1);
-        return;
-    }
-    std::memcpy(m_Lines[NUM_LINES - 1], copy, LINE_LEN - 1);
-    m_Lines[NUM_LINES - 1][LINE_LEN - 1] = 0;
-    PrintLocked(copy + LINE_LEN - 1);
+    if (text && *text) WriteLogLine(text);
+    char copy[1024] = {};
+    if (text) std::strncpy(copy, text, sizeof copy - 1);
+    const char* rest = copy;
+    do {
+        std::memmove(m_Lines[0], m_Lines[1], sizeof(m_Lines[0]) * (NUM_LINES - 1));
+        char* line = m_Lines[NUM_LINES - 1];
+        const size_t len = strnlen(rest, LINE_LEN - 1);
+        std::memcpy(line, rest, len);
+        std::memset(line + len, 0, LINE_LEN - len);
+        rest += len;
+    } while (*rest);
 }
 
 // The file stays open between lines: opening it costs far more than the line.
 // It is opened anew when its name went away (the log was rotated or deleted)
 // or the start directory changed, so each line lands where ErrorLog would
-// put it. Like ErrorLog, a line keeps at most 256 characters.
+// put it.
 void EConsole::AppendToLog(const char* text) {
     if (m_pLogFile && (m_LogDirectory != os::StartDirectory() || os::FileUnlinked(m_pLogFile))) CloseLog();
     if (!m_pLogFile) {
@@ -97,7 +96,7 @@ void EConsole::AppendToLog(const char* text) {
         if (!m_pLogFile) return;
         m_LogDirectory = os::StartDirectory();
     }
-    std::fwrite(text, 1, strnlen(text, 256), m_pLogFile);
+    std::fputs(text, m_pLogFile);
     std::fputc('\n', m_pLogFile);
     std::fflush(m_pLogFile);
 }

@@ -63,16 +63,27 @@ class ConsoleFileTest : public ::testing::Test {
 
 // ---- Print ---------------------------------------------------------------------
 
-TEST_F(ConsoleFileTest, LongTextIsSplitIntoLinesOf79AndEachRestIsLoggedAgain) {
+// A text of each length goes to the log once and whole, and into the buffer
+// in lines of 79 characters, of which the buffer keeps the first 1023.
+class ConsoleLongLineTest : public ConsoleFileTest, public ::testing::WithParamInterface<size_t> {};
+
+TEST_P(ConsoleLongLineTest, TheLogHoldsTheTextOnceAndTheBufferInLinesOf79) {
+    const size_t length = GetParam();
     std::string text;
-    for (int i = 0; i < 200; ++i)
+    for (size_t i = 0; i < length; ++i)
         text += char('a' + i % 26);
+    console_->Print("before");
     console_->Print(text.c_str());
-    EXPECT_EQ(Line(125), text.substr(0, 79));
-    EXPECT_EQ(Line(126), text.substr(79, 79));
-    EXPECT_EQ(Line(127), text.substr(158));
-    EXPECT_EQ(Read("!console.txt"), text + "\n" + text.substr(79) + "\n" + text.substr(158) + "\n");
+    EXPECT_EQ(Read("!console.txt"), "before\n" + text + "\n");
+
+    const std::string kept = text.substr(0, 1023);
+    const int lines = int((kept.size() + 78) / 79);
+    EXPECT_EQ(Line(127 - lines), "before");
+    for (int i = 0; i < lines; ++i)
+        EXPECT_EQ(Line(127 - lines + 1 + i), kept.substr(size_t(i) * 79, 79)) << i;
 }
+
+INSTANTIATE_TEST_SUITE_P(Lengths, ConsoleLongLineTest, ::testing::Values(1, 78, 79, 80, 158, 200, 256, 257, 600, 1023, 1500));
 
 TEST_F(ConsoleFileTest, EmptyOrMissingTextScrollsABlankLineAndLogsNothing) {
     console_->Print("first");
