@@ -39,3 +39,11 @@ void EDepthRender::RenderWaterReflection() {
 void EDepthRender::MarkVisibleLights() {
     g_Renderer.RecordPass("EDepthRender::MarkVisibleLights");
 }
+
+void EDepthRender::Destroy() {
+    m_bEffectReady = false;
+    for (ObjectRecord*& light : m_pSlotLights) {
+        if (light) light->bHasCubeShadow = 0;
+        light = nullptr;
+    }
+}

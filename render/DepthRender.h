@@ -29,8 +29,9 @@ class EDepthRender {
     void MarkVisibleLights();
     // Finds the cube depth effect for the new world.
     void CreateCubeEffect() { m_bEffectReady = true; }
-    // Drops the targets and the slots (world close).
-    void Destroy() { m_bEffectReady = false; }
+    // Drops the targets and empties every slot (world close): the records
+    // the slots held belong to the world that closes.
+    void Destroy();
     bool EffectReady() const { return m_bEffectReady; }
 
   private:

@@ -466,12 +466,7 @@ void EEngineObject::MusicWorldAndCharacterEffects(const EffectContext& c) {
             Logged("NIE znaleziona");
         }
     }
-    if (!c.automatic && a.dwSwitchMovingOnAction) {
-        if (IsObjectBezierMoving(h))
-            SetObjectBezierSpeedMode1(h, kBezierSpeedChange);
-        else
-            SetObjectBezierSpeedMode2(h, kBezierSpeedChange);
-    }
+    if (!c.automatic && a.dwSwitchMovingOnAction) SwitchObjectBezierMoving(h, kBezierSpeedChange);
     if (Named(a.szAllowPassingBlockers)) {
         if (ObjectRecord* o = g_Engine.FindObjectByName(a.szAllowPassingBlockers)) {
             Logged("Wlaczam PassingThroughBlockers dla %s", a.szAllowPassingBlockers);

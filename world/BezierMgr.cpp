@@ -309,6 +309,23 @@ void SetObjectBezierSpeedMode2(ObjectRecord* h, float value) {
     h->BezierState.fSpeedModeValue = value;
 }
 
+void SwitchObjectBezierMoving(ObjectRecord* h, float seconds) {
+    if (!h) return;
+    ObjectSubRecord& s = h->BezierState;
+    // A mover slowed down keeps its moving flag: the slow-down mode tells
+    // that it is switched off.
+    if (s.bMoving && s.dwSpeedMode != 1) {
+        SetObjectBezierSpeedMode1(h, seconds);
+        return;
+    }
+    if (!s.bMoving) {
+        StartObjectBezierMoving(h);
+        if (!s.bMoving) return;
+        s.fSpeedFactor = 0.0f;
+    }
+    SetObjectBezierSpeedMode2(h, seconds);
+}
+
 void SetObjectBezierLoop(ObjectRecord* h, bool loop) {
     if (h) h->BezierState.bStopAtEnd = !loop;
 }

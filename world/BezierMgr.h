@@ -116,5 +116,10 @@ bool IsObjectBezierMoving(ObjectRecord* h);
 // full speed over value seconds (mode 2).
 void SetObjectBezierSpeedMode1(ObjectRecord* h, float value);
 void SetObjectBezierSpeedMode2(ObjectRecord* h, float value);
+// Switches the mover on or off, the change taking `seconds`: one that runs
+// (or is speeding up) slows to a stop; one that was slowed down rises to full
+// speed again; one that does not move starts from its start node and rises
+// from a stand-still.
+void SwitchObjectBezierMoving(ObjectRecord* h, float seconds);
 // A mover that does not loop stops at the next blocker node.
 void SetObjectBezierLoop(ObjectRecord* h, bool loop);

@@ -12,6 +12,7 @@
 #include "physics/RigidBodySimulation.h"
 #include "platform/os/Number.h"
 #include "platform/os/Os.h"
+#include "render/DepthRender.h"
 #include "render/FxMgr.h"
 #include "render/Mesh.h"
 #include "render/SpriteMgr.h"
@@ -237,9 +238,10 @@ void EEngine::DeleteObject(ObjectRecord* h) {
     } else if (type == OT_SPRITE) {
         g_SpriteMgr.RemoveSprite(h);
     }
+    // A light's cube-shadow slot would otherwise stay taken by a free record.
+    if (h->bHasCubeShadow) g_DepthRender.ReleaseCubeSlot(h);
     h->pObject = nullptr;
     h->pD3DXMesh = nullptr;
-    h->bHasCubeShadow = 0;
 
     h->bUsed = 0;
     h->iRange = 0;
