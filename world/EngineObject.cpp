@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/Console.h"
+#include "app/Debug.h"
 #include "app/FileHelpers.h"
 #include "app/GameFrame.h"
 #include "app/Options.h"
@@ -49,6 +50,8 @@ constexpr int kProfileCubeSlots = 146;
 constexpr int kProfileCameraPositioning = 147;
 constexpr int kProfileVisibility = 148;
 constexpr int kProfileMinigun = 149;
+// The debug timer of the movers' step, a figure of the performance display.
+constexpr int kTimerMovers = 410;
 
 constexpr float kFinderMoveDistance = 256.0f;
 constexpr float kFinderTurn = 0.1f;
@@ -194,7 +197,11 @@ void EEngineObject::UpdateCameraFinder() {
 
 void EEngineObject::UpdateObjects() {
     if (!::UpdateObjects) return;
-    if (!TheGameFrame().MenuOpen() && UpdateBezier) g_BezierMgr.UpdateObjects(m_fFrameTime);
+    if (!TheGameFrame().MenuOpen() && UpdateBezier) {
+        if (DebugPerformance) g_Debug.StartTimer(kTimerMovers);
+        g_BezierMgr.UpdateObjects(m_fFrameTime);
+        if (DebugPerformance) g_Debug.m_fMovableUpdate = g_Debug.GetTimerElapsed(kTimerMovers);
+    }
 
     m_bActionsAllowed = g_Engine.m_bWorldRunning && TheGameFrame().LevelFrame() > kFirstTriggerFrame &&
                         !SaveOrLoadBefore(kFirstSafeSaveStep) && !TheGameFrame().LoadingActive();
