@@ -1,9 +1,11 @@
 #include "game/MainGame.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "actors/Player.h"
 #include "app/CommandMgr.h"
+#include "app/Console.h"
 #include "app/Debug.h"
 #include "app/FileHelpers.h"
 #include "app/Options.h"
@@ -25,6 +27,12 @@
 CMainGame g_MainGame;
 bool IntroWorldRunning = false;
 
+namespace {
+constexpr float kEndSequenceSeconds = 1.0f;
+// The console's loading screen is drawn until this level frame.
+constexpr int32_t kLoadingFrames = 199;
+} // namespace
+
 void CMainGame::StartUp() {
     g_CommandMgr.SetDefaults();
     g_CommandMgr.LoadKeys();
@@ -42,7 +50,7 @@ void CMainGame::EarlyPlayerUpdate() {
 
 // The per-world hooks run the modules that exist, in the game frame's order.
 void CMainGame::Init() {
-    m_szEndSequence[0] = 0;
+    EndSequenceOff();
     g_GameAI.UnsetVariable("sniper_view", nullptr);
     g_GameAI.UnsetVariable("lornetka", nullptr);
     g_GameAI.UnsetVariable("credits", nullptr);
@@ -52,17 +60,19 @@ void CMainGame::Init() {
     IntroWorldRunning = StrCmpNoCase(g_Engine.m_szCurrentWorld, "worlds\\intro.w") == 0;
     if (IntroWorldRunning) g_bLongFrameTimeClamp = true;
     g_MusicDirector.Init();
-    g_ObjectSlots22.Init();
     g_ObeCamera.Init();
     m_iLevelFrame = 0;
     m_dwGameFrames = 0;
     m_bHoldSkinMeshes = 0;
+    g_Console.AddLoadingProgress(7);
+    g_Console.AddLoadingProgress(8);
     g_InputFileRecord.Reset();
+    g_ObjectSlots22.Init();
 }
 
 void CMainGame::Destroy() {
     g_bLongFrameTimeClamp = false;
-    m_szEndSequence[0] = 0;
+    EndSequenceOff();
     g_MusicDirector.Destroy();
     g_ObjectSlots22.Clear();
     g_ObjectSlots22.Destroy();
@@ -82,6 +92,13 @@ void CMainGame::PlayMusic(const char* name, bool loop) {
 }
 
 void CMainGame::Update() {
+    // The end sequence holds the game: after its second of fading the world
+    // is asked for on every frame until the main loop starts it.
+    if (m_bEndSequence) {
+        m_fEndSequenceTime += g_Engine.m_fFrameTime;
+        if (m_fEndSequenceTime > kEndSequenceSeconds) g_Engine.SetWorldToStart(m_szEndWorld);
+        return;
+    }
     m_fFrameTime = g_Engine.m_fFrameTime;
     ++m_iFramesSinceCinematic;
     ++m_dwGameFrames;
@@ -97,11 +114,35 @@ void CMainGame::Update() {
 }
 
 void CMainGame::SetEndSequence(const char* name) {
-    std::snprintf(m_szEndSequence, sizeof m_szEndSequence, "%s", name ? name : "");
+    if (!name || !*name) return;
+    m_fEndSequenceTime = 0.0f;
+    m_bEndSequence = true;
+    std::snprintf(m_szEndWorld, sizeof m_szEndWorld, "%s", name);
+}
+
+void CMainGame::EndSequenceOff() {
+    m_bEndSequence = false;
+    m_fEndSequenceTime = 0.0f;
+    m_EndFade.Release();
+}
+
+// A full-screen black quad whose alpha grows from 0 to 255 over the second.
+void CMainGame::RenderEndFade() {
+    if (!m_EndFade.IsCreated())
+        m_EndFade.Create("czarne.tga", 0.0f, 0.0f, float(screenwidth), float(screenheight), 0);
+    const float alpha = std::clamp(m_fEndSequenceTime / kEndSequenceSeconds, 0.0f, 1.0f);
+    m_EndFade.SetColor(uint32_t(alpha * 255.0f) << 24);
+    m_EndFade.RenderStandalone(true, true);
 }
 
 void CMainGame::Render() {
     if (!m_bStartedUp) return;
+    if (m_bEndSequence) {
+        RenderEndFade();
+        return;
+    }
+    // The level's first frames are steps of the loading bar.
+    if (m_iLevelFrame < kLoadingFrames) g_Console.AddLoadingProgress(1);
     // Debug overlays, each while its console variable is set.
     if (PrintPolygonCount) g_Debug.DrawPolygonStats();
     if (DebugPerformance) g_Debug.DrawPerformance();

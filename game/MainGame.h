@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "app/ERect.h"
 #include "platform/math/Types.h"
 
 class CMainGame {
@@ -39,10 +40,12 @@ class CMainGame {
     bool UpdateCameras();
     double m_fFrameTime = 0; // this frame's time, seconds
     void PreRender() {}
-    // The game's drawing inside the scene: so far the debug overlays.
+    // The game's drawing inside the scene: the end sequence's fade, the
+    // loading bar's steps of the level's first frames and the debug overlays.
     void Render();
-    void Shutdown() {}
+    void Shutdown() { m_EndFade.Release(); }
     bool m_bStartedUp = false;
+    ERect m_EndFade; // the end sequence's black quad, made when first drawn
     // Engine update, stage "EU: MainGame Pre": the player's view placement.
     void EarlyPlayerUpdate();
     // Key routing from the engine: no effect.
@@ -52,9 +55,16 @@ class CMainGame {
     void Init();
     void Destroy();
     void SelectScriptWorld() {}
-    // Remembers the sequence or world to run next (an action's world change).
+    // The end sequence of an action's or a script's world change: the screen
+    // fades to black for a second, then the named world is asked for (again
+    // each frame until it starts). An empty name changes nothing; the world
+    // open and close end it.
     void SetEndSequence(const char* name);
-    char m_szEndSequence[128] = {};
+    void EndSequenceOff();
+    void RenderEndFade();
+    bool m_bEndSequence = false;
+    float m_fEndSequenceTime = 0; // seconds since it began
+    char m_szEndWorld[256] = {};
     // Music for cut-scenes, world start and scripts: the director plays the
     // file (null stops the music). The remembered name is never filled.
     void PlayMusic(const char* name, bool loop);

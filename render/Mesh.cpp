@@ -48,6 +48,10 @@ EMesh::~EMesh() {
 void EMesh::Create(const char* fileName) {
     if (!fileName || !*fileName) return;
     if (m_bCreated) g_Console.Print2("*** Mesh already created! *** ", fileName);
+    // Each mesh of the world file is one step of the loading bar (the world
+    // start counted them into its total).
+    g_Console.StepLoadingProgress();
+    g_Console.AddLoadingProgress(1);
 
     const int id = g_MeshMgr.GetMesh(fileName);
     const EMeshMgr::strmesh* entry = g_MeshMgr.GetEntry(id);

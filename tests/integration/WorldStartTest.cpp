@@ -84,4 +84,72 @@ TEST_F(WorldRun, WithTheStartMenuNoWorldIsRequested) {
     EXPECT_EQ(Log().find("StartWorld"), std::string::npos);
 }
 
+TEST_F(WorldRun, AnActionsWorldChangeStartsTheNamedWorldOnce) {
+    // A trigger zone where the player stands names the demo world.
+    std::ofstream(dir_ / "worlds" / "exit.w")
+        << "light\n\tname exit_zone\n\txpos 0\n\typos 32\n\tzpos 0\n\trange 96\n\tflags 0\n"
+           "\taction_general_opt 1 1\n\taction_general_2 1 1\n\taction_console_print Leaving the exit world\n"
+           "\taction_start_world worlds\\test.w\n";
+    Start("screenwidth 320\r\nscreenheight 240\r\nDebug 1\r\nBackupConsole 0\r\nrunworld worlds\\exit.w\r\n");
+    ASSERT_TRUE(WaitForLog("StartWorld worlds\\test.w", 120)) << Log();
+    // The new world runs from its own first frame: its door's trigger zone
+    // fires once its level has started.
+    ASSERT_TRUE(WaitForLog("Door trigger entered", 120)) << Log();
+    EXPECT_EQ(Stop(120), 0);
+    const std::string log = Log();
+    const char* order[] = {"StartWorld worlds\\exit.w", "Leaving the exit world",
+                           "Dodaje Engine.m_WorldToStart worlds\\test.w", "Starting world worlds\\test.w",
+                           "StartWorld worlds\\test.w", "Door trigger entered"};
+    size_t at = 0;
+    for (const char* line : order) {
+        const size_t found = log.find(line, at);
+        ASSERT_NE(found, std::string::npos) << "missing or out of order: " << line << "\n" << log;
+        at = found + 1;
+    }
+    EXPECT_EQ(gamerun::Count(log, "StartWorld worlds\\test.w"), 1u);
+    EXPECT_EQ(gamerun::Count(log, "Leaving the exit world"), 1u);
+}
+
+// The performance display prints its shares on the console every frame: the
+// update and the render share the frame, the game and the engine the update,
+// and the objects, the renderer, the movers and the rest the engine's update.
+TEST_F(WorldRun, ThePerformanceDisplayShowsSharesThatAddUp) {
+    Start("screenwidth 320\r\nscreenheight 240\r\nBackupConsole 0\r\nDebugPerformance 1\r\n"
+          "runworld worlds\\test.w\r\n");
+    ASSERT_TRUE(WaitForLog("Debug performance", 120, 40)) << Log();
+    EXPECT_EQ(Stop(120), 0);
+    const std::string log = Log();
+
+    const char* labels[] = {"Update: ",           "  MainGame: ",   "  Engine: ",
+                            "    EngineObject: ", "    Renderer: ", "    Movable: ",
+                            "    ----: ",         "Render: "};
+    size_t blocks = 0;
+    for (size_t p = log.find("\nDebug performance\n"); p != std::string::npos;
+         p = log.find("\nDebug performance\n", p + 1)) {
+        size_t line = p + 19;
+        double share[8] = {};
+        bool whole = true;
+        for (int i = 0; i < 8 && whole; ++i) {
+            const size_t end = log.find('\n', line);
+            const std::string text = log.substr(line, end == std::string::npos ? std::string::npos : end - line);
+            whole = end != std::string::npos && text.rfind(labels[i], 0) == 0;
+            if (whole) share[i] = std::stod(text.substr(std::string(labels[i]).size()));
+            line = end + 1;
+        }
+        if (!whole) continue; // the last block, cut by the end of the run
+        ++blocks;
+        for (double s : share) {
+            EXPECT_GE(s, -1e-3) << log.substr(p, line - p);
+            EXPECT_LE(s, 100.0 + 1e-3) << log.substr(p, line - p);
+        }
+        EXPECT_NEAR(share[0] + share[7], 100.0, 1e-3);
+        EXPECT_NEAR(share[1] + share[2], 100.0, 1e-3);
+        EXPECT_NEAR(share[3] + share[4] + share[5] + share[6], 100.0, 1e-3);
+    }
+    EXPECT_GE(blocks, 39u);
+    // Only the first frame, before anything was rendered, has no figures.
+    EXPECT_LE(gamerun::Count(log, "Szczatkowe == 0"), 2u);
+    EXPECT_EQ(gamerun::Count(log, "fTotal==0"), 0u);
+}
+
 } // namespace

@@ -369,7 +369,8 @@ TEST_F(BehaviourTest, EffectsApplyInTheirFixedOrderBetweenTheStartAndEndLines) {
     EXPECT_TRUE(target->bDying);
     EXPECT_TRUE(g_Engine.FindObjectByName("next")->bHasRun);
     EXPECT_EQ(g_SaveMgr.m_bCheckpointRequest, 1);
-    EXPECT_STREQ(g_MainGame.m_szEndSequence, "worlds\\next.w");
+    EXPECT_TRUE(g_MainGame.m_bEndSequence);
+    EXPECT_STREQ(g_MainGame.m_szEndWorld, "worlds\\next.w");
     ASSERT_FALSE(g_GameAI.ActionsRun().empty());
     EXPECT_EQ(g_GameAI.ActionsRun().back(), "alarm_on");
 }

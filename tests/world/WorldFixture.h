@@ -51,6 +51,7 @@ class WorldTest : public ::testing::Test {
         g_Engine.m_bWorldLoaded = 0;
         g_Engine.m_hLookFrom = g_Engine.m_hLookAt = nullptr;
         g_MainGame.m_iLevelFrame = 0;
+        g_MainGame.EndSequenceOff();
         g_GameAI.ResetVariables();
         Debug = 0;
         DrawSprites = true;
