@@ -199,8 +199,11 @@ void EEngine::Render() {
     if (postProcess) g_PostProcess.BeginScene();
     g_EnvironmentSettings.RenderSky();
     g_Renderer.Render();
+    // What follows draws with the fixed-function pipeline: no shader program
+    // of the scene's effects stays set.
     if (gfx::Device* d = g_pD3DInterface) {
         d->SetRenderState(RenderState::DepthBias, 0);
+        d->SetProgram(nullptr);
         d->SetVertexDeclaration(nullptr);
     }
     g_PlantMgr.Render();

@@ -15,6 +15,7 @@
 #include "render/DepthRender.h"
 #include "render/FxMgr.h"
 #include "render/Mesh.h"
+#include "render/Renderer.h"
 #include "render/SpriteMgr.h"
 #include "skinmesh/SkinMesh.h"
 #include "sound/RadioMgr.h"
@@ -333,10 +334,13 @@ void EEngine::PrecacheResource(const char* name, int kind) {
     case 16:
         type = OT_SKINMESH;
         break;
+    case 1: // the renderer's registry keeps it until the next world start
+        g_Renderer.GetTextureIdByName(name);
+        return;
     case 8:
         if (os::FileExists(name)) g_SoundMgr.PreloadSound(name);
         return;
-    default: // textures (kind 1) are loaded by the renderer's registry
+    default:
         return;
     }
     if (ObjectRecord* h = CreateObject(type, name, 0, 0)) DeleteObject(h);

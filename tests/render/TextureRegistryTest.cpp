@@ -349,6 +349,16 @@ TEST_F(TextureRegistry, IdsRunOutAtTheTableSize) {
     EXPECT_EQ(g_Renderer.GetTextureIdByName("1023.tga"), 1u);
 }
 
+TEST_F(TextureRegistry, APrecachedTextureStaysLoadedUntilTheTexturesAreReleased) {
+    Write("t\\precached.tga", "");
+    Init();
+    ASSERT_EQ(g_Renderer.FindTexture("precached.tga"), nullptr);
+    g_Engine.PrecacheResource("precached.tga", 1);
+    EXPECT_NE(g_Renderer.FindTexture("precached.tga"), nullptr);
+    g_Renderer.ReleaseTextures();
+    EXPECT_EQ(g_Renderer.FindTexture("precached.tga"), nullptr);
+}
+
 TEST_F(TextureRegistry, MissingFileIsReportedAndEndsTheGame) {
     Write("textures\\odd.png", Tga(0xFFFFFFFF));
     Init();

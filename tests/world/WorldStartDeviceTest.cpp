@@ -73,3 +73,14 @@ TEST_F(EngineDeviceTest, TheCameraSetsItsTransformsAndGammaRampOnTheDevice) {
     camera.SetGamma(1.0f);
     EXPECT_TRUE(g_pD3DInterface->GammaRampIsIdentity());
 }
+
+// The scene's effects leave their shader program on the device; the draws
+// after the renderer's (plants, effects, sprites, lasers) are fixed-function.
+TEST_F(EngineDeviceTest, TheWorldRenderLeavesNoShaderProgramAfterTheScene) {
+    CreateAndStart();
+    gfx::Program* program = new gfx::Program;
+    g_pD3DInterface->SetProgram(program);
+    program->Release(); // the device holds the last reference
+    g_Engine.Render();
+    EXPECT_EQ(g_pD3DInterface->GetProgram(), nullptr);
+}
