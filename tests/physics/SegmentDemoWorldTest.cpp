@@ -10,6 +10,7 @@
 #include "physics/IntersectSegment.h"
 #include "tests/world/WorldFileFixture.h"
 #include "world/DeathParams.h"
+#include "world/ObjectAction.h"
 #include "world/ObjectApi.h"
 #include "world/VisBlockers.h"
 #include "world/WorldMgr.h"
@@ -107,5 +108,45 @@ TEST_F(SegmentDemoWorld, AnExplosionAtTheExplosiveCrateStopsAtTheHallWall) {
     g_Engine.ApplyExplosion(blast, 1.0f);
     EXPECT_LT(behind->fHealth, 20.0f);
 }
+
+// The wall between the blast and the crate behind it shields the crate only
+// while the world ray test's filter lets it take part.
+struct ShieldCase {
+    const char* name;
+    void (*change)(ObjectRecord* wall);
+    bool shields;
+};
+
+class ExplosionShield : public SegmentDemoWorld, public ::testing::WithParamInterface<ShieldCase> {};
+
+TEST_P(ExplosionShield, TheHallWallShieldsTheCrateOnlyWhenTheRayTestSeesIt) {
+    ObjectRecord* wall = Find("wall_hall");
+    ObjectRecord* behind = Find("crate_behind_wall");
+    ObjectRecord* crate = Find("crate_explosive");
+    ASSERT_TRUE(wall && behind && crate);
+    SetObjectFlags(crate, 0x2000, 0x2000); // it explodes as it dies
+    GetParam().change(wall);
+    g_Engine.ApplyExplosion(crate->vPosition + Vec3(0, 32, 0), 1.0f);
+    if (GetParam().shields) {
+        EXPECT_FLOAT_EQ(behind->fHealth, 20.0f);
+    } else {
+        EXPECT_LT(behind->fHealth, 20.0f);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Walls, ExplosionShield,
+    ::testing::Values(ShieldCase{"AsLoaded", [](ObjectRecord*) {}, true},
+                      ShieldCase{"DeadOrHidden", [](ObjectRecord* w) { SetObjectFlags(w, 0x2000, 0x2000); }, false},
+                      ShieldCase{"Ladder",
+                                 [](ObjectRecord* w) {
+                                     ObjectAction a;
+                                     a.dwGeneralOpt1 = 1; // an action block is kept only when it runs
+                                     a.dwLadder = 1;
+                                     SetObjectAction(w, a);
+                                 },
+                                 false},
+                      ShieldCase{"IgnoresHits", [](ObjectRecord* w) { w->bIgnoresHits = 1; }, false}),
+    [](const ::testing::TestParamInfo<ShieldCase>& info) { return info.param.name; });
 
 } // namespace
