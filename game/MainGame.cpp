@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "actors/Player.h"
 #include "app/CommandMgr.h"
@@ -115,6 +116,11 @@ void CMainGame::Update() {
 
 void CMainGame::SetEndSequence(const char* name) {
     if (!name || !*name) return;
+    // A name that no world start takes would hold the game in the fade for good.
+    if (std::strlen(name) >= sizeof g_Engine.m_WorldToStart) {
+        g_Console.Print("!!! 1");
+        return;
+    }
     m_fEndSequenceTime = 0.0f;
     m_bEndSequence = true;
     std::snprintf(m_szEndWorld, sizeof m_szEndWorld, "%s", name);
