@@ -1,7 +1,8 @@
 // The game layer's frame: `CMainGame` (global g_MainGame) runs the game
 // modules each frame and keeps the level frame counter that most of them read
-// to hold their work back at the start of a level. Only the counter is here
-// until the game frame is built.
+// to hold their work back at the start of a level. Of the game frame, the
+// modules that exist run, with the end sequence of a world change; the rest
+// comes with the game layer.
 #pragma once
 
 #include <cstdint>
