@@ -11,6 +11,7 @@
 #include "app/Mouse.h"
 #include "app/Options.h"
 #include "app/Profiler.h"
+#include "app/StartTimes.h"
 #include "app/TTFont.h"
 #include "app/TextMgr.h"
 #include "app/VideoConfig.h"
@@ -153,6 +154,7 @@ bool D3DMain::Create(window::Window* w) {
     m_pDevice = device;
     g_pD3DInterface = device;
     g_Debug.OnDeviceCreated();
+    MarkStartStep("device_created");
 
     // Depth-stencil format: 4 stencil bits, else 1, else none.
     Format depth = Format::D16;
@@ -176,6 +178,7 @@ bool D3DMain::Create(window::Window* w) {
         if (r != gfx::Result::Ok) return false;
     }
     g_DepthStencilFormat = pp.AutoDepthStencilFormat;
+    MarkStartStep("device_reset");
 
     device->CreateVertexDeclaration(mesh::kStaticMeshElements, &g_pVertexDeclarations[0]);
     device->CreateVertexDeclaration(kSkinnedMeshElements, &g_pVertexDeclarations[1]);
@@ -186,6 +189,7 @@ bool D3DMain::Create(window::Window* w) {
     g_d3dpp = pp;
 
     g_TTFont.Create();
+    MarkStartStep("fonts");
     ShowLogo();
     CapabilityStep();
     g_Engine.Init(w);
@@ -260,6 +264,7 @@ void D3DMain::ShowLogo() {
     g_Console.DrawLoadingCaption();
     d->EndScene();
     d->Present();
+    MarkStartStep("logo_frame");
     // Unattended runs skip the pause that lets a person see the logo.
     if (!window::Unattended()) os::SleepMs(2000);
 }

@@ -13,6 +13,7 @@
 #include "app/Mouse.h"
 #include "app/Options.h"
 #include "app/Profiler.h"
+#include "app/StartTimes.h"
 #include "app/StartupDialogs.h"
 #include "app/TextMgr.h"
 #include "app/VideoConfig.h"
@@ -240,6 +241,7 @@ bool StartGame() {
     g_FocusMgr.Start();
     g_hWnd->BringToTop();
     g_D3DMain.RenderFrame();
+    MarkStartStep("first_game_frame");
     TheGameFrame().StartUp();
     g_hWnd->BringToTop();
     return true;
@@ -272,15 +274,24 @@ void ShutDown() {
     g_Console.FreeVariables();
 }
 
-using StartStep = bool (*)();
+struct StartStep {
+    const char* name;
+    bool (*run)();
+};
 const StartStep kStartSteps[] = {
-    &TakeInstanceLock,  &StartReportsAndLog, &CreateGameWindow, &CreateGraphicsAndInput,
-    &RunStartupDialogs, &CreateDevice,       &StartGame,
+    {"instance_lock", &TakeInstanceLock},
+    {"reports_and_log", &StartReportsAndLog},
+    {"game_window", &CreateGameWindow},
+    {"graphics_and_input", &CreateGraphicsAndInput},
+    {"startup_dialogs", &RunStartupDialogs},
+    {"device", &CreateDevice},
+    {"start_game", &StartGame},
 };
 
 int RunWinMain() {
-    for (StartStep step : kStartSteps) {
-        if (!step()) return 0;
+    for (const StartStep& step : kStartSteps) {
+        if (!step.run()) return 0;
+        MarkStartStep(step.name);
     }
     const int result = RunMessageLoop();
     ShutDown();
