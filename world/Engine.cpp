@@ -1,7 +1,9 @@
 #include "world/Engine.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "app/Console.h"
 #include "app/Options.h"
@@ -14,7 +16,18 @@
 
 EEngine g_Engine;
 
-EEngine::EEngine() : m_Objects(new ObjectRecord[MAX_OBJECTS]) {}
+// The table is one block of zero pages from the system: a record is given
+// its creation state when its slot is taken (AddObject), so start-up touches
+// none of the 4000 records and a run touches only the slots it uses. A
+// record that was never taken reads as all zero, not in use. That needs a
+// record that may begin its life in zeroed memory and end without a
+// destructor.
+static_assert(std::is_trivially_copyable_v<ObjectRecord> && std::is_trivially_destructible_v<ObjectRecord>,
+              "object records live in zeroed memory and are freed without a destructor");
+
+EEngine::EEngine() : m_Objects(static_cast<ObjectRecord*>(std::calloc(MAX_OBJECTS, sizeof(ObjectRecord)))) {
+    if (!m_Objects) std::abort();
+}
 
 namespace {
 
@@ -40,7 +53,7 @@ void FreeObjectBlocks(ObjectRecord& h) {
 EEngine::~EEngine() {
     for (int slot = 0; slot < MAX_OBJECTS; ++slot)
         if (m_Objects[slot].bUsed) FreeObjectBlocks(m_Objects[slot]);
-    delete[] m_Objects;
+    std::free(m_Objects);
 }
 
 char WorldFileName[128];

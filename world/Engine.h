@@ -2,9 +2,10 @@
 // world objects (4000 `ObjectRecord` slots in fixed ranges by type), the
 // engine flags and the world's frame values.
 //
-// Lifetimes: every record is constructed once at program start and lives until
-// exit; a slot is taken while its in-use byte is set. A record pointer is the
-// object handle the whole program passes around; every object operation takes
+// Lifetimes: the table lives from program start until exit; a record gets its
+// creation state when its slot is taken, and a slot is taken while its in-use
+// byte is set. Slots never taken stay all zero (not in use). A record pointer
+// is the object handle the whole program passes around; every object operation takes
 // it first and ignores a null record.
 //
 // Failure policy: nothing throws. Creation failures print one console line
@@ -40,13 +41,13 @@ static_assert(sizeof(PESEL) == 12);
 // Object types, the first word of AddObjectParams.
 enum : uint32_t {
     OT_MESH = 0,
-    OT_LIGHT = 2,  // no mesh, has a radius: lights and triggers
+    OT_LIGHT = 2, // no mesh, has a radius: lights and triggers
     OT_SPRITE = 5,
     OT_SKINMESH = 6,
 };
 
 class EEngine {
-public:
+  public:
     // ---- Object table --------------------------------------------------------
     static constexpr int MAX_OBJECTS = 4000;
     // Slot ranges: meshes, skinned meshes, type-2 objects, sprites.
@@ -157,15 +158,15 @@ public:
     // Test seam: when set, each step of StartWorld, EndWorld and OpenWorld
     // reports its name before it runs.
     void (*m_pfnHookTrace)(const char* step) = nullptr;
-    uint8_t m_bCameraPlaced = 0;  // the engine placed the camera this frame
+    uint8_t m_bCameraPlaced = 0;       // the engine placed the camera this frame
     uint64_t m_qwFreeVideoMemory = 0;  // as the device told it at the last world open
-    uint8_t m_bScreenshotKeyLatch = 0;  // last state of the screenshot command
+    uint8_t m_bScreenshotKeyLatch = 0; // last state of the screenshot command
     uint8_t m_bCommand10Latch = 0;
 
     uint8_t m_bInitialized = 0;
-    uint8_t m_bWorldRunning = 0;  // set by the first world start
-    double m_fLastTime = 0.0;     // last timer reading, seconds
-    float m_fFrameTime = 0.0f;    // the scaled time step of this frame
+    uint8_t m_bWorldRunning = 0; // set by the first world start
+    double m_fLastTime = 0.0;    // last timer reading, seconds
+    float m_fFrameTime = 0.0f;   // the scaled time step of this frame
     float m_fFpsAccumulator = 0.0f;
     float m_fFps = 0.0f;
     uint32_t m_dwFpsFrames = 0;
@@ -176,21 +177,21 @@ public:
 
     uint8_t m_bKeyboardCreated = 0;
     uint8_t m_bQuit = 0;
-    uint8_t m_bStartingWorld = 0;  // a world change is pending or running
+    uint8_t m_bStartingWorld = 0; // a world change is pending or running
     uint8_t m_bScreenshotRequest = 0;
 
     // ---- World ---------------------------------------------------------------
-    uint8_t m_bWorldLoaded = 0;  // a world is loaded (ties are made at once, else kept pending)
+    uint8_t m_bWorldLoaded = 0; // a world is loaded (ties are made at once, else kept pending)
     // Asks for a world change at the end of the main loop's idle pass.
     void SetWorldToStart(const char* name);
 
-    char m_WorldToStart[128] = {};  // the world to start next, empty for none
-    uint8_t m_bWorldShown = 0;  // the world is rendered only while set
+    char m_WorldToStart[128] = {}; // the world to start next, empty for none
+    uint8_t m_bWorldShown = 0;     // the world is rendered only while set
     // A skipped cut-scene runs fast forward; no sound is made or played meanwhile.
     uint8_t m_bFastForward = 0;
     // The special reduced-render mode: the rigid bodies neither step nor are created.
     uint8_t m_bReducedRenderMode = 0;
-    float m_fWorldTime = 0.0f;  // seconds since the world started
+    float m_fWorldTime = 0.0f; // seconds since the world started
 
     // One past the highest slot ever taken in each range (lowered on deletion).
     int m_iMeshHighWater = FIRST_MESH;
@@ -216,10 +217,10 @@ public:
             visit(slot);
     }
 
-private:
+  private:
     bool SlotRange(uint32_t type, int* first, int* end, int** highWater);
 
-    ObjectRecord* m_Objects = nullptr;  // MAX_OBJECTS records, built at construction
+    ObjectRecord* m_Objects = nullptr; // MAX_OBJECTS records in zeroed memory
     int m_iNumObjects = 0;
 };
 

@@ -291,8 +291,9 @@ void EEngine::Save(std::FILE* f) {
 
 void EEngine::Load(std::FILE* f) {
     if (!f) return;
-    for (int slot = 0; slot < MAX_OBJECTS; ++slot)
-        m_Objects[slot].bMatched = 0;
+    // A slot taken below gets its creation state, so only the slots in use
+    // need their mark cleared.
+    ForEachSlotBelowHighWater([&](int slot) { m_Objects[slot].bMatched = 0; }, true);
 
     std::vector<uint8_t> image(ObjectRecord::IMAGE_SIZE);
     auto saved = std::make_unique<ObjectRecord>();
@@ -435,10 +436,12 @@ void EEngine::Load(std::FILE* f) {
         g_Console.Print("Engine.Load: the object block ends early");
         return;
     }
-    for (int slot = 0; slot < MAX_OBJECTS; ++slot) {
-        ObjectRecord* h = &m_Objects[slot];
-        if (h->bUsed && h->bWorldObject && !h->bMatched) DeleteObject(h);
-    }
+    ForEachSlotBelowHighWater(
+        [&](int slot) {
+            ObjectRecord* h = &m_Objects[slot];
+            if (h->bUsed && h->bWorldObject && !h->bMatched) DeleteObject(h);
+        },
+        true);
     char trailing[256];
     FileReadString(f, trailing, sizeof trailing);
     g_IntersectSegment.RegisterAllObjects();

@@ -413,6 +413,38 @@ TEST_F(ObjectTableTest, PrecacheLeavesTheMeshLoadedAndNoObject) {
     EXPECT_EQ(g_MeshMgr.NumMeshes(), 1);
 }
 
+// The table starts as zeroed memory: a slot taken for the first time gets
+// the creation state (the non-zero defaults above all), as does a slot taken
+// again after a deletion, and the slots never taken read as free.
+TEST_F(ObjectTableTest, ASlotTakenFirstInAFreshTableHoldsTheCreationState) {
+    auto engine = std::make_unique<EEngine>();
+    for (int slot = 0; slot < EEngine::MAX_OBJECTS; slot += 97)
+        ASSERT_EQ(engine->Object(slot)->bUsed, 0) << slot;
+    AddObjectParams params;
+    params.dwType = OT_LIGHT;
+    const ObjectRecord created{};
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ObjectRecord* h = engine->AddObject(params);
+        ASSERT_EQ(h, engine->Object(EEngine::FIRST_LIGHT));
+        EXPECT_FLOAT_EQ(h->fState24, 6.2831855f);
+        EXPECT_EQ(h->iState64, -1);
+        EXPECT_EQ(h->dw6740, 256u);
+        EXPECT_EQ(h->bSubsetDraw[0], 0);
+        EXPECT_EQ(h->BaseOrientation.matrix, created.BaseOrientation.matrix);
+        EXPECT_EQ(h->BaseOrientation.quaternion, created.BaseOrientation.quaternion);
+        EXPECT_EQ(h->BaseOrientation.up, created.BaseOrientation.up);
+        EXPECT_EQ(h->vScale, created.vScale);
+        EXPECT_EQ(h->Bezier.bStartWhenLoaded, 1);
+        EXPECT_EQ(h->Bezier.bLoops, 1);
+        EXPECT_FLOAT_EQ(h->BezierState.fSpeedFactor, 1.0f);
+        EXPECT_EQ(h->BezierState.Orientation.quaternion, created.BezierState.Orientation.quaternion);
+        EXPECT_EQ(h->BezierState.Orientation.forward, created.BezierState.Orientation.forward);
+        engine->DeleteObject(h);
+    }
+    EXPECT_EQ(engine->Object(EEngine::FIRST_LIGHT + 1)->bUsed, 0);
+}
+
 TEST_F(ObjectTableTest, CreateObjectUsesAFreshCreationRecordEachCall) {
     const float position[3] = {5, 6, 7};
     ObjectRecord* a = g_Engine.CreateObject(OT_LIGHT, "", 1, 2, position);
@@ -442,7 +474,8 @@ TEST_F(ObjectTableTest, WalksBelowTheHighWaterMarksReachEverySlotInUse) {
     for (bool withSprites : {false, true}) {
         std::vector<int> inUse, visited;
         for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot)
-            if (g_Engine.Object(slot)->bUsed && (withSprites || slot < EEngine::FIRST_SPRITE)) inUse.push_back(slot);
+            if (g_Engine.Object(slot)->bUsed && (withSprites || slot < EEngine::FIRST_SPRITE))
+                inUse.push_back(slot);
         size_t walked = 0;
         g_Engine.ForEachSlotBelowHighWater(
             [&](int slot) {
@@ -457,7 +490,7 @@ TEST_F(ObjectTableTest, WalksBelowTheHighWaterMarksReachEverySlotInUse) {
     std::vector<int> visited;
     g_Engine.ForEachSlotBelowHighWater([&](int slot) {
         visited.push_back(slot);
-        if (slot == 4) Make(OT_MESH); // takes the hole at 1, below the walk
+        if (slot == 4) Make(OT_MESH);        // takes the hole at 1, below the walk
         if (slot == 3400) Make(OT_SKINMESH); // takes 3404, above the mark
     });
     EXPECT_EQ(visited.back(), 3804);
