@@ -58,6 +58,48 @@ bool IsNumberStart(char c) {
     return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.';
 }
 
+bool IsNumberChar(char c) {
+    return IsNumberStart(c) || c == 'e' || c == 'E';
+}
+
+// Reads the number token at p (the longest run of number characters) as
+// std::from_chars reads it, a leading '+' allowed; *ok tells whether it is a
+// finite number. Returns the token's end. Plain decimals of at most 15 digits,
+// nearly every number of a mesh, are read in the same pass: their digits and
+// the power of ten are both exact in a double, so one division gives the
+// correctly rounded value from_chars gives.
+const char* LexNumber(const char* p, const char* end, double* value, bool* ok) {
+    static constexpr double kPow10[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                          1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char* const start = p;
+    if (*p == '-' || *p == '+') ++p;
+    uint64_t digits = 0;
+    int count = 0, fraction = -1;
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (c >= '0' && c <= '9') {
+            digits = digits * 10 + uint64_t(c - '0');
+            ++count;
+            if (fraction >= 0) ++fraction;
+        } else if (c == '.' && fraction < 0) {
+            fraction = 0;
+        } else {
+            break;
+        }
+    }
+    if ((p == end || !IsNumberChar(*p)) && count > 0 && count <= 15) {
+        const double v = fraction > 0 ? double(digits) / kPow10[fraction] : double(digits);
+        *value = *start == '-' ? -v : v;
+        *ok = true;
+        return p;
+    }
+    while (p < end && IsNumberChar(*p))
+        ++p;
+    const auto r = std::from_chars(start + (*start == '+' ? 1 : 0), p, *value);
+    *ok = r.ec == std::errc() && r.ptr == p && std::isfinite(*value);
+    return p;
+}
+
 class Parser {
   public:
     // text: the whole file, or for a compressed one the header followed by
@@ -121,19 +163,14 @@ class Parser {
                 ++pos_;
             tok_.kind = Tok::Name;
         } else if (IsNumberStart(c)) {
-            while (pos_ < s_.size() && (IsNumberStart(s_[pos_]) || s_[pos_] == 'e' || s_[pos_] == 'E'))
-                ++pos_;
-            std::string_view t = s_.substr(start, pos_ - start);
-            const char* first = t.data() + (t[0] == '+' ? 1 : 0);
-            auto r = std::from_chars(first, t.data() + t.size(), tok_.number);
-            tok_.kind = (r.ec == std::errc() && r.ptr == t.data() + t.size() && std::isfinite(tok_.number))
-                            ? Tok::Number
-                            : Tok::Bad;
+            bool ok = false;
+            pos_ = size_t(LexNumber(s_.data() + pos_, s_.data() + s_.size(), &tok_.number, &ok) - s_.data());
+            tok_.kind = ok ? Tok::Number : Tok::Bad;
         } else {
             tok_.kind = Tok::Bad;
             ++pos_;
         }
-        tok_.text = s_.substr(start, pos_ - start);
+        tok_.text = std::string_view(s_.data() + start, pos_ - start);
     }
 
     // The binary form: 16-bit token codes, names and strings with a 32-bit
@@ -554,6 +591,12 @@ class Parser {
         }
 
         // Polygons become triangle fans; normals and materials follow them.
+        size_t triangles = 0;
+        for (const Polygon& poly : polygons)
+            triangles += poly.count - 2;
+        m.faces.reserve(triangles * 3);
+        if (!normalCorners.empty()) m.normalFaces.reserve(triangles * 3);
+        if (!polygonMaterials.empty()) m.faceMaterials.reserve(triangles);
         for (size_t p = 0; p < polygons.size(); ++p) {
             const Polygon& poly = polygons[p];
             for (uint32_t k = 1; k + 1 < poly.count; ++k) {
@@ -574,6 +617,7 @@ class Parser {
         uint32_t numFaces = 0;
         if (!Count(&numFaces, 8, "face count")) return false;
         polygons->resize(numFaces);
+        corners->reserve(size_t(numFaces) * 3); // every face has three corners or more
         for (uint32_t f = 0; f < numFaces; ++f) {
             uint32_t n = 0;
             if (!Count(&n, 2, "corner count")) return false;

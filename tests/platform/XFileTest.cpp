@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -233,6 +235,45 @@ INSTANTIATE_TEST_SUITE_P(
                          std::string(300, 'a') + "\"; } } }"),
                 "texture file name of 300 characters, at most 259 allowed"}),
     [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.name; });
+
+// Numbers of every form read as the C library reads them: plain decimals
+// (read in the lexer's own pass) and every other form (exponents, more than
+// 15 digits) alike, to the last bit; forms that are not numbers are refused.
+struct NumberCase {
+    const char* text;
+    bool valid;
+};
+
+class XFileNumber : public ::testing::TestWithParam<NumberCase> {};
+
+TEST_P(XFileNumber, ReadsAsTheCLibraryDoes) {
+    const NumberCase& c = GetParam();
+    const std::string text = MeshText(std::string("3; ") + c.text + ";0;0;, 1;0;0;, 0;1;0;;\n 1; 3;0,1,2;;");
+    mesh::XFile x;
+    std::string error;
+    const bool read = mesh::ParseXFile(text, "n.x", &x, &error);
+    ASSERT_EQ(read, c.valid) << error;
+    if (!c.valid) {
+        EXPECT_NE(error.find("a number expected"), std::string::npos) << error;
+        return;
+    }
+    const char* text0 = c.text[0] == '+' ? c.text + 1 : c.text;
+    const float expected = float(std::strtod(text0, nullptr));
+    const float got = x.meshes.at(0).positions.at(0).x;
+    EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << got << " against " << expected;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, XFileNumber,
+    ::testing::Values(NumberCase{"0.1", true}, NumberCase{"-887.5", true}, NumberCase{"+2.5", true},
+                      NumberCase{".5", true}, NumberCase{"1.", true}, NumberCase{"-0", true},
+                      NumberCase{"007", true}, NumberCase{"123456789012345", true},
+                      NumberCase{"1234567890123456", true}, NumberCase{"0.000000000000001", true},
+                      NumberCase{"0.30000000000000004", true}, NumberCase{"16777217", true},
+                      NumberCase{"2.5e-3", true}, NumberCase{"-1E4", true}, NumberCase{"3.4028234e38", true},
+                      NumberCase{"1.2.3", false}, NumberCase{"--1", false}, NumberCase{"1-2", false},
+                      NumberCase{"1e", false}, NumberCase{"1e999", false}, NumberCase{".", false},
+                      NumberCase{"-", false}));
 
 TEST(XFileTest, ErrorNamesTheLine) {
     mesh::XFile x;
