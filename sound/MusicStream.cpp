@@ -232,7 +232,6 @@ void rRefillMusicStream(MusicStream* s) {
     if (!s || !s->pBuffer) return;
     if (s->dwPreviousHalf == s->dwCurrentHalf || s->dwPreviousHalf > 1 || s->dwCurrentHalf > 1) return;
 
-    std::memset(g_MusicScratch, 0, sizeof g_MusicScratch);
     uint32_t filled = 0;
     bool restarted = false; // a file that ends again right after a restart holds no sound at all
     while (filled < MusicStream::HALF_BYTES) {
@@ -258,6 +257,8 @@ void rRefillMusicStream(MusicStream* s) {
         }
     }
 
+    // A piece that ended leaves silence after its last sample.
+    std::memset(g_MusicScratch + filled, 0, MusicStream::HALF_BYTES - filled);
     bool restored = false;
     if (rRestoreMusicBuffer(s->pBuffer, &restored) != audio::Result::Ok) return;
     void* data = nullptr;

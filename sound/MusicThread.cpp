@@ -71,8 +71,11 @@ void CMusicThread::Play(float volume, bool loop) {
         CSoundLock::Scoped lock(m_Lock);
         rSetMusicStreamVolume(m_pStream, volume);
     }
-    CSoundLock::Scoped lock(m_Lock);
-    rPlayMusicStream(m_pStream, loop);
+    {
+        CSoundLock::Scoped lock(m_Lock);
+        rPlayMusicStream(m_pStream, loop);
+    }
+    m_Wake.Release(); // the position starts again: the thread's sleep is measured anew
 }
 
 void CMusicThread::StopMusic() {
@@ -89,8 +92,11 @@ void CMusicThread::PauseMusic() {
 
 void CMusicThread::ResumeMusic() {
     if (!m_bStreamOpen) return;
-    CSoundLock::Scoped lock(m_Lock);
-    rResumeMusicStream(m_pStream);
+    {
+        CSoundLock::Scoped lock(m_Lock);
+        rResumeMusicStream(m_pStream);
+    }
+    m_Wake.Release(); // the position moves again: the thread's sleep is measured anew
 }
 
 void CMusicThread::SetVolume(float volume) {

@@ -7,8 +7,9 @@
 // thread runs, taking it costs nothing. The thread holds it for one stream
 // update at a time and, between updates, sleeps without it until the play
 // position can next have entered the other half (rMusicStreamSleepMs), so it
-// refills as soon as it did when it looked every millisecond, and wakes about
-// eight times a second instead of a thousand; Stop cuts the sleep short.
+// refills as soon as it did when it looked every millisecond, and wakes once
+// a half (four times a second) instead of a thousand times. Play and
+// ResumeMusic, which set the position moving, and Stop cut the sleep short.
 // Every wait on the lock has no time-out.
 //
 // Lifetime: the sound manager makes one object per piece of music and deletes
@@ -57,7 +58,7 @@ class CMusicThread : public os::Thread {
 
   private:
     bool m_bRunning = false;       // the loop goes on; written and read under the lock
-    os::Semaphore m_Wake{0, 1};    // released by Stop to end the thread's sleep
+    os::Semaphore m_Wake{0, 1};    // released by Stop, Play and ResumeMusic to end the thread's sleep
     bool m_bThreadStarted = false; // main thread only
     bool m_bStreamOpen = false;
     MusicStream* m_pStream = nullptr;

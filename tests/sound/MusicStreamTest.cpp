@@ -566,16 +566,17 @@ TEST(MusicSleep, LastsUntilThePositionEntersTheOtherHalfWithinBounds) {
     struct Case {
         uint32_t cursor, bytesPerSecond, ms;
     } cases[] = {
-        {0, 176400, 125},                 // a whole half ahead: the longest sleep
+        {0, 176400, 250},                 // a whole half ahead: the longest sleep
+        {1, 176400, 250},                 // just after a crossing: one sleep to the next
         {44100 - 1764, 176400, 10},       // exactly 10 ms ahead
         {44100 - 1765, 176400, 11},       // a byte more: rounded up
         {44099, 176400, 1},               // a frame ahead
-        {44100, 176400, 125},             // just entered the second half
+        {44100, 176400, 250},             // just entered the second half
         {88200 - 4, 176400, 1},           // the wrap back into the first half
         {88200 + 44100 - 882, 176400, 5}, // positions past the ring wrap round
         {44100 - 441, 44100, 10},         // mono 22050 Hz
-        {0, 44100, 125},                  // a half of a second at that rate
-        {0, 0, 125},                      // no rate: the longest sleep
+        {0, 44100, 250},                  // a whole second at that rate
+        {0, 0, 250},                      // no rate: the longest sleep
     };
     for (const Case& c : cases)
         EXPECT_EQ(rMusicMsToNextHalf(c.cursor, c.bytesPerSecond), c.ms)
@@ -625,8 +626,9 @@ TEST_F(MusicStreamTest, SleepingUntilTheNextHalfRefillsAsSoonAsPollingEachMillis
             ++wakeUps;
         }
         EXPECT_EQ(halvesRefilled, 39u) << c.rate; // every crossing, none skipped
-        // A few wake-ups a second instead of a thousand.
-        EXPECT_LE(wakeUps * 1000000 / end, 12u) << c.rate;
+        // One wake-up a half (at most four a second at the longest sleep)
+        // instead of a thousand.
+        EXPECT_LE(wakeUps * 1000000 / end, 5u) << c.rate;
         rDeleteMusicStream(&stream_);
     }
 }
