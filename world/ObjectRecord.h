@@ -9,7 +9,10 @@
 // lists every field with its image offset, the image is written and read field
 // by field (world/ObjectImage.cpp), 4-byte pointer slots are written as 0 and
 // pointers are rebuilt on load. The offsets are checked at compile time to be
-// ordered, non-overlapping and inside the image.
+// ordered, non-overlapping and inside the image. The image fixes no order in
+// memory: the fields every frame reads or writes for each object come first,
+// so that the per-frame walks over the table touch one or two cache lines of
+// each record; the rest follow in the order of the image.
 //
 // Fields that have no pinned offset sit in the image's unnamed gaps; each
 // placement is written beside the field ("gap"). Free space left for later
@@ -92,19 +95,66 @@ struct ObjectRecord {
     // Bezier defaults, the third state value 2 pi, word 6740 = 256).
     void Clear();
 
-    uint8_t bUsed = 0;        // 0: slot taken
+    // ---- Read or written each frame for every object in use: first in memory,
+    // close together (the image offsets stay as written beside each field).
+    uint8_t bUsed = 0;              // 0: slot taken
+    uint8_t bHiddenBySector = 0;    // gap 644
+    uint8_t bVisibleNow = 0;        // gap 326: drawn this frame (the visibility pass)
+    uint8_t bHitThisFrame = 0;      // gap 647
+    uint8_t bNearCamera = 0;        // gap 653: a large mesh near the camera's height
+    uint8_t bNeedsUpdate = 0;       // gap 654: the per-object pass updates it
+    uint8_t bNeedsUpdateFixed = 0;  // gap 655: the classification is not refreshed
+    uint8_t bLitByProbe = 0;        // gap 660
+    uint8_t bUnimportantParked = 0; // gap 661: its flag words are parked below
+    uint8_t bDownwash = 0;          // gap 662: a helicopter blowing on the ground
+    uint8_t bIsItWire = 0;          // 10
+    uint8_t bIsLight = 0;           // 1124
+    uint8_t bSkyLit = 0;            // gap 740: drawn in the sky-lit passes, else ambient-lit
+    uint8_t bInReflection = 0;      // gap 741: drawn in the water reflection
+    uint8_t bPrepared = 0;          // gap 646: first-update preparation done
+    uint8_t bPassOnPending = 0;     // 1236
+    uint8_t bInMotion = 0;          // 1248
+    uint8_t bHasRun = 0;            // 1250
+    uint8_t bHasCubeShadow = 0;     // 1369
+    uint8_t bTied = 0;              // 6089
+    union {
+        uint8_t bRun1308 = 0; // 1308: shooting
+        uint8_t bShooting;
+    };
+    uint32_t dwType = 0;             // 5756
+    uint32_t dwFlags = 0;            // 5760
+    uint32_t dwFlags2 = 0;           // 5764
+    int32_t iRange = 0;              // 1348: radius or range
+    int32_t iCameraDistance = 0;     // 1340: rounded distance from the camera eye
+    int32_t iPlayerDistance = 0;     // gap 648: rounded distance from the player
+    uint32_t dwFrameCounter = 0;     // gap 656: frames the per-object pass saw it
+    float fTimeSinceRun = 0;         // 1232
+    float fVisibilityTimer = 0;      // gap 696
+    float fDeathCountdown = 0;       // 6264: an explosion sets d/320 + 0.1
+    math::Vec3 vPosition;            // 5808
+    math::Vec3 vLightingPosition;    // gap 680: where its lighting was last sampled
+    void* pObject = nullptr;         // 6224 (pointer): EMesh, ESkinMesh, or non-null while a sprite exists
+    ObjectAction* pAction = nullptr; // 1228 (pointer)
+    ObjectSound* pSound = nullptr;   // 1104 (pointer)
+    char* pFxName = nullptr;         // 1208 (pointer): 64-byte FX name
+    FxInstance* pFx = nullptr;       // 1212 (pointer)
+    DeathParams* pDeathParams = nullptr; // 1324 (pointer)
+    BlinkingBlock* pBlinking = nullptr;  // 1068 (pointer)
+    ObjectRecord* pTiedTo = nullptr;     // 6092 (pointer)
+    ObjectSubRecord BezierState;         // 6456 (248 bytes)
+
+    // ---- The rest, in the order of the image
     int32_t iIndex = 0;       // 4: slot index
     uint8_t bVertexColor = 0; // 8: world key vertex_color
     uint8_t bIsItTree = 0;    // 9
-    uint8_t bIsItWire = 0;    // 10
     float fState16 = 0;       // 16, 20, 24: restored by Load
     float fState20 = 0;
     float fState24 = math::kTwoPi; // starts at 2 pi
-    uint8_t bAlwaysWipe = 0;     // 28: WipeOut deletes it at any distance
-    float fState32 = 0;          // 32: set to 0 by Load, teleports and copies
-    uint8_t bState40 = 0;        // 40
-    uint8_t bItemDropped = 0;    // 42: world key item_dropped
-    uint8_t bState43 = 0;        // 43
+    uint8_t bAlwaysWipe = 0;       // 28: WipeOut deletes it at any distance
+    float fState32 = 0;            // 32: set to 0 by Load, teleports and copies
+    uint8_t bState40 = 0;          // 40
+    uint8_t bItemDropped = 0;      // 42: world key item_dropped
+    uint8_t bState43 = 0;          // 43
     uint32_t dwState = 0;  // 44: state word (32, 64, 256 hide from some views; 1024 stops update and drawing)
     uint8_t bState49 = 0;  // 49: cleared by Load
     int32_t iSector = 0;   // 56: world key sector_idx
@@ -113,7 +163,6 @@ struct ObjectRecord {
     uint8_t bVisible = 0;  // 68: mirror of flags bit 1
     uint8_t bState69 = 0;  // 69
     uint8_t bSubsetDraw[NUM_SUBSETS] = {}; // 70: one draw byte per mesh subset (seen by the occlusion test)
-    uint8_t bVisibleNow = 0;               // gap 326: drawn this frame (the visibility pass)
     uint8_t bIsType2 = 0;                  // 327: set for type-2 objects
     uint8_t bLightLinearScatter = 0;       // 328
     uint8_t bRedPoint = 0;                 // 329
@@ -137,28 +186,15 @@ struct ObjectRecord {
     float fSwayPhase = 0;         // gap 624: a wire's sway phase (radians)
     float fSwayFactor = 0;        // gap 628
     math::Vec3 vRotationAngles;   // gap 632: degrees turning the base rotation about its own axes
-    uint8_t bHiddenBySector = 0;  // gap 644
-    uint8_t bPrepared = 0;        // gap 646: first-update preparation done
-    uint8_t bHitThisFrame = 0;    // gap 647
-    int32_t iPlayerDistance = 0;  // gap 648: rounded distance from the player
     uint8_t bLightOn = 0;         // gap 652
 
     // gap 653..742: the behaviour layer's per-object state
-    uint8_t bNearCamera = 0;             // gap 653: a large mesh near the camera's height
-    uint8_t bNeedsUpdate = 0;            // gap 654: the per-object pass updates it
-    uint8_t bNeedsUpdateFixed = 0;       // gap 655: the classification is not refreshed
-    uint32_t dwFrameCounter = 0;         // gap 656: frames the per-object pass saw it
-    uint8_t bLitByProbe = 0;             // gap 660
-    uint8_t bUnimportantParked = 0;      // gap 661: its flag words are parked below
-    uint8_t bDownwash = 0;               // gap 662: a helicopter blowing on the ground
     uint8_t bActionRunning = 0;          // gap 663: its action's run is in progress
     uint32_t dwParkedFlags = 0;          // gap 664: flag words of a parked unimportant object
     uint32_t dwParkedFlags2 = 0;         // gap 668
     float fDownwashTimer = 0;            // gap 672
     float fSwaySpeed = 0;                // gap 676: radians per second of a wire's sway
-    math::Vec3 vLightingPosition;        // gap 680: where its lighting was last sampled
     float fLightingTimer = 0;            // gap 692
-    float fVisibilityTimer = 0;          // gap 696
     math::Vec3 vTieOffset;               // gap 700: added to the socket position of a tie
     float fTieRotationSpeed[3] = {};     // gap 712: turns about the socket's three axes
     uint8_t bTieTakesSocketRotation = 0; // gap 724
@@ -168,45 +204,33 @@ struct ObjectRecord {
     uint32_t dwLaserBeam = 0;            // gap 728: index of that beam
     strPath* pRespawnPath = nullptr;     // gap 732 (pointer): path graph entry of a respawner
     strPlace* pRespawnPlace = nullptr;   // gap 736 (pointer)
-    uint8_t bSkyLit = 0;                 // gap 740: drawn in the sky-lit passes, else ambient-lit
-    uint8_t bInReflection = 0;           // gap 741: drawn in the water reflection
     uint8_t bPassesBlockers = 0;         // gap 742: an action let it pass blockers
     uint8_t bMarker = 0;                 // gap 743: set on dropped items and held models
 
-    float fReflectionFog[6] = {};       // 816: fog colour, far and near of the water pass
-    math::Vec3 vAmbient;                // 840
-    float fProbedAmbient[4] = {};       // 856 (the fourth in gap 868)
-    BlinkingBlock* pBlinking = nullptr; // 1068 (pointer)
-    uint32_t dwState1072 = 0;           // 1072
-    float fState1076 = 0;               // 1076
-    int32_t iAmbientLightIdx = 0;       // 1084: 0..3
-    int32_t iFogIdx = 0;                // 1088: 0..3
-    int32_t iEnvTextureIdx = 0;         // 1092
-    uint32_t dwRigidBody = 0;           // 1096: rigid-body slot, 0 none
-    uint32_t dwRigidBody2 = 0;          // 1100: cleared with it
-    ObjectSound* pSound = nullptr;      // 1104 (pointer)
-    uint8_t bState1108 = 0;             // 1108
-    uint32_t dwState1112 = 0;           // 1112, 1116, 1120
+    float fReflectionFog[6] = {}; // 816: fog colour, far and near of the water pass
+    math::Vec3 vAmbient;          // 840
+    float fProbedAmbient[4] = {}; // 856 (the fourth in gap 868)
+    uint32_t dwState1072 = 0;     // 1072
+    float fState1076 = 0;         // 1076
+    int32_t iAmbientLightIdx = 0; // 1084: 0..3
+    int32_t iFogIdx = 0;          // 1088: 0..3
+    int32_t iEnvTextureIdx = 0;   // 1092
+    uint32_t dwRigidBody = 0;     // 1096: rigid-body slot, 0 none
+    uint32_t dwRigidBody2 = 0;    // 1100: cleared with it
+    uint8_t bState1108 = 0;       // 1108
+    uint32_t dwState1112 = 0;     // 1112, 1116, 1120
     uint32_t dwState1116 = 0;
     uint32_t dwState1120 = 0;
-    uint8_t bIsLight = 0;            // 1124
-    int32_t iIndex2 = 0;             // 1128: slot index copy
-    PESEL Pesel;                     // 1132
-    char szName[NAME_LEN] = {};      // 1144: at most 63 characters
-    char* pFxName = nullptr;         // 1208 (pointer): 64-byte FX name
-    FxInstance* pFx = nullptr;       // 1212 (pointer)
-    uint8_t bMatched = 0;            // 1224: found in or created from a save
-    ObjectAction* pAction = nullptr; // 1228 (pointer)
+    int32_t iIndex2 = 0;        // 1128: slot index copy
+    PESEL Pesel;                // 1132
+    char szName[NAME_LEN] = {}; // 1144: at most 63 characters
+    uint8_t bMatched = 0;       // 1224: found in or created from a save
 
     // 1232..1323: run state of the object's action
-    float fTimeSinceRun = 0;        // 1232
-    uint8_t bPassOnPending = 0;     // 1236
     uint8_t bCameraPositioning = 0; // 1237
     float fTimeSinceFired = 0;      // 1240
     float fPassOnTimer = 0;         // 1244
-    uint8_t bInMotion = 0;          // 1248
     uint8_t bAtDestination = 0;     // 1249
-    uint8_t bHasRun = 0;            // 1250
     // The words below are restored by a saved game's Load under their
     // offset names; the behaviour layer reads them by the second names.
     union {
@@ -241,10 +265,6 @@ struct ObjectRecord {
         float fKnobAngle;
     };
     union {
-        uint8_t bRun1308 = 0; // 1308: shooting
-        uint8_t bShooting;
-    };
-    union {
         float fRun1312 = 0; // 1312: seconds to the next shot
         float fShotTimer;
     };
@@ -257,15 +277,11 @@ struct ObjectRecord {
         float fDoorTarget;
     };
 
-    DeathParams* pDeathParams = nullptr; // 1324 (pointer)
-    int32_t iCameraDistance = 0;         // 1340: rounded distance from the camera eye
-    int32_t iRange = 0;                  // 1348: radius or range
     float fLightPower = 0;               // 1352: current light power ("radius")
     float fLightBasePower = 0;           // 1356
     uint8_t bIgnorePlayerVisibility = 0; // 1360
     float fLight1364 = 0;                // 1364
     uint8_t bCubeMapRendered = 0;        // 1368
-    uint8_t bHasCubeShadow = 0;          // 1369
     float fLightR = 0;                   // 1376, 1380, 1384: colour factors
     float fLightG = 0;
     float fLightB = 0;
@@ -280,24 +296,17 @@ struct ObjectRecord {
     uint8_t bAnimationLoop = 0;                                 // 5621
     char szFileName[FILE_NAME_LEN] = {};                        // 5622: at most 127 characters
     strSingleSprite* pSprite = nullptr;                         // 5752 (pointer)
-    uint32_t dwType = 0;                                        // 5756
-    uint32_t dwFlags = 0;                                       // 5760
-    uint32_t dwFlags2 = 0;                                      // 5764
     uint32_t dwKindFlags = 0;                                   // 5768
     uint8_t bWorldObject = 0;          // 5792: from the world file or a save; only these are saved
     math::Vec3 vStartPosition;         // 5796
-    math::Vec3 vPosition;              // 5808
     math::Vec3 vScale;                 // 5820
     math::Vec3 vState5832;             // 5832
     math::Vec3 vState5844;             // 5844
     orientation Orientation;           // 5856
     orientation BaseOrientation;       // 5972
     uint8_t bBaseOrientationGiven = 0; // 6088
-    uint8_t bTied = 0;                 // 6089
-    ObjectRecord* pTiedTo = nullptr;   // 6092 (pointer)
     char szTieSocket[64] = {};         // 6096: at most 60 characters
     char szTieObject[64] = {};         // 6160: at most 60 characters
-    void* pObject = nullptr;           // 6224 (pointer): EMesh, ESkinMesh, or non-null while a sprite exists
     mesh::Mesh* pD3DXMesh = nullptr;   // the drawable mesh of a type-0 record (the mesh manager's)
 
     // 6228..6295: death and mesh state
@@ -327,12 +336,11 @@ struct ObjectRecord {
     };
     int32_t iDisappearRange = 0;  // 6256
     float fHealth = 0;            // 6260
-    float fDeathCountdown = 0;    // 6264: an explosion sets d/320 + 0.1
     uint8_t bExplosionKilled = 0; // 6268: set by an explosion that killed it
     uint8_t bIgnoresHits = 0;     // 6269
     float fDeath6272 = 0;         // 6272, 6276
     float fDeath6276 = 0;
-    uint8_t bDeath6280 = 0;   // 6280
+    uint8_t bDeath6280 = 0; // 6280
     union {
         uint32_t dwDeath6284 = 0; // 6284, 6288, 6292: launch vector of a flight (floats)
         float fLaunchX;
@@ -347,7 +355,6 @@ struct ObjectRecord {
     };
 
     BezierMovingParams Bezier;         // 6296 (160 bytes)
-    ObjectSubRecord BezierState;       // 6456 (248 bytes)
     char* pPendingTieObject = nullptr; // 6728 (pointer): 64 bytes
     char* pPendingTieSocket = nullptr; // 6732 (pointer): 64 bytes
     uint8_t bLandMine = 0;             // 6736
