@@ -4,54 +4,21 @@
 // frame on the work before the scene and the scene's passes follow, in the
 // pass record.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "actors/Player.h"
-#include "app/FocusMgr.h"
-#include "app/Options.h"
-#include "app/Timer.h"
-#include "game/MainGame.h"
-#include "platform/os/Os.h"
-#include "render/MeshMgr.h"
-#include "render/MeshSocketsMgr.h"
 #include "render/Renderer.h"
-#include "tests/integration/StepClock.h"
-#include "world/Engine.h"
-
-namespace fs = std::filesystem;
+#include "tests/integration/InProcessWorld.h"
 
 namespace {
 
-class RenderRun : public ::testing::Test {
+class RenderRun : public InProcessWorld {
   protected:
-    void SetUp() override {
-        saved_ = os::StartDirectory();
-        dir_ = fs::temp_directory_path() / ("zt_render_run_" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::copy(fs::path(ZT_SOURCE_DIR) / "data", dir_, fs::copy_options::recursive);
-        os::SetStartDirectory(dir_.string());
-        stepclock::Install();
-        g_Engine.m_fLastTime = DXUtilTimer(TIMER_GETABSOLUTETIME);
-        g_Engine.m_bInitialized = 1;
-        g_FocusMgr.m_bOnFocus = true;
-        for (int i = 0; i < 3; ++i)
-            g_Player.m_vPosition[i] = 0.0f;
-        ASSERT_EQ(g_MeshSocketsMgr.LoadAll(), 1u);
-    }
     void TearDown() override {
         g_Renderer.StopPassRecording();
-        g_Engine.StartWorld("*");
-        g_Engine.m_bInitialized = 0;
-        g_FocusMgr.m_bOnFocus = false;
-        DXUtilTimerSetClock(nullptr);
-        g_MeshMgr.ReleaseAll();
-        os::SetStartDirectory(saved_);
-        fs::remove_all(dir_);
+        InProcessWorld::TearDown();
     }
 
     // One pass of the main loop: the engine frame, the game's update, the
@@ -74,8 +41,6 @@ class RenderRun : public ::testing::Test {
         return std::find(trace.begin(), trace.end(), name) != trace.end();
     }
 
-    fs::path dir_;
-    std::string saved_;
 };
 
 TEST_F(RenderRun, TheDemoWorldIsListedEveryFrameAndDrawnFromTheFifthGameFrame) {

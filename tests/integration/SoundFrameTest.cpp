@@ -5,28 +5,15 @@
 // 210th, keeps the machine's hum at the loudness of the riding camera's
 // distance, and clears the trigger zone's chime the frame after it ends.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
-#include "actors/Player.h"
-#include "app/FocusMgr.h"
-#include "app/Options.h"
-#include "app/Timer.h"
-#include "game/MainGame.h"
 #include "platform/math/Math.h"
-#include "platform/os/Os.h"
-#include "render/MeshMgr.h"
-#include "render/MeshSocketsMgr.h"
 #include "sound/SoundMgr.h"
-#include "tests/integration/StepClock.h"
-#include "world/Engine.h"
+#include "tests/integration/InProcessWorld.h"
 #include "world/ObjectRecord.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -51,35 +38,19 @@ int32_t VoiceVolume(strSound* s) {
     return v;
 }
 
-class SoundFrame : public ::testing::Test {
+class SoundFrame : public InProcessWorld {
   protected:
     void SetUp() override {
-        saved_ = os::StartDirectory();
-        dir_ = fs::temp_directory_path() / ("zt_sound_frame_" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::copy(fs::path(ZT_SOURCE_DIR) / "data", dir_, fs::copy_options::recursive);
-        os::SetStartDirectory(dir_.string());
-        stepclock::Install();
-        g_Engine.m_fLastTime = DXUtilTimer(TIMER_GETABSOLUTETIME);
-        g_Engine.m_bInitialized = 1;
-        g_FocusMgr.m_bOnFocus = true;
+        InProcessWorld::SetUp();
         sound = true;
-        for (int i = 0; i < 3; ++i)
-            g_Player.m_vPosition[i] = 0.0f;
         g_SoundMgr.SetBackend(audio::Backend::Silent);
         ASSERT_TRUE(g_SoundMgr.Init());
-        ASSERT_EQ(g_MeshSocketsMgr.LoadAll(), 1u);
     }
     void TearDown() override {
         g_Engine.StartWorld("*");
         g_SoundMgr.Release();
         g_SoundMgr.SetBackend(audio::Backend::Auto);
-        g_Engine.m_bInitialized = 0;
-        g_FocusMgr.m_bOnFocus = false;
-        DXUtilTimerSetClock(nullptr);
-        g_MeshMgr.ReleaseAll();
-        os::SetStartDirectory(saved_);
-        fs::remove_all(dir_);
+        InProcessWorld::TearDown();
     }
 
     // One frame; the clock moves by a frame at 30 a second unless told otherwise.
@@ -95,8 +66,6 @@ class SoundFrame : public ::testing::Test {
             RunFrame();
     }
 
-    fs::path dir_;
-    std::string saved_;
 };
 
 TEST_F(SoundFrame, SoundsOfTheWorldsStartAreHeardFollowTheListenerAndEndWithTheirFrame) {
