@@ -50,6 +50,19 @@ template <size_t N> void GetBytes(const uint8_t*& p, void* dst) {
     p += N;
 }
 
+template <class T> bool AllFinite(const uint8_t* at, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        T v;
+        std::memcpy(&v, at + i * sizeof(T), sizeof(T));
+        if (!std::isfinite(v)) return false;
+    }
+    return true;
+}
+
+template <size_t N> void Terminate(char (&text)[N]) {
+    text[N - 1] = 0;
+}
+
 } // namespace
 
 ERigidBodyPhysics::ERigidBodyPhysics() {
@@ -548,6 +561,45 @@ void ERigidBodyPhysics::ReadBlock(const uint8_t* block) {
     GetBytes<12>(p, m_vGatheredMin);
     GetBytes<12>(p, m_vGatheredMax);
     GetBytes<12>(p, m_fScale);
+    // The texts are used as C strings.
+    Terminate(m_Params.szJointMySocket);
+    Terminate(m_Params.szJointToObject);
+    Terminate(m_Params.szJointObjectSocket);
+    Terminate(m_Params.szGiveActionTo);
+    Terminate(m_Params.szSoundFileName);
+    Terminate(m_Params.szCollisionSound);
+    for (auto& name : m_Params.szDisableCollisionWith)
+        Terminate(name);
+    Terminate(m_Params.szConstructionPrefabFileName);
+}
+
+namespace {
+
+// Where the numbers of a body block lie.
+constexpr size_t kBlockState = 1, kBlockActive = 521, kBlockAge = 522, kBlockParams = 534,
+                 kBlockSilence = 2919, kBlockLocalBox = 2960, kBlockGatheredBox = 3008;
+constexpr size_t kParamsFloats[] = {offsetof(RigidBodyPhysicsParams, fMass),
+                                    offsetof(RigidBodyPhysicsParams, fFrictionCoef),
+                                    offsetof(RigidBodyPhysicsParams, fJointDamping),
+                                    offsetof(RigidBodyPhysicsParams, fSoundRange),
+                                    offsetof(RigidBodyPhysicsParams, fSilenceBetweenSounds),
+                                    offsetof(RigidBodyPhysicsParams, fCollisionSoundValue)};
+static_assert(kBlockGatheredBox + 9 * sizeof(float) == ERigidBodyPhysics::SAVE_BLOCK_SIZE);
+
+} // namespace
+
+bool ERigidBodyPhysics::IsBlockSound(const uint8_t* block) {
+    if (block[0] != 1 || block[kBlockActive] > 1) return false;
+    // The state, the age, the silence timer and the four timers, the local box.
+    if (!AllFinite<double>(block + kBlockState, sizeof(RigidBodyState) / sizeof(double)) ||
+        !AllFinite<double>(block + kBlockAge, 1) || !AllFinite<double>(block + kBlockSilence, 5) ||
+        !AllFinite<double>(block + kBlockLocalBox, 6) || !AllFinite<float>(block + kBlockGatheredBox, 9))
+        return false;
+    for (size_t at : kParamsFloats)
+        if (!AllFinite<float>(block + kBlockParams + at, 1)) return false;
+    double mass;
+    std::memcpy(&mass, block + kBlockState + offsetof(RigidBodyState, mass), sizeof mass);
+    return mass > 0.0;
 }
 
 void ERigidBodyPhysics::Save(std::FILE* f) const {

@@ -151,9 +151,12 @@ class ERigidBodyPhysics {
     // The 3044-byte block, raw on the stream.
     void Save(std::FILE* f) const;
     void Load(std::FILE* f);
-    // The same block in memory.
+    // The same block in memory. ReadBlock takes any bytes; IsBlockSound tells
+    // whether they are a body that can move: in use, every number finite and
+    // a mass above 0.
     void WriteBlock(uint8_t* block) const;
     void ReadBlock(const uint8_t* block);
+    static bool IsBlockSound(const uint8_t* block);
 
     // Derives v, the unit q, R, Iinv and omega of any state.
     static void SetNewState(RigidBodyState* s);

@@ -1,5 +1,6 @@
 #include "physics/RigidBodySimulation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <strings.h>
@@ -285,14 +286,220 @@ bool ERigidBodySimulation::IsInNoCollisionMarker(double x, double y, double z) c
     return false;
 }
 
-void ERigidBodySimulation::SaveGame(ObjectRecord* h, std::FILE* f) {
-    ERigidBodyPhysics* body = nullptr;
-    if (!h || !f || !h->dwRigidBody || !FindBody(h, &body)) return;
-    body->Save(f);
+namespace {
+
+// R Ibody R^T w: the world inertia tensor applied to w.
+void WorldInertiaTimes(const RigidBodyState& s, const double w[3], double out[3]) {
+    const double* R = s.R;
+    double local[3], scaled[3];
+    for (int i = 0; i < 3; ++i)
+        local[i] = R[i] * w[0] + R[3 + i] * w[1] + R[6 + i] * w[2];
+    for (int i = 0; i < 3; ++i)
+        scaled[i] = s.Ibody[i * 3] * local[0] + s.Ibody[i * 3 + 1] * local[1] + s.Ibody[i * 3 + 2] * local[2];
+    for (int i = 0; i < 3; ++i)
+        out[i] = R[i * 3] * scaled[0] + R[i * 3 + 1] * scaled[1] + R[i * 3 + 2] * scaled[2];
 }
 
-void ERigidBodySimulation::LoadGame(ObjectRecord* h, std::FILE* f) {
+double Length(const double v[3]) {
+    return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+}
+
+double LinearKineticEnergy(const RigidBodyState& s) {
+    return 0.5 * s.mass * (s.v[0] * s.v[0] + s.v[1] * s.v[1] + s.v[2] * s.v[2]);
+}
+
+} // namespace
+
+double RotationalKineticEnergy(const RigidBodyState* s) {
+    if (!s) return 0.0;
+    double Iw[3];
+    WorldInertiaTimes(*s, s->omega, Iw);
+    return 0.5 * (s->omega[0] * Iw[0] + s->omega[1] * Iw[1] + s->omega[2] * Iw[2]);
+}
+
+void ScaleSpin(RigidBodyState* s, double factor) {
+    if (!s) return;
+    for (double& w : s->omega)
+        w *= factor;
+    WorldInertiaTimes(*s, s->omega, s->L);
+}
+
+void ERigidBodySimulation::PutBodyToRest(uint32_t i) {
+    RigidBodySlot& slot = m_Slots[i];
+    ERigidBodyPhysics* body = slot.pBody;
+    if (!slot.bUsed || !body || !body->m_bInUse) return;
+    body->Deactivate();
+    body->StopMomentum();
+    for (RigidBodyState& s : slot.Snapshots)
+        s = body->m_State;
+    body->m_dSleepCountdown = REST_COUNTDOWN;
+}
+
+void ERigidBodySimulation::LimitSpeeds(ERigidBodyPhysics* body) {
+    const RigidBodyPhysicsParams& p = body->m_Params;
+    if (p.bSpherePreset) return;
+    RigidBodyState& s = body->m_State;
+    const double maxSpeed = p.bBoxPreset ? MAX_SPEED_BOX_PRESET : MAX_SPEED;
+    const double speed = Length(s.v);
+    if (speed > maxSpeed) {
+        for (int k = 0; k < 3; ++k) {
+            s.v[k] *= maxSpeed / speed;
+            s.P[k] = s.mass * s.v[k];
+        }
+    }
+    const double maxSpin = p.bBoxPreset ? MAX_SPIN_BOX_PRESET : MAX_SPIN;
+    const double spin = Length(s.omega);
+    if (spin > maxSpin) ScaleSpin(&s, maxSpin / spin);
+}
+
+void ERigidBodySimulation::StoreKineticEnergy(uint32_t i) {
+    RigidBodyState& s = m_Slots[i].pBody->m_State;
+    s.kept[0] = LinearKineticEnergy(s);
+    s.kept[1] = RotationalKineticEnergy(&s);
+}
+
+void ERigidBodySimulation::LimitKineticEnergy(uint32_t i) {
+    RigidBodyState& s = m_Slots[i].pBody->m_State;
+    const double linBefore = s.kept[0], rotBefore = s.kept[1];
+    const double lin = LinearKineticEnergy(s), rot = RotationalKineticEnergy(&s);
+    if (lin + rot <= linBefore + rotBefore) return;
+    const double excess = lin + rot - (linBefore + rotBefore);
+    const bool linGrew = linBefore < lin, rotGrew = rotBefore < rot;
+    double newLin = lin, newRot = rot;
+    if (rotGrew && !linGrew) {
+        newRot = rot - excess;
+    } else if (linGrew && !rotGrew) {
+        newLin = lin - excess;
+    } else if (linGrew && rotGrew) {
+        newLin = linBefore;
+        newRot = rotBefore;
+    }
+    newLin = std::max(newLin, 0.0);
+    newRot = std::max(newRot, 0.0);
+    // Only v and omega: P and L keep the response's values.
+    const double speed = Length(s.v);
+    if (speed > 0.0 && s.mass > 0.0) {
+        const double target = std::sqrt(2.0 * newLin / s.mass);
+        for (double& v : s.v)
+            v *= target / speed;
+    }
+    if (rot > 0.0)
+        for (double& w : s.omega)
+            w *= std::sqrt(newRot / rot);
+}
+
+void ERigidBodySimulation::EscapeOffsets(double d, bool boxPreset, double out[12][3]) {
+    const double directions[12][3] = {{0, 1, 0}, {0, -1, 0},  {1, 0, 0},   {-1, 0, 0},
+                                      {0, 0, 1}, {0, 0, -1},  {0, 1, 1},   {1, 0, 1},
+                                      {1, 1, 0}, {0, -1, -1}, {-1, 0, -1}, {-1, -1, 0}};
+    int order[12];
+    for (int k = 0; k < 12; ++k)
+        order[k] = k;
+    // Each draw picks one of the directions not yet picked and parks it at k:
+    // the first picked ends at 11.
+    for (int k = 11; k >= 0; --k)
+        std::swap(order[os::Rand() % (k + 1)], order[k]);
+    for (int k = 0; k < 12; ++k)
+        for (int c = 0; c < 3; ++c) {
+            out[k][c] = directions[order[11 - k]][c] * d;
+            if (boxPreset && c == 1) out[k][c] = std::fabs(out[k][c]);
+        }
+}
+
+size_t ERigidBodySimulation::WriteSaveBlock(ObjectRecord* h, uint8_t block[SAVE_BLOCK_SIZE]) {
+    RigidBodySlot* slot = nullptr;
     ERigidBodyPhysics* body = nullptr;
-    if (!h || !f || !h->dwRigidBody || !FindBody(h, &body)) return;
-    body->Load(f);
+    if (!FindSlot(h, &slot) || !FindBody(h, &body) || !body) {
+        block[0] = 0;
+        return 1;
+    }
+    uint8_t* p = block;
+    *p++ = 1;
+    body->WriteBlock(p);
+    p += ERigidBodyPhysics::SAVE_BLOCK_SIZE;
+    for (const RigidBodyState& s : slot->Snapshots) {
+        std::memcpy(p, &s, sizeof s);
+        p += sizeof s;
+    }
+    std::memcpy(p, &slot->dwLastResult, 4);
+    return SAVE_BLOCK_SIZE;
+}
+
+void ERigidBodySimulation::SaveGame(ObjectRecord* h, std::FILE* f) {
+    if (!h || !f) return;
+    uint8_t block[SAVE_BLOCK_SIZE];
+    std::fwrite(block, 1, WriteSaveBlock(h, block), f);
+}
+
+namespace {
+
+bool IsFinite(const RigidBodyState& s) {
+    const double* v = &s.t;
+    for (size_t i = 0; i < sizeof s / sizeof(double); ++i)
+        if (!std::isfinite(v[i])) return false;
+    return true;
+}
+
+bool IsResultCode(uint32_t r) {
+    return r == 0 || r == 1 || r == 2 || r == 4 || r == 5;
+}
+
+} // namespace
+
+bool ERigidBodySimulation::ReadSaveBlock(ObjectRecord* h, const uint8_t* block, size_t size) {
+    if (!h) return true;
+    const char* name = h->szName;
+    // Lines short enough for the console with a name of 31 characters.
+    if (size == 0) {
+        g_Console.Printf("ERROR: rigid body of <%s> cut at 0 of %zu bytes", name, SAVE_BLOCK_SIZE);
+        return false;
+    }
+    if (block[0] == 0) return true;
+    RigidBodySlot* slot = nullptr;
+    ERigidBodyPhysics* body = nullptr;
+    if (block[0] != 1 || !FindSlot(h, &slot) || !FindBody(h, &body) || !body) {
+        if (block[0] == 1) {
+            g_Console.Print("ERROR in ERigidBodySimulation::LoadGame()");
+            g_Console.Printf("obiekt <%s> ma zapisana fizyke i musze ja odczytac, ale", name);
+            g_Console.Print("fizyka dla niego nie jest zainicjowana i");
+            g_Console.Print("nie mam dokad zapisac tych parametrow!");
+            return size == SAVE_BLOCK_SIZE;
+        }
+        g_Console.Printf("ERROR: rigid body of <%s> has the flag %d", name, int(block[0]));
+        return false;
+    }
+    if (size < SAVE_BLOCK_SIZE) {
+        g_Console.Printf("ERROR: rigid body of <%s> cut at %zu of %zu bytes", name, size, SAVE_BLOCK_SIZE);
+        return false;
+    }
+    const uint8_t* saved = block + 1;
+    RigidBodyState snapshots[4];
+    const uint8_t* p = saved + ERigidBodyPhysics::SAVE_BLOCK_SIZE;
+    for (RigidBodyState& s : snapshots) {
+        std::memcpy(&s, p, sizeof s);
+        p += sizeof s;
+    }
+    uint32_t lastResult;
+    std::memcpy(&lastResult, p, 4);
+    bool sound = ERigidBodyPhysics::IsBlockSound(saved) && IsResultCode(lastResult);
+    for (const RigidBodyState& s : snapshots)
+        sound = sound && IsFinite(s);
+    if (!sound) {
+        g_Console.Printf("ERROR: rigid body of <%s> cannot move, not loaded", name);
+        return false;
+    }
+    body->ReadBlock(saved);
+    std::memcpy(slot->Snapshots, snapshots, sizeof snapshots);
+    slot->dwLastResult = lastResult;
+    body->UpdateObject();
+    return true;
+}
+
+bool ERigidBodySimulation::LoadGame(ObjectRecord* h, std::FILE* f, size_t length) {
+    if (!h || !f) return true;
+    uint8_t block[SAVE_BLOCK_SIZE];
+    size_t size = length > 0 ? std::fread(block, 1, 1, f) : 0;
+    if (size == 1 && block[0] == 1)
+        size += std::fread(block + 1, 1, std::min(length, SAVE_BLOCK_SIZE) - 1, f);
+    return ReadSaveBlock(h, block, size);
 }

@@ -19,6 +19,7 @@
 // bodies are created, woken and pushed but do not move.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -47,6 +48,11 @@ struct NoCollisionMarker {
     void Clear() { *this = NoCollisionMarker{}; }
 };
 
+// 0.5 omega . (R Ibody R^T omega); 0 for a null state.
+double RotationalKineticEnergy(const RigidBodyState* s);
+// omega times the factor, and L taken again from it.
+void ScaleSpin(RigidBodyState* s, double factor);
+
 class ERigidBodySimulation {
   public:
     static constexpr uint32_t MAX_SLOTS = 1000;
@@ -54,6 +60,9 @@ class ERigidBodySimulation {
     static constexpr uint32_t MAX_MARKERS = 100;
     static constexpr uint32_t MAX_WOKEN = 5; // the struck body and four neighbours
     static constexpr float WAKE_GAP = 6.0f;
+    static constexpr double MAX_SPEED = 280.0, MAX_SPEED_BOX_PRESET = 200.0;
+    static constexpr double MAX_SPIN = 9.0, MAX_SPIN_BOX_PRESET = 8.0;
+    static constexpr double REST_COUNTDOWN = 2.0;
     static constexpr const char* MARKER_MESH = "prefabs\\special\\hurt.x";
     // Given to every joint a body's settings ask for; the joint keeps it.
     static constexpr double JOINT_KEPT_VALUE = 10.0;
@@ -96,12 +105,37 @@ class ERigidBodySimulation {
     // an axis that separates them; 0 when none does or an object is null.
     static float BoxGap(ObjectRecord* a, ObjectRecord* b);
 
+    // Puts the slot's body to rest: stopped, its four snapshots its state, its
+    // countdown 2.0 (it falls by the frame time in each of a frame's two rounds).
+    void PutBodyToRest(uint32_t slot);
+    // The caps at the start of a step: 280 (200 for a dropped item) units
+    // per second, 9 (8) radians per second; grenades are never capped.
+    static void LimitSpeeds(ERigidBodyPhysics* body);
+    // The body's kinetic energies before a contact response, and afterwards
+    // its v and omega brought back so that their sum does not grow.
+    void StoreKineticEnergy(uint32_t slot);
+    void LimitKineticEnergy(uint32_t slot);
+    // The twelve offsets of a random shift at distance d in the order they
+    // are tried, one draw of the 15-bit generator each (Fisher-Yates); with
+    // the box preset none goes down.
+    static void EscapeOffsets(double d, bool boxPreset, double out[12][3]);
+
     void BuildNoCollisionMarkers();
     bool IsInNoCollisionMarker(double x, double y, double z) const;
 
-    // The object's body block of a saved game.
+    // The object's rigid-body block of a saved game: a flag byte, then (at 1)
+    // the body, the slot's four snapshots and its last result.
+    static constexpr size_t SAVED_BODY_SIZE =
+        ERigidBodyPhysics::SAVE_BLOCK_SIZE + 4 * sizeof(RigidBodyState) + 4;
+    static constexpr size_t SAVE_BLOCK_SIZE = 1 + SAVED_BODY_SIZE;
     void SaveGame(ObjectRecord* h, std::FILE* f);
-    void LoadGame(ObjectRecord* h, std::FILE* f);
+    // Reads at most `length` bytes. False when the block ends early or holds
+    // what no body can be (logged): the body is then left as it was created.
+    bool LoadGame(ObjectRecord* h, std::FILE* f, size_t length = SAVE_BLOCK_SIZE);
+    // The same block in memory: the bytes written (1 or SAVE_BLOCK_SIZE), and
+    // the reader of `size` bytes behind LoadGame.
+    size_t WriteSaveBlock(ObjectRecord* h, uint8_t block[SAVE_BLOCK_SIZE]);
+    bool ReadSaveBlock(ObjectRecord* h, const uint8_t* block, size_t size);
 
     uint32_t NumSlots() const { return m_dwNumSlots; }
     RigidBodySlot& Slot(uint32_t i) { return m_Slots[i]; }

@@ -18,6 +18,7 @@
 // skin mesh or sprite (the record's other pointer words are written as 0).
 #include <cstring>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "app/Console.h"
@@ -83,13 +84,16 @@ template <class WriteBlock> void WriteSized(std::FILE* f, WriteBlock write) {
     std::fseek(f, end, SEEK_SET);
 }
 
-// Reads a sized block with read (or skips it without), then stands after it
-// whatever the reader took.
+// Reads a sized block with read (given the block's length when it takes
+// one), then stands after it whatever the reader took.
 template <class ReadBlock> void ReadSized(std::FILE* f, ReadBlock read) {
     uint32_t length = 0;
     FileRead32(f, &length);
     const long start = std::ftell(f);
-    read();
+    if constexpr (std::is_invocable_v<ReadBlock, uint32_t>)
+        read(length);
+    else
+        read();
     std::fseek(f, start + long(length), SEEK_SET);
 }
 
@@ -400,7 +404,10 @@ void EEngine::Load(std::FILE* f) {
                 g_Console.Print("Engine.Load: OT_MESH nie ma h->Object");
                 if (ownsObject) Skip(f, long(RigidBodyPhysicsParams::IMAGE_SIZE));
             }
-            ReadSized(f, [&] { g_RigidBodySimulation.LoadGame(h, f); });
+            ReadSized(f, [&](uint32_t length) {
+                if (!g_RigidBodySimulation.LoadGame(h, f, length))
+                    g_Console.Printf("Engine.Load: %s keeps its body as created", h->szName);
+            });
             if (h->pAction && h->pAction->dwDoor1) {
                 orientation door = h->BaseOrientation;
                 door.Rotate(math::Vec3{0, -1, 0}, h->fRun1264[5] * kDegree);

@@ -18,7 +18,8 @@ class RigidBodyWorldTest : public WorldTest {
         std::filesystem::create_directories(dir_ / "prefabs" / "special");
         const std::filesystem::path data = std::filesystem::path(ZT_SOURCE_DIR) / "data";
         for (const char* name : {"rigidbody_box.x", "rigidbody_cylinder.x", "rigidbody_sphere.x"})
-            std::filesystem::copy_file(data / "prefabs" / "special" / name, dir_ / "prefabs" / "special" / name);
+            std::filesystem::copy_file(data / "prefabs" / "special" / name,
+                                       dir_ / "prefabs" / "special" / name);
         std::filesystem::copy_file(data / "models" / "l_prop.x", dir_ / "models" / "l_prop.x");
         g_RigidBodySimulation.Reset();
     }
@@ -57,4 +58,3 @@ class RigidBodyWorldTest : public WorldTest {
         return s->pBody;
     }
 };
-

@@ -382,7 +382,7 @@ TEST_F(ObjectSaveTest, TheBlockHasTheEntryLayoutAndEndMark) {
     SaveWorld();
     const std::vector<uint8_t> bytes = SaveBytes();
     const size_t entryHead = 1 + 6784 + 4 + 116 + 12;
-    const size_t mesh = entryHead + 5 + 2384 + 4 + 1;
+    const size_t mesh = entryHead + 5 + 2384 + 4 + 1 + 1;
     const size_t light = entryHead + 5 + 1;
     ASSERT_EQ(bytes.size(), mesh + light + 1 + 4);
     EXPECT_EQ(bytes[0], 1);
@@ -395,11 +395,13 @@ TEST_F(ObjectSaveTest, TheBlockHasTheEntryLayoutAndEndMark) {
     EXPECT_EQ(bytes[1 + 6224], 1); // the owned-object word marks the mesh
     const uint8_t minusOne[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     EXPECT_EQ(std::memcmp(&bytes[1 + 6784], minusOne, 4), 0);
-    // Five absent blocks, the 2384 settings, an empty rigid-body block, no light control.
+    // Five absent blocks, the 2384 settings, a rigid-body block of the one
+    // byte 0 (no body), no light control.
     for (size_t i = entryHead; i < entryHead + 5; ++i)
         EXPECT_EQ(bytes[i], 0);
-    const uint8_t zeroLength[4] = {0, 0, 0, 0};
-    EXPECT_EQ(std::memcmp(&bytes[entryHead + 5 + 2384], zeroLength, 4), 0);
+    const uint8_t noBody[5] = {1, 0, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(&bytes[entryHead + 5 + 2384], noBody, 5), 0);
+    EXPECT_EQ(bytes[entryHead + 5 + 2384 + 5], 0);
     EXPECT_EQ(bytes[mesh], 1); // the lamp's entry
     EXPECT_EQ(bytes[mesh + 1 + 6224], 0);
     const uint8_t end[5] = {0, 0, 0, 0, 0};
