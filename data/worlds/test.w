@@ -636,3 +636,105 @@ light
 	action_general_2 0 1
 	action_give_action_to___mesh radio_box
 	action_give_action_to___delay 0
+
+mesh prefabs\special\rigidbody_box.x
+	pesel 1090 90 90
+	name stack_crate_1
+	xpos -250
+	ypos 12
+	zpos 100
+	scaling_axis 24 24 24
+	flags 13
+	rigid_body_physics_general 1 10 1
+
+mesh prefabs\special\rigidbody_box.x
+	pesel 1091 91 91
+	name stack_crate_2
+	xpos -250
+	ypos 36.5
+	zpos 100
+	scaling_axis 24 24 24
+	flags 13
+	rigid_body_physics_general 1 10 1
+
+mesh prefabs\special\rigidbody_box.x
+	pesel 1092 92 92
+	name stack_crate_3
+	xpos -250
+	ypos 61
+	zpos 100
+	scaling_axis 24 24 24
+	flags 13
+	rigid_body_physics_general 1 10 1
+
+mesh prefabs\special\rigidbody_box.x
+	pesel 1093 93 93
+	name stack_crate_4
+	xpos -250
+	ypos 85.5
+	zpos 100
+	scaling_axis 24 24 24
+	flags 13
+	rigid_body_physics_general 1 10 1
+
+mesh prefabs\special\rigidbody_box.x
+	pesel 1094 94 94
+	name stack_crate_5
+	xpos -250
+	ypos 110
+	zpos 100
+	scaling_axis 24 24 24
+	flags 13
+	rigid_body_physics_general 1 10 1
+
+light
+	pesel 1095 95 95
+	name knock_stack
+	xpos -250
+	ypos 32
+	zpos 40
+	range 32
+	flags 0
+	action_general_opt 1 0
+	action_console_print Stack knocked
+	action_push_object stack_crate_3
+	action_push_obj_force 1500
+
+mesh prefabs\special\rigidbody_box.x
+	pesel 1096 96 96
+	name ramp_crate
+	xpos 960
+	ypos 48
+	zpos -160
+	scaling_axis 16 16 16
+	flags 13
+	rigid_body_physics_general 1 6 1
+
+mesh prefabs\special\rigidbody_cylinder.x
+	pesel 1097 97 97
+	name ramp_drum
+	xpos 975
+	ypos 66
+	zpos -140
+	scaling_axis 16 20 16
+	flags 13
+	rigid_body_physics_general 2 8 1
+
+mesh prefabs\special\hurt.x
+	pesel 1098 98 98
+	name no_collision_niche
+	xpos -512
+	ypos 170
+	zpos -60
+	scaling_axis 16 280 16
+	flags 13
+
+mesh prefabs\special\rigidbody_box.x
+	pesel 1099 99 99
+	name niche_crate
+	xpos -512
+	ypos 290
+	zpos -60
+	scaling_axis 12 12 12
+	flags 13
+	rigid_body_physics_general 1 4 1

@@ -17,9 +17,9 @@
 #include "physics/RigidBodyJointsMgr.h"
 #include "physics/RigidBodyParametersMgr.h"
 #include "physics/RigidBodySimulation.h"
-#include "render/MeshSocketsMgr.h"
 #include "platform/os/Os.h"
 #include "render/MeshMgr.h"
+#include "render/MeshSocketsMgr.h"
 #include "tests/integration/StepClock.h"
 #include "world/Engine.h"
 #include "world/ObjectRecord.h"
@@ -68,9 +68,9 @@ class RigidBodyWorldStart : public ::testing::Test {
         return files;
     }
     void CheckProps() {
-        for (const char* name :
-             {"crate_physics", "oil_drum", "ball", "l_prop", "can", "hanging_lamp", "chain_top", "chain_bottom",
-              "shuttle_sign"}) {
+        for (const char* name : {"crate_physics", "oil_drum", "ball", "l_prop", "can", "hanging_lamp",
+                                 "chain_top", "chain_bottom", "shuttle_sign", "stack_crate_1",
+                                 "stack_crate_5", "ramp_crate", "ramp_drum", "niche_crate"}) {
             ObjectRecord* h = g_Engine.FindObjectByName(name);
             ASSERT_NE(h, nullptr) << name;
             ERigidBodyPhysics* b = nullptr;
@@ -83,8 +83,12 @@ class RigidBodyWorldStart : public ::testing::Test {
             EXPECT_FLOAT_EQ(float(b->m_State.x[0]), h->vPosition.x) << name;
         }
         EXPECT_EQ(g_Engine.FindObjectByName("no_collision_pit"), nullptr);
-        EXPECT_EQ(g_RigidBodySimulation.NumMarkers(), 1u);
+        EXPECT_EQ(g_Engine.FindObjectByName("no_collision_niche"), nullptr);
+        EXPECT_EQ(g_RigidBodySimulation.NumMarkers(), 2u);
         EXPECT_TRUE(g_RigidBodySimulation.IsInNoCollisionMarker(-100, 32, -250));
+        // The niche's box inside the west wall, above the floor.
+        EXPECT_TRUE(g_RigidBodySimulation.IsInNoCollisionMarker(-512, 100, -60));
+        EXPECT_FALSE(g_RigidBodySimulation.IsInNoCollisionMarker(-512, 20, -60));
     }
 
     static ERigidBodyPhysics* Body(const char* name) {

@@ -60,11 +60,11 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     EXPECT_FALSE(g_WorldMgr.m_bLoadError);
     EXPECT_EQ(g_WorldMgr.m_nErrorLines, 0u);
 
-    // Fifty-five objects: the visibility blocker's marker left the table.
+    // Sixty-five objects: the visibility blocker's marker left the table.
     int count = 0;
     for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot)
         count += g_Engine.Object(slot)->bUsed;
-    EXPECT_EQ(count, 55);
+    EXPECT_EQ(count, 65);
     EXPECT_FALSE(Find("blocker_hall"));
     EXPECT_EQ(g_VisBlockers.Count(), 1);
     EXPECT_TRUE(g_VisBlockers.Get(0).bUsed);
@@ -114,6 +114,16 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
         {"ride_start", OT_LIGHT, {1102, 102, 102}, {0, 32, -48}, {}},
         {"radio_box", OT_MESH, {1103, 103, 103}, {100, 0, -100}, {0.25f, 0.25f, 0.25f}},
         {"radio_switch", OT_LIGHT, {1104, 104, 104}, {100, 32, -100}, {}},
+        {"stack_crate_1", OT_MESH, {1090, 90, 90}, {-250, 12, 100}, {24, 24, 24}},
+        {"stack_crate_2", OT_MESH, {1091, 91, 91}, {-250, 36.5f, 100}, {24, 24, 24}},
+        {"stack_crate_3", OT_MESH, {1092, 92, 92}, {-250, 61, 100}, {24, 24, 24}},
+        {"stack_crate_4", OT_MESH, {1093, 93, 93}, {-250, 85.5f, 100}, {24, 24, 24}},
+        {"stack_crate_5", OT_MESH, {1094, 94, 94}, {-250, 110, 100}, {24, 24, 24}},
+        {"knock_stack", OT_LIGHT, {1095, 95, 95}, {-250, 32, 40}, {}},
+        {"ramp_crate", OT_MESH, {1096, 96, 96}, {960, 48, -160}, {16, 16, 16}},
+        {"ramp_drum", OT_MESH, {1097, 97, 97}, {975, 66, -140}, {16, 20, 16}},
+        {"no_collision_niche", OT_MESH, {1098, 98, 98}, {-512, 170, -60}, {16, 280, 16}},
+        {"niche_crate", OT_MESH, {1099, 99, 99}, {-512, 290, -60}, {12, 12, 12}},
     };
     for (const Placed& p : placed) {
         SCOPED_TRACE(p.name);
