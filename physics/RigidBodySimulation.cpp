@@ -11,6 +11,7 @@
 #include "app/Timer.h"
 #include "physics/RigidBodyJointsMgr.h"
 #include "physics/RigidBodyParametersMgr.h"
+#include "physics/RigidBodyQP.h"
 #include "platform/os/Os.h"
 #include "render/Mesh.h"
 #include "skinmesh/SkinMesh.h"
@@ -304,6 +305,54 @@ double Length(const double v[3]) {
     return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
 }
 
+double Dot(const double a[3], const double b[3]) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+void Cross(const double a[3], const double b[3], double out[3]) {
+    const double c[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    out[0] = c[0];
+    out[1] = c[1];
+    out[2] = c[2];
+}
+
+// a / |a|, where a zero length counts as 1.
+void Normalise(double a[3]) {
+    double len = Length(a);
+    if (len == 0.0) len = 1.0;
+    for (int k = 0; k < 3; ++k)
+        a[k] /= len;
+}
+
+void MulMat(const double m[9], const double v[3], double out[3]) {
+    const double r[3] = {m[0] * v[0] + m[1] * v[1] + m[2] * v[2], m[3] * v[0] + m[4] * v[1] + m[5] * v[2],
+                         m[6] * v[0] + m[7] * v[1] + m[8] * v[2]};
+    out[0] = r[0];
+    out[1] = r[1];
+    out[2] = r[2];
+}
+
+// v + omega x (p - x) of a body, zero without one.
+void PointSpeed(const ERigidBodyPhysics* b, const double p[3], double out[3]) {
+    out[0] = out[1] = out[2] = 0.0;
+    if (!b) return;
+    const RigidBodyState& s = b->m_State;
+    const double r[3] = {p[0] - s.x[0], p[1] - s.x[1], p[2] - s.x[2]};
+    Cross(s.omega, r, out);
+    for (int k = 0; k < 3; ++k)
+        out[k] += s.v[k];
+}
+
+// n . ((Iinv (r x f)) x r'): how a force f at r turns the point r' along n.
+double TurnAlong(const RigidBodyState& s, const double r[3], const double f[3], const double r2[3],
+                 const double n[3]) {
+    double t[3], w[3], a[3];
+    Cross(r, f, t);
+    MulMat(s.Iinv, t, w);
+    Cross(w, r2, a);
+    return Dot(n, a);
+}
+
 double LinearKineticEnergy(const RigidBodyState& s) {
     return 0.5 * s.mass * (s.v[0] * s.v[0] + s.v[1] * s.v[1] + s.v[2] * s.v[2]);
 }
@@ -386,6 +435,161 @@ void ERigidBodySimulation::LimitKineticEnergy(uint32_t i) {
     if (rot > 0.0)
         for (double& w : s.omega)
             w *= std::sqrt(newRot / rot);
+}
+
+void ERigidBodySimulation::ClassifyContacts(RigidBodyContactList* raw) {
+    m_ClassifiedContacts.dwNumContacts = 0;
+    if (!raw) return;
+    for (uint32_t i = 0; i < raw->dwNumContacts && i < RigidBodyContactList::MAX_CONTACTS; ++i) {
+        RigidBodyContact& c = raw->Contacts[i];
+        Normalise(c.n);
+        ERigidBodyPhysics *a = nullptr, *b = nullptr;
+        FindBody(c.hObjectA, &a);
+        FindBody(c.hObjectB, &b);
+        double va[3], vb[3], vr[3], t[3];
+        PointSpeed(a, c.p, va);
+        PointSpeed(b, c.p, vb);
+        for (int k = 0; k < 3; ++k)
+            vr[k] = va[k] - vb[k];
+        c.dRelativeSpeed = Dot(c.n, vr);
+        Cross(vr, c.n, t);
+        Cross(c.n, t, c.vTangent);
+        Normalise(c.vTangent);
+        const bool sphere = (a && a->m_Params.bSpherePreset) || (b && b->m_Params.bSpherePreset);
+        if (c.dRelativeSpeed >= 0.0 && (c.dRelativeSpeed >= SEPARATING_ANSWERED || sphere)) continue;
+        RigidBodyContact& kept = m_ClassifiedContacts.Contacts[m_ClassifiedContacts.dwNumContacts++];
+        kept = c;
+        // Slowly separating: answered as if it approached from the other side.
+        if (c.dRelativeSpeed >= 0.0)
+            for (double& v : kept.n)
+                v *= -1.0;
+    }
+}
+
+void ERigidBodySimulation::ApplyContactImpulse(const RigidBodyContact& c, double j) {
+    ERigidBodyPhysics* bodies[2] = {};
+    FindBody(c.hObjectA, &bodies[0]);
+    FindBody(c.hObjectB, &bodies[1]);
+    for (int side = 0; side < 2; ++side) {
+        ERigidBodyPhysics* b = bodies[side];
+        if (!b) continue;
+        RigidBodyState& s = b->m_State;
+        double speed[3], J[3], r[3], turn[3];
+        PointSpeed(b, c.p, speed);
+        const bool sliding = Length(speed) > FRICTION_MIN_SPEED;
+        for (int k = 0; k < 3; ++k) {
+            J[k] = j * c.n[k] - (sliding ? FRICTION * j * c.vTangent[k] : 0.0);
+            r[k] = c.p[k] - s.x[k];
+        }
+        Cross(r, J, turn);
+        const double sign = side == 0 ? 1.0 : -1.0;
+        for (int k = 0; k < 3; ++k) {
+            s.P[k] += sign * J[k];
+            s.L[k] += sign * turn[k];
+            s.v[k] = s.P[k] / s.mass;
+        }
+        MulMat(s.Iinv, s.L, s.omega);
+        b->KeepAwake();
+    }
+}
+
+void ERigidBodySimulation::ApplyCollisionImpulses() {
+    for (uint32_t i = 0; i < m_ClassifiedContacts.dwNumContacts; ++i) {
+        RigidBodyContact& c = m_ClassifiedContacts.Contacts[i];
+        Normalise(c.n);
+        ERigidBodyPhysics *a = nullptr, *b = nullptr;
+        FindBody(c.hObjectA, &a);
+        FindBody(c.hObjectB, &b);
+        double va[3], vb[3], vr[3];
+        PointSpeed(a, c.p, va);
+        PointSpeed(b, c.p, vb);
+        for (int k = 0; k < 3; ++k)
+            vr[k] = va[k] - vb[k];
+        const double vrel = Dot(c.n, vr);
+        if (!(vrel < 0.0)) continue;
+        double denominator = 0.0;
+        for (const ERigidBodyPhysics* body : {a, b}) {
+            if (!body) continue;
+            const RigidBodyState& s = body->m_State;
+            const double r[3] = {c.p[0] - s.x[0], c.p[1] - s.x[1], c.p[2] - s.x[2]};
+            denominator += 1.0 / s.mass + TurnAlong(s, r, c.n, r, c.n);
+        }
+        if (denominator == 0.0) continue; // nothing that can move
+        const bool sphere = (a && a->m_Params.bSpherePreset) || (b && b->m_Params.bSpherePreset);
+        ApplyContactImpulse(c, -(sphere ? BOUNCE_SPHERE_PRESET : BOUNCE) * vrel / denominator);
+    }
+}
+
+bool ERigidBodySimulation::ComputeContactImpulses() {
+    const uint32_t n = m_ClassifiedContacts.dwNumContacts;
+    if (n > MAX_SOLVED_CONTACTS) return false;
+    ERigidBodyPhysics* bodies[MAX_SOLVED_CONTACTS][2] = {};
+    for (uint32_t i = 0; i < n; ++i) {
+        RigidBodyContact& c = m_ClassifiedContacts.Contacts[i];
+        Normalise(c.n);
+        FindBody(c.hObjectA, &bodies[i][0]);
+        FindBody(c.hObjectB, &bodies[i][1]);
+        const bool sphere = (bodies[i][0] && bodies[i][0]->m_Params.bSpherePreset) ||
+                            (bodies[i][1] && bodies[i][1]->m_Params.bSpherePreset);
+        m_b[i] = c.dRelativeSpeed * (sphere ? BOUNCE_SPHERE_PRESET : BOUNCE);
+    }
+    // Row i: contact i's relative normal speed for a unit impulse at contact
+    // j, which pushes j's first body along n_j and its second against it.
+    for (uint32_t i = 0; i < n; ++i) {
+        const RigidBodyContact& ci = m_ClassifiedContacts.Contacts[i];
+        for (uint32_t j = 0; j < n; ++j) {
+            const RigidBodyContact& cj = m_ClassifiedContacts.Contacts[j];
+            double sum = 0.0;
+            for (int side = 0; side < 2; ++side) {
+                const ERigidBodyPhysics* body = bodies[i][side];
+                if (!body) continue;
+                double push = 0.0;
+                if (body == bodies[j][0]) push += 1.0;
+                if (body == bodies[j][1]) push -= 1.0;
+                if (push == 0.0) continue;
+                const RigidBodyState& s = body->m_State;
+                const double rj[3] = {cj.p[0] - s.x[0], cj.p[1] - s.x[1], cj.p[2] - s.x[2]};
+                const double ri[3] = {ci.p[0] - s.x[0], ci.p[1] - s.x[1], ci.p[2] - s.x[2]};
+                const double f[3] = {push * cj.n[0], push * cj.n[1], push * cj.n[2]};
+                const double K = Dot(ci.n, f) / s.mass + TurnAlong(s, rj, f, ri, ci.n);
+                sum += side == 0 ? K : -K;
+            }
+            m_A[i * n + j] = sum;
+        }
+    }
+    if (!g_RigidBodyQP.ComputeForces(n, m_A, m_b, false)) return false;
+    for (uint32_t i = 0; i < n; ++i)
+        if (g_RigidBodyQP.m_f[i] >= 0.0)
+            ApplyContactImpulse(m_ClassifiedContacts.Contacts[i], g_RigidBodyQP.m_f[i]);
+    return true;
+}
+
+bool ERigidBodySimulation::DeflectFromContacts(uint32_t i) {
+    ERigidBodyPhysics* body = m_Slots[i].pBody;
+    if (!body) return false;
+    double sum[3] = {};
+    bool any = false;
+    for (uint32_t k = 0; k < m_Contacts.dwNumContacts && k < RigidBodyContactList::MAX_CONTACTS; ++k) {
+        const RigidBodyContact& c = m_Contacts.Contacts[k];
+        const auto isBody = [&](const ObjectRecord* o) {
+            return o && (o == body->m_hConstructionObj || o == body->m_hObject);
+        };
+        const double side = isBody(c.hObjectA) ? 1.0 : isBody(c.hObjectB) ? -1.0 : 0.0;
+        if (side == 0.0) continue;
+        double n[3] = {c.n[0], c.n[1], c.n[2]};
+        Normalise(n);
+        const double r = std::clamp(double(os::Rand()) / 32767.0, 0.0, 1.0);
+        for (int k2 = 0; k2 < 3; ++k2)
+            sum[k2] += side * r * n[k2];
+        any = true;
+    }
+    if (!any) return false;
+    Normalise(sum);
+    RigidBodyState& s = body->m_State;
+    const double speed = Length(s.v);
+    for (int k = 0; k < 3; ++k)
+        s.v[k] = sum[k] * speed;
+    return true;
 }
 
 void ERigidBodySimulation::EscapeOffsets(double d, bool boxPreset, double out[12][3]) {

@@ -63,6 +63,11 @@ class ERigidBodySimulation {
     static constexpr double MAX_SPEED = 280.0, MAX_SPEED_BOX_PRESET = 200.0;
     static constexpr double MAX_SPIN = 9.0, MAX_SPIN_BOX_PRESET = 8.0;
     static constexpr double REST_COUNTDOWN = 2.0;
+    static constexpr uint32_t MAX_SOLVED_CONTACTS = 48;
+    // 1 + e of the contact response, and of a grenade's.
+    static constexpr double BOUNCE = 1.41, BOUNCE_SPHERE_PRESET = 1.56;
+    static constexpr double FRICTION = 0.14, FRICTION_MIN_SPEED = 30.0;
+    static constexpr double SEPARATING_ANSWERED = 10.0;
     static constexpr const char* MARKER_MESH = "prefabs\\special\\hurt.x";
     // Given to every joint a body's settings ask for; the joint keeps it.
     static constexpr double JOINT_KEPT_VALUE = 10.0;
@@ -115,6 +120,18 @@ class ERigidBodySimulation {
     // its v and omega brought back so that their sum does not grow.
     void StoreKineticEnergy(uint32_t slot);
     void LimitKineticEnergy(uint32_t slot);
+    // Contact response. ClassifyContacts keeps the approaching contacts of
+    // the raw list and the slowly separating ones (their normal reversed) in
+    // the classified list; ApplyCollisionImpulses answers them one at a time,
+    // ComputeContactImpulses all at once through the contact-force solver
+    // (false above MAX_SOLVED_CONTACTS or when the solver fails).
+    void ClassifyContacts(RigidBodyContactList* raw);
+    void ApplyCollisionImpulses();
+    bool ComputeContactImpulses();
+    // Turns the slot's body's v (not P) along a randomly weighted sum of its
+    // raw contacts' normals; false without such contacts.
+    bool DeflectFromContacts(uint32_t slot);
+
     // The twelve offsets of a random shift at distance d in the order they
     // are tried, one draw of the 15-bit generator each (Fisher-Yates); with
     // the box preset none goes down.
@@ -153,7 +170,13 @@ class ERigidBodySimulation {
 
   private:
     void JoinAsSet(ObjectRecord* h, const RigidBodyPhysicsParams& params);
+    // Applies J = j n at contact c to its two bodies (friction against the
+    // tangent above FRICTION_MIN_SPEED) and keeps them awake.
+    void ApplyContactImpulse(const RigidBodyContact& c, double j);
 
+    // The solver's matrix and right side, MAX_SOLVED_CONTACTS square.
+    double m_A[MAX_SOLVED_CONTACTS * MAX_SOLVED_CONTACTS] = {};
+    double m_b[MAX_SOLVED_CONTACTS] = {};
     uint32_t m_dwNumSlots = 0;
     RigidBodySlot m_Slots[MAX_SLOTS];
     uint32_t m_dwNumMarkers = 0;

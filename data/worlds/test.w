@@ -703,7 +703,7 @@ light
 mesh prefabs\special\rigidbody_box.x
 	pesel 1096 96 96
 	name ramp_crate
-	xpos 960
+	xpos 996
 	ypos 48
 	zpos -160
 	scaling_axis 16 16 16
@@ -713,7 +713,7 @@ mesh prefabs\special\rigidbody_box.x
 mesh prefabs\special\rigidbody_cylinder.x
 	pesel 1097 97 97
 	name ramp_drum
-	xpos 975
+	xpos 926
 	ypos 66
 	zpos -140
 	scaling_axis 16 20 16

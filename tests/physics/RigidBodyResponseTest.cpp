@@ -296,3 +296,209 @@ TEST_F(RigidBodyWorldTest, ResetSeedsTheGeneratorFromTheTimer) {
 }
 
 } // namespace
+
+// ---- Contacts and their impulses ------------------------------------------------------------
+
+class ContactResponseTest : public RigidBodyResponseTest {
+  protected:
+    // A contact of the body with the static world at p, normal n (as given,
+    // not yet normalised).
+    RigidBodyContact Floor(const double p[3], const double n[3]) const {
+        RigidBodyContact c{};
+        c.dwType = RigidBodyContact::VERTEX_FACE;
+        c.hObjectA = body_->m_hConstructionObj;
+        std::memcpy(c.p, p, sizeof c.p);
+        std::memcpy(c.n, n, sizeof c.n);
+        return c;
+    }
+    void SetVelocity(double vx, double vy, double vz) {
+        const double v[3] = {vx, vy, vz}, w[3] = {0, 0, 0};
+        Move(v, w);
+        // Upright again: the contacts below are placed on an unturned box.
+        RigidBodyState& s = body_->m_State;
+        s.q[0] = s.q[1] = s.q[2] = 0.0;
+        s.q[3] = 1.0;
+        ERigidBodyPhysics::SetNewState(&s);
+    }
+    // The raw list holds the given contacts; they are classified.
+    void Classify(std::initializer_list<RigidBodyContact> contacts) {
+        RigidBodyContactList& raw = g_RigidBodySimulation.m_Contacts;
+        raw.dwNumContacts = 0;
+        for (const RigidBodyContact& c : contacts)
+            raw.Contacts[raw.dwNumContacts++] = c;
+        g_RigidBodySimulation.ClassifyContacts(&raw);
+    }
+    const double* Below() const {
+        static double p[3];
+        p[0] = body_->m_State.x[0];
+        p[1] = body_->m_State.x[1] - 2.0;
+        p[2] = body_->m_State.x[2];
+        return p;
+    }
+};
+
+struct ClassifyCase {
+    const char* name;
+    bool sphere;
+    double vy;     // the body's vertical speed at a floor contact below it
+    bool kept;     // in the classified list
+    double normal; // the kept normal's y
+};
+
+class ClassifyTest : public ContactResponseTest, public ::testing::WithParamInterface<ClassifyCase> {};
+
+TEST_P(ClassifyTest, ApproachingKeptSlowlySeparatingReversed) {
+    const ClassifyCase& c = GetParam();
+    body_->m_Params.bSpherePreset = c.sphere;
+    SetVelocity(3.0, c.vy, 0.0);
+    const double n[3] = {0, 2, 0}; // not unit: normalised on the way
+    Classify({Floor(Below(), n)});
+    const RigidBodyContact& raw = g_RigidBodySimulation.m_Contacts.Contacts[0];
+    EXPECT_DOUBLE_EQ(raw.dRelativeSpeed, c.vy);
+    EXPECT_DOUBLE_EQ(raw.n[1], 1.0);
+    // The sliding direction in the contact plane.
+    EXPECT_DOUBLE_EQ(raw.vTangent[0], 1.0);
+    EXPECT_DOUBLE_EQ(raw.vTangent[1], 0.0);
+    const RigidBodyContactList& kept = g_RigidBodySimulation.m_ClassifiedContacts;
+    ASSERT_EQ(kept.dwNumContacts, c.kept ? 1u : 0u);
+    if (c.kept) {
+        EXPECT_DOUBLE_EQ(kept.Contacts[0].n[1], c.normal);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Speeds, ClassifyTest,
+                         ::testing::Values(ClassifyCase{"Approaching", false, -20.0, true, 1.0},
+                                           ClassifyCase{"SeparatingAt5", false, 5.0, true, -1.0},
+                                           ClassifyCase{"SeparatingJustBelow10", false, 9.99, true, -1.0},
+                                           ClassifyCase{"SeparatingAt10", false, 10.0, false, 0},
+                                           ClassifyCase{"Resting", false, 0.0, true, -1.0},
+                                           ClassifyCase{"GrenadeApproaching", true, -20.0, true, 1.0},
+                                           ClassifyCase{"GrenadeSeparatingAt5", true, 5.0, false, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct BounceCase {
+    const char* name;
+    bool sphere;
+    double vx, vy;   // before, at a floor contact right below the centre
+    double vx1, vy1; // after
+};
+
+class BounceTest : public ContactResponseTest, public ::testing::WithParamInterface<BounceCase> {};
+
+TEST_P(BounceTest, OneImpulseAlongTheNormalWithFrictionAboveThirty) {
+    const BounceCase& c = GetParam();
+    body_->m_Params.bSpherePreset = c.sphere;
+    SetVelocity(c.vx, c.vy, 0.0);
+    body_->m_dAge = 5.0;
+    const double n[3] = {0, 1, 0};
+    Classify({Floor(Below(), n)});
+    g_RigidBodySimulation.ApplyCollisionImpulses();
+    const RigidBodyState& s = body_->m_State;
+    EXPECT_NEAR(s.v[0], c.vx1, 1e-9);
+    EXPECT_NEAR(s.v[1], c.vy1, 1e-9);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(s.P[k], s.mass * s.v[k], 1e-9);
+    RigidBodyState again = s;
+    ERigidBodyPhysics::SetNewState(&again);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(again.omega[k], s.omega[k], 1e-12); // omega = Iinv L
+    EXPECT_EQ(body_->m_dAge, 0.0);                      // kept awake
+}
+
+INSTANTIATE_TEST_SUITE_P(Contacts, BounceTest,
+                         ::testing::Values(
+                             // j = 1.41 m 100: straight up at 41.
+                             BounceCase{"Body", false, 0.0, -100.0, 0.0, 41.0},
+                             BounceCase{"Grenade", true, 0.0, -100.0, 0.0, 56.0},
+                             // Point speed 20.6: no friction.
+                             BounceCase{"SlowSlide", false, 5.0, -20.0, 5.0, 8.2},
+                             // Point speed 107: friction 0.14 j against the slide, j = 141 m.
+                             BounceCase{"FastSlide", false, 40.0, -100.0, 40.0 - 0.14 * 141.0, 41.0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ContactResponseTest, TwoBodiesShareTheImpulseAndKeepTheirMomentum) {
+    ObjectRecord* other = Prop(1, 6.0f);
+    SetObjectPosition(other, {0, -10, 0});
+    ERigidBodyPhysics* below = Add(other);
+    ASSERT_NE(below, nullptr);
+    below->Activate();
+    SetVelocity(0.0, -30.0, 0.0);
+    below->m_State.P[1] = 6.0 * 10.0;
+    ERigidBodyPhysics::SetNewState(&below->m_State);
+    const double before = body_->m_State.P[1] + below->m_State.P[1];
+    const double p[3] = {0, -5, 0}, n[3] = {0, 1, 0};
+    RigidBodyContact c = Floor(p, n);
+    c.hObjectB = below->m_hConstructionObj;
+    Classify({c});
+    ASSERT_EQ(g_RigidBodySimulation.m_ClassifiedContacts.dwNumContacts, 1u);
+    EXPECT_DOUBLE_EQ(g_RigidBodySimulation.m_Contacts.Contacts[0].dRelativeSpeed, -40.0);
+    g_RigidBodySimulation.ApplyCollisionImpulses();
+    EXPECT_NEAR(body_->m_State.P[1] + below->m_State.P[1], before, 1e-9);
+    // Along the line of centres: the relative speed turns to 0.41 of itself.
+    EXPECT_NEAR(body_->m_State.v[1] - below->m_State.v[1], 0.41 * 40.0, 1e-9);
+}
+
+TEST_F(ContactResponseTest, TheSolverAnswersFourCornersAtOnce) {
+    SetVelocity(0.0, -50.0, 0.0);
+    const double* x = body_->m_State.x;
+    const double n[3] = {0, 1, 0};
+    std::vector<RigidBodyContact> corners;
+    for (double dx : {-1.0, 1.0})
+        for (double dz : {-3.0, 3.0}) {
+            const double p[3] = {x[0] + dx, x[1] - 2.0, x[2] + dz};
+            corners.push_back(Floor(p, n));
+        }
+    Classify({corners[0], corners[1], corners[2], corners[3]});
+    ASSERT_EQ(g_RigidBodySimulation.m_ClassifiedContacts.dwNumContacts, 4u);
+    ASSERT_TRUE(g_RigidBodySimulation.ComputeContactImpulses());
+    // Every corner leaves at no less than 0.41 of its approach, the box does
+    // not turn, and nothing moves sideways.
+    const RigidBodyState& s = body_->m_State;
+    EXPECT_NEAR(s.v[1], 0.41 * 50.0, 1e-6);
+    EXPECT_NEAR(s.v[0], 0.0, 1e-9);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(s.omega[k], 0.0, 1e-9);
+}
+
+TEST_F(ContactResponseTest, MoreThanFortyEightContactsAreLeftToOneByOne) {
+    SetVelocity(0.0, -50.0, 0.0);
+    const double n[3] = {0, 1, 0};
+    RigidBodyContactList& raw = g_RigidBodySimulation.m_Contacts;
+    raw.dwNumContacts = 49;
+    for (uint32_t i = 0; i < raw.dwNumContacts; ++i)
+        raw.Contacts[i] = Floor(Below(), n);
+    g_RigidBodySimulation.ClassifyContacts(&raw);
+    ASSERT_EQ(g_RigidBodySimulation.m_ClassifiedContacts.dwNumContacts, 49u);
+    const RigidBodyState before = body_->m_State;
+    EXPECT_FALSE(g_RigidBodySimulation.ComputeContactImpulses());
+    EXPECT_EQ(std::memcmp(&body_->m_State, &before, sizeof before), 0);
+    // One by one, the first contact turns the fall and the others find the
+    // body leaving.
+    g_RigidBodySimulation.ApplyCollisionImpulses();
+    EXPECT_NEAR(body_->m_State.v[1], 0.41 * 50.0, 1e-9);
+}
+
+TEST_F(ContactResponseTest, DeflectionTurnsVAlongTheWeightedNormals) {
+    SetVelocity(30.0, -40.0, 0.0);
+    const double P[3] = {body_->m_State.P[0], body_->m_State.P[1], body_->m_State.P[2]};
+    const double up[3] = {0, 1, 0}, side[3] = {3, 0, 0};
+    RigidBodyContact wall = Floor(Below(), side);
+    RigidBodyContact floor = Floor(Below(), up);
+    RigidBodyContact elsewhere = Floor(Below(), up);
+    elsewhere.hObjectA = Make(OT_MESH); // not this body's
+    RigidBodyContactList& raw = g_RigidBodySimulation.m_Contacts;
+    raw.dwNumContacts = 0;
+    EXPECT_FALSE(g_RigidBodySimulation.DeflectFromContacts(slot_));
+    raw.Contacts[raw.dwNumContacts++] = elsewhere;
+    EXPECT_FALSE(g_RigidBodySimulation.DeflectFromContacts(slot_));
+    raw.Contacts[raw.dwNumContacts++] = wall;
+    raw.Contacts[raw.dwNumContacts++] = floor;
+    os::Srand(7);
+    Lcg lcg{7};
+    const double r1 = lcg.Next() / 32767.0, r2 = lcg.Next() / 32767.0;
+    ASSERT_TRUE(g_RigidBodySimulation.DeflectFromContacts(slot_));
+    const double len = std::sqrt(r1 * r1 + r2 * r2);
+    EXPECT_NEAR(body_->m_State.v[0], 50.0 * r1 / len, 1e-9);
+    EXPECT_NEAR(body_->m_State.v[1], 50.0 * r2 / len, 1e-9);
+    EXPECT_EQ(std::memcmp(P, body_->m_State.P, sizeof P), 0); // P is left for the next derivation
+}
