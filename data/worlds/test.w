@@ -640,9 +640,9 @@ light
 mesh prefabs\special\rigidbody_box.x
 	pesel 1090 90 90
 	name stack_crate_1
-	xpos -250
+	xpos -280
 	ypos 12
-	zpos 100
+	zpos 30
 	scaling_axis 24 24 24
 	flags 13
 	rigid_body_physics_general 1 10 1
@@ -650,9 +650,9 @@ mesh prefabs\special\rigidbody_box.x
 mesh prefabs\special\rigidbody_box.x
 	pesel 1091 91 91
 	name stack_crate_2
-	xpos -250
+	xpos -280
 	ypos 36.5
-	zpos 100
+	zpos 30
 	scaling_axis 24 24 24
 	flags 13
 	rigid_body_physics_general 1 10 1
@@ -660,9 +660,9 @@ mesh prefabs\special\rigidbody_box.x
 mesh prefabs\special\rigidbody_box.x
 	pesel 1092 92 92
 	name stack_crate_3
-	xpos -250
+	xpos -280
 	ypos 61
-	zpos 100
+	zpos 30
 	scaling_axis 24 24 24
 	flags 13
 	rigid_body_physics_general 1 10 1
@@ -670,9 +670,9 @@ mesh prefabs\special\rigidbody_box.x
 mesh prefabs\special\rigidbody_box.x
 	pesel 1093 93 93
 	name stack_crate_4
-	xpos -250
+	xpos -280
 	ypos 85.5
-	zpos 100
+	zpos 30
 	scaling_axis 24 24 24
 	flags 13
 	rigid_body_physics_general 1 10 1
@@ -680,9 +680,9 @@ mesh prefabs\special\rigidbody_box.x
 mesh prefabs\special\rigidbody_box.x
 	pesel 1094 94 94
 	name stack_crate_5
-	xpos -250
+	xpos -280
 	ypos 110
-	zpos 100
+	zpos 30
 	scaling_axis 24 24 24
 	flags 13
 	rigid_body_physics_general 1 10 1
@@ -690,9 +690,9 @@ mesh prefabs\special\rigidbody_box.x
 light
 	pesel 1095 95 95
 	name knock_stack
-	xpos -250
+	xpos -280
 	ypos 32
-	zpos 40
+	zpos -30
 	range 32
 	flags 0
 	action_general_opt 1 0
