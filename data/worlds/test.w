@@ -689,7 +689,7 @@ mesh prefabs\special\rigidbody_box.x
 
 light
 	pesel 1095 95 95
-	name knock_stack
+	name knock
 	xpos -280
 	ypos 32
 	zpos -30
@@ -697,8 +697,8 @@ light
 	flags 0
 	action_general_opt 1 0
 	action_console_print Stack knocked
-	action_push_object stack_crate_3
-	action_push_obj_force 1500
+	action_push_object stack_crate_4
+	action_push_obj_force 3000
 
 mesh prefabs\special\rigidbody_box.x
 	pesel 1096 96 96

@@ -119,7 +119,7 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
         {"stack_crate_3", OT_MESH, {1092, 92, 92}, {-280, 61, 30}, {24, 24, 24}},
         {"stack_crate_4", OT_MESH, {1093, 93, 93}, {-280, 85.5f, 30}, {24, 24, 24}},
         {"stack_crate_5", OT_MESH, {1094, 94, 94}, {-280, 110, 30}, {24, 24, 24}},
-        {"knock_stack", OT_LIGHT, {1095, 95, 95}, {-280, 32, -30}, {}},
+        {"knock", OT_LIGHT, {1095, 95, 95}, {-280, 32, -30}, {}},
         {"ramp_crate", OT_MESH, {1096, 96, 96}, {996, 48, -160}, {16, 16, 16}},
         {"ramp_drum", OT_MESH, {1097, 97, 97}, {926, 66, -140}, {16, 20, 16}},
         {"no_collision_niche", OT_MESH, {1098, 98, 98}, {-512, 170, -60}, {16, 280, 16}},
