@@ -15,6 +15,7 @@
 #include "platform/os/Os.h"
 #include "render/Mesh.h"
 #include "skinmesh/SkinMesh.h"
+#include "world/BezierMgr.h"
 #include "world/Engine.h"
 #include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
@@ -110,7 +111,7 @@ RigidBodySlot* ERigidBodySimulation::AddBody(ObjectRecord* h, RigidBodySlot* slo
 // object at that object's socket, the sockets naming the axes as well.
 void ERigidBodySimulation::JoinAsSet(ObjectRecord* h, const RigidBodyPhysicsParams& p) {
     char target[sizeof p.szJointToObject + 1] = {}, mine[sizeof p.szJointMySocket + 1] = {},
-         theirs[sizeof p.szJointObjectSocket + 1] = {};
+                                           theirs[sizeof p.szJointObjectSocket + 1] = {};
     std::memcpy(target, p.szJointToObject, sizeof p.szJointToObject);
     std::memcpy(mine, p.szJointMySocket, sizeof p.szJointMySocket);
     std::memcpy(theirs, p.szJointObjectSocket, sizeof p.szJointObjectSocket);
@@ -353,6 +354,19 @@ double TurnAlong(const RigidBodyState& s, const double r[3], const double f[3], 
     return Dot(n, a);
 }
 
+double Distance(const double a[3], const double b[3]) {
+    const double d[3] = {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+    return Length(d);
+}
+
+// +1 when the body is a contact's object A, -1 when it is object B, else 0.
+double TakesPart(const ERigidBodyPhysics* body, const RigidBodyContact& c) {
+    const auto isBody = [&](const ObjectRecord* o) {
+        return o && (o == body->m_hConstructionObj || o == body->m_hObject);
+    };
+    return isBody(c.hObjectA) ? 1.0 : isBody(c.hObjectB) ? -1.0 : 0.0;
+}
+
 double LinearKineticEnergy(const RigidBodyState& s) {
     return 0.5 * s.mass * (s.v[0] * s.v[0] + s.v[1] * s.v[1] + s.v[2] * s.v[2]);
 }
@@ -571,10 +585,7 @@ bool ERigidBodySimulation::DeflectFromContacts(uint32_t i) {
     bool any = false;
     for (uint32_t k = 0; k < m_Contacts.dwNumContacts && k < RigidBodyContactList::MAX_CONTACTS; ++k) {
         const RigidBodyContact& c = m_Contacts.Contacts[k];
-        const auto isBody = [&](const ObjectRecord* o) {
-            return o && (o == body->m_hConstructionObj || o == body->m_hObject);
-        };
-        const double side = isBody(c.hObjectA) ? 1.0 : isBody(c.hObjectB) ? -1.0 : 0.0;
+        const double side = TakesPart(body, c);
         if (side == 0.0) continue;
         double n[3] = {c.n[0], c.n[1], c.n[2]};
         Normalise(n);
@@ -706,4 +717,291 @@ bool ERigidBodySimulation::LoadGame(ObjectRecord* h, std::FILE* f, size_t length
     if (size == 1 && block[0] == 1)
         size += std::fread(block + 1, 1, std::min(length, SAVE_BLOCK_SIZE) - 1, f);
     return ReadSaveBlock(h, block, size);
+}
+
+// ---- The frame ----------------------------------------------------------------------------
+
+void ERigidBodySimulation::Update() {
+    if (g_Engine.m_bReducedRenderMode) return;
+    Simulate();
+}
+
+void ERigidBodySimulation::Simulate() {
+    const double h = std::min(double(g_Engine.m_fFrameTime), MAX_FRAME_TIME);
+    const double T = h;
+    for (uint32_t i = 0; i < m_dwNumSlots; ++i) {
+        RigidBodySlot& slot = m_Slots[i];
+        if (!slot.bUsed) continue;
+        slot.bDone = false;
+        if (slot.pBody) slot.pBody->m_State.t = 0.0;
+    }
+    for (int round = 0; round < 2; ++round) {
+        g_RigidBodyJointsMgr.Update();
+        for (uint32_t i = 0; i < m_dwNumSlots; ++i)
+            if (ERigidBodyPhysics* b = ActiveBody(i)) b->UpdateObject();
+        for (uint32_t i = 0; i < m_dwNumSlots; ++i) {
+            ERigidBodyPhysics* b = ActiveBody(i);
+            if (!b) continue;
+            RigidBodyState* snap = m_Slots[i].Snapshots;
+            snap[3] = snap[2];
+            snap[2] = snap[1];
+            snap[1] = snap[0];
+            snap[0] = b->m_State;
+        }
+        for (uint32_t i = 0; i < m_dwNumSlots; ++i)
+            StepSlot(i, h, T);
+    }
+    m_dwNumActive = 0;
+    g_RigidBodyJointsMgr.Update();
+    for (uint32_t i = 0; i < m_dwNumSlots; ++i) {
+        ERigidBodyPhysics* b = ActiveBody(i);
+        if (!b) continue;
+        b->UpdateObject();
+        ++m_dwNumActive;
+    }
+    for (uint32_t i = 0; i < m_dwNumSlots; ++i) {
+        ERigidBodyPhysics* b = ActiveBody(i);
+        if (!b) continue;
+        b->m_dAge += h;
+        if (b->m_bSoundWaiting) b->m_dSilenceTimer += h;
+        b->m_dTimers[2] += h;
+        b->m_dTimers[3] += h;
+    }
+}
+
+ERigidBodyPhysics* ERigidBodySimulation::ActiveBody(uint32_t i) {
+    RigidBodySlot& slot = m_Slots[i];
+    return slot.bUsed && slot.pBody && slot.pBody->m_bActive ? slot.pBody : nullptr;
+}
+
+void ERigidBodySimulation::StepSlot(uint32_t i, double h, double T) {
+    RigidBodySlot& slot = m_Slots[i];
+    ERigidBodyPhysics* b = slot.pBody;
+    if (!slot.bUsed || !b) return;
+    // A body put to rest waits out its countdown, a round at a time.
+    if (b->m_dSleepCountdown >= 0.0) {
+        b->m_dSleepCountdown -= h;
+        return;
+    }
+    if (!b->m_bActive || slot.bDone) return;
+    if (!StaysAwake(i, false) || !StaysAwake(i, true)) return;
+    LimitSpeeds(b);
+    const double t0 = slot.Snapshots[0].t;
+    const double dt = t0 + h > T ? T - t0 : h;
+    double advanced = 0.0;
+    slot.dwLastResult = AdvanceBody(i, t0, dt, &advanced);
+    b->UpdateObject();
+    b->m_State.t = t0 + advanced;
+    if (b->m_State.t >= T - DONE_TOLERANCE) slot.bDone = true;
+    ++b->m_dwSteps;
+}
+
+bool ERigidBodySimulation::StaysAwake(uint32_t i, bool second) {
+    RigidBodySlot& slot = m_Slots[i];
+    ERigidBodyPhysics* b = slot.pBody;
+    if (!b) return false;
+    if (b->m_Params.bJointOn) {
+        for (int k = 0; k < ERigidBodyPhysics::MAX_JOINTS && b->m_pJoints[k]; ++k) {
+            const RigidBodyJoint* j = b->m_pJoints[k];
+            if (IsObjectBezierMoving(j->hObjectA) || IsObjectBezierMoving(j->hObjectB)) return true;
+        }
+        if (b->m_dAge > MAX_AGE_JOINTED) {
+            PutBodyToRest(i);
+            return false;
+        }
+        return true;
+    }
+    if (b->m_dAge > MAX_AGE) {
+        PutBodyToRest(i);
+        return false;
+    }
+    if (b->m_dAge <= (second ? YOUNG_AGE_BY_ENERGY : YOUNG_AGE)) return true;
+    // A body in flight is slow and barely moves at the top of its arc; it
+    // rests only once its last step met something.
+    if (slot.dwLastResult == RESULT_FREE) return true;
+    const RigidBodyState& s = b->m_State;
+    if (second && Dot(s.v, s.v) + Dot(s.omega, s.omega) < REST_ENERGY) {
+        PutBodyToRest(i);
+        return false;
+    }
+    const double limit = second ? REST_MOVE_BY_ENERGY : REST_MOVE;
+    const RigidBodyState* snap = slot.Snapshots;
+    for (int k = 0; k < 3; ++k)
+        if (!(Distance(snap[k].x, snap[k + 1].x) < limit)) return true;
+    PutBodyToRest(i);
+    return false;
+}
+
+// ---- One body's step ----------------------------------------------------------------------
+
+uint32_t ERigidBodySimulation::AdvanceBody(uint32_t i, double t0, double dt, double* advanced) {
+    RigidBodySlot& slot = m_Slots[i];
+    ERigidBodyPhysics* body = slot.pBody;
+    // A stuck body did not move: 0 advanced, never an unset value.
+    double taken = 0.0;
+    if (advanced) *advanced = 0.0;
+    if (!body) return RESULT_STUCK;
+    RigidBodyState S0, S1, S2, S3, S4;
+    body->GetState(&S0);
+    const double t1 = t0 + dt;
+    m_Contacts.dwNumContacts = 0;
+    body->Integrate(t0, t1, &S3, false);
+    body->GatherWorldTriangles(&S0, &S3, true);
+    if (IsInNoCollisionMarker(S3.x[0], S3.x[1], S3.x[2])) body->ClearWorldTriangles();
+
+    // A start state inside the world is pushed out, or shifted at random.
+    if (body->IsCollision(&S0, &S0, false)) {
+        const double start[3] = {S0.x[0], S0.x[1], S0.x[2]};
+        PushOutAlongNormal(i, &S0);
+        if (body->IsCollision(&S0, &S0, false)) {
+            std::memcpy(S0.x, start, sizeof start);
+            if (!EscapeByRandomShift(i)) {
+                if (body->m_Params.bBoxPreset && body->m_hObject) body->m_hObject->bToDelete = 1;
+                return RESULT_STUCK;
+            }
+            body->GetState(&S0);
+        }
+    }
+
+    // The step integrates from the start state as repaired.
+    body->SetState(&S0, false);
+    S1 = S2 = S0;
+    m_Contacts.dwNumContacts = 0;
+    body->Integrate(t0, t1, &S3, false);
+    taken = S3.t - t0;
+    if (!body->IsCollision(&S0, &S3, false)) {
+        body->SetState(&S3, true);
+        if (advanced) *advanced = taken;
+        return RESULT_FREE;
+    }
+
+    // The time of impact: the last free and the first colliding state within
+    // TOI_DISTANCE of each other, every trial integrated afresh from S0.
+    double free = 0.0;
+    S1 = S0;
+    S2 = S3;
+    const double speed = Length(S0.v);
+    if (speed == 0.0) {
+        S2 = S0;
+    } else {
+        body->SetState(&S0, false);
+        body->Integrate(t0, t0 + TOI_DISTANCE / speed, &S4, false);
+        if (body->IsCollision(&S0, &S4, false)) {
+            S2 = S4;
+        } else {
+            double half = taken;
+            for (int halvings = 0;; ++halvings) {
+                half *= 0.5;
+                body->SetState(&S0, false);
+                body->Integrate(t0, t0 + free + half, &S4, false);
+                if (body->IsCollision(&S0, &S4, false)) {
+                    S2 = S4;
+                } else {
+                    free += half;
+                    S1 = S4;
+                }
+                if (Distance(S1.x, S2.x) <= TOI_DISTANCE) break;
+                if (half < TOI_MIN_HALF && halvings >= TOI_MIN_HALVINGS) break;
+            }
+        }
+    }
+    if (advanced) *advanced = free;
+    body->SetState(&S1, true);
+
+    bool found = false;
+    body->TestCollisions_NOWA_KONCEPCJA(&S1, &S1, &found, &m_Contacts, false);
+    if (!found) body->TestCollisions(&S1, &S2, &found, &m_Contacts, false);
+    if (!found) {
+        if (slot.dwLastResult != RESULT_NO_CONTACTS) EscapeByRandomShift(i);
+        return RESULT_NO_CONTACTS;
+    }
+    ClassifyContacts(&m_Contacts);
+    body->SetState(&S1, true);
+    if (m_ClassifiedContacts.dwNumContacts == 0) {
+        if (slot.dwLastResult == RESULT_NO_CONTACTS)
+            body->StopMomentum();
+        else
+            DeflectFromContacts(i);
+        return RESULT_NO_CONTACTS;
+    }
+
+    StoreKineticEnergy(i);
+    if (m_ClassifiedContacts.dwNumContacts == 1 || !ComputeContactImpulses()) ApplyCollisionImpulses();
+    LimitKineticEnergy(i);
+    SeparateAlongContactNormals(i, true, SEPARATION_SCALE, SEPARATION_FULL_SPEED, SEPARATION_MIN_SPEED);
+    if (body->m_Params.bSpherePreset) {
+        // A grenade loses speed and spin at every bounce.
+        RigidBodyState& s = body->m_State;
+        const double f = body->m_Params.fFrictionCoef;
+        for (int k = 0; k < 3; ++k) {
+            s.v[k] *= f;
+            s.P[k] = s.mass * s.v[k];
+        }
+        ScaleSpin(&s, f);
+    }
+    return RESULT_CONTACTS;
+}
+
+void ERigidBodySimulation::PushOutAlongNormal(uint32_t i, RigidBodyState* s) {
+    ERigidBodyPhysics* body = m_Slots[i].pBody;
+    for (int k = 0; k < PUSH_OUT_STEPS; ++k) {
+        double n[3];
+        if (!body->Get_First_Collision_Normal(s, n, false)) return;
+        Normalise(n);
+        n[1] = std::max(n[1], 0.0);
+        for (int c = 0; c < 3; ++c)
+            s->x[c] += PUSH_OUT_DISTANCE * n[c];
+    }
+}
+
+bool ERigidBodySimulation::EscapeByRandomShift(uint32_t i) {
+    ERigidBodyPhysics* body = m_Slots[i].pBody;
+    if (!body) return false;
+    const bool box = body->m_Params.bBoxPreset;
+    RigidBodyState trial = body->m_State;
+    const double start[3] = {trial.x[0], trial.x[1], trial.x[2]};
+    double d = box ? ESCAPE_START_BOX_PRESET : ESCAPE_START;
+    for (int pass = 0; pass < ESCAPE_PASSES; ++pass, d *= 2.0) {
+        double offsets[12][3];
+        EscapeOffsets(d, box, offsets);
+        for (const auto& o : offsets) {
+            for (int c = 0; c < 3; ++c)
+                trial.x[c] = start[c] + o[c];
+            if (!body->IsCollision(&trial, &trial, false)) {
+                std::memcpy(body->m_State.x, trial.x, sizeof trial.x);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void ERigidBodySimulation::SeparateAlongContactNormals(uint32_t i, bool averaging, double scale,
+                                                       double fullSpeed, double minSpeed) {
+    ERigidBodyPhysics* body = m_Slots[i].pBody;
+    if (!body) return;
+    double sum[3] = {};
+    uint32_t count = 0;
+    for (uint32_t k = 0; k < m_Contacts.dwNumContacts && k < RigidBodyContactList::MAX_CONTACTS; ++k) {
+        const RigidBodyContact& c = m_Contacts.Contacts[k];
+        const double side = TakesPart(body, c);
+        if (side == 0.0) continue;
+        double n[3] = {c.n[0], c.n[1], c.n[2]};
+        Normalise(n);
+        for (int a = 0; a < 3; ++a)
+            sum[a] += side * n[a] * (averaging ? 1.0 : scale);
+        ++count;
+    }
+    if (count == 0) return;
+    RigidBodyState& s = body->m_State;
+    double factor = 1.0;
+    if (averaging) {
+        const double speed = Length(s.v);
+        if (speed < minSpeed) return;
+        factor = scale / double(count) * (speed >= fullSpeed ? 1.0 : speed / fullSpeed);
+    }
+    const double before[3] = {s.x[0], s.x[1], s.x[2]};
+    for (int a = 0; a < 3; ++a)
+        s.x[a] += sum[a] * factor;
+    if (body->IsCollision(&s, &s, false)) std::memcpy(s.x, before, sizeof before);
 }

@@ -15,8 +15,10 @@
 // A body whose settings ask for a joint is joined when it is added
 // (physics/RigidBodyJointsMgr.h); removing it removes its joints.
 //
-// The frame step (integration against contacts, joints, rest) is not here yet:
-// bodies are created, woken and pushed but do not move.
+// Every frame each awake body takes at most two steps: integrated until it
+// would meet the world, its contacts answered by impulses, put to rest when it
+// stops moving. Random choices come from the 15-bit generator, seeded from the
+// timer at Reset, so that a run replays on a fixed clock.
 #pragma once
 
 #include <cstddef>
@@ -63,6 +65,23 @@ class ERigidBodySimulation {
     static constexpr double MAX_SPEED = 280.0, MAX_SPEED_BOX_PRESET = 200.0;
     static constexpr double MAX_SPIN = 9.0, MAX_SPIN_BOX_PRESET = 8.0;
     static constexpr double REST_COUNTDOWN = 2.0;
+    // The frame and rest.
+    static constexpr double MAX_FRAME_TIME = 0.1;
+    static constexpr double DONE_TOLERANCE = 0.0001;
+    static constexpr double MAX_AGE = 10.0, MAX_AGE_JOINTED = 25.0;
+    static constexpr double YOUNG_AGE = 0.5, YOUNG_AGE_BY_ENERGY = 0.8;
+    static constexpr double REST_MOVE = 0.02, REST_MOVE_BY_ENERGY = 0.1, REST_ENERGY = 100.0;
+    // What AdvanceBody reports (the slot's last result; 0 for a new slot).
+    static constexpr uint32_t RESULT_FREE = 1, RESULT_CONTACTS = 2, RESULT_STUCK = 4, RESULT_NO_CONTACTS = 5;
+    // The time of impact: found within TOI_DISTANCE, halving at least
+    // TOI_MIN_HALVINGS + 1 times before a half below TOI_MIN_HALF ends it.
+    static constexpr double TOI_DISTANCE = 0.1, TOI_MIN_HALF = 0.0001;
+    static constexpr int TOI_MIN_HALVINGS = 6;
+    static constexpr int PUSH_OUT_STEPS = 4;
+    static constexpr double PUSH_OUT_DISTANCE = 0.5;
+    static constexpr double ESCAPE_START = 0.7, ESCAPE_START_BOX_PRESET = 2.0;
+    static constexpr int ESCAPE_PASSES = 6;
+    static constexpr double SEPARATION_SCALE = 1.1, SEPARATION_FULL_SPEED = 60.0, SEPARATION_MIN_SPEED = 40.0;
     static constexpr uint32_t MAX_SOLVED_CONTACTS = 48;
     // 1 + e of the contact response, and of a grenade's.
     static constexpr double BOUNCE = 1.41, BOUNCE_SPHERE_PRESET = 1.56;
@@ -109,6 +128,27 @@ class ERigidBodySimulation {
     // The smallest gap between the two objects' world collision boxes along
     // an axis that separates them; 0 when none does or an object is null.
     static float BoxGap(ObjectRecord* a, ObjectRecord* b);
+
+    // The game frame's call: one frame of the simulation unless the engine
+    // renders in its reduced mode.
+    void Update();
+    // One frame: every awake body takes at most two steps towards the frame
+    // time (at most MAX_FRAME_TIME), with the joint pass before each round.
+    void Simulate();
+    // Advances the slot's body from t0 by dt as far as it is free, answers its
+    // contacts; the time it advanced and a RESULT_ code.
+    uint32_t AdvanceBody(uint32_t slot, double t0, double dt, double* advanced);
+    // The two rest tests of a round (the second also by energy): false when
+    // the body was put to rest (or there is none).
+    bool StaysAwake(uint32_t slot, bool second);
+    // Repairs of a start inside the world: the state pushed along the first
+    // collision normal, the body shifted at random distances.
+    void PushOutAlongNormal(uint32_t slot, RigidBodyState* s);
+    bool EscapeByRandomShift(uint32_t slot);
+    // Moves a body whose response left it fast a little away from its raw
+    // contacts, unless that collides.
+    void SeparateAlongContactNormals(uint32_t slot, bool averaging, double scale, double fullSpeed,
+                                     double minSpeed);
 
     // Puts the slot's body to rest: stopped, its four snapshots its state, its
     // countdown 2.0 (it falls by the frame time in each of a frame's two rounds).
@@ -173,6 +213,10 @@ class ERigidBodySimulation {
     // Applies J = j n at contact c to its two bodies (friction against the
     // tangent above FRICTION_MIN_SPEED) and keeps them awake.
     void ApplyContactImpulse(const RigidBodyContact& c, double j);
+    // Steps the slot's body in a round of the frame (h the frame time, T its end).
+    void StepSlot(uint32_t slot, double h, double T);
+    // The slot's body when it is awake, else null.
+    ERigidBodyPhysics* ActiveBody(uint32_t slot);
 
     // The solver's matrix and right side, MAX_SOLVED_CONTACTS square.
     double m_A[MAX_SOLVED_CONTACTS * MAX_SOLVED_CONTACTS] = {};
