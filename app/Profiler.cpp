@@ -58,7 +58,7 @@ constexpr Label LABELS[] = {
     {258, 1, "MU Dust Update"},
     {260, 1, "MU Bronie Update"},
     {262, 1, "MU Panel Update"},
-    {264, 1, "MU RigidBodySimulation Update"},
+    {prof::RigidBodySimulationUpdate, 1, "MU RigidBodySimulation Update"},
     {280, 1, "MU SoundMgr Update"},
     {prof::Prerender, 0, "D3DMain Prerender"},
     {prof::Render, 0, "D3DMain Render"},

@@ -17,6 +17,7 @@
 #include "game/Intro.h"
 #include "game/LoadScreen.h"
 #include "game/Menu.h"
+#include "physics/RigidBodySimulation.h"
 #include "render/ObjectSlots22.h"
 #include "sound/MusicDirector.h"
 #include "sound/SoundMgr.h"
@@ -107,6 +108,10 @@ void CMainGame::Update() {
     if (g_Engine.m_bWorldLoaded) g_MusicDirector.Update();
     g_ObjectSlots22.Update();
     if (!UpdateCameras()) return;
+    // The end of every frame that got this far: loose objects move.
+    ProfilerStart(prof::RigidBodySimulationUpdate);
+    g_RigidBodySimulation.Update();
+    ProfilerStop(prof::RigidBodySimulationUpdate);
     // Last in the frame: 3D volumes follow this frame's listener, finished
     // one-shots go.
     ProfilerStart(prof::SoundMgrUpdate);
