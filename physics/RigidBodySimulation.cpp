@@ -727,7 +727,9 @@ void ERigidBodySimulation::Update() {
 }
 
 void ERigidBodySimulation::Simulate() {
-    const double h = std::min(double(g_Engine.m_fFrameTime), MAX_FRAME_TIME);
+    // A frame time that is not a positive number moves nothing.
+    const double frame = g_Engine.m_fFrameTime;
+    const double h = frame > 0.0 ? std::min(frame, MAX_FRAME_TIME) : 0.0;
     const double T = h;
     for (uint32_t i = 0; i < m_dwNumSlots; ++i) {
         RigidBodySlot& slot = m_Slots[i];
@@ -841,7 +843,7 @@ uint32_t ERigidBodySimulation::AdvanceBody(uint32_t i, double t0, double dt, dou
     double taken = 0.0;
     if (advanced) *advanced = 0.0;
     if (!body) return RESULT_STUCK;
-    RigidBodyState S0, S1, S2, S3, S4;
+    RigidBodyState S0{}, S1{}, S2{}, S3{}, S4{};
     body->GetState(&S0);
     const double t1 = t0 + dt;
     m_Contacts.dwNumContacts = 0;

@@ -93,6 +93,18 @@ TEST_F(RigidBodyStepTest, AQuarterSecondFrameAdvancesATenthInOneFreeStep) {
     EXPECT_NEAR(b->m_hObject->vPosition.y, b->m_State.x[1], 1e-3);
 }
 
+TEST_F(RigidBodyStepTest, AFrameTimeThatIsNoPositiveNumberMovesNothing) {
+    ERigidBodyPhysics* b = Box(400.0, 50.0);
+    ASSERT_NE(b, nullptr);
+    const double y = b->m_State.x[1];
+    for (float frame : {0.0f, -0.05f, NAN}) {
+        Frame(frame);
+        EXPECT_EQ(b->m_State.x[1], y) << frame;
+        EXPECT_EQ(b->m_State.t, 0.0) << frame;
+        EXPECT_EQ(b->m_bActive, 1) << frame;
+    }
+}
+
 TEST_F(RigidBodyStepTest, AStepCutShortByTheFloorTakesTheRestInTheSecondRound) {
     ERigidBodyPhysics* b = Box(3.0, 200.0);
     ASSERT_NE(b, nullptr);
