@@ -844,6 +844,7 @@ uint32_t ERigidBodySimulation::AdvanceBody(uint32_t i, double t0, double dt, dou
     if (advanced) *advanced = 0.0;
     if (!body) return RESULT_STUCK;
     RigidBodyState S0{}, S1{}, S2{}, S3{}, S4{};
+    bool repaired = false;
     body->GetState(&S0);
     const double t1 = t0 + dt;
     m_Contacts.dwNumContacts = 0;
@@ -853,6 +854,7 @@ uint32_t ERigidBodySimulation::AdvanceBody(uint32_t i, double t0, double dt, dou
 
     // A start state inside the world is pushed out, or shifted at random.
     if (body->IsCollision(&S0, &S0, false)) {
+        repaired = true;
         const double start[3] = {S0.x[0], S0.x[1], S0.x[2]};
         PushOutAlongNormal(i, &S0);
         if (body->IsCollision(&S0, &S0, false)) {
@@ -865,11 +867,14 @@ uint32_t ERigidBodySimulation::AdvanceBody(uint32_t i, double t0, double dt, dou
         }
     }
 
-    // The step integrates from the start state as repaired.
-    body->SetState(&S0, false);
+    // The step integrates from the start state as repaired (an unrepaired
+    // one would give the same S3 again).
     S1 = S2 = S0;
     m_Contacts.dwNumContacts = 0;
-    body->Integrate(t0, t1, &S3, false);
+    if (repaired) {
+        body->SetState(&S0, false);
+        body->Integrate(t0, t1, &S3, false);
+    }
     taken = S3.t - t0;
     if (!body->IsCollision(&S0, &S3, false)) {
         body->SetState(&S3, true);
