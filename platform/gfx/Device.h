@@ -139,9 +139,43 @@ class Device : public Resource {
     virtual Result GetDeviceCaps(Caps* caps) = 0;
     virtual const PresentParameters& GetPresentParameters() const = 0;
 
-    // The back buffer (index 0), with a reference for the caller.
+    // Render target 0 as set (the back buffer unless SetRenderTarget chose
+    // another), with a reference for the caller.
     virtual Result GetRenderTarget(uint32_t index, Surface** surface) = 0;
+    // The depth-stencil surface as set (NotAvailable when there is none).
     virtual Result GetDepthStencilSurface(Surface** surface) = 0;
+
+    // ---- Render targets ---------------------------------------------------
+    // A render-target texture is made by CreateTexture with usage
+    // RenderTarget in the default pool (A8R8G8B8, X8R8G8B8 or R32F); its
+    // levels cannot be locked. Its level surfaces (GetSurfaceLevel) are what
+    // SetRenderTarget takes. Drawn rows are top-down as on the back buffer:
+    // row 0 of the texture is the top of the picture.
+    //
+    // A depth-stencil surface of its own size in the default pool (released
+    // before a reset). Multisampled ones are refused; `discard` is accepted
+    // and changes nothing.
+    virtual Result CreateDepthStencilSurface(uint32_t width, uint32_t height, Format format, uint32_t samples,
+                                             uint32_t quality, bool discard, Surface** out) = 0;
+    // Render target 0: the back buffer or a level of a render-target texture
+    // (index 0 only). The viewport becomes the whole target. The device holds
+    // a reference while it is set; a reset sets the back buffer again.
+    virtual Result SetRenderTarget(uint32_t index, Surface* surface) = 0;
+    // The depth-stencil surface of later draws and clears: the automatic
+    // one, one of CreateDepthStencilSurface, or none (null). Held like the
+    // render target; a reset sets the automatic one again.
+    virtual Result SetDepthStencilSurface(Surface* surface) = 0;
+    // Copies a render target (a render-target texture level or the back
+    // buffer) into a system-memory surface of the same size and format, rows
+    // top-down; the caller reads it with LockRect and its pitch. Waits for
+    // the drawing before it.
+    virtual Result GetRenderTargetData(Surface* target, Surface* dest) = 0;
+    // Clear with a colour of floats (red, green, blue, alpha in x, y, z, w),
+    // taken as they are by float targets (clamped to 0..1 by the others):
+    // what a float target cleared to a value outside 0..1 needs. Otherwise
+    // as Clear.
+    virtual Result ClearFloat(uint32_t count, const Rect* rects, uint32_t flags, const math::Vec4& color,
+                              float z, uint32_t stencil) = 0;
 
     // Reads a surface as packed ARGB (X8R8G8B8), rows top-down, `pitch`
     // pixels apart.

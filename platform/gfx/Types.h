@@ -55,6 +55,9 @@ enum class Format : uint32_t {
     // Index buffer formats: 16- and 32-bit vertex indices.
     Index16,
     Index32,
+    // One 32-bit float channel (red), for render-target textures and the
+    // system-memory surfaces their read-backs go to.
+    R32F,
 };
 inline bool IsCompressed(Format f) {
     return f == Format::Dxt1 || f == Format::Dxt3 || f == Format::Dxt5;

@@ -63,6 +63,19 @@ class CountingDevice final : public gfx::Device {
     const gfx::PresentParameters& GetPresentParameters() const override { return m_real->GetPresentParameters(); }
     Result GetRenderTarget(uint32_t i, gfx::Surface** s) override { return m_real->GetRenderTarget(i, s); }
     Result GetDepthStencilSurface(gfx::Surface** s) override { return m_real->GetDepthStencilSurface(s); }
+    Result CreateDepthStencilSurface(uint32_t w, uint32_t h, gfx::Format f, uint32_t samples, uint32_t q,
+                                     bool d, gfx::Surface** out) override {
+        return m_real->CreateDepthStencilSurface(w, h, f, samples, q, d, out);
+    }
+    Result SetRenderTarget(uint32_t i, gfx::Surface* s) override { return m_real->SetRenderTarget(i, s); }
+    Result SetDepthStencilSurface(gfx::Surface* s) override { return m_real->SetDepthStencilSurface(s); }
+    Result GetRenderTargetData(gfx::Surface* t, gfx::Surface* d) override {
+        return m_real->GetRenderTargetData(t, d);
+    }
+    Result ClearFloat(uint32_t n, const gfx::Rect* r, uint32_t f, const math::Vec4& c, float z,
+                      uint32_t s) override {
+        return m_real->ClearFloat(n, r, f, c, z, s);
+    }
     Result ReadPixels(gfx::Surface* s, uint32_t* p, uint32_t pitch) override { return m_real->ReadPixels(s, p, pitch); }
     Result SaveSurfaceToFile(const char* f, gfx::Surface* s) override { return m_real->SaveSurfaceToFile(f, s); }
     Result CreateVertexDeclaration(const gfx::VertexElement* e, gfx::VertexDeclaration** d) override {

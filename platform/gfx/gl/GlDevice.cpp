@@ -216,6 +216,8 @@ GlDevice::~GlDevice() {
     SetProgram(nullptr);
     if (m_ctx) {
         MakeCurrent();
+        RestoreDefaultTargets();
+        if (m_targetFbo && m_loaded) m_gl.DeleteFramebuffers(1, &m_targetFbo);
         FreeBackBuffer();
         if (const Functions* dgl = m_loaded ? m_draw.Gl() : nullptr) m_gamma.Release(m_gl, *dgl);
         if (m_vao) m_gl.DeleteVertexArrays(1, &m_vao);
@@ -306,6 +308,7 @@ Result GlDevice::BuildBackBuffer(const PresentParameters& p) {
         m_depthSurface = new GlSurface(GlSurface::Kind::DepthStencil, p.BackBufferWidth, p.BackBufferHeight,
                                        p.AutoDepthStencilFormat);
     }
+    RestoreDefaultTargets();
     m_window->SetMode(int(p.BackBufferWidth), int(p.BackBufferHeight), !p.Windowed && !WindowedOverride());
     SDL_GL_SetSwapInterval(p.PresentationInterval == PresentIntervalImmediate ? 0 : 1);
     return Result::Ok;
@@ -313,6 +316,8 @@ Result GlDevice::BuildBackBuffer(const PresentParameters& p) {
 
 void GlDevice::FreeBackBuffer() {
     const Functions& gl = m_gl;
+    if (m_currentTarget == m_backBuffer) m_currentTarget = nullptr;
+    if (m_currentDepth == m_depthSurface) m_currentDepth = nullptr;
     if (m_backBuffer) m_backBuffer->Release();
     if (m_depthSurface) m_depthSurface->Release();
     m_backBuffer = m_depthSurface = nullptr;
@@ -361,6 +366,9 @@ Result GlDevice::Reset(PresentParameters* pp) {
         m_coop = Coop::NotReset;
         return r;
     }
+    // As on Direct3D, a reset sets the back buffer and its depth surface
+    // again: the device's own references to other targets go first.
+    RestoreDefaultTargets();
     bool held = (m_backBuffer && m_backBuffer->RefCount() > 1) ||
                 (m_depthSurface && m_depthSurface->RefCount() > 1) || m_defaultPoolLive > 0;
     PresentParameters p = *pp;
@@ -385,6 +393,7 @@ Result GlDevice::Reset(PresentParameters* pp) {
     ApplyRenderStates();
     m_viewport = {0, 0, p.BackBufferWidth, p.BackBufferHeight, 0.0f, 1.0f};
     ApplyViewport();
+    BindCurrentTarget();
     m_coop = Coop::Ok;
     ++m_resetCount;
     return Result::Ok;
@@ -404,8 +413,15 @@ Result GlDevice::EndScene() {
 
 Result GlDevice::Clear(uint32_t count, const Rect* rects, uint32_t flags, uint32_t color, float z,
                        uint32_t stencil) {
-    if ((flags & (clear::ZBuffer | clear::Stencil)) && !m_depthSurface) return Result::InvalidCall;
-    if ((flags & clear::Stencil) && !HasStencil(m_depthSurface->GetFormat())) return Result::InvalidCall;
+    const float rgba[4] = {float((color >> 16) & 0xFF) / 255.0f, float((color >> 8) & 0xFF) / 255.0f,
+                           float(color & 0xFF) / 255.0f, float(color >> 24) / 255.0f};
+    return ClearRgba(count, rects, flags, rgba, z, stencil);
+}
+
+Result GlDevice::ClearRgba(uint32_t count, const Rect* rects, uint32_t flags, const float rgba[4], float z,
+                           uint32_t stencil) {
+    if ((flags & (clear::ZBuffer | clear::Stencil)) && !m_currentDepth) return Result::InvalidCall;
+    if ((flags & clear::Stencil) && !HasStencil(m_currentDepth->GetFormat())) return Result::InvalidCall;
     if (count > 0 && !rects) return Result::InvalidCall;
     if (m_coop != Coop::Ok) return Result::Ok;
     MakeCurrent();
@@ -415,8 +431,7 @@ Result GlDevice::Clear(uint32_t count, const Rect* rects, uint32_t flags, uint32
     if (flags & clear::Target) {
         bits |= GL_COLOR_BUFFER_BIT;
         gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        gl.ClearColor(float((color >> 16) & 0xFF) / 255.0f, float((color >> 8) & 0xFF) / 255.0f,
-                      float(color & 0xFF) / 255.0f, float(color >> 24) / 255.0f);
+        gl.ClearColor(rgba[0], rgba[1], rgba[2], rgba[3]);
     }
     if (flags & clear::ZBuffer) {
         bits |= GL_DEPTH_BUFFER_BIT;
@@ -486,7 +501,7 @@ Result GlDevice::Present() {
     }
     if (m_capturePresented) CapturePresentedPicture(dw, dh);
     SDL_GL_SwapWindow(m_sdl);
-    gl.BindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+    BindCurrentTarget();
     SetEnabled(gl, GL_SCISSOR_TEST, m_states.Applied(RenderState::ScissorTestEnable) != 0);
     return Result::Ok;
 }
@@ -605,7 +620,7 @@ void GlDevice::ApplyState(RenderState s, uint32_t v) {
         // Direct3D's bias is in depth units; GL's in steps of the depth buffer.
         const float bias = StateFloat(get(RenderState::DepthBias));
         const float slope = StateFloat(get(RenderState::SlopeScaleDepthBias));
-        const int bits = m_depthSurface ? DepthBits(m_depthSurface->GetFormat()) : 24;
+        const int bits = m_currentDepth ? DepthBits(m_currentDepth->GetFormat()) : 24;
         const bool on = bias != 0.0f || slope != 0.0f;
         SetEnabled(gl, GL_POLYGON_OFFSET_FILL, on);
         SetEnabled(gl, GL_POLYGON_OFFSET_LINE, on);
@@ -620,8 +635,10 @@ void GlDevice::ApplyState(RenderState s, uint32_t v) {
 }
 
 Result GlDevice::SetViewport(const Viewport& vp) {
-    if (!m_backBuffer || vp.Width == 0 || vp.Height == 0 || vp.X + vp.Width > m_backBuffer->Width() ||
-        vp.Y + vp.Height > m_backBuffer->Height() || vp.MinZ < 0.0f || vp.MaxZ > 1.0f || vp.MinZ > vp.MaxZ) {
+    // The viewport lies inside the render target as set.
+    const Surface* t = m_currentTarget;
+    if (!t || vp.Width == 0 || vp.Height == 0 || vp.X + vp.Width > t->Width() ||
+        vp.Y + vp.Height > t->Height() || vp.MinZ < 0.0f || vp.MaxZ > 1.0f || vp.MinZ > vp.MaxZ) {
         return Result::InvalidCall;
     }
     m_viewport = vp;
@@ -662,18 +679,18 @@ Result GlDevice::GetDeviceCaps(Caps* caps) {
 }
 
 Result GlDevice::GetRenderTarget(uint32_t index, Surface** surface) {
-    if (!surface || index != 0 || !m_backBuffer) return Result::InvalidCall;
-    m_backBuffer->AddRef();
-    *surface = m_backBuffer;
+    if (!surface || index != 0 || !m_currentTarget) return Result::InvalidCall;
+    m_currentTarget->AddRef();
+    *surface = m_currentTarget;
     return Result::Ok;
 }
 
 Result GlDevice::GetDepthStencilSurface(Surface** surface) {
     if (!surface) return Result::InvalidCall;
     *surface = nullptr;
-    if (!m_depthSurface) return Result::NotAvailable;
-    m_depthSurface->AddRef();
-    *surface = m_depthSurface;
+    if (!m_currentDepth) return Result::NotAvailable;
+    m_currentDepth->AddRef();
+    *surface = m_currentDepth;
     return Result::Ok;
 }
 
@@ -705,7 +722,7 @@ Result GlDevice::ReadPixels(Surface* surface, uint32_t* pixels, uint32_t pitch) 
     gl.ReadPixels(0, 0, GLsizei(surface->Width()), GLsizei(surface->Height()), GL_BGRA,
                   GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
     gl.PixelStorei(GL_PACK_ROW_LENGTH, 0);
-    gl.BindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+    BindCurrentTarget();
     if (surface->GetFormat() == Format::X8R8G8B8) {
         for (uint32_t y = 0; y < surface->Height(); ++y) {
             uint32_t* row = pixels + size_t(y) * pitch;

@@ -65,6 +65,13 @@ class GlDevice final : public Device {
     const PresentParameters& GetPresentParameters() const override { return m_pp; }
     Result GetRenderTarget(uint32_t index, Surface** surface) override;
     Result GetDepthStencilSurface(Surface** surface) override;
+    Result CreateDepthStencilSurface(uint32_t width, uint32_t height, Format format, uint32_t samples,
+                                     uint32_t quality, bool discard, Surface** out) override;
+    Result SetRenderTarget(uint32_t index, Surface* surface) override;
+    Result SetDepthStencilSurface(Surface* surface) override;
+    Result GetRenderTargetData(Surface* target, Surface* dest) override;
+    Result ClearFloat(uint32_t count, const Rect* rects, uint32_t flags, const math::Vec4& color, float z,
+                      uint32_t stencil) override;
     Result ReadPixels(Surface* surface, uint32_t* pixels, uint32_t pitch) override;
     Result SaveSurfaceToFile(const char* fileName, Surface* surface) override;
     Result CreateVertexDeclaration(const VertexElement* elements, VertexDeclaration** decl) override;
@@ -101,6 +108,15 @@ class GlDevice final : public Device {
     void ApplyViewport();
     // Binds the single-sampled copy of the back buffer for reading.
     void BindReadable();
+    // Render target and depth surface (GlTargets.cpp). The framebuffer of
+    // the current pair becomes the one drawn into: the back buffer's own
+    // when both are the back buffer's, else m_targetFbo with them attached.
+    void BindCurrentTarget();
+    // The back buffer and its automatic depth surface again (creation,
+    // reset), dropping the references held on others.
+    void RestoreDefaultTargets();
+    Result ClearRgba(uint32_t count, const Rect* rects, uint32_t flags, const float rgba[4], float z,
+                     uint32_t stencil);
     // The window's framebuffer (dw x dh) into m_presented, top row first.
     void CapturePresentedPicture(int dw, int dh);
 
@@ -117,6 +133,11 @@ class GlDevice final : public Device {
     GLuint m_vao = 0;
     GlSurface* m_backBuffer = nullptr;
     GlSurface* m_depthSurface = nullptr;
+    // What draws and clears go to. Each holds a reference unless it is the
+    // back buffer or the automatic depth surface; m_currentDepth may be null.
+    Surface* m_currentTarget = nullptr;
+    Surface* m_currentDepth = nullptr;
+    GLuint m_targetFbo = 0;
 
     RenderStateCache m_states;
     Viewport m_viewport;

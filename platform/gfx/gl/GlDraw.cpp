@@ -365,8 +365,9 @@ image::Compression CompressionOf(Format f) {
 } // namespace
 
 GlTextureStore::GlTextureStore(GlDraw* owner, GLenum target, uint32_t faces, uint32_t w, uint32_t h,
-                               uint32_t levels, Format f, gfx::Pool pool)
-    : GlTracked(owner), m_target(target), m_format(f), m_pool(pool), m_faces(faces) {
+                               uint32_t levels, Format f, gfx::Pool pool, bool renderTarget)
+    : GlTracked(owner), m_target(target), m_format(f), m_pool(pool), m_faces(faces),
+      m_renderTarget(renderTarget) {
     const uint32_t full = uint32_t(std::bit_width(std::max(w, h)));
     if (levels == 0 || levels > full) levels = full;
     m_levelCount = levels;
@@ -375,7 +376,7 @@ GlTextureStore::GlTextureStore(GlDraw* owner, GLenum target, uint32_t faces, uin
             Level lv;
             lv.w = std::max(1u, w >> l);
             lv.h = std::max(1u, h >> l);
-            lv.bytes.assign(size_t(LevelBytes(f, lv.w, lv.h)), 0);
+            if (!m_renderTarget) lv.bytes.assign(size_t(LevelBytes(f, lv.w, lv.h)), 0);
             m_levels.push_back(std::move(lv));
         }
     }
@@ -412,7 +413,7 @@ GLenum GlTextureStore::FaceTarget(uint32_t face) const {
 }
 
 Result GlTextureStore::Lock(uint32_t face, uint32_t level, LockedRect* out, const Rect* rect, uint32_t flags) {
-    if (!out || face >= m_faces || level >= m_levelCount) return Result::InvalidCall;
+    if (!out || face >= m_faces || level >= m_levelCount || m_renderTarget) return Result::InvalidCall;
     Level& lv = At(face, level);
     if (lv.locked) return Result::InvalidCall;
     Rect r;
@@ -447,6 +448,13 @@ void GlTextureStore::Upload(uint32_t face, uint32_t level) {
     if (!gl) return;
     const Level& lv = At(face, level);
     const GLenum target = FaceTarget(face);
+    if (m_renderTarget) {
+        // Storage only: the level is drawn into.
+        const bool isFloat = m_format == Format::R32F;
+        gl->TexImage2D(target, GLint(level), isFloat ? GL_R32F : GL_RGBA8, GLsizei(lv.w), GLsizei(lv.h), 0,
+                       isFloat ? GL_RED : GL_BGRA, isFloat ? GL_FLOAT : GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+        return;
+    }
     if (m_compressedOnGpu) {
         gl->CompressedTexImage2D(target, GLint(level), CompressedGl(m_format), GLsizei(lv.w), GLsizei(lv.h), 0,
                                  GLsizei(lv.bytes.size()), lv.bytes.data());
@@ -467,7 +475,8 @@ void GlTextureStore::Upload(uint32_t face, uint32_t level) {
 }
 
 Result GlTextureStore::Read(uint32_t face, uint32_t level, uint32_t* pixels) {
-    if (!pixels || face >= m_faces || level >= m_levelCount) return Result::InvalidCall;
+    if (!pixels || face >= m_faces || level >= m_levelCount || m_format == Format::R32F)
+        return Result::InvalidCall;
     const Functions* gl = m_owner ? m_owner->Gl() : nullptr;
     if (!gl || !m_name) return Result::NotAvailable;
     gl->ActiveTexture(GL_TEXTURE0);
@@ -497,26 +506,6 @@ bool GlDraw::CompressedUpload() {
     }
     return m_s3tc == 1 && !m_forceCpuDecode;
 }
-
-namespace {
-// One level of a texture seen as a surface.
-class GlLevelSurface final : public Surface {
-  public:
-    GlLevelSurface(GlTexture* t, uint32_t level) : m_texture(t), m_level(level) { m_texture->AddRef(); }
-    ~GlLevelSurface() override { m_texture->Release(); }
-    uint32_t Width() const override { return m_texture->Width(m_level); }
-    uint32_t Height() const override { return m_texture->Height(m_level); }
-    Format GetFormat() const override { return m_texture->GetFormat(); }
-    Result LockRect(LockedRect* out, const Rect* rect, uint32_t flags) override {
-        return m_texture->LockRect(m_level, out, rect, flags);
-    }
-    Result UnlockRect() override { return m_texture->UnlockRect(m_level); }
-
-  private:
-    GlTexture* m_texture;
-    uint32_t m_level;
-};
-} // namespace
 
 Result GlTexture::GetSurfaceLevel(uint32_t level, Surface** out) {
     if (!out || level >= LevelCount()) return Result::InvalidCall;
@@ -703,16 +692,20 @@ Result GlDraw::SetIndices(IndexBuffer* buffer) {
 
 // ---- Resource creation ----------------------------------------------------------------------------
 
-Result GlDraw::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t, Format format,
+Result GlDraw::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, Format format,
                              gfx::Pool pool, Texture** out) {
     if (!out) return Result::InvalidCall;
     *out = nullptr;
-    if (width == 0 || height == 0 || width > 16384 || height > 16384 || !TextureFormat(format) ||
-        pool == gfx::Pool::SystemMem || pool == gfx::Pool::Scratch) {
+    const bool renderTarget = (usage & usage::RenderTarget) != 0;
+    const bool formatOk =
+        renderTarget ? (ColourFormat(format) || format == Format::R32F) : TextureFormat(format);
+    if (width == 0 || height == 0 || width > 16384 || height > 16384 || !formatOk ||
+        pool == gfx::Pool::SystemMem || pool == gfx::Pool::Scratch ||
+        (renderTarget && pool != gfx::Pool::Default)) {
         return Result::InvalidCall;
     }
     if (!Gl()) return Result::NotAvailable;
-    *out = new GlTexture(this, width, height, levels, format, pool);
+    *out = new GlTexture(this, width, height, levels, format, pool, renderTarget);
     return Result::Ok;
 }
 
@@ -756,12 +749,48 @@ Result GlDraw::CreateOffscreenPlainSurface(uint32_t width, uint32_t height, Form
                                            Surface** out) {
     if (!out) return Result::InvalidCall;
     *out = nullptr;
-    if (width == 0 || height == 0 || width > 16384 || height > 16384 || !ColourFormat(format) ||
-        pool == gfx::Pool::Managed) {
+    if (width == 0 || height == 0 || width > 16384 || height > 16384 ||
+        !(ColourFormat(format) || format == Format::R32F) || pool == gfx::Pool::Managed) {
         return Result::InvalidCall;
     }
     *out = new GlMemorySurface(width, height, format);
     return Result::Ok;
+}
+
+Result GlDraw::CreateDepthStencilSurface(uint32_t width, uint32_t height, Format format, uint32_t samples,
+                                         Surface** out) {
+    if (!out) return Result::InvalidCall;
+    *out = nullptr;
+    if (width == 0 || height == 0 || width > 16384 || height > 16384 || DepthStorage(format) == 0 ||
+        samples >= 2) {
+        return Result::InvalidCall;
+    }
+    if (!Gl()) return Result::NotAvailable;
+    *out = new GlDepthSurface(this, width, height, format);
+    return Result::Ok;
+}
+
+GlDepthSurface::GlDepthSurface(GlDraw* owner, uint32_t w, uint32_t h, Format f)
+    : GlTracked(owner), m_w(w), m_h(h), m_format(f) {
+    m_owner->AddDefaultPool();
+    const Functions* gl = m_owner->Gl();
+    if (!gl) return;
+    gl->GenRenderbuffers(1, &m_renderbuffer);
+    gl->BindRenderbuffer(GL_RENDERBUFFER, m_renderbuffer);
+    gl->RenderbufferStorage(GL_RENDERBUFFER, DepthStorage(f), GLsizei(w), GLsizei(h));
+    gl->BindRenderbuffer(GL_RENDERBUFFER, 0);
+}
+
+GlDepthSurface::~GlDepthSurface() {
+    if (!m_owner) return;
+    m_owner->RemoveDefaultPool();
+    if (const Functions* gl = m_owner->Gl(); gl && m_renderbuffer)
+        gl->DeleteRenderbuffers(1, &m_renderbuffer);
+}
+
+void GlDepthSurface::Orphan() {
+    GlTracked::Orphan();
+    m_renderbuffer = 0;
 }
 
 Result GlDraw::UpdateSurface(Surface* source, const Rect* sourceRect, Surface* dest, const Point* destPoint) {

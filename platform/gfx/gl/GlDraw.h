@@ -54,11 +54,12 @@ class GlTracked {
 // The storage shared by 2D and cube textures: each face's levels in the
 // format's own bytes (the CPU copy that Lock hands out) and the GL object.
 // Compressed levels go to GL as they are when the driver takes S3TC, else
-// decoded to RGBA8 on the way.
+// decoded to RGBA8 on the way. A render target keeps no CPU copy: it is
+// drawn into on the GPU and cannot be locked.
 class GlTextureStore : public GlTracked {
   public:
-    GlTextureStore(GlDraw* owner, GLenum target, uint32_t faces, uint32_t w, uint32_t h, uint32_t levels, Format f,
-                   gfx::Pool pool);
+    GlTextureStore(GlDraw* owner, GLenum target, uint32_t faces, uint32_t w, uint32_t h, uint32_t levels,
+                   Format f, gfx::Pool pool, bool renderTarget = false);
     ~GlTextureStore() override;
     void Orphan() override;
 
@@ -69,6 +70,7 @@ class GlTextureStore : public GlTracked {
     uint32_t LevelHeight(uint32_t level) const { return level < m_levelCount ? m_levels[level].h : 0; }
     Format StoreFormat() const { return m_format; }
     gfx::Pool StorePool() const { return m_pool; }
+    bool IsRenderTarget() const { return m_renderTarget; }
     Result Lock(uint32_t face, uint32_t level, LockedRect* out, const Rect* rect, uint32_t flags);
     Result Unlock(uint32_t face, uint32_t level);
     Result Read(uint32_t face, uint32_t level, uint32_t* pixels);
@@ -90,13 +92,15 @@ class GlTextureStore : public GlTracked {
     gfx::Pool m_pool;
     uint32_t m_faces, m_levelCount;
     bool m_compressedOnGpu = false;
+    bool m_renderTarget = false;
     std::vector<Level> m_levels; // face by face, levels largest first
 };
 
 class GlTexture final : public Texture, public GlTextureStore {
   public:
-    GlTexture(GlDraw* owner, uint32_t w, uint32_t h, uint32_t levels, Format f, gfx::Pool pool)
-        : GlTextureStore(owner, GL_TEXTURE_2D, 1, w, h, levels, f, pool) {}
+    GlTexture(GlDraw* owner, uint32_t w, uint32_t h, uint32_t levels, Format f, gfx::Pool pool,
+              bool renderTarget = false)
+        : GlTextureStore(owner, GL_TEXTURE_2D, 1, w, h, levels, f, pool, renderTarget) {}
     uint32_t LevelCount() const override { return Levels(); }
     uint32_t Width(uint32_t level) const override { return LevelWidth(level); }
     uint32_t Height(uint32_t level) const override { return LevelHeight(level); }
@@ -110,6 +114,30 @@ class GlTexture final : public Texture, public GlTextureStore {
         return face == 0 ? Read(0, level, pixels) : Result::InvalidCall;
     }
     Result GetSurfaceLevel(uint32_t level, Surface** out) override;
+};
+
+// One level of a 2D texture seen as a surface (it holds the texture);
+// locking it locks the level. A render target's level is what
+// SetRenderTarget draws into.
+class GlLevelSurface final : public Surface {
+  public:
+    GlLevelSurface(GlTexture* t, uint32_t level) : m_texture(t), m_level(level) { m_texture->AddRef(); }
+    uint32_t Width() const override { return m_texture->Width(m_level); }
+    uint32_t Height() const override { return m_texture->Height(m_level); }
+    Format GetFormat() const override { return m_texture->GetFormat(); }
+    Result LockRect(LockedRect* out, const Rect* rect, uint32_t flags) override {
+        return m_texture->LockRect(m_level, out, rect, flags);
+    }
+    Result UnlockRect() override { return m_texture->UnlockRect(m_level); }
+    const GlTexture& Store() const { return *m_texture; }
+    uint32_t Level() const { return m_level; }
+
+  protected:
+    ~GlLevelSurface() override { m_texture->Release(); }
+
+  private:
+    GlTexture* m_texture;
+    uint32_t m_level;
 };
 
 class GlCubeTexture final : public CubeTexture, public GlTextureStore {
@@ -185,7 +213,7 @@ class GlIndexBuffer final : public IndexBuffer, public GlBufferStore {
     Format m_format;
 };
 
-// A surface in system memory (ARGB texels).
+// A surface in system memory: packed ARGB texels, or one float each (R32F).
 class GlMemorySurface final : public Surface {
   public:
     GlMemorySurface(uint32_t w, uint32_t h, Format f)
@@ -196,12 +224,31 @@ class GlMemorySurface final : public Surface {
     Result LockRect(LockedRect* out, const Rect* rect, uint32_t flags) override;
     Result UnlockRect() override;
     const uint32_t* Texels() const { return m_texels.data(); }
+    uint32_t* Texels() { return m_texels.data(); }
 
   private:
     uint32_t m_w, m_h;
     Format m_format;
     std::vector<uint32_t> m_texels;
     bool m_locked = false;
+};
+
+// A depth-stencil surface of its own (CreateDepthStencilSurface): a GL
+// renderbuffer in the default pool.
+class GlDepthSurface final : public Surface, public GlTracked {
+  public:
+    GlDepthSurface(GlDraw* owner, uint32_t w, uint32_t h, Format f);
+    ~GlDepthSurface() override;
+    void Orphan() override;
+    uint32_t Width() const override { return m_w; }
+    uint32_t Height() const override { return m_h; }
+    Format GetFormat() const override { return m_format; }
+    GLuint Renderbuffer() const { return m_renderbuffer; }
+
+  private:
+    uint32_t m_w, m_h;
+    Format m_format;
+    GLuint m_renderbuffer = 0;
 };
 
 class GlDraw {
@@ -225,6 +272,8 @@ class GlDraw {
                              IndexBuffer** out);
     Result CreateOffscreenPlainSurface(uint32_t width, uint32_t height, Format format, gfx::Pool pool,
                                        Surface** out);
+    Result CreateDepthStencilSurface(uint32_t width, uint32_t height, Format format, uint32_t samples,
+                                     Surface** out);
     Result UpdateSurface(Surface* source, const Rect* sourceRect, Surface* dest, const Point* destPoint);
     Result SetTexture(uint32_t stage, BaseTexture* texture);
     Result SetTextureStageState(uint32_t stage, TextureStageState state, uint32_t value);

@@ -1,0 +1,112 @@
+// Render targets of the OpenGL device: what draws and clears go to (the back
+// buffer or a level of a render-target texture, with the automatic depth
+// surface, one of its own or none), float clears and the read-back of a
+// target into system memory.
+#include "platform/gfx/gl/GlDevice.h"
+
+namespace gfx::gl {
+
+void GlDevice::RestoreDefaultTargets() {
+    if (m_currentTarget && m_currentTarget != m_backBuffer) m_currentTarget->Release();
+    if (m_currentDepth && m_currentDepth != m_depthSurface) m_currentDepth->Release();
+    m_currentTarget = m_backBuffer;
+    m_currentDepth = m_depthSurface;
+    if (m_loaded && m_fbo) m_gl.BindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+}
+
+void GlDevice::BindCurrentTarget() {
+    if (!m_loaded) return;
+    const Functions& gl = m_gl;
+    if (m_currentTarget == m_backBuffer && m_currentDepth == m_depthSurface) {
+        gl.BindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+        return;
+    }
+    if (!m_targetFbo) gl.GenFramebuffers(1, &m_targetFbo);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, m_targetFbo);
+    if (const auto* level = dynamic_cast<const GlLevelSurface*>(m_currentTarget)) {
+        gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, level->Store().Name(),
+                                GLint(level->Level()));
+    } else {
+        gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_colorRb);
+    }
+    // One depth attachment at most: the other point is emptied.
+    gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0);
+    gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, 0);
+    GLuint depth = 0;
+    if (m_currentDepth == m_depthSurface) {
+        depth = m_depthRb;
+    } else if (const auto* own = dynamic_cast<const GlDepthSurface*>(m_currentDepth)) {
+        depth = own->Renderbuffer();
+    }
+    if (depth)
+        gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, DepthAttachment(m_currentDepth->GetFormat()),
+                                   GL_RENDERBUFFER, depth);
+}
+
+Result GlDevice::CreateDepthStencilSurface(uint32_t width, uint32_t height, Format format, uint32_t samples,
+                                           uint32_t, bool, Surface** out) {
+    return m_draw.CreateDepthStencilSurface(width, height, format, samples, out);
+}
+
+Result GlDevice::SetRenderTarget(uint32_t index, Surface* surface) {
+    if (index != 0 || !surface || !m_backBuffer) return Result::InvalidCall;
+    const auto* level = dynamic_cast<const GlLevelSurface*>(surface);
+    if (surface != m_backBuffer && !(level && level->Store().IsRenderTarget())) return Result::InvalidCall;
+    MakeCurrent();
+    if (surface != m_backBuffer) surface->AddRef();
+    if (m_currentTarget != m_backBuffer) m_currentTarget->Release();
+    m_currentTarget = surface;
+    BindCurrentTarget();
+    m_viewport = {0, 0, surface->Width(), surface->Height(), 0.0f, 1.0f};
+    ApplyViewport();
+    return Result::Ok;
+}
+
+Result GlDevice::SetDepthStencilSurface(Surface* surface) {
+    if (surface && surface != m_depthSurface && !dynamic_cast<GlDepthSurface*>(surface))
+        return Result::InvalidCall;
+    MakeCurrent();
+    if (surface && surface != m_depthSurface) surface->AddRef();
+    if (m_currentDepth && m_currentDepth != m_depthSurface) m_currentDepth->Release();
+    m_currentDepth = surface;
+    BindCurrentTarget();
+    return Result::Ok;
+}
+
+Result GlDevice::ClearFloat(uint32_t count, const Rect* rects, uint32_t flags, const math::Vec4& color,
+                            float z, uint32_t stencil) {
+    const float rgba[4] = {color.x, color.y, color.z, color.w};
+    return ClearRgba(count, rects, flags, rgba, z, stencil);
+}
+
+Result GlDevice::GetRenderTargetData(Surface* target, Surface* dest) {
+    auto* memory = dynamic_cast<GlMemorySurface*>(dest);
+    if (!target || !memory || target->Width() != memory->Width() || target->Height() != memory->Height())
+        return Result::InvalidCall;
+    if (target == m_backBuffer) {
+        if (memory->GetFormat() != Format::X8R8G8B8 && memory->GetFormat() != Format::A8R8G8B8)
+            return Result::InvalidCall;
+        return ReadPixels(target, memory->Texels(), memory->Width());
+    }
+    const auto* level = dynamic_cast<const GlLevelSurface*>(target);
+    if (!level || !level->Store().IsRenderTarget() || level->GetFormat() != memory->GetFormat())
+        return Result::InvalidCall;
+    if (m_coop != Coop::Ok) return Result::DeviceLost;
+    MakeCurrent();
+    const Functions& gl = m_gl;
+    // The texture's row 0 is the top of the picture, as in memory; GL waits
+    // for the drawing into it before it hands the texels out.
+    gl.ActiveTexture(GL_TEXTURE0);
+    gl.BindTexture(GL_TEXTURE_2D, level->Store().Name());
+    gl.PixelStorei(GL_PACK_ALIGNMENT, 4);
+    if (memory->GetFormat() == Format::R32F) {
+        gl.GetTexImage(GL_TEXTURE_2D, GLint(level->Level()), GL_RED, GL_FLOAT, memory->Texels());
+    } else {
+        gl.GetTexImage(GL_TEXTURE_2D, GLint(level->Level()), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                       memory->Texels());
+    }
+    gl.BindTexture(GL_TEXTURE_2D, 0);
+    return Result::Ok;
+}
+
+} // namespace gfx::gl
