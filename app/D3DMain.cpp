@@ -40,19 +40,6 @@ namespace {
 using gfx::Format;
 using gfx::RenderState;
 
-// Skinned meshes: 76-byte vertices (position, four blend weights, four blend
-// indices, normal, tangent, binormal, texture coordinate).
-const gfx::VertexElement kSkinnedMeshElements[] = {
-    {0, 0, gfx::elemtype::Float3, 0, gfx::elemusage::Position, 0},
-    {0, 12, gfx::elemtype::Float4, 0, gfx::elemusage::BlendWeight, 0},
-    {0, 28, gfx::elemtype::UByte4, 0, gfx::elemusage::BlendIndices, 0},
-    {0, 32, gfx::elemtype::Float3, 0, gfx::elemusage::Normal, 0},
-    {0, 44, gfx::elemtype::Float3, 0, gfx::elemusage::Tangent, 0},
-    {0, 56, gfx::elemtype::Float3, 0, gfx::elemusage::Binormal, 0},
-    {0, 68, gfx::elemtype::Float2, 0, gfx::elemusage::TexCoord, 0},
-    gfx::DeclEnd,
-};
-
 gfx::PresentParameters MakePresentParameters(gfx::Interface* d3d, window::Window* w, Format depth) {
     gfx::PresentParameters pp;
     pp.BackBufferWidth = screenwidth;
@@ -181,7 +168,7 @@ bool D3DMain::Create(window::Window* w) {
     MarkStartStep("device_reset");
 
     device->CreateVertexDeclaration(mesh::kStaticMeshElements, &g_pVertexDeclarations[0]);
-    device->CreateVertexDeclaration(kSkinnedMeshElements, &g_pVertexDeclarations[1]);
+    device->CreateVertexDeclaration(mesh::kSkinnedMeshElements, &g_pVertexDeclarations[1]);
     m_bCreated = true;
     KeepBackBuffer();
     g_fDeviceScaleX = g_f2DScaleX;

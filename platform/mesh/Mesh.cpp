@@ -16,6 +16,17 @@ const gfx::VertexElement kStaticMeshElements[7] = {
     gfx::DeclEnd,
 };
 
+const gfx::VertexElement kSkinnedMeshElements[8] = {
+    {0, 0, gfx::elemtype::Float3, 0, gfx::elemusage::Position, 0},
+    {0, 12, gfx::elemtype::Float4, 0, gfx::elemusage::BlendWeight, 0},
+    {0, 28, gfx::elemtype::UByte4, 0, gfx::elemusage::BlendIndices, 0},
+    {0, 32, gfx::elemtype::Float3, 0, gfx::elemusage::Normal, 0},
+    {0, 44, gfx::elemtype::Float3, 0, gfx::elemusage::Tangent, 0},
+    {0, 56, gfx::elemtype::Float3, 0, gfx::elemusage::Binormal, 0},
+    {0, 68, gfx::elemtype::Float2, 0, gfx::elemusage::TexCoord, 0},
+    gfx::DeclEnd,
+};
+
 std::unique_ptr<Mesh> Mesh::Create(const MeshData& data, gfx::Device* device, std::string* error) {
     auto fail = [&](const std::string& what) {
         if (error) *error = what;

@@ -30,6 +30,10 @@ namespace mesh {
 // The engine's static-mesh vertex declaration (60 bytes): position, colour,
 // normal, tangent, binormal, texture coordinate 0.
 extern const gfx::VertexElement kStaticMeshElements[7];
+// The skinned-mesh vertex declaration (76 bytes): position, four blend
+// weights, four blend indices (UBYTE4), normal, tangent, binormal, texture
+// coordinate 0.
+extern const gfx::VertexElement kSkinnedMeshElements[8];
 
 class Mesh {
   public:
