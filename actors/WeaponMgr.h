@@ -21,6 +21,9 @@ public:
     void PutAwayWeapon() { m_pCurrentWeapon = nullptr; }
 
     ItemSlot* m_pCurrentWeapon = nullptr;  // the item in the hands, or null
+    // The object of the weapon model in the hands (none until the weapons
+    // exist); the renderer always counts it seen.
+    ObjectRecord* m_hWeaponModel = nullptr;
 
     // What slows the mouse view while aiming: the zoom value, the state of
     // the held model that doubles its weight, and the weapon view flag.

@@ -169,6 +169,7 @@ WorldHooks MakeWorldHooks() {
     h.OnExplosion = [](const math::Vec3& position, float power) { g_MainGame.OnExplosion(position, power); };
     h.StopObjectDialogue = [](ObjectRecord* object) { g_DialogueMgr.StopObjectDialogue(object); };
     h.PlayerObject = [] { return g_Player.m_hObject; };
+    h.HeldWeaponModel = [] { return g_WeaponMgr.m_hWeaponModel; };
     h.CharacterBody = [](const char* name, ObjectRecord** body) {
         strpostac* p = g_PostacMgr.FindByName(name, true);
         if (!p) return false;

@@ -23,6 +23,7 @@
 #include "skinmesh/SkinMeshCollisions.h"
 
 struct ObjectRecord;
+struct EffectRecord;
 namespace mesh {
 struct MeshData;
 }
@@ -76,6 +77,20 @@ class ESkinMesh {
         if (m_bHasLowPoly) m_bLowPoly = on ? 1 : 0;
     }
     void Update() {}
+    // Draws the parts that wear the texture `textureId` in the subset with
+    // the technique the caller began on `effect`. Drawing comes with the
+    // skinned-mesh subsystem: until then the calls are counted and the last
+    // one kept.
+    void Render(uint32_t textureId, uint32_t subset, EffectRecord* effect) {
+        ++m_dwRenderCalls;
+        m_dwLastRenderTexture = textureId;
+        m_dwLastRenderSubset = subset;
+        m_pLastRenderEffect = effect;
+    }
+    uint32_t m_dwRenderCalls = 0;
+    uint32_t m_dwLastRenderTexture = 0;
+    uint32_t m_dwLastRenderSubset = 0;
+    EffectRecord* m_pLastRenderEffect = nullptr;
     uint8_t m_bHasLowPoly = 0;
     uint8_t m_bLowPoly = 0;
 

@@ -82,6 +82,9 @@ struct WorldHooks {
     void (*OnExplosion)(const math::Vec3& position, float power) = [](const math::Vec3&, float) {};
     void (*StopObjectDialogue)(ObjectRecord* object) = [](ObjectRecord*) {};
     ObjectRecord* (*PlayerObject)() = []() -> ObjectRecord* { return nullptr; };
+    // The object of the weapon model the player holds (the render occluder
+    // counts it fully seen), or null.
+    ObjectRecord* (*HeldWeaponModel)() = []() -> ObjectRecord* { return nullptr; };
     // The first body of the named character; false when no character has
     // that name.
     bool (*CharacterBody)(const char* name, ObjectRecord** body) = [](const char*, ObjectRecord**) {

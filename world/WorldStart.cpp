@@ -84,7 +84,7 @@ const WorldStep kEndWorldSteps[] = {
     {"PlantMgr.Release", [](EEngine&) { g_PlantMgr.Release(); }},
     {"ViewLines.Release", [](EEngine&) { g_ViewLines.Release(); }},
     {"AmbientProbe.Destroy", [](EEngine&) { g_AmbientProbe.Destroy(); }},
-    {"RenderOccluder.Release", [](EEngine&) { g_RenderOccluder.Release(); }},
+    {"RenderOccluder.Destroy", [](EEngine&) { g_RenderOccluder.Destroy(); }},
     {"ScreenOverlay.Clear", [](EEngine&) { TheWorldHooks().ScreenOverlayClear(); }},
     {"Keyboard.Release",
      [](EEngine& e) {
@@ -128,7 +128,7 @@ const WorldStep kOpenWorldSteps[] = {
     {"ViewLines.Create", [](EEngine&) { g_ViewLines.Create(); }},
     {"DepthRender.CreateCubeEffect", [](EEngine&) { g_DepthRender.CreateCubeEffect(); }},
     {"AutoMap.Create", [](EEngine&) { g_AutoMap.Create(); }},
-    {"RenderOccluder.Create", [](EEngine&) { g_RenderOccluder.Create(); }},
+    {"RenderOccluder.Init", [](EEngine&) { g_RenderOccluder.Init(); }},
     {"AmbientProbe.Init", [](EEngine&) { g_AmbientProbe.Init(); }},
     {"Renderer.InitWorld", [](EEngine&) { g_Renderer.InitWorld(); }},
     {"EngineObject.OnWorldOpen", [](EEngine&) { g_EngineObject.OnWorldOpen(); }},

@@ -1,24 +1,26 @@
-// The demo world run in this process, frame by frame on a steady clock, as
-// the main loop and the frame driver run it: the renderer's update builds
-// the lists of the world's textures every frame, and from the fifth game
-// frame on the work before the scene and the scene's passes follow, in the
-// pass record.
+// The demo world run in this process on the program's device, frame by
+// frame on a steady clock, as the main loop and the frame driver run it: the
+// renderer's update builds the lists of the world's textures every frame,
+// and from the fifth game frame on the work before the scene and the
+// scene's passes follow, in the pass record.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "game/MainGame.h"
 #include "render/Renderer.h"
-#include "tests/integration/InProcessWorld.h"
+#include "tests/integration/DeviceWorldRun.h"
+#include "world/Engine.h"
 
 namespace {
 
-class RenderRun : public InProcessWorld {
+class RenderRun : public DeviceWorldRun {
   protected:
     void TearDown() override {
         g_Renderer.StopPassRecording();
-        InProcessWorld::TearDown();
+        DeviceWorldRun::TearDown();
     }
 
     // One pass of the main loop: the engine frame, the game's update, the
@@ -40,7 +42,6 @@ class RenderRun : public InProcessWorld {
     static bool Has(const std::vector<std::string>& trace, const char* name) {
         return std::find(trace.begin(), trace.end(), name) != trace.end();
     }
-
 };
 
 TEST_F(RenderRun, TheDemoWorldIsListedEveryFrameAndDrawnFromTheFifthGameFrame) {

@@ -162,7 +162,8 @@ class FrameTest : public ::testing::Test {
     }
 
     // A shown static mesh in view at slot 0 whose second subset is
-    // `transparent` (the occlusion test marks it seen).
+    // `transparent`, seen (the occlusion test without its target leaves the
+    // marks as they are).
     void PlaceTransparentSubset() {
         mesh::MeshData d;
         for (int i = 0; i < 3; ++i) {
@@ -183,6 +184,7 @@ class FrameTest : public ::testing::Test {
         h->bUsed = 1;
         h->dwType = OT_MESH;
         h->bVisibleNow = 1;
+        h->bSeen = h->bSubsetDraw[1] = 1;
         h->dwFlags = objflags::kFlagVisible;
         h->pObject = mesh_.get();
         h->pD3DXMesh = drawable_.get();

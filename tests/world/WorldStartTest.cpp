@@ -34,7 +34,7 @@ const std::vector<std::string> kEndWorld = {
     "PlantMgr.Release",
     "ViewLines.Release",
     "AmbientProbe.Destroy",
-    "RenderOccluder.Release",
+    "RenderOccluder.Destroy",
     "ScreenOverlay.Clear",
     "Keyboard.Release",
     "SkyObject.Delete",
@@ -62,7 +62,7 @@ const std::vector<std::string> kEndWorld = {
 const std::vector<std::string> kOpenWorld = {
     "WorldTime.Stop",     "Camera.StopShakes",        "RigidBodySimulation.Reset",
     "ApplyPendingTies",   "ViewLines.Create",         "DepthRender.CreateCubeEffect",
-    "AutoMap.Create",     "RenderOccluder.Create",    "AmbientProbe.Init",
+    "AutoMap.Create",     "RenderOccluder.Init",      "AmbientProbe.Init",
     "Renderer.InitWorld", "EngineObject.OnWorldOpen", "SpriteMgr.Init",
     "PlantMgr.Reset",     "Console.CreateBar",        "LoadRadios",
     "WorldTime.Reset",    "FrameNumber.Reset",        "LaserMgr.Init",
