@@ -1,6 +1,8 @@
 editor_undo_pesel 0 0 40
 world_general_properties
 	fog 3158064 6000 1500 1
+	fog1 4219040 600 200
+	fog3 3158064 6000 1500
 	fog_in_game 1
 	global_ambient_light 4210752
 	global_ambient_light1 2105376
@@ -738,3 +740,55 @@ mesh prefabs\special\rigidbody_box.x
 	scaling_axis 12 12 12
 	flags 13
 	rigid_body_physics_general 1 4 1
+
+	pesel 1070 70 70
+	name crate_fog_near
+	xpos 680
+	ypos 0
+	zpos 340
+	flags 13
+	fog_idx 1
+
+mesh models\box.x
+	pesel 1071 71 71
+	name crate_fog_mid
+	xpos 960
+	ypos 0
+	zpos 460
+	flags 13
+	fog_idx 1
+
+mesh models\box.x
+	pesel 1072 72 72
+	name crate_fog_far
+	xpos 1300
+	ypos 0
+	zpos 380
+	flags 13
+	fog_idx 1
+
+mesh models\box.x
+	pesel 1073 73 73
+	name crate_fog_off
+	xpos 1450
+	ypos 0
+	zpos 300
+	flags 13
+	flag2 262144
+	fog_idx 1
+
+mesh models\box.x
+	pesel 1074 74 74
+	name crate_hidden
+	xpos 150
+	ypos 0
+	zpos 620
+	flags 13
+
+mesh models\box.x
+	pesel 1075 75 75
+	name crate_grated
+	xpos -470
+	ypos 0
+	zpos 0
+	flags 13

@@ -60,11 +60,11 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     EXPECT_FALSE(g_WorldMgr.m_bLoadError);
     EXPECT_EQ(g_WorldMgr.m_nErrorLines, 0u);
 
-    // Sixty-five objects: the visibility blocker's marker left the table.
+    // Seventy-one objects: the visibility blocker's marker left the table.
     int count = 0;
     for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot)
         count += g_Engine.Object(slot)->bUsed;
-    EXPECT_EQ(count, 65);
+    EXPECT_EQ(count, 71);
     EXPECT_FALSE(Find("blocker_hall"));
     EXPECT_EQ(g_VisBlockers.Count(), 1);
     EXPECT_TRUE(g_VisBlockers.Get(0).bUsed);
@@ -124,6 +124,12 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
         {"ramp_drum", OT_MESH, {1097, 97, 97}, {926, 66, -140}, {16, 20, 16}},
         {"no_collision_niche", OT_MESH, {1098, 98, 98}, {-512, 170, -60}, {16, 280, 16}},
         {"niche_crate", OT_MESH, {1099, 99, 99}, {-512, 290, -60}, {12, 12, 12}},
+        {"crate_fog_near", OT_MESH, {1070, 70, 70}, {680, 0, 340}, {1, 1, 1}},
+        {"crate_fog_mid", OT_MESH, {1071, 71, 71}, {960, 0, 460}, {1, 1, 1}},
+        {"crate_fog_far", OT_MESH, {1072, 72, 72}, {1300, 0, 380}, {1, 1, 1}},
+        {"crate_fog_off", OT_MESH, {1073, 73, 73}, {1450, 0, 300}, {1, 1, 1}},
+        {"crate_hidden", OT_MESH, {1074, 74, 74}, {150, 0, 620}, {1, 1, 1}},
+        {"crate_grated", OT_MESH, {1075, 75, 75}, {-470, 0, 0}, {1, 1, 1}},
     };
     for (const Placed& p : placed) {
         SCOPED_TRACE(p.name);
@@ -150,6 +156,10 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     EXPECT_EQ(Find("floor")->iSector, 1);
     EXPECT_EQ(Find("wall_north")->iAmbientLightIdx, 1);
     EXPECT_EQ(Find("wall_east")->iFogIdx, 3); // 9 capped
+    // The crate row's fog set, and the one that leaves the capped wall unfogged.
+    for (const char* name : {"crate_fog_near", "crate_fog_mid", "crate_fog_far", "crate_fog_off"})
+        EXPECT_EQ(Find(name)->iFogIdx, 1) << name;
+    EXPECT_EQ(Find("crate_fog_off")->dwFlags2, 0x40000u);
     EXPECT_EQ(Find("crate_explosive")->Mesh()->m_vRotationAngles, math::Vec3(0, 30, 0));
     EXPECT_TRUE(Find("crate_explosive")->bBaseOrientationGiven);
     EXPECT_NEAR(Find("crate_explosive")->BaseOrientation.forward.x, 0.5, 1e-5);
@@ -252,6 +262,20 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     uint32_t fog = 0;
     env.GetFogColor(&fog, 0);
     EXPECT_EQ(fog, 3158064u);
+    struct FogSet {
+        int index;
+        uint32_t color;
+        float nearDistance, farDistance;
+    } sets[] = {{1, 4219040u, 200, 600}, {3, 3158064u, 1500, 6000}};
+    for (const FogSet& f : sets) {
+        float nearDistance = 0, farDistance = 0;
+        env.GetFogColor(&fog, f.index);
+        env.GetFogNear(&nearDistance, f.index);
+        env.GetFogFar(&farDistance, f.index);
+        EXPECT_EQ(fog, f.color) << f.index;
+        EXPECT_EQ(nearDistance, f.nearDistance) << f.index;
+        EXPECT_EQ(farDistance, f.farDistance) << f.index;
+    }
     EXPECT_EQ(env.GetAmbientColor(0), 4210752u);
     EXPECT_EQ(env.GetAmbientColor(1), 2105376u);
     EXPECT_EQ(g_Camera.GetBackgroundColor(), 3158064u);
