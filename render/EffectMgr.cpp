@@ -265,3 +265,9 @@ void AddEffectParam(effect::Handle* handle, const char* name) {
 void SetEffectFloat(effect::Effect* effect, effect::Handle handle, float value) {
     if (effect) effect->SetFloat(handle, value);
 }
+
+effect::Handle EffectParam(const EffectRecord* record, effect::Handle EffectRecord::*handle,
+                           const char* name) {
+    if (record->*handle) return record->*handle;
+    return record->pEffect->GetParameterByName(effect::Handle(), name);
+}

@@ -95,5 +95,9 @@ class EEffectMgr {
 void AddEffectParam(effect::Handle* handle, const char* name);
 // Sets one float parameter.
 void SetEffectFloat(effect::Effect* effect, effect::Handle handle, float value);
+// A parameter of the record's effect as the passes set it: the record's
+// cached handle when it has one, else found by name. The record has an effect.
+effect::Handle EffectParam(const EffectRecord* record, effect::Handle EffectRecord::*handle,
+                           const char* name);
 
 extern EEffectMgr g_EffectMgr;

@@ -55,12 +55,6 @@ bool SeeThroughSkinTexture(const strtexture* t) {
     return d.bTransparent || d.bTranslucent || d.bAdditive || d.bStain;
 }
 
-// A parameter through the record's handle, by name when it has none.
-effect::Handle Param(EffectRecord* fx, effect::Handle EffectRecord::*handle, const char* name) {
-    if (fx->*handle) return fx->*handle;
-    return fx->pEffect->GetParameterByName(effect::Handle(), name);
-}
-
 // Kind word of the objects drawn barely inflated.
 constexpr uint32_t kKindSlim = 0x100;
 
@@ -155,13 +149,14 @@ void ERenderOccluder::RenderMeshes() {
     const math::Matrix& V = g_Camera.View();
     const math::Matrix& P = g_Camera.Projection();
     effect::Effect* e = fx->pEffect;
-    e->SetMatrix(Param(fx, &EffectRecord::g_mView, "g_mView"), V);
-    e->SetMatrix(Param(fx, &EffectRecord::g_mProj, "g_mProj"), P);
+    e->SetMatrix(EffectParam(fx, &EffectRecord::g_mView, "g_mView"), V);
+    e->SetMatrix(EffectParam(fx, &EffectRecord::g_mProj, "g_mProj"), P);
     if (!g_RenderStateCache.BeginTechniqueByName(fx, "RenderSceneOcclusion", true)) return;
     d->SetVertexDeclaration(g_pVertexDeclarations[0]);
-    const effect::Handle hWvp = Param(fx, &EffectRecord::g_mWorldViewProjection, "g_mWorldViewProjection");
-    const effect::Handle hWorld = Param(fx, &EffectRecord::g_mWorld, "g_mWorld");
-    const effect::Handle hIndex = Param(fx, &EffectRecord::g_fOcclusionData, "g_fOcclusionData");
+    const effect::Handle hWvp =
+        EffectParam(fx, &EffectRecord::g_mWorldViewProjection, "g_mWorldViewProjection");
+    const effect::Handle hWorld = EffectParam(fx, &EffectRecord::g_mWorld, "g_mWorld");
+    const effect::Handle hIndex = EffectParam(fx, &EffectRecord::g_fOcclusionData, "g_fOcclusionData");
     const math::Matrix viewProjection = V * P;
 
     for (int slot = 0; slot < g_Engine.m_iMeshHighWater; ++slot) {
@@ -206,14 +201,14 @@ void ERenderOccluder::RenderSkinmeshes() {
     const math::Matrix& V = g_Camera.View();
     math::Matrix Vi;
     math::MatrixInverse(V, &Vi);
-    e->SetMatrix(Param(fx, &EffectRecord::g_mView, "g_mView"), V);
-    e->SetMatrix(Param(fx, &EffectRecord::g_mViewInv, "g_mViewInv"), Vi);
-    e->SetMatrix(Param(fx, &EffectRecord::g_mProj, "g_mProj"), g_Camera.Projection());
+    e->SetMatrix(EffectParam(fx, &EffectRecord::g_mView, "g_mView"), V);
+    e->SetMatrix(EffectParam(fx, &EffectRecord::g_mViewInv, "g_mViewInv"), Vi);
+    e->SetMatrix(EffectParam(fx, &EffectRecord::g_mProj, "g_mProj"), g_Camera.Projection());
     // The eye: (0, 0, 0, 1) through the inverse view.
-    e->SetVector(Param(fx, &EffectRecord::g_CameraPosition, "g_CameraPosition"),
+    e->SetVector(EffectParam(fx, &EffectRecord::g_CameraPosition, "g_CameraPosition"),
                  math::Vec4{Vi.m[3][0], Vi.m[3][1], Vi.m[3][2], Vi.m[3][3]});
-    const effect::Handle hIndex = Param(fx, &EffectRecord::g_fOcclusionData, "g_fOcclusionData");
-    const effect::Handle hIncrease = Param(fx, &EffectRecord::g_fVertIncrease, "g_fVertIncrease");
+    const effect::Handle hIndex = EffectParam(fx, &EffectRecord::g_fOcclusionData, "g_fOcclusionData");
+    const effect::Handle hIncrease = EffectParam(fx, &EffectRecord::g_fVertIncrease, "g_fVertIncrease");
 
     for (strtexture* t = g_Renderer.FirstTexture(); t; t = t->next) {
         for (strlistaskinmeshy* u = t->pSkinMeshes; u; u = u->next) {

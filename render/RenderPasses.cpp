@@ -1,10 +1,10 @@
 // The scene's passes as the frame calls them. Each records its call; the
 // drawing of each comes with the pass itself. Until then a pass draws
-// nothing and does only what the frame relies on: a lit family's first call
-// and the fastest pass leave the `translucent` textures of their list to a
-// second call (the full sky-light pass for static meshes draws them itself),
-// and the ambient base pass tells whether it met a visible `transparent`
-// subset.
+// nothing and does only what the frame relies on: a lit family's first
+// call leaves the `translucent` textures of its list to a second call (the
+// full sky-light pass for static meshes draws them itself), and the ambient
+// base pass tells whether it met a visible `transparent` subset. The fastest
+// pass is built (FastestPass.cpp).
 #include "render/Mesh.h"
 #include "render/Renderer.h"
 #include "world/Engine.h"
@@ -86,16 +86,6 @@ void ERenderer::RenderLightSkinmeshes(bool translucentOnly) {
 void ERenderer::RenderLightSkinmeshes20(bool translucentOnly) {
     RecordPass("ERenderer::RenderLightSkinmeshes20", translucentOnly);
     LeaveTranslucent(translucentOnly, m_pSkinMeshTextures, true, &m_bSecondCallAmbientLitSkinMeshes);
-}
-
-void ERenderer::RenderSimpleMeshes(const math::Matrix*, const math::Matrix*) {
-    RecordPass("ERenderer::RenderSimpleMeshes");
-    LeaveTranslucent(false, m_pMeshTextures, false, &m_bSecondCallSkyLitMeshes);
-}
-
-void ERenderer::RenderSimpleSkinmeshes(const math::Matrix*, const math::Matrix*) {
-    RecordPass("ERenderer::RenderSimpleSkinmeshes");
-    LeaveTranslucent(false, m_pSkinMeshTextures, true, &m_bSecondCallSkyLitSkinMeshes);
 }
 
 void ERenderer::RenderWater() {

@@ -346,7 +346,12 @@ class ERenderer {
     void RenderLightMeshes20(bool translucentOnly);
     void RenderLightSkinmeshes(bool translucentOnly);
     void RenderLightSkinmeshes20(bool translucentOnly);
-    // The fastest pass; null matrices mean the camera's.
+    // The fastest pass (SimpleRender, FastestPass.cpp): the solid world lit
+    // by the ambient colour, the sky light (without shadows) and the fog,
+    // drawing only what the occluder marked seen; static meshes with the
+    // effect "SimpleMesh", skinned meshes with "SimpleSkinmesh". Null matrices
+    // mean the camera's. Translucent textures are left to the sky-light
+    // passes' second calls, whose flags they set.
     void RenderSimpleMeshes(const math::Matrix* view, const math::Matrix* projection);
     void RenderSimpleSkinmeshes(const math::Matrix* view, const math::Matrix* projection);
     // Water (plain and reflective; both test DrawWater themselves) and lava.
