@@ -741,6 +741,7 @@ mesh prefabs\special\rigidbody_box.x
 	flags 13
 	rigid_body_physics_general 1 4 1
 
+mesh models\box.x
 	pesel 1070 70 70
 	name crate_fog_near
 	xpos 680
