@@ -8,6 +8,13 @@
                                      origin, binary; the mesh manager centres it
     prefabs/props/marker_nocenter.x  a 16-unit post authored beside its origin,
                                      compressed binary (bzip); kept where authored
+    models/sky.x       the sky: a 1920-unit box around the origin (the eye) seen
+                       from inside, binary. Its walls are cut into bands by
+                       height, one material each: below the horizon (y < 0,
+                       with the floor), 0..320, 320..640, 640..960, and the
+                       ceiling (the zenith); a sixth, translucent material
+                       is a 960 x 960 cloud layer at y = 720 under the
+                       zenith, last so that it is drawn over it
 
 Each face has its own normals and texture coordinates, and each material a
 texture file name. The optimised-mesh cache entries (!opt) of the rewritten
@@ -178,6 +185,37 @@ def offset_box(size, height, dx):
     return [(n, [(x + dx, y, z) for (x, y, z) in c]) for n, c in box(size, height)]
 
 
+def inward(quad):
+    """The same quad seen from its other side (corners reversed, normal flipped)."""
+    normal, corners = quad
+    return tuple(-c for c in normal), list(reversed(corners))
+
+
+SKY_HALF = 960.0
+SKY_BAND_HEIGHTS = [-SKY_HALF, 0.0, 320.0, 640.0, SKY_HALF]
+SKY_CLOUD_HEIGHT, SKY_CLOUD_HALF = 720.0, 480.0
+SKY_TEXTURES = ["textures\\sky_nadir.tga", "textures\\sky_horizon.tga", "textures\\sky_middle.tga",
+                "textures\\sky_high.tga", "textures\\sky_zenith.tga", "textures\\sky_clouds.tga"]
+
+
+def sky_box():
+    """Quads and their materials: the wall bands (materials 0..3 from the
+    bottom), the ceiling (4) and floor (0), then the cloud layer (5)."""
+    quads, materials = [], []
+    for band, (y0, y1) in enumerate(zip(SKY_BAND_HEIGHTS, SKY_BAND_HEIGHTS[1:])):
+        for normal, corners in box(2 * SKY_HALF, y1 - y0)[:4]:
+            quads.append(inward((normal, [(x, y + y0, z) for (x, y, z) in corners])))
+            materials.append(band)
+    top, bottom = box(2 * SKY_HALF, 2 * SKY_HALF)[4:]
+    for (normal, corners), material in ((top, 4), (bottom, 0)):
+        quads.append(inward((normal, [(x, y - SKY_HALF, z) for (x, y, z) in corners])))
+        materials.append(material)
+    cloud_normal, cloud_corners = plane(2 * SKY_CLOUD_HALF)[0]
+    quads.append(inward((cloud_normal, [(x, y + SKY_CLOUD_HEIGHT, z) for (x, y, z) in cloud_corners])))
+    materials.append(5)
+    return quads, materials
+
+
 def main():
     white = (1.0, 1.0, 1.0, 1.0)
     files = {
@@ -192,6 +230,8 @@ def main():
             box(32.0, 32.0), [(white, "textures\\crate.tga")], [0] * 6, offset=(200.0, 0.0, 0.0)),
         "prefabs\\props\\marker_nocenter.x": compress("xof 0303bzip0032", mesh_binary(
             box(16.0, 64.0), [(white, "textures\\paint.dds")], [0] * 6, offset=(40.0, 0.0, 0.0))),
+        "models\\sky.x": b"xof 0303bin 0032" + mesh_binary(
+            sky_box()[0], [(white, t) for t in SKY_TEXTURES], sky_box()[1]),
     }
     for relative, data in files.items():
         path = os.path.join(DATA, *relative.split("\\"))

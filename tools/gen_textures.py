@@ -26,6 +26,9 @@ Writes, under the data directory (default: data/ beside this folder):
   textures/rust_dxt5.dds          DXT5 with alpha, full mip chain
   textures/paint.dds              uncompressed A8R8G8B8, full mip chain
   textures/sky_cube.dds           an uncompressed cube map, one colour a face
+  textures/sky_nadir.tga .. sky_zenith.tga  the bands of the sky box sky.x,
+                                  one flat colour each, horizon to zenith
+  textures/sky_clouds.tga         its cloud layer, white at alpha 128 (translucent)
   scripts/textures.txt            the descriptions
   scripts/textures/extra.txt      descriptions that add to the first file
   scripts/texture_substitutes.txt substitutes for skinned meshes
@@ -50,6 +53,7 @@ NAVY = (0, 0, 132)
 OLIVE = (132, 130, 0)
 TEAL = (0, 130, 132)
 PURPLE = (132, 0, 132)
+SKY_BLUE = (132, 195, 255)
 NORMAL_UP = (132, 130, 255)
 
 
@@ -194,6 +198,11 @@ def main():
     write_dds(os.path.join(tex, "paint.dds"), 32, quadrants(32, [GREEN, BLUE, BLUE, GREEN]))
     faces = [flat(16, c) for c in (RED, CYAN, GREEN, MAGENTA, BLUE, YELLOW)]
     write_dds(os.path.join(tex, "sky_cube.dds"), 16, None, faces=faces)
+    sky = [("sky_nadir", BROWN), ("sky_horizon", ORANGE), ("sky_middle", SKY_BLUE), ("sky_high", BLUE),
+           ("sky_zenith", NAVY)]
+    for name, colour in sky:
+        write_tga(os.path.join(tex, name + ".tga"), 8, flat(8, colour))
+    write_tga(os.path.join(tex, "sky_clouds.tga"), 8, flat(8, WHITE, 128))
 
     scripts = os.path.join(root, "scripts")
     write_file(os.path.join(scripts, "textures.txt"), "\r\n".join([
@@ -243,6 +252,12 @@ def main():
         "",
         "texture paint.dds",
         "plastic",
+        "",
+    ] + [line for name, _ in sky for line in ("texture %s.tga" % name, "no_light", "no_fog", "")] + [
+        "texture sky_clouds.tga",
+        "translucent",
+        "no_light",
+        "no_fog",
         "",
     ]).encode("ascii"))
     # A second file adds to the first: the glass block continues.

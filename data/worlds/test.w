@@ -12,6 +12,7 @@ world_general_properties
 	sky_light_direction 45 135
 	sky_light_color 16774880
 	sky_light_power 1.2
+	sky_mesh models\sky.x
 	lens_flare_direction 30 90
 	vertex_ambient_brightness 1.1
 	vertex_ambient_contrast 0.9

@@ -60,11 +60,12 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     EXPECT_FALSE(g_WorldMgr.m_bLoadError);
     EXPECT_EQ(g_WorldMgr.m_nErrorLines, 0u);
 
-    // Seventy-one objects: the visibility blocker's marker left the table.
+    // Seventy-one objects and the sky: the visibility blocker's marker left
+    // the table.
     int count = 0;
     for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot)
         count += g_Engine.Object(slot)->bUsed;
-    EXPECT_EQ(count, 71);
+    EXPECT_EQ(count, 72);
     EXPECT_FALSE(Find("blocker_hall"));
     EXPECT_EQ(g_VisBlockers.Count(), 1);
     EXPECT_TRUE(g_VisBlockers.Get(0).bUsed);
@@ -285,6 +286,14 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     EXPECT_FLOAT_EQ(g_PostProcess.m_fAODepth, 48.0f);
     EXPECT_FLOAT_EQ(g_Console.FindVariable("SkyLightPitch")->fValue, 45.0f);
     EXPECT_FLOAT_EQ(g_Console.FindVariable("SkyLightRotation")->fValue, 135.0f);
+    // The sky: hidden, far away, with its six materials.
+    ObjectRecord* sky = env.SkyObject();
+    ASSERT_TRUE(sky);
+    EXPECT_STREQ(sky->szFileName, "models\\sky.x");
+    EXPECT_EQ(sky->dwFlags & 1u, 0u);
+    EXPECT_EQ(sky->vPosition, math::Vec3(1.0e11f, 1.0e11f, 1.0e11f));
+    ASSERT_TRUE(sky->Mesh());
+    EXPECT_EQ(sky->Mesh()->m_dwNumSubsets, 6u);
     SkyLightPower = 1.0f;
     SkinmeshLightCoef = 1.0f;
 }
