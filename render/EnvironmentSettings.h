@@ -1,9 +1,14 @@
 // A world's atmosphere, `EnvironmentSettings` (global g_EnvironmentSettings):
 // four ambient colours, four fog colours with their distances, the fog
-// switch, the sky light and the lens-flare direction. The world loader fills
-// it, the console changes index 0, the renderer reads it. The sky object,
-// the vertex-ambient values, drawing and the save block come with the
-// renderer; the sky-light power is the option `SkyLightPower`.
+// switch, the sky light and the lens-flare direction, the vertex-ambient
+// tuning and the sky object. The world loader fills it, the console changes
+// index 0, the renderer reads it and the save game keeps part of it (the
+// 97-byte block of Save and Load). The sky-light power is the option
+// `SkyLightPower`.
+//
+// The sky object is a world mesh without the visible bit, far away: only
+// RenderSky draws it, centred on the eye with depth writes off, before the
+// world's passes, so everything of the world lands on top of it.
 //
 // Colours are packed X8R8G8B8. The channel setters truncate the value toward
 // zero and keep its low 8 bits (256 gives 0; nothing is clamped), take the
@@ -12,11 +17,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 struct ObjectRecord;
 
 class EnvironmentSettings {
-public:
+  public:
     static constexpr int NUM_SETS = 4;
 
     void SetAmbientColor(uint32_t color, int index);
@@ -65,9 +71,23 @@ public:
     // second one replaces the first. Returns the new object, null on failure.
     ObjectRecord* CreateSkyObject(const char* fileName);
     void DeleteSkyObject();
-    // Draws the sky object as the scene's backdrop (with the renderer).
-    void RenderSky() {}
+    // Draws the sky object as the scene's backdrop: nothing unless the world
+    // is shown, `DrawSky` is on and the sky object has its mesh; a mesh
+    // whose geometry is gone prints "Nie ma mesha nieba". Leaves samplers
+    // 0..7 at LOD bias -1.0, blending and alpha test off, depth test and
+    // writes on and the view transform as it found it.
+    void RenderSky();
     ObjectRecord* SkyObject() const { return m_hSkyObject; }
+
+    // The save block, SAVE_BLOCK_SIZE bytes little-endian: ambient colours
+    // (0), fog colours (16), fog near (32) and far (48) distances, fog
+    // enabled (64), sky-light power (65), colour (69) and direction (73),
+    // lens-flare direction (85). Load stores the values as they are: the
+    // camera's clear colour and the "FogR/G/B" variables stay as they were.
+    // A null stream does nothing.
+    static constexpr uint32_t SAVE_BLOCK_SIZE = 97;
+    void Save(std::FILE* f) const;
+    void Load(std::FILE* f);
 
     // Vertex-ambient tuning and the world's sky-light switch (world keys).
     float m_fVertexAmbientBrightness = 1.0f;
@@ -78,7 +98,7 @@ public:
     float m_vVertexAmbientInsideColor[3] = {1.0f, 1.0f, 1.0f};
     bool m_bSkyLightInUse = true;
 
-private:
+  private:
     static int Index(int index) { return index < 0 || index >= NUM_SETS ? 0 : index; }
 
     uint32_t m_dwAmbient[NUM_SETS] = {};
