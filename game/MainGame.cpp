@@ -104,7 +104,10 @@ void CMainGame::Update() {
     m_fFrameTime = g_Engine.m_fFrameTime;
     ++m_iFramesSinceCinematic;
     ++m_dwGameFrames;
-    if (g_Engine.m_bWorldLoaded) ++m_iLevelFrame;
+    if (g_Engine.m_bWorldLoaded) {
+        ++m_iLevelFrame;
+        if (m_iLevelFrame == WORLD_SHOWN_FRAME) g_Engine.m_bWorldShown = 1;
+    }
     if (g_Engine.m_bWorldLoaded) g_MusicDirector.Update();
     g_ObjectSlots22.Update();
     if (!UpdateCameras()) return;

@@ -32,7 +32,10 @@ class CMainGame {
     // The frame hooks the main loop and the frame driver call: the one-time
     // start after the first frame, the per-frame update (counts the level's
     // frames while a world is loaded), the work before the scene and inside
-    // it, and the release of the game's records at device release.
+    // it, and the release of the game's records at device release. Of the
+    // level start only its last step is here: at level frame 205 of a loaded
+    // world the engine starts showing the world (the sky is drawn from then).
+    static constexpr int32_t WORLD_SHOWN_FRAME = 205;
     void StartUp();
     void Update();
     // The camera stages of the update: the Bezier camera while it is active,
