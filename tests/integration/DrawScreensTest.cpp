@@ -1,11 +1,12 @@
 // Runs the real game in a virtual X display (Xvfb) with the demo world: with
 // the profiler display on it presses the screenshot key through xdotool and
 // checks the saved screenshot where the frame driver puts the closed
-// console's lines and the profiler's table; in full screen, on a server
-// without a window manager, it takes the screen's own picture (xwd) and
-// checks that the game covers it from its top-left corner; with the fastest
-// pipeline chosen in the video settings the screenshot shows the demo
-// world's north wall.
+// console's lines and the profiler's table; the screenshot of a shown world
+// holds the sky's colour bands in their order from the horizon up; in full
+// screen, on a server without a window manager, it takes the screen's own
+// picture (xwd) and checks that the game covers it from its top-left corner;
+// with the fastest pipeline chosen in the video settings the screenshot shows
+// the demo world's north wall.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -259,6 +260,56 @@ TEST_F(DrawScreens, TheFrameShowsTheClosedConsoleAndTheProfiler) {
     EXPECT_GT(count(mid - int(150 * xs), top, mid, top + step, white), 40);
     EXPECT_GT(count(mid, top, mid + int(150 * xs), top + step, white), 40);
     EXPECT_EQ(count(mid + int(360 * xs), top, bmp.width, top + 40 * step, white), 0);
+    kill(game_, SIGTERM);
+    EXPECT_TRUE(WaitFor([&] { return Log().find("Tovan engine out, good bye!") != std::string::npos; }, 120));
+}
+
+// The first texel of a 32-bit TGA of the data, 0x00RRGGBB.
+uint32_t TgaColour(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string b((std::istreambuf_iterator<char>(in)), {});
+    if (b.size() < 22) return 0xFFFFFFFF;
+    const size_t at = 18 + uint8_t(b[0]);
+    return uint32_t(uint8_t(b[at + 2])) << 16 | uint32_t(uint8_t(b[at + 1])) << 8 | uint8_t(b[at]);
+}
+
+TEST_F(DrawScreens, TheShownWorldHasTheSkysBandsInTheirOrder) {
+    StartGame(
+        "ScreenWidth 1024\r\nScreenHeight 768\r\nDebug 1\r\nBackupConsole 0\r\nrunworld worlds\\test.w\r\n");
+    WaitForTheWorld();
+    // The bands of sky.x from below the horizon up to the zenith.
+    std::vector<uint32_t> bands;
+    for (const char* name : {"sky_nadir", "sky_horizon", "sky_middle", "sky_high", "sky_zenith"})
+        bands.push_back(TgaColour(dir_ / "textures" / (std::string(name) + ".tga")));
+    auto band = [&](uint32_t p) {
+        for (size_t k = 0; k < bands.size(); ++k)
+            if (p == bands[k]) return int(k);
+        return -1;
+    };
+    // The world is shown some frames after it starts: shots until one has the sky.
+    Bmp bmp;
+    int shown = 0;
+    for (int n = 0; n < 6 && shown < 2; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "zt_screen%04d.bmp", n);
+        Press("F8");
+        ASSERT_TRUE(WaitFor([&] { return ReadBmp(dir_ / name, &bmp); }, 30)) << name;
+        shown = 0;
+        for (size_t k = 0; k < bands.size(); ++k)
+            shown += CountPixels(bmp, 0, 0, bmp.width, bmp.height,
+                                 [&](uint32_t p) { return p == bands[k]; }) > bmp.width * bmp.height / 50;
+    }
+    EXPECT_GE(shown, 2) << "two bands or more cover a fiftieth of the screen each";
+    // Down every column the bands never climb back towards the zenith.
+    for (int x = 0; x < bmp.width; x += 16) {
+        int last = int(bands.size());
+        for (int y = 0; y < bmp.height; ++y) {
+            const int k = band(bmp.At(x, y));
+            if (k < 0) continue;
+            EXPECT_LE(k, last) << "column " << x << " row " << y;
+            last = k;
+        }
+    }
     kill(game_, SIGTERM);
     EXPECT_TRUE(WaitFor([&] { return Log().find("Tovan engine out, good bye!") != std::string::npos; }, 120));
 }
