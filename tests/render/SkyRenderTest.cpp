@@ -323,6 +323,37 @@ TEST_F(SkyRender, LeavesTheStatesThePassesAfterItExpect) {
     EXPECT_EQ(view, g_Camera.View());
 }
 
+// The sky writes no depth: a screen quad drawn after it at a depth far
+// beyond the box (1 - 1/z of the camera's projection at 100000 units) shows
+// over the whole screen.
+TEST_F(SkyRender, HidesNothingDrawnAfterIt) {
+    Look({0, 0, 0}, {0.3f, 0.4f, 1});
+    d_->Clear(0, nullptr, gfx::clear::Target | gfx::clear::ZBuffer, kMarker, 1.0f, 0);
+    d_->BeginScene();
+    g_EnvironmentSettings.RenderSky();
+    struct Vertex {
+        float x, y, z, rhw;
+        uint32_t colour;
+    };
+    const float z = 1.0f - 1.0f / 100000.0f;
+    const Vertex quad[4] = {{0, 0, z, 1, 0xFF102030u},
+                            {float(kW), 0, z, 1, 0xFF102030u},
+                            {0, float(kH), z, 1, 0xFF102030u},
+                            {float(kW), float(kH), z, 1, 0xFF102030u}};
+    d_->SetTexture(0, nullptr);
+    d_->SetTextureStageState(0, gfx::TextureStageState::ColorOp, gfx::StateValue(gfx::TextureOp::SelectArg1));
+    d_->SetTextureStageState(0, gfx::TextureStageState::ColorArg1, gfx::texarg::Diffuse);
+    d_->SetTextureStageState(0, gfx::TextureStageState::AlphaOp, gfx::StateValue(gfx::TextureOp::Disable));
+    d_->SetFVF(gfx::fvf::XyzRhw | gfx::fvf::Diffuse);
+    d_->DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, quad, sizeof(Vertex));
+    d_->EndScene();
+    std::vector<uint32_t> px(kW * kH, 0);
+    ASSERT_EQ(d_->ReadPixels(g_pBackBufferSurface, px.data(), kW), gfx::Result::Ok);
+    const long covered =
+        std::count_if(px.begin(), px.end(), [](uint32_t p) { return (p & 0xFFFFFF) == 0x102030u; });
+    EXPECT_EQ(covered, long(px.size()));
+}
+
 struct QuietCase {
     const char* name;
     std::function<void()> set;
