@@ -2,8 +2,8 @@
 // read back are those of the sky mesh's subsets that a ray through each
 // pixel meets first (the translucent cloud layer blended over what lies
 // behind it), the picture does not depend on where the eye is, the drawer
-// leaves the device's sampler and blend states as the passes after it
-// expect, and draws nothing when it must not.
+// writes no depth and leaves the device's sampler and blend states as the
+// passes after it expect, and it draws nothing when it must not.
 #include <gtest/gtest.h>
 
 #include <algorithm>
