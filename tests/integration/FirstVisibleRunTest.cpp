@@ -80,6 +80,9 @@ class FirstVisibleRun : public DeviceWorldRun {
         UpdateObjects = false;
         UpdateBezier = false;
         ASSERT_TRUE(g_Engine.StartWorld("worlds\\test.w"));
+        // Shown at once, as the level start shows it at its 205th frame: the
+        // sky is drawn only in a shown world.
+        g_Engine.m_bWorldShown = 1;
         // The renderer draws from the fifth game frame on.
         for (int i = 0; i < 5; ++i)
             Frame();
