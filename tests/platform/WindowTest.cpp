@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "platform/os/Os.h"
@@ -202,3 +203,19 @@ TEST(MessageBox, GoesToStandardErrorWhenUnattended) {
 }
 
 } // namespace
+
+// Held by a static made before the message queue, so destroyed after it at exit.
+static std::unique_ptr<window::Window> g_windowHeldAtExit;
+
+TEST(WindowAtExit, AWindowHeldByAStaticIsDestroyedCleanlyByExit) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            window::CreateParams p;
+            p.title = "held at exit";
+            g_windowHeldAtExit = window::CreateWindow(p);
+            std::exit(g_windowHeldAtExit ? 0 : 3);
+        },
+        ::testing::ExitedWithCode(0), "");
+}

@@ -35,9 +35,12 @@ std::atomic<bool> g_terminationSignal{false};
 extern "C" void OnTerminationSignal(int) {
     g_terminationSignal.store(true);
 }
+// Never destroyed: a window held by a static of its own (the game's) is
+// destroyed at exit after any static made later, and an exit from inside a
+// library (Xlib's, when the X server goes away) takes that path.
 Queue& TheQueue() {
-    static Queue q;
-    return q;
+    static Queue* q = new Queue;
+    return *q;
 }
 
 std::string g_LastError;
