@@ -319,6 +319,41 @@ inline Box BoxOf(const RigidBodyTriangle& t) {
     return {At(t.vMin), At(t.vMax)};
 }
 
+// Every hull edge that crosses a gathered world triangle, with the crossing
+// point; `f` returns false to stop.
+template <class F> void ForEachHullEdgeCrossing(const ERigidBodyPhysics& b, const char* where, F&& f) {
+    ForEachHullEdge(b, where, [&](uint32_t, const V3& from, const V3& to) {
+        const Box eb = BoxOf(from, to);
+        for (uint32_t i = 0; i < b.m_dwNumTriangles; ++i) {
+            const RigidBodyTriangle& w = b.m_pTrojkaty[i];
+            V3 q;
+            if (Overlap(eb, BoxOf(w)) && CrossWorld(from, to, w, &q, nullptr) && !f(w, q)) return false;
+        }
+        return true;
+    });
+}
+
+// Every world-triangle edge that crosses a hull triangle, with the crossing
+// point; `f` returns false to stop.
+template <class F> void ForEachWorldEdgeCrossing(const ERigidBodyPhysics& b, F&& f) {
+    ForEachHullTriangle(b, [&](uint32_t, const HullTriangle& h) {
+        const math::Vec3d t0 = D(h.p[0]), t1 = D(h.p[1]), t2 = D(h.p[2]);
+        for (uint32_t i = 0; i < b.m_dwNumTriangles; ++i) {
+            const RigidBodyTriangle& w = b.m_pTrojkaty[i];
+            if (!Overlap(h.box, BoxOf(w))) continue;
+            V3 ef[3], et[3];
+            WorldEdges(w, ef, et);
+            for (int k = 0; k < 3; ++k) {
+                V3 q;
+                if (Overlap(h.box, BoxOf(ef[k], et[k])) && Cross(ef[k], et[k], t0, t1, t2, &q, nullptr) &&
+                    !f(h, w, q))
+                    return false;
+            }
+        }
+        return true;
+    });
+}
+
 } // namespace
 
 // ---- The yes/no test -------------------------------------------------------------------------------
@@ -338,31 +373,15 @@ bool ERigidBodyPhysics::IsCollision(const RigidBodyState* previous, const RigidB
             hit = &m_pTrojkaty[i], step = 1;
     // 2. The hull's edges against the world's triangles.
     if (!hit)
-        ForEachHullEdge(*this, "TestCollisions", [&](uint32_t, const V3& a, const V3& b) {
-            const Box eb = BoxOf(a, b);
-            for (uint32_t i = 0; i < m_dwNumTriangles; ++i)
-                if (Overlap(eb, BoxOf(m_pTrojkaty[i])) && CrossWorld(a, b, m_pTrojkaty[i], nullptr, nullptr)) {
-                    hit = &m_pTrojkaty[i], step = 2;
-                    return false;
-                }
-            return true;
+        ForEachHullEdgeCrossing(*this, "TestCollisions", [&](const RigidBodyTriangle& w, const V3&) {
+            hit = &w, step = 2;
+            return false;
         });
     // 3. The world's edges against the hull's triangles.
     if (!hit)
-        ForEachHullTriangle(*this, [&](uint32_t, const HullTriangle& h) {
-            const math::Vec3d t0 = D(h.p[0]), t1 = D(h.p[1]), t2 = D(h.p[2]);
-            for (uint32_t i = 0; i < m_dwNumTriangles; ++i) {
-                const RigidBodyTriangle& w = m_pTrojkaty[i];
-                if (!Overlap(h.box, BoxOf(w))) continue;
-                V3 ef[3], et[3];
-                WorldEdges(w, ef, et);
-                for (int k = 0; k < 3; ++k)
-                    if (Overlap(h.box, BoxOf(ef[k], et[k])) && Cross(ef[k], et[k], t0, t1, t2, nullptr, nullptr)) {
-                        hit = &w, step = 3;
-                        return false;
-                    }
-            }
-            return true;
+        ForEachWorldEdgeCrossing(*this, [&](const HullTriangle&, const RigidBodyTriangle& w, const V3&) {
+            hit = &w, step = 3;
+            return false;
         });
     if (!hit) return false;
     if (!verbose) return true;
@@ -568,45 +587,26 @@ void ERigidBodyPhysics::TestCollisions(const RigidBodyState* previous, const Rig
     PlaceParticles(*next);
     ContactWriter out(list, false);
 
-    // 1. Hull edges through world faces.
-    ForEachHullEdge(*this, "TestCollisions", [&](uint32_t, const V3& a, const V3& b) {
-        const Box eb = BoxOf(a, b);
-        for (uint32_t i = 0; i < m_dwNumTriangles; ++i) {
-            const RigidBodyTriangle& w = m_pTrojkaty[i];
-            V3 q;
-            if (!Overlap(eb, BoxOf(w)) || !CrossWorld(a, b, w, &q, nullptr) || out.Near(q)) continue;
-            RigidBodyContact* c = out.Add();
-            if (!c) return false;
-            c->dwType = RigidBodyContact::VERTEX_FACE;
-            Store(q, c->p);
-            Store(Normalised(At(w.n)), c->n);
-            c->hObjectA = m_hConstructionObj;
-            c->hObjectB = w.hOwner;
-        }
+    // A vertex/face contact at q, unless one is near; false once the list is full.
+    auto add = [&](const RigidBodyTriangle& w, const V3& q, const V3& n) {
+        if (out.Near(q)) return true;
+        RigidBodyContact* c = out.Add();
+        if (!c) return false;
+        c->dwType = RigidBodyContact::VERTEX_FACE;
+        Store(q, c->p);
+        Store(n, c->n);
+        c->hObjectA = m_hConstructionObj;
+        c->hObjectB = w.hOwner;
         return true;
+    };
+    // 1. Hull edges through world faces.
+    ForEachHullEdgeCrossing(*this, "TestCollisions", [&](const RigidBodyTriangle& w, const V3& q) {
+        return add(w, q, Normalised(At(w.n)));
     });
     // 2. World edges through hull faces.
     if (!out.Full())
-        ForEachHullTriangle(*this, [&](uint32_t, const HullTriangle& h) {
-            const math::Vec3d t0 = D(h.p[0]), t1 = D(h.p[1]), t2 = D(h.p[2]);
-            for (uint32_t i = 0; i < m_dwNumTriangles; ++i) {
-                const RigidBodyTriangle& w = m_pTrojkaty[i];
-                if (!Overlap(h.box, BoxOf(w))) continue;
-                V3 ef[3], et[3];
-                WorldEdges(w, ef, et);
-                for (int k = 0; k < 3; ++k) {
-                    V3 q;
-                    if (!Cross(ef[k], et[k], t0, t1, t2, &q, nullptr) || out.Near(q)) continue;
-                    RigidBodyContact* c = out.Add();
-                    if (!c) return false;
-                    c->dwType = RigidBodyContact::VERTEX_FACE;
-                    Store(q, c->p);
-                    Store(h.N() * -1.0, c->n);
-                    c->hObjectA = m_hConstructionObj;
-                    c->hObjectB = w.hOwner;
-                }
-            }
-            return true;
+        ForEachWorldEdgeCrossing(*this, [&](const HullTriangle& h, const RigidBodyTriangle& w, const V3& q) {
+            return add(w, q, h.N() * -1.0);
         });
     if (found) *found = out.Added();
 }
@@ -618,32 +618,16 @@ bool ERigidBodyPhysics::Get_First_Collision_Normal(const RigidBodyState* state, 
     PlaceParticles(*state);
     bool hit = false;
     V3 n{0, 0, 0};
-    ForEachHullEdge(*this, "Get_First_Collision_Normal", [&](uint32_t, const V3& a, const V3& b) {
-        const Box eb = BoxOf(a, b);
-        for (uint32_t i = 0; i < m_dwNumTriangles; ++i)
-            if (Overlap(eb, BoxOf(m_pTrojkaty[i])) && CrossWorld(a, b, m_pTrojkaty[i], nullptr, nullptr)) {
-                n = At(m_pTrojkaty[i].n);
-                hit = true;
-                return false;
-            }
-        return true;
+    ForEachHullEdgeCrossing(*this, "Get_First_Collision_Normal", [&](const RigidBodyTriangle& w, const V3&) {
+        n = At(w.n);
+        hit = true;
+        return false;
     });
     if (!hit)
-        ForEachHullTriangle(*this, [&](uint32_t, const HullTriangle& h) {
-            const math::Vec3d t0 = D(h.p[0]), t1 = D(h.p[1]), t2 = D(h.p[2]);
-            for (uint32_t i = 0; i < m_dwNumTriangles; ++i) {
-                const RigidBodyTriangle& w = m_pTrojkaty[i];
-                if (!Overlap(h.box, BoxOf(w))) continue;
-                V3 ef[3], et[3];
-                WorldEdges(w, ef, et);
-                for (int k = 0; k < 3; ++k)
-                    if (Cross(ef[k], et[k], t0, t1, t2, nullptr, nullptr)) {
-                        n = h.N() * -1.0;
-                        hit = true;
-                        return false;
-                    }
-            }
-            return true;
+        ForEachWorldEdgeCrossing(*this, [&](const HullTriangle& h, const RigidBodyTriangle&, const V3&) {
+            n = h.N() * -1.0;
+            hit = true;
+            return false;
         });
     if (hit) {
         if (normal) Store(n, normal);

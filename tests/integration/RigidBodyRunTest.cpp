@@ -3,28 +3,16 @@
 // the lamp hangs under its beam, a saved world loads every body back where it
 // lay, and a run replays byte for byte on the timer's test clock.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "app/Console.h"
-#include "app/FocusMgr.h"
-#include "app/Timer.h"
-#include "game/MainGame.h"
 #include "physics/RigidBodySimulation.h"
-#include "platform/os/Os.h"
-#include "render/MeshMgr.h"
-#include "render/MeshSocketsMgr.h"
-#include "tests/integration/StepClock.h"
-#include "world/Engine.h"
+#include "tests/integration/InProcessWorld.h"
 #include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -34,27 +22,8 @@ const char* const kProps[] = {"oil_drum",      "ball",          "l_prop",       
                               "stack_crate_1", "stack_crate_2", "stack_crate_3", "stack_crate_4",
                               "stack_crate_5", "ramp_crate",    "ramp_drum",     "niche_crate"};
 
-class RigidBodyRun : public ::testing::Test {
+class RigidBodyRun : public InProcessWorld {
   protected:
-    void SetUp() override {
-        saved_ = os::StartDirectory();
-        dir_ = fs::temp_directory_path() / ("zt_rigid_run_" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::copy(fs::path(ZT_SOURCE_DIR) / "data", dir_, fs::copy_options::recursive);
-        os::SetStartDirectory(dir_.string());
-        g_Engine.m_bInitialized = 1;
-        g_MeshSocketsMgr.LoadAll();
-        g_FocusMgr.m_bOnFocus = true;
-    }
-    void TearDown() override {
-        g_Engine.StartWorld("*");
-        g_Engine.m_bInitialized = 0;
-        g_FocusMgr.m_bOnFocus = false;
-        DXUtilTimerSetClock(nullptr);
-        g_MeshMgr.ReleaseAll();
-        os::SetStartDirectory(saved_);
-        fs::remove_all(dir_);
-    }
     // The world started at the same moment of the test clock every time.
     static void Start() {
         stepclock::Install();
@@ -67,22 +36,6 @@ class RigidBodyRun : public ::testing::Test {
     static void WakeProps() {
         for (const char* name : kProps)
             PutForceToObject(g_Engine.FindObjectByName(name), math::Vec3{});
-    }
-    static void RunFrames(int n) {
-        for (int i = 0; i < n; ++i) {
-            stepclock::StepFrame();
-            ASSERT_TRUE(g_Engine.EngineFrameTiming());
-            ASSERT_TRUE(g_Engine.EngineFrame());
-            g_MainGame.Update();
-        }
-    }
-    // Typed into the console, as a player would.
-    static void Type(const char* text) {
-        g_Console.Open();
-        for (const char* c = text; *c; ++c)
-            g_Console.OnKey(*c == ' ' ? 32u : uint32_t(*c >= 'a' && *c <= 'z' ? *c - 'a' + 'A' : *c));
-        g_Console.OnKey(13); // Enter
-        g_Console.Close();
     }
     static ERigidBodyPhysics* Body(const char* name) {
         ERigidBodyPhysics* b = nullptr;
@@ -129,8 +82,6 @@ class RigidBodyRun : public ::testing::Test {
         return lowest;
     }
 
-    fs::path dir_;
-    std::string saved_;
 };
 
 TEST_F(RigidBodyRun, SixHundredFramesReplayByteForByte) {

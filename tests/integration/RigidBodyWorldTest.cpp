@@ -4,61 +4,24 @@
 // second only loads. The jointed props get their joints, which go away with
 // the objects they hold.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <map>
 #include <string>
 #include <utility>
 
-#include "app/FocusMgr.h"
-#include "app/Timer.h"
-#include "game/MainGame.h"
 #include "physics/RigidBodyJointsMgr.h"
 #include "physics/RigidBodyParametersMgr.h"
 #include "physics/RigidBodySimulation.h"
-#include "platform/os/Os.h"
-#include "render/MeshMgr.h"
-#include "render/MeshSocketsMgr.h"
-#include "tests/integration/StepClock.h"
-#include "world/Engine.h"
+#include "tests/integration/InProcessWorld.h"
 #include "world/ObjectRecord.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class RigidBodyWorldStart : public ::testing::Test {
+class RigidBodyWorldStart : public InProcessWorld {
   protected:
-    void SetUp() override {
-        saved_ = os::StartDirectory();
-        dir_ = fs::temp_directory_path() / ("zt_rigid_world_" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::copy(fs::path(ZT_SOURCE_DIR) / "data", dir_, fs::copy_options::recursive);
-        os::SetStartDirectory(dir_.string());
-        stepclock::Install();
-        g_Engine.m_fLastTime = DXUtilTimer(TIMER_GETABSOLUTETIME);
-        g_Engine.m_bInitialized = 1;
-        g_MeshSocketsMgr.LoadAll(); // as the engine's start does
-        g_FocusMgr.m_bOnFocus = true;
-    }
-    void TearDown() override {
-        g_Engine.StartWorld("*");
-        g_Engine.m_bInitialized = 0;
-        g_FocusMgr.m_bOnFocus = false;
-        DXUtilTimerSetClock(nullptr);
-        g_MeshMgr.ReleaseAll();
-        os::SetStartDirectory(saved_);
-        fs::remove_all(dir_);
-    }
-    static void RunFrames(int n) {
-        for (int i = 0; i < n; ++i) {
-            stepclock::StepFrame();
-            ASSERT_TRUE(g_Engine.EngineFrameTiming());
-            ASSERT_TRUE(g_Engine.EngineFrame());
-            g_MainGame.Update();
-        }
-    }
     std::map<std::string, fs::file_time_type> InertiaFiles() const {
         std::map<std::string, fs::file_time_type> files;
         const fs::path folder = dir_ / "!opt" / "rigid_body_physics_parameters";
@@ -103,8 +66,6 @@ class RigidBodyWorldStart : public ::testing::Test {
         return n;
     }
 
-    fs::path dir_;
-    std::string saved_;
 };
 
 TEST_F(RigidBodyWorldStart, PropsGetBodiesAndInertiaFilesAreWrittenOnce) {
