@@ -147,10 +147,11 @@ class Device : public Resource {
 
     // ---- Render targets ---------------------------------------------------
     // A render-target texture is made by CreateTexture with usage
-    // RenderTarget in the default pool (A8R8G8B8, X8R8G8B8 or R32F); its
-    // levels cannot be locked. Its level surfaces (GetSurfaceLevel) are what
-    // SetRenderTarget takes. Drawn rows are top-down as on the back buffer:
-    // row 0 of the texture is the top of the picture.
+    // RenderTarget in the default pool (A8R8G8B8, X8R8G8B8, R32F,
+    // A16B16G16R16F or G16R16F); its levels cannot be locked. Its level
+    // surfaces (GetSurfaceLevel) are what SetRenderTarget takes. Drawn rows
+    // are top-down as on the back buffer: row 0 of the texture is the top of
+    // the picture.
     //
     // A depth-stencil surface of its own size in the default pool (released
     // before a reset). Multisampled ones are refused; `discard` is accepted
@@ -166,9 +167,9 @@ class Device : public Resource {
     // render target; a reset sets the automatic one again.
     virtual Result SetDepthStencilSurface(Surface* surface) = 0;
     // Copies a render target (a render-target texture level or the back
-    // buffer) into a system-memory surface of the same size and format, rows
-    // top-down; the caller reads it with LockRect and its pitch. Waits for
-    // the drawing before it.
+    // buffer) into a system-memory surface of the same size and format
+    // (R32F and A16B16G16R16F keep their floats), rows top-down; the caller
+    // reads it with LockRect and its pitch. Waits for the drawing before it.
     virtual Result GetRenderTargetData(Surface* target, Surface* dest) = 0;
     // Clear with a colour of floats (red, green, blue, alpha in x, y, z, w),
     // taken as they are by float targets (clamped to 0..1 by the others):
@@ -285,6 +286,12 @@ class Device : public Resource {
     virtual void SimulateDeviceLoss(uint32_t lostPolls = 1) = 0;
     // The next Reset fails with this result (Ok: no injected failure).
     virtual void FailNextReset(Result result) = 0;
+    // The nth CreateTexture call from now (1: the next) fails with
+    // OutOfVideoMemory and makes nothing; 0 cancels.
+    virtual void FailTextureCreation(uint32_t nth) = 0;
+    // GetDeviceCaps reports this pixel shader version (PixelShaderVersion's
+    // encoding) in place of the layer's 3.0; 0 restores it.
+    virtual void OverridePixelShaderVersion(uint32_t version) = 0;
     // While on, compressed textures are decoded on the CPU and kept as
     // A8R8G8B8 on the GPU, as when the driver offers no S3TC (textures made
     // before keep their storage).

@@ -41,8 +41,12 @@ fvf::Layout fvf::LayoutOf(uint32_t format) {
     return l;
 }
 
+uint32_t TexelBytes(Format f) {
+    return f == Format::A16B16G16R16F ? 8 : 4;
+}
+
 uint32_t LevelPitch(Format f, uint32_t width) {
-    if (!IsCompressed(f)) return width * 4;
+    if (!IsCompressed(f)) return width * TexelBytes(f);
     return ((width + 3) / 4) * (f == Format::Dxt1 ? 8 : 16);
 }
 

@@ -201,6 +201,8 @@ class CubeTexture : public BaseTexture {
     virtual Result UnlockRect(CubeFace face, uint32_t level) = 0;
 };
 
+// Bytes of one texel of an uncompressed format (8 for A16B16G16R16F, else 4).
+uint32_t TexelBytes(Format f);
 // Bytes from one row of a level to the next (a row of blocks when compressed)
 // and the bytes of the whole level.
 uint32_t LevelPitch(Format f, uint32_t width);

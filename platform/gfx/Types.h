@@ -58,6 +58,13 @@ enum class Format : uint32_t {
     // One 32-bit float channel (red), for render-target textures and the
     // system-memory surfaces their read-backs go to.
     R32F,
+    // Four 16-bit half floats, red, green, blue and alpha in memory order (8
+    // bytes a texel): render-target textures and the system-memory surfaces
+    // their read-backs go to.
+    A16B16G16R16F,
+    // Two 16-bit half floats, red and green: render-target textures only
+    // (sampled, blue and alpha read 1).
+    G16R16F,
 };
 inline bool IsCompressed(Format f) {
     return f == Format::Dxt1 || f == Format::Dxt3 || f == Format::Dxt5;

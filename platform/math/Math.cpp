@@ -576,4 +576,31 @@ bool PlaneIntersectLine(const Plane& p, const Vec3& p1, const Vec3& p2, Vec3* ou
     return true;
 }
 
+float HalfToFloat(uint16_t half) {
+    const uint32_t sign = uint32_t(half & 0x8000u) << 16;
+    const uint32_t exponent = (half >> 10) & 0x1Fu;
+    uint32_t mantissa = half & 0x3FFu;
+    uint32_t bits;
+    if (exponent == 0x1F) {
+        // Infinity or NaN: the single-precision twin, payload kept.
+        bits = sign | 0x7F800000u | (mantissa << 13);
+    } else if (exponent != 0) {
+        bits = sign | ((exponent + 127 - 15) << 23) | (mantissa << 13);
+    } else if (mantissa == 0) {
+        bits = sign;
+    } else {
+        // A subnormal half is a normal float: shift the mantissa up to its
+        // leading one and lower the exponent as far.
+        uint32_t e = 127 - 15 + 1;
+        while (!(mantissa & 0x400u)) {
+            mantissa <<= 1;
+            --e;
+        }
+        bits = sign | (e << 23) | ((mantissa & 0x3FFu) << 13);
+    }
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
 } // namespace math

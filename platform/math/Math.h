@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "platform/math/Types.h"
 
@@ -162,6 +163,13 @@ Plane PlaneTransform(const Plane& p, const Matrix& m);
 // The point where the line through p1 and p2 meets the plane; false (out
 // untouched) when the line is parallel to it. Not limited to the segment.
 bool PlaneIntersectLine(const Plane& p, const Vec3& p1, const Vec3& p2, Vec3* out);
+
+// ---- Half floats -----------------------------------------------------------
+// The value of an IEEE 754 binary16 number (sign bit, 5 exponent bits, 10
+// mantissa bits), as the 16-bit float render targets store their channels:
+// exact for every pattern, subnormals, signed zeros, infinities and NaN
+// included.
+float HalfToFloat(uint16_t half);
 
 inline Matrix operator*(const Matrix& a, const Matrix& b) {
     return MatrixMultiply(a, b);

@@ -9,6 +9,7 @@
 #define GLM_ENABLE_EXPERIMENTAL
 #include <glm/glm.hpp>
 #include <glm/gtc/matrix_transform.hpp>
+#include <glm/gtc/packing.hpp>
 #include <glm/gtc/quaternion.hpp>
 #include <glm/gtc/type_ptr.hpp>
 #include <glm/gtx/euler_angles.hpp>
@@ -395,4 +396,48 @@ TEST(MathPlane, FromPointsNormaliseDotAndIntersect) {
 
     // Mirroring in the water plane flips heights about it.
     EXPECT_TRUE(Near(Vec3TransformCoord({1, 10, 2}, MatrixReflect(water)), Vec3(1, 4, 2)));
+}
+
+// Half floats as the 16-bit float targets store them: hand-known patterns
+// (each class of the format), then every one of the 65536 patterns against
+// GLM's unpacking.
+TEST(MathHalf, KnownPatternsGiveTheirExactValues) {
+    struct Case {
+        uint16_t bits;
+        float value;
+    };
+    const Case cases[] = {
+        {0x0000, 0.0f},
+        {0x3C00, 1.0f},
+        {0xC000, -2.0f},
+        {0x3800, 0.5f},
+        {0x3E00, 1.5f},
+        {0x3555, 0.333251953125f},
+        {0x7BFF, 65504.0f},                   // the largest finite
+        {0x0400, 6.103515625e-05f},           // the smallest normal, 2^-14
+        {0x0001, 5.9604644775390625e-08f},    // the smallest subnormal, 2^-24
+        {0x03FF, 6.0975551605224609375e-05f}, // the largest subnormal
+        {0x8001, -5.9604644775390625e-08f},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(HalfToFloat(c.bits), c.value) << std::hex << c.bits;
+    EXPECT_TRUE(std::signbit(HalfToFloat(0x8000)));
+    EXPECT_EQ(HalfToFloat(0x8000), 0.0f);
+    EXPECT_EQ(HalfToFloat(0x7C00), INFINITY);
+    EXPECT_EQ(HalfToFloat(0xFC00), -INFINITY);
+    EXPECT_TRUE(std::isnan(HalfToFloat(0x7E00)));
+    EXPECT_TRUE(std::isnan(HalfToFloat(0xFC01)));
+}
+
+TEST(MathHalf, EveryPatternMatchesGlm) {
+    for (uint32_t bits = 0; bits <= 0xFFFF; ++bits) {
+        const float want = glm::unpackHalf1x16(uint16_t(bits));
+        const float got = HalfToFloat(uint16_t(bits));
+        if (std::isnan(want)) {
+            ASSERT_TRUE(std::isnan(got)) << std::hex << bits;
+        } else {
+            ASSERT_EQ(got, want) << std::hex << bits;
+            ASSERT_EQ(std::signbit(got), std::signbit(want)) << std::hex << bits;
+        }
+    }
 }

@@ -133,6 +133,8 @@ class CountingDevice final : public gfx::Device {
     }
     void SimulateDeviceLoss(uint32_t n) override { m_real->SimulateDeviceLoss(n); }
     void FailNextReset(Result r) override { m_real->FailNextReset(r); }
+    void FailTextureCreation(uint32_t n) override { m_real->FailTextureCreation(n); }
+    void OverridePixelShaderVersion(uint32_t v) override { m_real->OverridePixelShaderVersion(v); }
     uint32_t ResetCount() const override { return m_real->ResetCount(); }
     void CapturePresented(bool on) override { m_real->CapturePresented(on); }
     const std::vector<uint32_t>& PresentedPicture(uint32_t* w, uint32_t* h) const override {

@@ -668,7 +668,7 @@ Result GlDevice::GetDeviceCaps(Caps* caps) {
     m_gl.GetIntegerv(GL_MAX_SAMPLES, &maxSamples);
     m_gl.GetIntegerv(GL_MAX_DRAW_BUFFERS, &maxDraw);
     *caps = {};
-    caps->PixelShaderVersion = PixelShaderVersion(3, 0);
+    caps->PixelShaderVersion = m_pixelShaderVersion ? m_pixelShaderVersion : PixelShaderVersion(3, 0);
     caps->VertexShaderVersion = VertexShaderVersion(3, 0);
     caps->MaxTextureWidth = caps->MaxTextureHeight = uint32_t(maxTex);
     caps->MaxSimultaneousTextures = 8;

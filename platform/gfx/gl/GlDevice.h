@@ -79,6 +79,8 @@ class GlDevice final : public Device {
     uint64_t GetAvailableTextureMem() override;
     void SimulateDeviceLoss(uint32_t lostPolls) override;
     void FailNextReset(Result result) override;
+    void FailTextureCreation(uint32_t nth) override { m_failTextureIn = nth; }
+    void OverridePixelShaderVersion(uint32_t version) override { m_pixelShaderVersion = version; }
     uint32_t ResetCount() const override { return m_resetCount; }
     void CapturePresented(bool on) override { m_capturePresented = on; }
     const std::vector<uint32_t>& PresentedPicture(uint32_t* width, uint32_t* height) const override;
@@ -146,6 +148,8 @@ class GlDevice final : public Device {
     Coop m_coop = Coop::Ok;
     uint32_t m_simLostPolls = 0;
     Result m_failNextReset = Result::Ok;
+    uint32_t m_failTextureIn = 0;      // CreateTexture calls until the injected failure
+    uint32_t m_pixelShaderVersion = 0; // reported by GetDeviceCaps when not 0
     uint32_t m_resetCount = 0;
     uint32_t m_defaultPoolLive = 0;
     bool m_inScene = false;

@@ -184,6 +184,27 @@ bool ColourFormat(Format f) {
 bool TextureFormat(Format f) {
     return ColourFormat(f) || IsCompressed(f);
 }
+bool FloatFormat(Format f) {
+    return f == Format::R32F || f == Format::A16B16G16R16F || f == Format::G16R16F;
+}
+
+// GL's storage, pixel format and type of a render-target format.
+struct TargetStorage {
+    GLint internal;
+    GLenum format, type;
+};
+TargetStorage TargetStorageOf(Format f) {
+    switch (f) {
+    case Format::R32F:
+        return {GL_R32F, GL_RED, GL_FLOAT};
+    case Format::A16B16G16R16F:
+        return {GL_RGBA16F, GL_RGBA, GL_HALF_FLOAT};
+    case Format::G16R16F:
+        return {GL_RG16F, GL_RG, GL_HALF_FLOAT};
+    default:
+        return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV};
+    }
+}
 
 GLuint Compile(const Functions& gl, GLenum type, const char* source, const char* what) {
     GLuint s = gl.CreateShader(type);
@@ -390,6 +411,11 @@ GlTextureStore::GlTextureStore(GlDraw* owner, GLenum target, uint32_t faces, uin
     gl->TexParameteri(m_target, GL_TEXTURE_BASE_LEVEL, 0);
     gl->TexParameteri(m_target, GL_TEXTURE_MAX_LEVEL, GLint(levels - 1));
     if (f == Format::X8R8G8B8) gl->TexParameteri(m_target, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    if (f == Format::G16R16F) {
+        // Direct3D reads the missing channels of a two-channel float as 1.
+        gl->TexParameteri(m_target, GL_TEXTURE_SWIZZLE_B, GL_ONE);
+        gl->TexParameteri(m_target, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    }
     for (uint32_t face = 0; face < faces; ++face) {
         for (uint32_t l = 0; l < levels; ++l)
             Upload(face, l);
@@ -450,9 +476,9 @@ void GlTextureStore::Upload(uint32_t face, uint32_t level) {
     const GLenum target = FaceTarget(face);
     if (m_renderTarget) {
         // Storage only: the level is drawn into.
-        const bool isFloat = m_format == Format::R32F;
-        gl->TexImage2D(target, GLint(level), isFloat ? GL_R32F : GL_RGBA8, GLsizei(lv.w), GLsizei(lv.h), 0,
-                       isFloat ? GL_RED : GL_BGRA, isFloat ? GL_FLOAT : GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+        const TargetStorage st = TargetStorageOf(m_format);
+        gl->TexImage2D(target, GLint(level), st.internal, GLsizei(lv.w), GLsizei(lv.h), 0, st.format, st.type,
+                       nullptr);
         return;
     }
     if (m_compressedOnGpu) {
@@ -475,7 +501,7 @@ void GlTextureStore::Upload(uint32_t face, uint32_t level) {
 }
 
 Result GlTextureStore::Read(uint32_t face, uint32_t level, uint32_t* pixels) {
-    if (!pixels || face >= m_faces || level >= m_levelCount || m_format == Format::R32F)
+    if (!pixels || face >= m_faces || level >= m_levelCount || FloatFormat(m_format))
         return Result::InvalidCall;
     const Functions* gl = m_owner ? m_owner->Gl() : nullptr;
     if (!gl || !m_name) return Result::NotAvailable;
@@ -592,8 +618,10 @@ Result GlMemorySurface::LockRect(LockedRect* out, const Rect* rect, uint32_t) {
     Rect r;
     if (!out || m_locked || !LockArea(rect, m_w, m_h, &r)) return Result::InvalidCall;
     m_locked = true;
-    out->Pitch = int32_t(m_w * 4);
-    out->pBits = m_texels.data() + size_t(r.top) * m_w + r.left;
+    const uint32_t texel = TexelBytes(m_format);
+    out->Pitch = int32_t(m_w * texel);
+    out->pBits = reinterpret_cast<uint8_t*>(m_texels.data()) + size_t(r.top) * size_t(out->Pitch) +
+                 size_t(r.left) * texel;
     return Result::Ok;
 }
 
@@ -698,7 +726,7 @@ Result GlDraw::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, u
     *out = nullptr;
     const bool renderTarget = (usage & usage::RenderTarget) != 0;
     const bool formatOk =
-        renderTarget ? (ColourFormat(format) || format == Format::R32F) : TextureFormat(format);
+        renderTarget ? (ColourFormat(format) || FloatFormat(format)) : TextureFormat(format);
     if (width == 0 || height == 0 || width > 16384 || height > 16384 || !formatOk ||
         pool == gfx::Pool::SystemMem || pool == gfx::Pool::Scratch ||
         (renderTarget && pool != gfx::Pool::Default)) {
@@ -750,7 +778,8 @@ Result GlDraw::CreateOffscreenPlainSurface(uint32_t width, uint32_t height, Form
     if (!out) return Result::InvalidCall;
     *out = nullptr;
     if (width == 0 || height == 0 || width > 16384 || height > 16384 ||
-        !(ColourFormat(format) || format == Format::R32F) || pool == gfx::Pool::Managed) {
+        !(ColourFormat(format) || format == Format::R32F || format == Format::A16B16G16R16F) ||
+        pool == gfx::Pool::Managed) {
         return Result::InvalidCall;
     }
     *out = new GlMemorySurface(width, height, format);
@@ -796,7 +825,8 @@ void GlDepthSurface::Orphan() {
 Result GlDraw::UpdateSurface(Surface* source, const Rect* sourceRect, Surface* dest, const Point* destPoint) {
     GlMemorySurface* src = dynamic_cast<GlMemorySurface*>(source);
     GlSurface* dst = dynamic_cast<GlSurface*>(dest);
-    if (!src || !dst || dst->GetKind() != GlSurface::Kind::BackBuffer) return Result::InvalidCall;
+    if (!src || !ColourFormat(src->GetFormat()) || !dst || dst->GetKind() != GlSurface::Kind::BackBuffer)
+        return Result::InvalidCall;
     Rect r;
     if (!LockArea(sourceRect, src->Width(), src->Height(), &r)) return Result::InvalidCall;
     const Point p = destPoint ? *destPoint : Point{};
@@ -1082,6 +1112,10 @@ Result GlDraw::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, cons
 
 Result GlDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
                                Format format, Pool pool, Texture** out) {
+    if (m_failTextureIn > 0 && --m_failTextureIn == 0) {
+        if (out) *out = nullptr;
+        return Result::OutOfVideoMemory;
+    }
     return m_draw.CreateTexture(width, height, levels, usage, format, pool, out);
 }
 Result GlDevice::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, Pool pool,

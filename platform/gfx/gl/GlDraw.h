@@ -213,11 +213,12 @@ class GlIndexBuffer final : public IndexBuffer, public GlBufferStore {
     Format m_format;
 };
 
-// A surface in system memory: packed ARGB texels, or one float each (R32F).
+// A surface in system memory: packed ARGB texels, one float each (R32F) or
+// four half floats each (A16B16G16R16F), rows TexelBytes x width apart.
 class GlMemorySurface final : public Surface {
   public:
     GlMemorySurface(uint32_t w, uint32_t h, Format f)
-        : m_w(w), m_h(h), m_format(f), m_texels(size_t(w) * h, 0) {}
+        : m_w(w), m_h(h), m_format(f), m_texels(size_t(w) * h * (TexelBytes(f) / 4), 0) {}
     uint32_t Width() const override { return m_w; }
     uint32_t Height() const override { return m_h; }
     Format GetFormat() const override { return m_format; }

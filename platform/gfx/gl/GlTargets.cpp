@@ -101,6 +101,9 @@ Result GlDevice::GetRenderTargetData(Surface* target, Surface* dest) {
     gl.PixelStorei(GL_PACK_ALIGNMENT, 4);
     if (memory->GetFormat() == Format::R32F) {
         gl.GetTexImage(GL_TEXTURE_2D, GLint(level->Level()), GL_RED, GL_FLOAT, memory->Texels());
+    } else if (memory->GetFormat() == Format::A16B16G16R16F) {
+        // Half floats in the memory order red, green, blue, alpha.
+        gl.GetTexImage(GL_TEXTURE_2D, GLint(level->Level()), GL_RGBA, GL_HALF_FLOAT, memory->Texels());
     } else {
         gl.GetTexImage(GL_TEXTURE_2D, GLint(level->Level()), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
                        memory->Texels());
