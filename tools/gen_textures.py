@@ -29,6 +29,9 @@ Writes, under the data directory (default: data/ beside this folder):
   textures/sky_nadir.tga .. sky_zenith.tga  the bands of the sky box sky.x,
                                   one flat colour each, horizon to zenith
   textures/sky_clouds.tga         its cloud layer, white at alpha 128 (translucent)
+  textures/tarvok_noise.tga       grey noise that the post-processing registers
+                                  with its targets (deterministic: the classic
+                                  15-bit generator from seed 1)
   scripts/textures.txt            the descriptions
   scripts/textures/extra.txt      descriptions that add to the first file
   scripts/texture_substitutes.txt substitutes for skinned meshes
@@ -175,6 +178,17 @@ def grate(size):
     return px
 
 
+def noise(size, seed=1):
+    """Grey texels from the classic 15-bit linear congruential generator."""
+    px = []
+    state = seed
+    for _ in range(size * size):
+        state = (state * 1103515245 + 12345) & 0xFFFFFFFF
+        v = (state >> 16) & 0xFF
+        px.append((v, v, v, 255))
+    return px
+
+
 def main():
     root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
     tex = os.path.join(root, "textures")
@@ -203,6 +217,7 @@ def main():
     for name, colour in sky:
         write_tga(os.path.join(tex, name + ".tga"), 8, flat(8, colour))
     write_tga(os.path.join(tex, "sky_clouds.tga"), 8, flat(8, WHITE, 128))
+    write_tga(os.path.join(tex, "tarvok_noise.tga"), 64, noise(64))
 
     scripts = os.path.join(root, "scripts")
     write_file(os.path.join(scripts, "textures.txt"), "\r\n".join([
