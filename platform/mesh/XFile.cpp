@@ -537,9 +537,13 @@ class Parser {
         }
     }
 
-    struct Polygon {
-        uint32_t first; // into the corner list
-        uint32_t count;
+    // A face list as the file gives it, cut into triangle fans as it is
+    // read: three indices a triangle, and each face's corner count (normal
+    // faces must match it, and a face's material goes to each of its
+    // triangles).
+    struct Faces {
+        std::vector<uint32_t> triangles;
+        std::vector<uint32_t> cornerCounts;
     };
 
     bool ParseMesh(XFile* out, int frame) {
@@ -556,11 +560,9 @@ class Parser {
         for (auto& p : m.positions)
             if (!Vector(&p)) return false;
 
-        std::vector<Polygon> polygons;
-        std::vector<uint32_t> corners;
-        if (!ReadPolygons(numVertices, "vertex", &polygons, &corners)) return false;
+        Faces faces;
+        if (!ReadFaces(numVertices, "vertex", &faces)) return false;
 
-        std::vector<uint32_t> normalCorners;
         std::vector<uint32_t> polygonMaterials;
         while (true) {
             SkipSeparators();
@@ -576,13 +578,13 @@ class Parser {
             if (tok_.kind != Tok::Name) return Unexpected("a mesh member or '}'");
             bool ok;
             if (os::EqualNoCase(tok_.text, "MeshNormals"))
-                ok = ParseNormals(polygons, &m.normals, &normalCorners);
+                ok = ParseNormals(faces.cornerCounts, &m.normals, &m.normalFaces);
             else if (os::EqualNoCase(tok_.text, "MeshTextureCoords"))
                 ok = ParseTexCoords(numVertices, &m.texCoords);
             else if (os::EqualNoCase(tok_.text, "MeshMaterialList"))
-                ok = ParseMaterialList(uint32_t(polygons.size()), &m.materials, &polygonMaterials);
+                ok = ParseMaterialList(uint32_t(faces.cornerCounts.size()), &m.materials, &polygonMaterials);
             else if (os::EqualNoCase(tok_.text, "DeclData"))
-                ok = ParseDeclData(numVertices, &m, &normalCorners, corners);
+                ok = ParseDeclData(numVertices, &m, faces.triangles);
             else if (os::EqualNoCase(tok_.text, "MeshVertexColors"))
                 ok = ParseVertexColors(numVertices, &m.colors);
             else
@@ -590,53 +592,54 @@ class Parser {
             if (!ok) return false;
         }
 
-        // Polygons become triangle fans; normals and materials follow them.
-        size_t triangles = 0;
-        for (const Polygon& poly : polygons)
-            triangles += poly.count - 2;
-        m.faces.reserve(triangles * 3);
-        if (!normalCorners.empty()) m.normalFaces.reserve(triangles * 3);
-        if (!polygonMaterials.empty()) m.faceMaterials.reserve(triangles);
-        for (size_t p = 0; p < polygons.size(); ++p) {
-            const Polygon& poly = polygons[p];
-            for (uint32_t k = 1; k + 1 < poly.count; ++k) {
-                const uint32_t idx[3] = {poly.first, poly.first + k, poly.first + k + 1};
-                for (uint32_t i : idx) {
-                    m.faces.push_back(corners[i]);
-                    if (!normalCorners.empty()) m.normalFaces.push_back(normalCorners[i]);
-                }
-                if (!polygonMaterials.empty()) m.faceMaterials.push_back(polygonMaterials[p]);
-            }
+        m.faces = std::move(faces.triangles);
+        if (!polygonMaterials.empty()) {
+            m.faceMaterials.reserve(m.faces.size() / 3);
+            for (size_t p = 0; p < faces.cornerCounts.size(); ++p)
+                m.faceMaterials.insert(m.faceMaterials.end(), faces.cornerCounts[p] - 2, polygonMaterials[p]);
         }
         out->meshes.push_back(std::move(m));
         return true;
     }
 
-    bool ReadPolygons(uint32_t limit, const char* what, std::vector<Polygon>* polygons,
-                      std::vector<uint32_t>* corners) {
+    // Each face becomes the fan (0, k, k + 1) of its corners.
+    bool ReadFaces(uint32_t limit, const char* what, Faces* faces) {
         uint32_t numFaces = 0;
         if (!Count(&numFaces, 8, "face count")) return false;
-        polygons->resize(numFaces);
-        corners->reserve(size_t(numFaces) * 3); // every face has three corners or more
+        faces->cornerCounts.resize(numFaces);
+        faces->triangles.clear();
         for (uint32_t f = 0; f < numFaces; ++f) {
             uint32_t n = 0;
             if (!Count(&n, 2, "corner count")) return false;
             if (n < 3) return Fail("mesh \"%s\": face %u has %u corners", meshName_.c_str(), f, n);
-            (*polygons)[f] = Polygon{uint32_t(corners->size()), n};
+            faces->cornerCounts[f] = n;
+            // Sized from the first face, as if every face had as many corners
+            // (most meshes are all triangles or all quads), and never beyond
+            // what the rest of the file can hold at two characters an index.
+            if (f == 0)
+                faces->triangles.reserve(
+                    size_t(std::min<uint64_t>(uint64_t(numFaces) * (n - 2), BytesLeft() / 2) * 3));
+            uint32_t first = 0, previous = 0;
             for (uint32_t i = 0; i < n; ++i) {
                 uint32_t v = 0;
                 if (!Unsigned(&v, "index")) return false;
                 if (v >= limit)
                     return Fail("mesh \"%s\": face %u uses %s %u, not below %u", meshName_.c_str(), f, what,
                                 v, limit);
-                corners->push_back(v);
+                if (i == 0) {
+                    first = v;
+                } else if (i >= 2) {
+                    const uint32_t triangle[3] = {first, previous, v};
+                    faces->triangles.insert(faces->triangles.end(), triangle, triangle + 3);
+                }
+                previous = v;
             }
         }
         return true;
     }
 
-    bool ParseNormals(const std::vector<Polygon>& polygons, std::vector<math::Vec3>* normals,
-                      std::vector<uint32_t>* normalCorners) {
+    bool ParseNormals(const std::vector<uint32_t>& cornerCounts, std::vector<math::Vec3>* normals,
+                      std::vector<uint32_t>* normalFaces) {
         std::string_view type, name;
         if (!OpenObject(&type, &name)) return false;
         uint32_t numNormals = 0;
@@ -644,24 +647,23 @@ class Parser {
         normals->resize(numNormals);
         for (auto& n : *normals)
             if (!Vector(&n)) return false;
-        std::vector<Polygon> normalPolygons;
-        normalCorners->clear();
-        if (!ReadPolygons(numNormals, "normal", &normalPolygons, normalCorners)) return false;
-        if (normalPolygons.size() != polygons.size())
+        Faces normal;
+        if (!ReadFaces(numNormals, "normal", &normal)) return false;
+        if (normal.cornerCounts.size() != cornerCounts.size())
             return Fail("mesh \"%s\": %zu normal faces for %zu faces", meshName_.c_str(),
-                        normalPolygons.size(), polygons.size());
-        for (size_t f = 0; f < polygons.size(); ++f)
-            if (normalPolygons[f].count != polygons[f].count)
+                        normal.cornerCounts.size(), cornerCounts.size());
+        for (size_t f = 0; f < cornerCounts.size(); ++f)
+            if (normal.cornerCounts[f] != cornerCounts[f])
                 return Fail("mesh \"%s\": normal face %zu has %u corners, the face has %u", meshName_.c_str(),
-                            f, normalPolygons[f].count, polygons[f].count);
+                            f, normal.cornerCounts[f], cornerCounts[f]);
+        *normalFaces = std::move(normal.triangles);
         return CloseObject();
     }
 
     // DeclData: the vertex elements (type, method, usage, usage index) and
     // then every vertex's elements as 32-bit words. Normals read here are
     // indexed like the positions.
-    bool ParseDeclData(uint32_t numVertices, XMesh* m, std::vector<uint32_t>* normalCorners,
-                       const std::vector<uint32_t>& corners) {
+    bool ParseDeclData(uint32_t numVertices, XMesh* m, const std::vector<uint32_t>& faces) {
         std::string_view type, name;
         if (!OpenObject(&type, &name)) return false;
         uint32_t numElements = 0;
@@ -702,7 +704,7 @@ class Parser {
             if (e.index != 0) continue;
             if (e.usage == kUsageNormal && e.type == kDeclFloat3) {
                 vec3(e, &m->normals);
-                *normalCorners = corners;
+                m->normalFaces = faces;
             } else if (e.usage == kUsageTangent && e.type == kDeclFloat3) {
                 vec3(e, &m->tangents);
             } else if (e.usage == kUsageBinormal && e.type == kDeclFloat3) {
@@ -1104,7 +1106,7 @@ bool WriteXFileBinary(std::string_view fileName, const XMesh& mesh, const XCache
 }
 
 bool ReadXFile(std::string_view fileName, XFile* out, std::string* error) {
-    std::string bytes;
+    os::FileBytes bytes;
     if (!os::ReadWholeFile(fileName, &bytes, size_t(kMaxFileBytes))) {
         if (!error) return false;
         if (errno == EFBIG)
@@ -1114,7 +1116,7 @@ bool ReadXFile(std::string_view fileName, XFile* out, std::string* error) {
             *error = std::string(fileName) + ": cannot be opened";
         return false;
     }
-    return ParseXFile(bytes, fileName, out, error);
+    return ParseXFile(bytes.view(), fileName, out, error);
 }
 
 math::Matrix FrameWorldMatrix(const XFile& file, int frame) {

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -10,9 +11,11 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <thread>
 
 namespace os {
@@ -267,6 +270,46 @@ bool ReadWholeFile(std::string_view name, std::string* out, size_t maxBytes) {
 }
 
 bool ReadWholeFile(std::string_view name, std::vector<uint8_t>* out, size_t maxBytes) {
+    return ReadWhole(name, out, maxBytes);
+}
+
+void FileBytes::clear() {
+    if (mapping_)
+        munmap(mapping_, mappingBytes_);
+    else
+        std::free(data_);
+    data_ = nullptr;
+    size_ = 0;
+    mapping_ = nullptr;
+    mappingBytes_ = 0;
+}
+
+void FileBytes::resize(size_t n) {
+    clear();
+    if (n == 0) return;
+    constexpr size_t kHugePage = size_t(2) << 20;
+    if (n < kHugePage) {
+        data_ = static_cast<char*>(std::malloc(n));
+        if (!data_) throw std::bad_alloc();
+        size_ = n;
+        return;
+    }
+    // One huge page more than needed, so that the bytes can start on a
+    // huge-page boundary.
+    if (n > SIZE_MAX - 2 * kHugePage) throw std::bad_alloc();
+    const size_t bytes = (n + 2 * kHugePage - 1) & ~(kHugePage - 1);
+    void* mapping = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapping == MAP_FAILED) throw std::bad_alloc();
+    char* aligned = reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(mapping) + kHugePage - 1) &
+                                            ~uintptr_t(kHugePage - 1));
+    madvise(aligned, (n + kHugePage - 1) & ~(kHugePage - 1), MADV_HUGEPAGE); // a hint: 4 KiB pages otherwise
+    mapping_ = mapping;
+    mappingBytes_ = bytes;
+    data_ = aligned;
+    size_ = n;
+}
+
+bool ReadWholeFile(std::string_view name, FileBytes* out, size_t maxBytes) {
     return ReadWhole(name, out, maxBytes);
 }
 

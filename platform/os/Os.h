@@ -90,6 +90,35 @@ long long FileModifiedTime(std::string_view name);
 bool ReadWholeFile(std::string_view name, std::string* out, size_t maxBytes = SIZE_MAX);
 bool ReadWholeFile(std::string_view name, std::vector<uint8_t>* out, size_t maxBytes = SIZE_MAX);
 
+// A file's bytes in memory of their own, for files that may be large. From
+// 2 MiB up the memory is asked of the system as whole 2 MiB pages where it
+// gives them (transparent huge pages): a read into fresh memory costs one
+// page fault per page, and on a file of 26 MB the 6,400 faults of 4 KiB
+// pages took longer than parsing it. Smaller files come from the heap.
+class FileBytes {
+  public:
+    FileBytes() = default;
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+    ~FileBytes() { clear(); }
+
+    const char* data() const { return data_; }
+    char* data() { return data_; }
+    size_t size() const { return size_; }
+    std::string_view view() const { return {data_, size_}; }
+    // n bytes of unspecified content; throws std::bad_alloc when the memory
+    // cannot be had.
+    void resize(size_t n);
+    void clear();
+
+  private:
+    char* data_ = nullptr;
+    size_t size_ = 0;
+    void* mapping_ = nullptr; // a mapping of its own (large files), else data_ is from the heap
+    size_t mappingBytes_ = 0;
+};
+bool ReadWholeFile(std::string_view name, FileBytes* out, size_t maxBytes = SIZE_MAX);
+
 // Equality without regard to the case of ASCII letters.
 bool EqualNoCase(std::string_view a, std::string_view b);
 

@@ -107,6 +107,37 @@ TEST_F(OsPathTest, ReadsWholeFilesAndRefusesWhatIsNoFile) {
     EXPECT_TRUE(os::ReadWholeFile("scripts\\big.bin", &text, big.size()));
 }
 
+// A file read into memory of its own: from the heap below 2 MiB, from 2 MiB
+// up a mapping that starts on a 2 MiB boundary (so that the system can back
+// it with huge pages); every byte as in the file at the sizes around that
+// boundary, one read replacing the last; refusals leave it empty.
+TEST_F(OsPathTest, FileBytesHoldAWholeFileAtEverySize) {
+    constexpr size_t kHuge = size_t(2) << 20;
+    os::FileBytes bytes;
+    for (size_t size : {size_t(0), size_t(1), size_t(4096), kHuge - 1, kHuge, kHuge + 1, 3 * kHuge + 123}) {
+        SCOPED_TRACE(size);
+        std::string content(size, '\0');
+        for (size_t i = 0; i < size; ++i)
+            content[i] = char(i * 13 + i / 4096 + size);
+        std::ofstream(root_ / "Scripts" / "Sized.bin", std::ios::binary | std::ios::trunc) << content;
+        ASSERT_TRUE(os::ReadWholeFile("scripts\\sized.bin", &bytes));
+        ASSERT_EQ(bytes.size(), size);
+        EXPECT_TRUE(bytes.view() == content);
+        if (size >= kHuge) {
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(bytes.data()) % kHuge, 0u);
+        }
+    }
+    errno = 0;
+    EXPECT_FALSE(os::ReadWholeFile("scripts\\sized.bin", &bytes, 3 * kHuge));
+    EXPECT_EQ(errno, EFBIG);
+    EXPECT_EQ(bytes.size(), 0u);
+    ASSERT_TRUE(os::ReadWholeFile("scripts\\sized.bin", &bytes));
+    EXPECT_FALSE(os::ReadWholeFile("scripts\\radio", &bytes));
+    EXPECT_EQ(errno, EISDIR);
+    EXPECT_EQ(bytes.size(), 0u);
+    EXPECT_EQ(bytes.data(), nullptr);
+}
+
 TEST_F(OsPathTest, NewFilesAreCreatedAsNamedInsideExistingFolders) {
     std::FILE* f = os::OpenFile("SCRIPTS\\New.Txt", "w");
     ASSERT_NE(f, nullptr);

@@ -136,6 +136,47 @@ Mesh M { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;;
     EXPECT_EQ(x.meshes[0].frame, -1);
 }
 
+// Faces of different corner counts in either order (the first face sizes the
+// triangle list, too short or too long for the rest): each is the fan
+// (0, k, k + 1) of its corners, its normal face follows the same fan, and its
+// material goes to each of its triangles. Normals given in DeclData are
+// indexed like the positions.
+TEST(XFileTest, FacesOfAnyCornerCountBecomeFansWithTheirNormalsAndMaterials) {
+    const char* text = R"(xof 0303txt 0032
+Material A { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; }
+Material B { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; }
+Mesh TriangleFirst { 6; 0;0;0;, 1;0;0;, 2;1;0;, 1;2;0;, 0;2;0;, 3;3;0;;
+ 3; 3;5,4,3;, 5;0,1,2,3,4;, 4;4,3,1,5;;
+ MeshNormals { 2; 0;0;1;, 0;0;-1;; 3; 3;1,1,1;, 5;0,1,0,1,0;, 4;1,1,0,0;; }
+ MeshMaterialList { 2; 3; 1, 0, 1;; { A } { B } }
+}
+Mesh PentagonFirst { 6; 0;0;0;, 1;0;0;, 2;1;0;, 1;2;0;, 0;2;0;, 3;3;0;;
+ 2; 5;4,3,2,1,0;, 3;0,1,5;;
+ DeclData { 1; 2;0;3;0;; 18; 0,0,1065353216, 0,0,1065353216, 0,0,1065353216,
+  0,0,1065353216, 0,0,1065353216, 0,0,1065353216; }
+})";
+    mesh::XFile x;
+    std::string error;
+    ASSERT_TRUE(mesh::ParseXFile(text, "fans.x", &x, &error)) << error;
+    ASSERT_EQ(x.meshes.size(), 2u);
+
+    const mesh::XMesh& first = x.meshes[0];
+    const std::vector<uint32_t> faces = {5, 4, 3, 0, 1, 2, 0, 2, 3, 0, 3, 4, 4, 3, 1, 4, 1, 5};
+    EXPECT_EQ(first.faces, faces);
+    const std::vector<uint32_t> normalFaces = {1, 1, 1, 0, 1, 0, 0, 0, 1, 0, 1, 0, 1, 1, 0, 1, 0, 0};
+    EXPECT_EQ(first.normalFaces, normalFaces);
+    const std::vector<uint32_t> materials = {1, 0, 0, 0, 1, 1};
+    EXPECT_EQ(first.faceMaterials, materials);
+
+    const mesh::XMesh& second = x.meshes[1];
+    const std::vector<uint32_t> pentagonFirst = {4, 3, 2, 4, 2, 1, 4, 1, 0, 0, 1, 5};
+    EXPECT_EQ(second.faces, pentagonFirst);
+    EXPECT_EQ(second.normalFaces, pentagonFirst);
+    ASSERT_EQ(second.normals.size(), 6u);
+    EXPECT_EQ(second.normals[5], math::Vec3(0, 0, 1));
+    EXPECT_TRUE(second.faceMaterials.empty());
+}
+
 struct BadCase {
     const char* name;
     std::string text;
