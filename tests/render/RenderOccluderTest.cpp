@@ -17,11 +17,19 @@
 
 #include "app/D3DMain.h"
 #include "app/Options.h"
+#include "app/Orientation.h"
 #include "platform/effect/Effect.h"
 #include "platform/gfx/Draw.h"
+#include "platform/mesh/Mesh.h"
+#include "render/EffectMgr.h"
+#include "render/Mesh.h"
 #include "render/RenderOccluder.h"
+#include "render/Renderer.h"
+#include "skinmesh/SkinMesh.h"
 #include "tests/EffectDevice.h"
+#include "tests/render/CountingEffect.h"
 #include "tests/world/WorldFixture.h"
+#include "world/Camera.h"
 #include "world/WorldHooks.h"
 
 namespace {
@@ -352,6 +360,239 @@ TEST_F(OccluderDeviceTest, AFailedReadBackOrLockLeavesTheMarksAndSaysSo) {
     MarkConsole();
     g_RenderOccluder.ReadBack();
     EXPECT_TRUE(PrintedLine("!m_pTarget"));
+}
+
+// ---- The drawing steps with the "ambient" effect of the data -----------------------------------
+
+// The eye at the height of the crates' middle, looking along +z at a crate
+// 200 units away (slot 1) and another 400 away behind it (slot 2); the
+// crate of slot 0 and the skinned mesh are out of view.
+class OccluderPassTest : public OccluderDeviceTest {
+  protected:
+    void SetUp() override {
+        OccluderDeviceTest::SetUp();
+        d_.dev->CreateVertexDeclaration(mesh::kStaticMeshElements, &g_pVertexDeclarations[0]);
+        d_.dev->CreateVertexDeclaration(mesh::kSkinnedMeshElements, &g_pVertexDeclarations[1]);
+        const std::string path = std::string(ZT_SOURCE_DIR) + "/data/fx/ambient.fxc";
+        EffectRecord* record = g_EffectMgr.CreateEffect("ambient", path.c_str());
+        ASSERT_TRUE(record && record->pEffect) << path;
+        effect_ = new CountingEffect(record->pEffect);
+        record->pEffect = effect_;
+        // The crates again, their geometry made on the device this time.
+        g_Engine.DeleteObject(g_Engine.Object(0));
+        g_Engine.DeleteObject(g_Engine.Object(2));
+        g_MeshMgr.ReleaseAll();
+        ASSERT_EQ(Make(OT_MESH)->iIndex, 0);
+        front_ = Make(OT_MESH, {0, 0, 200});
+        behind_ = Make(OT_MESH, {0, 0, 400});
+        ASSERT_TRUE(front_ && behind_);
+        ASSERT_EQ(front_->iIndex, 1);
+        ASSERT_EQ(behind_->iIndex, 2);
+        skinned_ = g_Engine.Object(3400);
+        for (int slot : {0, 1, 2, 3400})
+            g_Engine.Object(slot)->bVisibleNow = 0;
+        front_->bVisibleNow = behind_->bVisibleNow = 1;
+        crate_ = g_Renderer.GetTexture(front_->Mesh()->m_dwTextureId[0]);
+        ASSERT_NE(crate_, nullptr);
+        ASSERT_NE(crate_->pSkinMeshes, nullptr) << "the skinned mesh wears the crate texture too";
+        orientation o;
+        o.SetDirection(math::Vec3{0, 0, 1});
+        g_Camera.SetPosition({0, 32, 0});
+        g_Camera.SetOrientation(o);
+        g_Camera.UpdateViewMatrix();
+        g_Camera.SetProjection();
+        RecalculateOccluders = RecalculateCamera = DrawModels = true;
+    }
+    void TearDown() override {
+        crate_->desc = TextureDescription();
+        crate_->bDoNotRender = 0;
+        g_EffectMgr.Destroy();
+        for (gfx::VertexDeclaration*& decl : g_pVertexDeclarations) {
+            if (decl) decl->Release();
+            decl = nullptr;
+        }
+        OccluderDeviceTest::TearDown();
+        g_Engine.m_bQuit = 0;
+    }
+
+    // The occlusion index each draw uploaded.
+    std::vector<float> UploadedIndices() const {
+        std::vector<float> out;
+        for (const std::vector<float>& v : effect_->Of("g_fOcclusionData"))
+            out.push_back(v.at(0));
+        return out;
+    }
+
+    CountingEffect* effect_ = nullptr;
+    ObjectRecord* front_ = nullptr;
+    ObjectRecord* behind_ = nullptr;
+    ObjectRecord* skinned_ = nullptr;
+    strtexture* crate_ = nullptr;
+};
+
+struct MeshDrawCase {
+    const char* name;
+    std::function<void(strtexture*)> describe;
+    std::function<void(ObjectRecord*)> change;
+    bool drawn;
+    // The marks after the drawing step: unchanged from all set, cleared, or
+    // set for the subset alone without drawing.
+    enum { Kept, Cleared, SubsetSeen } marks;
+};
+
+TEST_F(OccluderPassTest, StaticMeshesDrawTheirSolidSubsetsAndMarkTheSeeThroughOnesSeen) {
+    const MeshDrawCase cases[] = {
+        {"a solid subset in view", {}, {}, true, MeshDrawCase::Cleared},
+        {"transparent", [](strtexture* t) { t->desc.bTransparent = 1; }, {}, false, MeshDrawCase::SubsetSeen},
+        {"translucent", [](strtexture* t) { t->desc.bTranslucent = 1; }, {}, false, MeshDrawCase::SubsetSeen},
+        {"additive", [](strtexture* t) { t->desc.bAdditive = 1; }, {}, false, MeshDrawCase::SubsetSeen},
+        {"stain", [](strtexture* t) { t->desc.bStain = 1; }, {}, false, MeshDrawCase::SubsetSeen},
+        {"ray of light", [](strtexture* t) { t->desc.bRayOfLight = 1; }, {}, false, MeshDrawCase::SubsetSeen},
+        {"do not render", [](strtexture* t) { t->bDoNotRender = 1; }, {}, false, MeshDrawCase::SubsetSeen},
+        {"out of view", {}, [](ObjectRecord* h) { h->bVisibleNow = 0; }, false, MeshDrawCase::Cleared},
+        {"no drawable mesh",
+         {},
+         [](ObjectRecord* h) { h->pD3DXMesh = nullptr; },
+         false,
+         MeshDrawCase::Cleared},
+        {"always seen",
+         {},
+         [](ObjectRecord* h) { h->dwFlags |= ERenderOccluder::FLAG_ALWAYS_SEEN; },
+         false,
+         MeshDrawCase::Kept},
+    };
+    behind_->bVisibleNow = 0;
+    for (const MeshDrawCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        crate_->desc = TextureDescription();
+        crate_->bDoNotRender = 0;
+        if (c.describe) c.describe(crate_);
+        mesh::Mesh* drawable = front_->pD3DXMesh;
+        const uint32_t flags = front_->dwFlags;
+        front_->bVisibleNow = 1;
+        if (c.change) c.change(front_);
+        // Last frame's marks.
+        front_->bSeen = 1;
+        std::memset(front_->bSubsetDraw, 1, sizeof front_->bSubsetDraw);
+        effect_->uploads.clear();
+        g_RenderOccluder.RenderMeshes();
+        EXPECT_EQ(UploadedIndices(), c.drawn ? std::vector<float>{float(Index(1, 0))} : std::vector<float>{});
+        switch (c.marks) {
+        case MeshDrawCase::Kept:
+            EXPECT_TRUE(FullySeen(1));
+            break;
+        case MeshDrawCase::Cleared:
+            EXPECT_FALSE(front_->bSeen || front_->bSubsetDraw[0] || front_->bSubsetDraw[1]);
+            break;
+        case MeshDrawCase::SubsetSeen:
+            EXPECT_TRUE(front_->bSeen && front_->bSubsetDraw[0]);
+            EXPECT_FALSE(front_->bSubsetDraw[1]) << "the other subsets' marks are cleared";
+            break;
+        }
+        front_->pD3DXMesh = drawable;
+        front_->dwFlags = flags;
+    }
+}
+
+struct SkinDrawCase {
+    const char* name;
+    std::function<void(strtexture*)> describe;
+    std::function<void(ObjectRecord*)> change;
+    bool drawn;
+    bool seen;             // the seen byte after the step (it starts clear)
+    float increase = 1.0f; // g_fVertIncrease of the draw
+};
+
+TEST_F(OccluderPassTest, SkinnedMeshesInViewDrawInflatedByDistanceAndOthersNeitherDrawNorMark) {
+    const SkinDrawCase cases[] = {
+        {"near", {}, {}, true, false, 1.0f},
+        {"at 2048 units", {}, [](ObjectRecord* h) { h->iCameraDistance = 2048; }, true, false, 1.0f},
+        {"beyond 2048 units", {}, [](ObjectRecord* h) { h->iCameraDistance = 2049; }, true, false, 32.0f},
+        {"of kind 256", {}, [](ObjectRecord* h) { h->dwKindFlags = 0x100; }, true, false, 0.1f},
+        {"of kind 256 beyond 2048 units",
+         {},
+         [](ObjectRecord* h) {
+             h->dwKindFlags = 0x100;
+             h->iCameraDistance = 5000;
+         },
+         true,
+         false,
+         32.0f},
+        {"of another kind with bit 256",
+         {},
+         [](ObjectRecord* h) { h->dwKindFlags = 0x101; },
+         true,
+         false,
+         1.0f},
+        {"transparent", [](strtexture* t) { t->desc.bTransparent = 1; }, {}, false, true},
+        {"translucent", [](strtexture* t) { t->desc.bTranslucent = 1; }, {}, false, true},
+        {"additive", [](strtexture* t) { t->desc.bAdditive = 1; }, {}, false, true},
+        {"stain", [](strtexture* t) { t->desc.bStain = 1; }, {}, false, true},
+        // A character out of view would hide what stands behind it.
+        {"out of view", {}, [](ObjectRecord* h) { h->bVisibleNow = 0; }, false, false},
+        {"out of view, transparent", [](strtexture* t) { t->desc.bTransparent = 1; },
+         [](ObjectRecord* h) { h->bVisibleNow = 0; }, false, false},
+        {"always seen",
+         {},
+         [](ObjectRecord* h) { h->dwFlags |= ERenderOccluder::FLAG_ALWAYS_SEEN; },
+         false,
+         false},
+    };
+    front_->bVisibleNow = behind_->bVisibleNow = 0;
+    ESkinMesh* skin = skinned_->SkinMesh();
+    ASSERT_NE(skin, nullptr);
+    for (const SkinDrawCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        crate_->desc = TextureDescription();
+        if (c.describe) c.describe(crate_);
+        const uint32_t flags = skinned_->dwFlags;
+        skinned_->bVisibleNow = 1;
+        skinned_->bSeen = 0;
+        skinned_->iCameraDistance = 100;
+        skinned_->dwKindFlags = 0;
+        if (c.change) c.change(skinned_);
+        effect_->uploads.clear();
+        const uint32_t before = skin->m_dwRenderCalls;
+        g_RenderOccluder.RenderSkinmeshes();
+        EXPECT_EQ(skin->m_dwRenderCalls - before, c.drawn ? 1u : 0u);
+        EXPECT_EQ(bool(skinned_->bSeen), c.seen);
+        if (c.drawn) {
+            EXPECT_EQ(UploadedIndices(), std::vector<float>{float(Index(3400, 0))}) << "subset 0";
+            EXPECT_EQ(effect_->Of("g_fVertIncrease"), std::vector<std::vector<float>>{{c.increase}});
+            EXPECT_EQ(skin->m_dwLastRenderTexture, crate_->id);
+            EXPECT_EQ(skin->m_pLastRenderEffect, g_EffectMgr.FindEffect("ambient"));
+        } else {
+            EXPECT_TRUE(UploadedIndices().empty());
+        }
+        skinned_->dwFlags = flags;
+    }
+}
+
+// The whole test on the device: the front crate is seen, the one behind it
+// is hidden, and neither the background nor what the target held before
+// marks anything. The clear writes -1.0 and leaves out the stencil, which
+// the depth surface (D24X8) does not have: a clear that asked for it would
+// fail and leave last frame's values in the target.
+TEST_F(OccluderPassTest, ARealOcclusionRenderSeesTheFrontCrateAndNothingBehindItOrAroundIt) {
+    // Last frame's picture: the hidden crate over the upper left quarter.
+    DrawIndices({{-1.0f, float(Index(2, 0))}});
+    MarkConsole();
+    g_RenderOccluder.Render();
+    EXPECT_TRUE(Marked({1, 0})) << "the front crate";
+    EXPECT_FALSE(behind_->bSeen) << "the crate behind it";
+    EXPECT_FALSE(g_Engine.Object(0)->bSeen) << "the background names no object";
+    EXPECT_FALSE(Printed("Za duzy idx"));
+    EXPECT_FALSE(g_RenderOccluder.IsIndexMarked(Index(0, 1)));
+    gfx::LockedRect r;
+    ASSERT_EQ(g_RenderOccluder.m_pCalculateSurface->LockRect(&r, nullptr, gfx::lock::ReadOnly),
+              gfx::Result::Ok);
+    auto at = [&](uint32_t x, uint32_t y) {
+        return reinterpret_cast<const float*>(static_cast<const uint8_t*>(r.pBits) + size_t(y) * r.Pitch)[x];
+    };
+    EXPECT_EQ(at(kSize / 2, kSize / 2), float(Index(1, 0))) << "the middle shows the front crate";
+    EXPECT_EQ(at(10, 10), ERenderOccluder::CLEAR_VALUE) << "last frame's value is cleared";
+    EXPECT_EQ(at(kSize - 1, kSize - 1), ERenderOccluder::CLEAR_VALUE);
+    g_RenderOccluder.m_pCalculateSurface->UnlockRect();
 }
 
 } // namespace
