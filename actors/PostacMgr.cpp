@@ -14,6 +14,11 @@ void PostacMgr::DeleteDeadCharacters() {
     }
 }
 
+void PostacMgr::Destroy() {
+    for (strpostac& p : m_Postacie)
+        p = strpostac();
+}
+
 strpostac* PostacMgr::FindByName(const char* name, bool liveOnly) {
     if (!name || !*name) return nullptr;
     for (strpostac& p : m_Postacie)
@@ -39,12 +44,13 @@ void PostacMgr::RunToByName(const char* name, const char* target, const char*, c
                             const char*) {
     if (strpostac* p = FindByName(name, true)) {
         std::snprintf(p->szRunTarget, sizeof p->szRunTarget, "%s", target ? target : "");
-        if (phaseOnTarget && *phaseOnTarget) std::snprintf(p->szPhase, sizeof p->szPhase, "%s", phaseOnTarget);
+        if (phaseOnTarget && *phaseOnTarget)
+            std::snprintf(p->szPhase, sizeof p->szPhase, "%s", phaseOnTarget);
     }
 }
 
-strpostac* PostacMgr::RespawnCharacter(const char* description, const math::Vec3& position, const orientation&,
-                                       const char* phase, ObjectRecord* respawner) {
+strpostac* PostacMgr::RespawnCharacter(const char* description, const math::Vec3& position,
+                                       const orientation&, const char* phase, ObjectRecord* respawner) {
     for (strpostac& p : m_Postacie) {
         if (p.bUsed) continue;
         p = strpostac();

@@ -23,26 +23,29 @@ struct strpostac {
     char szRunTarget[64] = {};       // where it was told to run
     math::Vec3 vPosition;
     ObjectRecord* hRespawner = nullptr;
-    uint32_t dwId = 0;               // unique id of the live character, 0 for none
-    uint8_t bFacePoint = 0;          // told to turn its face towards vFacePoint
+    uint32_t dwId = 0;      // unique id of the live character, 0 for none
+    uint8_t bFacePoint = 0; // told to turn its face towards vFacePoint
     math::Vec3 vFacePoint;
     // Out of play besides bDead: the music director counts none of these.
-    uint8_t bRemoved = 0;          // takes part in nothing any more
-    uint8_t bSuspended = 0;        // a far-away character parked by the update
-    uint8_t bDeleteRequested = 0;  // removed at the end of the update
-    float fDistanceToPlayer = 0;   // kept up to date by the character update
-    uint8_t bAlerted = 0;          // was given the player's position
-    uint8_t bAlarm = 0;            // raises the alarm (the alarm music)
-    ObjectRecord* hLinkedObject = nullptr;  // a marked one keeps the character out of the music's count
+    uint8_t bRemoved = 0;                  // takes part in nothing any more
+    uint8_t bSuspended = 0;                // a far-away character parked by the update
+    uint8_t bDeleteRequested = 0;          // removed at the end of the update
+    float fDistanceToPlayer = 0;           // kept up to date by the character update
+    uint8_t bAlerted = 0;                  // was given the player's position
+    uint8_t bAlarm = 0;                    // raises the alarm (the alarm music)
+    ObjectRecord* hLinkedObject = nullptr; // a marked one keeps the character out of the music's count
 };
 
 class PostacMgr {
-public:
+  public:
     static constexpr int MAX_POSTACIE = 256;
     virtual ~PostacMgr() = default;
 
     // Frees every slot in use whose dead flag is set.
     void DeleteDeadCharacters();
+    // World close: every character goes with its world (the slots hold the
+    // world's objects, and the music director counts whoever is in one).
+    void Destroy();
     // The character of that name (ignoring case); with liveOnly a dead one
     // does not count. Null when none.
     strpostac* FindByName(const char* name, bool liveOnly);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "actors/Player.h"
+#include "actors/PostacMgr.h"
 #include "app/CommandMgr.h"
 #include "app/Console.h"
 #include "app/Debug.h"
@@ -82,6 +83,7 @@ void CMainGame::Destroy() {
     g_InputFileRecord.Release();
     g_GameAI.ResetVariables();
     PlayMusic(nullptr, false);
+    g_PostacMgr.Destroy();
     g_ObeCamera.Destroy();
     m_iLevelFrame = 0;
     IntroWorldRunning = false;

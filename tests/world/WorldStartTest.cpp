@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "WorldFixture.h"
+#include "actors/PostacMgr.h"
 #include "app/CommandMgr.h"
 #include "game/InputFileRecord.h"
 #include "game/MainGame.h"
@@ -249,4 +250,22 @@ TEST_F(WorldStartTest, AWorldChangeStopsTheDirectorsMusicAndResetsTheInputRecord
     g_SoundMgr.Release();
     g_SoundMgr.SetBackend(audio::Backend::Auto);
     MusicEnabled = musicWas;
+}
+
+// The characters of a world go with it: a guard left in its slot would stand
+// beside the player of the next world, and that world's director would play
+// its action music for him once its level reached frame 280.
+TEST_F(WorldStartTest, AWorldChangeTakesTheOldWorldsCharactersAway) {
+    WriteWorld("a.w", "mesh models\\box.x\n\tname crate\n");
+    ASSERT_TRUE(g_Engine.StartWorld("worlds\\a.w"));
+    ASSERT_TRUE(g_PostacMgr.RespawnCharacter("guard", {0, 0, 0}, orientation(), "", nullptr));
+    strpostac* dead = g_PostacMgr.RespawnCharacter("sentry", {0, 0, 0}, orientation(), "", nullptr);
+    ASSERT_TRUE(dead);
+    dead->bDead = true;
+    ASSERT_EQ(g_MusicDirector.CountNearbyEnemies(6000.0f, nullptr), -1);
+
+    ASSERT_TRUE(g_Engine.StartWorld("worlds\\a.w"));
+    for (const strpostac& p : g_PostacMgr.m_Postacie)
+        EXPECT_FALSE(p.bUsed);
+    EXPECT_EQ(g_MusicDirector.CountNearbyEnemies(6000.0f, nullptr), 0);
 }
