@@ -362,6 +362,42 @@ TEST_F(OccluderDeviceTest, AFailedReadBackOrLockLeavesTheMarksAndSaysSo) {
     EXPECT_TRUE(PrintedLine("!m_pTarget"));
 }
 
+TEST_F(OccluderDeviceTest, AResourceThatCannotBeMadeIsNamedAndTheTestThenDoesNothing) {
+    struct Case {
+        const char* name;
+        std::function<void()> fail;
+        const char* printed;
+        bool targetMade;
+    };
+    const Case cases[] = {
+        {"the target", [this] { d_.dev->FailTextureCreation(1); },
+         "Unable to create R32F depth map for render occluder", false},
+        // A colour format is no depth format.
+        {"the depth surface", [] { g_DepthStencilFormat = gfx::Format::R32F; },
+         "Unable to create depth/stencil surface for render occluder", true},
+    };
+    RecalculateOccluders = false;
+    RecalculateCamera = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_RenderOccluder.Destroy();
+        c.fail();
+        MarkConsole();
+        g_RenderOccluder.Init();
+        d_.dev->FailTextureCreation(0);
+        g_DepthStencilFormat = gfx::Format::D24X8;
+        EXPECT_TRUE(PrintedLine(c.printed));
+        EXPECT_EQ(g_RenderOccluder.m_pTarget != nullptr, c.targetMade);
+        EXPECT_EQ(g_RenderOccluder.m_pDepthSurface, nullptr);
+        EXPECT_EQ(g_RenderOccluder.m_pCalculateSurface, nullptr) << "the later steps are not made";
+        EXPECT_FALSE(g_RenderOccluder.IsCreated());
+        // Off, the test would count everything seen: it does not run at all.
+        ClearMarks();
+        g_RenderOccluder.Render();
+        EXPECT_FALSE(g_Engine.Object(0)->bSeen || g_Engine.Object(2)->bSeen);
+    }
+}
+
 // ---- The drawing steps with the "ambient" effect of the data -----------------------------------
 
 // The eye at the height of the crates' middle, looking along +z at a crate
