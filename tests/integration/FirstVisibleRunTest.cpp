@@ -1,7 +1,8 @@
 // The demo world drawn by the fastest pipeline (SimpleRender) in this
 // process with moving objects held, read back after chosen frames:
 // - from above the south-west corner the floor, a crate's top and the north
-//   wall show their texels lit as the effect's formula gives;
+//   wall show their texels lit as the effect's formula gives, and the sky's
+//   band above the horizon stands over the far wall;
 // - low along the crate row in fog set 1 the crates read unfogged, partly
 //   fogged, the fog colour and (without fog) unfogged;
 // - low before the north wall the occlusion test hides the crate behind it,
@@ -12,6 +13,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -65,6 +69,15 @@ uint32_t Formula(const Rgb& texel, const math::Vec3& normal, const ObjectRecord*
     return out;
 }
 
+// The first texel of an uncompressed 32-bit TGA, 0x00RRGGBB.
+uint32_t TgaTexel(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    const std::string b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (b.size() < 22) return 0xFFFFFFFF;
+    const size_t at = 18 + uint8_t(b[0]);
+    return uint32_t(uint8_t(b[at + 2])) << 16 | uint32_t(uint8_t(b[at + 1])) << 8 | uint8_t(b[at]);
+}
+
 void ExpectNear(uint32_t got, uint32_t want, int tolerance, const std::string& what) {
     for (int shift : {16, 8, 0}) {
         EXPECT_NEAR(int((got >> shift) & 0xFF), int((want >> shift) & 0xFF), tolerance)
@@ -116,16 +129,16 @@ TEST_F(FirstVisibleRun, FromAboveTheSouthWestCornerTheRoomShowsItsLitTexels) {
                  {"the barrel's top", "barrel", {-158, 32, 158}, {0, 1, 0}, kBrown},
                  {"the north wall", "wall_north", {250, 200, 504}, {0, 0, -1}, {255, 130, 0}}},
                 4);
-    // Above the far wall: no world geometry, the clear colour unless a sky
-    // object stands there.
+    // Above the far wall the sky: the ray through that point leaves the eye
+    // a little above level and meets the sky box's band above the horizon,
+    // whose texture's colour shows unlit and unfogged.
+    ASSERT_NE(g_EnvironmentSettings.SkyObject(), nullptr) << "the demo world names its sky";
     uint32_t x = 0, y = 0;
     ASSERT_TRUE(Project({250, 330, 600}, &x, &y));
     const uint32_t above = ReadBack()[y * kW + x] & 0xFFFFFF;
-    if (!g_EnvironmentSettings.SkyObject()) {
-        EXPECT_EQ(above, g_Camera.GetBackgroundColor() & 0xFFFFFF);
-    } else {
-        EXPECT_NE(above, g_Camera.GetBackgroundColor() & 0xFFFFFF) << "the sky";
-    }
+    const uint32_t horizon = TgaTexel(dir_ / "textures" / "sky_horizon.tga");
+    EXPECT_NE(horizon, g_Camera.GetBackgroundColor() & 0xFFFFFF);
+    ExpectNear(above, horizon, 1, "the sky above the north wall");
 }
 
 TEST_F(FirstVisibleRun, AlongTheCrateRowTheFogGrowsWithDistanceUnlessTheObjectHasNone) {
