@@ -32,8 +32,12 @@ bool IntroWorldRunning = false;
 
 namespace {
 constexpr float kEndSequenceSeconds = 1.0f;
-// The console's loading screen is drawn until this level frame.
+// The console's loading screen is drawn until this level frame; the bar
+// takes nine steps more at the first, and the screen's resources go at the
+// second.
 constexpr int32_t kLoadingFrames = 199;
+constexpr int32_t kLoadingStepFrame = 151;
+constexpr int32_t kLoadingReleaseFrame = 201;
 } // namespace
 
 void CMainGame::StartUp() {
@@ -108,6 +112,8 @@ void CMainGame::Update() {
     ++m_dwGameFrames;
     if (g_Engine.m_bWorldLoaded) {
         ++m_iLevelFrame;
+        if (m_iLevelFrame == kLoadingStepFrame) g_Console.AddLoadingProgress(9);
+        if (m_iLevelFrame == kLoadingReleaseFrame) g_Console.ReleaseLoadingScreen();
         if (m_iLevelFrame == WORLD_SHOWN_FRAME) g_Engine.m_bWorldShown = 1;
     }
     if (g_Engine.m_bWorldLoaded) g_MusicDirector.Update();

@@ -33,8 +33,10 @@ class CMainGame {
     // start after the first frame, the per-frame update (counts the level's
     // frames while a world is loaded), the work before the scene and inside
     // it, and the release of the game's records at device release. Of the
-    // level start only its last step is here: at level frame 205 of a loaded
-    // world the engine starts showing the world (the sky is drawn from then).
+    // level start only the loading screen's steps are here (nine steps of the
+    // bar at level frame 151, its resources released at 201) and its last
+    // one: at level frame 205 of a loaded world the engine starts showing the
+    // world (the sky is drawn from then).
     static constexpr int32_t WORLD_SHOWN_FRAME = 205;
     void StartUp();
     void Update();
