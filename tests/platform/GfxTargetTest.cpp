@@ -189,6 +189,74 @@ TEST_F(GfxTargetTest, DrawnValuesReadBackTopRowFirstWithTheTargetsOwnDepth) {
         EXPECT_EQ(v[p.y * kTW + p.x], p.want) << "at " << p.x << ", " << p.y;
 }
 
+// A shader samples a render target as it samples a loaded texture: v = 0 is
+// the top row drawn, the row that read-backs give first. Front faces are the
+// clockwise ones on the screen in a texture as in the back buffer, so culling
+// keeps the same faces.
+TEST_F(GfxTargetTest, ASampledTargetShowsTheTopRowDrawnAtVZeroAndCullsAsTheBackBuffer) {
+    UseTarget();
+    ASSERT_EQ(dev_->ClearFloat(0, nullptr, gfx::clear::Target | gfx::clear::ZBuffer | gfx::clear::Stencil,
+                               math::Vec4{0.0f, 0, 0, 0}, 1.0f, 0),
+              Result::Ok);
+    // The upper half of clip space (y > 0) holds 0.75, the lower half 0.25.
+    DrawRect(-1, 0, 1, 1, 0.5f, 0.75f);
+    DrawRect(-1, -1, 1, 0, 0.5f, 0.25f);
+    // With counter-clockwise culling, a quad wound counter-clockwise on the
+    // screen over the left half is a back face and culled; one wound
+    // clockwise over the right half is drawn.
+    {
+        const XyzVertex back[4] = {{-1, 1, 0.1f}, {-1, -1, 0.1f}, {0, 1, 0.1f}, {0, -1, 0.1f}};
+        const XyzVertex front[4] = {{0, 1, 0.1f}, {1, 1, 0.1f}, {0, -1, 0.1f}, {1, -1, 0.1f}};
+        effect_->SetFloat(effect_->GetParameterByName(effect::Handle(), "g_fValue"), 9.0f);
+        uint32_t passes = 0;
+        ASSERT_EQ(effect_->Begin(&passes, 0), Result::Ok);
+        ASSERT_EQ(effect_->BeginPass(0), Result::Ok);
+        dev_->SetRenderState(gfx::RenderState::CullMode, gfx::StateValue(gfx::Cull::Ccw));
+        dev_->SetFVF(gfx::fvf::Xyz);
+        dev_->DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, back, sizeof(XyzVertex));
+        dev_->DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, front, sizeof(XyzVertex));
+        effect_->EndPass();
+        effect_->End();
+    }
+    const std::vector<float> read = ReadTarget();
+    EXPECT_EQ(read[0], 0.75f) << "row 0 of the read-back is the top";
+    EXPECT_EQ(read[(kTH - 1) * kTW], 0.25f) << "a back face is culled in a texture too";
+    EXPECT_EQ(read[kTW - 1], 9.0f) << "a front face is drawn";
+    // The right half is the front face's now: the sampling below reads the
+    // left column (u = 0.25).
+    // The back buffer shows the target sampled at v = 0.1 (left half) and at
+    // v = 0.9 (right half), the red channel scaled to a byte.
+    effect::Effect* sampler = d_.Make(R"(
+input float3 aPos : POSITION;
+sampler2D sTarget : stage 0 { MinFilter = Point; MagFilter = Point; }
+glsl vertex vs { void main() { gl_Position = vec4(aPos, 1.0); } }
+glsl fragment fs {
+    void main() {
+        float v = gl_FragCoord.x < 16.0 ? 0.1 : 0.9;
+        FragColor = vec4(texture(sTarget, vec2(0.25, v)).r, 0.0, 0.0, 1.0);
+    }
+}
+technique T { pass { vertex vs; fragment fs; CullMode = None; ZEnable = false; } }
+)");
+    ASSERT_NE(sampler, nullptr);
+    ASSERT_EQ(dev_->SetRenderTarget(0, backBuffer_), Result::Ok);
+    ASSERT_EQ(dev_->SetDepthStencilSurface(backDepth_), Result::Ok);
+    dev_->SetTexture(0, target_);
+    uint32_t passes = 0;
+    ASSERT_EQ(sampler->Begin(&passes, 0), Result::Ok);
+    ASSERT_EQ(sampler->BeginPass(0), Result::Ok);
+    const XyzVertex quad[4] = {{-1, 1, 0.5f}, {1, 1, 0.5f}, {-1, -1, 0.5f}, {1, -1, 0.5f}};
+    dev_->SetFVF(gfx::fvf::Xyz);
+    ASSERT_EQ(dev_->DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, quad, sizeof(XyzVertex)),
+              Result::Ok);
+    sampler->EndPass();
+    sampler->End();
+    dev_->SetTexture(0, nullptr);
+    sampler->Release();
+    EXPECT_NEAR(int(d_.Pixel(4, 16) >> 16), 191, 1) << "v = 0.1 reads the upper half (0.75)";
+    EXPECT_NEAR(int(d_.Pixel(28, 16) >> 16), 64, 1) << "v = 0.9 reads the lower half (0.25)";
+}
+
 TEST_F(GfxTargetTest, WrongUsesAreRefused) {
     gfx::Texture* plain = nullptr;
     ASSERT_EQ(dev_->CreateTexture(kTW, kTH, 1, 0, gfx::Format::A8R8G8B8, gfx::Pool::Managed, &plain),
