@@ -1,16 +1,22 @@
 #include "skinmesh/SkinMesh.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string>
 
 #include "app/Console.h"
+#include "app/D3DMain.h"
 #include "app/Debug.h"
 #include "physics/CollisionMgr.h"
 #include "physics/IntersectSegment.h"
+#include "platform/effect/Effect.h"
+#include "platform/gfx/Draw.h"
 #include "platform/math/Math.h"
+#include "platform/mesh/Mesh.h"
 #include "platform/mesh/MeshData.h"
 #include "platform/mesh/XFile.h"
+#include "render/EffectMgr.h"
 #include "render/Renderer.h"
 #include "skinmesh/SkinMeshMgr.h"
 
@@ -18,6 +24,24 @@ namespace {
 
 void CopyName(char (&dst)[64], const char* src) {
     std::snprintf(dst, sizeof dst, "%s", src ? src : "");
+}
+
+// The 76-byte skinned vertex of the skinned-mesh declaration.
+struct SkinnedVertex {
+    math::Vec3 position;
+    float weights[4];
+    uint8_t indices[4];
+    math::Vec3 normal;
+    math::Vec3 tangent;
+    math::Vec3 binormal;
+    math::Vec2 uv;
+};
+static_assert(sizeof(SkinnedVertex) == 76 && offsetof(SkinnedVertex, indices) == 28 &&
+              offsetof(SkinnedVertex, normal) == 32 && offsetof(SkinnedVertex, uv) == 68);
+
+template <typename T> void ReleaseRef(T*& r) {
+    if (r) r->Release();
+    r = nullptr;
 }
 
 } // namespace
@@ -28,6 +52,7 @@ ESkinMesh::ESkinMesh() {
 
 ESkinMesh::~ESkinMesh() {
     g_Renderer.UnlinkSkinMesh(this);
+    ReleaseBuffers();
     g_Debug.RemoveAllocation("ESkinMesh");
 }
 
@@ -49,7 +74,85 @@ bool ESkinMesh::Create(const char* fileName) {
     m_CollisionState.hObject = m_hObject;
     PlaceWorldBox();
     RegisterTextures(data);
+    MakeBuffers(data);
     return true;
+}
+
+bool ESkinMesh::MakeBuffers(const mesh::MeshData& data) {
+    ReleaseBuffers();
+    gfx::Device* d = g_pD3DInterface;
+    if (!d) return true;
+    if (data.vertices.size() > mesh::Mesh::kMaxVertices ||
+        data.indices.size() != data.attributes.size() * 3) {
+        g_Console.Print2(m_szFileName, ": too many vertices to draw");
+        return false;
+    }
+    const uint32_t vbBytes = uint32_t(data.vertices.size() * sizeof(SkinnedVertex));
+    const uint32_t ibBytes = uint32_t(data.indices.size() * sizeof(uint16_t));
+    gfx::Result r =
+        d->CreateVertexBuffer(vbBytes, gfx::usage::WriteOnly, 0, gfx::Pool::Managed, &m_pVertexBuffer);
+    if (r == gfx::Result::Ok)
+        r = d->CreateIndexBuffer(ibBytes, gfx::usage::WriteOnly, gfx::Format::Index16, gfx::Pool::Managed,
+                                 &m_pIndexBuffer);
+    if (r == gfx::Result::Ok) r = d->CreateVertexDeclaration(mesh::kSkinnedMeshElements, &m_pDeclaration);
+    void* p = nullptr;
+    if (r == gfx::Result::Ok) r = m_pVertexBuffer->Lock(0, 0, &p, 0);
+    if (r != gfx::Result::Ok) {
+        g_Console.Print3(m_szFileName, ": the device refuses the skinned buffers: ", gfx::ResultName(r));
+        ReleaseBuffers();
+        return false;
+    }
+    // Bind pose: every vertex on bone 0 with its whole weight.
+    auto* out = static_cast<SkinnedVertex*>(p);
+    for (const mesh::Vertex& v : data.vertices)
+        *out++ = SkinnedVertex{
+            v.position, {1.0f, 0.0f, 0.0f, 0.0f}, {0, 0, 0, 0}, v.normal, v.tangent, v.binormal, v.uv};
+    m_pVertexBuffer->Unlock();
+    if (m_pIndexBuffer->Lock(0, 0, &p, 0) == gfx::Result::Ok) {
+        auto* index = static_cast<uint16_t*>(p);
+        for (uint32_t i : data.indices)
+            *index++ = uint16_t(i);
+        m_pIndexBuffer->Unlock();
+    }
+    for (const mesh::AttributeRange& range : data.attributeTable) {
+        if (range.attribId >= MAX_SUBSETS) continue;
+        m_Ranges[range.attribId] = {range.faceStart, range.faceCount, range.vertexStart, range.vertexCount};
+    }
+    m_pDevice = d;
+    return true;
+}
+
+void ESkinMesh::ReleaseBuffers() {
+    ReleaseRef(m_pVertexBuffer);
+    ReleaseRef(m_pIndexBuffer);
+    ReleaseRef(m_pDeclaration);
+    m_pDevice = nullptr;
+    for (SubsetRange& r : m_Ranges)
+        r = {};
+}
+
+math::Matrix ESkinMesh::GetWorldMatrix() const {
+    return math::MatrixTransformation(m_vScale, m_Orientation.quaternion, m_vPosition);
+}
+
+void ESkinMesh::Render(uint32_t textureId, uint32_t subset, EffectRecord* effect) {
+    ++m_dwRenderCalls;
+    m_dwLastRenderTexture = textureId;
+    m_dwLastRenderSubset = subset;
+    m_pLastRenderEffect = effect;
+    if (!m_pDevice || !effect || !effect->pEffect || subset >= MAX_SUBSETS) return;
+    const SubsetRange& r = m_Ranges[subset];
+    if (!r.dwFaceCount) return;
+    effect::Effect* e = effect->pEffect;
+    const math::Matrix world = GetWorldMatrix();
+    e->SetMatrixArray(EffectParam(effect, &EffectRecord::mWorldMatrixArray, "mWorldMatrixArray"), &world, 1);
+    e->SetInt(EffectParam(effect, &EffectRecord::CurNumBones, "CurNumBones"), 1);
+    e->CommitChanges();
+    m_pDevice->SetVertexDeclaration(m_pDeclaration);
+    m_pDevice->SetStreamSource(0, m_pVertexBuffer, 0, sizeof(SkinnedVertex));
+    m_pDevice->SetIndices(m_pIndexBuffer);
+    m_pDevice->DrawIndexedPrimitive(gfx::PrimitiveType::TriangleList, 0, r.dwVertexStart, r.dwVertexCount,
+                                    r.dwFaceStart * 3, r.dwFaceCount);
 }
 
 void ESkinMesh::SetPosition(const math::Vec3& position) {
@@ -98,6 +201,7 @@ void ESkinMesh::RegisterTextures(const mesh::MeshData& data) {
 
 void ESkinMesh::Release() {
     g_Renderer.UnlinkSkinMesh(this);
+    ReleaseBuffers();
     m_bLoaded = 0;
 }
 

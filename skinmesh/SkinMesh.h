@@ -8,11 +8,14 @@
 // box as the world box that the collision finders read, and every change of
 // them refreshes the object in the collision manager. Each subset's texture
 // (or its substitute) is registered with the renderer at creation and
-// unlinked at release. Animation files, bones, skinning, sockets, hit zones
-// and drawing come with the skinned-mesh subsystem: until then no animation
-// is known (HasAnimation is false, every animation counts as finished), no
-// socket or node can be read, no hit zone is bound (the segment test hits
-// the model only at its centre, from afar) and the save block is empty.
+// unlinked at release. Animation files, bones, sockets, hit zones and poses
+// come with the skinned-mesh subsystem: until then no animation is known
+// (HasAnimation is false, every animation counts as finished), no socket or
+// node can be read, no hit zone is bound (the segment test hits the model
+// only at its centre, from afar) and the save block is empty. Drawing is
+// the least the passes need: the model in bind pose, every vertex on bone 0
+// with weight 1, in one managed vertex buffer made at creation when a
+// device exists; bone 0 is the instance's world matrix.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +30,12 @@ struct EffectRecord;
 namespace mesh {
 struct MeshData;
 }
+namespace gfx {
+class Device;
+class VertexBuffer;
+class IndexBuffer;
+class VertexDeclaration;
+} // namespace gfx
 
 class ESkinMesh {
   public:
@@ -77,16 +86,12 @@ class ESkinMesh {
         if (m_bHasLowPoly) m_bLowPoly = on ? 1 : 0;
     }
     void Update() {}
-    // Draws the parts that wear the texture `textureId` in the subset with
-    // the technique the caller began on `effect`. Drawing comes with the
-    // skinned-mesh subsystem: until then the calls are counted and the last
-    // one kept.
-    void Render(uint32_t textureId, uint32_t subset, EffectRecord* effect) {
-        ++m_dwRenderCalls;
-        m_dwLastRenderTexture = textureId;
-        m_dwLastRenderSubset = subset;
-        m_pLastRenderEffect = effect;
-    }
+    // Draws the subset with the technique the caller began on `effect`:
+    // mWorldMatrixArray[0] = the world matrix (scale, orientation,
+    // position), CurNumBones = 1, committed. The calls are counted and the
+    // last one kept (tests of the passes read them).
+    void Render(uint32_t textureId, uint32_t subset, EffectRecord* effect);
+    math::Matrix GetWorldMatrix() const;
     uint32_t m_dwRenderCalls = 0;
     uint32_t m_dwLastRenderTexture = 0;
     uint32_t m_dwLastRenderSubset = 0;
@@ -117,6 +122,19 @@ class ESkinMesh {
   private:
     void PlaceWorldBox();
     void RegisterTextures(const mesh::MeshData& data);
+    // The bind-pose buffers of the model on the current device (none
+    // without a device); false with the device's refusal printed.
+    bool MakeBuffers(const mesh::MeshData& data);
+    void ReleaseBuffers();
+
+    struct SubsetRange {
+        uint32_t dwFaceStart = 0, dwFaceCount = 0, dwVertexStart = 0, dwVertexCount = 0;
+    };
+    gfx::Device* m_pDevice = nullptr;
+    gfx::VertexBuffer* m_pVertexBuffer = nullptr;
+    gfx::IndexBuffer* m_pIndexBuffer = nullptr;
+    gfx::VertexDeclaration* m_pDeclaration = nullptr;
+    SubsetRange m_Ranges[MAX_SUBSETS] = {};
 
     uint8_t m_bLoaded = 0;
     float m_fRadius = 0;
