@@ -103,8 +103,8 @@ inline math::Vec3d D(const double* p) {
 
 // The crossing of segment a-b with triangle t0 t1 t2: the point and its
 // fraction along the segment.
-inline bool Cross(const V3& a, const V3& b, const math::Vec3d& t0, const math::Vec3d& t1, const math::Vec3d& t2,
-                  V3* q, double* r) {
+inline bool Cross(const V3& a, const V3& b, const math::Vec3d& t0, const math::Vec3d& t1,
+                  const math::Vec3d& t2, V3* q, double* r) {
     math::Vec3d point;
     double t = 0;
     if (!SegmentTriangleIntersectDouble(D(a), D(b), t0, t1, t2, &point, &t)) return false;
@@ -130,7 +130,8 @@ inline void WorldEdges(const RigidBodyTriangle& t, V3 from[3], V3 to[3]) {
 // with one console line per call, once the list is full.
 class ContactWriter {
   public:
-    ContactWriter(RigidBodyContactList* list, bool clearAtFirst) : m_pList(list), m_bClearAtFirst(clearAtFirst) {}
+    ContactWriter(RigidBodyContactList* list, bool clearAtFirst)
+        : m_pList(list), m_bClearAtFirst(clearAtFirst) {}
     bool Added() const { return m_bAdded; }
     bool Full() const { return m_bFull; }
     bool Near(const V3& p) const {
@@ -358,7 +359,8 @@ template <class F> void ForEachWorldEdgeCrossing(const ERigidBodyPhysics& b, F&&
 
 // ---- The yes/no test -------------------------------------------------------------------------------
 
-bool ERigidBodyPhysics::IsCollision(const RigidBodyState* previous, const RigidBodyState* next, bool verbose) {
+bool ERigidBodyPhysics::IsCollision(const RigidBodyState* previous, const RigidBodyState* next,
+                                    bool verbose) {
     if (!previous || !next) return false;
     RefreshWorldTriangles(previous, next);
     PlaceParticles(*next);
@@ -403,8 +405,9 @@ bool ERigidBodyPhysics::IsCollision(const RigidBodyState* previous, const RigidB
 
 // ---- The contact generators ------------------------------------------------------------------------
 
-void ERigidBodyPhysics::TestCollisions_NOWA_KONCEPCJA(const RigidBodyState* previous, const RigidBodyState* next,
-                                                      bool* found, RigidBodyContactList* list, bool verbose) {
+void ERigidBodyPhysics::TestCollisions_NOWA_KONCEPCJA(const RigidBodyState* previous,
+                                                      const RigidBodyState* next, bool* found,
+                                                      RigidBodyContactList* list, bool verbose) {
     if (verbose) {
         g_Console.Print("");
         g_Console.Print("TestCollisions_NOWA_KONCEPJA() ENTER...");
@@ -498,8 +501,9 @@ void ERigidBodyPhysics::TestCollisions_NOWA_KONCEPCJA(const RigidBodyState* prev
                         g_Console.Printf("dist from x do punktu geometrii swiata=%lf", dw);
                         g_Console.Printf("dist from x do punktu przeciecia=%lf", dq);
                         if (dq > dw)
-                            g_Console.Print("---------------> ERROR: ALARM!!!! przeciecie I jest juz wewnatrz "
-                                            "obiektu! ALARM");
+                            g_Console.Print(
+                                "---------------> ERROR: ALARM!!!! przeciecie I jest juz wewnatrz "
+                                "obiektu! ALARM");
                     }
                     if (toVertex > VERTEX_ON_FACE) continue;
                     if (verbose) g_Console.Print("VF2 ---2");
@@ -512,7 +516,8 @@ void ERigidBodyPhysics::TestCollisions_NOWA_KONCEPCJA(const RigidBodyState* prev
                     Store(h.N() * -1.0, c->n);
                     c->hObjectA = m_hConstructionObj;
                     c->hObjectB = w.hOwner;
-                    if (verbose) g_Console.Printf("NK VF2-[%d], r=%lf, p=(%lf,%lf,%lf)", int(ti), r, q.x, q.y, q.z);
+                    if (verbose)
+                        g_Console.Printf("NK VF2-[%d], r=%lf, p=(%lf,%lf,%lf)", int(ti), r, q.x, q.y, q.z);
                 }
             }
             return true;
@@ -564,7 +569,8 @@ void ERigidBodyPhysics::TestCollisions_NOWA_KONCEPCJA(const RigidBodyState* prev
                     Store(ebs, c->eb);
                     c->hObjectA = m_hConstructionObj;
                     c->hObjectB = w.hOwner;
-                    if (verbose) g_Console.Printf("NK EE-[%d], r=%lf, p=(%lf,%lf,%lf)", int(e), r, q.x, q.y, q.z);
+                    if (verbose)
+                        g_Console.Printf("NK EE-[%d], r=%lf, p=(%lf,%lf,%lf)", int(e), r, q.x, q.y, q.z);
                 }
             }
             return true;
@@ -577,8 +583,8 @@ void ERigidBodyPhysics::TestCollisions_NOWA_KONCEPCJA(const RigidBodyState* prev
     }
 }
 
-void ERigidBodyPhysics::TestCollisions(const RigidBodyState* previous, const RigidBodyState* next, bool* found,
-                                       RigidBodyContactList* list, bool) {
+void ERigidBodyPhysics::TestCollisions(const RigidBodyState* previous, const RigidBodyState* next,
+                                       bool* found, RigidBodyContactList* list, bool) {
     if (found) *found = false;
     if (list) list->dwNumContacts = 0;
     if (!previous || !next) return;
@@ -611,7 +617,8 @@ void ERigidBodyPhysics::TestCollisions(const RigidBodyState* previous, const Rig
     if (found) *found = out.Added();
 }
 
-bool ERigidBodyPhysics::Get_First_Collision_Normal(const RigidBodyState* state, double normal[3], bool verbose) {
+bool ERigidBodyPhysics::Get_First_Collision_Normal(const RigidBodyState* state, double normal[3],
+                                                   bool verbose) {
     if (verbose) g_Console.Print("Get_First_Collision_Normal START");
     if (!state) return false;
     RefreshWorldTriangles(state, state);

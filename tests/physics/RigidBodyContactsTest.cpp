@@ -5,8 +5,8 @@
 // test against a brute-force test of every edge against every triangle.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <set>
@@ -47,7 +47,8 @@ Subset Wall() {
 }
 
 double Dist(const double* a, const double* b) {
-    return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) + (a[2] - b[2]) * (a[2] - b[2]));
+    return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
+                     (a[2] - b[2]) * (a[2] - b[2]));
 }
 
 class RigidContactTest : public RigidBodyWorldTest {
@@ -168,12 +169,13 @@ class ExclusionTest : public RigidContactTest, public ::testing::WithParamInterf
 TEST_P(ExclusionTest, TrianglesOfTheOtherObject) {
     const ExclusionCase& c = GetParam();
     World("models\\floor.x", {Floor()}, "floor");
-    ObjectRecord* other = World("models\\ledge.x", {[] {
-                                    Subset s;
-                                    AddQuad(s, {16, 1, -34}, {16, 1, -26}, {24, 1, -26}, {24, 1, -34}, {0, 1, 0});
-                                    return s;
-                                }()},
-                                "other");
+    ObjectRecord* other =
+        World("models\\ledge.x", {[] {
+                  Subset s;
+                  AddQuad(s, {16, 1, -34}, {16, 1, -26}, {24, 1, -26}, {24, 1, -34}, {0, 1, 0});
+                  return s;
+              }()},
+              "other");
     ASSERT_NE(other, nullptr);
     g_Player3[0] = g_Player3[1] = g_Player3[2] = nullptr;
     if (c.playerSlot >= 0) g_Player3[c.playerSlot] = other;
@@ -208,7 +210,8 @@ INSTANTIATE_TEST_SUITE_P(
         ExclusionCase{"PlayerWithCollideOff",
                       [](RigidBodyPhysicsParams& p, ObjectRecord*) { p.bCollideWithPlayer = 0; }, 2, true},
         ExclusionCase{"PlayerWithCollideOn", [](RigidBodyPhysicsParams&, ObjectRecord*) {}, 0, false},
-        ExclusionCase{"PlayerWithSpherePreset", [](RigidBodyPhysicsParams& p, ObjectRecord*) {
+        ExclusionCase{"PlayerWithSpherePreset",
+                      [](RigidBodyPhysicsParams& p, ObjectRecord*) {
                           p.bSpherePreset = 1;
                           p.bCollideWithPlayer = 1;
                       },
@@ -225,10 +228,10 @@ INSTANTIATE_TEST_SUITE_P(
                           o->dwRigidBody = 9;
                       },
                       -1, true},
-        ExclusionCase{"PhysicsOtherwise", [](RigidBodyPhysicsParams&, ObjectRecord* o) { o->dwRigidBody = 9; }, -1,
-                      false},
-        ExclusionCase{"SubRecordFlag", [](RigidBodyPhysicsParams&, ObjectRecord* o) { o->bNoGathering = 1; }, -1,
-                      true}),
+        ExclusionCase{"PhysicsOtherwise",
+                      [](RigidBodyPhysicsParams&, ObjectRecord* o) { o->dwRigidBody = 9; }, -1, false},
+        ExclusionCase{"SubRecordFlag", [](RigidBodyPhysicsParams&, ObjectRecord* o) { o->bNoGathering = 1; },
+                      -1, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RigidContactTest, DisableAllCollisionsGathersNothingAndNoTestReports) {
@@ -317,17 +320,17 @@ TEST_P(PlacementTest, OneContactPerPointBeyondAFaceWithTheAveragedNormal) {
 const double kH = std::sqrt(0.5);
 INSTANTIATE_TEST_SUITE_P(
     Scenes, PlacementTest,
-    ::testing::Values(
-        PlacementCase{"Floor", {20, 0.5f, -30}, false, {{0, -1, {0, 1, 0}, false}}, 1, 4},
-        PlacementCase{"Wall", {29.6f, 20, -30}, true, {{1, 0, {-1, 0, 0}, true}}, 1, 4},
-        // The bottom points on the wall's side cross both: the normal is the
-        // average of the two, the object the one crossed first (the wall).
-        PlacementCase{"Corner",
-                      {29.6f, 0.5f, -30},
-                      true,
-                      {{1, -1, {-kH, kH, 0}, true}, {0, -1, {0, 1, 0}, false}, {1, 0, {-1, 0, 0}, true}},
-                      3,
-                      6}),
+    ::testing::Values(PlacementCase{"Floor", {20, 0.5f, -30}, false, {{0, -1, {0, 1, 0}, false}}, 1, 4},
+                      PlacementCase{"Wall", {29.6f, 20, -30}, true, {{1, 0, {-1, 0, 0}, true}}, 1, 4},
+                      // The bottom points on the wall's side cross both: the normal is the
+                      // average of the two, the object the one crossed first (the wall).
+                      PlacementCase{
+                          "Corner",
+                          {29.6f, 0.5f, -30},
+                          true,
+                          {{1, -1, {-kH, kH, 0}, true}, {0, -1, {0, 1, 0}, false}, {1, 0, {-1, 0, 0}, true}},
+                          3,
+                          6}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- World vertices on body faces ---------------------------------------------------------------
@@ -371,16 +374,17 @@ TEST_P(VertexOnFaceTest, ContactOnlyWithinATenthOfTheCrossingAndNotNearAnEarlier
         EXPECT_EQ(b->m_pParticles[p].bContact, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tips, VertexOnFaceTest,
-    ::testing::Values(
-        // The crossing lies |w| d / (1 - d) from a tip d below the face.
-        VertexCase{"JustInside", {{0.5f, 0.95f, 0.2f}}, 1}, VertexCase{"TooDeep", {{0.5f, 0.7f, 0.2f}}, 0},
-        VertexCase{"JustAbove", {{0.5f, 1.05f, 0.2f}}, 1}, VertexCase{"WellAbove", {{0.5f, 1.3f, 0.2f}}, 0},
-        // Two tips 0.64 apart: the second lies near the first and is dropped.
-        VertexCase{"TwoClose", {{0.5f, 0.95f, 0.2f}, {0.9f, 0.95f, -0.3f}}, 1},
-        VertexCase{"TwoApart", {{0.7f, 0.97f, 0.3f}, {-0.6f, 0.97f, -0.9f}}, 2}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Tips, VertexOnFaceTest,
+                         ::testing::Values(
+                             // The crossing lies |w| d / (1 - d) from a tip d below the face.
+                             VertexCase{"JustInside", {{0.5f, 0.95f, 0.2f}}, 1},
+                             VertexCase{"TooDeep", {{0.5f, 0.7f, 0.2f}}, 0},
+                             VertexCase{"JustAbove", {{0.5f, 1.05f, 0.2f}}, 1},
+                             VertexCase{"WellAbove", {{0.5f, 1.3f, 0.2f}}, 0},
+                             // Two tips 0.64 apart: the second lies near the first and is dropped.
+                             VertexCase{"TwoClose", {{0.5f, 0.95f, 0.2f}, {0.9f, 0.95f, -0.3f}}, 1},
+                             VertexCase{"TwoApart", {{0.7f, 0.97f, 0.3f}, {-0.6f, 0.97f, -0.9f}}, 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RigidContactTest, PointsOfTheBodyAreKeptEvenWhenCloseToEachOther) {
     World("models\\floor.x", {Floor()}, "floor");
@@ -424,7 +428,8 @@ TEST_F(RigidContactTest, EdgeNormalsPointToTheBodysSideAndKeepClearOfEarlierCont
             EXPECT_LE(c.n[0] * d[0] + c.n[1] * d[1] + c.n[2] * d[2], 1e-9);
             // n is ea x eb normalised; one of the two runs along the ridge's
             // world edges, the other along a hull edge.
-            const double cx[3] = {c.ea[1] * c.eb[2] - c.ea[2] * c.eb[1], c.ea[2] * c.eb[0] - c.ea[0] * c.eb[2],
+            const double cx[3] = {c.ea[1] * c.eb[2] - c.ea[2] * c.eb[1],
+                                  c.ea[2] * c.eb[0] - c.ea[0] * c.eb[2],
                                   c.ea[0] * c.eb[1] - c.ea[1] * c.eb[0]};
             const double len = std::sqrt(cx[0] * cx[0] + cx[1] * cx[1] + cx[2] * cx[2]);
             if (len > 1e-9) {
@@ -471,8 +476,8 @@ TEST_F(RigidContactTest, FallbackTakesHullEdgesThroughTheFloorOnePerNeighbourhoo
 
 struct NormalCase {
     const char* name;
-    double y;                // the body's centre over the floor
-    std::vector<Vec3> tips;  // spikes from above, relative to the centre
+    double y;               // the body's centre over the floor
+    std::vector<Vec3> tips; // spikes from above, relative to the centre
     bool found;
     double n[3];
 };
@@ -500,11 +505,12 @@ TEST_P(FirstNormalTest, WorldNormalFirstThenTheHullFacesReversed) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenes, FirstNormalTest,
-                         ::testing::Values(NormalCase{"Sunk", 0.5, {}, true, {0, 1, 0}},
-                                           NormalCase{"SpikeIntoTheTop", 10.0, {{0.5f, 0.9f, 0.2f}}, true, {0, -1, 0}},
-                                           NormalCase{"Clear", 10.0, {{0.5f, 1.2f, 0.2f}}, false, {}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Scenes, FirstNormalTest,
+    ::testing::Values(NormalCase{"Sunk", 0.5, {}, true, {0, 1, 0}},
+                      NormalCase{"SpikeIntoTheTop", 10.0, {{0.5f, 0.9f, 0.2f}}, true, {0, -1, 0}},
+                      NormalCase{"Clear", 10.0, {{0.5f, 1.2f, 0.2f}}, false, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- A full contact list -------------------------------------------------------------------------
 
@@ -540,7 +546,8 @@ TEST_F(RigidContactTest, GeneratorsStopAtAHundredContactsWithOneLinePerCall) {
     ObjectRecord* o = Prop(4, 10.0f, {1, 1, 1}, "prefabs\\test\\grid_box.x");
     RigidBodyPhysicsParams p;
     GetObjectRigidBodyPhysicsParams(o, &p);
-    std::snprintf(p.szConstructionPrefabFileName, sizeof p.szConstructionPrefabFileName, "prefabs\\test\\grid_box.x");
+    std::snprintf(p.szConstructionPrefabFileName, sizeof p.szConstructionPrefabFileName,
+                  "prefabs\\test\\grid_box.x");
     SetObjectRigidBodyPhysicsParams(o, p);
     SetObjectPosition(o, {20, 19, -30}); // the bottom face at y = -1
     ERigidBodyPhysics* b = Add(o);

@@ -82,10 +82,10 @@ class RigidJointTest : public RigidBodyWorldTest {
 struct GeometryCase {
     const char* name;
     uint32_t levelA, levelB;
-    Vec3 atB;           // body A stands at (0, 10, 0) with its side anchor at (1, 10, 0)
-    Vec3 target;        // expected
-    Vec3 direction;     // expected
-    Vec3 moveA, moveB;  // by the projection
+    Vec3 atB;          // body A stands at (0, 10, 0) with its side anchor at (1, 10, 0)
+    Vec3 target;       // expected
+    Vec3 direction;    // expected
+    Vec3 moveA, moveB; // by the projection
 };
 
 class JointGeometryTest : public RigidJointTest, public ::testing::WithParamInterface<GeometryCase> {};
@@ -117,26 +117,31 @@ INSTANTIATE_TEST_SUITE_P(
     Levels, JointGeometryTest,
     ::testing::Values(
         // Anchors (1, 10, 0) and (1, 13, 0).
-        GeometryCase{"EqualLevelsMeetHalfWayAndNeitherMoves", 0, 0, {1, 14, 0}, {1, 11.5f, 0}, {0, -1, 0}, {}, {}},
+        GeometryCase{
+            "EqualLevelsMeetHalfWayAndNeitherMoves", 0, 0, {1, 14, 0}, {1, 11.5f, 0}, {0, -1, 0}, {}, {}},
         GeometryCase{"LowerAIsTheReference", 0, 1, {1, 14, 0}, {1, 10, 0}, {0, -1, 0}, {}, {0, -3, 0}},
         GeometryCase{"LowerBIsTheReference", 2, 1, {1, 14, 0}, {1, 13, 0}, {0, -1, 0}, {0, 3, 0}, {}},
         // Anchors 0.5 apart: the direction comes from the axes.
         GeometryCase{"CloseTakesAxisB", 0, 0, {1, 11.5f, 0}, {1, 10.25f, 0}, {1, 0, 0}, {}, {}},
-        GeometryCase{"CloseBelowTakesMinusAxisA", 0, 3, {1, 11.5f, 0}, {1, 10, 0}, {0, 0, -1}, {}, {0, -0.5f, 0}}),
+        GeometryCase{
+            "CloseBelowTakesMinusAxisA", 0, 3, {1, 11.5f, 0}, {1, 10, 0}, {0, 0, -1}, {}, {0, -0.5f, 0}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RigidJointTest, AddJointRefusesSameObjectsAndNoBodiesAndFallsBackToUnitAxes) {
     ERigidBodyPhysics* A = Body("a", {0, 10, 0});
     ObjectRecord* f = Fixed("fixed", {0, 0, 0});
     ObjectRecord* g = Fixed("fixed2", {5, 0, 0});
-    EXPECT_EQ(g_RigidBodyJointsMgr.AddJoint(A->m_hObject, "top", A->m_hObject, "top", 0, 10.0, nullptr, nullptr),
+    EXPECT_EQ(
+        g_RigidBodyJointsMgr.AddJoint(A->m_hObject, "top", A->m_hObject, "top", 0, 10.0, nullptr, nullptr),
+        nullptr);
+    EXPECT_EQ(g_RigidBodyJointsMgr.AddJoint(nullptr, nullptr, nullptr, nullptr, 0, 10.0, nullptr, nullptr),
               nullptr);
-    EXPECT_EQ(g_RigidBodyJointsMgr.AddJoint(nullptr, nullptr, nullptr, nullptr, 0, 10.0, nullptr, nullptr), nullptr);
     EXPECT_EQ(g_RigidBodyJointsMgr.AddJoint(f, "hook", g, "hook", 0, 10.0, nullptr, nullptr), nullptr);
     EXPECT_EQ(g_RigidBodyJointsMgr.NumInUse(), 0u);
 
     // A short axis socket becomes +z on side A and -z on side B; no name, zero.
-    RigidBodyJoint* j = g_RigidBodyJointsMgr.AddJoint(A->m_hObject, "top", f, "hook", 0, 10.0, "centre", "hook");
+    RigidBodyJoint* j =
+        g_RigidBodyJointsMgr.AddJoint(A->m_hObject, "top", f, "hook", 0, 10.0, "centre", "hook");
     ASSERT_NE(j, nullptr);
     ExpectNear(j->vAnchorA, {0, 0, 0.5f}, 1e-9, "anchor A as written");
     ExpectNear(j->vOffsetA, {0, 0, 0.5f}, 1e-9, "offset A starts as the anchor");
@@ -145,7 +150,8 @@ TEST_F(RigidJointTest, AddJointRefusesSameObjectsAndNoBodiesAndFallsBackToUnitAx
     EXPECT_EQ(j->pBodyA, A);
     EXPECT_EQ(j->pBodyB, nullptr);
     EXPECT_EQ(j->bAwake, 1);
-    RigidBodyJoint* k = g_RigidBodyJointsMgr.AddJoint(A->m_hObject, "top", f, "hook", 0, 10.0, nullptr, nullptr);
+    RigidBodyJoint* k =
+        g_RigidBodyJointsMgr.AddJoint(A->m_hObject, "top", f, "hook", 0, 10.0, nullptr, nullptr);
     ExpectNear(k->vAxisA, {0, 0, 0}, 0, "no axis A");
     EXPECT_EQ(A->m_pJoints[0], j);
     EXPECT_EQ(A->m_pJoints[1], k);
@@ -228,7 +234,8 @@ TEST_F(RigidJointTest, ThePassLimitsSpinToFiveWithAMatchingMomentum) {
     for (int k = 0; k < 3; ++k)
         s.L[k] = L0[k];
     ERigidBodyPhysics::SetNewState(&s);
-    ASSERT_NEAR(std::sqrt(s.omega[0] * s.omega[0] + s.omega[1] * s.omega[1] + s.omega[2] * s.omega[2]), 8.0, 1e-9);
+    ASSERT_NEAR(std::sqrt(s.omega[0] * s.omega[0] + s.omega[1] * s.omega[1] + s.omega[2] * s.omega[2]), 8.0,
+                1e-9);
 
     g_RigidBodyJointsMgr.Update();
     const glm::dvec3 w(s.omega[0], s.omega[1], s.omega[2]);
@@ -251,8 +258,8 @@ TEST_F(RigidJointTest, RemovingFromAFullListLeavesFortyNineThenANull) {
         char name[16];
         std::snprintf(name, sizeof name, "o%d", i);
         others.push_back(Fixed(name, {float(i), 0, 0}));
-        joints.push_back(g_RigidBodyJointsMgr.AddJoint(hub->m_hObject, nullptr, others.back(), nullptr, 0, 10.0,
-                                                       nullptr, nullptr));
+        joints.push_back(g_RigidBodyJointsMgr.AddJoint(hub->m_hObject, nullptr, others.back(), nullptr, 0,
+                                                       10.0, nullptr, nullptr));
         ASSERT_NE(joints.back(), nullptr);
     }
     // The 51st exists but the full list does not hold it.
@@ -273,11 +280,13 @@ TEST_F(RigidJointTest, TheThousandAndFirstJointIsRefused) {
     ERigidBodyPhysics* hub = Body("hub", {0, 10, 0});
     ObjectRecord* f = Fixed("fixed", {0, 0, 0});
     for (uint32_t i = 0; i < ERigidBodyJointsMgr::MAX_RIGIDBODY_JOINTS; ++i)
-        ASSERT_NE(g_RigidBodyJointsMgr.AddJoint(hub->m_hObject, nullptr, f, nullptr, 0, 10.0, nullptr, nullptr),
-                  nullptr)
+        ASSERT_NE(
+            g_RigidBodyJointsMgr.AddJoint(hub->m_hObject, nullptr, f, nullptr, 0, 10.0, nullptr, nullptr),
+            nullptr)
             << i;
     MarkConsole();
-    EXPECT_EQ(g_RigidBodyJointsMgr.AddJoint(hub->m_hObject, nullptr, f, nullptr, 0, 10.0, nullptr, nullptr), nullptr);
+    EXPECT_EQ(g_RigidBodyJointsMgr.AddJoint(hub->m_hObject, nullptr, f, nullptr, 0, 10.0, nullptr, nullptr),
+              nullptr);
     EXPECT_TRUE(PrintedLine("ERROR in ERigidBodyJointsMgr::AddJoint(): MAX_RIGIDBODY_JOINTS exceeded!"));
     // The pass copes with every joint awake: each names the same two objects.
     g_RigidBodyJointsMgr.Update();
@@ -421,8 +430,7 @@ TEST_F(RigidJointTest, SettingsJoinOnAddAndRemovingEitherSideUnjoins) {
     EXPECT_EQ(second->m_pJoints[0], nullptr);
 
     // An object without a body takes its joints with it when it is deleted.
-    RigidBodyJoint* k =
-        g_RigidBodyJointsMgr.AddJoint(h, "top", beam, "hook", 0, 10.0, nullptr, nullptr);
+    RigidBodyJoint* k = g_RigidBodyJointsMgr.AddJoint(h, "top", beam, "hook", 0, 10.0, nullptr, nullptr);
     ASSERT_NE(k, nullptr);
     EXPECT_EQ(second->m_pJoints[0], k);
     g_Engine.DeleteObject(beam);
