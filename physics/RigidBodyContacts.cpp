@@ -285,12 +285,12 @@ template <class F> void ForEachHullEdge(const ERigidBodyPhysics& b, const char* 
     for (uint32_t e = 0; e < b.m_dwNumIndices * 3; ++e) {
         const uint32_t i = b.m_pIndices[e];
         const uint32_t j = b.m_pIndices[e - e % 3 + (e % 3 + 1) % 3];
-        if (i >= b.m_iNumParticles || j >= b.m_iNumParticles) {
-            g_Console.Printf(i >= b.m_iNumParticles ? "ERROR in ERigidBodyPhysics::%s(): iP>=m_iNumParticles"
-                                                    : "ERROR in ERigidBodyPhysics::%s(): jP>=m_iNumParticles",
-                             where);
-            continue;
-        }
+        // Each end out of range is reported; the edge is skipped.
+        if (i >= b.m_iNumParticles)
+            g_Console.Printf("ERROR in ERigidBodyPhysics::%s(): iP>=m_iNumParticles", where);
+        if (j >= b.m_iNumParticles)
+            g_Console.Printf("ERROR in ERigidBodyPhysics::%s(): jP>=m_iNumParticles", where);
+        if (i >= b.m_iNumParticles || j >= b.m_iNumParticles) continue;
         if (!f(e, At(b.m_pParticles[i].vWorld), At(b.m_pParticles[j].vWorld))) return;
     }
 }

@@ -605,6 +605,23 @@ TEST_F(RigidContactTest, AnEdgeOutsideTheParticlesIsReportedAndSkippedInEveryTes
     b->m_pIndices[0] = 99;
     EXPECT_TRUE(b->Get_First_Collision_Normal(&s, n, false));
     EXPECT_TRUE(PrintedLine("ERROR in ERigidBodyPhysics::Get_First_Collision_Normal(): iP>=m_iNumParticles"));
+
+    // Both ends of the first edge out of range: each end is reported. The
+    // fallback walks every edge once; the first triangle's other two edges
+    // have one bad end each.
+    b->m_pIndices[0] = b->m_pIndices[1] = 99;
+    MarkConsole();
+    b->TestCollisions(&s, &s, &found, &list, false);
+    int ends[2] = {0, 0};
+    PrintedAfterMark([&](const char* line) {
+        ends[0] +=
+            std::strcmp(line, "ERROR in ERigidBodyPhysics::TestCollisions(): iP>=m_iNumParticles") == 0;
+        ends[1] +=
+            std::strcmp(line, "ERROR in ERigidBodyPhysics::TestCollisions(): jP>=m_iNumParticles") == 0;
+        return false;
+    });
+    EXPECT_EQ(ends[0], 2);
+    EXPECT_EQ(ends[1], 2);
 }
 
 // ---- The move test against brute force ----------------------------------------------------------
