@@ -296,6 +296,31 @@ TEST_F(RigidJointTest, TheThousandAndFirstJointIsRefused) {
     EXPECT_EQ(hub->m_pJoints[0], nullptr);
 }
 
+TEST_F(RigidJointTest, ThePassReachesEveryBodyWhenTheJointsNameMoreThanAThousandObjects) {
+    // 500 spinning bodies, each held to two objects of its own: a full table
+    // naming 1500 distinct objects, the last bodies listed far beyond the
+    // thousandth place.
+    std::vector<ERigidBodyPhysics*> bodies;
+    for (int i = 0; i < 500; ++i) {
+        ERigidBodyPhysics* b = Body("spinner", {float(i % 25) * 8.0f, 500, float(i / 25) * 8.0f});
+        ASSERT_NE(b, nullptr) << i;
+        b->m_State.L[1] = 1000.0;
+        ERigidBodyPhysics::SetNewState(&b->m_State);
+        ASSERT_GT(std::fabs(b->m_State.omega[1]), 6.0);
+        for (int k = 0; k < 2; ++k)
+            ASSERT_NE(g_RigidBodyJointsMgr.AddJoint(b->m_hObject, nullptr, Fixed("holder", {0, 0, 0}),
+                                                    nullptr, 0, 10.0, nullptr, nullptr),
+                      nullptr);
+        bodies.push_back(b);
+    }
+    ASSERT_EQ(g_RigidBodyJointsMgr.NumInUse(), ERigidBodyJointsMgr::MAX_RIGIDBODY_JOINTS);
+    g_RigidBodyJointsMgr.Update();
+    for (size_t i = 0; i < bodies.size(); ++i) {
+        const double* w = bodies[i]->m_State.omega;
+        EXPECT_LE(std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]), 5.0 + 1e-9) << i;
+    }
+}
+
 // ---- Moving a body -----------------------------------------------------------------------------
 
 struct MoveCase {
