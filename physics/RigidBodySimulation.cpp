@@ -35,6 +35,7 @@ void RigidBodySlot::Init(ERigidBodyPhysics* body, uint32_t index) {
 bool ERigidBodySimulation::Reset() {
     Destroy();
     m_dwNumSlots = 0;
+    m_ClassifiedContacts.dwNumContacts = 0;
     os::Srand(uint32_t(int64_t(DXUtilTimer(TIMER_GETABSOLUTETIME) * 100.0)));
     g_RigidBodyParametersMgr.Init();
     BuildNoCollisionMarkers();
@@ -844,7 +845,7 @@ uint32_t ERigidBodySimulation::AdvanceBody(uint32_t i, double t0, double dt, dou
     if (advanced) *advanced = 0.0;
     if (!body) return RESULT_STUCK;
     RigidBodyState S0{}, S1{}, S2{}, S3{}, S4{};
-    bool repaired = false;
+    bool shifted = false;
     body->GetState(&S0);
     const double t1 = t0 + dt;
     m_Contacts.dwNumContacts = 0;
@@ -854,7 +855,6 @@ uint32_t ERigidBodySimulation::AdvanceBody(uint32_t i, double t0, double dt, dou
 
     // A start state inside the world is pushed out, or shifted at random.
     if (body->IsCollision(&S0, &S0, false)) {
-        repaired = true;
         const double start[3] = {S0.x[0], S0.x[1], S0.x[2]};
         PushOutAlongNormal(i, &S0);
         if (body->IsCollision(&S0, &S0, false)) {
@@ -864,17 +864,16 @@ uint32_t ERigidBodySimulation::AdvanceBody(uint32_t i, double t0, double dt, dou
                 return RESULT_STUCK;
             }
             body->GetState(&S0);
+            shifted = true;
         }
     }
 
-    // The step integrates from the start state as repaired (an unrepaired
-    // one would give the same S3 again).
+    // The step integrates from the body's own state: a push moved only the
+    // copy S0, which the tests below start from; a shift moved the body, so
+    // only then is the step integrated again.
     S1 = S2 = S0;
     m_Contacts.dwNumContacts = 0;
-    if (repaired) {
-        body->SetState(&S0, false);
-        body->Integrate(t0, t1, &S3, false);
-    }
+    if (shifted) body->Integrate(t0, t1, &S3, false);
     taken = S3.t - t0;
     if (!body->IsCollision(&S0, &S3, false)) {
         body->SetState(&S3, true);

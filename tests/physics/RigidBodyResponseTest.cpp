@@ -279,14 +279,17 @@ TEST(RigidBodyEscape, ADroppedItemIsNeverShiftedDown) {
     EXPECT_EQ(up, 6); // (0, -d, 0), (0, -d, -d) and (-d, -d, 0) turned up as well
 }
 
-TEST_F(RigidBodyWorldTest, ResetSeedsTheGeneratorFromTheTimer) {
+TEST_F(RigidBodyWorldTest, ResetSeedsTheGeneratorFromTheTimerAndEmptiesTheClassifiedList) {
     static uint64_t micros = 0;
     const TimerClock clock = {[] { return micros; }, [] { return uint64_t(1000000); },
                               [] { return uint32_t(micros / 1000); }};
     DXUtilTimerSetClock(&clock);
     for (uint64_t at : {uint64_t(2500000), uint64_t(7777777)}) {
         micros = at;
+        // The last world's classified contacts do not outlive it.
+        g_RigidBodySimulation.m_ClassifiedContacts.dwNumContacts = 3;
         g_RigidBodySimulation.Reset();
+        EXPECT_EQ(g_RigidBodySimulation.m_ClassifiedContacts.dwNumContacts, 0u);
         // The absolute time in seconds times 100: 250, then 777.
         Lcg lcg{uint32_t(at / 10000)};
         for (int i = 0; i < 3; ++i)

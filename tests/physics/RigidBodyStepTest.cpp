@@ -307,6 +307,21 @@ TEST_F(RigidBodyStepTest, AStartInTheFloorIsPushedOutHalfAUnitAtATime) {
     EXPECT_NEAR(b->m_State.x[1], y + 1.5, 1e-9); // three pushes free it
 }
 
+TEST_F(RigidBodyStepTest, APushMovesOnlyTheTestsStartAndAFreeStepIsTheBodysOwn) {
+    // Sunk 0.3 and rising: one push frees the start, and the step from the
+    // body's own start leaves the floor.
+    ERigidBodyPhysics* b = Box(-0.3, -50.0);
+    ASSERT_NE(b, nullptr);
+    RigidBodyState own;
+    b->Integrate(0.0, 0.1, &own, false);
+    double advanced = -1.0;
+    EXPECT_EQ(g_RigidBodySimulation.AdvanceBody(SlotOf(b), 0.0, 0.1, &advanced), 1u);
+    EXPECT_EQ(advanced, own.t);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(b->m_State.x[k], own.x[k]) << k; // not half a unit higher
+    EXPECT_GT(Bottom(b), 1.0);
+}
+
 struct EscapeCase {
     const char* name;
     bool boxPreset;
