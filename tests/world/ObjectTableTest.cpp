@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <string>
@@ -415,15 +416,28 @@ TEST_F(ObjectTableTest, PrecacheLeavesTheMeshLoadedAndNoObject) {
 
 // The table starts as zeroed memory: a slot taken for the first time gets
 // the creation state (the non-zero defaults above all), as does a slot taken
-// again after a deletion, and the slots never taken read as free.
-TEST_F(ObjectTableTest, ASlotTakenFirstInAFreshTableHoldsTheCreationState) {
+// again after a deletion or one whose memory holds anything at all, and the
+// slots never taken read as free.
+TEST_F(ObjectTableTest, ASlotTakenHoldsTheCreationStateWhateverItsMemoryHeld) {
+    // The saved image without the PESEL, which holds the time and a random number.
+    auto image = [](const ObjectRecord* h) {
+        std::vector<uint8_t> bytes(ObjectRecord::IMAGE_SIZE);
+        WriteObjectImage(*h, bytes.data());
+        std::fill(bytes.begin() + 1132, bytes.begin() + 1144, 0);
+        return bytes;
+    };
+    auto scribble = [](ObjectRecord* h) {
+        std::memset(static_cast<void*>(h), 0xA5, sizeof *h);
+        h->bUsed = 0;
+    };
     auto engine = std::make_unique<EEngine>();
     for (int slot = 0; slot < EEngine::MAX_OBJECTS; slot += 97)
         ASSERT_EQ(engine->Object(slot)->bUsed, 0) << slot;
     AddObjectParams params;
     params.dwType = OT_LIGHT;
     const ObjectRecord created{};
-    for (int round = 0; round < 2; ++round) {
+    std::vector<uint8_t> first;
+    for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
         ObjectRecord* h = engine->AddObject(params);
         ASSERT_EQ(h, engine->Object(EEngine::FIRST_LIGHT));
@@ -440,9 +454,29 @@ TEST_F(ObjectTableTest, ASlotTakenFirstInAFreshTableHoldsTheCreationState) {
         EXPECT_FLOAT_EQ(h->BezierState.fSpeedFactor, 1.0f);
         EXPECT_EQ(h->BezierState.Orientation.quaternion, created.BezierState.Orientation.quaternion);
         EXPECT_EQ(h->BezierState.Orientation.forward, created.BezierState.Orientation.forward);
+        // Fields of the frame's walks that the image does not hold.
+        EXPECT_EQ(h->bVisibleNow, 0);
+        EXPECT_EQ(h->bHiddenBySector, 0);
+        EXPECT_EQ(h->dwFrameCounter, 0u);
+        EXPECT_EQ(h->fVisibilityTimer, 0.0f);
+        EXPECT_EQ(h->vLightingPosition, math::Vec3());
+        if (round == 0)
+            first = image(h);
+        else
+            EXPECT_EQ(image(h), first);
         engine->DeleteObject(h);
+        if (round == 1) scribble(h);
     }
     EXPECT_EQ(engine->Object(EEngine::FIRST_LIGHT + 1)->bUsed, 0);
+
+    // A mesh in the game's table, its slot scribbled over after a deletion.
+    ObjectRecord* mesh = Make(OT_MESH);
+    ASSERT_NE(mesh, nullptr);
+    const std::vector<uint8_t> fresh = image(mesh);
+    g_Engine.DeleteObject(mesh);
+    scribble(mesh);
+    ASSERT_EQ(Make(OT_MESH), mesh);
+    EXPECT_EQ(image(mesh), fresh);
 }
 
 TEST_F(ObjectTableTest, CreateObjectUsesAFreshCreationRecordEachCall) {
