@@ -62,6 +62,12 @@ public:
     bool m_bEarlyFrames = false;
     float m_fHighestPoint = 0;
 
+    // Seconds since the last explosion near the player and since the last
+    // bullet hit it (the post-processing blurs while they are short); the
+    // player's damage rules restart them, its update advances them.
+    float m_fTimeSinceExplosion = 5.0f;
+    float m_fTimeSinceHit = 1.0f;
+
     float m_vPositionCopy[3] = {};   // the position as the view last took it
     bool m_bMovedByWorld = false;    // moved by a lift, a teleport or a blast this frame
     math::Vec3 m_vPush;              // pushes of the world, taken by the movement

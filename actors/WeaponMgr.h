@@ -21,6 +21,10 @@ public:
     void PutAwayWeapon() { m_pCurrentWeapon = nullptr; }
 
     ItemSlot* m_pCurrentWeapon = nullptr;  // the item in the hands, or null
+    // The state of the weapon in the hands (1: reloading) and how far it is
+    // raised to aim (0..1); the weapons' state machine sets them.
+    uint32_t m_dwWeaponState = 0;
+    float m_fAimProgress = 0;
     // The object of the weapon model in the hands (none until the weapons
     // exist); the renderer always counts it seen.
     ObjectRecord* m_hWeaponModel = nullptr;

@@ -144,6 +144,18 @@ WorldHooks MakeWorldHooks() {
     h.DrawPathsDebug = [] { g_PathMgr.DrawDebug(); };
     h.DrawCharactersDebug = [] { g_PostacMgr.DrawDebug(); };
     h.RenderLaserSight = [] { g_WeaponMgr.RenderLaserSight(); };
+    h.PostProcessGame = [] {
+        PostProcessGameState s;
+        s.fSecondsSinceExplosion = g_Player.m_fTimeSinceExplosion;
+        s.fSecondsSinceBulletHit = g_Player.m_fTimeSinceHit;
+        s.bPlayerDead = PlayerDead != 0;
+        s.bMissionFailed = MissionFailed != 0;
+        s.bReloading = g_WeaponMgr.m_pCurrentWeapon && g_WeaponMgr.m_dwWeaponState == 1;
+        s.fAimProgress = g_WeaponMgr.m_fAimProgress;
+        s.bIntroRunning = IntroWorldRunning;
+        s.iIntroScene = g_Intro.m_iScene;
+        return s;
+    };
     h.IsVariableSet = [](const char* name) { return g_GameAI.IsSet(name); };
     h.SetVariable = [](const char* name, ObjectRecord* setter) { g_GameAI.SetVariable(name, setter); };
     h.UnsetVariable = [](const char* name, ObjectRecord* setter) { g_GameAI.UnsetVariable(name, setter); };

@@ -2,6 +2,7 @@
 
 #include "app/FileHelpers.h"
 #include "render/EnvironmentSettings.h"
+#include "render/PostProcess.h"
 #include "world/Camera.h"
 #include "world/Engine.h"
 #include "world/EngineObject.h"
@@ -21,6 +22,7 @@ const SaveBlock kBlocks[] = {
     {[](std::FILE* f) { g_Engine.Save(f); }, [](std::FILE* f) { g_Engine.Load(f); }},
     {[](std::FILE* f) { g_EngineObject.Save(f); }, [](std::FILE* f) { g_EngineObject.Load(f); }},
     {[](std::FILE* f) { g_Camera.Save(f); }, [](std::FILE* f) { g_Camera.Load(f); }},
+    {[](std::FILE* f) { g_PostProcess.Save(f); }, [](std::FILE* f) { g_PostProcess.Load(f); }},
     {[](std::FILE* f) { g_EnvironmentSettings.Save(f); },
      [](std::FILE* f) { g_EnvironmentSettings.Load(f); }},
 };

@@ -15,7 +15,7 @@ class CSaveMgr {
 
     // The blocks of a save file in the file's order, as far as their owners
     // exist: the engine's object table, the engine-object layer, the camera,
-    // the environment settings. The byte counters restart before each block.
+    // the post-processing, the environment settings. The byte counters restart before each block.
     // A null stream does nothing.
     void WriteBlocks(std::FILE* f);
     void ReadBlocks(std::FILE* f);

@@ -124,7 +124,7 @@ bool EEngine::EngineFrame() {
     if (timed) g_Debug.m_fRendererUpdate = g_Debug.GetTimerElapsed(409);
     ProfilerStop(prof::RendererUpdate);
 
-    g_PostProcess.Update();
+    PreparePostProcess();
     g_PaneCrashMgr.Update();
     g_PlantMgr.Update();
 

@@ -18,6 +18,19 @@
 
 struct ObjectRecord;
 
+// What the post-processing's per-frame decisions read of the player, the
+// weapons and the game (the defaults: nothing recent, nothing aimed).
+struct PostProcessGameState {
+    float fSecondsSinceExplosion = 5.0f; // since the last explosion near the player
+    float fSecondsSinceBulletHit = 1.0f; // since the last bullet hit the player
+    bool bPlayerDead = false;
+    bool bMissionFailed = false;
+    bool bReloading = false;   // the weapon in the hands is reloading
+    float fAimProgress = 0.0f; // 0..1
+    bool bIntroRunning = false;
+    int32_t iIntroScene = 0; // 1..3 while the intro runs
+};
+
 struct WorldHooks {
     // ---- A world's start and end, in the order the world's steps call them.
     void (*PlayMusic)(const char* name, bool loop) = [](const char*, bool) {};
@@ -55,6 +68,8 @@ struct WorldHooks {
     void (*DrawPathsDebug)() = [] {};
     void (*DrawCharactersDebug)() = [] {};
     void (*RenderLaserSight)() = [] {};
+    // The post-processing's motion blur, focus and target luminance.
+    PostProcessGameState (*PostProcessGame)() = [] { return PostProcessGameState(); };
 
     // ---- Script variables.
     bool (*IsVariableSet)(const char* name) = [](const char*) { return false; };

@@ -1,7 +1,7 @@
-// The blocks of a save file in their order: the environment block comes
-// after the camera's, so a load gives the settings back, the clear colour
-// comes back through the camera's block, and "FogR/G/B" keep what the
-// running world gave them.
+// The blocks of a save file in their order: the post-processing block and
+// then the environment block come after the camera's, so a load gives the
+// settings back, the clear colour comes back through the camera's block,
+// and "FogR/G/B" keep what the running world gave them.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,6 +11,7 @@
 #include "app/FileHelpers.h"
 #include "game/SaveMgr.h"
 #include "render/EnvironmentSettings.h"
+#include "render/PostProcess.h"
 #include "world/Camera.h"
 #include "world/Engine.h"
 
@@ -76,6 +77,38 @@ TEST_F(SaveBlocks, TheEnvironmentComesBackAfterTheCamera) {
     EXPECT_FLOAT_EQ(g_Console.FindVariable("FogR")->fValue, 160.0f);
     EXPECT_FLOAT_EQ(g_Console.FindVariable("FogG")->fValue, 176.0f);
     EXPECT_FLOAT_EQ(g_Console.FindVariable("FogB")->fValue, 192.0f);
+}
+
+TEST_F(SaveBlocks, ThePostProcessingBlockLiesBetweenTheCameraAndTheEnvironment) {
+    const EPostProcess saved = g_PostProcess;
+    g_PostProcess.m_bBWOn = 1;
+    g_PostProcess.m_fRedTintTime = 0.25f;
+    g_PostProcess.SetAODepth(12.0f);
+    std::FILE* block = std::tmpfile();
+    g_PostProcess.Save(block);
+    const std::vector<uint8_t> postProcess = Bytes(block);
+    std::fclose(block);
+    ASSERT_EQ(postProcess.size(), EPostProcess::SaveBlockBytes(g_PostProcess.m_dwNumBWObjects));
+    const std::vector<uint8_t> environment = EnvironmentBlock();
+
+    std::FILE* f = std::tmpfile();
+    g_SaveMgr.WriteBlocks(f);
+    const std::vector<uint8_t> file = Bytes(f);
+    const size_t at = file.size() - environment.size() - postProcess.size();
+    EXPECT_EQ(std::vector<uint8_t>(file.begin() + long(at), file.end() - long(environment.size())),
+              postProcess);
+
+    g_PostProcess.m_bBWOn = 0;
+    g_PostProcess.m_fRedTintTime = 0.0f;
+    g_PostProcess.SetAODepth(0.0f);
+    std::rewind(f);
+    g_SaveMgr.ReadBlocks(f);
+    EXPECT_EQ(std::ftell(f), long(file.size()));
+    EXPECT_EQ(g_PostProcess.m_bBWOn, 1);
+    EXPECT_EQ(g_PostProcess.m_fRedTintTime, 0.25f);
+    EXPECT_EQ(g_PostProcess.m_fAODepth, 12.0f);
+    std::fclose(f);
+    g_PostProcess = saved;
 }
 
 } // namespace
