@@ -739,7 +739,7 @@ void ERigidBodySimulation::Simulate() {
         if (slot.pBody) slot.pBody->m_State.t = 0.0;
     }
     for (int round = 0; round < 2; ++round) {
-        g_RigidBodyJointsMgr.Update();
+        JointPass();
         for (uint32_t i = 0; i < m_dwNumSlots; ++i)
             if (ERigidBodyPhysics* b = ActiveBody(i)) b->UpdateObject();
         for (uint32_t i = 0; i < m_dwNumSlots; ++i) {
@@ -755,7 +755,7 @@ void ERigidBodySimulation::Simulate() {
             StepSlot(i, h, T);
     }
     m_dwNumActive = 0;
-    g_RigidBodyJointsMgr.Update();
+    JointPass();
     for (uint32_t i = 0; i < m_dwNumSlots; ++i) {
         ERigidBodyPhysics* b = ActiveBody(i);
         if (!b) continue;
@@ -770,6 +770,14 @@ void ERigidBodySimulation::Simulate() {
         b->m_dTimers[2] += h;
         b->m_dTimers[3] += h;
     }
+}
+
+// Jointed bodies gather no world triangles: the projection onto their
+// anchors is what holds them, so it is on for the simulation's passes only.
+void ERigidBodySimulation::JointPass() {
+    g_RigidBodyJointsMgr.m_bProjectionOn = 1;
+    g_RigidBodyJointsMgr.Update();
+    g_RigidBodyJointsMgr.m_bProjectionOn = 0;
 }
 
 ERigidBodyPhysics* ERigidBodySimulation::ActiveBody(uint32_t i) {

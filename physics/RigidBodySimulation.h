@@ -217,6 +217,8 @@ class ERigidBodySimulation {
     void StepSlot(uint32_t slot, double h, double T);
     // The slot's body when it is awake, else null.
     ERigidBodyPhysics* ActiveBody(uint32_t slot);
+    // The joints' pass with their position projection on.
+    static void JointPass();
 
     // The solver's matrix and right side, MAX_SOLVED_CONTACTS square.
     double m_A[MAX_SOLVED_CONTACTS * MAX_SOLVED_CONTACTS] = {};

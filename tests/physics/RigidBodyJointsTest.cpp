@@ -405,6 +405,35 @@ TEST_F(RigidJointTest, ABodyHangsAtTheSocketOfAMovingObject) {
     EXPECT_GT(b->m_State.x[1], 100.0);
 }
 
+TEST_F(RigidJointTest, TheSimulationsFramesKeepAJointedBodyAtItsHoldersSocket) {
+    // A jointed body gathers no world: only the projection of the
+    // simulation's joint passes keeps it from falling.
+    ObjectRecord* anchor = Fixed("anchor", {0, 100, 0});
+    SetObjectScale(anchor, {0.5f, 0.5f, 0.5f});
+    ObjectRecord* h = Prop(1, 4.0f, {2, 2, 2});
+    SetObjectName(h, "lamp");
+    SetObjectPosition(h, {16, 131, 16}); // its top half a unit below the corner socket
+    RigidBodyPhysicsParams p;
+    GetObjectRigidBodyPhysicsParams(h, &p);
+    p.bJointOn = 1;
+    std::snprintf(p.szJointToObject, sizeof p.szJointToObject, "%s", "anchor");
+    std::snprintf(p.szJointMySocket, sizeof p.szJointMySocket, "%s", "top");
+    std::snprintf(p.szJointObjectSocket, sizeof p.szJointObjectSocket, "%s", "corner");
+    SetObjectRigidBodyPhysicsParams(h, p);
+    ERigidBodyPhysics* b = Add(h);
+    ASSERT_NE(b, nullptr);
+    ASSERT_EQ(b->m_Params.bDisableAllCollisions, 1);
+    b->Activate();
+    g_Engine.m_fFrameTime = 1.0f / 60.0f;
+    for (int frame = 0; frame < 120; ++frame) {
+        g_RigidBodySimulation.Simulate();
+        ASSERT_EQ(g_RigidBodyJointsMgr.m_bProjectionOn, 0) << frame; // on for the passes alone
+        ASSERT_LT(math::Vec3Length(SocketOf(h, "top") - SocketOf(anchor, "corner")), 1e-3f) << frame;
+    }
+    g_Engine.m_fFrameTime = 0.0f;
+    EXPECT_EQ(b->m_bActive, 1);
+}
+
 // ---- Joints asked for by the settings ------------------------------------------------------------
 
 TEST_F(RigidJointTest, SettingsJoinOnAddAndRemovingEitherSideUnjoins) {
