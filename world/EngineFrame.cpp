@@ -129,13 +129,13 @@ bool EEngine::EngineFrame() {
     g_PlantMgr.Update();
 
     // Objects marked during the frame go now.
-    for (int slot = 0; slot < m_iLightHighWater; ++slot) {
+    ForEachSlotBelowHighWater([this](int slot) {
         ObjectRecord* h = Object(slot);
-        if (h && h->bUsed && h->bToDelete) {
+        if (h->bUsed && h->bToDelete) {
             h->bToDelete = 0;
             DeleteObject(h);
         }
-    }
+    });
 
     TheWorldHooks().LasersUpdate();
     g_DepthRender.Update();
