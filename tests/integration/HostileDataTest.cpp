@@ -70,6 +70,44 @@ void SpoilPaths(const fs::path& dir, const std::string& number) {
     std::ofstream(bzr, std::ios::binary) << text;
 }
 
+// Loose props whose settings no body can have (a mass that is not a number
+// or below zero, a mass or a size beyond every float, no size at all), each
+// pushed by a trigger at the player's start, and two props pushed with forces
+// beyond every float.
+void SpoilBodies(const fs::path& dir) {
+    WriteConfig(dir);
+    std::string text;
+    auto trigger = [&](int pesel, const std::string& target, const std::string& force) {
+        const std::string id = std::to_string(pesel);
+        text += "\r\nlight\r\n\tpesel " + id + " " + id + " " + id + "\r\n\tname push_" + target +
+                "\r\n\txpos 0\r\n\typos 32\r\n\tzpos 0\r\n\trange 96\r\n\tflags 0\r\n"
+                "\taction_general_opt 1 1\r\n\taction_general_2 1 1\r\n\taction_push_object " +
+                target + "\r\n\taction_push_obj_force " + force + "\r\n";
+    };
+    struct Prop {
+        const char *name, *general, *scale;
+    } props[] = {{"nan_mass", "1 nan 1", "16 16 16"},
+                 {"negative_mass", "1 -5 1", "16 16 16"},
+                 {"huge_mass", nullptr, "16 16 16"},
+                 {"flat_box", "1 10 1", "0 0 0"},
+                 {"huge_box", "1 10 1", nullptr}};
+    int pesel = 1300;
+    for (const Prop& p : props) {
+        const std::string id = std::to_string(pesel);
+        text += "\r\nmesh prefabs\\special\\rigidbody_box.x\r\n\tpesel " + id + " " + id + " " + id +
+                "\r\n\tname " + p.name + "\r\n\txpos " + std::to_string((pesel - 1300) * 100) +
+                "\r\n\typos 40\r\n\tzpos 300\r\n\tscaling_axis " +
+                (p.scale ? std::string(p.scale) : kNines + " 16 16") + "\r\n\tflags 13\r\n" +
+                "\trigid_body_physics_general " +
+                (p.general ? std::string(p.general) : "1 " + kNines + " 1") + "\r\n";
+        trigger(pesel + 100, p.name, "1000");
+        ++pesel;
+    }
+    trigger(1500, "ramp_crate", kNines);
+    trigger(1501, "ball", "-" + kNines);
+    std::ofstream(dir / "worlds" / "test.w", std::ios::binary | std::ios::app) << text;
+}
+
 TEST_P(HostileDataRun, TheGameRunsAndEndsOnSigterm) {
     GetParam().prepare(dir_);
     pid_ = gamerun::StartGame(dir_, {{"SDL_VIDEODRIVER", "offscreen"}});
@@ -93,6 +131,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"PathsBeyondEveryRange", [](const fs::path& d) { SpoilPaths(d, kNines); }, "*** Klatka: 30"},
         Case{"PathsOfNegativeHugeNumbers", [](const fs::path& d) { SpoilPaths(d, "-" + kNines); },
              "*** Klatka: 30"},
+        // The bodies are pushed at the level's 200th frame or so and move
+        // for the frames after it.
+        Case{"BodiesOfHostileSettings", SpoilBodies, "*** Klatka: 400"},
         Case{"TimeScaleBeyondEveryRange",
              [](const fs::path& d) { WriteConfig(d, "GlobalTimeSpeed " + kNines + "\r\nFOV nan\r\n"); },
              "*** Klatka: 30"},
