@@ -93,14 +93,28 @@ void ERenderOccluder::MarkFullySeen(ObjectRecord* h) {
     std::memset(h->bSubsetDraw, 1, sizeof h->bSubsetDraw);
 }
 
+namespace {
+
+// The slots below the skinned-mesh high-water mark that can hold an object:
+// the static-mesh range up to its own mark, then the skinned-mesh range. The
+// rest of the static-mesh range holds nothing, and a slot gets its creation
+// state when it is taken, so no one reads marks there: left alone, those
+// records are not written every frame (nor made to take memory of their own).
+template <class Visit> void ForEachMeshSlot(Visit&& visit) {
+    for (int slot = EEngine::FIRST_MESH; slot < g_Engine.m_iMeshHighWater; ++slot)
+        visit(g_Engine.Object(slot));
+    for (int slot = EEngine::FIRST_SKINMESH; slot < g_Engine.m_iSkinMeshHighWater; ++slot)
+        visit(g_Engine.Object(slot));
+}
+
+} // namespace
+
 void ERenderOccluder::Render() {
     g_Renderer.RecordPass("ERenderOccluder::Render");
     gfx::Device* d = g_pD3DInterface;
     if (!d || !m_pTarget || !m_pDepthSurface || !RecalculateCamera) return;
-    const int end = g_Engine.m_iSkinMeshHighWater;
     if (!RecalculateOccluders) {
-        for (int slot = 0; slot < end; ++slot)
-            MarkFullySeen(g_Engine.Object(slot));
+        ForEachMeshSlot([](ObjectRecord* h) { MarkFullySeen(h); });
         return;
     }
     gfx::Viewport viewport;
@@ -116,14 +130,13 @@ void ERenderOccluder::Render() {
     if (gfx::HasStencil(m_pDepthSurface->GetFormat())) flags |= gfx::clear::Stencil;
     d->ClearFloat(0, nullptr, flags, math::Vec4{CLEAR_VALUE, 0.0f, 0.0f, 0.0f}, 1.0f, 0);
 
-    for (int slot = 0; slot < end; ++slot) {
-        ObjectRecord* h = g_Engine.Object(slot);
+    ForEachMeshSlot([](ObjectRecord* h) {
         if (h->dwFlags & FLAG_ALWAYS_SEEN) {
             MarkFullySeen(h);
         } else {
             h->bSeen = 0;
         }
-    }
+    });
     RenderMeshes();
     if (DrawModels) RenderSkinmeshes();
     ReadBack();

@@ -281,14 +281,25 @@ TEST_F(OccluderDeviceTest, ARealOcclusionDrawingReadsBackTheIndexAtEachTexel) {
     g_RenderOccluder.m_pCalculateSurface->UnlockRect();
 }
 
-TEST_F(OccluderDeviceTest, WithOccludersOffEverythingBelowTheSkinnedHighWaterIsSeen) {
+// The empty rest of the static-mesh range above its high-water mark is
+// neither marked nor cleared: its records are left untouched.
+TEST_F(OccluderDeviceTest, WithOccludersOffEverySlotBelowItsRangesHighWaterMarkIsSeen) {
     RecalculateOccluders = false;
     RecalculateCamera = true;
     g_RenderOccluder.Render();
-    for (int slot : {0, 1, 2, 3399, 3400})
+    for (int slot : {0, 1, 2, 3400})
         EXPECT_TRUE(FullySeen(slot)) << slot;
-    EXPECT_FALSE(g_Engine.Object(g_Engine.m_iSkinMeshHighWater)->bSeen)
-        << "beyond the skinned high-water mark";
+    for (int slot : {g_Engine.m_iMeshHighWater, 3399, g_Engine.m_iSkinMeshHighWater})
+        EXPECT_FALSE(g_Engine.Object(slot)->bSeen) << slot << ", beyond its range's high-water mark";
+
+    // With occluders on, the records there keep what they hold.
+    ClearMarks();
+    g_Engine.Object(3399)->bSeen = 1;
+    RecalculateOccluders = true;
+    g_RenderOccluder.Render();
+    EXPECT_EQ(g_Engine.Object(3399)->bSeen, 1);
+    EXPECT_EQ(g_Engine.Object(3399)->bSubsetDraw[0], 0);
+    RecalculateOccluders = false;
 
     // Without the camera's recalculation nothing is touched.
     ClearMarks();
