@@ -143,7 +143,3 @@ void ERenderer::RenderSceneDepth() {
 void ERenderer::RenderSkinmeshesDepth() {
     RecordPass("ERenderer::RenderSkinmeshesDepth");
 }
-
-void ERenderer::RenderSkyDepth(int map) {
-    RecordPass("ERenderer::RenderSkyDepth", uint32_t(map));
-}

@@ -9,6 +9,7 @@
 #include "app/FileHelpers.h"
 #include "app/Options.h"
 #include "platform/os/Os.h"
+#include "render/SkyShadowMap.h"
 #include "world/Engine.h"
 
 ERenderer g_Renderer;
@@ -46,6 +47,7 @@ void ERenderer::Init() {
 
 void ERenderer::InitWorld() {
     m_bWorldReady = true;
+    g_SkyShadowMap.Reset();
     ClearRenderLists();
     const strtexture* white = LoadTexture("bialy.tga", 0, 0, 0);
     m_pDefaultTexture = white ? white->pTexture : nullptr;
@@ -53,6 +55,7 @@ void ERenderer::InitWorld() {
 
 void ERenderer::EndWorld() {
     m_bWorldReady = false;
+    g_SkyShadowMap.EndWorld();
     m_pDefaultTexture = nullptr;
 }
 

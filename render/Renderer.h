@@ -369,8 +369,18 @@ class ERenderer {
     void RenderSkinmeshesBW();
     void RenderSceneDepth();
     void RenderSkinmeshesDepth();
-    // Sky shadow map 0 or 1, before the scene.
+    // Sky shadow map 0 or 1, before the scene (SkyDepthPass.cpp), and its
+    // drawing steps with the light's view matrix: the static meshes that do
+    // not move (map 0), the moving ones near the camera and the skinned
+    // meshes of the skinned list (map 1).
     void RenderSkyDepth(int map);
+    void RenderShadowMeshes(const math::Matrix& view);
+    void RenderShadowNearMeshes(const math::Matrix& view);
+    void RenderShadowSkinmeshes(const math::Matrix& view);
+    // Set by the engine's object frame when a moving static mesh or a skinned
+    // mesh near the camera casts into map 1 (cleared at its start).
+    uint8_t m_bNearMeshes = 0;
+    uint8_t m_bNearSkinMeshes = 0;
 
     // ---- Pass recording (a test seam) -------------------------------------------
     // While recording, every pass and every step of the frame appends its

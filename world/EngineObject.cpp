@@ -24,6 +24,8 @@
 #include "render/FxMgr.h"
 #include "render/Mesh.h"
 #include "render/PostProcess.h"
+#include "render/Renderer.h"
+#include "render/SkyShadowMap.h"
 #include "skinmesh/SkinMesh.h"
 #include "sound/SoundMgr.h"
 #include "world/BezierMgr.h"
@@ -73,6 +75,42 @@ constexpr float kLightingMove = 128.0f;
 
 constexpr uint32_t kParkedFlags = 192;
 constexpr uint32_t kParkedFlags2 = 0x18011000;
+
+// An object whose camera distance less its radius is below this casts into
+// the near sky shadow map when it moves.
+constexpr int32_t kNearShadowReach = 1536;
+
+// A static mesh that moves casts into the near sky shadow map instead of the
+// far one, which is drawn only now and then: one with a rigid body, one on a
+// Bezier path, one whose action moves, turns or swings it as a door.
+bool MovesItself(const ObjectRecord* h) {
+    if (h->dwRigidBody || h->Bezier.bActive) return true;
+    const ObjectAction* a = h->pAction;
+    if (!a) return false;
+    const bool moves = std::fabs(a->fMoving1) + std::fabs(a->fMoving2) + std::fabs(a->fMoving3) > 0.0f;
+    const bool turns = a->fRotation1 != 0.0f || a->fRotation2 != 0.0f || a->fRotation3 != 0.0f;
+    return moves || turns || a->dwDoor1;
+}
+
+// The dynamic-shadow and near-dynamic bytes of a mesh or skinned mesh, and
+// the renderer's near-meshes bytes for the near map's casters; recomputed
+// every frame, so that a caster that leaves takes its marks with it.
+void MarkShadowCaster(ObjectRecord* h) {
+    const bool skinned = h->dwType == OT_SKINMESH;
+    if (!skinned && h->dwType != OT_MESH) return;
+    h->bDynamicShadow = (skinned || MovesItself(h)) ? 1 : 0;
+    h->bNearDynamic = g_EnvironmentSettings.m_bSkyLightInUse && h->bDynamicShadow &&
+                              !(h->dwFlags2 & kFlag2NoSkyShadow) &&
+                              std::abs(h->iCameraDistance - h->iRange) < kNearShadowReach
+                          ? 1
+                          : 0;
+    if (!h->bNearDynamic) return;
+    if (skinned) {
+        g_Renderer.m_bNearSkinMeshes = 1;
+    } else {
+        g_Renderer.m_bNearMeshes = 1;
+    }
+}
 
 float Dot(const math::Vec3& a, const math::Vec3& b) {
     return a.x * b.x + a.y * b.y + a.z * b.z;
@@ -253,6 +291,7 @@ void EEngineObject::UpdateObject(ObjectRecord* h, float nearReach) {
                 h->bUnimportantParked = 1;
                 h->dwFlags = kParkedFlags;
                 h->dwFlags2 = kParkedFlags2;
+                g_SkyShadowMap.MarkStale();
             }
             return;
         }
@@ -260,6 +299,7 @@ void EEngineObject::UpdateObject(ObjectRecord* h, float nearReach) {
             h->dwFlags = h->dwParkedFlags;
             h->dwFlags2 = h->dwParkedFlags2;
             h->bUnimportantParked = 0;
+            g_SkyShadowMap.MarkStale();
         }
     }
 
@@ -469,10 +509,13 @@ void EEngineObject::UpdateVisibility() {
         return isMesh;
     };
 
+    g_Renderer.m_bNearMeshes = g_Renderer.m_bNearSkinMeshes = 0;
     if (DrawPhysics) {
         g_Engine.ForEachSlotBelowHighWater([&](int slot) {
             ObjectRecord* h = g_Engine.Object(slot);
-            if (h->bUsed) classify(h);
+            if (!h->bUsed) return;
+            classify(h);
+            MarkShadowCaster(h);
         });
         m_bSectorVisibilityChanged = false;
         return;
@@ -483,7 +526,11 @@ void EEngineObject::UpdateVisibility() {
     const bool recompute = m_bSectorVisibilityChanged;
     g_Engine.ForEachSlotBelowHighWater([&](int slot) {
         ObjectRecord* h = g_Engine.Object(slot);
-        if (!h->bUsed || h->bHiddenBySector) return;
+        if (!h->bUsed) return;
+        if (h->bHiddenBySector) {
+            h->bNearDynamic = 0;
+            return;
+        }
         // An invisible object is not drawn; a frozen one keeps its mark.
         // Both still have their distances kept.
         if (!(h->dwFlags & kFlagVisible)) h->bVisibleNow = 0;
@@ -523,6 +570,7 @@ void EEngineObject::UpdateVisibility() {
             }
         }
         if (!h->bPrepared) PrepareObject(h);
+        MarkShadowCaster(h);
         if (h->fVisibilityTimer < 0.0f) h->fVisibilityTimer = 1.0f;
     });
     m_bSectorVisibilityChanged = false;

@@ -26,6 +26,8 @@ constexpr uint32_t kFlag2VeryFar = 1u << 5; // counts 20000 as its far distance
 constexpr uint32_t kFlag2NoNodeRefresh = 1u << 15;
 constexpr uint32_t kFlag2NoFog = 1u << 18; // the passes push its fog out of sight
 constexpr uint32_t kFlag2NoReflection = 1u << 28;
+// The same bit keeps the object out of the sky shadow maps.
+constexpr uint32_t kFlag2NoSkyShadow = 1u << 28;
 // Bit 29 (0x20000000): ambient colour 0 is its fixed colour, and its
 // lighting is sampled from the ground under it.
 constexpr uint32_t kFlag2FixedColour = 1u << 29;
