@@ -20,7 +20,7 @@ world_general_properties
 	bloom_params 0.6 1.4
 	ambient_occlusion_depth 48
 	ambient_occlusion_intensity 0.5
-	sky_light_projector 1024 2048 4096 0.002
+	sky_light_projector 1024 2048 4096 0.76
 	skinmesh_skylight_coef 0.8
 	sounds_world_bank none
 
