@@ -2,9 +2,10 @@
 // drawing of each comes with the pass itself. Until then a pass draws
 // nothing and does only what the frame relies on: a lit family's first
 // call leaves the `translucent` textures of its list to a second call (the
-// full sky-light pass for static meshes draws them itself), and the ambient
-// base pass tells whether it met a visible `transparent` subset. The fastest
-// pass is built (FastestPass.cpp).
+// full sky-light pass for static meshes draws them itself). The fastest
+// pass (FastestPass.cpp), the ambient base pass (AmbientPasses.cpp), the
+// overlay passes (OverlayPasses.cpp) and the strobe passes
+// (StroboPasses.cpp) are built.
 #include "render/Mesh.h"
 #include "render/Renderer.h"
 #include "world/Engine.h"
@@ -29,25 +30,6 @@ void LeaveTranslucent(bool secondCall, strtexture* const* list, bool skinned, ui
 }
 
 } // namespace
-
-bool ERenderer::RenderAmbientBaseColor() {
-    RecordPass("ERenderer::RenderAmbientBaseColor");
-    for (int slot = 0; slot < g_Engine.m_iMeshHighWater; ++slot) {
-        const ObjectRecord* h = g_Engine.Object(slot);
-        if (!h->bUsed || !h->bVisibleNow || !h->bSeen || !(h->dwFlags & objflags::kFlagVisible) ||
-            !h->pD3DXMesh)
-            continue;
-        const EMesh* mesh = h->Mesh();
-        if (!mesh) continue;
-        for (uint32_t i = 0; i < mesh->m_dwNumSubsets && i < uint32_t(EMesh::MAX_SUBSETS); ++i)
-            if (h->bSubsetDraw[i] && mesh->m_bNonEmpty[i] && mesh->m_bTransparent[i]) return true;
-    }
-    return false;
-}
-
-void ERenderer::RenderAmbient() {
-    RecordPass("ERenderer::RenderAmbient");
-}
 
 void ERenderer::RenderSkyLightMeshes(bool secondCall) {
     RecordPass("ERenderer::RenderSkyLightMeshes", secondCall);
@@ -98,34 +80,6 @@ void ERenderer::RenderWaterReflection() {
 
 void ERenderer::RenderLava() {
     RecordPass("ERenderer::RenderLava");
-}
-
-void ERenderer::RenderAdditive() {
-    RecordPass("ERenderer::RenderAdditive");
-}
-
-void ERenderer::RenderSkinmeshesAdditive() {
-    RecordPass("ERenderer::RenderSkinmeshesAdditive");
-}
-
-void ERenderer::RenderStains() {
-    RecordPass("ERenderer::RenderStains");
-}
-
-void ERenderer::RenderSkinmeshStains() {
-    RecordPass("ERenderer::RenderSkinmeshStains");
-}
-
-void ERenderer::RenderRayOfLight() {
-    RecordPass("ERenderer::RenderRayOfLight");
-}
-
-void ERenderer::RenderStroboMeshes() {
-    RecordPass("ERenderer::RenderStroboMeshes");
-}
-
-void ERenderer::RenderStroboSkinmeshes() {
-    RecordPass("ERenderer::RenderStroboSkinmeshes");
 }
 
 void ERenderer::RenderSceneBW() {

@@ -15,14 +15,16 @@ class CountingDevice final : public gfx::Device {
         gfx::RenderState state;
         uint32_t value;
     };
-    std::vector<StateCall> states;    // every SetRenderState, in order
-    uint32_t samplerCalls = 0;        // SetSamplerState
-    uint32_t textureCalls = 0;        // SetTexture
+    std::vector<StateCall> states; // every SetRenderState, in order
+    uint32_t samplerCalls = 0;     // SetSamplerState
+    uint32_t textureCalls = 0;     // SetTexture
     uint32_t programCalls = 0, fvfCalls = 0;
+    std::vector<uint32_t> drawCulls; // the cull mode at each indexed draw
 
     void Forget() {
         states.clear();
         samplerCalls = textureCalls = programCalls = fvfCalls = 0;
+        drawCulls.clear();
     }
 
     using Result = gfx::Result;
@@ -60,7 +62,9 @@ class CountingDevice final : public gfx::Device {
     Result SetViewport(const gfx::Viewport& vp) override { return m_real->SetViewport(vp); }
     Result GetViewport(gfx::Viewport* vp) override { return m_real->GetViewport(vp); }
     Result GetDeviceCaps(gfx::Caps* caps) override { return m_real->GetDeviceCaps(caps); }
-    const gfx::PresentParameters& GetPresentParameters() const override { return m_real->GetPresentParameters(); }
+    const gfx::PresentParameters& GetPresentParameters() const override {
+        return m_real->GetPresentParameters();
+    }
     Result GetRenderTarget(uint32_t i, gfx::Surface** s) override { return m_real->GetRenderTarget(i, s); }
     Result GetDepthStencilSurface(gfx::Surface** s) override { return m_real->GetDepthStencilSurface(s); }
     Result CreateDepthStencilSurface(uint32_t w, uint32_t h, gfx::Format f, uint32_t samples, uint32_t q,
@@ -76,12 +80,18 @@ class CountingDevice final : public gfx::Device {
                       uint32_t s) override {
         return m_real->ClearFloat(n, r, f, c, z, s);
     }
-    Result ReadPixels(gfx::Surface* s, uint32_t* p, uint32_t pitch) override { return m_real->ReadPixels(s, p, pitch); }
-    Result SaveSurfaceToFile(const char* f, gfx::Surface* s) override { return m_real->SaveSurfaceToFile(f, s); }
+    Result ReadPixels(gfx::Surface* s, uint32_t* p, uint32_t pitch) override {
+        return m_real->ReadPixels(s, p, pitch);
+    }
+    Result SaveSurfaceToFile(const char* f, gfx::Surface* s) override {
+        return m_real->SaveSurfaceToFile(f, s);
+    }
     Result CreateVertexDeclaration(const gfx::VertexElement* e, gfx::VertexDeclaration** d) override {
         return m_real->CreateVertexDeclaration(e, d);
     }
-    Result SetVertexDeclaration(gfx::VertexDeclaration* d) override { return m_real->SetVertexDeclaration(d); }
+    Result SetVertexDeclaration(gfx::VertexDeclaration* d) override {
+        return m_real->SetVertexDeclaration(d);
+    }
     uint64_t GetAvailableTextureMem() override { return m_real->GetAvailableTextureMem(); }
     Result CreateTexture(uint32_t w, uint32_t h, uint32_t l, uint32_t u, gfx::Format f, gfx::Pool p,
                          gfx::Texture** t) override {
@@ -93,7 +103,8 @@ class CountingDevice final : public gfx::Device {
     }
     void ForceCpuTextureDecode(bool on) override { m_real->ForceCpuTextureDecode(on); }
     bool UploadsCompressedTextures() override { return m_real->UploadsCompressedTextures(); }
-    Result CreateVertexBuffer(uint32_t n, uint32_t u, uint32_t fvf, gfx::Pool p, gfx::VertexBuffer** b) override {
+    Result CreateVertexBuffer(uint32_t n, uint32_t u, uint32_t fvf, gfx::Pool p,
+                              gfx::VertexBuffer** b) override {
         return m_real->CreateVertexBuffer(n, u, fvf, p, b);
     }
     Result CreateOffscreenPlainSurface(uint32_t w, uint32_t h, gfx::Format f, gfx::Pool p,
@@ -126,6 +137,9 @@ class CountingDevice final : public gfx::Device {
     Result SetIndices(gfx::IndexBuffer* b) override { return m_real->SetIndices(b); }
     Result DrawIndexedPrimitive(gfx::PrimitiveType t, int32_t base, uint32_t minV, uint32_t numV,
                                 uint32_t start, uint32_t n) override {
+        uint32_t cull = 0;
+        m_real->GetRenderState(gfx::RenderState::CullMode, &cull);
+        drawCulls.push_back(cull);
         return m_real->DrawIndexedPrimitive(t, base, minV, numV, start, n);
     }
     Result DrawPrimitiveUP(gfx::PrimitiveType t, uint32_t n, const void* v, uint32_t s) override {

@@ -9,15 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "app/D3DMain.h"
 #include "app/Options.h"
 #include "app/VideoConfig.h"
 #include "game/MainGame.h"
 #include "platform/mesh/Mesh.h"
 #include "platform/mesh/MeshData.h"
+#include "render/EffectMgr.h"
 #include "render/EnvironmentSettings.h"
 #include "render/Mesh.h"
 #include "render/PostProcess.h"
 #include "render/Renderer.h"
+#include "tests/EffectDevice.h"
 #include "world/Engine.h"
 #include "world/EngineObjectFlags.h"
 #include "world/ObjectRecord.h"
@@ -111,6 +114,7 @@ class FrameTest : public ::testing::Test {
         saved_.Restore();
         ClearFlags();
         if (placed_) {
+            g_EffectMgr.Destroy();
             g_Engine.Object(0)->Clear();
             g_Engine.m_iMeshHighWater = EEngine::FIRST_MESH;
         }
@@ -163,8 +167,16 @@ class FrameTest : public ::testing::Test {
 
     // A shown static mesh in view at slot 0 whose second subset is
     // `transparent`, seen (the occlusion test without its target leaves the
-    // marks as they are).
+    // marks as they are), and the effect of the ambient base pass that
+    // meets it (made on a device of its own: the frame runs without one).
     void PlaceTransparentSubset() {
+        effectDevice_ = std::make_unique<EffectDevice>();
+        ASSERT_NE(effectDevice_->dev, nullptr);
+        g_pD3DInterface = effectDevice_->dev;
+        const std::string path = std::string(ZT_SOURCE_DIR) + "/data/fx/ambient.fxc";
+        EffectRecord* ambient = g_EffectMgr.CreateEffect("ambient", path.c_str());
+        g_pD3DInterface = nullptr;
+        ASSERT_TRUE(ambient && ambient->pEffect);
         mesh::MeshData d;
         for (int i = 0; i < 3; ++i) {
             mesh::Vertex v;
@@ -235,6 +247,7 @@ class FrameTest : public ::testing::Test {
     };
     Saved saved_{};
     bool placed_ = false;
+    std::unique_ptr<EffectDevice> effectDevice_;
     std::unique_ptr<mesh::Mesh> drawable_;
     std::unique_ptr<EMesh> mesh_;
 };

@@ -1,0 +1,212 @@
+// The overlay passes after the base pass: glowing `additive` and
+// `ray_of_light` surfaces added onto the frame, `stain` decals multiplied
+// into it, on static meshes with the effect "ambient" and on skinned meshes
+// with "skinnedmesh".
+#include "app/Console.h"
+#include "app/D3DMain.h"
+#include "app/Options.h"
+#include "platform/effect/Effect.h"
+#include "platform/gfx/Draw.h"
+#include "platform/mesh/Mesh.h"
+#include "render/EffectMgr.h"
+#include "render/EnvironmentSettings.h"
+#include "render/Mesh.h"
+#include "render/PassSkeleton.h"
+#include "render/RenderStateCache.h"
+#include "render/Renderer.h"
+#include "skinmesh/SkinMesh.h"
+#include "world/EngineObject.h"
+#include "world/EngineObjectFlags.h"
+#include "world/ObjectRecord.h"
+
+namespace {
+
+using gfx::RenderState;
+
+// Fog far and near of an object without fog: beyond anything drawn.
+constexpr float kNoFogFar = 80008.0f;
+constexpr float kNoFogNear = 80000.0f;
+constexpr int kNoFogSet = 255;
+
+// The static additive and ray-of-light passes, alike but for the technique
+// and the textures they take.
+void RenderGlowing(ERenderer& r, const char* technique, bool rayOfLight) {
+    EffectRecord* fx = g_EffectMgr.FindEffect("ambient");
+    gfx::Device* d = g_pD3DInterface;
+    if (!fx || !fx->pEffect || !d) return;
+    effect::Effect* e = fx->pEffect;
+    ERenderStateCache& cache = g_RenderStateCache;
+    d->SetProgram(nullptr);
+    d->SetFVF(0);
+    cache.BeginTechniqueByName(fx, technique, true);
+    cache.EndTranslucent(fx);
+    cache.EndTransparent(fx);
+    cache.ResetCullMode();
+    passes::SetCameraParameters(fx, passes::TakeCamera(),
+                                passes::kView | passes::kViewInv | passes::kProj | passes::kEye3);
+    // Added onto the frame through the device's blending, which the
+    // technique leaves alone and which stays set after the pass.
+    using gfx::TextureStageState;
+    d->SetTextureStageState(0, TextureStageState::ColorArg1, gfx::texarg::Texture);
+    d->SetTextureStageState(0, TextureStageState::ColorArg2, gfx::texarg::Current);
+    d->SetTextureStageState(0, TextureStageState::ColorOp, uint32_t(gfx::TextureOp::SelectArg1));
+    d->SetTextureStageState(0, TextureStageState::AlphaArg1, gfx::texarg::Texture);
+    d->SetTextureStageState(0, TextureStageState::AlphaArg2, gfx::texarg::Diffuse);
+    d->SetTextureStageState(0, TextureStageState::AlphaOp, uint32_t(gfx::TextureOp::SelectArg1));
+    d->SetRenderState(RenderState::BlendOp, uint32_t(gfx::BlendOp::Add));
+    d->SetRenderState(RenderState::SrcBlend, uint32_t(gfx::Blend::SrcColor));
+    d->SetRenderState(RenderState::DestBlend, uint32_t(gfx::Blend::One));
+    d->SetRenderState(RenderState::AlphaTestEnable, 0);
+    d->SetRenderState(RenderState::AlphaBlendEnable, 1);
+    cache.SetCullMode(true);
+    d->SetRenderState(RenderState::ZEnable, 1);
+    d->SetRenderState(RenderState::ZWriteEnable, 0);
+    d->SetVertexDeclaration(g_pVertexDeclarations[0]);
+
+    const effect::Handle hWvp =
+        EffectParam(fx, &EffectRecord::g_mWorldViewProjection, "g_mWorldViewProjection");
+    const effect::Handle hWorld = EffectParam(fx, &EffectRecord::g_mWorld, "g_mWorld");
+    const effect::Handle hWorldView = EffectParam(fx, &EffectRecord::g_mWorldView, "g_mWorldView");
+    const effect::Handle hCameraModel = EffectParam(fx, &EffectRecord::g_CameraModel, "g_CameraModel");
+    const effect::Handle hAppear = e->GetParameterByName(effect::Handle(), "g_fAppearDistance");
+    passes::WalkMeshTextures(
+        r.m_pMeshTextures,
+        [rayOfLight](const strtexture* t) {
+            const TextureDescription& desc = t->desc;
+            return rayOfLight ? desc.bRayOfLight != 0 : desc.bAdditive && !desc.bRayOfLight && !desc.bWater;
+        },
+        [](const strlistameshy* u) {
+            return u->pMesh && u->m_hObject && u->m_hObject->bVisibleNow && u->m_hObject->pD3DXMesh;
+        },
+        [&](strtexture* t) {
+            r.BindTextureStages(t, false);
+            cache.SetCullMode(!t->desc.b2Sided);
+            e->SetFloat(hAppear, t->desc.fAppearDistance);
+        },
+        [&](strtexture*, strlistameshy* u) {
+            ObjectRecord* h = u->m_hObject;
+            const ObjectRenderValues& values = g_EngineObject.RenderValues(h->iIndex);
+            e->SetMatrix(hWvp, values.mWorldViewProjection);
+            e->SetMatrix(hWorld, values.mWorld);
+            e->SetMatrix(hWorldView, values.mWorldView);
+            e->SetVector(hCameraModel, values.vEyeInObject);
+            passes::CountSubset(u->pMesh, u->dwSubset);
+            e->CommitChanges();
+            h->pD3DXMesh->DrawSubset(u->dwSubset);
+        });
+    cache.EndTechnique(fx);
+}
+
+// The skinned additive and stain passes.
+void RenderSkinnedOverlay(ERenderer& r, const char* technique, bool stains, const char* missing) {
+    gfx::Device* d = g_pD3DInterface;
+    if (d) d->SetVertexDeclaration(g_pVertexDeclarations[1]);
+    EffectRecord* fx = g_EffectMgr.FindEffect("skinnedmesh");
+    if (!fx) {
+        g_Console.Print(missing);
+        return;
+    }
+    if (!fx->pEffect) return;
+    effect::Effect* e = fx->pEffect;
+    ERenderStateCache& cache = g_RenderStateCache;
+    cache.BeginTechniqueByName(fx, technique, true);
+    passes::SetCameraParameters(fx, passes::TakeCamera(),
+                                passes::kEye3 | passes::kView | passes::kViewInv | passes::kProj);
+    const effect::Handle hTexture = EffectParam(fx, &EffectRecord::g_Texture, "g_Texture");
+    passes::WalkSkinMeshTextures(
+        r.m_pSkinMeshTextures,
+        [stains](const strtexture* t) {
+            return stains ? t->desc.bStain != 0 : t->desc.bAdditive && !t->bDoNotRender;
+        },
+        [](const strlistaskinmeshy* u) {
+            const ObjectRecord* h = u->pSkinMesh ? u->pSkinMesh->m_hObject : nullptr;
+            return h && h->bVisibleNow && h->bSeen;
+        },
+        [&](strtexture* t) {
+            e->SetTexture(hTexture, t->pTexture);
+            cache.SetCullMode(!t->desc.b2Sided);
+        },
+        [&](strtexture* t, strlistaskinmeshy* u) { u->pSkinMesh->Render(t->id, u->dwSubset, fx); });
+    cache.EndTransparent(fx);
+    cache.EndTranslucent(fx);
+    cache.EndTechnique(fx);
+}
+
+} // namespace
+
+void ERenderer::RenderAdditive() {
+    RecordPass("ERenderer::RenderAdditive");
+    RenderGlowing(*this, "Additive", false);
+}
+
+void ERenderer::RenderRayOfLight() {
+    RecordPass("ERenderer::RenderRayOfLight");
+    RenderGlowing(*this, "RayOfLight", true);
+}
+
+void ERenderer::RenderStains() {
+    RecordPass("ERenderer::RenderStains");
+    EffectRecord* fx = g_EffectMgr.FindEffect("ambient");
+    if (!fx || !fx->pEffect) return;
+    effect::Effect* e = fx->pEffect;
+    ERenderStateCache& cache = g_RenderStateCache;
+    cache.EndTransparent(fx);
+    cache.EndTranslucent(fx);
+    cache.BeginTechniqueByName(fx, "Stain", true);
+    if (g_pD3DInterface) g_pD3DInterface->SetVertexDeclaration(g_pVertexDeclarations[0]);
+    passes::SetCameraParameters(fx, passes::TakeCamera(),
+                                passes::kView | passes::kViewInv | passes::kProj | passes::kEye3);
+    const effect::Handle hWvp =
+        EffectParam(fx, &EffectRecord::g_mWorldViewProjection, "g_mWorldViewProjection");
+    const effect::Handle hWorld = EffectParam(fx, &EffectRecord::g_mWorld, "g_mWorld");
+    const effect::Handle hWorldView = EffectParam(fx, &EffectRecord::g_mWorldView, "g_mWorldView");
+    const effect::Handle hTexture = EffectParam(fx, &EffectRecord::g_Texture, "g_Texture");
+    const effect::Handle hFogFar = EffectParam(fx, &EffectRecord::g_FogFar, "g_FogFar");
+    const effect::Handle hFogNear = EffectParam(fx, &EffectRecord::g_FogNear, "g_FogNear");
+    int fogSet = kNoFogSet;
+    passes::WalkMeshTextures(
+        m_pMeshTextures,
+        [](const strtexture* t) { return t->desc.bStain && !t->desc.bRayOfLight && !t->desc.bWater; },
+        [](const strlistameshy* u) {
+            const ObjectRecord* h = u->m_hObject;
+            return u->pMesh && h && h->bVisibleNow && h->bSeen && u->dwSubset < ObjectRecord::NUM_SUBSETS &&
+                   h->bSubsetDraw[u->dwSubset] && h->pD3DXMesh;
+        },
+        [&](strtexture* t) {
+            e->SetTexture(hTexture, t->pTexture);
+            cache.SetCullMode(!t->desc.b2Sided);
+        },
+        [&](strtexture*, strlistameshy* u) {
+            ObjectRecord* h = u->m_hObject;
+            const ObjectRenderValues& values = g_EngineObject.RenderValues(h->iIndex);
+            e->SetMatrix(hWvp, values.mWorldViewProjection);
+            e->SetMatrix(hWorld, values.mWorld);
+            e->SetMatrix(hWorldView, values.mWorldView);
+            if (h->dwFlags2 & objflags::kFlag2NoFog) {
+                e->SetFloat(hFogFar, kNoFogFar);
+                e->SetFloat(hFogNear, kNoFogNear);
+                fogSet = kNoFogSet;
+            } else if (h->iFogIdx != fogSet) {
+                float fogFar = 0.0f, fogNear = 0.0f;
+                g_EnvironmentSettings.GetFogFar(&fogFar, h->iFogIdx);
+                g_EnvironmentSettings.GetFogNear(&fogNear, h->iFogIdx);
+                e->SetFloat(hFogFar, fogFar);
+                e->SetFloat(hFogNear, fogNear);
+                fogSet = h->iFogIdx;
+            }
+            passes::CountSubset(u->pMesh, u->dwSubset);
+            e->CommitChanges();
+            h->pD3DXMesh->DrawSubset(u->dwSubset);
+        });
+    cache.EndTechnique(fx);
+}
+
+void ERenderer::RenderSkinmeshesAdditive() {
+    RecordPass("ERenderer::RenderSkinmeshesAdditive");
+    RenderSkinnedOverlay(*this, "Additive", false, "No skinnedmesh additive effect!");
+}
+
+void ERenderer::RenderSkinmeshStains() {
+    RecordPass("ERenderer::RenderSkinmeshStains");
+    RenderSkinnedOverlay(*this, "Stain", true, "No skinnedmesh stain effect!");
+}

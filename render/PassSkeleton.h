@@ -1,0 +1,88 @@
+// The frame of the ambient, overlay, water, lava, black-and-white and depth
+// passes: the camera values they upload, the object walk over the static
+// meshes, the texture walk over a render list and the polygon statistics.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/effect/Effect.h"
+#include "platform/math/Math.h"
+#include "render/Renderer.h"
+
+struct EffectRecord;
+struct ObjectRecord;
+class EMesh;
+
+namespace passes {
+
+// The camera's view, its inverse, the projection and the eye.
+struct CameraValues {
+    math::Matrix view, viewInv, proj;
+    math::Vec3 eye;
+};
+CameraValues TakeCamera();
+
+// Which camera parameters a pass uploads.
+enum CameraParameter : uint32_t {
+    kView = 1,
+    kViewInv = 2,
+    kProj = 4,
+    kEye3 = 8,  // g_CameraPosition as three floats
+    kEye4 = 16, // g_CameraPosition as the eye and 1
+};
+void SetCameraParameters(const EffectRecord* fx, const CameraValues& c, uint32_t which);
+
+// Begins the technique with the cache reset, through the record's cached
+// handle when it has one, else by name.
+void BeginTechnique(EffectRecord* fx, effect::Handle EffectRecord::*cached, const char* name);
+
+// The object walk's test: a used static mesh in view, seen, with subsets,
+// a drawable mesh and its visible flag.
+bool WalkedObject(const ObjectRecord* h);
+
+// Object-count statistics: the object's faces, the first time in the frame
+// it is drawn, into the given counter (while PrintPolygonCount is set).
+void CountObjectPolygons(ObjectRecord* h, uint32_t* counter);
+// Subset-count statistics: one switched subset in the size class of its
+// faces (while PrintPolygonCount is set).
+void CountSubset(const EMesh* mesh, uint32_t subset);
+
+// The texture walk over static-mesh users: for each texture that `takes`
+// accepts, each user that `drawn` accepts; `first` runs before the first
+// drawn user of a texture, `each` for every drawn one.
+template <typename Takes, typename Drawn, typename First, typename Each>
+void WalkMeshTextures(strtexture* const* list, Takes&& takes, Drawn&& drawn, First&& first, Each&& each) {
+    for (; *list; ++list) {
+        strtexture* t = *list;
+        if (!takes(t)) continue;
+        bool firstDrawn = true;
+        for (strlistameshy* u = t->pMeshes; u; u = u->next) {
+            if (!drawn(u)) continue;
+            if (firstDrawn) {
+                firstDrawn = false;
+                first(t);
+            }
+            each(t, u);
+        }
+    }
+}
+
+// The same over skinned-mesh users.
+template <typename Takes, typename Drawn, typename First, typename Each>
+void WalkSkinMeshTextures(strtexture* const* list, Takes&& takes, Drawn&& drawn, First&& first, Each&& each) {
+    for (; *list; ++list) {
+        strtexture* t = *list;
+        if (!takes(t)) continue;
+        bool firstDrawn = true;
+        for (strlistaskinmeshy* u = t->pSkinMeshes; u; u = u->next) {
+            if (!drawn(u)) continue;
+            if (firstDrawn) {
+                firstDrawn = false;
+                first(t);
+            }
+            each(t, u);
+        }
+    }
+}
+
+} // namespace passes
