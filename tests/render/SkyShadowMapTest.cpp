@@ -533,7 +533,26 @@ TEST_F(SkyMapDeviceTest, ACrateThatLeavesLetsTheSkinnedMeshesBackIntoTheNearMap)
 // and the whole map beyond the floor keeps the clear value 1.0.
 TEST_F(SkyMapDeviceTest, Map0HoldsTheCratesTopAboveTheFloorBesideIt) {
     ObjectRecord* crate = Shown(Make(OT_MESH, {100, 0, 0}, "crate"));
+    // What the maps' drawing keeps and puts back: render target, depth
+    // surface and a viewport of the caller's.
+    gfx::Surface *target = nullptr, *depth = nullptr;
+    d_.dev->GetRenderTarget(0, &target);
+    d_.dev->GetDepthStencilSurface(&depth);
+    const gfx::Viewport viewport{2, 3, 20, 10, 0.25f, 0.75f};
+    d_.dev->SetViewport(viewport);
     DrawFrame();
+    gfx::Surface *targetAfter = nullptr, *depthAfter = nullptr;
+    d_.dev->GetRenderTarget(0, &targetAfter);
+    d_.dev->GetDepthStencilSurface(&depthAfter);
+    gfx::Viewport viewportAfter;
+    d_.dev->GetViewport(&viewportAfter);
+    EXPECT_EQ(targetAfter, target);
+    EXPECT_EQ(depthAfter, depth);
+    EXPECT_EQ(viewportAfter.X, 2u);
+    EXPECT_EQ(viewportAfter.Height, 10u);
+    EXPECT_EQ(viewportAfter.MaxZ, 0.75f);
+    for (gfx::Surface* s : {target, depth, targetAfter, depthAfter})
+        s->Release();
     const std::vector<float> texels = ReadMap(0);
     const Probe top = At(0, texels, TopOf(crate));
     const Probe floor = At(0, texels, {100, 0, -100});
