@@ -76,11 +76,11 @@ void rRefillMusicStream(MusicStream* stream);
 
 // The music thread's sleep after an update: until the play position enters
 // the other half, rounded up so that the next update sees it there, at least
-// 1 ms and at most MUSIC_MAX_SLEEP_MS, one half at 44.1 kHz stereo: one
-// wake-up a half. The calls that move the position other than at the byte
-// rate (play, resume) cut the sleep short, so the bound only limits how long
-// an output that stalls or runs fast goes unseen.
-constexpr uint32_t MUSIC_MAX_SLEEP_MS = 250;
+// 1 ms and at most MUSIC_MAX_SLEEP_MS, half a half at 44.1 kHz stereo: two
+// wake-ups a half. The calls that move the position other than at the byte
+// rate (play, resume, stop) cut the sleep short; the bound keeps an output
+// that runs fast or jumps from going unseen for a whole half.
+constexpr uint32_t MUSIC_MAX_SLEEP_MS = 125;
 // From a play position in bytes at the format's byte rate.
 uint32_t rMusicMsToNextHalf(uint32_t cursor, uint32_t bytesPerSecond);
 // From the stream's play position; the longest sleep when it has no audio stream.

@@ -567,17 +567,17 @@ TEST(MusicSleep, LastsUntilThePositionEntersTheOtherHalfWithinBounds) {
     struct Case {
         uint32_t cursor, bytesPerSecond, ms;
     } cases[] = {
-        {0, 176400, 250},                 // a whole half ahead: the longest sleep
-        {1, 176400, 250},                 // just after a crossing: one sleep to the next
+        {0, 176400, 125},                 // a whole half ahead: the longest sleep
+        {1, 176400, 125},                 // just after a crossing: the longest sleep
         {44100 - 1764, 176400, 10},       // exactly 10 ms ahead
         {44100 - 1765, 176400, 11},       // a byte more: rounded up
         {44099, 176400, 1},               // a frame ahead
-        {44100, 176400, 250},             // just entered the second half
+        {44100, 176400, 125},             // just entered the second half
         {88200 - 4, 176400, 1},           // the wrap back into the first half
         {88200 + 44100 - 882, 176400, 5}, // positions past the ring wrap round
         {44100 - 441, 44100, 10},         // mono 22050 Hz
-        {0, 44100, 250},                  // a whole second at that rate
-        {0, 0, 250},                      // no rate: the longest sleep
+        {0, 44100, 125},                  // a whole second at that rate
+        {0, 0, 125},                      // no rate: the longest sleep
     };
     for (const Case& c : cases)
         EXPECT_EQ(rMusicMsToNextHalf(c.cursor, c.bytesPerSecond), c.ms)
@@ -641,11 +641,11 @@ TEST_F(MusicStreamTest, SleepingUntilTheNextHalfRefillsAsSoonAsPollingEachMillis
             ++wakeUps;
         }
         EXPECT_EQ(halvesRefilled, 39u); // every crossing, none skipped
-        // A few wake-ups a second instead of a thousand: one a half where
-        // the position moves smoothly (at most four a second at the longest
-        // sleep), a few more where it moves in steps, as the crossing is
-        // awaited until a step shows it.
-        EXPECT_LE(wakeUps * 1000000 / end, c.stepFrames > 1 ? 16u : 5u);
+        // A few wake-ups a second instead of a thousand: at most one per
+        // longest sleep and one per crossing where the position moves
+        // smoothly (eight a second at 125 ms), a few more where it moves in
+        // steps, as the crossing is awaited until a step shows it.
+        EXPECT_LE(wakeUps * 1000000 / end, c.stepFrames > 1 ? 16u : 9u);
         rDeleteMusicStream(&stream_);
     }
 }
