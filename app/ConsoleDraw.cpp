@@ -7,9 +7,9 @@
 
 #include "app/Console.h"
 #include "app/D3DMain.h"
-#include "app/GameFrame.h"
 #include "app/Debug.h"
 #include "app/Font.h"
+#include "app/GameFrame.h"
 #include "app/Options.h"
 #include "app/TTFont.h"
 #include "app/TextMgr.h"
@@ -55,11 +55,19 @@ gfx::VertexBuffer* MakeOutline(float left, float top, float right, float bottom,
 void DrawOutline(gfx::VertexBuffer* vb) {
     gfx::Device* d = g_pD3DInterface;
     if (!vb || !d) return;
-    uint32_t lighting = 0, fog = 0;
+    uint32_t lighting = 0, fog = 0, blend = 0, colorOp = 0, colorArg1 = 0;
     d->GetRenderState(gfx::RenderState::Lighting, &lighting);
     d->GetRenderState(gfx::RenderState::FogEnable, &fog);
+    d->GetRenderState(gfx::RenderState::AlphaBlendEnable, &blend);
+    d->GetTextureStageState(0, gfx::TextureStageState::ColorOp, &colorOp);
+    d->GetTextureStageState(0, gfx::TextureStageState::ColorArg1, &colorArg1);
     d->SetRenderState(gfx::RenderState::Lighting, 0);
     d->SetRenderState(gfx::RenderState::FogEnable, 0);
+    // The lines show their own colour, whatever blending and stage
+    // operations the scene's overlay passes left set.
+    d->SetRenderState(gfx::RenderState::AlphaBlendEnable, 0);
+    d->SetTextureStageState(0, gfx::TextureStageState::ColorOp, gfx::StateValue(gfx::TextureOp::SelectArg1));
+    d->SetTextureStageState(0, gfx::TextureStageState::ColorArg1, gfx::texarg::Diffuse);
     d->SetTransform(gfx::TransformState::World, math::Matrix::Identity());
     d->SetTexture(0, nullptr);
     d->SetFVF(LINE_FVF);
@@ -68,6 +76,9 @@ void DrawOutline(gfx::VertexBuffer* vb) {
     d->SetStreamSource(0, nullptr, 0, 0);
     d->SetRenderState(gfx::RenderState::Lighting, lighting);
     d->SetRenderState(gfx::RenderState::FogEnable, fog);
+    d->SetRenderState(gfx::RenderState::AlphaBlendEnable, blend);
+    d->SetTextureStageState(0, gfx::TextureStageState::ColorOp, colorOp);
+    d->SetTextureStageState(0, gfx::TextureStageState::ColorArg1, colorArg1);
 }
 
 void ReleaseBuffer(gfx::VertexBuffer*& vb, const char* tag) {

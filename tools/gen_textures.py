@@ -22,6 +22,8 @@ Writes, under the data directory (default: data/ beside this folder):
   textures/screen.tga             an animated screen, with screen_1.tga ..
                                   screen_3.tga as its three frames
   textures/sign.tga, sign.dds     a tga/dds twin (the dds file is loaded)
+  textures/oil_stain.tga          an oil stain, dark blue-grey (multiplied in)
+  textures/light_shaft.tga        a light shaft, pale yellow (added on)
   textures/metal_dxt1.dds         DXT1 with a full mip chain
   textures/rust_dxt5.dds          DXT5 with alpha, full mip chain
   textures/paint.dds              uncompressed A8R8G8B8, full mip chain
@@ -57,6 +59,8 @@ OLIVE = (132, 130, 0)
 TEAL = (0, 130, 132)
 PURPLE = (132, 0, 132)
 SKY_BLUE = (132, 195, 255)
+OIL = (66, 97, 165)
+SHAFT = (99, 97, 66)
 NORMAL_UP = (132, 130, 255)
 
 
@@ -207,6 +211,8 @@ def main():
         write_tga(os.path.join(tex, "screen_%d.tga" % k), 32, flat(32, c))
     write_tga(os.path.join(tex, "sign.tga"), 32, quadrants(32, [YELLOW, BLACK, BLACK, YELLOW]))
     write_dds(os.path.join(tex, "sign.dds"), 32, quadrants(32, [YELLOW, PURPLE, PURPLE, YELLOW]))
+    write_tga(os.path.join(tex, "oil_stain.tga"), 8, flat(8, OIL))
+    write_tga(os.path.join(tex, "light_shaft.tga"), 8, flat(8, SHAFT))
     write_dds(os.path.join(tex, "metal_dxt1.dds"), 64, quadrants(64, [GREY, WHITE, WHITE, GREY]), b"DXT1")
     write_dds(os.path.join(tex, "rust_dxt5.dds"), 64, quadrants(64, [BROWN, ORANGE, ORANGE, BROWN], 192), b"DXT5")
     write_dds(os.path.join(tex, "paint.dds"), 32, quadrants(32, [GREEN, BLUE, BLUE, GREEN]))
@@ -258,6 +264,14 @@ def main():
         "",
         "texture sign.tga",
         "additive",
+        "",
+        "texture oil_stain.tga",
+        "stain",
+        "",
+        "texture light_shaft.tga",
+        "ray_of_light",
+        "appear_distance 2000",
+        "2sided",
         "",
         "texture metal_dxt1.dds",
         "metal",

@@ -794,3 +794,27 @@ mesh models\box.x
 	ypos 0
 	zpos 0
 	flags 13
+
+mesh models\sign_glow.x
+	pesel 1105 105 105
+	name glow_sign
+	xpos 100
+	ypos 160
+	zpos 503
+	flags 13
+
+mesh models\oil_stain.x
+	pesel 1106 106 106
+	name oil_stain
+	xpos 250
+	ypos 0.5
+	zpos -50
+	flags 13
+
+mesh models\light_shaft.x
+	pesel 1107 107 107
+	name light_shaft
+	xpos -100
+	ypos 20
+	zpos 350
+	flags 13
