@@ -182,6 +182,9 @@ class EEngine {
 
     // ---- World ---------------------------------------------------------------
     uint8_t m_bWorldLoaded = 0; // a world is loaded (ties are made at once, else kept pending)
+    // An empty world ("*") was opened: its open hooks made objects (the game's
+    // camera box) that the next start must close before the meshes go.
+    uint8_t m_bEmptyWorldOpen = 0;
     // Asks for a world change at the end of the main loop's idle pass.
     void SetWorldToStart(const char* name);
 

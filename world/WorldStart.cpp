@@ -180,11 +180,12 @@ bool EEngine::StartWorld(const char* name) {
     if (name[0] != '*') std::memcpy(world, name, std::strlen(name));
     m_WorldToStart[0] = 0;
 
-    if (m_bWorldLoaded) {
+    if (m_bWorldLoaded || m_bEmptyWorldOpen) {
         Trace(*this, "EndWorld");
         EndWorld();
     }
     m_bWorldLoaded = 0;
+    m_bEmptyWorldOpen = 0;
 
     Trace(*this, "ReleaseResources");
     g_MeshMgr.ReleaseAll();
@@ -214,7 +215,10 @@ bool EEngine::StartWorld(const char* name) {
     Trace(*this, "OpenWorld");
     OpenWorld();
     g_Console.ReapplyVariables();
-    if (!m_szCurrentWorld[0]) m_bWorldLoaded = 0;
+    if (!m_szCurrentWorld[0]) {
+        m_bWorldLoaded = 0;
+        m_bEmptyWorldOpen = 1;
+    }
 
     m_bStartingWorld = 0;
     TheWorldHooks().LoadScreenTextures();

@@ -137,6 +137,31 @@ TEST_F(WorldStartTest, AStarStartsAnEmptyWorldWithoutReadingAFile) {
     EXPECT_EQ(g_Engine.m_bWorldRunning, 1);
 }
 
+// The empty world's open makes objects of its own (the game's camera box); a
+// start after it closes that world before the meshes are released, so no
+// object is left holding a released mesh and starts do not pile them up.
+TEST_F(WorldStartTest, AStartAfterAnEmptyWorldClosesItFirst) {
+    WriteWorld("a.w", "mesh models\\box.x\n\tname crate\n");
+    ASSERT_TRUE(g_Engine.StartWorld("*"));
+    auto used = [] {
+        int n = 0;
+        g_Engine.ForEachSlotBelowHighWater([&](int slot) { n += g_Engine.Object(slot)->bUsed; });
+        return n;
+    };
+    const int afterEmpty = used();
+    g_Trace.clear();
+    ASSERT_TRUE(g_Engine.StartWorld("*"));
+    EXPECT_EQ(g_Trace.front(), "EndWorld");
+    EXPECT_EQ(used(), afterEmpty);
+    g_Trace.clear();
+    ASSERT_TRUE(g_Engine.StartWorld("worlds\\a.w"));
+    EXPECT_EQ(g_Trace.front(), "EndWorld");
+    EXPECT_EQ(g_Engine.m_bEmptyWorldOpen, 0);
+    g_Trace.clear();
+    ASSERT_TRUE(g_Engine.StartWorld("worlds\\a.w"));
+    EXPECT_EQ(g_Trace.front(), "EndWorld");
+}
+
 TEST_F(WorldStartTest, AFailedLoadLeavesNoWorld) {
     WriteWorld("a.w", "mesh models\\box.x\n\tname crate\n");
     ASSERT_TRUE(g_Engine.StartWorld("worlds\\a.w"));
