@@ -47,7 +47,7 @@ template <typename T> void ReleaseRef(T*& r) {
 // How each target is made: its size (the screen divided by `divisor`, or
 // 32 x 32 for 0), its format and the lines a failure prints; `index` follows
 // the texture line when it is not negative.
-struct TargetSpec {
+struct TargetDesc {
     uint32_t divisor;
     gfx::Format format;
     const char* textureFailure;
@@ -56,7 +56,7 @@ struct TargetSpec {
 };
 constexpr gfx::Format kHalf4 = gfx::Format::A16B16G16R16F;
 constexpr gfx::Format kArgb = gfx::Format::A8R8G8B8;
-const TargetSpec kTargets[EPostProcess::TARGET_COUNT] = {
+const TargetDesc kTargets[EPostProcess::TARGET_COUNT] = {
     {1, kHalf4, "PostProcess: Failed creating HDRTex", "PostProcess: Failed creating HDRSurf", -1},
     {0, kHalf4, "PostProcess: Failed creating HDRScaledTex", "PostProcess: Failed creating HDRScaledSurf",
      -1},
@@ -173,22 +173,22 @@ void EPostProcess::CreatePostProcessTargets() {
 
 bool EPostProcess::MakeTarget(Target t) {
     ReleaseTarget(t);
-    const TargetSpec& spec = kTargets[t];
-    const uint32_t w = spec.divisor ? m_dwWidth / spec.divisor : HDR_SCALED_SIZE;
-    const uint32_t h = spec.divisor ? m_dwHeight / spec.divisor : HDR_SCALED_SIZE;
+    const TargetDesc& target = kTargets[t];
+    const uint32_t w = target.divisor ? m_dwWidth / target.divisor : HDR_SCALED_SIZE;
+    const uint32_t h = target.divisor ? m_dwHeight / target.divisor : HDR_SCALED_SIZE;
     gfx::Device* d = g_pD3DInterface;
-    if (gfx::Failed(d->CreateTexture(w, h, 1, gfx::usage::RenderTarget, spec.format, gfx::Pool::Default,
+    if (gfx::Failed(d->CreateTexture(w, h, 1, gfx::usage::RenderTarget, target.format, gfx::Pool::Default,
                                      &m_pTex[t]))) {
         m_pTex[t] = nullptr;
-        if (spec.index >= 0)
-            g_Console.PrintInt(spec.textureFailure, spec.index);
+        if (target.index >= 0)
+            g_Console.PrintInt(target.textureFailure, target.index);
         else
-            g_Console.Print(spec.textureFailure);
+            g_Console.Print(target.textureFailure);
         return false;
     }
     if (gfx::Failed(m_pTex[t]->GetSurfaceLevel(0, &m_pSurf[t]))) {
         m_pSurf[t] = nullptr;
-        g_Console.Print(spec.surfaceFailure);
+        g_Console.Print(target.surfaceFailure);
         return false;
     }
     return true;

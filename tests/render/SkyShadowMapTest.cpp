@@ -56,7 +56,7 @@ void ExpectMatrixNear(const math::Matrix& m, const glm::mat4& g, float eps, cons
         }
 }
 
-// The light of a map as the spec builds it, computed with GLM.
+// The light of a map as SkyShadowMap builds it, computed with GLM.
 struct Light {
     glm::vec3 eye, direction;
     glm::mat4 view, projection;
