@@ -43,6 +43,7 @@ enum class Pool : uint32_t;
 enum class PrimitiveType : uint32_t;
 enum class TextureStageState : uint32_t;
 enum class SamplerState : uint32_t;
+enum class TextureFilter : uint32_t;
 
 class Resource {
   public:
@@ -171,6 +172,17 @@ class Device : public Resource {
     // (R32F and A16B16G16R16F keep their floats), rows top-down; the caller
     // reads it with LockRect and its pitch. Waits for the drawing before it.
     virtual Result GetRenderTargetData(Surface* target, Surface* dest) = 0;
+    // Copies a rectangle of one render target (a render-target texture level
+    // or the back buffer) onto a rectangle of another, scaled to fit, with
+    // the filter Point (nearest texel) or Linear (bilinear, what a smaller
+    // or larger copy needs to stay smooth); null rectangles mean the whole
+    // surface. Rows are top-down on both sides, so the picture keeps its
+    // orientation. Rectangles outside their surface, an empty one, a surface
+    // that is no render target, the same surface on both sides and other
+    // filters are refused with InvalidCall. Render target 0, the depth
+    // surface and the viewport stay as they were.
+    virtual Result StretchRect(Surface* source, const Rect* sourceRect, Surface* dest, const Rect* destRect,
+                               TextureFilter filter) = 0;
     // Clear with a colour of floats (red, green, blue, alpha in x, y, z, w),
     // taken as they are by float targets (clamped to 0..1 by the others):
     // what a float target cleared to a value outside 0..1 needs. Otherwise
@@ -192,8 +204,8 @@ class Device : public Resource {
     virtual uint64_t GetAvailableTextureMem() = 0;
 
     // ---- Resources and fixed-function drawing (Draw.h) ----------------------
-    virtual Result CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, Format format,
-                                 Pool pool, Texture** out) = 0;
+    virtual Result CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
+                                 Format format, Pool pool, Texture** out) = 0;
     // A cube texture of six edge x edge faces (levels 0: the full chain).
     virtual Result CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage, Format format, Pool pool,
                                      CubeTexture** out) = 0;
@@ -206,7 +218,8 @@ class Device : public Resource {
                                                Surface** out) = 0;
     // Copies a rectangle of a system-memory surface (all of it when null) to a
     // point of the back buffer ((0, 0) when null), unscaled and unblended.
-    virtual Result UpdateSurface(Surface* source, const Rect* sourceRect, Surface* dest, const Point* destPoint) = 0;
+    virtual Result UpdateSurface(Surface* source, const Rect* sourceRect, Surface* dest,
+                                 const Point* destPoint) = 0;
     // Stages 0..15 (SamplerCount); a 2D or a cube texture, or none.
     virtual Result SetTexture(uint32_t stage, BaseTexture* texture) = 0;
     virtual Result SetTextureStageState(uint32_t stage, TextureStageState state, uint32_t value) = 0;
@@ -215,7 +228,8 @@ class Device : public Resource {
     virtual Result GetSamplerState(uint32_t sampler, SamplerState state, uint32_t* value) = 0;
     virtual Result SetFVF(uint32_t fvf) = 0;
     virtual Result GetFVF(uint32_t* fvf) = 0;
-    virtual Result SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset, uint32_t stride) = 0;
+    virtual Result SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t offset,
+                                   uint32_t stride) = 0;
     // Draws with the vertex format of SetFVF (or, with no FVF, the vertex
     // declaration: position, colours, normal and texture coordinates found by
     // usage), the fixed-function stages and the render states (alpha test,

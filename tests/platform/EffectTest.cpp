@@ -223,6 +223,85 @@ TEST_F(EffectTest, TwoPassTechniqueReportsTwoAndPassStatesAreRestoredAtEnd) {
     EXPECT_EQ(dev_->GetProgram(), before);
 }
 
+// Every pass draws with its own program and states: the first writes red,
+// the second adds green over it; a value changed between draws reaches both.
+TEST_F(EffectTest, EveryPassOfAMultiPassTechniqueDraws) {
+    e_ = d_.Make(R"(
+parameter float4 g_Color;
+input float3 aPos : POSITION;
+glsl vertex vs { void main() { gl_Position = vec4(aPos, 1.0); } }
+glsl fragment red { void main() { FragColor = vec4(g_Color.r, 0.0, 0.0, 1.0); } }
+glsl fragment green { void main() { FragColor = vec4(0.0, g_Color.g, 0.0, 1.0); } }
+technique T {
+    pass { vertex vs; fragment red; AlphaBlendEnable = false; }
+    pass { vertex vs; fragment green; AlphaBlendEnable = true; SrcBlend = One; DestBlend = One; }
+}
+)");
+    ASSERT_NE(e_, nullptr);
+    struct Case {
+        math::Vec4 color;
+        uint32_t expected;
+    } cases[] = {
+        {{1.0f, 0.0f, 0, 1}, 0xFF0000u}, {{0.0f, 1.0f, 0, 1}, 0x00FF00u}, {{1.0f, 1.0f, 0, 1}, 0xFFFF00u}};
+    for (const Case& c : cases) {
+        e_->SetVector(P("g_Color"), c.color);
+        Clear();
+        DrawWith("T");
+        EXPECT_EQ(d_.Pixel(16, 16), c.expected);
+    }
+    uint32_t blend = 1;
+    dev_->GetRenderState(RenderState::AlphaBlendEnable, &blend);
+    EXPECT_EQ(blend, 0u) << "the second pass's blending ends with the technique";
+}
+
+// A quad of 24-byte vertices (a float4 position, a texture coordinate)
+// drawn from memory through an effect: all four position components and the
+// coordinate arrive, so w divides the position and the corners are coloured
+// by their coordinates.
+TEST_F(EffectTest, AQuadOfFloat4PositionsDrawsFromMemory) {
+    e_ = d_.Make(R"(
+input float4 aPos : POSITION;
+input float2 aTex : TEXCOORD0;
+glsl vertex vs { out vec2 vTex; void main() { gl_Position = aPos; vTex = aTex; } }
+glsl fragment fs { in vec2 vTex; void main() { FragColor = vec4(vTex, 0.0, 1.0); } }
+technique T { pass { vertex vs; fragment fs; CullMode = None; ZEnable = false; } }
+)");
+    ASSERT_NE(e_, nullptr);
+    struct QuadVertex {
+        float x, y, z, w, u, v;
+    };
+    static_assert(sizeof(QuadVertex) == 24);
+    const gfx::VertexElement elements[] = {
+        {0, 0, gfx::elemtype::Float4, 0, gfx::elemusage::Position, 0},
+        {0, 16, gfx::elemtype::Float2, 0, gfx::elemusage::TexCoord, 0},
+        gfx::DeclEnd,
+    };
+    gfx::VertexDeclaration* quadDecl = nullptr;
+    ASSERT_EQ(dev_->CreateVertexDeclaration(elements, &quadDecl), Result::Ok);
+    dev_->SetVertexDeclaration(quadDecl);
+    // The left half of the target in clip space, every coordinate times w = 2.
+    const QuadVertex quad[4] = {
+        {-2, -2, 1, 2, 0, 1}, {0, -2, 1, 2, 1, 1}, {-2, 2, 1, 2, 0, 0}, {0, 2, 1, 2, 1, 0}};
+    Clear();
+    e_->SetTechnique(e_->GetTechniqueByName("T"));
+    uint32_t passes = 0;
+    ASSERT_EQ(e_->Begin(&passes, 0), Result::Ok);
+    e_->BeginPass(0);
+    EXPECT_EQ(dev_->DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, quad, sizeof(QuadVertex)),
+              Result::Ok);
+    e_->EndPass();
+    e_->End();
+    dev_->SetVertexDeclaration(decl_);
+    quadDecl->Release();
+    const uint32_t topLeft = d_.Pixel(0, 0), bottomRight = d_.Pixel(15, 31);
+    EXPECT_LT(topLeft >> 16, 0x10u);
+    EXPECT_LT((topLeft >> 8) & 0xFF, 0x10u);
+    EXPECT_GT(bottomRight >> 16, 0xE0u);
+    EXPECT_GT((bottomRight >> 8) & 0xFF, 0xE0u);
+    EXPECT_EQ(d_.Pixel(16, 16), 0u) << "the right half is left as cleared";
+    EXPECT_EQ(d_.Pixel(31, 0), 0u);
+}
+
 TEST_F(EffectTest, AlphaTestDiscardsBelowTheReference) {
     e_ = d_.Make(kFlat);
     ASSERT_NE(e_, nullptr);
@@ -257,18 +336,21 @@ TEST_P(EffectLayoutTest, InputsArriveByUsage) {
     const bool skinned = c.indicesAt != 0;
     // The palette entry that the blend index picks moves the quad right by
     // half the screen; a float4x3 palette is a mat3x4 used as v * m.
-    const std::string text = std::string(R"(
+    const std::string text =
+        std::string(R"(
 parameter float4x3 mWorldMatrixArray[64];
 input float3 aPos : POSITION;
 input float4 aColor : COLOR0;
 input float2 aTex : TEXCOORD0;
-)") + (skinned ? "input float4 aIndices : BLENDINDICES;\n" : "") + R"(
+)") + (skinned ? "input float4 aIndices : BLENDINDICES;\n" : "") +
+        R"(
 glsl vertex vs {
     out vec4 vColor; out vec2 vTex; out vec4 vIdx;
     void main() {
-)" + (skinned ? "vec3 p = vec4(aPos, 1.0) * mWorldMatrixArray[int(aIndices.y)]; vIdx = aIndices;\n"
-              : "vec3 p = aPos; vIdx = vec4(0.0);\n") +
-                             R"(
+)" +
+        (skinned ? "vec3 p = vec4(aPos, 1.0) * mWorldMatrixArray[int(aIndices.y)]; vIdx = aIndices;\n"
+                 : "vec3 p = aPos; vIdx = vec4(0.0);\n") +
+        R"(
         gl_Position = vec4(p, 1.0); vColor = aColor; vTex = aTex;
     }
 }
@@ -330,7 +412,11 @@ const LayoutCase kLayouts[] = {
       {0, 32, Float3, 0, Tangent, 0},
       {0, 44, Float3, 0, Binormal, 0},
       {0, 56, gfx::elemtype::Color, 0, gfx::elemusage::Color, 0}},
-     60, 0, 56, 0, 24},
+     60,
+     0,
+     56,
+     0,
+     24},
     {"skinned76",
      {{0, 0, Float3, 0, Position, 0},
       {0, 12, Float3, 0, BlendWeight, 0},
@@ -340,7 +426,11 @@ const LayoutCase kLayouts[] = {
       {0, 48, Float3, 0, Tangent, 0},
       {0, 60, Float3, 0, Binormal, 0},
       {0, 72, gfx::elemtype::Color, 0, gfx::elemusage::Color, 0}},
-     76, 0, 72, 24, 40},
+     76,
+     0,
+     72,
+     24,
+     40},
 };
 INSTANTIATE_TEST_SUITE_P(Layouts, EffectLayoutTest, ::testing::ValuesIn(kLayouts),
                          [](const auto& info) { return std::string(info.param.name); });

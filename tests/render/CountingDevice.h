@@ -76,6 +76,10 @@ class CountingDevice final : public gfx::Device {
     Result GetRenderTargetData(gfx::Surface* t, gfx::Surface* d) override {
         return m_real->GetRenderTargetData(t, d);
     }
+    Result StretchRect(gfx::Surface* s, const gfx::Rect* sr, gfx::Surface* d, const gfx::Rect* dr,
+                       gfx::TextureFilter f) override {
+        return m_real->StretchRect(s, sr, d, dr, f);
+    }
     Result ClearFloat(uint32_t n, const gfx::Rect* r, uint32_t f, const math::Vec4& c, float z,
                       uint32_t s) override {
         return m_real->ClearFloat(n, r, f, c, z, s);

@@ -218,6 +218,7 @@ GlDevice::~GlDevice() {
         MakeCurrent();
         RestoreDefaultTargets();
         if (m_targetFbo && m_loaded) m_gl.DeleteFramebuffers(1, &m_targetFbo);
+        if (m_loaded) m_gl.DeleteFramebuffers(2, m_stretchFbo);
         FreeBackBuffer();
         if (const Functions* dgl = m_loaded ? m_draw.Gl() : nullptr) m_gamma.Release(m_gl, *dgl);
         if (m_vao) m_gl.DeleteVertexArrays(1, &m_vao);

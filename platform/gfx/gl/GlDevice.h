@@ -70,6 +70,8 @@ class GlDevice final : public Device {
     Result SetRenderTarget(uint32_t index, Surface* surface) override;
     Result SetDepthStencilSurface(Surface* surface) override;
     Result GetRenderTargetData(Surface* target, Surface* dest) override;
+    Result StretchRect(Surface* source, const Rect* sourceRect, Surface* dest, const Rect* destRect,
+                       TextureFilter filter) override;
     Result ClearFloat(uint32_t count, const Rect* rects, uint32_t flags, const math::Vec4& color, float z,
                       uint32_t stencil) override;
     Result ReadPixels(Surface* surface, uint32_t* pixels, uint32_t pitch) override;
@@ -117,6 +119,9 @@ class GlDevice final : public Device {
     // The back buffer and its automatic depth surface again (creation,
     // reset), dropping the references held on others.
     void RestoreDefaultTargets();
+    // Binds what StretchRect reads or writes (`side` 0 or 1) to `binding`;
+    // false for a surface that is no render target.
+    bool BindStretchSide(Surface* s, GLenum binding, int side);
     Result ClearRgba(uint32_t count, const Rect* rects, uint32_t flags, const float rgba[4], float z,
                      uint32_t stencil);
     // The window's framebuffer (dw x dh) into m_presented, top row first.
@@ -140,6 +145,8 @@ class GlDevice final : public Device {
     Surface* m_currentTarget = nullptr;
     Surface* m_currentDepth = nullptr;
     GLuint m_targetFbo = 0;
+    // The two sides of StretchRect between texture levels.
+    GLuint m_stretchFbo[2] = {0, 0};
 
     RenderStateCache m_states;
     Viewport m_viewport;

@@ -79,6 +79,57 @@ Result GlDevice::ClearFloat(uint32_t count, const Rect* rects, uint32_t flags, c
     return ClearRgba(count, rects, flags, rgba, z, stencil);
 }
 
+bool GlDevice::BindStretchSide(Surface* s, GLenum binding, int side) {
+    const Functions& gl = m_gl;
+    if (s == m_backBuffer) {
+        if (binding == GL_READ_FRAMEBUFFER) {
+            BindReadable(); // a multisampled back buffer is resolved first
+        } else {
+            gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, m_fbo);
+        }
+        return true;
+    }
+    const auto* level = dynamic_cast<const GlLevelSurface*>(s);
+    if (!level || !level->Store().IsRenderTarget()) return false;
+    if (!m_stretchFbo[side]) gl.GenFramebuffers(1, &m_stretchFbo[side]);
+    gl.BindFramebuffer(binding, m_stretchFbo[side]);
+    gl.FramebufferTexture2D(binding, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, level->Store().Name(),
+                            GLint(level->Level()));
+    return true;
+}
+
+Result GlDevice::StretchRect(Surface* source, const Rect* sourceRect, Surface* dest, const Rect* destRect,
+                             TextureFilter filter) {
+    if (!source || !dest || source == dest || !m_backBuffer) return Result::InvalidCall;
+    if (filter != TextureFilter::Point && filter != TextureFilter::Linear) return Result::InvalidCall;
+    auto area = [](const Rect* r, const Surface* s, Rect* out) {
+        *out = r ? *r : Rect{0, 0, int32_t(s->Width()), int32_t(s->Height())};
+        return out->left >= 0 && out->top >= 0 && out->left < out->right && out->top < out->bottom &&
+               out->right <= int32_t(s->Width()) && out->bottom <= int32_t(s->Height());
+    };
+    Rect from, to;
+    if (!area(sourceRect, source, &from) || !area(destRect, dest, &to)) return Result::InvalidCall;
+    auto isTarget = [this](const Surface* s) {
+        const auto* level = dynamic_cast<const GlLevelSurface*>(s);
+        return s == m_backBuffer || (level && level->Store().IsRenderTarget());
+    };
+    // A multisampled back buffer cannot be drawn into by a copy.
+    if (!isTarget(source) || !isTarget(dest) || (dest == m_backBuffer && m_resolveFbo))
+        return Result::InvalidCall;
+    if (m_coop != Coop::Ok) return Result::Ok;
+    MakeCurrent();
+    const Functions& gl = m_gl;
+    gl.Disable(GL_SCISSOR_TEST);
+    BindStretchSide(source, GL_READ_FRAMEBUFFER, 0);
+    BindStretchSide(dest, GL_DRAW_FRAMEBUFFER, 1);
+    // Row 0 is the top on both sides, so the rectangles go over as they are.
+    gl.BlitFramebuffer(from.left, from.top, from.right, from.bottom, to.left, to.top, to.right, to.bottom,
+                       GL_COLOR_BUFFER_BIT, filter == TextureFilter::Linear ? GL_LINEAR : GL_NEAREST);
+    BindCurrentTarget();
+    if (m_states.Applied(RenderState::ScissorTestEnable)) gl.Enable(GL_SCISSOR_TEST);
+    return Result::Ok;
+}
+
 Result GlDevice::GetRenderTargetData(Surface* target, Surface* dest) {
     auto* memory = dynamic_cast<GlMemorySurface*>(dest);
     if (!target || !memory || target->Width() != memory->Width() || target->Height() != memory->Height())
