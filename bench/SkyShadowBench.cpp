@@ -8,99 +8,32 @@
 // A draw is timed until its texels can be read: the map is read back into
 // system memory after it, and a read-back alone is subtracted.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
-#include <string>
-
-#include "actors/Player.h"
-#include "app/Console.h"
-#include "app/D3DMain.h"
-#include "app/FocusMgr.h"
-#include "app/Options.h"
-#include "app/VideoConfig.h"
 #include "bench/Allocations.h"
-#include "game/MainGame.h"
-#include "platform/gfx/Draw.h"
-#include "platform/math/Math.h"
-#include "platform/os/Os.h"
-#include "platform/window/Window.h"
-#include "render/EffectMgr.h"
-#include "render/MeshMgr.h"
-#include "render/MeshSocketsMgr.h"
-#include "render/Renderer.h"
+#include "bench/DemoWorldOnDevice.h"
 #include "render/SkyShadowMap.h"
-#include "world/Camera.h"
-#include "world/Engine.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
 const math::Vec3 kEye{0, 180, -450}, kAt{0, 0, -100};
 
-// The demo world loaded on the program's device in a copy of the data.
-class ShadowWorld {
+// The demo world with the sky maps drawn.
+class ShadowWorld : public bench::DemoWorldOnDevice {
   public:
-    ShadowWorld() {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        setenv("ZT_UNATTENDED", "1", 1);
-        m_saved = os::StartDirectory();
-        m_dir = fs::temp_directory_path() / ("zt_sky_shadow_bench_" + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
-        fs::copy(fs::path(ZT_SOURCE_DIR) / "data", m_dir, fs::copy_options::recursive);
-        os::SetStartDirectory(m_dir.string());
-        screenwidth = 640;
-        screenheight = 480;
-        window::CreateParams p;
-        p.title = "sky shadow bench";
-        m_win = window::CreateWindow(p);
-        g_pD3D = m_win ? gfx::CreateInterface() : nullptr;
-        if (!g_pD3D || !g_D3DMain.Create(m_win.get())) return;
-        g_FocusMgr.Start();
-        g_Console.SetNumConsoleLines(0);
-        g_Engine.m_bInitialized = 1;
-        g_Renderer.Init();
-        g_EffectMgr.Init();
-        g_MeshSocketsMgr.LoadAll();
+    ShadowWorld() : DemoWorldOnDevice("sky shadow bench", 640, 480) {
         SimpleRender = true;
         UpdateObjects = false;
         UpdateBezier = false;
         DrawShadows = DrawAnimatedShadows = RecalculateSkyShadow = true;
-        m_ready = g_Engine.StartWorld("worlds\\test.w");
+        Start();
     }
-    ~ShadowWorld() {
+    ~ShadowWorld() override {
         for (gfx::Surface*& s : m_memory)
             if (s) s->Release();
-        g_Engine.StartWorld("*");
-        g_Engine.m_bInitialized = 0;
-        g_EffectMgr.Destroy();
-        g_MeshMgr.ReleaseAll();
-        g_Renderer.ReleaseTextures();
-        g_D3DMain.Release();
-        if (g_pD3D) g_pD3D->Release();
-        g_pD3D = nullptr;
-        g_FocusMgr.m_bOnFocus = false;
-        m_win.reset();
-        os::SetStartDirectory(m_saved);
-        fs::remove_all(m_dir);
     }
-    bool Ready() const { return m_ready; }
 
     // One pass of the main loop from the south of the room.
-    static void Frame() {
-        orientation o;
-        o.SetDirection(math::Vec3Normalize(kAt - kEye));
-        g_Camera.SetPosition(kEye);
-        g_Camera.SetOrientation(o);
-        g_Engine.EngineFrameTiming();
-        g_Engine.EngineFrame();
-        g_MainGame.Update();
-        g_D3DMain.RenderFrame();
-    }
+    static void Frame() { FrameAt(kEye, kAt); }
 
     // Both maps made at `size` (map 0 by its projector, map 1 by the shadow
     // quality) and built where the camera stands, with a system-memory
@@ -133,19 +66,10 @@ class ShadowWorld {
     }
 
   private:
-    std::unique_ptr<window::Window> m_win;
-    fs::path m_dir;
-    std::string m_saved;
-    bool m_ready = false;
     gfx::Surface* m_memory[2] = {};
 };
 
-template <class Step> double SecondsPerCall(int calls, Step step) {
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < calls; ++i)
-        step();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / calls;
-}
+using bench::SecondsPerCall;
 
 void BM_SkyShadowMaps(benchmark::State& state) {
     const uint32_t size = uint32_t(state.range(0));

@@ -241,4 +241,3 @@ TEST_F(OverlayRun, AFlashLightsTheSurfacesNearItForItsTimeAndSkinnedMeshesOnlyWh
 }
 
 } // namespace
-
