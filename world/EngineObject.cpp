@@ -12,7 +12,9 @@
 #include "app/GameFrame.h"
 #include "app/Options.h"
 #include "app/Profiler.h"
+#include "app/Records.h"
 #include "physics/CollisionMgr.h"
+#include "physics/IntersectSegment.h"
 #include "physics/RigidBodySimulation.h"
 #include "platform/math/Math.h"
 #include "platform/os/Number.h"
@@ -33,6 +35,7 @@
 #include "world/DeathParams.h"
 #include "world/Engine.h"
 #include "world/EngineObjectFlags.h"
+#include "world/Filters.h"
 #include "world/ObeCamera.h"
 #include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
@@ -72,6 +75,8 @@ constexpr float kUsableCountdown = 2.5f;
 constexpr int32_t kUsableDistance = 640;
 constexpr float kPlayerMovedDistance = 512.0f;
 constexpr float kLightingMove = 128.0f;
+// An object lit by a probe samples its ground again once it moved this far.
+constexpr float kLightingResample = 32.0f;
 
 constexpr uint32_t kParkedFlags = 192;
 constexpr uint32_t kParkedFlags2 = 0x18011000;
@@ -401,11 +406,48 @@ void EEngineObject::UpdateLightingSample(ObjectRecord* h) {
     h->fLightingTimer += m_fFrameTime;
     if (h->bIsLight || !g_Engine.m_bWorldRunning || TheGameFrame().LevelFrame() < kFirstLightingFrame) return;
     const bool moved =
-        math::Vec3Distance(h->vPosition, g_AmbientProbe.SamplePoint(h)) > 32.0f && h->fLightingTimer > 0.2f;
+        math::Vec3Distance(h->vPosition, h->vLightingSample) > kLightingResample && h->fLightingTimer > 0.2f;
     if (!moved && !h->bAmbientReprobe && h->bLightingSampled) return;
-    g_AmbientProbe.SampleObjectLighting(h);
-    h->bLightingSampled = 1;
     h->fLightingTimer = 0.0f;
+    GroundSample ground;
+    if (!SampleGround(h, &ground)) {
+        // Asked again at the next refresh.
+        h->bLightingSampled = 0;
+        return;
+    }
+    h->vLightingSample = h->vPosition;
+    h->bLightingSampled = 1;
+    // The request answers a re-probe; a full queue asks for one again.
+    h->bAmbientReprobe = 0;
+    g_AmbientProbe.QueueProbe(h, ground.vPoint, ground.hGround, ground.dwTextureId);
+}
+
+bool EEngineObject::SampleGround(ObjectRecord* h, GroundSample* out) {
+    if (!h || !out) return false;
+    const float d = LIGHTING_SAMPLE_SPREAD;
+    const math::Vec3 offsets[5] = {{0, 0, 0}, {d, 0, 0}, {-d, 0, 0}, {0, 0, d}, {0, 0, -d}};
+    SegmentHit hits[5];
+    bool hit[5] = {};
+    for (int i = 0; i < 5; ++i) {
+        const math::Vec3 start = h->vPosition + offsets[i] + math::Vec3{0, LIGHTING_SAMPLE_RISE, 0};
+        const math::Vec3 end = start - math::Vec3{0, LIGHTING_SAMPLE_LENGTH, 0};
+        SegmentQuery q;
+        q.pStart = &start;
+        q.pEnd = &end;
+        q.pFilter = ObjectFilter6;
+        q.pFilterArgument = h;
+        hit[i] = g_IntersectSegment.Test(q, &hits[i]) && hits[i].hObject;
+        // Without the centre hit there is nothing to probe.
+        if (i == 0 && !hit[0]) return false;
+    }
+    int votes = 0;
+    for (int i = 0; i < 5; ++i)
+        if (hit[i] && std::fabs(hits[i].vPoint.y - hits[0].vPoint.y) <= LIGHTING_SAMPLE_AGREE) ++votes;
+    if (votes < LIGHTING_SAMPLE_VOTES) return false;
+    out->hGround = hits[0].hObject;
+    out->vPoint = hits[0].vPoint;
+    out->dwTextureId = hits[0].dwTextureId;
+    return true;
 }
 
 // ---- Ties to sockets --------------------------------------------------------------------------
@@ -628,7 +670,8 @@ void EEngineObject::PrepareObject(ObjectRecord* h) {
             g_Engine.PrecacheResource(file, 8);
         }
     }
-    if (h->dwType == OT_MESH && !h->dwRigidBody) h->dwRigidBody = g_RigidBodySimulation.RefOf(g_RigidBodySimulation.AddBody(h));
+    if (h->dwType == OT_MESH && !h->dwRigidBody)
+        h->dwRigidBody = g_RigidBodySimulation.RefOf(g_RigidBodySimulation.AddBody(h));
 }
 
 // ---- Moved objects -------------------------------------------------------------------------------

@@ -68,6 +68,26 @@ class EEngineObject {
     // Called by the position and orientation setters for live objects that
     // are not lights.
     void OnObjectMoved(ObjectRecord* h);
+
+    // The ground under an object lit by an ambient probe: five downward
+    // segment tests, at its position and LIGHTING_SAMPLE_SPREAD out along
+    // +x, -x, +z and -z, each from LIGHTING_SAMPLE_RISE above it and
+    // LIGHTING_SAMPLE_LENGTH long, past probe-lit objects and the object
+    // itself. The centre test must hit, and at least LIGHTING_SAMPLE_VOTES
+    // hits (the centre's among them) must lie within LIGHTING_SAMPLE_AGREE of
+    // the centre hit's height; the centre hit is the ground then. False
+    // otherwise (over a gap or an edge): nothing to probe from here.
+    struct GroundSample {
+        ObjectRecord* hGround = nullptr;
+        math::Vec3 vPoint;
+        uint32_t dwTextureId = 0;
+    };
+    static constexpr float LIGHTING_SAMPLE_SPREAD = 16.0f;
+    static constexpr float LIGHTING_SAMPLE_RISE = 16.0f;
+    static constexpr float LIGHTING_SAMPLE_LENGTH = 1024.0f;
+    static constexpr float LIGHTING_SAMPLE_AGREE = 16.0f;
+    static constexpr int LIGHTING_SAMPLE_VOTES = 3;
+    static bool SampleGround(ObjectRecord* h, GroundSample* out);
     // Before drawing (renderer, plants): the camera's matrices, and for every
     // visible object its matrices, the eye in its space, its ambient and fog
     // colours and fog distances (RenderValues).

@@ -16,7 +16,7 @@
 //
 // Fields that have no pinned offset sit in the image's unnamed gaps; each
 // placement is written beside the field ("gap"). Free space left for later
-// fields: 1-3, 11-15, 29-31, 36-39, 41, 48, 50-55, 61-63, 645, 744-815,
+// fields: 1-3, 11-15, 29-31, 36-39, 41, 48, 50-55, 61-63, 645, 756-815,
 // 872-1067, 1080-1083, 1109-1111, 1125-1127, 1216-1223, 1225-1227,
 // 1328-1339, 1344-1347, 1361-1363, 1370-1375, 1388-1411, 1416-1427,
 // 1430-1455, 5552, 5554-5555, 5750-5751, 5772-5791, 5793-5795, 6090-6091,
@@ -206,6 +206,7 @@ struct ObjectRecord {
     strPlace* pRespawnPlace = nullptr;   // gap 736 (pointer)
     uint8_t bPassesBlockers = 0;         // gap 742: an action let it pass blockers
     uint8_t bMarker = 0;                 // gap 743: set on dropped items and held models
+    math::Vec3 vLightingSample;          // gap 744: where its lighting sample was last taken
 
     float fReflectionFog[6] = {}; // 816: fog colour, far and near of the water pass
     math::Vec3 vAmbient;          // 840
@@ -442,6 +443,7 @@ struct ObjectRecord {
     X(741, bInReflection)                                                                                    \
     X(742, bPassesBlockers)                                                                                  \
     X(743, bMarker)                                                                                          \
+    X(744, vLightingSample)                                                                                  \
     X(816, fReflectionFog)                                                                                   \
     X(840, vAmbient)                                                                                         \
     X(856, fProbedAmbient)                                                                                   \
