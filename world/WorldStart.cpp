@@ -126,7 +126,7 @@ const WorldStep kOpenWorldSteps[] = {
     {"RigidBodySimulation.Reset", [](EEngine&) { g_RigidBodySimulation.Reset(); }},
     {"ApplyPendingTies", [](EEngine& e) { e.ApplyPendingTies(); }},
     {"ViewLines.Create", [](EEngine&) { g_ViewLines.Create(); }},
-    {"DepthRender.CreateCubeEffect", [](EEngine&) { g_DepthRender.CreateCubeEffect(); }},
+    {"DepthRender.Init", [](EEngine&) { g_DepthRender.Init(); }},
     {"AutoMap.Create", [](EEngine&) { g_AutoMap.Create(); }},
     {"RenderOccluder.Init", [](EEngine&) { g_RenderOccluder.Init(); }},
     {"AmbientProbe.Init", [](EEngine&) { g_AmbientProbe.Init(); }},

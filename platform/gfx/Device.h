@@ -159,18 +159,20 @@ class Device : public Resource {
     // and changes nothing.
     virtual Result CreateDepthStencilSurface(uint32_t width, uint32_t height, Format format, uint32_t samples,
                                              uint32_t quality, bool discard, Surface** out) = 0;
-    // Render target 0: the back buffer or a level of a render-target texture
-    // (index 0 only). The viewport becomes the whole target. The device holds
-    // a reference while it is set; a reset sets the back buffer again.
+    // Render target 0: the back buffer, a level of a render-target texture or
+    // a face level of a render-target cube (index 0 only). The viewport
+    // becomes the whole target. The device holds a reference while it is
+    // set; a reset sets the back buffer again.
     virtual Result SetRenderTarget(uint32_t index, Surface* surface) = 0;
     // The depth-stencil surface of later draws and clears: the automatic
     // one, one of CreateDepthStencilSurface, or none (null). Held like the
     // render target; a reset sets the automatic one again.
     virtual Result SetDepthStencilSurface(Surface* surface) = 0;
-    // Copies a render target (a render-target texture level or the back
-    // buffer) into a system-memory surface of the same size and format
-    // (R32F and A16B16G16R16F keep their floats), rows top-down; the caller
-    // reads it with LockRect and its pitch. Waits for the drawing before it.
+    // Copies a render target (a render-target texture level, a face level of
+    // a render-target cube, or the back buffer) into a system-memory surface
+    // of the same size and format (R32F and A16B16G16R16F keep their floats),
+    // rows top-down; the caller reads it with LockRect and its pitch. Waits
+    // for the drawing before it.
     virtual Result GetRenderTargetData(Surface* target, Surface* dest) = 0;
     // Copies a rectangle of one render target (a render-target texture level
     // or the back buffer) onto a rectangle of another, scaled to fit, with

@@ -188,17 +188,24 @@ class Texture : public BaseTexture {
     virtual Result GetSurfaceLevel(uint32_t level, Surface** out) = 0;
 };
 
-// The faces of a cube texture, in the order of a DDS file.
+// The faces of a cube texture, in the order of a DDS file and of Direct3D
+// (GL numbers its faces the same way).
 enum class CubeFace : uint32_t { PositiveX = 0, NegativeX, PositiveY, NegativeY, PositiveZ, NegativeZ };
 constexpr uint32_t CubeFaceCount = 6;
 
-// A cube texture: six square faces with their levels.
+// A cube texture: six square faces with their levels. A render-target cube
+// (CreateCubeTexture with usage RenderTarget in the default pool: R32F or a
+// colour format) is drawn into face by face through GetCubeMapSurface and
+// read back with GetRenderTargetData; its levels cannot be locked.
 class CubeTexture : public BaseTexture {
   public:
     ResourceType GetType() const override { return ResourceType::CubeTexture; }
     virtual uint32_t Size(uint32_t level = 0) const = 0;
     virtual Result LockRect(CubeFace face, uint32_t level, LockedRect* out, const Rect* rect, uint32_t flags) = 0;
     virtual Result UnlockRect(CubeFace face, uint32_t level) = 0;
+    // A surface of one level of one face (with a reference for the caller):
+    // what SetRenderTarget takes for a render-target cube.
+    virtual Result GetCubeMapSurface(CubeFace face, uint32_t level, Surface** out) = 0;
 };
 
 // Bytes of one texel of an uncompressed format (8 for A16B16G16R16F, else 4).

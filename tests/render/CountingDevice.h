@@ -20,6 +20,7 @@ class CountingDevice final : public gfx::Device {
     uint32_t textureCalls = 0;     // SetTexture
     uint32_t programCalls = 0, fvfCalls = 0;
     std::vector<uint32_t> drawCulls; // the cull mode at each indexed draw
+    bool failCubeTextures = false;   // every cube texture creation fails (out of video memory)
 
     void Forget() {
         states.clear();
@@ -103,6 +104,10 @@ class CountingDevice final : public gfx::Device {
     }
     Result CreateCubeTexture(uint32_t e, uint32_t l, uint32_t u, gfx::Format f, gfx::Pool p,
                              gfx::CubeTexture** t) override {
+        if (failCubeTextures) {
+            if (t) *t = nullptr;
+            return Result::OutOfVideoMemory;
+        }
         return m_real->CreateCubeTexture(e, l, u, f, p, t);
     }
     void ForceCpuTextureDecode(bool on) override { m_real->ForceCpuTextureDecode(on); }

@@ -9,6 +9,7 @@
 #include "app/Options.h"
 #include "render/DepthRender.h"
 #include "render/Mesh.h"
+#include "world/EngineObjectFlags.h"
 #include "world/ObjectKeys.h"
 
 namespace {
@@ -298,6 +299,8 @@ TEST_F(ObjectServicesTest, SectorsHideShowAndDeleteTheirObjects) {
     a->iSector = 3;
     b->iSector = 4;
     lamp->iSector = 3;
+    lamp->dwFlags |= objflags::kFlagCubeShadow;
+    g_DepthRender.Init(); // the world's slot count
     g_DepthRender.AssignCubeSlot(lamp);
     ASSERT_TRUE(lamp->bHasCubeShadow);
 

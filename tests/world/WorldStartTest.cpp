@@ -62,7 +62,7 @@ const std::vector<std::string> kEndWorld = {
 };
 const std::vector<std::string> kOpenWorld = {
     "WorldTime.Stop",     "Camera.StopShakes",        "RigidBodySimulation.Reset",
-    "ApplyPendingTies",   "ViewLines.Create",         "DepthRender.CreateCubeEffect",
+    "ApplyPendingTies",   "ViewLines.Create",         "DepthRender.Init",
     "AutoMap.Create",     "RenderOccluder.Init",      "AmbientProbe.Init",
     "Renderer.InitWorld", "EngineObject.OnWorldOpen", "SpriteMgr.Init",
     "PlantMgr.Reset",     "Console.CreateBar",        "LoadRadios",

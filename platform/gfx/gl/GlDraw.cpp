@@ -539,6 +539,14 @@ Result GlTexture::GetSurfaceLevel(uint32_t level, Surface** out) {
     return Result::Ok;
 }
 
+Result GlCubeTexture::GetCubeMapSurface(CubeFace face, uint32_t level, Surface** out) {
+    if (!out) return Result::InvalidCall;
+    *out = nullptr;
+    if (uint32_t(face) >= CubeFaceCount || level >= LevelCount()) return Result::InvalidCall;
+    *out = new GlCubeFaceSurface(this, uint32_t(face), level);
+    return Result::Ok;
+}
+
 // ---- Vertex buffers -------------------------------------------------------------------
 
 namespace {
@@ -737,16 +745,19 @@ Result GlDraw::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, u
     return Result::Ok;
 }
 
-Result GlDraw::CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t, Format format, gfx::Pool pool,
-                                 CubeTexture** out) {
+Result GlDraw::CreateCubeTexture(uint32_t edge, uint32_t levels, uint32_t usage, Format format,
+                                 gfx::Pool pool, CubeTexture** out) {
     if (!out) return Result::InvalidCall;
     *out = nullptr;
-    if (edge == 0 || edge > 16384 || !TextureFormat(format) || pool == gfx::Pool::SystemMem ||
-        pool == gfx::Pool::Scratch) {
+    const bool renderTarget = (usage & usage::RenderTarget) != 0;
+    const bool formatOk =
+        renderTarget ? (ColourFormat(format) || FloatFormat(format)) : TextureFormat(format);
+    if (edge == 0 || edge > 16384 || !formatOk || pool == gfx::Pool::SystemMem ||
+        pool == gfx::Pool::Scratch || (renderTarget && pool != gfx::Pool::Default)) {
         return Result::InvalidCall;
     }
     if (!Gl()) return Result::NotAvailable;
-    *out = new GlCubeTexture(this, edge, levels, format, pool);
+    *out = new GlCubeTexture(this, edge, levels, format, pool, renderTarget);
     return Result::Ok;
 }
 

@@ -142,8 +142,10 @@ class GlLevelSurface final : public Surface {
 
 class GlCubeTexture final : public CubeTexture, public GlTextureStore {
   public:
-    GlCubeTexture(GlDraw* owner, uint32_t edge, uint32_t levels, Format f, gfx::Pool pool)
-        : GlTextureStore(owner, GL_TEXTURE_CUBE_MAP, CubeFaceCount, edge, edge, levels, f, pool) {}
+    GlCubeTexture(GlDraw* owner, uint32_t edge, uint32_t levels, Format f, gfx::Pool pool,
+                  bool renderTarget = false)
+        : GlTextureStore(owner, GL_TEXTURE_CUBE_MAP, CubeFaceCount, edge, edge, levels, f, pool,
+                         renderTarget) {}
     uint32_t LevelCount() const override { return Levels(); }
     uint32_t Size(uint32_t level) const override { return LevelWidth(level); }
     Format GetFormat() const override { return StoreFormat(); }
@@ -153,6 +155,35 @@ class GlCubeTexture final : public CubeTexture, public GlTextureStore {
     }
     Result UnlockRect(CubeFace face, uint32_t level) override { return Unlock(uint32_t(face), level); }
     Result ReadBack(uint32_t face, uint32_t level, uint32_t* pixels) override { return Read(face, level, pixels); }
+    Result GetCubeMapSurface(CubeFace face, uint32_t level, Surface** out) override;
+};
+
+// One level of one face of a cube texture seen as a surface (it holds the
+// cube); a render target's face level is what SetRenderTarget draws into,
+// attached as GL's cube face of the same number.
+class GlCubeFaceSurface final : public Surface {
+  public:
+    GlCubeFaceSurface(GlCubeTexture* t, uint32_t face, uint32_t level)
+        : m_cube(t), m_face(face), m_level(level) {
+        m_cube->AddRef();
+    }
+    uint32_t Width() const override { return m_cube->Size(m_level); }
+    uint32_t Height() const override { return m_cube->Size(m_level); }
+    Format GetFormat() const override { return m_cube->GetFormat(); }
+    Result LockRect(LockedRect* out, const Rect* rect, uint32_t flags) override {
+        return m_cube->LockRect(CubeFace(m_face), m_level, out, rect, flags);
+    }
+    Result UnlockRect() override { return m_cube->UnlockRect(CubeFace(m_face), m_level); }
+    const GlCubeTexture& Store() const { return *m_cube; }
+    uint32_t Face() const { return m_face; }
+    uint32_t Level() const { return m_level; }
+
+  protected:
+    ~GlCubeFaceSurface() override { m_cube->Release(); }
+
+  private:
+    GlCubeTexture* m_cube;
+    uint32_t m_face, m_level;
 };
 
 // The CPU copy and the GL buffer behind vertex and index buffers (GL

@@ -1,7 +1,7 @@
 // Render targets of the OpenGL device: what draws and clears go to (the back
-// buffer or a level of a render-target texture, with the automatic depth
-// surface, one of its own or none), float clears and the read-back of a
-// target into system memory.
+// buffer, a level of a render-target texture or of one face of a
+// render-target cube, with the automatic depth surface, one of its own or
+// none), float clears and the read-back of a target into system memory.
 #include "platform/gfx/gl/GlDevice.h"
 
 namespace gfx::gl {
@@ -26,6 +26,10 @@ void GlDevice::BindCurrentTarget() {
     if (const auto* level = dynamic_cast<const GlLevelSurface*>(m_currentTarget)) {
         gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, level->Store().Name(),
                                 GLint(level->Level()));
+    } else if (const auto* face = dynamic_cast<const GlCubeFaceSurface*>(m_currentTarget)) {
+        gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0,
+                                GL_TEXTURE_CUBE_MAP_POSITIVE_X + face->Face(), face->Store().Name(),
+                                GLint(face->Level()));
     } else {
         gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_colorRb);
     }
@@ -51,7 +55,10 @@ Result GlDevice::CreateDepthStencilSurface(uint32_t width, uint32_t height, Form
 Result GlDevice::SetRenderTarget(uint32_t index, Surface* surface) {
     if (index != 0 || !surface || !m_backBuffer) return Result::InvalidCall;
     const auto* level = dynamic_cast<const GlLevelSurface*>(surface);
-    if (surface != m_backBuffer && !(level && level->Store().IsRenderTarget())) return Result::InvalidCall;
+    const auto* face = dynamic_cast<const GlCubeFaceSurface*>(surface);
+    if (surface != m_backBuffer && !(level && level->Store().IsRenderTarget()) &&
+        !(face && face->Store().IsRenderTarget()))
+        return Result::InvalidCall;
     MakeCurrent();
     if (surface != m_backBuffer) surface->AddRef();
     if (m_currentTarget != m_backBuffer) m_currentTarget->Release();
@@ -139,27 +146,33 @@ Result GlDevice::GetRenderTargetData(Surface* target, Surface* dest) {
             return Result::InvalidCall;
         return ReadPixels(target, memory->Texels(), memory->Width());
     }
+    // A level of a 2D render target or of one face of a render-target cube.
     const auto* level = dynamic_cast<const GlLevelSurface*>(target);
-    if (!level || !level->Store().IsRenderTarget() || level->GetFormat() != memory->GetFormat())
+    const auto* face = dynamic_cast<const GlCubeFaceSurface*>(target);
+    const GlTextureStore* store = level  ? static_cast<const GlTextureStore*>(&level->Store())
+                                  : face ? static_cast<const GlTextureStore*>(&face->Store())
+                                         : nullptr;
+    if (!store || !store->IsRenderTarget() || target->GetFormat() != memory->GetFormat())
         return Result::InvalidCall;
     if (m_coop != Coop::Ok) return Result::DeviceLost;
     MakeCurrent();
     const Functions& gl = m_gl;
+    const GLenum image = face ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + face->Face() : GL_TEXTURE_2D;
+    const GLint mip = GLint(level ? level->Level() : face->Level());
     // The texture's row 0 is the top of the picture, as in memory; GL waits
     // for the drawing into it before it hands the texels out.
     gl.ActiveTexture(GL_TEXTURE0);
-    gl.BindTexture(GL_TEXTURE_2D, level->Store().Name());
+    gl.BindTexture(store->Target(), store->Name());
     gl.PixelStorei(GL_PACK_ALIGNMENT, 4);
     if (memory->GetFormat() == Format::R32F) {
-        gl.GetTexImage(GL_TEXTURE_2D, GLint(level->Level()), GL_RED, GL_FLOAT, memory->Texels());
+        gl.GetTexImage(image, mip, GL_RED, GL_FLOAT, memory->Texels());
     } else if (memory->GetFormat() == Format::A16B16G16R16F) {
         // Half floats in the memory order red, green, blue, alpha.
-        gl.GetTexImage(GL_TEXTURE_2D, GLint(level->Level()), GL_RGBA, GL_HALF_FLOAT, memory->Texels());
+        gl.GetTexImage(image, mip, GL_RGBA, GL_HALF_FLOAT, memory->Texels());
     } else {
-        gl.GetTexImage(GL_TEXTURE_2D, GLint(level->Level()), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-                       memory->Texels());
+        gl.GetTexImage(image, mip, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, memory->Texels());
     }
-    gl.BindTexture(GL_TEXTURE_2D, 0);
+    gl.BindTexture(store->Target(), 0);
     return Result::Ok;
 }
 
