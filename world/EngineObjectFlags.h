@@ -18,6 +18,7 @@ constexpr uint32_t kFlagFrozen = 0x400;        // no update, visibility kept as 
 constexpr uint32_t kFlagNoRelight = 0x800;     // keeps its lighting position when it moves
 constexpr uint32_t kFlagUsable = 0x1000;       // the HUD shows the use hint near it
 constexpr uint32_t kFlagStickMarker = 0x2000;  // the hero's stick marker; never killed
+constexpr uint32_t kFlagNoFresnel = 0x80000;     // the lit skinned passes draw no rim on it
 constexpr uint32_t kFlagNoNearCamera = 1u << 20;
 
 // Second flag word.
@@ -33,5 +34,8 @@ constexpr uint32_t kFlag2NoSkyShadow = 1u << 28;
 constexpr uint32_t kFlag2FixedColour = 1u << 29;
 constexpr uint32_t kFlag2ShadowLight = 1u << 30; // a light shown only with DrawShadows
 constexpr uint32_t kFlag2KeptOnReplacement = ~0x400000u;
+
+// Kind word (the third), compared whole.
+constexpr uint32_t kKindNoFresnel = 256; // no rim in the full sky-light pass of skinned meshes
 
 } // namespace objflags
