@@ -15,6 +15,12 @@
                        ceiling (the zenith); a sixth, translucent material
                        is a 960 x 960 cloud layer at y = 720 under the
                        zenith, last so that it is drawn over it
+    models/alcove_floor.x  an inside alcove floor under the hall lamp: 256 x 256
+                       facing up in 16 x 16 quads sharing their corners, text,
+                       with the lamp's light baked into its vertex colours
+                       (MeshVertexColors): the lamp's colour times its power
+                       times (1 - distance / range)^2 from where the world
+                       places it, clamped to 0..1
 
 Each face has its own normals and texture coordinates, and each material a
 texture file name. The optimised-mesh cache entries (!opt) of the rewritten
@@ -216,6 +222,53 @@ def sky_box():
     return quads, materials
 
 
+# The hall lamp of worlds\test.w (position, range, colour, power) and where
+# the world places the alcove floor, for the baked vertex colours.
+LAMP_POSITION = (0.0, 220.0, 0.0)
+LAMP_RANGE = 600.0
+LAMP_COLOUR = (1.0, 0.9, 0.7)
+LAMP_POWER = 2.5
+ALCOVE_POSITION = (0.0, 1.0, 0.0)
+ALCOVE_SIZE, ALCOVE_QUADS = 256.0, 16
+
+
+def baked_light(point):
+    d = sum((point[i] + ALCOVE_POSITION[i] - LAMP_POSITION[i]) ** 2 for i in range(3)) ** 0.5
+    fall = max(0.0, 1.0 - d / LAMP_RANGE) ** 2
+    return tuple(min(1.0, c * LAMP_POWER * fall) for c in LAMP_COLOUR)
+
+
+def alcove_floor_text():
+    """A grid of quads facing up whose corners are shared, with a vertex colour each."""
+    n, h = ALCOVE_QUADS, ALCOVE_SIZE / 2.0
+    step = ALCOVE_SIZE / n
+    # Row r runs from z = +h (r = 0) toward -z; column c from x = -h.
+    positions = [(-h + c * step, 0.0, h - r * step) for r in range(n + 1) for c in range(n + 1)]
+    uvs = [(c / 4.0, r / 4.0) for r in range(n + 1) for c in range(n + 1)]
+    # Clockwise seen from above: top left, top right, bottom right, bottom left.
+    faces = [(r * (n + 1) + c, r * (n + 1) + c + 1, (r + 1) * (n + 1) + c + 1, (r + 1) * (n + 1) + c)
+             for r in range(n) for c in range(n)]
+    colours = [baked_light(p) for p in positions]
+    lines = ["Frame alcove_floor {", " FrameTransformMatrix {",
+             "  1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0;;", " }",
+             " Mesh alcove_floor_mesh {", "  %d;" % len(positions),
+             ",\n".join("  %s;%s;%s;" % tuple(fmt(c) for c in p) for p in positions) + ";",
+             "  %d;" % len(faces),
+             ",\n".join("  4;%d,%d,%d,%d;" % f for f in faces) + ";",
+             "  MeshNormals {", "   1;", "   0.0;1.0;0.0;;", "   %d;" % len(faces),
+             ",\n".join("   4;0,0,0,0;" for _ in faces) + ";", "  }",
+             "  MeshTextureCoords {", "   %d;" % len(uvs),
+             ",\n".join("   %s;%s;" % tuple(fmt(c) for c in uv) for uv in uvs) + ";", "  }",
+             "  MeshVertexColors {", "   %d;" % len(colours),
+             ",\n".join("   %d;%s;%s;%s;1.0;;" % ((i,) + tuple(fmt(round(c, 4)) for c in col))
+                        for i, col in enumerate(colours)) + ";", "  }",
+             "  MeshMaterialList {", "   1;", "   %d;" % len(faces),
+             ",\n".join("   0" for _ in faces) + ";",
+             "   Material {", "    1.0;1.0;1.0;1.0;;", "    8.0;", "    0.2;0.2;0.2;;", "    0.0;0.0;0.0;;",
+             '    TextureFilename { "textures\\\\alcove.tga"; }', "   }", "  }", " }", "}"]
+    return HEADER + "\n".join(lines) + "\n"
+
+
 def main():
     white = (1.0, 1.0, 1.0, 1.0)
     files = {
@@ -232,6 +285,7 @@ def main():
             box(16.0, 64.0), [(white, "textures\\paint.dds")], [0] * 6, offset=(40.0, 0.0, 0.0))),
         "models\\sky.x": b"xof 0303bin 0032" + mesh_binary(
             sky_box()[0], [(white, t) for t in SKY_TEXTURES], sky_box()[1]),
+        "models\\alcove_floor.x": alcove_floor_text().encode(),
     }
     for relative, data in files.items():
         path = os.path.join(DATA, *relative.split("\\"))

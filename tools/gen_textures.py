@@ -31,6 +31,10 @@ Writes, under the data directory (default: data/ beside this folder):
   textures/sky_nadir.tga .. sky_zenith.tga  the bands of the sky box sky.x,
                                   one flat colour each, horizon to zenith
   textures/sky_clouds.tga         its cloud layer, white at alpha 128 (translucent)
+  textures/alcove.tga             the alcove floor, one warm grey, with
+                                  alcove_normal.tga (flat, alpha 64: a faint
+                                  reflection of the cube) and
+                                  alcove_detail.tga (two near greys)
   textures/tarvok_noise.tga       grey noise that the post-processing registers
                                   with its targets (deterministic: the classic
                                   15-bit generator from seed 1)
@@ -62,6 +66,9 @@ SKY_BLUE = (132, 195, 255)
 OIL = (66, 97, 165)
 SHAFT = (99, 97, 66)
 NORMAL_UP = (132, 130, 255)
+ALCOVE = (198, 190, 173)
+DETAIL_MID = (128, 128, 128)
+DETAIL_NEAR = (124, 124, 124)
 
 
 def write_file(path, data):
@@ -224,6 +231,10 @@ def main():
         write_tga(os.path.join(tex, name + ".tga"), 8, flat(8, colour))
     write_tga(os.path.join(tex, "sky_clouds.tga"), 8, flat(8, WHITE, 128))
     write_tga(os.path.join(tex, "tarvok_noise.tga"), 64, noise(64))
+    write_tga(os.path.join(tex, "alcove.tga"), 32, flat(32, ALCOVE))
+    write_tga(os.path.join(tex, "alcove_normal.tga"), 32, flat(32, NORMAL_UP, 64))
+    write_tga(os.path.join(tex, "alcove_detail.tga"), 32,
+              quadrants(32, [DETAIL_MID, DETAIL_NEAR, DETAIL_NEAR, DETAIL_MID]))
 
     scripts = os.path.join(root, "scripts")
     write_file(os.path.join(scripts, "textures.txt"), "\r\n".join([
@@ -281,6 +292,12 @@ def main():
         "",
         "texture paint.dds",
         "plastic",
+        "",
+        "texture alcove.tga",
+        "cement",
+        "detail alcove_detail.tga",
+        "detail_density 4.0",
+        "environmental sky_cube.dds",
         "",
     ] + [line for name, _ in sky for line in ("texture %s.tga" % name, "no_light", "no_fog", "")] + [
         "texture sky_clouds.tga",

@@ -17,6 +17,9 @@ world_general_properties
 	vertex_ambient_brightness 1.1
 	vertex_ambient_contrast 0.9
 	vertex_ambient_color 1 0.95 0.9
+	vertex_ambient_inside_brightness 1.2
+	vertex_ambient_inside_contrast 2
+	vertex_ambient_inside_color 1 0.97 0.92
 	bloom_params 0.6 1.4
 	ambient_occlusion_depth 48
 	ambient_occlusion_intensity 0.5
@@ -134,6 +137,7 @@ light
 	xpos 0
 	ypos 220
 	zpos 0
+	flags 17
 	range 600
 	power 2.5
 	diffuse 1 0.9 0.7
@@ -818,3 +822,13 @@ mesh models\light_shaft.x
 	ypos 20
 	zpos 350
 	flags 13
+
+mesh models\alcove_floor.x
+	pesel 1110 110 110
+	name alcove_floor
+	xpos 0
+	ypos 1
+	zpos 0
+	flags 13
+	flag2 8
+	vertex_color 1

@@ -123,9 +123,10 @@ class FirstVisibleRun : public DeviceWorldRun {
 TEST_F(FirstVisibleRun, FromAboveTheSouthWestCornerTheRoomShowsItsLitTexels) {
     RunAt(kOverviewEye, kOverviewAt);
     // Texels by the boxes' and the floor's texture quarters: the quarter of
-    // negative x and positive z is grey on the floor and brown on a crate's
-    // top; the wall's upper half toward +x is orange.
-    CheckProbes({{"the floor", "floor", {-100, 0, 60}, {0, 1, 0}, kGrey},
+    // negative x and positive z is grey on the floor (beside the alcove floor
+    // that lies over its middle) and brown on a crate's top; the wall's upper
+    // half toward +x is orange.
+    CheckProbes({{"the floor", "floor", {-200, 0, 60}, {0, 1, 0}, kGrey},
                  {"the barrel's top", "barrel", {-158, 32, 158}, {0, 1, 0}, kBrown},
                  {"the north wall", "wall_north", {250, 200, 504}, {0, 0, -1}, {255, 130, 0}}},
                 4);

@@ -60,12 +60,12 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     EXPECT_FALSE(g_WorldMgr.m_bLoadError);
     EXPECT_EQ(g_WorldMgr.m_nErrorLines, 0u);
 
-    // Seventy-four objects and the sky: the visibility blocker's marker left
+    // Seventy-five objects and the sky: the visibility blocker's marker left
     // the table.
     int count = 0;
     for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot)
         count += g_Engine.Object(slot)->bUsed;
-    EXPECT_EQ(count, 75);
+    EXPECT_EQ(count, 76);
     EXPECT_FALSE(Find("blocker_hall"));
     EXPECT_EQ(g_VisBlockers.Count(), 1);
     EXPECT_TRUE(g_VisBlockers.Get(0).bUsed);
@@ -131,6 +131,7 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
         {"crate_fog_off", OT_MESH, {1073, 73, 73}, {1450, 0, 300}, {1, 1, 1}},
         {"crate_hidden", OT_MESH, {1074, 74, 74}, {150, 0, 620}, {1, 1, 1}},
         {"crate_grated", OT_MESH, {1075, 75, 75}, {-470, 0, 0}, {1, 1, 1}},
+        {"alcove_floor", OT_MESH, {1110, 110, 110}, {0, 1, 0}, {1, 1, 1}},
     };
     for (const Placed& p : placed) {
         SCOPED_TRACE(p.name);
@@ -156,6 +157,10 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     EXPECT_FLOAT_EQ(Find("marker_post")->Mesh()->m_vBoxMin.x, 32.0f);
     EXPECT_EQ(Find("floor")->iSector, 1);
     EXPECT_EQ(Find("wall_north")->iAmbientLightIdx, 1);
+    // The inside alcove floor with the lamp's light in its vertex colours.
+    const ObjectRecord* alcove = Find("alcove_floor");
+    EXPECT_EQ(alcove->dwFlags2, 8u);
+    EXPECT_EQ(alcove->bVertexColor, 1);
     EXPECT_EQ(Find("wall_east")->iFogIdx, 3); // 9 capped
     // The crate row's fog set, and the one that leaves the capped wall unfogged.
     for (const char* name : {"crate_fog_near", "crate_fog_mid", "crate_fog_far", "crate_fog_off"})
@@ -182,6 +187,7 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
 
     // The light with blinking.
     ObjectRecord* lamp = Find("lamp_hall");
+    EXPECT_EQ(lamp->dwFlags, 17u) << "shown, casting cube shadows";
     EXPECT_EQ(lamp->iRange, 600);
     EXPECT_FLOAT_EQ(lamp->fLightPower, 2.5f);
     EXPECT_FLOAT_EQ(lamp->fLightBasePower, 2.5f);
@@ -279,6 +285,11 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     }
     EXPECT_EQ(env.GetAmbientColor(0), 4210752u);
     EXPECT_EQ(env.GetAmbientColor(1), 2105376u);
+    EXPECT_FLOAT_EQ(env.m_fVertexAmbientInsideBrightness, 1.2f);
+    EXPECT_FLOAT_EQ(env.m_fVertexAmbientInsideContrast, 2.0f);
+    EXPECT_FLOAT_EQ(env.m_vVertexAmbientInsideColor[0], 1.0f);
+    EXPECT_FLOAT_EQ(env.m_vVertexAmbientInsideColor[1], 0.97f);
+    EXPECT_FLOAT_EQ(env.m_vVertexAmbientInsideColor[2], 0.92f);
     EXPECT_EQ(g_Camera.GetBackgroundColor(), 3158064u);
     EXPECT_FLOAT_EQ(g_Camera.GetFarZ(), 12000.0f);
     EXPECT_FLOAT_EQ(SkyLightPower, 1.2f);
