@@ -19,6 +19,7 @@
 #include "render/EffectMgr.h"
 #include "render/EnvironmentSettings.h"
 #include "render/Mesh.h"
+#include "render/PassSkeleton.h"
 #include "render/RenderStateCache.h"
 #include "render/Renderer.h"
 #include "skinmesh/SkinMesh.h"
@@ -29,8 +30,6 @@
 
 namespace {
 
-using objflags::kFlag2FixedColour;
-using objflags::kFlag2NoFog;
 using objflags::kFlag2NoSkyLight;
 
 constexpr const char* kTechnique = "RenderSceneFastest";
@@ -39,9 +38,6 @@ constexpr float kNoFogFar = 80008.0f;
 constexpr float kNoFogNear = 80000.0f;
 // Sky-light power of static meshes at most.
 constexpr float kMeshSkyLightPowerCap = 2.0f;
-// Remembered indices: nothing uploaded yet.
-constexpr int kNone = -1;
-constexpr int kFirstFogIndex = 255;
 
 // The sky light both passes use: g_SkyLightDir, g_SkyLightDiffuse and
 // g_bUseSkyLightX, each an array of two whose second entry is switched off.
@@ -117,20 +113,21 @@ void KeepTechnique(EffectRecord* fx, const char* technique, const char** begun) 
 // The per-object ambient and fog uploads, skipped while the object's index
 // equals the one uploaded last.
 struct LightingMemory {
-    int ambient = kNone;
-    int fog = kFirstFogIndex;
+    passes::LightKeys keys;
 
     void Ambient(const EffectRecord* fx, const ObjectRecord* h, bool animated, const math::Vec4& indexed,
                  const math::Vec4& own) {
-        effect::Effect* e = fx->pEffect;
         const effect::Handle handle =
             EffectParam(fx, &EffectRecord::g_AmbientLightDiffuse, "g_AmbientLightDiffuse");
-        if (h->dwFlags2 & kFlag2FixedColour) {
-            e->SetVector(handle, own);
-            ambient = kNone;
-        } else if (h->iAmbientLightIdx != ambient || animated) {
-            e->SetVector(handle, indexed);
-            ambient = animated ? kNone : h->iAmbientLightIdx;
+        switch (keys.NextAmbient(h, animated)) {
+        case passes::LightKeys::Ambient::Probed:
+            fx->pEffect->SetVector(handle, own);
+            break;
+        case passes::LightKeys::Ambient::Set:
+            fx->pEffect->SetVector(handle, indexed);
+            break;
+        case passes::LightKeys::Ambient::Keep:
+            break;
         }
     }
 
@@ -139,15 +136,18 @@ struct LightingMemory {
         effect::Effect* e = fx->pEffect;
         const effect::Handle hFar = EffectParam(fx, &EffectRecord::g_FogFar, "g_FogFar");
         const effect::Handle hNear = EffectParam(fx, &EffectRecord::g_FogNear, "g_FogNear");
-        if (h->dwFlags2 & kFlag2NoFog) {
+        switch (keys.NextFog(h)) {
+        case passes::LightKeys::Fog::None:
             e->SetFloat(hFar, kNoFogFar);
             e->SetFloat(hNear, kNoFogNear);
-            fog = kNone;
-        } else if (h->iFogIdx != fog) {
+            break;
+        case passes::LightKeys::Fog::Set:
             e->SetVector(EffectParam(fx, &EffectRecord::g_FogColor, "g_FogColor"), color);
             e->SetFloat(hFar, farDistance);
             e->SetFloat(hNear, nearDistance);
-            fog = h->iFogIdx;
+            break;
+        case passes::LightKeys::Fog::Keep:
+            break;
         }
     }
 };

@@ -70,4 +70,24 @@ void CountSubset(const EMesh* mesh, uint32_t subset) {
     }
 }
 
+LightKeys::Ambient LightKeys::NextAmbient(const ObjectRecord* h, bool animatedTexture) {
+    if (h->dwFlags2 & objflags::kFlag2FixedColour) {
+        ambient = kNoAmbient;
+        return Ambient::Probed;
+    }
+    if (h->iAmbientLightIdx == ambient && !animatedTexture) return Ambient::Keep;
+    ambient = animatedTexture ? kNoAmbient : h->iAmbientLightIdx;
+    return Ambient::Set;
+}
+
+LightKeys::Fog LightKeys::NextFog(const ObjectRecord* h) {
+    if (h->dwFlags2 & objflags::kFlag2NoFog) {
+        fog = kNoFog;
+        return Fog::None;
+    }
+    if (h->iFogIdx == fog) return Fog::Keep;
+    fog = h->iFogIdx;
+    return Fog::Set;
+}
+
 } // namespace passes

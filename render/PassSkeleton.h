@@ -47,6 +47,24 @@ void CountObjectPolygons(ObjectRecord* h, uint32_t* counter);
 // faces (while PrintPolygonCount is set).
 void CountSubset(const EMesh* mesh, uint32_t subset);
 
+// The ambient colour and fog of the lit passes, uploaded per object only
+// when they change: an object's set indices are remembered and the next
+// object of the same sets uploads nothing. A fixed-colour object
+// (probed ambient) and an object without fog always upload and make the
+// next object upload again; an animated texture uploads its set's ambient
+// colour for every object.
+struct LightKeys {
+    static constexpr int kNoAmbient = -1;
+    static constexpr int kNoFog = 255;
+    int ambient = kNoAmbient;
+    int fog = kNoFog;
+
+    enum class Ambient { Keep, Probed, Set };
+    Ambient NextAmbient(const ObjectRecord* h, bool animatedTexture);
+    enum class Fog { Keep, None, Set };
+    Fog NextFog(const ObjectRecord* h);
+};
+
 // The texture walk over static-mesh users: for each texture that `takes`
 // accepts, each user that `drawn` accepts; `first` runs before the first
 // drawn user of a texture, `each` for every drawn one.
