@@ -34,10 +34,10 @@ struct Named {
 const Named kBools[] = {{"false", 0}, {"true", 1}, {"off", 0}, {"on", 1}};
 const Named kCmps[] = {{"Never", 1},   {"Less", 2},     {"Equal", 3},        {"LessEqual", 4},
                        {"Greater", 5}, {"NotEqual", 6}, {"GreaterEqual", 7}, {"Always", 8}};
-const Named kBlends[] = {{"Zero", 1},         {"One", 2},          {"SrcColor", 3},     {"InvSrcColor", 4},
-                         {"SrcAlpha", 5},     {"InvSrcAlpha", 6},  {"DestAlpha", 7},    {"InvDestAlpha", 8},
-                         {"DestColor", 9},    {"InvDestColor", 10}, {"SrcAlphaSat", 11}, {"BlendFactor", 14},
-                         {"InvBlendFactor", 15}};
+const Named kBlends[] = {
+    {"Zero", 1},         {"One", 2},          {"SrcColor", 3},       {"InvSrcColor", 4}, {"SrcAlpha", 5},
+    {"InvSrcAlpha", 6},  {"DestAlpha", 7},    {"InvDestAlpha", 8},   {"DestColor", 9},   {"InvDestColor", 10},
+    {"SrcAlphaSat", 11}, {"BlendFactor", 14}, {"InvBlendFactor", 15}};
 const Named kBlendOps[] = {{"Add", 1}, {"Subtract", 2}, {"RevSubtract", 3}, {"Min", 4}, {"Max", 5}};
 const Named kCulls[] = {{"None", 1}, {"CW", 2}, {"CCW", 3}};
 const Named kFills[] = {{"Point", 1}, {"Wireframe", 2}, {"Solid", 3}};
@@ -289,15 +289,17 @@ class Lexer {
         if (p >= m_s.size()) return t;
         const size_t start = p;
         const char c = m_s[p];
-        const bool sign = (c == '-' || c == '+') && p + 1 < m_s.size() && (IsDigit(m_s[p + 1]) || m_s[p + 1] == '.');
+        const bool sign =
+            (c == '-' || c == '+') && p + 1 < m_s.size() && (IsDigit(m_s[p + 1]) || m_s[p + 1] == '.');
         if (IsWordStart(c)) {
             while (p < m_s.size() && IsWordChar(m_s[p]))
                 ++p;
             t.kind = Token::Word;
         } else if (IsDigit(c) || sign || (c == '.' && p + 1 < m_s.size() && IsDigit(m_s[p + 1]))) {
             ++p;
-            while (p < m_s.size() && (IsWordChar(m_s[p]) || m_s[p] == '.' ||
-                                      ((m_s[p] == '-' || m_s[p] == '+') && (m_s[p - 1] == 'e' || m_s[p - 1] == 'E'))))
+            while (p < m_s.size() &&
+                   (IsWordChar(m_s[p]) || m_s[p] == '.' ||
+                    ((m_s[p] == '-' || m_s[p] == '+') && (m_s[p - 1] == 'e' || m_s[p - 1] == 'E'))))
                 ++p;
             t.kind = Token::Number;
         } else if (c == '"') {
@@ -362,7 +364,9 @@ class Parser {
     const std::string& Error() const { return m_error; }
 
   private:
-    static std::string Str(const Token& t) { return t.kind == Token::End ? "end of file" : std::string(t.text); }
+    static std::string Str(const Token& t) {
+        return t.kind == Token::End ? "end of file" : std::string(t.text);
+    }
 
     // The next token; a bad one (an unended comment or string) is the error.
     Token Take() {
@@ -371,8 +375,9 @@ class Parser {
         return t;
     }
 
-    bool Fail(int line, std::string_view what) {
-        if (m_error.empty()) m_error = std::string(m_file) + ":" + std::to_string(line) + ": " + std::string(what);
+    bool Fail(int line, std::string_view what) { return FailIn(std::string(m_file), line, what); }
+    bool FailIn(const std::string& file, int line, std::string_view what) {
+        if (m_error.empty()) m_error = file + ":" + std::to_string(line) + ": " + std::string(what);
         return false;
     }
 
@@ -393,7 +398,8 @@ class Parser {
 
     bool Word(std::string* out, const char* what) {
         const Token t = Take();
-        if (t.kind != Token::Word) return Fail(t.line, std::string("expected ") + what + ", found '" + Str(t) + "'");
+        if (t.kind != Token::Word)
+            return Fail(t.line, std::string("expected ") + what + ", found '" + Str(t) + "'");
         out->assign(t.text);
         return true;
     }
@@ -411,7 +417,8 @@ class Parser {
         } else if (t.kind != Token::Number || !ParseNumber(t.text, &v)) {
             return Fail(t.line, "expected a value, found '" + Str(t) + "'");
         }
-        if (out->size() >= limit) return Fail(t.line, "too many values (" + std::to_string(limit) + " expected)");
+        if (out->size() >= limit)
+            return Fail(t.line, "too many values (" + std::to_string(limit) + " expected)");
         out->push_back(float(v));
         return true;
     }
@@ -439,7 +446,8 @@ class Parser {
                 a.text.assign(s.text);
             } else {
                 const TypeInfo* ti = FindType(type);
-                if (!ti || ti->type == ParamType::Texture) return Fail(line, "unknown annotation type '" + type + "'");
+                if (!ti || ti->type == ParamType::Texture)
+                    return Fail(line, "unknown annotation type '" + type + "'");
                 a.type = ti->type;
                 if (!Values(&a.numbers, ti->rows * ti->columns)) return false;
             }
@@ -460,7 +468,8 @@ class Parser {
         if (Accept("[")) {
             const Token n = Take();
             double v = 0;
-            if (n.kind != Token::Number || !ParseNumber(n.text, &v) || v < 1 || v > MaxElements || v != double(int(v)))
+            if (n.kind != Token::Number || !ParseNumber(n.text, &v) || v < 1 || v > MaxElements ||
+                v != double(int(v)))
                 return Fail(n.line, "array size must be 1 to " + std::to_string(MaxElements));
             p.elements = uint32_t(v);
             if (!Expect("]")) return false;
@@ -492,7 +501,8 @@ class Parser {
         if (word != "stage") return Fail(line, "expected 'stage', found '" + word + "'");
         const Token n = Take();
         double v = 0;
-        if (n.kind != Token::Number || !ParseNumber(n.text, &v) || v < 0 || v >= MaxStages || v != double(int(v)))
+        if (n.kind != Token::Number || !ParseNumber(n.text, &v) || v < 0 || v >= MaxStages ||
+            v != double(int(v)))
             return Fail(n.line, "stage must be 0 to " + std::to_string(MaxStages - 1));
         s.stage = uint32_t(v);
         if (Accept("=") && !Word(&s.texture, "a texture parameter")) return false;
@@ -502,7 +512,8 @@ class Parser {
                 const int at = m_lex.Peek().line;
                 if (!Word(&name, "a sampler state") || !Expect("=")) return false;
                 SamplerStateDecl st{};
-                if (!FindSamplerState(name, &st.state)) return Fail(at, "unknown sampler state '" + name + "'");
+                if (!FindSamplerState(name, &st.state))
+                    return Fail(at, "unknown sampler state '" + name + "'");
                 const Token val = Take();
                 if (!ParseSamplerStateValue(st.state, val.text, &st.value))
                     return Fail(val.line, "bad value '" + Str(val) + "' for " + name);
@@ -543,10 +554,14 @@ class Parser {
             uint8_t maxIndex;
         };
         static const U kUsages[] = {
-            {"POSITION", gfx::elemusage::Position, 0},   {"BLENDWEIGHT", gfx::elemusage::BlendWeight, 0},
-            {"BLENDINDICES", gfx::elemusage::BlendIndices, 0}, {"NORMAL", gfx::elemusage::Normal, 0},
-            {"TANGENT", gfx::elemusage::Tangent, 0},     {"BINORMAL", gfx::elemusage::Binormal, 0},
-            {"COLOR", gfx::elemusage::Color, 1},         {"TEXCOORD", gfx::elemusage::TexCoord, 7},
+            {"POSITION", gfx::elemusage::Position, 0},
+            {"BLENDWEIGHT", gfx::elemusage::BlendWeight, 0},
+            {"BLENDINDICES", gfx::elemusage::BlendIndices, 0},
+            {"NORMAL", gfx::elemusage::Normal, 0},
+            {"TANGENT", gfx::elemusage::Tangent, 0},
+            {"BINORMAL", gfx::elemusage::Binormal, 0},
+            {"COLOR", gfx::elemusage::Color, 1},
+            {"TEXCOORD", gfx::elemusage::TexCoord, 7},
         };
         size_t digits = word.size();
         while (digits > 0 && IsDigit(word[digits - 1]))
@@ -592,15 +607,89 @@ class Parser {
 
     bool Include(int line) {
         const Token name = Take();
-        if (name.kind != Token::String) return Fail(name.line, "expected a file name in quotes, found '" + Str(name) + "'");
+        if (name.kind != Token::String)
+            return Fail(name.line, "expected a file name in quotes, found '" + Str(name) + "'");
         Accept(";");
-        CodeDecl c;
-        c.source.assign(name.text);
-        c.line = 1;
-        if (!m_include || !m_include(name.text, &c.code))
-            return Fail(line, "cannot read the include \"" + c.source + "\"");
-        m_out->common.push_back(std::move(c));
+        return AddInclude(std::string(name.text), std::string(m_file), line);
+    }
+
+    // An included file's code goes in as common code. Its own include lines
+    // (`include "NAME.glsl"` alone on a line) put their files in place
+    // first; a file already included is not included again, and a file that
+    // would include itself, directly or through others, fails the effect.
+    bool AddInclude(const std::string& name, const std::string& from, int line) {
+        const std::string source = Folder() + name;
+        for (size_t i = 0; i < m_includeStack.size(); ++i) {
+            if (!os::EqualNoCase(m_includeStack[i], source)) continue;
+            std::string chain;
+            for (size_t k = i; k < m_includeStack.size(); ++k)
+                chain += m_includeStack[k] + " -> ";
+            return FailIn(from, line, "include cycle: " + chain + source);
+        }
+        for (const std::string& done : m_included)
+            if (os::EqualNoCase(done, source)) return true;
+        std::string text;
+        if (!m_include || !m_include(name, &text))
+            return FailIn(from, line, "cannot read the include \"" + name + "\"");
+        m_includeStack.push_back(source);
+        // The text in chunks between its include lines, each keeping the
+        // line it starts on.
+        CodeDecl chunk;
+        chunk.source = source;
+        chunk.line = 1;
+        size_t pos = 0;
+        int lineNo = 1;
+        while (pos < text.size()) {
+            size_t end = text.find_first_of("\r\n", pos);
+            if (end == std::string::npos) end = text.size();
+            const std::string_view row(text.data() + pos, end - pos);
+            size_t next = end;
+            if (next < text.size())
+                next += (text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n') ? 2 : 1;
+            std::string nested;
+            if (IncludeLine(row, &nested)) {
+                if (!chunk.code.empty()) m_out->common.push_back(chunk);
+                if (!AddInclude(nested, source, lineNo)) return false;
+                chunk.code.clear();
+                chunk.line = lineNo + 1;
+            } else {
+                chunk.code.append(row);
+                chunk.code += '\n';
+            }
+            pos = next;
+            ++lineNo;
+        }
+        if (!chunk.code.empty()) m_out->common.push_back(std::move(chunk));
+        m_includeStack.pop_back();
+        m_included.push_back(source);
         return true;
+    }
+
+    // `include "NAME"` with only blanks around it (and an optional `;`).
+    static bool IncludeLine(std::string_view row, std::string* name) {
+        auto blank = [](char c) { return c == ' ' || c == '\t'; };
+        size_t i = 0;
+        while (i < row.size() && blank(row[i]))
+            ++i;
+        if (row.substr(i, 7) != "include") return false;
+        i += 7;
+        while (i < row.size() && blank(row[i]))
+            ++i;
+        if (i >= row.size() || row[i] != '"') return false;
+        const size_t close = row.find('"', i + 1);
+        if (close == std::string_view::npos) return false;
+        name->assign(row.substr(i + 1, close - i - 1));
+        i = close + 1;
+        while (i < row.size() && (blank(row[i]) || row[i] == ';'))
+            ++i;
+        return i == row.size() && !name->empty();
+    }
+
+    // The effect's folder as its name writes it ("fx\\"), which names the
+    // included files in messages.
+    std::string Folder() const {
+        const size_t slash = m_file.find_last_of("\\/");
+        return slash == std::string_view::npos ? std::string() : std::string(m_file.substr(0, slash + 1));
     }
 
     bool Technique(int line) {
@@ -632,7 +721,8 @@ class Parser {
                 if (!Word(word == "vertex" ? &p->vertex : &p->fragment, "a stage name")) return false;
             } else {
                 RenderStateDecl s{};
-                if (!FindRenderState(word, &s.state)) return Fail(line, "unknown render state '" + word + "'");
+                if (!FindRenderState(word, &s.state))
+                    return Fail(line, "unknown render state '" + word + "'");
                 if (!Expect("=")) return false;
                 const Token val = Take();
                 if (!ParseRenderStateValue(s.state, val.text, &s.value))
@@ -687,7 +777,8 @@ class Parser {
                 if (p.vertex.empty() || p.fragment.empty())
                     return Fail(p.line, "a pass names a vertex and a fragment stage");
                 if (!has(e.vertex, p.vertex)) return Fail(p.line, "no vertex stage '" + p.vertex + "'");
-                if (!has(e.fragment, p.fragment)) return Fail(p.line, "no fragment stage '" + p.fragment + "'");
+                if (!has(e.fragment, p.fragment))
+                    return Fail(p.line, "no fragment stage '" + p.fragment + "'");
             }
         }
         return true;
@@ -698,6 +789,8 @@ class Parser {
     const IncludeReader& m_include;
     EffectDecl* m_out;
     std::string m_error;
+    std::vector<std::string> m_includeStack; // the files being included, outermost first
+    std::vector<std::string> m_included;     // the files included in full
 };
 
 } // namespace
@@ -743,8 +836,8 @@ bool ParseSamplerStateValue(gfx::SamplerState state, std::string_view value, uin
     return false;
 }
 
-bool ReadEffect(std::string_view text, std::string_view fileName, const IncludeReader& include, EffectDecl* out,
-                std::string* error) {
+bool ReadEffect(std::string_view text, std::string_view fileName, const IncludeReader& include,
+                EffectDecl* out, std::string* error) {
     *out = EffectDecl{};
     Parser p(text, fileName, include, out);
     if (p.Run()) return true;

@@ -548,7 +548,8 @@ TEST_F(EffectTest, CompileErrorsFailTheCreationAndLinkErrorsInvalidateTheTechniq
     EXPECT_EQ(effect::CreateEffect(dev_, bad, "fx\\bad.glfx", 0, &e, &errors), Result::InvalidData);
     EXPECT_EQ(e, nullptr);
     EXPECT_NE(errors.find("fx\\bad.glfx:2: vertex stage 'vs' does not compile"), std::string::npos) << errors;
-    EXPECT_NE(errors.find("0:3"), std::string::npos) << "the compiler's line is the file's: " << errors;
+    EXPECT_NE(errors.find("fx\\bad.glfx:3"), std::string::npos)
+        << "the compiler's line is the file's: " << errors;
 
     // A function declared and called but defined nowhere compiles and does
     // not link.
@@ -585,6 +586,20 @@ TEST_F(EffectTest, FilesResolveFromTheFxcNameAndIncludeSharedCode) {
     EXPECT_EQ(d_.Pixel(16, 16), 0x0000FFu);
 
     effect::Effect* e = nullptr;
+    // A fault in an included file is named by that file and its line; a
+    // missing include by the including file and line.
+    std::ofstream(dir / "fx" / "broken.glsl") << "float ok() { return 1.0; }\nfloat bad() { return 1.0 }\n";
+    std::ofstream(dir / "fx" / "UsesBroken.glfx")
+        << "include \"lib.glsl\"\ninclude \"broken.glsl\"\n"
+           "glsl vertex vs { void main() { gl_Position = vec4(0.0); } }\n"
+           "glsl fragment fs { void main() { FragColor = libColor(); } }\n"
+           "technique T { pass { vertex vs; fragment fs; } }\n";
+    EXPECT_EQ(effect::CreateEffectFromFile(dev_, "fx\\usesbroken.fxc", 0, &e, &errors), Result::InvalidData);
+    EXPECT_EQ(e, nullptr);
+    EXPECT_NE(errors.find("\nfx\\broken.glsl:2"), std::string::npos) << errors;
+    std::ofstream(dir / "fx" / "UsesMissing.glfx") << "\ninclude \"nothere.glsl\"\n";
+    EXPECT_EQ(effect::CreateEffectFromFile(dev_, "fx\\usesmissing.fxc", 0, &e, &errors), Result::InvalidData);
+    EXPECT_EQ(errors, "fx\\usesmissing.glfx:2: cannot read the include \"nothere.glsl\"");
     EXPECT_EQ(effect::CreateEffectFromFile(dev_, "fx\\missing.fxc", 0, &e, &errors), Result::InvalidData);
     EXPECT_EQ(errors, "fx\\missing.glfx: cannot be read");
     std::filesystem::create_directories(dir / "fx" / "dir.glfx");

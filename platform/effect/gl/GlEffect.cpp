@@ -43,8 +43,8 @@ constexpr uint32_t SubOf(Handle h) {
 
 struct Param {
     ParameterDecl decl;
-    uint32_t offset = 0;       // into the value bytes
-    uint32_t bytes = 0;        // all elements
+    uint32_t offset = 0; // into the value bytes
+    uint32_t bytes = 0;  // all elements
     gfx::BaseTexture* texture = nullptr;
 };
 
@@ -89,7 +89,9 @@ GLuint CompileStage(const Functions& gl, GLenum type, const std::string& source,
 
 class GlEffect final : public Effect {
   public:
-    GlEffect(gfx::gl::GlDevice* device, const Functions& gl) : m_device(device), m_gl(gl) { m_device->AddRef(); }
+    GlEffect(gfx::gl::GlDevice* device, const Functions& gl) : m_device(device), m_gl(gl) {
+        m_device->AddRef();
+    }
 
     // Builds everything from the declarations; false with the message.
     bool Build(EffectDecl&& decl, std::string_view fileName, std::string* error);
@@ -195,7 +197,8 @@ class GlEffect final : public Effect {
 
     gfx::Result SetValue(Handle h, const void* data, uint32_t bytes) override {
         Span s;
-        if (!data || !SpanOf(h, &s) || s.param->decl.type->type == ParamType::Texture) return Result::InvalidCall;
+        if (!data || !SpanOf(h, &s) || s.param->decl.type->type == ParamType::Texture)
+            return Result::InvalidCall;
         const uint32_t size = s.count * s.param->decl.type->bytes;
         std::memcpy(Bytes(s), data, std::min(bytes, size));
         MarkDirty(*s.param);
@@ -203,7 +206,8 @@ class GlEffect final : public Effect {
     }
     gfx::Result GetValue(Handle h, void* data, uint32_t bytes) override {
         Span s;
-        if (!data || !SpanOf(h, &s) || s.param->decl.type->type == ParamType::Texture) return Result::InvalidCall;
+        if (!data || !SpanOf(h, &s) || s.param->decl.type->type == ParamType::Texture)
+            return Result::InvalidCall;
         std::memcpy(data, Bytes(s), std::min(bytes, s.count * s.param->decl.type->bytes));
         return Result::Ok;
     }
@@ -225,13 +229,17 @@ class GlEffect final : public Effect {
     gfx::Result SetVectorArray(Handle h, const math::Vec4* v, uint32_t n) override {
         return Elements<true>(h, const_cast<math::Vec4*>(v), n);
     }
-    gfx::Result GetVectorArray(Handle h, math::Vec4* v, uint32_t n) override { return Elements<false>(h, v, n); }
+    gfx::Result GetVectorArray(Handle h, math::Vec4* v, uint32_t n) override {
+        return Elements<false>(h, v, n);
+    }
     gfx::Result SetMatrix(Handle h, const math::Matrix& m) override { return SetMatrixArray(h, &m, 1); }
     gfx::Result GetMatrix(Handle h, math::Matrix* m) override { return GetMatrixArray(h, m, 1); }
     gfx::Result SetMatrixArray(Handle h, const math::Matrix* m, uint32_t n) override {
         return Elements<true>(h, const_cast<math::Matrix*>(m), n);
     }
-    gfx::Result GetMatrixArray(Handle h, math::Matrix* m, uint32_t n) override { return Elements<false>(h, m, n); }
+    gfx::Result GetMatrixArray(Handle h, math::Matrix* m, uint32_t n) override {
+        return Elements<false>(h, m, n);
+    }
 
     gfx::Result GetString(Handle h, const char** text) override {
         if (!text || KindOf(h) != kAnnotation || IndexOf(h) >= m_params.size()) return Result::InvalidCall;
@@ -272,7 +280,8 @@ class GlEffect final : public Effect {
     }
 
     gfx::Result BeginPass(uint32_t index) override {
-        if (!m_begun || m_pass >= 0 || index >= m_techniques[m_current].passes.size()) return Result::InvalidCall;
+        if (!m_begun || m_pass >= 0 || index >= m_techniques[m_current].passes.size())
+            return Result::InvalidCall;
         Pass& p = m_techniques[m_current].passes[index];
         m_device->SetProgram(p.program);
         for (const RenderStateDecl& s : p.states)
@@ -329,7 +338,8 @@ class GlEffect final : public Effect {
 
   private:
     Technique* TechniqueOf(Handle h) {
-        return KindOf(h) == kTechnique && IndexOf(h) < m_techniques.size() ? &m_techniques[IndexOf(h)] : nullptr;
+        return KindOf(h) == kTechnique && IndexOf(h) < m_techniques.size() ? &m_techniques[IndexOf(h)]
+                                                                           : nullptr;
     }
     Param* ParamOf(Handle h) {
         return KindOf(h) == kParameter && IndexOf(h) < m_params.size() ? &m_params[IndexOf(h)] : nullptr;
@@ -518,7 +528,8 @@ std::string GlEffect::Declarations(const EffectDecl& d, bool vertexStage) const 
     if (vertexStage) {
         for (const InputDecl& in : d.inputs) {
             const int location = gfx::gl::AttributeLocation(in.usage, in.usageIndex);
-            s += "layout(location = " + std::to_string(location) + ") in " + in.type->glsl + " " + in.name + ";\n";
+            s += "layout(location = " + std::to_string(location) + ") in " + in.type->glsl + " " + in.name +
+                 ";\n";
         }
     } else {
         s += "out vec4 ztFragOut;\nvec4 FragColor = vec4(0.0, 0.0, 0.0, 1.0);\n";
@@ -536,14 +547,51 @@ std::string GlEffect::Declarations(const EffectDecl& d, bool vertexStage) const 
     return s;
 }
 
-// The stage's whole source. #line keeps the file's line numbers in the
-// compiler's log: string 0 is the effect file, 1.. its includes in order.
+// The files of an effect's code as the compiler numbers them: 0 is the
+// effect file, 1.. its included files in the order they first come.
+std::vector<std::string> SourceNames(const EffectDecl& d, const std::string& file) {
+    std::vector<std::string> names{file};
+    for (const CodeDecl& c : d.common) {
+        if (c.source != file && std::find(names.begin(), names.end(), c.source) == names.end())
+            names.push_back(c.source);
+    }
+    return names;
+}
+
+// The compiler's log with each "N:LINE" at the start of a line naming its
+// file instead ("fx\\lighting.glsl:LINE").
+std::string NameSources(const std::string& log, const std::vector<std::string>& names) {
+    std::string out;
+    size_t pos = 0;
+    while (pos < log.size()) {
+        size_t end = log.find('\n', pos);
+        end = end == std::string::npos ? log.size() : end + 1;
+        const std::string_view row(log.data() + pos, end - pos);
+        size_t digits = 0;
+        while (digits < row.size() && row[digits] >= '0' && row[digits] <= '9')
+            ++digits;
+        size_t index = names.size();
+        if (digits > 0 && digits < 6 && digits < row.size() && row[digits] == ':')
+            index = size_t(std::stoul(std::string(row.substr(0, digits))));
+        if (index < names.size()) {
+            out += names[index];
+            out.append(row.substr(digits));
+        } else {
+            out.append(row);
+        }
+        pos = end;
+    }
+    return out;
+}
+
+// The stage's whole source. #line keeps the files' line numbers in the
+// compiler's log, numbered as SourceNames gives them.
 std::string GlEffect::Source(const EffectDecl& d, const CodeDecl& stage, bool vertexStage) const {
     std::string s = Declarations(d, vertexStage);
-    int include = 0;
+    const std::vector<std::string> names = SourceNames(d, stage.source);
     for (const CodeDecl& c : d.common) {
-        const bool included = c.source != stage.source;
-        s += "#line " + std::to_string(c.line) + " " + std::to_string(included ? ++include : 0) + "\n";
+        const size_t number = size_t(std::find(names.begin(), names.end(), c.source) - names.begin());
+        s += "#line " + std::to_string(c.line) + " " + std::to_string(number) + "\n";
         s += c.code + "\n";
     }
     s += "#line " + std::to_string(stage.line) + " 0\n";
@@ -601,8 +649,9 @@ bool GlEffect::Build(EffectDecl&& decl, std::string_view fileName, std::string* 
             out[i] = CompileStage(m_gl, isVertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER,
                                   Source(decl, stages[i], isVertex), &log);
             if (!out[i]) {
-                *error = file + ":" + std::to_string(stages[i].line) + ": " + (isVertex ? "vertex" : "fragment") +
-                         " stage '" + stages[i].name + "' does not compile:\n" + log;
+                *error = file + ":" + std::to_string(stages[i].line) + ": " +
+                         (isVertex ? "vertex" : "fragment") + " stage '" + stages[i].name +
+                         "' does not compile:\n" + NameSources(log, SourceNames(decl, file));
                 freeStages();
                 return false;
             }
@@ -639,8 +688,8 @@ bool GlEffect::Build(EffectDecl&& decl, std::string_view fileName, std::string* 
                 for (const SamplerDecl& s : m_samplers)
                     m_gl.Uniform1i(m_gl.GetUniformLocation(program, s.name.c_str()), GLint(s.stage));
                 for (const Param& prm : m_params)
-                    p.locations.push_back(prm.decl.type->glsl ? m_gl.GetUniformLocation(program, prm.decl.name.c_str())
-                                                              : -1);
+                    p.locations.push_back(
+                        prm.decl.type->glsl ? m_gl.GetUniformLocation(program, prm.decl.name.c_str()) : -1);
             }
             p.locations.resize(m_params.size(), -1);
             p.dirty.assign(words, ~uint64_t(0));
@@ -665,8 +714,8 @@ bool GlEffect::Build(EffectDecl&& decl, std::string_view fileName, std::string* 
 
 } // namespace
 
-gfx::Result CreateEffect(gfx::Device* device, std::string_view text, std::string_view fileName, uint32_t flags,
-                         Effect** effect, std::string* errors) {
+gfx::Result CreateEffect(gfx::Device* device, std::string_view text, std::string_view fileName,
+                         uint32_t flags, Effect** effect, std::string* errors) {
     if (!effect) return Result::InvalidCall;
     *effect = nullptr;
     auto* gl = dynamic_cast<gfx::gl::GlDevice*>(device);
