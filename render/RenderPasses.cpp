@@ -1,11 +1,11 @@
 // The scene's passes as the frame calls them. Each records its call; the
 // drawing of each comes with the pass itself. Until then a pass draws
 // nothing and does only what the frame relies on: a lit family's first
-// call leaves the `translucent` textures of its list to a second call (the
-// full sky-light pass for static meshes draws them itself). The fastest
-// pass (FastestPass.cpp), the ambient base pass (AmbientPasses.cpp), the
-// overlay passes (OverlayPasses.cpp) and the strobe passes
-// (StroboPasses.cpp) are built.
+// call leaves the `translucent` textures of its list to a second call. The
+// fastest pass (FastestPass.cpp), the ambient base pass (AmbientPasses.cpp),
+// the overlay passes (OverlayPasses.cpp), the strobe passes
+// (StroboPasses.cpp) and the sky-light pass of static meshes
+// (SkyLightPass.cpp) are built.
 #include "render/Mesh.h"
 #include "render/Renderer.h"
 #include "world/Engine.h"
@@ -30,15 +30,6 @@ void LeaveTranslucent(bool secondCall, strtexture* const* list, bool skinned, ui
 }
 
 } // namespace
-
-void ERenderer::RenderSkyLightMeshes(bool secondCall) {
-    RecordPass("ERenderer::RenderSkyLightMeshes", secondCall);
-}
-
-void ERenderer::RenderSkyLightMeshes20(bool secondCall) {
-    RecordPass("ERenderer::RenderSkyLightMeshes20", secondCall);
-    LeaveTranslucent(secondCall, m_pMeshTextures, false, &m_bSecondCallSkyLitMeshes);
-}
 
 void ERenderer::RenderSkyLightSkinmeshes(bool secondCall) {
     RecordPass("ERenderer::RenderSkyLightSkinmeshes", secondCall);

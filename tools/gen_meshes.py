@@ -8,6 +8,9 @@
                                      origin, binary; the mesh manager centres it
     prefabs/props/marker_nocenter.x  a 16-unit post authored beside its origin,
                                      compressed binary (bzip); kept where authored
+    models/tree.x      a tree (is_it_tree in the world): a 16-unit trunk 160 high
+                       (bark.tga) and two crossed upright leaf quads 160 wide
+                       from y = 80 to 240 (leaves.tga, transparent), binary
     models/sky.x       the sky: a 1920-unit box around the origin (the eye) seen
                        from inside, binary. Its walls are cut into bands by
                        height, one material each: below the horizon (y < 0,
@@ -269,6 +272,16 @@ def alcove_floor_text():
     return HEADER + "\n".join(lines) + "\n"
 
 
+def tree():
+    # A 16-unit trunk 160 high and two crossed upright leaf quads, 160 wide,
+    # from y = 80 to 240 (the trunk's material 0, the leaves' 1).
+    quads = box(16.0, 160.0)
+    h, y0, y1 = 80.0, 80.0, 240.0
+    quads = quads + [((0, 0, -1), [(-h, y1, 0.0), (h, y1, 0.0), (h, y0, 0.0), (-h, y0, 0.0)]),
+                     ((1, 0, 0), [(0.0, y1, -h), (0.0, y1, h), (0.0, y0, h), (0.0, y0, -h)])]
+    return quads, [0] * 6 + [1, 1]
+
+
 def main():
     white = (1.0, 1.0, 1.0, 1.0)
     files = {
@@ -283,6 +296,8 @@ def main():
             box(32.0, 32.0), [(white, "textures\\crate.tga")], [0] * 6, offset=(200.0, 0.0, 0.0)),
         "prefabs\\props\\marker_nocenter.x": compress("xof 0303bzip0032", mesh_binary(
             box(16.0, 64.0), [(white, "textures\\paint.dds")], [0] * 6, offset=(40.0, 0.0, 0.0))),
+        "models\\tree.x": b"xof 0303bin 0032" + mesh_binary(
+            tree()[0], [(white, "textures\\bark.tga"), (white, "textures\\leaves.tga")], tree()[1]),
         "models\\sky.x": b"xof 0303bin 0032" + mesh_binary(
             sky_box()[0], [(white, t) for t in SKY_TEXTURES], sky_box()[1]),
         "models\\alcove_floor.x": alcove_floor_text().encode(),

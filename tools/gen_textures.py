@@ -12,6 +12,15 @@ to the very colours written here.
 Writes, under the data directory (default: data/ beside this folder):
   textures/bialy.tga              white, the default texture of every world
   textures/crate.tga              the crate of box.x, with crate_normal.tga
+                                  (flat, alpha 40: a faint mask
+                                  for its highlight and environment cube)
+  textures/*_normal.tga           flat normal maps (alpha 0: no shine) of the
+                                  floor, the wreck, the grate, the glass, the
+                                  white default and the tree (paint_normal.dds
+                                  for paint.dds), so that the
+                                  lit passes find one for every lit texture
+  textures/bark.tga, leaves.tga   the tree of tree.x: bark bands, and leaves
+                                  with cut-out holes (alpha 0, `transparent`)
   textures/crate_broken.tga       the wreck of a crate
   textures/floor.tga              the floor of plane.x, with floor_high.tga
                                   (the high-quality variant) and
@@ -189,6 +198,16 @@ def grate(size):
     return px
 
 
+def leaves(size):
+    # Green leaf blocks on a transparent ground: every other 8 x 8 block of
+    # a checker is cut out.
+    px = []
+    for y in range(size):
+        for x in range(size):
+            px.append(GREEN + (255,) if (x // 8 + y // 8) % 2 == 0 else BLACK + (0,))
+    return px
+
+
 def noise(size, seed=1):
     """Grey texels from the classic 15-bit linear congruential generator."""
     px = []
@@ -205,7 +224,12 @@ def main():
     tex = os.path.join(root, "textures")
     write_tga(os.path.join(tex, "bialy.tga"), 8, flat(8, WHITE))
     write_tga(os.path.join(tex, "crate.tga"), 64, quadrants(64, [BROWN, ORANGE, ORANGE, BROWN]))
-    write_tga(os.path.join(tex, "crate_normal.tga"), 64, flat(64, NORMAL_UP))
+    write_tga(os.path.join(tex, "crate_normal.tga"), 64, flat(64, NORMAL_UP, 40))
+    for name in ("floor", "crate_broken", "grate", "glass", "bialy", "bark", "leaves"):
+        write_tga(os.path.join(tex, name + "_normal.tga"), 8, flat(8, NORMAL_UP, 0))
+    write_dds(os.path.join(tex, "paint_normal.dds"), 8, flat(8, NORMAL_UP, 0))
+    write_tga(os.path.join(tex, "bark.tga"), 32, quadrants(32, [BROWN, OLIVE, OLIVE, BROWN]))
+    write_tga(os.path.join(tex, "leaves.tga"), 64, leaves(64))
     write_tga(os.path.join(tex, "crate_broken.tga"), 64, quadrants(64, [BROWN, BLACK, BLACK, BROWN]))
     write_tga(os.path.join(tex, "floor.tga"), 64, quadrants(64, [GREY, OLIVE, OLIVE, GREY]))
     write_tga(os.path.join(tex, "floor_high.tga"), 128, quadrants(128, [GREY, TEAL, TEAL, GREY]))
@@ -265,6 +289,13 @@ def main():
         "texture glass.tga",
         "translucent",
         "glass",
+        "",
+        "texture bark.tga",
+        "wood",
+        "",
+        "texture leaves.tga",
+        "transparent",
+        "2sided",
         "",
         "texture screen.tga",
         "animation_frame screen_1.tga",

@@ -832,3 +832,22 @@ mesh models\alcove_floor.x
 	flags 13
 	flag2 8
 	vertex_color 1
+
+mesh models\tree.x
+	pesel 1108 108 108
+	name tree
+	xpos 850
+	ypos 0
+	zpos 250
+	flags 13
+	is_it_tree 1
+
+mesh models\box.x
+	pesel 1109 109 109
+	name dropped_item
+	xpos -60
+	ypos 0
+	zpos -320
+	scaling_axis 0.3 0.3 0.3
+	flags 13
+	item_dropped 1

@@ -19,13 +19,16 @@ class CountingDevice final : public gfx::Device {
     uint32_t samplerCalls = 0;     // SetSamplerState
     uint32_t textureCalls = 0;     // SetTexture
     uint32_t programCalls = 0, fvfCalls = 0;
-    std::vector<uint32_t> drawCulls; // the cull mode at each indexed draw
-    bool failCubeTextures = false;   // every cube texture creation fails (out of video memory)
+    std::vector<uint32_t> drawCulls;          // the cull mode at each indexed draw
+    std::vector<uint32_t> drawBlends;         // AlphaBlendEnable at each indexed draw
+    gfx::BaseTexture* stageTextures[16] = {}; // the last texture set on each stage
+    bool failCubeTextures = false;            // every cube texture creation fails (out of video memory)
 
     void Forget() {
         states.clear();
         samplerCalls = textureCalls = programCalls = fvfCalls = 0;
         drawCulls.clear();
+        drawBlends.clear();
     }
 
     using Result = gfx::Result;
@@ -39,6 +42,7 @@ class CountingDevice final : public gfx::Device {
     }
     Result SetTexture(uint32_t stage, gfx::BaseTexture* t) override {
         ++textureCalls;
+        if (stage < 16) stageTextures[stage] = t;
         return m_real->SetTexture(stage, t);
     }
     Result SetProgram(gfx::Program* p) override {
@@ -149,6 +153,9 @@ class CountingDevice final : public gfx::Device {
         uint32_t cull = 0;
         m_real->GetRenderState(gfx::RenderState::CullMode, &cull);
         drawCulls.push_back(cull);
+        uint32_t blend = 0;
+        m_real->GetRenderState(gfx::RenderState::AlphaBlendEnable, &blend);
+        drawBlends.push_back(blend);
         return m_real->DrawIndexedPrimitive(t, base, minV, numV, start, n);
     }
     Result DrawPrimitiveUP(gfx::PrimitiveType t, uint32_t n, const void* v, uint32_t s) override {

@@ -18,6 +18,7 @@ class CountingEffect final : public effect::Effect {
         std::vector<float> values; // bools as 0 and 1
     };
     std::vector<Upload> uploads;
+    std::vector<std::string> techniques; // every technique set, by name
 
     // The uploads of one parameter, in order.
     std::vector<std::vector<float>> Of(const std::string& name) const {
@@ -39,7 +40,11 @@ class CountingEffect final : public effect::Effect {
         return m_real->FindNextValidTechnique(f, n);
     }
     Result ValidateTechnique(Handle t) override { return m_real->ValidateTechnique(t); }
-    Result SetTechnique(Handle t) override { return m_real->SetTechnique(t); }
+    Result SetTechnique(Handle t) override {
+        effect::TechniqueDesc d;
+        techniques.push_back(m_real->GetTechniqueDesc(t, &d) == gfx::Result::Ok && d.Name ? d.Name : "?");
+        return m_real->SetTechnique(t);
+    }
     Handle GetCurrentTechnique() override { return m_real->GetCurrentTechnique(); }
     Handle GetParameter(Handle p, uint32_t i) override { return m_real->GetParameter(p, i); }
     Handle GetParameterByName(Handle p, const char* n) override { return m_real->GetParameterByName(p, n); }

@@ -113,8 +113,8 @@ class FrameTest : public ::testing::Test {
         g_Renderer.StopPassRecording();
         saved_.Restore();
         ClearFlags();
+        if (effectDevice_) g_EffectMgr.Destroy();
         if (placed_) {
-            g_EffectMgr.Destroy();
             g_Engine.Object(0)->Clear();
             g_Engine.m_iMeshHighWater = EEngine::FIRST_MESH;
         }
@@ -426,6 +426,15 @@ class LeftTranslucent : public FrameTest, public ::testing::WithParamInterface<T
 
 TEST_P(LeftTranslucent, TheFirstCallsOfEachFamilyLeaveTheirTranslucentTextures) {
     const TranslucentCase& c = GetParam();
+    // The sky-light pass walks its list only with its effect (made on a
+    // device of its own: the frame runs without one).
+    effectDevice_ = std::make_unique<EffectDevice>();
+    ASSERT_NE(effectDevice_->dev, nullptr);
+    g_pD3DInterface = effectDevice_->dev;
+    const std::string path = std::string(ZT_SOURCE_DIR) + "/data/fx/skylight.fxc";
+    EffectRecord* skylight = g_EffectMgr.CreateEffect("skylight", path.c_str());
+    g_pD3DInterface = nullptr;
+    ASSERT_TRUE(skylight && skylight->pEffect);
     ObjectRecord user;
     user.bUsed = user.bVisibleNow = user.bSeen = 1;
     user.dwFlags = objflags::kFlagVisible;

@@ -1,0 +1,349 @@
+// The sky-light pass of static meshes: every seen subset that the sky light
+// reaches, drawn with the effect "skylight", lit by the sky light, shadowed
+// by both sky maps (the full variant) and fogged per object; `translucent`
+// textures come last, blended. The shader-model-2 variant draws without the
+// maps, detail, sway or glint and leaves the translucent textures to the
+// full variant's second call. The parameter block, the texture state and
+// the sway live in LitPasses.cpp, shared with the other lit passes.
+#include <cmath>
+#include <cstring>
+
+#include "app/Console.h"
+#include "app/D3DMain.h"
+#include "app/Debug.h"
+#include "app/FileHelpers.h"
+#include "app/Options.h"
+#include "app/Orientation.h"
+#include "platform/effect/Effect.h"
+#include "platform/gfx/Draw.h"
+#include "platform/math/Math.h"
+#include "platform/mesh/Mesh.h"
+#include "render/EffectMgr.h"
+#include "render/EnvironmentSettings.h"
+#include "render/LitPasses.h"
+#include "render/Mesh.h"
+#include "render/PassSkeleton.h"
+#include "render/RenderStateCache.h"
+#include "render/Renderer.h"
+#include "render/SkyShadowMap.h"
+#include "world/Camera.h"
+#include "world/Engine.h"
+#include "world/EngineObject.h"
+#include "world/EngineObjectFlags.h"
+#include "world/ObjectRecord.h"
+
+namespace {
+
+using objflags::kFlag2FixedColour;
+using objflags::kFlag2NoFog;
+using objflags::kFlag2NoSkyLight;
+
+// Fog far and near of an object without fog: beyond anything drawn.
+constexpr float kNoFogFar = 80008.0f;
+constexpr float kNoFogNear = 80000.0f;
+// Remembered indices: nothing uploaded yet.
+constexpr int kNoAmbient = -1;
+constexpr int kNoFog = 255;
+// The shader-model-2 variant's light factor at most.
+constexpr float kLightFactorCap20 = 4.0f;
+// The highlight of dropped items turns this fast (radians per second).
+constexpr float kHighlightTurn = -3.0f;
+
+// Which of the two variants runs, and what it leaves out.
+struct Variant {
+    bool full;
+    bool secondCall;
+};
+
+// The handles the per-object walk sets, found once per call.
+struct Handles {
+    effect::Handle wvp, world, worldView, cameraModel, ambient, itemDropped, itemDirection, fogColor, fogFar,
+        fogNear, useSkyLight, vertexColor, wire, przesX, przesY, wysY, wysY5, tree, leaves, leafWobble;
+
+    explicit Handles(const EffectRecord* fx) {
+        effect::Effect* e = fx->pEffect;
+        auto named = [e](const char* name) { return e->GetParameterByName(effect::Handle(), name); };
+        wvp = EffectParam(fx, &EffectRecord::g_mWorldViewProjection, "g_mWorldViewProjection");
+        world = EffectParam(fx, &EffectRecord::g_mWorld, "g_mWorld");
+        worldView = EffectParam(fx, &EffectRecord::g_mWorldView, "g_mWorldView");
+        cameraModel = EffectParam(fx, &EffectRecord::g_CameraModel, "g_CameraModel");
+        ambient = EffectParam(fx, &EffectRecord::g_AmbientLightDiffuse, "g_AmbientLightDiffuse");
+        itemDropped = EffectParam(fx, &EffectRecord::g_bItemDropped, "g_bItemDropped");
+        itemDirection = EffectParam(fx, &EffectRecord::g_vItemDropped, "g_vItemDropped");
+        fogColor = EffectParam(fx, &EffectRecord::g_FogColor, "g_FogColor");
+        fogFar = EffectParam(fx, &EffectRecord::g_FogFar, "g_FogFar");
+        fogNear = EffectParam(fx, &EffectRecord::g_FogNear, "g_FogNear");
+        useSkyLight = EffectParam(fx, &EffectRecord::g_bUseSkyLight, "g_bUseSkyLight");
+        vertexColor = EffectParam(fx, &EffectRecord::g_bVertexColor, "g_bVertexColor");
+        wire = named("g_bWire");
+        przesX = named("g_fPrzesX");
+        przesY = named("g_fPrzesY");
+        wysY = named("g_fWysY");
+        wysY5 = named("g_fWysY5");
+        tree = named("g_bDrzewo");
+        leaves = named("g_bDrzewoLiscie");
+        leafWobble = named("g_fDrzewoLiscie");
+    }
+};
+
+void SetFilter(uint32_t stage, gfx::TextureFilter filter) {
+    gfx::Device* d = g_pD3DInterface;
+    if (!d) return;
+    const uint32_t v = gfx::StateValue(filter);
+    d->SetSamplerState(stage, gfx::SamplerState::MagFilter, v);
+    d->SetSamplerState(stage, gfx::SamplerState::MinFilter, v);
+    d->SetSamplerState(stage, gfx::SamplerState::MipFilter, v);
+}
+
+// Stage 3 map 0, and stage 4 map 1 with DrawAnimatedShadows.
+void BindSkyMaps() {
+    g_RenderStateCache.SetTexture(3, g_SkyShadowMap.m_Maps[0].pTexture);
+    if (DrawAnimatedShadows) g_RenderStateCache.SetTexture(4, g_SkyShadowMap.m_Maps[1].pTexture);
+}
+
+// The dropped items' highlight: the camera's forward axis turned about its
+// right axis with the clock.
+math::Vec4 HighlightDirection() {
+    const orientation& camera = g_Camera.ViewOrientation();
+    orientation o;
+    o.SetDirection(camera.forward);
+    o.Rotate(camera.right, kHighlightTurn * g_Engine.m_fWorldTime);
+    return math::Vec4{o.forward.x, o.forward.y, o.forward.z, 0.0f};
+}
+
+bool TakesTexture(const strtexture* t, const Variant& v, uint8_t* secondCallFlag) {
+    const TextureDescription& d = t->desc;
+    if (d.bWater || t->pLava || d.bAdditive || (d.bTransparent && !DrawTransparent) || d.bStain ||
+        d.bRayOfLight)
+        return false;
+    if (v.secondCall) return d.bTranslucent != 0;
+    if (!v.full && d.bTranslucent) {
+        *secondCallFlag = 1;
+        return false;
+    }
+    return true;
+}
+
+bool DrawnUser(const strlistameshy* u) {
+    const ObjectRecord* h = u->m_hObject;
+    return u->pMesh && h && h->bVisibleNow && h->bSeen && u->dwSubset < ObjectRecord::NUM_SUBSETS &&
+           h->bSubsetDraw[u->dwSubset] && !(h->dwFlags2 & kFlag2NoSkyLight) && h->pD3DXMesh;
+}
+
+// The per-call memory of what was uploaded last.
+struct PassMemory {
+    char technique[64] = {};
+    bool wireOn = false, treeOn = false;
+    int ambient = kNoAmbient;
+    int fog = kNoFog;
+};
+
+// Begins the texture's technique by name when it differs from the last one
+// begun; a technique the effect does not have leaves the one in force.
+bool ChangeTechnique(EffectRecord* fx, const char* name, PassMemory* m) {
+    if (StrCmpNoCase(m->technique, name) == 0) return false;
+    effect::Effect* e = fx->pEffect;
+    const effect::Handle t = e->GetTechniqueByName(name);
+    if (!t || gfx::Failed(e->ValidateTechnique(t))) return false;
+    if (!g_RenderStateCache.BeginTechnique(fx, t, false)) return false;
+    std::strncpy(m->technique, name, sizeof m->technique - 1);
+    return true;
+}
+
+void SetVertexAmbient(const EffectRecord* fx) {
+    effect::Effect* e = fx->pEffect;
+    const EnvironmentSettings& env = g_EnvironmentSettings;
+    e->SetFloat(e->GetParameterByName(effect::Handle(), "g_fVertexAmbientBrightness"),
+                env.m_fVertexAmbientBrightness);
+    e->SetFloat(e->GetParameterByName(effect::Handle(), "g_fVertexAmbientContrast"),
+                env.m_fVertexAmbientContrast);
+    const float* c = env.m_vVertexAmbientColor;
+    e->SetVector(e->GetParameterByName(effect::Handle(), "g_fVertexAmbientColor"),
+                 math::Vec4{c[0], c[1], c[2], 1.0f});
+}
+
+void SetSway(effect::Effect* e, const Handles& p, const ObjectRecord* h, const EMesh* mesh,
+             const strtexture* t, PassMemory* m) {
+    const float height = std::fabs(mesh->m_vBoxMax.y - mesh->m_vBoxMin.y) * mesh->m_vScale.y;
+    auto upload = [&](const litpass::Sway& s) {
+        e->SetFloat(p.przesX, s.fPrzesX);
+        e->SetFloat(p.przesY, s.fPrzesY);
+        e->SetFloat(p.wysY, s.fWysY);
+        e->SetFloat(p.wysY5, s.fWysY5);
+    };
+    if (h->bIsItWire) {
+        if (!m->wireOn) e->SetBool(p.wire, true);
+        m->wireOn = true;
+        const float amplitude = std::fabs(mesh->m_vBoxMax.x - mesh->m_vBoxMin.x) * h->fSwayFactor;
+        upload(litpass::WireSway(amplitude, height, h->fSwayPhase));
+    } else if (m->wireOn) {
+        e->SetBool(p.wire, false);
+        m->wireOn = false;
+    }
+    const float clock = g_Engine.m_fWorldTime;
+    if (h->bIsItTree) {
+        if (t->desc.bTransparent) {
+            e->SetBool(p.leaves, true);
+            e->SetFloat(p.leafWobble, litpass::LeafWobble(clock));
+        } else {
+            e->SetBool(p.leaves, false);
+        }
+        if (!m->treeOn) e->SetBool(p.tree, true);
+        m->treeOn = true;
+        upload(litpass::TreeSway(height, clock));
+    } else if (m->treeOn) {
+        e->SetBool(p.tree, false);
+        e->SetBool(p.leaves, false);
+        m->treeOn = false;
+    }
+}
+
+void SetAmbientAndFog(effect::Effect* e, const Handles& p, const ObjectRecord* h,
+                      const ObjectRenderValues& values, const strtexture* t, PassMemory* m,
+                      const math::Vec4* highlight) {
+    if (h->dwFlags2 & kFlag2FixedColour) {
+        e->SetVector(p.ambient, math::Vec4{h->fProbedAmbient[0], h->fProbedAmbient[1], h->fProbedAmbient[2],
+                                           h->fProbedAmbient[3]});
+        m->ambient = kNoAmbient;
+    } else if (h->iAmbientLightIdx != m->ambient || t->bAnimated) {
+        e->SetVector(p.ambient, values.vAmbient);
+        m->ambient = t->bAnimated ? kNoAmbient : h->iAmbientLightIdx;
+    }
+    e->CommitChanges();
+    if (highlight) {
+        e->SetBool(p.itemDropped, h->bItemDropped != 0);
+        if (h->bItemDropped) e->SetVector(p.itemDirection, *highlight);
+    }
+    if (h->dwFlags2 & kFlag2NoFog) {
+        e->SetFloat(p.fogFar, kNoFogFar);
+        e->SetFloat(p.fogNear, kNoFogNear);
+        m->fog = kNoFog;
+    } else if (h->iFogIdx != m->fog) {
+        e->SetVector(p.fogColor, values.vFog);
+        e->SetFloat(p.fogFar, values.fFogFar);
+        e->SetFloat(p.fogNear, values.fFogNear);
+        m->fog = h->iFogIdx;
+    }
+}
+
+void RenderSkyLit(ERenderer& r, const Variant& v) {
+    EffectRecord* fx = g_EffectMgr.FindEffect("skylight");
+    if (!fx) {
+        g_Console.Print("No skylight HEFFECT");
+        return;
+    }
+    if (!fx->pEffect) {
+        g_Console.Print("No skylight ID3DXEffect");
+        return;
+    }
+    effect::Effect* e = fx->pEffect;
+    ERenderStateCache& cache = g_RenderStateCache;
+    gfx::Device* d = g_pD3DInterface;
+    for (uint32_t stage = 0; stage < 16; ++stage)
+        cache.SetTexture(stage, nullptr);
+    cache.EndTechnique(fx);
+    if (d) {
+        d->SetFVF(0);
+        d->SetProgram(nullptr);
+    }
+    PassMemory memory;
+    if (v.full) {
+        passes::BeginTechnique(fx, &EffectRecord::RenderScene, "RenderScene");
+    } else {
+        // Begun by name: the first texture of the same technique keeps it.
+        if (cache.BeginTechniqueByName(fx, "RenderScene20_0", true))
+            std::strncpy(memory.technique, "RenderScene20_0", sizeof memory.technique - 1);
+    }
+    math::Vec4 highlight;
+    if (v.full) highlight = HighlightDirection();
+
+    const passes::CameraValues camera = passes::TakeCamera();
+    const float k = v.full ? SkyLightPower : std::min(SkyLightPower, kLightFactorCap20);
+    const bool skyOn = g_EnvironmentSettings.m_bSkyLightInUse;
+    litpass::UploadSkyLightBlock(fx,
+                                 litpass::ComputeSkyLightBlock(g_SkyShadowMap, g_EnvironmentSettings,
+                                                               camera.view, k, DrawAnimatedShadows, v.full),
+                                 v.full);
+    const bool shadows = v.full && DrawShadows && skyOn;
+    if (shadows) BindSkyMaps();
+    if (d) d->SetVertexDeclaration(g_pVertexDeclarations[0]);
+    if (v.full) {
+        cache.EndTransparent(fx);
+        cache.BeginTranslucent(fx);
+        cache.ResetCullMode();
+    }
+
+    const Handles p(fx);
+    e->SetBool(p.useSkyLight, UseSkyLight);
+    passes::SetCameraParameters(fx, camera, passes::kView | passes::kViewInv | passes::kProj | passes::kEye4);
+    if (v.full) {
+        e->SetBool(EffectParam(fx, &EffectRecord::g_bDrawDetail, "g_bDrawDetail"), false);
+        e->SetBool(EffectParam(fx, &EffectRecord::g_bDetailAsNormal, "g_bDetailAsNormal"), false);
+    }
+    e->SetBool(EffectParam(fx, &EffectRecord::g_bFullyBrightINM, "g_bFullyBrightINM"), false);
+    if (v.full) {
+        e->SetBool(p.wire, false);
+        e->SetBool(p.tree, false);
+        e->SetBool(p.leaves, false);
+    }
+    litpass::MaterialVariant material;
+    material.bDetail = v.full;
+    material.bCommitAfter = !v.full;
+
+    for (strtexture* const* entry = r.m_pMeshTextures; *entry; ++entry) {
+        strtexture* t = *entry;
+        if (!TakesTexture(t, v, &r.m_bSecondCallSkyLitMeshes)) continue;
+        const bool cube = t->pEnvironment != nullptr;
+        const char* name =
+            v.full ? litpass::SkyLightTechnique(DrawShadows, cube) : litpass::SkyLightTechnique20(cube);
+        if (ChangeTechnique(fx, name, &memory)) {
+            SetVertexAmbient(fx);
+            if (v.full && DrawShadows) {
+                BindSkyMaps();
+                SetFilter(3, gfx::TextureFilter::Point);
+                SetFilter(4, gfx::TextureFilter::Point);
+            }
+        }
+        bool stateDone = false;
+        for (strlistameshy* u = t->pMeshes; u; u = u->next) {
+            if (!DrawnUser(u)) continue;
+            ObjectRecord* h = u->m_hObject;
+            const ObjectRenderValues& values = g_EngineObject.RenderValues(h->iIndex);
+            e->SetMatrix(p.wvp, values.mWorldViewProjection);
+            e->SetMatrix(p.world, values.mWorld);
+            e->SetMatrix(p.worldView, values.mWorldView);
+            e->SetVector(p.cameraModel, values.vEyeInObject);
+            if (!stateDone) {
+                stateDone = true;
+                litpass::SetTextureMaterial(fx, t, material);
+            }
+            if (v.full) SetSway(e, p, h, u->pMesh, t, &memory);
+            SetAmbientAndFog(e, p, h, values, t, &memory, v.full ? &highlight : nullptr);
+            if (UseSkyLight) e->SetBool(p.useSkyLight, true);
+            e->CommitChanges();
+            e->SetBool(p.vertexColor, h->bVertexColor != 0);
+            passes::CountSubset(u->pMesh, u->dwSubset);
+            e->CommitChanges();
+            h->pD3DXMesh->DrawSubset(u->dwSubset);
+            passes::CountObjectPolygons(h, &g_Debug.m_PolygonStats.renderedPolygons);
+        }
+    }
+
+    for (uint32_t stage = 3; stage <= 5; ++stage)
+        SetFilter(stage, gfx::TextureFilter::Linear);
+    cache.EndTransparent(fx);
+    cache.EndTranslucent(fx);
+    cache.EndTechnique(fx);
+}
+
+} // namespace
+
+void ERenderer::RenderSkyLightMeshes(bool secondCall) {
+    RecordPass("ERenderer::RenderSkyLightMeshes", secondCall);
+    RenderSkyLit(*this, Variant{true, secondCall});
+}
+
+void ERenderer::RenderSkyLightMeshes20(bool secondCall) {
+    RecordPass("ERenderer::RenderSkyLightMeshes20", secondCall);
+    RenderSkyLit(*this, Variant{false, secondCall});
+}
