@@ -34,16 +34,11 @@
 
 namespace {
 
-using objflags::kFlag2FixedColour;
-using objflags::kFlag2NoFog;
 using objflags::kFlag2NoSkyLight;
 
 // Fog far and near of an object without fog: beyond anything drawn.
 constexpr float kNoFogFar = 80008.0f;
 constexpr float kNoFogNear = 80000.0f;
-// Remembered indices: nothing uploaded yet.
-constexpr int kNoAmbient = -1;
-constexpr int kNoFog = 255;
 // The shader-model-2 variant's light factor at most.
 constexpr float kLightFactorCap20 = 4.0f;
 // The highlight of dropped items turns this fast (radians per second).
@@ -134,8 +129,7 @@ bool DrawnUser(const strlistameshy* u) {
 struct PassMemory {
     char technique[64] = {};
     bool wireOn = false, treeOn = false;
-    int ambient = kNoAmbient;
-    int fog = kNoFog;
+    passes::LightKeys keys;
 };
 
 // Begins the texture's technique by name when it differs from the last one
@@ -201,28 +195,34 @@ void SetSway(effect::Effect* e, const Handles& p, const ObjectRecord* h, const E
 void SetAmbientAndFog(effect::Effect* e, const Handles& p, const ObjectRecord* h,
                       const ObjectRenderValues& values, const strtexture* t, PassMemory* m,
                       const math::Vec4* highlight) {
-    if (h->dwFlags2 & kFlag2FixedColour) {
+    switch (m->keys.NextAmbient(h, t->bAnimated != 0)) {
+    case passes::LightKeys::Ambient::Probed:
         e->SetVector(p.ambient, math::Vec4{h->fProbedAmbient[0], h->fProbedAmbient[1], h->fProbedAmbient[2],
                                            h->fProbedAmbient[3]});
-        m->ambient = kNoAmbient;
-    } else if (h->iAmbientLightIdx != m->ambient || t->bAnimated) {
+        break;
+    case passes::LightKeys::Ambient::Set:
         e->SetVector(p.ambient, values.vAmbient);
-        m->ambient = t->bAnimated ? kNoAmbient : h->iAmbientLightIdx;
+        break;
+    case passes::LightKeys::Ambient::Keep:
+        break;
     }
     e->CommitChanges();
     if (highlight) {
         e->SetBool(p.itemDropped, h->bItemDropped != 0);
         if (h->bItemDropped) e->SetVector(p.itemDirection, *highlight);
     }
-    if (h->dwFlags2 & kFlag2NoFog) {
+    switch (m->keys.NextFog(h)) {
+    case passes::LightKeys::Fog::None:
         e->SetFloat(p.fogFar, kNoFogFar);
         e->SetFloat(p.fogNear, kNoFogNear);
-        m->fog = kNoFog;
-    } else if (h->iFogIdx != m->fog) {
+        break;
+    case passes::LightKeys::Fog::Set:
         e->SetVector(p.fogColor, values.vFog);
         e->SetFloat(p.fogFar, values.fFogFar);
         e->SetFloat(p.fogNear, values.fFogNear);
-        m->fog = h->iFogIdx;
+        break;
+    case passes::LightKeys::Fog::Keep:
+        break;
     }
 }
 
