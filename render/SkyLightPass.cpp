@@ -331,6 +331,12 @@ void RenderSkyLit(ERenderer& r, const Variant& v) {
 
     for (uint32_t stage = 3; stage <= 5; ++stage)
         SetFilter(stage, gfx::TextureFilter::Linear);
+    // The maps are render targets: held by the device's stages, they would
+    // keep a device reset from working once their owner released them.
+    if (v.full) {
+        cache.SetTexture(3, nullptr);
+        cache.SetTexture(4, nullptr);
+    }
     cache.EndTransparent(fx);
     cache.EndTranslucent(fx);
     cache.EndTechnique(fx);

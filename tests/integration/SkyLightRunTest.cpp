@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <glm/glm.hpp>
@@ -110,9 +111,16 @@ TEST_F(SkyLightRun, ACratesShadowDarkensTheFloorOnlyWithShadowsAndTheFullVariant
     const std::vector<Rgb> ps20 = PixelsAt("shader model 2", eye, at, points);
     UsePS20 = false;
 
+    // Not on the inside alcove's floor (256 units square), which another
+    // pass lights.
+    const ObjectRecord* alcove = Find("alcove_floor");
+    auto onAlcove = [alcove](const math::Vec3& p) {
+        return alcove && std::fabs(p.x - alcove->vPosition.x) < 140.0f &&
+               std::fabs(p.z - alcove->vPosition.z) < 140.0f;
+    };
     size_t lit = 0;
     for (size_t i = 1; i < points.size() && !lit; ++i)
-        if (std::abs(plain[i].Sum() - plain[0].Sum()) <= 6 &&
+        if (!onAlcove(points[i]) && std::abs(plain[i].Sum() - plain[0].Sum()) <= 6 &&
             std::abs(shadowed[i].Sum() - plain[i].Sum()) <= 6)
             lit = i;
     ASSERT_NE(lit, 0u) << "no lit floor point of the same texel beside the shadow";

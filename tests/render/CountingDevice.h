@@ -19,16 +19,19 @@ class CountingDevice final : public gfx::Device {
     uint32_t samplerCalls = 0;     // SetSamplerState
     uint32_t textureCalls = 0;     // SetTexture
     uint32_t programCalls = 0, fvfCalls = 0;
-    std::vector<uint32_t> drawCulls;          // the cull mode at each indexed draw
-    std::vector<uint32_t> drawBlends;         // AlphaBlendEnable at each indexed draw
-    gfx::BaseTexture* stageTextures[16] = {}; // the last texture set on each stage
-    bool failCubeTextures = false;            // every cube texture creation fails (out of video memory)
+    std::vector<uint32_t> drawCulls;            // the cull mode at each indexed draw
+    std::vector<uint32_t> drawBlends;           // AlphaBlendEnable at each indexed draw
+    gfx::BaseTexture* stageTextures[16] = {};   // the last texture set on each stage
+    std::vector<gfx::BaseTexture*> drawMaps[2]; // stages 3 and 4 at each indexed draw
+    bool failCubeTextures = false;              // every cube texture creation fails (out of video memory)
 
     void Forget() {
         states.clear();
         samplerCalls = textureCalls = programCalls = fvfCalls = 0;
         drawCulls.clear();
         drawBlends.clear();
+        drawMaps[0].clear();
+        drawMaps[1].clear();
     }
 
     using Result = gfx::Result;
@@ -156,6 +159,8 @@ class CountingDevice final : public gfx::Device {
         uint32_t blend = 0;
         m_real->GetRenderState(gfx::RenderState::AlphaBlendEnable, &blend);
         drawBlends.push_back(blend);
+        drawMaps[0].push_back(stageTextures[3]);
+        drawMaps[1].push_back(stageTextures[4]);
         return m_real->DrawIndexedPrimitive(t, base, minV, numV, start, n);
     }
     Result DrawPrimitiveUP(gfx::PrimitiveType t, uint32_t n, const void* v, uint32_t s) override {

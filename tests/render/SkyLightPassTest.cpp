@@ -378,21 +378,24 @@ TEST_F(SkyLightPassTest, TranslucentTexturesAreBlendedByTheFullVariantAndLeftToT
 
 TEST_F(SkyLightPassTest, TheSecondMapIsBoundOnlyWithAnimatedShadowsAndTheShaderModel2PowerIsCapped) {
     List({Texture({meshes_[0]})});
+    using Maps = std::vector<gfx::BaseTexture*>;
     DrawAnimatedShadows = false;
     Run(true, false);
-    EXPECT_EQ(device_->stageTextures[3], g_SkyShadowMap.m_Maps[0].pTexture);
-    EXPECT_EQ(device_->stageTextures[4], nullptr);
+    EXPECT_EQ(device_->drawMaps[0], Maps{g_SkyShadowMap.m_Maps[0].pTexture});
+    EXPECT_EQ(device_->drawMaps[1], Maps{nullptr});
     EXPECT_EQ(skylight_->Of("g_bUseSkyLightX"), (std::vector<std::vector<float>>{{1, 0}}));
     DrawAnimatedShadows = true;
     Run(true, false);
-    EXPECT_EQ(device_->stageTextures[4], g_SkyShadowMap.m_Maps[1].pTexture);
+    EXPECT_EQ(device_->drawMaps[1], Maps{g_SkyShadowMap.m_Maps[1].pTexture});
+    EXPECT_EQ(device_->stageTextures[3], nullptr) << "the device holds no map after the pass";
+    EXPECT_EQ(device_->stageTextures[4], nullptr);
 
     g_EnvironmentSettings.SetSkyLightColor(0x00FFFFFF);
     SkyLightPower = 6.0f;
     Run(false, false);
     ASSERT_EQ(skylight_->Of("g_SkyLightDiffuse").size(), 1u);
     EXPECT_EQ(skylight_->Of("g_SkyLightDiffuse")[0][0], 4.0f);
-    EXPECT_EQ(device_->stageTextures[3], nullptr) << "no maps for shader model 2";
+    EXPECT_EQ(device_->drawMaps[0], Maps{nullptr}) << "no maps for shader model 2";
     Run(true, false);
     EXPECT_EQ(skylight_->Of("g_SkyLightDiffuse")[0][0], 6.0f) << "the full variant keeps the power";
 }
