@@ -4,6 +4,8 @@
 // runs, and the request to start one by name.
 #pragma once
 
+#include <cstdint>
+
 class CCutScene {
   public:
     virtual ~CCutScene() = default;
@@ -18,6 +20,9 @@ class CCutScene {
     char m_szRequestedScene[64] = {};
     void* m_pCurrentScene = nullptr;
     void* m_pCurrentPhase = nullptr;
+    // The current phase carries the keyword `black_white` (the picture goes
+    // grey while it runs).
+    uint8_t m_bPhaseBlackWhite = 0;
     float m_fSceneTime = 0;
 };
 

@@ -154,6 +154,9 @@ WorldHooks MakeWorldHooks() {
         s.fAimProgress = g_WeaponMgr.m_fAimProgress;
         s.bIntroRunning = IntroWorldRunning;
         s.iIntroScene = g_Intro.m_iScene;
+        s.fPlayerHealth = PlayerHealth;
+        s.fPlayerMaxHealth = PlayerMaxHealth;
+        s.bCutSceneBlackWhite = g_CutScene.IsRunning() && g_CutScene.m_bPhaseBlackWhite;
         return s;
     };
     h.IsVariableSet = [](const char* name) { return g_GameAI.IsSet(name); };
@@ -210,7 +213,8 @@ physicsworld::Hooks MakePhysicsWorld() {
     physicsworld::Hooks h;
     h.PlayerBody = [](int which) { return which == 0 ? g_Player.m_hObjectStand : g_Player.m_hObjectCrouch; };
     h.PlayerExcludedObject = [](int which) {
-        ObjectRecord* const objects[3] = {g_Player.m_hObjectStand, g_Player.m_hObjectCrouch, g_Player.m_hObject};
+        ObjectRecord* const objects[3] = {g_Player.m_hObjectStand, g_Player.m_hObjectCrouch,
+                                          g_Player.m_hObject};
         return which >= 0 && which < 3 ? objects[which] : nullptr;
     };
     h.ChangePlayerHealth = [](float change, int32_t a, uint32_t b) { g_Player.ChangeHealth(change, a, b); };

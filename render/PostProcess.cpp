@@ -11,6 +11,7 @@
 #include "app/D3DMain.h"
 #include "app/FileHelpers.h"
 #include "app/FocusMgr.h"
+#include "app/GameFrame.h"
 #include "app/Options.h"
 #include "app/Records.h"
 #include "app/VideoConfig.h"
@@ -441,12 +442,26 @@ void EPostProcess::DrawQuad(effect::Handle technique) {
     d->SetVertexDeclaration(m_pVertexDeclaration);
     uint32_t passes = 0;
     if (gfx::Failed(m_pEffect->Begin(&passes, 0))) return;
+    DrawPasses(passes);
+    m_pEffect->End();
+}
+
+void EPostProcess::DrawPasses(uint32_t passes) {
+    gfx::Device* d = g_pD3DInterface;
     for (uint32_t p = 0; p < passes; ++p) {
         m_pEffect->BeginPass(p);
         d->DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, m_FullScreenQuad, sizeof(QuadVertex));
         m_pEffect->EndPass();
     }
-    m_pEffect->End();
+}
+
+void EPostProcess::DrawInto(Target t, effect::Handle technique) {
+    g_pD3DInterface->SetRenderTarget(0, m_pSurf[t]);
+    DrawQuad(technique);
+}
+
+void EPostProcess::Stretch(Target from, Target to) {
+    g_pD3DInterface->StretchRect(m_pSurf[from], nullptr, m_pSurf[to], nullptr, gfx::TextureFilter::Linear);
 }
 
 void EPostProcess::HDRScaleDown() {
@@ -534,20 +549,271 @@ void EPostProcess::HDRToMain() {
     DrawQuad(technique);
 }
 
-// ---- Around the world's passes ------------------------------------------------------------------
+// ---- The chain and the hooks around the world's passes ------------------------------------------
+
+namespace {
+
+constexpr int32_t kFirstChainFrame = 151;
+constexpr uint32_t kSceneClearColor = 0xFFFFFFFF;
+constexpr uint32_t kFlatNormal = 0xFF8080FF; // the distortion target's "no offset"
+constexpr float kMotionBlurScale = 0.6f;
+constexpr float kMotionBlurFall = 0.3f;
+constexpr float kRedTintScale = 0.5f;
+constexpr float kHealthSaturation = 1.2f;
+constexpr float kMonochromeSaturation = 0.1f;
+
+// Target, depth and stencil, the stencil only when the current depth
+// surface has one (asking for it otherwise would clear nothing at all).
+void ClearTargetAndDepth(uint32_t color) {
+    gfx::Device* d = g_pD3DInterface;
+    uint32_t flags = gfx::clear::Target | gfx::clear::ZBuffer;
+    gfx::Surface* depth = nullptr;
+    if (!gfx::Failed(d->GetDepthStencilSurface(&depth)) && depth) {
+        if (gfx::HasStencil(depth->GetFormat())) flags |= gfx::clear::Stencil;
+        depth->Release();
+    } else {
+        flags = gfx::clear::Target;
+    }
+    d->Clear(0, nullptr, flags, color, 1.0f, 0);
+}
+
+uint32_t PackColor(const math::Vec4& c) {
+    auto channel = [](float v) { return uint32_t(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); };
+    return channel(c.w) << 24 | channel(c.x) << 16 | channel(c.y) << 8 | channel(c.z);
+}
+
+// A texture of the registry by name, loaded on first use (a missing file
+// ends the game through the registry); null when it gives no record.
+const strtexture* HudTexture(const char* name) {
+    return g_Renderer.LoadTexture(name, 0, 0, 0);
+}
+
+} // namespace
+
+bool EPostProcess::ShortGate() const {
+    return m_bActive && TheGameFrame().LevelFrame() >= kFirstChainFrame;
+}
+
+bool EPostProcess::FrameGate() const {
+    return ShortGate() && !WireFrame && DrawPostprocess;
+}
+
+void EPostProcess::BeginScene() {
+    gfx::Device* d = g_pD3DInterface;
+    if (!FrameGate() || !d) return;
+    const Target scene = OptionMV21 && m_bHDRThisWorld && m_pSurf[HDR] ? HDR : Main;
+    if (!m_pSurf[scene]) return;
+    g_Renderer.RecordPass("EPostProcess::BeginScene", scene);
+    ReleaseRef(m_pKeptBackBuffer);
+    d->GetRenderTarget(0, &m_pKeptBackBuffer);
+    d->SetRenderTarget(0, m_pSurf[scene]);
+    if (!m_bSceneClearedOnce) ClearTargetAndDepth(kSceneClearColor);
+}
+
+void EPostProcess::RestoreBackBuffer() {
+    if (!m_pKeptBackBuffer) return;
+    if (g_pD3DInterface) g_pD3DInterface->SetRenderTarget(0, m_pKeptBackBuffer);
+    ReleaseRef(m_pKeptBackBuffer);
+}
 
 void EPostProcess::BeginDepthScene() {
     g_Renderer.RecordPass("EPostProcess::BeginDepthScene");
+    gfx::Device* d = g_pD3DInterface;
+    if (!FrameGate() || !d || !m_pSurf[Depth]) return;
+    ReleaseRef(m_pKeptDepthTarget);
+    d->GetRenderTarget(0, &m_pKeptDepthTarget);
+    d->SetRenderTarget(0, m_pSurf[Depth]);
+    if (!m_bDepthClearedOnce) {
+        ClearTargetAndDepth(kSceneClearColor);
+        m_bDepthClearedOnce = 1;
+    }
 }
 
 void EPostProcess::EndDepthScene() {
     g_Renderer.RecordPass("EPostProcess::EndDepthScene");
+    if (!FrameGate() || !m_pKeptDepthTarget) return;
+    if (g_pD3DInterface) g_pD3DInterface->SetRenderTarget(0, m_pKeptDepthTarget);
+    ReleaseRef(m_pKeptDepthTarget);
 }
 
 void EPostProcess::BeginBWScene() {
     g_Renderer.RecordPass("EPostProcess::BeginBWScene");
+    gfx::Device* d = g_pD3DInterface;
+    if (!ShortGate() || !d || !m_pSurf[BW]) return;
+    ReleaseRef(m_pKeptBWTarget);
+    ReleaseRef(m_pKeptDepthStencil);
+    d->GetRenderTarget(0, &m_pKeptBWTarget);
+    if (gfx::Failed(d->GetDepthStencilSurface(&m_pKeptDepthStencil))) m_pKeptDepthStencil = nullptr;
+    d->SetRenderTarget(0, m_pSurf[BW]);
+    d->SetDepthStencilSurface(m_pBWDepthStencil);
+    ClearTargetAndDepth(PackColor(m_BWBackgroundColor));
 }
 
 void EPostProcess::EndBWScene() {
     g_Renderer.RecordPass("EPostProcess::EndBWScene");
+    gfx::Device* d = g_pD3DInterface;
+    if (!ShortGate() || !d) return;
+    if (m_pKeptBWTarget) {
+        d->SetRenderTarget(0, m_pKeptBWTarget);
+        ReleaseRef(m_pKeptBWTarget);
+    }
+    if (m_pKeptDepthStencil) {
+        d->SetDepthStencilSurface(m_pKeptDepthStencil);
+        ReleaseRef(m_pKeptDepthStencil);
+    }
+}
+
+void EPostProcess::RenderPostProcess() {
+    if (!ShortGate()) return;
+    if (!m_pTex[Main]) {
+        g_Renderer.RecordPass("EPostProcess::CreatePostProcessTargets");
+        CreatePostProcessTargets();
+    }
+    gfx::Device* d = g_pD3DInterface;
+    if (!m_pTex[MotionBlur] || WireFrame || !DrawPostprocess || !d || !m_pEffect) return;
+    d->SetVertexDeclaration(m_pVertexDeclaration);
+    d->SetProgram(nullptr);
+    d->SetFVF(0);
+    ReleaseRef(m_pKeptBackBuffer);
+    d->GetRenderTarget(0, &m_pKeptBackBuffer);
+
+    RenderDistortion();
+    if (OptionMV21 && m_bHDRThisWorld) {
+        g_Renderer.RecordPass("EPostProcess::RenderHDR");
+        RenderHDR();
+    }
+    RenderBloom();
+    if (!OptionMV08) {
+        if (!m_bMotionBlurThisFrame) {
+            m_bMotionBlurHistory = 0;
+            RenderToScreen();
+            return;
+        }
+        g_Renderer.RecordPass("EPostProcess::CopyTargetToBloom2");
+        Stretch(TargetTex, Bloom2);
+    } else {
+        RenderDoF();
+    }
+    if (!m_bMotionBlurThisFrame) {
+        g_Renderer.RecordPass("EPostProcess::CopyBloom2ToTarget");
+        Stretch(Bloom2, TargetTex);
+        m_bMotionBlurHistory = 0;
+    } else {
+        RenderMotionBlur();
+    }
+    RenderToScreen();
+}
+
+void EPostProcess::RenderDistortion() {
+    gfx::Device* d = g_pD3DInterface;
+    if (!ShortGate() || !d || !m_pSurf[Distortion]) return;
+    g_Renderer.RecordPass("EPostProcess::RenderDistortion");
+    gfx::Surface* kept = nullptr;
+    d->GetRenderTarget(0, &kept);
+    d->SetRenderTarget(0, m_pSurf[Distortion]);
+    d->Clear(0, nullptr, gfx::clear::Target, kFlatNormal, 1.0f, 0);
+    // The particle effects draw their distortion normals here once they
+    // exist; until then the target stays flat.
+    if (kept) {
+        d->SetRenderTarget(0, kept);
+        kept->Release();
+    }
+}
+
+void EPostProcess::RenderBloom() {
+    g_Renderer.RecordPass("EPostProcess::RenderBloom");
+    effect::Effect* e = m_pEffect;
+    e->SetFloat(m_h.g_fBloomCone, m_fBloomCone);
+    e->SetFloat(m_h.g_fBloomPower, m_fBloomPower);
+    e->SetTexture(m_h.tSceneColor, m_pTex[Main]);
+    DrawInto(Bloom1, m_h.DownFilter);
+    e->SetTexture(m_h.tSceneColor, m_pTex[Bloom1]);
+    DrawInto(Bloom0, m_h.BrightPass);
+    e->SetTexture(m_h.tSceneColor, m_pTex[Bloom0]);
+    DrawInto(Bloom1, m_h.BloomHorizontal);
+    e->SetTexture(m_h.tSceneColor, m_pTex[Bloom1]);
+    DrawInto(Bloom0, m_h.BloomVertical);
+    e->SetTexture(m_h.tSceneColor, m_pTex[Main]);
+    e->SetTexture(m_h.tBloomBlur, m_pTex[Bloom0]);
+    DrawInto(TargetTex, m_h.Combine);
+}
+
+void EPostProcess::RenderDoF() {
+    g_Renderer.RecordPass("EPostProcess::RenderDoF");
+    effect::Effect* e = m_pEffect;
+    e->SetTexture(m_h.tSceneColor, m_pTex[TargetTex]);
+    e->SetTexture(m_h.tBlurDepth, m_pTex[Depth]);
+    e->SetFloat(m_h.maxCoC, m_fMaxCoC * 0.5f);
+    DrawInto(Bloom2, m_h.FilterDoF);
+}
+
+void EPostProcess::RenderMotionBlur() {
+    if (m_bMotionBlurHistory) {
+        g_Renderer.RecordPass("EPostProcess::RenderMotionBlur");
+        effect::Effect* e = m_pEffect;
+        e->SetTexture(m_h.tSceneColor, m_pTex[Bloom2]);
+        e->SetTexture(m_h.tBloomBlur, m_pTex[MotionBlur]);
+        const float strength = m_fMotionBlurTime > 0.0f ? m_fMotionBlurTime : MotionBlurOption;
+        e->SetFloat(m_h.fMotionBlurCoef, kMotionBlurScale * strength);
+        DrawInto(TargetTex, m_h.MotionBlur);
+        m_fMotionBlurTime = std::max(0.0f, m_fMotionBlurTime - kMotionBlurFall * g_Engine.m_fFrameTime);
+    } else {
+        g_Renderer.RecordPass("EPostProcess::CopyBloom2ToTarget");
+        Stretch(Bloom2, TargetTex);
+    }
+    g_Renderer.RecordPass("EPostProcess::CopyTargetToMotionBlur");
+    Stretch(TargetTex, MotionBlur);
+    m_bMotionBlurHistory = 1;
+}
+
+float EPostProcess::Saturation() const {
+    const PostProcessGameState game = TheWorldHooks().PostProcessGame();
+    float saturation = 1.0f;
+    if (!WideScreen && !g_Engine.m_bScriptedCamera && !TheGameFrame().MenuOpen() &&
+        game.fPlayerMaxHealth > 0.0f) {
+        // Health below 0 (a dead player) is as grey as 0.
+        saturation = std::clamp(kHealthSaturation * game.fPlayerHealth / game.fPlayerMaxHealth, 0.0f, 1.0f);
+    }
+    if (m_bMonochromatic) saturation = kMonochromeSaturation;
+    if (game.bCutSceneBlackWhite) saturation = kMonochromeSaturation;
+    return saturation;
+}
+
+void EPostProcess::RenderToScreen() {
+    g_Renderer.RecordPass("EPostProcess::RenderToScreen");
+    gfx::Device* d = g_pD3DInterface;
+    effect::Effect* e = m_pEffect;
+    if (m_pKeptBackBuffer) d->SetRenderTarget(0, m_pKeptBackBuffer);
+    ReleaseRef(m_pKeptBackBuffer);
+    m_bSceneClearedOnce = 1;
+    if (!m_h.ToScreen || gfx::Failed(e->SetTechnique(m_h.ToScreen))) return;
+    d->SetFVF(0);
+    d->SetVertexDeclaration(m_pVertexDeclaration);
+    uint32_t passes = 0;
+    if (gfx::Failed(e->Begin(&passes, 0))) return;
+    e->SetTexture(m_h.tSceneColor, m_pTex[TargetTex]);
+    e->SetTexture(m_h.tDistortionNormal, m_pTex[Distortion]);
+    auto byName = [e](const char* name) { return e->GetParameterByName(effect::Handle(), name); };
+    if (m_bBWOn) {
+        e->SetTexture(m_h.tBW, m_pTex[BW]);
+        e->SetBool(byName("g_bBW"), true);
+    } else {
+        e->SetBool(byName("g_bBW"), false);
+    }
+    e->SetFloat(byName("g_fBW"), Saturation());
+    e->SetFloat(byName("g_fRed"), kRedTintScale * m_fRedTintTime);
+    m_fRedTintTime = std::max(0.0f, m_fRedTintTime - g_Engine.m_fFrameTime);
+    if (const strtexture* t = HudTexture("hud_vignetting.tga")) e->SetTexture(byName("tW"), t->pTexture);
+    if (const strtexture* t = HudTexture("hud_vignetting_light.tga"))
+        e->SetTexture(byName("tWL"), t->pTexture);
+    const strtexture* blood = HudTexture("hud_ekran_krwi_16.tga");
+    if (m_fEK > 0.0f && blood) {
+        e->SetFloat(byName("fEK"), m_fEK);
+        e->SetTexture(byName("tEK"), blood->pTexture);
+    } else {
+        e->SetFloat(byName("fEK"), 0.0f);
+    }
+    e->CommitChanges();
+    DrawPasses(passes);
+    e->End();
 }

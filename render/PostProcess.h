@@ -188,15 +188,43 @@ class EPostProcess {
     // 0.2126 r + 0.7152 g + 0.0722 b of one texel's half floats.
     static float PixelLuminance(const uint16_t* texel);
 
-    // ---- Around the world's passes (the chain comes with its own work; until
-    // then the world stays on the back buffer and these are recorded).
-    void BeginScene() {}
-    void RestoreBackBuffer() {}
-    void RenderPostProcess() {}
+    // ---- The chain and the hooks around the world's passes -------------------------
+    // The frame gate: the chain active, level frame 151 or later, WireFrame
+    // off and DrawPostprocess on. The short gate is the first two.
+    bool ShortGate() const;
+    bool FrameGate() const;
+    // Before the world's scene: keeps the back buffer and makes the HDR
+    // target (HDR running here) or Main current; clears it, its depth and
+    // stencil until the first composed frame (frame gate).
+    void BeginScene();
+    // After the world's passes: the kept back buffer current again.
+    void RestoreBackBuffer();
+    // The chain, into the back buffer (short gate, then the targets, then
+    // WireFrame and DrawPostprocess).
+    void RenderPostProcess();
+    // Around the depth pass (frame gate) and the black-and-white pass
+    // (short gate): the target of the pass current, the caller's back after.
     void BeginDepthScene();
     void EndDepthScene();
     void BeginBWScene();
     void EndBWScene();
+    // The menu's video options changed: the scene and depth targets are
+    // cleared again until the next composed frame.
+    void OnVideoOptionsApplied() {
+        m_bSceneClearedOnce = 0;
+        m_bDepthClearedOnce = 0;
+    }
+    // The stages of the chain.
+    void RenderDistortion();
+    void RenderBloom();
+    void RenderDoF();
+    void RenderMotionBlur();
+    void RenderToScreen();
+    // The saturation the to-screen stage sets (1 full colour): from the
+    // player's health unless the wide screen, a scripted camera or the menu
+    // forces full colour, then 0.1 when monochromatic or in a cut-scene
+    // phase marked `black_white`.
+    float Saturation() const;
 
     // ---- State ----------------------------------------------------------------------
     float m_fBloomCone = 0;
@@ -234,6 +262,7 @@ class EPostProcess {
 
     uint8_t m_bSceneClearedOnce = 0;
     uint8_t m_bDepthClearedOnce = 0;
+    uint8_t m_bMotionBlurHistory = 0; // the MotionBlur target holds the last frame
     // Set by Create: the chain runs (all targets made) and HDR runs here.
     uint8_t m_bActive = 0;
     uint8_t m_bHDRThisWorld = 0;
@@ -241,6 +270,12 @@ class EPostProcess {
   private:
     // The technique drawn over the whole current target in every pass.
     void DrawQuad(effect::Handle technique);
+    // The full-screen quad in every pass of the begun technique.
+    void DrawPasses(uint32_t passes);
+    // `technique` drawn into target `t`.
+    void DrawInto(Target t, effect::Handle technique);
+    // A linear-filtered copy of one whole target onto another.
+    void Stretch(Target from, Target to);
     void FetchHandles();
     void ReleaseTarget(Target t);
     // One texture and its surface; false (with its line printed) on failure.

@@ -4,8 +4,8 @@
 // call leaves the `translucent` textures of its list to a second call. The
 // fastest pass (FastestPass.cpp), the ambient base pass (AmbientPasses.cpp),
 // the overlay passes (OverlayPasses.cpp), the strobe passes
-// (StroboPasses.cpp) and the sky-light pass of static meshes
-// (SkyLightPass.cpp) are built.
+// (StroboPasses.cpp), the sky-light pass of static meshes (SkyLightPass.cpp)
+// and the black-and-white and depth passes (BWDepthPasses.cpp) are built.
 #include "render/Mesh.h"
 #include "render/Renderer.h"
 #include "world/Engine.h"
@@ -71,20 +71,4 @@ void ERenderer::RenderWaterReflection() {
 
 void ERenderer::RenderLava() {
     RecordPass("ERenderer::RenderLava");
-}
-
-void ERenderer::RenderSceneBW() {
-    RecordPass("ERenderer::RenderSceneBW");
-}
-
-void ERenderer::RenderSkinmeshesBW() {
-    RecordPass("ERenderer::RenderSkinmeshesBW");
-}
-
-void ERenderer::RenderSceneDepth() {
-    RecordPass("ERenderer::RenderSceneDepth");
-}
-
-void ERenderer::RenderSkinmeshesDepth() {
-    RecordPass("ERenderer::RenderSkinmeshesDepth");
 }

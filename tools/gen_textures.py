@@ -47,6 +47,13 @@ Writes, under the data directory (default: data/ beside this folder):
   textures/tarvok_noise.tga       grey noise that the post-processing registers
                                   with its targets (deterministic: the classic
                                   15-bit generator from seed 1)
+  textures/bright_panel.tga       a near-white panel (fully_bright_in_normal_mask)
+                                  that the post-processing's bloom spreads
+  textures/hud_vignetting.tga     the post-processing's vignettes: white within
+  textures/hud_vignetting_light.tga  half the radius, darkening toward the
+                                  corners (to 0.3 heavy, 0.8 light)
+  textures/hud_ekran_krwi_16.tga  the blood screen: dark red, opaque at the
+                                  edges and clear in the middle
   scripts/textures.txt            the descriptions
   scripts/textures/extra.txt      descriptions that add to the first file
   scripts/texture_substitutes.txt substitutes for skinned meshes
@@ -219,6 +226,32 @@ def noise(size, seed=1):
     return px
 
 
+def vignette(size, corner):
+    """White within half the radius, falling smoothly to `corner` at the corners."""
+    px = []
+    for y in range(size):
+        for x in range(size):
+            dx = (x + 0.5) / size * 2.0 - 1.0
+            dy = (y + 0.5) / size * 2.0 - 1.0
+            r = min(1.0, (dx * dx + dy * dy) ** 0.5 / 2.0 ** 0.5)
+            t = max(0.0, (r - 0.5) / 0.5)
+            v = round(255 * (1.0 - (1.0 - corner) * t * t * (3.0 - 2.0 * t)))
+            px.append((v, v, v, 255))
+    return px
+
+
+def blood(size):
+    """Dark red whose alpha grows from 0 in the middle to 255 at the edges."""
+    px = []
+    for y in range(size):
+        for x in range(size):
+            dx = abs((x + 0.5) / size * 2.0 - 1.0)
+            dy = abs((y + 0.5) / size * 2.0 - 1.0)
+            a = round(255 * max(0.0, (max(dx, dy) - 0.4) / 0.6))
+            px.append((132, 0, 0, a))
+    return px
+
+
 def main():
     root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
     tex = os.path.join(root, "textures")
@@ -259,6 +292,10 @@ def main():
     write_tga(os.path.join(tex, "alcove_normal.tga"), 32, flat(32, NORMAL_UP, 64))
     write_tga(os.path.join(tex, "alcove_detail.tga"), 32,
               quadrants(32, [DETAIL_MID, DETAIL_NEAR, DETAIL_NEAR, DETAIL_MID]))
+    write_tga(os.path.join(tex, "bright_panel.tga"), 8, flat(8, (250, 250, 244)))
+    write_tga(os.path.join(tex, "hud_vignetting.tga"), 64, vignette(64, 0.3))
+    write_tga(os.path.join(tex, "hud_vignetting_light.tga"), 64, vignette(64, 0.8))
+    write_tga(os.path.join(tex, "hud_ekran_krwi_16.tga"), 64, blood(64))
 
     scripts = os.path.join(root, "scripts")
     write_file(os.path.join(scripts, "textures.txt"), "\r\n".join([
@@ -329,6 +366,9 @@ def main():
         "detail alcove_detail.tga",
         "detail_density 4.0",
         "environmental sky_cube.dds",
+        "",
+        "texture bright_panel.tga",
+        "fully_bright_in_normal_mask",
         "",
     ] + [line for name, _ in sky for line in ("texture %s.tga" % name, "no_light", "no_fog", "")] + [
         "texture sky_clouds.tga",

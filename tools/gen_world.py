@@ -13,6 +13,9 @@
     models/light_shaft.x                   a light shaft from a window
                                            (light_shaft.tga, `ray_of_light`): a
                                            64 x 192 upright quad facing -z
+    models/bright_panel.x                  a bright panel on the north wall
+                                           (bright_panel.tga, near white): a
+                                           64 x 64 upright quad facing -z
 
 The floor, the walls and the crates use box.x and plane.x of gen_meshes.py,
 whose .x writer this script shares. The world file and its Bezier path file
@@ -48,6 +51,7 @@ def main():
         "sign_glow.x": meshes.mesh_text("sign_glow", upright_rect(96.0, 48.0), "textures\\sign.tga"),
         "oil_stain.x": meshes.mesh_text("oil_stain", meshes.plane(64.0), "textures\\oil_stain.tga"),
         "light_shaft.x": meshes.mesh_text("light_shaft", upright_rect(64.0, 192.0), "textures\\light_shaft.tga"),
+        "bright_panel.x": meshes.mesh_text("bright_panel", upright_rect(64.0, 64.0), "textures\\bright_panel.tga"),
     }
     for name, text in files.items():
         path = os.path.join(OUT, name)

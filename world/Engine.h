@@ -158,7 +158,10 @@ class EEngine {
     // Test seam: when set, each step of StartWorld, EndWorld and OpenWorld
     // reports its name before it runs.
     void (*m_pfnHookTrace)(const char* step) = nullptr;
-    uint8_t m_bCameraPlaced = 0;       // the engine placed the camera this frame
+    uint8_t m_bCameraPlaced = 0; // the engine placed the camera this frame
+    // Set while the camera is forced to look from one object at another;
+    // the post-processing then keeps full colour.
+    uint8_t m_bScriptedCamera = 0;
     uint64_t m_qwFreeVideoMemory = 0;  // as the device told it at the last world open
     uint8_t m_bScreenshotKeyLatch = 0; // last state of the screenshot command
     uint8_t m_bCommand10Latch = 0;

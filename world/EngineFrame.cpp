@@ -28,11 +28,11 @@
 #include "render/SpriteMgr.h"
 #include "sound/SoundMgr.h"
 #include "world/Camera.h"
-#include "world/WorldHooks.h"
 #include "world/Engine.h"
 #include "world/EngineObject.h"
 #include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
+#include "world/WorldHooks.h"
 
 bool g_bLongFrameTimeClamp = false;
 EngineSharedFlags g_EngineSharedFlags;
@@ -84,7 +84,8 @@ bool EEngine::EngineFrame() {
     if (!g_FocusMgr.m_bOnFocus || !m_bInitialized) return false;
     ++m_dwFrameNumber;
     if (Debug > 3) g_Console.PrintInt("*** Klatka: ", int(m_dwFrameNumber));
-    if (!g_Console.IsOpen() && !TheGameFrame().MenuOpen() && !g_CommandMgr.m_bKeyboardReady && !m_bKeyboardCreated)
+    if (!g_Console.IsOpen() && !TheGameFrame().MenuOpen() && !g_CommandMgr.m_bKeyboardReady &&
+        !m_bKeyboardCreated)
         CreateKeyboard();
     std::memset(&g_EngineSharedFlags, 0, sizeof g_EngineSharedFlags);
     if (!TheGameFrame().CutSceneRunning() && m_bFastForward) {
@@ -163,7 +164,9 @@ void EEngine::StopCutscene() {
 
 void EEngine::PrepareCamera() {
     m_bCameraPlaced = 0;
+    m_bScriptedCamera = 0;
     if (m_hLookFrom && m_hLookAt) {
+        m_bScriptedCamera = 1;
         math::Vec3 from, at;
         GetObjectPosition(m_hLookFrom, &from);
         GetObjectPosition(m_hLookAt, &at);

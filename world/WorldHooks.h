@@ -29,6 +29,10 @@ struct PostProcessGameState {
     float fAimProgress = 0.0f; // 0..1
     bool bIntroRunning = false;
     int32_t iIntroScene = 0; // 1..3 while the intro runs
+    float fPlayerHealth = 1.0f;
+    float fPlayerMaxHealth = 1.0f;
+    // A cut-scene runs and its current phase carries `black_white`.
+    bool bCutSceneBlackWhite = false;
 };
 
 struct WorldHooks {

@@ -93,7 +93,7 @@ const WorldStep kEndWorldSteps[] = {
     {"SkyObject.Delete", [](EEngine&) { g_EnvironmentSettings.DeleteSkyObject(); }},
     {"ForcedLook.End", EndForcedLook},
     {"Panel.StartCutFade", [](EEngine&) { TheWorldHooks().StartCutFade(); }},
-    {"CameraPlaced.Clear", [](EEngine& e) { e.m_bCameraPlaced = 0; }},
+    {"CameraPlaced.Clear", [](EEngine& e) { e.m_bCameraPlaced = e.m_bScriptedCamera = 0; }},
     {"MainGame.Destroy", [](EEngine&) { TheWorldHooks().GameWorldClosed(); }},
     {"Light0.Disable",
      [](EEngine&) {

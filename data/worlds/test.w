@@ -851,3 +851,11 @@ mesh models\box.x
 	scaling_axis 0.3 0.3 0.3
 	flags 13
 	item_dropped 1
+
+mesh models\bright_panel.x
+	pesel 1111 111 111
+	name bright_panel
+	xpos -160
+	ypos 96
+	zpos 503
+	flags 13

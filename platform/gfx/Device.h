@@ -170,9 +170,10 @@ class Device : public Resource {
     virtual Result SetDepthStencilSurface(Surface* surface) = 0;
     // Copies a render target (a render-target texture level, a face level of
     // a render-target cube, or the back buffer) into a system-memory surface
-    // of the same size and format (R32F and A16B16G16R16F keep their floats),
-    // rows top-down; the caller reads it with LockRect and its pitch. Waits
-    // for the drawing before it.
+    // of the same size and format (R32F and A16B16G16R16F keep their floats;
+    // G16R16F gives two halves a texel, red then green), rows top-down; the
+    // caller reads it with LockRect and its pitch. Waits for the drawing
+    // before it.
     virtual Result GetRenderTargetData(Surface* target, Surface* dest) = 0;
     // Copies a rectangle of one render target (a render-target texture level
     // or the back buffer) onto a rectangle of another, scaled to fit, with

@@ -2,9 +2,9 @@
 // A16B16G16R16F target keeps values beyond 0..1 and reads back into a
 // system-memory surface as half floats in the order red, green, blue, alpha,
 // rows top-down and a pitch of 8 bytes a texel; a G16R16F target samples its
-// two channels with blue and alpha 1; an A8R8G8B8 target reads back as packed
-// ARGB. The test hooks: the nth texture creation fails and makes nothing,
-// and the caps report a chosen pixel shader version.
+// two channels with blue and alpha 1 and reads back as two halves a texel; an A8R8G8B8 target reads back as
+// packed ARGB. The test hooks: the nth texture creation fails and makes nothing, and the caps report a chosen
+// pixel shader version.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -154,6 +154,37 @@ TEST_F(GfxFloatTargetTest, ATwoChannelFloatTargetSamplesItsChannelsWithBlueAndAl
     t->Release();
 }
 
+TEST_F(GfxFloatTargetTest, ATwoChannelFloatTargetReadsBackAsTwoHalvesRedFirst) {
+    gfx::Texture* t = nullptr;
+    gfx::Surface* s = nullptr;
+    MakeTarget(8, 4, Format::G16R16F, &t, &s);
+    gfx::Surface* memory = nullptr;
+    ASSERT_EQ(dev_->CreateOffscreenPlainSurface(8, 4, Format::G16R16F, gfx::Pool::SystemMem, &memory),
+              Result::Ok);
+    ASSERT_EQ(dev_->SetRenderTarget(0, s), Result::Ok);
+    dev_->ClearFloat(0, nullptr, gfx::clear::Target, math::Vec4{1200.0f, 0.25f, 0, 1}, 1.0f, 0);
+    const gfx::Rect corner{7, 3, 8, 4};
+    dev_->ClearFloat(1, &corner, gfx::clear::Target, math::Vec4{-3.0f, 1.0f, 0, 1}, 1.0f, 0);
+    ASSERT_EQ(dev_->GetRenderTargetData(s, memory), Result::Ok);
+    gfx::LockedRect lr;
+    ASSERT_EQ(memory->LockRect(&lr, nullptr, gfx::lock::ReadOnly), Result::Ok);
+    EXPECT_EQ(lr.Pitch, 8 * 4);
+    auto at = [&](uint32_t x, uint32_t y, uint32_t channel) {
+        uint16_t h[2];
+        std::memcpy(h, static_cast<const uint8_t*>(lr.pBits) + size_t(y) * lr.Pitch + size_t(x) * 4,
+                    sizeof h);
+        return math::HalfToFloat(h[channel]);
+    };
+    EXPECT_EQ(at(0, 0, 0), 1200.0f);
+    EXPECT_EQ(at(0, 0, 1), 0.25f);
+    EXPECT_EQ(at(6, 3, 0), 1200.0f);
+    EXPECT_EQ(at(7, 3, 0), -3.0f) << "the bottom row is the last";
+    EXPECT_EQ(at(7, 3, 1), 1.0f);
+    memory->UnlockRect();
+    for (gfx::Resource* r : std::initializer_list<gfx::Resource*>{memory, s, t})
+        r->Release();
+}
+
 TEST_F(GfxFloatTargetTest, AColourTargetReadsBackAsPackedArgb) {
     gfx::Texture* t = nullptr;
     gfx::Surface* s = nullptr;
@@ -185,6 +216,9 @@ TEST_F(GfxFloatTargetTest, FloatFormatsAreRefusedWhereTheyDoNotBelong) {
     gfx::Surface* halves = nullptr;
     ASSERT_EQ(dev_->CreateOffscreenPlainSurface(4, 4, Format::A16B16G16R16F, gfx::Pool::SystemMem, &halves),
               Result::Ok);
+    gfx::Surface* twoHalves = nullptr;
+    ASSERT_EQ(dev_->CreateOffscreenPlainSurface(4, 4, Format::G16R16F, gfx::Pool::SystemMem, &twoHalves),
+              Result::Ok);
     gfx::Texture* t = nullptr;
     gfx::Surface* s = nullptr;
     std::vector<uint32_t> px(16);
@@ -196,8 +230,8 @@ TEST_F(GfxFloatTargetTest, FloatFormatsAreRefusedWhereTheyDoNotBelong) {
          [&] { return dev_->GetRenderTargetData(level, r32); }},
         {"a half-float texture without render-target use",
          [&] { return dev_->CreateTexture(4, 4, 1, 0, Format::A16B16G16R16F, gfx::Pool::Managed, &t); }},
-        {"a two-channel float surface in memory",
-         [&] { return dev_->CreateOffscreenPlainSurface(4, 4, Format::G16R16F, gfx::Pool::SystemMem, &s); }},
+        {"a half-float read-back into a two-channel surface",
+         [&] { return dev_->GetRenderTargetData(level, twoHalves); }},
         {"half floats copied to the back buffer",
          [&] { return dev_->UpdateSurface(halves, nullptr, backBuffer_, nullptr); }},
         {"a half-float level read as ARGB", [&] { return target->ReadBack(0, 0, px.data()); }},
@@ -206,7 +240,7 @@ TEST_F(GfxFloatTargetTest, FloatFormatsAreRefusedWhereTheyDoNotBelong) {
         EXPECT_EQ(c.call(), Result::InvalidCall) << c.name;
     EXPECT_EQ(t, nullptr);
     EXPECT_EQ(s, nullptr);
-    for (gfx::Resource* r : std::initializer_list<gfx::Resource*>{halves, r32, level, target})
+    for (gfx::Resource* r : std::initializer_list<gfx::Resource*>{twoHalves, halves, r32, level, target})
         r->Release();
 }
 

@@ -379,7 +379,7 @@ GLenum CompressedGl(Format f) {
 }
 
 image::Compression CompressionOf(Format f) {
-    return f == Format::Dxt1 ? image::Compression::Dxt1
+    return f == Format::Dxt1   ? image::Compression::Dxt1
            : f == Format::Dxt3 ? image::Compression::Dxt3
                                : image::Compression::Dxt5;
 }
@@ -438,7 +438,8 @@ GLenum GlTextureStore::FaceTarget(uint32_t face) const {
     return m_target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + face : m_target;
 }
 
-Result GlTextureStore::Lock(uint32_t face, uint32_t level, LockedRect* out, const Rect* rect, uint32_t flags) {
+Result GlTextureStore::Lock(uint32_t face, uint32_t level, LockedRect* out, const Rect* rect,
+                            uint32_t flags) {
     if (!out || face >= m_faces || level >= m_levelCount || m_renderTarget) return Result::InvalidCall;
     Level& lv = At(face, level);
     if (lv.locked) return Result::InvalidCall;
@@ -482,8 +483,8 @@ void GlTextureStore::Upload(uint32_t face, uint32_t level) {
         return;
     }
     if (m_compressedOnGpu) {
-        gl->CompressedTexImage2D(target, GLint(level), CompressedGl(m_format), GLsizei(lv.w), GLsizei(lv.h), 0,
-                                 GLsizei(lv.bytes.size()), lv.bytes.data());
+        gl->CompressedTexImage2D(target, GLint(level), CompressedGl(m_format), GLsizei(lv.w), GLsizei(lv.h),
+                                 0, GLsizei(lv.bytes.size()), lv.bytes.data());
         return;
     }
     const void* texels = lv.bytes.data();
@@ -789,7 +790,8 @@ Result GlDraw::CreateOffscreenPlainSurface(uint32_t width, uint32_t height, Form
     if (!out) return Result::InvalidCall;
     *out = nullptr;
     if (width == 0 || height == 0 || width > 16384 || height > 16384 ||
-        !(ColourFormat(format) || format == Format::R32F || format == Format::A16B16G16R16F) ||
+        !(ColourFormat(format) || format == Format::R32F || format == Format::A16B16G16R16F ||
+          format == Format::G16R16F) ||
         pool == gfx::Pool::Managed) {
         return Result::InvalidCall;
     }

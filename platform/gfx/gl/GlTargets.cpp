@@ -166,6 +166,9 @@ Result GlDevice::GetRenderTargetData(Surface* target, Surface* dest) {
     gl.PixelStorei(GL_PACK_ALIGNMENT, 4);
     if (memory->GetFormat() == Format::R32F) {
         gl.GetTexImage(image, mip, GL_RED, GL_FLOAT, memory->Texels());
+    } else if (memory->GetFormat() == Format::G16R16F) {
+        // Two half floats a texel, red then green.
+        gl.GetTexImage(image, mip, GL_RG, GL_HALF_FLOAT, memory->Texels());
     } else if (memory->GetFormat() == Format::A16B16G16R16F) {
         // Half floats in the memory order red, green, blue, alpha.
         gl.GetTexImage(image, mip, GL_RGBA, GL_HALF_FLOAT, memory->Texels());
