@@ -6,6 +6,7 @@
 // - "vs_fastest_frame": RenderHDR's time over the world frame's; one
 //   full-screen pass, a 32 x 32 one and an 8 KB read-back, good at most 0.5;
 // - "allocations": heap allocations per RenderHDR; good 0.
+// And the whole chain (below).
 #include <benchmark/benchmark.h>
 
 #include "bench/Allocations.h"
@@ -82,5 +83,77 @@ void BM_RenderHDR(benchmark::State& state) {
     state.counters["measured_luminance"] = g_PostProcess.m_fMeasuredLuminance;
 }
 BENCHMARK(BM_RenderHDR)->Unit(benchmark::kMillisecond)->Iterations(200);
+
+// ---- The chain ----------------------------------------------------------------------------------------
+//
+// The chain alone (RenderPostProcess) at 1024 x 768 over the demo world's
+// scene, without and with HDR, depth of field and motion blur, and the full
+// frame of the demo world with post-processing on (the full pipeline, the
+// depth pass and the chain), each as a ratio to one fastest-pipeline frame
+// of the same view, in one run. The last is the cost of the whole renderer
+// against its cheapest picture. Allocations per chain: good 0.
+
+// The demo world at 1024 x 768 with post-processing on and the options of
+// one case.
+class ChainWorld : public bench::DemoWorldOnDevice {
+  public:
+    explicit ChainWorld(bool hdr) : DemoWorldOnDevice(Options(hdr), 1024, 768) {
+        SimpleRender = true;
+        UpdateObjects = false;
+        UpdateBezier = false;
+        m_ready = Start() && g_PostProcess.IsActive();
+    }
+    bool ChainReady() const { return m_ready; }
+
+  private:
+    static const char* Options(bool hdr) {
+        OptionMV16 = true;
+        OptionMV21 = hdr;
+        return "post-process chain bench";
+    }
+    bool m_ready = false;
+};
+
+void BM_Chain(benchmark::State& state) {
+    const bool full = state.range(0) != 0;
+    ChainWorld world(full);
+    if (!world.ChainReady()) {
+        state.SkipWithError("no device, no demo world or no chain");
+        return;
+    }
+    for (int i = 0; i < 260; ++i)
+        ChainWorld::OverviewFrame();
+    constexpr int kFrames = 60;
+    const double fastest = SecondsPerCall(kFrames, ChainWorld::OverviewFrame);
+    OptionMV08 = full;
+    g_PostProcess.m_bMotionBlurThisFrame = full ? 1 : 0;
+    g_PostProcess.m_fMotionBlurTime = 0.0f;
+    g_PostProcess.RenderPostProcess(); // the history, when it blurs
+    uint64_t allocations = 0;
+    double seconds = 0;
+    for (auto _ : state) {
+        g_PostProcess.m_bMotionBlurThisFrame = full ? 1 : 0;
+        const uint64_t before = g_Allocations.load(std::memory_order_relaxed);
+        const auto start = std::chrono::steady_clock::now();
+        g_PostProcess.RenderPostProcess();
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        allocations += g_Allocations.load(std::memory_order_relaxed) - before;
+    }
+    const double chain = seconds / double(state.iterations());
+    state.counters["chain_ms"] = chain * 1000.0;
+    state.counters["fastest_frame_ms"] = fastest * 1000.0;
+    state.counters["vs_fastest_frame"] = chain / fastest;
+    state.counters["allocations"] = double(allocations) / double(state.iterations());
+
+    // The whole frame with post-processing on: the full pipeline with the
+    // depth pass and the chain, the options of the case.
+    SimpleRender = false;
+    const double composed = SecondsPerCall(kFrames, ChainWorld::OverviewFrame);
+    SimpleRender = true;
+    OptionMV08 = false;
+    state.counters["full_frame_ms"] = composed * 1000.0;
+    state.counters["full_frame_vs_fastest_frame"] = composed / fastest;
+}
+BENCHMARK(BM_Chain)->Arg(0)->Arg(1)->ArgName("hdr_dof_blur")->Unit(benchmark::kMillisecond)->Iterations(60);
 
 } // namespace
