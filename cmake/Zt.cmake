@@ -35,21 +35,34 @@ target_link_libraries(zt_all INTERFACE game)
 set(ZT_LEAK_OPTIONS "ASAN_OPTIONS=detect_leaks=1"
     "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/leaks.supp:print_suppressions=0")
 
-# zt_test(name DIR folder LINKS ... DEPS ...): one GoogleTest executable of
-# every .cpp in the folder, linked against the project libraries in LINKS
-# (the least its tests use) and the external DEPS, run by ctest from the
-# build directory.
+# zt_test(name DIR folder LINKS ... DEPS ... [SHARDS n] [TIMEOUT s]): one
+# GoogleTest executable of every .cpp in the folder, linked against the
+# project libraries in LINKS (the least its tests use) and the external DEPS,
+# run by ctest from the build directory; with SHARDS, as n ctest tests
+# name_0 .. name_<n-1> that each run every n-th test, side by side.
 function(zt_test name)
-    cmake_parse_arguments(Z "" "DIR" "LINKS;DEPS" ${ARGN})
+    cmake_parse_arguments(Z "" "DIR;SHARDS;TIMEOUT" "LINKS;DEPS" ${ARGN})
     file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${Z_DIR}/*.cpp)
     if(NOT srcs)
         return()
     endif()
+    if(NOT Z_TIMEOUT)
+        set(Z_TIMEOUT 600)
+    endif()
     add_executable(${name} ${srcs})
     target_link_libraries(${name} PRIVATE zt_options ${Z_LINKS} ${Z_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
-    add_test(NAME ${name} COMMAND ${name})
     # Leaks fail the test; what the system's libraries keep is suppressed by
     # name (tests/leaks.supp). Tests run without a display.
-    set_tests_properties(${name} PROPERTIES TIMEOUT 600
-        ENVIRONMENT "${ZT_LEAK_OPTIONS};SDL_VIDEODRIVER=offscreen;ZT_UNATTENDED=1")
+    set(env "${ZT_LEAK_OPTIONS};SDL_VIDEODRIVER=offscreen;ZT_UNATTENDED=1")
+    if(NOT Z_SHARDS)
+        add_test(NAME ${name} COMMAND ${name})
+        set_tests_properties(${name} PROPERTIES TIMEOUT ${Z_TIMEOUT} ENVIRONMENT "${env}")
+        return()
+    endif()
+    math(EXPR last "${Z_SHARDS} - 1")
+    foreach(i RANGE ${last})
+        add_test(NAME ${name}_${i} COMMAND ${name})
+        set_tests_properties(${name}_${i} PROPERTIES TIMEOUT ${Z_TIMEOUT}
+            ENVIRONMENT "${env};GTEST_TOTAL_SHARDS=${Z_SHARDS};GTEST_SHARD_INDEX=${i}")
+    endforeach()
 endfunction()
