@@ -54,9 +54,10 @@ void SetVertexAmbient(effect::Effect* e, bool inside) {
                  VertexAmbientColour(inside ? env.m_vVertexAmbientInsideColor : env.m_vVertexAmbientColor));
 }
 
-uint32_t Pack(const math::Vec3& c) {
-    auto channel = [](float v) { return uint32_t(v * 255.0f) & 0xFFu; };
-    return channel(c.x) << 16 | channel(c.y) << 8 | channel(c.z);
+// The reference colour as the clear takes it: the environment's channels
+// (0..255) packed, which is what each channel / 255 truncated back gives.
+uint32_t PackedReference(const ObjectRecord* ground) {
+    return g_EnvironmentSettings.GetAmbientColor(ground ? ground->iAmbientLightIdx : 0) & 0x00FFFFFFu;
 }
 
 } // namespace
@@ -205,17 +206,17 @@ void EAmbientProbe::EndProbeRender() {
 }
 
 uint32_t EAmbientProbe::RenderProbe(const math::Vec3& point, ObjectRecord* ground, uint32_t textureId) {
-    const math::Vec3 reference = ReferenceColour(ground);
+    const uint32_t reference = PackedReference(ground);
     // Begun before the clear: the clear must reach the probe target, never
     // the target that happens to be current.
     const bool beganHere = !m_bBegun;
-    if (!BeginProbeRender()) return Pack(reference);
+    if (!BeginProbeRender()) return reference;
     gfx::Device* d = g_pD3DInterface;
     // The stencil is asked for only where the depth surface has one: a clear
     // that asks for a missing stencil clears nothing at all.
     uint32_t flags = gfx::clear::Target | gfx::clear::ZBuffer;
     if (gfx::HasStencil(m_pProbeDepth->GetFormat())) flags |= gfx::clear::Stencil;
-    d->Clear(0, nullptr, flags, Pack(reference), 1.0f, 0);
+    d->Clear(0, nullptr, flags, reference, 1.0f, 0);
 
     const math::Vec3 keptEye = g_Camera.GetPosition();
     const orientation keptOrientation = g_Camera.Orientation();
@@ -226,7 +227,7 @@ uint32_t EAmbientProbe::RenderProbe(const math::Vec3& point, ObjectRecord* groun
     g_Camera.SetOrientation(down);
     g_Camera.UpdateViewMatrix();
 
-    uint32_t c = Pack(reference);
+    uint32_t c = reference;
     EffectRecord* fx = g_EffectMgr.FindEffect("SkyLight");
     if (!fx || !fx->pEffect) {
         if (!m_bEffectMissingReported) g_Console.Print("Ambient probe: no SkyLight effect");

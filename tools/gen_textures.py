@@ -31,6 +31,7 @@ Writes, under the data directory (default: data/ beside this folder):
   textures/screen.tga             an animated screen, with screen_1.tga ..
                                   screen_3.tga as its three frames
   textures/sign.tga, sign.dds     a tga/dds twin (the dds file is loaded)
+  textures/dark_floor.tga         a dark patch of floor (dark_plane.x)
   textures/oil_stain.tga          an oil stain, dark blue-grey (multiplied in)
   textures/light_shaft.tga        a light shaft, pale yellow (added on)
   textures/metal_dxt1.dds         DXT1 with a full mip chain
@@ -85,6 +86,8 @@ NORMAL_UP = (132, 130, 255)
 ALCOVE = (198, 190, 173)
 DETAIL_MID = (128, 128, 128)
 DETAIL_NEAR = (124, 124, 124)
+DARK_GREY = (33, 32, 33)
+DARK_BROWN = (66, 32, 0)
 
 
 def write_file(path, data):
@@ -276,6 +279,7 @@ def main():
     write_tga(os.path.join(tex, "sign.tga"), 32, quadrants(32, [YELLOW, BLACK, BLACK, YELLOW]))
     write_dds(os.path.join(tex, "sign.dds"), 32, quadrants(32, [YELLOW, PURPLE, PURPLE, YELLOW]))
     write_tga(os.path.join(tex, "oil_stain.tga"), 8, flat(8, OIL))
+    write_tga(os.path.join(tex, "dark_floor.tga"), 32, quadrants(32, [DARK_GREY, DARK_BROWN, DARK_BROWN, DARK_GREY]))
     write_tga(os.path.join(tex, "light_shaft.tga"), 8, flat(8, SHAFT))
     write_dds(os.path.join(tex, "metal_dxt1.dds"), 64, quadrants(64, [GREY, WHITE, WHITE, GREY]), b"DXT1")
     write_dds(os.path.join(tex, "rust_dxt5.dds"), 64, quadrants(64, [BROWN, ORANGE, ORANGE, BROWN], 192), b"DXT5")
@@ -346,6 +350,9 @@ def main():
         "",
         "texture oil_stain.tga",
         "stain",
+        "",
+        "texture dark_floor.tga",
+        "cement",
         "",
         "texture light_shaft.tga",
         "ray_of_light",

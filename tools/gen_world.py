@@ -16,6 +16,8 @@
     models/bright_panel.x                  a bright panel on the north wall
                                            (bright_panel.tga, near white): a
                                            64 x 64 upright quad facing -z
+    models/dark_plane.x                    a dark patch of floor (dark_floor.tga):
+                                           a 192 x 192 quad facing up, at y = 0
 
 The floor, the walls and the crates use box.x and plane.x of gen_meshes.py,
 whose .x writer this script shares. The world file and its Bezier path file
@@ -52,6 +54,7 @@ def main():
         "oil_stain.x": meshes.mesh_text("oil_stain", meshes.plane(64.0), "textures\\oil_stain.tga"),
         "light_shaft.x": meshes.mesh_text("light_shaft", upright_rect(64.0, 192.0), "textures\\light_shaft.tga"),
         "bright_panel.x": meshes.mesh_text("bright_panel", upright_rect(64.0, 64.0), "textures\\bright_panel.tga"),
+        "dark_plane.x": meshes.mesh_text("dark_plane", meshes.plane(192.0), "textures\\dark_floor.tga"),
     }
     for name, text in files.items():
         path = os.path.join(OUT, name)

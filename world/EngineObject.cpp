@@ -630,6 +630,12 @@ void EEngineObject::PrepareObject(ObjectRecord* h) {
         const uint32_t c = g_EnvironmentSettings.GetAmbientColor(0);
         h->vAmbient = math::Vec3{float((c >> 16) & 0xFF) / 255.0f, float((c >> 8) & 0xFF) / 255.0f,
                                  float(c & 0xFF) / 255.0f};
+        // The lit passes draw such an object with its probed colour: until
+        // its first probe that is this colour, not black.
+        h->fProbedAmbient[0] = h->vAmbient.x;
+        h->fProbedAmbient[1] = h->vAmbient.y;
+        h->fProbedAmbient[2] = h->vAmbient.z;
+        h->fProbedAmbient[3] = 1.0f;
     }
     if (h->pAction) {
         if (!h->pAction->dwGeneralOpt1) {

@@ -859,3 +859,35 @@ mesh models\bright_panel.x
 	ypos 96
 	zpos 503
 	flags 13
+
+mesh models\dark_plane.x
+	pesel 1121 121 121
+	name dark_plane
+	xpos 320
+	ypos 1
+	zpos -310
+	flags 13
+	flag2 8
+	ambient_light_idx 1
+
+mesh models\box.x
+	pesel 1122 122 122
+	name probe_box_lit
+	xpos 180
+	ypos 0
+	zpos -420
+	scaling_axis 0.5 0.5 0.5
+	flags 13
+	flag2 536870912
+	action_general_opt 1 0
+
+mesh models\box.x
+	pesel 1123 123 123
+	name probe_box_dark
+	xpos 320
+	ypos 1
+	zpos -310
+	scaling_axis 0.5 0.5 0.5
+	flags 13
+	flag2 536870912
+	action_general_opt 1 0

@@ -128,7 +128,7 @@ void WriteGroundMesh(const std::filesystem::path& file) {
          "  3;0,1,2;, 3;0,2,3;, 3;0,2,1;, 3;0,3,2;,\n"
          "  3;4,5,6;, 3;4,6,7;, 3;4,6,5;, 3;4,7,6;;\n"
          " MeshMaterialList {\n  2;\n  8;\n  0,0,0,0,1,1,1,1;\n";
-    for (const char* texture : {"textures\\\\ground.tga", "textures\\\\far.tga"})
+    for (const char* texture : {"textures\\\\probe_near.tga", "textures\\\\probe_far.tga"})
         f << "  Material {\n   1.0;1.0;1.0;1.0;;\n   8.0;\n   0.0;0.0;0.0;;\n   0.0;0.0;0.0;;\n"
              "   TextureFilename { \""
           << texture << "\"; }\n  }\n";
@@ -250,7 +250,7 @@ TEST_F(ProbeDeviceTest, TheProbeReadsTheGroundAsTheTechniqueDrawsIt) {
 TEST_F(ProbeDeviceTest, OnlyTheGroundsSubsetsOfTheWantedTextureAreDrawn) {
     ObjectRecord* between = MakeGround("models\\ground.x", {0, 4, 0}, 1);
     ASSERT_TRUE(between);
-    const uint32_t groundTexture = TextureIdOf("ground.tga"), farTexture = TextureIdOf("far.tga");
+    const uint32_t groundTexture = TextureIdOf("probe_near.tga"), farTexture = TextureIdOf("probe_far.tga");
     ASSERT_TRUE(groundTexture && farTexture && groundTexture != farTexture);
     struct Case {
         const char* name;

@@ -14,6 +14,7 @@
 
 #include "BehaviourFixture.h"
 #include "render/AmbientProbe.h"
+#include "render/EnvironmentSettings.h"
 #include "render/Renderer.h"
 #include "world/EngineObjectFlags.h"
 
@@ -42,8 +43,8 @@ class LightingSampleTest : public BehaviourTest {
     void SetUp() override {
         BehaviourTest::SetUp();
         g_MainGame.m_iLevelFrame = 220;
-        WriteTile(dir_ / "models" / "tile.x", 6.0f, "textures\\\\tile.tga");
-        WriteTile(dir_ / "models" / "floor.x", 512.0f, "textures\\\\floor.tga");
+        WriteTile(dir_ / "models" / "tile.x", 6.0f, "textures\\\\probe_tile.tga");
+        WriteTile(dir_ / "models" / "floor.x", 512.0f, "textures\\\\probe_ground.tga");
         g_AmbientProbe.Init(); // no device: only the queue
     }
     void TearDown() override {
@@ -114,7 +115,7 @@ TEST_P(GroundVote, QueuesTheCentreTileOnlyWhenThreeHeightsAgreeWithIt) {
     EXPECT_NEAR(r.vPoint.y, c.heights[0], 1e-3f);
     EXPECT_NEAR(r.vPoint.z, 0.0f, 1e-3f);
     EXPECT_NE(r.dwTextureId, 0u);
-    EXPECT_EQ(r.dwTextureId, TextureIdOf("tile.tga"));
+    EXPECT_EQ(r.dwTextureId, TextureIdOf("probe_tile.tga"));
     EXPECT_EQ(box->bLightingSampled, 1);
 }
 
@@ -149,8 +150,8 @@ TEST_F(LightingSampleTest, AnObjectOverAFloorQueuesTheFloor) {
     EXPECT_NEAR(r.vPoint.x, 5.0f, 1e-3f);
     EXPECT_NEAR(r.vPoint.y, 0.0f, 1e-3f);
     EXPECT_NEAR(r.vPoint.z, -3.0f, 1e-3f);
-    EXPECT_EQ(r.dwTextureId, TextureIdOf("floor.tga"));
-    EXPECT_NE(r.dwTextureId, TextureIdOf("tile.tga"));
+    EXPECT_EQ(r.dwTextureId, TextureIdOf("probe_ground.tga"));
+    EXPECT_NE(r.dwTextureId, TextureIdOf("probe_tile.tga"));
 }
 
 // The sample is taken again when the object moved more than 32 units while
@@ -203,6 +204,24 @@ TEST_F(LightingSampleTest, TheSampleIsTakenAgainOnlyWhenDue) {
             EXPECT_EQ(box->bAmbientReprobe, 0) << s.name;
         }
     }
+}
+
+// Before its first probe (the level's first 220 frames) the object is drawn
+// with the world's ambient colour 0, set as its probed colour when it is
+// first prepared, not with black.
+TEST_F(LightingSampleTest, UntilItsFirstProbeTheObjectHoldsAmbientColourZero) {
+    const uint32_t saved = g_EnvironmentSettings.GetAmbientColor(0);
+    g_EnvironmentSettings.SetAmbientColor(0x336699, 0);
+    g_MainGame.m_iLevelFrame = 100;
+    ObjectRecord* box = Probed({0, 50, 0});
+    ASSERT_TRUE(box);
+    Frame(0.02f);
+    g_EnvironmentSettings.SetAmbientColor(saved, 0);
+    EXPECT_EQ(g_AmbientProbe.QueueCount(), 0);
+    EXPECT_EQ(box->bAmbientProbed, 0);
+    EXPECT_FLOAT_EQ(box->fProbedAmbient[0], float(0x33) / 255.0f);
+    EXPECT_FLOAT_EQ(box->fProbedAmbient[1], float(0x66) / 255.0f);
+    EXPECT_FLOAT_EQ(box->fProbedAmbient[2], float(0x99) / 255.0f);
 }
 
 } // namespace

@@ -60,12 +60,12 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     EXPECT_FALSE(g_WorldMgr.m_bLoadError);
     EXPECT_EQ(g_WorldMgr.m_nErrorLines, 0u);
 
-    // Seventy-eight objects and the sky: the visibility blocker's marker left
+    // Eighty-one objects and the sky: the visibility blocker's marker left
     // the table.
     int count = 0;
     for (int slot = 0; slot < EEngine::MAX_OBJECTS; ++slot)
         count += g_Engine.Object(slot)->bUsed;
-    EXPECT_EQ(count, 79);
+    EXPECT_EQ(count, 82);
     EXPECT_FALSE(Find("blocker_hall"));
     // The swaying tree and the dropped item of the sky-light pass.
     ASSERT_TRUE(Find("tree"));
@@ -137,6 +137,9 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
         {"crate_hidden", OT_MESH, {1074, 74, 74}, {150, 0, 620}, {1, 1, 1}},
         {"crate_grated", OT_MESH, {1075, 75, 75}, {-470, 0, 0}, {1, 1, 1}},
         {"alcove_floor", OT_MESH, {1110, 110, 110}, {0, 1, 0}, {1, 1, 1}},
+        {"dark_plane", OT_MESH, {1121, 121, 121}, {320, 1, -310}, {1, 1, 1}},
+        {"probe_box_lit", OT_MESH, {1122, 122, 122}, {180, 0, -420}, {0.5f, 0.5f, 0.5f}},
+        {"probe_box_dark", OT_MESH, {1123, 123, 123}, {320, 1, -310}, {0.5f, 0.5f, 0.5f}},
     };
     for (const Placed& p : placed) {
         SCOPED_TRACE(p.name);
@@ -171,6 +174,14 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     for (const char* name : {"crate_fog_near", "crate_fog_mid", "crate_fog_far", "crate_fog_off"})
         EXPECT_EQ(Find(name)->iFogIdx, 1) << name;
     EXPECT_EQ(Find("crate_fog_off")->dwFlags2, 0x40000u);
+    // The two boxes lit from the ground under them: the lit floor and the
+    // dark patch (inside, the darker ambient set).
+    for (const char* name : {"probe_box_lit", "probe_box_dark"}) {
+        EXPECT_EQ(Find(name)->dwFlags2, 0x20000000u) << name;
+        ASSERT_TRUE(Find(name)->pAction) << name << ": the per-object pass updates it";
+    }
+    EXPECT_EQ(Find("dark_plane")->dwFlags2, 8u);
+    EXPECT_EQ(Find("dark_plane")->iAmbientLightIdx, 1);
     EXPECT_EQ(Find("crate_explosive")->Mesh()->m_vRotationAngles, math::Vec3(0, 30, 0));
     EXPECT_TRUE(Find("crate_explosive")->bBaseOrientationGiven);
     EXPECT_NEAR(Find("crate_explosive")->BaseOrientation.forward.x, 0.5, 1e-5);
