@@ -115,9 +115,9 @@ std::string Hex(uint32_t v) {
     return s;
 }
 
-// A .x mesh of two double-sided quads in the plane y = 0: "ground" (its own
-// texture) over x and z in -256..256, and "far" (another texture) far off
-// at x 1000..1100.
+// A .x mesh of two double-sided quads in the plane y = 0, normals up, vertex
+// colours white: "near" (its own texture) over x and z in -256..256, and
+// "far" (another texture) far off at x 1000..1100.
 void WriteGroundMesh(const std::filesystem::path& file) {
     std::filesystem::create_directories(file.parent_path());
     std::ofstream f(file);
@@ -127,6 +127,8 @@ void WriteGroundMesh(const std::filesystem::path& file) {
          " 8;\n"
          "  3;0,1,2;, 3;0,2,3;, 3;0,2,1;, 3;0,3,2;,\n"
          "  3;4,5,6;, 3;4,6,7;, 3;4,6,5;, 3;4,7,6;;\n"
+         " MeshNormals {\n  1;\n  0;1;0;;\n  8;\n"
+         "  3;0,0,0;, 3;0,0,0;, 3;0,0,0;, 3;0,0,0;, 3;0,0,0;, 3;0,0,0;, 3;0,0,0;, 3;0,0,0;;\n }\n"
          " MeshMaterialList {\n  2;\n  8;\n  0,0,0,0,1,1,1,1;\n";
     for (const char* texture : {"textures\\\\probe_near.tga", "textures\\\\probe_far.tga"})
         f << "  Material {\n   1.0;1.0;1.0;1.0;;\n   8.0;\n   0.0;0.0;0.0;;\n   0.0;0.0;0.0;;\n"
@@ -506,5 +508,105 @@ TEST_F(ProbeDeviceTest, ADeviceResetReleasesAndMakesTheTargetsAgain) {
     recreate();
     EXPECT_FALSE(g_AmbientProbe.HasTargets()) << "no world is open";
 }
+
+// ---- With the program's SkyLight effect ------------------------------------------------------------
+
+// The ground's lit colour as the scene lights it, computed here: ambient x
+// the vertex ambient of white vertices (with vertex colour on) plus the sky
+// light's colour x max(0, up . -direction) (with the sky light on).
+struct LitCase {
+    const char* name;
+    bool skyOn;
+    math::Vec3 skyDirection;
+    math::Vec3 skyColour;
+    bool vertexColour;
+    bool inside; // the ground is lit from inside: the inside vertex-ambient set
+};
+
+class SkyLightProbe : public ProbeDeviceTest, public ::testing::WithParamInterface<LitCase> {
+  protected:
+    void SetUp() override {
+        ProbeDeviceTest::SetUp();
+        g_EffectMgr.Destroy();
+        const std::string path = std::string(ZT_SOURCE_DIR) + "/data/fx/skylight.fxc";
+        fx_ = g_EffectMgr.CreateEffect("SkyLight", path.c_str());
+        ASSERT_TRUE(fx_ && fx_->pEffect);
+        EnvironmentSettings& env = g_EnvironmentSettings;
+        savedUseSkyLight_ = UseSkyLight;
+        UseSkyLight = true;
+        savedVertexAmbient_ = {env.m_fVertexAmbientBrightness, env.m_fVertexAmbientContrast,
+                               env.m_fVertexAmbientInsideBrightness, env.m_fVertexAmbientInsideContrast};
+        env.m_fVertexAmbientBrightness = 0.5f;
+        env.m_fVertexAmbientContrast = 2.0f;
+        env.m_vVertexAmbientColor[1] = 0.5f;
+        env.m_vVertexAmbientColor[2] = 0.25f;
+        env.m_fVertexAmbientInsideBrightness = 0.8f;
+        env.m_fVertexAmbientInsideContrast = 1.0f;
+        env.m_vVertexAmbientInsideColor[0] = 0.5f;
+    }
+    void TearDown() override {
+        EnvironmentSettings& env = g_EnvironmentSettings;
+        std::tie(env.m_fVertexAmbientBrightness, env.m_fVertexAmbientContrast,
+                 env.m_fVertexAmbientInsideBrightness, env.m_fVertexAmbientInsideContrast) =
+            savedVertexAmbient_;
+        env.m_vVertexAmbientColor[1] = env.m_vVertexAmbientColor[2] = 1.0f;
+        env.m_vVertexAmbientInsideColor[0] = 1.0f;
+        UseSkyLight = savedUseSkyLight_;
+        ProbeDeviceTest::TearDown();
+    }
+
+    // The sky light as the sky-light pass leaves it on the effect.
+    void LeaveSkyLight(bool on, const math::Vec3& direction, const math::Vec3& colour) {
+        effect::Effect* e = fx_->pEffect;
+        const math::Vec4 d[2] = {{direction.x, direction.y, direction.z, 0.0f}, {}};
+        const math::Vec4 c[2] = {{colour.x, colour.y, colour.z, 1.0f}, {}};
+        const bool x[2] = {on, false};
+        e->SetVectorArray(e->GetParameterByName(effect::Handle(), "g_SkyLightDir"), d, 2);
+        e->SetVectorArray(e->GetParameterByName(effect::Handle(), "g_SkyLightDiffuse"), c, 2);
+        e->SetBoolArray(e->GetParameterByName(effect::Handle(), "g_bUseSkyLightX"), x, 2);
+    }
+
+    EffectRecord* fx_ = nullptr;
+    bool savedUseSkyLight_ = true;
+    std::tuple<float, float, float, float> savedVertexAmbient_;
+};
+
+TEST_P(SkyLightProbe, TheProbeReadsTheGroundsLitColour) {
+    const LitCase& c = GetParam();
+    const EnvironmentSettings& env = g_EnvironmentSettings;
+    LeaveSkyLight(c.skyOn, c.skyDirection, c.skyColour);
+    ground_->bVertexColor = c.vertexColour ? 1 : 0;
+    if (c.inside) ground_->dwFlags2 |= objflags::kFlag2NoSkyLight;
+    const Vec3 ambient = EAmbientProbe::ReferenceColour(ground_);
+    Vec3 light = ambient;
+    if (c.vertexColour) {
+        // White vertices: ((1 - 0.5) x contrast + 0.5) x brightness x tint.
+        const float contrast = c.inside ? env.m_fVertexAmbientInsideContrast : env.m_fVertexAmbientContrast;
+        const float brightness =
+            c.inside ? env.m_fVertexAmbientInsideBrightness : env.m_fVertexAmbientBrightness;
+        const float* tint = c.inside ? env.m_vVertexAmbientInsideColor : env.m_vVertexAmbientColor;
+        const float k = (0.5f * contrast + 0.5f) * brightness;
+        light = {light.x * k * tint[0], light.y * k * tint[1], light.z * k * tint[2]};
+    }
+    if (c.skyOn) {
+        const float lambert = std::max(0.0f, -c.skyDirection.y);
+        light = light + c.skyColour * lambert;
+    }
+    const uint32_t got = g_AmbientProbe.RenderProbe({0, 0, 0}, ground_, 0);
+    const auto channel = [](float v) { return uint32_t(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); };
+    const uint32_t want = channel(light.x) << 16 | channel(light.y) << 8 | channel(light.z);
+    EXPECT_TRUE(Near(got, want)) << Hex(got) << " for " << Hex(want);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SkyLightProbe,
+    ::testing::Values(
+        LitCase{"AmbientAlone", false, {0, -1, 0}, {0.5f, 0.5f, 0.5f}, false, false},
+        LitCase{"SkyFromStraightAbove", true, {0, -1, 0}, {0.3f, 0.2f, 0.1f}, false, false},
+        LitCase{"SkyAtSixtyDegrees", true, {0.8660254f, -0.5f, 0}, {0.4f, 0.4f, 0.2f}, false, false},
+        LitCase{"SkyFromBelowAddsNothing", true, {0, 1, 0}, {0.5f, 0.5f, 0.5f}, false, false},
+        LitCase{"VertexAmbientShapesTheAmbient", false, {0, -1, 0}, {}, true, false},
+        LitCase{"InsideTakesTheInsideSet", true, {0, -1, 0}, {0.1f, 0.1f, 0.1f}, true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
