@@ -236,6 +236,11 @@ uint32_t EAmbientProbe::RenderProbe(const math::Vec3& point, ObjectRecord* groun
         m_bEffectMissingReported = false;
         effect::Effect* e = fx->pEffect;
         ERenderStateCache& cache = g_RenderStateCache;
+        // The effect's program stays set on the device after its technique
+        // ends: the caller's is put back, so that later fixed-function draws
+        // (and a device reset) do not find the probe's.
+        gfx::Program* keptProgram = d->GetProgram();
+        if (keptProgram) keptProgram->AddRef();
         cache.EndTranslucent(fx);
         cache.EndTransparent(fx);
         cache.SetTexture(0, nullptr);
@@ -306,6 +311,9 @@ uint32_t EAmbientProbe::RenderProbe(const math::Vec3& point, ObjectRecord* groun
             cache.EndTechnique(fx);
         }
         cache.ResetCullMode();
+        d->SetProgram(keptProgram);
+        if (keptProgram) keptProgram->Release();
+        d->SetVertexDeclaration(nullptr);
         c = ReadProbe();
     }
     if (beganHere) EndProbeRender();
