@@ -66,25 +66,60 @@ void UploadSkyLightBlock(const EffectRecord* fx, const SkyLightBlock& b, bool bo
         g_Console.Print("Set failed");
 }
 
+namespace {
+
+// A skinned mesh's image and normal map: the image as it is (the default
+// white texture without DrawCharacterTextures), the normal map when there
+// is one, else, with `standIn`, the image named and put in its place.
+void BindSkinnedStages(strtexture* t, bool standIn) {
+    ERenderStateCache& cache = g_RenderStateCache;
+    cache.SetTexture(0, DrawCharacterTextures ? t->pTexture : g_Renderer.DefaultTexture());
+    if (t->pNormal) {
+        cache.SetTexture(1, t->pNormal->pTexture);
+    } else if (standIn) {
+        g_Console.Print2(t->szName, " - brak normala!");
+        cache.SetTexture(1, t->pTexture);
+    }
+}
+
+} // namespace
+
 void SetTextureMaterial(EffectRecord* fx, strtexture* t, const MaterialVariant& variant) {
     effect::Effect* e = fx->pEffect;
     ERenderStateCache& cache = g_RenderStateCache;
     const TextureDescription& desc = t->desc;
     gfx::Texture* white = g_Renderer.DefaultTexture();
 
-    g_Renderer.BindTextureStages(t, true);
+    if (variant.bSkinned) {
+        BindSkinnedStages(t, variant.bStandInNormal);
+    } else {
+        g_Renderer.BindTextureStages(t, true);
+    }
     e->SetFloat(EffectParam(fx, &EffectRecord::g_fNormalDensity, "g_fNormalDensity"), desc.fNormalDensity);
     cache.SetCullMode(!desc.b2Sided);
-    if (desc.bTranslucent) {
-        if (!cache.m_bTranslucentOn) cache.BeginTranslucent(fx);
-    } else if (cache.m_bTranslucentOn) {
-        cache.EndTranslucent(fx);
+    auto translucent = [&] {
+        if (desc.bTranslucent) {
+            if (!cache.m_bTranslucentOn) cache.BeginTranslucent(fx);
+        } else if (cache.m_bTranslucentOn) {
+            cache.EndTranslucent(fx);
+        }
+    };
+    auto transparent = [&] {
+        if (desc.bTransparent) {
+            if (!cache.m_bTransparentOn) cache.BeginTransparent(fx);
+        } else if (cache.m_bTransparentOn) {
+            cache.EndTransparent(fx);
+        }
+    };
+    if (variant.bSkinned) {
+        transparent();
+        translucent();
+    } else {
+        translucent();
+        transparent();
     }
-    if (desc.bTransparent) {
-        if (!cache.m_bTransparentOn) cache.BeginTransparent(fx);
-    } else if (cache.m_bTransparentOn) {
-        cache.EndTransparent(fx);
-    }
+    // Skinned meshes show their detail and cube whatever DrawTextures says.
+    const bool ownImages = DrawTextures || variant.bSkinned;
     const effect::Handle drawSpecular = EffectParam(fx, &EffectRecord::g_bDrawSpecular, "g_bDrawSpecular");
     if (desc.bSpecular && g_bSpecularOption) {
         e->SetFloat(EffectParam(fx, &EffectRecord::g_SpecularCone, "g_SpecularCone"), desc.fSpecularCone);
@@ -102,21 +137,23 @@ void SetTextureMaterial(EffectRecord* fx, strtexture* t, const MaterialVariant& 
         const effect::Handle inMask =
             EffectParam(fx, &EffectRecord::g_bSpecularInDetailMask, "g_bSpecularInDetailMask");
         if (t->pDetail && DrawDetail) {
-            cache.SetTexture(2, DrawTextures ? t->pDetail->pTexture : white);
+            cache.SetTexture(2, ownImages ? t->pDetail->pTexture : white);
             e->SetFloat(EffectParam(fx, &EffectRecord::g_fDetailDensity, "g_fDetailDensity"),
                         desc.fDetailDensity);
-            e->SetBool(drawDetail, true);
-            e->SetBool(asNormal, desc.bDetailAsNormal != 0);
-            e->SetBool(inMask, desc.bSpecularInDetailMask != 0);
-        } else {
+            if (variant.bDetailSwitches) {
+                e->SetBool(drawDetail, true);
+                e->SetBool(asNormal, desc.bDetailAsNormal != 0);
+                e->SetBool(inMask, desc.bSpecularInDetailMask != 0);
+            }
+        } else if (variant.bDetailSwitches) {
             e->SetBool(drawDetail, false);
             e->SetBool(asNormal, false);
             e->SetBool(inMask, false);
         }
     }
     if (t->pEnvironment && g_pD3DInterface) {
-        gfx::BaseTexture* cube = DrawTextures ? static_cast<gfx::BaseTexture*>(t->pEnvironment->pCubeTexture)
-                                              : static_cast<gfx::BaseTexture*>(white);
+        gfx::BaseTexture* cube = ownImages ? static_cast<gfx::BaseTexture*>(t->pEnvironment->pCubeTexture)
+                                           : static_cast<gfx::BaseTexture*>(white);
         g_pD3DInterface->SetTexture(6, cube);
     }
     e->SetBool(EffectParam(fx, &EffectRecord::g_bFullyBrightINM, "g_bFullyBrightINM"),

@@ -49,12 +49,24 @@ void UploadSkyLightBlock(const EffectRecord* fx, const SkyLightBlock& block, boo
 struct MaterialVariant {
     bool bDetail = true;       // the detail texture and its switches are set
     bool bCommitAfter = false; // one commit at the end
+    // With bDetail: false sets the detail texture and its density only.
+    bool bDetailSwitches = true;
+    // Skinned meshes: stage 0 takes the image itself (the default white
+    // texture without DrawCharacterTextures; no animation step), stage 1 the
+    // normal map only when there is one; transparent mode is chosen before
+    // translucent mode, so a texture that is both ends translucent; the
+    // detail texture and the cube keep their images whatever DrawTextures
+    // says.
+    bool bSkinned = false;
+    // Skinned: a missing normal map is named (" - brak normala!") and the
+    // image stands in for it on stage 1.
+    bool bStandInNormal = false;
 };
 
 // The texture state of a lit pass at a texture's first drawn user: stages
-// 0 and 1, g_fNormalDensity, culling, translucent then transparent mode,
-// specular, texture density, detail (stage 2), environment cube (stage 6)
-// and g_bFullyBrightINM.
+// 0 and 1, g_fNormalDensity, culling, translucent then transparent mode
+// (skinned: transparent then translucent), specular, texture density,
+// detail (stage 2), environment cube (stage 6) and g_bFullyBrightINM.
 void SetTextureMaterial(EffectRecord* fx, strtexture* t, const MaterialVariant& variant);
 
 // The menu's specular option: highlights are drawn only while it is on

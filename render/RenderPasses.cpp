@@ -4,8 +4,9 @@
 // call leaves the `translucent` textures of its list to a second call. The
 // fastest pass (FastestPass.cpp), the ambient base pass (AmbientPasses.cpp),
 // the overlay passes (OverlayPasses.cpp), the strobe passes
-// (StroboPasses.cpp), the sky-light pass of static meshes (SkyLightPass.cpp)
-// and the black-and-white and depth passes (BWDepthPasses.cpp) are built.
+// (StroboPasses.cpp), the sky-light pass of static meshes (SkyLightPass.cpp),
+// the lit passes of skinned meshes (SkinnedLitPasses.cpp) and the
+// black-and-white and depth passes (BWDepthPasses.cpp) are built.
 #include "render/Mesh.h"
 #include "render/Renderer.h"
 #include "world/Engine.h"
@@ -14,51 +15,27 @@
 
 namespace {
 
-// A `translucent` texture that the list's passes draw; the skinned passes
-// leave additive and stain textures to their own passes.
-bool HasTranslucent(strtexture* const* list, bool skinned) {
-    for (; *list; ++list) {
-        const TextureDescription& d = (*list)->desc;
-        if (d.bTranslucent && !(skinned && (d.bAdditive || d.bStain))) return true;
-    }
+bool HasTranslucent(strtexture* const* list) {
+    for (; *list; ++list)
+        if ((*list)->desc.bTranslucent) return true;
     return false;
 }
 
 // A first call leaves the translucent textures to the second one.
-void LeaveTranslucent(bool secondCall, strtexture* const* list, bool skinned, uint8_t* secondCallFlag) {
-    if (!secondCall && HasTranslucent(list, skinned)) *secondCallFlag = 1;
+void LeaveTranslucent(bool secondCall, strtexture* const* list, uint8_t* secondCallFlag) {
+    if (!secondCall && HasTranslucent(list)) *secondCallFlag = 1;
 }
 
 } // namespace
 
-void ERenderer::RenderSkyLightSkinmeshes(bool secondCall) {
-    RecordPass("ERenderer::RenderSkyLightSkinmeshes", secondCall);
-    LeaveTranslucent(secondCall, m_pSkinMeshTextures, true, &m_bSecondCallSkyLitSkinMeshes);
-}
-
-void ERenderer::RenderSkyLightSkinmeshes20(bool secondCall) {
-    RecordPass("ERenderer::RenderSkyLightSkinmeshes20", secondCall);
-    LeaveTranslucent(secondCall, m_pSkinMeshTextures, true, &m_bSecondCallSkyLitSkinMeshes);
-}
-
 void ERenderer::RenderLightMeshes(bool translucentOnly) {
     RecordPass("ERenderer::RenderLightMeshes", translucentOnly);
-    LeaveTranslucent(translucentOnly, m_pMeshTextures, false, &m_bSecondCallAmbientLitMeshes);
+    LeaveTranslucent(translucentOnly, m_pMeshTextures, &m_bSecondCallAmbientLitMeshes);
 }
 
 void ERenderer::RenderLightMeshes20(bool translucentOnly) {
     RecordPass("ERenderer::RenderLightMeshes20", translucentOnly);
-    LeaveTranslucent(translucentOnly, m_pMeshTextures, false, &m_bSecondCallAmbientLitMeshes);
-}
-
-void ERenderer::RenderLightSkinmeshes(bool translucentOnly) {
-    RecordPass("ERenderer::RenderLightSkinmeshes", translucentOnly);
-    LeaveTranslucent(translucentOnly, m_pSkinMeshTextures, true, &m_bSecondCallAmbientLitSkinMeshes);
-}
-
-void ERenderer::RenderLightSkinmeshes20(bool translucentOnly) {
-    RecordPass("ERenderer::RenderLightSkinmeshes20", translucentOnly);
-    LeaveTranslucent(translucentOnly, m_pSkinMeshTextures, true, &m_bSecondCallAmbientLitSkinMeshes);
+    LeaveTranslucent(translucentOnly, m_pMeshTextures, &m_bSecondCallAmbientLitMeshes);
 }
 
 void ERenderer::RenderWater() {

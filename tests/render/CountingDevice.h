@@ -2,6 +2,7 @@
 // render-state cache test cares about and forwards every call.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "platform/gfx/Device.h"
@@ -24,6 +25,8 @@ class CountingDevice final : public gfx::Device {
     gfx::BaseTexture* stageTextures[16] = {};   // the last texture set on each stage
     std::vector<gfx::BaseTexture*> drawMaps[2]; // stages 3 and 4 at each indexed draw
     bool failCubeTextures = false;              // every cube texture creation fails (out of video memory)
+    gfx::VertexDeclaration* lastDeclaration = nullptr; // the last one set
+    std::function<void()> onDraw;                      // called at each indexed draw, before it
 
     void Forget() {
         states.clear();
@@ -102,6 +105,7 @@ class CountingDevice final : public gfx::Device {
         return m_real->CreateVertexDeclaration(e, d);
     }
     Result SetVertexDeclaration(gfx::VertexDeclaration* d) override {
+        lastDeclaration = d;
         return m_real->SetVertexDeclaration(d);
     }
     uint64_t GetAvailableTextureMem() override { return m_real->GetAvailableTextureMem(); }
@@ -161,6 +165,7 @@ class CountingDevice final : public gfx::Device {
         drawBlends.push_back(blend);
         drawMaps[0].push_back(stageTextures[3]);
         drawMaps[1].push_back(stageTextures[4]);
+        if (onDraw) onDraw();
         return m_real->DrawIndexedPrimitive(t, base, minV, numV, start, n);
     }
     Result DrawPrimitiveUP(gfx::PrimitiveType t, uint32_t n, const void* v, uint32_t s) override {

@@ -426,15 +426,18 @@ class LeftTranslucent : public FrameTest, public ::testing::WithParamInterface<T
 
 TEST_P(LeftTranslucent, TheFirstCallsOfEachFamilyLeaveTheirTranslucentTextures) {
     const TranslucentCase& c = GetParam();
-    // The sky-light pass walks its list only with its effect (made on a
+    // The sky-light passes walk their lists only with their effects (made on a
     // device of its own: the frame runs without one).
     effectDevice_ = std::make_unique<EffectDevice>();
     ASSERT_NE(effectDevice_->dev, nullptr);
     g_pD3DInterface = effectDevice_->dev;
     const std::string path = std::string(ZT_SOURCE_DIR) + "/data/fx/skylight.fxc";
     EffectRecord* skylight = g_EffectMgr.CreateEffect("skylight", path.c_str());
+    const std::string skinnedPath = std::string(ZT_SOURCE_DIR) + "/data/fx/SkyLightSkinmesh.fxc";
+    EffectRecord* skinned = g_EffectMgr.CreateEffect("SkyLightSkinmesh", skinnedPath.c_str());
     g_pD3DInterface = nullptr;
     ASSERT_TRUE(skylight && skylight->pEffect);
+    ASSERT_TRUE(skinned && skinned->pEffect);
     ObjectRecord user;
     user.bUsed = user.bVisibleNow = user.bSeen = 1;
     user.dwFlags = objflags::kFlagVisible;
@@ -465,33 +468,31 @@ TEST_P(LeftTranslucent, TheFirstCallsOfEachFamilyLeaveTheirTranslucentTextures) 
     EXPECT_EQ(second, c.secondCalls);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pipelines, LeftTranslucent,
-                         ::testing::Values(
-                             // The full sky-light pass draws its translucent textures itself.
-                             TranslucentCase{
-                                 "FullMeshList", false, false, true, false, false, {"RenderLightMeshes(1)"}},
-                             TranslucentCase{"FullSkinnedList",
-                                             false,
-                                             false,
-                                             false,
-                                             true,
-                                             false,
-                                             {"RenderSkyLightSkinmeshes(1)", "RenderLightSkinmeshes(1)"}},
-                             TranslucentCase{"ShaderModel2MeshList",
-                                             false,
-                                             true,
-                                             true,
-                                             false,
-                                             false,
-                                             {"RenderSkyLightMeshes(1)", "RenderLightMeshes20(1)"}},
-                             // The fastest pass walks its lists only with its
-                             // effects (FastestPassTest shows what it leaves then):
-                             // without them nothing is left for a second call.
-                             TranslucentCase{"FastestWithoutItsEffects", true, false, true, true, false, {}},
-                             // Additive skinned textures are their own pass's.
-                             TranslucentCase{"FullSkinnedAdditive", false, false, false, true, true, {}},
-                             TranslucentCase{"NoTranslucentListed", false, false, false, false, false, {}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Pipelines, LeftTranslucent,
+    ::testing::Values(
+        // The full sky-light pass draws its translucent textures itself.
+        TranslucentCase{"FullMeshList", false, false, true, false, false, {"RenderLightMeshes(1)"}},
+        // The sky-light skinned pass leaves a translucent
+        // texture; the ambient-lit one only for a user it
+        // would draw (a skinned mesh inside), which this
+        // list has not.
+        TranslucentCase{"FullSkinnedList", false, false, false, true, false, {"RenderSkyLightSkinmeshes(1)"}},
+        TranslucentCase{"ShaderModel2MeshList",
+                        false,
+                        true,
+                        true,
+                        false,
+                        false,
+                        {"RenderSkyLightMeshes(1)", "RenderLightMeshes20(1)"}},
+        // The fastest pass walks its lists only with its
+        // effects (FastestPassTest shows what it leaves then):
+        // without them nothing is left for a second call.
+        TranslucentCase{"FastestWithoutItsEffects", true, false, true, true, false, {}},
+        // Additive skinned textures are their own pass's.
+        TranslucentCase{"FullSkinnedAdditive", false, false, false, true, true, {}},
+        TranslucentCase{"NoTranslucentListed", false, false, false, false, false, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- The engine update's step ------------------------------------------------------------------
 
