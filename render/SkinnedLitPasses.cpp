@@ -216,7 +216,14 @@ void RenderSkyLitSkinned(ERenderer& r, bool full, bool secondCall) {
     cache.EndTechnique(fx);
     passes::BeginTechnique(fx, &EffectRecord::RenderScene, "RenderScene");
     const bool shadows = full && DrawShadows && g_EnvironmentSettings.m_bSkyLightInUse;
-    if (shadows) BindSkyMaps(false);
+    if (shadows) {
+        BindSkyMaps(false);
+    } else {
+        // A map bound in an earlier frame would still shade: the stages are
+        // emptied, which the effect reads as unshadowed.
+        g_RenderStateCache.SetTexture(3, nullptr);
+        g_RenderStateCache.SetTexture(4, nullptr);
+    }
     cache.EndTranslucent(fx);
     cache.EndTransparent(fx);
 
