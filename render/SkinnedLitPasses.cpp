@@ -314,6 +314,10 @@ void RenderSkyLitSkinned(ERenderer& r, bool full, bool secondCall) {
         SetFilter(3, gfx::TextureFilter::Linear);
         SetFilter(4, gfx::TextureFilter::Linear);
     }
+    // The maps are not left bound: a device loss releases them, and a
+    // device still holding them could not be reset.
+    cache.SetTexture(3, nullptr);
+    cache.SetTexture(4, nullptr);
     cache.EndTechnique(fx);
 }
 
