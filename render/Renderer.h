@@ -45,9 +45,11 @@ class CubeTexture;
 } // namespace gfx
 namespace math {
 struct Matrix;
+struct Vec4;
 }
 
 struct ObjectRecord;
+struct orientation;
 class EMesh;
 class ESkinMesh;
 
@@ -413,6 +415,9 @@ class ERenderer {
     strtexture* AddTextureRecord(const char* name);
 
   private:
+    // The ambient-lit pass of static meshes; `full` adds the detail and the
+    // dropped items' glint (LightMeshPass.cpp).
+    void DrawLightMeshes(bool full, bool translucentOnly);
     bool HasFreeId() const;
     // A zero-filled record in the first free id slot, newest in the
     // registry; null when every id is taken.
@@ -440,6 +445,10 @@ class ERenderer {
     uint32_t m_dwDroppedPassRecords = 0;
     PassRecord m_PassRecords[MAX_PASS_RECORDS] = {};
 };
+
+// The dropped items' glint direction (w = 0): the camera's forward axis
+// turned about its right axis by -3 radians a second of the clock.
+math::Vec4 ItemGlintDirection(const orientation& camera, float clock);
 
 // Moves every `translucent` texture of a null-terminated list behind all the
 // others, swapping the first translucent entry with the last entry that is

@@ -42,7 +42,7 @@ Writes, under the data directory (default: data/ beside this folder):
                                   one flat colour each, horizon to zenith
   textures/sky_clouds.tga         its cloud layer, white at alpha 128 (translucent)
   textures/alcove.tga             the alcove floor, one warm grey, with
-                                  alcove_normal.tga (flat, alpha 64: a faint
+                                  alcove_normal.tga (flat, alpha 32: a faint
                                   reflection of the cube) and
                                   alcove_detail.tga (two near greys)
   textures/tarvok_noise.tga       grey noise that the post-processing registers
@@ -293,7 +293,7 @@ def main():
     write_tga(os.path.join(tex, "sky_clouds.tga"), 8, flat(8, WHITE, 128))
     write_tga(os.path.join(tex, "tarvok_noise.tga"), 64, noise(64))
     write_tga(os.path.join(tex, "alcove.tga"), 32, flat(32, ALCOVE))
-    write_tga(os.path.join(tex, "alcove_normal.tga"), 32, flat(32, NORMAL_UP, 64))
+    write_tga(os.path.join(tex, "alcove_normal.tga"), 32, flat(32, NORMAL_UP, 32))
     write_tga(os.path.join(tex, "alcove_detail.tga"), 32,
               quadrants(32, [DETAIL_MID, DETAIL_NEAR, DETAIL_NEAR, DETAIL_MID]))
     write_tga(os.path.join(tex, "bright_panel.tga"), 8, flat(8, (250, 250, 244)))

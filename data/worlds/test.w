@@ -17,7 +17,7 @@ world_general_properties
 	vertex_ambient_brightness 1.1
 	vertex_ambient_contrast 0.9
 	vertex_ambient_color 1 0.95 0.9
-	vertex_ambient_inside_brightness 1.2
+	vertex_ambient_inside_brightness 2.4
 	vertex_ambient_inside_contrast 2
 	vertex_ambient_inside_color 1 0.97 0.92
 	bloom_params 0.6 1.4

@@ -22,6 +22,7 @@ class CountingDevice final : public gfx::Device {
     uint32_t programCalls = 0, fvfCalls = 0;
     std::vector<uint32_t> drawCulls;            // the cull mode at each indexed draw
     std::vector<uint32_t> drawBlends;           // AlphaBlendEnable at each indexed draw
+    std::vector<uint32_t> drawAlphaTests;       // AlphaTestEnable at each indexed draw
     gfx::BaseTexture* stageTextures[16] = {};   // the last texture set on each stage
     std::vector<gfx::BaseTexture*> drawMaps[2]; // stages 3 and 4 at each indexed draw
     bool failCubeTextures = false;              // every cube texture creation fails (out of video memory)
@@ -35,6 +36,7 @@ class CountingDevice final : public gfx::Device {
         drawBlends.clear();
         drawMaps[0].clear();
         drawMaps[1].clear();
+        drawAlphaTests.clear();
     }
 
     using Result = gfx::Result;
@@ -166,6 +168,9 @@ class CountingDevice final : public gfx::Device {
         drawMaps[0].push_back(stageTextures[3]);
         drawMaps[1].push_back(stageTextures[4]);
         if (onDraw) onDraw();
+        uint32_t alphaTest = 0;
+        m_real->GetRenderState(gfx::RenderState::AlphaTestEnable, &alphaTest);
+        drawAlphaTests.push_back(alphaTest);
         return m_real->DrawIndexedPrimitive(t, base, minV, numV, start, n);
     }
     Result DrawPrimitiveUP(gfx::PrimitiveType t, uint32_t n, const void* v, uint32_t s) override {

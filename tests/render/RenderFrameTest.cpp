@@ -426,18 +426,19 @@ class LeftTranslucent : public FrameTest, public ::testing::WithParamInterface<T
 
 TEST_P(LeftTranslucent, TheFirstCallsOfEachFamilyLeaveTheirTranslucentTextures) {
     const TranslucentCase& c = GetParam();
-    // The sky-light passes walk their lists only with their effects (made on a
-    // device of its own: the frame runs without one).
+    // The sky-light and ambient-lit passes walk their lists only with their
+    // effects (made on a device of their own: the frame runs without one).
     effectDevice_ = std::make_unique<EffectDevice>();
     ASSERT_NE(effectDevice_->dev, nullptr);
     g_pD3DInterface = effectDevice_->dev;
-    const std::string path = std::string(ZT_SOURCE_DIR) + "/data/fx/skylight.fxc";
-    EffectRecord* skylight = g_EffectMgr.CreateEffect("skylight", path.c_str());
-    const std::string skinnedPath = std::string(ZT_SOURCE_DIR) + "/data/fx/SkyLightSkinmesh.fxc";
-    EffectRecord* skinned = g_EffectMgr.CreateEffect("SkyLightSkinmesh", skinnedPath.c_str());
+    const std::string fx = std::string(ZT_SOURCE_DIR) + "/data/fx/";
+    EffectRecord* skylight = g_EffectMgr.CreateEffect("skylight", (fx + "skylight.fxc").c_str());
+    EffectRecord* skinned = g_EffectMgr.CreateEffect("SkyLightSkinmesh", (fx + "SkyLightSkinmesh.fxc").c_str());
+    EffectRecord* light = g_EffectMgr.CreateEffect("light", (fx + "light.fxc").c_str());
     g_pD3DInterface = nullptr;
     ASSERT_TRUE(skylight && skylight->pEffect);
     ASSERT_TRUE(skinned && skinned->pEffect);
+    ASSERT_TRUE(light && light->pEffect);
     ObjectRecord user;
     user.bUsed = user.bVisibleNow = user.bSeen = 1;
     user.dwFlags = objflags::kFlagVisible;

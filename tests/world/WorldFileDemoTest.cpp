@@ -301,7 +301,7 @@ TEST_F(DemoWorld, LoadsEveryObjectAsTheFileSays) {
     }
     EXPECT_EQ(env.GetAmbientColor(0), 4210752u);
     EXPECT_EQ(env.GetAmbientColor(1), 2105376u);
-    EXPECT_FLOAT_EQ(env.m_fVertexAmbientInsideBrightness, 1.2f);
+    EXPECT_FLOAT_EQ(env.m_fVertexAmbientInsideBrightness, 2.4f);
     EXPECT_FLOAT_EQ(env.m_fVertexAmbientInsideContrast, 2.0f);
     EXPECT_FLOAT_EQ(env.m_vVertexAmbientInsideColor[0], 1.0f);
     EXPECT_FLOAT_EQ(env.m_vVertexAmbientInsideColor[1], 0.97f);
