@@ -35,13 +35,15 @@ target_link_libraries(zt_all INTERFACE game)
 set(ZT_LEAK_OPTIONS "ASAN_OPTIONS=detect_leaks=1"
     "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/leaks.supp:print_suppressions=0")
 
-# zt_test(name DIR folder LINKS ... DEPS ... [SHARDS n] [TIMEOUT s]): one
-# GoogleTest executable of every .cpp in the folder, linked against the
-# project libraries in LINKS (the least its tests use) and the external DEPS,
-# run by ctest from the build directory; with SHARDS, as n ctest tests
-# name_0 .. name_<n-1> that each run every n-th test, side by side.
+# zt_test(name DIR folder LINKS ... DEPS ... [SHARDS n [SERIAL filter]]
+# [TIMEOUT s]): one GoogleTest executable of every .cpp in the folder, linked
+# against the project libraries in LINKS (the least its tests use) and the
+# external DEPS, run by ctest from the build directory; with SHARDS, as n
+# ctest tests name_0 .. name_<n-1> that each run every n-th test, side by
+# side, and the tests matching the GoogleTest filter SERIAL (those that
+# measure time as it passes) as name_serial, alone.
 function(zt_test name)
-    cmake_parse_arguments(Z "" "DIR;SHARDS;TIMEOUT" "LINKS;DEPS" ${ARGN})
+    cmake_parse_arguments(Z "" "DIR;SHARDS;SERIAL;TIMEOUT" "LINKS;DEPS" ${ARGN})
     file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${Z_DIR}/*.cpp)
     if(NOT srcs)
         return()
@@ -59,10 +61,19 @@ function(zt_test name)
         set_tests_properties(${name} PROPERTIES TIMEOUT ${Z_TIMEOUT} ENVIRONMENT "${env}")
         return()
     endif()
+    set(shardEnv "${env};GTEST_TOTAL_SHARDS=${Z_SHARDS}")
+    if(Z_SERIAL)
+        set(shardEnv "${shardEnv};GTEST_FILTER=-${Z_SERIAL}")
+    endif()
     math(EXPR last "${Z_SHARDS} - 1")
     foreach(i RANGE ${last})
         add_test(NAME ${name}_${i} COMMAND ${name})
         set_tests_properties(${name}_${i} PROPERTIES TIMEOUT ${Z_TIMEOUT}
-            ENVIRONMENT "${env};GTEST_TOTAL_SHARDS=${Z_SHARDS};GTEST_SHARD_INDEX=${i}")
+            ENVIRONMENT "${shardEnv};GTEST_SHARD_INDEX=${i}")
     endforeach()
+    if(Z_SERIAL)
+        add_test(NAME ${name}_serial COMMAND ${name})
+        set_tests_properties(${name}_serial PROPERTIES TIMEOUT ${Z_TIMEOUT} RUN_SERIAL TRUE
+            ENVIRONMENT "${env};GTEST_FILTER=${Z_SERIAL}")
+    endif()
 endfunction()

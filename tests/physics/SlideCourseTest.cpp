@@ -429,12 +429,13 @@ TEST_P(SlideObjectMoveTest, TellsWhetherTheBoxMeetsAnything) {
 
 INSTANTIATE_TEST_SUITE_P(
     Room, SlideObjectMoveTest,
-    ::testing::Values(MoveCase{"Free", {0, 100, 0}, {100, 120, 100}, nullptr},
-                      MoveCase{"ThroughTheNorthWall", {0, 100, 400}, {0, 100, 700}, "wall_north"},
-                      MoveCase{"IntoTheFloor", {0, 100, 0}, {0, 10, 0}, "floor"},
-                      MoveCase{"StandingInTheWall", {0, 100, 512}, {0, 100, 512}, "wall_north"},
-                      MoveCase{"StandingFree", {0, 100, 0}, {0, 100, 0}, nullptr},
-                      MoveCase{"ThroughThePillar", {-450, 60, 250}, {-250, 60, 250}, "pillar"}),
+    ::testing::Values(
+        MoveCase{"Free", {0, 100, 0}, {100, 120, 100}, nullptr},
+        MoveCase{"ThroughTheNorthWall", {0, 100, 400}, {0, 100, 700}, "wall_north"},
+        MoveCase{"IntoTheFloor", {0, 100, 0}, {0, 10, 0}, "alcove_floor"}, // the floor panel at the centre
+        MoveCase{"StandingInTheWall", {0, 100, 512}, {0, 100, 512}, "wall_north"},
+        MoveCase{"StandingFree", {0, 100, 0}, {0, 100, 0}, nullptr},
+        MoveCase{"ThroughThePillar", {-450, 60, 250}, {-250, 60, 250}, "pillar"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(SlideCourseTest, AnObjectMoveNeedsTheObjectAndBothPoints) {

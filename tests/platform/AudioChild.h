@@ -38,7 +38,8 @@ inline int RunChild(const std::string& testName, const std::vector<std::string>&
     for (char** e = environ; *e; ++e) {
         const std::string var = *e;
         const std::string name = var.substr(0, var.find('=') + 1);
-        bool overridden = false;
+        // The child runs its one test whatever shard the parent runs.
+        bool overridden = name == "GTEST_TOTAL_SHARDS=" || name == "GTEST_SHARD_INDEX=";
         for (const std::string& x : env)
             overridden |= x.compare(0, name.size(), name) == 0;
         if (!overridden) vars.push_back(var);
