@@ -103,4 +103,33 @@ TEST_F(CameraVolumeTest, InViewFlagsFollowTheCameraVolumeAsTheCameraMovesAndTurn
     ExpectFlagsFollowTheVolume(east, {0, 0, 1});
 }
 
+// The volume follows a camera only once it has moved more than 256 units
+// (or turned, or changed its far distance), so a smaller step leaves the
+// volume where it stood: a near object at the edge of the new view can lie
+// outside it. A camera that jumps tells the layer so, and the volume follows
+// at once.
+TEST_F(CameraVolumeTest, ASmallStepKeepsTheVolumeWhereItStoodUntilTheCameraPositionIsInvalidated) {
+    const math::Vec3 start{0, 0, 0}, step{-50, 100, -100}; // 150 units apart
+    struct Case {
+        const char* name;
+        bool invalidate;
+        math::Vec3 volumeAt;
+        bool barrelInView;
+    } cases[] = {
+        {"stepped", false, start, false},
+        {"jumped", true, step, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_EngineObject.InvalidateCameraPosition();
+        Look(start, {0, 0, 1});
+        EXPECT_FALSE(Visible("barrel")) << "39 degrees aside of the first place";
+        if (c.invalidate) g_EngineObject.InvalidateCameraPosition();
+        Look(step, {0, 0, 1});
+        EXPECT_EQ(g_EngineObject.m_pCameraFinder->vPosition, c.volumeAt);
+        EXPECT_EQ(Visible("barrel"), c.barrelInView) << "22 degrees aside of the second";
+        ExpectFlagsFollowTheVolume(step, {0, 0, 1});
+    }
+}
+
 } // namespace
