@@ -79,11 +79,7 @@ void ERenderer::RenderAmbient() {
             return d.bTransparent && !d.bTranslucent && !d.bWater && !d.bAdditive && !d.bStain &&
                    !d.bRayOfLight && !t->pLava;
         },
-        [](const strlistameshy* u) {
-            const ObjectRecord* h = u->m_hObject;
-            return u->pMesh && h && h->bVisibleNow && h->bSeen && u->dwSubset < ObjectRecord::NUM_SUBSETS &&
-                   h->bSubsetDraw[u->dwSubset] && h->pD3DXMesh;
-        },
+        passes::DrawsSeenSubset,
         [&](strtexture* t) {
             e->SetTexture(hTexture, t->pTexture);
             cache.SetCullMode(!t->desc.b2Sided);

@@ -33,9 +33,6 @@ namespace {
 using objflags::kFlag2NoSkyLight;
 
 constexpr const char* kTechnique = "RenderSceneFastest";
-// Fog far and near of an object without fog: beyond anything drawn.
-constexpr float kNoFogFar = 80008.0f;
-constexpr float kNoFogNear = 80000.0f;
 // Sky-light power of static meshes at most.
 constexpr float kMeshSkyLightPowerCap = 2.0f;
 
@@ -61,18 +58,14 @@ void SetSkyLightValues(const EffectRecord* fx, float powerCap) {
 }
 
 // The camera values of a pass: the given matrices or the camera's, the
-// inverse view and the eye.
+// inverse view and the eye it places.
 void SetCameraValues(const EffectRecord* fx, const math::Matrix* view, const math::Matrix* projection) {
-    effect::Effect* e = fx->pEffect;
-    const math::Matrix& V = view ? *view : g_Camera.View();
-    const math::Matrix& P = projection ? *projection : g_Camera.Projection();
-    math::Matrix Vi;
-    math::MatrixInverse(V, &Vi);
-    e->SetMatrix(EffectParam(fx, &EffectRecord::g_mView, "g_mView"), V);
-    e->SetMatrix(EffectParam(fx, &EffectRecord::g_mViewInv, "g_mViewInv"), Vi);
-    e->SetMatrix(EffectParam(fx, &EffectRecord::g_mProj, "g_mProj"), P);
-    e->SetVector(EffectParam(fx, &EffectRecord::g_CameraPosition, "g_CameraPosition"),
-                 math::Vec4{Vi.m[3][0], Vi.m[3][1], Vi.m[3][2], 1.0f});
+    passes::CameraValues c;
+    c.view = view ? *view : g_Camera.View();
+    c.proj = projection ? *projection : g_Camera.Projection();
+    math::MatrixInverse(c.view, &c.viewInv);
+    c.eye = math::Vec3{c.viewInv.m[3][0], c.viewInv.m[3][1], c.viewInv.m[3][2]};
+    passes::SetCameraParameters(fx, c, passes::kView | passes::kViewInv | passes::kProj | passes::kEye4);
 }
 
 // The cull mode, alpha modes and texture density of a texture's first drawn
@@ -110,68 +103,6 @@ void KeepTechnique(EffectRecord* fx, const char* technique, const char** begun) 
     *begun = technique;
 }
 
-// The per-object ambient and fog uploads, skipped while the object's index
-// equals the one uploaded last.
-struct LightingMemory {
-    passes::LightKeys keys;
-
-    void Ambient(const EffectRecord* fx, const ObjectRecord* h, bool animated, const math::Vec4& indexed,
-                 const math::Vec4& own) {
-        const effect::Handle handle =
-            EffectParam(fx, &EffectRecord::g_AmbientLightDiffuse, "g_AmbientLightDiffuse");
-        switch (keys.NextAmbient(h, animated)) {
-        case passes::LightKeys::Ambient::Probed:
-            fx->pEffect->SetVector(handle, own);
-            break;
-        case passes::LightKeys::Ambient::Set:
-            fx->pEffect->SetVector(handle, indexed);
-            break;
-        case passes::LightKeys::Ambient::Keep:
-            break;
-        }
-    }
-
-    void Fog(const EffectRecord* fx, const ObjectRecord* h, const math::Vec4& color, float farDistance,
-             float nearDistance) {
-        effect::Effect* e = fx->pEffect;
-        const effect::Handle hFar = EffectParam(fx, &EffectRecord::g_FogFar, "g_FogFar");
-        const effect::Handle hNear = EffectParam(fx, &EffectRecord::g_FogNear, "g_FogNear");
-        switch (keys.NextFog(h)) {
-        case passes::LightKeys::Fog::None:
-            e->SetFloat(hFar, kNoFogFar);
-            e->SetFloat(hNear, kNoFogNear);
-            break;
-        case passes::LightKeys::Fog::Set:
-            e->SetVector(EffectParam(fx, &EffectRecord::g_FogColor, "g_FogColor"), color);
-            e->SetFloat(hFar, farDistance);
-            e->SetFloat(hNear, nearDistance);
-            break;
-        case passes::LightKeys::Fog::Keep:
-            break;
-        }
-    }
-};
-
-math::Vec4 Channels(uint32_t packed) {
-    return math::Vec4{float((packed >> 16) & 0xFF) / 255.0f, float((packed >> 8) & 0xFF) / 255.0f,
-                      float(packed & 0xFF) / 255.0f, 1.0f};
-}
-
-// One drawn subset in the polygon statistics, by the size class of its faces.
-void CountSubset(const EMesh* mesh, uint32_t subset) {
-    EDebug::PolygonStats& s = g_Debug.m_PolygonStats;
-    uint32_t faces = 0, vertices = 0;
-    mesh->GetSubsetCounts(subset, &faces, &vertices);
-    ++s.switchedSubsets;
-    if (faces < 100) {
-        ++s.subsetsUnder100;
-    } else if (faces < 500) {
-        ++s.subsetsUnder500;
-    } else if (faces < 1000) {
-        ++s.subsetsUnder1000;
-    }
-}
-
 void EndModes(EffectRecord* fx) {
     g_RenderStateCache.EndTransparent(fx);
     g_RenderStateCache.EndTranslucent(fx);
@@ -184,15 +115,9 @@ void ERenderer::RenderSimpleMeshes(const math::Matrix* view, const math::Matrix*
     RecordPass("ERenderer::RenderSimpleMeshes");
     gfx::Device* d = g_pD3DInterface;
     if (!d) return;
-    EffectRecord* fx = g_EffectMgr.FindEffect("SimpleMesh");
-    if (!fx) {
-        g_Console.Print("No simple mesh HEFFECT");
-        return;
-    }
-    if (!fx->pEffect) {
-        g_Console.Print("No simple mesh ID3DXEffect");
-        return;
-    }
+    EffectRecord* fx =
+        passes::FindPassEffect("SimpleMesh", "No simple mesh HEFFECT", "No simple mesh ID3DXEffect");
+    if (!fx) return;
     effect::Effect* e = fx->pEffect;
     for (uint32_t stage = 0; stage < 16; ++stage)
         g_RenderStateCache.SetTexture(stage, nullptr);
@@ -213,12 +138,10 @@ void ERenderer::RenderSimpleMeshes(const math::Matrix* view, const math::Matrix*
     e->SetBool(EffectParam(fx, &EffectRecord::g_bDrawDetail, "g_bDrawDetail"), false);
     e->SetBool(EffectParam(fx, &EffectRecord::g_bDetailAsNormal, "g_bDetailAsNormal"), false);
     e->SetBool(EffectParam(fx, &EffectRecord::g_bFullyBrightINM, "g_bFullyBrightINM"), false);
-    const effect::Handle hWvp =
-        EffectParam(fx, &EffectRecord::g_mWorldViewProjection, "g_mWorldViewProjection");
-    const effect::Handle hWorld = EffectParam(fx, &EffectRecord::g_mWorld, "g_mWorld");
-    const effect::Handle hWorldView = EffectParam(fx, &EffectRecord::g_mWorldView, "g_mWorldView");
+    const passes::ObjectMatrixHandles matrices(fx, false);
     const effect::Handle hVertexColor = EffectParam(fx, &EffectRecord::g_bVertexColor, "g_bVertexColor");
-    LightingMemory memory;
+    const passes::LightHandles light(fx);
+    passes::LightKeys keys;
 
     for (strtexture** entry = m_pMeshTextures; *entry; ++entry) {
         strtexture* t = *entry;
@@ -233,35 +156,25 @@ void ERenderer::RenderSimpleMeshes(const math::Matrix* view, const math::Matrix*
         KeepTechnique(fx, kTechnique, &begun);
         bool first = true;
         for (strlistameshy* u = t->pMeshes; u; u = u->next) {
+            if (!passes::DrawsSeenSubset(u)) continue;
             ObjectRecord* h = u->m_hObject;
-            const EMesh* mesh = u->pMesh;
-            if (!mesh || !h || !h->bVisibleNow || !h->pD3DXMesh || !h->bSeen ||
-                u->dwSubset >= ObjectRecord::NUM_SUBSETS || !h->bSubsetDraw[u->dwSubset])
-                continue;
             const ObjectRenderValues& values = g_EngineObject.RenderValues(h->iIndex);
-            e->SetMatrix(hWvp, values.mWorldViewProjection);
-            e->SetMatrix(hWorld, values.mWorld);
-            e->SetMatrix(hWorldView, values.mWorldView);
+            passes::UploadObjectMatrices(e, matrices, values);
             if (first) {
                 first = false;
                 BindTextureStages(t, true);
                 if (SetTextureModes(fx, t)) begun = nullptr;
                 e->CommitChanges();
             }
-            const math::Vec4 own{h->fProbedAmbient[0], h->fProbedAmbient[1], h->fProbedAmbient[2],
-                                 h->fProbedAmbient[3]};
-            memory.Ambient(fx, h, t->bAnimated != 0, values.vAmbient, own);
+            passes::UploadAmbient(e, light, &keys, h, t->bAnimated != 0, &values);
             e->CommitChanges();
             e->SetBool(hVertexColor, h->bVertexColor != 0);
-            memory.Fog(fx, h, values.vFog, values.fFogFar, values.fFogNear);
+            passes::UploadFog(e, light, &keys, h, &values);
             if (UseSkyLight) e->SetBool(hUseSkyLight, !(h->dwFlags2 & kFlag2NoSkyLight));
-            if (PrintPolygonCount) CountSubset(mesh, u->dwSubset);
+            passes::CountSubset(u->pMesh, u->dwSubset);
             e->CommitChanges();
             h->pD3DXMesh->DrawSubset(u->dwSubset);
-            if (PrintPolygonCount && !h->bPolygonsCounted) {
-                g_Debug.m_PolygonStats.renderedPolygons += h->pD3DXMesh->NumFaces();
-                h->bPolygonsCounted = 1;
-            }
+            passes::CountObjectPolygons(h, &g_Debug.m_PolygonStats.renderedPolygons);
         }
     }
     EndModes(fx);
@@ -274,15 +187,9 @@ void ERenderer::RenderSimpleSkinmeshes(const math::Matrix* view, const math::Mat
     d->SetFVF(0);
     d->SetVertexDeclaration(g_pVertexDeclarations[1]);
     if (!DrawModels) return;
-    EffectRecord* fx = g_EffectMgr.FindEffect("SimpleSkinmesh");
-    if (!fx) {
-        g_Console.Print("No SimpleSkinmesh HEFFECT");
-        return;
-    }
-    if (!fx->pEffect) {
-        g_Console.Print("No SimpleSkinmesh ID3DXEffect");
-        return;
-    }
+    EffectRecord* fx = passes::FindPassEffect("SimpleSkinmesh", "No SimpleSkinmesh HEFFECT",
+                                              "No SimpleSkinmesh ID3DXEffect");
+    if (!fx) return;
     effect::Effect* e = fx->pEffect;
     SetSkyLightValues(fx, INFINITY);
     g_RenderStateCache.EndTechnique(fx);
@@ -296,7 +203,8 @@ void ERenderer::RenderSimpleSkinmeshes(const math::Matrix* view, const math::Mat
         EffectParam(fx, &EffectRecord::g_bFullyBrightINM, "g_bFullyBrightINM");
     e->SetBool(hUseSkyLight, UseSkyLight);
     e->SetBool(hFullyBright, false);
-    LightingMemory memory;
+    const passes::LightHandles light(fx);
+    passes::LightKeys keys;
 
     for (strtexture** entry = m_pSkinMeshTextures; *entry; ++entry) {
         strtexture* t = *entry;
@@ -324,17 +232,9 @@ void ERenderer::RenderSimpleSkinmeshes(const math::Matrix* view, const math::Mat
                 e->SetBool(hFullyBright, desc.bFullyBrightInNormalMask != 0);
                 e->CommitChanges();
             }
-            const math::Vec4 indexed = Channels(g_EnvironmentSettings.GetAmbientColor(h->iAmbientLightIdx));
-            const math::Vec4 own{h->fProbedAmbient[0], h->fProbedAmbient[1], h->fProbedAmbient[2],
-                                 h->fProbedAmbient[3]};
-            memory.Ambient(fx, h, t->bAnimated != 0, indexed, own);
+            passes::UploadAmbient(e, light, &keys, h, t->bAnimated != 0, nullptr);
             e->CommitChanges();
-            uint32_t fogColor = 0;
-            float fogFar = 0, fogNear = 0;
-            g_EnvironmentSettings.GetFogColor(&fogColor, h->iFogIdx);
-            g_EnvironmentSettings.GetFogFar(&fogFar, h->iFogIdx);
-            g_EnvironmentSettings.GetFogNear(&fogNear, h->iFogIdx);
-            memory.Fog(fx, h, Channels(fogColor), fogFar, fogNear);
+            passes::UploadFog(e, light, &keys, h, nullptr);
             if (UseSkyLight) e->SetBool(hUseSkyLight, !(h->dwFlags2 & kFlag2NoSkyLight));
             e->CommitChanges();
             u->pSkinMesh->Render(t->id, u->dwSubset, fx);

@@ -9,7 +9,6 @@
 // state is the lit passes' shared one (LitPasses.cpp).
 #include <cstring>
 
-#include "app/Console.h"
 #include "app/D3DMain.h"
 #include "app/Debug.h"
 #include "app/FileHelpers.h"
@@ -37,12 +36,6 @@ namespace {
 
 using objflags::kFlag2NoSkyLight;
 
-// Fog far and near of an object without fog: beyond anything drawn.
-constexpr float kNoFogFar = 80008.0f;
-constexpr float kNoFogNear = 80000.0f;
-// The dropped items' glint turns this fast (radians per second).
-constexpr float kGlintTurn = -3.0f;
-
 // The techniques by index: 1 adds the environment cube.
 constexpr const char* kTechniques[2] = {"RenderAmbient0", "RenderAmbient1"};
 constexpr const char* kTechniques20[2] = {"RenderAmbient20_0", "RenderAmbient20_1"};
@@ -54,23 +47,16 @@ struct Variant {
 
 // The handles the walk sets, found once per call.
 struct Handles {
-    effect::Handle wvp, world, worldView, cameraModel, ambient, vertexColor, itemDropped, itemDirection,
-        fogColor, fogFar, fogNear, vaBrightness, vaContrast, vaColor;
+    effect::Handle vertexColor, itemDropped, itemDirection, vaBrightness, vaContrast, vaColor;
+    passes::ObjectMatrixHandles matrices;
+    passes::LightHandles light;
 
-    explicit Handles(const EffectRecord* fx) {
+    explicit Handles(const EffectRecord* fx) : matrices(fx, true), light(fx) {
         effect::Effect* e = fx->pEffect;
         auto named = [e](const char* name) { return e->GetParameterByName(effect::Handle(), name); };
-        wvp = EffectParam(fx, &EffectRecord::g_mWorldViewProjection, "g_mWorldViewProjection");
-        world = EffectParam(fx, &EffectRecord::g_mWorld, "g_mWorld");
-        worldView = EffectParam(fx, &EffectRecord::g_mWorldView, "g_mWorldView");
-        cameraModel = EffectParam(fx, &EffectRecord::g_CameraModel, "g_CameraModel");
-        ambient = EffectParam(fx, &EffectRecord::g_AmbientLightDiffuse, "g_AmbientLightDiffuse");
         vertexColor = EffectParam(fx, &EffectRecord::g_bVertexColor, "g_bVertexColor");
         itemDropped = EffectParam(fx, &EffectRecord::g_bItemDropped, "g_bItemDropped");
         itemDirection = EffectParam(fx, &EffectRecord::g_vItemDropped, "g_vItemDropped");
-        fogColor = EffectParam(fx, &EffectRecord::g_FogColor, "g_FogColor");
-        fogFar = EffectParam(fx, &EffectRecord::g_FogFar, "g_FogFar");
-        fogNear = EffectParam(fx, &EffectRecord::g_FogNear, "g_FogNear");
         vaBrightness = named("g_fVertexAmbientBrightness");
         vaContrast = named("g_fVertexAmbientContrast");
         vaColor = named("g_fVertexAmbientColor");
@@ -107,15 +93,12 @@ bool TakesTexture(const strtexture* t, const Variant& v, uint8_t* secondCallFlag
              (d.bTransparent && !DrawTransparent));
 }
 
-// A user drawn here: in view, seen in its subset, not excluded, drawable,
-// and not left to the sky-light pass (which draws every mesh outside while
-// the sky light is on).
+// A user drawn here: a seen subset, not excluded, and not left to the
+// sky-light pass (which draws every mesh outside while the sky light is on).
 bool DrawsUser(const strlistameshy* u) {
+    if (!passes::DrawsSeenSubset(u)) return false;
     const ObjectRecord* h = u->m_hObject;
-    if (!u->pMesh || !h || !h->bVisibleNow || u->dwSubset >= ObjectRecord::NUM_SUBSETS || !h->bSeen ||
-        !h->bSubsetDraw[u->dwSubset] || h->bNoAmbientPass || !h->pD3DXMesh)
-        return false;
-    return !(UseSkyLight && !(h->dwFlags2 & kFlag2NoSkyLight));
+    return !h->bNoAmbientPass && !(UseSkyLight && !(h->dwFlags2 & kFlag2NoSkyLight));
 }
 
 // Begins the texture's technique when its name differs from the one begun
@@ -130,46 +113,7 @@ void KeepTechnique(EffectRecord* fx, const Handles& p, const strtexture* t, cons
     m->technique = name;
 }
 
-void SetAmbient(effect::Effect* e, const Handles& p, const ObjectRecord* h, const ObjectRenderValues& values,
-                bool animated, PassMemory* m) {
-    switch (m->keys.NextAmbient(h, animated)) {
-    case passes::LightKeys::Ambient::Probed:
-        e->SetVector(p.ambient, math::Vec4{h->fProbedAmbient[0], h->fProbedAmbient[1], h->fProbedAmbient[2],
-                                           h->fProbedAmbient[3]});
-        break;
-    case passes::LightKeys::Ambient::Set:
-        e->SetVector(p.ambient, values.vAmbient);
-        break;
-    case passes::LightKeys::Ambient::Keep:
-        break;
-    }
-}
-
-void SetFog(effect::Effect* e, const Handles& p, const ObjectRecord* h, const ObjectRenderValues& values,
-            PassMemory* m) {
-    switch (m->keys.NextFog(h)) {
-    case passes::LightKeys::Fog::None:
-        e->SetFloat(p.fogFar, kNoFogFar);
-        e->SetFloat(p.fogNear, kNoFogNear);
-        break;
-    case passes::LightKeys::Fog::Set:
-        e->SetVector(p.fogColor, values.vFog);
-        e->SetFloat(p.fogFar, values.fFogFar);
-        e->SetFloat(p.fogNear, values.fFogNear);
-        break;
-    case passes::LightKeys::Fog::Keep:
-        break;
-    }
-}
-
 } // namespace
-
-math::Vec4 ItemGlintDirection(const orientation& camera, float clock) {
-    orientation o;
-    o.SetDirection(camera.forward);
-    o.Rotate(camera.right, kGlintTurn * clock);
-    return math::Vec4{o.forward.x, o.forward.y, o.forward.z, 0.0f};
-}
 
 void ERenderer::RenderLightMeshes(bool translucentOnly) {
     RecordPass("ERenderer::RenderLightMeshes", translucentOnly);
@@ -182,15 +126,8 @@ void ERenderer::RenderLightMeshes20(bool translucentOnly) {
 }
 
 void ERenderer::DrawLightMeshes(bool full, bool translucentOnly) {
-    EffectRecord* fx = g_EffectMgr.FindEffect("light");
-    if (!fx) {
-        g_Console.Print("No light HEFFECT");
-        return;
-    }
-    if (!fx->pEffect) {
-        g_Console.Print("No light ID3DXEffect");
-        return;
-    }
+    EffectRecord* fx = passes::FindPassEffect("light", "No light HEFFECT", "No light ID3DXEffect");
+    if (!fx) return;
     gfx::Device* d = g_pD3DInterface;
     const Variant v{full, translucentOnly};
     effect::Effect* e = fx->pEffect;
@@ -230,10 +167,7 @@ void ERenderer::DrawLightMeshes(bool full, bool translucentOnly) {
             if (!DrawsUser(u)) continue;
             ObjectRecord* h = u->m_hObject;
             const ObjectRenderValues& values = g_EngineObject.RenderValues(h->iIndex);
-            e->SetMatrix(p.wvp, values.mWorldViewProjection);
-            e->SetMatrix(p.world, values.mWorld);
-            e->SetMatrix(p.worldView, values.mWorldView);
-            e->SetVector(p.cameraModel, values.vEyeInObject);
+            passes::UploadObjectMatrices(e, p.matrices, values);
             const bool inside = (h->dwFlags2 & kFlag2NoSkyLight) != 0;
             if (inside != memory.inside) {
                 SetVertexAmbient(e, p, inside);
@@ -243,14 +177,14 @@ void ERenderer::DrawLightMeshes(bool full, bool translucentOnly) {
                 litpass::SetTextureMaterial(fx, t, material);
                 stateSet = true;
             }
-            SetAmbient(e, p, h, values, t->bAnimated != 0, &memory);
+            passes::UploadAmbient(e, p.light, &memory.keys, h, t->bAnimated != 0, &values);
             e->CommitChanges();
             e->SetBool(p.vertexColor, h->bVertexColor != 0);
             if (full) {
                 e->SetBool(p.itemDropped, h->bItemDropped != 0);
                 if (h->bItemDropped) e->SetVector(p.itemDirection, glint);
             }
-            SetFog(e, p, h, values, &memory);
+            passes::UploadFog(e, p.light, &memory.keys, h, &values);
             passes::CountSubset(u->pMesh, u->dwSubset);
             e->CommitChanges();
             h->pD3DXMesh->DrawSubset(u->dwSubset);

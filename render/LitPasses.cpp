@@ -5,14 +5,30 @@
 #include "app/Console.h"
 #include "app/D3DMain.h"
 #include "app/Options.h"
+#include "app/Orientation.h"
 #include "platform/effect/Effect.h"
 #include "platform/gfx/Draw.h"
 #include "platform/math/Math.h"
 #include "render/EffectMgr.h"
 #include "render/EnvironmentSettings.h"
+#include "render/PassSkeleton.h"
 #include "render/RenderStateCache.h"
 #include "render/Renderer.h"
 #include "render/SkyShadowMap.h"
+
+namespace {
+
+// The dropped items' glint turns this fast (radians per second).
+constexpr float kGlintTurn = -3.0f;
+
+} // namespace
+
+math::Vec4 ItemGlintDirection(const orientation& camera, float clock) {
+    orientation o;
+    o.SetDirection(camera.forward);
+    o.Rotate(camera.right, kGlintTurn * clock);
+    return math::Vec4{o.forward.x, o.forward.y, o.forward.z, 0.0f};
+}
 
 namespace litpass {
 
@@ -64,6 +80,15 @@ void UploadSkyLightBlock(const EffectRecord* fx, const SkyLightBlock& b, bool bo
     e->SetVectorArray(EffectParam(fx, &EffectRecord::g_SkyLightDiffuse, "g_SkyLightDiffuse"), b.vDiffuse, 2);
     if (gfx::Failed(e->SetBoolArray(e->GetParameterByName(effect::Handle(), "g_bUseSkyLightX"), b.bUse, 2)))
         g_Console.Print("Set failed");
+}
+
+void BindSkyMaps(bool point) {
+    g_RenderStateCache.SetTexture(3, g_SkyShadowMap.m_Maps[0].pTexture);
+    if (DrawAnimatedShadows) g_RenderStateCache.SetTexture(4, g_SkyShadowMap.m_Maps[1].pTexture);
+    if (point) {
+        passes::SetStageFilter(3, gfx::TextureFilter::Point);
+        passes::SetStageFilter(4, gfx::TextureFilter::Point);
+    }
 }
 
 namespace {

@@ -42,6 +42,10 @@ SkyLightBlock ComputeSkyLightBlock(const SkyShadowMap& maps, const EnvironmentSe
 // "Set failed".
 void UploadSkyLightBlock(const EffectRecord* fx, const SkyLightBlock& block, bool bothMaps);
 
+// Stage 3 takes sky map 0, and stage 4 map 1 with DrawAnimatedShadows; with
+// `point` both stages filter by the nearest texel.
+void BindSkyMaps(bool point);
+
 // ---- Per-texture material state ------------------------------------------------------
 
 // Where a lit pass's texture state differs from the sky-light pass's full

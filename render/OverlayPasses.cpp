@@ -9,7 +9,6 @@
 #include "platform/gfx/Draw.h"
 #include "platform/mesh/Mesh.h"
 #include "render/EffectMgr.h"
-#include "render/EnvironmentSettings.h"
 #include "render/Mesh.h"
 #include "render/PassSkeleton.h"
 #include "render/RenderStateCache.h"
@@ -22,11 +21,6 @@
 namespace {
 
 using gfx::RenderState;
-
-// Fog far and near of an object without fog: beyond anything drawn.
-constexpr float kNoFogFar = 80008.0f;
-constexpr float kNoFogNear = 80000.0f;
-constexpr int kNoFogSet = 255;
 
 // The static additive and ray-of-light passes, alike but for the technique
 // and the textures they take.
@@ -63,11 +57,7 @@ void RenderGlowing(ERenderer& r, const char* technique, bool rayOfLight) {
     d->SetRenderState(RenderState::ZWriteEnable, 0);
     d->SetVertexDeclaration(g_pVertexDeclarations[0]);
 
-    const effect::Handle hWvp =
-        EffectParam(fx, &EffectRecord::g_mWorldViewProjection, "g_mWorldViewProjection");
-    const effect::Handle hWorld = EffectParam(fx, &EffectRecord::g_mWorld, "g_mWorld");
-    const effect::Handle hWorldView = EffectParam(fx, &EffectRecord::g_mWorldView, "g_mWorldView");
-    const effect::Handle hCameraModel = EffectParam(fx, &EffectRecord::g_CameraModel, "g_CameraModel");
+    const passes::ObjectMatrixHandles matrices(fx, true);
     const effect::Handle hAppear = e->GetParameterByName(effect::Handle(), "g_fAppearDistance");
     passes::WalkMeshTextures(
         r.m_pMeshTextures,
@@ -86,10 +76,7 @@ void RenderGlowing(ERenderer& r, const char* technique, bool rayOfLight) {
         [&](strtexture*, strlistameshy* u) {
             ObjectRecord* h = u->m_hObject;
             const ObjectRenderValues& values = g_EngineObject.RenderValues(h->iIndex);
-            e->SetMatrix(hWvp, values.mWorldViewProjection);
-            e->SetMatrix(hWorld, values.mWorld);
-            e->SetMatrix(hWorldView, values.mWorldView);
-            e->SetVector(hCameraModel, values.vEyeInObject);
+            passes::UploadObjectMatrices(e, matrices, values);
             passes::CountSubset(u->pMesh, u->dwSubset);
             e->CommitChanges();
             h->pD3DXMesh->DrawSubset(u->dwSubset);
@@ -156,22 +143,16 @@ void ERenderer::RenderStains() {
     if (g_pD3DInterface) g_pD3DInterface->SetVertexDeclaration(g_pVertexDeclarations[0]);
     passes::SetCameraParameters(fx, passes::TakeCamera(),
                                 passes::kView | passes::kViewInv | passes::kProj | passes::kEye3);
-    const effect::Handle hWvp =
-        EffectParam(fx, &EffectRecord::g_mWorldViewProjection, "g_mWorldViewProjection");
-    const effect::Handle hWorld = EffectParam(fx, &EffectRecord::g_mWorld, "g_mWorld");
-    const effect::Handle hWorldView = EffectParam(fx, &EffectRecord::g_mWorldView, "g_mWorldView");
+    const passes::ObjectMatrixHandles matrices(fx, false);
     const effect::Handle hTexture = EffectParam(fx, &EffectRecord::g_Texture, "g_Texture");
-    const effect::Handle hFogFar = EffectParam(fx, &EffectRecord::g_FogFar, "g_FogFar");
-    const effect::Handle hFogNear = EffectParam(fx, &EffectRecord::g_FogNear, "g_FogNear");
-    int fogSet = kNoFogSet;
+    // The stains take the fog's distances alone.
+    passes::LightHandles fog(fx);
+    fog.fogColor = effect::Handle();
+    passes::LightKeys keys;
     passes::WalkMeshTextures(
         m_pMeshTextures,
         [](const strtexture* t) { return t->desc.bStain && !t->desc.bRayOfLight && !t->desc.bWater; },
-        [](const strlistameshy* u) {
-            const ObjectRecord* h = u->m_hObject;
-            return u->pMesh && h && h->bVisibleNow && h->bSeen && u->dwSubset < ObjectRecord::NUM_SUBSETS &&
-                   h->bSubsetDraw[u->dwSubset] && h->pD3DXMesh;
-        },
+        passes::DrawsSeenSubset,
         [&](strtexture* t) {
             e->SetTexture(hTexture, t->pTexture);
             cache.SetCullMode(!t->desc.b2Sided);
@@ -179,21 +160,8 @@ void ERenderer::RenderStains() {
         [&](strtexture*, strlistameshy* u) {
             ObjectRecord* h = u->m_hObject;
             const ObjectRenderValues& values = g_EngineObject.RenderValues(h->iIndex);
-            e->SetMatrix(hWvp, values.mWorldViewProjection);
-            e->SetMatrix(hWorld, values.mWorld);
-            e->SetMatrix(hWorldView, values.mWorldView);
-            if (h->dwFlags2 & objflags::kFlag2NoFog) {
-                e->SetFloat(hFogFar, kNoFogFar);
-                e->SetFloat(hFogNear, kNoFogNear);
-                fogSet = kNoFogSet;
-            } else if (h->iFogIdx != fogSet) {
-                float fogFar = 0.0f, fogNear = 0.0f;
-                g_EnvironmentSettings.GetFogFar(&fogFar, h->iFogIdx);
-                g_EnvironmentSettings.GetFogNear(&fogNear, h->iFogIdx);
-                e->SetFloat(hFogFar, fogFar);
-                e->SetFloat(hFogNear, fogNear);
-                fogSet = h->iFogIdx;
-            }
+            passes::UploadObjectMatrices(e, matrices, values);
+            passes::UploadFog(e, fog, &keys, h, nullptr);
             passes::CountSubset(u->pMesh, u->dwSubset);
             e->CommitChanges();
             h->pD3DXMesh->DrawSubset(u->dwSubset);

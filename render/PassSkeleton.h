@@ -1,6 +1,7 @@
-// The frame of the ambient, overlay, water, lava, black-and-white and depth
-// passes: the camera values they upload, the object walk over the static
-// meshes, the texture walk over a render list and the polygon statistics.
+// The frame of the passes: the effect they look up, the camera values they
+// upload, the object walk over the static meshes, the texture walk over a
+// render list, the drawn-subset test, the ambient colour and fog uploads of
+// the lit passes, the stage filters and the polygon statistics.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 
 struct EffectRecord;
 struct ObjectRecord;
+struct ObjectRenderValues;
 class EMesh;
 
 namespace passes {
@@ -21,6 +23,10 @@ struct CameraValues {
     math::Vec3 eye;
 };
 CameraValues TakeCamera();
+
+// The record of a pass's effect with its effect, or null after printing
+// `noRecord` (no such record) or `noEffect` (the record has no effect).
+EffectRecord* FindPassEffect(const char* name, const char* noRecord, const char* noEffect);
 
 // Which camera parameters a pass uploads.
 enum CameraParameter : uint32_t {
@@ -36,9 +42,27 @@ void SetCameraParameters(const EffectRecord* fx, const CameraValues& c, uint32_t
 // handle when it has one, else by name.
 void BeginTechnique(EffectRecord* fx, effect::Handle EffectRecord::*cached, const char* name);
 
+// The handles of an object's matrices, and of its eye in object space
+// where the pass uploads it, found once per call.
+struct ObjectMatrixHandles {
+    effect::Handle wvp, world, worldView, eyeInObject;
+    ObjectMatrixHandles(const EffectRecord* fx, bool withEyeInObject);
+};
+// Uploads the object's world-view-projection, world and world-view matrices
+// (and its eye in object space) from its render values.
+void UploadObjectMatrices(effect::Effect* e, const ObjectMatrixHandles& p, const ObjectRenderValues& values);
+
 // The object walk's test: a used static mesh in view, seen, with subsets,
 // a drawable mesh and its visible flag.
 bool WalkedObject(const ObjectRecord* h);
+
+// A static-mesh user drawn by the passes that draw seen subsets: in view,
+// seen, its subset seen by the occlusion test, with its mesh and object.
+bool DrawsSeenSubset(const strlistameshy* u);
+
+// Sets the magnification, minification and mip filters of a stage (no-op
+// without a device).
+void SetStageFilter(uint32_t stage, gfx::TextureFilter filter);
 
 // Object-count statistics: the object's faces, the first time in the frame
 // it is drawn, into the given counter (while PrintPolygonCount is set).
@@ -64,6 +88,25 @@ struct LightKeys {
     enum class Fog { Keep, None, Set };
     Fog NextFog(const ObjectRecord* h);
 };
+
+// The handles of the ambient colour and fog, found once per call. A pass
+// whose effect takes the fog's distances alone clears `fogColor`.
+struct LightHandles {
+    effect::Handle ambient, fogColor, fogFar, fogNear;
+    explicit LightHandles(const EffectRecord* fx);
+};
+
+// The object's ambient colour, uploaded as its key asks: the probed colour
+// of a fixed-colour object, else its set's colour, taken from `values` when
+// given (static meshes, filled for the frame) or from the environment's
+// sets (skinned meshes).
+void UploadAmbient(effect::Effect* e, const LightHandles& p, LightKeys* keys, const ObjectRecord* h,
+                   bool animatedTexture, const ObjectRenderValues* values);
+// The object's fog, uploaded as its key asks: an object without fog gets
+// far and near beyond anything drawn; a set its colour, far and near, taken
+// from `values` when given, else from the environment's sets.
+void UploadFog(effect::Effect* e, const LightHandles& p, LightKeys* keys, const ObjectRecord* h,
+               const ObjectRenderValues* values);
 
 // The texture walk over static-mesh users: for each texture that `takes`
 // accepts, each user that `drawn` accepts; `first` runs before the first

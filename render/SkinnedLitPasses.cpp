@@ -11,7 +11,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/Console.h"
 #include "app/D3DMain.h"
 #include "app/FileHelpers.h"
 #include "app/Options.h"
@@ -36,13 +35,9 @@
 
 namespace {
 
-using objflags::kFlag2FixedColour;
 using objflags::kFlag2NoSkyLight;
 using passes::LightKeys;
 
-// Fog far and near of an object without fog: beyond anything drawn.
-constexpr float kNoFogFar = 80008.0f;
-constexpr float kNoFogNear = 80000.0f;
 // The ambient-lit pass's back light: a weak warm colour.
 const math::Vec4 kBackLightDiffuse{0.3f, 0.2f, 0.1f, 0.0f};
 // Mip-map LOD bias of the ambient-lit pass's map stages while it draws, and
@@ -54,20 +49,6 @@ constexpr const char* kIntroObject = "hero_scene_1";
 constexpr const char* kIntroTechnique = "HeroIntro";
 constexpr int kIntroScene = 1;
 
-math::Vec4 Channels(uint32_t packed) {
-    return math::Vec4{float((packed >> 16) & 0xFF) / 255.0f, float((packed >> 8) & 0xFF) / 255.0f,
-                      float(packed & 0xFF) / 255.0f, 1.0f};
-}
-
-void SetFilter(uint32_t stage, gfx::TextureFilter filter) {
-    gfx::Device* d = g_pD3DInterface;
-    if (!d) return;
-    const uint32_t v = gfx::StateValue(filter);
-    d->SetSamplerState(stage, gfx::SamplerState::MagFilter, v);
-    d->SetSamplerState(stage, gfx::SamplerState::MinFilter, v);
-    d->SetSamplerState(stage, gfx::SamplerState::MipFilter, v);
-}
-
 void SetMapLodBias(float bias) {
     gfx::Device* d = g_pD3DInterface;
     if (!d) return;
@@ -75,26 +56,12 @@ void SetMapLodBias(float bias) {
         d->SetSamplerState(stage, gfx::SamplerState::MipMapLodBias, gfx::FloatState(bias));
 }
 
-// Stage 3 map 0, and stage 4 map 1 with DrawAnimatedShadows; with `point`
-// both stages filter by the nearest texel.
-void BindSkyMaps(bool point) {
-    g_RenderStateCache.SetTexture(3, g_SkyShadowMap.m_Maps[0].pTexture);
-    if (DrawAnimatedShadows) g_RenderStateCache.SetTexture(4, g_SkyShadowMap.m_Maps[1].pTexture);
-    if (point) {
-        SetFilter(3, gfx::TextureFilter::Point);
-        SetFilter(4, gfx::TextureFilter::Point);
-    }
-}
-
 // The handles the per-object steps set, found once per call.
 struct ObjectHandles {
-    effect::Handle ambient, fogColor, fogFar, fogNear, fresnel, useSkyLight;
+    effect::Handle fresnel, useSkyLight;
+    passes::LightHandles light;
 
-    explicit ObjectHandles(const EffectRecord* fx) {
-        ambient = EffectParam(fx, &EffectRecord::g_AmbientLightDiffuse, "g_AmbientLightDiffuse");
-        fogColor = EffectParam(fx, &EffectRecord::g_FogColor, "g_FogColor");
-        fogFar = EffectParam(fx, &EffectRecord::g_FogFar, "g_FogFar");
-        fogNear = EffectParam(fx, &EffectRecord::g_FogNear, "g_FogNear");
+    explicit ObjectHandles(const EffectRecord* fx) : light(fx) {
         fresnel = EffectParam(fx, &EffectRecord::g_fFresnelCoef, "g_fFresnelCoef");
         useSkyLight = EffectParam(fx, &EffectRecord::g_bUseSkyLight, "g_bUseSkyLight");
     }
@@ -104,37 +71,9 @@ struct ObjectHandles {
 // indices (looked up only when an index changes).
 void SetAmbientAndFog(effect::Effect* e, const ObjectHandles& p, const ObjectRecord* h, bool animated,
                       LightKeys* keys, bool commitAmbient) {
-    switch (keys->NextAmbient(h, animated)) {
-    case LightKeys::Ambient::Probed:
-        e->SetVector(p.ambient, math::Vec4{h->fProbedAmbient[0], h->fProbedAmbient[1], h->fProbedAmbient[2],
-                                           h->fProbedAmbient[3]});
-        break;
-    case LightKeys::Ambient::Set:
-        e->SetVector(p.ambient, Channels(g_EnvironmentSettings.GetAmbientColor(h->iAmbientLightIdx)));
-        break;
-    case LightKeys::Ambient::Keep:
-        break;
-    }
+    passes::UploadAmbient(e, p.light, keys, h, animated, nullptr);
     if (commitAmbient) e->CommitChanges();
-    switch (keys->NextFog(h)) {
-    case LightKeys::Fog::None:
-        e->SetFloat(p.fogFar, kNoFogFar);
-        e->SetFloat(p.fogNear, kNoFogNear);
-        break;
-    case LightKeys::Fog::Set: {
-        uint32_t color = 0;
-        float fogFar = 0.0f, fogNear = 0.0f;
-        g_EnvironmentSettings.GetFogColor(&color, h->iFogIdx);
-        g_EnvironmentSettings.GetFogFar(&fogFar, h->iFogIdx);
-        g_EnvironmentSettings.GetFogNear(&fogNear, h->iFogIdx);
-        e->SetVector(p.fogColor, Channels(color));
-        e->SetFloat(p.fogFar, fogFar);
-        e->SetFloat(p.fogNear, fogNear);
-        break;
-    }
-    case LightKeys::Fog::Keep:
-        break;
-    }
+    passes::UploadFog(e, p.light, keys, h, nullptr);
 }
 
 // A user that a skinned lit pass may draw: with its skinned mesh and
@@ -149,20 +88,6 @@ bool DrawnUser(const strlistaskinmeshy* u, bool inside) {
 
 bool Skipped(const strtexture* t) {
     return t->bDoNotRender || t->desc.bAdditive || t->desc.bStain;
-}
-
-effect::Effect* FindLitEffect(const char* name, const char* noRecord, const char* noEffect,
-                              EffectRecord** fx) {
-    *fx = g_EffectMgr.FindEffect(name);
-    if (!*fx) {
-        g_Console.Print(noRecord);
-        return nullptr;
-    }
-    if (!(*fx)->pEffect) {
-        g_Console.Print(noEffect);
-        return nullptr;
-    }
-    return (*fx)->pEffect;
 }
 
 // ---- Sky-light pass
@@ -202,10 +127,10 @@ void RenderSkyLitSkinned(ERenderer& r, bool full, bool secondCall) {
         d->SetVertexDeclaration(g_pVertexDeclarations[1]);
     }
     if (!DrawModels || !r.m_pSkinMeshTextures[0]) return;
-    EffectRecord* fx = nullptr;
-    effect::Effect* e = FindLitEffect("SkyLightSkinmesh", "No SkyLightSkinmesh HEFFECT",
-                                      "No SkyLightSkinmesh ID3DXEffect", &fx);
-    if (!e) return;
+    EffectRecord* fx = passes::FindPassEffect("SkyLightSkinmesh", "No SkyLightSkinmesh HEFFECT",
+                                              "No SkyLightSkinmesh ID3DXEffect");
+    if (!fx) return;
+    effect::Effect* e = fx->pEffect;
     ERenderStateCache& cache = g_RenderStateCache;
 
     const passes::CameraValues camera = passes::TakeCamera();
@@ -217,7 +142,7 @@ void RenderSkyLitSkinned(ERenderer& r, bool full, bool secondCall) {
     passes::BeginTechnique(fx, &EffectRecord::RenderScene, "RenderScene");
     const bool shadows = full && DrawShadows && g_EnvironmentSettings.m_bSkyLightInUse;
     if (shadows) {
-        BindSkyMaps(false);
+        litpass::BindSkyMaps(false);
     } else {
         // A map bound in an earlier frame would still shade: the stages are
         // emptied, which the effect reads as unshadowed.
@@ -249,7 +174,7 @@ void RenderSkyLitSkinned(ERenderer& r, bool full, bool secondCall) {
     if (cache.BeginTechniqueByName(fx, techniqueName(r.m_pSkinMeshTextures[0]->pEnvironment != nullptr),
                                    false) &&
         shadows)
-        BindSkyMaps(true);
+        litpass::BindSkyMaps(true);
     SetSamplerFilters(16, true);
 
     litpass::MaterialVariant material;
@@ -283,7 +208,7 @@ void RenderSkyLitSkinned(ERenderer& r, bool full, bool secondCall) {
                         cache.BeginTechniqueByName(fx, name, false);
                         memory.name = name;
                         if (full) {
-                            if (shadows) BindSkyMaps(true);
+                            if (shadows) litpass::BindSkyMaps(true);
                             litpass::UploadSkyLightBlock(fx, block, true);
                         }
                     }
@@ -311,8 +236,8 @@ void RenderSkyLitSkinned(ERenderer& r, bool full, bool secondCall) {
     cache.EndTransparent(fx);
     cache.EndTranslucent(fx);
     if (full) {
-        SetFilter(3, gfx::TextureFilter::Linear);
-        SetFilter(4, gfx::TextureFilter::Linear);
+        passes::SetStageFilter(3, gfx::TextureFilter::Linear);
+        passes::SetStageFilter(4, gfx::TextureFilter::Linear);
     }
     // The maps are not left bound: a device loss releases them, and a
     // device still holding them could not be reset.
@@ -325,10 +250,10 @@ void RenderSkyLitSkinned(ERenderer& r, bool full, bool secondCall) {
 // --------------------------------------------------------------
 
 void RenderAmbientLitSkinned(ERenderer& r, bool full, bool translucentOnly) {
-    EffectRecord* fx = nullptr;
-    effect::Effect* e =
-        FindLitEffect("LightSkinmesh", "No light skinmesh HEFFECT", "No light skinmesh ID3DXEffect", &fx);
-    if (!e) return;
+    EffectRecord* fx =
+        passes::FindPassEffect("LightSkinmesh", "No light skinmesh HEFFECT", "No light skinmesh ID3DXEffect");
+    if (!fx) return;
+    effect::Effect* e = fx->pEffect;
     ERenderStateCache& cache = g_RenderStateCache;
     gfx::Device* d = g_pD3DInterface;
     for (uint32_t stage = 0; stage < 16; ++stage)

@@ -8,12 +8,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/Console.h"
 #include "app/D3DMain.h"
 #include "app/Debug.h"
 #include "app/FileHelpers.h"
 #include "app/Options.h"
-#include "app/Orientation.h"
 #include "platform/effect/Effect.h"
 #include "platform/gfx/Draw.h"
 #include "platform/math/Math.h"
@@ -36,13 +34,8 @@ namespace {
 
 using objflags::kFlag2NoSkyLight;
 
-// Fog far and near of an object without fog: beyond anything drawn.
-constexpr float kNoFogFar = 80008.0f;
-constexpr float kNoFogNear = 80000.0f;
 // The shader-model-2 variant's light factor at most.
 constexpr float kLightFactorCap20 = 4.0f;
-// The highlight of dropped items turns this fast (radians per second).
-constexpr float kHighlightTurn = -3.0f;
 
 // Which of the two variants runs, and what it leaves out.
 struct Variant {
@@ -52,22 +45,19 @@ struct Variant {
 
 // The handles the per-object walk sets, found once per call.
 struct Handles {
-    effect::Handle wvp, world, worldView, cameraModel, ambient, itemDropped, itemDirection, fogColor, fogFar,
-        fogNear, useSkyLight, vertexColor, wire, przesX, przesY, wysY, wysY5, tree, leaves, leafWobble;
+    effect::Handle wvp, world, worldView, cameraModel, itemDropped, itemDirection, useSkyLight, vertexColor,
+        wire, przesX, przesY, wysY, wysY5, tree, leaves, leafWobble;
+    passes::LightHandles light;
 
-    explicit Handles(const EffectRecord* fx) {
+    explicit Handles(const EffectRecord* fx) : light(fx) {
         effect::Effect* e = fx->pEffect;
         auto named = [e](const char* name) { return e->GetParameterByName(effect::Handle(), name); };
         wvp = EffectParam(fx, &EffectRecord::g_mWorldViewProjection, "g_mWorldViewProjection");
         world = EffectParam(fx, &EffectRecord::g_mWorld, "g_mWorld");
         worldView = EffectParam(fx, &EffectRecord::g_mWorldView, "g_mWorldView");
         cameraModel = EffectParam(fx, &EffectRecord::g_CameraModel, "g_CameraModel");
-        ambient = EffectParam(fx, &EffectRecord::g_AmbientLightDiffuse, "g_AmbientLightDiffuse");
         itemDropped = EffectParam(fx, &EffectRecord::g_bItemDropped, "g_bItemDropped");
         itemDirection = EffectParam(fx, &EffectRecord::g_vItemDropped, "g_vItemDropped");
-        fogColor = EffectParam(fx, &EffectRecord::g_FogColor, "g_FogColor");
-        fogFar = EffectParam(fx, &EffectRecord::g_FogFar, "g_FogFar");
-        fogNear = EffectParam(fx, &EffectRecord::g_FogNear, "g_FogNear");
         useSkyLight = EffectParam(fx, &EffectRecord::g_bUseSkyLight, "g_bUseSkyLight");
         vertexColor = EffectParam(fx, &EffectRecord::g_bVertexColor, "g_bVertexColor");
         wire = named("g_bWire");
@@ -80,31 +70,6 @@ struct Handles {
         leafWobble = named("g_fDrzewoLiscie");
     }
 };
-
-void SetFilter(uint32_t stage, gfx::TextureFilter filter) {
-    gfx::Device* d = g_pD3DInterface;
-    if (!d) return;
-    const uint32_t v = gfx::StateValue(filter);
-    d->SetSamplerState(stage, gfx::SamplerState::MagFilter, v);
-    d->SetSamplerState(stage, gfx::SamplerState::MinFilter, v);
-    d->SetSamplerState(stage, gfx::SamplerState::MipFilter, v);
-}
-
-// Stage 3 map 0, and stage 4 map 1 with DrawAnimatedShadows.
-void BindSkyMaps() {
-    g_RenderStateCache.SetTexture(3, g_SkyShadowMap.m_Maps[0].pTexture);
-    if (DrawAnimatedShadows) g_RenderStateCache.SetTexture(4, g_SkyShadowMap.m_Maps[1].pTexture);
-}
-
-// The dropped items' highlight: the camera's forward axis turned about its
-// right axis with the clock.
-math::Vec4 HighlightDirection() {
-    const orientation& camera = g_Camera.ViewOrientation();
-    orientation o;
-    o.SetDirection(camera.forward);
-    o.Rotate(camera.right, kHighlightTurn * g_Engine.m_fWorldTime);
-    return math::Vec4{o.forward.x, o.forward.y, o.forward.z, 0.0f};
-}
 
 bool TakesTexture(const strtexture* t, const Variant& v, uint8_t* secondCallFlag) {
     const TextureDescription& d = t->desc;
@@ -120,9 +85,7 @@ bool TakesTexture(const strtexture* t, const Variant& v, uint8_t* secondCallFlag
 }
 
 bool DrawnUser(const strlistameshy* u) {
-    const ObjectRecord* h = u->m_hObject;
-    return u->pMesh && h && h->bVisibleNow && h->bSeen && u->dwSubset < ObjectRecord::NUM_SUBSETS &&
-           h->bSubsetDraw[u->dwSubset] && !(h->dwFlags2 & kFlag2NoSkyLight) && h->pD3DXMesh;
+    return passes::DrawsSeenSubset(u) && !(u->m_hObject->dwFlags2 & kFlag2NoSkyLight);
 }
 
 // The per-call memory of what was uploaded last.
@@ -195,47 +158,18 @@ void SetSway(effect::Effect* e, const Handles& p, const ObjectRecord* h, const E
 void SetAmbientAndFog(effect::Effect* e, const Handles& p, const ObjectRecord* h,
                       const ObjectRenderValues& values, const strtexture* t, PassMemory* m,
                       const math::Vec4* highlight) {
-    switch (m->keys.NextAmbient(h, t->bAnimated != 0)) {
-    case passes::LightKeys::Ambient::Probed:
-        e->SetVector(p.ambient, math::Vec4{h->fProbedAmbient[0], h->fProbedAmbient[1], h->fProbedAmbient[2],
-                                           h->fProbedAmbient[3]});
-        break;
-    case passes::LightKeys::Ambient::Set:
-        e->SetVector(p.ambient, values.vAmbient);
-        break;
-    case passes::LightKeys::Ambient::Keep:
-        break;
-    }
+    passes::UploadAmbient(e, p.light, &m->keys, h, t->bAnimated != 0, &values);
     e->CommitChanges();
     if (highlight) {
         e->SetBool(p.itemDropped, h->bItemDropped != 0);
         if (h->bItemDropped) e->SetVector(p.itemDirection, *highlight);
     }
-    switch (m->keys.NextFog(h)) {
-    case passes::LightKeys::Fog::None:
-        e->SetFloat(p.fogFar, kNoFogFar);
-        e->SetFloat(p.fogNear, kNoFogNear);
-        break;
-    case passes::LightKeys::Fog::Set:
-        e->SetVector(p.fogColor, values.vFog);
-        e->SetFloat(p.fogFar, values.fFogFar);
-        e->SetFloat(p.fogNear, values.fFogNear);
-        break;
-    case passes::LightKeys::Fog::Keep:
-        break;
-    }
+    passes::UploadFog(e, p.light, &m->keys, h, &values);
 }
 
 void RenderSkyLit(ERenderer& r, const Variant& v) {
-    EffectRecord* fx = g_EffectMgr.FindEffect("skylight");
-    if (!fx) {
-        g_Console.Print("No skylight HEFFECT");
-        return;
-    }
-    if (!fx->pEffect) {
-        g_Console.Print("No skylight ID3DXEffect");
-        return;
-    }
+    EffectRecord* fx = passes::FindPassEffect("skylight", "No skylight HEFFECT", "No skylight ID3DXEffect");
+    if (!fx) return;
     effect::Effect* e = fx->pEffect;
     ERenderStateCache& cache = g_RenderStateCache;
     gfx::Device* d = g_pD3DInterface;
@@ -255,7 +189,7 @@ void RenderSkyLit(ERenderer& r, const Variant& v) {
             std::strncpy(memory.technique, "RenderScene20_0", sizeof memory.technique - 1);
     }
     math::Vec4 highlight;
-    if (v.full) highlight = HighlightDirection();
+    if (v.full) highlight = ItemGlintDirection(g_Camera.ViewOrientation(), g_Engine.m_fWorldTime);
 
     const passes::CameraValues camera = passes::TakeCamera();
     const float k = v.full ? SkyLightPower : std::min(SkyLightPower, kLightFactorCap20);
@@ -265,7 +199,7 @@ void RenderSkyLit(ERenderer& r, const Variant& v) {
                                                                camera.view, k, DrawAnimatedShadows, v.full),
                                  v.full);
     const bool shadows = v.full && DrawShadows && skyOn;
-    if (shadows) BindSkyMaps();
+    if (shadows) litpass::BindSkyMaps(false);
     if (d) d->SetVertexDeclaration(g_pVertexDeclarations[0]);
     if (v.full) {
         cache.EndTransparent(fx);
@@ -298,11 +232,7 @@ void RenderSkyLit(ERenderer& r, const Variant& v) {
             v.full ? litpass::SkyLightTechnique(DrawShadows, cube) : litpass::SkyLightTechnique20(cube);
         if (ChangeTechnique(fx, name, &memory)) {
             SetVertexAmbient(fx);
-            if (v.full && DrawShadows) {
-                BindSkyMaps();
-                SetFilter(3, gfx::TextureFilter::Point);
-                SetFilter(4, gfx::TextureFilter::Point);
-            }
+            if (v.full && DrawShadows) litpass::BindSkyMaps(true);
         }
         bool stateDone = false;
         for (strlistameshy* u = t->pMeshes; u; u = u->next) {
@@ -330,7 +260,7 @@ void RenderSkyLit(ERenderer& r, const Variant& v) {
     }
 
     for (uint32_t stage = 3; stage <= 5; ++stage)
-        SetFilter(stage, gfx::TextureFilter::Linear);
+        passes::SetStageFilter(stage, gfx::TextureFilter::Linear);
     // The maps are render targets: held by the device's stages, they would
     // keep a device reset from working once their owner released them.
     if (v.full) {

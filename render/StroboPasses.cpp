@@ -64,10 +64,7 @@ void ERenderer::RenderStroboMeshes() {
     cache.BeginTechniqueByName(fx, "Tech", true);
     passes::SetCameraParameters(fx, camera, passes::kView | passes::kViewInv | passes::kProj | passes::kEye3);
     SetFlashLights(fx, *this, kStaticRange);
-    const effect::Handle hWvp =
-        EffectParam(fx, &EffectRecord::g_mWorldViewProjection, "g_mWorldViewProjection");
-    const effect::Handle hWorld = EffectParam(fx, &EffectRecord::g_mWorld, "g_mWorld");
-    const effect::Handle hWorldView = EffectParam(fx, &EffectRecord::g_mWorldView, "g_mWorldView");
+    const passes::ObjectMatrixHandles matrices(fx, false);
     passes::WalkMeshTextures(
         m_pMeshTextures,
         [](const strtexture* t) {
@@ -75,18 +72,11 @@ void ERenderer::RenderStroboMeshes() {
             return t->pTexture && !desc.bRayOfLight && !desc.bWater && !desc.bTransparent && !t->bAnimated &&
                    !t->bHasMultitexture && !desc.bTranslucent && !desc.bAdditive && !desc.bStain;
         },
-        [](const strlistameshy* u) {
-            const ObjectRecord* h = u->m_hObject;
-            return u->pMesh && h && h->bVisibleNow && h->bSeen && u->dwSubset < ObjectRecord::NUM_SUBSETS &&
-                   h->bSubsetDraw[u->dwSubset] && h->pD3DXMesh;
-        },
-        [&](strtexture* t) { BindTextureStages(t, true); },
+        passes::DrawsSeenSubset, [&](strtexture* t) { BindTextureStages(t, true); },
         [&](strtexture*, strlistameshy* u) {
             ObjectRecord* h = u->m_hObject;
             const ObjectRenderValues& values = g_EngineObject.RenderValues(h->iIndex);
-            e->SetMatrix(hWvp, values.mWorldViewProjection);
-            e->SetMatrix(hWorld, values.mWorld);
-            e->SetMatrix(hWorldView, values.mWorldView);
+            passes::UploadObjectMatrices(e, matrices, values);
             e->CommitChanges();
             h->pD3DXMesh->DrawSubset(u->dwSubset);
         });
