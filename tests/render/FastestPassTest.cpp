@@ -22,21 +22,17 @@
 #include "render/RenderStateCache.h"
 #include "render/Renderer.h"
 #include "skinmesh/SkinMesh.h"
-#include "tests/EffectDevice.h"
-#include "tests/render/CountingEffect.h"
-#include "tests/world/WorldFixture.h"
+#include "tests/render/PassFixture.h"
 #include "world/EngineObject.h"
 
 namespace {
 
-class FastestPassTest : public WorldTest {
+class FastestPassTest : public PassTest {
   protected:
     void SetUp() override {
-        WorldTest::SetUp();
+        PassTest::SetUp();
         ASSERT_NE(d_.dev, nullptr);
-        g_pD3DInterface = d_.dev;
-        d_.dev->CreateVertexDeclaration(mesh::kStaticMeshElements, &g_pVertexDeclarations[0]);
-        d_.dev->CreateVertexDeclaration(mesh::kSkinnedMeshElements, &g_pVertexDeclarations[1]);
+        MakeVertexDeclarations(d_.dev);
         mesh_ = AddEffect("SimpleMesh");
         skinned_ = AddEffect("SimpleSkinmesh");
         for (int i = 0; i < 3; ++i)
@@ -50,91 +46,29 @@ class FastestPassTest : public WorldTest {
     }
     void TearDown() override {
         std::tie(DrawTransparent, DrawModels, UseSkyLight, PrintPolygonCount, SkyLightPower) = saved_;
-        g_Renderer.m_pMeshTextures[0] = g_Renderer.m_pSkinMeshTextures[0] = nullptr;
-        g_EffectMgr.Destroy();
-        for (gfx::VertexDeclaration*& decl : g_pVertexDeclarations) {
-            if (decl) decl->Release();
-            decl = nullptr;
-        }
-        WorldTest::TearDown();
+        PassTest::TearDown();
         g_Engine.m_bQuit = 0;
-        g_pD3DInterface = nullptr;
-    }
-
-    // The data effect of that name loaded by the manager (its handles
-    // cached), put behind a recorder.
-    CountingEffect* AddEffect(const char* name) {
-        const std::string path = std::string(ZT_SOURCE_DIR) + "/data/fx/" + name + ".fxc";
-        EffectRecord* record = g_EffectMgr.CreateEffect(name, path.c_str());
-        EXPECT_TRUE(record && record->pEffect) << path;
-        if (!record || !record->pEffect) return nullptr;
-        auto* counting = new CountingEffect(record->pEffect);
-        record->pEffect = counting;
-        return counting;
-    }
-
-    // In view and seen (subset 0), with its render values.
-    static ObjectRecord* Ready(ObjectRecord* h) {
-        EXPECT_TRUE(h);
-        h->bVisibleNow = 1;
-        h->bSeen = 1;
-        h->bSubsetDraw[0] = 1;
-        return h;
-    }
-
-    // A texture record of one white texel whose users are the given
-    // objects' subset 0, in that order.
-    strtexture* Texture(const std::vector<ObjectRecord*>& users,
-                        std::function<void(strtexture*)> describe = {}) {
-        textures_.push_back(std::make_unique<strtexture>());
-        strtexture* t = textures_.back().get();
-        t->id = uint32_t(textures_.size());
-        t->pTexture = d_.Texture(0xFFFFFFFF);
-        for (auto it = users.rbegin(); it != users.rend(); ++it) {
-            ObjectRecord* h = *it;
-            if (h->dwType == OT_SKINMESH) {
-                skinUsers_.push_back(std::make_unique<strlistaskinmeshy>());
-                strlistaskinmeshy* u = skinUsers_.back().get();
-                *u = {h, h->SkinMesh(), 0, t->pSkinMeshes, nullptr};
-                t->pSkinMeshes = u;
-            } else {
-                meshUsers_.push_back(std::make_unique<strlistameshy>());
-                strlistameshy* u = meshUsers_.back().get();
-                *u = {h, h->Mesh(), 0, t->pMeshes, nullptr};
-                t->pMeshes = u;
-            }
-        }
-        if (describe) describe(t);
-        return t;
     }
 
     // Runs the static pass over the list, with the frame's render values.
     void RunMeshes(const std::vector<strtexture*>& list) {
-        for (size_t i = 0; i < list.size(); ++i)
-            g_Renderer.m_pMeshTextures[i] = list[i];
-        g_Renderer.m_pMeshTextures[list.size()] = nullptr;
+        List(g_Renderer.m_pMeshTextures, list);
         g_EngineObject.UpdateRenderMatrices();
         mesh_->uploads.clear();
         g_Renderer.RenderSimpleMeshes(nullptr, nullptr);
     }
     void RunSkinned(const std::vector<strtexture*>& list) {
-        for (size_t i = 0; i < list.size(); ++i)
-            g_Renderer.m_pSkinMeshTextures[i] = list[i];
-        g_Renderer.m_pSkinMeshTextures[list.size()] = nullptr;
+        List(g_Renderer.m_pSkinMeshTextures, list);
         skinned_->uploads.clear();
         g_Renderer.RenderSimpleSkinmeshes(nullptr, nullptr);
     }
     static uint32_t DrawnSubsets() { return g_Debug.m_PolygonStats.switchedSubsets; }
     uint32_t SkinnedDraws() const { return skinnedObject_->SkinMesh()->m_dwRenderCalls; }
 
-    EffectDevice d_;
     CountingEffect* mesh_ = nullptr;
     CountingEffect* skinned_ = nullptr;
     std::vector<ObjectRecord*> meshes_;
     ObjectRecord* skinnedObject_ = nullptr;
-    std::vector<std::unique_ptr<strtexture>> textures_;
-    std::vector<std::unique_ptr<strlistameshy>> meshUsers_;
-    std::vector<std::unique_ptr<strlistaskinmeshy>> skinUsers_;
     std::tuple<bool, bool, bool, bool, float> saved_;
 };
 

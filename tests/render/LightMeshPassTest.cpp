@@ -29,10 +29,7 @@
 #include "render/Mesh.h"
 #include "render/RenderStateCache.h"
 #include "render/Renderer.h"
-#include "tests/EffectDevice.h"
-#include "tests/render/CountingDevice.h"
-#include "tests/render/CountingEffect.h"
-#include "tests/world/WorldFixture.h"
+#include "tests/render/PassFixture.h"
 #include "world/Camera.h"
 #include "world/EngineObject.h"
 #include "world/EngineObjectFlags.h"
@@ -46,10 +43,10 @@ using Values = std::vector<std::vector<float>>;
 
 constexpr float kOutsideBrightness = 0.5f, kInsideBrightness = 1.5f;
 
-class LightMeshPassTest : public WorldTest {
+class LightMeshPassTest : public PassTest {
   protected:
     void SetUp() override {
-        WorldTest::SetUp();
+        PassTest::SetUp();
         ASSERT_NE(d_.dev, nullptr);
         namespace fs = std::filesystem;
         const fs::path data = fs::path(ZT_SOURCE_DIR) / "data";
@@ -69,13 +66,8 @@ class LightMeshPassTest : public WorldTest {
 
         // The effect is made on the device itself, the rest through the
         // counting one, which the meshes then draw through.
-        g_pD3DInterface = d_.dev;
         light_ = AddEffect("light");
-        device_ = new CountingDevice(d_.dev);
-        g_pD3DInterface = device_;
-        g_RenderStateCache = ERenderStateCache();
-        g_RenderStateCache.ResetCullMode();
-        device_->CreateVertexDeclaration(mesh::kStaticMeshElements, &g_pVertexDeclarations[0]);
+        DrawThroughCountingDevice();
         g_Renderer.Init();
         g_Renderer.InitWorld(); // the default white texture
         ASSERT_NE(g_Renderer.DefaultTexture(), nullptr);
@@ -90,64 +82,22 @@ class LightMeshPassTest : public WorldTest {
         std::tie(DrawTransparent, DrawTextures, DrawDetail, PrintPolygonCount, UseSkyLight) = saved_;
         std::tie(g_EnvironmentSettings.m_fVertexAmbientBrightness,
                  g_EnvironmentSettings.m_fVertexAmbientInsideBrightness) = savedEnv_;
-        g_Renderer.m_pMeshTextures[0] = nullptr;
         g_Renderer.m_bSecondCallAmbientLitMeshes = 0;
-        g_EffectMgr.Destroy();
-        for (gfx::VertexDeclaration*& decl : g_pVertexDeclarations) {
-            if (decl) decl->Release();
-            decl = nullptr;
-        }
-        WorldTest::TearDown();
+        PassTest::TearDown();
+    }
+    void AfterWorldTearDown() override {
         g_Renderer.EndWorld();
         g_Renderer.ReleaseTextures();
         g_Renderer.ReleaseTexturePaths();
         if (cube_) cube_->Release();
-        g_RenderStateCache = ERenderStateCache();
-        g_pD3DInterface = nullptr;
-        device_->Release();
-    }
-
-    CountingEffect* AddEffect(const char* name) {
-        const std::string path = std::string(ZT_SOURCE_DIR) + "/data/fx/" + name + ".fxc";
-        EffectRecord* record = g_EffectMgr.CreateEffect(name, path.c_str());
-        EXPECT_TRUE(record && record->pEffect) << path;
-        if (!record || !record->pEffect) return nullptr;
-        auto* counting = new CountingEffect(record->pEffect);
-        record->pEffect = counting;
-        return counting;
     }
 
     // In view, seen in subset 0 and inside.
     static ObjectRecord* Ready(ObjectRecord* h) {
-        EXPECT_TRUE(h);
-        h->bVisibleNow = 1;
-        h->bSeen = 1;
-        h->bSubsetDraw[0] = 1;
-        h->dwFlags2 |= kFlag2NoSkyLight;
+        PassTest::Ready(h)->dwFlags2 |= kFlag2NoSkyLight;
         return h;
     }
 
-    // A texture record of one white texel whose users are the given
-    // objects' subset (0 unless told), in that order.
-    strtexture* Texture(const std::vector<ObjectRecord*>& users,
-                        std::function<void(strtexture*)> describe = {}, uint32_t subset = 0) {
-        strtexture* t = NewRecord();
-        t->pTexture = d_.Texture(0xFFFFFFFF);
-        for (auto it = users.rbegin(); it != users.rend(); ++it) {
-            meshUsers_.push_back(std::make_unique<strlistameshy>());
-            strlistameshy* u = meshUsers_.back().get();
-            *u = {*it, (*it)->Mesh(), subset, t->pMeshes, nullptr};
-            t->pMeshes = u;
-        }
-        if (describe) describe(t);
-        return t;
-    }
-    strtexture* NewRecord() {
-        textures_.push_back(std::make_unique<strtexture>());
-        strtexture* t = textures_.back().get();
-        t->id = uint32_t(textures_.size());
-        return t;
-    }
     // A detail record and an environment cube record for a texture.
     void GiveDetail(strtexture* t) {
         t->pDetail = NewRecord();
@@ -160,9 +110,7 @@ class LightMeshPassTest : public WorldTest {
     }
 
     static void List(const std::vector<strtexture*>& textures) {
-        for (size_t i = 0; i < textures.size(); ++i)
-            g_Renderer.m_pMeshTextures[i] = textures[i];
-        g_Renderer.m_pMeshTextures[textures.size()] = nullptr;
+        PassTest::List(g_Renderer.m_pMeshTextures, textures);
     }
     // Runs one call of one variant; the draws it made.
     size_t Run(bool translucentOnly, bool full = true) {
@@ -176,13 +124,9 @@ class LightMeshPassTest : public WorldTest {
         return device_->drawCulls.size();
     }
 
-    EffectDevice d_;
-    CountingDevice* device_ = nullptr;
     CountingEffect* light_ = nullptr;
     gfx::CubeTexture* cube_ = nullptr;
     std::vector<ObjectRecord*> meshes_;
-    std::vector<std::unique_ptr<strtexture>> textures_;
-    std::vector<std::unique_ptr<strlistameshy>> meshUsers_;
     std::tuple<bool, bool, bool, bool, bool> saved_;
     std::tuple<float, float> savedEnv_;
 };

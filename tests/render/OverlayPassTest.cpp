@@ -21,10 +21,7 @@
 #include "render/RenderStateCache.h"
 #include "render/Renderer.h"
 #include "skinmesh/SkinMesh.h"
-#include "tests/EffectDevice.h"
-#include "tests/render/CountingDevice.h"
-#include "tests/render/CountingEffect.h"
-#include "tests/world/WorldFixture.h"
+#include "tests/render/PassFixture.h"
 #include "world/EngineObject.h"
 
 namespace {
@@ -34,23 +31,17 @@ using gfx::RenderState;
 constexpr uint32_t kCullOff = uint32_t(gfx::Cull::None);
 constexpr uint32_t kCullOn = uint32_t(gfx::Cull::Ccw);
 
-class OverlayPassTest : public WorldTest {
+class OverlayPassTest : public PassTest {
   protected:
     void SetUp() override {
-        WorldTest::SetUp();
+        PassTest::SetUp();
         ASSERT_NE(d_.dev, nullptr);
         // The effects are made on the device itself, the rest through the
         // counting one, which the meshes then draw through.
-        g_pD3DInterface = d_.dev;
         ambient_ = AddEffect("ambient");
         skinned_ = AddEffect("skinnedmesh");
         strobo_ = AddEffect("strobo");
-        device_ = new CountingDevice(d_.dev);
-        g_pD3DInterface = device_;
-        g_RenderStateCache = ERenderStateCache();
-        g_RenderStateCache.ResetCullMode(); // the cache and the device agree
-        device_->CreateVertexDeclaration(mesh::kStaticMeshElements, &g_pVertexDeclarations[0]);
-        device_->CreateVertexDeclaration(mesh::kSkinnedMeshElements, &g_pVertexDeclarations[1]);
+        DrawThroughCountingDevice();
         for (int i = 0; i < 3; ++i)
             meshes_.push_back(Ready(Make(OT_MESH, {float(100 * i), 0, 300})));
         skinnedObject_ = Ready(Make(OT_SKINMESH, {0, 0, 300}));
@@ -63,73 +54,14 @@ class OverlayPassTest : public WorldTest {
     }
     void TearDown() override {
         std::tie(DrawTransparent, DrawModels, PrintPolygonCount) = saved_;
-        g_Renderer.m_pMeshTextures[0] = g_Renderer.m_pSkinMeshTextures[0] = g_Renderer.m_pAllTextures[0] =
-            nullptr;
         for (ERenderer::Flash& f : g_Renderer.m_Flashes)
             f = {};
-        g_EffectMgr.Destroy();
-        for (gfx::VertexDeclaration*& decl : g_pVertexDeclarations) {
-            if (decl) decl->Release();
-            decl = nullptr;
-        }
-        WorldTest::TearDown();
-        g_RenderStateCache = ERenderStateCache();
-        g_pD3DInterface = nullptr;
-        device_->Release();
+        PassTest::TearDown();
     }
 
-    CountingEffect* AddEffect(const char* name) {
-        const std::string path = std::string(ZT_SOURCE_DIR) + "/data/fx/" + name + ".fxc";
-        EffectRecord* record = g_EffectMgr.CreateEffect(name, path.c_str());
-        EXPECT_TRUE(record && record->pEffect) << path;
-        if (!record || !record->pEffect) return nullptr;
-        auto* counting = new CountingEffect(record->pEffect);
-        record->pEffect = counting;
-        return counting;
-    }
-
-    // In view and seen (subset 0).
-    static ObjectRecord* Ready(ObjectRecord* h) {
-        EXPECT_TRUE(h);
-        h->bVisibleNow = 1;
-        h->bSeen = 1;
-        h->bSubsetDraw[0] = 1;
-        return h;
-    }
     // The box mesh the static objects share.
     EMesh* Mesh() const { return meshes_[0]->Mesh(); }
 
-    // A texture record of one white texel whose users are the given
-    // objects' subset 0, in that order.
-    strtexture* Texture(const std::vector<ObjectRecord*>& users,
-                        std::function<void(strtexture*)> describe = {}) {
-        textures_.push_back(std::make_unique<strtexture>());
-        strtexture* t = textures_.back().get();
-        t->id = uint32_t(textures_.size());
-        t->pTexture = d_.Texture(0xFFFFFFFF);
-        for (auto it = users.rbegin(); it != users.rend(); ++it) {
-            ObjectRecord* h = *it;
-            if (h->dwType == OT_SKINMESH) {
-                skinUsers_.push_back(std::make_unique<strlistaskinmeshy>());
-                strlistaskinmeshy* u = skinUsers_.back().get();
-                *u = {h, h->SkinMesh(), 0, t->pSkinMeshes, nullptr};
-                t->pSkinMeshes = u;
-            } else {
-                meshUsers_.push_back(std::make_unique<strlistameshy>());
-                strlistameshy* u = meshUsers_.back().get();
-                *u = {h, h->Mesh(), 0, t->pMeshes, nullptr};
-                t->pMeshes = u;
-            }
-        }
-        if (describe) describe(t);
-        return t;
-    }
-
-    template <size_t N> static void List(strtexture* (&list)[N], const std::vector<strtexture*>& textures) {
-        for (size_t i = 0; i < textures.size(); ++i)
-            list[i] = textures[i];
-        list[textures.size()] = nullptr;
-    }
     // Runs a pass and gives the cull mode of each of its draws.
     std::vector<uint32_t> Run(void (ERenderer::*pass)()) {
         for (CountingEffect* e : {ambient_, skinned_, strobo_})
@@ -145,16 +77,11 @@ class OverlayPassTest : public WorldTest {
         return v;
     }
 
-    EffectDevice d_;
-    CountingDevice* device_ = nullptr;
     CountingEffect* ambient_ = nullptr;
     CountingEffect* skinned_ = nullptr;
     CountingEffect* strobo_ = nullptr;
     std::vector<ObjectRecord*> meshes_;
     ObjectRecord* skinnedObject_ = nullptr;
-    std::vector<std::unique_ptr<strtexture>> textures_;
-    std::vector<std::unique_ptr<strlistameshy>> meshUsers_;
-    std::vector<std::unique_ptr<strlistaskinmeshy>> skinUsers_;
     std::tuple<bool, bool, bool> saved_;
 };
 

@@ -29,10 +29,7 @@
 #include "render/Renderer.h"
 #include "render/SkinnedLight.h"
 #include "skinmesh/SkinMesh.h"
-#include "tests/EffectDevice.h"
-#include "tests/render/CountingDevice.h"
-#include "tests/render/CountingEffect.h"
-#include "tests/world/WorldFixture.h"
+#include "tests/render/PassFixture.h"
 #include "world/Camera.h"
 #include "world/EngineObjectFlags.h"
 #include "world/WorldHooks.h"
@@ -78,22 +75,16 @@ float LodBias(gfx::Device* d, uint32_t stage) {
     return f;
 }
 
-class SkinnedLitPassTest : public WorldTest {
+class SkinnedLitPassTest : public PassTest {
   protected:
     static constexpr int kObjects = 4;
 
     void SetUp() override {
-        WorldTest::SetUp();
+        PassTest::SetUp();
         ASSERT_NE(d_.dev, nullptr);
-        g_pD3DInterface = d_.dev;
         sky_ = AddEffect("SkyLightSkinmesh");
         light_ = AddEffect("LightSkinmesh");
-        device_ = new CountingDevice(d_.dev);
-        g_pD3DInterface = device_;
-        g_RenderStateCache = ERenderStateCache();
-        g_RenderStateCache.ResetCullMode();
-        device_->CreateVertexDeclaration(mesh::kStaticMeshElements, &g_pVertexDeclarations[0]);
-        device_->CreateVertexDeclaration(mesh::kSkinnedMeshElements, &g_pVertexDeclarations[1]);
+        DrawThroughCountingDevice();
         for (int i = 0; i < kObjects; ++i) {
             char name[16];
             std::snprintf(name, sizeof name, "skinned_%d", i);
@@ -120,27 +111,8 @@ class SkinnedLitPassTest : public WorldTest {
         InstallWorldHooks(savedHooks_);
         std::tie(DrawModels, DrawCharacterTextures, DrawDetail, DrawShadows, DrawAnimatedShadows,
                  UseSkyLight) = saved_;
-        g_Renderer.m_pSkinMeshTextures[0] = nullptr;
         g_Renderer.m_bSecondCallSkyLitSkinMeshes = g_Renderer.m_bSecondCallAmbientLitSkinMeshes = 0;
-        g_EffectMgr.Destroy();
-        for (gfx::VertexDeclaration*& decl : g_pVertexDeclarations) {
-            if (decl) decl->Release();
-            decl = nullptr;
-        }
-        WorldTest::TearDown();
-        g_RenderStateCache = ERenderStateCache();
-        g_pD3DInterface = nullptr;
-        device_->Release();
-    }
-
-    CountingEffect* AddEffect(const char* name) {
-        const std::string path = std::string(ZT_SOURCE_DIR) + "/data/fx/" + name + ".fxc";
-        EffectRecord* record = g_EffectMgr.CreateEffect(name, path.c_str());
-        EXPECT_TRUE(record && record->pEffect) << path;
-        if (!record || !record->pEffect) return nullptr;
-        auto* counting = new CountingEffect(record->pEffect);
-        record->pEffect = counting;
-        return counting;
+        PassTest::TearDown();
     }
 
     // Shown, in view and seen; inside or outside.
@@ -156,18 +128,11 @@ class SkinnedLitPassTest : public WorldTest {
     // A texture record whose users are the given objects (subset 0), in
     // that order.
     strtexture* Texture(const std::vector<int>& users, std::function<void(strtexture*)> describe = {}) {
-        textures_.push_back(std::make_unique<strtexture>());
-        strtexture* t = textures_.back().get();
-        t->id = uint32_t(textures_.size());
+        strtexture* t = NewRecord();
         std::snprintf(t->szName, sizeof t->szName, "textures\\skin_%u.tga", t->id);
         t->pTexture = d_.Texture(0xFF808080);
-        for (auto it = users.rbegin(); it != users.rend(); ++it) {
-            ObjectRecord* h = objects_[size_t(*it)];
-            users_.push_back(std::make_unique<strlistaskinmeshy>());
-            strlistaskinmeshy* u = users_.back().get();
-            *u = {h, h->SkinMesh(), 0, t->pSkinMeshes, nullptr};
-            t->pSkinMeshes = u;
-        }
+        for (auto it = users.rbegin(); it != users.rend(); ++it)
+            AddUser(t, objects_[size_t(*it)]);
         if (describe) describe(t);
         return t;
     }
@@ -180,9 +145,7 @@ class SkinnedLitPassTest : public WorldTest {
     }
 
     static void List(const std::vector<strtexture*>& textures) {
-        for (size_t i = 0; i < textures.size(); ++i)
-            g_Renderer.m_pSkinMeshTextures[i] = textures[i];
-        g_Renderer.m_pSkinMeshTextures[textures.size()] = nullptr;
+        PassTest::List(g_Renderer.m_pSkinMeshTextures, textures);
     }
 
     CountingEffect* EffectOf(Pass pass) const { return pass == kSky || pass == kSky20 ? sky_ : light_; }
@@ -228,14 +191,10 @@ class SkinnedLitPassTest : public WorldTest {
         return out;
     }
 
-    EffectDevice d_;
-    CountingDevice* device_ = nullptr;
     CountingEffect* sky_ = nullptr;
     CountingEffect* light_ = nullptr;
     CountingEffect* running_ = nullptr;
     std::vector<ObjectRecord*> objects_;
-    std::vector<std::unique_ptr<strtexture>> textures_;
-    std::vector<std::unique_ptr<strlistaskinmeshy>> users_;
     std::vector<Draw> draws_;
     std::tuple<bool, bool, bool, bool, bool, bool> saved_;
     WorldHooks savedHooks_;

@@ -24,10 +24,7 @@
 #include "render/RenderStateCache.h"
 #include "render/Renderer.h"
 #include "render/SkyShadowMap.h"
-#include "tests/EffectDevice.h"
-#include "tests/render/CountingDevice.h"
-#include "tests/render/CountingEffect.h"
-#include "tests/world/WorldFixture.h"
+#include "tests/render/PassFixture.h"
 #include "world/EngineObject.h"
 #include "world/EngineObjectFlags.h"
 
@@ -153,18 +150,13 @@ TEST(LitPassSway, WireAndTreeSwayFollowTheClockAndThePhase) {
 
 // ---- The pass ---------------------------------------------------------------------------
 
-class SkyLightPassTest : public WorldTest {
+class SkyLightPassTest : public PassTest {
   protected:
     void SetUp() override {
-        WorldTest::SetUp();
+        PassTest::SetUp();
         ASSERT_NE(d_.dev, nullptr);
-        g_pD3DInterface = d_.dev;
-        skylight_ = AddEffect("skylight", std::string(ZT_SOURCE_DIR) + "/data/fx/skylight.fxc");
-        device_ = new CountingDevice(d_.dev);
-        g_pD3DInterface = device_;
-        g_RenderStateCache = ERenderStateCache();
-        g_RenderStateCache.ResetCullMode();
-        device_->CreateVertexDeclaration(mesh::kStaticMeshElements, &g_pVertexDeclarations[0]);
+        skylight_ = AddEffect("skylight");
+        DrawThroughCountingDevice();
         for (int i = 0; i < 3; ++i)
             meshes_.push_back(Ready(Make(OT_MESH, {float(100 * i), 0, 300})));
         saved_ = {DrawTransparent, DrawShadows, DrawAnimatedShadows, SkyLightPower};
@@ -179,55 +171,12 @@ class SkyLightPassTest : public WorldTest {
         std::tie(DrawTransparent, DrawShadows, DrawAnimatedShadows, SkyLightPower) = saved_;
         for (SkyShadowMap::Map& m : g_SkyShadowMap.m_Maps)
             m.pTexture = nullptr;
-        g_Renderer.m_pMeshTextures[0] = nullptr;
         g_Renderer.m_bSecondCallSkyLitMeshes = 0;
-        g_EffectMgr.Destroy();
-        for (gfx::VertexDeclaration*& decl : g_pVertexDeclarations) {
-            if (decl) decl->Release();
-            decl = nullptr;
-        }
-        WorldTest::TearDown();
-        g_RenderStateCache = ERenderStateCache();
-        g_pD3DInterface = nullptr;
-        device_->Release();
+        PassTest::TearDown();
     }
 
-    CountingEffect* AddEffect(const char* name, const std::string& path) {
-        EffectRecord* record = g_EffectMgr.CreateEffect(name, path.c_str());
-        EXPECT_TRUE(record && record->pEffect) << path;
-        if (!record || !record->pEffect) return nullptr;
-        auto* counting = new CountingEffect(record->pEffect);
-        record->pEffect = counting;
-        return counting;
-    }
-
-    static ObjectRecord* Ready(ObjectRecord* h) {
-        EXPECT_TRUE(h);
-        h->bVisibleNow = 1;
-        h->bSeen = 1;
-        h->bSubsetDraw[0] = 1;
-        return h;
-    }
-
-    strtexture* Texture(const std::vector<ObjectRecord*>& users,
-                        std::function<void(strtexture*)> describe = {}) {
-        textures_.push_back(std::make_unique<strtexture>());
-        strtexture* t = textures_.back().get();
-        t->id = uint32_t(textures_.size());
-        t->pTexture = d_.Texture(0xFFFFFFFF);
-        for (auto it = users.rbegin(); it != users.rend(); ++it) {
-            meshUsers_.push_back(std::make_unique<strlistameshy>());
-            strlistameshy* u = meshUsers_.back().get();
-            *u = {*it, (*it)->Mesh(), 0, t->pMeshes, nullptr};
-            t->pMeshes = u;
-        }
-        if (describe) describe(t);
-        return t;
-    }
     static void List(const std::vector<strtexture*>& textures) {
-        for (size_t i = 0; i < textures.size(); ++i)
-            g_Renderer.m_pMeshTextures[i] = textures[i];
-        g_Renderer.m_pMeshTextures[textures.size()] = nullptr;
+        PassTest::List(g_Renderer.m_pMeshTextures, textures);
     }
     // Runs a call of a variant; the draws' cull modes.
     size_t Run(bool full, bool secondCall) {
@@ -252,12 +201,8 @@ class SkyLightPassTest : public WorldTest {
         return n;
     }
 
-    EffectDevice d_;
-    CountingDevice* device_ = nullptr;
     CountingEffect* skylight_ = nullptr;
     std::vector<ObjectRecord*> meshes_;
-    std::vector<std::unique_ptr<strtexture>> textures_;
-    std::vector<std::unique_ptr<strlistameshy>> meshUsers_;
     std::tuple<bool, bool, bool, float> saved_;
 };
 
