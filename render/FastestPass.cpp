@@ -119,11 +119,8 @@ void ERenderer::RenderSimpleMeshes(const math::Matrix* view, const math::Matrix*
         passes::FindPassEffect("SimpleMesh", "No simple mesh HEFFECT", "No simple mesh ID3DXEffect");
     if (!fx) return;
     effect::Effect* e = fx->pEffect;
-    for (uint32_t stage = 0; stage < 16; ++stage)
-        g_RenderStateCache.SetTexture(stage, nullptr);
+    passes::ClearStagesForEffect();
     g_RenderStateCache.EndTechnique(fx);
-    d->SetFVF(0);
-    d->SetProgram(nullptr);
     if (!g_RenderStateCache.BeginTechniqueByName(fx, kTechnique, true)) return;
     const char* begun = kTechnique;
     SetSkyLightValues(fx, kMeshSkyLightPowerCap);

@@ -46,6 +46,15 @@ EffectRecord* FindPassEffect(const char* name, const char* noRecord, const char*
     return fx;
 }
 
+void ClearStagesForEffect() {
+    for (uint32_t stage = 0; stage < 16; ++stage)
+        g_RenderStateCache.SetTexture(stage, nullptr);
+    if (gfx::Device* d = g_pD3DInterface) {
+        d->SetFVF(0);
+        d->SetProgram(nullptr);
+    }
+}
+
 CameraValues TakeCamera() {
     CameraValues c;
     c.view = g_Camera.View();

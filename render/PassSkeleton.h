@@ -28,6 +28,11 @@ CameraValues TakeCamera();
 // `noRecord` (no such record) or `noEffect` (the record has no effect).
 EffectRecord* FindPassEffect(const char* name, const char* noRecord, const char* noEffect);
 
+// Empties every texture stage (through the cache) and leaves neither an
+// FVF nor a fixed-function program in force, so that an effect's pass
+// starts from its own declaration and programs.
+void ClearStagesForEffect();
+
 // Which camera parameters a pass uploads.
 enum CameraParameter : uint32_t {
     kView = 1,

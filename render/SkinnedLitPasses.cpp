@@ -256,12 +256,7 @@ void RenderAmbientLitSkinned(ERenderer& r, bool full, bool translucentOnly) {
     effect::Effect* e = fx->pEffect;
     ERenderStateCache& cache = g_RenderStateCache;
     gfx::Device* d = g_pD3DInterface;
-    for (uint32_t stage = 0; stage < 16; ++stage)
-        cache.SetTexture(stage, nullptr);
-    if (d) {
-        d->SetFVF(0);
-        d->SetProgram(nullptr);
-    }
+    passes::ClearStagesForEffect();
     passes::BeginTechnique(fx, &EffectRecord::RenderScene, "RenderScene");
     const passes::CameraValues camera = passes::TakeCamera();
     const orientation& view = g_Camera.ViewOrientation();

@@ -173,13 +173,8 @@ void RenderSkyLit(ERenderer& r, const Variant& v) {
     effect::Effect* e = fx->pEffect;
     ERenderStateCache& cache = g_RenderStateCache;
     gfx::Device* d = g_pD3DInterface;
-    for (uint32_t stage = 0; stage < 16; ++stage)
-        cache.SetTexture(stage, nullptr);
+    passes::ClearStagesForEffect();
     cache.EndTechnique(fx);
-    if (d) {
-        d->SetFVF(0);
-        d->SetProgram(nullptr);
-    }
     PassMemory memory;
     if (v.full) {
         passes::BeginTechnique(fx, &EffectRecord::RenderScene, "RenderScene");
