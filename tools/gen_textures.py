@@ -49,7 +49,9 @@ Writes, under the data directory (default: data/ beside this folder):
                                   with its targets (deterministic: the classic
                                   15-bit generator from seed 1)
   textures/bright_panel.tga       a near-white panel (fully_bright_in_normal_mask)
-                                  that the post-processing's bloom spreads
+                                  that the post-processing's bloom spreads, with
+                                  bright_panel_normal.tga (flat, alpha 255: the
+                                  mask that leaves the panel fully bright)
   textures/hud_vignetting.tga     the post-processing's vignettes: white within
   textures/hud_vignetting_light.tga  half the radius, darkening toward the
                                   corners (to 0.3 heavy, 0.8 light)
@@ -297,6 +299,8 @@ def main():
     write_tga(os.path.join(tex, "alcove_detail.tga"), 32,
               quadrants(32, [DETAIL_MID, DETAIL_NEAR, DETAIL_NEAR, DETAIL_MID]))
     write_tga(os.path.join(tex, "bright_panel.tga"), 8, flat(8, (250, 250, 244)))
+    # Alpha above one half: the whole panel is fully bright.
+    write_tga(os.path.join(tex, "bright_panel_normal.tga"), 8, flat(8, NORMAL_UP, 255))
     write_tga(os.path.join(tex, "hud_vignetting.tga"), 64, vignette(64, 0.3))
     write_tga(os.path.join(tex, "hud_vignetting_light.tga"), 64, vignette(64, 0.8))
     write_tga(os.path.join(tex, "hud_ekran_krwi_16.tga"), 64, blood(64))
