@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "platform/effect/Effect.h"
 #include "platform/math/Math.h"
@@ -115,7 +116,8 @@ void UploadFog(effect::Effect* e, const LightHandles& p, LightKeys* keys, const 
 
 // The texture walk over static-mesh users: for each texture that `takes`
 // accepts, each user that `drawn` accepts; `first` runs before the first
-// drawn user of a texture, `each` for every drawn one.
+// drawn user of a texture (given that user too when it takes two
+// arguments), `each` for every drawn one.
 template <typename Takes, typename Drawn, typename First, typename Each>
 void WalkMeshTextures(strtexture* const* list, Takes&& takes, Drawn&& drawn, First&& first, Each&& each) {
     for (; *list; ++list) {
@@ -126,7 +128,11 @@ void WalkMeshTextures(strtexture* const* list, Takes&& takes, Drawn&& drawn, Fir
             if (!drawn(u)) continue;
             if (firstDrawn) {
                 firstDrawn = false;
-                first(t);
+                if constexpr (std::is_invocable_v<First&, strtexture*, strlistameshy*>) {
+                    first(t, u);
+                } else {
+                    first(t);
+                }
             }
             each(t, u);
         }

@@ -17,6 +17,7 @@ using gfx::StateValue;
 constexpr uint32_t kMaxStages = 16;
 
 const bool* g_pBestFiltering = nullptr;
+float g_fSamplerBias = 0.0f;
 
 void SetState(RenderState s, uint32_t v) {
     if (g_pD3DInterface) g_pD3DInterface->SetRenderState(s, v);
@@ -125,6 +126,15 @@ void ERenderStateCache::SetTexture(uint32_t stage, gfx::Texture* texture) {
     g_pD3DInterface->SetTexture(stage, texture);
 }
 
+void ERenderStateCache::SetCubeTexture(uint32_t stage, gfx::CubeTexture* texture) {
+    if (stage >= kMaxStages || !g_pD3DInterface) return;
+    g_pD3DInterface->SetTexture(stage, texture);
+}
+
+float CurrentSamplerBias() {
+    return g_fSamplerBias;
+}
+
 void SetBestFilteringOption(const bool* option) {
     g_pBestFiltering = option;
 }
@@ -137,6 +147,7 @@ void SetSamplerFilters(uint32_t count, bool strong) {
         best || FilterLevel == 0 ? gfx::TextureFilter::Anisotropic : gfx::TextureFilter::Linear;
     float bias = best || FilterLevel < 2 ? (strong ? -1.0f : -0.1f) : 0.0f;
     if (UsePS20) bias = 0.0f;
+    g_fSamplerBias = bias;
     for (uint32_t i = 0; i < count; ++i) {
         gfx::Device* d = g_pD3DInterface;
         d->SetSamplerState(i, gfx::SamplerState::MipMapLodBias, gfx::FloatState(bias));

@@ -21,7 +21,8 @@
 
 namespace gfx {
 class Texture;
-}
+class CubeTexture;
+} // namespace gfx
 struct EffectRecord;
 
 class ERenderStateCache {
@@ -53,6 +54,8 @@ class ERenderStateCache {
 
     // Binds a texture to a stage below 16; a larger stage does nothing.
     void SetTexture(uint32_t stage, gfx::Texture* texture);
+    // The same for a cube texture (the environment cube of stage 6).
+    void SetCubeTexture(uint32_t stage, gfx::CubeTexture* texture);
 
     effect::Handle m_hCurrentTechnique;
     bool m_bTechniqueBegun = false;
@@ -68,6 +71,9 @@ class ERenderStateCache {
 // LOD bias, quality 2 linearly without; the shader-model-2 option takes the
 // bias away. Each stage also gets anisotropy 4 and wrap addressing.
 void SetSamplerFilters(uint32_t count, bool strong);
+// The LOD bias the last SetSamplerFilters gave its stages (0 before any):
+// passes that force a bias on a stage put this one back.
+float CurrentSamplerBias();
 
 // The menu's best-filtering option: the menu installs where it keeps it
 // (null: off).

@@ -3,6 +3,9 @@
 
     models/box.x       a 64-unit crate standing on the origin (y from 0 to 64), text
     models/plane.x     a 1024 x 1024 floor at y = 0, facing up, compressed text (tzip)
+    models/water.x     a 256 x 256 pool surface at y = 0, facing up, its texture
+                       repeated twice, text
+    models/lava.x      a 256 x 256 lava surface at y = 0, facing up, text
     models/crate.x     a 48-unit crate whose top is a grate (two materials), binary
     prefabs/props/crate_offset.x     a 32-unit crate authored 200 units off its
                                      origin, binary; the mesh manager centres it
@@ -44,13 +47,13 @@ def fmt(v):
     return ("%.6f" % v).rstrip("0").rstrip(".") if v != int(v) else "%d.0" % v
 
 
-def mesh_text(mesh_name, quads, texture, diffuse=(1.0, 1.0, 1.0, 1.0)):
+def mesh_text(mesh_name, quads, texture, diffuse=(1.0, 1.0, 1.0, 1.0), repeat=1.0):
     """quads: list of (normal, [4 corners]) with corners clockwise seen from the normal side."""
     positions, uvs, faces, normals = [], [], [], []
     for n, (normal, corners) in enumerate(quads):
         base = len(positions)
         positions += corners
-        uvs += [(0, 0), (1, 0), (1, 1), (0, 1)]
+        uvs += [(0, 0), (repeat, 0), (repeat, repeat), (0, repeat)]
         faces.append([base, base + 1, base + 2, base + 3])
         normals.append(normal)
     lines = []
@@ -286,6 +289,8 @@ def main():
     white = (1.0, 1.0, 1.0, 1.0)
     files = {
         "models\\box.x": mesh_text("box", box(64.0, 64.0), "textures\\crate.tga").encode(),
+        "models\\water.x": mesh_text("water", plane(256.0), "textures\\water.tga", repeat=2.0).encode(),
+        "models\\lava.x": mesh_text("lava", plane(256.0), "textures\\lava.tga").encode(),
         "models\\plane.x": compress("xof 0303tzip0032",
                                     mesh_text("plane", plane(1024.0), "textures\\floor.tga")[16:].encode()),
         # Sides crate, top grate (the fifth quad faces up).

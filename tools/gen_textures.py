@@ -34,6 +34,13 @@ Writes, under the data directory (default: data/ beside this folder):
   textures/dark_floor.tga         a dark patch of floor (dark_plane.x)
   textures/oil_stain.tga          an oil stain, dark blue-grey (multiplied in)
   textures/light_shaft.tga        a light shaft, pale yellow (added on)
+  textures/water.tga              the pool's water, deep blue-green, with
+                                  water_normal.tga (its waves: a normal map
+                                  of crossed sine ridges, 8 per side)
+  textures/lava.tga               the lava plane's crust, dark red and brown,
+                                  with lava_flow.tga (its `lava` companion:
+                                  8-texel orange and brown checks, so that
+                                  its flow shows from frame to frame)
   textures/metal_dxt1.dds         DXT1 with a full mip chain
   textures/rust_dxt5.dds          DXT5 with alpha, full mip chain
   textures/paint.dds              uncompressed A8R8G8B8, full mip chain
@@ -220,6 +227,25 @@ def leaves(size):
     return px
 
 
+def checks(size, cell, colours):
+    return [colours[((x // cell) + (y // cell)) % 2] + (255,) for y in range(size) for x in range(size)]
+
+
+def wave_normals(size, ridges):
+    """The normal map of h = sin(2 pi k x / size) + sin(2 pi k y / size), as
+    (x, y, z) -> (128 + 127 x, ...), z out of the surface."""
+    import math
+    px = []
+    w = 2.0 * math.pi * ridges / size
+    for y in range(size):
+        for x in range(size):
+            dx, dy = -0.35 * math.cos(w * x), -0.35 * math.cos(w * y)
+            length = math.sqrt(dx * dx + dy * dy + 1.0)
+            n = (dx / length, dy / length, 1.0 / length)
+            px.append(tuple(int(round(128 + 127 * c)) for c in n) + (255,))
+    return px
+
+
 def noise(size, seed=1):
     """Grey texels from the classic 15-bit linear congruential generator."""
     px = []
@@ -283,6 +309,10 @@ def main():
     write_tga(os.path.join(tex, "oil_stain.tga"), 8, flat(8, OIL))
     write_tga(os.path.join(tex, "dark_floor.tga"), 32, quadrants(32, [DARK_GREY, DARK_BROWN, DARK_BROWN, DARK_GREY]))
     write_tga(os.path.join(tex, "light_shaft.tga"), 8, flat(8, SHAFT))
+    write_tga(os.path.join(tex, "water.tga"), 64, flat(64, TEAL))
+    write_tga(os.path.join(tex, "water_normal.tga"), 64, wave_normals(64, 8))
+    write_tga(os.path.join(tex, "lava.tga"), 64, quadrants(64, [BROWN, RED, RED, BROWN]))
+    write_tga(os.path.join(tex, "lava_flow.tga"), 64, checks(64, 8, [ORANGE, BROWN]))
     write_dds(os.path.join(tex, "metal_dxt1.dds"), 64, quadrants(64, [GREY, WHITE, WHITE, GREY]), b"DXT1")
     write_dds(os.path.join(tex, "rust_dxt5.dds"), 64, quadrants(64, [BROWN, ORANGE, ORANGE, BROWN], 192), b"DXT5")
     write_dds(os.path.join(tex, "paint.dds"), 32, quadrants(32, [GREEN, BLUE, BLUE, GREEN]))
@@ -362,6 +392,27 @@ def main():
         "ray_of_light",
         "appear_distance 2000",
         "2sided",
+        "",
+        "texture water.tga",
+        "water",
+        "normal water_normal.tga",
+        "normal_density 1",
+        "environmental sky_cube.dds",
+        "water_height 8",
+        "water_color 40 90 120",
+        "water_transparent 0.85",
+        "water_fog_far 6000",
+        "water_fog_near 1500",
+        "",
+        "texture lava.tga",
+        "lava lava_flow.tga",
+        "lava_speed_up 60",
+        "lava_speed_down 40",
+        "lava_map_coef 0.8",
+        "water_color 255 230 200",
+        "water_fog_far 6000",
+        "water_fog_near 1500",
+        "no_light",
         "",
         "texture metal_dxt1.dds",
         "metal",

@@ -67,6 +67,9 @@ struct WorldHooks {
     // of a world's first frames.
     uint32_t (*GameFramesSinceWorldOpen)() = [] { return uint32_t(0); };
     bool (*SkinMeshesHeld)() = [] { return false; };
+    // The running level script's "no_water_specular" flag: the lava and
+    // water passes send a black sky-light colour while it is set.
+    bool (*NoWaterSpecular)() = [] { return false; };
     // Debug drawing at the end of the scene: the path graph, the characters,
     // and the weapon's laser sight.
     void (*DrawPathsDebug)() = [] {};

@@ -891,3 +891,26 @@ mesh models\box.x
 	flags 13
 	flag2 536870912
 	action_general_opt 1 0
+mesh models\water.x
+	pesel 1131 131 131
+	name water
+	xpos 780
+	ypos 2
+	zpos -384
+	flags 13
+
+mesh models\box.x
+	pesel 1132 132 132
+	name pool_crate
+	xpos 870
+	ypos 0
+	zpos -300
+	flags 13
+
+mesh models\lava.x
+	pesel 1133 133 133
+	name lava_pool
+	xpos 1460
+	ypos 1
+	zpos -384
+	flags 13

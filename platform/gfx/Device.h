@@ -202,6 +202,9 @@ class Device : public Resource {
 
     virtual Result CreateVertexDeclaration(const VertexElement* elements, VertexDeclaration** decl) = 0;
     virtual Result SetVertexDeclaration(VertexDeclaration* decl) = 0;
+    // The declaration in force (null while a vertex format set by SetFVF is),
+    // with a reference for the caller.
+    virtual Result GetVertexDeclaration(VertexDeclaration** decl) = 0;
 
     // Free video memory in bytes, as the driver tells it (an estimate).
     virtual uint64_t GetAvailableTextureMem() = 0;

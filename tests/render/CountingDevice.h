@@ -28,10 +28,16 @@ class CountingDevice final : public gfx::Device {
     bool failCubeTextures = false;              // every cube texture creation fails (out of video memory)
     gfx::VertexDeclaration* lastDeclaration = nullptr; // the last one set
     std::function<void()> onDraw;                      // called at each indexed draw, before it
+    struct Binding {
+        uint32_t stage;
+        gfx::BaseTexture* texture;
+    };
+    std::vector<Binding> bindings; // every SetTexture, in order
 
     void Forget() {
         states.clear();
         samplerCalls = textureCalls = programCalls = fvfCalls = 0;
+        bindings.clear();
         drawCulls.clear();
         drawBlends.clear();
         drawMaps[0].clear();
@@ -51,6 +57,7 @@ class CountingDevice final : public gfx::Device {
     Result SetTexture(uint32_t stage, gfx::BaseTexture* t) override {
         ++textureCalls;
         if (stage < 16) stageTextures[stage] = t;
+        bindings.push_back({stage, t});
         return m_real->SetTexture(stage, t);
     }
     Result SetProgram(gfx::Program* p) override {
@@ -109,6 +116,9 @@ class CountingDevice final : public gfx::Device {
     Result SetVertexDeclaration(gfx::VertexDeclaration* d) override {
         lastDeclaration = d;
         return m_real->SetVertexDeclaration(d);
+    }
+    Result GetVertexDeclaration(gfx::VertexDeclaration** d) override {
+        return m_real->GetVertexDeclaration(d);
     }
     uint64_t GetAvailableTextureMem() override { return m_real->GetAvailableTextureMem(); }
     Result CreateTexture(uint32_t w, uint32_t h, uint32_t l, uint32_t u, gfx::Format f, gfx::Pool p,

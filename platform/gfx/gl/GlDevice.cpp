@@ -797,6 +797,14 @@ Result GlDevice::SetVertexDeclaration(VertexDeclaration* decl) {
     return Result::Ok;
 }
 
+Result GlDevice::GetVertexDeclaration(VertexDeclaration** decl) {
+    if (!decl) return Result::InvalidCall;
+    // A vertex format set after the declaration replaces it.
+    *decl = m_draw.GetFVF() ? nullptr : m_decl;
+    if (*decl) (*decl)->AddRef();
+    return Result::Ok;
+}
+
 uint64_t GlDevice::GetAvailableTextureMem() {
     MakeCurrent();
     uint64_t total = 0, free = 0;

@@ -78,6 +78,7 @@ class GlDevice final : public Device {
     Result SaveSurfaceToFile(const char* fileName, Surface* surface) override;
     Result CreateVertexDeclaration(const VertexElement* elements, VertexDeclaration** decl) override;
     Result SetVertexDeclaration(VertexDeclaration* decl) override;
+    Result GetVertexDeclaration(VertexDeclaration** decl) override;
     uint64_t GetAvailableTextureMem() override;
     void SimulateDeviceLoss(uint32_t lostPolls) override;
     void FailNextReset(Result result) override;
