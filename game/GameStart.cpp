@@ -141,6 +141,7 @@ WorldHooks MakeWorldHooks() {
     h.CutSceneTime = [] { return g_CutScene.m_fSceneTime; };
     h.GameFramesSinceWorldOpen = [] { return g_MainGame.m_dwGameFrames; };
     h.SkinMeshesHeld = [] { return g_MainGame.m_bHoldSkinMeshes != 0; };
+    h.IntroRunning = [] { return IntroWorldRunning; };
     h.DrawPathsDebug = [] { g_PathMgr.DrawDebug(); };
     h.DrawCharactersDebug = [] { g_PostacMgr.DrawDebug(); };
     h.RenderLaserSight = [] { g_WeaponMgr.RenderLaserSight(); };

@@ -200,6 +200,7 @@ void EDepthRender::ReleaseCubeTargets() {
 }
 
 void EDepthRender::CreateWaterTarget() {
+    ReleaseRef(m_pWaterSurface);
     ReleaseRef(m_pWaterTexture);
     const uint32_t size = WaterSizeOf(WaterTextureLevel);
     m_WaterViewport = gfx::Viewport{0, 0, size, size, 0.0f, 1.0f};
@@ -221,6 +222,7 @@ void EDepthRender::CreateWaterTarget() {
 }
 
 void EDepthRender::ReleaseWaterTarget() {
+    ReleaseRef(m_pWaterSurface);
     ReleaseRef(m_pWaterDepth);
     ReleaseRef(m_pWaterTexture);
 }
@@ -297,10 +299,6 @@ void EDepthRender::RenderCubeShadows() {
     }
     ReleaseRef(m_pFaceSurface);
     m_bForceRender = 0;
-}
-
-void EDepthRender::RenderWaterReflection() {
-    g_Renderer.RecordPass("EDepthRender::RenderWaterReflection");
 }
 
 void EDepthRender::RenderCubeShadowMap(int slot) {

@@ -94,9 +94,17 @@ class EDepthRender {
     // Before the scene (with "Draw shadows", outside the fastest and the
     // shader-model-2 pipelines): renders the slots whose lights need it.
     void RenderCubeShadows();
-    // The water reflection into the water target (the water pass's own
-    // work; recorded only until it is built).
+    // The world mirrored in the horizontal plane through the object named
+    // "water", drawn into the water target ("No water object!" without one,
+    // nothing without the target).
     void RenderWaterReflection();
+    // The static and the skinned meshes of the reflection with the given
+    // matrices (null: the camera's), culling clockwise.
+    void RenderReflectionMeshes(const math::Matrix* view, const math::Matrix* projection);
+    void RenderReflectionSkinmeshes(const math::Matrix* view, const math::Matrix* projection);
+    // The mirrored view: the reflection in the horizontal plane through the
+    // water's position, then the camera's view.
+    static math::Matrix ReflectionView(const math::Vec3& waterPosition, const math::Matrix& view);
     // After the scene: the slots of the lights drawn this frame are renewed.
     void MarkVisibleLights();
     // The six faces of a slot, cleared, each begun and ended with the
@@ -160,6 +168,7 @@ class EDepthRender {
     float m_fSlotTimers[MAX_CUBE_SLOTS] = {};
     gfx::Texture* m_pWaterTexture = nullptr;
     gfx::Surface* m_pWaterDepth = nullptr;
+    gfx::Surface* m_pWaterSurface = nullptr; // level 0 of the water texture, taken at the first reflection
     gfx::Viewport m_WaterViewport = {};
     gfx::Surface* m_pKeptTarget = nullptr;
     gfx::Surface* m_pKeptDepth = nullptr;

@@ -70,6 +70,10 @@ struct WorldHooks {
     // The running level script's "no_water_specular" flag: the lava and
     // water passes send a black sky-light colour while it is set.
     bool (*NoWaterSpecular)() = [] { return false; };
+    // The intro world runs (the water reflection reaches farther then).
+    bool (*IntroRunning)() = [] { return false; };
+    // The game menu's specular option.
+    bool (*SpecularOption)() = [] { return false; };
     // Debug drawing at the end of the scene: the path graph, the characters,
     // and the weapon's laser sight.
     void (*DrawPathsDebug)() = [] {};

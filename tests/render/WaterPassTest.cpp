@@ -77,7 +77,7 @@ class WaterPassTest : public WorldTest {
         std::tie(DrawWater, OptionMV05, PrintPolygonCount, g_Engine.m_fWorldTime) = saved_;
         g_EnvironmentSettings = savedEnvironment_;
         std::snprintf(g_Engine.m_szCurrentWorld, sizeof g_Engine.m_szCurrentWorld, "%s", "");
-        InstallWorldHooks(WorldHooks());
+        InstallWorldHooks(savedHooks_);
         g_Renderer.m_pMeshTextures[0] = nullptr;
         g_EffectMgr.Destroy();
         for (gfx::VertexDeclaration*& decl : g_pVertexDeclarations) {
@@ -154,6 +154,7 @@ class WaterPassTest : public WorldTest {
     std::vector<std::unique_ptr<strlistameshy>> users_;
     std::tuple<bool, bool, bool, float> saved_;
     EnvironmentSettings savedEnvironment_;
+    WorldHooks savedHooks_ = TheWorldHooks();
 };
 
 // Close enough for single-precision products and sines.
@@ -433,7 +434,7 @@ TEST_F(WaterPassTest, TheSkyLightIsSentUnitLengthOrAsItIsWhenZeroAndBlackWithout
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         g_EnvironmentSettings.SetSkyLightDirection(c.direction);
-        WorldHooks hooks;
+        WorldHooks hooks = savedHooks_;
         if (c.noWaterSpecular) hooks.NoWaterSpecular = [] { return true; };
         InstallWorldHooks(hooks);
         for (auto pass :
