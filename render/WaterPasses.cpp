@@ -231,6 +231,10 @@ void RenderWaterSurfaces(ERenderer& r, bool reflective) {
             DrawNode(e, u);
         });
     cache.EndTechnique(fx);
+    // The reflection target is drawn into before the next scene, and it and
+    // the cube are made again at a device reset: no stage keeps them.
+    if (reflection) cache.SetTexture(kReflectionStage, nullptr);
+    cache.SetCubeTexture(kEnvironmentStage, nullptr);
     SetBias(kEnvironmentStage, CurrentSamplerBias());
     SetBias(kReflectionStage, CurrentSamplerBias());
 }

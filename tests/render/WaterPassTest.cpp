@@ -457,9 +457,15 @@ TEST_F(WaterPassTest, EachPassBindsItsStagesAndTheWaterPassesPutTheBiasBack) {
     };
     const Case cases[] = {
         {"lava", &ERenderer::RenderLava, true, {{8, lava_.pTexture}}},
-        {"plain water", &ERenderer::RenderWater, true, {{1, normal_.pTexture}, {6, cube_}}},
-        {"reflection on", &ERenderer::RenderWaterReflection, true, {{1, normal_.pTexture}, {3, reflection}}},
-        {"reflection off", &ERenderer::RenderWaterReflection, false, {{1, normal_.pTexture}, {6, cube_}}},
+        {"plain water", &ERenderer::RenderWater, true, {{1, normal_.pTexture}, {6, cube_}, {6, nullptr}}},
+        {"reflection on",
+         &ERenderer::RenderWaterReflection,
+         true,
+         {{1, normal_.pTexture}, {3, reflection}, {3, nullptr}, {6, nullptr}}},
+        {"reflection off",
+         &ERenderer::RenderWaterReflection,
+         false,
+         {{1, normal_.pTexture}, {6, cube_}, {6, nullptr}}},
     };
     for (float rendererBias : {-1.0f, -0.1f}) {
         for (const Case& c : cases) {
@@ -490,7 +496,7 @@ TEST_F(WaterPassTest, MissingNormalMapAndCubeLeaveTheirStagesAlone) {
     OptionMV05 = false;
     ASSERT_EQ(Run(&ERenderer::RenderWaterReflection), 1u);
     EXPECT_TRUE(BoundOn(1).empty());
-    EXPECT_TRUE(BoundOn(6).empty());
+    EXPECT_EQ(BoundOn(6), std::vector<gfx::BaseTexture*>{nullptr}) << "only emptied after the pass";
 }
 
 TEST_F(WaterPassTest, EveryDrawnObjectCountsItsFacesOnceAsRenderedPolygons) {
