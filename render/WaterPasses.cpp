@@ -59,17 +59,13 @@ void SetBias(uint32_t stage, float bias) {
 // The handles of the parameters a water or lava pass sets per node and per
 // texture, found once per pass.
 struct Handles {
-    effect::Handle wvp, world, worldView, cameraModel;
+    passes::ObjectMatrixHandles matrices;
     effect::Handle normalDensity, amplitude, fogColor, waterColor, sinF, waterHeight, levelTime;
     effect::Handle falaX, falaZ, fogFar, fogNear, transparent, speedUp, speedDown, mapCoef;
 
-    explicit Handles(const EffectRecord* fx) {
+    explicit Handles(const EffectRecord* fx) : matrices(fx, true) {
         effect::Effect* e = fx->pEffect;
         auto named = [e](const char* name) { return e->GetParameterByName(effect::Handle(), name); };
-        wvp = EffectParam(fx, &EffectRecord::g_mWorldViewProjection, "g_mWorldViewProjection");
-        world = EffectParam(fx, &EffectRecord::g_mWorld, "g_mWorld");
-        worldView = EffectParam(fx, &EffectRecord::g_mWorldView, "g_mWorldView");
-        cameraModel = EffectParam(fx, &EffectRecord::g_CameraModel, "g_CameraModel");
         normalDensity = EffectParam(fx, &EffectRecord::g_fNormalDensity, "g_fNormalDensity");
         amplitude = named("g_fWaterAmplitude");
         fogColor = EffectParam(fx, &EffectRecord::g_FogColor, "g_FogColor");
@@ -111,11 +107,7 @@ void SetFrameParameters(const EffectRecord* fx, bool sendFogColor) {
 }
 
 void SetNodeParameters(effect::Effect* e, const Handles& k, const ObjectRecord* h) {
-    const ObjectRenderValues& values = g_EngineObject.RenderValues(h->iIndex);
-    e->SetMatrix(k.wvp, values.mWorldViewProjection);
-    e->SetMatrix(k.world, values.mWorld);
-    e->SetMatrix(k.worldView, values.mWorldView);
-    e->SetVector(k.cameraModel, values.vEyeInObject);
+    passes::UploadObjectMatrices(e, k.matrices, g_EngineObject.RenderValues(h->iIndex));
 }
 
 // The time-driven values of a texture.
