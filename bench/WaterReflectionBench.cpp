@@ -7,6 +7,9 @@
 // - "allocations": heap allocations per reflection; good 0.
 // A reflection is timed until its texels can be read: the target is read
 // back into system memory after it, and a read-back alone is subtracted.
+// BM_PoolFrame: one whole frame of the full pipeline from the same place
+// (the reflection, the water pass with it and the lava), as a ratio to the
+// fastest frame, with its allocations (good 0).
 #include <benchmark/benchmark.h>
 
 #include "app/VideoConfig.h"
@@ -92,5 +95,36 @@ void BM_WaterReflection(benchmark::State& state) {
         benchmark::Counter(double(allocations), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_WaterReflection)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void BM_PoolFrame(benchmark::State& state) {
+    PoolWorld world;
+    if (!world.Ready()) {
+        state.SkipWithError("no device or no demo world");
+        return;
+    }
+    for (int i = 0; i < 260; ++i)
+        PoolWorld::Frame();
+    constexpr int kCalls = 30;
+    const double fastest = SecondsPerCall(kCalls, PoolWorld::Frame);
+    SimpleRender = false;
+    OptionMV05 = true;
+    // Warm-up frames: the GL driver builds the full pipeline's programs.
+    for (int i = 0; i < 10; ++i)
+        PoolWorld::Frame();
+    double seconds = 0;
+    uint64_t allocations = 0;
+    for (auto _ : state) {
+        const uint64_t before = g_Allocations.load(std::memory_order_relaxed);
+        const auto start = std::chrono::steady_clock::now();
+        PoolWorld::Frame();
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        allocations += g_Allocations.load(std::memory_order_relaxed) - before;
+    }
+    state.counters["frame_vs_fastest"] = seconds / double(state.iterations()) / fastest;
+    state.counters["allocations"] =
+        benchmark::Counter(double(allocations), benchmark::Counter::kAvgIterations);
+    SimpleRender = true;
+}
+BENCHMARK(BM_PoolFrame)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
