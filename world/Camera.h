@@ -74,6 +74,7 @@ class ECamera {
     void SetFarZ(float farZ);
     float GetFarZ() const { return m_fFarZ; }
     void SetOrthographic(bool on, float size);
+    bool IsOrthographic() const { return m_bOrthographic != 0; }
     // The far-plane corners in view space for the renderer's frustum tests:
     // (-W/2, +H/2), (+W/2, +H/2), (+W/2, -H/2), (-W/2, -H/2), all at far.
     const math::Vec3* FarCorners() const { return m_vFarCorners; }

@@ -3,6 +3,7 @@
 // of an action's run (movement, rotation, pass-on wait).
 #include "world/EngineObject.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -39,6 +40,7 @@
 #include "world/ObeCamera.h"
 #include "world/ObjectApi.h"
 #include "world/ObjectRecord.h"
+#include "world/VisBlockers.h"
 #include "world/WorldHooks.h"
 
 EEngineObject g_EngineObject;
@@ -61,6 +63,14 @@ constexpr int kTimerMovers = 410;
 constexpr float kFinderMoveDistance = 256.0f;
 constexpr float kFinderTurn = 0.1f;
 constexpr float kFinderFarChange = 64.0f;
+// The most the view direction turns before the camera volume follows: the
+// angle whose chord is kFinderTurn.
+constexpr float kFinderLagTurn = 0.10004f;
+// What the volume's opening adds to the view's and to that turn: the larger,
+// the nearer to its lagging apex the volume can be trusted.
+constexpr float kFinderMargin = 0.2f;
+// The widest half-opening the volume is given (80 degrees).
+constexpr float kFinderMaxHalfAngle = 1.3962634f;
 constexpr float kCubeMoveDistance = 64.0f;
 constexpr float kVisibilityInterval = 0.3f;
 constexpr float kNearReach = 800.0f;
@@ -147,13 +157,65 @@ bool LightVisible(const ObjectRecord* h, const math::Vec3& eye, const math::Vec3
     return InView(h, eye, forward);
 }
 
-// Another object's: the same test, and inside the camera's collision finder.
-bool ObjectVisible(ObjectRecord* h, const math::Vec3& eye, const math::Vec3& forward, const Finder* finder) {
+// The half-opening of the cone about the view direction that holds the whole
+// view: the angle of its corners, from the projection the device draws with.
+// An orthographic view has no such cone.
+float ViewHalfAngle() {
+    const math::Matrix& p = g_Camera.Projection();
+    if (g_Camera.IsOrthographic() || p.m[0][0] <= 0.0f || p.m[1][1] <= 0.0f) return 0.5f * math::kPi;
+    const float side = 1.0f / p.m[0][0], up = 1.0f / p.m[1][1];
+    return std::atan(std::sqrt(side * side + up * up));
+}
+
+// Which objects the camera volume may decide this frame. It lags the camera:
+// its apex may stand up to 256 units from the eye and its axis be turned
+// from the view direction. Seen from a point D from the apex, the eye's
+// offset L turns the point's direction by at most asin(L / D); so every
+// point of the view at least L / sin(spare) from the apex is inside the
+// volume, spare being the volume's half-opening less the view's and less the
+// turn, as long as it is no farther than the reach of the volume's sides.
+// The volume's test is of the object's box, and a mesh lies within its
+// range of its position. Other objects are decided by the view test alone.
+struct CameraVolumeTrust {
+    const Finder* finder = nullptr; // the camera volume, when there is one
+    bool holdsView = false;         // false: it decides for no object
+    math::Vec3 apex;
+    float nearest = 0; // from the apex on, the volume holds the view
+    float reach = 0;   // up to here from the apex, its sides do
+
+    CameraVolumeTrust(const Finder* volume, const math::Vec3& eye, const math::Vec3& forward)
+        : finder(volume) {
+        if (!finder || !finder->bUsed) return;
+        const float half = 0.5f * finder->fAngle;
+        const float along = std::clamp(Dot(forward, finder->Frame.forward), -1.0f, 1.0f);
+        const float spare = half - ViewHalfAngle() - std::acos(along);
+        if (spare <= 0.0f) return;
+        holdsView = true;
+        apex = finder->vPosition;
+        nearest = math::Vec3Distance(eye, apex) / std::sin(spare);
+        reach = finder->fRange * std::cos(half);
+    }
+
+    bool Decides(const ObjectRecord* h) const {
+        if (!holdsView) return false;
+        const float r = float(h->iRange) + 1.0f; // the range is rounded
+        const float inner = nearest + r, outer = reach - r;
+        const float d2 = math::Vec3LengthSq(h->vPosition - apex);
+        return outer > 0.0f && d2 >= inner * inner && d2 <= outer * outer;
+    }
+};
+
+// Another object's: the same test, and inside the camera's collision finder
+// where that can be trusted; elsewhere a character hidden from the eye by
+// the blockers is left out as the finder would.
+bool ObjectVisible(ObjectRecord* h, const math::Vec3& eye, const math::Vec3& forward,
+                   const CameraVolumeTrust& volume) {
     if (!RecalculateCamera) return false;
     if (h->iDisappearRange > 1 && h->iDisappearRange < h->iCameraDistance) return false;
     if (h->iDisappearRange <= 0 && h->iCameraDistance < h->iRange) return true;
     if (!InView(h, eye, forward)) return false;
-    return !finder || g_CollisionMgr.IsObjectInLightFinder(finder, h, 0);
+    if (volume.Decides(h)) return g_CollisionMgr.IsObjectInLightFinder(volume.finder, h, 0);
+    return !(volume.finder && h->SkinMesh() && g_VisBlockers.IsObjectHidden(eye, h));
 }
 
 } // namespace
@@ -227,11 +289,12 @@ void EEngineObject::UpdateCameraFinder() {
     m_vFinderPosition = eye;
     m_vFinderDirection = forward;
     m_fFinderFarZ = farZ;
-    m_fFinderRange = farZ;
-    // The finder's cone covers the view: the field of view widened by the
-    // screen's aspect.
-    const float aspect = screenheight ? float(screenwidth) / float(screenheight) : 1.0f;
-    m_fFinderAngle = CurrentFOV * g_Camera.m_fFovFactor * 0.7853982f * aspect;
+    // The volume opens wider than the view by the turn it may lag and a
+    // margin, and its sides reach the far distance even from an apex left
+    // behind and for a far distance grown, both within what keeps it still.
+    const float half = std::min(ViewHalfAngle() + kFinderLagTurn + kFinderMargin, kFinderMaxHalfAngle);
+    m_fFinderAngle = 2.0f * half;
+    m_fFinderRange = (farZ + kFinderMoveDistance + kFinderFarChange) / std::cos(half);
     g_CollisionMgr.MoveProjectorFinder(m_pCameraFinder, &eye, &g_Camera.Orientation(), m_fFinderRange,
                                        m_fFinderAngle);
 }
@@ -566,6 +629,7 @@ void EEngineObject::UpdateVisibility() {
     const math::Vec3& eye = g_Camera.GetPosition();
     const math::Vec3& forward = g_Camera.Orientation().forward;
     const bool recompute = m_bSectorVisibilityChanged;
+    const CameraVolumeTrust volume(m_pCameraFinder, eye, forward);
     g_Engine.ForEachSlotBelowHighWater([&](int slot) {
         ObjectRecord* h = g_Engine.Object(slot);
         if (!h->bUsed) return;
@@ -595,7 +659,7 @@ void EEngineObject::UpdateVisibility() {
             } else if (recompute) {
                 h->iCameraDistance = os::ClampToInt(math::Vec3Distance(h->vPosition, eye));
                 h->iPlayerDistance = os::ClampToInt(math::Vec3Distance(h->vPosition, m_vPlayerPosition));
-                if (decide) h->bVisibleNow = ObjectVisible(h, eye, forward, m_pCameraFinder) ? 1 : 0;
+                if (decide) h->bVisibleNow = ObjectVisible(h, eye, forward, volume) ? 1 : 0;
             } else {
                 h->iCameraDistance = os::ClampToInt(math::Vec3Distance(h->vPosition, eye));
             }
