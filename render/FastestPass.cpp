@@ -36,36 +36,13 @@ constexpr const char* kTechnique = "RenderSceneFastest";
 // Sky-light power of static meshes at most.
 constexpr float kMeshSkyLightPowerCap = 2.0f;
 
-// The sky light both passes use: g_SkyLightDir, g_SkyLightDiffuse and
-// g_bUseSkyLightX, each an array of two whose second entry is switched off.
-void SetSkyLightValues(const EffectRecord* fx, float powerCap) {
-    effect::Effect* e = fx->pEffect;
-    const float* d = g_EnvironmentSettings.SkyLightDirection();
-    float length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-    if (length == 0.0f) length = 1.0f;
-    uint32_t c = 0;
-    g_EnvironmentSettings.GetSkyLightColor(&c);
-    const float p = std::min(SkyLightPower, powerCap);
-    const math::Vec4 direction[2] = {{d[0] / length, d[1] / length, d[2] / length, 0.0f}, {}};
-    const math::Vec4 diffuse[2] = {{float((c >> 16) & 0xFF) / 255.0f * p, float((c >> 8) & 0xFF) / 255.0f * p,
-                                    float(c & 0xFF) / 255.0f * p, 1.0f},
-                                   {}};
-    const bool on[2] = {g_EnvironmentSettings.m_bSkyLightInUse, false};
-    e->SetVectorArray(EffectParam(fx, &EffectRecord::g_SkyLightDir, "g_SkyLightDir"), direction, 2);
-    e->SetVectorArray(EffectParam(fx, &EffectRecord::g_SkyLightDiffuse, "g_SkyLightDiffuse"), diffuse, 2);
-    if (gfx::Failed(e->SetBoolArray(e->GetParameterByName(effect::Handle(), "g_bUseSkyLightX"), on, 2)))
-        g_Console.Print("Set failed");
-}
-
 // The camera values of a pass: the given matrices or the camera's, the
 // inverse view and the eye it places.
 void SetCameraValues(const EffectRecord* fx, const math::Matrix* view, const math::Matrix* projection) {
-    passes::CameraValues c;
-    c.view = view ? *view : g_Camera.View();
-    c.proj = projection ? *projection : g_Camera.Projection();
-    math::MatrixInverse(c.view, &c.viewInv);
-    c.eye = math::Vec3{c.viewInv.m[3][0], c.viewInv.m[3][1], c.viewInv.m[3][2]};
-    passes::SetCameraParameters(fx, c, passes::kView | passes::kViewInv | passes::kProj | passes::kEye4);
+    passes::SetCameraParameters(fx,
+                                passes::CameraOf(view ? *view : g_Camera.View(),
+                                                 projection ? *projection : g_Camera.Projection(), nullptr),
+                                passes::kView | passes::kViewInv | passes::kProj | passes::kEye4);
 }
 
 // The cull mode, alpha modes and texture density of a texture's first drawn
@@ -91,8 +68,8 @@ bool SetTextureModes(EffectRecord* fx, const strtexture* t) {
         }
         changed = true;
     }
-    const float density = t->desc.fTextureDensity == 0.0f ? 1.0f : t->desc.fTextureDensity;
-    fx->pEffect->SetFloat(EffectParam(fx, &EffectRecord::g_fTextureDensity, "g_fTextureDensity"), density);
+    fx->pEffect->SetFloat(EffectParam(fx, &EffectRecord::g_fTextureDensity, "g_fTextureDensity"),
+                          passes::TextureDensity(t));
     return changed;
 }
 
@@ -123,7 +100,7 @@ void ERenderer::RenderSimpleMeshes(const math::Matrix* view, const math::Matrix*
     g_RenderStateCache.EndTechnique(fx);
     if (!g_RenderStateCache.BeginTechniqueByName(fx, kTechnique, true)) return;
     const char* begun = kTechnique;
-    SetSkyLightValues(fx, kMeshSkyLightPowerCap);
+    passes::SetSkyLightArrays(fx, kMeshSkyLightPowerCap);
     SetCameraValues(fx, view, projection);
     const bool noLights[3] = {false, false, false};
     e->SetBoolArray(EffectParam(fx, &EffectRecord::g_bUseLight, "g_bUseLight"), noLights, 3);
@@ -188,7 +165,7 @@ void ERenderer::RenderSimpleSkinmeshes(const math::Matrix* view, const math::Mat
                                               "No SimpleSkinmesh ID3DXEffect");
     if (!fx) return;
     effect::Effect* e = fx->pEffect;
-    SetSkyLightValues(fx, INFINITY);
+    passes::SetSkyLightArrays(fx, INFINITY);
     g_RenderStateCache.EndTechnique(fx);
     if (!g_RenderStateCache.BeginTechniqueByName(fx, "RenderScene", true)) return;
     const char* begun = "RenderScene";

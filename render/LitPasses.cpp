@@ -154,7 +154,7 @@ void SetTextureMaterial(EffectRecord* fx, strtexture* t, const MaterialVariant& 
         e->SetBool(drawSpecular, false);
     }
     e->SetFloat(EffectParam(fx, &EffectRecord::g_fTextureDensity, "g_fTextureDensity"),
-                desc.fTextureDensity == 0.0f ? 1.0f : desc.fTextureDensity);
+                passes::TextureDensity(t));
     if (variant.bDetail) {
         const effect::Handle drawDetail = EffectParam(fx, &EffectRecord::g_bDrawDetail, "g_bDrawDetail");
         const effect::Handle asNormal =

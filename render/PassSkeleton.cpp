@@ -1,5 +1,8 @@
 #include "render/PassSkeleton.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "app/Console.h"
 #include "app/D3DMain.h"
 #include "app/Debug.h"
@@ -19,19 +22,25 @@
 
 namespace passes {
 
-namespace {
-
-// Fog far and near of an object without fog: beyond anything drawn.
-constexpr float kNoFogFar = 80008.0f;
-constexpr float kNoFogNear = 80000.0f;
-
-// A packed X8R8G8B8 colour as the effects take it, w = 1.
 math::Vec4 Channels(uint32_t packed) {
     return math::Vec4{float((packed >> 16) & 0xFF) / 255.0f, float((packed >> 8) & 0xFF) / 255.0f,
                       float(packed & 0xFF) / 255.0f, 1.0f};
 }
 
-} // namespace
+FogSet FogOfSet(int index) {
+    const EnvironmentSettings& env = g_EnvironmentSettings;
+    uint32_t packed = 0;
+    FogSet f;
+    env.GetFogColor(&packed, index);
+    env.GetFogFar(&f.fogFar, index);
+    env.GetFogNear(&f.fogNear, index);
+    f.color = Channels(packed);
+    return f;
+}
+
+float TextureDensity(const strtexture* t) {
+    return t->desc.fTextureDensity == 0.0f ? 1.0f : t->desc.fTextureDensity;
+}
 
 EffectRecord* FindPassEffect(const char* name, const char* noRecord, const char* noEffect) {
     EffectRecord* fx = g_EffectMgr.FindEffect(name);
@@ -62,6 +71,34 @@ CameraValues TakeCamera() {
     math::MatrixInverse(c.view, &c.viewInv);
     c.eye = g_Camera.GetPosition();
     return c;
+}
+
+CameraValues CameraOf(const math::Matrix& view, const math::Matrix& proj, const math::Vec3* eye) {
+    CameraValues c;
+    c.view = view;
+    c.proj = proj;
+    math::MatrixInverse(c.view, &c.viewInv);
+    c.eye = eye ? *eye : math::Vec3{c.viewInv.m[3][0], c.viewInv.m[3][1], c.viewInv.m[3][2]};
+    return c;
+}
+
+void SetSkyLightArrays(const EffectRecord* fx, float powerCap) {
+    effect::Effect* e = fx->pEffect;
+    const float* d = g_EnvironmentSettings.SkyLightDirection();
+    float length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    if (length == 0.0f) length = 1.0f;
+    uint32_t c = 0;
+    g_EnvironmentSettings.GetSkyLightColor(&c);
+    const float p = std::min(SkyLightPower, powerCap);
+    const math::Vec4 direction[2] = {{d[0] / length, d[1] / length, d[2] / length, 0.0f}, {}};
+    const math::Vec4 diffuse[2] = {{float((c >> 16) & 0xFF) / 255.0f * p, float((c >> 8) & 0xFF) / 255.0f * p,
+                                    float(c & 0xFF) / 255.0f * p, 1.0f},
+                                   {}};
+    const bool on[2] = {g_EnvironmentSettings.m_bSkyLightInUse, false};
+    e->SetVectorArray(EffectParam(fx, &EffectRecord::g_SkyLightDir, "g_SkyLightDir"), direction, 2);
+    e->SetVectorArray(EffectParam(fx, &EffectRecord::g_SkyLightDiffuse, "g_SkyLightDiffuse"), diffuse, 2);
+    if (gfx::Failed(e->SetBoolArray(e->GetParameterByName(effect::Handle(), "g_bUseSkyLightX"), on, 2)))
+        g_Console.Print("Set failed");
 }
 
 void SetCameraParameters(const EffectRecord* fx, const CameraValues& c, uint32_t which) {
@@ -141,7 +178,7 @@ void CountSubset(const EMesh* mesh, uint32_t subset) {
 }
 
 LightKeys::Ambient LightKeys::NextAmbient(const ObjectRecord* h, bool animatedTexture) {
-    if (h->dwFlags2 & objflags::kFlag2FixedColour) {
+    if (probedAmbient && (h->dwFlags2 & objflags::kFlag2FixedColour)) {
         ambient = kNoAmbient;
         return Ambient::Probed;
     }
@@ -184,29 +221,23 @@ void UploadAmbient(effect::Effect* e, const LightHandles& p, LightKeys* keys, co
 }
 
 void UploadFog(effect::Effect* e, const LightHandles& p, LightKeys* keys, const ObjectRecord* h,
-               const ObjectRenderValues* values) {
+               const ObjectRenderValues* values, float* kept) {
     switch (keys->NextFog(h)) {
     case LightKeys::Fog::None:
         e->SetFloat(p.fogFar, kNoFogFar);
         e->SetFloat(p.fogNear, kNoFogNear);
         break;
     case LightKeys::Fog::Set: {
-        math::Vec4 color;
-        float fogFar = 0.0f, fogNear = 0.0f;
-        if (values) {
-            color = values->vFog;
-            fogFar = values->fFogFar;
-            fogNear = values->fFogNear;
-        } else {
-            uint32_t packed = 0;
-            g_EnvironmentSettings.GetFogColor(&packed, h->iFogIdx);
-            g_EnvironmentSettings.GetFogFar(&fogFar, h->iFogIdx);
-            g_EnvironmentSettings.GetFogNear(&fogNear, h->iFogIdx);
-            color = Channels(packed);
+        const FogSet f =
+            values ? FogSet{values->vFog, values->fFogFar, values->fFogNear} : FogOfSet(h->iFogIdx);
+        if (kept) {
+            kept[0] = f.color.x, kept[1] = f.color.y, kept[2] = f.color.z, kept[3] = f.color.w;
+            kept[4] = f.fogFar;
+            kept[5] = f.fogNear;
         }
-        if (p.fogColor) e->SetVector(p.fogColor, color);
-        e->SetFloat(p.fogFar, fogFar);
-        e->SetFloat(p.fogNear, fogNear);
+        if (p.fogColor) e->SetVector(p.fogColor, f.color);
+        e->SetFloat(p.fogFar, f.fogFar);
+        e->SetFloat(p.fogNear, f.fogNear);
         break;
     }
     case LightKeys::Fog::Keep:

@@ -18,12 +18,32 @@ class EMesh;
 
 namespace passes {
 
+// Fog far and near of an object without fog: beyond anything drawn.
+constexpr float kNoFogFar = 80008.0f;
+constexpr float kNoFogNear = 80000.0f;
+
+// A packed X8R8G8B8 colour as the effects take it: channels / 255, w = 1.
+math::Vec4 Channels(uint32_t packed);
+
+// The fog of one of the environment's sets: its colour (w 1), far and near.
+struct FogSet {
+    math::Vec4 color;
+    float fogFar = 0.0f, fogNear = 0.0f;
+};
+FogSet FogOfSet(int index);
+
+// A texture's density as the effects take it: 1 for a density of 0.
+float TextureDensity(const strtexture* t);
+
 // The camera's view, its inverse, the projection and the eye.
 struct CameraValues {
     math::Matrix view, viewInv, proj;
     math::Vec3 eye;
 };
 CameraValues TakeCamera();
+// The values of the given matrices, with the given eye or, without one, the
+// eye the view places.
+CameraValues CameraOf(const math::Matrix& view, const math::Matrix& proj, const math::Vec3* eye);
 
 // The record of a pass's effect with its effect, or null after printing
 // `noRecord` (no such record) or `noEffect` (the record has no effect).
@@ -43,6 +63,12 @@ enum CameraParameter : uint32_t {
     kEye4 = 16, // g_CameraPosition as the eye and 1
 };
 void SetCameraParameters(const EffectRecord* fx, const CameraValues& c, uint32_t which);
+
+// The sky light of the passes that light by arrays of two lights:
+// "g_SkyLightDir" (normalised, w 0), "g_SkyLightDiffuse" (colour times the
+// sky-light power, at most `powerCap`) and "g_bUseSkyLightX", the second
+// entries switched off; a refused switch array prints "Set failed".
+void SetSkyLightArrays(const EffectRecord* fx, float powerCap);
 
 // Begins the technique with the cache reset, through the record's cached
 // handle when it has one, else by name.
@@ -88,6 +114,9 @@ struct LightKeys {
     static constexpr int kNoFog = 255;
     int ambient = kNoAmbient;
     int fog = kNoFog;
+    // Off: a fixed-colour object takes its set's colour too (the water
+    // reflection).
+    bool probedAmbient = true;
 
     enum class Ambient { Keep, Probed, Set };
     Ambient NextAmbient(const ObjectRecord* h, bool animatedTexture);
@@ -110,9 +139,10 @@ void UploadAmbient(effect::Effect* e, const LightHandles& p, LightKeys* keys, co
                    bool animatedTexture, const ObjectRenderValues* values);
 // The object's fog, uploaded as its key asks: an object without fog gets
 // far and near beyond anything drawn; a set its colour, far and near, taken
-// from `values` when given, else from the environment's sets.
+// from `values` when given, else from the environment's sets. With `kept`,
+// an uploaded set is also stored there: colour (four floats), far, near.
 void UploadFog(effect::Effect* e, const LightHandles& p, LightKeys* keys, const ObjectRecord* h,
-               const ObjectRenderValues* values);
+               const ObjectRenderValues* values, float* kept = nullptr);
 
 // The texture walk over static-mesh users: for each texture that `takes`
 // accepts, each user that `drawn` accepts; `first` runs before the first

@@ -119,7 +119,7 @@ void ERenderer::RenderStroboSkinmeshes() {
         },
         [&](strtexture* t) {
             BindTextureStages(t, true);
-            e->SetFloat(hDensity, t->desc.fTextureDensity == 0.0f ? 1.0f : t->desc.fTextureDensity);
+            e->SetFloat(hDensity, passes::TextureDensity(t));
         },
         [&](strtexture* t, strlistaskinmeshy* u) { u->pSkinMesh->Render(t->id, u->dwSubset, fx); });
     cache.EndTransparent(fx);

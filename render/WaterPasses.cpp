@@ -38,18 +38,10 @@ constexpr uint32_t kNormalStage = 1;
 constexpr uint32_t kReflectionStage = 3;
 constexpr uint32_t kEnvironmentStage = 6;
 constexpr uint32_t kLavaStage = 8;
-// Water fog of an object without fog: beyond anything drawn.
-constexpr float kNoFogFar = 80008.0f;
-constexpr float kNoFogNear = 80000.0f;
 // The world whose water has the high waves.
 constexpr const char* kHighWaveWorld = "worlds\\level_10.w";
 constexpr float kHighWaveAmplitude = 32.0f;
 constexpr float kWaveAmplitude = 4.0f;
-
-math::Vec4 Channels(uint32_t packed, float w) {
-    return math::Vec4{float((packed >> 16) & 0xFF) / 255.0f, float((packed >> 8) & 0xFF) / 255.0f,
-                      float(packed & 0xFF) / 255.0f, w};
-}
 
 void SetBias(uint32_t stage, float bias) {
     if (g_pD3DInterface)
@@ -91,19 +83,19 @@ void SetFrameParameters(const EffectRecord* fx, bool sendFogColor) {
                                 passes::kView | passes::kViewInv | passes::kProj | passes::kEye3);
     const EnvironmentSettings& env = g_EnvironmentSettings;
     e->SetVector(EffectParam(fx, &EffectRecord::g_AmbientLightDiffuse, "g_AmbientLightDiffuse"),
-                 Channels(env.GetAmbientColor(0), 1.0f));
+                 passes::Channels(env.GetAmbientColor(0)));
     e->SetFloat(EffectParam(fx, &EffectRecord::g_fDebugLights, "g_fDebugLights"), 0.0f);
     if (sendFogColor) {
         uint32_t fog = 0;
         env.GetFogColor(&fog, 0);
-        e->SetVector(EffectParam(fx, &EffectRecord::g_FogColor, "g_FogColor"), Channels(fog, 1.0f));
+        e->SetVector(EffectParam(fx, &EffectRecord::g_FogColor, "g_FogColor"), passes::Channels(fog));
     }
     e->SetVector(EffectParam(fx, &EffectRecord::g_SkyLightDir, "g_SkyLightDir"),
                  water::SkyLightDirection(env.SkyLightDirection()));
     uint32_t sky = 0;
     env.GetSkyLightColor(&sky);
     e->SetVector(EffectParam(fx, &EffectRecord::g_SkyLightDiffuse, "g_SkyLightDiffuse"),
-                 TheWorldHooks().NoWaterSpecular() ? math::Vec4{0, 0, 0, 0} : Channels(sky, 1.0f));
+                 TheWorldHooks().NoWaterSpecular() ? math::Vec4{0, 0, 0, 0} : passes::Channels(sky));
 }
 
 void SetNodeParameters(effect::Effect* e, const Handles& k, const ObjectRecord* h) {
@@ -134,22 +126,6 @@ bool PlainSurface(const strtexture* t) {
 bool WaterNodeDrawn(const strlistameshy* u) {
     const ObjectRecord* h = u->m_hObject;
     return u->pMesh && h && h->bSeen && h->bVisibleNow && h->pD3DXMesh;
-}
-
-// The fog of an object's environment set: colour (w 1), far, near.
-struct ObjectFog {
-    math::Vec4 color;
-    float fogFar = 0.0f, fogNear = 0.0f;
-};
-ObjectFog FogOf(const ObjectRecord* h) {
-    const EnvironmentSettings& env = g_EnvironmentSettings;
-    uint32_t color = 0;
-    ObjectFog f;
-    env.GetFogColor(&color, h->iFogIdx);
-    env.GetFogFar(&f.fogFar, h->iFogIdx);
-    env.GetFogNear(&f.fogNear, h->iFogIdx);
-    f.color = Channels(color, 1.0f);
-    return f;
 }
 
 // The two water passes: the plain one (reflection false) and the
@@ -196,7 +172,7 @@ void RenderWaterSurfaces(ERenderer& r, bool reflective) {
             }
             e->SetFloat(k.normalDensity, desc.fNormalDensity);
             if (reflective) e->SetFloat(k.amplitude, amplitude);
-            ObjectFog fog = FogOf(h);
+            passes::FogSet fog = passes::FogOfSet(h->iFogIdx);
             if (reflective) {
                 // Kept in the record (colour, alpha, far, near), and used
                 // from there.
@@ -214,8 +190,8 @@ void RenderWaterSurfaces(ERenderer& r, bool reflective) {
             e->SetVector(k.waterColor, math::Vec4{fog.color.x, fog.color.y, fog.color.z, 0.0f});
             SetWave(e, k, wave, desc);
             const bool noFog = (h->dwFlags2 & objflags::kFlag2NoFog) != 0;
-            e->SetFloat(k.fogFar, noFog ? kNoFogFar : fog.fogFar);
-            e->SetFloat(k.fogNear, noFog ? kNoFogNear : fog.fogNear);
+            e->SetFloat(k.fogFar, noFog ? passes::kNoFogFar : fog.fogFar);
+            e->SetFloat(k.fogNear, noFog ? passes::kNoFogNear : fog.fogNear);
             e->SetFloat(k.transparent, desc.fWaterTransparent);
         },
         [&](strtexture*, strlistameshy* u) {
@@ -286,8 +262,8 @@ void ERenderer::RenderLava() {
                          math::Vec4{desc.fWaterColor[0], desc.fWaterColor[1], desc.fWaterColor[2], 0.0f});
             SetWave(e, k, wave, desc);
             const bool noFog = (u->m_hObject->dwFlags2 & objflags::kFlag2NoFog) != 0;
-            e->SetFloat(k.fogFar, noFog ? kNoFogFar : desc.fWaterFogFar);
-            e->SetFloat(k.fogNear, noFog ? kNoFogNear : desc.fWaterFogNear);
+            e->SetFloat(k.fogFar, noFog ? passes::kNoFogFar : desc.fWaterFogFar);
+            e->SetFloat(k.fogNear, noFog ? passes::kNoFogNear : desc.fWaterFogNear);
             e->SetFloat(k.transparent, desc.fWaterTransparent);
             e->SetFloat(k.speedUp, desc.fLavaSpeedUp);
             e->SetFloat(k.speedDown, desc.fLavaSpeedDown);

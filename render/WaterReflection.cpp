@@ -18,6 +18,7 @@
 #include "render/EffectMgr.h"
 #include "render/EnvironmentSettings.h"
 #include "render/Mesh.h"
+#include "render/PassSkeleton.h"
 #include "render/RenderStateCache.h"
 #include "render/Renderer.h"
 #include "skinmesh/SkinMesh.h"
@@ -44,51 +45,6 @@ constexpr uint32_t kFlagDrawn = 0x1;
 constexpr uint32_t kFlagNotReflected = 0x100000;
 constexpr uint32_t kFlag2LitFromInside = 0x8;
 constexpr uint32_t kKindNotReflected = 0x2;
-constexpr float kNoFogFar = 80008.0f;
-constexpr float kNoFogNear = 80000.0f;
-constexpr int kNone = -1;
-
-math::Vec4 Channels(uint32_t packed) {
-    return math::Vec4{float((packed >> 16) & 0xFF) / 255.0f, float((packed >> 8) & 0xFF) / 255.0f,
-                      float(packed & 0xFF) / 255.0f, 1.0f};
-}
-
-// g_SkyLightDir, g_SkyLightDiffuse and g_bUseSkyLightX: arrays of two whose
-// first element is the sky light (colour times its power) and whose second
-// is switched off.
-void SetSkyLight(const EffectRecord* fx) {
-    effect::Effect* e = fx->pEffect;
-    const EnvironmentSettings& env = g_EnvironmentSettings;
-    const float* d = env.SkyLightDirection();
-    float length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-    if (length == 0.0f) length = 1.0f;
-    uint32_t c = 0;
-    env.GetSkyLightColor(&c);
-    const float p = SkyLightPower;
-    const math::Vec4 direction[2] = {{d[0] / length, d[1] / length, d[2] / length, 0.0f}, {}};
-    const math::Vec4 diffuse[2] = {{float((c >> 16) & 0xFF) / 255.0f * p, float((c >> 8) & 0xFF) / 255.0f * p,
-                                    float(c & 0xFF) / 255.0f * p, 1.0f},
-                                   {}};
-    const bool on[2] = {env.m_bSkyLightInUse, false};
-    e->SetVectorArray(EffectParam(fx, &EffectRecord::g_SkyLightDir, "g_SkyLightDir"), direction, 2);
-    e->SetVectorArray(EffectParam(fx, &EffectRecord::g_SkyLightDiffuse, "g_SkyLightDiffuse"), diffuse, 2);
-    if (gfx::Failed(e->SetBoolArray(e->GetParameterByName(effect::Handle(), "g_bUseSkyLightX"), on, 2)))
-        g_Console.Print("Set failed");
-}
-
-// The view, its inverse, the projection and the eye as (x, y, z, 1).
-void SetViewValues(const EffectRecord* fx, const math::Matrix& view, const math::Matrix& projection) {
-    effect::Effect* e = fx->pEffect;
-    math::Matrix viewInv;
-    math::MatrixInverse(view, &viewInv);
-    e->SetMatrix(EffectParam(fx, &EffectRecord::g_mView, "g_mView"), view);
-    e->SetMatrix(EffectParam(fx, &EffectRecord::g_mViewInv, "g_mViewInv"), viewInv);
-    e->SetMatrix(EffectParam(fx, &EffectRecord::g_mProj, "g_mProj"), projection);
-    const math::Vec3 eye = g_Camera.GetPosition();
-    e->SetVector(EffectParam(fx, &EffectRecord::g_CameraPosition, "g_CameraPosition"),
-                 math::Vec4{eye.x, eye.y, eye.z, 1.0f});
-}
-
 // The texture's first drawn entry: its maps, specular and density.
 void SetTextureValues(const EffectRecord* fx, strtexture* t) {
     effect::Effect* e = fx->pEffect;
@@ -102,42 +58,12 @@ void SetTextureValues(const EffectRecord* fx, strtexture* t) {
     e->SetBool(EffectParam(fx, &EffectRecord::g_bDrawSpecular, "g_bDrawSpecular"), specular);
 }
 
-void SetDensity(const EffectRecord* fx, const strtexture* t) {
-    const float density = t->desc.fTextureDensity == 0.0f ? 1.0f : t->desc.fTextureDensity;
-    fx->pEffect->SetFloat(EffectParam(fx, &EffectRecord::g_fTextureDensity, "g_fTextureDensity"), density);
-}
-
-// The fog of an object's set, sent when the set differs from the last one
-// sent (the static meshes keep it in the record); an object without fog
-// gets distances beyond anything drawn.
-void SendFog(const EffectRecord* fx, ObjectRecord* h, int* lastSet, bool keep) {
-    effect::Effect* e = fx->pEffect;
-    const effect::Handle hFar = EffectParam(fx, &EffectRecord::g_FogFar, "g_FogFar");
-    const effect::Handle hNear = EffectParam(fx, &EffectRecord::g_FogNear, "g_FogNear");
-    if (h->dwFlags2 & objflags::kFlag2NoFog) {
-        e->SetFloat(hFar, kNoFogFar);
-        e->SetFloat(hNear, kNoFogNear);
-        *lastSet = kNone;
-        return;
-    }
-    if (h->iFogIdx == *lastSet) return;
-    const EnvironmentSettings& env = g_EnvironmentSettings;
-    uint32_t color = 0;
-    float fogFar = 0.0f, fogNear = 0.0f;
-    env.GetFogColor(&color, h->iFogIdx);
-    env.GetFogFar(&fogFar, h->iFogIdx);
-    env.GetFogNear(&fogNear, h->iFogIdx);
-    const math::Vec4 c = Channels(color);
-    if (keep) {
-        float* cached = h->fReflectionFog;
-        cached[0] = c.x, cached[1] = c.y, cached[2] = c.z, cached[3] = c.w;
-        cached[4] = fogFar;
-        cached[5] = fogNear;
-    }
-    e->SetVector(EffectParam(fx, &EffectRecord::g_FogColor, "g_FogColor"), c);
-    e->SetFloat(hFar, fogFar);
-    e->SetFloat(hNear, fogNear);
-    *lastSet = h->iFogIdx;
+// The ambient colour and fog keys of a walk: a fixed-colour object takes
+// its set's colour as well.
+passes::LightKeys ReflectionKeys() {
+    passes::LightKeys keys;
+    keys.probedAmbient = false;
+    return keys;
 }
 
 bool Reflected(const ObjectRecord* h, int limit) {
@@ -185,24 +111,15 @@ void EDepthRender::RenderWaterReflection() {
 void EDepthRender::RenderReflectionMeshes(const math::Matrix* view, const math::Matrix* projection) {
     gfx::Device* d = g_pD3DInterface;
     if (!d) return;
-    EffectRecord* fx = g_EffectMgr.FindEffect("SimplestMesh");
-    if (!fx) {
-        g_Console.Print("No simplest mesh HEFFECT");
-        return;
-    }
-    if (!fx->pEffect) {
-        g_Console.Print("No simplest mesh ID3DXEffect");
-        return;
-    }
+    EffectRecord* fx =
+        passes::FindPassEffect("SimplestMesh", "No simplest mesh HEFFECT", "No simplest mesh ID3DXEffect");
+    if (!fx) return;
     effect::Effect* e = fx->pEffect;
     ERenderStateCache& cache = g_RenderStateCache;
     const math::Matrix& V = view ? *view : g_Camera.View();
     const math::Matrix& P = projection ? *projection : g_Camera.Projection();
-    for (uint32_t stage = 0; stage < 16; ++stage)
-        cache.SetTexture(stage, nullptr);
+    passes::ClearStagesForEffect();
     cache.EndTechnique(fx);
-    d->SetFVF(0);
-    d->SetProgram(nullptr);
     cache.EndTranslucent(fx);
     cache.EndTransparent(fx);
     if (!cache.BeginTechniqueByName(fx, "RenderScene", true)) return;
@@ -215,7 +132,7 @@ void EDepthRender::RenderReflectionMeshes(const math::Matrix* view, const math::
     const float* va = env.m_vVertexAmbientColor;
     e->SetVector(e->GetParameterByName(effect::Handle(), "g_fVertexAmbientColor"),
                  math::Vec4{va[0], va[1], va[2], 1.0f});
-    SetSkyLight(fx);
+    passes::SetSkyLightArrays(fx, INFINITY);
     const bool noLights[3] = {false, false, false};
     const effect::Handle hUseLight = EffectParam(fx, &EffectRecord::g_bUseLight, "g_bUseLight");
     e->SetBoolArray(hUseLight, noLights, 3);
@@ -224,7 +141,9 @@ void EDepthRender::RenderReflectionMeshes(const math::Matrix* view, const math::
     cache.BeginTranslucent(fx);
     const effect::Handle hUseSkyLight = EffectParam(fx, &EffectRecord::g_bUseSkyLight, "g_bUseSkyLight");
     e->SetBool(hUseSkyLight, UseSkyLight);
-    SetViewValues(fx, V, P);
+    const math::Vec3 eye = g_Camera.GetPosition();
+    passes::SetCameraParameters(fx, passes::CameraOf(V, P, &eye),
+                                passes::kView | passes::kViewInv | passes::kProj | passes::kEye4);
     e->SetBool(EffectParam(fx, &EffectRecord::g_bFullyBrightINM, "g_bFullyBrightINM"), false);
     d->SetRenderState(RenderState::CullMode, gfx::StateValue(gfx::Cull::Cw));
 
@@ -232,12 +151,11 @@ void EDepthRender::RenderReflectionMeshes(const math::Matrix* view, const math::
         EffectParam(fx, &EffectRecord::g_mWorldViewProjection, "g_mWorldViewProjection");
     const effect::Handle hWorld = EffectParam(fx, &EffectRecord::g_mWorld, "g_mWorld");
     const effect::Handle hWorldView = EffectParam(fx, &EffectRecord::g_mWorldView, "g_mWorldView");
-    const effect::Handle hAmbient =
-        EffectParam(fx, &EffectRecord::g_AmbientLightDiffuse, "g_AmbientLightDiffuse");
+    const passes::LightHandles light(fx);
     const effect::Handle hVertexColor = EffectParam(fx, &EffectRecord::g_bVertexColor, "g_bVertexColor");
     const int limit = TheWorldHooks().IntroRunning() ? kIntroMeshDistance : kMeshDistance;
     const math::Matrix VP = V * P;
-    int ambientSet = kNone, fogSet = kNone;
+    passes::LightKeys keys = ReflectionKeys();
 
     for (strtexture* const* entry = g_Renderer.m_pMeshTextures; *entry; ++entry) {
         strtexture* t = *entry;
@@ -247,9 +165,7 @@ void EDepthRender::RenderReflectionMeshes(const math::Matrix* view, const math::
         bool first = true;
         for (strlistameshy* u = t->pMeshes; u; u = u->next) {
             ObjectRecord* h = u->m_hObject;
-            if (!u->pMesh || !h || !h->bVisibleNow || !h->bSeen || !Reflected(h, limit) ||
-                u->dwSubset >= ObjectRecord::NUM_SUBSETS || !h->bSubsetDraw[u->dwSubset] || !h->pD3DXMesh)
-                continue;
+            if (!passes::DrawsSeenSubset(u) || !Reflected(h, limit)) continue;
             const math::Matrix& world = g_EngineObject.RenderValues(h->iIndex).mWorld;
             e->SetMatrix(hWvp, world * VP);
             e->SetMatrix(hWorld, world);
@@ -262,14 +178,13 @@ void EDepthRender::RenderReflectionMeshes(const math::Matrix* view, const math::
                 } else if (cache.m_bTransparentOn) {
                     cache.EndTransparent(fx);
                 }
-                SetDensity(fx, t);
+                e->SetFloat(EffectParam(fx, &EffectRecord::g_fTextureDensity, "g_fTextureDensity"),
+                            passes::TextureDensity(t));
                 e->CommitChanges();
             }
-            if (h->iAmbientLightIdx != ambientSet || t->bAnimated) {
-                e->SetVector(hAmbient, Channels(env.GetAmbientColor(h->iAmbientLightIdx)));
-                ambientSet = t->bAnimated ? kNone : h->iAmbientLightIdx;
-            }
-            SendFog(fx, h, &fogSet, true);
+            passes::UploadAmbient(e, light, &keys, h, t->bAnimated != 0, nullptr);
+            // The static meshes keep their fog in the record.
+            passes::UploadFog(e, light, &keys, h, nullptr, h->fReflectionFog);
             if (UseSkyLight) e->SetBool(hUseSkyLight, !(h->dwFlags2 & kFlag2LitFromInside));
             e->SetBoolArray(hUseLight, noLights, 3);
             e->SetBool(hVertexColor, h->bVertexColor != 0);
@@ -289,15 +204,9 @@ void EDepthRender::RenderReflectionSkinmeshes(const math::Matrix* view, const ma
     d->SetFVF(0);
     d->SetVertexDeclaration(g_pVertexDeclarations[1]);
     if (!DrawModels) return;
-    EffectRecord* fx = g_EffectMgr.FindEffect("SimplestSkinmesh");
-    if (!fx) {
-        g_Console.Print("No SimpleSkinmesh HEFFECT");
-        return;
-    }
-    if (!fx->pEffect) {
-        g_Console.Print("No SimpleSkinmesh ID3DXEffect");
-        return;
-    }
+    EffectRecord* fx = passes::FindPassEffect("SimplestSkinmesh", "No SimpleSkinmesh HEFFECT",
+                                              "No SimpleSkinmesh ID3DXEffect");
+    if (!fx) return;
     effect::Effect* e = fx->pEffect;
     ERenderStateCache& cache = g_RenderStateCache;
     const math::Matrix& V = view ? *view : g_Camera.View();
@@ -308,19 +217,19 @@ void EDepthRender::RenderReflectionSkinmeshes(const math::Matrix* view, const ma
     d->SetProgram(nullptr);
     cache.EndTranslucent(fx);
     cache.EndTransparent(fx);
-    SetSkyLight(fx);
+    passes::SetSkyLightArrays(fx, INFINITY);
     if (!cache.BeginTechniqueByName(fx, "RenderScene", true)) return;
-    SetViewValues(fx, V, P);
+    const math::Vec3 eye = g_Camera.GetPosition();
+    passes::SetCameraParameters(fx, passes::CameraOf(V, P, &eye),
+                                passes::kView | passes::kViewInv | passes::kProj | passes::kEye4);
     cache.EndTransparent(fx);
     cache.EndTranslucent(fx);
     const effect::Handle hUseSkyLight = EffectParam(fx, &EffectRecord::g_bUseSkyLight, "g_bUseSkyLight");
     e->SetBool(hUseSkyLight, UseSkyLight);
     e->SetBool(EffectParam(fx, &EffectRecord::g_bFullyBrightINM, "g_bFullyBrightINM"), false);
     d->SetRenderState(RenderState::CullMode, gfx::StateValue(gfx::Cull::Cw));
-    const effect::Handle hAmbient =
-        EffectParam(fx, &EffectRecord::g_AmbientLightDiffuse, "g_AmbientLightDiffuse");
-    const EnvironmentSettings& env = g_EnvironmentSettings;
-    int ambientSet = kNone, fogSet = kNone;
+    const passes::LightHandles light(fx);
+    passes::LightKeys keys = ReflectionKeys();
 
     for (strtexture* const* entry = g_Renderer.m_pSkinMeshTextures; *entry; ++entry) {
         strtexture* t = *entry;
@@ -338,14 +247,12 @@ void EDepthRender::RenderReflectionSkinmeshes(const math::Matrix* view, const ma
             if (first) {
                 first = false;
                 SetTextureValues(fx, t);
-                SetDensity(fx, t);
+                e->SetFloat(EffectParam(fx, &EffectRecord::g_fTextureDensity, "g_fTextureDensity"),
+                            passes::TextureDensity(t));
                 e->CommitChanges();
             }
-            if (h->iAmbientLightIdx != ambientSet || t->bAnimated) {
-                e->SetVector(hAmbient, Channels(env.GetAmbientColor(h->iAmbientLightIdx)));
-                ambientSet = t->bAnimated ? kNone : h->iAmbientLightIdx;
-            }
-            SendFog(fx, h, &fogSet, false);
+            passes::UploadAmbient(e, light, &keys, h, t->bAnimated != 0, nullptr);
+            passes::UploadFog(e, light, &keys, h, nullptr);
             if (UseSkyLight) e->SetBool(hUseSkyLight, !(h->dwFlags2 & kFlag2LitFromInside));
             e->CommitChanges();
             u->pSkinMesh->Render(t->id, u->dwSubset, fx);

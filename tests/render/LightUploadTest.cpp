@@ -114,6 +114,7 @@ struct AmbientCase {
     bool animatedTexture;
     Source source;
     Floats uploads;
+    bool probedAmbient = true; // off: the water reflection's keys
 };
 
 void PrintTo(const AmbientCase& c, std::ostream* os) {
@@ -126,6 +127,7 @@ TEST_P(AmbientUploadTest, EachObjectUploadsWhatItsKeySays) {
     const AmbientCase& c = GetParam();
     const passes::LightHandles handles(&record_);
     passes::LightKeys keys;
+    keys.probedAmbient = c.probedAmbient;
     for (const auto& h : Objects(c.run)) {
         const ObjectRenderValues values = ValuesOf(h->iAmbientLightIdx);
         passes::UploadAmbient(effect_, handles, &keys, h.get(), c.animatedTexture,
@@ -157,6 +159,12 @@ INSTANTIATE_TEST_SUITE_P(
                     false,
                     Source::RenderValues,
                     {kValuesAmbient1, kProbed, kValuesAmbient1}},
+        AmbientCase{"without probed colours a fixed colour takes the set colour like the others",
+                    {{1}, {1, true}, {2}},
+                    false,
+                    Source::Environment,
+                    {Channels(kAmbient[1]), Channels(kAmbient[2])},
+                    false},
         AmbientCase{"an animated texture uploads for every object",
                     {{1}, {1}},
                     true,
@@ -244,5 +252,23 @@ INSTANTIATE_TEST_SUITE_P(
             if (ch == ' ') ch = '_';
         return n;
     });
+
+TEST_F(LightUploadTest, AnUploadedFogSetIsKeptWhereAsked) {
+    const passes::LightHandles handles(&record_);
+    passes::LightKeys keys;
+    const auto objects = Objects({{1}, {1, false, true}, {2}, {2}});
+    std::vector<std::vector<float>> kept(objects.size(), std::vector<float>(6, -1.0f));
+    for (size_t i = 0; i < objects.size(); ++i)
+        passes::UploadFog(effect_, handles, &keys, objects[i].get(), nullptr, kept[i].data());
+    auto set = [](int n) {
+        std::vector<float> v = Channels(kFog[n]);
+        v.push_back(kFogFar[n]);
+        v.push_back(kFogNear[n]);
+        return v;
+    };
+    const std::vector<float> untouched(6, -1.0f);
+    EXPECT_EQ(kept, (Floats{set(1), untouched, set(2), untouched}))
+        << "only an uploaded set is kept: not without fog, not a set already in force";
+}
 
 } // namespace
