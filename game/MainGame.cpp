@@ -12,6 +12,7 @@
 #include "app/FileHelpers.h"
 #include "app/Options.h"
 #include "app/Profiler.h"
+#include "app/StartTimes.h"
 #include "game/CutScene.h"
 #include "game/GameAI.h"
 #include "game/InputFileRecord.h"
@@ -114,7 +115,10 @@ void CMainGame::Update() {
         ++m_iLevelFrame;
         if (m_iLevelFrame == kLoadingStepFrame) g_Console.AddLoadingProgress(9);
         if (m_iLevelFrame == kLoadingReleaseFrame) g_Console.ReleaseLoadingScreen();
-        if (m_iLevelFrame == WORLD_SHOWN_FRAME) g_Engine.m_bWorldShown = 1;
+        if (m_iLevelFrame == WORLD_SHOWN_FRAME) {
+            g_Engine.m_bWorldShown = 1;
+            MarkStartStep("world_shown");
+        }
     }
     if (g_Engine.m_bWorldLoaded) g_MusicDirector.Update();
     g_ObjectSlots22.Update();
