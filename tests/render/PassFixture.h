@@ -94,13 +94,14 @@ class PassTest : public WorldTest {
         t->id = uint32_t(textures_.size());
         return t;
     }
-    // A texture record of one white texel whose users are the given
-    // objects' subset (0 unless told), static or skinned by the object's
-    // type, in that order.
+    // A texture record of one texel (white unless told) whose users are the
+    // given objects' subset (0 unless told), static or skinned by the
+    // object's type, in that order.
     strtexture* Texture(const std::vector<ObjectRecord*>& users,
-                        std::function<void(strtexture*)> describe = {}, uint32_t subset = 0) {
+                        std::function<void(strtexture*)> describe = {}, uint32_t subset = 0,
+                        uint32_t argb = 0xFFFFFFFF) {
         strtexture* t = NewRecord();
-        t->pTexture = d_.Texture(0xFFFFFFFF);
+        t->pTexture = d_.Texture(argb);
         for (auto it = users.rbegin(); it != users.rend(); ++it)
             AddUser(t, *it, subset);
         if (describe) describe(t);

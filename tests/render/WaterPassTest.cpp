@@ -23,10 +23,7 @@
 #include "render/RenderStateCache.h"
 #include "render/Renderer.h"
 #include "render/WaterPasses.h"
-#include "tests/EffectDevice.h"
-#include "tests/render/CountingDevice.h"
-#include "tests/render/CountingEffect.h"
-#include "tests/world/WorldFixture.h"
+#include "tests/render/PassFixture.h"
 #include "world/EngineObject.h"
 #include "world/EngineObjectFlags.h"
 #include "world/WorldHooks.h"
@@ -38,23 +35,14 @@ using Values = std::vector<std::vector<float>>;
 
 constexpr float kT = 10.0f; // the world time of every test
 
-class WaterPassTest : public WorldTest {
+class WaterPassTest : public PassTest {
   protected:
     void SetUp() override {
-        WorldTest::SetUp();
+        PassTest::SetUp();
         ASSERT_NE(d_.dev, nullptr);
-        g_pD3DInterface = d_.dev;
-        const std::string path = std::string(ZT_SOURCE_DIR) + "/data/fx/ambient.fxc";
-        EffectRecord* record = g_EffectMgr.CreateEffect("ambient", path.c_str());
-        ASSERT_TRUE(record && record->pEffect);
-        ambient_ = new CountingEffect(record->pEffect);
-        record->pEffect = ambient_;
-        device_ = new CountingDevice(d_.dev);
-        g_pD3DInterface = device_;
-        g_RenderStateCache = ERenderStateCache();
-        g_RenderStateCache.ResetCullMode();
-        device_->CreateVertexDeclaration(mesh::kStaticMeshElements, &g_pVertexDeclarations[0]);
-        device_->CreateVertexDeclaration(mesh::kSkinnedMeshElements, &g_pVertexDeclarations[1]);
+        ambient_ = AddEffect("ambient");
+        ASSERT_NE(ambient_, nullptr);
+        DrawThroughCountingDevice();
         for (int i = 0; i < 3; ++i) {
             ObjectRecord* h = Make(OT_MESH, {float(100 * i), 0, 300});
             ASSERT_TRUE(h);
@@ -78,17 +66,8 @@ class WaterPassTest : public WorldTest {
         g_EnvironmentSettings = savedEnvironment_;
         std::snprintf(g_Engine.m_szCurrentWorld, sizeof g_Engine.m_szCurrentWorld, "%s", "");
         InstallWorldHooks(savedHooks_);
-        g_Renderer.m_pMeshTextures[0] = nullptr;
-        g_EffectMgr.Destroy();
-        for (gfx::VertexDeclaration*& decl : g_pVertexDeclarations) {
-            if (decl) decl->Release();
-            decl = nullptr;
-        }
         if (cube_) cube_->Release();
-        WorldTest::TearDown();
-        g_RenderStateCache = ERenderStateCache();
-        g_pD3DInterface = nullptr;
-        device_->Release();
+        PassTest::TearDown();
     }
 
     // A water texture (normal map, environment cube) whose users are the
@@ -108,22 +87,10 @@ class WaterPassTest : public WorldTest {
         return t;
     }
     strtexture* Texture(const std::vector<ObjectRecord*>& users) {
-        textures_.push_back(std::make_unique<strtexture>());
-        strtexture* t = textures_.back().get();
-        t->id = uint32_t(textures_.size());
-        t->pTexture = d_.Texture(0xFF204060);
-        for (auto it = users.rbegin(); it != users.rend(); ++it) {
-            users_.push_back(std::make_unique<strlistameshy>());
-            strlistameshy* u = users_.back().get();
-            *u = {*it, (*it)->Mesh(), 0, t->pMeshes, nullptr};
-            t->pMeshes = u;
-        }
-        return t;
+        return PassTest::Texture(users, {}, 0, 0xFF204060);
     }
     static void List(const std::vector<strtexture*>& textures) {
-        for (size_t i = 0; i < textures.size(); ++i)
-            g_Renderer.m_pMeshTextures[i] = textures[i];
-        g_Renderer.m_pMeshTextures[textures.size()] = nullptr;
+        PassTest::List(g_Renderer.m_pMeshTextures, textures);
     }
     // Runs a pass; the number of subsets it drew.
     size_t Run(void (ERenderer::*pass)()) {
@@ -144,14 +111,10 @@ class WaterPassTest : public WorldTest {
         return gfx::StateFloat(v);
     }
 
-    EffectDevice d_;
-    CountingDevice* device_ = nullptr;
     CountingEffect* ambient_ = nullptr;
     gfx::CubeTexture* cube_ = nullptr;
     strtexture normal_, lava_, environment_;
     std::vector<ObjectRecord*> meshes_;
-    std::vector<std::unique_ptr<strtexture>> textures_;
-    std::vector<std::unique_ptr<strlistameshy>> users_;
     std::tuple<bool, bool, bool, float> saved_;
     EnvironmentSettings savedEnvironment_;
     WorldHooks savedHooks_ = TheWorldHooks();

@@ -24,10 +24,7 @@
 #include "render/RenderStateCache.h"
 #include "render/Renderer.h"
 #include "skinmesh/SkinMesh.h"
-#include "tests/EffectDevice.h"
-#include "tests/render/CountingDevice.h"
-#include "tests/render/CountingEffect.h"
-#include "tests/world/WorldFixture.h"
+#include "tests/render/PassFixture.h"
 #include "world/EngineObject.h"
 #include "world/EngineObjectFlags.h"
 #include "world/WorldHooks.h"
@@ -66,20 +63,14 @@ TEST(WaterReflectionView, APointAboveTheWaterIsMirroredAsFarBelowIt) {
     }
 }
 
-class WaterReflectionTest : public WorldTest {
+class WaterReflectionTest : public PassTest {
   protected:
     void SetUp() override {
-        WorldTest::SetUp();
+        PassTest::SetUp();
         ASSERT_NE(d_.dev, nullptr);
-        g_pD3DInterface = d_.dev;
         mesh_ = AddEffect("SimplestMesh");
         skinned_ = AddEffect("SimplestSkinmesh");
-        device_ = new CountingDevice(d_.dev);
-        g_pD3DInterface = device_;
-        g_RenderStateCache = ERenderStateCache();
-        g_RenderStateCache.ResetCullMode();
-        device_->CreateVertexDeclaration(mesh::kStaticMeshElements, &g_pVertexDeclarations[0]);
-        device_->CreateVertexDeclaration(mesh::kSkinnedMeshElements, &g_pVertexDeclarations[1]);
+        DrawThroughCountingDevice();
         for (int i = 0; i < 3; ++i) {
             ObjectRecord* h = Make(OT_MESH, {float(100 * i), 0, 300});
             ASSERT_TRUE(h);
@@ -96,27 +87,9 @@ class WaterReflectionTest : public WorldTest {
         std::tie(DrawModels, UseSkyLight, g_Engine.m_bReducedRenderMode) = saved_;
         g_EnvironmentSettings = savedEnvironment_;
         InstallWorldHooks(savedHooks_);
-        g_Renderer.m_pMeshTextures[0] = g_Renderer.m_pSkinMeshTextures[0] = nullptr;
-        g_EffectMgr.Destroy();
-        for (gfx::VertexDeclaration*& decl : g_pVertexDeclarations) {
-            if (decl) decl->Release();
-            decl = nullptr;
-        }
-        WorldTest::TearDown();
-        g_RenderStateCache = ERenderStateCache();
-        g_pD3DInterface = nullptr;
-        device_->Release();
+        PassTest::TearDown();
     }
 
-    CountingEffect* AddEffect(const char* name) {
-        const std::string path = std::string(ZT_SOURCE_DIR) + "/data/fx/" + name + ".fxc";
-        EffectRecord* record = g_EffectMgr.CreateEffect(name, path.c_str());
-        EXPECT_TRUE(record && record->pEffect) << path;
-        if (!record || !record->pEffect) return nullptr;
-        auto* counting = new CountingEffect(record->pEffect);
-        record->pEffect = counting;
-        return counting;
-    }
     // Drawn, in view, seen (subset 0), near.
     static ObjectRecord* Ready(ObjectRecord* h) {
         EXPECT_TRUE(h);
@@ -129,29 +102,7 @@ class WaterReflectionTest : public WorldTest {
     }
     strtexture* Texture(const std::vector<ObjectRecord*>& users,
                         std::function<void(strtexture*)> change = {}) {
-        textures_.push_back(std::make_unique<strtexture>());
-        strtexture* t = textures_.back().get();
-        t->id = uint32_t(textures_.size());
-        t->pTexture = d_.Texture(0xFF804020);
-        for (auto it = users.rbegin(); it != users.rend(); ++it) {
-            ObjectRecord* h = *it;
-            if (h->dwType == OT_SKINMESH) {
-                skinUsers_.push_back(std::make_unique<strlistaskinmeshy>());
-                *skinUsers_.back() = {h, h->SkinMesh(), 0, t->pSkinMeshes, nullptr};
-                t->pSkinMeshes = skinUsers_.back().get();
-            } else {
-                meshUsers_.push_back(std::make_unique<strlistameshy>());
-                *meshUsers_.back() = {h, h->Mesh(), 0, t->pMeshes, nullptr};
-                t->pMeshes = meshUsers_.back().get();
-            }
-        }
-        if (change) change(t);
-        return t;
-    }
-    template <size_t N> static void List(strtexture* (&list)[N], const std::vector<strtexture*>& textures) {
-        for (size_t i = 0; i < textures.size(); ++i)
-            list[i] = textures[i];
-        list[textures.size()] = nullptr;
+        return PassTest::Texture(users, change, 0, 0xFF804020);
     }
     // The cull mode of each static draw of the reflection's mesh walk.
     std::vector<uint32_t> RunMeshes() {
@@ -173,15 +124,10 @@ class WaterReflectionTest : public WorldTest {
         return v;
     }
 
-    EffectDevice d_;
-    CountingDevice* device_ = nullptr;
     CountingEffect* mesh_ = nullptr;
     CountingEffect* skinned_ = nullptr;
     std::vector<ObjectRecord*> meshes_;
     ObjectRecord* skinnedObject_ = nullptr;
-    std::vector<std::unique_ptr<strtexture>> textures_;
-    std::vector<std::unique_ptr<strlistameshy>> meshUsers_;
-    std::vector<std::unique_ptr<strlistaskinmeshy>> skinUsers_;
     std::tuple<bool, bool, uint8_t> saved_;
     EnvironmentSettings savedEnvironment_;
     WorldHooks savedHooks_ = TheWorldHooks();
