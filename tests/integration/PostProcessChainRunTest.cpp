@@ -11,7 +11,10 @@
 //   rest, and its target holds white at the object and the black-and-white
 //   colour elsewhere; a listed stain or grate curtain stays out of it;
 // - the depth target holds a larger blur at a near crate than at the wall
-//   in focus, and never the grate curtain's own depth.
+//   in focus, and never the grate curtain's own depth;
+// - with HDR the eye that has caught up with the scene keeps the picture
+//   near the one without HDR, a lagging eye brightens or darkens it, and the
+//   bright panel stays below full white.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -51,7 +54,7 @@ class PostProcessChainRun : public DeviceWorldRun {
     void SetUp() override {
         saved_ = {OptionMV16, OptionMV21, OptionMV08, DrawPostprocess, PlayerHealth, PlayerMaxHealth};
         OptionMV16 = true;
-        OptionMV21 = false;
+        OptionMV21 = hdr_;
         OptionMV08 = false;
         DrawPostprocess = true;
         savedGame_ = TheGameFrame();
@@ -164,6 +167,7 @@ class PostProcessChainRun : public DeviceWorldRun {
         return {math::HalfToFloat(h[0]), math::HalfToFloat(h[1])};
     }
 
+    bool hdr_ = false; // the world drawn through HDR and its tone mapping
     std::tuple<bool, bool, bool, bool, float, float> saved_;
     GameFrame savedGame_;
     EnvironmentSettings savedEnvironment_;
@@ -331,6 +335,70 @@ TEST_F(PostProcessChainRun, TheDepthTargetBlursANearCrateMoreThanTheWallInFocusA
     for (float z = -40.0f; z <= 40.0f; z += 4.0f) {
         const DepthBlur d = DepthAt({-420, 100, z});
         EXPECT_GT(std::abs(d.depth - 170.0f), 10.0f) << z;
+    }
+}
+
+class PostProcessChainHDRRun : public PostProcessChainRun {
+  protected:
+    PostProcessChainHDRRun() { hdr_ = true; }
+
+    // Two frames at the pose: the first measures the scene, the eye is then
+    // set to `lag` times the measured luminance for the second (whose own
+    // adaptation step is a frame's time: next to nothing).
+    static std::vector<uint32_t> PictureWithEye(const math::Vec3& eye, const math::Vec3& at, float lag) {
+        Place(eye, at);
+        ChainFrame();
+        g_PostProcess.m_fAdaptedLuminance = g_PostProcess.m_fMeasuredLuminance * lag;
+        Place(eye, at);
+        ChainFrame();
+        return ReadBack();
+    }
+    static double Mean(const std::vector<uint32_t>& picture) {
+        double sum = 0;
+        for (uint32_t p : picture)
+            sum += Channels(p).Sum();
+        return sum / (3.0 * double(picture.size()));
+    }
+};
+
+TEST_F(PostProcessChainHDRRun,
+       TheAdaptedEyeKeepsThePictureALaggingOneBrightensOrDarkensItWhiteStaysBelowFull) {
+    ASSERT_TRUE(g_PostProcess.HDRRunsInThisWorld());
+    g_PostProcess.m_fBloomPower = 0.0f; // the tone mapping alone
+    struct Pose {
+        const char* name;
+        math::Vec3 eye, at;
+    } poses[] = {
+        {"the bright panel filling the view", kPanelEye, kPanelAt},
+        {"the crate-textured wall and the floor", {0, 150, 0}, {0, 100, 504}},
+    };
+    for (const Pose& pose : poses) {
+        SCOPED_TRACE(pose.name);
+        OptionMV21 = false;
+        const std::vector<uint32_t> plain = PictureAt(pose.eye, pose.at);
+        OptionMV21 = true;
+        PictureAt(pose.eye, pose.at);
+        ASSERT_GT(g_PostProcess.m_fMeasuredLuminance, 0.05f) << "lit";
+
+        const std::vector<uint32_t> adapted = PictureWithEye(pose.eye, pose.at, 1.0f);
+        const std::vector<uint32_t> intoLight = PictureWithEye(pose.eye, pose.at, 0.5f);
+        const std::vector<uint32_t> intoShadow = PictureWithEye(pose.eye, pose.at, 2.0f);
+        const double plainMean = Mean(plain), adaptedMean = Mean(adapted);
+        EXPECT_NEAR(adaptedMean, plainMean, plainMean * 0.2) << "the mid-tones keep their brightness";
+        EXPECT_GT(Mean(intoLight), adaptedMean * 1.08) << "just stepped into light";
+        EXPECT_LT(Mean(intoShadow), adaptedMean * 0.92) << "just stepped into shadow";
+    }
+
+    // The near-white panel: bent below full by the shoulder, not far below
+    // its own colour, and still below full with the eye lagging in light.
+    OptionMV21 = false;
+    const Rgb panel = Pixel(PictureAt(kPanelEye, kPanelAt), kPanelMiddle);
+    OptionMV21 = true;
+    ASSERT_GT(panel.Sum(), 600);
+    for (float lag : {1.0f, 0.5f}) {
+        const Rgb hdr = Pixel(PictureWithEye(kPanelEye, kPanelAt, lag), kPanelMiddle);
+        EXPECT_LT(std::max({hdr.r, hdr.g, hdr.b}), 255) << lag;
+        EXPECT_GT(hdr.Sum(), panel.Sum() * 8 / 10) << lag;
     }
 }
 

@@ -544,29 +544,52 @@ TEST_F(PostProcessHDR, AConstantImageMeasuresItsBT709LuminanceAndSceneColour) {
     EXPECT_FLOAT_EQ(g_PostProcess.m_vSceneColor.z, 96.0f);
 }
 
+// The tone mapping on display values: decoded with a 2.2 power, exposed by
+// the fourth root of the target over the adapted luminance decoded, bent
+// above linear 0.5 toward 1, encoded back and tinted a quarter toward the
+// scene colour's hue.
+float ToneMapped(float scene, float target, float adapted, float hue) {
+    const float x = std::pow(scene, 2.2f) * std::pow(target / std::pow(adapted, 2.2f), 0.25f);
+    const float over = std::max(x - 0.5f, 0.0f);
+    const float y = std::min(x, 0.5f) + over / (1.0f + 2.0f * over);
+    return std::pow(y, 1.0f / 2.2f) * (1.0f + (hue - 1.0f) * 0.25f) * 255.0f;
+}
+
 TEST_F(PostProcessHDR, MainIsBrighterWhileTheEyeIsBelowTheTargetThanAboveIt) {
-    FillHDR(0.1f, 0.1f, 0.1f);
     g_PostProcess.m_fTargetLuminance = 0.2f;
-    std::vector<uint32_t> pixels;
-    for (float adapted : {0.05f, 0.8f}) {
-        g_PostProcess.m_fAdaptedLuminance = adapted;
+    struct Case {
+        const char* name;
+        float scene, adapted;
+    } cases[] = {
+        {"grey, the eye in the dark", 0.5f, 0.05f},         {"grey, the eye at the target", 0.5f, 0.2f},
+        {"grey, the eye in bright light", 0.5f, 0.8f},      {"dark grey", 0.1f, 0.2f},
+        {"beyond white, bent by the shoulder", 3.0f, 0.2f},
+    };
+    std::vector<uint32_t> grey;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FillHDR(c.scene, c.scene, c.scene);
+        g_PostProcess.m_fAdaptedLuminance = c.adapted;
         g_PostProcess.RenderHDR();
-        EXPECT_EQ(g_PostProcess.m_fAdaptedLuminance, adapted) << "no time passed";
-        pixels.push_back(MainPixel(kW / 2, kH / 2));
-        // The effect's formula: the exposed colour through c / (1 + c),
-        // tinted a quarter toward the scene colour's hue.
+        EXPECT_EQ(g_PostProcess.m_fAdaptedLuminance, c.adapted) << "no time passed";
+        const uint32_t pixel = MainPixel(kW / 2, kH / 2);
+        if (c.scene == 0.5f) grey.push_back(pixel);
         const math::Vec4 k = g_PostProcess.m_vSceneColor;
         const float top = std::max(k.x, std::max(k.y, k.z));
-        const float c = 0.1f * 0.2f / adapted, shoulder = c / (1.0f + c);
-        const float hue[3] = {k.x / top, k.y / top, k.z / top};
+        const float hue[3] = {top > 0 ? k.x / top : 1.0f, top > 0 ? k.y / top : 1.0f,
+                              top > 0 ? k.z / top : 1.0f};
         for (int ch = 0; ch < 3; ++ch) {
-            const float want = shoulder * (1.0f + (hue[ch] - 1.0f) * 0.25f) * 255.0f;
-            EXPECT_NEAR(float((pixels.back() >> (16 - 8 * ch)) & 0xFF), want, 2.0f)
-                << "adapted " << adapted << ", channel " << ch;
+            const float got = float((pixel >> (16 - 8 * ch)) & 0xFF);
+            EXPECT_NEAR(got, ToneMapped(c.scene, 0.2f, c.adapted, hue[ch]), 2.0f) << "channel " << ch;
+            // The shoulder bends light beyond white toward full, never onto it.
+            EXPECT_LT(got, 255.0f) << "channel " << ch;
         }
     }
-    for (int shift : {16, 8, 0})
-        EXPECT_GT((pixels[0] >> shift) & 0xFF, ((pixels[1] >> shift) & 0xFF) + 40u);
+    ASSERT_EQ(grey.size(), 3u);
+    for (int shift : {16, 8, 0}) {
+        EXPECT_GT((grey[0] >> shift) & 0xFF, ((grey[1] >> shift) & 0xFF) + 25u);
+        EXPECT_GT((grey[1] >> shift) & 0xFF, ((grey[2] >> shift) & 0xFF) + 25u);
+    }
 }
 
 TEST_F(PostProcessHDR, TheEyeAdaptsFrameByFrameAndLandsOnTheMeasuredLuminance) {
