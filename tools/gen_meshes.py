@@ -156,6 +156,10 @@ def obj(type_name, body):
     return name(type_name) + tok(T_OBRACE) + body + tok(T_CBRACE)
 
 
+def named(type_name, object_name, body):
+    return name(type_name) + name(object_name) + tok(T_OBRACE) + body + tok(T_CBRACE)
+
+
 def mesh_binary(quads, materials, materials_of_quads, offset=(0.0, 0.0, 0.0)):
     """A binary .x body (after the header): one Mesh with normals, uvs and materials."""
     positions, uvs, faces, normals, face_normals, face_materials = quads_to_mesh(quads, materials_of_quads)

@@ -67,6 +67,9 @@ Writes, under the data directory (default: data/ beside this folder):
   scripts/textures.txt            the descriptions
   scripts/textures/extra.txt      descriptions that add to the first file
   scripts/texture_substitutes.txt substitutes for skinned meshes
+
+The test character's textures are gen_character.py's; their descriptions and
+substitutes are added here from it.
 """
 import os
 import struct
@@ -120,13 +123,17 @@ def flat(size, colour, alpha=255):
     return [colour + (alpha,)] * (size * size)
 
 
-def write_tga(path, size, pixels):
+def tga_bytes(size, pixels):
     """32-bit uncompressed TGA, top-left origin."""
     header = struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, size, size, 32, 0x28)
     data = bytearray()
     for r, g, b, a in pixels:
         data += bytes((b, g, r, a))
-    write_file(path, header + bytes(data))
+    return header + bytes(data)
+
+
+def write_tga(path, size, pixels):
+    write_file(path, tga_bytes(size, pixels))
 
 
 # ---- DDS -----------------------------------------------------------------------
@@ -284,6 +291,8 @@ def blood(size):
 
 
 def main():
+    import gen_character  # the test character's texture descriptions and substitutes
+
     root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
     tex = os.path.join(root, "textures")
     write_tga(os.path.join(tex, "bialy.tga"), 8, flat(8, WHITE))
@@ -438,7 +447,7 @@ def main():
         "no_light",
         "no_fog",
         "",
-    ]).encode("ascii"))
+    ] + gen_character.TEXTURE_DESCRIPTIONS).encode("ascii"))
     # A second file adds to the first: the glass block continues.
     write_file(os.path.join(scripts, "textures", "extra.txt"), "\r\n".join([
         "texture glass.tga",
@@ -450,7 +459,7 @@ def main():
         "substitute crate.tga",
         "substitute crate_broken.tga",
         "",
-    ]).encode("ascii"))
+    ] + gen_character.SUBSTITUTE_LINES).encode("ascii"))
 
 
 if __name__ == "__main__":

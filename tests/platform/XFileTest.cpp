@@ -394,4 +394,51 @@ TEST(MeshDataTest, MeshWithoutMaterialsGetsOnePlainMaterialAndEmptyFilesAreRefus
     EXPECT_EQ(error, "e.x: no mesh with faces");
 }
 
+// The generated test character: the text model (its skin templates skipped)
+// and its binary low-poly twin read without an error, with the same frames in
+// the same order and one mesh each under the Body frame.
+TEST(XFileTest, TheTestCharacterReadsInBothForms) {
+    const std::string dir = std::string(ZT_SOURCE_DIR) + "/data/models/manekin/";
+    mesh::XFile text, binary;
+    std::string error;
+    ASSERT_TRUE(mesh::ReadXFile(dir + "manekin.x", &text, &error)) << error;
+    EXPECT_EQ(error, "");
+    ASSERT_TRUE(mesh::ReadXFile(dir + "manekin_lowpoly.x", &binary, &error)) << error;
+    EXPECT_EQ(error, "");
+
+    ASSERT_EQ(text.frames.size(), 58u); // scene root, 54 biped bones, two face bones, Body
+    ASSERT_EQ(binary.frames.size(), text.frames.size());
+    for (size_t i = 0; i < text.frames.size(); ++i) {
+        SCOPED_TRACE(text.frames[i].name);
+        EXPECT_EQ(binary.frames[i].name, text.frames[i].name);
+        EXPECT_EQ(binary.frames[i].parent, text.frames[i].parent);
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c)
+                EXPECT_NEAR(binary.frames[i].transform.m[r][c], text.frames[i].transform.m[r][c], 1e-5f);
+    }
+    int head = -1;
+    for (size_t i = 0; i < text.frames.size(); ++i)
+        if (text.frames[i].name == "Bip01_Head") head = static_cast<int>(i);
+    ASSERT_GE(head, 0);
+    const math::Matrix headWorld = mesh::FrameWorldMatrix(text, head);
+    EXPECT_NEAR(headWorld.m[3][0], 0.0f, 1e-4f);
+    EXPECT_NEAR(headWorld.m[3][1], 142.8f, 1e-4f);
+    EXPECT_NEAR(headWorld.m[3][2], 0.0f, 1e-4f);
+
+    for (const mesh::XFile* file : {&text, &binary}) {
+        ASSERT_EQ(file->meshes.size(), 1u);
+        const mesh::XMesh& m = file->meshes[0];
+        ASSERT_GE(m.frame, 0);
+        EXPECT_EQ(file->frames[static_cast<size_t>(m.frame)].name, "Body");
+        EXPECT_LT(m.positions.size(), 65536u);
+        EXPECT_EQ(m.texCoords.size(), m.positions.size());
+        EXPECT_EQ(m.normalFaces.size(), m.faces.size());
+        ASSERT_EQ(m.materials.size(), 2u);
+        EXPECT_EQ(m.materials[0].textureFile, "maps\\manekin.tga");
+        EXPECT_EQ(m.materials[1].textureFile, "maps\\manekin_glowa.tga");
+        EXPECT_EQ(m.faceMaterials.size(), m.TriangleCount());
+    }
+    EXPECT_LT(binary.meshes[0].positions.size(), text.meshes[0].positions.size());
+}
+
 } // namespace
