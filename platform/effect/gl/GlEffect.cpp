@@ -199,8 +199,9 @@ class GlEffect final : public Effect {
         Span s;
         if (!data || !SpanOf(h, &s) || s.param->decl.type->type == ParamType::Texture)
             return Result::InvalidCall;
-        const uint32_t size = s.count * s.param->decl.type->bytes;
-        std::memcpy(Bytes(s), data, std::min(bytes, size));
+        const uint32_t size = std::min(bytes, s.count * s.param->decl.type->bytes);
+        if (std::memcmp(Bytes(s), data, size) == 0) return Result::Ok;
+        std::memcpy(Bytes(s), data, size);
         MarkDirty(*s.param);
         return Result::Ok;
     }
@@ -372,13 +373,15 @@ class GlEffect final : public Effect {
         const TypeInfo& type = *s.param->decl.type;
         uint8_t* out = Bytes(s);
         n = std::min(n, s.count * type.rows * type.columns);
+        bool changed = false;
         if (std::is_same_v<T, float> && type.type == ParamType::Float) {
+            changed = std::memcmp(out, v, 4 * n) != 0;
             std::memcpy(out, v, 4 * n);
         } else {
             for (uint32_t i = 0; i < n; ++i)
-                StoreScalar(type.type, out + 4 * i, float(v[i]), int32_t(v[i]));
+                changed |= StoreScalar(type.type, out + 4 * i, float(v[i]), int32_t(v[i]));
         }
-        MarkDirty(*s.param);
+        if (changed) MarkDirty(*s.param);
         return Result::Ok;
     }
     template <typename T> gfx::Result ReadScalars(Handle h, T* v, uint32_t n) {
@@ -392,13 +395,13 @@ class GlEffect final : public Effect {
         return Result::Ok;
     }
 
-    static void StoreScalar(ParamType type, uint8_t* out, float f, int32_t i) {
-        if (type == ParamType::Float) {
-            std::memcpy(out, &f, 4);
-        } else {
-            const int32_t v = type == ParamType::Bool ? int32_t(f != 0.0f) : i;
-            std::memcpy(out, &v, 4);
-        }
+    // True when the stored value changed.
+    static bool StoreScalar(ParamType type, uint8_t* out, float f, int32_t i) {
+        const int32_t v = type == ParamType::Bool ? int32_t(f != 0.0f) : i;
+        const void* in = type == ParamType::Float ? static_cast<const void*>(&f) : &v;
+        if (std::memcmp(out, in, 4) == 0) return false;
+        std::memcpy(out, in, 4);
+        return true;
     }
     template <typename T> static T LoadScalar(ParamType type, const uint8_t* in) {
         if (type == ParamType::Float) {
@@ -425,6 +428,7 @@ class GlEffect final : public Effect {
             // float4 and float4x4: the caller's elements are the stored bytes.
             static_assert(sizeof(math::Vec4) == 16 && sizeof(math::Matrix) == 64);
             if constexpr (Write) {
+                if (std::memcmp(base, v, n * type.bytes) == 0) return Result::Ok;
                 std::memcpy(base, v, n * type.bytes);
                 MarkDirty(*s.param);
             } else {
@@ -432,6 +436,7 @@ class GlEffect final : public Effect {
             }
             return Result::Ok;
         }
+        bool changed = false;
         for (uint32_t e = 0; e < n; ++e) {
             float* f = reinterpret_cast<float*>(&v[e]);
             uint8_t* out = base + e * type.bytes;
@@ -441,7 +446,9 @@ class GlEffect final : public Effect {
                 // Rows are whole runs of floats on both sides.
                 for (uint32_t r = 0; r < rows; ++r) {
                     if constexpr (Write) {
-                        std::memcpy(out + 4 * r * type.columns, f + 4 * r, 4 * cols);
+                        uint8_t* row = out + 4 * r * type.columns;
+                        changed |= std::memcmp(row, f + 4 * r, 4 * cols) != 0;
+                        std::memcpy(row, f + 4 * r, 4 * cols);
                     } else {
                         std::memcpy(f + 4 * r, out + 4 * r * type.columns, 4 * cols);
                     }
@@ -453,19 +460,19 @@ class GlEffect final : public Effect {
                     uint8_t* at = out + 4 * (r * type.columns + c);
                     float& value = f[r * 4 + c];
                     if constexpr (Write) {
-                        StoreScalar(type.type, at, value, int32_t(value));
+                        changed |= StoreScalar(type.type, at, value, int32_t(value));
                     } else {
                         value = LoadScalar<float>(type.type, at);
                     }
                 }
             }
         }
-        if constexpr (Write) MarkDirty(*s.param);
+        if (changed) MarkDirty(*s.param);
         return Result::Ok;
     }
 
     gfx::Result Commit(Pass& p) {
-        if (p.program) m_gl.UseProgram(p.program->Name());
+        if (p.program) m_device->DrawServices().UseProgram(p.program->Name());
         for (size_t w = 0; w < p.dirty.size(); ++w) {
             while (p.dirty[w]) {
                 const size_t i = w * 64 + size_t(std::countr_zero(p.dirty[w]));
@@ -684,7 +691,7 @@ bool GlEffect::Build(EffectDecl&& decl, std::string_view fileName, std::string* 
                 t.valid = false;
             } else {
                 p.program = new GlProgram(&m_device->DrawServices(), program);
-                m_gl.UseProgram(program);
+                m_device->DrawServices().UseProgram(program);
                 for (const SamplerDecl& s : m_samplers)
                     m_gl.Uniform1i(m_gl.GetUniformLocation(program, s.name.c_str()), GLint(s.stage));
                 for (const Param& prm : m_params)
@@ -703,7 +710,6 @@ bool GlEffect::Build(EffectDecl&& decl, std::string_view fileName, std::string* 
         t.saved.resize(t.touched.size());
         m_techniques.push_back(std::move(t));
     }
-    m_gl.UseProgram(0);
     freeStages();
     for (Technique& t : m_techniques) {
         for (Pass& p : t.passes)

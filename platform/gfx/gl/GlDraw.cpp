@@ -350,7 +350,7 @@ void GlDraw::TakeBuffer(uint32_t length, GLuint* name, std::vector<uint8_t>* dat
     *name = 0;
     if (const Functions* gl = Gl()) {
         gl->GenBuffers(1, name);
-        gl->BindBuffer(GL_ARRAY_BUFFER, *name);
+        BindArrayBuffer(*name);
         gl->BufferData(GL_ARRAY_BUFFER, GLsizeiptr(length), nullptr, GL_DYNAMIC_DRAW);
     }
 }
@@ -358,6 +358,7 @@ void GlDraw::TakeBuffer(uint32_t length, GLuint* name, std::vector<uint8_t>* dat
 void GlDraw::RecycleBuffer(uint32_t length, GLuint name, std::vector<uint8_t>&& data) {
     // A few hundred kilobytes of spare buffers at most.
     if (m_freeBuffers.size() >= 64) {
+        ForgetBuffer(name);
         if (const Functions* gl = Gl()) gl->DeleteBuffers(1, &name);
         return;
     }
@@ -406,8 +407,7 @@ GlTextureStore::GlTextureStore(GlDraw* owner, GLenum target, uint32_t faces, uin
     const Functions* gl = m_owner->Gl();
     if (!gl) return;
     gl->GenTextures(1, &m_name);
-    gl->ActiveTexture(GL_TEXTURE0);
-    gl->BindTexture(m_target, m_name);
+    m_owner->BindForUpdate(m_target, m_name);
     gl->TexParameteri(m_target, GL_TEXTURE_BASE_LEVEL, 0);
     gl->TexParameteri(m_target, GL_TEXTURE_MAX_LEVEL, GLint(levels - 1));
     if (f == Format::X8R8G8B8) gl->TexParameteri(m_target, GL_TEXTURE_SWIZZLE_A, GL_ONE);
@@ -420,13 +420,15 @@ GlTextureStore::GlTextureStore(GlDraw* owner, GLenum target, uint32_t faces, uin
         for (uint32_t l = 0; l < levels; ++l)
             Upload(face, l);
     }
-    gl->BindTexture(m_target, 0);
 }
 
 GlTextureStore::~GlTextureStore() {
     if (!m_owner) return;
     if (m_pool == gfx::Pool::Default) m_owner->RemoveDefaultPool();
-    if (const Functions* gl = m_owner->Gl(); gl && m_name) gl->DeleteTextures(1, &m_name);
+    if (const Functions* gl = m_owner->Gl(); gl && m_name) {
+        m_owner->ForgetTexture(m_name);
+        gl->DeleteTextures(1, &m_name);
+    }
 }
 
 void GlTextureStore::Orphan() {
@@ -458,11 +460,9 @@ Result GlTextureStore::Unlock(uint32_t face, uint32_t level) {
     Level& lv = At(face, level);
     lv.locked = false;
     if (!lv.readOnly) {
-        if (const Functions* gl = m_owner ? m_owner->Gl() : nullptr; gl && m_name) {
-            gl->ActiveTexture(GL_TEXTURE0);
-            gl->BindTexture(m_target, m_name);
+        if (m_owner && m_owner->Gl() && m_name) {
+            m_owner->BindForUpdate(m_target, m_name);
             Upload(face, level);
-            gl->BindTexture(m_target, 0);
         }
     }
     return Result::Ok;
@@ -506,11 +506,9 @@ Result GlTextureStore::Read(uint32_t face, uint32_t level, uint32_t* pixels) {
         return Result::InvalidCall;
     const Functions* gl = m_owner ? m_owner->Gl() : nullptr;
     if (!gl || !m_name) return Result::NotAvailable;
-    gl->ActiveTexture(GL_TEXTURE0);
-    gl->BindTexture(m_target, m_name);
+    m_owner->BindForUpdate(m_target, m_name);
     gl->PixelStorei(GL_PACK_ALIGNMENT, 4);
     gl->GetTexImage(FaceTarget(face), GLint(level), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
-    gl->BindTexture(m_target, 0);
     if (m_format == Format::X8R8G8B8) {
         const Level& lv = At(face, level);
         for (size_t i = 0; i < size_t(lv.w) * lv.h; ++i)
@@ -614,7 +612,7 @@ Result GlBufferStore::UnlockBytes() {
     m_locked = false;
     if (m_lockReadOnly || !m_owner || !m_name || m_lockSize == 0) return Result::Ok;
     if (const Functions* gl = m_owner->Gl()) {
-        gl->BindBuffer(GL_ARRAY_BUFFER, m_name);
+        m_owner->BindArrayBuffer(m_name);
         gl->BufferSubData(GL_ARRAY_BUFFER, GLintptr(m_lockOffset), GLsizeiptr(m_lockSize),
                           m_data.data() + m_lockOffset);
     }
@@ -856,8 +854,7 @@ Result GlDraw::UpdateSurface(Surface* source, const Rect* sourceRect, Surface* d
         gl->GenTextures(1, &m_blitTexture);
         gl->GenFramebuffers(1, &m_blitFbo);
     }
-    gl->ActiveTexture(GL_TEXTURE0);
-    gl->BindTexture(GL_TEXTURE_2D, m_blitTexture);
+    BindForUpdate(GL_TEXTURE_2D, m_blitTexture);
     gl->PixelStorei(GL_UNPACK_ROW_LENGTH, GLint(src->Width()));
     gl->PixelStorei(GL_UNPACK_ALIGNMENT, 4);
     gl->TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
@@ -894,7 +891,7 @@ bool GlDraw::EnsureProgram() {
            loc("uColorOp"),        loc("uColorArg1"), loc("uColorArg2"),     loc("uAlphaOp"),
            loc("uAlphaArg1"),      loc("uAlphaArg2"), loc("uTexIndex"),      loc("uHasTexture"),
            loc("uTFactor"),        loc("uAlphaTest"), loc("uAlphaFunc"),     loc("uAlphaRef")};
-    gl->UseProgram(p);
+    UseProgram(p);
     const char* samplers[kProgramStages] = {"uTex0", "uTex1", "uTex2", "uTex3"};
     for (uint32_t i = 0; i < kProgramStages; ++i)
         gl->Uniform1i(loc(samplers[i]), GLint(i));
@@ -931,22 +928,47 @@ void GlDraw::ApplySampler(uint32_t unit) {
     const Functions& gl = m_gl;
     const uint32_t* s = m_sampler[unit];
     const GLuint sm = m_samplers[unit];
-    gl.SamplerParameteri(sm, GL_TEXTURE_WRAP_S, WrapGl(s[uint32_t(SamplerState::AddressU)]));
-    gl.SamplerParameteri(sm, GL_TEXTURE_WRAP_T, WrapGl(s[uint32_t(SamplerState::AddressV)]));
+    SamplerParams& sent = m_bound.samplerParams[unit];
+    auto set = [&](GLenum name, GLint value, GLint* was) {
+        if (*was == value) return;
+        gl.SamplerParameteri(sm, name, value);
+        *was = value;
+    };
+    auto setFloat = [&](GLenum name, float value, float* was) {
+        if (*was == value) return;
+        gl.SamplerParameterf(sm, name, value);
+        *was = value;
+    };
+    set(GL_TEXTURE_WRAP_S, GLint(WrapGl(s[uint32_t(SamplerState::AddressU)])), &sent.wrapS);
+    set(GL_TEXTURE_WRAP_T, GLint(WrapGl(s[uint32_t(SamplerState::AddressV)])), &sent.wrapT);
     const uint32_t mag = s[uint32_t(SamplerState::MagFilter)];
-    gl.SamplerParameteri(sm, GL_TEXTURE_MAG_FILTER,
-                         mag == StateValue(TextureFilter::Point) || mag == 0 ? GL_NEAREST : GL_LINEAR);
+    set(GL_TEXTURE_MAG_FILTER, mag == StateValue(TextureFilter::Point) || mag == 0 ? GL_NEAREST : GL_LINEAR,
+        &sent.mag);
     const uint32_t min = s[uint32_t(SamplerState::MinFilter)];
-    gl.SamplerParameteri(sm, GL_TEXTURE_MIN_FILTER, MinFilterGl(min, s[uint32_t(SamplerState::MipFilter)]));
-    gl.SamplerParameterf(sm, GL_TEXTURE_LOD_BIAS, StateFloat(s[uint32_t(SamplerState::MipMapLodBias)]));
+    set(GL_TEXTURE_MIN_FILTER, GLint(MinFilterGl(min, s[uint32_t(SamplerState::MipFilter)])), &sent.min);
+    setFloat(GL_TEXTURE_LOD_BIAS, StateFloat(s[uint32_t(SamplerState::MipMapLodBias)]), &sent.lodBias);
     const float most = MaxAnisotropy();
     if (most > 1) {
         float a = 1;
         if (min == StateValue(TextureFilter::Anisotropic))
             a = std::clamp(float(s[uint32_t(SamplerState::MaxAnisotropy)]), 1.0f, most);
-        gl.SamplerParameterf(sm, kGlTextureMaxAnisotropy, a);
+        setFloat(kGlTextureMaxAnisotropy, a, &sent.anisotropy);
     }
     m_samplerDirty[unit] = false;
+}
+
+void GlDraw::ActiveUnit(uint32_t unit) {
+    if (m_bound.activeUnit == unit) return;
+    m_gl.ActiveTexture(GL_TEXTURE0 + unit);
+    m_bound.activeUnit = unit;
+}
+
+void GlDraw::BindUnit(uint32_t unit, GLenum target, GLuint name) {
+    GLuint& bound = target == GL_TEXTURE_CUBE_MAP ? m_bound.cube[unit] : m_bound.texture2d[unit];
+    if (bound == name) return;
+    ActiveUnit(unit);
+    m_gl.BindTexture(target, name);
+    bound = name;
 }
 
 void GlDraw::BindTextureUnits(uint32_t count) {
@@ -954,70 +976,93 @@ void GlDraw::BindTextureUnits(uint32_t count) {
     const Functions& gl = m_gl;
     count = std::min(count, SamplerCount);
     for (uint32_t i = 0; i < count; ++i) {
-        gl.ActiveTexture(GL_TEXTURE0 + i);
         const GlTextureStore* t = m_units[i].store;
-        gl.BindTexture(GL_TEXTURE_2D, t && t->Target() == GL_TEXTURE_2D ? t->Name() : 0);
-        gl.BindTexture(GL_TEXTURE_CUBE_MAP, t && t->Target() == GL_TEXTURE_CUBE_MAP ? t->Name() : 0);
+        BindUnit(i, GL_TEXTURE_2D, t && t->Target() == GL_TEXTURE_2D ? t->Name() : 0);
+        BindUnit(i, GL_TEXTURE_CUBE_MAP, t && t->Target() == GL_TEXTURE_CUBE_MAP ? t->Name() : 0);
         if (m_samplerDirty[i]) ApplySampler(i);
-        gl.BindSampler(i, m_samplers[i]);
+        if (m_bound.sampler[i] != m_samplers[i]) {
+            gl.BindSampler(i, m_samplers[i]);
+            m_bound.sampler[i] = m_samplers[i];
+        }
     }
-    gl.ActiveTexture(GL_TEXTURE0);
 }
 
-void GlDraw::UnbindSamplers(uint32_t count) {
-    if (!m_loaded) return;
-    count = std::min(count, SamplerCount);
-    for (uint32_t i = 0; i < count; ++i)
-        m_gl.BindSampler(i, 0);
+void GlDraw::UseProgram(GLuint program) {
+    if (m_bound.program == program || !Gl()) return;
+    m_gl.UseProgram(program);
+    m_bound.program = program;
 }
 
-void GlDraw::SetUniforms() {
+void GlDraw::BindArrayBuffer(GLuint buffer) {
+    if (m_bound.arrayBuffer == buffer || !Gl()) return;
+    m_gl.BindBuffer(GL_ARRAY_BUFFER, buffer);
+    m_bound.arrayBuffer = buffer;
+}
+
+void GlDraw::BindForUpdate(GLenum target, GLuint name) {
+    if (!Gl()) return;
+    BindUnit(0, target, name);
+    ActiveUnit(0);
+}
+
+void GlDraw::ForgetTexture(GLuint name) {
+    for (uint32_t i = 0; i < SamplerCount; ++i) {
+        if (m_bound.texture2d[i] == name) m_bound.texture2d[i] = kUnknown;
+        if (m_bound.cube[i] == name) m_bound.cube[i] = kUnknown;
+    }
+}
+
+void GlDraw::ForgetBuffer(GLuint name) {
+    if (m_bound.arrayBuffer == name) m_bound.arrayBuffer = kUnknown;
+    if (m_bound.elementBuffer == name) m_bound.elementBuffer = kUnknown;
+    for (Attrib& a : m_bound.attribs) {
+        if (a.buffer == name) a.known = false;
+    }
+}
+
+void GlDraw::ForgetProgram(GLuint name) {
+    if (m_bound.program == name) m_bound.program = kUnknown;
+}
+
+void GlDraw::SetUniforms(bool preTransformed) {
     const Functions& gl = m_gl;
-    GLint colorOp[kProgramStages], colorArg1[kProgramStages], colorArg2[kProgramStages],
-        alphaOp[kProgramStages], alphaArg1[kProgramStages], alphaArg2[kProgramStages],
-        texIndex[kProgramStages], hasTexture[kProgramStages];
+    FixedUniforms now;
+    now.preTransformed = preTransformed ? 1 : 0;
+    constexpr TextureStageState kStageStates[] = {TextureStageState::ColorOp,   TextureStageState::ColorArg1,
+                                                  TextureStageState::ColorArg2, TextureStageState::AlphaOp,
+                                                  TextureStageState::AlphaArg1, TextureStageState::AlphaArg2};
     for (uint32_t i = 0; i < kProgramStages; ++i) {
         const uint32_t* s = m_stage[i];
-        colorOp[i] = GLint(s[uint32_t(TextureStageState::ColorOp)]);
-        colorArg1[i] = GLint(s[uint32_t(TextureStageState::ColorArg1)]);
-        colorArg2[i] = GLint(s[uint32_t(TextureStageState::ColorArg2)]);
-        alphaOp[i] = GLint(s[uint32_t(TextureStageState::AlphaOp)]);
-        alphaArg1[i] = GLint(s[uint32_t(TextureStageState::AlphaArg1)]);
-        alphaArg2[i] = GLint(s[uint32_t(TextureStageState::AlphaArg2)]);
-        texIndex[i] = GLint(s[uint32_t(TextureStageState::TexCoordIndex)] & 0xFFFF);
+        for (uint32_t k = 0; k < 6; ++k)
+            now.stages[k][i] = GLint(s[uint32_t(kStageStates[k])]);
+        now.stages[6][i] = GLint(s[uint32_t(TextureStageState::TexCoordIndex)] & 0xFFFF);
         // The built-in program samples 2D textures only.
-        hasTexture[i] = m_units[i].store && m_units[i].store->Target() == GL_TEXTURE_2D ? 1 : 0;
+        now.stages[7][i] = m_units[i].store && m_units[i].store->Target() == GL_TEXTURE_2D ? 1 : 0;
     }
-    gl.Uniform1iv(m_u.colorOp, kProgramStages, colorOp);
-    gl.Uniform1iv(m_u.colorArg1, kProgramStages, colorArg1);
-    gl.Uniform1iv(m_u.colorArg2, kProgramStages, colorArg2);
-    gl.Uniform1iv(m_u.alphaOp, kProgramStages, alphaOp);
-    gl.Uniform1iv(m_u.alphaArg1, kProgramStages, alphaArg1);
-    gl.Uniform1iv(m_u.alphaArg2, kProgramStages, alphaArg2);
-    gl.Uniform1iv(m_u.texIndex, kProgramStages, texIndex);
-    gl.Uniform1iv(m_u.hasTexture, kProgramStages, hasTexture);
-
     uint32_t v = 0;
     m_device.GetRenderState(RenderState::TextureFactor, &v);
-    gl.Uniform4f(m_u.tfactor, float((v >> 16) & 0xFF) / 255.0f, float((v >> 8) & 0xFF) / 255.0f,
-                 float(v & 0xFF) / 255.0f, float(v >> 24) / 255.0f);
+    now.tfactor[0] = float((v >> 16) & 0xFF) / 255.0f;
+    now.tfactor[1] = float((v >> 8) & 0xFF) / 255.0f;
+    now.tfactor[2] = float(v & 0xFF) / 255.0f;
+    now.tfactor[3] = float(v >> 24) / 255.0f;
     m_device.GetRenderState(RenderState::AlphaTestEnable, &v);
-    gl.Uniform1i(m_u.alphaTest, v ? 1 : 0);
+    now.alphaTest = v ? 1 : 0;
     m_device.GetRenderState(RenderState::AlphaFunc, &v);
-    gl.Uniform1i(m_u.alphaFunc, GLint(v));
+    now.alphaFunc = GLint(v);
     m_device.GetRenderState(RenderState::AlphaRef, &v);
-    gl.Uniform1f(m_u.alphaRef, float(v & 0xFF));
-
+    now.alphaRef = float(v & 0xFF);
     Viewport vp;
     m_device.GetViewport(&vp);
-    gl.Uniform4f(m_u.viewport, float(vp.X), float(vp.Y), float(vp.Width), float(vp.Height));
+    now.viewport[0] = float(vp.X);
+    now.viewport[1] = float(vp.Y);
+    now.viewport[2] = float(vp.Width);
+    now.viewport[3] = float(vp.Height);
     math::Matrix world, view, proj;
     m_device.GetTransform(TransformState::World, &world);
     m_device.GetTransform(TransformState::View, &view);
     m_device.GetTransform(TransformState::Projection, &proj);
     // Row vectors: v * World * View * Proj. Uploaded without transposing,
     // GLSL's column-major reading makes M * v the same product.
-    float wvp[16];
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 4; ++c) {
             float wv[4];
@@ -1029,10 +1074,31 @@ void GlDraw::SetUniforms() {
             float sum = 0;
             for (int k = 0; k < 4; ++k)
                 sum += wv[k] * proj.m[k][c];
-            wvp[r * 4 + c] = sum;
+            now.worldViewProj[r * 4 + c] = sum;
         }
     }
-    gl.UniformMatrix4fv(m_u.worldViewProj, 1, GL_FALSE, wvp);
+
+    // Only what differs from the last upload goes to GL.
+    FixedUniforms& sent = m_bound.fixed;
+    const bool all = !m_bound.fixedKnown;
+    auto differs = [&](const auto& a, const auto& b) { return all || std::memcmp(&a, &b, sizeof a) != 0; };
+    if (differs(now.preTransformed, sent.preTransformed))
+        gl.Uniform1i(m_u.preTransformed, now.preTransformed);
+    const GLint locations[8] = {m_u.colorOp,   m_u.colorArg1, m_u.colorArg2, m_u.alphaOp,
+                                m_u.alphaArg1, m_u.alphaArg2, m_u.texIndex,  m_u.hasTexture};
+    for (uint32_t k = 0; k < 8; ++k) {
+        if (differs(now.stages[k], sent.stages[k]))
+            gl.Uniform1iv(locations[k], kProgramStages, now.stages[k]);
+    }
+    if (differs(now.tfactor, sent.tfactor)) gl.Uniform4fv(m_u.tfactor, 1, now.tfactor);
+    if (differs(now.alphaTest, sent.alphaTest)) gl.Uniform1i(m_u.alphaTest, now.alphaTest);
+    if (differs(now.alphaFunc, sent.alphaFunc)) gl.Uniform1i(m_u.alphaFunc, now.alphaFunc);
+    if (differs(now.alphaRef, sent.alphaRef)) gl.Uniform1f(m_u.alphaRef, now.alphaRef);
+    if (differs(now.viewport, sent.viewport)) gl.Uniform4fv(m_u.viewport, 1, now.viewport);
+    if (differs(now.worldViewProj, sent.worldViewProj))
+        gl.UniformMatrix4fv(m_u.worldViewProj, 1, GL_FALSE, now.worldViewProj);
+    sent = now;
+    m_bound.fixedKnown = true;
 }
 
 Result GlDraw::Draw(PrimitiveType type, uint32_t primitiveCount, GLuint buffer, uint32_t offset,
@@ -1042,14 +1108,11 @@ Result GlDraw::Draw(PrimitiveType type, uint32_t primitiveCount, GLuint buffer, 
                            indexed);
     bool preTransformed = false;
     if (!BindVertexInputs(buffer, offset, stride, true, &preTransformed)) return Result::InvalidCall;
-    const Functions& gl = m_gl;
     m_device.ApplyRenderStates();
-    gl.UseProgram(m_program);
-    gl.Uniform1i(m_u.preTransformed, preTransformed ? 1 : 0);
-    SetUniforms();
+    UseProgram(m_program);
+    SetUniforms(preTransformed);
     BindTextureUnits(kProgramStages);
     Submit(type, primitiveCount, indexed);
-    UnbindSamplers(kProgramStages);
     return Result::Ok;
 }
 
@@ -1060,11 +1123,13 @@ void GlDraw::Submit(PrimitiveType type, uint32_t primitiveCount, const Indexed* 
         return;
     }
     // The element buffer binding belongs to the vertex array object bound by
-    // BindVertexInputs.
-    m_gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexed->buffer);
+    // BindVertexInputs, the only one draws use.
+    if (m_bound.elementBuffer != indexed->buffer) {
+        m_gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexed->buffer);
+        m_bound.elementBuffer = indexed->buffer;
+    }
     m_gl.DrawElementsBaseVertex(PrimitiveGl(type), count, indexed->type,
                                 reinterpret_cast<const void*>(indexed->byteOffset), indexed->baseVertex);
-    m_gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
 Result GlDraw::DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount) {
@@ -1109,7 +1174,7 @@ Result GlDraw::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, cons
     if (m_device.TestCooperativeLevel() != Result::Ok) return Result::Ok;
     const uint32_t bytes = VertexCount(type, primitiveCount) * stride;
     const Functions& gl = m_gl;
-    gl.BindBuffer(GL_ARRAY_BUFFER, m_streamBuffer);
+    BindArrayBuffer(m_streamBuffer);
     if (bytes > m_streamBufferSize) {
         m_streamBufferSize = std::max(bytes, 64u * 1024u);
         gl.BufferData(GL_ARRAY_BUFFER, GLsizeiptr(m_streamBufferSize), nullptr, GL_STREAM_DRAW);

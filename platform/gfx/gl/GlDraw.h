@@ -150,11 +150,14 @@ class GlCubeTexture final : public CubeTexture, public GlTextureStore {
     uint32_t Size(uint32_t level) const override { return LevelWidth(level); }
     Format GetFormat() const override { return StoreFormat(); }
     gfx::Pool GetPool() const override { return StorePool(); }
-    Result LockRect(CubeFace face, uint32_t level, LockedRect* out, const Rect* rect, uint32_t flags) override {
+    Result LockRect(CubeFace face, uint32_t level, LockedRect* out, const Rect* rect,
+                    uint32_t flags) override {
         return Lock(uint32_t(face), level, out, rect, flags);
     }
     Result UnlockRect(CubeFace face, uint32_t level) override { return Unlock(uint32_t(face), level); }
-    Result ReadBack(uint32_t face, uint32_t level, uint32_t* pixels) override { return Read(face, level, pixels); }
+    Result ReadBack(uint32_t face, uint32_t level, uint32_t* pixels) override {
+        return Read(face, level, pixels);
+    }
     Result GetCubeMapSurface(CubeFace face, uint32_t level, Surface** out) override;
 };
 
@@ -324,9 +327,22 @@ class GlDraw {
 
     // Binds the textures set on units 0..count-1 (at most SamplerCount) with
     // their sampler states, for the program about to draw: the built-in one
-    // or an effect's. UnbindSamplers undoes the sampler part after the draw.
+    // or an effect's. Each unit keeps its own sampler object bound.
     void BindTextureUnits(uint32_t count);
-    void UnbindSamplers(uint32_t count);
+
+    // The bindings the layer last sent to GL, so that draws send only what
+    // differs. Nothing is assumed of GL's state until first sent, and a
+    // deleted name is forgotten, as GL may hand it out again for another
+    // object. Every binding of programs, textures, array buffers and the
+    // draws' vertex array goes through these (the gamma pass alone puts
+    // back what it changed itself).
+    void UseProgram(GLuint program);
+    void BindArrayBuffer(GLuint buffer);
+    // Binds a texture on unit 0 for an upload or a read-back.
+    void BindForUpdate(GLenum target, GLuint name);
+    void ForgetTexture(GLuint name);
+    void ForgetBuffer(GLuint name);
+    void ForgetProgram(GLuint name);
     // The largest anisotropy the driver filters with (1: none).
     float MaxAnisotropy();
     // Compressed textures go to GL as they are (S3TC offered and not
@@ -370,7 +386,9 @@ class GlDraw {
                           bool* preTransformed);
     // The GL draw call itself, arrays or elements.
     void Submit(PrimitiveType type, uint32_t primitiveCount, const Indexed* indexed);
-    void SetUniforms();
+    void SetUniforms(bool preTransformed);
+    void ActiveUnit(uint32_t unit);
+    void BindUnit(uint32_t unit, GLenum target, GLuint name);
 
     GlDevice& m_device;
     Functions m_gl;
@@ -393,6 +411,47 @@ class GlDraw {
         GlTextureStore* store = nullptr;
     };
     Unit m_units[SamplerCount];
+
+    // What GL holds, as last sent (kUnknown: not sent yet).
+    static constexpr GLuint kUnknown = ~GLuint(0);
+    struct Attrib {
+        bool known = false, enabled = false;
+        GLint size = 0;
+        GLenum type = 0;
+        GLboolean normalized = GL_FALSE;
+        GLsizei stride = 0;
+        uintptr_t pointer = 0;
+        GLuint buffer = 0;
+        bool valueKnown = false;
+        float value[4] = {};
+    };
+    struct SamplerParams {
+        GLint wrapS = -1, wrapT = -1, mag = -1, min = -1;
+        float lodBias = -1e30f, anisotropy = -1;
+    };
+    // The fixed-function program's uniforms, as last uploaded.
+    struct FixedUniforms {
+        GLint preTransformed;
+        GLint stages[8][4]; // colour op and args, alpha op and args, index, texture: per stage
+        float tfactor[4];
+        GLint alphaTest, alphaFunc;
+        float alphaRef;
+        float viewport[4];
+        float worldViewProj[16];
+    };
+    struct Bound {
+        GLuint program = kUnknown, vao = kUnknown, arrayBuffer = kUnknown, elementBuffer = kUnknown;
+        uint32_t activeUnit = kUnknown;
+        GLuint texture2d[SamplerCount], cube[SamplerCount], sampler[SamplerCount];
+        Attrib attribs[16]; // kAttribCount
+        SamplerParams samplerParams[SamplerCount];
+        bool fixedKnown = false;
+        FixedUniforms fixed;
+        Bound() {
+            for (uint32_t i = 0; i < SamplerCount; ++i)
+                texture2d[i] = cube[i] = sampler[i] = kUnknown;
+        }
+    } m_bound;
     int m_s3tc = -1; // -1 until asked
     bool m_forceCpuDecode = false;
     uint32_t m_fvf = 0;

@@ -1,5 +1,7 @@
 #include "platform/gfx/gl/GlFunctions.h"
 
+#include "platform/gfx/gl/GlCallCounter.h"
+
 #include <SDL2/SDL.h>
 
 #include <cstring>
@@ -18,6 +20,7 @@ bool Functions::Load(const char** missing) {
 #define ZT_GL_LOAD_OPTIONAL(type, name) name = reinterpret_cast<type>(SDL_GL_GetProcAddress("gl" #name));
     ZT_GL_OPTIONAL_FUNCTIONS(ZT_GL_LOAD_OPTIONAL)
 #undef ZT_GL_LOAD_OPTIONAL
+    if (CountingGlCalls()) WrapForCounting(this);
     return true;
 }
 

@@ -25,7 +25,10 @@ GlProgram::GlProgram(GlDraw* owner, GLuint name) : GlTracked(owner), m_name(name
 
 GlProgram::~GlProgram() {
     if (!m_owner || !m_name) return;
-    if (const Functions* gl = m_owner->Gl()) gl->DeleteProgram(m_name);
+    if (const Functions* gl = m_owner->Gl()) {
+        m_owner->ForgetProgram(m_name);
+        gl->DeleteProgram(m_name);
+    }
 }
 
 void GlProgram::Orphan() {

@@ -33,9 +33,17 @@ class GlProgram final : public Program, public GlTracked {
     GLint AlphaTest() const { return m_alphaTest; }
     GLint AlphaFunc() const { return m_alphaFunc; }
     GLint AlphaRef() const { return m_alphaRef; }
+    // The alpha-test values the program last received (-1: none yet), so a
+    // draw sends only a change.
+    struct AlphaUniforms {
+        GLint test = -1, func = -1;
+        float ref = -1;
+    };
+    AlphaUniforms& SentAlphaTest() const { return m_sentAlpha; }
 
   private:
     GLuint m_name;
+    mutable AlphaUniforms m_sentAlpha;
     GLint m_alphaTest = -1, m_alphaFunc = -1, m_alphaRef = -1;
 };
 

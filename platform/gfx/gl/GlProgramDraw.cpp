@@ -3,6 +3,8 @@
 // one is set, else from the vertex declaration; an effect draw binds every
 // sampler stage and its fragment wrapper applies the alpha test from the
 // render states.
+#include <cstring>
+
 #include "platform/gfx/gl/GlAttributes.h"
 #include "platform/gfx/gl/GlDevice.h"
 #include "platform/gfx/gl/GlDraw.h"
@@ -59,16 +61,31 @@ bool GlDraw::BindVertexInputs(GLuint buffer, uint32_t offset, uint32_t stride, b
                               bool* preTransformed) {
     const Functions& gl = m_gl;
     bool used[kAttribCount] = {};
+    // Each input is sent only where it differs from what the vertex array
+    // object holds from the previous draw.
     auto attrib = [&](int location, int32_t at, AttribFormat f) {
         if (location < 0 || at < 0) return;
-        gl.EnableVertexAttribArray(GLuint(location));
-        gl.VertexAttribPointer(GLuint(location), f.size, f.type, f.normalized, GLsizei(stride),
-                               reinterpret_cast<const void*>(uintptr_t(offset + uint32_t(at))));
         used[location] = true;
+        Attrib& a = m_bound.attribs[location];
+        if (!a.known || !a.enabled) gl.EnableVertexAttribArray(GLuint(location));
+        const uintptr_t pointer = uintptr_t(offset + uint32_t(at));
+        if (!a.known || a.size != f.size || a.type != f.type || a.normalized != f.normalized ||
+            a.stride != GLsizei(stride) || a.pointer != pointer || a.buffer != buffer) {
+            BindArrayBuffer(buffer);
+            gl.VertexAttribPointer(GLuint(location), f.size, f.type, f.normalized, GLsizei(stride),
+                                   reinterpret_cast<const void*>(pointer));
+        }
+        a = {true,         true,
+             f.size,       f.type,
+             f.normalized, GLsizei(stride),
+             pointer,      buffer,
+             a.valueKnown, {a.value[0], a.value[1], a.value[2], a.value[3]}};
     };
     *preTransformed = false;
-    gl.BindVertexArray(m_vao);
-    gl.BindBuffer(GL_ARRAY_BUFFER, buffer);
+    if (m_bound.vao != m_vao) {
+        gl.BindVertexArray(m_vao);
+        m_bound.vao = m_vao;
+    }
     if (m_fvf != 0) {
         const fvf::Layout layout = fvf::LayoutOf(m_fvf);
         if (!layout.valid || stride < layout.stride) return false;
@@ -92,13 +109,18 @@ bool GlDraw::BindVertexInputs(GLuint buffer, uint32_t offset, uint32_t stride, b
     }
     for (GLuint i = 0; i < kAttribCount; ++i) {
         if (used[i]) continue;
-        gl.DisableVertexAttribArray(i);
-        if (i == kAttribColor0 && whiteDiffuse)
-            gl.VertexAttrib4f(i, 1, 1, 1, 1);
-        else if (i == kAttribColor1 && whiteDiffuse)
-            gl.VertexAttrib4f(i, 0, 0, 0, 0);
-        else
-            gl.VertexAttrib4f(i, 0, 0, 0, 1);
+        Attrib& a = m_bound.attribs[i];
+        if (!a.known || a.enabled) gl.DisableVertexAttribArray(i);
+        a.known = true;
+        a.enabled = false;
+        float value[4] = {0, 0, 0, 1};
+        if (i == kAttribColor0 && whiteDiffuse) value[0] = value[1] = value[2] = 1;
+        if (i == kAttribColor1 && whiteDiffuse) value[3] = 0;
+        if (!a.valueKnown || std::memcmp(a.value, value, sizeof value) != 0) {
+            gl.VertexAttrib4f(i, value[0], value[1], value[2], value[3]);
+            std::memcpy(a.value, value, sizeof value);
+            a.valueKnown = true;
+        }
     }
     return true;
 }
@@ -109,17 +131,22 @@ Result GlDraw::DrawProgram(const GlProgram& program, PrimitiveType type, uint32_
     bool preTransformed = false;
     if (!BindVertexInputs(buffer, offset, stride, false, &preTransformed)) return Result::InvalidCall;
     m_device.ApplyRenderStates();
-    gl.UseProgram(program.Name());
+    UseProgram(program.Name());
+    // The alpha test's uniforms, where they differ from the program's last.
+    GlProgram::AlphaUniforms& sent = program.SentAlphaTest();
     uint32_t v = 0;
     m_device.GetRenderState(RenderState::AlphaTestEnable, &v);
-    gl.Uniform1i(program.AlphaTest(), v ? 1 : 0);
+    const GLint test = v ? 1 : 0;
     m_device.GetRenderState(RenderState::AlphaFunc, &v);
-    gl.Uniform1i(program.AlphaFunc(), GLint(v));
+    const GLint func = GLint(v);
     m_device.GetRenderState(RenderState::AlphaRef, &v);
-    gl.Uniform1f(program.AlphaRef(), float(v & 0xFF));
+    const float ref = float(v & 0xFF);
+    if (program.AlphaTest() >= 0 && sent.test != test) gl.Uniform1i(program.AlphaTest(), test);
+    if (program.AlphaFunc() >= 0 && sent.func != func) gl.Uniform1i(program.AlphaFunc(), func);
+    if (program.AlphaRef() >= 0 && sent.ref != ref) gl.Uniform1f(program.AlphaRef(), ref);
+    sent = {test, func, ref};
     BindTextureUnits(SamplerCount);
     Submit(type, primitiveCount, indexed);
-    UnbindSamplers(SamplerCount);
     return Result::Ok;
 }
 

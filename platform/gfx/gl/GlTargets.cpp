@@ -161,8 +161,7 @@ Result GlDevice::GetRenderTargetData(Surface* target, Surface* dest) {
     const GLint mip = GLint(level ? level->Level() : face->Level());
     // The texture's row 0 is the top of the picture, as in memory; GL waits
     // for the drawing into it before it hands the texels out.
-    gl.ActiveTexture(GL_TEXTURE0);
-    gl.BindTexture(store->Target(), store->Name());
+    m_draw.BindForUpdate(store->Target(), store->Name());
     gl.PixelStorei(GL_PACK_ALIGNMENT, 4);
     if (memory->GetFormat() == Format::R32F) {
         gl.GetTexImage(image, mip, GL_RED, GL_FLOAT, memory->Texels());
@@ -175,7 +174,6 @@ Result GlDevice::GetRenderTargetData(Surface* target, Surface* dest) {
     } else {
         gl.GetTexImage(image, mip, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, memory->Texels());
     }
-    gl.BindTexture(store->Target(), 0);
     return Result::Ok;
 }
 
