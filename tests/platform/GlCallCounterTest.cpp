@@ -1,6 +1,6 @@
 // The GL call counter: which calls it judges redundant (the state already
 // held the value), over the real entry points of a headless device, and
-// the layer's draws judged by it.
+// the layer's draws and effects judged by it.
 #include <gtest/gtest.h>
 
 #include <GL/glcorearb.h>
@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <string>
 
+#include "platform/effect/Effect.h"
 #include "platform/gfx/Device.h"
 #include "platform/gfx/gl/GlCallCounter.h"
 #include "platform/gfx/gl/GlDevice.h"
@@ -169,3 +171,39 @@ TEST_F(GlCallCounterTest, ARepeatedDrawSendsNoRedundantCall) {
 }
 
 } // namespace
+
+uint64_t CallsOf(const gfx::gl::GlCallCounts& counts, const char* name) {
+    for (const gfx::gl::GlCallCount& c : counts.byName)
+        if (std::string(c.name) == name) return c.calls;
+    return 0;
+}
+
+// An effect's programs are linked when a technique is first needed, once.
+TEST_F(GlCallCounterTest, AnEffectLinksATechniqueWhenFirstBegun) {
+    effect::Effect* e = nullptr;
+    std::string errors;
+    const char* text =
+        "input float3 aPos : POSITION;\n"
+        "glsl vertex vs { void main() { gl_Position = vec4(aPos, 1.0); } }\n"
+        "glsl fragment red { void main() { FragColor = vec4(1.0, 0.0, 0.0, 1.0); } }\n"
+        "glsl fragment blue { void main() { FragColor = vec4(0.0, 0.0, 1.0, 1.0); } }\n"
+        "technique A { pass { vertex vs; fragment red; } }\n"
+        "technique B { pass { vertex vs; fragment blue; } pass { vertex vs; fragment red; } }\n";
+    ASSERT_EQ(effect::CreateEffect(dev_, text, "fx\\lazy.glfx", 0, &e, &errors), gfx::Result::Ok) << errors;
+    EXPECT_EQ(CallsOf(gfx::gl::TakeGlCallCounts(), "glLinkProgram"), 0u);
+
+    ASSERT_EQ(e->SetTechnique(e->GetTechniqueByName("B")), gfx::Result::Ok);
+    uint32_t passes = 0;
+    ASSERT_EQ(e->Begin(&passes, 0), gfx::Result::Ok);
+    EXPECT_EQ(passes, 2u);
+    EXPECT_EQ(e->End(), gfx::Result::Ok);
+    EXPECT_EQ(CallsOf(gfx::gl::TakeGlCallCounts(), "glLinkProgram"), 2u) << "B's two passes";
+
+    ASSERT_EQ(e->Begin(&passes, 0), gfx::Result::Ok);
+    EXPECT_EQ(e->End(), gfx::Result::Ok);
+    EXPECT_EQ(e->ValidateTechnique(e->GetTechniqueByName("A")), gfx::Result::Ok);
+    gfx::gl::GlCallCounts counts = gfx::gl::TakeGlCallCounts();
+    EXPECT_EQ(CallsOf(counts, "glLinkProgram"), 1u) << "A's pass, B's kept";
+    EXPECT_EQ(CallsOf(counts, "glDeleteShader"), 3u) << "the stages go once every technique is linked";
+    e->Release();
+}

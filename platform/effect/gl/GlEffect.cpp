@@ -1,5 +1,6 @@
 // The OpenGL effect: each vertex and fragment stage of the file is compiled
-// once, each pass links its two into a program; parameter values live in
+// once when the effect is made, each pass links its two into a program when
+// its technique is first needed; parameter values live in
 // one byte array with HLSL's sizes, and each pass program keeps a dirty bit
 // per parameter, so BeginPass and CommitChanges upload only what changed
 // since that program last received it.
@@ -50,7 +51,8 @@ struct Param {
 
 struct Pass {
     std::string name;
-    GlProgram* program = nullptr; // null when the link failed
+    size_t vertex = 0, fragment = 0; // the compiled stages it links
+    GlProgram* program = nullptr;    // null until linked, or when the link failed
     std::vector<RenderStateDecl> states;
     std::vector<GLint> locations; // per parameter, -1 when the program lacks it
     std::vector<uint64_t> dirty;  // per parameter
@@ -59,6 +61,7 @@ struct Pass {
 struct Technique {
     std::string name;
     std::vector<Pass> passes;
+    bool linked = false; // its passes' programs are made when first needed
     bool valid = true;
     std::vector<gfx::RenderState> touched; // every state a pass sets, once
     std::vector<uint32_t> saved;           // their values at Begin
@@ -130,7 +133,7 @@ class GlEffect final : public Effect {
         }
         if (m_techniques.empty()) return Result::Ok;
         for (uint32_t i = start; i < m_techniques.size(); ++i) {
-            if (m_techniques[i].valid) {
+            if (Link(m_techniques[i])) {
                 *next = MakeHandle(kTechnique, i);
                 return Result::Ok;
             }
@@ -138,8 +141,8 @@ class GlEffect final : public Effect {
         return Result::InvalidCall;
     }
     gfx::Result ValidateTechnique(Handle h) override {
-        const Technique* t = TechniqueOf(h);
-        return t && t->valid ? Result::Ok : Result::InvalidCall;
+        Technique* t = TechniqueOf(h);
+        return t && Link(*t) ? Result::Ok : Result::InvalidCall;
     }
     gfx::Result SetTechnique(Handle h) override {
         if (!TechniqueOf(h) || m_begun) return Result::InvalidCall;
@@ -268,7 +271,7 @@ class GlEffect final : public Effect {
     }
 
     gfx::Result Begin(uint32_t* passes, uint32_t flags) override {
-        if (m_begun || m_current >= m_techniques.size() || !m_techniques[m_current].valid)
+        if (m_begun || m_current >= m_techniques.size() || !Link(m_techniques[m_current]))
             return Result::InvalidCall;
         Technique& t = m_techniques[m_current];
         for (size_t i = 0; i < t.touched.size(); ++i)
@@ -334,6 +337,7 @@ class GlEffect final : public Effect {
                 if (p.program) p.program->Release();
             }
         }
+        FreeStages();
         m_device->Release();
     }
 
@@ -512,6 +516,10 @@ class GlEffect final : public Effect {
         }
     }
 
+    // Links the technique's passes once; whether it is valid.
+    bool Link(Technique& t);
+    void FreeStages();
+
     std::string Declarations(const EffectDecl& d, bool vertexStage) const;
     std::string Source(const EffectDecl& d, const CodeDecl& stage, bool vertexStage) const;
 
@@ -522,6 +530,8 @@ class GlEffect final : public Effect {
     std::vector<uint32_t> m_samplerParams; // the texture parameter of each sampler
     std::vector<Technique> m_techniques;
     std::vector<Pass*> m_passes;
+    std::vector<GLuint> m_vertexStages, m_fragmentStages; // compiled, until every technique is linked
+    size_t m_unlinked = 0;
     std::vector<uint8_t> m_values;
     uint32_t m_current = 0;
     bool m_begun = false;
@@ -671,7 +681,9 @@ bool GlEffect::Build(EffectDecl&& decl, std::string_view fileName, std::string* 
         return i;
     };
 
-    // Passes: one program each; a link failure makes the technique invalid.
+    // Passes: one program each, linked when the technique is first begun,
+    // validated or looked for (most techniques of an effect serve options a
+    // frame may never ask for); a link failure makes the technique invalid.
     const size_t words = (m_params.size() + 63) / 64;
     for (const TechniqueDecl& td : decl.techniques) {
         Technique t;
@@ -680,25 +692,9 @@ bool GlEffect::Build(EffectDecl&& decl, std::string_view fileName, std::string* 
             Pass p;
             p.name = pd.name;
             p.states = pd.states;
-            const GLuint program = m_gl.CreateProgram();
-            m_gl.AttachShader(program, vertex[find(decl.vertex, pd.vertex)]);
-            m_gl.AttachShader(program, fragment[find(decl.fragment, pd.fragment)]);
-            m_gl.LinkProgram(program);
-            GLint ok = 0;
-            m_gl.GetProgramiv(program, GL_LINK_STATUS, &ok);
-            if (!ok) {
-                m_gl.DeleteProgram(program);
-                t.valid = false;
-            } else {
-                p.program = new GlProgram(&m_device->DrawServices(), program);
-                m_device->DrawServices().UseProgram(program);
-                for (const SamplerDecl& s : m_samplers)
-                    m_gl.Uniform1i(m_gl.GetUniformLocation(program, s.name.c_str()), GLint(s.stage));
-                for (const Param& prm : m_params)
-                    p.locations.push_back(
-                        prm.decl.type->glsl ? m_gl.GetUniformLocation(program, prm.decl.name.c_str()) : -1);
-            }
-            p.locations.resize(m_params.size(), -1);
+            p.vertex = find(decl.vertex, pd.vertex);
+            p.fragment = find(decl.fragment, pd.fragment);
+            p.locations.assign(m_params.size(), -1);
             p.dirty.assign(words, ~uint64_t(0));
             if (m_params.size() % 64) p.dirty.back() = (uint64_t(1) << (m_params.size() % 64)) - 1;
             for (const RenderStateDecl& s : pd.states) {
@@ -710,12 +706,56 @@ bool GlEffect::Build(EffectDecl&& decl, std::string_view fileName, std::string* 
         t.saved.resize(t.touched.size());
         m_techniques.push_back(std::move(t));
     }
-    freeStages();
+    // The stages wait for the techniques' links.
+    m_vertexStages = std::move(vertex);
+    m_fragmentStages = std::move(fragment);
+    m_unlinked = m_techniques.size();
     for (Technique& t : m_techniques) {
         for (Pass& p : t.passes)
             m_passes.push_back(&p);
     }
     return true;
+}
+
+bool GlEffect::Link(Technique& t) {
+    if (t.linked) return t.valid;
+    m_device->MakeCurrent();
+    for (Pass& p : t.passes) {
+        const GLuint program = m_gl.CreateProgram();
+        m_gl.AttachShader(program, m_vertexStages[p.vertex]);
+        m_gl.AttachShader(program, m_fragmentStages[p.fragment]);
+        m_gl.LinkProgram(program);
+        GLint ok = 0;
+        m_gl.GetProgramiv(program, GL_LINK_STATUS, &ok);
+        if (!ok) {
+            m_gl.DeleteProgram(program);
+            t.valid = false;
+            continue;
+        }
+        p.program = new GlProgram(&m_device->DrawServices(), program);
+        m_device->DrawServices().UseProgram(program);
+        for (const SamplerDecl& s : m_samplers)
+            m_gl.Uniform1i(m_gl.GetUniformLocation(program, s.name.c_str()), GLint(s.stage));
+        for (size_t i = 0; i < m_params.size(); ++i) {
+            const Param& prm = m_params[i];
+            p.locations[i] =
+                prm.decl.type->glsl ? m_gl.GetUniformLocation(program, prm.decl.name.c_str()) : -1;
+        }
+    }
+    t.linked = true;
+    if (--m_unlinked == 0) FreeStages();
+    return t.valid;
+}
+
+void GlEffect::FreeStages() {
+    if (m_vertexStages.empty() && m_fragmentStages.empty()) return;
+    m_device->MakeCurrent();
+    for (GLuint s : m_vertexStages)
+        if (s) m_gl.DeleteShader(s);
+    for (GLuint s : m_fragmentStages)
+        if (s) m_gl.DeleteShader(s);
+    m_vertexStages.clear();
+    m_fragmentStages.clear();
 }
 
 } // namespace
