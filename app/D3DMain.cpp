@@ -110,8 +110,26 @@ bool D3DMain::Create(window::Window* w) {
     g_Console.Printf("> Driver: %s", id.Driver);
     g_Console.Printf("> Description: %s", id.Description);
 
-    // Three tries with hardware vertex processing, then software without lights.
-    gfx::PresentParameters pp = MakePresentParameters(m_pD3D, w, Format::D16);
+    // Depth-stencil format: 4 stencil bits, else 1, else none. It is chosen
+    // before the device is made, so that the back buffer is built once.
+    Format depth = Format::D16;
+    m_dwMinDepthBits = 15;
+    m_dwMinStencilBits = 4;
+    bool found = FindStencilFormat(mode.Format, &depth);
+    if (!found) {
+        ErrorLog("4-bit stencil failed", nullptr);
+        m_dwMinStencilBits = 1;
+        found = FindStencilFormat(mode.Format, &depth);
+        if (!found) {
+            ErrorLog("Second FindStencilFormat failed", nullptr);
+            g_Console.Print("Running game WITHOUT stencil shadows!");
+        }
+    }
+    const Format wanted = found ? depth : Format::D16;
+
+    // Three tries with hardware vertex processing, then software without
+    // lights; the tries after the first ask for D16.
+    gfx::PresentParameters pp = MakePresentParameters(m_pD3D, w, wanted);
     gfx::Device* device = nullptr;
     const char* retryLines[] = {"First Create failed, checking for different format",
                                 "Second Create failed, checking for last different format"};
@@ -143,26 +161,15 @@ bool D3DMain::Create(window::Window* w) {
     g_Debug.OnDeviceCreated();
     MarkStartStep("device_created");
 
-    // Depth-stencil format: 4 stencil bits, else 1, else none.
-    Format depth = Format::D16;
-    m_dwMinDepthBits = 15;
-    m_dwMinStencilBits = 4;
-    bool found = FindStencilFormat(mode.Format, &depth);
-    if (!found) {
-        ErrorLog("4-bit stencil failed", nullptr);
-        m_dwMinStencilBits = 1;
-        found = FindStencilFormat(mode.Format, &depth);
-        if (!found) {
-            ErrorLog("Second FindStencilFormat failed", nullptr);
-            g_Console.Print("Running game WITHOUT stencil shadows!");
-        }
-    }
-    pp = MakePresentParameters(m_pD3D, w, found ? depth : Format::D16);
-    r = found ? device->Reset(&pp) : gfx::Result::InvalidCall;
-    if (r != gfx::Result::Ok) {
-        pp = MakePresentParameters(m_pD3D, w, Format::D16);
+    // A device made on a later try gets the stencil format now.
+    if (pp.AutoDepthStencilFormat != wanted) {
+        pp = MakePresentParameters(m_pD3D, w, wanted);
         r = device->Reset(&pp);
-        if (r != gfx::Result::Ok) return false;
+        if (r != gfx::Result::Ok) {
+            pp = MakePresentParameters(m_pD3D, w, Format::D16);
+            r = device->Reset(&pp);
+            if (r != gfx::Result::Ok) return false;
+        }
     }
     g_DepthStencilFormat = pp.AutoDepthStencilFormat;
     MarkStartStep("device_reset");
