@@ -44,6 +44,7 @@ constexpr int RendererUpdate = 50;
 constexpr int MainGameUpdate = 200;
 constexpr int CameraUpdate = 208;
 constexpr int PlayerUpdate = 210;
+constexpr int FxUpdate = 248;
 constexpr int RigidBodySimulationUpdate = 264;
 constexpr int SoundMgrUpdate = 280;
 constexpr int Prerender = 300;

@@ -180,6 +180,7 @@ WorldHooks MakeWorldHooks() {
     };
     h.PlayerMovedByWorld = [] { g_Player.m_bMovedByWorld = true; };
     h.ChangePlayerHealth = [](float delta) { g_Player.ChangeHealth(delta); };
+    h.PlayerCrouching = [] { return g_Player.m_bCrouch; };
     h.StartCutFade = [] { g_Panel.StartCutFade(); };
     h.SetFadeState = [](uint32_t state) { g_Panel.m_dwFadeState = state; };
     h.OnExplosion = [](const math::Vec3& position, float power) { g_MainGame.OnExplosion(position, power); };

@@ -20,6 +20,7 @@
 #include "game/LoadScreen.h"
 #include "game/Menu.h"
 #include "physics/RigidBodySimulation.h"
+#include "render/FxMgr.h"
 #include "render/ObjectSlots22.h"
 #include "sound/MusicDirector.h"
 #include "sound/SoundMgr.h"
@@ -69,6 +70,7 @@ void CMainGame::Init() {
     if (IntroWorldRunning) g_bLongFrameTimeClamp = true;
     g_MusicDirector.Init();
     g_ObeCamera.Init();
+    g_FxMgr.Init();
     m_iLevelFrame = 0;
     m_dwGameFrames = 0;
     m_bHoldSkinMeshes = 0;
@@ -89,6 +91,7 @@ void CMainGame::Destroy() {
     g_GameAI.ResetVariables();
     PlayMusic(nullptr, false);
     g_PostacMgr.Destroy();
+    g_FxMgr.Destroy();
     g_ObeCamera.Destroy();
     m_iLevelFrame = 0;
     IntroWorldRunning = false;
@@ -123,6 +126,11 @@ void CMainGame::Update() {
     if (g_Engine.m_bWorldLoaded) g_MusicDirector.Update();
     g_ObjectSlots22.Update();
     if (!UpdateCameras()) return;
+    if (g_Engine.m_bWorldRunning) {
+        ProfilerStart(prof::FxUpdate);
+        g_FxMgr.Update();
+        ProfilerStop(prof::FxUpdate);
+    }
     // The end of every frame that got this far: loose objects move.
     ProfilerStart(prof::RigidBodySimulationUpdate);
     g_RigidBodySimulation.Update();
@@ -183,6 +191,7 @@ bool CMainGame::UpdateCameras() {
     // The Bezier camera holds the frame: only it (with the characters and
     // effects of its frame) runs, and the rest of the update waits.
     if (g_BezierCamera.m_bActive) {
+        g_FxMgr.Update();
         g_BezierCamera.Update(dt);
         return false;
     }

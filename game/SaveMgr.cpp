@@ -2,6 +2,7 @@
 
 #include "app/FileHelpers.h"
 #include "render/EnvironmentSettings.h"
+#include "render/FxMgr.h"
 #include "render/PostProcess.h"
 #include "world/Camera.h"
 #include "world/Engine.h"
@@ -39,6 +40,8 @@ void CSaveMgr::WriteBlocks(std::FILE* f) {
 
 void CSaveMgr::ReadBlocks(std::FILE* f) {
     if (!f) return;
+    // Effects are not saved: a loaded game starts without any.
+    g_FxMgr.KillAll();
     for (const SaveBlock& block : kBlocks) {
         g_BytesRead = 0;
         block.load(f);

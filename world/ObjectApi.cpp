@@ -104,7 +104,7 @@ void SetObjectPosition(ObjectRecord* h, const math::Vec3& position, bool keepSta
     if (!h) return;
     h->vPosition = position;
     if (!keepStart) h->vStartPosition = position;
-    if (h->pFx) h->pFx->vPosition = position;
+    if (h->pFx) h->pFx->vPosition = h->pFx->vRenderPosition = position;
     FollowPlacement(h, &position, nullptr);
 }
 
@@ -115,7 +115,7 @@ void SetObjectPositionAndOrientation(ObjectRecord* h, const math::Vec3& position
     if (!keepStart) h->vStartPosition = position;
     h->Orientation = o;
     if (h->pFx) {
-        h->pFx->vPosition = position;
+        h->pFx->vPosition = h->pFx->vRenderPosition = position;
         h->pFx->Orientation = o;
     }
     FollowPlacement(h, &position, &o);

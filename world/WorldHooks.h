@@ -103,6 +103,8 @@ struct WorldHooks {
     // The world moved the player this frame (a lift, a teleport, a blast).
     void (*PlayerMovedByWorld)() = [] {};
     void (*ChangePlayerHealth)(float delta) = [](float) {};
+    // The player crouches (effects that hurt reach less far then).
+    bool (*PlayerCrouching)() = [] { return false; };
     void (*StartCutFade)() = [] {};
     void (*SetFadeState)(uint32_t state) = [](uint32_t) {};
     void (*OnExplosion)(const math::Vec3& position, float power) = [](const math::Vec3&, float) {};

@@ -148,9 +148,15 @@ class DeathFxTest : public DeathTest, public ::testing::WithParamInterface<Laser
         std::ofstream(dir_ / "scripts" / "mesh_sockets" / "box.txt")
             << "mesh_filename MODELS\\BOX.X\nsocket laser 4 6 32\n";
         ASSERT_EQ(g_MeshSocketsMgr.LoadAll(), 1u);
+        std::filesystem::create_directories(dir_ / "afx");
+        std::ofstream(dir_ / "afx" / "e_wybuch.afx") << "Type Spark\nLife_Time 1\n";
+        g_FxMgr.LoadAll();
         g_Engine.m_bWorldLoaded = 1;
     }
     void TearDown() override {
+        g_FxMgr.KillAll();
+        std::filesystem::remove_all(dir_ / "afx");
+        g_FxMgr.LoadAll();
         std::filesystem::remove_all(dir_ / "scripts");
         g_MeshSocketsMgr.LoadAll();
         g_LaserMgr.m_iNumBeams = 0;
@@ -166,14 +172,19 @@ TEST_P(DeathFxTest, StartsAtTheLaserSocketWhileTheLaserIsOn) {
     h->bLaserOn = c.laserOn;
     h->dwLaserBeam = c.beam;
     g_LaserMgr.m_iNumBeams = 1;
-    g_FxMgr.m_szLastSpawnName[0] = 0;
-    const uint32_t requests = g_FxMgr.m_dwSpawnRequests;
+    g_FxMgr.KillAll();
     g_EngineObject.HandleDeath(h, nullptr, nullptr);
-    EXPECT_EQ(g_FxMgr.m_dwSpawnRequests, requests + 1);
-    EXPECT_STREQ(g_FxMgr.m_szLastSpawnName, "e_wybuch");
-    EXPECT_NEAR(g_FxMgr.m_vLastSpawnPosition.x, c.fxAt.x, 1e-3f);
-    EXPECT_NEAR(g_FxMgr.m_vLastSpawnPosition.y, c.fxAt.y, 1e-3f);
-    EXPECT_NEAR(g_FxMgr.m_vLastSpawnPosition.z, c.fxAt.z, 1e-3f);
+    const FxInstance* fx = nullptr;
+    for (int i = 1; i < FxMgr::MAX_INSTANCES; ++i) {
+        if (!g_FxMgr.Instance(i)->bInUse) continue;
+        ASSERT_EQ(fx, nullptr) << "one death, one effect";
+        fx = g_FxMgr.Instance(i);
+    }
+    ASSERT_NE(fx, nullptr);
+    EXPECT_STREQ(fx->szName, "e_wybuch");
+    EXPECT_NEAR(fx->vPosition.x, c.fxAt.x, 1e-3f);
+    EXPECT_NEAR(fx->vPosition.y, c.fxAt.y, 1e-3f);
+    EXPECT_NEAR(fx->vPosition.z, c.fxAt.z, 1e-3f);
     EXPECT_EQ(g_LaserMgr.m_iNumBeams, c.beamsLeft);
 }
 
