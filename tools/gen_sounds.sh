@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 command -v sox >/dev/null || { echo "gen_sounds.sh: install the Debian package sox" >&2; exit 1; }
 S=data/sounds
 V=data/voices
-mkdir -p "$S" "$V/Dialogues"
+mkdir -p "$S" "$S/weapons" "$V/Dialogues"
 
 mono="-b 16 -c 1 -r 44100 -e signed-integer"
 stereo="-b 16 -c 2 -r 44100 -e signed-integer"
@@ -21,6 +21,16 @@ sox -R -n $mono "$S/explosion.wav" synth 1.2 brownnoise fade 0 1.2 1.1 gain -3
 sox -R -n $mono "$S/shell_casing.wav" synth 0.15 sine 3200 fade 0 0.15 0.14 gain -8
 sox -R -n $mono "$S/ricochet.wav" synth 0.35 sine 2400-500 fade 0 0.35 0.3 gain -6
 sox -R -n $mono "$S/impact_metal.wav" synth 0.12 pinknoise sine 900 fade 0 0.12 0.11 gain -6
+# The normal explosion table of the effects: seven blasts of their own
+# lengths and colours (short, at 22050 Hz, to keep the data small).
+blast="-b 16 -c 1 -r 22050 -e signed-integer"
+sox -R -n $blast "$S/weapons/barrelexplode_01.wav" synth 0.9 brownnoise fade 0 0.9 0.8 gain -3
+sox -R -n $blast "$S/weapons/barrelexplode_02.wav" synth 1.0 brownnoise lowpass 500 fade 0 1.0 0.9 gain -2
+sox -R -n $blast "$S/weapons/exp1.wav" synth 0.7 pinknoise lowpass 900 fade 0 0.7 0.6 gain -4
+sox -R -n $blast "$S/weapons/exp2.wav" synth 0.8 brownnoise sine 60 fade 0 0.8 0.7 gain -4
+sox -R -n $blast "$S/weapons/exp3.wav" synth 0.6 brownnoise lowpass 300 fade 0 0.6 0.5 gain -3
+sox -R -n $blast "$S/weapons/exp4.wav" synth 0.9 pinknoise lowpass 400 fade 0 0.9 0.8 gain -5
+sox -R -n $blast "$S/weapons/exp5.wav" synth 0.75 brownnoise sine 45 fade 0 0.75 0.7 gain -4
 # A rigid body's sound when it wakes or knocks (the demo crate).
 sox -R -n $mono "$S/crate_hit.wav" synth 0.18 brownnoise sine 180 fade 0 0.18 0.16 gain -6
 # The demo world's sounds each keep to frequencies of their own, so that a

@@ -95,6 +95,7 @@ mesh models\box.x
 	death_params_2 0 1 0 0 0
 	death_params_AddSpeed 0 96 0
 	death_params_shake_screen 1
+	set_fx smoke_column
 
 mesh models\box.x
 	pesel 1007 7 7
