@@ -8,7 +8,7 @@ ZT_PACKAGES="build-essential cmake ninja-build pkg-config git
  libopenal-dev libopenal1 libvorbis-dev
  libfreetype-dev libfontconfig-dev fonts-dejavu-core
  libstb-dev libjpeg62-turbo-dev libimgui-dev libglm-dev zlib1g-dev
- libassimp-dev
+ libassimp-dev libirrlicht-dev
  clang libclang-rt-14-dev locales python3
  sox vorbis-tools xvfb xauth xdotool x11-apps"
 missing=""
