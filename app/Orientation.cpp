@@ -100,6 +100,13 @@ void orientation::SetDirection(const math::Vec3* direction) {
     SetDirectionAndUp(direction, &worldUp);
 }
 
+void orientation::LookAxes(const math::Vec3& direction, math::Vec3* right, math::Vec3* up) {
+    static constexpr math::Vec3 worldUp(0, 1, 0);
+    const math::Vec3 r = RightAxis(direction, worldUp);
+    *right = NormalizeAxis(r);
+    *up = NormalizeAxis(math::Vec3Cross(direction, r));
+}
+
 void orientation::SetDirectionAndUp(const math::Vec3* direction, const math::Vec3* upHint) {
     if (!direction || !upHint) return;
     const math::Vec3 f = *direction;

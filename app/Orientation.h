@@ -64,6 +64,9 @@ struct orientation {
     void SetDirectionAndUp(const math::Vec3& direction, const math::Vec3& up) {
         SetDirectionAndUp(&direction, &up);
     }
+    // The right and up axes SetDirection gives for the direction, without
+    // building the rest (per-frame readers that need only these two).
+    static void LookAxes(const math::Vec3& direction, math::Vec3* right, math::Vec3* up);
 
     // Pitch, yaw and roll of the matrix in radians, each 0..2 pi
     // (MatrixToAngles); nothing unless all three outputs are given.

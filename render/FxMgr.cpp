@@ -423,8 +423,14 @@ uint32_t FxMgr::TakeSlot() {
         ++m_dwStatFromFreeList;
         return slot;
     }
-    for (uint32_t slot = 1; slot < MAX_INSTANCES; ++slot)
-        if (!m_Instances[slot].bInUse) return slot;
+    // Every slot below the hint is in use, so the scan finds the first free
+    // slot of 1..2047 without walking the taken ones again.
+    for (uint32_t slot = m_dwScanFrom; slot < MAX_INSTANCES; ++slot) {
+        if (m_Instances[slot].bInUse) continue;
+        m_dwScanFrom = slot + 1;
+        return slot;
+    }
+    m_dwScanFrom = MAX_INSTANCES;
     uint32_t oldest = 0;
     float least = kReplaceableBelow;
     for (uint32_t slot = 1; slot < MAX_INSTANCES; ++slot) {
@@ -526,12 +532,8 @@ FxInstance* FxMgr::SpawnFx(FxDescription* d, ObjectRecord* parent, const char* s
     fx.vSize = fx.vScale;
 
     if (fx.bUseRotation && fx.dwType != FX_SHELL_CASING) fx.vVelocity = Turn(fx.vVelocity, fx.Orientation);
-    if (fx.bAimAtPoint) {
-        orientation look;
-        look.InitDirection(math::Vec3Normalize(fx.vAimPoint - fx.vPosition));
-        fx.vQuadUp = look.up;
-        fx.vQuadRight = look.right;
-    }
+    if (fx.bAimAtPoint)
+        orientation::LookAxes(math::Vec3Normalize(fx.vAimPoint - fx.vPosition), &fx.vQuadRight, &fx.vQuadUp);
     if (parent) PlaceOnParent(&fx, parent, fx.szSocket[0] ? fx.szSocket : nullptr);
 
     for (int i = 0; i < FxDescription::MAX_SUBEFFECTS; ++i) {
@@ -667,6 +669,7 @@ void FxMgr::KillFx(uint32_t index) {
     if (fx.hObject) g_Engine.DeleteObject(fx.hObject);
     if (fx.bLimited && m_dwLimitedCount) --m_dwLimitedCount;
     fx.Zero();
+    if (index && index < m_dwScanFrom) m_dwScanFrom = index;
 }
 
 void FxMgr::KillAll() {
@@ -775,10 +778,7 @@ void FxMgr::StepInstance(FxInstance* fx) {
         fx->vHistory[1] = fx->vHistory[0];
         fx->vHistory[0] = fx->vPosition;
         fx->vDirection = math::Vec3Normalize(fx->vPosition - fx->vHistory[1]);
-        orientation look;
-        look.InitDirection(fx->vDirection);
-        fx->vQuadUp = look.up;
-        fx->vQuadRight = look.right;
+        orientation::LookAxes(fx->vDirection, &fx->vQuadRight, &fx->vQuadUp);
         // Blood drops fall in the projectile step.
         if (fx->dwType != FX_BLOOD_DROP) {
             fx->vVelocity.y -= fx->fGravity * dt;
@@ -879,6 +879,7 @@ void FxMgr::Init() {
         d.Zero();
     for (FxInstance& fx : m_Instances)
         fx.Zero();
+    m_dwScanFrom = 1;
     std::memset(m_szBloodDrops, 0, sizeof m_szBloodDrops);
     std::memset(m_szBloodDropsOF, 0, sizeof m_szBloodDropsOF);
     m_dwBloodDropCount = m_dwBloodDropOFCount = 0;

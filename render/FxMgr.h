@@ -293,6 +293,7 @@ class FxMgr {
     uint8_t m_bSparksThisFrame = 0;
 
     uint32_t m_dwFreeList[FREE_LIST] = {};
+    uint32_t m_dwScanFrom = 1; // every slot from 1 below it is in use
     float m_fFrameTime = 0.0f;
     FxDescription m_Descriptions[MAX_FXCACHE];
     uint32_t m_dwLimitedCount = 0;

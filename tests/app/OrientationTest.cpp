@@ -270,3 +270,17 @@ TEST(OrientationSave, NullFileOrOrientationDoesNothing) {
     EXPECT_EQ(std::ftell(file), 0);
     std::fclose(file);
 }
+
+// The two axes alone are those of the look the whole orientation builds,
+// for plain, vertical and zero directions alike.
+TEST(Orientation, LookAxesAreThoseOfTheLook) {
+    const math::Vec3 directions[] = {{0, 0, 1}, {1, 2, 3}, {-0.3f, 0.1f, -2}, {0, 1, 0}, {0, -5, 0}, {0, 0, 0}};
+    for (const math::Vec3& d : directions) {
+        orientation look;
+        look.InitDirection(d);
+        math::Vec3 right, up;
+        orientation::LookAxes(d, &right, &up);
+        EXPECT_EQ(right, look.right) << d.x << " " << d.y << " " << d.z;
+        EXPECT_EQ(up, look.up) << d.x << " " << d.y << " " << d.z;
+    }
+}

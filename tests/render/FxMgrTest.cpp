@@ -45,6 +45,8 @@ class FxMgrTest : public ::testing::Test {
         g_FxMgr.Update(); // the free list: slots 1..32
         g_Engine.m_fFrameTime = 0.1f;
         g_Camera.SetPosition({0, 0, 0});
+        savedFarZ_ = g_Camera.GetFarZ();
+        g_Camera.SetFarZ(1600.0f);
         g_MainGame.m_iLevelFrame = 0;
         AddFX = DrawFX = UpdateModels = true;
         PlayerHealth = PlayerMaxHealth = 100.0f;
@@ -61,6 +63,7 @@ class FxMgrTest : public ::testing::Test {
         g_Engine.DeleteWorldObjects(true);
         g_MainGame.m_iLevelFrame = 0;
         AddFX = DrawFX = UpdateModels = true;
+        g_Camera.SetFarZ(savedFarZ_);
         os::SetStartDirectory(saved_);
         fs::remove_all(dir_);
     }
@@ -101,6 +104,7 @@ class FxMgrTest : public ::testing::Test {
 
     fs::path dir_;
     std::string saved_;
+    float savedFarZ_ = 0.0f;
 };
 
 // ---- The reader --------------------------------------------------------------------------
