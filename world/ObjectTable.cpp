@@ -216,13 +216,15 @@ void EEngine::DeleteObject(ObjectRecord* h) {
     h->pDeathParams = nullptr;
 
     if (type == OT_MESH || type == OT_SKINMESH) {
-        for (int i = 0; i < SEARCH_END; ++i) {
+        // Below the high-water marks only, as the frame's walks: the empty
+        // rest of the table stays untouched.
+        ForEachSlotBelowHighWater([&](int i) {
             ObjectRecord& o = m_Objects[i];
-            if (!o.bUsed || o.pTiedTo != h) continue;
+            if (!o.bUsed || o.pTiedTo != h) return;
             o.bTied = 0;
             o.pTiedTo = nullptr;
             if (o.dwType == OT_MESH) PutForceToObject(&o, math::Vec3{}, false);
-        }
+        });
     }
 
     if (type != OT_SPRITE) {
