@@ -128,6 +128,12 @@ void* operator new(size_t size) {
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
+// The non-throwing form too: otherwise its memory would come from the
+// sanitizer's own allocator and be freed by the delete below.
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    g_Allocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size ? size : 1);
+}
 void operator delete(void* p) noexcept {
     std::free(p);
 }

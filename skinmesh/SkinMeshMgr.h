@@ -23,6 +23,11 @@ class ESkinMeshMgr {
     // hands out texture substitutes): 0 for the first.
     uint32_t NextInstance(const char* modelFile);
 
+    // Statistics kept by the animation reader: bytes of tracks, times and
+    // keys of every loaded animation, and their number.
+    uint32_t m_dwAnimationBytes = 0;
+    uint32_t m_dwNumAnimations = 0;
+
   private:
     bool m_bReady = false;
     struct Base {
