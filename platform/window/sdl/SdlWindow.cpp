@@ -251,20 +251,27 @@ bool InitVideo() {
     return state > 0;
 }
 
+// Mesa's driver frees some of what it keeps only at process exit; once it is
+// unloaded the leak checker can no longer name it for its suppression list.
+// The driver is loaded by the first GL window (EGL starts with it), so this
+// runs after every window and context made until the driver is found.
+void KeepGlDriverLoaded() {
+    static bool kept = false;
+    if (kept) return;
+    // Mesa's drivers: <name>_dri.so, or libgallium in newer releases.
+    auto keep = [](dl_phdr_info* info, size_t, void* found) {
+        const char* name = info->dlpi_name;
+        if (name && (std::strstr(name, "_dri.so") || std::strstr(name, "libgallium"))) {
+            if (dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE)) *static_cast<bool*>(found) = true;
+        }
+        return 0;
+    };
+    dl_iterate_phdr(keep, &kept);
+}
+
 SDL_GLContext CreateGlContext(SDL_Window* w) {
     SDL_GLContext context = SDL_GL_CreateContext(w);
-    static bool kept = false;
-    if (context && !kept) {
-        // Mesa's drivers: <name>_dri.so, or libgallium in newer releases.
-        auto keep = [](dl_phdr_info* info, size_t, void* found) {
-            const char* name = info->dlpi_name;
-            if (name && (std::strstr(name, "_dri.so") || std::strstr(name, "libgallium"))) {
-                if (dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE)) *static_cast<bool*>(found) = true;
-            }
-            return 0;
-        };
-        dl_iterate_phdr(keep, &kept);
-    }
+    if (context) KeepGlDriverLoaded();
     return context;
 }
 
@@ -315,6 +322,7 @@ std::unique_ptr<Window> CreateWindow(const CreateParams& p) {
         g_LastError = SDL_GetError();
         return nullptr;
     }
+    sdl::KeepGlDriverLoaded();
     return std::make_unique<SdlWindow>(w, p.proc ? p.proc : &DefWindowProc, p.visible);
 }
 
