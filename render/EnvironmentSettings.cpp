@@ -137,7 +137,7 @@ void EnvironmentSettings::DeleteSkyObject() {
     m_hSkyObject = nullptr;
 }
 
-void EnvironmentSettings::RenderSky() {
+void EnvironmentSettings::RenderSky(const math::Matrix* seenWith) {
     if (!g_Engine.m_bWorldShown || !DrawSky || !m_hSkyObject) return;
     const EMesh* sky = m_hSkyObject->Mesh();
     if (!sky) return;
@@ -172,7 +172,7 @@ void EnvironmentSettings::RenderSky() {
     // on the eye however far the eye moves.
     math::Matrix keptView;
     d->GetTransform(gfx::TransformState::View, &keptView);
-    math::Matrix view = g_Camera.View();
+    math::Matrix view = seenWith ? *seenWith : g_Camera.View();
     view.m[3][0] = view.m[3][1] = view.m[3][2] = 0.0f;
     d->SetTransform(gfx::TransformState::View, view);
 

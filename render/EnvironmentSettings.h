@@ -20,6 +20,9 @@
 #include <cstdio>
 
 struct ObjectRecord;
+namespace math {
+struct Matrix;
+}
 
 class EnvironmentSettings {
   public:
@@ -75,8 +78,10 @@ class EnvironmentSettings {
     // is shown, `DrawSky` is on and the sky object has its mesh; a mesh
     // whose geometry is gone prints "Nie ma mesha nieba". Leaves samplers
     // 0..7 at LOD bias -1.0, blending and alpha test off, depth test and
-    // writes on and the view transform as it found it.
-    void RenderSky();
+    // writes on and the view transform as it found it. `view` is the view
+    // the sky is seen with (the camera's when null): the water reflection
+    // passes its mirrored view, so the water shows the sky above it.
+    void RenderSky(const math::Matrix* view = nullptr);
     ObjectRecord* SkyObject() const { return m_hSkyObject; }
 
     // The save block, SAVE_BLOCK_SIZE bytes little-endian: ambient colours

@@ -102,7 +102,7 @@ void EDepthRender::RenderWaterReflection() {
     d->SetRenderTarget(0, m_pWaterSurface);
     d->SetViewport(m_WaterViewport);
     d->Clear(0, nullptr, gfx::clear::Target | gfx::clear::ZBuffer, kReflectionClearColour, 1.0f, 0);
-    g_EnvironmentSettings.RenderSky();
+    g_EnvironmentSettings.RenderSky(&mirrored);
     RenderReflectionMeshes(&mirrored, &projection);
     RenderReflectionSkinmeshes(&mirrored, &projection);
     RestoreTargets();
@@ -137,8 +137,12 @@ void EDepthRender::RenderReflectionMeshes(const math::Matrix* view, const math::
     const effect::Handle hUseLight = EffectParam(fx, &EffectRecord::g_bUseLight, "g_bUseLight");
     e->SetBoolArray(hUseLight, noLights, 3);
     d->SetVertexDeclaration(g_pVertexDeclarations[0]);
+    // Only opaque and cut-out textures are reflected: they lay their depth
+    // and draw unblended, so overlapping meshes hide each other by distance
+    // rather than by the order of the texture list.
     cache.EndTransparent(fx);
-    cache.BeginTranslucent(fx);
+    cache.EndTranslucent(fx);
+    d->SetRenderState(RenderState::ZWriteEnable, 1);
     const effect::Handle hUseSkyLight = EffectParam(fx, &EffectRecord::g_bUseSkyLight, "g_bUseSkyLight");
     e->SetBool(hUseSkyLight, UseSkyLight);
     const math::Vec3 eye = g_Camera.GetPosition();

@@ -255,6 +255,51 @@ TEST_F(WaterReflectionRun, TheMirroredCrateIsInTheTargetAndTheWaterShowsIt) {
     EXPECT_GT(Distance(underCrate, away), 24);
 }
 
+// Looking steeply down at the pool, the water mirrors the sky overhead: the
+// sky box (gen_meshes.py: 960 units around the eye, bands up to y = 960,
+// the zenith navy on its top face, a cloud square of 480 at 720) is seen
+// through the mirrored view, so where the eye looks 51 degrees down (a
+// direction that meets y = 960 at z = 784 once mirrored, beyond the clouds)
+// the target holds the zenith band and not the ground's bands below the
+// horizon.
+TEST_F(WaterReflectionRun, TheWaterMirrorsTheSkyOverheadNotTheSkyBelowTheHorizon) {
+    const math::Vec3 eye{780, 100, -560}, at{780, 2, -440};
+    RunAt(eye, at);
+    SavePicture("sky mirrored");
+    const Rgb zenith{0, 0, 132}; // NAVY of gen_textures.py
+    const Rgb texel = TexelOf(ReadTarget(), {780, 2, -480});
+    EXPECT_LT(Distance(texel, zenith), 40) << texel.r << "," << texel.g << "," << texel.b;
+}
+
+// Two meshes overlapping in the mirror: the nearer one hides the farther
+// whichever of their textures comes first in the list (the crate's
+// crate.tga, reddish, and the bright panel's bright_panel.tga, near white).
+TEST_F(WaterReflectionRun, OverlappingMeshesInTheMirrorHideEachOtherByDistance) {
+    struct Case {
+        const char* name;
+        float panelZ;      // the panel's plane, facing south
+        bool crateInFront; // what the mirrored crate face's texel shows
+    } cases[] = {
+        {"the panel in front of the crate", -345.0f, false},
+        {"the panel behind the crate", -255.0f, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AddObjectParams params;
+        params.dwType = OT_MESH;
+        std::snprintf(params.szFileName, sizeof params.szFileName, "models\\bright_panel.x");
+        params.vPosition = {870, 8, c.panelZ};
+        params.dwFlags = objflags::kFlagVisible;
+        ObjectRecord* panel = g_Engine.AddObject(params);
+        ASSERT_TRUE(panel && panel->Mesh());
+        RunAt(kReflectEye, kReflectAt);
+        SavePicture(c.name);
+        const Rgb texel = TexelOf(ReadTarget(), Mirrored(kCrateFace));
+        EXPECT_EQ(Reddish(texel), c.crateInFront) << texel.r << "," << texel.g << "," << texel.b;
+        g_Engine.DeleteObject(panel);
+    }
+}
+
 TEST_F(WaterReflectionRun, AStandInSkinnedBoxNearTheCameraIsMirroredToo) {
     AddObjectParams params;
     params.dwType = OT_SKINMESH;
