@@ -107,6 +107,7 @@ void EPostProcess::Create() {
     for (const char* world : kWorldsWithoutHDR)
         if (StrCmpNoCase(g_Engine.m_szCurrentWorld, world) == 0) hdr = false;
     m_bHDRThisWorld = hdr ? 1 : 0;
+    m_bEyeSet = 0;
     m_bForcedMotionBlur = 0;
     m_bMonochromatic = 0;
     gfx::Device* d = g_pD3DInterface;
@@ -123,7 +124,6 @@ void EPostProcess::Create() {
         ConvertPixelsToTexels("ConvertPixelsToTexelsH", 4);
         ConvertPixelsToTexels("ConvertPixelsToTexelsV", 4);
         ConvertPixelsToTexels("ConvertPixelsToTexels", 2);
-        m_bSceneClearedOnce = 0;
         m_bDepthClearedOnce = 0;
         m_bActive = 1;
     }
@@ -520,6 +520,11 @@ void EPostProcess::MeasureImage(const void* bits, int32_t pitch) {
 }
 
 void EPostProcess::AdaptLuminance(float frameTime, bool intro) {
+    if (!m_bEyeSet) {
+        m_fAdaptedLuminance = m_fMeasuredLuminance;
+        m_bEyeSet = 1;
+        return;
+    }
     const float step = (intro ? 0.02f : 0.04f) * frameTime;
     if (m_fMeasuredLuminance > m_fAdaptedLuminance)
         m_fAdaptedLuminance = std::min(m_fAdaptedLuminance + step, m_fMeasuredLuminance);
@@ -607,7 +612,11 @@ void EPostProcess::BeginScene() {
     ReleaseRef(m_pKeptBackBuffer);
     d->GetRenderTarget(0, &m_pKeptBackBuffer);
     d->SetRenderTarget(0, m_pSurf[scene]);
-    if (!m_bSceneClearedOnce) ClearTargetAndDepth(kSceneClearColor);
+    // Every frame, to the colour the frame driver clears the back buffer
+    // with: what no geometry covers shows the background, never the last
+    // frame's picture (a white clear kept only until the first composed
+    // frame left stale colour wherever nothing was drawn).
+    ClearTargetAndDepth(g_Camera.GetBackgroundColor());
 }
 
 void EPostProcess::RestoreBackBuffer() {
@@ -785,7 +794,6 @@ void EPostProcess::RenderToScreen() {
     effect::Effect* e = m_pEffect;
     if (m_pKeptBackBuffer) d->SetRenderTarget(0, m_pKeptBackBuffer);
     ReleaseRef(m_pKeptBackBuffer);
-    m_bSceneClearedOnce = 1;
     if (!m_h.ToScreen || gfx::Failed(e->SetTechnique(m_h.ToScreen))) return;
     d->SetFVF(0);
     d->SetVertexDeclaration(m_pVertexDeclaration);

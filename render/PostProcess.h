@@ -180,7 +180,9 @@ class EPostProcess {
     // lie `pitch` bytes apart.
     void MeasureImage(const void* bits, int32_t pitch);
     // The adapted luminance one step (0.04 a second, 0.02 in the intro)
-    // toward the measured one.
+    // toward the measured one; the first measurement after the chain was
+    // made (a world opened, the options changed) sets it outright, so the
+    // chain's first frames are not exposed for a dark eye.
     void AdaptLuminance(float frameTime, bool intro);
     // target / adapted while the target is above 0 and the adapted above 0;
     // else 1.0.
@@ -195,7 +197,7 @@ class EPostProcess {
     bool FrameGate() const;
     // Before the world's scene: keeps the back buffer and makes the HDR
     // target (HDR running here) or Main current; clears it, its depth and
-    // stencil until the first composed frame (frame gate).
+    // stencil to the camera's background colour every frame (frame gate).
     void BeginScene();
     // After the world's passes: the kept back buffer current again.
     void RestoreBackBuffer();
@@ -208,12 +210,9 @@ class EPostProcess {
     void EndDepthScene();
     void BeginBWScene();
     void EndBWScene();
-    // The menu's video options changed: the scene and depth targets are
-    // cleared again until the next composed frame.
-    void OnVideoOptionsApplied() {
-        m_bSceneClearedOnce = 0;
-        m_bDepthClearedOnce = 0;
-    }
+    // The menu's video options changed: the depth target is cleared again
+    // at its next pass.
+    void OnVideoOptionsApplied() { m_bDepthClearedOnce = 0; }
     // The stages of the chain.
     void RenderDistortion();
     void RenderBloom();
@@ -257,10 +256,10 @@ class EPostProcess {
     // HDR measurement and adaptation.
     float m_fMeasuredLuminance = 0;
     float m_fAdaptedLuminance = 0;
+    uint8_t m_bEyeSet = 0; // the adapted luminance follows a measurement of this chain
     float m_fTargetLuminance = 0.2f; // also the console's "HDRTargetLuminance"
     math::Vec4 m_vSceneColor{0, 0, 0, 0};
 
-    uint8_t m_bSceneClearedOnce = 0;
     uint8_t m_bDepthClearedOnce = 0;
     uint8_t m_bMotionBlurHistory = 0; // the MotionBlur target holds the last frame
     // Set by Create: the chain runs (all targets made) and HDR runs here.

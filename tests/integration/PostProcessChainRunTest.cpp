@@ -402,4 +402,33 @@ TEST_F(PostProcessChainHDRRun,
     }
 }
 
+// The eye at the chain's start: a world opens (with the eye as the process
+// starts it, at 0), and frames 1, 30 and 300 of the chain show a pixel of
+// the crate-textured north wall alike: the first measurement sets the eye
+// instead of a dark eye over-exposing the picture for seconds.
+TEST_F(PostProcessChainHDRRun, TheFirstFramesOfTheChainAreExposedLikeTheFramesAfterThem) {
+    const math::Vec3 eye{0, 150, 0}, at{0, 100, 504};
+    g_PostProcess.m_fAdaptedLuminance = 0.0f;
+    ASSERT_TRUE(g_Engine.StartWorld("worlds\\test.w"));
+    g_Engine.m_bWorldShown = 1;
+    for (int set = 0; set < 4; ++set)
+        g_EnvironmentSettings.SetAmbientColor(0xFFFFFF, set);
+    ASSERT_TRUE(g_PostProcess.HDRRunsInThisWorld());
+    LevelFrame(100);
+    PictureAt(eye, at, 5); // the world drawn without the chain
+    LevelFrame(151);
+    std::vector<Rgb> seen;
+    for (int frame = 1; frame <= 300; ++frame) {
+        Place(eye, at);
+        ChainFrame();
+        if (frame == 1 || frame == 30 || frame == 300) seen.push_back(Pixel(ReadBack(), at));
+    }
+    ASSERT_EQ(seen.size(), 3u);
+    for (const Rgb& c : seen) {
+        SCOPED_TRACE(testing::Message() << c.r << "," << c.g << "," << c.b);
+        EXPECT_GT(c.Sum(), 60) << "lit";
+        EXPECT_NEAR(c.Sum(), seen[2].Sum(), seen[2].Sum() / 10);
+    }
+}
+
 } // namespace

@@ -29,6 +29,7 @@
 #include "render/PostProcess.h"
 #include "render/Renderer.h"
 #include "tests/app/D3DMainFixture.h"
+#include "world/Camera.h"
 #include "world/Engine.h"
 #include "world/WorldHooks.h"
 
@@ -173,7 +174,6 @@ TEST_P(PostProcessRouting, EachFrameRunsItsStagesInOrder) {
     g_PostProcess.m_bMotionBlurHistory = r.history ? 1 : 0;
     EXPECT_EQ(Run(), r.stages);
     EXPECT_EQ(g_PostProcess.m_bMotionBlurHistory, r.historyAfter ? 1 : 0);
-    EXPECT_EQ(g_PostProcess.m_bSceneClearedOnce, 1);
     EXPECT_EQ(Current(), g_pBackBufferSurface) << "the picture ends in the back buffer";
 }
 
@@ -267,26 +267,32 @@ TEST_F(PostProcessChain, WithoutDrawPostprocessOrInWireFrameOnlyTheBlackAndWhite
     }
 }
 
-TEST_F(PostProcessChain, TheSceneTargetIsClearedUntilTheFirstComposedFrameAndAgainAfterTheVideoOptions) {
+// What no geometry covers shows the frame's clear colour (the camera's
+// background, the fog colour of the world) in every frame, also after
+// composed frames, and never the last frame's picture (stale green here).
+TEST_F(PostProcessChain, EveryFrameClearsTheSceneTargetToTheCamerasBackground) {
     const uint32_t kGreen = 0xFF00FF00;
+    const uint32_t kept = g_Camera.GetBackgroundColor();
     struct Step {
         const char* name;
         void (*before)();
-        bool cleared;
+        uint32_t background;
     } steps[] = {
-        {"a new chain", [] {}, true},
-        {"still nothing composed", [] {}, true},
-        {"after a composed frame", [] { g_PostProcess.RenderPostProcess(); }, false},
-        {"after the menu's video options", [] { g_PostProcess.OnVideoOptionsApplied(); }, true},
+        {"a new chain", [] {}, 0x303030},
+        {"after a composed frame", [] { g_PostProcess.RenderPostProcess(); }, 0x303030},
+        {"another composed frame, the fog changed", [] { g_PostProcess.RenderPostProcess(); }, 0x102030},
+        {"after the menu's video options", [] { g_PostProcess.OnVideoOptionsApplied(); }, 0},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.name);
         s.before();
+        g_Camera.SetBackgroundColor(s.background);
         FillMain(kGreen);
         g_PostProcess.BeginScene();
         g_PostProcess.RestoreBackBuffer();
-        EXPECT_EQ(MainPixel(), s.cleared ? 0xFFFFFFu : 0x00FF00u);
+        EXPECT_EQ(MainPixel(), s.background);
     }
+    g_Camera.SetBackgroundColor(kept);
     EXPECT_EQ(g_PostProcess.m_bDepthClearedOnce, 0) << "the depth target waits for its first depth pass";
 }
 

@@ -570,6 +570,7 @@ TEST_F(PostProcessHDR, MainIsBrighterWhileTheEyeIsBelowTheTargetThanAboveIt) {
         SCOPED_TRACE(c.name);
         FillHDR(c.scene, c.scene, c.scene);
         g_PostProcess.m_fAdaptedLuminance = c.adapted;
+        g_PostProcess.m_bEyeSet = 1;
         g_PostProcess.RenderHDR();
         EXPECT_EQ(g_PostProcess.m_fAdaptedLuminance, c.adapted) << "no time passed";
         const uint32_t pixel = MainPixel(kW / 2, kH / 2);
@@ -594,8 +595,13 @@ TEST_F(PostProcessHDR, MainIsBrighterWhileTheEyeIsBelowTheTargetThanAboveIt) {
 
 TEST_F(PostProcessHDR, TheEyeAdaptsFrameByFrameAndLandsOnTheMeasuredLuminance) {
     FillHDR(0.5f, 0.5f, 0.5f); // luminance 0.5
-    g_PostProcess.m_fAdaptedLuminance = 0.1f;
     g_Engine.m_fFrameTime = 0.5f;
+    // A new chain: its first measurement sets the eye, whatever it was.
+    g_PostProcess.m_fAdaptedLuminance = 0.1f;
+    g_PostProcess.RenderHDR();
+    EXPECT_NEAR(g_PostProcess.m_fAdaptedLuminance, 0.5f, 1e-4f);
+    // From then on it steps.
+    g_PostProcess.m_fAdaptedLuminance = 0.1f;
     for (int frame = 1; frame <= 22; ++frame) {
         g_PostProcess.RenderHDR();
         const float want = frame >= 20 ? 0.5f : 0.1f + 0.02f * float(frame);
@@ -614,6 +620,7 @@ TEST_F(PostProcessHDR, TheExposureIsOneWithoutATargetOrBeforeTheEyeAdapted) {
     struct Case {
         float target, adapted, iloraz;
     } cases[] = {{0.0f, 0.4f, 1.0f}, {0.2f, 0.0f, 1.0f}, {0.2f, 0.1f, 2.0f}};
+    g_PostProcess.m_bEyeSet = 1;
     for (const Case& c : cases) {
         g_PostProcess.m_fTargetLuminance = c.target;
         g_PostProcess.m_fAdaptedLuminance = c.adapted;

@@ -370,6 +370,7 @@ technique T { pass { vertex vs; fragment fs; } }
 TEST_F(PostProcessTest, TheAdaptedLuminanceStepsTowardTheMeasuredOneAndStops) {
     g_PostProcess.m_fMeasuredLuminance = 0.5f;
     g_PostProcess.m_fAdaptedLuminance = 0.1f;
+    g_PostProcess.m_bEyeSet = 1;
     for (int frame = 1; frame <= 25; ++frame) {
         g_PostProcess.AdaptLuminance(0.5f, false);
         const float want = frame >= 20 ? 0.5f : 0.1f + 0.02f * float(frame);
