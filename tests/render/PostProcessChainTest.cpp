@@ -13,6 +13,7 @@
 // - the two console lines of the passes without their effects.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -294,6 +295,55 @@ TEST_F(PostProcessChain, EveryFrameClearsTheSceneTargetToTheCamerasBackground) {
     }
     g_Camera.SetBackgroundColor(kept);
     EXPECT_EQ(g_PostProcess.m_bDepthClearedOnce, 0) << "the depth target waits for its first depth pass";
+}
+
+// The glow bloom spreads around a bright patch keeps the patch's hue: the
+// bright pass keeps what is brighter than the cone by its luminance and
+// scales the colour, rather than cutting each channel on its own (which
+// turned orange red). An orange patch on black, read in Target beside it,
+// where only the glow lies (the fixture's screen is 64 x 48, the bloom's
+// 8 x 6).
+double HueDegrees(uint32_t rgb) {
+    const double r = double((rgb >> 16) & 0xFF), g = double((rgb >> 8) & 0xFF), b = double(rgb & 0xFF);
+    return std::atan2(std::sqrt(3.0) * (g - b), 2.0 * r - g - b) * 180.0 / 3.14159265358979;
+}
+
+TEST_F(PostProcessChain, TheBloomAroundAnOrangePatchKeepsItsHue) {
+    const uint32_t kOrange = 0xE67300; // 230, 115, 0: hue 30 degrees
+    gfx::Surface* main = g_PostProcess.TargetSurface(EPostProcess::Main);
+    const int32_t w = int32_t(main->Width()), h = int32_t(main->Height());
+    const gfx::Rect patch{w / 2 - 8, h / 2 - 8, w / 2 + 8, h / 2 + 8};
+    gfx::Surface* kept = Current();
+    g_pD3DInterface->SetRenderTarget(0, main);
+    g_pD3DInterface->Clear(0, nullptr, gfx::clear::Target, 0xFF000000, 1.0f, 0);
+    g_pD3DInterface->Clear(1, &patch, gfx::clear::Target, 0xFF000000 | kOrange, 1.0f, 0);
+    g_pD3DInterface->SetRenderTarget(0, kept);
+    g_PostProcess.m_fBloomCone = 0.3f;
+    g_PostProcess.m_fBloomPower = 1.5f; // no channel of the bloom reaches full
+    g_PostProcess.RenderBloom();
+
+    gfx::Surface* target = g_PostProcess.TargetSurface(EPostProcess::TargetTex);
+    gfx::Surface* memory = nullptr;
+    g_pD3DInterface->CreateOffscreenPlainSurface(uint32_t(w), uint32_t(h), gfx::Format::A8R8G8B8,
+                                                 gfx::Pool::SystemMem, &memory);
+    ASSERT_NE(memory, nullptr);
+    ASSERT_EQ(g_pD3DInterface->GetRenderTargetData(target, memory), gfx::Result::Ok);
+    gfx::LockedRect lr;
+    memory->LockRect(&lr, nullptr, gfx::lock::ReadOnly);
+    auto at = [&](int32_t x, int32_t y) {
+        uint32_t c = 0;
+        std::memcpy(&c, static_cast<const uint8_t*>(lr.pBits) + size_t(y) * lr.Pitch + size_t(x) * 4, 4);
+        return c & 0xFFFFFF;
+    };
+    const uint32_t beside[] = {at(patch.right + 4, h / 2), at(patch.left - 5, h / 2), at(w / 2, patch.top - 5),
+                               at(w / 2, patch.bottom + 4)};
+    memory->UnlockRect();
+    memory->Release();
+    for (uint32_t glow : beside) {
+        SCOPED_TRACE(testing::Message() << std::hex << glow);
+        EXPECT_GT((glow >> 16) & 0xFF, 16u) << "the patch glows beyond its edge";
+        EXPECT_NEAR(HueDegrees(glow), 30.0, 5.0);
+    }
 }
 
 TEST_F(PostProcessChain, AMissingMainMakesTheTargetsAgainAndTheFrameIsComposed) {
