@@ -214,7 +214,12 @@ bool EEngine::StartWorld(const char* name) {
 
     Trace(*this, "OpenWorld");
     OpenWorld();
+    // The console's fog rows set fog set 0 again, which hands its colour to
+    // the camera; the clear colour stays what the world file left, so a
+    // "background_color" after the fog lines wins as it did in the load.
+    const uint32_t background = g_Camera.GetBackgroundColor();
     g_Console.ReapplyVariables();
+    g_Camera.SetBackgroundColor(background);
     if (!m_szCurrentWorld[0]) {
         m_bWorldLoaded = 0;
         m_bEmptyWorldOpen = 1;

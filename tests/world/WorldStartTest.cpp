@@ -18,6 +18,7 @@
 #include "sound/MusicDirector.h"
 #include "sound/SoundMgr.h"
 #include "world/BezierMgr.h"
+#include "world/Camera.h"
 #include "world/Engine.h"
 #include "world/VisBlockers.h"
 
@@ -160,6 +161,27 @@ TEST_F(WorldStartTest, AStartAfterAnEmptyWorldClosesItFirst) {
     g_Trace.clear();
     ASSERT_TRUE(g_Engine.StartWorld("worlds\\a.w"));
     EXPECT_EQ(g_Trace.front(), "EndWorld");
+}
+
+// A world's own background colour outlives the world start: the console's
+// fog rows, re-applied after the load, set fog set 0 again but leave the
+// clear colour that a later "background_color" line gave.
+TEST_F(WorldStartTest, TheWorldsBackgroundColourSurvivesTheConsoleRowsAppliedAtItsStart) {
+    struct Case {
+        const char* name;
+        const char* text;
+        uint32_t background;
+    } cases[] = {
+        {"background after fog", "fog0 16711680 5000 10\nbackground_color 65280\n", 0x00FF00},
+        {"fog only", "fog0 16711680 5000 10\n", 0xFF0000},
+        {"fog after background", "background_color 65280\nfog0 255 5000 10\n", 0x0000FF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteWorld("a.w", c.text);
+        ASSERT_TRUE(g_Engine.StartWorld("worlds\\a.w"));
+        EXPECT_EQ(g_Camera.GetBackgroundColor() & 0xFFFFFF, c.background);
+    }
 }
 
 TEST_F(WorldStartTest, AFailedLoadLeavesNoWorld) {
