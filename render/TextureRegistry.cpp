@@ -85,7 +85,9 @@ uint32_t ERenderer::GetTextureIdByName(const char* name, int reduce, int high, i
 
 void ERenderer::SetTexture(uint32_t stage, uint32_t id) {
     const strtexture* t = GetTexture(id);
-    if (!t || !t->pTexture || !g_pD3DInterface) return;
+    if (!t || !g_pD3DInterface) return;
+    // A record whose image is missing empties the stage rather than leave
+    // the previous texture on it.
     g_pD3DInterface->SetTexture(stage, t->pTexture);
 }
 

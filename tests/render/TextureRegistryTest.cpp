@@ -572,6 +572,26 @@ TEST_F(StageBinding, PauseStopAndPlay) {
     AnimationPlay(nullptr);
 }
 
+// SetTexture binds the record's texture, and a record without one leaves
+// the stage empty, not holding the texture bound before; an id without a
+// record changes nothing.
+TEST_F(StageBinding, SetTextureBindsTheRecordsTextureEvenWhenItHasNone) {
+    strtexture* add = g_Renderer.LoadTexture("add.tga", 0, 0, 0);
+    strtexture* plain = g_Renderer.LoadTexture("plain.tga", 0, 0, 0);
+    ASSERT_TRUE(add && plain);
+    const uint32_t empty = StageColour(0); // nothing bound yet
+    g_Renderer.SetTexture(0, add->id);
+    EXPECT_EQ(StageColour(0), 0xFF00FFFFu);
+    g_Renderer.SetTexture(0, 1024);
+    g_Renderer.SetTexture(0, 0);
+    EXPECT_EQ(StageColour(0), 0xFF00FFFFu) << "no record: the stage keeps its texture";
+    gfx::Texture* kept = plain->pTexture;
+    plain->pTexture = nullptr; // its image failed to load
+    g_Renderer.SetTexture(0, plain->id);
+    plain->pTexture = kept;
+    EXPECT_EQ(StageColour(0), empty) << "the record's empty texture";
+}
+
 TEST_F(StageBinding, StagesPerFlagCombination) {
     strtexture* add = g_Renderer.LoadTexture("add.tga", 0, 0, 0);
     strtexture* plain = g_Renderer.LoadTexture("plain.tga", 0, 0, 0);
