@@ -179,9 +179,13 @@ void RenderSkyLit(ERenderer& r, const Variant& v) {
     if (v.full) {
         passes::BeginTechnique(fx, &EffectRecord::RenderScene, "RenderScene");
     } else {
-        // Begun by name: the first texture of the same technique keeps it.
-        if (cache.BeginTechniqueByName(fx, "RenderScene20_0", true))
+        // Begun by name: the first texture of the same technique keeps it,
+        // so the vertex-ambient terms a technique change uploads go with it
+        // now.
+        if (cache.BeginTechniqueByName(fx, "RenderScene20_0", true)) {
             std::strncpy(memory.technique, "RenderScene20_0", sizeof memory.technique - 1);
+            SetVertexAmbient(fx);
+        }
     }
     math::Vec4 highlight;
     if (v.full) highlight = ItemGlintDirection(g_Camera.ViewOrientation(), g_Engine.m_fWorldTime);

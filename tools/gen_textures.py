@@ -98,6 +98,7 @@ NORMAL_UP = (132, 130, 255)
 ALCOVE = (198, 190, 173)
 DETAIL_MID = (128, 128, 128)
 DETAIL_NEAR = (124, 124, 124)
+DETAIL_DARK = (66, 65, 66)  # half of GREY: a detail texel doubles the colour under it
 DARK_GREY = (33, 32, 33)
 DARK_BROWN = (66, 32, 0)
 
@@ -306,7 +307,7 @@ def main():
     write_tga(os.path.join(tex, "crate_broken.tga"), 64, quadrants(64, [BROWN, BLACK, BLACK, BROWN]))
     write_tga(os.path.join(tex, "floor.tga"), 64, quadrants(64, [GREY, OLIVE, OLIVE, GREY]))
     write_tga(os.path.join(tex, "floor_high.tga"), 128, quadrants(128, [GREY, TEAL, TEAL, GREY]))
-    write_tga(os.path.join(tex, "floor_detail.tga"), 32, quadrants(32, [WHITE, GREY, GREY, WHITE]))
+    write_tga(os.path.join(tex, "floor_detail.tga"), 32, quadrants(32, [DETAIL_MID, DETAIL_DARK, DETAIL_DARK, DETAIL_MID]))
     write_tga(os.path.join(tex, "blocker.tga"), 32, quadrants(32, [MAGENTA, BLACK, BLACK, MAGENTA]))
     write_tga(os.path.join(tex, "grate.tga"), 64, grate(64))
     write_tga(os.path.join(tex, "glass.tga"), 32, flat(32, CYAN, 128))

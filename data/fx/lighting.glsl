@@ -37,6 +37,13 @@ vec3 ztNormalFromMap(vec4 texel, float strength, vec3 t, vec3 b, vec3 n) {
     return dot(v, v) > 1e-8 ? normalize(v) : n;
 }
 
+// A detail texel used as colour: mid-grey leaves the colour as it is,
+// white doubles it, black takes it away (one factor for every pass, so a
+// texture looks the same lit from outside and inside).
+vec3 ztDetail(vec3 colour, vec4 detail) {
+    return colour * 2.0 * detail.rgb;
+}
+
 // A detail texel used as a normal bends n by its red and green tilt.
 vec3 ztBendByDetail(vec3 n, vec4 detail, vec3 t, vec3 b) {
     vec2 tilt = detail.xy * 2.0 - 1.0;

@@ -290,4 +290,51 @@ TEST_F(DemoEffectTest, SkyLightLightsTheTexelAsItsFormulaGives) {
     }
 }
 
+// A detail texture scales the texel alike in the sky-light pass (outside)
+// and the ambient-lit pass (inside): twice the detail texel, so that a
+// mid-grey detail leaves the colour as it is.
+TEST_F(DemoEffectTest, ADetailTexelScalesTheColourAlikeOutsideAndInside) {
+    struct Case {
+        const char* effect;
+        const char* technique;
+    } cases[] = {{"fx\\skylight.fxc", "RenderScene00"}, {"fx\\light.fxc", "RenderAmbient0"}};
+    const uint32_t texel = 0xFFC86432; // 200, 100, 50
+    const uint32_t detail = 0xFF606060; // 96
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.effect);
+        std::string errors;
+        ASSERT_TRUE(Load(c.effect, &errors)) << errors;
+        dev_->SetTexture(0, d_.Texture(texel));
+        dev_->SetTexture(1, d_.Texture(0x008080FFu));
+        dev_->SetTexture(2, d_.Texture(detail));
+        const math::Matrix identity = math::Matrix::Identity();
+        effect_->SetMatrix(P("g_mWorldViewProjection"), identity);
+        effect_->SetMatrix(P("g_mWorld"), identity);
+        effect_->SetMatrix(P("g_mWorldView"), identity);
+        effect_->SetVector(P("g_CameraPosition"), math::Vec4{0, 0, -10, 1});
+        effect_->SetVector(P("g_AmbientLightDiffuse"), math::Vec4{0.5f, 0.5f, 0.5f, 1.0f});
+        // No sky light outside (the ambient-lit effect has none).
+        effect_->SetBool(effect_->GetParameterByName(effect::Handle(), "g_bUseSkyLight"), false);
+        effect_->SetBool(P("g_bVertexColor"), false);
+        effect_->SetBool(P("g_bFullyBrightINM"), false);
+        effect_->SetFloat(P("g_fNormalDensity"), 1.0f);
+        effect_->SetBool(P("g_bDrawSpecular"), false);
+        effect_->SetBool(P("g_bDrawDetail"), true);
+        effect_->SetBool(P("g_bDetailAsNormal"), false);
+        effect_->SetBool(P("g_bSpecularInDetailMask"), false);
+        effect_->SetFloat(P("g_fDetailDensity"), 1.0f);
+        effect_->SetBool(P("g_bItemDropped"), false);
+        effect_->SetFloat(P("g_FogNear"), 80000.0f);
+        effect_->SetFloat(P("g_FogFar"), 80008.0f);
+        const std::vector<mesh::Vertex> quad = ScreenQuad(0xFFFFFFFF);
+        Draw(c.technique, quad.data(), 2);
+        const uint32_t got = d_.Pixel(16, 16);
+        const int tex[3] = {200, 100, 50};
+        for (int ch = 0; ch < 3; ++ch) {
+            const int want = int(std::lround(tex[ch] * 0.5 * 2.0 * 96.0 / 255.0));
+            EXPECT_NEAR(int((got >> (16 - 8 * ch)) & 0xFF), want, 3) << std::hex << got;
+        }
+    }
+}
+
 } // namespace

@@ -262,6 +262,29 @@ TEST_F(SkyLightPassTest, TheTechniqueFollowsShadowsAndCubeAndAnEqualNameIsNotBeg
     EXPECT_EQ(skylight_->techniques, (std::vector<std::string>{"RenderScene20_0", "RenderScene20_1"}));
 }
 
+// Every technique the meshes are drawn with has the vertex-ambient terms,
+// also the shader-model-2 pass's first, begun before the walk.
+TEST_F(SkyLightPassTest, TheVertexAmbientTermsReachEveryTechniqueTheMeshesAreDrawnWith) {
+    strtexture* cube = Texture({});
+    struct Case {
+        const char* name;
+        bool full, withCube;
+    } cases[] = {
+        {"full, no cube", true, false},
+        {"full, a cube", true, true},
+        {"shader model 2, no cube", false, false},
+        {"shader model 2, a cube", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        List({Texture({meshes_[0]}, [&](strtexture* t) { t->pEnvironment = c.withCube ? cube : nullptr; })});
+        ASSERT_EQ(Run(c.full, false), 1u);
+        EXPECT_FALSE(skylight_->Of("g_fVertexAmbientBrightness").empty());
+        EXPECT_FALSE(skylight_->Of("g_fVertexAmbientContrast").empty());
+        EXPECT_FALSE(skylight_->Of("g_fVertexAmbientColor").empty());
+    }
+}
+
 TEST_F(SkyLightPassTest, AmbientAndFogAreSetOnIndexChangesAnimatedTexturesAndObjectsWithoutFog) {
     struct Case {
         const char* name;
