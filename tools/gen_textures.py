@@ -16,7 +16,7 @@ Writes, under the data directory (default: data/ beside this folder):
                                   for its highlight and environment cube)
   textures/*_normal.tga           flat normal maps (alpha 0: no shine) of the
                                   floor, the wreck, the grate, the glass, the
-                                  white default and the tree (paint_normal.dds
+                                  white default, the tree and the lava (paint_normal.dds
                                   for paint.dds), so that the
                                   lit passes find one for every lit texture
   textures/bark.tga, leaves.tga   the tree of tree.x: bark bands, and leaves
@@ -36,7 +36,8 @@ Writes, under the data directory (default: data/ beside this folder):
   textures/light_shaft.tga        a light shaft, pale yellow (added on)
   textures/water.tga              the pool's water, deep blue-green, with
                                   water_normal.tga (its waves: a normal map
-                                  of crossed sine ridges, 8 per side)
+                                  of tiling noise, no pattern repeating
+                                  inside it)
   textures/lava.tga               the lava plane's crust, dark red and brown,
                                   with lava_flow.tga (its `lava` companion:
                                   8-texel orange and brown checks, so that
@@ -239,15 +240,42 @@ def checks(size, cell, colours):
     return [colours[((x // cell) + (y // cell)) % 2] + (255,) for y in range(size) for x in range(size)]
 
 
-def wave_normals(size, ridges):
-    """The normal map of h = sin(2 pi k x / size) + sin(2 pi k y / size), as
-    (x, y, z) -> (128 + 127 x, ...), z out of the surface."""
+def noise_waves(size, seed=7):
+    """The normal map of a tiling noise height field (value noise on lattices
+    of 4, 8 and 16 cells a side, smoothly interpolated and wrapped at the
+    edges, halved in strength with each octave), as (x, y, z) ->
+    (128 + 127 x, ...), z out of the surface: waves without a repeating
+    pattern inside the texture."""
     import math
+    state = seed
+
+    def rand01():
+        nonlocal state
+        state = (state * 1103515245 + 12345) & 0xFFFFFFFF
+        return ((state >> 16) & 0x7FFF) / 32767.0
+
+    height = [0.0] * (size * size)
+    for cells, weight in ((4, 1.0), (8, 0.5), (16, 0.25)):
+        lattice = [rand01() for _ in range(cells * cells)]
+        step = size / cells
+        for y in range(size):
+            for x in range(size):
+                fx, fy = x / step, y / step
+                x0, y0 = int(fx), int(fy)
+                tx, ty = fx - x0, fy - y0
+                sx, sy = tx * tx * (3 - 2 * tx), ty * ty * (3 - 2 * ty)
+                a = lattice[(y0 % cells) * cells + x0 % cells]
+                b = lattice[(y0 % cells) * cells + (x0 + 1) % cells]
+                c = lattice[((y0 + 1) % cells) * cells + x0 % cells]
+                d = lattice[((y0 + 1) % cells) * cells + (x0 + 1) % cells]
+                top, bottom = a + (b - a) * sx, c + (d - c) * sx
+                height[y * size + x] += weight * (top + (bottom - top) * sy)
     px = []
-    w = 2.0 * math.pi * ridges / size
+    strength = 2.5
     for y in range(size):
         for x in range(size):
-            dx, dy = -0.35 * math.cos(w * x), -0.35 * math.cos(w * y)
+            dx = -(height[y * size + (x + 1) % size] - height[y * size + (x - 1) % size]) * strength
+            dy = -(height[((y + 1) % size) * size + x] - height[((y - 1) % size) * size + x]) * strength
             length = math.sqrt(dx * dx + dy * dy + 1.0)
             n = (dx / length, dy / length, 1.0 / length)
             px.append(tuple(int(round(128 + 127 * c)) for c in n) + (255,))
@@ -299,7 +327,7 @@ def main():
     write_tga(os.path.join(tex, "bialy.tga"), 8, flat(8, WHITE))
     write_tga(os.path.join(tex, "crate.tga"), 64, quadrants(64, [BROWN, ORANGE, ORANGE, BROWN]))
     write_tga(os.path.join(tex, "crate_normal.tga"), 64, flat(64, NORMAL_UP, 40))
-    for name in ("floor", "crate_broken", "grate", "glass", "bialy", "bark", "leaves"):
+    for name in ("floor", "crate_broken", "grate", "glass", "bialy", "bark", "leaves", "lava"):
         write_tga(os.path.join(tex, name + "_normal.tga"), 8, flat(8, NORMAL_UP, 0))
     write_dds(os.path.join(tex, "paint_normal.dds"), 8, flat(8, NORMAL_UP, 0))
     write_tga(os.path.join(tex, "bark.tga"), 32, quadrants(32, [BROWN, OLIVE, OLIVE, BROWN]))
@@ -320,7 +348,7 @@ def main():
     write_tga(os.path.join(tex, "dark_floor.tga"), 32, quadrants(32, [DARK_GREY, DARK_BROWN, DARK_BROWN, DARK_GREY]))
     write_tga(os.path.join(tex, "light_shaft.tga"), 8, flat(8, SHAFT))
     write_tga(os.path.join(tex, "water.tga"), 64, flat(64, TEAL))
-    write_tga(os.path.join(tex, "water_normal.tga"), 64, wave_normals(64, 8))
+    write_tga(os.path.join(tex, "water_normal.tga"), 64, noise_waves(64))
     write_tga(os.path.join(tex, "lava.tga"), 64, quadrants(64, [BROWN, RED, RED, BROWN]))
     write_tga(os.path.join(tex, "lava_flow.tga"), 64, checks(64, 8, [ORANGE, BROWN]))
     write_dds(os.path.join(tex, "metal_dxt1.dds"), 64, quadrants(64, [GREY, WHITE, WHITE, GREY]), b"DXT1")

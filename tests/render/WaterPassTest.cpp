@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -509,6 +511,34 @@ TEST(WaterWaves, ThePhasesFollowTheWorldTimeWithTheirOwnFactors) {
         EXPECT_NEAR(w.sinF, c.sinF, 1e-5f);
         EXPECT_NEAR(w.falaX, c.falaX, 1e-5f);
         EXPECT_NEAR(w.falaZ, c.falaZ, 1e-5f);
+    }
+}
+
+// The demo pool's normal map: no pattern repeats inside it, so its glints
+// do not stand in regular rows and columns. Against itself shifted by any
+// step below its size, along either axis, its texels differ on average
+// (a map of sine ridges 8 texels apart equals itself shifted by 8).
+TEST(DemoWaterNormalMap, RepeatsNoPatternInsideItself) {
+    std::ifstream file(std::string(ZT_SOURCE_DIR) + "/data/textures/water_normal.tga", std::ios::binary);
+    std::vector<uint8_t> tga((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_GE(tga.size(), 18u);
+    ASSERT_EQ(tga[2], 2) << "uncompressed true colour";
+    ASSERT_EQ(tga[16], 32);
+    const int w = tga[12] | tga[13] << 8, h = tga[14] | tga[15] << 8;
+    const size_t first = 18 + tga[0];
+    ASSERT_GE(tga.size(), first + size_t(w) * h * 4);
+    auto tilt = [&](int x, int y, int channel) { // 2 red (x tilt), 1 green (y tilt)
+        return int(tga[first + (size_t(y % h) * w + size_t(x % w)) * 4 + size_t(channel)]);
+    };
+    for (int step = 1; step < w; ++step) {
+        double along = 0, across = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                along += std::abs(tilt(x, y, 2) - tilt(x + step, y, 2));
+                across += std::abs(tilt(x, y, 1) - tilt(x, y + step, 1));
+            }
+        EXPECT_GT(along / (w * h), 4.0) << "shifted by " << step << " across the rows";
+        EXPECT_GT(across / (w * h), 4.0) << "shifted by " << step << " down the columns";
     }
 }
 
