@@ -610,7 +610,11 @@ void EEngineObject::UpdateVisibility() {
     auto classify = [](ObjectRecord* h) {
         const bool isMesh = h->dwType == OT_MESH;
         h->bSkyLit = (UseSkyLight && !(h->dwFlags2 & kFlag2NoSkyLight)) ? 1 : 0;
-        g_EngineSharedFlags.bBytes[(h->bSkyLit ? 0 : 2) + (isMesh ? 0 : 1)] = 1;
+        // The second byte of each pair runs the skinned-mesh passes: only a
+        // skinned mesh sets it (lights, triggers and sprites draw nothing in
+        // them).
+        if (isMesh || h->dwType == OT_SKINMESH)
+            g_EngineSharedFlags.bBytes[(h->bSkyLit ? 0 : 2) + (isMesh ? 0 : 1)] = 1;
         return isMesh;
     };
 

@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/VideoConfig.h"
@@ -161,6 +162,34 @@ TEST_F(WaterRun, TheLavaIsDrawnWithItsNormalMapAndNothingIsNamedMissing) {
         if (std::string(line).find("brak normala") != std::string::npos) missing.push_back(line);
     }
     EXPECT_EQ(missing, std::vector<std::string>{});
+}
+
+// The demo world has no skinned mesh: no frame of either pipeline runs a
+// skinned-mesh pass, whatever lights and triggers are in view.
+TEST_F(WaterRun, AWorldWithoutSkinnedMeshesRunsNoSkinnedPass) {
+    int skinned = 0;
+    g_Engine.ForEachSlotBelowHighWater([&](int slot) {
+        const ObjectRecord* h = g_Engine.Object(slot);
+        skinned += h->bUsed && h->dwType == OT_SKINMESH;
+    });
+    ASSERT_EQ(skinned, 0);
+    for (bool simple : {true, false}) {
+        SCOPED_TRACE(simple ? "fastest" : "full");
+        SimpleRender = simple;
+        for (const auto& [eye, at] : {std::pair{kPoolEye, kPoolAt}, std::pair{kLavaEye, kLavaAt},
+                                      std::pair{math::Vec3{0, 150, 0}, math::Vec3{0, 100, 504}}}) {
+            RunAt(eye, at, 2);
+            g_Renderer.StartPassRecording();
+            Place(eye, at);
+            Frame();
+            g_Renderer.StopPassRecording();
+            ASSERT_GT(g_Renderer.PassRecordCount(), 0u);
+            for (uint32_t i = 0; i < g_Renderer.PassRecordCount(); ++i) {
+                const std::string name = g_Renderer.GetPassRecord(i).szName;
+                EXPECT_EQ(name.find("Skinmesh"), std::string::npos) << name;
+            }
+        }
+    }
 }
 
 TEST_F(WaterRun, TheLavaFlowsFromOneSecondToTheNextWhileTheFloorStays) {
