@@ -102,6 +102,8 @@ EPostProcess::EPostProcess() = default;
 // ---- Targets and lifecycle ----------------------------------------------------------------
 
 void EPostProcess::Create() {
+    // A new world has new texture records.
+    m_bHudLooked = 0;
     if (!OptionMV16) return;
     bool hdr = OptionMV21;
     for (const char* world : kWorldsWithoutHDR)
@@ -811,10 +813,15 @@ void EPostProcess::RenderToScreen() {
     e->SetFloat(byName("g_fBW"), Saturation());
     e->SetFloat(byName("g_fRed"), kRedTintScale * m_fRedTintTime);
     m_fRedTintTime = std::max(0.0f, m_fRedTintTime - g_Engine.m_fFrameTime);
-    if (const strtexture* t = HudTexture("hud_vignetting.tga")) e->SetTexture(byName("tW"), t->pTexture);
-    if (const strtexture* t = HudTexture("hud_vignetting_light.tga"))
-        e->SetTexture(byName("tWL"), t->pTexture);
-    const strtexture* blood = HudTexture("hud_ekran_krwi_16.tga");
+    if (!m_bHudLooked) {
+        m_pHud[0] = HudTexture("hud_vignetting.tga");
+        m_pHud[1] = HudTexture("hud_vignetting_light.tga");
+        m_pHud[2] = HudTexture("hud_ekran_krwi_16.tga");
+        m_bHudLooked = 1;
+    }
+    if (m_pHud[0]) e->SetTexture(byName("tW"), m_pHud[0]->pTexture);
+    if (m_pHud[1]) e->SetTexture(byName("tWL"), m_pHud[1]->pTexture);
+    const strtexture* blood = m_pHud[2];
     if (m_fEK > 0.0f && blood) {
         e->SetFloat(byName("fEK"), m_fEK);
         e->SetTexture(byName("tEK"), blood->pTexture);

@@ -55,6 +55,7 @@ class Surface;
 class VertexDeclaration;
 } // namespace gfx
 struct ObjectRecord;
+struct strtexture;
 
 class EPostProcess {
   public:
@@ -244,6 +245,11 @@ class EPostProcess {
     float m_fRedTintTime = 0;    // seconds; g_fRed is half of it
     float m_fMotionBlurTime = 0; // seconds
     float m_fEK = 0;             // the blood-screen amount the HUD writes
+    // The to-screen stage's HUD textures (vignette, light vignette, blood
+    // screen), looked up by name at its first frame of a world (null when
+    // missing): the records live as long as the world.
+    const strtexture* m_pHud[3] = {};
+    uint8_t m_bHudLooked = 0;
     // Two switches the game layer sets that together daze the player's
     // view; the post-processing keeps them.
     uint8_t m_bDaze1 = 0;

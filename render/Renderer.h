@@ -251,7 +251,10 @@ class ERenderer {
     // is missing or of the wrong kind.
     uint32_t GetTextureIdByName(const char* name, int reduce = 0, int high = 0, int cube = 0);
     strtexture* GetTexture(uint32_t id) const { return id < MAX_TEXTURES ? m_pTextureIds[id] : nullptr; }
+    // The record of that name, by a walk of the list (counted in
+    // m_dwNameLookups, so per-frame code can be checked to do none).
     strtexture* FindTexture(const char* name) const;
+    mutable uint32_t m_dwNameLookups = 0;
     // Binds the record's 2D texture to a device stage; nothing for an id of
     // 1024 or more or an empty slot.
     void SetTexture(uint32_t stage, uint32_t id);

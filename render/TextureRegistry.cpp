@@ -66,6 +66,7 @@ const char* NormalizeTextureName(const char* name) {
 
 strtexture* ERenderer::FindTexture(const char* name) const {
     if (!name) return nullptr;
+    ++m_dwNameLookups;
     for (strtexture* t = m_pTextures; t; t = t->next) {
         if (StrCmpNoCase(t->szName, name) == 0) return t;
     }

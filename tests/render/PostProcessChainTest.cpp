@@ -346,6 +346,22 @@ TEST_F(PostProcessChain, TheBloomAroundAnOrangePatchKeepsItsHue) {
     }
 }
 
+// The composite's three HUD textures are looked up by name once in a
+// world, at its first composed frame, not in every frame.
+TEST_F(PostProcessChain, TheHudTexturesAreLookedUpOnceAWorld) {
+    g_PostProcess.RenderPostProcess();
+    const uint32_t afterFirst = g_Renderer.m_dwNameLookups;
+    for (int frame = 0; frame < 3; ++frame)
+        g_PostProcess.RenderPostProcess();
+    EXPECT_EQ(g_Renderer.m_dwNameLookups, afterFirst) << "no name looked up after the first frame";
+    ASSERT_NE(g_PostProcess.m_pHud[0], nullptr);
+    EXPECT_STREQ(g_PostProcess.m_pHud[0]->szName, "hud_vignetting.tga");
+    // A new world looks them up again.
+    g_PostProcess.Create();
+    g_PostProcess.RenderPostProcess();
+    EXPECT_GT(g_Renderer.m_dwNameLookups, afterFirst);
+}
+
 TEST_F(PostProcessChain, AMissingMainMakesTheTargetsAgainAndTheFrameIsComposed) {
     g_PostProcess.ReleaseTargets();
     ASSERT_EQ(g_PostProcess.TargetTexture(EPostProcess::Main), nullptr);
