@@ -1,7 +1,7 @@
 #include "actors/ActorConsoleRows.h"
 
 #include "actors/ItemMgr.h"
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 #include "actors/PostacMgr.h"
 #include "actors/WeaponMgr.h"
 #include "app/Console.h"

@@ -19,6 +19,7 @@ struct ItemDescription {
     int32_t iNumMuzzleFx = 0;
     char szMuzzleFx[MAX_MUZZLE_FX][64] = {};
     float fFireInterval = 0; // seconds between shots
+    uint8_t bCanAim = 0;     // set by "Aim_Pos", cleared by "no_aim"
 };
 
 // An item in the world or carried by the player (the fields used so far).

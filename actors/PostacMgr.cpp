@@ -17,6 +17,17 @@ void PostacMgr::DeleteDeadCharacters() {
 void PostacMgr::Destroy() {
     for (strpostac& p : m_Postacie)
         p = strpostac();
+    for (strEvent& e : m_Events)
+        e = strEvent();
+}
+
+void PostacMgr::AddEvent(const math::Vec3& position, float radiusWalls, float radiusOpen, int32_t flag,
+                         float radiusSeen, int32_t frames, int32_t flag2, int32_t flag3) {
+    for (strEvent& e : m_Events) {
+        if (e.bUsed) continue;
+        e = {1, position, radiusWalls, radiusOpen, flag, radiusSeen, frames, flag2, flag3};
+        return;
+    }
 }
 
 strpostac* PostacMgr::FindByName(const char* name, bool liveOnly) {

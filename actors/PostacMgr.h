@@ -36,9 +36,24 @@ struct strpostac {
     ObjectRecord* hLinkedObject = nullptr; // a marked one keeps the character out of the music's count
 };
 
+// A noise or alert the characters may notice: where, how far it carries
+// through walls, in the open and in sight, its flags and the frames left.
+struct strEvent {
+    uint8_t bUsed = 0;
+    math::Vec3 vPosition;
+    float fRadiusWalls = 0;
+    float fRadiusOpen = 0;
+    int32_t iFlag = 0;
+    float fRadiusSeen = 0;
+    int32_t iFrames = 0;
+    int32_t iFlag2 = 0;
+    int32_t iFlag3 = 0;
+};
+
 class PostacMgr {
   public:
     static constexpr int MAX_POSTACIE = 256;
+    static constexpr int MAX_EVENTS = 36;
     virtual ~PostacMgr() = default;
 
     // Frees every slot in use whose dead flag is set.
@@ -72,7 +87,13 @@ class PostacMgr {
     // the renderer until the characters draw it).
     void DrawDebug();
 
+    // Fills the first free event slot; nothing when all are used. (Their
+    // countdown and the characters' noticing come with the characters.)
+    void AddEvent(const math::Vec3& position, float radiusWalls, float radiusOpen, int32_t flag,
+                  float radiusSeen, int32_t frames, int32_t flag2, int32_t flag3);
+
     strpostac m_Postacie[MAX_POSTACIE];
+    strEvent m_Events[MAX_EVENTS];
     uint32_t m_dwSoundPreloads = 0;
     char m_szLastVoice[256] = {};
 };

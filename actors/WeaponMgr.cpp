@@ -1,4 +1,6 @@
 #include "actors/WeaponMgr.h"
+
+#include "actors/ItemMgr.h"
 #include "render/Renderer.h"
 
 CWeaponMgr g_WeaponMgr;
@@ -13,4 +15,8 @@ void CWeaponMgr::FireBullet(const ItemDescription* weapon, const math::Vec3& muz
 
 void CWeaponMgr::RenderLaserSight() {
     g_Renderer.RecordPass("CWeaponMgr::RenderLaserSight");
+}
+
+bool CWeaponMgr::CanAim() const {
+    return m_pCurrentWeapon && m_pCurrentWeapon->pDescription && m_pCurrentWeapon->pDescription->bCanAim;
 }

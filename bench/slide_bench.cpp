@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 #include "app/Records.h"
 #include "physics/MovePlayerSlide.h"
 #include "platform/math/Math.h"

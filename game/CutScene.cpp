@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 
 CCutScene g_CutScene;
 

@@ -1,11 +1,12 @@
 #include "game/GameStart.h"
 
 #include "actors/ActorConsoleRows.h"
+#include "actors/ActorHooks.h"
 #include "actors/LaserMgr.h"
 #include "actors/PathMgr.h"
-#include "actors/Player.h"
 #include "actors/PostacMgr.h"
 #include "actors/WeaponMgr.h"
+#include "actors/player/Player.h"
 #include "app/ConsoleRows.h"
 #include "app/GameFrame.h"
 #include "app/Mouse.h"
@@ -17,6 +18,7 @@
 #include "game/LoadScreen.h"
 #include "game/MainGame.h"
 #include "game/Menu.h"
+#include "game/Objective.h"
 #include "game/Panel.h"
 #include "game/SaveMgr.h"
 #include "game/ScreenOverlay.h"
@@ -175,12 +177,10 @@ WorldHooks MakeWorldHooks() {
     h.PreloadHeroDialogueSounds = [](const char* dialogue) {
         g_DialogueMgr.PreloadHeroDialogueSounds(dialogue);
     };
-    h.PlayerPosition = [] {
-        return math::Vec3{g_Player.m_vPosition[0], g_Player.m_vPosition[1], g_Player.m_vPosition[2]};
-    };
+    h.PlayerPosition = [] { return g_Player.m_vPosition; };
     h.PlayerMovedByWorld = [] { g_Player.m_bMovedByWorld = true; };
     h.ChangePlayerHealth = [](float delta) { g_Player.ChangeHealth(delta); };
-    h.PlayerCrouching = [] { return g_Player.m_bCrouch; };
+    h.PlayerCrouching = [] { return g_Player.m_bCrouched; };
     h.StartCutFade = [] { g_Panel.StartCutFade(); };
     h.SetFadeState = [](uint32_t state) { g_Panel.m_dwFadeState = state; };
     h.OnExplosion = [](const math::Vec3& position, float power) { g_MainGame.OnExplosion(position, power); };
@@ -223,9 +223,28 @@ physicsworld::Hooks MakePhysicsWorld() {
     return h;
 }
 
+actorhooks::Hooks MakeActorHooks() {
+    actorhooks::Hooks h;
+    h.LevelFrame = [] { return g_MainGame.m_iLevelFrame; };
+    h.MenuOpen = [] { return g_Menu.IsOpen(); };
+    h.OpenMenu = [] { g_Menu.Open(); };
+    h.CutSceneRunning = [] { return g_CutScene.IsRunning(); };
+    h.IntroRunning = [] { return g_Intro.m_bActive; };
+    h.HudFade = [] { return g_Panel.m_fFade; };
+    h.Letterbox = [] { return g_Panel.m_bPanoramic; };
+    h.ClearHints = [] { g_Panel.m_iUseHint = 0; };
+    h.ShowUseHint = [](int32_t canRun) { g_Panel.m_iUseHint = canRun; };
+    h.LoadingBeforeStep = [](uint32_t step) { return g_SaveMgr.m_bBusy && g_SaveMgr.m_dwStep < step; };
+    h.LoadLastCheckpoint = [] { g_SaveMgr.LoadLastCheckpoint(); };
+    h.ShowObjectiveList = [] { g_Objective.OnShowListKey(); };
+    h.ShowTask = [] { g_Objective.OnShowTaskKey(); };
+    return h;
+}
+
 } // namespace
 
 void StartGameLayers() {
+    actorhooks::InstallActorHooks(MakeActorHooks());
     InstallGameFrame(MakeGameFrame());
     soundworld::InstallSoundWorld(MakeSoundWorld());
     InstallWorldHooks(MakeWorldHooks());

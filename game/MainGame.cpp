@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 #include "actors/PostacMgr.h"
 #include "app/CommandMgr.h"
 #include "app/Console.h"
@@ -13,10 +13,8 @@
 #include "app/Options.h"
 #include "app/Profiler.h"
 #include "app/StartTimes.h"
-#include "game/CutScene.h"
 #include "game/GameAI.h"
 #include "game/InputFileRecord.h"
-#include "game/Intro.h"
 #include "game/LoadScreen.h"
 #include "game/Menu.h"
 #include "physics/RigidBodySimulation.h"
@@ -54,7 +52,7 @@ void CMainGame::StartUp() {
 }
 
 void CMainGame::EarlyPlayerUpdate() {
-    g_Player.UpdateView();
+    if (!m_bEndSequence) g_Player.UpdateView();
 }
 
 // The per-world hooks run the modules that exist, in the game frame's order.
@@ -71,6 +69,7 @@ void CMainGame::Init() {
     g_MusicDirector.Init();
     g_ObeCamera.Init();
     g_FxMgr.Init();
+    g_Player.Init();
     m_iLevelFrame = 0;
     m_dwGameFrames = 0;
     m_bHoldSkinMeshes = 0;
@@ -91,6 +90,7 @@ void CMainGame::Destroy() {
     g_GameAI.ResetVariables();
     PlayMusic(nullptr, false);
     g_PostacMgr.Destroy();
+    g_Player.Destroy();
     g_FxMgr.Destroy();
     g_ObeCamera.Destroy();
     m_iLevelFrame = 0;
@@ -200,13 +200,10 @@ bool CMainGame::UpdateCameras() {
     ProfilerStart(prof::CameraUpdate);
     g_Camera.Update(dt);
     ProfilerStop(prof::CameraUpdate);
-    // The player's stage: while the follow (OBE) camera runs it takes the
-    // player's turn, as long as the player may act at all.
+    // The player's stage (the follow camera, while it runs, takes his turn).
     if (m_iLevelFrame > 150) {
         ProfilerStart(prof::PlayerUpdate);
-        const bool playerActs =
-            !g_CutScene.IsRunning() && !PlayerDead && !MissionFailed && !g_Intro.m_bActive;
-        if (playerActs && g_ObeCamera.IsRunning()) g_ObeCamera.Update(dt);
+        g_Player.Update();
         ProfilerStop(prof::PlayerUpdate);
     }
     return true;

@@ -9,6 +9,10 @@ class CMenu {
     virtual ~CMenu() = default;
 
     bool IsOpen() const { return m_bOpen; }
+    // The player's menu key asks for the menu (its pages come with the menu;
+    // the requests are counted).
+    void Open() { ++m_dwOpenRequests; }
+    uint32_t m_dwOpenRequests = 0;
     // The menu's screen layer, made at engine start and freed at release.
     void InitOverlay() { m_bOverlay = true; }
     void ReleaseOverlay() { m_bOverlay = false; }

@@ -43,6 +43,12 @@ public:
     bool m_bBlackout = false;
     float m_fBlur = 0;
     bool m_bUsableObject = false; // a usable object is near: the use hint shows at its position
+    // The player's hints under the crosshair: the use hint's can-run state
+    // of the object looked at (0 none, 1 ready, 2 waiting), cleared each frame.
+    int32_t m_iUseHint = 0;
+    // The fade to black (0 none .. 1 black); the player takes no movement
+    // input above one half.
+    float m_fFade = 0;
     math::Vec3 m_vUsableObjectPosition;
     std::vector<std::string> m_Messages;
     uint32_t m_dwWaypointHighlights = 0;

@@ -20,6 +20,12 @@ class CSaveMgr {
     void WriteBlocks(std::FILE* f);
     void ReadBlocks(std::FILE* f);
 
+    // The player's load key, or fire after his death, asks for the last
+    // checkpoint (the loading comes with the save games; the requests are
+    // counted).
+    void LoadLastCheckpoint() { ++m_dwCheckpointLoads; }
+    uint32_t m_dwCheckpointLoads = 0;
+
     uint8_t m_bCheckpointRequest = 0; // an action asked for a checkpoint save
     uint8_t m_bBusy = 0;              // a save or a load is in progress
     uint32_t m_dwStep = 0;            // its step counter

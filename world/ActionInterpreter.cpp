@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "actors/ItemMgr.h"
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 #include "actors/PostacMgr.h"
 #include "actors/WeaponMgr.h"
 #include "app/Console.h"
@@ -582,10 +582,8 @@ void EEngineObject::ApplyShooting(ObjectRecord* h, const ObjectAction& a) {
 void EEngineObject::TeleportPlayerHere(ObjectRecord* h, const ObjectAction& a) {
     if (Debug) g_Console.PrintVector("TeleportPlayerHere ", h->vPosition.data());
     m_dwFrameCounter = 0;
-    for (int i = 0; i < 3; ++i) {
-        g_Player.m_vPosition[i] = h->vPosition.data()[i];
-        g_Player.m_vPositionCopy[i] = h->vPosition.data()[i];
-    }
+    g_Player.m_vPosition = h->vPosition;
+    g_Player.m_vPositionCopy = h->vPosition;
     SetObjectPosition(g_Player.m_hObject, h->vPosition);
     g_Player.m_bMovedByWorld = true;
     if (a.bCrouchingTeleportPlayerHere) {

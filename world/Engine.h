@@ -193,6 +193,10 @@ class EEngine {
 
     char m_WorldToStart[128] = {}; // the world to start next, empty for none
     uint8_t m_bWorldShown = 0;     // the world is rendered only while set
+    // The world paused, and the second pause flag (the player's update stops
+    // while either holds; the menu sets them once it is built).
+    uint8_t m_bWorldPaused = 0;
+    uint8_t m_bWorldPaused2 = 0;
     // A skipped cut-scene runs fast forward; no sound is made or played meanwhile.
     uint8_t m_bFastForward = 0;
     // The special reduced-render mode: the rigid bodies neither step nor are created.

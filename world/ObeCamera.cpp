@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 #include "actors/PostacMgr.h"
 #include "app/Console.h"
 #include "app/Options.h"
@@ -116,7 +116,7 @@ void ObeCamera::Update(float frameTime) {
     m_fElapsed += frameTime;
 
     const math::Vec3 aim = AimPoint();
-    const math::Vec3 player(g_Player.m_vPosition[0], g_Player.m_vPosition[1], g_Player.m_vPosition[2]);
+    const math::Vec3 player = g_Player.m_vPosition;
     math::Vec3 dir(aim.x - player.x, 0, aim.z - player.z);
     const float length = math::Vec3Length(dir);
     dir = length > 0.0f ? dir / length : math::Vec3(0, 0, 1);

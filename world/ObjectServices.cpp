@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "actors/ItemMgr.h"
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 #include "actors/PostacMgr.h"
 #include "actors/WeaponMgr.h"
 #include "app/Console.h"
@@ -227,7 +227,7 @@ void EEngineObject::UpdateDownwash(ObjectRecord* h) {
     }
     if (d < 600.0f) {
         math::Vec3 away =
-            math::Vec3{g_Player.m_vPosition[0], g_Player.m_vPosition[1], g_Player.m_vPosition[2]} - ground;
+            g_Player.m_vPosition - ground;
         away.y = 0.0f;
         const float length = math::Vec3Length(away);
         if (length > 0.0f) {
@@ -379,7 +379,7 @@ void EEngineObject::StartDoor(ObjectRecord* h) {
     const ObjectAction& a = *h->pAction;
     float target = a.fDoor3;
     if (a.dwDoor2) {
-        const math::Vec3 player{g_Player.m_vPosition[0], g_Player.m_vPosition[1], g_Player.m_vPosition[2]};
+        const math::Vec3 player = g_Player.m_vPosition;
         const math::Vec3 ahead = h->vPosition + h->Orientation.forward;
         if (math::Vec3Length(player - h->vPosition) < math::Vec3Length(player - ahead)) target = -target;
     }

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "actors/ItemMgr.h"
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 #include "actors/PostacMgr.h"
 #include "actors/WeaponMgr.h"
 #include "app/Console.h"
@@ -833,14 +833,14 @@ class ConsoleWorldRowsTest : public ConsoleVariablesTest {
 
 TEST_F(ConsoleWorldRowsTest, TeleportMovesThePlayer64AboveTheObject) {
     Set("Teleport", "CONSOLE_TEST_DOOR");
-    EXPECT_FLOAT_EQ(g_Player.m_vPosition[0], 100.0f);
-    EXPECT_FLOAT_EQ(g_Player.m_vPosition[1], 84.0f);
-    EXPECT_FLOAT_EQ(g_Player.m_vPosition[2], -300.0f);
+    EXPECT_FLOAT_EQ(g_Player.m_vPosition.x, 100.0f);
+    EXPECT_FLOAT_EQ(g_Player.m_vPosition.y, 84.0f);
+    EXPECT_FLOAT_EQ(g_Player.m_vPosition.z, -300.0f);
     EXPECT_NE(console_->FindVariable("Fog"), nullptr);
 
-    g_Player.m_vPosition[0] = 7.0f;
+    g_Player.m_vPosition.x = 7.0f;
     Set("Teleport", "no_such_object");
-    EXPECT_FLOAT_EQ(g_Player.m_vPosition[0], 7.0f);
+    EXPECT_FLOAT_EQ(g_Player.m_vPosition.x, 7.0f);
 }
 
 TEST_F(ConsoleWorldRowsTest, ActionRunsTheNamedObjectsActionAndEnds) {

@@ -3,7 +3,7 @@
 // Bezier camera).
 #include <gtest/gtest.h>
 
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 #include "app/CommandMgr.h"
 #include "app/Options.h"
 #include "game/Intro.h"

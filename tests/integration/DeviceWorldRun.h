@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -15,10 +17,11 @@
 #include <tuple>
 #include <vector>
 
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 #include "app/Console.h"
 #include "app/D3DMain.h"
 #include "app/FocusMgr.h"
+#include "app/Mouse.h"
 #include "app/Options.h"
 #include "app/Timer.h"
 #include "app/VideoConfig.h"
@@ -49,8 +52,11 @@ class DeviceWorldRun : public ::testing::Test {
         fs::remove_all(dir_);
         fs::copy(fs::path(ZT_SOURCE_DIR) / "data", dir_, fs::copy_options::recursive);
         os::SetStartDirectory(dir_.string());
-        options_ = {screenwidth,  screenheight,         SimpleRender,     UpdateObjects,
-                    UpdateBezier, RecalculateOccluders, PrintPolygonCount};
+        options_ = {screenwidth,  screenheight,         SimpleRender,      UpdateObjects,
+                    UpdateBezier, RecalculateOccluders, PrintPolygonCount, mucha};
+        // The demo world has no start point: the player flies where the
+        // tests put him.
+        mucha = true;
         screenwidth = kW;
         screenheight = kH;
         window::CreateParams p;
@@ -64,8 +70,7 @@ class DeviceWorldRun : public ::testing::Test {
         stepclock::Install();
         g_Engine.m_fLastTime = DXUtilTimer(TIMER_GETABSOLUTETIME);
         g_Engine.m_bInitialized = 1;
-        for (int i = 0; i < 3; ++i)
-            g_Player.m_vPosition[i] = 0.0f;
+        g_Player.m_vPosition = {};
         // The console's lines stay off the pictures.
         consoleLines_ = g_Console.NumConsoleLines();
         g_Console.SetNumConsoleLines(0);
@@ -90,19 +95,23 @@ class DeviceWorldRun : public ::testing::Test {
         win_.reset();
         window::ClearMessageQueue();
         std::tie(screenwidth, screenheight, SimpleRender, UpdateObjects, UpdateBezier, RecalculateOccluders,
-                 PrintPolygonCount) = options_;
+                 PrintPolygonCount, mucha) = options_;
         g_Console.SetNumConsoleLines(int32_t(consoleLines_));
         os::SetStartDirectory(saved_);
         std::filesystem::remove_all(dir_);
     }
 
-    // The camera at `eye` looking at `at`; the objects' visibility is
-    // decided again in the next frame.
+    // The player, flying, at `eye` looking at `at`: his position and the
+    // mouse's yaw and pitch; he places the camera there (at once, and each
+    // frame from level frame 151). The objects' visibility is decided again
+    // in the next frame.
     static void Place(const math::Vec3& eye, const math::Vec3& at) {
-        orientation o;
-        o.SetDirection(math::Vec3Normalize(at - eye));
-        g_Camera.SetPosition(eye);
-        g_Camera.SetOrientation(o);
+        const math::Vec3 d = math::Vec3Normalize(at - eye);
+        g_Player.m_vPosition = eye;
+        g_Mouse.m_State.yaw = std::atan2(d.x, d.z);
+        g_Mouse.m_State.pitch = -std::asin(std::clamp(d.y, -1.0f, 1.0f));
+        g_Player.PlaceView();
+        g_Player.PlaceCameraAtPlayer();
         g_Camera.UpdateViewMatrix();
         g_Engine.m_bCameraPlaced = 1;
     }
@@ -157,6 +166,6 @@ class DeviceWorldRun : public ::testing::Test {
     std::unique_ptr<window::Window> win_;
     std::filesystem::path dir_;
     std::string saved_;
-    std::tuple<uint32_t, uint32_t, bool, bool, bool, bool, bool> options_;
+    std::tuple<uint32_t, uint32_t, bool, bool, bool, bool, bool, bool> options_;
     uint32_t consoleLines_ = 0;
 };

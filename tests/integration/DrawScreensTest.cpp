@@ -308,7 +308,7 @@ class DrawScreens : public ::testing::Test {
 
 TEST_F(DrawScreens, TheFrameShowsTheClosedConsoleAndTheProfiler) {
     StartGame("ScreenWidth 1024\r\nScreenHeight 768\r\nDebug 1\r\nBackupConsole 0\r\nProfiler 1\r\n"
-              "runworld worlds\\test.w\r\n");
+              "mucha 1\r\nrunworld worlds\\test.w\r\n");
     WaitForTheWorld();
     Bmp bmp;
     ASSERT_TRUE(Screenshot(&bmp));
@@ -348,7 +348,7 @@ TEST_F(DrawScreens, TheShownWorldHasTheSkysBandsInTheirOrder) {
     // The sky's own texels: post-processing would tone and vignette them.
     WriteVideoSettings([] { OptionMV16 = false; });
     StartGame(
-        "ScreenWidth 1024\r\nScreenHeight 768\r\nDebug 1\r\nBackupConsole 0\r\nrunworld worlds\\test.w\r\n");
+        "ScreenWidth 1024\r\nScreenHeight 768\r\nDebug 1\r\nBackupConsole 0\r\nmucha 1\r\nrunworld worlds\\test.w\r\n");
     WaitForTheWorld();
     WaitForTheShownWorld();
     // The bands of sky.x from below the horizon up to the zenith.
@@ -384,7 +384,7 @@ TEST_F(DrawScreens, TheShownWorldHasTheSkysBandsInTheirOrder) {
 
 TEST_F(DrawScreens, FullScreenCoversTheScreenFromItsTopLeftCornerWithoutAWindowManager) {
     if (!OnPath("xwd")) GTEST_SKIP() << "xwd is needed (deps.sh installs x11-apps)";
-    StartGame("ScreenWidth 1024\nScreenHeight 768\nDebug 1\nBackupConsole 0\nrunworld worlds\\test.w\n",
+    StartGame("ScreenWidth 1024\nScreenHeight 768\nDebug 1\nBackupConsole 0\nmucha 1\nrunworld worlds\\test.w\n",
               false);
     WaitForTheWorld();
     const fs::path shot = dir_ / "root.xwd";
@@ -426,7 +426,7 @@ TEST_F(DrawScreens, WithPostProcessingTheBrightPanelGlowsOntoTheWallAroundIt) {
         fs::remove(dir_ / "!console.txt");
         StartGame(std::string("ScreenWidth 640\r\nScreenHeight 480\r\nDebug 1\r\nBackupConsole 0\r\n"
                               "numconsolelines 0\r\nDrawPostprocess ") +
-                  postprocess + "\r\nrunworld worlds\\test.w\r\n");
+                  postprocess + "\r\nmucha 1\r\nrunworld worlds\\test.w\r\n");
         ASSERT_TRUE(WaitFor([&] { return Log().find("Camera ride starts") != std::string::npos; }, 180))
             << Log();
         ASSERT_TRUE(Screenshot(bmp, n));
@@ -490,7 +490,7 @@ TEST_F(DrawScreens, TheDemoWorldDrawnByTheFullPipelineShowsTheNorthWall) {
     // take the view away from the origin.
     LeaveOutOfTheDemoWorld("ride_start");
     StartGame("ScreenWidth 640\r\nScreenHeight 480\r\nDebug 1\r\nBackupConsole 0\r\nnumconsolelines 0\r\n"
-              "RecalculateOccluders 1\r\nrunworld worlds\\test.w\r\n");
+              "RecalculateOccluders 1\r\nmucha 1\r\nrunworld worlds\\test.w\r\n");
     WaitForTheWorld();
     WaitForTheShownWorld();
     Bmp bmp;

@@ -20,7 +20,7 @@ TEST(EffectRun, ABrokenEffectIsReportedAndTheGameRunsOn) {
     ASSERT_TRUE(fs::exists(dir / "fx" / "ambient.glfx")) << "the demo data's good effects";
     std::ofstream(dir / "fx" / "broken.glfx") << "parameter float4 g_Color = {1, 0, 0};\n";
     std::ofstream(dir / "zt.cfg") << "screenwidth 320\r\nscreenheight 240\r\nDebug 1\r\nBackupConsole 0\r\n"
-                                     "runworld worlds\\test.w\r\n";
+                                     "mucha 1\r\nrunworld worlds\\test.w\r\n";
     pid_t pid = gamerun::StartGame(dir, {{"SDL_VIDEODRIVER", "offscreen"}});
     const auto log = [&] { return gamerun::ReadFile(dir / "!console.txt"); };
     // The world starts after the effects were loaded.

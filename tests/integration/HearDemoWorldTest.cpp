@@ -166,7 +166,7 @@ class HearDemoWorld : public ::testing::Test {
 
 TEST_F(HearDemoWorld, TheRideTheChimeTheRadioAndTheMusicAreHeardWhenTheDataSaysAndEndWithTheWorld) {
     std::ofstream(dir_ / "zt.cfg") << "screenwidth 320\r\nscreenheight 240\r\nDebug 1\r\nBackupConsole 0\r\n"
-                                      "runworld worlds\\test.w\r\n";
+                                      "mucha 1\r\nrunworld worlds\\test.w\r\n";
     AddWorldChange();
     const std::string conf =
         audiotest::OutputConf(dir_, "[wave]\nfile = " + (dir_ / "out.wav").string() + "\n");

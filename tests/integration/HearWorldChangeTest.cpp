@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 #include "app/FocusMgr.h"
 #include "app/Options.h"
 #include "app/Timer.h"
@@ -71,8 +71,7 @@ TEST(HearWorldChangeChild, DISABLED_ChangeTheWorldWhileTheDirectorsMusicPlays) {
     g_Engine.m_bInitialized = 1;
     g_FocusMgr.m_bOnFocus = true;
     sound = true;
-    for (int i = 0; i < 3; ++i)
-        g_Player.m_vPosition[i] = 0.0f;
+    g_Player.m_vPosition = {};
     ASSERT_EQ(g_MeshSocketsMgr.LoadAll(), 4u); // the demo data's socket files
     g_SoundMgr.SetBackend(audio::Backend::OpenAl);
     ASSERT_TRUE(g_SoundMgr.Init());

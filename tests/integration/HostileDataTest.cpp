@@ -54,7 +54,7 @@ class HostileDataRun : public ::testing::TestWithParam<Case> {
 void WriteConfig(const fs::path& dir, const std::string& extra = "") {
     fs::remove_all(dir / "zt.cfg");
     std::ofstream(dir / "zt.cfg") << "screenwidth 320\r\nscreenheight 240\r\nDebug 4\r\nBackupConsole 0\r\n"
-                                  << extra << "runworld worlds\\test.w\r\n";
+                                  << extra << "mucha 1\r\nrunworld worlds\\test.w\r\n";
 }
 
 // Every number of the path file replaced by the hostile one, so speeds,

@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 #include "app/Console.h"
 #include "app/FocusMgr.h"
 #include "app/Options.h"
@@ -39,8 +39,10 @@ class InProcessWorld : public ::testing::Test {
         g_Engine.m_bInitialized = 1;
         g_FocusMgr.m_bOnFocus = true;
         Debug = 1;
-        for (int i = 0; i < 3; ++i)
-            g_Player.m_vPosition[i] = 0.0f;
+        // The demo world has no start point: the player flies where the
+        // tests put him.
+        mucha = true;
+        g_Player.m_vPosition = {};
         ASSERT_EQ(g_MeshSocketsMgr.LoadAll(), 4u); // the demo data's socket files
     }
     void TearDown() override {
@@ -49,6 +51,7 @@ class InProcessWorld : public ::testing::Test {
         g_FocusMgr.m_bOnFocus = false;
         DXUtilTimerSetClock(nullptr);
         Debug = 0;
+        mucha = false;
         g_MeshMgr.ReleaseAll();
         os::SetStartDirectory(saved_);
         std::filesystem::remove_all(dir_);

@@ -23,7 +23,7 @@ class MeshCacheRun : public ::testing::Test {
         dir_ = gamerun::CopyDemoData("zt_mesh_cache_");
         fs::remove_all(dir_ / "!opt");
         std::ofstream(dir_ / "zt.cfg") << "screenwidth 320\r\nscreenheight 240\r\nDebug 1\r\nBackupConsole "
-                                          "0\r\nrunworld worlds\\test.w\r\n";
+                                          "0\r\nmucha 1\r\nrunworld worlds\\test.w\r\n";
     }
     void TearDown() override {
         if (pid_ > 0) {

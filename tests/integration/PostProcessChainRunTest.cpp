@@ -22,7 +22,7 @@
 #include <tuple>
 #include <vector>
 
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 #include "app/GameFrame.h"
 #include "app/Options.h"
 #include "app/VideoConfig.h"

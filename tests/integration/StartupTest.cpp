@@ -260,7 +260,7 @@ TEST_P(MissingFile, IsNamedInTheLog) {
 }
 
 constexpr const char* kWorldConfig =
-    "screenwidth 320\nscreenheight 240\nBackupConsole 0\nrunworld worlds\\test.w\n";
+    "screenwidth 320\nscreenheight 240\nBackupConsole 0\nmucha 1\nrunworld worlds\\test.w\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Game, MissingFile,

@@ -53,7 +53,7 @@ class WorldRun : public ::testing::Test {
 };
 
 TEST_F(WorldRun, TheConfiguredWorldStartsAndItsShuttleRidesItsPath) {
-    Start("screenwidth 320\r\nscreenheight 240\r\nDebug 1\r\nBackupConsole 0\r\nrunworld worlds\\test.w\r\n");
+    Start("screenwidth 320\r\nscreenheight 240\r\nDebug 1\r\nBackupConsole 0\r\nmucha 1\r\nrunworld worlds\\test.w\r\n");
     ASSERT_TRUE(WaitForLog("StartWorld worlds\\test.w", 120)) << Log();
     // Reaching the far node of its loop sets the variable; coming round to
     // the start clears it again.
@@ -78,7 +78,7 @@ TEST_F(WorldRun, TheConfiguredWorldStartsAndItsShuttleRidesItsPath) {
 
 TEST_F(WorldRun, WithTheStartMenuNoWorldIsRequested) {
     Start("screenwidth 320\r\nscreenheight 240\r\nDebug 4\r\nBackupConsole 0\r\nStartMenu 1\r\n"
-          "runworld worlds\\test.w\r\n");
+          "mucha 1\r\nrunworld worlds\\test.w\r\n");
     ASSERT_TRUE(WaitForLog("*** Klatka: 20", 120)) << Log();
     EXPECT_EQ(Stop(120), 0);
     EXPECT_EQ(Log().find("StartWorld"), std::string::npos);
@@ -115,7 +115,7 @@ TEST_F(WorldRun, AnActionsWorldChangeStartsTheNamedWorldOnce) {
 // and the objects, the renderer, the movers and the rest the engine's update.
 TEST_F(WorldRun, ThePerformanceDisplayShowsSharesThatAddUp) {
     Start("screenwidth 320\r\nscreenheight 240\r\nBackupConsole 0\r\nDebugPerformance 1\r\n"
-          "runworld worlds\\test.w\r\n");
+          "mucha 1\r\nrunworld worlds\\test.w\r\n");
     ASSERT_TRUE(WaitForLog("Debug performance", 120, 40)) << Log();
     EXPECT_EQ(Stop(120), 0);
     const std::string log = Log();

@@ -8,7 +8,7 @@
 
 #include <filesystem>
 
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 #include "physics/MovePlayerSlide.h"
 #include "tests/physics/CollisionFixture.h"
 #include "tests/world/WorldReset.h"

@@ -284,7 +284,7 @@ INSTANTIATE_TEST_SUITE_P(
                      a.bPlayerMoveAndViewTurnOnBezierWalk = a.bPlayerMoveAndViewTurnOffBezierWalk = 1;
                      std::strcpy(a.szPlayerMoveAndViewBezierToWalkOn, "walk_0");
                  },
-                 [] { return g_Player.m_szBezierNode[0] == 0; }},
+                 [] { return !g_Player.m_bBezier; }},
         PairCase{"BlackAndWhite",
                  [](ObjectAction& a) {
                      a.bPlayerMoveAndViewTurnOnBwPostprocess = a.bPlayerMoveAndViewTurnOffBwPostprocess = 1;
@@ -560,10 +560,9 @@ TEST_P(TeleportPlayerTest, ThePlayerStandsHereAndLooksAlongTheHeading) {
     g_EngineObject.m_dwFrameCounter = 77;
     g_EngineObject.RunAction(h, false);
     EXPECT_EQ(g_EngineObject.m_dwFrameCounter, 0u);
-    EXPECT_FLOAT_EQ(g_Player.m_vPosition[0], 40.0f);
-    EXPECT_FLOAT_EQ(g_Player.m_vPositionCopy[2], 60.0f);
+    EXPECT_FLOAT_EQ(g_Player.m_vPosition.x, 40.0f);
+    EXPECT_FLOAT_EQ(g_Player.m_vPositionCopy.z, 60.0f);
     EXPECT_TRUE(g_Player.m_bMovedByWorld);
-    EXPECT_TRUE(g_Player.m_bCrouch);
     EXPECT_EQ(g_Player.m_iMode, 3);
     EXPECT_FLOAT_EQ(g_Player.m_fHighestPoint, -100000000.0f);
     EXPECT_NEAR(g_Mouse.m_State.yaw, c.yaw, 1e-5);

@@ -11,7 +11,7 @@
 #include "WorldFixture.h"
 #include "actors/ItemMgr.h"
 #include "actors/PathMgr.h"
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 #include "actors/PostacMgr.h"
 #include "actors/WeaponMgr.h"
 #include "game/LoadScreen.h"
@@ -64,9 +64,9 @@ class BehaviourTest : public WorldTest {
     }
 
     static void SetPlayer(const math::Vec3& p) {
-        g_Player.m_vPosition[0] = p.x;
-        g_Player.m_vPosition[1] = p.y;
-        g_Player.m_vPosition[2] = p.z;
+        g_Player.m_vPosition.x = p.x;
+        g_Player.m_vPosition.y = p.y;
+        g_Player.m_vPosition.z = p.z;
     }
 
     // An action that runs (general_opt 1); automatic adds the trigger-zone

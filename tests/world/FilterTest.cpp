@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 #include "app/Records.h"
 #include "world/Filters.h"
 #include "world/ObjectAction.h"

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "WorldFixture.h"
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 #include "actors/PostacMgr.h"
 #include "app/Options.h"
 #include "physics/CollisionMgr.h"
@@ -32,18 +32,18 @@ class ObeCameraWallTest : public WorldTest {
         ASSERT_TRUE(g_WorldMgr.LoadWorld("worlds\\test.w"));
         g_ObeCamera.Init();
         ASSERT_TRUE(g_ObeCamera.m_hCameraBoundingBox);
-        std::copy(g_Player.m_vPosition, g_Player.m_vPosition + 3, savedPlayer_);
+        savedPlayer_ = g_Player.m_vPosition;
     }
     void TearDown() override {
         g_ObeCamera.Destroy();
         g_MovePlayerSlide.ReleaseFinder(true);
-        std::copy(savedPlayer_, savedPlayer_ + 3, g_Player.m_vPosition);
+        g_Player.m_vPosition = savedPlayer_;
         GlobalTimeSpeed = 1.0f;
         g_VisBlockers.Clear();
         g_BezierMgr.FreeAll();
         WorldTest::TearDown();
     }
-    float savedPlayer_[3] = {};
+    math::Vec3 savedPlayer_;
 };
 
 TEST_F(ObeCameraWallTest, TheEyeStopsAtTheRoomsWall) {
@@ -56,9 +56,9 @@ TEST_F(ObeCameraWallTest, TheEyeStopsAtTheRoomsWall) {
     strpostac character;
     character.bUsed = true;
     character.hObjects[0] = Make(OT_MESH, {0, 0, 440}, "character");
-    g_Player.m_vPosition[0] = 0;
-    g_Player.m_vPosition[1] = 100;
-    g_Player.m_vPosition[2] = 0;
+    g_Player.m_vPosition.x = 0;
+    g_Player.m_vPosition.y = 100;
+    g_Player.m_vPosition.z = 0;
     g_Camera.SetPosition({0, 160, 300});
     g_ObeCamera.Start(&character);
     ASSERT_TRUE(g_ObeCamera.IsRunning());
