@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -22,7 +23,12 @@
 #include <vector>
 
 #include "actors/player/Player.h"
+#include "app/CommandMgr.h"
+#include "app/Mouse.h"
+#include "app/Options.h"
 #include "app/Records.h"
+#include "bench/Allocations.h"
+#include "game/MainGame.h"
 #include "physics/MovePlayerSlide.h"
 #include "platform/math/Math.h"
 #include "platform/os/Os.h"
@@ -130,6 +136,84 @@ void BM_PlayerMovesAlongTheCourse(benchmark::State& state) {
     state.counters["glides_per_walk"] = double(m.m_dwGlides - glides) / walks;
 }
 BENCHMARK(BM_PlayerMovesAlongTheCourse)->Unit(benchmark::kMillisecond);
+
+// ---- The player's update on the same walk ------------------------------------------------
+
+// The walk of the slide benchmark played by the player's own update: each
+// leg turns him to face its direction (the mouse yaw) and holds forward.
+// Every frame's slide move (the body's place before and after it) is kept,
+// and the same moves are replayed through the slide mover alone, so that the
+// update's cost stands beside its own slides: "update_per_slide" is the time
+// of one update over the time of its slide move.
+void BM_PlayerUpdateAlongTheCourse(benchmark::State& state) {
+    SlideScene& scene = TheScene();
+    EMovePlayerSlide& m = g_MovePlayerSlide;
+    constexpr int32_t kForward = 3;
+    g_CommandMgr.SetDefaults();
+    const uint32_t forwardKey = g_CommandMgr.GetBinding(kForward, 0);
+    const int32_t savedFrame = g_MainGame.m_iLevelFrame;
+    const uint8_t savedRunning = g_Engine.m_bWorldRunning;
+    const bool savedMucha = mucha;
+    g_MainGame.m_iLevelFrame = 400;
+    g_Engine.m_bWorldRunning = 1;
+    mucha = false;
+    g_Player.m_hObject = scene.stand;
+    g_Engine.m_fFrameTime = kFrame;
+    struct Move {
+        Vec3 from, to;
+    };
+    int frames = 0;
+    for (const Leg& leg : kWalk)
+        frames += leg.frames;
+    std::vector<Move> moves(static_cast<size_t>(frames));
+    double updateSeconds = 0, slideSeconds = 0;
+    uint64_t allocations = 0;
+    int64_t updates = 0;
+    using Clock = std::chrono::steady_clock;
+    for (auto _ : state) {
+        g_Player.TeleportTo(kStart);
+        g_Player.m_bJustPlaced = false;
+        SetObjectPosition(scene.stand, kStart);
+        m.m_bPushActive = 0;
+        size_t k = 0;
+        const uint64_t allocationsBefore = g_Allocations.load();
+        const auto start = Clock::now();
+        for (const Leg& leg : kWalk) {
+            g_Mouse.m_State.yaw = std::atan2(leg.velocity.x, leg.velocity.z);
+            g_CommandMgr.m_KeyStates[forwardKey] = 1;
+            for (int i = 0; i < leg.frames; ++i) {
+                moves[k].from = g_Player.m_vPosition;
+                g_Player.UpdateView();
+                g_Player.Update();
+                moves[k++].to = g_Player.m_vPosition;
+            }
+        }
+        updateSeconds += std::chrono::duration<double>(Clock::now() - start).count();
+        allocations += g_Allocations.load() - allocationsBefore;
+        g_CommandMgr.m_KeyStates[forwardKey] = 0;
+        updates += frames;
+        state.PauseTiming();
+        SetObjectPosition(scene.stand, kStart);
+        m.m_bPushActive = 0;
+        const auto slideStart = Clock::now();
+        for (const Move& move : moves) {
+            SetObjectPosition(scene.stand, move.from);
+            Vec3 wanted = move.to;
+            uint8_t contact = 0;
+            m.MovePlayerSlide(scene.stand, &wanted, &contact, true);
+        }
+        slideSeconds += std::chrono::duration<double>(Clock::now() - slideStart).count();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(updates);
+    state.counters["update_per_slide"] = slideSeconds > 0 ? updateSeconds / slideSeconds : 0.0;
+    state.counters["allocations_per_frame"] = updates ? double(allocations) / double(updates) : 0.0;
+    g_Player.m_hObject = nullptr;
+    g_MainGame.m_iLevelFrame = savedFrame;
+    g_Engine.m_bWorldRunning = savedRunning;
+    mucha = savedMucha;
+}
+BENCHMARK(BM_PlayerUpdateAlongTheCourse)->Unit(benchmark::kMillisecond);
 
 // ---- The swept box beside Bullet -----------------------------------------------------------
 

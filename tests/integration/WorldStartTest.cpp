@@ -53,7 +53,8 @@ class WorldRun : public ::testing::Test {
 };
 
 TEST_F(WorldRun, TheConfiguredWorldStartsAndItsShuttleRidesItsPath) {
-    Start("screenwidth 320\r\nscreenheight 240\r\nDebug 1\r\nBackupConsole 0\r\nmucha 1\r\nrunworld worlds\\test.w\r\n");
+    Start("screenwidth 320\r\nscreenheight 240\r\nDebug 1\r\nBackupConsole 0\r\nmucha 1\r\nrunworld "
+          "worlds\\test.w\r\n");
     ASSERT_TRUE(WaitForLog("StartWorld worlds\\test.w", 120)) << Log();
     // Reaching the far node of its loop sets the variable; coming round to
     // the start clears it again.
@@ -85,21 +86,26 @@ TEST_F(WorldRun, WithTheStartMenuNoWorldIsRequested) {
 }
 
 TEST_F(WorldRun, AnActionsWorldChangeStartsTheNamedWorldOnce) {
-    // A trigger zone where the player stands names the demo world.
+    // A trigger zone where the player stands (flying: the world has no
+    // floor) names the demo world.
     std::ofstream(dir_ / "worlds" / "exit.w")
         << "light\n\tname exit_zone\n\txpos 0\n\typos 32\n\tzpos 0\n\trange 96\n\tflags 0\n"
            "\taction_general_opt 1 1\n\taction_general_2 1 1\n\taction_console_print Leaving the exit world\n"
            "\taction_start_world worlds\\test.w\n";
-    Start("screenwidth 320\r\nscreenheight 240\r\nDebug 1\r\nBackupConsole 0\r\nrunworld worlds\\exit.w\r\n");
+    Start("screenwidth 320\r\nscreenheight 240\r\nDebug 1\r\nBackupConsole 0\r\nmucha 1\r\n"
+          "runworld worlds\\exit.w\r\n");
     ASSERT_TRUE(WaitForLog("StartWorld worlds\\test.w", 120)) << Log();
     // The new world runs from its own first frame: its door's trigger zone
     // fires once its level has started.
     ASSERT_TRUE(WaitForLog("Door trigger entered", 120)) << Log();
     EXPECT_EQ(Stop(120), 0);
     const std::string log = Log();
-    const char* order[] = {"StartWorld worlds\\exit.w", "Leaving the exit world",
-                           "Dodaje Engine.m_WorldToStart worlds\\test.w", "Starting world worlds\\test.w",
-                           "StartWorld worlds\\test.w", "Door trigger entered"};
+    const char* order[] = {"StartWorld worlds\\exit.w",
+                           "Leaving the exit world",
+                           "Dodaje Engine.m_WorldToStart worlds\\test.w",
+                           "Starting world worlds\\test.w",
+                           "StartWorld worlds\\test.w",
+                           "Door trigger entered"};
     size_t at = 0;
     for (const char* line : order) {
         const size_t found = log.find(line, at);
@@ -120,9 +126,8 @@ TEST_F(WorldRun, ThePerformanceDisplayShowsSharesThatAddUp) {
     EXPECT_EQ(Stop(120), 0);
     const std::string log = Log();
 
-    const char* labels[] = {"Update: ",           "  MainGame: ",   "  Engine: ",
-                            "    EngineObject: ", "    Renderer: ", "    Movable: ",
-                            "    ----: ",         "Render: "};
+    const char* labels[] = {"Update: ",       "  MainGame: ",  "  Engine: ", "    EngineObject: ",
+                            "    Renderer: ", "    Movable: ", "    ----: ", "Render: "};
     size_t blocks = 0;
     for (size_t p = log.find("\nDebug performance\n"); p != std::string::npos;
          p = log.find("\nDebug performance\n", p + 1)) {
@@ -131,7 +136,8 @@ TEST_F(WorldRun, ThePerformanceDisplayShowsSharesThatAddUp) {
         bool whole = true;
         for (int i = 0; i < 8 && whole; ++i) {
             const size_t end = log.find('\n', line);
-            const std::string text = log.substr(line, end == std::string::npos ? std::string::npos : end - line);
+            const std::string text =
+                log.substr(line, end == std::string::npos ? std::string::npos : end - line);
             whole = end != std::string::npos && text.rfind(labels[i], 0) == 0;
             if (whole) share[i] = std::stod(text.substr(std::string(labels[i]).size()));
             line = end + 1;
