@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "actors/Player.h"
+#include "actors/player/Player.h"
 #include "app/Console.h"
 #include "app/Options.h"
 #include "game/GameAI.h"
@@ -51,9 +51,8 @@ class FxMgrTest : public ::testing::Test {
         AddFX = DrawFX = UpdateModels = true;
         PlayerHealth = PlayerMaxHealth = 100.0f;
         PlayerDead = 0;
-        for (float& v : g_Player.m_vPosition)
-            v = 10000.0f;
-        g_Player.m_bCrouch = false;
+        g_Player.m_vPosition = {10000.0f, 10000.0f, 10000.0f};
+        g_Player.m_bCrouched = false;
     }
     void TearDown() override {
         g_FxMgr.Destroy();
@@ -624,9 +623,8 @@ TEST_P(FxHurtTest, HurtsThePlayerNearby) {
     d.dwType = FX_SPARK;
     d.fHurtPlayer = 20.0f;
     g_FxMgr.SpawnFx(&d, nullptr, nullptr, 0);
-    g_Player.m_vPosition[0] = GetParam().distance;
-    g_Player.m_vPosition[1] = g_Player.m_vPosition[2] = 0.0f;
-    g_Player.m_bCrouch = GetParam().crouched;
+    g_Player.m_vPosition = {GetParam().distance, 0.0f, 0.0f};
+    g_Player.m_bCrouched = GetParam().crouched;
     Frames(1);
     EXPECT_FLOAT_EQ(PlayerHealth, GetParam().hurt ? 98.0f : 100.0f);
 }
