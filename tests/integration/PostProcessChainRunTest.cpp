@@ -52,7 +52,10 @@ const math::Vec3 kPanelMiddle{-160, 128, 503};
 class PostProcessChainRun : public DeviceWorldRun {
   protected:
     void SetUp() override {
-        saved_ = {OptionMV16, OptionMV21, OptionMV08, DrawPostprocess, PlayerHealth, PlayerMaxHealth};
+        // The player's update takes a health of 0 for his death: the flag
+        // goes back with the health.
+        saved_ = {OptionMV16,   OptionMV21,      OptionMV08, DrawPostprocess,
+                  PlayerHealth, PlayerMaxHealth, PlayerDead};
         OptionMV16 = true;
         OptionMV21 = hdr_;
         OptionMV08 = false;
@@ -82,7 +85,8 @@ class PostProcessChainRun : public DeviceWorldRun {
         g_PostProcess.TurnOffBW(true);
         g_PostProcess.ClearBWObjects();
         DeviceWorldRun::TearDown();
-        std::tie(OptionMV16, OptionMV21, OptionMV08, DrawPostprocess, PlayerHealth, PlayerMaxHealth) = saved_;
+        std::tie(OptionMV16, OptionMV21, OptionMV08, DrawPostprocess, PlayerHealth, PlayerMaxHealth,
+                 PlayerDead) = saved_;
     }
 
     static void LevelFrame(int32_t frame) { g_MainGame.m_iLevelFrame = frame; }
@@ -168,7 +172,7 @@ class PostProcessChainRun : public DeviceWorldRun {
     }
 
     bool hdr_ = false; // the world drawn through HDR and its tone mapping
-    std::tuple<bool, bool, bool, bool, float, float> saved_;
+    std::tuple<bool, bool, bool, bool, float, float, uint8_t> saved_;
     GameFrame savedGame_;
     EnvironmentSettings savedEnvironment_;
 };
