@@ -1,6 +1,7 @@
-// The other forms of a .x file for the reader's tests and fuzzing: the
-// compressed form of a text or binary file (MSZIP blocks of 32 KB, raw
-// deflate, each block with the previous one as its dictionary).
+// The other forms of a .x file for the reader's tests and fuzzing: a binary
+// file written token by token, and the compressed form of a text or binary
+// file (MSZIP blocks of 32 KB, raw deflate, each block with the previous one
+// as its dictionary).
 #pragma once
 
 #include <zlib.h>
@@ -9,6 +10,49 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
+
+// The binary form's tokens; floats as 32 or 64 bits as the header says.
+struct XTokens {
+    std::string bytes;
+    bool doubles = false;
+    void Token(uint16_t t) { bytes.append(reinterpret_cast<const char*>(&t), 2); }
+    void U32(uint32_t v) { bytes.append(reinterpret_cast<const char*>(&v), 4); }
+    void Name(const std::string& n) {
+        Token(1);
+        U32(uint32_t(n.size()));
+        bytes += n;
+    }
+    void Open(const std::string& type) {
+        Name(type);
+        Token(10);
+    }
+    void Close() { Token(11); }
+    void Ints(std::vector<uint32_t> v) {
+        Token(6);
+        U32(uint32_t(v.size()));
+        for (uint32_t x : v)
+            U32(x);
+    }
+    void Floats(std::vector<double> v) {
+        Token(7);
+        U32(uint32_t(v.size()));
+        for (double x : v) {
+            if (doubles) {
+                bytes.append(reinterpret_cast<const char*>(&x), 8);
+            } else {
+                const float f = float(x);
+                bytes.append(reinterpret_cast<const char*>(&f), 4);
+            }
+        }
+    }
+    void String(const std::string& s) {
+        Token(2);
+        U32(uint32_t(s.size()));
+        bytes += s;
+        Token(20);
+    }
+};
 
 // "txt " becomes "tzip", "bin " becomes "bzip"; blockBytes cuts the body.
 inline std::string CompressXFile(std::string_view file, size_t blockBytes = 32768) {

@@ -567,6 +567,9 @@ class Parser {
         while (true) {
             SkipSeparators();
             if (tok_.kind == Tok::RBrace) {
+                if (m.hasSkinHeader && m.skinHeader.boneCount != m.skinWeights.size())
+                    return Fail("mesh \"%s\": the skin header declares %u bones, %zu SkinWeights given",
+                                meshName_.c_str(), m.skinHeader.boneCount, m.skinWeights.size());
                 Advance();
                 break;
             }
@@ -587,6 +590,10 @@ class Parser {
                 ok = ParseDeclData(numVertices, &m, faces.triangles);
             else if (os::EqualNoCase(tok_.text, "MeshVertexColors"))
                 ok = ParseVertexColors(numVertices, &m.colors);
+            else if (os::EqualNoCase(tok_.text, "XSkinMeshHeader"))
+                ok = ParseSkinHeader(&m);
+            else if (os::EqualNoCase(tok_.text, "SkinWeights"))
+                ok = ParseSkinWeights(numVertices, &m);
             else
                 ok = SkipObject();
             if (!ok) return false;
@@ -739,6 +746,57 @@ class Parser {
             (*colors)[v] = byte(c[3]) << 24 | byte(c[0]) << 16 | byte(c[1]) << 8 | byte(c[2]);
         }
         return CloseObject();
+    }
+
+    // XSkinMeshHeader: three 16-bit words; once per mesh.
+    bool ParseSkinHeader(XMesh* m) {
+        std::string_view type, name;
+        if (!OpenObject(&type, &name)) return false;
+        if (m->hasSkinHeader) return Fail("mesh \"%s\": a second skin header", meshName_.c_str());
+        XSkinHeader& h = m->skinHeader;
+        for (uint32_t* v : {&h.maxWeightsPerVertex, &h.maxWeightsPerFace, &h.boneCount}) {
+            if (!Unsigned(v, "skin header value")) return false;
+            if (*v > 0xFFFF) return Fail("skin header value %u does not fit 16 bits", *v);
+        }
+        m->hasSkinHeader = true;
+        return CloseObject();
+    }
+
+    // SkinWeights: bone name, influence count, the position indices, their
+    // weights and the offset matrix.
+    bool ParseSkinWeights(uint32_t numVertices, XMesh* m) {
+        std::string_view type, name;
+        if (!OpenObject(&type, &name)) return false;
+        SkipSeparators();
+        if (tok_.kind != Tok::String) return Unexpected("a bone name");
+        XSkinWeights w;
+        w.boneName = std::string(tok_.text);
+        for (const XSkinWeights& other : m->skinWeights)
+            if (other.boneName == w.boneName)
+                return Fail("mesh \"%s\": bone \"%s\" is named twice", meshName_.c_str(), w.boneName.c_str());
+        Advance();
+        uint32_t n = 0;
+        // An index and a weight take at least two characters each.
+        if (!Count(&n, 4, "influence count")) return false;
+        w.vertices.resize(n);
+        w.weights.resize(n);
+        for (uint32_t& v : w.vertices) {
+            if (!Unsigned(&v, "influenced vertex")) return false;
+            if (v >= numVertices)
+                return Fail("mesh \"%s\": bone \"%s\" influences vertex %u, not below %u", meshName_.c_str(),
+                            w.boneName.c_str(), v, numVertices);
+        }
+        for (float& weight : w.weights) {
+            if (!Float(&weight)) return false;
+            if (!(weight >= 0.0f && weight <= 1.0f))
+                return Fail("mesh \"%s\": bone \"%s\" has weight %g, not in 0..1", meshName_.c_str(),
+                            w.boneName.c_str(), double(weight));
+        }
+        for (int i = 0; i < 16; ++i)
+            if (!Float(&w.offset.m[i / 4][i % 4])) return false;
+        if (!CloseObject()) return false;
+        m->skinWeights.push_back(std::move(w));
+        return true;
     }
 
     bool ParseCacheStamp(XFile* out) {

@@ -8,8 +8,9 @@
 // hierarchy with each frame's transform, and every mesh with its positions,
 // faces (polygons split into triangle fans), normals with their own face
 // indices, texture coordinates, materials with texture file names and the
-// material (subset) index of every triangle. Templates and data objects the
-// engine does not use (animation sets, skin weights, vertex duplication
+// material (subset) index of every triangle, and a skinned mesh's header
+// and bone influences (XSkinMeshHeader, SkinWeights). Templates and data
+// objects the engine does not use (animation sets, vertex duplication
 // indices ...) are skipped whole. Vertex data written as a vertex
 // declaration (DeclData: normal, tangent, binormal, colour, texture
 // coordinate 0) and vertex colours (MeshVertexColors) are read into one value
@@ -39,6 +40,24 @@ struct XMaterial {
     std::string textureFile; // as written, "\\" unescaped; empty for none
 };
 
+// The skin header of a mesh: the most influences a vertex and a face have,
+// and the number of bones (the SkinWeights objects that must follow).
+struct XSkinHeader {
+    uint32_t maxWeightsPerVertex = 0;
+    uint32_t maxWeightsPerFace = 0;
+    uint32_t boneCount = 0;
+};
+
+// One bone's influences on a mesh: position indices with their weights
+// (each in 0..1), and the offset matrix that takes the mesh's space into the
+// bone's at the bind pose.
+struct XSkinWeights {
+    std::string boneName; // as written, matched against frame names exactly
+    std::vector<uint32_t> vertices;
+    std::vector<float> weights; // parallel to vertices
+    math::Matrix offset;
+};
+
 struct XMesh {
     std::string name;
     int frame = -1; // the frame holding the mesh, -1 at the top level
@@ -54,6 +73,9 @@ struct XMesh {
     std::vector<uint32_t> colors;      // packed ARGB, one per position, or empty
     std::vector<XMaterial> materials;
     std::vector<uint32_t> faceMaterials; // one per triangle, or empty (all 0)
+    bool hasSkinHeader = false;
+    XSkinHeader skinHeader;
+    std::vector<XSkinWeights> skinWeights; // bone names distinct; empty for a static mesh
 
     size_t TriangleCount() const { return faces.size() / 3; }
 };

@@ -34,49 +34,8 @@ Frame Root {
 })";
 
 // The same quad in the binary form, written token by token.
-struct Tokens {
-    std::string bytes;
-    bool doubles = false;
-    void Token(uint16_t t) { bytes.append(reinterpret_cast<const char*>(&t), 2); }
-    void U32(uint32_t v) { bytes.append(reinterpret_cast<const char*>(&v), 4); }
-    void Name(const std::string& n) {
-        Token(1);
-        U32(uint32_t(n.size()));
-        bytes += n;
-    }
-    void Open(const std::string& type) {
-        Name(type);
-        Token(10);
-    }
-    void Close() { Token(11); }
-    void Ints(std::vector<uint32_t> v) {
-        Token(6);
-        U32(uint32_t(v.size()));
-        for (uint32_t x : v)
-            U32(x);
-    }
-    void Floats(std::vector<double> v) {
-        Token(7);
-        U32(uint32_t(v.size()));
-        for (double x : v) {
-            if (doubles) {
-                bytes.append(reinterpret_cast<const char*>(&x), 8);
-            } else {
-                const float f = float(x);
-                bytes.append(reinterpret_cast<const char*>(&f), 4);
-            }
-        }
-    }
-    void String(const std::string& s) {
-        Token(2);
-        U32(uint32_t(s.size()));
-        bytes += s;
-        Token(20);
-    }
-};
-
 std::string QuadBinary(bool doubles) {
-    Tokens t;
+    XTokens t;
     t.doubles = doubles;
     t.bytes = doubles ? "xof 0303bin 0064" : "xof 0303bin 0032";
     // A template, skipped whole: its words and punctuation are tokens too.
@@ -288,7 +247,7 @@ INSTANTIATE_TEST_SUITE_P(
         // after it is read, not even the rest of the list.
         DamagedCase{"BinaryNaNInASkippedList",
                     [] {
-                        Tokens t;
+                        XTokens t;
                         t.bytes = "xof 0303bin 0032";
                         t.Open("Unknown");
                         t.Floats({std::nan(""), 1, 2, 3});

@@ -1,6 +1,6 @@
-// Seeded mutations of the demo meshes in each form (text, binary, compressed
-// text and binary) and of a cache file go through the .x reader and the
-// first-load pipeline under the sanitizers.
+// Seeded mutations of the demo meshes and a skinned quad in each form (text,
+// binary, compressed text and binary) and of a cache file go through the .x
+// reader and the first-load pipeline under the sanitizers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,6 +34,13 @@ TEST(MeshFuzz, SeededMutationsFinishCleanly) {
     for (const char* seed :
          {"models/box.x", "models/crate.x", "models/plane.x", "prefabs/props/marker_nocenter.x"}) {
         seeds.push_back(ReadAll(data / seed));
+        ASSERT_FALSE(seeds.back().empty()) << seed;
+        meshfuzz::Feed(seeds.back().data(), seeds.back().size());
+    }
+    // A skinned quad in each form.
+    const std::filesystem::path corpus = std::filesystem::path(ZT_SOURCE_DIR) / "tests/fuzz/corpus/xfile";
+    for (const char* seed : {"skin.x", "skin_binary.x", "skin_tzip.x", "skin_bzip.x"}) {
+        seeds.push_back(ReadAll(corpus / seed));
         ASSERT_FALSE(seeds.back().empty()) << seed;
         meshfuzz::Feed(seeds.back().data(), seeds.back().size());
     }

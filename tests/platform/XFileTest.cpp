@@ -394,9 +394,9 @@ TEST(MeshDataTest, MeshWithoutMaterialsGetsOnePlainMaterialAndEmptyFilesAreRefus
     EXPECT_EQ(error, "e.x: no mesh with faces");
 }
 
-// The generated test character: the text model (its skin templates skipped)
-// and its binary low-poly twin read without an error, with the same frames in
-// the same order and one mesh each under the Body frame.
+// The generated test character: the text model and its binary low-poly twin
+// read without an error, with the same frames in the same order and one mesh
+// each under the Body frame.
 TEST(XFileTest, TheTestCharacterReadsInBothForms) {
     const std::string dir = std::string(ZT_SOURCE_DIR) + "/data/models/manekin/";
     mesh::XFile text, binary;
