@@ -3,7 +3,7 @@
 // read outside its text. An include gives a fixed piece of GLSL.
 //
 // Build (clang only, its own build directory):
-//   cmake -S . -B build-fuzz -G Ninja -DZT_FUZZ=ON -DZT_BENCH=OFF \
+//   cmake -S . -B build-fuzz -G Ninja -DZT_FUZZ=ON -DZT_BENCH=OFF
 //         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 //   ninja -C build-fuzz fuzz_effect_file
 //   build-fuzz/tests/fuzz/fuzz_effect_file -max_total_time=60 tests/render/fx
