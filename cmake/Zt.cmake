@@ -36,14 +36,15 @@ set(ZT_LEAK_OPTIONS "ASAN_OPTIONS=detect_leaks=1"
     "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/leaks.supp:print_suppressions=0")
 
 # zt_test(name DIR folder LINKS ... DEPS ... [SHARDS n [SERIAL filter]]
-# [TIMEOUT s]): one GoogleTest executable of every .cpp in the folder, linked
-# against the project libraries in LINKS (the least its tests use) and the
-# external DEPS, run by ctest from the build directory; with SHARDS, as n
-# ctest tests name_0 .. name_<n-1> that each run every n-th test, side by
-# side, and the tests matching the GoogleTest filter SERIAL (those that
-# measure time as it passes) as name_serial, alone.
+# [TIMEOUT s] [LABEL l]): one GoogleTest executable of every .cpp in the
+# folder, linked against the project libraries in LINKS (the least its tests
+# use) and the external DEPS, run by ctest from the build directory with the
+# label l ("unit" when none is given); with SHARDS, as n ctest tests name_0 ..
+# name_<n-1> that each run every n-th test, side by side, and the tests
+# matching the GoogleTest filter SERIAL (those that measure time as it passes)
+# as name_serial, alone.
 function(zt_test name)
-    cmake_parse_arguments(Z "" "DIR;SHARDS;SERIAL;TIMEOUT" "LINKS;DEPS" ${ARGN})
+    cmake_parse_arguments(Z "" "DIR;SHARDS;SERIAL;TIMEOUT;LABEL" "LINKS;DEPS" ${ARGN})
     file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${Z_DIR}/*.cpp)
     if(NOT srcs)
         return()
@@ -51,29 +52,36 @@ function(zt_test name)
     if(NOT Z_TIMEOUT)
         set(Z_TIMEOUT 600)
     endif()
+    if(NOT Z_LABEL)
+        set(Z_LABEL unit)
+    endif()
     add_executable(${name} ${srcs})
     target_link_libraries(${name} PRIVATE zt_options ${Z_LINKS} ${Z_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
     # Leaks fail the test; what the system's libraries keep is suppressed by
-    # name (tests/leaks.supp). Tests run without a display.
+    # name (tests/leaks.supp). Tests run without a display. Beside others,
+    # llvmpipe draws a test's frames on the one core ctest gives it, so that
+    # tests side by side do not fight over the cores; a test run alone keeps
+    # them all.
     set(env "${ZT_LEAK_OPTIONS};SDL_VIDEODRIVER=offscreen;ZT_UNATTENDED=1")
+    set(oneCore "LP_NUM_THREADS=1")
     if(NOT Z_SHARDS)
         add_test(NAME ${name} COMMAND ${name})
-        set_tests_properties(${name} PROPERTIES TIMEOUT ${Z_TIMEOUT} ENVIRONMENT "${env}")
+        set_tests_properties(${name} PROPERTIES TIMEOUT ${Z_TIMEOUT} LABELS ${Z_LABEL} ENVIRONMENT "${env};${oneCore}")
         return()
     endif()
-    set(shardEnv "${env};GTEST_TOTAL_SHARDS=${Z_SHARDS}")
+    set(shardEnv "${env};${oneCore};GTEST_TOTAL_SHARDS=${Z_SHARDS}")
     if(Z_SERIAL)
         set(shardEnv "${shardEnv};GTEST_FILTER=-${Z_SERIAL}")
     endif()
     math(EXPR last "${Z_SHARDS} - 1")
     foreach(i RANGE ${last})
         add_test(NAME ${name}_${i} COMMAND ${name})
-        set_tests_properties(${name}_${i} PROPERTIES TIMEOUT ${Z_TIMEOUT}
+        set_tests_properties(${name}_${i} PROPERTIES TIMEOUT ${Z_TIMEOUT} LABELS ${Z_LABEL}
             ENVIRONMENT "${shardEnv};GTEST_SHARD_INDEX=${i}")
     endforeach()
     if(Z_SERIAL)
         add_test(NAME ${name}_serial COMMAND ${name})
-        set_tests_properties(${name}_serial PROPERTIES TIMEOUT ${Z_TIMEOUT} RUN_SERIAL TRUE
+        set_tests_properties(${name}_serial PROPERTIES TIMEOUT ${Z_TIMEOUT} LABELS ${Z_LABEL} RUN_SERIAL TRUE
             ENVIRONMENT "${env};GTEST_FILTER=${Z_SERIAL}")
     endif()
 endfunction()
