@@ -35,6 +35,18 @@ target_link_libraries(zt_all INTERFACE game)
 set(ZT_LEAK_OPTIONS "ASAN_OPTIONS=detect_leaks=1"
     "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/leaks.supp:print_suppressions=0")
 
+# With ZT_PCH, the test executables share one precompiled header: GoogleTest,
+# GoogleMock and the standard headers most tests include, which each test
+# source would otherwise parse again (about a fifth of its compile time under
+# the sanitizers).
+if(ZT_PCH)
+    file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/zt_test_pch.cpp CONTENT "")
+    add_library(zt_test_pch OBJECT ${CMAKE_BINARY_DIR}/zt_test_pch.cpp)
+    target_link_libraries(zt_test_pch PRIVATE zt_options GTest::gtest GTest::gmock)
+    target_precompile_headers(zt_test_pch PRIVATE <gtest/gtest.h> <gmock/gmock.h> <algorithm> <cmath> <cstring>
+        <filesystem> <fstream> <functional> <memory> <string> <vector>)
+endif()
+
 # zt_test(name DIR folder LINKS ... DEPS ... [SHARDS n [SERIAL filter]]
 # [TIMEOUT s] [LABEL l]): one GoogleTest executable of every .cpp in the
 # folder, linked against the project libraries in LINKS (the least its tests
@@ -57,6 +69,9 @@ function(zt_test name)
     endif()
     add_executable(${name} ${srcs})
     target_link_libraries(${name} PRIVATE zt_options ${Z_LINKS} ${Z_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+    if(ZT_PCH)
+        target_precompile_headers(${name} REUSE_FROM zt_test_pch)
+    endif()
     # Leaks fail the test; what the system's libraries keep is suppressed by
     # name (tests/leaks.supp). Tests run without a display. Beside others,
     # llvmpipe draws a test's frames on the one core ctest gives it, so that
