@@ -21,6 +21,79 @@ struct CornerHash {
     size_t operator()(const Corner& c) const { return (size_t(c.position) << 32) ^ c.normal; }
 };
 
+// Appends the mesh's vertices, moved by world, and its faces (three vertex
+// indices and one attribute each), recording each new vertex's position.
+void AppendMesh(const XMesh& m, const math::Matrix& world, uint32_t firstMaterial, MeshData* d,
+                std::vector<uint32_t>* indices, std::vector<uint32_t>* attributes,
+                std::vector<uint32_t>* vertexPositions) {
+    // Most positions keep one normal: the first (position, normal) of each
+    // position is found by index, only further normals of a position go
+    // through the hash.
+    std::vector<Corner> first(m.positions.size(), Corner{~0u, ~0u});
+    std::vector<uint32_t> firstVertex(m.positions.size());
+    std::unordered_map<Corner, uint32_t, CornerHash> seen;
+    const bool hasNormals = m.normalFaces.size() == m.faces.size();
+    for (size_t i = 0; i < m.faces.size(); ++i) {
+        Corner c{m.faces[i], hasNormals ? m.normalFaces[i] : ~0u};
+        uint32_t vertex;
+        bool inserted;
+        if (first[c.position].position == ~0u) {
+            first[c.position] = c;
+            firstVertex[c.position] = vertex = uint32_t(d->vertices.size());
+            inserted = true;
+        } else if (first[c.position] == c) {
+            vertex = firstVertex[c.position];
+            inserted = false;
+        } else {
+            auto [it, added] = seen.emplace(c, uint32_t(d->vertices.size()));
+            vertex = it->second;
+            inserted = added;
+        }
+        if (inserted) {
+            Vertex v;
+            v.position = math::Vec3TransformCoord(m.positions[c.position], world);
+            if (hasNormals)
+                v.normal = math::Vec3Normalize(math::Vec3TransformNormal(m.normals[c.normal], world));
+            if (c.position < m.texCoords.size()) v.uv = m.texCoords[c.position];
+            if (c.position < m.colors.size()) v.color = m.colors[c.position];
+            if (c.position < m.tangents.size())
+                v.tangent = math::Vec3TransformNormal(m.tangents[c.position], world);
+            if (c.position < m.binormals.size())
+                v.binormal = math::Vec3TransformNormal(m.binormals[c.position], world);
+            d->vertices.push_back(v);
+            if (vertexPositions) vertexPositions->push_back(c.position);
+        }
+        indices->push_back(vertex);
+    }
+    for (size_t t = 0; t < m.TriangleCount(); ++t)
+        attributes->push_back(firstMaterial + (t < m.faceMaterials.size() ? m.faceMaterials[t] : 0));
+}
+
+// Faces sorted by material, keeping the file's order within a material, then
+// the attribute table and bounds.
+void SortFacesAndFinish(const std::vector<uint32_t>& indices, const std::vector<uint32_t>& attributes,
+                        MeshData* d) {
+    std::vector<uint32_t> order(attributes.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](uint32_t a, uint32_t b) { return attributes[a] < attributes[b]; });
+    d->indices.reserve(indices.size());
+    d->attributes.reserve(attributes.size());
+    for (uint32_t f : order) {
+        d->indices.insert(d->indices.end(), indices.begin() + 3 * f, indices.begin() + 3 * f + 3);
+        d->attributes.push_back(attributes[f]);
+    }
+    BuildAttributeTable(d);
+    ComputeBounds(d);
+}
+
+void AddMaterials(const XMesh& m, MeshData* d) {
+    if (m.materials.empty())
+        d->materials.push_back(XMaterial{});
+    else
+        d->materials.insert(d->materials.end(), m.materials.begin(), m.materials.end());
+}
+
 } // namespace
 
 bool BuildMeshData(const XFile& file, std::string_view fileName, MeshData* out, std::string* error) {
@@ -28,74 +101,28 @@ bool BuildMeshData(const XFile& file, std::string_view fileName, MeshData* out, 
     std::vector<uint32_t> indices, attributes;
     for (const XMesh& m : file.meshes) {
         if (m.faces.empty()) continue;
-        const math::Matrix world = FrameWorldMatrix(file, m.frame);
         const uint32_t firstMaterial = uint32_t(d.materials.size());
-        if (m.materials.empty())
-            d.materials.push_back(XMaterial{});
-        else
-            d.materials.insert(d.materials.end(), m.materials.begin(), m.materials.end());
-
-        // Most positions keep one normal: the first (position, normal) of
-        // each position is found by index, only further normals of a
-        // position go through the hash.
-        std::vector<Corner> first(m.positions.size(), Corner{~0u, ~0u});
-        std::vector<uint32_t> firstVertex(m.positions.size());
-        std::unordered_map<Corner, uint32_t, CornerHash> seen;
-        const bool hasNormals = m.normalFaces.size() == m.faces.size();
-        for (size_t i = 0; i < m.faces.size(); ++i) {
-            Corner c{m.faces[i], hasNormals ? m.normalFaces[i] : ~0u};
-            uint32_t vertex;
-            bool inserted;
-            if (first[c.position].position == ~0u) {
-                first[c.position] = c;
-                firstVertex[c.position] = vertex = uint32_t(d.vertices.size());
-                inserted = true;
-            } else if (first[c.position] == c) {
-                vertex = firstVertex[c.position];
-                inserted = false;
-            } else {
-                auto [it, added] = seen.emplace(c, uint32_t(d.vertices.size()));
-                vertex = it->second;
-                inserted = added;
-            }
-            if (inserted) {
-                Vertex v;
-                v.position = math::Vec3TransformCoord(m.positions[c.position], world);
-                if (hasNormals)
-                    v.normal = math::Vec3Normalize(math::Vec3TransformNormal(m.normals[c.normal], world));
-                if (c.position < m.texCoords.size()) v.uv = m.texCoords[c.position];
-                if (c.position < m.colors.size()) v.color = m.colors[c.position];
-                if (c.position < m.tangents.size())
-                    v.tangent = math::Vec3TransformNormal(m.tangents[c.position], world);
-                if (c.position < m.binormals.size())
-                    v.binormal = math::Vec3TransformNormal(m.binormals[c.position], world);
-                d.vertices.push_back(v);
-            }
-            indices.push_back(vertex);
-        }
-        for (size_t t = 0; t < m.TriangleCount(); ++t)
-            attributes.push_back(firstMaterial + (t < m.faceMaterials.size() ? m.faceMaterials[t] : 0));
+        AddMaterials(m, &d);
+        AppendMesh(m, FrameWorldMatrix(file, m.frame), firstMaterial, &d, &indices, &attributes, nullptr);
     }
     if (attributes.empty()) {
         if (error) *error = std::string(fileName) + ": no mesh with faces";
         return false;
     }
-
-    // Faces sorted by material, keeping the file's order within a material.
-    std::vector<uint32_t> order(attributes.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](uint32_t a, uint32_t b) { return attributes[a] < attributes[b]; });
-    d.indices.reserve(indices.size());
-    d.attributes.reserve(attributes.size());
-    for (uint32_t f : order) {
-        d.indices.insert(d.indices.end(), indices.begin() + 3 * f, indices.begin() + 3 * f + 3);
-        d.attributes.push_back(attributes[f]);
-    }
-
-    BuildAttributeTable(&d);
-    ComputeBounds(&d);
+    SortFacesAndFinish(indices, attributes, &d);
     *out = std::move(d);
+    return true;
+}
+
+bool BuildSingleMeshData(const XMesh& m, MeshData* out, std::vector<uint32_t>* vertexPositions) {
+    if (m.faces.empty()) return false;
+    MeshData d;
+    std::vector<uint32_t> indices, attributes, positions;
+    AddMaterials(m, &d);
+    AppendMesh(m, math::Matrix{}, 0, &d, &indices, &attributes, &positions);
+    SortFacesAndFinish(indices, attributes, &d);
+    *out = std::move(d);
+    *vertexPositions = std::move(positions);
     return true;
 }
 

@@ -57,6 +57,11 @@ struct MeshData {
 // wrong" when the file holds no faces.
 bool BuildMeshData(const XFile& file, std::string_view fileName, MeshData* out, std::string* error);
 
+// One mesh of a file in its own space (its frame does not move it), built
+// as BuildMeshData builds a file's meshes; vertexPositions gets the file's
+// position index of each vertex. False when the mesh has no faces.
+bool BuildSingleMeshData(const XMesh& mesh, MeshData* out, std::vector<uint32_t>* vertexPositions);
+
 // The attribute table of faces already grouped by attribute: one range per
 // run of equal attributes, with the lowest and highest vertex it uses.
 void BuildAttributeTable(MeshData* data);

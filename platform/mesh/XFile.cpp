@@ -552,6 +552,7 @@ class Parser {
         XMesh m;
         m.name = std::string(name);
         m.frame = frame;
+        m.framesBefore = uint32_t(out->frames.size());
         meshName_ = m.name;
 
         uint32_t numVertices = 0;

@@ -60,7 +60,8 @@ struct XSkinWeights {
 
 struct XMesh {
     std::string name;
-    int frame = -1; // the frame holding the mesh, -1 at the top level
+    int frame = -1;            // the frame holding the mesh, -1 at the top level
+    uint32_t framesBefore = 0; // frames opened before the mesh: its place in file order
     std::vector<math::Vec3> positions;
     std::vector<uint32_t> faces; // three position indices per triangle
     // Normals have their own indexing: three normal indices per triangle,

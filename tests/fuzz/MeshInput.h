@@ -1,6 +1,7 @@
 // What the mesh fuzzing feeds one input through: the .x reader (any of its
 // forms: text, binary, compressed, a cache file), and for what reads, the
-// merge, the first-load pipeline and the drawable mesh in memory.
+// hierarchy loader, the merge, the first-load pipeline and the drawable mesh
+// in memory.
 #pragma once
 
 #include <cstddef>
@@ -12,14 +13,31 @@
 #include "platform/mesh/MeshData.h"
 #include "platform/mesh/MeshOps.h"
 #include "platform/mesh/XFile.h"
+#include "tests/RecordingAllocator.h"
 
 namespace meshfuzz {
+
+// The hierarchy loader with an allocator that fails one call chosen by the
+// input's size: loaded or not, no frame or container may be left alive or be
+// destroyed twice.
+inline void FeedHierarchy(const mesh::XFile& x, size_t size) {
+    RecordingAllocator allocator;
+    allocator.FailAt(size & 1 ? RecordingAllocator::Call::CreateFrame
+                              : RecordingAllocator::Call::CreateMeshContainer,
+                     int(size % 7), mesh::HResult::Fail);
+    mesh::Frame* root = nullptr;
+    std::string error;
+    if (!mesh::Failed(mesh::LoadMeshHierarchy(x, "fuzz.x", nullptr, &allocator, &root, &error)))
+        mesh::FrameDestroy(root, &allocator);
+    if (!allocator.live.empty() || allocator.badDestroys != 0) __builtin_trap();
+}
 
 inline void Feed(const uint8_t* data, size_t size) {
     mesh::XFile x;
     std::string error;
     if (!mesh::ParseXFile(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.x", &x, &error))
         return;
+    FeedHierarchy(x, size);
     mesh::MeshData d;
     if (!mesh::BuildMeshData(x, "fuzz.x", &d, &error)) return;
     // The pipeline is sized by the mesh; keep each input quick.

@@ -1,0 +1,63 @@
+// The skin of one mesh: for each bone its name, the offset matrix that takes
+// the mesh's space into the bone's at the bind pose, and the vertices it
+// moves with their weights; and the smallest weight worth keeping.
+//
+// Shared: the hierarchy loader hands it to the allocator, which keeps a
+// reference in its mesh container (and the skinning set-up another).
+// Setters check what they are given: a bone past the count, a vertex past
+// the mesh, or a weight outside 0..1 change nothing and give Fail.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/math/Types.h"
+#include "platform/mesh/HResult.h"
+
+namespace mesh {
+
+class SkinInfo {
+  public:
+    // Null when a count is beyond what a skinned mesh can use (more
+    // vertices than 16-bit indices reach, more bones than 16 bits count).
+    static std::shared_ptr<SkinInfo> Create(uint32_t vertexCount, uint32_t boneCount);
+
+    uint32_t GetNumVertices() const { return m_vertexCount; }
+    uint32_t GetNumBones() const { return uint32_t(m_bones.size()); }
+
+    // Replaces the bone's influences: count vertices with their weights.
+    HResult SetBoneInfluence(uint32_t bone, uint32_t count, const uint32_t* vertices, const float* weights);
+    // 0 for a bone past the count.
+    uint32_t GetNumBoneInfluences(uint32_t bone) const;
+    // Copies the bone's influences into arrays of GetNumBoneInfluences entries.
+    HResult GetBoneInfluence(uint32_t bone, uint32_t* vertices, float* weights) const;
+
+    HResult SetBoneName(uint32_t bone, std::string_view name);
+    // Null for a bone past the count; empty until named.
+    const char* GetBoneName(uint32_t bone) const;
+
+    HResult SetBoneOffsetMatrix(uint32_t bone, const math::Matrix& offset);
+    // Null for a bone past the count; identity until set.
+    const math::Matrix* GetBoneOffsetMatrix(uint32_t bone) const;
+
+    void SetMinBoneInfluence(float weight) { m_minInfluence = weight; }
+    float GetMinBoneInfluence() const { return m_minInfluence; }
+
+  private:
+    SkinInfo(uint32_t vertexCount, uint32_t boneCount) : m_vertexCount(vertexCount), m_bones(boneCount) {}
+
+    struct Bone {
+        std::string name;
+        math::Matrix offset;
+        std::vector<uint32_t> vertices;
+        std::vector<float> weights;
+    };
+    uint32_t m_vertexCount;
+    std::vector<Bone> m_bones;
+    float m_minInfluence = 0;
+};
+
+} // namespace mesh
