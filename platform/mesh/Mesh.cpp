@@ -27,7 +27,21 @@ const gfx::VertexElement kSkinnedMeshElements[8] = {
     gfx::DeclEnd,
 };
 
-std::unique_ptr<Mesh> Mesh::Create(const MeshData& data, gfx::Device* device, std::string* error) {
+namespace {
+
+template <typename V> const gfx::VertexElement* ElementsOf();
+template <> const gfx::VertexElement* ElementsOf<Vertex>() {
+    return kStaticMeshElements;
+}
+template <> const gfx::VertexElement* ElementsOf<SkinnedVertex>() {
+    return kSkinnedMeshElements;
+}
+
+} // namespace
+
+template <typename Self, typename V>
+std::unique_ptr<Self> BasicMesh<Self, V>::Create(const BasicMeshData<V>& data, gfx::Device* device,
+                                                 std::string* error) {
     auto fail = [&](const std::string& what) {
         if (error) *error = what;
         return nullptr;
@@ -35,7 +49,7 @@ std::unique_ptr<Mesh> Mesh::Create(const MeshData& data, gfx::Device* device, st
     if (data.vertices.size() > kMaxVertices)
         return fail(std::to_string(data.vertices.size()) + " vertices, more than 16-bit indices reach");
     if (data.attributes.empty() || data.indices.size() != data.attributes.size() * 3) return fail("no faces");
-    std::unique_ptr<Mesh> m(new Mesh);
+    std::unique_ptr<Self> m(new Self);
     m->m_vertices = data.vertices;
     m->m_indices.resize(data.indices.size());
     for (size_t i = 0; i < data.indices.size(); ++i) {
@@ -49,13 +63,13 @@ std::unique_ptr<Mesh> Mesh::Create(const MeshData& data, gfx::Device* device, st
     return m;
 }
 
-Mesh::~Mesh() {
+template <typename Self, typename V> BasicMesh<Self, V>::~BasicMesh() {
     if (m_vb) m_vb->Release();
     if (m_ib) m_ib->Release();
     if (m_decl) m_decl->Release();
 }
 
-bool Mesh::MakeBuffers(std::string* error) {
+template <typename Self, typename V> bool BasicMesh<Self, V>::MakeBuffers(std::string* error) {
     const uint32_t vbBytes = NumVertices() * BytesPerVertex();
     const uint32_t ibBytes = uint32_t(m_indices.size() * 2);
     gfx::Result r =
@@ -63,7 +77,7 @@ bool Mesh::MakeBuffers(std::string* error) {
     if (r == gfx::Result::Ok)
         r = m_device->CreateIndexBuffer(ibBytes, gfx::usage::WriteOnly, gfx::Format::Index16,
                                         gfx::Pool::Managed, &m_ib);
-    if (r == gfx::Result::Ok) r = m_device->CreateVertexDeclaration(kStaticMeshElements, &m_decl);
+    if (r == gfx::Result::Ok) r = m_device->CreateVertexDeclaration(ElementsOf<V>(), &m_decl);
     if (r != gfx::Result::Ok) {
         if (error) *error = std::string("the device refuses the mesh's buffers: ") + gfx::ResultName(r);
         return false;
@@ -80,12 +94,14 @@ bool Mesh::MakeBuffers(std::string* error) {
     return true;
 }
 
-void Mesh::GetAttributeTable(AttributeRange* table, uint32_t* count) const {
+template <typename Self, typename V>
+void BasicMesh<Self, V>::GetAttributeTable(AttributeRange* table, uint32_t* count) const {
     if (table) std::copy(m_table.begin(), m_table.end(), table);
     if (count) *count = uint32_t(m_table.size());
 }
 
-void Mesh::SetAttributeTable(const AttributeRange* table, uint32_t count) {
+template <typename Self, typename V>
+void BasicMesh<Self, V>::SetAttributeTable(const AttributeRange* table, uint32_t count) {
     m_table.assign(table, table + (table ? count : 0));
 }
 
@@ -108,48 +124,51 @@ template <typename Buffer> void Upload(Buffer* buffer, const void* data, size_t 
 
 } // namespace
 
-gfx::Result Mesh::LockVertexBuffer(uint32_t flags, void** data) {
+template <typename Self, typename V>
+gfx::Result BasicMesh<Self, V>::LockVertexBuffer(uint32_t flags, void** data) {
     if (!data) return gfx::Result::InvalidCall;
     const gfx::Result r = Lock(&m_vbLock.locked, &m_vbLock.readOnly, flags);
     if (r == gfx::Result::Ok) *data = m_vertices.data();
     return r;
 }
 
-gfx::Result Mesh::UnlockVertexBuffer() {
+template <typename Self, typename V> gfx::Result BasicMesh<Self, V>::UnlockVertexBuffer() {
     if (!m_vbLock.locked) return gfx::Result::InvalidCall;
     m_vbLock.locked = false;
-    if (!m_vbLock.readOnly) Upload(m_vb, m_vertices.data(), m_vertices.size() * sizeof(Vertex));
+    if (!m_vbLock.readOnly) Upload(m_vb, m_vertices.data(), m_vertices.size() * sizeof(V));
     return gfx::Result::Ok;
 }
 
-gfx::Result Mesh::LockIndexBuffer(uint32_t flags, void** data) {
+template <typename Self, typename V>
+gfx::Result BasicMesh<Self, V>::LockIndexBuffer(uint32_t flags, void** data) {
     if (!data) return gfx::Result::InvalidCall;
     const gfx::Result r = Lock(&m_ibLock.locked, &m_ibLock.readOnly, flags);
     if (r == gfx::Result::Ok) *data = m_indices.data();
     return r;
 }
 
-gfx::Result Mesh::UnlockIndexBuffer() {
+template <typename Self, typename V> gfx::Result BasicMesh<Self, V>::UnlockIndexBuffer() {
     if (!m_ibLock.locked) return gfx::Result::InvalidCall;
     m_ibLock.locked = false;
     if (!m_ibLock.readOnly) Upload(m_ib, m_indices.data(), m_indices.size() * 2);
     return gfx::Result::Ok;
 }
 
-gfx::Result Mesh::LockAttributeBuffer(uint32_t flags, uint32_t** data) {
+template <typename Self, typename V>
+gfx::Result BasicMesh<Self, V>::LockAttributeBuffer(uint32_t flags, uint32_t** data) {
     if (!data) return gfx::Result::InvalidCall;
     const gfx::Result r = Lock(&m_attrLock.locked, &m_attrLock.readOnly, flags);
     if (r == gfx::Result::Ok) *data = m_attributes.data();
     return r;
 }
 
-gfx::Result Mesh::UnlockAttributeBuffer() {
+template <typename Self, typename V> gfx::Result BasicMesh<Self, V>::UnlockAttributeBuffer() {
     if (!m_attrLock.locked) return gfx::Result::InvalidCall;
     m_attrLock.locked = false;
     return gfx::Result::Ok;
 }
 
-gfx::Result Mesh::DrawSubset(uint32_t attribId) {
+template <typename Self, typename V> gfx::Result BasicMesh<Self, V>::DrawSubset(uint32_t attribId) {
     if (!m_device || !m_vb || !m_ib) return gfx::Result::InvalidCall;
     for (const AttributeRange& r : m_table) {
         if (r.attribId != attribId || r.faceCount == 0) continue;
@@ -161,5 +180,8 @@ gfx::Result Mesh::DrawSubset(uint32_t attribId) {
     }
     return gfx::Result::Ok;
 }
+
+template class BasicMesh<Mesh, Vertex>;
+template class BasicMesh<SkinnedMesh, SkinnedVertex>;
 
 } // namespace mesh

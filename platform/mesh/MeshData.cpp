@@ -126,7 +126,7 @@ bool BuildSingleMeshData(const XMesh& m, MeshData* out, std::vector<uint32_t>* v
     return true;
 }
 
-void BuildAttributeTable(MeshData* d) {
+template <typename D> void BuildAttributeTable(D* d) {
     d->attributeTable.clear();
     for (uint32_t f = 0; f < d->attributes.size();) {
         AttributeRange r;
@@ -173,7 +173,7 @@ XMesh ToXMesh(const MeshData& d) {
     return m;
 }
 
-void ComputeBounds(MeshData* d) {
+template <typename D> void ComputeBounds(D* d) {
     if (d->vertices.empty()) {
         d->boxMin = d->boxMax = {};
         d->radius = 0;
@@ -181,13 +181,18 @@ void ComputeBounds(MeshData* d) {
     }
     d->boxMin = d->boxMax = d->vertices[0].position;
     float r2 = 0;
-    for (const Vertex& v : d->vertices) {
+    for (const auto& v : d->vertices) {
         d->boxMin = math::Vec3Minimize(d->boxMin, v.position);
         d->boxMax = math::Vec3Maximize(d->boxMax, v.position);
         r2 = std::max(r2, math::Vec3LengthSq(v.position));
     }
     d->radius = std::sqrt(r2);
 }
+
+template void BuildAttributeTable(MeshData*);
+template void BuildAttributeTable(SkinnedMeshData*);
+template void ComputeBounds(MeshData*);
+template void ComputeBounds(SkinnedMeshData*);
 
 void TranslateVertices(MeshData* d, const math::Vec3& offset) {
     for (Vertex& v : d->vertices)

@@ -1,6 +1,8 @@
-// A loaded static mesh in the engine's vertex layout: what the mesh manager
-// keeps of a .x file once every mesh of the file is placed by its frames and
-// merged into one, with faces grouped by material (the subset table).
+// A loaded mesh in one of the engine's vertex layouts: the static mesh (what
+// the mesh manager keeps of a .x file once every mesh of the file is placed
+// by its frames and merged into one) and the skinned mesh (with blend
+// weights and indices), each with faces grouped by material (the subset
+// table).
 #pragma once
 
 #include <cstddef>
@@ -26,6 +28,23 @@ struct Vertex {
 };
 static_assert(sizeof(Vertex) == 60 && offsetof(Vertex, normal) == 16 && offsetof(Vertex, uv) == 52);
 
+// One vertex of a skinned mesh, 76 bytes: position, four blend weights,
+// four blend indices (palette entries), normal, tangent, binormal, texture
+// coordinate.
+struct SkinnedVertex {
+    math::Vec3 position;
+    float weights[4] = {};
+    uint8_t indices[4] = {};
+    math::Vec3 normal;
+    math::Vec3 tangent;
+    math::Vec3 binormal;
+    math::Vec2 uv;
+};
+static_assert(sizeof(SkinnedVertex) == 76 && offsetof(SkinnedVertex, weights) == 12 &&
+              offsetof(SkinnedVertex, indices) == 28 && offsetof(SkinnedVertex, normal) == 32 &&
+              offsetof(SkinnedVertex, tangent) == 44 && offsetof(SkinnedVertex, binormal) == 56 &&
+              offsetof(SkinnedVertex, uv) == 68);
+
 // The faces and vertices of one material, in the sorted face order.
 struct AttributeRange {
     uint32_t attribId = 0;
@@ -35,8 +54,9 @@ struct AttributeRange {
     uint32_t vertexCount = 0;
 };
 
-struct MeshData {
-    std::vector<Vertex> vertices;
+template <typename V> struct BasicMeshData {
+    using VertexType = V;
+    std::vector<V> vertices;
     std::vector<uint32_t> indices;    // three per face
     std::vector<uint32_t> attributes; // material of each face
     std::vector<AttributeRange> attributeTable;
@@ -47,6 +67,9 @@ struct MeshData {
 
     size_t FaceCount() const { return attributes.size(); }
 };
+
+struct MeshData : BasicMeshData<Vertex> {};
+struct SkinnedMeshData : BasicMeshData<SkinnedVertex> {};
 
 // Merges the meshes of a file: positions, normals, tangents and binormals
 // moved by each mesh's frame, one vertex per distinct (position, normal)
@@ -64,14 +87,14 @@ bool BuildSingleMeshData(const XMesh& mesh, MeshData* out, std::vector<uint32_t>
 
 // The attribute table of faces already grouped by attribute: one range per
 // run of equal attributes, with the lowest and highest vertex it uses.
-void BuildAttributeTable(MeshData* data);
+template <typename D> void BuildAttributeTable(D* data);
 
 // The mesh as one .x mesh object: one position per vertex, normals and the
 // other vertex values indexed like the positions (for the binary writer).
 XMesh ToXMesh(const MeshData& data);
 
 // Box and radius from the vertex positions.
-void ComputeBounds(MeshData* data);
+template <typename D> void ComputeBounds(D* data);
 
 // Moves every vertex position by offset (used to centre prefabs).
 void TranslateVertices(MeshData* data, const math::Vec3& offset);

@@ -102,7 +102,7 @@ std::array<float, 3> Of(const math::Vec3& v) {
     return {v.x, v.y, v.z};
 }
 
-std::vector<uint32_t> PositionReps(const MeshData& d, float eps) {
+template <typename D> std::vector<uint32_t> PositionReps(const D& d, float eps) {
     return Cluster<3>(d.vertices.size(), nullptr, eps,
                       [&](uint32_t i) { return Of(d.vertices[i].position); });
 }
@@ -124,7 +124,7 @@ struct VertexFaces {
 
 // Removes unused vertices (keeping the order of the rest) and faces whose
 // corners repeat a vertex.
-void Compact(MeshData* d) {
+template <typename D> void Compact(D* d) {
     std::vector<uint32_t> indices, attributes;
     indices.reserve(d->indices.size());
     attributes.reserve(d->attributes.size());
@@ -137,7 +137,7 @@ void Compact(MeshData* d) {
     std::vector<uint32_t> remap(d->vertices.size(), kNoFace);
     for (uint32_t v : indices)
         remap[v] = 0;
-    std::vector<Vertex> vertices;
+    std::vector<typename D::VertexType> vertices;
     vertices.reserve(d->vertices.size());
     for (size_t v = 0; v < d->vertices.size(); ++v) {
         if (remap[v] == kNoFace) continue;
@@ -269,7 +269,7 @@ math::Vec3 AnyPerpendicular(const math::Vec3& v) {
 
 } // namespace
 
-std::vector<uint32_t> GenerateAdjacency(const MeshData& d, float epsilon) {
+template <typename D> std::vector<uint32_t> GenerateAdjacency(const D& d, float epsilon) {
     const size_t numFaces = d.FaceCount();
     const std::vector<uint32_t> rep = PositionReps(d, epsilon);
     struct Edge {
@@ -307,7 +307,7 @@ std::vector<uint32_t> GenerateAdjacency(const MeshData& d, float epsilon) {
     return adjacency;
 }
 
-std::vector<uint32_t> CleanMesh(MeshData* d, const std::vector<uint32_t>& adjacency) {
+template <typename D> std::vector<uint32_t> CleanMesh(D* d, const std::vector<uint32_t>& adjacency) {
     const size_t numFaces = d->FaceCount();
     std::vector<uint32_t> groups(d->vertices.size(), 0);
     uint32_t nextGroup = 1;
@@ -407,10 +407,11 @@ std::vector<uint32_t> CleanMesh(MeshData* d, const std::vector<uint32_t>& adjace
     return groups;
 }
 
-void WeldVertices(MeshData* d, const std::vector<uint32_t>* groups) {
+template <typename D> void WeldVertices(D* d, const std::vector<uint32_t>* groups) {
+    using V = typename D::VertexType;
     const size_t n = d->vertices.size();
     if (n == 0) return;
-    std::vector<Vertex>& vs = d->vertices;
+    std::vector<V>& vs = d->vertices;
     // Positions first; the other components are snapped only between
     // vertices at one point.
     const std::vector<uint32_t> point = PositionReps(*d, kWeldEpsilon);
@@ -434,7 +435,7 @@ void WeldVertices(MeshData* d, const std::vector<uint32_t>* groups) {
         return std::fabs(a.x - b.x) <= kWeldEpsilon && std::fabs(a.y - b.y) <= kWeldEpsilon &&
                std::fabs(a.z - b.z) <= kWeldEpsilon;
     };
-    auto snap3 = [&](math::Vec3 Vertex::*member) {
+    auto snap3 = [&](math::Vec3 V::*member) {
         if (largest > kPairwise) {
             const std::vector<uint32_t> rep =
                 Cluster<3>(n, &point, kWeldEpsilon, [&](uint32_t i) { return Of(vs[i].*member); });
@@ -452,9 +453,9 @@ void WeldVertices(MeshData* d, const std::vector<uint32_t>* groups) {
                     }
         }
     };
-    snap3(&Vertex::normal);
-    snap3(&Vertex::tangent);
-    snap3(&Vertex::binormal);
+    snap3(&V::normal);
+    snap3(&V::tangent);
+    snap3(&V::binormal);
     if (largest > kPairwise) {
         const std::vector<uint32_t> uvRep = Cluster<2>(n, &point, kWeldEpsilon, [&](uint32_t i) {
             return std::array<float, 2>{vs[i].uv.x, vs[i].uv.y};
@@ -480,7 +481,8 @@ void WeldVertices(MeshData* d, const std::vector<uint32_t>* groups) {
     std::iota(order.begin(), order.end(), 0u);
     auto compare = [&](uint32_t a, uint32_t b) {
         if (group(a) != group(b)) return group(a) < group(b) ? -1 : 1;
-        return std::memcmp(&vs[a], &vs[b], sizeof(Vertex));
+        // Every byte: the vertex layouts have no padding (their sizes are checked).
+        return std::memcmp(&vs[a], &vs[b], sizeof(V));
     };
     std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
         const int c = compare(a, b);
@@ -494,7 +496,8 @@ void WeldVertices(MeshData* d, const std::vector<uint32_t>* groups) {
     Compact(d);
 }
 
-bool ValidateMesh(const MeshData& d, const std::vector<uint32_t>& adjacency, std::string* error) {
+template <typename D>
+bool ValidateMesh(const D& d, const std::vector<uint32_t>& adjacency, std::string* error) {
     auto fail = [&](const std::string& what) {
         if (error) *error = what;
         return false;
@@ -523,7 +526,7 @@ bool ValidateMesh(const MeshData& d, const std::vector<uint32_t>& adjacency, std
     return true;
 }
 
-void OptimizeMesh(MeshData* d) {
+template <typename D> void OptimizeMesh(D* d) {
     const size_t numFaces = d->FaceCount();
     std::vector<uint32_t> order(numFaces);
     std::iota(order.begin(), order.end(), 0u);
@@ -546,7 +549,7 @@ void OptimizeMesh(MeshData* d) {
 
     // Vertices by first use, each range with its own.
     std::vector<uint32_t> newIndex(d->vertices.size(), kNoFace), rangeOf(d->vertices.size(), kNoFace);
-    std::vector<Vertex> vertices;
+    std::vector<typename D::VertexType> vertices;
     vertices.reserve(d->vertices.size());
     uint32_t range = 0;
     for (size_t c = 0; c < indices.size(); ++c) {
@@ -565,14 +568,14 @@ void OptimizeMesh(MeshData* d) {
     BuildAttributeTable(d);
 }
 
-void ComputeTangentFrames(MeshData* d) {
+template <typename D> void ComputeTangentFrames(D* d) {
     const size_t n = d->vertices.size();
     std::vector<math::Vec3> tangent(n), binormal(n);
     for (size_t f = 0; f < d->FaceCount(); ++f) {
         const uint32_t* c = &d->indices[3 * f];
-        const Vertex& v0 = d->vertices[c[0]];
-        const Vertex& v1 = d->vertices[c[1]];
-        const Vertex& v2 = d->vertices[c[2]];
+        const auto& v0 = d->vertices[c[0]];
+        const auto& v1 = d->vertices[c[1]];
+        const auto& v2 = d->vertices[c[2]];
         const math::Vec3 e1 = v1.position - v0.position, e2 = v2.position - v0.position;
         const float du1 = v1.uv.x - v0.uv.x, dv1 = v1.uv.y - v0.uv.y;
         const float du2 = v2.uv.x - v0.uv.x, dv2 = v2.uv.y - v0.uv.y;
@@ -592,7 +595,7 @@ void ComputeTangentFrames(MeshData* d) {
         }
     }
     for (size_t i = 0; i < n; ++i) {
-        Vertex& v = d->vertices[i];
+        auto& v = d->vertices[i];
         const math::Vec3 nrm = v.normal;
         math::Vec3 t = tangent[i] - nrm * math::Vec3Dot(nrm, tangent[i]);
         // No texture direction here (or no normal): any direction across.
@@ -606,6 +609,18 @@ void ComputeTangentFrames(MeshData* d) {
         v.binormal = math::Vec3Normalize(b);
     }
 }
+
+// The operations for both vertex layouts.
+#define ZT_MESH_OPS(D)                                                                                       \
+    template std::vector<uint32_t> GenerateAdjacency(const D&, float);                                       \
+    template std::vector<uint32_t> CleanMesh(D*, const std::vector<uint32_t>&);                              \
+    template void WeldVertices(D*, const std::vector<uint32_t>*);                                            \
+    template bool ValidateMesh(const D&, const std::vector<uint32_t>&, std::string*);                        \
+    template void OptimizeMesh(D*);                                                                          \
+    template void ComputeTangentFrames(D*);
+ZT_MESH_OPS(MeshData)
+ZT_MESH_OPS(SkinnedMeshData)
+#undef ZT_MESH_OPS
 
 double AverageCacheMissRatio(const std::vector<uint32_t>& indices, uint32_t cacheSize) {
     if (indices.size() < 3 || cacheSize == 0) return 0;

@@ -1,7 +1,8 @@
 // The drawable mesh on the real device headless: DrawSubset through the
 // fixed-function pipeline puts the texels where the vertices project, one
 // attribute range at a time; an effect program set on the device draws the
-// indexed faces instead; locks write through to the device.
+// indexed faces instead, a skinned mesh's with its blend weights and indices;
+// locks write through to the device.
 #include <gtest/gtest.h>
 
 #include "platform/effect/Effect.h"
@@ -124,6 +125,55 @@ technique T { pass { vertex vs; fragment fs; } }
     e->Release();
     EXPECT_EQ(d_.Pixel(10, 21), 0xFF00FFu);
     EXPECT_EQ(d_.Pixel(21, 10), 0u);
+}
+
+// The skinned quad: each vertex's first blend index moves it by a quarter of
+// the target per entry, and its first weight is the red it is drawn in.
+TEST_F(MeshDrawTest, ASkinnedSubsetDrawsThroughTheSkinnedDeclaration) {
+    const mesh::MeshData quad = Quad();
+    mesh::SkinnedMeshData d;
+    for (const mesh::Vertex& from : quad.vertices) {
+        mesh::SkinnedVertex v;
+        v.position = from.position;
+        v.weights[0] = 1.0f;
+        v.weights[3] = 0.2f;
+        v.indices[0] = 1;
+        v.normal = from.normal;
+        v.uv = from.uv;
+        d.vertices.push_back(v);
+    }
+    d.indices = quad.indices;
+    d.attributes = quad.attributes;
+    mesh::BuildAttributeTable(&d);
+    std::string error;
+    std::unique_ptr<mesh::SkinnedMesh> skinned = mesh::SkinnedMesh::Create(d, dev_, &error);
+    ASSERT_TRUE(skinned) << error;
+    effect::Effect* e = d_.Make(R"(
+input float3 aPos : POSITION;
+input float4 aWeights : BLENDWEIGHT;
+input float4 aIndices : BLENDINDICES;
+glsl vertex vs {
+    out vec4 vColour;
+    void main() {
+        gl_Position = vec4(aPos.x + 0.5 * aIndices.x, aPos.y, aPos.z, 1.0);
+        vColour = vec4(aWeights.x, 0.0, aWeights.w, 1.0);
+    }
+}
+glsl fragment fs { in vec4 vColour; void main() { FragColor = vColour; } }
+technique T { pass { vertex vs; fragment fs; } }
+)");
+    ASSERT_NE(e, nullptr);
+    uint32_t passes = 0;
+    ASSERT_EQ(e->Begin(&passes, 0), Result::Ok);
+    ASSERT_EQ(e->BeginPass(0), Result::Ok);
+    EXPECT_EQ(skinned->DrawSubset(1), Result::Ok);
+    e->EndPass();
+    e->End();
+    e->Release();
+    // The lower-left triangle, a quarter of the target to the right.
+    EXPECT_EQ(d_.Pixel(18, 21), 0xFF0033u);
+    EXPECT_EQ(d_.Pixel(10, 21), 0u);
+    EXPECT_EQ(d_.Pixel(26, 10), 0u) << "the other subset is not drawn";
 }
 
 TEST(MeshCreate, RefusesMoreVerticesThanSixteenBitIndicesReach) {
