@@ -29,6 +29,7 @@
 #include <tuple>
 #include <vector>
 
+#include "bench/GridText.h"
 #include "platform/mesh/Mesh.h"
 #include "platform/mesh/MeshHierarchy.h"
 #include "platform/mesh/MeshOps.h"
@@ -76,9 +77,9 @@ class PlainAllocator : public mesh::AllocateHierarchy {
     }
 };
 
-// A grid of w x h positions (one normal) under a root with `bones` child
-// frames; each column of positions is shared by two neighbouring bones.
-// Matrices are written with decimals, which Assimp's reader needs.
+// The grid mesh of w x h positions under a root with `bones` child frames;
+// each column of positions is shared by two neighbouring bones. Matrices
+// are written with decimals, which Assimp's reader needs.
 std::string SkinnedGridText(int w, int h, int bones) {
     std::ostringstream s;
     s << "xof 0303txt 0032\nFrame Root {\n";
@@ -86,23 +87,11 @@ std::string SkinnedGridText(int w, int h, int bones) {
         s << " Frame Bone" << b
           << " { FrameTransformMatrix { 1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0,0.0," << b
           << ".0,0.0,0.0,1.0;; } }\n";
-    s << " Mesh Grid {\n " << w * h << ";\n";
-    for (int z = 0; z < h; ++z)
-        for (int x = 0; x < w; ++x)
-            s << " " << x << ";0;" << z << (z == h - 1 && x == w - 1 ? ";;\n" : ";,\n");
-    const int faces = (w - 1) * (h - 1) * 2;
-    s << " " << faces << ";\n";
-    int n = 0;
-    for (int z = 0; z + 1 < h; ++z)
-        for (int x = 0; x + 1 < w; ++x) {
-            const int a = z * w + x, b = a + 1, c = a + w, d = c + 1;
-            s << " 3;" << a << "," << c << "," << d << ";,\n";
-            s << " 3;" << a << "," << d << "," << b << (++n, n * 2 == faces ? ";;\n" : ";,\n");
-        }
-    s << " MeshNormals { 1; 0;1;0;; " << faces << ";\n";
-    for (int f = 0; f < faces; ++f)
-        s << " 3;0,0,0" << (f == faces - 1 ? ";;\n" : ";,\n");
-    s << " }\n XSkinMeshHeader { 2; 6; " << bones << "; }\n";
+    // The grid's mesh, its closing brace left for the skin.
+    const std::string grid = GridText(w, h);
+    const size_t header = grid.find('\n') + 1;
+    s << grid.substr(header, grid.rfind('}') - header);
+    s << " XSkinMeshHeader { 2; 6; " << bones << "; }\n";
     // Column x belongs to bone x * bones / w with weight 0.75, and to the
     // next bone with 0.25.
     std::vector<std::vector<int>> columns(static_cast<size_t>(bones));
