@@ -48,15 +48,16 @@ if(ZT_PCH)
 endif()
 
 # zt_test(name DIR folder LINKS ... DEPS ... [SHARDS n [SERIAL filter]]
-# [TIMEOUT s] [LABEL l]): one GoogleTest executable of every .cpp in the
-# folder, linked against the project libraries in LINKS (the least its tests
-# use) and the external DEPS, run by ctest from the build directory with the
-# label l ("unit" when none is given); with SHARDS, as n ctest tests name_0 ..
-# name_<n-1> that each run every n-th test, side by side, and the tests
-# matching the GoogleTest filter SERIAL (those that measure time as it passes)
-# as name_serial, alone.
+# [TIMEOUT s] [LABEL l] [OWN_MAIN]): one GoogleTest executable of every .cpp
+# in the folder, linked against the project libraries in LINKS (the least its
+# tests use) and the external DEPS, run by ctest from the build directory with
+# the label l ("unit" when none is given); with SHARDS, as n ctest tests
+# name_0 .. name_<n-1> that each run every n-th test, side by side, and the
+# tests matching the GoogleTest filter SERIAL (those that measure time as it
+# passes) as name_serial, alone. With OWN_MAIN the folder's sources hold the
+# main, which may share the tests out among the shards itself.
 function(zt_test name)
-    cmake_parse_arguments(Z "" "DIR;SHARDS;SERIAL;TIMEOUT;LABEL" "LINKS;DEPS" ${ARGN})
+    cmake_parse_arguments(Z "OWN_MAIN" "DIR;SHARDS;SERIAL;TIMEOUT;LABEL" "LINKS;DEPS" ${ARGN})
     file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${Z_DIR}/*.cpp)
     if(NOT srcs)
         return()
@@ -68,7 +69,10 @@ function(zt_test name)
         set(Z_LABEL unit)
     endif()
     add_executable(${name} ${srcs})
-    target_link_libraries(${name} PRIVATE zt_options ${Z_LINKS} ${Z_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_link_libraries(${name} PRIVATE zt_options ${Z_LINKS} ${Z_DEPS} GTest::gtest GTest::gmock)
+    if(NOT Z_OWN_MAIN)
+        target_link_libraries(${name} PRIVATE GTest::gtest_main)
+    endif()
     if(ZT_PCH)
         target_precompile_headers(${name} REUSE_FROM zt_test_pch)
     endif()

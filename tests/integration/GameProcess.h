@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -23,10 +24,8 @@ namespace gamerun {
 namespace fs = std::filesystem;
 
 // A fresh copy of the demo data with an empty save folder, named after the
-// process and the running test so that parallel runs never share one.
-inline fs::path CopyDemoData(const std::string& prefix) {
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = info->name(); // "Test/Case" for a parameterised one
+// process and `name` so that parallel runs never share one.
+inline fs::path CopyDemoData(const std::string& prefix, std::string name) {
     for (char& c : name)
         if (c == '/') c = '_';
     const fs::path dir = fs::temp_directory_path() / (prefix + std::to_string(::getpid()) + "_" + name);
@@ -34,6 +33,11 @@ inline fs::path CopyDemoData(const std::string& prefix) {
     fs::copy(fs::path(ZT_SOURCE_DIR) / "data", dir, fs::copy_options::recursive);
     fs::create_directories(dir / "save");
     return dir;
+}
+
+// The same named after the running test ("Test/Case" for a parameterised one).
+inline fs::path CopyDemoData(const std::string& prefix) {
+    return CopyDemoData(prefix, ::testing::UnitTest::GetInstance()->current_test_info()->name());
 }
 
 // Starts the game in `dir`: unattended, silent, with the test's leak check
@@ -107,4 +111,56 @@ inline bool WaitWhileRunning(pid_t& pid, const std::function<bool()>& done, int 
     return false;
 }
 
+// One run of the game that the tests of a suite share, each checking its
+// own part of what the run left: its log and the files it wrote.
+struct SharedRun {
+    fs::path dir;
+    bool reached = false; // the run logged what it was run for
+    int exitCode = -1;    // after SIGTERM, as WaitExit gives it
+
+    std::string Read(const std::string& name) const { return ReadFile(dir / name); }
+    std::string Log() const { return Read("!console.txt"); }
+};
+
+// Runs the game once, offscreen, in a fresh copy of the demo data that
+// `prepare` changes and whose extra environment it gives, until `reached`
+// holds for the log, then ends it with SIGTERM. Meant for a suite's
+// SetUpTestSuite; the suite's TearDownTestSuite removes `dir`.
+inline SharedRun RunShared(const std::string& prefix, const std::string& suite,
+                           const std::function<Environment(const fs::path&)>& prepare,
+                           const std::function<bool(const std::string& log)>& reached, int seconds = 120) {
+    SharedRun run;
+    run.dir = CopyDemoData(prefix, suite);
+    Environment env = prepare(run.dir);
+    env.emplace_back("SDL_VIDEODRIVER", "offscreen");
+    pid_t pid = StartGame(run.dir, env);
+    run.reached = WaitWhileRunning(
+        pid, [&] { return reached(run.Log()); }, seconds, [&] { return run.Log(); });
+    if (pid > 0) {
+        kill(pid, SIGTERM);
+        run.exitCode = WaitExit(pid, 120);
+        if (run.exitCode < 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    return run;
+}
+
+// The suites whose tests share a run, named by GAMERUN_SHARED_SUITE beside
+// their fixture: a sharded run of the tests keeps each suite in one shard
+// (tests/integration/Main.cpp), where the game runs once for it.
+inline std::set<std::string>& SharedSuites() {
+    static std::set<std::string> suites;
+    return suites;
+}
+
+// `suite` as GoogleTest names it: "Prefix/Fixture" for a parameterised one.
+inline bool IsSharedSuite(const std::string& suite) {
+    return SharedSuites().count(suite.substr(suite.rfind('/') + 1)) > 0;
+}
+
 } // namespace gamerun
+
+#define GAMERUN_SHARED_SUITE(fixture)                                                                        \
+    [[maybe_unused]] const bool fixture##IsShared = ::gamerun::SharedSuites().insert(#fixture).second

@@ -110,16 +110,46 @@ TEST_F(GameRun, SigtermDuringStartUpEndsTheGameCleanly) {
     EXPECT_EQ(Count(Read("!console.txt"), "Tovan engine out, good bye!"), 1u) << Read("!console.txt");
 }
 
-TEST_F(GameRun, AVideoSettingsFileOfAnotherVersionIsReplaced) {
-    std::string old(35, '\0');
-    old[0] = 4;
-    old[14] = 9; // a level no version 5 file could hold
-    std::ofstream(dir_ / "save" / "video.cfg", std::ios::binary) << old;
-    pid_t game = Start();
-    ASSERT_TRUE(WaitForLog(game, "*** Klatka: 1", 120)) << Read("!console.txt");
-    kill(game, SIGTERM);
-    EXPECT_EQ(Wait(game, 120), 0);
-    const std::string video = Read("save/video.cfg");
+// One run on what the last run or another version left: a video settings
+// file of another version, a torn keys file, the last run's reports, and a
+// lock file that cannot be made. Each is mended or said, the game reaches
+// its frames, and it ends cleanly.
+class LeftFilesRun : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        run_ = gamerun::RunShared(
+            "zt_left_files_", "LeftFilesRun",
+            [](const fs::path& dir) -> gamerun::Environment {
+                std::ofstream(dir / "zt.cfg")
+                    << "screenwidth 320\nscreenheight 240\nDebug 4\nBackupConsole 0\n";
+                std::string old(35, '\0');
+                old[0] = 4;
+                old[14] = 9; // a level no version 5 file could hold
+                std::ofstream(dir / "save" / "video.cfg", std::ios::binary) << old;
+                std::string torn(1000, '\0');
+                torn[0] = 5;
+                std::ofstream(dir / "save" / "keys.cfg", std::ios::binary) << torn;
+                std::ofstream(dir / "!labels.txt") << "from the last run\n";
+                std::ofstream(dir / "!techs.txt") << "from the last run\n";
+                std::ofstream(dir / "scripts" / "text_keys.txt", std::ios::app)
+                    << "\r\n>GameName Brakmoor\r\n";
+                return {{"XDG_RUNTIME_DIR", (dir / "no runtime dir").string()}};
+            },
+            [](const std::string& log) { return log.find("*** Klatka: 1") != std::string::npos; });
+    }
+    static void TearDownTestSuite() { fs::remove_all(run_.dir); }
+
+    void SetUp() override {
+        ASSERT_TRUE(run_.reached) << run_.Log();
+        EXPECT_EQ(run_.exitCode, 0);
+    }
+
+    static inline gamerun::SharedRun run_;
+};
+GAMERUN_SHARED_SUITE(LeftFilesRun);
+
+TEST_F(LeftFilesRun, AVideoSettingsFileOfAnotherVersionIsReplaced) {
+    const std::string video = run_.Read("save/video.cfg");
     ASSERT_EQ(video.size(), 35u);
     EXPECT_EQ(U32(video, 0), 5u);
     for (size_t level = 14; level < 30; level += 4)
@@ -129,58 +159,30 @@ TEST_F(GameRun, AVideoSettingsFileOfAnotherVersionIsReplaced) {
 
 // A torn keys file is not half read on every start: it is reported and
 // replaced by the defaults, written whole.
-TEST_F(GameRun, ATornKeysFileIsReportedAndReplacedWhole) {
-    std::string torn(1000, '\0');
-    torn[0] = 5;
-    std::ofstream(dir_ / "save" / "keys.cfg", std::ios::binary) << torn;
-    pid_t game = Start();
-    ASSERT_TRUE(WaitForLog(game, "*** Klatka: 1", 120)) << Read("!console.txt");
-    kill(game, SIGTERM);
-    EXPECT_EQ(Wait(game, 120), 0);
-    EXPECT_NE(
-        Read("!console.txt")
-            .find("save\\keys.cfg: 1000 bytes, shorter than its layout of 2113: the defaults are written"),
-        std::string::npos);
-    const std::string keys = Read("save/keys.cfg");
+TEST_F(LeftFilesRun, ATornKeysFileIsReportedAndReplacedWhole) {
+    EXPECT_NE(run_.Log().find(
+                  "save\\keys.cfg: 1000 bytes, shorter than its layout of 2113: the defaults are written"),
+              std::string::npos);
+    const std::string keys = run_.Read("save/keys.cfg");
     ASSERT_EQ(keys.size(), 2113u);
     EXPECT_EQ(U32(keys, 0), 5u);
 }
 
-} // namespace
-
-namespace {
-
-TEST_F(GameRun, ThisRunsLabelReportSurvivesStartUpAndTheLastRunsReportsGo) {
-    std::ofstream(dir_ / "!labels.txt") << "from the last run\n";
-    std::ofstream(dir_ / "!techs.txt") << "from the last run\n";
-    std::ofstream(dir_ / "scripts" / "text_keys.txt", std::ios::app) << "\r\n>GameName Brakmoor\r\n";
-    pid_t game = Start();
-    ASSERT_TRUE(WaitForLog(game, "*** Klatka: 1", 120)) << Read("!console.txt");
-    kill(game, SIGTERM);
-    EXPECT_EQ(Wait(game, 120), 0);
-    const std::string labels = Read("!labels.txt");
+TEST_F(LeftFilesRun, ThisRunsLabelReportSurvivesStartUpAndTheLastRunsReportsGo) {
+    const std::string labels = run_.Read("!labels.txt");
     EXPECT_EQ(labels.find("from the last run"), std::string::npos);
     EXPECT_NE(labels.find(">GameName"), std::string::npos) << labels;
-    EXPECT_FALSE(fs::exists(dir_ / "!techs.txt"));
+    EXPECT_FALSE(fs::exists(run_.dir / "!techs.txt"));
 }
-
-} // namespace
-
-namespace {
 
 // Only a lock another instance holds stops a start; a lock file that cannot
 // be made is logged with its reason and the game runs.
-TEST_F(GameRun, ALockFileThatCannotBeMadeIsLoggedAndTheGameRuns) {
-    const fs::path missing = dir_ / "no runtime dir";
-    pid_t game = Start({{"XDG_RUNTIME_DIR", missing.string()}});
-    ASSERT_TRUE(WaitForLog(game, "*** Klatka: 1", 120)) << Read("!console.txt");
-    const std::string log = Read("!console.txt");
-    EXPECT_NE(log.find("Running without the single-instance lock: " + missing.string() +
+TEST_F(LeftFilesRun, ALockFileThatCannotBeMadeIsLoggedAndTheGameRuns) {
+    const std::string log = run_.Log();
+    EXPECT_NE(log.find("Running without the single-instance lock: " + (run_.dir / "no runtime dir").string() +
                        "/Brakmoor.lock: No such file or directory"),
               std::string::npos)
         << log;
-    kill(game, SIGTERM);
-    EXPECT_EQ(Wait(game, 120), 0);
 }
 
 } // namespace
@@ -264,19 +266,54 @@ constexpr const char* kWorldConfig =
 
 INSTANTIATE_TEST_SUITE_P(
     Game, MissingFile,
-    ::testing::Values(
-        MissingFileCase{"Config", "zt.cfg", nullptr, "zt.cfg: cannot be opened (No such file or directory)"},
-        MissingFileCase{"World", "worlds/test.w", kWorldConfig,
-                        "worlds\\test.w: cannot be opened (No such file or directory)"},
-        MissingFileCase{"TextTable", "scripts/text_keys.txt", kWorldConfig,
-                        "scripts\\text_keys.txt: cannot be opened (No such file or directory)"},
-        MissingFileCase{"RadioDefinitions", "scripts/radio", kWorldConfig,
-                        "scripts\\radio: cannot be opened (no such folder): no radio is defined"},
-        MissingFileCase{"Logo", "misc/HUD/hud_logo_harn.bmp", kWorldConfig,
-                        "misc\\HUD\\hud_logo_harn.bmp: cannot open the file"},
-        MissingFileCase{"LoadingPicture", "misc/loading/loading1.bmp", kWorldConfig,
-                        "misc\\loading\\loading1.bmp: cannot open the file"}),
+    ::testing::Values(MissingFileCase{"Config", "zt.cfg", nullptr,
+                                      "zt.cfg: cannot be opened (No such file or directory)"},
+                      MissingFileCase{"World", "worlds/test.w", kWorldConfig,
+                                      "worlds\\test.w: cannot be opened (No such file or directory)"}),
     [](const auto& info) { return std::string(info.param.what); });
+
+// Files whose loss leaves the demo world running, taken out together: one
+// run of the world names each in its log and ends cleanly.
+const MissingFileCase kMissingFromTheWorldRun[] = {
+    {"TextTable", "scripts/text_keys.txt", kWorldConfig,
+     "scripts\\text_keys.txt: cannot be opened (No such file or directory)"},
+    {"RadioDefinitions", "scripts/radio", kWorldConfig,
+     "scripts\\radio: cannot be opened (no such folder): no radio is defined"},
+    {"Logo", "misc/HUD/hud_logo_harn.bmp", kWorldConfig,
+     "misc\\HUD\\hud_logo_harn.bmp: cannot open the file"},
+    {"LoadingPicture", "misc/loading/loading1.bmp", kWorldConfig,
+     "misc\\loading\\loading1.bmp: cannot open the file"}};
+
+class MissingFromTheWorldRun : public ::testing::TestWithParam<MissingFileCase> {
+  protected:
+    static void SetUpTestSuite() {
+        run_ = gamerun::RunShared(
+            "zt_missing_", "MissingFromTheWorldRun",
+            [](const fs::path& dir) -> gamerun::Environment {
+                std::ofstream(dir / "zt.cfg") << kWorldConfig;
+                for (const MissingFileCase& c : kMissingFromTheWorldRun)
+                    fs::remove_all(dir / c.removed);
+                return {};
+            },
+            [](const std::string& log) {
+                for (const MissingFileCase& c : kMissingFromTheWorldRun)
+                    if (log.find(c.logged) == std::string::npos) return false;
+                return true;
+            });
+    }
+    static void TearDownTestSuite() { fs::remove_all(run_.dir); }
+
+    static inline gamerun::SharedRun run_;
+};
+GAMERUN_SHARED_SUITE(MissingFromTheWorldRun);
+
+TEST_P(MissingFromTheWorldRun, IsNamedInTheLog) {
+    EXPECT_NE(run_.Log().find(GetParam().logged), std::string::npos) << run_.Log();
+    EXPECT_EQ(run_.exitCode, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Game, MissingFromTheWorldRun, ::testing::ValuesIn(kMissingFromTheWorldRun),
+                         [](const auto& info) { return std::string(info.param.what); });
 
 // A data directory the game cannot write to loses every setting, save and
 // log: it is said once at start, on standard error and in a log that can
