@@ -243,11 +243,23 @@ void CCommandMgr::SetBinding(uint32_t command, uint32_t slot, uint32_t key) {
     if (command < NUM_COMMANDS && slot < 2) m_Bindings[command][slot] = key > kHighestKeyCode ? 0 : key;
 }
 
-void CCommandMgr::SetDefaults() {
+uint32_t CCommandMgr::FindKeyCode(const char* name) const {
+    if (!name || !*name) return 0;
+    for (uint32_t code = 1; code < NUM_KEY_NAMES; ++code) {
+        if (os::EqualNoCase(m_KeyNames[code], name)) return code;
+    }
+    return 0;
+}
+
+void CCommandMgr::SetKeyNames() {
     std::memset(m_KeyNames, 0, sizeof m_KeyNames);
     for (const KeyLabel& k : kKeyLabels) {
         std::snprintf(m_KeyNames[k.code], KEY_NAME_LEN, "%s", g_TextMgr.GetText(k.label));
     }
+}
+
+void CCommandMgr::SetDefaults() {
+    SetKeyNames();
     std::memset(m_Bindings, 0, sizeof m_Bindings);
     for (const DefaultBinding& b : kDefaultBindings) {
         m_Bindings[b.command][0] = b.first;

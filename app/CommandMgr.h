@@ -78,11 +78,15 @@ class CCommandMgr {
 
     // Key names from the labels, every binding cleared, then the defaults.
     void SetDefaults();
+    // The key names alone, from the labels.
+    void SetKeyNames();
     void LoadKeys();
     void SaveKeys();
 
     // The name of a key code, "" for codes without one.
     const char* GetKeyName(uint32_t code) const;
+    // The code of the key with this name (letter case aside), 0 for none.
+    uint32_t FindKeyCode(const char* name) const;
     // The key of a command's binding (slot 0 or 1); 0 when unbound.
     uint32_t GetBinding(uint32_t command, uint32_t slot) const;
     void SetBinding(uint32_t command, uint32_t slot, uint32_t key);

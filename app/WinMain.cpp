@@ -13,6 +13,7 @@
 #include "app/Mouse.h"
 #include "app/Options.h"
 #include "app/Profiler.h"
+#include "app/ScriptedPlay.h"
 #include "app/StartTimes.h"
 #include "app/StartupDialogs.h"
 #include "app/TextMgr.h"
@@ -42,6 +43,7 @@ os::InstanceLock& InstanceLock() {
 
 void IdlePass() {
     if (!g_FocusMgr.CheckFocus()) return;
+    scriptedplay::BeginFrame();
     if (!g_Engine.EngineFrameTiming()) return;
     ProfilerFrameReset();
     // The performance display's figures: debug timer 407 times the engine's
@@ -76,6 +78,8 @@ void IdlePass() {
         if (Debug != 0) g_Console.Print2("Starting world ", name);
         g_Engine.StartWorld(name);
     }
+    scriptedplay::EndFrame(g_hWnd, g_Engine.m_bWorldLoaded ? g_Engine.m_szCurrentWorld : nullptr,
+                           game.LevelFrame());
 }
 
 // Every settings file, save and log would be lost without a word: said once,
@@ -281,6 +285,7 @@ struct StartStep {
 const StartStep kStartSteps[] = {
     {"instance_lock", &TakeInstanceLock},
     {"reports_and_log", &StartReportsAndLog},
+    {"scripted_play", &scriptedplay::Start},
     {"game_window", &CreateGameWindow},
     {"graphics_and_input", &CreateGraphicsAndInput},
     {"startup_dialogs", &RunStartupDialogs},

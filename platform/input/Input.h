@@ -110,6 +110,17 @@ class Interface {
 // The input interface, or null when input cannot be read at all.
 Interface* Create();
 
+// Input made by the program itself (scripted play): events of the window put
+// into the window system's queue, so that the next message pump hands them
+// to the devices and the key messages exactly as a person's input. False
+// when there is no event system, no such window, or the key or button has
+// no counterpart there. Keys are DirectInput codes, buttons DirectInput's
+// numbers (0..4), wheel motion in steps.
+bool PushKey(window::Window* w, uint8_t code, bool down);
+bool PushMouseMotion(window::Window* w, int32_t dx, int32_t dy);
+bool PushMouseButton(window::Window* w, int button, bool down);
+bool PushMouseWheel(window::Window* w, int32_t steps);
+
 // DirectInput keyboard codes (the PC's set-1 scan codes, extended keys with
 // the high bit set). Key bindings and key names use them.
 namespace dik {

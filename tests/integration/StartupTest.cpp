@@ -73,13 +73,21 @@ uint32_t U32(const std::string& b, size_t at) {
            uint32_t(uint8_t(b[at + 3])) << 24;
 }
 
+// The run plays a script on a fixed frame time: its first line presses the
+// screenshot key (F8, a key without a name), which the engine takes.
 TEST_F(GameRun, RunsFramesRefusesASecondInstanceAndShutsDownOnSigterm) {
-    pid_t first = Start();
+    std::ofstream(dir_ / "play.txt") << "// the screenshot key\n0 key 66 down\n";
+    pid_t first = Start({{"ZT_INPUT_SCRIPT", (dir_ / "play.txt").string()}, {"ZT_FRAME_TIME", "0.05"}});
     ASSERT_TRUE(WaitForLog(first, "*** Klatka: 3", 120)) << Read("!console.txt");
     const std::string log = Read("!console.txt");
     EXPECT_NE(log.find("Welcome to Brakmoor."), std::string::npos);
     EXPECT_NE(log.find("> Driver: OpenGL"), std::string::npos);
     EXPECT_NE(log.find("PixelShader model 3.0 detected."), std::string::npos);
+    EXPECT_NE(log.find("play.txt: 1 events"), std::string::npos);
+    pid_t running = first;
+    EXPECT_TRUE(gamerun::WaitWhileRunning(
+        running, [&] { return fs::exists(dir_ / "zt_screen0000.bmp"); }, 120))
+        << "the scripted F8 takes a screenshot";
 
     // A second start ends at once and touches nothing, report files included.
     std::ofstream(dir_ / "!error.txt") << "kept\n";
@@ -235,6 +243,33 @@ TEST_F(GameRun, AKilledOrFailedConfigRewriteLeavesZtCfgWhole) {
     EXPECT_TRUE(Read("zt.cfg") == rewritten) << Read("zt.cfg").substr(0, 80);
     EXPECT_FALSE(fs::exists(dir_ / "zt.cfg.new"));
     EXPECT_FALSE(fs::exists(dir_ / "zt.bak"));
+}
+
+// A bad test switch ends the start before the window, naming what is wrong
+// (the script's line by its number).
+TEST_F(GameRun, ABadInputScriptOrFrameTimeStopsTheStartNamingIt) {
+    std::ofstream(dir_ / "bad.txt") << "220 key W down\n230 key W sideways\n";
+    fs::create_directories(dir_ / "adir");
+    const struct {
+        const char* variable;
+        std::string value;
+        std::string logged;
+    } cases[] = {
+        {"ZT_INPUT_SCRIPT", (dir_ / "bad.txt").string(),
+         "bad.txt: line 2: a key needs \"down\" or \"up\" after its name"},
+        {"ZT_INPUT_SCRIPT", (dir_ / "adir").string(), "adir: cannot be read ("},
+        {"ZT_FRAME_TIME", "nan", "ZT_FRAME_TIME nan: not a frame time in seconds (0.001..1)"},
+        {"ZT_FRAME_TIME", "-0.05", "ZT_FRAME_TIME -0.05: not a frame time"},
+        {"ZT_FRAME_TIME", "1e400", "ZT_FRAME_TIME 1e400: not a frame time"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        pid_t game = Start({{c.variable, c.value}});
+        EXPECT_EQ(Wait(game, 120), 0);
+        const std::string log = Read("!console.txt");
+        EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+        EXPECT_EQ(log.find("> Driver: OpenGL"), std::string::npos) << "no window, no device";
+    }
 }
 
 } // namespace

@@ -66,6 +66,19 @@ TEST(ScancodeTableWhole, NoTwoKeysShareACodeExceptTheIsoHashKey) {
     EXPECT_GT(mapped, 100);
 }
 
+// Scripted input goes the other way: every code of the table back to its key
+// (the ISO hash key shares the backslash's code and yields to it).
+TEST(ScancodeTableWhole, EveryCodeLeadsBackToItsKey) {
+    for (int s = 0; s < SDL_NUM_SCANCODES; ++s) {
+        const uint8_t code = input::sdl::DikFromScancode(SDL_Scancode(s));
+        if (code == 0 || s == SDL_SCANCODE_NONUSHASH) continue;
+        EXPECT_EQ(input::sdl::ScancodeFromDik(code), SDL_Scancode(s)) << SDL_GetScancodeName(SDL_Scancode(s));
+    }
+    EXPECT_EQ(input::sdl::ScancodeFromDik(dik::Backslash), SDL_SCANCODE_BACKSLASH);
+    EXPECT_EQ(input::sdl::ScancodeFromDik(0), SDL_SCANCODE_UNKNOWN);
+    EXPECT_EQ(input::sdl::ScancodeFromDik(0xFF), SDL_SCANCODE_UNKNOWN);
+}
+
 TEST(MouseButtons, FollowTheDirectInputOrder) {
     struct Case {
         uint8_t sdl;
@@ -77,8 +90,14 @@ TEST(MouseButtons, FollowTheDirectInputOrder) {
                  {SDL_BUTTON_X2, 4},
                  {0, -1},
                  {9, -1}};
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(input::sdl::ButtonFromSdl(c.sdl), c.button) << int(c.sdl);
+        if (c.button >= 0) {
+            EXPECT_EQ(input::sdl::SdlButton(c.button), c.sdl) << c.button;
+        }
+    }
+    EXPECT_EQ(input::sdl::SdlButton(5), 0);
+    EXPECT_EQ(input::sdl::SdlButton(-1), 0);
 }
 
 // ---- Devices ---------------------------------------------------------------

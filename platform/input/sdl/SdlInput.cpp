@@ -243,4 +243,70 @@ Interface* Create() {
     return new SdlInterface;
 }
 
+namespace {
+
+// The SDL id of the window, 0 without a window or an event system.
+uint32_t EventWindowId(window::Window* w) {
+    SDL_Window* native = window::sdl::NativeWindow(w);
+    return native && SDL_WasInit(SDL_INIT_EVENTS) ? SDL_GetWindowID(native) : 0;
+}
+
+bool Push(SDL_Event& e) {
+    return SDL_PushEvent(&e) == 1;
+}
+
+} // namespace
+
+bool PushKey(window::Window* w, uint8_t code, bool down) {
+    const uint32_t id = EventWindowId(w);
+    const SDL_Scancode scancode = sdl::ScancodeFromDik(code);
+    if (!id || scancode == SDL_SCANCODE_UNKNOWN) return false;
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.timestamp = SDL_GetTicks();
+    e.key.windowID = id;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.scancode = scancode;
+    e.key.keysym.sym = SDL_GetKeyFromScancode(scancode);
+    return Push(e);
+}
+
+bool PushMouseMotion(window::Window* w, int32_t dx, int32_t dy) {
+    const uint32_t id = EventWindowId(w);
+    if (!id) return false;
+    SDL_Event e{};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.timestamp = SDL_GetTicks();
+    e.motion.windowID = id;
+    e.motion.xrel = dx;
+    e.motion.yrel = dy;
+    return Push(e);
+}
+
+bool PushMouseButton(window::Window* w, int button, bool down) {
+    const uint32_t id = EventWindowId(w);
+    const uint8_t sdlButton = sdl::SdlButton(button);
+    if (!id || !sdlButton) return false;
+    SDL_Event e{};
+    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    e.button.timestamp = SDL_GetTicks();
+    e.button.windowID = id;
+    e.button.button = sdlButton;
+    e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.button.clicks = 1;
+    return Push(e);
+}
+
+bool PushMouseWheel(window::Window* w, int32_t steps) {
+    const uint32_t id = EventWindowId(w);
+    if (!id) return false;
+    SDL_Event e{};
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.timestamp = SDL_GetTicks();
+    e.wheel.windowID = id;
+    e.wheel.y = steps;
+    e.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+    return Push(e);
+}
+
 } // namespace input

@@ -150,12 +150,16 @@ constexpr KeyPair kKeys[] = {
     {SDL_SCANCODE_MEDIASELECT, dik::MediaSelect},
 };
 
-// Indexed by scancode, built once from the pairs above.
+// Indexed by scancode, and back by DirectInput code (the first scancode of
+// the pairs above where two share a code), built once.
 struct Table {
     uint8_t dik[SDL_NUM_SCANCODES] = {};
+    SDL_Scancode scancode[256] = {};
     constexpr Table() {
-        for (const KeyPair& k : kKeys)
+        for (const KeyPair& k : kKeys) {
             dik[k.scancode] = k.dik;
+            if (scancode[k.dik] == SDL_SCANCODE_UNKNOWN) scancode[k.dik] = k.scancode;
+        }
     }
 };
 constexpr Table kTable;
@@ -165,6 +169,10 @@ constexpr Table kTable;
 uint8_t DikFromScancode(SDL_Scancode scancode) {
     if (scancode < 0 || scancode >= SDL_NUM_SCANCODES) return 0;
     return kTable.dik[scancode];
+}
+
+SDL_Scancode ScancodeFromDik(uint8_t code) {
+    return kTable.scancode[code];
 }
 
 int ButtonFromSdl(uint8_t button) {
@@ -182,6 +190,12 @@ int ButtonFromSdl(uint8_t button) {
     default:
         return -1;
     }
+}
+
+uint8_t SdlButton(int button) {
+    constexpr uint8_t kButtons[] = {SDL_BUTTON_LEFT, SDL_BUTTON_RIGHT, SDL_BUTTON_MIDDLE, SDL_BUTTON_X1,
+                                    SDL_BUTTON_X2};
+    return button >= 0 && button < 5 ? kButtons[button] : 0;
 }
 
 } // namespace input::sdl
