@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string>
 
+#include "actors/ActorHooks.h"
 #include "actors/PostacMgr.h"
 #include "actors/WeaponMgr.h"
 #include "actors/player/Player.h"
@@ -17,6 +18,7 @@
 #include "game/MainGame.h"
 #include "game/SaveMgr.h"
 #include "tests/physics/SlideCourse.h"
+#include "world/BezierMgr.h"
 #include "world/Camera.h"
 #include "world/ObjectAction.h"
 
@@ -500,6 +502,189 @@ TEST_F(PlayerCourse, FlyModeMovesAtMuchaSpeedWithoutCollision) {
     EXPECT_NEAR(g_Player.m_vPosition.x - start.x, 500.0f, 1.0f);
     EXPECT_NEAR(g_Camera.GetPosition().x, g_Player.m_vPosition.x, 1e-3f) << "the camera flies with him";
     MuchaSpeed = savedSpeed;
+}
+
+// ---- Speed caps, dropped slides, feet, carrying ---------------------------------------------
+
+struct CapCase {
+    const char* name;
+    bool onGround;
+    float moveSpeed, speed, expected;
+};
+
+class PlayerSpeedCap : public PlayerCourse, public ::testing::WithParamInterface<CapCase> {};
+
+TEST_P(PlayerSpeedCap, TheMoveSpeedOnGroundAnd418InTheAirRescaleToTheMoveSpeed) {
+    const CapCase& c = GetParam();
+    Put(800, 200, 0);
+    g_Player.m_bOnGround = g_Player.m_bOnGroundLastFrame = c.onGround;
+    g_Player.m_fMoveSpeed = c.moveSpeed;
+    g_Player.m_vVelocity = {c.speed * 0.6f, 0, c.speed * 0.8f};
+    g_Player.m_bInputVelocity = true; // no friction this frame
+    g_Player.m_fDt = kFrame;
+    g_Player.FallDamage();
+    const math::Vec3 v = g_Player.m_vVelocity;
+    EXPECT_NEAR(std::hypot(v.x, v.z), c.expected, 0.01f);
+    EXPECT_NEAR(v.x / v.z, 0.75f, 1e-4f) << "the direction is kept";
+}
+
+INSTANTIATE_TEST_SUITE_P(Player, PlayerSpeedCap,
+                         ::testing::Values(CapCase{"GroundBelow", true, 180, 170, 170},
+                                           CapCase{"GroundAbove", true, 180, 250, 180},
+                                           CapCase{"RunningGround", true, 420, 500, 420},
+                                           CapCase{"AirBelow418", false, 180, 418, 418},
+                                           CapCase{"AirAbove418", false, 180, 419, 180},
+                                           CapCase{"AirRunning", false, 420, 600, 420}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct DroppedSlideCase {
+    const char* name;
+    float step;    // wanted along +z in one frame, no caps (flying)
+    float expectZ; // where he ends, from z = 0 (a wall's face at 102, his body 16 wide)
+};
+
+class PlayerDroppedSlide : public PlayerCourse, public ::testing::WithParamInterface<DroppedSlideCase> {};
+
+TEST_P(PlayerDroppedSlide, ASlideEndingMoreThan64FromItsTargetIsDropped) {
+    const DroppedSlideCase& c = GetParam();
+    Put(800, 0, 0);
+    ObjectRecord* wall = MakeMesh("models\\course_ledge.x", {800, 0, 150}, 13);
+    ASSERT_TRUE(wall);
+    mucha = true;
+    g_Player.m_vVelocity = {0, 0, c.step / kFrame};
+    g_Player.m_fDt = kFrame;
+    g_Player.SlideStep();
+    EXPECT_NEAR(g_Player.m_vPosition.z, c.expectZ, 3.0f);
+    g_Engine.DeleteObject(wall);
+}
+
+INSTANTIATE_TEST_SUITE_P(Player, PlayerDroppedSlide,
+                         ::testing::Values(DroppedSlideCase{"Free", 60, 60},
+                                           DroppedSlideCase{"StoppedWithin64", 140, 84},
+                                           DroppedSlideCase{"StoppedBeyond64", 160, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PlayerCourse, FeetAreOverTheGroundHitElseBelowThePositionByTheBodysHeight) {
+    Put(800, 0, 0);
+    g_Player.ProbeGround();
+    EXPECT_NEAR(g_Player.m_fFeetHeight, 4.0f, 0.01f) << "the floor's hit at 0, plus 4";
+    EXPECT_NEAR(g_Player.m_vGroundHit.y, 0.0f, 0.01f);
+    struct Case {
+        bool crouched;
+        float below;
+    } cases[] = {{false, 46.0f}, {true, 20.0f}};
+    for (const Case& c : cases) {
+        g_Player.m_vPosition = {800, 500, 0};
+        g_Player.m_bCrouched = c.crouched;
+        g_Player.ProbeGround();
+        EXPECT_NEAR(g_Player.m_fFeetHeight, 500.0f - c.below, 0.01f) << "nothing within 72 below";
+        EXPECT_EQ(g_Player.m_hGroundObject, nullptr);
+    }
+    g_Player.m_bCrouched = false;
+}
+
+struct CarryCase {
+    const char* name;
+    float move; // of the ground object in one frame
+    bool loading;
+    bool carried;
+};
+
+class PlayerCarry : public PlayerCourse, public ::testing::WithParamInterface<CarryCase> {};
+
+TEST_P(PlayerCarry, MovesOf0001To48CarryHimButNotEarlyInALoad) {
+    const CarryCase& c = GetParam();
+    ObjectRecord* ground = MakeMesh("models\\course_slab.x", {4, -800, 4}, 13);
+    ASSERT_TRUE(ground);
+    const actorhooks::Hooks saved = actorhooks::Game();
+    actorhooks::Hooks hooks = saved;
+    if (c.loading) hooks.LoadingBeforeStep = [](uint32_t step) { return step <= 3; };
+    actorhooks::InstallActorHooks(hooks);
+    g_Player.m_hGroundObject = ground;
+    g_Player.m_vGroundObjectPosition = {4, -800, 4};
+    SetObjectPosition(ground, {4 + c.move, -800, 4});
+    EXPECT_EQ(g_Player.FollowGroundObject(), c.carried);
+    EXPECT_NEAR(g_Player.m_vCarry.x, c.carried ? c.move : 0.0f, 1e-5f);
+    EXPECT_NEAR(g_Player.m_vGroundObjectPosition.x, c.carried ? 4 + c.move : 4.0f, 1e-5f)
+        << "the remembered place follows only a carry";
+    actorhooks::InstallActorHooks(saved);
+    g_Player.m_hGroundObject = nullptr;
+    g_Engine.DeleteObject(ground);
+}
+
+INSTANTIATE_TEST_SUITE_P(Player, PlayerCarry,
+                         ::testing::Values(CarryCase{"Still", 0.0f, false, false},
+                                           CarryCase{"BelowTheLeast", 0.0009f, false, false},
+                                           CarryCase{"TheLeast", 0.0011f, false, true},
+                                           CarryCase{"Lift", 6.0f, false, true},
+                                           CarryCase{"TheMost", 47.99f, false, true},
+                                           CarryCase{"ATeleport", 48.5f, false, false},
+                                           CarryCase{"EarlyInALoad", 6.0f, true, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- The use target -------------------------------------------------------------------------
+
+struct UseCase {
+    const char* name;
+    float faceDistance; // of a usable block straight ahead
+    bool target;
+};
+
+class PlayerUseTarget : public PlayerCourse, public ::testing::WithParamInterface<UseCase> {};
+
+TEST_P(PlayerUseTarget, ALookedAtObjectWhoseActionCanRunIsTheTargetWithin128) {
+    const UseCase& c = GetParam();
+    Put(800, 0, 0);
+    const math::Vec3 eye = g_Camera.GetPosition();
+    // The block is 96 deep: its near face 48 before its centre, at eye height.
+    ObjectRecord* block =
+        MakeMesh("models\\course_ledge.x", {800, eye.y - 32, eye.z + c.faceDistance + 48}, 13);
+    ASSERT_TRUE(block);
+    ObjectAction a;
+    a.dwGeneralOpt1 = a.dwGeneralOpt2 = 1;
+    SetObjectAction(block, a);
+    g_Player.FindUseTarget();
+    EXPECT_NEAR(g_Player.m_fLookDistance, c.faceDistance, 1.0f);
+    EXPECT_EQ(g_Player.m_hUseTarget, c.target ? block : nullptr);
+    g_Engine.DeleteObject(block);
+}
+
+INSTANTIATE_TEST_SUITE_P(Player, PlayerUseTarget,
+                         ::testing::Values(UseCase{"Near", 100, true}, UseCase{"Far", 160, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- The Bezier drive -----------------------------------------------------------------------
+
+TEST_F(PlayerCourse, TheBezierDriveWalksToThePathArrivesWithin8AndEndsWhereItStops) {
+    ASSERT_GE(g_BezierMgr.GetPathLength("patrol_0"), 1.0);
+    math::Vec3 start, direction;
+    g_BezierMgr.GetPointOnPath("patrol_0", 0.0, &start, &direction);
+    g_Player.m_vPosition = {start.x + 100.0f, 50.0f, start.z};
+    g_Player.StartBezier("patrol_0", false);
+    ASSERT_TRUE(g_Player.m_bBezier);
+    g_Player.m_fDt = kFrame;
+    g_Player.UpdateBezier();
+    EXPECT_EQ(g_Player.m_iBezierArrived, 0);
+    EXPECT_NEAR(g_Player.m_vBezierTarget.x, start.x + 100.0f - 110.0f * kFrame, 1e-3f)
+        << "walking to the start";
+    EXPECT_NEAR(g_Player.m_vBezierTarget.y, 50.0f - 140.0f * kFrame, 1e-3f) << "pressed to the ground";
+    EXPECT_TRUE(g_Player.m_bMoving);
+    EXPECT_FALSE(g_Player.m_bRunning);
+
+    g_Player.m_vPosition = {start.x + 7.5f, 50.0f, start.z};
+    g_Player.UpdateBezier();
+    EXPECT_EQ(g_Player.m_iBezierArrived, 1) << "within 8 of the start";
+
+    // The end of the path: the drive stops and the restriction's centre moves
+    // to where he stands.
+    g_Player.RestrictToRadius(300.0f);
+    g_Player.m_vRestrictCentre = {0, 0, 0};
+    g_Player.m_vPosition = {start.x, 50.0f, start.z};
+    g_Player.m_dBezierDistance = g_Player.m_dBezierLength - 1.5;
+    g_Player.UpdateBezier();
+    EXPECT_FALSE(g_Player.m_bBezier);
+    EXPECT_EQ(g_Player.m_vRestrictCentre, g_Player.m_vPosition);
+    g_Player.m_bRestricted = false;
 }
 
 } // namespace
