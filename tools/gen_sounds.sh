@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 command -v sox >/dev/null || { echo "gen_sounds.sh: install the Debian package sox" >&2; exit 1; }
 S=data/sounds
 V=data/voices
-mkdir -p "$S" "$S/weapons" "$V/Dialogues"
+mkdir -p "$S" "$S/weapons" "$S/hero" "$V/Dialogues"
 
 mono="-b 16 -c 1 -r 44100 -e signed-integer"
 stereo="-b 16 -c 2 -r 44100 -e signed-integer"
@@ -15,6 +15,11 @@ stereo="-b 16 -c 2 -r 44100 -e signed-integer"
 # Flat sounds (stereo).
 sox -R -n $stereo "$S/menu_click.wav" synth 0.06 sine 1800 sine 1200 fade 0 0.06 0.05 gain -6
 sox -R -n $stereo "$S/ambient_wind.wav" synth 1.5 brownnoise brownnoise lowpass 600 fade 0.2 1.5 0.2 gain -10
+
+# The hero's own flat sounds: the jump's push-off and the thud of a hard
+# landing.
+sox -R -n $stereo "$S/hero/skok.wav" synth 0.12 brownnoise sine 260 fade 0 0.12 0.1 gain -8
+sox -R -n $stereo "$S/hero/spad.wav" synth 0.3 brownnoise sine 90 lowpass 500 fade 0 0.3 0.25 gain -4
 
 # Placed sounds (mono).
 sox -R -n $mono "$S/explosion.wav" synth 1.2 brownnoise fade 0 1.2 1.1 gain -3
