@@ -28,6 +28,7 @@
 #include "app/Options.h"
 #include "app/VideoConfig.h"
 #include "platform/os/Os.h"
+#include "tests/integration/BmpFile.h"
 #include "tests/integration/GameProcess.h"
 
 namespace fs = std::filesystem;
@@ -58,12 +59,6 @@ std::string Shell(const std::string& command) {
         out.pop_back();
     return out;
 }
-
-struct Bmp {
-    int width = 0, height = 0;
-    std::vector<uint32_t> px; // rows top-down, 0x00RRGGBB
-    uint32_t At(int x, int y) const { return px[size_t(y) * width + x]; }
-};
 
 // A picture in X window dump format (what "xwd" writes): a big-endian header,
 // the colour map, then rows of pixels in the server's byte order.
@@ -122,30 +117,6 @@ template <typename Test> int CountPixels(const Bmp& bmp, int x0, int y0, int x1,
 bool IsGreen(uint32_t p) {
     const int r = int(p >> 16 & 0xFF), g = int(p >> 8 & 0xFF), b = int(p & 0xFF);
     return g > 180 && r < g - 40 && b < g - 40;
-}
-
-bool ReadBmp(const fs::path& file, Bmp* out) {
-    std::ifstream in(file, std::ios::binary);
-    std::string b((std::istreambuf_iterator<char>(in)), {});
-    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return false;
-    auto u32 = [&](size_t at) {
-        return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 |
-               uint32_t(uint8_t(b[at + 2])) << 16 | uint32_t(uint8_t(b[at + 3])) << 24;
-    };
-    const uint32_t offset = u32(10);
-    out->width = int(u32(18));
-    out->height = int(u32(22));
-    const size_t row = (size_t(out->width) * 3 + 3) & ~size_t(3);
-    if (out->width <= 0 || out->height <= 0 || b.size() < offset + row * out->height) return false;
-    out->px.resize(size_t(out->width) * out->height);
-    for (int y = 0; y < out->height; ++y) {
-        const char* r = b.data() + offset + row * size_t(out->height - 1 - y);
-        for (int x = 0; x < out->width; ++x) {
-            out->px[size_t(y) * out->width + x] = uint32_t(uint8_t(r[3 * x + 2])) << 16 |
-                                                  uint32_t(uint8_t(r[3 * x + 1])) << 8 | uint8_t(r[3 * x]);
-        }
-    }
-    return true;
 }
 
 class DrawScreens : public ::testing::Test {
@@ -347,8 +318,8 @@ uint32_t TgaColour(const fs::path& file) {
 TEST_F(DrawScreens, TheShownWorldHasTheSkysBandsInTheirOrder) {
     // The sky's own texels: post-processing would tone and vignette them.
     WriteVideoSettings([] { OptionMV16 = false; });
-    StartGame(
-        "ScreenWidth 1024\r\nScreenHeight 768\r\nDebug 1\r\nBackupConsole 0\r\nmucha 1\r\nrunworld worlds\\test.w\r\n");
+    StartGame("ScreenWidth 1024\r\nScreenHeight 768\r\nDebug 1\r\nBackupConsole 0\r\nmucha 1\r\nrunworld "
+              "worlds\\test.w\r\n");
     WaitForTheWorld();
     WaitForTheShownWorld();
     // The bands of sky.x from below the horizon up to the zenith.
@@ -384,8 +355,9 @@ TEST_F(DrawScreens, TheShownWorldHasTheSkysBandsInTheirOrder) {
 
 TEST_F(DrawScreens, FullScreenCoversTheScreenFromItsTopLeftCornerWithoutAWindowManager) {
     if (!OnPath("xwd")) GTEST_SKIP() << "xwd is needed (deps.sh installs x11-apps)";
-    StartGame("ScreenWidth 1024\nScreenHeight 768\nDebug 1\nBackupConsole 0\nmucha 1\nrunworld worlds\\test.w\n",
-              false);
+    StartGame(
+        "ScreenWidth 1024\nScreenHeight 768\nDebug 1\nBackupConsole 0\nmucha 1\nrunworld worlds\\test.w\n",
+        false);
     WaitForTheWorld();
     const fs::path shot = dir_ / "root.xwd";
     Shell("xwd -display " + display_ + " -root -silent -out " + shot.string() + " 2>&1");
