@@ -905,8 +905,37 @@ void CPlayer::UpdateView() {
     PlaceView();
 }
 
+// The look-at mode an action switched on: the mouse's angles are drawn
+// toward the object by 2 x dt a frame and held within the mode's angle of
+// it, the yaw about the up axis. An object that is gone ends the mode.
+void CPlayer::FollowLookAt() {
+    ObjectRecord* target = g_Camera.LookAtTarget();
+    if (!target) return;
+    if (!target->bUsed) {
+        g_Camera.SetLookAt(nullptr, 0.0f);
+        return;
+    }
+    math::Vec3 at;
+    GetObjectPosition(target, &at);
+    const math::Vec3 to = at - g_Camera.GetPosition();
+    const double across = std::hypot(double(to.x), double(to.z));
+    if (across <= 0.0 && to.y == 0.0f) return;
+    const double yaw = std::atan2(double(to.x), double(to.z));
+    const double pitch = -std::atan2(double(to.y), across);
+    const double pull = std::min(1.0, 2.0 * double(m_fDt));
+    const double limit = double(g_Camera.LookAtAngle()) * M_PI / 180.0;
+    // The yaw's difference the short way round.
+    double dYaw = std::remainder(g_Mouse.m_State.yaw - yaw, 2.0 * M_PI);
+    double dPitch = g_Mouse.m_State.pitch - pitch;
+    dYaw = std::clamp(dYaw * (1.0 - pull), -limit, limit);
+    dPitch = std::clamp(dPitch * (1.0 - pull), -limit, limit);
+    g_Mouse.m_State.yaw = yaw + dYaw;
+    g_Mouse.m_State.pitch = pitch + dPitch;
+}
+
 void CPlayer::PlaceView() {
     if (m_bOnLadder || Game().MenuOpen()) return;
+    FollowLookAt();
     g_Mouse.m_State.pitch = std::clamp(g_Mouse.m_State.pitch, -double(kMaxPitch), double(kMaxPitch));
     orientation target;
     target.InitYawPitchRoll(float(g_Mouse.m_State.yaw), float(g_Mouse.m_State.pitch), 0.0f);

@@ -111,6 +111,7 @@ class CPlayer {
 
     // ---- View -------------------------------------------------------------------------
     void PlaceView();
+    void FollowLookAt();
     // Head height and the eye; the camera is placed there.
     void UpdateHeadBob();
     void PlaceCameraAtPlayer();

@@ -504,6 +504,32 @@ TEST_F(PlayerCourse, FlyModeMovesAtMuchaSpeedWithoutCollision) {
     MuchaSpeed = savedSpeed;
 }
 
+// ---- The look-at mode ------------------------------------------------------------------------
+
+TEST_F(PlayerCourse, TheLookAtModeDrawsTheViewToItsObjectAndHoldsItWithinItsAngle) {
+    Put(800, 0, 0);
+    const math::Vec3 eye = g_Camera.GetPosition();
+    // A mark 200 to his right (+x) at eye height; he looks along +z.
+    ObjectRecord* mark = MakeMesh("models\\course_slab.x", {eye.x + 200, eye.y, eye.z}, 0);
+    ASSERT_TRUE(mark);
+    g_Camera.SetLookAt(mark, 30.0f);
+    Step();
+    EXPECT_NEAR(g_Mouse.m_State.yaw, M_PI / 2 - M_PI / 6, 1e-3) << "at once within 30 degrees of it";
+    Run(3.0f);
+    EXPECT_NEAR(g_Mouse.m_State.yaw, M_PI / 2, 0.01) << "drawn to it by 2 x dt a frame";
+    EXPECT_NEAR(g_Mouse.m_State.pitch, 0.0, 0.01);
+    EXPECT_GT(g_Camera.Orientation().forward.x, 0.99f);
+    g_Mouse.m_State.yaw += 1.0; // the mouse turns him away
+    Step();
+    EXPECT_NEAR(g_Mouse.m_State.yaw, M_PI / 2 + M_PI / 6, 1e-3) << "held within the angle";
+    g_Engine.DeleteObject(mark);
+    EXPECT_EQ(g_Camera.LookAtTarget(), nullptr) << "the mode ends with its object";
+    const double yaw = g_Mouse.m_State.yaw + 1.0;
+    g_Mouse.m_State.yaw = yaw;
+    Step();
+    EXPECT_EQ(g_Mouse.m_State.yaw, yaw) << "the mouse free again";
+}
+
 // ---- Speed caps, dropped slides, feet, carrying ---------------------------------------------
 
 struct CapCase {
