@@ -15,6 +15,7 @@
 #include "physics/IntersectSegment.h"
 #include "physics/MovePlayerSlide.h"
 #include "platform/math/Math.h"
+#include "render/PostProcess.h"
 #include "render/Renderer.h"
 #include "sound/SoundMgr.h"
 #include "world/BezierMgr.h"
@@ -325,6 +326,8 @@ void CPlayer::Update() {
     }
     m_vPrevPosition = m_vPosition;
     m_bFirstUpdate = true;
+    // Dazed while the view is smoothed and the picture swims: he walks slower.
+    m_bDazed = m_fViewSmoothing > 0.001f && g_PostProcess.m_bDaze1 && g_PostProcess.m_bDaze2;
 
     // A breath that ended goes; the letterbox cuts one short and rests the hero.
     if (m_pBreath && (!g_SoundMgr.IsSoundPlaying(m_pBreath) || Game().Letterbox())) {

@@ -17,6 +17,7 @@
 #include "app/Options.h"
 #include "game/MainGame.h"
 #include "game/SaveMgr.h"
+#include "render/PostProcess.h"
 #include "tests/physics/SlideCourse.h"
 #include "world/BezierMgr.h"
 #include "world/Camera.h"
@@ -112,6 +113,7 @@ struct SpeedCase {
     const char* name;
     int32_t extraKey; // held with forward (0: none)
     float speed;
+    bool dazed = false; // the view smoothed and both daze switches of the picture on
 };
 
 class PlayerSpeed : public PlayerCourse, public ::testing::WithParamInterface<SpeedCase> {};
@@ -119,6 +121,8 @@ class PlayerSpeed : public PlayerCourse, public ::testing::WithParamInterface<Sp
 TEST_P(PlayerSpeed, OneSecondForwardCoversTheSpeedAndFrictionStopsHim) {
     const SpeedCase& c = GetParam();
     Put(800, 0, 0);
+    g_PostProcess.m_bDaze1 = g_PostProcess.m_bDaze2 = c.dazed;
+    g_Player.m_fViewSmoothing = c.dazed ? 0.5f : 0.0f;
     if (c.extraKey) {
         Press(c.extraKey);
         Step();
@@ -136,11 +140,15 @@ TEST_P(PlayerSpeed, OneSecondForwardCoversTheSpeedAndFrictionStopsHim) {
     // Each frame on ground without input keeps (0.95 - dt) x 0.45 of the speed.
     EXPECT_LT(HorizontalDistance(g_Player.m_vPosition, released), c.speed * kFrame * 1.0f);
     EXPECT_FLOAT_EQ(std::hypot(g_Player.m_vVelocity.x, g_Player.m_vVelocity.z), 0.0f);
+    EXPECT_EQ(g_Player.m_bDazed, c.dazed);
+    g_PostProcess.m_bDaze1 = g_PostProcess.m_bDaze2 = 0;
+    g_Player.m_fViewSmoothing = 0;
 }
 
 INSTANTIATE_TEST_SUITE_P(Player, PlayerSpeed,
                          ::testing::Values(SpeedCase{"Walk", 0, 180.0f}, SpeedCase{"Run", CMD_RUN, 420.0f},
-                                           SpeedCase{"Crouched", CMD_CROUCH, 80.0f}),
+                                           SpeedCase{"Crouched", CMD_CROUCH, 80.0f},
+                                           SpeedCase{"Dazed", 0, 180.0f * 0.67f, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 struct StairsCase {
