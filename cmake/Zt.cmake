@@ -14,7 +14,8 @@ target_compile_definitions(zt_options INTERFACE ZT_SOURCE_DIR="${CMAKE_SOURCE_DI
 
 # zt_library(name DIR folder USES ... DEPS ...): a static library of every
 # .cpp below the folder, except the folder's "main/" entry points. USES names
-# the project libraries the folder's code calls, DEPS the external ones; both
+# the project libraries whose headers the folder's code includes, every one
+# and no other (the layer check compares them), DEPS the external ones; both
 # are public, so a library brings what it needs wherever it is linked. A
 # library may use a higher layer only where tools/layer_allowlist.txt lists
 # the include with its reason; such a use makes a cycle of static libraries,
