@@ -101,6 +101,8 @@ const char* LastError();
 // SIGINT and SIGTERM from now on arrive as msg::Close (the process's start
 // calls it, so a signal during start-up is not lost).
 void CatchTerminationSignals();
+// True from a caught SIGINT or SIGTERM on: a modal loop ends itself.
+bool TerminationRequested();
 
 // Takes the next message into out and removes it; false when nothing waits.
 // Order: posted messages, then window-system events, then the quit message,
@@ -116,7 +118,8 @@ void PostMessage(Window* window, uint32_t message, uintptr_t wParam, intptr_t lP
 void PostQuitMessage(int exitCode);
 // Close destroys the window; everything else is ignored with result 0.
 intptr_t DefWindowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
-// Drops every queued message, posted or pending quit (tests, and a new start).
+// Drops every queued message, posted or pending quit, and a termination
+// request (tests, and a new start).
 void ClearMessageQueue();
 
 // An OK message box; on standard error (as "caption: text") without a display

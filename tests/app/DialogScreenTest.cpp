@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "app/VideoConfig.h"
 #include "app/WinMain.h"
 #include "platform/dialog/Dialog.h"
+#include "platform/window/Window.h"
 #include "tests/app/ScratchDir.h"
 
 namespace {
@@ -138,6 +140,30 @@ TEST_F(DialogScreen, AHandlerThatIgnoresTheDefaultStillLetsTheRunEnd) {
     EXPECT_EQ(dialog::RunModal(nullptr, d, h, 0), 0);
     EXPECT_TRUE(d.Ended());
     EXPECT_EQ(h.commands, std::vector<uint32_t>{1});
+}
+
+// Nobody at the screen: a SIGTERM must still end a dialog that waits for a
+// click (the launcher under ./run.sh without a display once waited forever),
+// through its close button where it has one.
+TEST_F(DialogScreen, ATerminationSignalEndsAWaitingDialog) {
+    unsetenv("ZT_UNATTENDED");
+    window::CatchTerminationSignals();
+    struct Case {
+        uint32_t closeId;
+        int result;
+        std::vector<uint32_t> commands;
+    };
+    for (const Case& c : {Case{1, 1, {1}}, Case{0, 0, {}}}) {
+        SCOPED_TRACE(c.closeId);
+        dialog::Dialog d = SmallDialog();
+        CountingHandler h(true);
+        std::raise(SIGTERM);
+        EXPECT_EQ(dialog::RunModal(nullptr, d, h, c.closeId), c.result);
+        EXPECT_EQ(h.commands, c.commands);
+        EXPECT_TRUE(window::TerminationRequested());
+        window::ClearMessageQueue();
+        EXPECT_FALSE(window::TerminationRequested());
+    }
 }
 
 TEST_F(DialogScreen, APictureShowsTheDrawnDialogAtItsSize) {

@@ -109,13 +109,23 @@ TEST_F(GameRun, RunsFramesRefusesASecondInstanceAndShutsDownOnSigterm) {
 }
 
 // A signal during start-up, before the window exists, is held until the
-// window can take it as a close: the game still shuts down cleanly.
+// window can take it as a close: the game still shuts down cleanly. Attended,
+// the launcher waits for a click on a screen nobody sees (the offscreen
+// driver): the signal ends it as its Quit button does.
 TEST_F(GameRun, SigtermDuringStartUpEndsTheGameCleanly) {
     pid_t game = Start();
     ASSERT_TRUE(WaitForLog(game, "Welcome to Brakmoor.", 120)) << Read("!console.txt");
     kill(game, SIGTERM);
     EXPECT_EQ(Wait(game, 120), 0);
     EXPECT_EQ(Count(Read("!console.txt"), "Tovan engine out, good bye!"), 1u) << Read("!console.txt");
+}
+
+TEST_F(GameRun, SigtermEndsTheLauncherWaitingForAClick) {
+    pid_t game = Start({{"ZT_UNATTENDED", "0"}});
+    ASSERT_TRUE(WaitForLog(game, "Welcome to Brakmoor.", 120)) << Read("!console.txt");
+    kill(game, SIGTERM);
+    EXPECT_EQ(Wait(game, 120), 0) << Read("!console.txt");
+    EXPECT_EQ(Read("!console.txt").find("*** Klatka"), std::string::npos) << "no frame runs after Quit";
 }
 
 // One run on what the last run or another version left: a video settings

@@ -360,7 +360,11 @@ int RunModal(window::Window* parent, Dialog& dialog, Handler& handler, uint32_t 
     }
     // A few frames settle the layout (combo widths, fonts) before a picture.
     for (int frame = 0; !dialog.Ended(); ++frame) {
-        if (screen.Pump() && closeId != 0) dialog.Click(handler, closeId);
+        // A termination signal closes the dialog as its close button does;
+        // its close goes to the main window, so it is asked for here.
+        const bool terminated = window::TerminationRequested();
+        if ((screen.Pump() || terminated) && closeId != 0) dialog.Click(handler, closeId);
+        if (terminated && !dialog.Ended()) dialog.End(0);
         if (dialog.Ended()) break;
         screen.Draw(dialog, handler);
         if (unattended && frame == 2) {

@@ -31,8 +31,12 @@ struct Queue {
 
 // Set by the signal handler, taken on the main thread by PeekMessage.
 std::atomic<bool> g_terminationSignal{false};
+// Stays set: the close a signal becomes goes to one window, while modal
+// loops over other windows (the start-up dialogs) must end too.
+std::atomic<bool> g_terminationRequested{false};
 
 extern "C" void OnTerminationSignal(int) {
+    g_terminationRequested.store(true);
     g_terminationSignal.store(true);
 }
 // Never destroyed: a window held by a static of its own (the game's) is
@@ -404,7 +408,12 @@ intptr_t DefWindowProc(Window* window, uint32_t message, uintptr_t, intptr_t) {
     return 0;
 }
 
+bool TerminationRequested() {
+    return g_terminationRequested.load();
+}
+
 void ClearMessageQueue() {
+    g_terminationRequested.store(false);
     Queue& q = TheQueue();
     q.posted.clear();
     q.quitPending = false;
