@@ -108,11 +108,51 @@ void ReadMapEntry(const char* line, uint32_t count, uint32_t* map, uint32_t othe
     map[a] = uint32_t(b);
 }
 
-void ReadRow(const char* line, double m[9]) {
+// A tensor value beyond this is no unit-mass tensor of any world-sized mesh,
+// and its products with masses and speeds would overflow into NaN.
+constexpr double kMaxTensorValue = 1e12;
+
+void ReadRow(const char* line, const char* keyword, const char* path, double m[9]) {
     const int64_t index = IntAt(line, 1);
     const int row = index < 0 ? 0 : index > 2 ? 2 : int(index);
-    for (int i = 0; i < 3; ++i)
-        m[row * 3 + i] = DoubleAt(line, 2 + i);
+    for (int i = 0; i < 3; ++i) {
+        const double v = DoubleAt(line, 2 + i);
+        if (std::isfinite(v) && std::fabs(v) <= kMaxTensorValue) {
+            m[row * 3 + i] = v;
+            continue;
+        }
+        g_Console.Printf("%s: %s %d value %g out of range (-%g..%g), 0 taken", path, keyword, row, v,
+                         kMaxTensorValue, kMaxTensorValue);
+        m[row * 3 + i] = 0.0;
+    }
+}
+
+// The first map entry that names a vertex beyond the other count, as the
+// keyword of its line; null when both maps keep their bounds.
+const char* MapOutOfRange(const RigidBodyParameters& r, uint32_t* index, uint32_t* value) {
+    const struct {
+        const char* keyword;
+        const uint32_t* map;
+        uint32_t count, other;
+    } maps[2] = {{"map_new_vertices_to_old", r.map_new_to_old.get(), r.num_new_vertices, r.num_old_vertices},
+                 {"map_old_vertices_to_new", r.map_old_to_new.get(), r.num_old_vertices, r.num_new_vertices}};
+    for (const auto& m : maps) {
+        if (!m.map) continue;
+        for (uint32_t i = 0; i < m.count; ++i)
+            if (m.map[i] >= m.other) {
+                *index = i;
+                *value = m.map[i];
+                return m.keyword;
+            }
+    }
+    return nullptr;
+}
+
+// A file whose last line has no line end was cut while it was written.
+bool EndsWithinALine(std::FILE* f) {
+    if (std::fseek(f, -1, SEEK_END) != 0) return false; // empty
+    const int last = std::fgetc(f);
+    return last != '\n' && last != '\r';
 }
 
 bool IsFirstWord(const char* line, const char* keyword) {
@@ -132,9 +172,9 @@ void ReadParameters(std::FILE* f, const char* path, RigidBodyParameters& r,
         if (IsFirstWord(line, "mesh_filename")) {
             SplitLine(line, 1, meshName, sizeof meshName);
         } else if (IsFirstWord(line, "ibody_row")) {
-            ReadRow(line, r.Ibody);
+            ReadRow(line, "ibody_row", path, r.Ibody);
         } else if (IsFirstWord(line, "ibodyinv_row")) {
-            ReadRow(line, r.Ibodyinv);
+            ReadRow(line, "ibodyinv_row", path, r.Ibodyinv);
         } else if (IsFirstWord(line, "num_old_vertices")) {
             ReadCount(line, &r.num_old_vertices, &r.map_old_to_new, "map_old_to_new");
         } else if (IsFirstWord(line, "num_new_vertices")) {
@@ -206,22 +246,56 @@ bool ERigidBodyParametersMgr::LoadFile(const char* path) {
     // per lookup.
     for (uint32_t i = 0; i < m_dwNumRecords; ++i)
         if (os::EqualNoCase(m_Records[i].szPath, path)) return true;
+    if (!ReadRecord(path, m_Records[m_dwNumRecords])) return false;
+    ++m_dwNumRecords;
+    return true;
+}
+
+bool ERigidBodyParametersMgr::ReadRecord(const char* path, RigidBodyParameters& r) {
     std::FILE* f = os::OpenFile(path, "rb");
     if (!f) return false;
-    RigidBodyParameters& r = m_Records[m_dwNumRecords];
     r.Clear();
     char meshName[RigidBodyParameters::NAME_LEN] = {};
     ReadParameters(f, path, r, meshName);
     const bool unreadable = std::ferror(f);
+    const bool cut = !unreadable && EndsWithinALine(f);
     std::fclose(f);
-    if (unreadable) {
+    // A file cut short or stale would make the hull index past its mesh: it
+    // is refused whole, so that the lookup computes it again.
+    uint32_t index = 0, value = 0;
+    const char* badMap = unreadable || cut ? nullptr : MapOutOfRange(r, &index, &value);
+    if (cut) g_Console.Printf("%s: cut short (its last line has no line end)", path);
+    if (badMap)
+        g_Console.Printf("%s: %s %u %u names a vertex beyond the %u %s vertices", path, badMap, index, value,
+                         badMap[4] == 'n' ? r.num_old_vertices : r.num_new_vertices,
+                         badMap[4] == 'n' ? "old" : "new");
+    if (unreadable || cut || badMap) {
         r.Clear();
         return false;
     }
     std::memcpy(r.szMeshFilename, meshName, sizeof meshName);
     std::snprintf(r.szPath, sizeof r.szPath, "%s", path);
-    ++m_dwNumRecords;
     return true;
+}
+
+bool ERigidBodyParametersMgr::Recompute(const char* meshFilename, RigidBodyParameters** out) {
+    if (out) *out = nullptr;
+    if (!meshFilename) return false;
+    for (uint32_t i = 0; i < m_dwNumRecords; ++i) {
+        RigidBodyParameters& r = m_Records[i];
+        if (StrCmpNoCase(r.szMeshFilename, meshFilename) != 0) continue;
+        ComputeAndSaveInertiaTensor(meshFilename);
+        char path[RigidBodyParameters::PATH_LEN];
+        if (!FileNameFor(meshFilename, path)) return false;
+        // Read aside first: a failed computation keeps the old record.
+        RigidBodyParameters fresh;
+        if (!ReadRecord(path, fresh)) return false;
+        r.Clear();
+        r = std::move(fresh);
+        if (out) *out = &r;
+        return true;
+    }
+    return false;
 }
 
 bool ERigidBodyParametersMgr::FindParameters(const char* meshFilename, RigidBodyParameters** out) {

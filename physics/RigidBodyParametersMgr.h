@@ -18,7 +18,10 @@
 // lines and are left out; a mesh that cannot be created prints its line and
 // gets no file; a file that cannot be written is silently not written; a
 // corrupt file loads what it holds and leaves the rest cleared (counts above
-// MAX_VERTICES and repeated count lines are ignored).
+// MAX_VERTICES and repeated count lines are ignored; a tensor value beyond
+// its range is logged and read as 0); a file cut short (no line end after
+// its last line) or with a map entry beyond its counts is refused whole with
+// a line, so that the lookup computes it again.
 //
 // `SplitLine` is the one word reader of the parameter text files: the
 // inertia-tensor files, the skinned meshes' collision files and the mesh
@@ -91,6 +94,11 @@ class ERigidBodyParametersMgr {
     // The tensor (9 doubles, row-major) and its inverse of a mesh; either
     // output may be null.
     bool GetInertiaTensor(const char* meshFilename, double* Ibody, double* Ibodyinv);
+    // Computes and saves the file of a mesh that has a record again and
+    // reads it into that record: for a record that does not fit its mesh
+    // (a stale or foreign file). False, and the record kept, when the new
+    // file cannot be made or read.
+    bool Recompute(const char* meshFilename, RigidBodyParameters** out);
     // Writes the file of a mesh through a temporary object of the engine.
     void ComputeAndSaveInertiaTensor(const char* meshFilename);
 
@@ -114,6 +122,11 @@ class ERigidBodyParametersMgr {
     const RigidBodyParameters& Record(uint32_t i) const { return m_Records[i]; }
 
   private:
+    // One file into the record (cleared first); false, with the record
+    // cleared, when it cannot be read, was cut short or has a map entry
+    // beyond its counts.
+    static bool ReadRecord(const char* path, RigidBodyParameters& r);
+
     uint32_t m_dwNumRecords = 0;
     RigidBodyParameters m_Records[MAX_FILES_WITH_PARAMETERS];
 };

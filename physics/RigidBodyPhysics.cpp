@@ -59,6 +59,18 @@ template <class T> bool AllFinite(const uint8_t* at, size_t n) {
     return true;
 }
 
+// Whether the record's maps are those of a mesh of this many vertices, each
+// entry within the other map's count.
+bool Fits(const RigidBodyParameters* rec, uint32_t numVertices) {
+    if (!rec || rec->num_old_vertices != numVertices || !rec->map_old_to_new || !rec->map_new_to_old)
+        return false;
+    for (uint32_t i = 0; i < rec->num_new_vertices; ++i)
+        if (rec->map_new_to_old[i] >= numVertices) return false;
+    for (uint32_t i = 0; i < numVertices; ++i)
+        if (rec->map_old_to_new[i] >= rec->num_new_vertices) return false;
+    return true;
+}
+
 template <size_t N> void Terminate(char (&text)[N]) {
     text[N - 1] = 0;
 }
@@ -218,22 +230,13 @@ void ERigidBodyPhysics::BuildHull(const char* prefab, uint32_t numVertices, cons
         g_Console.Printf("ERROR in ERigidBodyPhysics: nie znalazlem parametrow fizyki dla prefaba: %s",
                          prefab);
         rec = nullptr;
-    } else if (rec->num_old_vertices != numVertices || !rec->map_old_to_new || !rec->map_new_to_old) {
-        // A stale or foreign file: its maps would index past this mesh.
+    } else if (!Fits(rec, numVertices) &&
+               !(g_RigidBodyParametersMgr.Recompute(prefab, &rec) && Fits(rec, numVertices))) {
+        // A stale or foreign file, computed again without success: its maps
+        // would index past this mesh.
         g_Console.Printf("ERROR in ERigidBodyPhysics: physics parameters of %s do not match its %u vertices",
                          prefab, numVertices);
         rec = nullptr;
-    }
-    if (rec) {
-        for (uint32_t i = 0; i < rec->num_new_vertices; ++i)
-            if (rec->map_new_to_old[i] >= numVertices) rec = nullptr;
-        if (rec)
-            for (uint32_t i = 0; i < numVertices; ++i)
-                if (rec->map_old_to_new[i] >= rec->num_new_vertices) rec = nullptr;
-        if (!rec)
-            g_Console.Printf(
-                "ERROR in ERigidBodyPhysics: physics parameters of %s do not match its %u vertices", prefab,
-                numVertices);
     }
 
     m_iNumParticles = rec ? rec->num_new_vertices : numVertices;

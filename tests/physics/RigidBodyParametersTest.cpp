@@ -23,6 +23,7 @@
 #include "physics/RigidBodyParametersMgr.h"
 #include "platform/os/Os.h"
 #include "render/MeshMgr.h"
+#include "tests/fuzz/ParamsFileInput.h"
 #include "tests/physics/CollisionFixture.h"
 #include "tests/world/WorldFixture.h"
 
@@ -169,12 +170,12 @@ INSTANTIATE_TEST_SUITE_P(
             "nameCutAtItsBlank", "mesh_filename models\\my crate.x\n", "models\\my", kZero, kZero, {}, {}},
         ReadCase{"lastNameCounts", "mesh_filename a.x\nmesh_filename b.x\n", "b.x", kZero, kZero, {}, {}},
         ReadCase{"countsGiveIdentityMaps",
-                 "num_old_vertices 3\nnum_new_vertices 2\n",
+                 "num_old_vertices 3\nnum_new_vertices 3\n",
                  "",
                  kZero,
                  kZero,
                  {0, 1, 2},
-                 {0, 1}},
+                 {0, 1, 2}},
         ReadCase{"mapLines",
                  "num_old_vertices 3\nnum_new_vertices 2\nmap_new_vertices_to_old 1 "
                  "2\nmap_old_vertices_to_new 2 1\n"
@@ -188,11 +189,12 @@ INSTANTIATE_TEST_SUITE_P(
                  "num_old_vertices 3\nnum_new_vertices 2\nmap_old_vertices_to_new 3 "
                  "0\nmap_old_vertices_to_new 1 2\n"
                  "map_old_vertices_to_new -1 0\nmap_old_vertices_to_new 0 -1\nmap_new_vertices_to_old 2 0\n"
-                 "map_new_vertices_to_old 0 3\nmap_new_vertices_to_old 1 99999999999\n",
+                 "map_new_vertices_to_old 0 3\nmap_new_vertices_to_old 1 99999999999\n"
+                 "map_old_vertices_to_new 2 1\n",
                  "",
                  kZero,
                  kZero,
-                 {0, 1, 2},
+                 {0, 1, 1},
                  {0, 1}},
         ReadCase{"mapLinesBeforeTheirCountIgnored",
                  "map_old_vertices_to_new 1 0\nmap_new_vertices_to_old 1 0\nnum_old_vertices "
@@ -217,12 +219,12 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  {}},
         ReadCase{"repeatedCountIgnored",
-                 "num_old_vertices 2\nnum_old_vertices 4\nnum_new_vertices 1\nnum_new_vertices 3\n",
+                 "num_old_vertices 2\nnum_old_vertices 4\nnum_new_vertices 2\nnum_new_vertices 3\n",
                  "",
                  kZero,
                  kZero,
                  {0, 1},
-                 {0}},
+                 {0, 1}},
         ReadCase{"missingValuesReadZero",
                  "ibody_row 2 7\nnum_old_vertices\n",
                  "",
@@ -258,7 +260,7 @@ TEST_F(ParamsTest, LongNameCutAt255Characters) {
 TEST_F(ParamsTest, MapsAreCountedByTheAllocationTracker) {
     g_bTrackAllocations = true;
     g_Debug.ClearAllocations();
-    ASSERT_NE(Load("num_old_vertices 3\nnum_new_vertices 2\nnum_old_vertices 5\n"), nullptr);
+    ASSERT_NE(Load("num_old_vertices 3\nnum_new_vertices 3\nnum_old_vertices 5\n"), nullptr);
     EXPECT_EQ(g_Debug.GetAllocationCount("map_old_to_new"), 1u);
     EXPECT_EQ(g_Debug.GetAllocationCount("map_new_to_old"), 1u);
     mgr_->Destroy();
@@ -554,6 +556,49 @@ TEST_F(ParamsTest, ComputedFileReadsBack) {
     const RigidBodyParameters* fromCrlf = Load(crlf, "crlf.txt");
     ASSERT_NE(fromCrlf, nullptr);
     EXPECT_TRUE(SameRecord(*fromCrlf, *computed));
+}
+
+// A file cut short while it was written (a kill, a full disc) at any byte:
+// refused whole with a line, or, cut between whole lines before its maps,
+// read as far as it goes; never a record whose maps leave their counts.
+TEST_F(ParamsTest, FileCutAtEveryByteIsRefusedOrKeepsItsBounds) {
+    RigidBodyParameters* whole = nullptr;
+    ASSERT_TRUE(mgr_->FindParameters(kLProp, &whole));
+    const std::string text = Read(kFolder / "models_l_prop.txt");
+    ASSERT_GT(whole->num_old_vertices, whole->num_new_vertices); // welded: the maps are no identity
+    const std::vector<uint32_t> oldToNew = Map(whole->map_old_to_new, whole->num_old_vertices);
+    int refused = 0;
+    for (size_t cut = 0; cut < text.size(); ++cut) {
+        ERigidBodyParametersMgr cutMgr;
+        Write(kFolder / "cut.txt", text.substr(0, cut));
+        MarkConsole();
+        if (!cutMgr.LoadFile("!opt\\rigid_body_physics_parameters\\cut.txt")) {
+            EXPECT_TRUE(Printed("cut.txt: ")) << cut;
+            ++refused;
+            continue;
+        }
+        const RigidBodyParameters& r = cutMgr.Record(0);
+        // Accepted: whole lines only, and the maps (when it has them) are the whole file's.
+        EXPECT_TRUE(cut == 0 || text[cut - 1] == '\n') << cut;
+        EXPECT_TRUE(paramsfuzz::IsSound(r)) << cut;
+        if (r.map_old_to_new && r.num_new_vertices > 0) {
+            EXPECT_EQ(Map(r.map_old_to_new, r.num_old_vertices), oldToNew) << cut;
+        }
+    }
+    EXPECT_GT(refused, int(text.size()) / 2);
+}
+
+// Tensor values beyond any mesh's (a 400-digit number reads as the largest
+// double) are logged and read as 0.
+TEST_F(ParamsTest, TensorValuesOutOfRangeAreLoggedAndReadAsZero) {
+    MarkConsole();
+    const RigidBodyParameters* r = Load("ibody_row 0 " + std::string(400, '9') +
+                                        " 2 -1e12\nibodyinv_row 1 -" + std::string(20, '9') + " 3 4\n");
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(Matrix3(r->Ibody, r->Ibody + 9), (Matrix3{0, 2, -1, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Matrix3(r->Ibodyinv, r->Ibodyinv + 9), (Matrix3{0, 0, 0, 0, 3, 4, 0, 0, 0}));
+    EXPECT_TRUE(Printed("case.txt: ibody_row 0 value"));
+    EXPECT_TRUE(Printed("case.txt: ibodyinv_row 1 value"));
 }
 
 TEST_F(ParamsTest, FileLayout) {

@@ -4,6 +4,10 @@
 // activation, slots and references, box gaps and NO COLLISION markers.
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include <iterator>
+
 #include <glm/glm.hpp>
 #include <glm/gtc/quaternion.hpp>
 
@@ -412,7 +416,7 @@ TEST_P(BadMassTest, GivesTheDefaultMassAndKeepsTheSettings) {
 }
 INSTANTIATE_TEST_SUITE_P(Masses, BadMassTest, ::testing::Values(0.0f, -2.0f, NAN));
 
-TEST_F(RigidBodyWorldTest, StaleInertiaRecordIsNotUsedForTheHull) {
+TEST_F(RigidBodyWorldTest, StaleInertiaRecordIsComputedAgain) {
     ObjectRecord* probe = Prop(1, 3.0f);
     ERigidBodyPhysics* first = Add(probe);
     ASSERT_NE(first, nullptr);
@@ -424,8 +428,72 @@ TEST_F(RigidBodyWorldTest, StaleInertiaRecordIsNotUsedForTheHull) {
     MarkConsole();
     ERigidBodyPhysics* b = Add(Prop(1, 3.0f));
     ASSERT_NE(b, nullptr);
-    EXPECT_TRUE(Printed("do not match"));
-    EXPECT_EQ(b->m_iNumParticles, vertices);
+    EXPECT_FALSE(Printed("do not match"));
+    EXPECT_EQ(rec->num_old_vertices, vertices);
+    EXPECT_EQ(b->m_iNumParticles, first->m_iNumParticles);
+}
+
+// Every map entry of the box's record made to name a vertex beyond the other
+// map, one at a time: the next body computes the record again and gets the
+// welded hull.
+TEST_F(RigidBodyWorldTest, EveryMapEntryOutOfRangeIsComputedAgain) {
+    ERigidBodyPhysics* first = Add(Prop(1, 3.0f));
+    ASSERT_NE(first, nullptr);
+    RigidBodyParameters* rec = nullptr;
+    ASSERT_TRUE(g_RigidBodyParametersMgr.FindParameters("prefabs\\special\\rigidbody_box.x", &rec));
+    const uint32_t numOld = rec->num_old_vertices, numNew = rec->num_new_vertices;
+    for (uint32_t e = 0; e < numOld + numNew; ++e) {
+        if (e < numOld)
+            rec->map_old_to_new[e] = numNew;
+        else
+            rec->map_new_to_old[e - numOld] = numOld;
+        ERigidBodyPhysics* b = Add(Prop(1, 3.0f));
+        ASSERT_NE(b, nullptr) << e;
+        EXPECT_EQ(b->m_iNumParticles, numNew) << e;
+        ASSERT_TRUE(g_RigidBodyParametersMgr.FindParameters("prefabs\\special\\rigidbody_box.x", &rec));
+        EXPECT_LT(e < numOld ? rec->map_old_to_new[e] : rec->map_new_to_old[e - numOld],
+                  e < numOld ? numNew : numOld)
+            << e;
+        g_RigidBodySimulation.RemoveBody(g_RigidBodySimulation.SlotOf(b->m_dwSlot));
+    }
+}
+
+// The box's file cut at the end of each line and within it, found at the
+// next world start: a mesh-shaped body built on it gets the whole file's
+// hull and tensor, computed again where the cut file could not give them.
+TEST_F(RigidBodyWorldTest, CutInertiaFileAtWorldStartIsComputedAgain) {
+    namespace fs = std::filesystem;
+    auto meshProp = [] {
+        ObjectRecord* h = Prop(4, 2.0f);
+        RigidBodyPhysicsParams p;
+        GetObjectRigidBodyPhysicsParams(h, &p);
+        std::snprintf(p.szConstructionPrefabFileName, sizeof p.szConstructionPrefabFileName, "%s",
+                      "prefabs\\special\\rigidbody_box.x");
+        SetObjectRigidBodyPhysicsParams(h, p);
+        return Add(h);
+    };
+    ERigidBodyPhysics* whole = meshProp();
+    ASSERT_NE(whole, nullptr);
+    const uint32_t particles = whole->m_iNumParticles;
+    const double Ixx = whole->m_State.Ibody[0];
+    const fs::path file =
+        dir_ / "!opt" / "rigid_body_physics_parameters" / "prefabs_special_rigidbody_box.txt";
+    std::string text;
+    {
+        std::ifstream in(file, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    ASSERT_FALSE(text.empty());
+    for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', end + 1))
+        for (size_t cut : {end + 1, end > 3 ? end - 3 : size_t(0)}) {
+            std::ofstream(file, std::ios::binary | std::ios::trunc) << text.substr(0, cut);
+            g_RigidBodySimulation.Destroy();
+            g_RigidBodySimulation.Reset();
+            ERigidBodyPhysics* b = meshProp();
+            ASSERT_NE(b, nullptr) << cut;
+            EXPECT_EQ(b->m_iNumParticles, particles) << cut;
+            EXPECT_DOUBLE_EQ(b->m_State.Ibody[0], Ixx) << cut;
+        }
 }
 
 TEST_F(RigidBodyWorldTest, HullCheckSpeaksOnlyForAHullTurnedInsideOut) {
