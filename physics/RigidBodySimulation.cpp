@@ -399,6 +399,38 @@ void ERigidBodySimulation::PutBodyToRest(uint32_t i) {
     body->m_dSleepCountdown = REST_COUNTDOWN;
 }
 
+namespace {
+
+bool IsFinite(const RigidBodyState& s) {
+    const double* v = &s.t;
+    for (size_t i = 0; i < sizeof s / sizeof(double); ++i)
+        if (!std::isfinite(v[i])) return false;
+    return true;
+}
+
+} // namespace
+
+bool ERigidBodySimulation::RestIfNotFinite(uint32_t i) {
+    RigidBodySlot& slot = m_Slots[i];
+    ERigidBodyPhysics* body = slot.pBody;
+    if (!slot.bUsed || !body || !body->m_bInUse || IsFinite(body->m_State)) return false;
+    const RigidBodyState* last = nullptr;
+    for (const RigidBodyState& s : slot.Snapshots)
+        if (!last && IsFinite(s)) last = &s;
+    if (last) {
+        body->m_State = *last;
+    } else {
+        const uint8_t wasActive = body->m_bActive;
+        body->Init();
+        body->m_bActive = wasActive;
+    }
+    const char* name = body->m_hObject ? body->m_hObject->szName : "";
+    g_Console.Printf("ERROR in ERigidBodySimulation: body %s not finite, put to rest at (%g, %g, %g)", name,
+                     body->m_State.x[0], body->m_State.x[1], body->m_State.x[2]);
+    PutBodyToRest(i);
+    return true;
+}
+
 void ERigidBodySimulation::LimitSpeeds(ERigidBodyPhysics* body) {
     const RigidBodyPhysicsParams& p = body->m_Params;
     if (p.bSpherePreset) return;
@@ -649,13 +681,6 @@ void ERigidBodySimulation::SaveGame(ObjectRecord* h, std::FILE* f) {
 
 namespace {
 
-bool IsFinite(const RigidBodyState& s) {
-    const double* v = &s.t;
-    for (size_t i = 0; i < sizeof s / sizeof(double); ++i)
-        if (!std::isfinite(v[i])) return false;
-    return true;
-}
-
 bool IsResultCode(uint32_t r) {
     return r == 0 || r == 1 || r == 2 || r == 4 || r == 5;
 }
@@ -741,7 +766,7 @@ void ERigidBodySimulation::Simulate() {
     for (int round = 0; round < 2; ++round) {
         JointPass();
         for (uint32_t i = 0; i < m_dwNumSlots; ++i)
-            if (ERigidBodyPhysics* b = ActiveBody(i)) b->UpdateObject();
+            if (ERigidBodyPhysics* b = ActiveBody(i); b && !RestIfNotFinite(i)) b->UpdateObject();
         for (uint32_t i = 0; i < m_dwNumSlots; ++i) {
             ERigidBodyPhysics* b = ActiveBody(i);
             if (!b) continue;
@@ -758,7 +783,7 @@ void ERigidBodySimulation::Simulate() {
     JointPass();
     for (uint32_t i = 0; i < m_dwNumSlots; ++i) {
         ERigidBodyPhysics* b = ActiveBody(i);
-        if (!b) continue;
+        if (!b || RestIfNotFinite(i)) continue;
         b->UpdateObject();
         ++m_dwNumActive;
     }
@@ -801,6 +826,7 @@ void ERigidBodySimulation::StepSlot(uint32_t i, double h, double T) {
     const double dt = t0 + h > T ? T - t0 : h;
     double advanced = 0.0;
     slot.dwLastResult = AdvanceBody(i, t0, dt, &advanced);
+    if (RestIfNotFinite(i)) return;
     b->UpdateObject();
     b->m_State.t = t0 + advanced;
     if (b->m_State.t >= T - DONE_TOLERANCE) slot.bDone = true;

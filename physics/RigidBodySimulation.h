@@ -153,6 +153,10 @@ class ERigidBodySimulation {
     // Puts the slot's body to rest: stopped, its four snapshots its state, its
     // countdown 2.0 (it falls by the frame time in each of a frame's two rounds).
     void PutBodyToRest(uint32_t slot);
+    // A body whose state is no longer finite (x, q, P, L or what is derived
+    // from them) goes back to its last finite snapshot, else to its
+    // object's pose, and is put to rest, with a line; true when it was.
+    bool RestIfNotFinite(uint32_t slot);
     // The caps at the start of a step: 280 (200 for a dropped item) units
     // per second, 9 (8) radians per second; grenades are never capped.
     static void LimitSpeeds(ERigidBodyPhysics* body);

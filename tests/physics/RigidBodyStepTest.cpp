@@ -105,6 +105,34 @@ TEST_F(RigidBodyStepTest, AFrameTimeThatIsNoPositiveNumberMovesNothing) {
     }
 }
 
+// A state that turns non-finite in a step (here a spin of NaN, as a mass or
+// tensor beyond any sensible value would give) is not written to the
+// objects: the body goes back to where it last was finite and rests there.
+class NonFiniteTest : public RigidBodyStepTest, public ::testing::WithParamInterface<double> {};
+
+TEST_P(NonFiniteTest, ABodyGoingNonFiniteRestsWhereItLastWasFinite) {
+    ERigidBodyPhysics* b = Box(400.0, 50.0);
+    ASSERT_NE(b, nullptr);
+    Frame(0.02f);
+    const double y = b->m_State.x[1];
+    ASSERT_TRUE(std::isfinite(y));
+    b->m_State.L[2] = GetParam();
+    b->m_State.Ibodyinv[8] = 1e300;
+    ERigidBodyPhysics::SetNewState(&b->m_State);
+    MarkConsole();
+    Frame(0.02f);
+    EXPECT_TRUE(Printed("body prop not finite"));
+    EXPECT_EQ(b->m_bActive, 0);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_TRUE(std::isfinite(b->m_State.x[k]));
+        EXPECT_TRUE(std::isfinite(b->m_State.v[k]));
+    }
+    EXPECT_NEAR(b->m_State.x[1], y, 1e-9);
+    EXPECT_NEAR(b->m_hObject->vPosition.y, y, 1e-3);
+    EXPECT_TRUE(std::isfinite(b->m_hObject->vPosition.x));
+}
+INSTANTIATE_TEST_SUITE_P(Spins, NonFiniteTest, ::testing::Values(NAN, INFINITY, 1e300));
+
 TEST_F(RigidBodyStepTest, AStepCutShortByTheFloorTakesTheRestInTheSecondRound) {
     ERigidBodyPhysics* b = Box(3.0, 200.0);
     ASSERT_NE(b, nullptr);
