@@ -163,7 +163,51 @@ RigidBodyJoint* ERigidBodyJointsMgr::AddJoint(ObjectRecord* a, const char* socke
     Copy(j->vAxisB, j->vWorldAxisB);
     List(j->pBodyA, j);
     List(j->pBodyB, j);
+    AssignLevels();
     return j;
+}
+
+void ERigidBodyJointsMgr::AssignLevels() {
+    constexpr uint32_t kUnset = UINT32_MAX;
+    for (uint32_t i = 0; i < m_dwHighWater; ++i)
+        for (ERigidBodyPhysics* b : {m_Joints[i].pBodyA, m_Joints[i].pBodyB})
+            if (m_Joints[i].bInUse && b) b->m_dwLevel = kUnset;
+    for (uint32_t i = 0; i < m_dwHighWater; ++i) {
+        const RigidBodyJoint& j = m_Joints[i];
+        if (!j.bInUse) continue;
+        if (j.pBodyA && !j.pBodyB) j.pBodyA->m_dwLevel = 0;
+        if (j.pBodyB && !j.pBodyA) j.pBodyB->m_dwLevel = 0;
+    }
+    // Down the hierarchy a level per sweep; a group held by nothing gets its
+    // first body as its root once the held ones are done.
+    for (;;) {
+        bool changed = false;
+        for (uint32_t i = 0; i < m_dwHighWater; ++i) {
+            const RigidBodyJoint& j = m_Joints[i];
+            if (!j.bInUse || !j.pBodyA || !j.pBodyB) continue;
+            uint32_t& a = j.pBodyA->m_dwLevel;
+            uint32_t& b = j.pBodyB->m_dwLevel;
+            if (a == kUnset && b != kUnset) {
+                a = b + 1;
+                changed = true;
+            } else if (b == kUnset && a != kUnset) {
+                b = a + 1;
+                changed = true;
+            }
+        }
+        if (changed) continue;
+        ERigidBodyPhysics* root = nullptr;
+        for (uint32_t i = 0; i < m_dwHighWater && !root; ++i) {
+            const RigidBodyJoint& j = m_Joints[i];
+            if (!j.bInUse) continue;
+            if (j.pBodyA && j.pBodyA->m_dwLevel == kUnset)
+                root = j.pBodyA;
+            else if (j.pBodyB && j.pBodyB->m_dwLevel == kUnset)
+                root = j.pBodyB;
+        }
+        if (!root) return;
+        root->m_dwLevel = 0;
+    }
 }
 
 void ERigidBodyJointsMgr::RemoveJoints(ObjectRecord* h) {
@@ -178,6 +222,7 @@ void ERigidBodyJointsMgr::RemoveJoints(ObjectRecord* h) {
     }
     while (m_dwHighWater > 0 && !m_Joints[m_dwHighWater - 1].bInUse)
         --m_dwHighWater;
+    AssignLevels();
 }
 
 void ERigidBodyJointsMgr::SideFrame(ERigidBodyPhysics* body, ObjectRecord* h, Frame* out) {
@@ -216,57 +261,61 @@ uint32_t ERigidBodyJointsMgr::UpdateGeometry() {
         RigidBodyJoint& j = m_Joints[i];
         if (!j.bInUse || !j.bAwake) continue;
         ++awake;
-        ERigidBodyPhysics* A = j.pBodyA;
-        ERigidBodyPhysics* B = j.pBodyB;
-        Frame fa, fb;
-        SideFrame(A, j.hObjectA, &fa);
-        SideFrame(B, j.hObjectB, &fb);
-        ToWorld(fa, j.vAnchorA, j.vOffsetA);
-        ToWorld(fb, j.vAnchorB, j.vOffsetB);
-        ToWorld(fa, j.vAxisA, j.vWorldAxisA);
-        ToWorld(fb, j.vAxisB, j.vWorldAxisB);
-
-        if (A && B) {
-            for (int k = 0; k < 3; ++k) {
-                j.vPointA[k] = A->m_State.x[k] + j.vOffsetA[k];
-                j.vPointB[k] = B->m_State.x[k] + j.vOffsetB[k];
-                j.vDirection[k] = j.vPointA[k] - j.vPointB[k];
-            }
-            for (int k = 0; k < 3; ++k) {
-                if (A->m_dwLevel < B->m_dwLevel)
-                    j.vTarget[k] = j.vPointA[k];
-                else if (B->m_dwLevel < A->m_dwLevel)
-                    j.vTarget[k] = j.vPointB[k];
-                else
-                    j.vTarget[k] = 0.5 * (j.vPointA[k] + j.vPointB[k]);
-            }
-            if (Length(j.vDirection) <= MIN_ANCHOR_DISTANCE)
-                for (int k = 0; k < 3; ++k)
-                    j.vDirection[k] = A->m_dwLevel < B->m_dwLevel ? -j.vWorldAxisA[k] : j.vWorldAxisB[k];
-        } else if (A) {
-            math::Vec3 pos;
-            GetObjectPosition(j.hObjectB, &pos);
-            const double p[3] = {pos.x, pos.y, pos.z};
-            for (int k = 0; k < 3; ++k) {
-                j.vTarget[k] = p[k] + j.vOffsetB[k];
-                j.vDirection[k] = j.vWorldAxisB[k];
-                j.vPointA[k] = A->m_State.x[k] + j.vOffsetA[k];
-                j.vPointB[k] = j.vTarget[k];
-            }
-        } else if (B) {
-            math::Vec3 pos;
-            GetObjectPosition(j.hObjectA, &pos);
-            const double p[3] = {pos.x, pos.y, pos.z};
-            for (int k = 0; k < 3; ++k) {
-                j.vTarget[k] = p[k] + j.vOffsetA[k];
-                j.vDirection[k] = -j.vWorldAxisA[k];
-                j.vPointA[k] = j.vTarget[k];
-                j.vPointB[k] = B->m_State.x[k] + j.vOffsetB[k];
-            }
-        }
-        Normalise(j.vDirection);
+        UpdateJointGeometry(j);
     }
     return awake;
+}
+
+void ERigidBodyJointsMgr::UpdateJointGeometry(RigidBodyJoint& j) {
+    ERigidBodyPhysics* A = j.pBodyA;
+    ERigidBodyPhysics* B = j.pBodyB;
+    Frame fa, fb;
+    SideFrame(A, j.hObjectA, &fa);
+    SideFrame(B, j.hObjectB, &fb);
+    ToWorld(fa, j.vAnchorA, j.vOffsetA);
+    ToWorld(fb, j.vAnchorB, j.vOffsetB);
+    ToWorld(fa, j.vAxisA, j.vWorldAxisA);
+    ToWorld(fb, j.vAxisB, j.vWorldAxisB);
+
+    if (A && B) {
+        for (int k = 0; k < 3; ++k) {
+            j.vPointA[k] = A->m_State.x[k] + j.vOffsetA[k];
+            j.vPointB[k] = B->m_State.x[k] + j.vOffsetB[k];
+            j.vDirection[k] = j.vPointA[k] - j.vPointB[k];
+        }
+        for (int k = 0; k < 3; ++k) {
+            if (A->m_dwLevel < B->m_dwLevel)
+                j.vTarget[k] = j.vPointA[k];
+            else if (B->m_dwLevel < A->m_dwLevel)
+                j.vTarget[k] = j.vPointB[k];
+            else
+                j.vTarget[k] = 0.5 * (j.vPointA[k] + j.vPointB[k]);
+        }
+        if (Length(j.vDirection) <= MIN_ANCHOR_DISTANCE)
+            for (int k = 0; k < 3; ++k)
+                j.vDirection[k] = A->m_dwLevel < B->m_dwLevel ? -j.vWorldAxisA[k] : j.vWorldAxisB[k];
+    } else if (A) {
+        math::Vec3 pos;
+        GetObjectPosition(j.hObjectB, &pos);
+        const double p[3] = {pos.x, pos.y, pos.z};
+        for (int k = 0; k < 3; ++k) {
+            j.vTarget[k] = p[k] + j.vOffsetB[k];
+            j.vDirection[k] = j.vWorldAxisB[k];
+            j.vPointA[k] = A->m_State.x[k] + j.vOffsetA[k];
+            j.vPointB[k] = j.vTarget[k];
+        }
+    } else if (B) {
+        math::Vec3 pos;
+        GetObjectPosition(j.hObjectA, &pos);
+        const double p[3] = {pos.x, pos.y, pos.z};
+        for (int k = 0; k < 3; ++k) {
+            j.vTarget[k] = p[k] + j.vOffsetA[k];
+            j.vDirection[k] = -j.vWorldAxisA[k];
+            j.vPointA[k] = j.vTarget[k];
+            j.vPointB[k] = B->m_State.x[k] + j.vOffsetB[k];
+        }
+    }
+    Normalise(j.vDirection);
 }
 
 bool ERigidBodyJointsMgr::ApplyJointImpulse(RigidBodyJoint* j) {
@@ -330,6 +379,17 @@ void ERigidBodyJointsMgr::MoveBodyTo(ERigidBodyPhysics* body, const double posit
     Copy(old, s.x);
 }
 
+void ERigidBodyJointsMgr::RemoveSpeedAlong(ERigidBodyPhysics* body, const double before[3]) {
+    RigidBodyState& s = body->m_State;
+    double n[3] = {s.x[0] - before[0], s.x[1] - before[1], s.x[2] - before[2]};
+    Normalise(n);
+    const double along = Dot(s.v, n);
+    for (int k = 0; k < 3; ++k) {
+        s.v[k] -= along * n[k];
+        s.P[k] = s.v[k] * s.mass;
+    }
+}
+
 void ERigidBodyJointsMgr::ProjectPositions(ObjectRecord* const* objects, ERigidBodyPhysics* const* bodies,
                                            uint32_t count) {
     for (uint32_t level = 0; level < NUM_LEVELS; ++level)
@@ -351,13 +411,17 @@ void ERigidBodyJointsMgr::ProjectPositions(ObjectRecord* const* objects, ERigidB
                     continue;
                 }
                 if (moved == 0) {
-                    double to[3];
+                    double to[3], before[3];
+                    Copy(body->m_State.x, before);
                     for (int k = 0; k < 3; ++k)
                         to[k] = body->m_State.x[k] + (j.vTarget[k] - point[k]);
                     MoveBodyTo(body, to);
+                    RemoveSpeedAlong(body, before);
                 }
                 ++moved;
-                UpdateGeometry();
+                // Only the joints of the moved body see a change.
+                for (int f = 0; f < ERigidBodyPhysics::MAX_JOINTS && body->m_pJoints[f]; ++f)
+                    if (body->m_pJoints[f]->bAwake) UpdateJointGeometry(*body->m_pJoints[f]);
             }
         }
 }
@@ -404,7 +468,8 @@ void ERigidBodyJointsMgr::Update() {
                 PointVelocity(body, c, vc);
                 const double speed = Length(vc);
                 const double limit = std::fmin(speed, double(body->m_Params.fJointDamping));
-                const double J[3] = {-DAMPING * limit * vc[0], -DAMPING * limit * vc[1], -DAMPING * limit * vc[2]};
+                const double J[3] = {-DAMPING * limit * vc[0], -DAMPING * limit * vc[1],
+                                     -DAMPING * limit * vc[2]};
                 body->ApplyImpulse(c, J);
             }
         const double spin = Length(s.omega);

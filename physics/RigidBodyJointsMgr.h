@@ -27,8 +27,8 @@ class ERigidBodyPhysics;
 
 struct RigidBodyJoint {
     uint8_t bInUse;
-    uint8_t bAwake; // set and cleared with the bodies
-    uint32_t dwKind; // 0 is the only kind made; others get neither impulse nor projection
+    uint8_t bAwake;                  // set and cleared with the bodies
+    uint32_t dwKind;                 // 0 is the only kind made; others get neither impulse nor projection
     double vAnchorA[3], vAnchorB[3]; // the socket vectors as the files give them
     double vOffsetA[3], vOffsetB[3]; // the anchors in world orientation, from each centre
     double vPointA[3], vPointB[3];   // the world anchor points
@@ -76,6 +76,9 @@ class ERigidBodyJointsMgr {
     // Moves the body's centre there, or half the way, or not at all, as far
     // as it does not collide.
     void MoveBodyTo(ERigidBodyPhysics* body, const double position[3]);
+    // Takes the body's speed along the correction the projection gave it
+    // (from its x before to its x now): the correction stands for that motion.
+    static void RemoveSpeedAlong(ERigidBodyPhysics* body, const double before[3]);
 
     RigidBodyJoint& Joint(uint32_t i) { return m_Joints[i]; }
     // One past the highest record in use.
@@ -95,6 +98,12 @@ class ERigidBodyJointsMgr {
     void SideFrame(ERigidBodyPhysics* body, ObjectRecord* h, Frame* out);
     static void ToWorld(const Frame& f, const double socket[3], double out[3]);
     uint32_t ListObjects();
+    // Offsets, points, target and direction of one joint.
+    void UpdateJointGeometry(RigidBodyJoint& j);
+    // The level of every jointed body from the joint hierarchy: a body held
+    // by an object without a body is level 0, a body joined to a body one
+    // level below it; a group held by nothing starts at its first body.
+    void AssignLevels();
 
     RigidBodyJoint m_Joints[MAX_RIGIDBODY_JOINTS] = {};
     uint32_t m_dwHighWater = 0;

@@ -22,15 +22,14 @@ const char* const kProps[] = {"oil_drum",      "ball",          "l_prop",       
                               "stack_crate_1", "stack_crate_2", "stack_crate_3", "stack_crate_4",
                               "stack_crate_5", "ramp_crate",    "ramp_drum",     "niche_crate"};
 
-// The props hung from objects without bodies: each body's socket and the
-// socket it hangs from. (The chain's lower link hangs from the upper one:
-// bodies of the same level are not moved onto each other, so only the joint
-// impulse acts between them.)
+// The jointed props: each body's socket and the socket it hangs from. The
+// chain's lower link hangs from the upper one, a level below it.
 struct Joined {
     const char *body, *socket, *holder, *holderSocket;
 };
 const Joined kJoined[] = {{"hanging_lamp", "hook", "ceiling_beam", "lamp_hook"},
                           {"chain_top", "top", "ceiling_beam", "chain_hook"},
+                          {"chain_bottom", "top", "chain_top", "bottom"},
                           {"shuttle_sign", "top", "shuttle", "hinge"}};
 
 class RigidBodyRun : public InProcessWorld {
@@ -120,6 +119,26 @@ TEST_F(RigidBodyRun, SixHundredFramesReplayByteForByte) {
     const std::vector<uint8_t> first = run();
     ASSERT_FALSE(first.empty());
     EXPECT_TRUE(run() == first);
+}
+
+// Woken and left to gravity for 600 frames, every jointed body hangs at its
+// holder's socket (the chain's lower link at the upper one's), and once the
+// swinging has died down none carries speed while it stands still.
+TEST_F(RigidBodyRun, JointedPropsHangAtTheirHoldersSockets) {
+    Start();
+    WakeProps();
+    Type("action knock");
+    for (int frame = 0; frame < 600; ++frame) {
+        RunFrames(1);
+        for (const Joined& j : kJoined)
+            ASSERT_LT(SocketGap(j.body, j.socket, j.holder, j.holderSocket), 2.0f) << j.body << " " << frame;
+    }
+    for (const Joined& j : kJoined) {
+        const ERigidBodyPhysics* b = Body(j.body);
+        ASSERT_NE(b, nullptr) << j.body;
+        const double* v = b->m_State.v;
+        EXPECT_LT(std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]), 1.0) << j.body;
+    }
 }
 
 TEST_F(RigidBodyRun, PropsSettleTheStackScattersAndASaveBringsThemBack) {

@@ -98,6 +98,9 @@ TEST_P(JointGeometryTest, TargetDirectionAndWhoIsProjected) {
     RigidBodyJoint* j =
         g_RigidBodyJointsMgr.AddJoint(A->m_hObject, "side", B->m_hObject, "bottom", 0, 10.0, "front", "side");
     ASSERT_NE(j, nullptr);
+    // The levels of the case, over those the joint gave the pair.
+    A->m_dwLevel = c.levelA;
+    B->m_dwLevel = c.levelB;
     EXPECT_EQ(g_RigidBodyJointsMgr.UpdateGeometry(), 1u);
     ExpectNear(j->vPointA, {1, 10, 0}, 1e-6, "point A");
     ExpectNear(j->vPointB, c.atB - Vec3(0, 1, 0), 1e-6, "point B");
@@ -126,6 +129,57 @@ INSTANTIATE_TEST_SUITE_P(
         GeometryCase{
             "CloseBelowTakesMinusAxisA", 0, 3, {1, 11.5f, 0}, {1, 10, 0}, {0, 0, -1}, {}, {0, -0.5f, 0}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Levels come from the hierarchy: a body held by an object without a body
+// is level 0, a body joined to a body one below it; a pair held by nothing
+// starts at its first body. Removing a link re-levels what is left.
+TEST_F(RigidJointTest, LevelsFollowTheJointHierarchy) {
+    ObjectRecord* beam = Fixed("beam", {0, 200, 0});
+    ERigidBodyPhysics* a = Body("a", {0, 100, 0}, 7);
+    ERigidBodyPhysics* b = Body("b", {0, 90, 0}, 7);
+    ERigidBodyPhysics* c = Body("c", {0, 80, 0}, 7);
+    ERigidBodyPhysics* d = Body("d", {50, 80, 0}, 7);
+    ERigidBodyPhysics* e = Body("e", {50, 70, 0}, 7);
+    ASSERT_TRUE(a && b && c && d && e);
+    // Added from the bottom up: the levels do not depend on the order.
+    ASSERT_NE(
+        g_RigidBodyJointsMgr.AddJoint(c->m_hObject, "top", b->m_hObject, "bottom", 0, 10.0, nullptr, nullptr),
+        nullptr);
+    ASSERT_NE(
+        g_RigidBodyJointsMgr.AddJoint(b->m_hObject, "top", a->m_hObject, "bottom", 0, 10.0, nullptr, nullptr),
+        nullptr);
+    ASSERT_NE(g_RigidBodyJointsMgr.AddJoint(a->m_hObject, "top", beam, "hook", 0, 10.0, nullptr, nullptr),
+              nullptr);
+    ASSERT_NE(
+        g_RigidBodyJointsMgr.AddJoint(e->m_hObject, "top", d->m_hObject, "bottom", 0, 10.0, nullptr, nullptr),
+        nullptr);
+    EXPECT_EQ(a->m_dwLevel, 0u);
+    EXPECT_EQ(b->m_dwLevel, 1u);
+    EXPECT_EQ(c->m_dwLevel, 2u);
+    EXPECT_EQ(e->m_dwLevel + d->m_dwLevel, 1u); // one of the free pair is the root
+    g_RigidBodyJointsMgr.RemoveJoints(a->m_hObject);
+    EXPECT_EQ(b->m_dwLevel + c->m_dwLevel, 1u);
+}
+
+// The projection moves a body back onto its anchor and takes the speed it
+// had along that correction: a body held still carries no falling speed.
+TEST_F(RigidJointTest, TheProjectionTakesTheSpeedAlongItsCorrection) {
+    ObjectRecord* beam = Fixed("beam", {0, 200, 0});
+    ERigidBodyPhysics* b = Body("lamp", {0, 190, 0});
+    ASSERT_NE(b, nullptr);
+    ASSERT_NE(g_RigidBodyJointsMgr.AddJoint(b->m_hObject, "top", beam, "hook", 0, 10.0, nullptr, nullptr),
+              nullptr);
+    // Falling 300 units a second, sideways 20.
+    b->m_State.P[0] = 20.0 * b->m_State.mass;
+    b->m_State.P[1] = -300.0 * b->m_State.mass;
+    ERigidBodyPhysics::SetNewState(&b->m_State);
+    g_RigidBodyJointsMgr.m_bProjectionOn = 1;
+    g_RigidBodyJointsMgr.Update();
+    ExpectNear(b->m_State.x, {0, 199, 0}, 1e-6, "held at the hook");
+    EXPECT_NEAR(b->m_State.v[1], 0.0, 1e-3); // what the damping leaves
+    EXPECT_NEAR(b->m_State.P[1], 0.0, 1e-3);
+    EXPECT_GT(b->m_State.v[0], 19.0); // across the correction the speed stays
+}
 
 TEST_F(RigidJointTest, AddJointRefusesSameObjectsAndNoBodiesAndFallsBackToUnitAxes) {
     ERigidBodyPhysics* A = Body("a", {0, 10, 0});
