@@ -286,16 +286,20 @@ bool ERigidBodyParametersMgr::Recompute(const char* meshFilename, RigidBodyParam
         if (StrCmpNoCase(r.szMeshFilename, meshFilename) != 0) continue;
         ComputeAndSaveInertiaTensor(meshFilename);
         char path[RigidBodyParameters::PATH_LEN];
-        if (!FileNameFor(meshFilename, path)) return false;
-        // Read aside first: a failed computation keeps the old record.
-        RigidBodyParameters fresh;
-        if (!ReadRecord(path, fresh)) return false;
-        r.Clear();
-        r = std::move(fresh);
+        if (!FileNameFor(meshFilename, path) || !ReadInto(r, path)) return false;
         if (out) *out = &r;
         return true;
     }
     return false;
+}
+
+bool ERigidBodyParametersMgr::ReadInto(RigidBodyParameters& r, const char* path) {
+    // Read aside first: a file that cannot be read keeps the old record.
+    RigidBodyParameters fresh;
+    if (!ReadRecord(path, fresh)) return false;
+    r.Clear();
+    r = std::move(fresh);
+    return true;
 }
 
 bool ERigidBodyParametersMgr::FindParameters(const char* meshFilename, RigidBodyParameters** out) {
@@ -310,7 +314,18 @@ bool ERigidBodyParametersMgr::FindParameters(const char* meshFilename, RigidBody
         }
         ComputeAndSaveInertiaTensor(meshFilename);
         char path[RigidBodyParameters::PATH_LEN];
-        if (FileNameFor(meshFilename, path)) LoadFile(path);
+        if (!FileNameFor(meshFilename, path)) continue;
+        // The file's path may hold a nameless record, read from an empty
+        // file or one cut before its name: the new file replaces it. (A
+        // record naming another mesh of the same file name stays.)
+        RigidBodyParameters* loaded = nullptr;
+        for (uint32_t i = 0; i < m_dwNumRecords && !loaded; ++i)
+            if (!m_Records[i].szMeshFilename[0] && os::EqualNoCase(m_Records[i].szPath, path))
+                loaded = &m_Records[i];
+        if (loaded)
+            ReadInto(*loaded, path);
+        else
+            LoadFile(path);
     }
     return false;
 }

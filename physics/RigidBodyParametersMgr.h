@@ -126,6 +126,9 @@ class ERigidBodyParametersMgr {
     // cleared, when it cannot be read, was cut short or has a map entry
     // beyond its counts.
     static bool ReadRecord(const char* path, RigidBodyParameters& r);
+    // The file into a record in use, which stays as it was when the file
+    // cannot be read.
+    static bool ReadInto(RigidBodyParameters& r, const char* path);
 
     uint32_t m_dwNumRecords = 0;
     RigidBodyParameters m_Records[MAX_FILES_WITH_PARAMETERS];
