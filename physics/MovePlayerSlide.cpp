@@ -93,6 +93,10 @@ struct SweptFace {
     Vec3 min, max;
     Vec3 sideNormal[4];
     Vec3 sidePoint[4];
+    // A side plane through three points on one line (a face swept exactly
+    // along its own plane) has no direction and bounds nothing: a vertex
+    // then lies in the solid only as the exact crossing tests find it.
+    bool bDegenerateSide;
 };
 
 // The corners of the side planes, and the solid's edges and surface
@@ -136,10 +140,12 @@ void BuildSweptFace(const Vec3& sMin, const Vec3& sMax, const Vec3& eMin, const 
         centre += p;
     }
     centre = centre * 0.125f;
+    f->bDegenerateSide = false;
     for (int s = 0; s < 4; ++s) {
         const Vec3& a = f->points[kSidePlanes[s][0]];
         Vec3 n = math::Vec3Cross(f->points[kSidePlanes[s][1]] - a, f->points[kSidePlanes[s][2]] - a);
         if (math::Vec3Dot(n, centre - a) > 0.0f) n = -n;
+        f->bDegenerateSide |= n == Vec3(0, 0, 0);
         f->sideNormal[s] = n;
         f->sidePoint[s] = a;
     }
@@ -161,7 +167,7 @@ bool SweptFaceTriangleTest(const SweptFace& f, const Vec3 (&t)[3], int axis) {
     uint32_t common = ~0u;
     for (const Vec3& v : t) {
         const uint32_t out = Outside(f, v, axis);
-        if (!out) return true;
+        if (!out && !f.bDegenerateSide) return true;
         common &= out;
     }
     if (common) return false;

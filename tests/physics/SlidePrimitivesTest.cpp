@@ -338,6 +338,46 @@ TEST(SweptBoxOracleTest, EverySampledOverlapIsReportedAsAHit) {
     EXPECT_LT(hits - sampledHits, 40);
 }
 
+// Motion exactly along an axis makes the swept solid of a face parallel to it
+// flat, with side planes of no direction. A triangle with a vertex exactly
+// in that face's plane but far to the side of the path is no hit; the same
+// triangle moved into the path is.
+struct FlatSweepCase {
+    const char* name;
+    int move, face, side; // axes: of the motion, of the face's normal, the third
+    float distance;       // of the motion along its axis
+};
+
+class FlatSweepTest : public ::testing::TestWithParam<FlatSweepCase> {};
+
+TEST_P(FlatSweepTest, AVertexInTheFacePlaneOffThePathIsNoHit) {
+    const FlatSweepCase& c = GetParam();
+    auto point = [&](float along, float up, float aside) {
+        Vec3 p;
+        p.data()[c.move] = along;
+        p.data()[c.face] = up;
+        p.data()[c.side] = aside;
+        return p;
+    };
+    const Vec3 min(-16, -16, -16), max(16, 16, 16);
+    const Vec3 to = point(c.distance, 0, 0);
+    const float mid = c.distance / 2;
+    for (float shift : {0.0f, -20.0f}) {
+        // From the plane of the face at 16, far aside, rising over the path.
+        SlideBuffer m;
+        m.Triangle(point(mid, 16 + shift, 100), point(mid, 40 + shift, -100),
+                   point(mid + 10, 40 + shift, -100));
+        EXPECT_EQ(m->SweptBoxHits({0, 0, 0}, to, min, max), shift != 0.0f) << shift;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Axes, FlatSweepTest,
+                         ::testing::Values(FlatSweepCase{"AlongXTopFace", 0, 1, 2, 100},
+                                           FlatSweepCase{"AlongZTopFace", 2, 1, 0, 100},
+                                           FlatSweepCase{"DownYSideFace", 1, 0, 2, -100},
+                                           FlatSweepCase{"BackXFrontFace", 0, 2, 1, -100}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(SweptBoxOracleTest, TheLastHitObjectIsTheTriangleHit) {
     SlideBuffer m;
     static ObjectRecord nearObject, farObject;
