@@ -404,26 +404,61 @@ void ERigidBodyParametersMgr::ComputeInertiaTensor(ObjectRecord* h, double out[9
     if (!entry) return;
     const double min[3] = {entry->vWorldMin.x, entry->vWorldMin.y, entry->vWorldMin.z};
     const double max[3] = {entry->vWorldMax.x, entry->vWorldMax.y, entry->vWorldMax.z};
-    double lo[3], step[3];
-    int samples[3];
+    // The sample coordinates of each axis, grown by adding the step once per
+    // sample from lo.
+    std::vector<double> coords[3];
     for (int axis = 0; axis < 3; ++axis) {
         if (!(max[axis] > min[axis])) return;
-        lo[axis] = min[axis] - 0.1;
-        const double size = max[axis] + 0.1 - lo[axis];
-        step[axis] = size / 40.0;
-        samples[axis] = int(size / step[axis]) + 2;
+        const double lo = min[axis] - 0.1;
+        const double size = max[axis] + 0.1 - lo;
+        const double step = size / 40.0;
+        const int samples = int(size / step) + 2;
+        coords[axis].resize(samples);
+        double c = lo;
+        for (int i = 0; i < samples; ++i, c += step)
+            coords[axis][i] = c;
+    }
+    const std::vector<double>&xs = coords[0], &ys = coords[1], &zs = coords[2];
+    const size_t nx = xs.size(), ny = ys.size(), nz = zs.size();
+    // Each face counts its crossings only at the samples whose ray along +x
+    // can reach it (the sample's y and z within the face's box, its x not
+    // beyond it): what IsPointInsideMesh counts, face by face.
+    std::vector<uint8_t> odd(nx * ny * nz, 0);
+    const math::Vec3d diagonal = Widen(entry->vWorldMax) - Widen(entry->vWorldMin);
+    const double d = std::sqrt(diagonal.x * diagonal.x + diagonal.y * diagonal.y + diagonal.z * diagonal.z);
+    const double margin = 1e-7 * d + 1e-12;
+    for (uint32_t face = 0; face < entry->dwNumFaces; ++face) {
+        const uint16_t* index = entry->CM_dwFaces + 3 * face;
+        const math::Vec3d a = Widen(entry->CM_vVerticesWorld[index[0]]);
+        const math::Vec3d b = Widen(entry->CM_vVerticesWorld[index[1]]);
+        const math::Vec3d c = Widen(entry->CM_vVerticesWorld[index[2]]);
+        const double yLo = std::min({a.y, b.y, c.y}) - margin, yHi = std::max({a.y, b.y, c.y}) + margin;
+        const double zLo = std::min({a.z, b.z, c.z}) - margin, zHi = std::max({a.z, b.z, c.z}) + margin;
+        const double xHi = std::max({a.x, b.x, c.x}) + margin;
+        // The index ranges whose coordinates pass the same comparisons.
+        const size_t j0 = size_t(std::lower_bound(ys.begin(), ys.end(), yLo) - ys.begin());
+        const size_t j1 = size_t(std::upper_bound(ys.begin(), ys.end(), yHi) - ys.begin());
+        const size_t k0 = size_t(std::lower_bound(zs.begin(), zs.end(), zLo) - zs.begin());
+        const size_t k1 = size_t(std::upper_bound(zs.begin(), zs.end(), zHi) - zs.begin());
+        const size_t i1 = size_t(std::upper_bound(xs.begin(), xs.end(), xHi) - xs.begin());
+        for (size_t i = 0; i < i1; ++i)
+            for (size_t j = j0; j < j1; ++j)
+                for (size_t k = k0; k < k1; ++k) {
+                    const math::Vec3d from(xs[i], ys[j], zs[k]);
+                    const math::Vec3d to(xs[i] + 2 * d, ys[j], zs[k]);
+                    math::Vec3d q;
+                    double t;
+                    if (SegmentTriangleIntersectDouble(from, to, a, b, c, &q, &t))
+                        odd[(i * ny + j) * nz + k] ^= 1;
+                }
     }
     double sum[9] = {};
     uint64_t count = 0;
-    double p[3];
-    p[0] = lo[0];
-    for (int i = 0; i < samples[0]; ++i, p[0] += step[0]) {
-        p[1] = lo[1];
-        for (int j = 0; j < samples[1]; ++j, p[1] += step[1]) {
-            p[2] = lo[2];
-            for (int k = 0; k < samples[2]; ++k, p[2] += step[2]) {
-                if (!IsPointInsideMesh(p, *entry)) continue;
-                const double x = p[0], y = p[1], z = p[2];
+    for (size_t i = 0; i < nx; ++i)
+        for (size_t j = 0; j < ny; ++j)
+            for (size_t k = 0; k < nz; ++k) {
+                if (!odd[(i * ny + j) * nz + k]) continue;
+                const double x = xs[i], y = ys[j], z = zs[k];
                 ++count;
                 sum[0] += y * y + z * z;
                 sum[4] += x * x + z * z;
@@ -432,8 +467,6 @@ void ERigidBodyParametersMgr::ComputeInertiaTensor(ObjectRecord* h, double out[9
                 sum[2] -= x * z;
                 sum[5] -= y * z;
             }
-        }
-    }
     sum[3] = sum[1];
     sum[6] = sum[2];
     sum[7] = sum[5];

@@ -427,6 +427,54 @@ TEST_P(ParamsTensorTest, SampledTensorMatchesTheAnalyticOne) {
         }
 }
 
+// Sampling face by face gives bit for bit what asking every sample point
+// whether it lies inside gives (the grid of 41 or 42 points per axis, each
+// coordinate grown by adding its step, summed x outer, z inner).
+TEST_P(ParamsTensorTest, FaceBySampleEqualsPointByPointBitForBit) {
+    ObjectRecord* h = MakeAtOrigin(GetParam().mesh);
+    ASSERT_NE(h, nullptr);
+    const CollisionMeshEntry* entry = g_CollisionMgr.GetEntry(h);
+    ASSERT_NE(entry, nullptr);
+    double sum[9] = {};
+    uint64_t count = 0;
+    double lo[3], step[3];
+    int samples[3];
+    const double min[3] = {entry->vWorldMin.x, entry->vWorldMin.y, entry->vWorldMin.z};
+    const double max[3] = {entry->vWorldMax.x, entry->vWorldMax.y, entry->vWorldMax.z};
+    for (int a = 0; a < 3; ++a) {
+        lo[a] = min[a] - 0.1;
+        const double size = max[a] + 0.1 - lo[a];
+        step[a] = size / 40.0;
+        samples[a] = int(size / step[a]) + 2;
+    }
+    double p[3];
+    p[0] = lo[0];
+    for (int i = 0; i < samples[0]; ++i, p[0] += step[0]) {
+        p[1] = lo[1];
+        for (int j = 0; j < samples[1]; ++j, p[1] += step[1]) {
+            p[2] = lo[2];
+            for (int k = 0; k < samples[2]; ++k, p[2] += step[2]) {
+                if (!ERigidBodyParametersMgr::IsPointInsideMesh(p, *entry)) continue;
+                ++count;
+                sum[0] += p[1] * p[1] + p[2] * p[2];
+                sum[4] += p[0] * p[0] + p[2] * p[2];
+                sum[8] += p[0] * p[0] + p[1] * p[1];
+                sum[1] -= p[0] * p[1];
+                sum[2] -= p[0] * p[2];
+                sum[5] -= p[1] * p[2];
+            }
+        }
+    }
+    ASSERT_GT(count, 0u);
+    sum[3] = sum[1];
+    sum[6] = sum[2];
+    sum[7] = sum[5];
+    double I[9];
+    ERigidBodyParametersMgr::ComputeInertiaTensor(h, I);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(I[i], sum[i] / double(count)) << i;
+}
+
 // Unit mass: a box of sides 1; a cylinder of radius 0.5 and height 1 along y;
 // a sphere of radius 0.5; the L of two boxes (4000 and 3000 units of volume)
 // about the origin, with its product of inertia in x and y.
