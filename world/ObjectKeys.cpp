@@ -92,6 +92,33 @@ constexpr WorldKeyField kRigidBodyKeys[] = {
      "rigid_body_physics_construction_prefab_filename"},
 };
 
+// The numbers of the rigid-body keys and the values a body can work with:
+// beyond them its motion turns into NaN or runs away (a negative damping
+// pushes, a huge mass overflows the momentum). A value outside is logged and
+// the default taken. A mass of 0, which a line without it writes, is kept:
+// the body takes its default mass at creation, with its own line.
+struct KeyRange {
+    const char* szKey;
+    uint8_t value;
+    bool isInt;
+    uint16_t offset;
+    float lo, hi;
+};
+constexpr KeyRange kRigidBodyRanges[] = {
+    {"rigid_body_physics_general", 1, true, offsetof(RigidBodyPhysicsParams, iShape), 0.0f, 4.0f},
+    {"rigid_body_physics_general", 2, false, offsetof(RigidBodyPhysicsParams, fMass), 0.0f, 100000.0f},
+    {"rigid_body_physics_friction_coef", 1, false, offsetof(RigidBodyPhysicsParams, fFrictionCoef), 0.0f,
+     10.0f},
+    {"rigid_body_physics_joint_general", 2, false, offsetof(RigidBodyPhysicsParams, fJointDamping), 0.0f,
+     1000.0f},
+    {"rigid_body_physics_sound_params", 2, false, offsetof(RigidBodyPhysicsParams, fSoundRange), 0.0f,
+     100000.0f},
+    {"rigid_body_physics_silence_between_sounds", 1, false,
+     offsetof(RigidBodyPhysicsParams, fSilenceBetweenSounds), 0.0f, 3600.0f},
+    {"rigid_body_physics_collision_sound", 1, false, offsetof(RigidBodyPhysicsParams, fCollisionSoundValue),
+     -100000.0f, 100000.0f},
+};
+
 // The first 32 characters of a light name, without a terminator when it
 // fills them.
 void CopyLightName(char (&slot)[32], const char* name) {
@@ -111,7 +138,10 @@ void EWorldMgr::ParseRigidBodyKeys(const char* line, ObjectRecord* h) {
     RigidBodyPhysicsParams params;
     params.Reset();
     GetObjectRigidBodyPhysicsParams(h, &params);
-    if (first) ApplyKeyFields(line, first, std::end(kRigidBodyKeys), &params);
+    if (first) {
+        ApplyKeyFields(line, first, std::end(kRigidBodyKeys), &params);
+        CheckRigidBodyRanges(&params);
+    }
     if (list) {
         unsigned entry = static_cast<unsigned>(ParamInt(line, 1));
         if (entry >= RigidBodyPhysicsParams::NUM_DISABLED_COLLISIONS) {
@@ -122,6 +152,36 @@ void EWorldMgr::ParseRigidBodyKeys(const char* line, ObjectRecord* h) {
                          params.szDisableCollisionWith[entry], GetLineParam(line, 2));
     }
     SetObjectRigidBodyPhysicsParams(h, params);
+}
+
+void EWorldMgr::CheckRigidBodyRanges(RigidBodyPhysicsParams* params) {
+    RigidBodyPhysicsParams defaults;
+    defaults.Reset();
+    uint8_t* base = reinterpret_cast<uint8_t*>(params);
+    const uint8_t* fallback = reinterpret_cast<const uint8_t*>(&defaults);
+    for (const KeyRange& r : kRigidBodyRanges) {
+        if (!KeywordIs(r.szKey)) continue;
+        double value = 0.0;
+        if (r.isInt) {
+            int32_t v;
+            std::memcpy(&v, base + r.offset, sizeof v);
+            value = v;
+        } else {
+            float v;
+            std::memcpy(&v, base + r.offset, sizeof v);
+            value = v;
+        }
+        // NaN fails both comparisons and is refused too.
+        if (value >= r.lo && value <= r.hi) continue;
+        std::memcpy(base + r.offset, fallback + r.offset, 4);
+        float taken;
+        int32_t takenInt;
+        std::memcpy(&taken, fallback + r.offset, 4);
+        std::memcpy(&takenInt, fallback + r.offset, 4);
+        g_Console.Printf("%s: %s value %d = %g out of range (%g..%g), %g taken",
+                         m_szLoadingFile ? m_szLoadingFile : "world file", r.szKey, int(r.value), value,
+                         double(r.lo), double(r.hi), r.isInt ? double(takenInt) : double(taken));
+    }
 }
 
 void EWorldMgr::ParseBlinkingKey(const char* line, ObjectRecord* h) {

@@ -282,6 +282,7 @@ bool EWorldMgr::LoadWorld(const char* fileName) {
 }
 
 void EWorldMgr::ProcessWorldData(const char* data, size_t size, const char* fileName) {
+    m_szLoadingFile = fileName;
     LoadState s;
     auto line = std::make_unique<char[]>(LINE_BUFFER);
     for (size_t pos = 0; pos < size;) {
@@ -289,6 +290,7 @@ void EWorldMgr::ProcessWorldData(const char* data, size_t size, const char* file
         if (std::strchr(line.get(), '>')) g_TextMgr.ReplaceKeys(line.get(), LINE_BUFFER);
         ParseLine(s, line.get());
     }
+    m_szLoadingFile = nullptr;
     MakeVisibilityBlockers();
     LoadBezierFile(fileName);
 }

@@ -27,6 +27,7 @@
 
 struct ObjectRecord;
 struct AddObjectParams;
+struct RigidBodyPhysicsParams;
 
 // Copies source with its terminator when its length is below the bound.
 // Otherwise logs "ERROR: safe_string_copy() Source String Too Long!" and the
@@ -124,6 +125,10 @@ class EWorldMgr {
     // first one found to the table's end.
     void ApplyKeyFields(const char* line, const WorldKeyField* first, const WorldKeyField* end, void* record);
     void AddErrorLine(const char* text);
+    // The rigid-body values the current keyword set that lie outside what a
+    // body can work with: each logged with the file, key and value, and
+    // replaced by its default.
+    void CheckRigidBodyRanges(RigidBodyPhysicsParams* params);
 
     void ParseLine(LoadState& s, const char* line);
     bool ParseWorldKey(LoadState& s, const char* line);
@@ -143,6 +148,8 @@ class EWorldMgr {
 
     char m_ParamBuffer[PARAM_BUFFER] = {};
     char m_Keyword[PARAM_BUFFER] = {};
+    // The world file being processed, for the lines of values refused.
+    const char* m_szLoadingFile = nullptr;
 };
 
 extern EWorldMgr g_WorldMgr;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -151,6 +154,96 @@ TEST_F(ObjectKeys, RigidBodyKeysWriteTheMeshRecord) {
             g_WorldMgr.ParseRigidBodyKeys(line.c_str(), m_Mesh);
         CheckImage(RigidImage(m_Mesh), c.expects, c.what);
     }
+}
+
+// Each numeric rigid-body key with values a body cannot work with: the text
+// "nan" and "inf" read as 0, the largest floats, -1 and 0. A value outside
+// the key's range is logged with the file, key and value, and the default
+// is taken; one inside is kept.
+struct RangeCase {
+    const char* line; // %s: the value
+    int offset;
+    bool isInt;
+    bool zeroKept, minusOneKept;
+    double fallback;
+};
+
+class RigidBodyKeyRanges : public ObjectKeys, public ::testing::WithParamInterface<RangeCase> {};
+
+TEST_P(RigidBodyKeyRanges, ValuesOutsideAreLoggedAndTheDefaultTaken) {
+    const RangeCase& c = GetParam();
+    const std::string flt = "340282346638528859811704183484516925440";
+    const struct {
+        std::string text;
+        double read;
+        bool kept;
+    } values[] = {{"nan", 0, c.zeroKept},
+                  {"inf", 0, c.zeroKept},
+                  {"-inf", 0, c.zeroKept},
+                  {flt, 3.4028234663852886e38, false},
+                  {"-" + flt, -3.4028234663852886e38, false},
+                  {"-1", -1, c.minusOneKept},
+                  {"0", 0, c.zeroKept}};
+    for (const auto& v : values) {
+        SCOPED_TRACE(v.text);
+        Recreate();
+        char line[256];
+        std::snprintf(line, sizeof line, c.line, v.text.c_str());
+        MarkConsole();
+        g_WorldMgr.ParseRigidBodyKeys(line, m_Mesh);
+        const double expected = v.kept ? v.read : c.fallback;
+        CheckImage(RigidImage(m_Mesh),
+                   {c.isInt ? I32At(c.offset, int32_t(expected)) : F32At(c.offset, expected)}, line);
+        const std::string printed = TextSinceMark();
+        EXPECT_EQ(printed.find("out of range") != std::string::npos, !v.kept) << printed;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, RigidBodyKeyRanges,
+    ::testing::Values(RangeCase{"rigid_body_physics_general %s 8 1", 0, true, true, false, 0},
+                      RangeCase{"rigid_body_physics_general 1 %s 1", 4, false, true, false, 8},
+                      RangeCase{"rigid_body_physics_friction_coef %s", 16, false, true, false, 1},
+                      RangeCase{"rigid_body_physics_joint_general 1 %s", 120, false, true, false, 1},
+                      RangeCase{"rigid_body_physics_sound_params 1 %s", 416, false, true, false, 0},
+                      RangeCase{"rigid_body_physics_silence_between_sounds %s", 420, false, true, false, 0},
+                      RangeCase{"rigid_body_physics_collision_sound %s s.wav", 1448, false, true, true, 0}));
+
+// A refused value read from a world file names the file, the key and the
+// value.
+TEST_F(ObjectKeys, RefusedValueOfAWorldFileNamesTheFileTheKeyAndTheValue) {
+    m_Dir.Write("worlds/hostile.w", "mesh models\\box.x\r\n\tname lamp\r\n"
+                                    "\trigid_body_physics_joint_general 1 -5\r\n");
+    ClearObjects();
+    MarkConsole();
+    ASSERT_TRUE(g_WorldMgr.LoadWorld("worlds\\hostile.w"));
+    const std::string printed = TextSinceMark();
+    EXPECT_NE(printed.find("worlds\\hostile.w: rigid_body_physics_joint_general value 2 = -5 out of range"),
+              std::string::npos)
+        << printed;
+    RigidBodyPhysicsParams p;
+    p.Reset();
+    GetObjectRigidBodyPhysicsParams(g_Engine.FindObjectByName("lamp"), &p);
+    EXPECT_EQ(p.fJointDamping, 1.0f);
+    EXPECT_EQ(p.bJointOn, 1);
+}
+
+// The checks leave a valid world as it was: no rigid-body line of the demo
+// world is refused.
+TEST_F(ObjectKeys, NoRigidBodyLineOfTheDemoWorldIsRefused) {
+    std::ifstream in(std::filesystem::path(ZT_SOURCE_DIR) / "data" / "worlds" / "test.w");
+    ASSERT_TRUE(in);
+    int lines = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line.compare(start, 19, "rigid_body_physics_") != 0) continue;
+        ++lines;
+        MarkConsole();
+        g_WorldMgr.ParseRigidBodyKeys(line.c_str() + start, m_Mesh);
+        EXPECT_EQ(TextSinceMark().find("out of range"), std::string::npos) << line;
+    }
+    EXPECT_GT(lines, 0);
 }
 
 TEST_F(ObjectKeys, DisableListEntryOutsideTheListIsRefusedWithAMessage) {

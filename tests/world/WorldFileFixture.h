@@ -148,4 +148,16 @@ inline bool PrintedSinceMark(const std::string& text) {
     return false;
 }
 
+// What was printed after the last mark (all the console holds when the mark
+// has scrolled away), joined: the console wraps long lines.
+inline std::string TextSinceMark() {
+    std::string printed;
+    for (int back = 0; back < EConsole::NUM_LINES; ++back) {
+        const std::string line = ConsoleLine(back);
+        if (line == "-- test mark --") break;
+        printed = line + printed;
+    }
+    return printed;
+}
+
 } // namespace wftest
