@@ -379,15 +379,33 @@ void ERigidBodyJointsMgr::MoveBodyTo(ERigidBodyPhysics* body, const double posit
     Copy(old, s.x);
 }
 
-void ERigidBodyJointsMgr::RemoveSpeedAlong(ERigidBodyPhysics* body, const double before[3]) {
+void ERigidBodyJointsMgr::RemoveSpeedAlong(ERigidBodyPhysics* body, const double before[3],
+                                           const double anchor[3], const ERigidBodyPhysics* holder) {
     RigidBodyState& s = body->m_State;
     double n[3] = {s.x[0] - before[0], s.x[1] - before[1], s.x[2] - before[2]};
+    if (Length(n) == 0.0) return;
     Normalise(n);
-    const double along = Dot(s.v, n);
+    double v[3], held[3] = {};
+    PointVelocity(body, anchor, v);
+    if (holder) PointVelocity(holder, anchor, held);
+    const double dv[3] = {v[0] - held[0], v[1] - held[1], v[2] - held[2]};
+    const double r[3] = {anchor[0] - s.x[0], anchor[1] - s.x[1], anchor[2] - s.x[2]};
+    double rn[3], Irn[3], c[3];
+    Cross(r, n, rn);
+    MulVec3(s.Iinv, rn, Irn);
+    Cross(Irn, r, c);
+    const double K = 1.0 / s.mass + Dot(n, c);
+    if (!(K > 0.0)) return;
+    const double jm = -Dot(n, dv) / K;
+    const double J[3] = {jm * n[0], jm * n[1], jm * n[2]};
+    double rJ[3];
+    Cross(r, J, rJ);
     for (int k = 0; k < 3; ++k) {
-        s.v[k] -= along * n[k];
-        s.P[k] = s.v[k] * s.mass;
+        s.P[k] += J[k];
+        s.L[k] += rJ[k];
+        s.v[k] = s.P[k] / s.mass;
     }
+    MulVec3(s.Iinv, s.L, s.omega);
 }
 
 void ERigidBodyJointsMgr::ProjectPositions(ObjectRecord* const* objects, ERigidBodyPhysics* const* bodies,
@@ -416,7 +434,7 @@ void ERigidBodyJointsMgr::ProjectPositions(ObjectRecord* const* objects, ERigidB
                     for (int k = 0; k < 3; ++k)
                         to[k] = body->m_State.x[k] + (j.vTarget[k] - point[k]);
                     MoveBodyTo(body, to);
-                    RemoveSpeedAlong(body, before);
+                    RemoveSpeedAlong(body, before, j.vTarget, body == j.pBodyA ? j.pBodyB : j.pBodyA);
                 }
                 ++moved;
                 // Only the joints of the moved body see a change.

@@ -76,9 +76,13 @@ class ERigidBodyJointsMgr {
     // Moves the body's centre there, or half the way, or not at all, as far
     // as it does not collide.
     void MoveBodyTo(ERigidBodyPhysics* body, const double position[3]);
-    // Takes the body's speed along the correction the projection gave it
-    // (from its x before to its x now): the correction stands for that motion.
-    static void RemoveSpeedAlong(ERigidBodyPhysics* body, const double before[3]);
+    // Takes the speed the body's anchor had along the correction the
+    // projection gave it (from its x before to its x now), relative to the
+    // holder's point there: the correction stands for that motion. The
+    // impulse acts at the anchor, so a body held off its centre turns about
+    // it as a pendulum does instead of keeping whatever tilt it had.
+    static void RemoveSpeedAlong(ERigidBodyPhysics* body, const double before[3], const double anchor[3],
+                                 const ERigidBodyPhysics* holder);
 
     RigidBodyJoint& Joint(uint32_t i) { return m_Joints[i]; }
     // One past the highest record in use.

@@ -23,14 +23,17 @@ const char* const kProps[] = {"oil_drum",      "ball",          "l_prop",       
                               "stack_crate_5", "ramp_crate",    "ramp_drum",     "niche_crate"};
 
 // The jointed props: each body's socket and the socket it hangs from. The
-// chain's lower link hangs from the upper one, a level below it.
+// chain's lower link hangs from the upper one, a level below it. The sign
+// hangs from the shuttle, which keeps going round its path and turning its
+// corners: the sign swings with it.
 struct Joined {
     const char *body, *socket, *holder, *holderSocket;
+    bool holderStill;
 };
-const Joined kJoined[] = {{"hanging_lamp", "hook", "ceiling_beam", "lamp_hook"},
-                          {"chain_top", "top", "ceiling_beam", "chain_hook"},
-                          {"chain_bottom", "top", "chain_top", "bottom"},
-                          {"shuttle_sign", "top", "shuttle", "hinge"}};
+const Joined kJoined[] = {{"hanging_lamp", "hook", "ceiling_beam", "lamp_hook", true},
+                          {"chain_top", "top", "ceiling_beam", "chain_hook", true},
+                          {"chain_bottom", "top", "chain_top", "bottom", true},
+                          {"shuttle_sign", "top", "shuttle", "hinge", false}};
 
 class RigidBodyRun : public InProcessWorld {
   protected:
@@ -123,7 +126,7 @@ TEST_F(RigidBodyRun, SixHundredFramesReplayByteForByte) {
 
 // Woken and left to gravity for 600 frames, every jointed body hangs at its
 // holder's socket (the chain's lower link at the upper one's), and once the
-// swinging has died down none carries speed while it stands still.
+// swinging has died down none under a holder standing still carries speed.
 TEST_F(RigidBodyRun, JointedPropsHangAtTheirHoldersSockets) {
     Start();
     WakeProps();
@@ -136,6 +139,7 @@ TEST_F(RigidBodyRun, JointedPropsHangAtTheirHoldersSockets) {
     for (const Joined& j : kJoined) {
         const ERigidBodyPhysics* b = Body(j.body);
         ASSERT_NE(b, nullptr) << j.body;
+        if (!j.holderStill) continue;
         const double* v = b->m_State.v;
         EXPECT_LT(std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]), 1.0) << j.body;
     }

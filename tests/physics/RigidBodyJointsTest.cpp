@@ -488,6 +488,45 @@ TEST_F(RigidJointTest, TheSimulationsFramesKeepAJointedBodyAtItsHoldersSocket) {
     EXPECT_EQ(b->m_bActive, 1);
 }
 
+// A link held at its top and let go tilted swings down through the
+// hanging pose and back, as a pendulum, instead of keeping its tilt.
+TEST_F(RigidJointTest, ALinkLetGoTiltedSwingsThroughTheHangingPose) {
+    ASSERT_TRUE(Fixed("anchor", {0, 100, 0}));
+    ObjectRecord* h = Prop(1, 6.0f, {16, 16, 16});
+    SetObjectName(h, "link");
+    // Turned 60 degrees about z around its top socket at the hook (0, 100, 0).
+    const float tilt = 60.0f * 3.14159265f / 180.0f;
+    orientation o;
+    o.InitYawPitchRoll(0.0f, 0.0f, tilt);
+    SetObjectOrientation(h, o);
+    SetObjectPosition(h, {0, 100, 0});
+    const Vec3 off = SocketOf(h, "top") - Vec3{0, 100, 0};
+    SetObjectPosition(h, Vec3{0, 100, 0} - off);
+    RigidBodyPhysicsParams p;
+    GetObjectRigidBodyPhysicsParams(h, &p);
+    p.bJointOn = 1;
+    std::snprintf(p.szJointToObject, sizeof p.szJointToObject, "%s", "anchor");
+    std::snprintf(p.szJointMySocket, sizeof p.szJointMySocket, "%s", "top");
+    std::snprintf(p.szJointObjectSocket, sizeof p.szJointObjectSocket, "%s", "hook");
+    SetObjectRigidBodyPhysicsParams(h, p);
+    ERigidBodyPhysics* b = Add(h);
+    ASSERT_NE(b, nullptr);
+    b->Activate();
+    g_Engine.m_fFrameTime = 1.0f / 60.0f;
+    const double startX = b->m_State.x[0];
+    double lowest = b->m_State.x[1], farSide = startX;
+    for (int frame = 0; frame < 120; ++frame) {
+        g_RigidBodySimulation.Simulate();
+        const RigidBodyState& s = b->m_State;
+        ASSERT_LT(math::Vec3Length(SocketOf(h, "top") - Vec3{0, 100, 0}), 0.5f) << frame;
+        lowest = std::min(lowest, s.x[1]);
+        farSide = startX > 0 ? std::min(farSide, s.x[0]) : std::max(farSide, s.x[0]);
+    }
+    g_Engine.m_fFrameTime = 0.0f;
+    EXPECT_LT(lowest, 100.0 - 7.5) << "down through the hanging pose";
+    EXPECT_LT(farSide * startX, 0.0) << "over to the other side";
+}
+
 // ---- Joints asked for by the settings ------------------------------------------------------------
 
 TEST_F(RigidJointTest, SettingsJoinOnAddAndRemovingEitherSideUnjoins) {
