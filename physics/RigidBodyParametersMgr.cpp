@@ -207,6 +207,7 @@ void RigidBodyParameters::Clear() {
 }
 
 uint32_t ERigidBodyParametersMgr::Init() {
+    m_Computed.clear();
     if (!os::DirectoryExists(FOLDER) && os::CreateDirectory(FOLDER)) return 0;
     const std::string folder = FOLDER;
     const std::vector<os::DirEntry> entries = os::ListDirectory(folder + "\\*.*");
@@ -234,6 +235,7 @@ void ERigidBodyParametersMgr::Destroy() {
     for (RigidBodyParameters& r : m_Records)
         r.Clear();
     m_dwNumRecords = 0;
+    m_Computed.clear();
 }
 
 bool ERigidBodyParametersMgr::LoadFile(const char* path) {
@@ -340,6 +342,9 @@ bool ERigidBodyParametersMgr::GetInertiaTensor(const char* meshFilename, double*
 
 void ERigidBodyParametersMgr::ComputeAndSaveInertiaTensor(const char* meshFilename) {
     if (!meshFilename) return;
+    for (const std::string& done : m_Computed)
+        if (StrCmpNoCase(done.c_str(), meshFilename) == 0) return;
+    m_Computed.emplace_back(meshFilename);
     AddObjectParams params;
     params.dwType = OT_MESH;
     params.dwFlags = 12;

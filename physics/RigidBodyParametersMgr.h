@@ -34,6 +34,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 // The working copy of a line, terminator included.
 constexpr size_t SPLIT_LINE_CAPACITY = 5000;
@@ -99,7 +101,8 @@ class ERigidBodyParametersMgr {
     // (a stale or foreign file). False, and the record kept, when the new
     // file cannot be made or read.
     bool Recompute(const char* meshFilename, RigidBodyParameters** out);
-    // Writes the file of a mesh through a temporary object of the engine.
+    // Writes the file of a mesh through a temporary object of the engine,
+    // once a world for each mesh.
     void ComputeAndSaveInertiaTensor(const char* meshFilename);
 
     // The file of a mesh: its name with every backslash an underscore and
@@ -132,6 +135,10 @@ class ERigidBodyParametersMgr {
 
     uint32_t m_dwNumRecords = 0;
     RigidBodyParameters m_Records[MAX_FILES_WITH_PARAMETERS];
+    // The meshes computed since Init: each is created and sampled once a
+    // world, whatever became of its file (a file that cannot be written or
+    // read back would otherwise have every lookup load the mesh again).
+    std::vector<std::string> m_Computed;
 };
 
 extern ERigidBodyParametersMgr g_RigidBodyParametersMgr;
