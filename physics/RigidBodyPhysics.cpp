@@ -495,8 +495,12 @@ void ERigidBodyPhysics::UpdateObject() {
     orientation o;
     o.SetQuaternion(math::Quat{float(qx), float(qy), float(qz), float(qw)});
     const math::Vec3 pos(float(s.x[0]), float(s.x[1]), float(s.x[2]));
-    SetObjectPositionAndOrientation(m_hConstructionObj, pos, o);
-    if (m_hObject) SetObjectPositionAndOrientation(m_hObject, pos, o);
+    // A write moves the mesh, its collision copy and its place in every
+    // finder: an object that has the pose already is left alone (a frame
+    // asks several times, mostly of a body that has not moved since).
+    for (ObjectRecord* h : {m_hConstructionObj, m_hObject})
+        if (h && !(h->vPosition == pos && h->Orientation.quaternion == o.quaternion))
+            SetObjectPositionAndOrientation(h, pos, o);
 
     if (m_pSound && m_Params.bSoundOn && !g_SoundMgr.IsSoundPlaying(m_pSound)) {
         m_bSoundWaiting = 1;
