@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/Fastest.h"
 #include "bench/GridText.h"
 #include "platform/mesh/Mesh.h"
 #include "platform/mesh/MeshData.h"
@@ -44,17 +45,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// The fastest of `runs` calls, in seconds.
-double Fastest(int runs, const std::function<void()>& f) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        f();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
-    return best;
-}
 
 bool Parse(const std::string& file, mesh::MeshData* d) {
     mesh::XFile x;

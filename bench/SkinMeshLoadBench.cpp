@@ -34,6 +34,7 @@
 #include <tuple>
 #include <vector>
 
+#include "bench/Fastest.h"
 #include "bench/GridText.h"
 #include "platform/mesh/Mesh.h"
 #include "platform/mesh/MeshHierarchy.h"
@@ -121,16 +122,6 @@ std::string SkinnedGridText(int w, int h, int bones) {
     }
     s << " }\n}\n";
     return s.str();
-}
-
-double Fastest(int runs, const std::function<void()>& f) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        f();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
-    return best;
 }
 
 bool LoadOurs(const std::string& path, PlainAllocator* allocator, mesh::Frame** root) {

@@ -26,6 +26,7 @@
 // default mass 8.0 (the object's settings keep what the file says).
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -62,6 +63,14 @@ struct RigidBodyState {
     // x, q, P, L in that order.
     double* Primary() { return x; }
     const double* Primary() const { return x; }
+
+    // Every value of the block, derived ones included.
+    bool AllFinite() const {
+        const double* v = &t;
+        for (size_t i = 0; i < sizeof(RigidBodyState) / sizeof(double); ++i)
+            if (!std::isfinite(v[i])) return false;
+        return true;
+    }
 };
 static_assert(sizeof(RigidBodyState) == 520);
 static_assert(offsetof(RigidBodyState, L) + 3 * sizeof(double) ==

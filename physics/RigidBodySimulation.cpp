@@ -399,24 +399,13 @@ void ERigidBodySimulation::PutBodyToRest(uint32_t i) {
     body->m_dSleepCountdown = REST_COUNTDOWN;
 }
 
-namespace {
-
-bool IsFinite(const RigidBodyState& s) {
-    const double* v = &s.t;
-    for (size_t i = 0; i < sizeof s / sizeof(double); ++i)
-        if (!std::isfinite(v[i])) return false;
-    return true;
-}
-
-} // namespace
-
 bool ERigidBodySimulation::RestIfNotFinite(uint32_t i) {
     RigidBodySlot& slot = m_Slots[i];
     ERigidBodyPhysics* body = slot.pBody;
-    if (!slot.bUsed || !body || !body->m_bInUse || IsFinite(body->m_State)) return false;
+    if (!slot.bUsed || !body || !body->m_bInUse || body->m_State.AllFinite()) return false;
     const RigidBodyState* last = nullptr;
     for (const RigidBodyState& s : slot.Snapshots)
-        if (!last && IsFinite(s)) last = &s;
+        if (!last && s.AllFinite()) last = &s;
     if (last) {
         body->m_State = *last;
     } else {
@@ -724,7 +713,7 @@ bool ERigidBodySimulation::ReadSaveBlock(ObjectRecord* h, const uint8_t* block, 
     std::memcpy(&lastResult, p, 4);
     bool sound = ERigidBodyPhysics::IsBlockSound(saved) && IsResultCode(lastResult);
     for (const RigidBodyState& s : snapshots)
-        sound = sound && IsFinite(s);
+        sound = sound && s.AllFinite();
     if (!sound) {
         g_Console.Printf("ERROR: rigid body of <%s> cannot move, not loaded", name);
         return false;
